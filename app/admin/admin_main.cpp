@@ -1,0 +1,115 @@
+// vorlanda-admin: the command-line tool over the program's own libraries.
+#include "AdminCommand.h"
+#include "shell/Ini.h"
+#include "util/MessageSink.h"
+#include "db/Database.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <cstdio>
+
+namespace vl::admin {
+
+namespace {
+QList<AdminCommand>& registry() { static QList<AdminCommand> r; return r; }
+}
+
+bool registerCommand(const AdminCommand& cmd) { registry().append(cmd); return true; }
+const QList<AdminCommand>& commands() { return registry(); }
+
+void out(const QString& line) {
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+void err(const QString& line) {
+    std::fputs(line.toUtf8().constData(), stderr);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+static void usage() {
+    err(QStringLiteral("Használat: vorlanda-admin [--ini FÁJL] [--yes] PARANCS [argumentumok]"));
+    err(QStringLiteral("Parancsok:"));
+    auto list = commands();
+    std::sort(list.begin(), list.end(), [](const AdminCommand& a, const AdminCommand& b) { return a.name < b.name; });
+    for (const auto& c : list) err(QStringLiteral("  ") + c.usage);
+}
+
+} // namespace vl::admin
+
+int main(int argc, char** argv) {
+    using namespace vl::admin;
+    vl::db::prepareEmbeddedEngine();
+    QCoreApplication app(argc, argv);
+    QStringList args = app.arguments().mid(1);
+
+    AdminContext ctx;
+    QString ini = QStringLiteral("PKR.INI");
+    while (!args.isEmpty() && args.first().startsWith(QStringLiteral("--"))) {
+        const QString opt = args.takeFirst();
+        if (opt == QStringLiteral("--ini") && !args.isEmpty()) {
+            ini = args.takeFirst();
+        } else if (opt == QStringLiteral("--yes")) {
+            ctx.yes = true;
+        } else if (opt == QStringLiteral("--help")) {
+            usage();
+            return 0;
+        } else {
+            err(QStringLiteral("Ismeretlen kapcsoló: ") + opt);
+            usage();
+            return 2;
+        }
+    }
+    if (args.isEmpty()) {
+        usage();
+        return 2;
+    }
+    const QString name = args.takeFirst();
+    // Options may also follow the command name.
+    QStringList rest;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QStringLiteral("--ini") && i + 1 < args.size()) ini = args[++i];
+        else if (args[i] == QStringLiteral("--yes")) ctx.yes = true;
+        else rest << args[i];
+    }
+    ctx.args = rest;
+    ctx.iniFile = QFileInfo(ini).absoluteFilePath();
+
+    const AdminCommand* cmd = nullptr;
+    for (const auto& c : commands())
+        if (c.name == name) cmd = &c;
+    if (!cmd) {
+        err(QStringLiteral("Ismeretlen parancs: ") + name);
+        usage();
+        return 2;
+    }
+
+    vl::ConsoleSink sink;
+    sink.assumeYes = ctx.yes;
+    vl::ScopedSink scoped(&sink);
+
+    if (cmd->needsIni) {
+        if (!QFileInfo::exists(ctx.iniFile)) {
+            err(QStringLiteral("Ini file: ") + ctx.iniFile + QStringLiteral(" not found."));
+            return 1;
+        }
+        if (!vl::shell::IniLoad(ctx.iniFile, true)) {
+            err(QStringLiteral("Ini file: ") + ctx.iniFile + QStringLiteral(" not found."));
+            return 1;
+        }
+        // Relative paths of the configuration are meant from its own folder.
+        QDir::setCurrent(QFileInfo(ctx.iniFile).absolutePath());
+    }
+    try {
+        return cmd->run(ctx);
+    } catch (const vl::db::DbError& e) {
+        err(QStringLiteral("Adatbázis hiba: ") + e.text());
+        return 1;
+    } catch (const std::exception& e) {
+        err(QStringLiteral("Hiba: ") + QString::fromUtf8(e.what()));
+        return 1;
+    }
+}

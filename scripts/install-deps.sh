@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that are missing (needs root when something is missing).
+set -euo pipefail
+PKGS=(qt6-base-dev libqt6sql6-odbc qt6-image-formats-plugins
+      firebird3.0-server-core firebird3.0-utils firebird-dev libfbclient2
+      libsodium-dev libxlsxwriter-dev libshp-dev pxlib-dev libcurl4-openssl-dev
+      fonts-dejavu-core fonts-liberation2 cmake g++ make pkg-config)
+if [ "${1:-}" = "--test" ]; then
+  PKGS+=(xvfb imagemagick poppler-utils unixodbc libsqliteodbc firebird3.0-server)
+fi
+missing=()
+for p in "${PKGS[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO="sudo"
+  # The server package must not start its own service while installing.
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null
+    $SUDO chmod +x /usr/sbin/policy-rc.d
+    trap '$SUDO rm -f /usr/sbin/policy-rc.d' EXIT
+  fi
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,161 @@
+#pragma once
+// The one database access layer of the program.
+//
+// A Connection is reached through Transactions: every statement runs inside
+// one. Connection::exec / query are the single-statement shortcuts that commit
+// at once (autocommit). A Transaction that is neither committed nor rolled back
+// rolls back when it is destroyed, so a half-done multi-row write never lands.
+//
+// Statements name their parameters as ":name" (case-insensitive); values are
+// always bound, never spliced into the text. A null QVariant of any type binds
+// a typed NULL.
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QList>
+#include <QHash>
+#include <memory>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace vl::db {
+
+// A server or driver error, with the server's own text.
+class DbError : public std::runtime_error {
+public:
+    explicit DbError(const QString& text, int sqlCode = 0)
+        : std::runtime_error(text.toStdString()), text_(text), sqlCode_(sqlCode) {}
+    const QString& text() const { return text_; }
+    int sqlCode() const { return sqlCode_; }
+private:
+    QString text_;
+    int sqlCode_;
+};
+
+// Column types as the layer reports them.
+enum class ColType { Text, Int16, Int32, Int64, Boolean, Float, LongText, Date, Time, Timestamp, Unknown };
+
+struct Column {
+    QString name;       // alias or column name, as the server reports it
+    ColType type = ColType::Unknown;
+    int length = 0;     // declared character length for text columns
+    int scale = 0;      // decimal scale of exact numerics (NUMERIC(15,2) -> -2)
+};
+
+// Ordered named parameters: {{"bizonylat", 12}, {"datum", "2026.12.09"}}.
+using Params = std::vector<std::pair<QString, QVariant>>;
+
+// A fully fetched row set. Values come back as QString (text, long text),
+// qint64 (all integers, exact numerics of scale 0), double (floats and scaled
+// numerics), bool, or a null QVariant.
+class RowSet {
+public:
+    RowSet() = default;
+    RowSet(QList<Column> cols, std::vector<QVariantList> rows);
+
+    int columnCount() const { return int(cols_.size()); }
+    const QList<Column>& columns() const { return cols_; }
+    int indexOf(const QString& name) const; // case-insensitive; -1 when absent
+    bool hasColumn(const QString& name) const { return indexOf(name) >= 0; }
+
+    int rowCount() const { return int(rows_.size()); }
+    bool isEmpty() const { return rows_.empty(); }
+
+    // Cursor over the rows: first()/next() as a forward reader
+    //   for (RowSet::Cursor c = rs.begin(); ...) -- or simply:
+    //   while (rs.next()) { rs.text("NEV"); }
+    bool next();            // moves to the next row (before the first at start)
+    void first() { pos_ = rows_.empty() ? -1 : 0; }
+    void last() { pos_ = int(rows_.size()) - 1; }
+    bool prior() { if (pos_ > 0) { --pos_; return true; } return false; }
+    bool eof() const { return pos_ < 0 || pos_ >= int(rows_.size()); }
+    int position() const { return pos_; }
+    void setPosition(int row) { pos_ = row; }
+    void reset() { pos_ = -1; }
+
+    // Values of the current row.
+    QVariant value(int col) const;
+    QVariant value(const QString& name) const; // throws DbError for an unknown column
+    bool isNull(const QString& name) const { return value(name).isNull(); }
+    QString text(const QString& name) const;   // null -> ""
+    qint64 integer(const QString& name) const; // null -> 0
+    double number(const QString& name) const;  // null -> 0.0
+
+    // Random access.
+    QVariant at(int row, int col) const { return rows_.at(size_t(row)).at(col); }
+    const QVariantList& row(int r) const { return rows_.at(size_t(r)); }
+
+private:
+    QList<Column> cols_;
+    std::vector<QVariantList> rows_;
+    int pos_ = -1;
+};
+
+class Statement;
+
+enum class TxMode { ReadWrite, ReadOnly };
+
+class Transaction {
+public:
+    virtual ~Transaction() = default;
+    // Executes a statement; returns the rows affected (-1 when unknown).
+    virtual qint64 exec(const QString& sql, const Params& params = {}) = 0;
+    // Opens a statement and fetches all its rows (also for "... RETURNING").
+    virtual RowSet query(const QString& sql, const Params& params = {}) = 0;
+    // Prepares a statement once for many executions (bulk writes).
+    virtual std::unique_ptr<Statement> prepare(const QString& sql) = 0;
+    virtual void commit() = 0;
+    virtual void rollback() = 0;
+    virtual bool isActive() const = 0;
+};
+
+class Statement {
+public:
+    virtual ~Statement() = default;
+    virtual QStringList parameterNames() const = 0; // lower-case, in first-use order
+    virtual void bind(const QString& name, const QVariant& value) = 0;
+    virtual void bindAll(const Params& params) { for (const auto& p : params) bind(p.first, p.second); }
+    virtual qint64 execute() = 0;  // rows affected
+    virtual RowSet open() = 0;     // rows fetched
+};
+
+struct ConnectParams {
+    // "FIREBIRD" (the InterBase-family route) or "ODBC".
+    QString driver = QStringLiteral("FIREBIRD");
+    // Firebird: "/abs/path.fdb", "host:/path.fdb", "host/port:/path.fdb", or an alias.
+    // ODBC: the data source name.
+    QString database;
+    QString user;
+    QString password;
+};
+
+class Connection {
+public:
+    virtual ~Connection() = default;
+    // "INTRBASE" for Firebird; for ODBC the upper-cased driver name the source reports
+    // (for example "SQL SERVER"), or "ODBC" when it reports none.
+    virtual QString driverName() const = 0;
+    virtual QString databaseName() const = 0;
+    virtual std::unique_ptr<Transaction> begin(TxMode mode = TxMode::ReadWrite) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // Single statements that commit on their own.
+    qint64 exec(const QString& sql, const Params& params = {});
+    RowSet query(const QString& sql, const Params& params = {});
+};
+
+// Opens a connection; throws DbError with the server's text on failure.
+std::unique_ptr<Connection> connect(const ConnectParams& params);
+
+// Creates a new Firebird database (dialect 3, page size 8192, UTF8 with the
+// Hungarian default collation) and returns the open connection to it.
+// Refuses (DbError) when the file already exists.
+std::unique_ptr<Connection> createFirebirdDatabase(const ConnectParams& params);
+
+// Sets FIREBIRD and FIREBIRD_LOCK for the embedded engine; must run before the
+// first attach in a process. Idempotent.
+void prepareEmbeddedEngine();
+
+} // namespace vl::db
