@@ -14,7 +14,22 @@ public:
 
     // Connects as PKR.INI says (DBALIAS, ALIASDRIVERNAME, DBSERVER, DBUSERNAME,
     // DBPASSWORD). On success fills the connection state below.
+    //   DBALIAS          an alias of the databases.conf of the Firebird
+    //                    configuration in use ("host:alias" for a server's);
+    //   ALIASDRIVERNAME  "INTRBASE" (default) for Firebird, any other name: ODBC;
+    //   DBSERVER         Firebird: the absolute path of an existing file
+    //                    (embedded), "host:/path" or "host/port:/path" (a
+    //                    server); ODBC: the data source name;
+    //   DBUSERNAME, DBPASSWORD  credentials of a Firebird server or of ODBC
+    //                    (an embedded file needs none).
+    // Refusals: no DBALIAS and no DBSERVER -> false, nothing shown; a local
+    // file that does not exist -> "A megadott fájl nem létezik:" + server;
+    // a failed open -> "Kapcsolódás az adatbázishoz sikertelen." and, on a
+    // second line, the server's own text.
     bool ConnectDatabase(QString* description = nullptr);
+    // Closes and opens the connection again with the parameters of the last
+    // ConnectDatabase (no-op for an adopted connection). False when it fails.
+    bool reconnect();
     // Adopts an already open connection (tests, init-db) and records its state.
     void adopt(std::unique_ptr<vl::db::Connection> conn);
     void disconnect();
@@ -28,6 +43,7 @@ public:
     QString DokuKeyColumn;
     bool HasDefaultsTable = false;
     QStringList WorkTableList;
+    QString ConnectionDescription; // "Alias: ..." or "DbServer:..." of the last ConnectDatabase
     const QString RightsAll = QStringLiteral("W");
     const QString RightsNone = QStringLiteral("X");
 
@@ -39,6 +55,8 @@ public:
 private:
     void recordConnectionState();
     std::unique_ptr<vl::db::Connection> conn_;
+    vl::db::ConnectParams params_;
+    bool haveParams_ = false;
 };
 
 inline Tdm& dm() { return Tdm::instance(); }

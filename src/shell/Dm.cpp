@@ -1,0 +1,166 @@
+#include "shell/Dm.h"
+#include "shell/Ini.h"
+#include "db/Catalogue.h"
+#include "util/MessageSink.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#ifndef VORLANDA_VERSION
+#define VORLANDA_VERSION "0.0.0"
+#endif
+
+namespace vl::shell {
+
+using vl::db::ConnectParams;
+using vl::db::DbError;
+
+Tdm& Tdm::instance() {
+    static Tdm dm;
+    return dm;
+}
+
+namespace {
+
+// "host:/path" or "host/port:/path" (also "host:C:\path" of a Windows server).
+bool isServerForm(const QString& server) {
+    static const QRegularExpression re(QStringLiteral("^[^/\\\\:\\s]+(/[0-9]+)?:.+$"));
+    return re.match(server).hasMatch();
+}
+
+} // namespace
+
+bool Tdm::ConnectDatabase(QString* description) {
+    if (conn_) {
+        conn_->close();
+        conn_.reset();
+    }
+    ConnectionDescription.clear();
+    if (description) description->clear();
+    haveParams_ = false;
+
+    ConnectParams p;
+    QString alias;
+    if (IniRead(QStringLiteral("DBALIAS"), &alias) >= 0) {
+        DriverName.clear();
+        p.driver = QStringLiteral("FIREBIRD");
+        p.database = alias;
+        p.user = IniValue(QStringLiteral("DBUSERNAME"));
+        p.password = IniValue(QStringLiteral("DBPASSWORD"));
+        ConnectionDescription = QStringLiteral("Alias: ") + alias;
+    } else {
+        DriverName = IniValue(QStringLiteral("ALIASDRIVERNAME"), QStringLiteral("INTRBASE")).trimmed().toUpper();
+        QString server;
+        if (IniRead(QStringLiteral("DBSERVER"), &server) < 0) return false;
+        ConnectionDescription = QStringLiteral("DbServer:") + server;
+        if (DriverName == QStringLiteral("INTRBASE")) {
+            p.driver = QStringLiteral("FIREBIRD");
+            if (isServerForm(server)) {
+                p.database = server;
+                // A server wants its credentials; they come from the configuration only.
+                p.user = IniValue(QStringLiteral("DBUSERNAME"));
+                p.password = IniValue(QStringLiteral("DBPASSWORD"));
+            } else {
+                const QFileInfo fi(server);
+                if (server.isEmpty() || !fi.isFile()) {
+                    if (description) *description = ConnectionDescription;
+                    vl::notify(vl::MsgKind::Error, QStringLiteral("A megadott fájl nem létezik:") + server);
+                    return false;
+                }
+                p.database = fi.absoluteFilePath(); // embedded: no credentials
+            }
+        } else {
+            p.driver = QStringLiteral("ODBC");
+            p.database = server;
+            p.user = IniValue(QStringLiteral("DBUSERNAME"));
+            p.password = IniValue(QStringLiteral("DBPASSWORD"));
+        }
+    }
+    if (description) *description = ConnectionDescription;
+
+    try {
+        conn_ = vl::db::connect(p);
+    } catch (const DbError& e) {
+        conn_.reset();
+        vl::notify(vl::MsgKind::Error, QStringLiteral("Kapcsolódás az adatbázishoz sikertelen.\n") + e.text());
+        return false;
+    }
+    params_ = p;
+    haveParams_ = true;
+    try {
+        recordConnectionState();
+    } catch (const DbError& e) {
+        conn_->close();
+        conn_.reset();
+        vl::notify(vl::MsgKind::Error, QStringLiteral("Kapcsolódás az adatbázishoz sikertelen.\n") + e.text());
+        return false;
+    }
+    return true;
+}
+
+bool Tdm::reconnect() {
+    if (!haveParams_) return isConnected();
+    if (conn_) {
+        conn_->close();
+        conn_.reset();
+    }
+    try {
+        conn_ = vl::db::connect(params_);
+    } catch (const DbError& e) {
+        vl::notify(vl::MsgKind::Error, QStringLiteral("Kapcsolódás az adatbázishoz sikertelen.\n") + e.text());
+        return false;
+    }
+    return true;
+}
+
+void Tdm::adopt(std::unique_ptr<vl::db::Connection> conn) {
+    if (conn_ && conn_.get() != conn.get()) conn_->close();
+    conn_ = std::move(conn);
+    haveParams_ = false;
+    if (conn_) {
+        ConnectionDescription = QStringLiteral("DbServer:") + conn_->databaseName();
+        recordConnectionState();
+    }
+}
+
+void Tdm::disconnect() {
+    if (conn_) {
+        conn_->close();
+        conn_.reset();
+    }
+}
+
+vl::db::Connection& Tdm::d_alap() {
+    if (!conn_ || !conn_->isOpen()) throw DbError(QStringLiteral("Nincs adatbázis kapcsolat."));
+    return *conn_;
+}
+
+void Tdm::recordConnectionState() {
+    vl::db::Connection& c = *conn_;
+    DriverName = c.driverName().trimmed().toUpper();
+    HasDokuTable = vl::db::TableExists(c, QStringLiteral("DOKU"));
+    HasDefaultsTable = vl::db::TableExists(c, QStringLiteral("DIFOLC"));
+    DokuKeyColumn.clear();
+    if (HasDokuTable) {
+        const QList<vl::db::TableColumn> cols = vl::db::TableColumns(c, QStringLiteral("DOKU"));
+        auto has = [&](const QString& n) {
+            for (const auto& col : cols)
+                if (col.name.compare(n, Qt::CaseInsensitive) == 0) return true;
+            return false;
+        };
+        if (has(QStringLiteral("KULCSERTEK"))) DokuKeyColumn = QStringLiteral("KULCSERTEK");
+        else if (has(QStringLiteral("KEY"))) DokuKeyColumn = QStringLiteral("KEY");
+        else HasDokuTable = false;
+    }
+}
+
+QString AppDir() {
+    QString d = QDir::currentPath();
+    if (!d.endsWith(QLatin1Char('/'))) d += QLatin1Char('/');
+    return d;
+}
+
+QString ProgramVersion() { return QStringLiteral(VORLANDA_VERSION); }
+
+} // namespace vl::shell

@@ -1,0 +1,507 @@
+#include "shell/Queries.h"
+#include "shell/Dm.h"
+#include "shell/Ini.h"
+#include "db/Catalogue.h"
+#include "util/MessageSink.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vl::shell {
+
+using vl::db::Connection;
+using vl::db::DbError;
+using vl::db::Params;
+using vl::db::RowSet;
+
+namespace {
+
+QString quoteIdent(const QString& name) {
+    QString n = name;
+    n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + n + QLatin1Char('"');
+}
+
+QByteArray toCp1250(const QString& text, bool* lossy = nullptr) {
+    QStringEncoder enc("windows-1250");
+    if (!enc.isValid()) return text.toLatin1();
+    const QByteArray b = enc.encode(text);
+    if (lossy) *lossy = enc.hasError();
+    return b;
+}
+
+QString fromCp1250(const QByteArray& bytes) {
+    QStringDecoder dec("windows-1250");
+    return dec.isValid() ? dec.decode(bytes) : QString::fromLatin1(bytes);
+}
+
+QString fileNamePart(const QString& s) {
+    QString r = s;
+    static const QRegularExpression bad(QStringLiteral("[^A-Za-z0-9_.-]"));
+    r.replace(bad, QStringLiteral("_"));
+    return r;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- QparamOpen
+
+qint64 QparamOpen(TQuery& q, const QStringList& names, const QVariantList& values, bool execute,
+                  vl::db::Transaction* tx) {
+    if (names.size() != values.size()) {
+        vl::notify(vl::MsgKind::Error, QStringLiteral("QparamOpen hiba, paraméter tömbök eltérő méretűek, Query=") + q.name);
+        return -1;
+    }
+    q.close();
+    q.params.clear();
+    for (int i = 0; i < names.size(); ++i) q.params.emplace_back(names.at(i), values.at(i));
+    if (execute) {
+        if (tx) return tx->exec(q.sql, q.params);
+        return dm().d_alap().exec(q.sql, q.params);
+    }
+    q.rows = tx ? tx->query(q.sql, q.params) : dm().d_alap().query(q.sql, q.params);
+    q.active = true;
+    return q.rows.rowCount();
+}
+
+// ---------------------------------------------------------------- LookupCheck
+
+bool LookupCheck(const QString& value, const QString& table, const QString& column, bool showMessage,
+                 ASelectedRecord& rec) {
+    if (value.isEmpty()) return false;
+    Connection& conn = dm().d_alap();
+    auto notFound = [&]() {
+        if (showMessage)
+            vl::notify(vl::MsgKind::Warning, QStringLiteral("Nincs olyan érték a ") + table + QStringLiteral(" táblában, ahol ")
+                                                 + column + QStringLiteral("='") + value + QStringLiteral("'"));
+        return false;
+    };
+    // Table and column names are taken only as the catalogue spells them.
+    QString tableName = table.trimmed();
+    QList<vl::db::TableColumn> cols = vl::db::TableColumns(conn, tableName);
+    if (cols.isEmpty() && tableName != tableName.toUpper()) {
+        tableName = tableName.toUpper();
+        cols = vl::db::TableColumns(conn, tableName);
+    }
+    QString columnName;
+    for (const auto& c : cols)
+        if (c.name == column.trimmed()) columnName = c.name;
+    if (columnName.isEmpty())
+        for (const auto& c : cols)
+            if (c.name.compare(column.trimmed(), Qt::CaseInsensitive) == 0) columnName = c.name;
+    if (columnName.isEmpty()) return notFound();
+
+    const bool plainTable = vl::db::IsPlainIdentifier(tableName);
+    const QString sql = QStringLiteral("Select * From ") + (plainTable ? tableName : quoteIdent(tableName))
+                        + QStringLiteral("\nWhere ") + quoteIdent(columnName) + QStringLiteral(" = :pvalue");
+    RowSet rs = conn.query(sql, {{QStringLiteral("pvalue"), value}});
+    if (rs.rowCount() == 0) return notFound();
+    rec.clear();
+    const auto& columns = rs.columns();
+    for (int i = 0; i < columns.size(); ++i) {
+        TSelectedRecord r;
+        r.FieldName = columns.at(i).name;
+        r.FieldType = vl::db::FieldTypeName(columns.at(i));
+        r.FieldValue = rs.at(0, i);
+        rec.append(r);
+    }
+    return true;
+}
+
+int SelectedFieldIndex(const ASelectedRecord& rec, const QString& fieldName) {
+    int found = -1;
+    for (int i = 0; i < rec.size(); ++i)
+        if (rec.at(i).FieldName == fieldName) found = i;
+    return found;
+}
+
+// ---------------------------------------------------------------- work tables
+
+bool IsValidWorkTableName(const QString& name) {
+    static const QRegularExpression re(QStringLiteral("^[A-Z][A-Z0-9_]{0,30}$"));
+    return re.match(name).hasMatch();
+}
+
+QString PrimaryKeyConstraintName(const QString& table) {
+    const QString plain = QStringLiteral("PK_") + table;
+    if (plain.size() <= 31) return plain;
+    // Long names: a prefix of the name and a short hash keep it unique and short.
+    const QByteArray h = QCryptographicHash::hash(table.toUtf8(), QCryptographicHash::Sha1).toHex().toUpper();
+    return QStringLiteral("PK_") + table.left(20) + QLatin1Char('_') + QString::fromLatin1(h.left(7));
+}
+
+namespace {
+
+const char* kCopyColumns =
+    "SELECT RDB$RELATION_FIELDS.RDB$FIELD_NAME FIELD_NAME, RDB$RELATION_FIELDS.RDB$FIELD_POSITION FIELD_POS, "
+    "RDB$RELATION_FIELDS.RDB$FIELD_SOURCE FIELD_SOURCE, RDB$RELATION_FIELDS.RDB$NULL_FLAG NULL_FLAG, "
+    "RDB$TYPES.RDB$TYPE_NAME FIELD_TYPE, RDB$FIELDS.RDB$FIELD_LENGTH FIELD_STORE, "
+    "RDB$FIELDS.RDB$CHARACTER_LENGTH FIELD_LENGTH, RDB$FIELDS.RDB$DEFAULT_SOURCE FIELD_DEFAULT_SOURCE, "
+    "RDB$RELATION_FIELDS.RDB$COLLATION_ID COLLATION, RDB$FIELDS.RDB$COLLATION_ID DOMAIN_COLLATION, "
+    "RDB$FIELDS.RDB$CHARACTER_SET_ID CHARACTER_SET, RDB$FIELDS.RDB$FIELD_SUB_TYPE FIELD_SUB_TYPE, "
+    "RDB$FIELDS.RDB$FIELD_SCALE FIELD_SCALE, RDB$FIELDS.RDB$FIELD_PRECISION FIELD_PRECISION "
+    "FROM RDB$RELATION_FIELDS,RDB$FIELDS,RDB$TYPES "
+    "WHERE RDB$RELATION_FIELDS.RDB$RELATION_NAME = :tname "
+    "AND RDB$RELATION_FIELDS.RDB$FIELD_SOURCE = RDB$FIELDS.RDB$FIELD_NAME "
+    "AND RDB$FIELDS.RDB$FIELD_TYPE = RDB$TYPES.RDB$TYPE AND RDB$TYPES.RDB$FIELD_NAME= 'RDB$FIELD_TYPE' "
+    "ORDER BY RDB$RELATION_FIELDS.RDB$FIELD_POSITION";
+
+QString exactNumeric(const QString& intType, int subType, int scale, int precision, int defPrecision) {
+    if (subType == 1 || subType == 2 || scale < 0) {
+        const int p = precision > 0 ? precision : defPrecision;
+        return (subType == 2 ? QStringLiteral("DECIMAL(") : QStringLiteral("NUMERIC(")) + QString::number(p)
+               + QLatin1Char(',') + QString::number(-scale) + QLatin1Char(')');
+    }
+    return intType;
+}
+
+} // namespace
+
+bool CopyTableDef(const QString& source, const QString& newName, bool execute, Connection* connArg,
+                  bool primaryKey, QString* ddl) {
+    Connection& conn = connArg ? *connArg : dm().d_alap();
+    if (!IsValidWorkTableName(newName))
+        throw DbError(QStringLiteral("Érvénytelen táblanév (legfeljebb 31 karakter, A-Z 0-9 _): ") + newName);
+    if (conn.driverName().trimmed().toUpper() != QStringLiteral("INTRBASE"))
+        throw DbError(QStringLiteral("A tábla szerkezete csak Firebird adatbázisban másolható: ") + source);
+
+    RowSet rs = conn.query(QString::fromLatin1(kCopyColumns), {{QStringLiteral("tname"), source}});
+    if (rs.rowCount() == 0) return false;
+
+    QStringList key;
+    if (primaryKey) key = vl::db::PrimaryKeyList(conn, source);
+
+    QHash<qint64, QString> charsetNames;
+    auto charsetName = [&](qint64 id) {
+        if (!charsetNames.contains(id)) {
+            RowSet c = conn.query(QStringLiteral("SELECT RDB$CHARACTER_SET_NAME FROM RDB$CHARACTER_SETS "
+                                                 "WHERE RDB$CHARACTER_SET_ID = :id"),
+                                  {{QStringLiteral("id"), id}});
+            charsetNames.insert(id, c.rowCount() ? c.at(0, 0).toString().trimmed() : QString());
+        }
+        return charsetNames.value(id);
+    };
+    auto collationName = [&](qint64 collation, qint64 charset) {
+        RowSet c = conn.query(QStringLiteral("SELECT RDB$COLLATION_NAME FROM RDB$COLLATIONS "
+                                             "WHERE RDB$COLLATION_ID = :cid AND RDB$CHARACTER_SET_ID = :csid"),
+                              {{QStringLiteral("cid"), collation}, {QStringLiteral("csid"), charset}});
+        return c.rowCount() ? c.at(0, 0).toString().trimmed() : QString();
+    };
+
+    QStringList lines;
+    lines << QStringLiteral("CREATE TABLE ") + newName + QStringLiteral(" (");
+    bool firstCol = true;
+    while (rs.next()) {
+        const QString name = rs.text(QStringLiteral("FIELD_NAME")).trimmed();
+        const QString t = rs.text(QStringLiteral("FIELD_TYPE")).trimmed();
+        const int subType = int(rs.integer(QStringLiteral("FIELD_SUB_TYPE")));
+        const int scale = int(rs.integer(QStringLiteral("FIELD_SCALE")));
+        const int precision = int(rs.integer(QStringLiteral("FIELD_PRECISION")));
+        int charLen = int(rs.integer(QStringLiteral("FIELD_LENGTH")));
+        if (rs.isNull(QStringLiteral("FIELD_LENGTH"))) charLen = int(rs.integer(QStringLiteral("FIELD_STORE")));
+        bool textual = false;
+        QString type;
+        if (t == QStringLiteral("VARYING") || t == QStringLiteral("CSTRING")) {
+            type = QStringLiteral("VARCHAR(") + QString::number(charLen) + QLatin1Char(')');
+            textual = true;
+        } else if (t == QStringLiteral("TEXT")) {
+            type = QStringLiteral("CHAR(") + QString::number(charLen) + QLatin1Char(')');
+            textual = true;
+        } else if (t == QStringLiteral("SHORT")) {
+            type = exactNumeric(QStringLiteral("SMALLINT"), subType, scale, precision, 4);
+        } else if (t == QStringLiteral("LONG")) {
+            type = exactNumeric(QStringLiteral("INTEGER"), subType, scale, precision, 9);
+        } else if (t == QStringLiteral("INT64") || t == QStringLiteral("QUAD")) {
+            type = exactNumeric(QStringLiteral("BIGINT"), subType, scale, precision, 18);
+        } else if (t == QStringLiteral("DOUBLE") || t == QStringLiteral("D_FLOAT")) {
+            type = QStringLiteral("DOUBLE PRECISION");
+        } else if (t == QStringLiteral("BLOB")) {
+            type = QStringLiteral("BLOB SUB_TYPE ") + QString::number(subType) + QStringLiteral(" SEGMENT SIZE 80");
+            textual = subType == 1;
+        } else {
+            type = t; // FLOAT, DATE, TIME, TIMESTAMP, BOOLEAN
+        }
+        QString def = (firstCol ? QStringLiteral(" ") : QStringLiteral(",")) + quoteIdent(name) + QLatin1Char(' ') + type;
+        QString collate;
+        const qint64 cs = rs.integer(QStringLiteral("CHARACTER_SET"));
+        if (textual && cs != 0) {
+            const QString csn = charsetName(cs);
+            if (!csn.isEmpty()) {
+                def += QStringLiteral(" CHARACTER SET ") + csn;
+                qint64 coll = rs.isNull(QStringLiteral("COLLATION")) ? rs.integer(QStringLiteral("DOMAIN_COLLATION"))
+                                                                      : rs.integer(QStringLiteral("COLLATION"));
+                if (coll != 0) {
+                    const QString cn = collationName(coll, cs);
+                    if (!cn.isEmpty()) collate = QStringLiteral(" COLLATE ") + cn;
+                }
+            }
+        }
+        if (key.contains(name)) def += QStringLiteral(" NOT NULL");
+        def += collate;
+        lines << def;
+        firstCol = false;
+    }
+    if (!key.isEmpty()) {
+        QStringList quoted;
+        for (const QString& k : key) quoted << quoteIdent(k);
+        lines << QStringLiteral(",CONSTRAINT ") + PrimaryKeyConstraintName(newName) + QStringLiteral(" PRIMARY KEY (")
+                     + quoted.join(QLatin1Char(',')) + QLatin1Char(')');
+    }
+    lines << QStringLiteral(")");
+    const QString statement = lines.join(QLatin1Char('\n'));
+    if (ddl) *ddl = statement;
+    if (execute) {
+        const bool record = vl::db::TableExists(conn, QStringLiteral("MUNKATABLAK"));
+        auto tx = conn.begin();
+        tx->exec(statement);
+        if (record) {
+            tx->exec(QStringLiteral("UPDATE OR INSERT INTO MUNKATABLAK (TABLANEV, KAPCSOLAT, JUZER, MIKOR) "
+                                    "VALUES (:tablanev, CURRENT_CONNECTION, :juzer, :mikor) MATCHING (TABLANEV)"),
+                     {{QStringLiteral("tablanev"), newName},
+                      {QStringLiteral("juzer"), dm().CurrentUserCode.left(10)},
+                      {QStringLiteral("mikor"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"))}});
+        }
+        tx->commit();
+        if (!dm().WorkTableList.contains(newName)) dm().WorkTableList.append(newName);
+    }
+    return true;
+}
+
+void DropRunWorkTables() {
+    Tdm& d = dm();
+    if (!d.isConnected()) return;
+    if (d.WorkTableList.isEmpty()) {
+        d.disconnect();
+        return;
+    }
+    // A fresh connection: no statement of this run holds a work table any more.
+    if (!d.reconnect()) return;
+    Connection& conn = d.d_alap();
+    bool record = false;
+    try {
+        record = vl::db::TableExists(conn, QStringLiteral("MUNKATABLAK"));
+    } catch (const DbError&) {
+    }
+    for (const QString& name : d.WorkTableList) {
+        if (!IsValidWorkTableName(name)) continue;
+        try {
+            conn.exec(QStringLiteral("DROP TABLE ") + name);
+        } catch (const DbError&) {
+            // in use elsewhere or already gone: go on with the next one
+        }
+        if (record) {
+            try {
+                conn.exec(QStringLiteral("DELETE FROM MUNKATABLAK WHERE TABLANEV = :tablanev"),
+                          {{QStringLiteral("tablanev"), name}});
+            } catch (const DbError&) {
+            }
+        }
+    }
+    d.WorkTableList.clear();
+    d.disconnect();
+}
+
+// ---------------------------------------------------------------- update scripts
+
+namespace {
+
+QString tidyStatement(const QString& s) {
+    QStringList out;
+    for (QString l : s.split(QLatin1Char('\n'))) {
+        l.remove(QLatin1Char('\r'));
+        l = l.trimmed();
+        if (!l.isEmpty()) out << l;
+    }
+    return out.join(QLatin1Char('\n'));
+}
+
+} // namespace
+
+QList<ScriptStatement> SplitUpdateScript(const QString& s, QString* rest) {
+    static const QRegularExpression setTerm(QStringLiteral("^SET\\s+TERM\\s+(\\S+)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    QList<ScriptStatement> out;
+    QString term = QStringLiteral(";");
+    QString cur;
+    const int n = int(s.size());
+    int i = 0;
+    while (i < n) {
+        const QChar c = s.at(i);
+        if (c == QLatin1Char('/') && i + 1 < n && s.at(i + 1) == QLatin1Char('*')) {
+            const int e = int(s.indexOf(QStringLiteral("*/"), i + 2));
+            if (e < 0) { i = n; break; }
+            cur += QLatin1Char(' ');
+            i = e + 2;
+            continue;
+        }
+        if (c == QLatin1Char('-') && i + 1 < n && s.at(i + 1) == QLatin1Char('-')) {
+            const int e = int(s.indexOf(QLatin1Char('\n'), i));
+            i = e < 0 ? n : e;
+            continue;
+        }
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            int j = i + 1;
+            while (j < n) {
+                if (s.at(j) == c) {
+                    if (j + 1 < n && s.at(j + 1) == c) { j += 2; continue; }
+                    break;
+                }
+                ++j;
+            }
+            cur += s.mid(i, qMin(j, n - 1) - i + 1);
+            i = j + 1;
+            continue;
+        }
+        if (s.mid(i, term.size()) == term) {
+            const QString text = tidyStatement(cur);
+            const auto m = setTerm.match(text);
+            if (m.hasMatch()) term = m.captured(1);
+            else if (!text.isEmpty()) out.append({text, term});
+            cur.clear();
+            i += int(term.size());
+            continue;
+        }
+        cur += c;
+        ++i;
+    }
+    if (rest) *rest = tidyStatement(cur);
+    return out;
+}
+
+ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* logBox, Connection* connArg) {
+    ScriptResult r;
+    if (!QFileInfo(fileName).isFile()) return r;
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly)) return r;
+    const QString script = fromCp1250(f.readAll());
+    f.close();
+    r.ran = true;
+
+    Connection& conn = connArg ? *connArg : dm().d_alap();
+    r.badFile = fileName + QStringLiteral("_BAD.TXT");
+    QString bad;
+
+    auto fail = [&](const QString& text, const QString& terminator, const QString& error) {
+        ++r.failed;
+        r.errors << text + QLatin1Char('\n') + error;
+        if (!quiet)
+            vl::notify(vl::MsgKind::Error, fileName + QStringLiteral(" : Hibás SQL utasítás:\n") + text);
+        if (logBox) *logBox << text;
+        for (const QString& l : error.split(QLatin1Char('\n')))
+            if (!l.trimmed().isEmpty()) bad += QStringLiteral("-- ") + l.trimmed() + QLatin1Char('\n');
+        if (terminator == QStringLiteral(";")) {
+            bad += text + QStringLiteral(";\n");
+        } else {
+            bad += QStringLiteral("SET TERM ") + terminator + QStringLiteral(" ;\n") + text + terminator
+                   + QStringLiteral("\nSET TERM ; ") + terminator + QLatin1Char('\n');
+        }
+    };
+
+    QString rest;
+    const QList<ScriptStatement> statements = SplitUpdateScript(script, &rest);
+    for (const ScriptStatement& st : statements) {
+        try {
+            conn.exec(st.text);
+            ++r.executed;
+        } catch (const DbError& e) {
+            fail(st.text, st.terminator, e.text());
+        }
+    }
+    if (!rest.isEmpty())
+        fail(rest, QStringLiteral(";"), QStringLiteral("Nem futott: hiányzik az utasítást lezáró ';'"));
+
+    if (r.failed > 0) {
+        QFile b(r.badFile);
+        if (b.open(QIODevice::WriteOnly | QIODevice::Truncate)) b.write(toCp1250(bad));
+    } else {
+        QFile::remove(r.badFile);
+    }
+
+    // Moved aside so that it runs only once.
+    const QFileInfo fi(fileName);
+    QString base = fileName;
+    if (!fi.suffix().isEmpty()) base.chop(fi.suffix().size() + 1);
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_hhmmss"));
+    QString target = base + QStringLiteral("_done_") + stamp + QStringLiteral(".sql");
+    for (int k = 2; QFileInfo::exists(target); ++k)
+        target = base + QStringLiteral("_done_") + stamp + QLatin1Char('_') + QString::number(k) + QStringLiteral(".sql");
+    if (QFile::rename(fileName, target)) r.movedTo = target;
+
+    r.summary = fileName + QStringLiteral(" beolvasva :\n") + QString::number(r.executed) + QStringLiteral(" db végrehajtva,\n");
+    if (r.failed == 0)
+        r.summary += QStringLiteral("Nem volt hibás utasítás\n");
+    else
+        r.summary += QString::number(r.failed) + QStringLiteral(" db hibás utasítás, letárolva a ") + fileName
+                     + QStringLiteral("_BAD.TXT fájlba.\n");
+    vl::notify(r.failed ? vl::MsgKind::Warning : vl::MsgKind::Info, r.summary);
+    return r;
+}
+
+// ---------------------------------------------------------------- store errors
+
+QString ReportStoreError(const QString& queryName, const QString& module, const Params& params) {
+    const QString head = QStringLiteral("Hiba történt tárolás közben. Kérem értesítse a programozót!");
+    const bool trace = IniValue(QStringLiteral("TRACE")).trimmed().toUpper() == QStringLiteral("I");
+    QStringList paramLines;
+    for (const auto& p : params) paramLines << p.first + QLatin1Char('=') + (p.second.isNull() ? QString() : p.second.toString());
+
+    QStringList file;
+    file << head << QString()
+         << QStringLiteral("Verzió=") + ProgramVersion() + QStringLiteral(",Modul=") + module + QStringLiteral(", Query=") + queryName
+         << QStringLiteral("Paraméterek:");
+    file << paramLines;
+    const QString path = AppDir() + QStringLiteral("NEMSIKERULT_") + fileNamePart(module) + QLatin1Char('_')
+                         + fileNamePart(queryName) + QLatin1Char('_')
+                         + QDateTime::currentDateTime().toString(QStringLiteral("yyyy_MM_dd_hh_mm_ss")) + QStringLiteral(".TXT");
+    bool lossy = false;
+    const QByteArray bytes = toCp1250(file.join(QLatin1Char('\n')) + QLatin1Char('\n'), &lossy);
+    QFile out(path);
+    const bool written = out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size();
+    out.close();
+
+    QString msg = head + QStringLiteral("\n\nModul=") + module + QStringLiteral(", Query=") + queryName + QLatin1Char('\n');
+    if (trace)
+        for (const QString& l : paramLines) msg += l + QLatin1Char('\n');
+    if (written) {
+        msg += QStringLiteral("\nA hibát letároltuk a ") + path + QStringLiteral(" fájlba");
+        if (lossy) msg += QStringLiteral("\n(A windows-1250 kódlapon nem ábrázolható karaktereket '?' jelre cseréltük.)");
+    } else {
+        msg += QStringLiteral("\nA hibát nem sikerült letárolni a ") + path + QStringLiteral(" fájlba");
+    }
+    vl::notify(vl::MsgKind::Error, msg);
+    return written ? path : QString();
+}
+
+QString ReportStoreError(const TQuery& q, const QString& module) { return ReportStoreError(q.name, module, q.params); }
+
+// ---------------------------------------------------------------- single instance
+
+bool SingleInstanceGuard(const QString& name) {
+    static QHash<QString, int> held; // guards of this process, open for its whole life
+    if (held.contains(name)) return true;
+    const QByteArray h = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex();
+    const QByteArray path = QByteArrayLiteral("/tmp/vorlanda-") + h + QByteArrayLiteral(".lock");
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) return false; // no lock file possible: do not keep the program from running
+    ::fchmod(fd, 0666);       // other users of the machine use the same lock file
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return true;
+    }
+    held.insert(name, fd);
+    return false;
+}
+
+} // namespace vl::shell

@@ -1,0 +1,115 @@
+#pragma once
+// The statement routines every form uses: parameterised statements, the
+// one-row lookup, work-table copies, the one-shot update script, the
+// failed-store log and the single-instance guard.
+#include "db/Database.h"
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QList>
+
+namespace vl::shell {
+
+// A named statement held by a form or module ("q_forgsor", "qi_forgfej" ...).
+// QparamOpen binds it, runs it and leaves the parameters it bound and the
+// rows it read here.
+struct TQuery {
+    QString name;
+    QString sql;
+    vl::db::Params params;   // the values bound by the last QparamOpen
+    vl::db::RowSet rows;     // the rows of the last open
+    bool active = false;     // true after an open
+    void close() { rows = vl::db::RowSet(); active = false; }
+};
+
+// Binds names[i] = values[i] in order and runs the query on d_alap (or in tx).
+// With execute: the rows affected; otherwise the query is opened and the
+// result is its record count. Arrays of different length: the message
+// "QparamOpen hiba, paraméter tömbök eltérő méretűek, Query=" + name, result
+// -1 and nothing runs. A null value binds a typed NULL. Database errors
+// (an unknown parameter name among them) are raised as DbError.
+qint64 QparamOpen(TQuery& q, const QStringList& names, const QVariantList& values, bool execute,
+                  vl::db::Transaction* tx = nullptr);
+
+// One column of a looked-up row.
+struct TSelectedRecord {
+    QString FieldName;
+    QString FieldType;   // the framework's type word (VARCHAR, INTEGER, ...)
+    QVariant FieldValue;
+};
+using ASelectedRecord = QList<TSelectedRecord>;
+
+// Reads the first row of table whose column equals value into rec. The value
+// is bound; the table and column must be known to the catalogue (otherwise
+// the answer is "not found"). Not found with showMessage: "Nincs olyan érték
+// a <table> táblában, ahol <column>='<value>'". An empty value: false.
+bool LookupCheck(const QString& value, const QString& table, const QString& column, bool showMessage,
+                 ASelectedRecord& rec);
+// Index of the last entry named exactly so, or -1.
+int SelectedFieldIndex(const ASelectedRecord& rec, const QString& fieldName);
+
+// A work-table name that Firebird 3 takes unquoted: A-Z, 0-9, "_", a letter
+// first, at most 31 characters.
+bool IsValidWorkTableName(const QString& name);
+// The name of the primary-key constraint of a table, within 31 characters.
+QString PrimaryKeyConstraintName(const QString& table);
+
+// Copies the column definitions of source into a new table (Firebird only).
+// The statement is valid Firebird 3 DDL: types spelled as DDL (VARCHAR(n),
+// CHAR(n), NUMERIC(p,s), BIGINT, DOUBLE PRECISION, BLOB SUB_TYPE n ...), the
+// character set and collation of text columns, with primaryKey the source's
+// key as "PK_..." with its columns NOT NULL; null flags (other than the key)
+// and defaults are not copied. With execute the table is created, recorded in
+// MUNKATABLAK (when that table exists) with CURRENT_CONNECTION, and appended
+// to Tdm::WorkTableList, all in one transaction. conn nullptr means d_alap.
+// False when the source has no columns (nothing is run). An invalid new name
+// raises DbError. ddl receives the statement.
+bool CopyTableDef(const QString& source, const QString& newName, bool execute,
+                  vl::db::Connection* conn = nullptr, bool primaryKey = true, QString* ddl = nullptr);
+
+// The closing step of a run: drops every table of Tdm::WorkTableList
+// (errors ignored), deletes their MUNKATABLAK rows, empties the list and
+// closes d_alap. Without work tables it only closes the connection.
+void DropRunWorkTables();
+
+// One statement of an update script.
+struct ScriptStatement {
+    QString text;        // the statement without its terminator
+    QString terminator;  // ";" or the one set by SET TERM
+};
+// Splits a script into statements: "/* */" and "--" comments are dropped,
+// a terminator inside quotes does not end a statement, "SET TERM x ;" changes
+// the terminator. rest receives text after the last terminator (not run).
+QList<ScriptStatement> SplitUpdateScript(const QString& script, QString* rest = nullptr);
+
+struct ScriptResult {
+    bool ran = false;        // false: the file did not exist (nothing happened)
+    int executed = 0;
+    int failed = 0;          // statements refused by the server, plus an unterminated tail
+    QString badFile;         // script name + "_BAD.TXT" (deleted when nothing failed)
+    QString movedTo;         // where the script was moved ("" when the move failed)
+    QString summary;         // the summary message
+    QStringList errors;      // "statement\nserver text" per failure
+};
+// Runs a windows-1250 script statement by statement, each committing on its
+// own; failures go to "<script>_BAD.TXT" (with the server's text as "--"
+// comment lines) and, unless quiet, to a message; the script is then moved to
+// "<name>_done_yyyymmdd_hhnnss.sql" so it runs once; the summary message is
+// shown even when quiet. logBox receives each failed statement.
+ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* logBox = nullptr,
+                             vl::db::Connection* conn = nullptr);
+
+// Logs a failed store: writes AppDir + "NEMSIKERULT_<module>_<query>_<stamp>.TXT"
+// (windows-1250) with the statement's parameters and shows "Hiba történt
+// tárolás közben. Kérem értesítse a programozót!" ... (parameters too when
+// TRACE=I). Returns the file's path.
+QString ReportStoreError(const QString& queryName, const QString& module, const vl::db::Params& params);
+QString ReportStoreError(const TQuery& q, const QString& module);
+
+// True when another process (or an earlier call of this one) already holds
+// the guard of this name. Otherwise takes it for the life of the process:
+// an flock on /tmp/vorlanda-<sha1 of name>.lock that the kernel releases
+// when the process ends, however it ends.
+bool SingleInstanceGuard(const QString& name);
+
+} // namespace vl::shell
