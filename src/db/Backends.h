@@ -1,0 +1,15 @@
+#pragma once
+// The backends behind Database.h; callers use vl::db::connect().
+#include "db/Database.h"
+
+namespace vl::db::detail {
+
+std::unique_ptr<Connection> openFirebird(const ConnectParams& params);
+std::unique_ptr<Connection> createFirebird(const ConnectParams& params);
+std::unique_ptr<Connection> openOdbc(const ConnectParams& params);
+
+// True when a Firebird connection string names a server ("host:/path",
+// "host/port:/path", "inet://..."), false for a local file or an alias.
+bool isRemoteFirebirdName(const QString& database);
+
+} // namespace vl::db::detail
