@@ -12,4 +12,8 @@ std::unique_ptr<Connection> openOdbc(const ConnectParams& params);
 // "host/port:/path", "inet://..."), false for a local file or an alias.
 bool isRemoteFirebirdName(const QString& database);
 
+// The driver name of an ODBC source from the DBMS name it reports (SQL_DBMS_NAME):
+// upper-cased, "Microsoft SQL Server" as "SQL SERVER", "ODBC" when it reports none.
+QString odbcDriverName(const QString& reportedDbmsName);
+
 } // namespace vl::db::detail

@@ -284,7 +284,8 @@ QString reportedDbmsName(const QSqlDatabase& db)
 {
 #ifdef VL_HAVE_ODBC_INFO
     const QVariant h = db.driver()->handle();
-    if (h.isValid() && qstrcmp(h.typeName(), "SQLHANDLE") == 0) {
+    // QODBC hands out its connection handle (SQLHDBC, a void*).
+    if (h.isValid() && (qstrcmp(h.typeName(), "SQLHANDLE") == 0 || qstrcmp(h.typeName(), "void*") == 0)) {
         void* hdbc = *static_cast<void* const*>(h.constData());
         if (hdbc) {
             char buf[256] = {};
@@ -321,12 +322,18 @@ std::unique_ptr<Connection> openOdbc(const ConnectParams& params)
         if (!d.open())
             throw errorOf(d.lastError(), QStringLiteral("Az ODBC-adatforrás nem nyitható meg: %1").arg(params.database));
     }
-    QString dbms = reportedDbmsName(s->db()).toUpper();
+    const QString dbms = odbcDriverName(reportedDbmsName(s->db()));
+    return std::make_unique<OdbcConnection>(std::move(s), dbms);
+}
+
+QString odbcDriverName(const QString& reportedDbmsName)
+{
+    QString dbms = reportedDbmsName.trimmed().toUpper();
     if (dbms == u"MICROSOFT SQL SERVER")
         dbms = QStringLiteral("SQL SERVER");
     if (dbms.isEmpty())
         dbms = QStringLiteral("ODBC");
-    return std::make_unique<OdbcConnection>(std::move(s), dbms);
+    return dbms;
 }
 
 } // namespace vl::db::detail
