@@ -1,0 +1,582 @@
+#include "rental/Schedule.h"
+
+#include "rental/Numbering.h"
+#include "shell/Dm.h"
+#include "util/Dates.h"
+
+#include <QDateTime>
+#include <QSet>
+#include <algorithm>
+#include <map>
+#include <stdexcept>
+#include <unordered_map>
+
+namespace vl::rental {
+
+using vl::db::Params;
+using vl::db::RowSet;
+using vl::db::Transaction;
+
+// ---------------------------------------------------------------- helpers
+
+namespace gen {
+
+QString norm(const QString& text) { return vl::util::NormalizeDateText(text.trimmed()); }
+
+QDate toDate(const QString& text) {
+    const QString n = norm(text);
+    if (n.isEmpty()) return QDate();
+    return QDate(n.left(4).toInt(), n.mid(5, 2).toInt(), n.mid(8, 2).toInt());
+}
+
+QString toText(const QDate& d) { return d.isValid() ? vl::util::DateToYMD(d) : QString(); }
+
+QString yearEnd(int year) { return QStringLiteral("%1.12.31").arg(year, 4, 10, QLatin1Char('0')); }
+
+} // namespace gen
+
+namespace {
+
+const QString kPlannedOrigin = QStringLiteral("K");   // written by generators and contract forms
+const QString kLogOrigin = QStringLiteral("U");       // created by the activity log
+
+QString checked(const QString& table, const char* real) {
+    return Td::CheckedTableName(table, QString::fromLatin1(real));
+}
+
+// The Monday of a date's week as a Julian day number.
+qint64 mondayOf(const QDate& d) { return d.toJulianDay() - (d.dayOfWeek() - 1); }
+
+} // namespace
+
+// ---------------------------------------------------------------- tables and context
+
+RentalTables RentalTables::workCopies(const QString& lines, const QString& items,
+                                      const QString& activities, const QString& payments) {
+    RentalTables t;
+    t.lines = checked(lines, "FORGSOR");
+    t.items = checked(items, "FORGKABIN");
+    t.activities = checked(activities, "FORGTEV");
+    t.payments = checked(payments, "FORGFIZ");
+    return t;
+}
+
+void RentalTables::check() const {
+    checked(lines, "FORGSOR");
+    checked(items, "FORGKABIN");
+    checked(activities, "FORGTEV");
+    checked(payments, "FORGFIZ");
+}
+
+QChar GeneratorContext::classOf(const QString& state) const {
+    return statusClass.value(state.trimmed(), QChar());
+}
+
+bool GeneratorContext::isPlanned(const QString& state) const {
+    const QChar c = classOf(state);
+    return c == u'I' || c == u'i';
+}
+
+bool GeneratorContext::isDone(const QString& state) const { return classOf(state) == u'N'; }
+
+GeneratorContext GeneratorContext::load(Transaction& tx, const QString& userCode) {
+    GeneratorContext c;
+    // One code per class as the start-up look-up takes it: by name order, the last wins.
+    auto st = tx.query(QStringLiteral("SELECT KOD, MODOSITHATO FROM SZ_STATUST ORDER BY NEV"));
+    while (st.next()) {
+        const QString kod = st.text(QStringLiteral("KOD")).trimmed();
+        const QString cls = st.text(QStringLiteral("MODOSITHATO"));
+        if (cls.size() != 1) continue;
+        c.statusClass.insert(kod, cls.at(0));
+        if (cls == QLatin1String("I")) c.statusPlanned = kod;
+    }
+    if (c.statusPlanned.isEmpty())
+        throw std::runtime_error(QStringLiteral(
+            "Az SZ_STATUST szótárban nincs tervezett (I osztályú) állapotkód, tevékenység nem generálható.")
+                                     .toStdString());
+    c.vatFactor = Td::DefaultVatFactor(tx);
+
+    auto ceg = tx.query(QStringLiteral("SELECT AKTUALISEV FROM CEG"));
+    bool ok = false;
+    int year = 0;
+    if (ceg.next()) year = ceg.text(QStringLiteral("AKTUALISEV")).trimmed().toInt(&ok);
+    c.businessYear = (ok && year >= 1000 && year <= 9999) ? year : QDate::currentDate().year();
+
+    auto kinds = tx.query(QStringLiteral("SELECT KOD FROM SZ_TEVEKENY WHERE KEPEZVE = :kepezve ORDER BY KOD"),
+                          {{QStringLiteral("kepezve"), QStringLiteral("KISZE")}});
+    while (kinds.next()) c.maintenanceKinds << kinds.text(QStringLiteral("KOD")).trimmed();
+
+    if (userCode.isEmpty()) {
+        c.userCode = vl::shell::dm().CurrentUserCode;
+    } else {
+        c.userCode = userCode;
+    }
+    c.stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
+    return c;
+}
+
+// ---------------------------------------------------------------- prices and patterns
+
+qint64 ActivityPrice(Transaction& tx, const QString& tevkod, const QString& csopkod, int weekday) {
+    auto rs = tx.query(QStringLiteral("SELECT * FROM SZ_TEVAR WHERE TEVKOD = :tevkod AND CSOPKOD = :csopkod"),
+                       {{QStringLiteral("tevkod"), tevkod}, {QStringLiteral("csopkod"), csopkod}});
+    if (rs.rowCount() != 1) return 0;
+    rs.next();
+    if (weekday >= 1 && weekday <= 7) {
+        static const char* const cols[] = {"AR1", "AR2", "AR3", "AR4", "AR5", "AR6", "AR7"};
+        const QString col = QString::fromLatin1(cols[weekday - 1]);
+        if (rs.hasColumn(col)) {
+            const qint64 v = rs.integer(col);
+            if (v != 0) return v;
+        }
+    }
+    return rs.integer(QStringLiteral("AR"));
+}
+
+std::array<int, 7> PatternCounts(const QString& pattern) {
+    std::array<int, 7> a{};
+    for (int i = 0; i < 7 && i < pattern.size(); ++i) {
+        const QChar ch = pattern.at(i);
+        a[size_t(i)] = (ch >= u'0' && ch <= u'9') ? ch.unicode() - u'0' : 0;
+    }
+    return a;
+}
+
+QString PatternDayNames(const QString& pattern) {
+    QStringList parts;
+    for (int i = 0; i < 7 && i < pattern.size(); ++i) {
+        const QChar ch = pattern.at(i);
+        if (ch == u'0') continue;
+        QString part = vl::util::DayNamesMon1(i + 1);
+        if (ch > u'1') part += u'(' + QString(ch) + u')';
+        parts << part;
+    }
+    return parts.join(u',');
+}
+
+bool RegisterPattern(Transaction& tx, const QString& pattern) {
+    const QString p = pattern.trimmed();
+    if (p.size() != 7) return false;
+    bool other = false;
+    for (QChar ch : p) {
+        if (ch < u'0' || ch > u'9') return false;
+        if (ch != u'0' && ch != u'1') other = true;
+    }
+    if (!other) return false;
+    auto rs = tx.query(QStringLiteral("SELECT COUNT(*) DARAB FROM HKSZCSPSZV WHERE KOD = :kod"),
+                       {{QStringLiteral("kod"), p}});
+    if (rs.rowCount() > 0 && rs.at(0, 0).toLongLong() > 0) return false;
+    QString named = p;
+    named.replace(u'2', u'1').replace(u'3', u'1');
+    tx.exec(QStringLiteral("INSERT INTO HKSZCSPSZV (KOD, MEGNEVEZES) VALUES (:kod, :megnevezes)"),
+            {{QStringLiteral("kod"), p}, {QStringLiteral("megnevezes"), PatternDayNames(named)}});
+    return true;
+}
+
+// ---------------------------------------------------------------- single activities
+
+namespace {
+
+const QString kInsertActivity = QStringLiteral(
+    "INSERT INTO %1 (BIZONYLAT, VERZIO, TETELSOR, SORSZAM, DATUM, TEVSORSZAM, TEVKOD, ARUKOD, TEVALLAPOT,"
+    " SOFORKOD, NETTOAR, MENNYISEG, KOMMENT, KEPZETT, DATUM2, JUZER, MIKOR)"
+    " VALUES (:bizonylat, :verzio, :tetelsor, :sorszam, :datum, :tevsorszam, :tevkod, :arukod, :tevallapot,"
+    " :soforkod, :nettoar, :mennyiseg, :komment, :kepzett, :datum2, :juzer, :mikor)");
+
+void bindActivity(vl::db::Statement& st, const GeneratorContext& ctx, qint64 bizonylat, qint64 verzio,
+                  qint64 tetelsor, qint64 sorszam, const QString& datum, qint64 tevsorszam,
+                  const QString& tevkod, const QString& arukod, const QString& soforkod, qint64 nettoar) {
+    st.bind(QStringLiteral("bizonylat"), bizonylat);
+    st.bind(QStringLiteral("verzio"), verzio);
+    st.bind(QStringLiteral("tetelsor"), tetelsor);
+    st.bind(QStringLiteral("sorszam"), sorszam);
+    st.bind(QStringLiteral("datum"), datum);
+    st.bind(QStringLiteral("tevsorszam"), tevsorszam);
+    st.bind(QStringLiteral("tevkod"), tevkod);
+    st.bind(QStringLiteral("arukod"), arukod.trimmed());
+    st.bind(QStringLiteral("tevallapot"), ctx.statusPlanned);
+    st.bind(QStringLiteral("soforkod"), soforkod.trimmed());
+    st.bind(QStringLiteral("nettoar"), nettoar);
+    st.bind(QStringLiteral("mennyiseg"), 1);
+    st.bind(QStringLiteral("komment"), QString(QLatin1String("")));
+    st.bind(QStringLiteral("kepzett"), kPlannedOrigin);
+    st.bind(QStringLiteral("datum2"), QString(QLatin1String("")));
+    st.bind(QStringLiteral("juzer"), ctx.userCode);
+    st.bind(QStringLiteral("mikor"), ctx.stamp);
+}
+
+} // namespace
+
+int GenerateEventActivities(Transaction& tx, const GeneratorContext& ctx, const QString& generationClass,
+                            const QString& activitiesTable, const QString& date, const EventItem& item) {
+    const QString table = checked(activitiesTable, "FORGTEV");
+    const QString day = gen::norm(date);
+    if (day.isEmpty()) return 0;
+
+    QStringList kinds;
+    auto kr = tx.query(QStringLiteral("SELECT KOD FROM SZ_TEVEKENY WHERE KEPEZVE = :kepezve ORDER BY SORREND, KOD"),
+                       {{QStringLiteral("kepezve"), generationClass}});
+    while (kr.next()) kinds << kr.text(QStringLiteral("KOD")).trimmed();
+    if (kinds.isEmpty()) return 0;
+
+    auto ex = tx.query(QStringLiteral("SELECT TEVSORSZAM, TEVKOD FROM %1 WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio"
+                                      " AND TETELSOR = :tetelsor AND SORSZAM = :sorszam AND DATUM = :datum")
+                           .arg(table),
+                       {{QStringLiteral("bizonylat"), item.bizonylat}, {QStringLiteral("verzio"), item.verzio},
+                        {QStringLiteral("tetelsor"), item.tetelsor}, {QStringLiteral("sorszam"), item.sorszam},
+                        {QStringLiteral("datum"), day}});
+    qint64 next = 0;
+    QSet<QString> present;
+    while (ex.next()) {
+        next = std::max(next, ex.integer(QStringLiteral("TEVSORSZAM")));
+        present.insert(ex.text(QStringLiteral("TEVKOD")).trimmed());
+    }
+    ++next;
+
+    int written = 0;
+    std::unique_ptr<vl::db::Statement> ins;
+    for (const QString& kind : kinds) {
+        if (present.contains(kind)) continue;
+        if (!ins) ins = tx.prepare(kInsertActivity.arg(table));
+        bindActivity(*ins, ctx, item.bizonylat, item.verzio, item.tetelsor, item.sorszam, day, next, kind,
+                     item.arukod, item.soforkod, ActivityPrice(tx, kind, item.arucsoport));
+        ins->execute();
+        ++next;
+        ++written;
+    }
+    return written;
+}
+
+// ---------------------------------------------------------------- weekly maintenance
+
+namespace {
+
+struct ExistingRow {
+    qint64 tetelsor = 0, sorszam = 0;
+    qint64 day = 0;            // Julian day
+    QString datum;
+    qint64 tevsorszam = 0;
+    QString tevkod, tevallapot, kepzett, arukod, soforkod;
+    qint64 nettoar = 0;
+    qint64 mennyiseg = 0;
+    bool mennyisegNull = true;
+};
+
+struct ItemKey {
+    qint64 bizonylat, verzio, tetelsor, sorszam;
+    bool operator<(const ItemKey& o) const {
+        return std::tie(bizonylat, verzio, tetelsor, sorszam) < std::tie(o.bizonylat, o.verzio, o.tetelsor, o.sorszam);
+    }
+};
+
+struct PendingInsert {
+    const MaintenanceItem* item;
+    QString datum;
+    qint64 tevsorszam;
+    QString tevkod;
+    qint64 price;
+};
+
+struct PendingDelete {
+    qint64 bizonylat, verzio, tetelsor, sorszam;
+    QString datum;
+    qint64 tevsorszam;
+};
+
+// Whether a multi-week pattern has its turn in the week of `day`, the weeks
+// counted from `anchor`: when the anchor's week still has pattern days from
+// the anchor on, that week is the first of the cycle and the pattern's turn
+// comes in its last week; otherwise counting starts with the following week.
+bool weekScheduled(const std::array<int, 7>& counts, int period, const QDate& anchor, const QDate& day) {
+    if (period <= 1) return true;
+    int left = 0;
+    for (int d = anchor.dayOfWeek(); d <= 7; ++d) left += counts[size_t(d - 1)];
+    const qint64 k = (mondayOf(day) - mondayOf(anchor)) / 7;
+    if (k < 0) return false;
+    if (left >= 1) return (k + 1) % period == 0;
+    return k >= 1 && k % period == 0;
+}
+
+} // namespace
+
+ScheduleResult GenerateMaintenanceSchedule(Transaction& tx, const GeneratorContext& ctx,
+                                           const QString& activitiesTable,
+                                           const std::vector<MaintenanceItem>& items,
+                                           const ScheduleOptions& options) {
+    ScheduleResult result;
+    const QString table = checked(activitiesTable, "FORGTEV");
+    const QDate first = gen::toDate(options.firstDay);
+    if (!first.isValid() || items.empty()) return result;
+    const QDate fixedLast = gen::toDate(options.lastDay);
+    if (!options.lastDay.trimmed().isEmpty() && !fixedLast.isValid()) return result;
+    const QString firstText = gen::toText(first);
+
+    QSet<QString> kinds;
+    for (const QString& k : ctx.maintenanceKinds) kinds.insert(k);
+
+    // Items grouped by contract: one read of the contract's rows from the first day on.
+    std::map<std::pair<qint64, qint64>, std::vector<const MaintenanceItem*>> byContract;
+    for (const auto& it : items) byContract[{it.bizonylat, it.verzio}].push_back(&it);
+
+    std::vector<PendingDelete> deletes;
+    std::vector<PendingInsert> inserts;
+
+    for (const auto& [contract, list] : byContract) {
+        const bool single = list.size() == 1;
+        Params p{{QStringLiteral("bizonylat"), contract.first}, {QStringLiteral("verzio"), contract.second},
+                 {QStringLiteral("datum"), firstText}};
+        QString filter;
+        if (single) {
+            filter = QStringLiteral(" AND TETELSOR = :tetelsor AND SORSZAM = :sorszam");
+            p.push_back({QStringLiteral("tetelsor"), list.front()->tetelsor});
+            p.push_back({QStringLiteral("sorszam"), list.front()->sorszam});
+        }
+        auto rs = tx.query(QStringLiteral("SELECT TETELSOR, SORSZAM, DATUM, TEVSORSZAM, TEVKOD, TEVALLAPOT, KEPZETT,"
+                                          " ARUKOD, SOFORKOD, NETTOAR, MENNYISEG FROM %1"
+                                          " WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio AND DATUM >= :datum%2")
+                               .arg(table, filter),
+                           p);
+        std::map<ItemKey, std::vector<ExistingRow>> rowsOf;
+        const int cT = rs.indexOf(QStringLiteral("TETELSOR")), cS = rs.indexOf(QStringLiteral("SORSZAM")),
+                  cD = rs.indexOf(QStringLiteral("DATUM")), cN = rs.indexOf(QStringLiteral("TEVSORSZAM")),
+                  cK = rs.indexOf(QStringLiteral("TEVKOD")), cA = rs.indexOf(QStringLiteral("TEVALLAPOT")),
+                  cO = rs.indexOf(QStringLiteral("KEPZETT")), cU = rs.indexOf(QStringLiteral("ARUKOD")),
+                  cF = rs.indexOf(QStringLiteral("SOFORKOD")), cP = rs.indexOf(QStringLiteral("NETTOAR")),
+                  cM = rs.indexOf(QStringLiteral("MENNYISEG"));
+        for (int r = 0; r < rs.rowCount(); ++r) {
+            const auto& row = rs.row(r);
+            ExistingRow e;
+            e.tetelsor = row.at(cT).toLongLong();
+            e.sorszam = row.at(cS).toLongLong();
+            e.datum = row.at(cD).toString().trimmed();
+            const QDate d = gen::toDate(e.datum);
+            if (!d.isValid()) continue;   // an unreadable day belongs to no range
+            e.day = d.toJulianDay();
+            e.tevsorszam = row.at(cN).toLongLong();
+            e.tevkod = row.at(cK).toString().trimmed();
+            e.tevallapot = row.at(cA).toString().trimmed();
+            e.kepzett = row.at(cO).toString().trimmed();
+            e.arukod = row.at(cU).toString().trimmed();
+            e.soforkod = row.at(cF).toString().trimmed();
+            e.nettoar = row.at(cP).toLongLong();
+            e.mennyisegNull = row.at(cM).isNull();
+            e.mennyiseg = row.at(cM).toLongLong();
+            rowsOf[{contract.first, contract.second, e.tetelsor, e.sorszam}].push_back(std::move(e));
+        }
+
+        // The last maintenance of each item before the first day carries the rhythm.
+        std::map<ItemKey, QDate> lastBefore;
+        bool needHistory = options.rhythm == Rhythm::FromHistory && !ctx.maintenanceKinds.isEmpty();
+        if (needHistory) {
+            needHistory = false;
+            for (const auto* it : list)
+                if (it->periodus > 1) needHistory = true;
+        }
+        if (needHistory) {
+            Params hp{{QStringLiteral("bizonylat"), contract.first}, {QStringLiteral("verzio"), contract.second},
+                      {QStringLiteral("datum"), firstText}, {QStringLiteral("kepzett"), kLogOrigin}};
+            QStringList names;
+            for (int i = 0; i < ctx.maintenanceKinds.size(); ++i) {
+                names << QStringLiteral(":k%1").arg(i);
+                hp.push_back({QStringLiteral("k%1").arg(i), ctx.maintenanceKinds.at(i)});
+            }
+            QString hfilter;
+            if (single) {
+                hfilter = QStringLiteral(" AND TETELSOR = :tetelsor AND SORSZAM = :sorszam");
+                hp.push_back({QStringLiteral("tetelsor"), list.front()->tetelsor});
+                hp.push_back({QStringLiteral("sorszam"), list.front()->sorszam});
+            }
+            auto hs = tx.query(QStringLiteral("SELECT TETELSOR, SORSZAM, MAX(DATUM) UTOLSO FROM %1"
+                                              " WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio AND DATUM < :datum"
+                                              " AND TEVKOD IN (%2) AND (KEPZETT IS NULL OR KEPZETT <> :kepzett)%3"
+                                              " GROUP BY TETELSOR, SORSZAM")
+                                   .arg(table, names.join(QStringLiteral(", ")), hfilter),
+                               hp);
+            while (hs.next()) {
+                const QDate d = gen::toDate(hs.text(QStringLiteral("UTOLSO")));
+                if (d.isValid())
+                    lastBefore[{contract.first, contract.second, hs.integer(QStringLiteral("TETELSOR")),
+                                hs.integer(QStringLiteral("SORSZAM"))}] = d;
+            }
+        }
+
+        for (const MaintenanceItem* it : list) {
+            const ItemKey key{it->bizonylat, it->verzio, it->tetelsor, it->sorszam};
+            std::vector<ExistingRow>& existing = rowsOf[key];
+
+            // End of the range.
+            QDate last = fixedLast;
+            if (!last.isValid()) {
+                int y = std::max(ctx.businessYear, first.year() + (first.month() == 12 ? 1 : 0));
+                int latestYear = 0;
+                for (const auto& e : existing)
+                    if (kinds.contains(e.tevkod)) latestYear = std::max(latestYear, QDate::fromJulianDay(e.day).year());
+                if (latestYear == y + 1) y = latestYear;
+                last = QDate(y, 12, 31);
+            }
+            if (last < first) continue;
+
+            // Days that may hold visits.
+            QDate from = first;
+            const QDate delivery = gen::toDate(it->kiszall);
+            if (delivery.isValid() && delivery.addDays(1) > from) from = delivery.addDays(1);
+            QDate writeEnd = last;
+            const QDate plannedReturn = gen::toDate(it->vszallt);
+            if (plannedReturn.isValid() && plannedReturn < writeEnd) writeEnd = plannedReturn;
+            const QDate returned = gen::toDate(it->vszall);
+            if (returned.isValid() && returned < writeEnd) writeEnd = returned;
+
+            const std::array<int, 7> counts = PatternCounts(it->pattern);
+            QDate anchor = from;
+            if (options.rhythm == Rhythm::FromHistory) {
+                auto h = lastBefore.find(key);
+                if (h != lastBefore.end()) anchor = h->second.addDays(1);
+            }
+
+            // Existing rows of the item inside the range, by day.
+            std::unordered_map<qint64, std::vector<const ExistingRow*>> byDay;
+            const qint64 firstJd = first.toJulianDay(), lastJd = last.toJulianDay();
+            for (const auto& e : existing)
+                if (e.day >= firstJd && e.day <= lastJd) byDay[e.day].push_back(&e);
+
+            std::vector<qint64> days;
+            for (const auto& [jd, _] : byDay) days.push_back(jd);
+            if (from <= writeEnd) {
+                for (QDate d = from; d <= writeEnd; d = d.addDays(1))
+                    if (counts[size_t(d.dayOfWeek() - 1)] > 0 && !byDay.count(d.toJulianDay()))
+                        days.push_back(d.toJulianDay());
+            }
+            std::sort(days.begin(), days.end());
+
+            for (qint64 jd : days) {
+                const QDate d = QDate::fromJulianDay(jd);
+                const int weekday = d.dayOfWeek();
+                int want = 0;
+                if (d >= from && d <= writeEnd && weekScheduled(counts, it->periodus, anchor, d))
+                    want = counts[size_t(weekday - 1)];
+                const qint64 price = it->karbar[size_t(weekday - 1)];
+
+                static const std::vector<const ExistingRow*> none;
+                auto f = byDay.find(jd);
+                const auto& rows = f == byDay.end() ? none : f->second;
+
+                // Survivors: every row that this generator may not touch.
+                qint64 maxNo = 0;
+                std::vector<const ExistingRow*> replaceable;
+                for (const ExistingRow* e : rows) {
+                    const bool mine = kinds.contains(e->tevkod) && ctx.isPlanned(e->tevallapot) &&
+                                      e->kepzett != kLogOrigin;
+                    if (mine) replaceable.push_back(e);
+                    else maxNo = std::max(maxNo, e->tevsorszam);
+                }
+                std::sort(replaceable.begin(), replaceable.end(),
+                          [](const ExistingRow* a, const ExistingRow* b) { return a->tevsorszam < b->tevsorszam; });
+
+                std::vector<std::pair<QString, int>> missing;  // kind, count
+                std::vector<const ExistingRow*> keep;
+                for (const QString& kind : ctx.maintenanceKinds) {
+                    int covered = 0;
+                    for (const ExistingRow* e : rows)
+                        if (e->tevkod == kind && !ctx.isPlanned(e->tevallapot) && e->kepzett != kLogOrigin)
+                            ++covered;
+                    int need = std::max(0, want - covered);
+                    for (const ExistingRow* e : replaceable) {
+                        if (e->tevkod != kind) continue;
+                        const bool same = need > 0 && e->arukod == it->arukod.trimmed() &&
+                                          e->soforkod == it->soforkod.trimmed() &&
+                                          e->nettoar == price && !e->mennyisegNull && e->mennyiseg == 1;
+                        if (same) {
+                            keep.push_back(e);
+                            --need;
+                        } else {
+                            deletes.push_back({it->bizonylat, it->verzio, it->tetelsor, it->sorszam, e->datum,
+                                               e->tevsorszam});
+                        }
+                    }
+                    if (need > 0) missing.push_back({kind, need});
+                }
+                for (const ExistingRow* e : keep) maxNo = std::max(maxNo, e->tevsorszam);
+                result.kept += int(keep.size());
+                const QString datum = gen::toText(d);
+                for (const auto& [kind, n] : missing)
+                    for (int i = 0; i < n; ++i) inserts.push_back({it, datum, ++maxNo, kind, price});
+            }
+        }
+    }
+
+    if (!deletes.empty()) {
+        auto del = tx.prepare(QStringLiteral("DELETE FROM %1 WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio"
+                                             " AND TETELSOR = :tetelsor AND SORSZAM = :sorszam AND DATUM = :datum"
+                                             " AND TEVSORSZAM = :tevsorszam")
+                                  .arg(table));
+        for (const auto& d : deletes) {
+            del->bind(QStringLiteral("bizonylat"), d.bizonylat);
+            del->bind(QStringLiteral("verzio"), d.verzio);
+            del->bind(QStringLiteral("tetelsor"), d.tetelsor);
+            del->bind(QStringLiteral("sorszam"), d.sorszam);
+            del->bind(QStringLiteral("datum"), d.datum);
+            del->bind(QStringLiteral("tevsorszam"), d.tevsorszam);
+            result.deleted += int(del->execute());
+        }
+    }
+    if (!inserts.empty()) {
+        auto ins = tx.prepare(kInsertActivity.arg(table));
+        for (const auto& w : inserts) {
+            const MaintenanceItem& it = *w.item;
+            bindActivity(*ins, ctx, it.bizonylat, it.verzio, it.tetelsor, it.sorszam, w.datum, w.tevsorszam,
+                         w.tevkod, it.arukod, it.soforkod, w.price);
+            ins->execute();
+            ++result.written;
+        }
+    }
+    return result;
+}
+
+std::vector<MaintenanceItem> LoadMaintenanceItems(Transaction& tx, const RentalTables& tables, qint64 bizonylat,
+                                                  qint64 verzio, qint64 tetelsor, qint64 sorszam) {
+    const QString lines = checked(tables.lines, "FORGSOR");
+    const QString items = checked(tables.items, "FORGKABIN");
+    Params p{{QStringLiteral("bizonylat"), bizonylat}, {QStringLiteral("verzio"), verzio}};
+    QString filter;
+    if (tetelsor > 0) {
+        filter += QStringLiteral(" AND K.TETELSOR = :tetelsor");
+        p.push_back({QStringLiteral("tetelsor"), tetelsor});
+        if (sorszam > 0) {
+            filter += QStringLiteral(" AND K.SORSZAM = :sorszam");
+            p.push_back({QStringLiteral("sorszam"), sorszam});
+        }
+    }
+    auto rs = tx.query(
+        QStringLiteral("SELECT K.TETELSOR, K.SORSZAM, K.ARUKOD, K.KISZALL, K.VSZALLT, K.VSZALL, K.HKSZCSPSZV,"
+                       " K.PERIODUS, K.KARBAR1, K.KARBAR2, K.KARBAR3, K.KARBAR4, K.KARBAR5, K.KARBAR6, K.KARBAR7,"
+                       " K.SOFORKOD, S.SOFORKOD SORSOFOR, S.KISZALL SORKISZALL"
+                       " FROM %1 K JOIN %2 S ON S.BIZONYLAT = K.BIZONYLAT AND S.VERZIO = K.VERZIO"
+                       " AND S.TETELSOR = K.TETELSOR"
+                       " WHERE K.BIZONYLAT = :bizonylat AND K.VERZIO = :verzio%3 ORDER BY K.TETELSOR, K.SORSZAM")
+            .arg(items, lines, filter),
+        p);
+    std::vector<MaintenanceItem> out;
+    out.reserve(size_t(rs.rowCount()));
+    while (rs.next()) {
+        MaintenanceItem m;
+        m.bizonylat = bizonylat;
+        m.verzio = verzio;
+        m.tetelsor = rs.integer(QStringLiteral("TETELSOR"));
+        m.sorszam = rs.integer(QStringLiteral("SORSZAM"));
+        m.arukod = rs.text(QStringLiteral("ARUKOD"));
+        m.kiszall = rs.text(QStringLiteral("KISZALL")).trimmed();
+        if (m.kiszall.isEmpty()) m.kiszall = rs.text(QStringLiteral("SORKISZALL")).trimmed();
+        m.vszallt = rs.text(QStringLiteral("VSZALLT")).trimmed();
+        m.vszall = rs.text(QStringLiteral("VSZALL")).trimmed();
+        m.pattern = rs.text(QStringLiteral("HKSZCSPSZV")).trimmed();
+        m.periodus = int(rs.integer(QStringLiteral("PERIODUS")));
+        static const char* const cols[] = {"KARBAR1", "KARBAR2", "KARBAR3", "KARBAR4", "KARBAR5", "KARBAR6", "KARBAR7"};
+        for (int i = 0; i < 7; ++i) m.karbar[size_t(i)] = rs.integer(QString::fromLatin1(cols[i]));
+        m.soforkod = rs.text(QStringLiteral("SOFORKOD")).trimmed();
+        if (m.soforkod.isEmpty()) m.soforkod = rs.text(QStringLiteral("SORSOFOR")).trimmed();
+        out.push_back(std::move(m));
+    }
+    return out;
+}
+
+} // namespace vl::rental

@@ -1,0 +1,66 @@
+#pragma once
+// The year opening: carries the weekly maintenance and the cash billing of
+// every running open-ended contract into a new year.
+//
+// Contracts: AKTIV "I", STATUS "FO", rental mode "HT", no end or an end on or
+// after 1 January of the new year, in contract-number order. Each contract is
+// one transaction: it lands whole or not at all, and a run that stops (an
+// error, a cancel through the progress callback) leaves the contracts before
+// it opened and the rest untouched; running it again finishes the job and
+// changes nothing that is already right.
+//
+// Per contract: every item's planned maintenance of the new year is rebuilt
+// by GenerateMaintenanceSchedule over 1 January .. 31 December of the year
+// (an item already back, VSZALL on or before 1 January, gets none and loses
+// its planned visits of the year; no visit falls on or before an item's
+// delivery day); for a cash contract its billing is rebuilt once, from the
+// day after the last period that starts before the new year (the contract
+// start when it has none) to 31 December of the year.
+#include "db/Database.h"
+
+#include <QDate>
+#include <QString>
+#include <functional>
+
+namespace vl::rental {
+
+struct YearOpeningSummary {
+    QString year;
+    int contracts = 0;        // contracts opened (committed)
+    int contractsTotal = 0;   // contracts selected
+    int items = 0;            // items still out whose schedule was generated
+    int itemsSkipped = 0;     // items already back
+    int visitsWritten = 0;    // maintenance rows inserted
+    int visitsDeleted = 0;    // planned maintenance rows removed
+    int periodsWritten = 0;   // billing periods inserted
+    int periodsDeleted = 0;   // planned billing periods removed
+    bool cancelled = false;   // stopped by the progress callback
+    QString error;            // the error that stopped the run, empty on success
+    qint64 failedContract = 0;
+
+    bool ok() const { return error.isEmpty(); }
+    // The summary as lines of text (what the command prints and the form shows).
+    QStringList lines() const;
+};
+
+// Called before the first contract (done 0) and after each contract; the
+// contract number is that of the contract just finished (0 at the start).
+// Returning false stops the run after the contract just finished.
+using YearOpeningProgress = std::function<bool(int done, int total, qint64 bizonylat)>;
+
+// A year text of exactly four digits.
+bool ValidOpeningYear(const QString& year);
+
+// The question the form asks before the run: "Biztosan elindítja az év
+// nyitását?" + CR + ("Nem december van!" outside December) + CR +
+// "A művelet nem visszavonható.".
+QString YearOpeningQuestion(const QDate& today = QDate::currentDate());
+
+// Runs the year opening on the connection. keepRhythm: the weeks of a
+// multi-week pattern go on from each item's last visit before the year (the
+// unticked "Újragenerálás" box); otherwise they start again on 1 January.
+// An invalid year changes nothing and comes back as the summary's error.
+YearOpeningSummary OpenYear(vl::db::Connection& conn, const QString& year, bool keepRhythm,
+                            const YearOpeningProgress& progress = {}, const QString& userCode = QString());
+
+} // namespace vl::rental
