@@ -507,9 +507,7 @@ private slots:
             QVERIFY2(e.text().contains(QStringLiteral("password")), qPrintable(e.text()));
         }
         c->close();
-        // "host:/path" reaches the same server when it listens on the standard port only;
-        // here the port form is what the test server offers.
-        QVERIFY(prefix.contains(u':'));
+        QFile::remove(p.database.mid(prefix.size()));
     }
 };
 
