@@ -1,0 +1,38 @@
+#include "GuiWiring.h"
+#include "Tinifm.h"
+#include "Tmain_pkrfm.h"
+#include "shell/Dm.h"
+
+#ifdef VL_HAVE_RENTAL
+#include "rental/Numbering.h"
+#endif
+
+#include <QPointer>
+
+namespace vl::gui {
+
+using vl::shell::Tmain_pkrfm;
+
+static void registerShellNodes(Tmain_pkrfm& w) {
+    // 34 "Program paraméterek": the settings editor, modeless, where it was designed.
+    w.registerNode(34, [](Tmain_pkrfm& m) {
+        static QPointer<vl::shell::Tinifm> f;
+        if (!f) {
+            f = new vl::shell::Tinifm(&m);
+            f->setWindowFlag(Qt::Window, true);
+        }
+        f->show();
+        f->raise();
+        f->activateWindow();
+    });
+}
+
+void registerAll(Tmain_pkrfm& w) {
+    registerShellNodes(w);
+#ifdef VL_HAVE_RENTAL
+    // 12., 13.: the status codes and the default VAT factor of the rental data module.
+    w.addStartupStep([](Tmain_pkrfm&) { vl::rental::Td::LoadStartupValues(vl::shell::dm().d_alap()); });
+#endif
+}
+
+} // namespace vl::gui
