@@ -1,0 +1,330 @@
+// Schema, seeds and the upgrade machinery on fresh databases.
+#include "RentalTestDb.h"
+
+#include "rental/ContractStore.h"
+#include "rental/CustomerStore.h"
+#include "rental/ProductStore.h"
+
+using namespace vl::rental;
+using vl::rental::test::TestDb;
+
+class TestSchema : public QObject {
+    Q_OBJECT
+    TestDb db;
+
+    QString value(const QString& sql, const vl::db::Params& p = {}) {
+        const auto rs = db.conn->query(sql, p);
+        return rs.isEmpty() ? QStringLiteral("<nincs sor>") : rs.at(0, 0).toString();
+    }
+
+private slots:
+    void initTestCase() {
+        vl::db::prepareEmbeddedEngine();
+        db.create();
+    }
+
+    void versionRecorded() {
+        QCOMPARE(Schema::currentVersion(*db.conn), Schema::latestVersion());
+        QVERIFY(Schema::latestVersion() >= 1);
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM VL_SEMA")), 1);
+    }
+
+    void tablesExist_data() {
+        QTest::addColumn<QString>("table");
+        for (const char* t : {"FORGFEJ", "FORGSOR", "FORGKABIN", "FORGTEV", "FORGFIZ", "UGYFEL", "UGYFELCIM", "ARU",
+                              "SZ_JUZER", "JUZERLOG", "TABLAK", "VEZERLO", "PVEZERLO", "DIFOLC", "DOKU", "CEG",
+                              "SZ_ADO", "SZ_BERMOD", "SZ_FIZMOD", "SZ_ARUCSOP", "SZ_MEGYSEG", "SZ_SOFOR",
+                              "SZ_TEVEKENY", "SZ_TEVAR", "SZ_IRSZAM", "SZ_STATUSR", "SZ_STATUSK", "SZ_STATUST",
+                              "HKSZCSPSZV", "TEVNAPLO", "MELLEKLET", "MUNKATABLAK", "VL_SEMA"})
+            QTest::newRow(t) << QString::fromLatin1(t);
+    }
+    void tablesExist() {
+        QFETCH(QString, table);
+        auto tx = db.conn->begin(vl::db::TxMode::ReadOnly);
+        QVERIFY2(Schema::tableExists(*tx, table), qPrintable(table));
+    }
+
+    // Every key the generic editor and UPDATE OR INSERT rely on.
+    void primaryKeys_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("columns");
+        QTest::newRow("FORGFEJ") << "FORGFEJ" << "BIZONYLAT,VERZIO";
+        QTest::newRow("FORGSOR") << "FORGSOR" << "BIZONYLAT,VERZIO,TETELSOR";
+        QTest::newRow("FORGKABIN") << "FORGKABIN" << "BIZONYLAT,VERZIO,TETELSOR,SORSZAM";
+        QTest::newRow("FORGTEV") << "FORGTEV" << "BIZONYLAT,VERZIO,TETELSOR,SORSZAM,DATUM,TEVSORSZAM";
+        QTest::newRow("FORGFIZ") << "FORGFIZ" << "BIZONYLAT,VERZIO,DATUM,TEVSORSZAM";
+        QTest::newRow("SZ_ADO") << "SZ_ADO" << "KOD";
+        QTest::newRow("CEG") << "CEG" << "KOD";
+        QTest::newRow("SZ_TEVAR") << "SZ_TEVAR" << "TEVKOD,CSOPKOD";
+        QTest::newRow("TABLAK") << "TABLAK" << "TABLANEV";
+        QTest::newRow("TEVNAPLO") << "TEVNAPLO" << "TSORSZAM";
+        QTest::newRow("MUNKATABLAK") << "MUNKATABLAK" << "TABLANEV";
+        QTest::newRow("MELLEKLET") << "MELLEKLET"
+                                   << "BIZONYLAT,VERZIO,TETELSOR,SORSZAM,KISZALL,TEVEKENYSEG,EGYSEGAR,BERMENNY";
+    }
+    void primaryKeys() {
+        QFETCH(QString, table);
+        QFETCH(QString, columns);
+        const auto rs = db.conn->query(QStringLiteral(
+            "SELECT TRIM(S.RDB$FIELD_NAME) FROM RDB$RELATION_CONSTRAINTS C JOIN RDB$INDEX_SEGMENTS S "
+            "ON S.RDB$INDEX_NAME = C.RDB$INDEX_NAME WHERE C.RDB$RELATION_NAME = :t "
+            "AND C.RDB$CONSTRAINT_TYPE = 'PRIMARY KEY' ORDER BY S.RDB$FIELD_POSITION"),
+            {{QStringLiteral("t"), table}});
+        QStringList got;
+        for (int r = 0; r < rs.rowCount(); ++r) got << rs.at(r, 0).toString();
+        QCOMPARE(got.join(QLatin1Char(',')), columns);
+    }
+
+    // The codes that statements of the program name literally.
+    void literalCodes_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("kod");
+        const char* rows[][2] = {{"SZ_STATUSR", "FO"}, {"SZ_STATUSR", "LEZ"}, {"SZ_STATUSR", "X"},
+                                 {"SZ_STATUST", "T"}, {"SZ_STATUST", "E"}, {"SZ_STATUST", "X"},
+                                 {"SZ_STATUST", "A"}, {"SZ_STATUST", "L"}, {"SZ_TEVEKENY", "KIH"},
+                                 {"SZ_TEVEKENY", "EKI"}, {"SZ_TEVEKENY", "VSZ"}, {"SZ_TEVEKENY", "KA"},
+                                 {"SZ_TEVEKENY", "FIZ"}, {"SZ_BERMOD", "HT"}, {"SZ_BERMOD", "ALK"},
+                                 {"SZ_STATUSK", "SZA"}, {"SZ_STATUSK", "FOG"}, {"SZ_MEGYSEG", "Hét"},
+                                 {"SZ_MEGYSEG", "Alk"}, {"SZ_ARUCSOP", "Ek"}, {"HKSZCSPSZV", "0000000"}};
+        for (const auto& r : rows)
+            QTest::newRow(qPrintable(QString::fromUtf8(r[0]) + QLatin1Char(' ') + QString::fromUtf8(r[1])))
+                << QString::fromUtf8(r[0]) << QString::fromUtf8(r[1]);
+    }
+    void literalCodes() {
+        QFETCH(QString, table);
+        QFETCH(QString, kod);
+        // Exact, case-sensitive match on the key.
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE KOD = :kod").arg(table),
+                          {{QStringLiteral("kod"), kod}}), 1);
+    }
+
+    void classes_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("kod");
+        QTest::addColumn<QString>("expected");
+        const QString st = QStringLiteral("SELECT MODOSITHATO FROM SZ_STATUST WHERE KOD = :kod");
+        QTest::newRow("T planned") << st << "T" << "I";
+        QTest::newRow("E done") << st << "E" << "N";
+        QTest::newRow("X deleted") << st << "X" << "X";
+        QTest::newRow("A moved away") << st << "A" << "n";
+        QTest::newRow("L planned again") << st << "L" << "i";
+        const QString sr = QStringLiteral("SELECT MODOSITHATO FROM SZ_STATUSR WHERE KOD = :kod");
+        QTest::newRow("FO changeable") << sr << "FO" << "I";
+        QTest::newRow("LEZ fixed") << sr << "LEZ" << "N";
+        const QString sk = QStringLiteral("SELECT KIADHATO FROM SZ_STATUSK WHERE KOD = :kod");
+        QTest::newRow("SZA free") << sk << "SZA" << "I";
+        QTest::newRow("FOG rented") << sk << "FOG" << "N";
+        const QString tv = QStringLiteral("SELECT KEPEZVE FROM SZ_TEVEKENY WHERE KOD = :kod");
+        QTest::newRow("KIH on delivery") << tv << "KIH" << "UJTCS";
+        QTest::newRow("VSZ on take-back") << tv << "VSZ" << "HISZ";
+        QTest::newRow("KA weekly") << tv << "KA" << "KISZE";
+        QTest::newRow("FIZ never") << tv << "FIZ" << "-";
+        const QString bm = QStringLiteral("SELECT KOTNAP FROM SZ_BERMOD WHERE KOD = :kod");
+        QTest::newRow("HT open-ended") << bm << "HT" << "N";
+        QTest::newRow("HO fixed term") << bm << "HO" << "I";
+        const QString me = QStringLiteral("SELECT BERSZAMJEL || '/' || OSZTO FROM SZ_MEGYSEG WHERE KOD = :kod");
+        QTest::newRow("Hó monthly") << me << "Hó" << "H/30";
+        QTest::newRow("Nap daily") << me << "Nap" << "N/1";
+        QTest::newRow("Hét weekly") << me << "Hét" << "A/7";
+    }
+    void classes() {
+        QFETCH(QString, sql);
+        QFETCH(QString, kod);
+        QFETCH(QString, expected);
+        QCOMPARE(value(sql, {{QStringLiteral("kod"), kod}}), expected);
+    }
+
+    void paymentKinds() {
+        for (const char* kp : {"I", "N", "E"})
+            QVERIFY2(db.count(QStringLiteral("SELECT COUNT(*) FROM SZ_FIZMOD WHERE KP = :kp"),
+                              {{QStringLiteral("kp"), QString::fromLatin1(kp)}}) >= 1, kp);
+        // Rental units are those whose TIPUS holds "R" (the statements write the pattern in single quotes).
+        QVERIFY(db.count(QStringLiteral("SELECT COUNT(*) FROM SZ_MEGYSEG WHERE TIPUS LIKE '%R%'")) >= 4);
+    }
+
+    void patternText_data() {
+        QTest::addColumn<QString>("pattern");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("none") << "0000000" << "";
+        QTest::newRow("Mon Wed Fri") << "1010100" << QString::fromUtf8("Hétfő,Szerda,Péntek");
+        QTest::newRow("Sunday") << "0000001" << QString::fromUtf8("Vasárnap");
+        QTest::newRow("every day") << "1111111"
+                                   << QString::fromUtf8("Hétfő,Kedd,Szerda,Csütörtök,Péntek,Szombat,Vasárnap");
+        QTest::newRow("count above one") << "0400000" << QString::fromUtf8("Kedd(4)");
+        QTest::newRow("short pattern") << "01" << QString::fromUtf8("Kedd");
+    }
+    void patternText() {
+        QFETCH(QString, pattern);
+        QFETCH(QString, text);
+        QCOMPARE(Seeds::patternText(pattern), text);
+    }
+
+    void allBinaryPatternsRegistered() {
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM HKSZCSPSZV")), 128);
+        const auto rs = db.conn->query(QStringLiteral("SELECT KOD, MEGNEVEZES FROM HKSZCSPSZV"));
+        QSet<QString> codes;
+        for (int r = 0; r < rs.rowCount(); ++r) {
+            const QString kod = rs.at(r, 0).toString();
+            QVERIFY2(QRegularExpression(QStringLiteral("^[01]{7}$")).match(kod).hasMatch(), qPrintable(kod));
+            QCOMPARE(rs.at(r, 1).toString(), Seeds::patternText(kod));
+            codes.insert(kod);
+        }
+        QCOMPARE(codes.size(), 128);
+        QCOMPARE(value(QStringLiteral("SELECT MEGNEVEZES FROM HKSZCSPSZV WHERE KOD = '0100110'")),
+                 QString::fromUtf8("Kedd,Péntek,Szombat"));
+    }
+
+    void companyAndVat() {
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM CEG")), 1);
+        QCOMPARE(value(QStringLiteral("SELECT AKTUALISEV FROM CEG")), QStringLiteral("2026"));
+        QCOMPARE(value(QStringLiteral("SELECT FIRST 1 ERTEK FROM SZ_ADO WHERE STANDARD = 'I' ORDER BY ERTEK DESC")).toDouble(),
+                 0.27);
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM SZ_JUZER")), 0); // the login seeds the users
+    }
+
+    // Seeding twice adds nothing and never changes what a user edited.
+    void seedsIdempotent() {
+        db.conn->exec(QStringLiteral("UPDATE SZ_TEVEKENY SET NEV = 'Ürítés' WHERE KOD = 'KA'"));
+        db.conn->exec(QStringLiteral("DELETE FROM SZ_STATUST WHERE KOD = 'L'"));
+        db.conn->exec(QStringLiteral("DELETE FROM SZ_STATUSK WHERE KOD = 'SER'"));
+        {
+            auto tx = db.conn->begin();
+            // An upgraded database gets back only the codes the program needs.
+            QCOMPARE(Seeds::apply(*tx, QStringLiteral("2030"), Seeds::Scope::Required), 1);
+            tx->commit();
+        }
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM SZ_STATUSK WHERE KOD = 'SER'")), 0);
+        {
+            auto tx = db.conn->begin();
+            QCOMPARE(Seeds::apply(*tx, QStringLiteral("2030")), 1); // SER
+            QCOMPARE(Seeds::apply(*tx, QStringLiteral("2030")), 0);
+            tx->commit();
+        }
+        QCOMPARE(value(QStringLiteral("SELECT NEV FROM SZ_TEVEKENY WHERE KOD = 'KA'")), QString::fromUtf8("Ürítés"));
+        QCOMPARE(value(QStringLiteral("SELECT MODOSITHATO FROM SZ_STATUST WHERE KOD = 'L'")), QStringLiteral("i"));
+        QCOMPARE(value(QStringLiteral("SELECT AKTUALISEV FROM CEG")), QStringLiteral("2026"));
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM CEG")), 1);
+    }
+
+    // Keys given by the database, read back from the insert.
+    void serverGivenKeys() {
+        auto tx = db.conn->begin();
+        const auto a = tx->query(QStringLiteral("INSERT INTO UGYFEL (NEV) VALUES ('A') RETURNING KOD"));
+        const auto b = tx->query(QStringLiteral("INSERT INTO UGYFEL (NEV) VALUES ('B') RETURNING KOD"));
+        QVERIFY(!a.at(0, 0).toString().isEmpty());
+        QVERIFY(a.at(0, 0).toString() != b.at(0, 0).toString());
+        const auto c = tx->query(QStringLiteral(
+            "INSERT INTO UGYFELCIM (UGYFELKOD, VAROS) VALUES (:u, 'Érd') RETURNING KOD"),
+            {{QStringLiteral("u"), a.at(0, 0)}});
+        QVERIFY(!c.at(0, 0).toString().isEmpty());
+        const auto f = tx->query(QStringLiteral(
+            "INSERT INTO FORGFEJ (TRANZDATE, TRANZTIME) VALUES ('2026.01.01', '10:00:00') RETURNING BIZONYLAT, VERZIO"));
+        QVERIFY(f.at(0, 0).toLongLong() > 0);
+        QCOMPARE(f.at(0, 1).toLongLong(), 1); // the default version
+        tx->rollback();
+    }
+
+    // The Hungarian collation: names sort as Hungarians expect, codes stay case-sensitive.
+    void collation() {
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM SZ_STATUST WHERE MODOSITHATO = 'i'")), 1);
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM SZ_STATUST WHERE MODOSITHATO = 'I'")), 1);
+    }
+
+    // upgrade-db on an older database that holds data: the extra steps run in
+    // place, every row is still there, a failing step changes nothing.
+    void upgradeKeepsData() {
+        TestDb old;
+        old.create();
+        {
+            auto tx = old.conn->begin();
+            Customer c;
+            c.nev = QStringLiteral("O'Brien és Társa Kft.");
+            c.fizmod = QStringLiteral("KP");
+            CustomerStore::StoreCustomer(*tx, c);
+            Site s;
+            s.ugyfelkod = c.kod;
+            s.irszam = QStringLiteral("2030");
+            s.varos = QStringLiteral("Érd");
+            s.utca = QStringLiteral("Fő utca 1.");
+            CustomerStore::StoreSite(*tx, s);
+            ProductStore::StoreProduct(*tx, QStringLiteral("1"), QStringLiteral("ALAP"), ProductFree);
+            ContractHeader h;
+            h.bermod = QStringLiteral("HT");
+            h.fizmod = QStringLiteral("KP");
+            h.berkezd = QStringLiteral("2026.03.01");
+            h.ugyfelkod = c.kod;
+            h.ugyfelcim = s.kod;
+            ContractLine l;
+            l.arucsoport = QStringLiteral("ALAP");
+            l.mennyiseg = 2;
+            l.bermegyseg = QStringLiteral("Hó");
+            l.nettoar = 40000;
+            l.kiszall = h.berkezd;
+            l.products << QStringLiteral("1");
+            ContractStore::StoreNewContract(*tx, h, {l}, QStringLiteral("T"));
+            tx->commit();
+        }
+        const QStringList tables = {QStringLiteral("UGYFEL"), QStringLiteral("UGYFELCIM"), QStringLiteral("ARU"),
+                                    QStringLiteral("FORGFEJ"), QStringLiteral("FORGSOR"), QStringLiteral("FORGKABIN"),
+                                    QStringLiteral("HKSZCSPSZV"), QStringLiteral("SZ_TEVAR"), QStringLiteral("CEG")};
+        QMap<QString, qint64> before;
+        for (const QString& t : tables) before[t] = old.count(QStringLiteral("SELECT COUNT(*) FROM %1").arg(t));
+        QCOMPARE(before[QStringLiteral("FORGKABIN")], 2);
+
+        // Reopen as a later program would find it.
+        old.conn->close();
+        old.conn = vl::db::connect(vl::rental::test::embeddedParams(old.path));
+
+        QList<SchemaStep> later = Schema::steps();
+        const int v = Schema::latestVersion();
+        later.append(SchemaStep{v + 1, QStringLiteral("új oszlop"),
+                                {QStringLiteral("ALTER TABLE UGYFEL ADD MEGJ2 VARCHAR(20)"),
+                                 QStringLiteral("CREATE TABLE VL_PROBA (KOD VARCHAR(10) NOT NULL PRIMARY KEY)")},
+                                {}});
+        later.append(SchemaStep{v + 2, QStringLiteral("adat"), {},
+                                [](vl::db::Transaction& tx) {
+                                    tx.exec(QStringLiteral("UPDATE UGYFEL SET MEGJ2 = 'régi'"));
+                                    tx.exec(QStringLiteral("INSERT INTO VL_PROBA (KOD) VALUES ('x')"));
+                                }});
+        QStringList seen;
+        QCOMPARE(Schema::upgrade(*old.conn, later, [&](const SchemaStep& s) { seen << s.title; }), 2);
+        QCOMPARE(seen, QStringList({QStringLiteral("új oszlop"), QStringLiteral("adat")}));
+        QCOMPARE(Schema::currentVersion(*old.conn), v + 2);
+        for (const QString& t : tables)
+            QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM %1").arg(t)), before[t]);
+        QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE MEGJ2 = 'régi'")), before[QStringLiteral("UGYFEL")]);
+        QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE NEV = 'O''Brien és Társa Kft.'")), 1);
+
+        // Nothing left to do the second time.
+        QCOMPARE(Schema::upgrade(*old.conn, later), 0);
+
+        // A failing step is rolled back whole: its first statement does not land either.
+        later.append(SchemaStep{v + 3, QStringLiteral("hibás"),
+                                {QStringLiteral("ALTER TABLE UGYFEL ADD MEGJ3 VARCHAR(20)"),
+                                 QStringLiteral("ALTER TABLE NINCSILYEN ADD X INTEGER")},
+                                {}});
+        QVERIFY_THROWS_EXCEPTION(vl::db::DbError, Schema::upgrade(*old.conn, later));
+        QCOMPARE(Schema::currentVersion(*old.conn), v + 2);
+        QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM RDB$RELATION_FIELDS WHERE RDB$RELATION_NAME = 'UGYFEL' "
+                                          "AND RDB$FIELD_NAME = 'MEGJ3'")), 0);
+        for (const QString& t : tables)
+            QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM %1").arg(t)), before[t]);
+
+        // This program refuses a database newer than it knows.
+        QVERIFY_THROWS_EXCEPTION(vl::db::DbError, Schema::upgrade(*old.conn, Schema::steps()));
+    }
+
+    // A database with rental tables but no version table is not touched.
+    void unknownDatabaseRefused() {
+        QTemporaryDir dir;
+        auto conn = vl::db::createFirebirdDatabase(vl::rental::test::embeddedParams(dir.filePath("u.fdb")));
+        conn->exec(QStringLiteral("CREATE TABLE FORGFEJ (BIZONYLAT INTEGER)"));
+        conn->exec(QStringLiteral("INSERT INTO FORGFEJ VALUES (7)"));
+        QVERIFY_THROWS_EXCEPTION(vl::db::DbError, Schema::upgrade(*conn));
+        QCOMPARE(conn->query(QStringLiteral("SELECT COUNT(*) FROM FORGFEJ")).at(0, 0).toLongLong(), 1);
+        conn->close();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSchema)
+#include "tst_schema.moc"
