@@ -1,0 +1,80 @@
+// vorlanda-admin open-year YYYY [--keep-rhythm] [--force]: the year opening
+// (maintenance and cash billing of the running contracts for the new year).
+#include "AdminCommand.h"
+
+#include "rental/YearOpening.h"
+#include "shell/Dm.h"
+
+namespace vl::admin {
+namespace {
+
+int openYear(AdminContext& ctx) {
+    QString year;
+    bool keepRhythm = false;
+    bool force = false;
+    for (const QString& a : ctx.args) {
+        if (a == QStringLiteral("--keep-rhythm")) keepRhythm = true;
+        else if (a == QStringLiteral("--force")) force = true;
+        else if (year.isEmpty() && !a.startsWith(QStringLiteral("--"))) year = a;
+        else {
+            err(QStringLiteral("open-year: ismeretlen argumentum: ") + a);
+            return 2;
+        }
+    }
+    if (!vl::rental::ValidOpeningYear(year)) {
+        err(QStringLiteral("open-year: hibás év: \"%1\". Négy számjegyű évet kell megadni (például 2027).").arg(year));
+        return 2;
+    }
+
+    auto& dm = vl::shell::Tdm::instance();
+    QString desc;
+    if (!dm.ConnectDatabase(&desc)) {
+        err(QStringLiteral("open-year: nincs adatbázis kapcsolat (") + desc + QStringLiteral(")."));
+        return 1;
+    }
+    auto& conn = dm.d_alap();
+
+    const auto ceg = conn.query(QStringLiteral("SELECT AKTUALISEV FROM CEG"));
+    bool ok = false;
+    const int current = ceg.isEmpty() ? 0 : ceg.at(0, 0).toString().trimmed().toInt(&ok);
+    if (!ok || current <= 0) {
+        if (!force) {
+            err(QStringLiteral("open-year: a CEG táblában nincs érvényes aktuális év (AKTUALISEV); "
+                               "a --force kapcsolóval mégis futtatható."));
+            dm.disconnect();
+            return 2;
+        }
+    } else if (year.toInt() != current + 1 && !force) {
+        err(QStringLiteral("open-year: az aktuális év %1, a megnyitandó év %2 helyett %3 lenne. "
+                           "Ha valóban ezt az évet kell megnyitni, adja meg a --force kapcsolót.")
+                .arg(current).arg(current + 1).arg(year));
+        dm.disconnect();
+        return 2;
+    }
+
+    int lastShown = -1;
+    const auto summary = vl::rental::OpenYear(
+        conn, year, keepRhythm,
+        [&](int done, int total, qint64) {
+            // A line every tenth of the way, so a long run shows that it lives.
+            const int step = total > 0 ? (done * 10) / total : 10;
+            if (step != lastShown) {
+                lastShown = step;
+                err(QStringLiteral("%1 / %2 szerződés").arg(done).arg(total));
+            }
+            return true;
+        },
+        dm.CurrentUserCode);
+    for (const QString& line : summary.lines()) out(line);
+    dm.disconnect();
+    return summary.ok() ? 0 : 1;
+}
+
+} // namespace
+
+VL_ADMIN_COMMAND(QStringLiteral("open-year"),
+                 QStringLiteral("open-year ÉÉÉÉ [--keep-rhythm] [--force]  év nyitása: karbantartások és KP-s "
+                                "fizetések generálása az új évre"),
+                 openYear);
+
+} // namespace vl::admin
