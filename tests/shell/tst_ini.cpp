@@ -1,0 +1,240 @@
+// The configuration file loader, its tables and the store that keeps includes.
+#include "shell/Ini.h"
+#include "util/MessageSink.h"
+#include "ShellTest.h"
+
+#include <QDate>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace vl::shell;
+using shelltest::cp1250;
+using shelltest::readFile;
+using shelltest::writeFile;
+
+class TstIni : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir dir;
+    QString path(const QString& n) const { return dir.filePath(n); }
+    QString y4() const { return QString::number(QDate::currentDate().year()); }
+    QString ya4() const { return QString::number(QDate::currentDate().addDays(-365).year()); }
+
+private slots:
+    void cleanup() { IniClear(); }
+
+    void lineCases_data() {
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("comment");
+        QTest::newRow("plain") << "DBSERVER=/data/pkr.fdb" << "DBSERVER" << true << "/data/pkr.fdb" << "";
+        QTest::newRow("blanks trimmed, comment keeps its blanks")
+            << "  WPWD  =  NONE   //  no login " << "WPWD" << true << "NONE" << "  no login ";
+        QTest::newRow("lower-case key found by upper-case name") << "trace=i" << "TRACE" << true << "i" << "";
+        QTest::newRow("mixed-case lookup") << "WINDOWSTATE=MAXIMIZED" << "windowState" << true << "MAXIMIZED" << "";
+        QTest::newRow("value keeps later equals signs") << "A = b=c" << "A" << true << "b=c" << "";
+        QTest::newRow("empty value is present") << "WORK_PATH=" << "WORK_PATH" << true << "" << "";
+        QTest::newRow("no equals sign: ignored") << "DBSERVER /data/pkr.fdb" << "DBSERVER" << false << "" << "";
+        QTest::newRow("star line") << "*DBSERVER=/x" << "DBSERVER" << false << "" << "";
+        QTest::newRow("star after blanks") << "   * DBSERVER=/x" << "DBSERVER" << false << "" << "";
+        QTest::newRow("COMMAND never entered") << "COMMAND=rm -rf /" << "COMMAND" << false << "" << "";
+        QTest::newRow("equals only inside the comment") << "// DBSERVER=/x" << "DBSERVER" << false << "" << "";
+        QTest::newRow("double slash starts a comment") << "LOGO_KEP=http://host/a.jpg" << "LOGO_KEP" << true << "http:"
+                                                       << "host/a.jpg";
+        QTest::newRow("accented value (windows-1250)") << "CEGNEV = Árvíztűrő Tükörfúrógép Kft."
+                                                       << "CEGNEV" << true << "Árvíztűrő Tükörfúrógép Kft." << "";
+        QTest::newRow("lower-case unknown key stays absent") << "X=1" << "Y" << false << "" << "";
+    }
+    void lineCases() {
+        QFETCH(QString, line);
+        QFETCH(QString, key);
+        QFETCH(bool, found);
+        QFETCH(QString, value);
+        QFETCH(QString, comment);
+        writeFile(path("case.ini"), cp1250(QStringLiteral("FIRST=1\r\n") + line + QStringLiteral("\r\nLAST=9\r\n")));
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        QVERIFY(IniLoad(path("case.ini"), false));
+        QVERIFY(sink.messages.isEmpty());
+        QString v = QStringLiteral("stale");
+        const int idx = IniRead(key, &v);
+        QCOMPARE(idx >= 0, found);
+        QCOMPARE(v, value);
+        if (found) {
+            QCOMPARE(idx, 1);
+            QCOMPARE(IniLines().at(idx).comment, comment);
+            QCOMPARE(IniLines().at(idx).key, key.trimmed().toUpper());
+        }
+        QCOMPARE(IniValue(QStringLiteral("LAST")), QStringLiteral("9"));
+    }
+
+    void duplicateKeyKeepsFirstPositionTakesLaterValue() {
+        writeFile(path("dup.ini"), "A=1\r\nB=2\r\na = 3 // later\r\n");
+        QVERIFY(IniLoad(path("dup.ini"), true));
+        QString v;
+        QCOMPARE(IniRead(QStringLiteral("A"), &v), 0);
+        QCOMPARE(v, QStringLiteral("3"));
+        QCOMPARE(IniLines().size(), 2);
+        QCOMPARE(IniLines().at(0).comment, QStringLiteral(" later"));
+        QCOMPARE(IniLines().at(0).line, 2); // points at the line the value came from
+    }
+
+    void macros_data() {
+        QTest::addColumn<QString>("raw");
+        QTest::addColumn<QString>("expected");
+        const QString y = y4(), ya = ya4();
+        QTest::newRow("four digits") << "ARCH_%EEEE%" << "ARCH_" + y;
+        QTest::newRow("two digits, blank after dropped") << "PKR%EE% .FDB" << "PKR" + y.right(2) + ".FDB";
+        QTest::newRow("year 365 days ago") << "/data/%EEEM%/pkr.fdb" << "/data/" + ya + "/pkr.fdb";
+        QTest::newRow("its two digits") << "x%EM%  y  " << "x" + ya.right(2) + "y";
+        QTest::newRow("each macro once") << "%EE%-%EE%" << y.right(2) + "-%EE%";
+        QTest::newRow("all four") << "%EEEE% %EE% %EEEM% %EM%" << y + y.right(2) + ya + ya.right(2);
+        QTest::newRow("no macro") << "a %E% b" << "a %E% b";
+    }
+    void macros() {
+        QFETCH(QString, raw);
+        QFETCH(QString, expected);
+        writeFile(path("macro.ini"), cp1250(QStringLiteral("M = ") + raw + QStringLiteral("\r\n")));
+        QVERIFY(IniLoad(path("macro.ini"), true));
+        QCOMPARE(IniValue(QStringLiteral("M")), expected);
+        QCOMPARE(IniLines().at(0).rawValue, raw.trimmed());
+    }
+
+    // A file with LF line ends is read to its last line (also without a final line end).
+    void lfFilesReadWhole_data() {
+        QTest::addColumn<QByteArray>("eol");
+        QTest::addColumn<bool>("finalEol");
+        QTest::newRow("LF") << QByteArray("\n") << true;
+        QTest::newRow("LF, no final") << QByteArray("\n") << false;
+        QTest::newRow("CRLF") << QByteArray("\r\n") << true;
+        QTest::newRow("CRLF, no final") << QByteArray("\r\n") << false;
+    }
+    void lfFilesReadWhole() {
+        QFETCH(QByteArray, eol);
+        QFETCH(bool, finalEol);
+        QByteArray text;
+        for (int i = 0; i < 40; ++i) text += "K" + QByteArray::number(i) + "=v" + QByteArray::number(i) + eol;
+        text += "LASTKEY=end";
+        if (finalEol) text += eol;
+        writeFile(path("lf.ini"), text);
+        QVERIFY(IniLoad(path("lf.ini"), true));
+        QCOMPARE(IniLines().size(), 41);
+        QCOMPARE(IniValue(QStringLiteral("LASTKEY")), QStringLiteral("end"));
+        QCOMPARE(IniValue(QStringLiteral("K39")), QStringLiteral("v39"));
+    }
+
+    void missingFile() {
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        QVERIFY(!IniLoad(path("nincs.ini"), true));
+        QVERIFY(sink.messages.isEmpty());
+        QVERIFY(!IniLoad(path("nincs.ini"), false));
+        QCOMPARE(sink.texts(), QStringList{"Ini file: " + path("nincs.ini") + " not found."});
+        QCOMPARE(IniRead(QStringLiteral("DBSERVER")), -1);
+        QCOMPARE(IniFileName(), path("nincs.ini"));
+    }
+
+    void includes() {
+        QDir(dir.path()).mkpath(QStringLiteral("sub"));
+        writeFile(path("main.ini"), "A=1\r\nB=main // from main\r\n@ sub/inc.ini\r\nC=after\r\n@missing.ini\r\n");
+        // The included file names its own include relative to itself.
+        writeFile(path("sub/inc.ini"), "B=inc\nD=%EEEE%\n@ deeper.ini\n");
+        writeFile(path("sub/deeper.ini"), "E=deep\n");
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        QVERIFY(IniLoad(path("main.ini"), true));
+        QCOMPARE(sink.texts(), QStringList{"Ini file: missing.ini not found."}); // includes are never silent
+        QStringList keys;
+        for (const auto& r : IniLines()) keys << r.key;
+        QCOMPARE(keys, (QStringList{"A", "B", "D", "E", "C"})); // one line table, includes in place
+        QCOMPARE(IniValue(QStringLiteral("B")), QStringLiteral("inc"));
+        QCOMPARE(IniValue(QStringLiteral("D")), y4());
+        QCOMPARE(IniValue(QStringLiteral("E")), QStringLiteral("deep"));
+        QCOMPARE(IniValue(QStringLiteral("C")), QStringLiteral("after"));
+        // key table and line table stay in step
+        for (int i = 0; i < IniLines().size(); ++i) QCOMPARE(IniRead(IniLines().at(i).key), i);
+        const auto& b = IniLines().at(1);
+        QCOMPARE(QFileInfo(b.file).fileName(), QStringLiteral("inc.ini"));
+        QCOMPARE(b.line, 0);
+        QCOMPARE(IniFileName(), path("main.ini"));
+        // Writing an earlier key after an include addresses its own row.
+        QCOMPARE(IniWrite(QStringLiteral("a"), QStringLiteral("new"), QStringLiteral("c")), 1);
+        QCOMPARE(IniLines().at(0).value, QStringLiteral("new"));
+        QCOMPARE(IniLines().size(), 5);
+    }
+
+    void includeCycleIsReadOnce() {
+        writeFile(path("c1.ini"), "A=1\r\n@c2.ini\r\n");
+        writeFile(path("c2.ini"), "B=2\r\n@c1.ini\r\n");
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        QVERIFY(IniLoad(path("c1.ini"), true));
+        QCOMPARE(IniLines().size(), 2);
+        QCOMPARE(sink.messages.size(), 1);
+    }
+
+    void keyLimit() {
+        QByteArray text;
+        for (int i = 1; i <= 257; ++i) text += "KEY" + QByteArray::number(i) + "=" + QByteArray::number(i) + "\r\n";
+        writeFile(path("many.ini"), text);
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        QVERIFY(IniLoad(path("many.ini"), false));
+        QCOMPARE(sink.texts(), (QStringList{"Túl sok beállítási paraméter. KEY256=256",
+                                            "Túl sok beállítási paraméter. KEY257=257"}));
+        QCOMPARE(IniRead(QStringLiteral("KEY255")), 254);
+        QCOMPARE(IniRead(QStringLiteral("KEY256")), -1);
+        QCOMPARE(IniValue(QStringLiteral("KEY257"), QStringLiteral("none")), QStringLiteral("none"));
+        // changing a key that is in the table still works; adding one does not
+        QCOMPARE(IniWrite(QStringLiteral("KEY1"), QStringLiteral("x")), 1);
+        sink.clear();
+        QCOMPARE(IniWrite(QStringLiteral("wuserpenztar"), QStringLiteral("P1")), 0);
+        QCOMPARE(sink.texts(), QStringList{"Túl sok beállítási paraméter. WUSERPENZTAR=P1"});
+        QCOMPARE(IniRead(QStringLiteral("WUSERPENZTAR")), -1);
+    }
+
+    void writeAndFind() {
+        IniClear();
+        QCOMPARE(IniWrite(QStringLiteral(" wuserpenztar "), QStringLiteral("P1"), QString()), 0);
+        QCOMPARE(IniWrite(QStringLiteral("WUSERPENZTAR"), QStringLiteral("P2"), QStringLiteral("c")), 1);
+        QString v;
+        QCOMPARE(IniRead(QStringLiteral("wUserPenztar"), &v), 0);
+        QCOMPARE(v, QStringLiteral("P2"));
+        TAIniValues other{{QStringLiteral("a "), QStringLiteral("1"), QString()},
+                          {QStringLiteral("Bb"), QStringLiteral("2"), QString()},
+                          {QStringLiteral("BB"), QStringLiteral("3"), QString()}};
+        QCOMPARE(IniFind(QStringLiteral(" bb"), other, &v), 1);
+        QCOMPARE(v, QStringLiteral("2"));
+        QCOMPARE(IniFind(QStringLiteral("A"), other, &v), 0);
+        QCOMPARE(IniFind(QStringLiteral("c"), other, &v), -1);
+        QCOMPARE(v, QString());
+    }
+
+    // Storing the table keeps include lines, comment lines and macros of
+    // unchanged values; a changed value is written where it came from.
+    void storeKeepsIncludesAndMacros() {
+        QDir(dir.path()).mkpath(QStringLiteral("st"));
+        const QByteArray mainText = "* beállítások\r\nDBSERVER=/data/pkr.fdb\r\nARCH=/arch/%EEEE%  // archive\r\n"
+                                    "@inc.ini\r\nWPWD=NONE\r\n";
+        const QByteArray incText = "TRACE=N\nWORK_PATH=/w/\n";
+        writeFile(path("st/main.ini"), cp1250(QString::fromUtf8(mainText)));
+        writeFile(path("st/inc.ini"), incText);
+        QVERIFY(IniLoad(path("st/main.ini"), true));
+        IniWrite(QStringLiteral("TRACE"), QStringLiteral("I"), QString());
+        IniWrite(QStringLiteral("CEGNEV"), QStringLiteral("Őrség Kft."), QString());
+        QString err;
+        QVERIFY2(IniStore(&err), qPrintable(err));
+        QCOMPARE(readFile(path("st/main.ini")), cp1250(QString::fromUtf8(mainText) + QStringLiteral("CEGNEV=Őrség Kft.\r\n")));
+        QCOMPARE(readFile(path("st/inc.ini")), QByteArray("TRACE=I\nWORK_PATH=/w/\n"));
+        // and it reads back the same
+        QVERIFY(IniLoad(path("st/main.ini"), true));
+        QCOMPARE(IniValue(QStringLiteral("TRACE")), QStringLiteral("I"));
+        QCOMPARE(IniValue(QStringLiteral("CEGNEV")), QStringLiteral("Őrség Kft."));
+        QCOMPARE(IniValue(QStringLiteral("ARCH")), "/arch/" + y4());
+    }
+};
+
+QTEST_GUILESS_MAIN(TstIni)
+#include "tst_ini.moc"
