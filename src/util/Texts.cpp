@@ -59,8 +59,12 @@ QString LowerHu(const QString& s) {
 bool SameTextHu(const QString& a, const QString& b) { return UpperHu(a) == UpperHu(b); }
 
 int CompareTextHu(const QString& a, const QString& b) {
-    QCollator col(QLocale(QLocale::Hungarian, QLocale::Hungary));
-    col.setCaseSensitivity(Qt::CaseInsensitive);
+    // One collator per thread: opening one is costly, sharing one is not safe.
+    thread_local const QCollator col = [] {
+        QCollator c(QLocale(QLocale::Hungarian, QLocale::Hungary));
+        c.setCaseSensitivity(Qt::CaseInsensitive);
+        return c;
+    }();
     const int r = col.compare(a, b);
     if (r != 0) return r < 0 ? -1 : 1;
     // Equal for the collator: fall back to the upper-cased texts so that only
