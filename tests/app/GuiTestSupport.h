@@ -1,0 +1,72 @@
+#pragma once
+// Helpers of the widget tests: a real Firebird database with the program's
+// schema in a temporary directory, a PKR.INI next to it, and a way to act on
+// a modal dialog while it is open.
+#include "db/Database.h"
+#include "rental/Schema.h"
+#include "rental/Seeds.h"
+#include "shell/Dm.h"
+#include "shell/Ini.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+namespace vltest {
+
+// A database file with the schema and the seed rows (no users).
+inline QString createDatabase(const QString& path) {
+    vl::db::ConnectParams p;
+    p.database = path;
+    auto conn = vl::db::createFirebirdDatabase(p);
+    vl::rental::Schema::upgrade(*conn);
+    auto tx = conn->begin();
+    vl::rental::Seeds::apply(*tx, QDate::currentDate().toString(QStringLiteral("yyyy")));
+    tx->commit();
+    conn->close();
+    return path;
+}
+
+inline std::unique_ptr<vl::db::Connection> open(const QString& path) {
+    vl::db::ConnectParams p;
+    p.database = path;
+    return vl::db::connect(p);
+}
+
+inline void writeText1250(const QString& path, const QString& text) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QStringEncoder enc("windows-1250");
+    f.write(enc.encode(text));
+}
+
+inline QString readText1250(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    QStringDecoder dec("windows-1250");
+    return dec.decode(f.readAll());
+}
+
+// Runs action on the first visible top-level widget with that object name as
+// soon as it shows up (polling while a modal loop runs).
+inline void whenShown(const QString& objectName, std::function<void(QWidget*)> action, int triesLeft = 500) {
+    QTimer::singleShot(10, [=]() {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == objectName && w->isVisible()) {
+                action(w);
+                return;
+            }
+        }
+        if (triesLeft > 0) whenShown(objectName, action, triesLeft - 1);
+    });
+}
+
+} // namespace vltest
