@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QLocale>
+#include <QStringEncoder>
 #include <QTime>
 
 #include <charconv>
@@ -100,6 +101,39 @@ QString firstKeyword(const QString& sql)
     while (j < n && (sql.at(j).isLetter() || sql.at(j) == u'_'))
         ++j;
     return sql.mid(i, j - i).toUpper();
+}
+
+// Whether a word occurs in a statement outside its literals and comments.
+bool containsWord(const QString& sql, QStringView word)
+{
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    auto isWordChar = [](QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; };
+    while (i < n) {
+        const QChar c = sql.at(i);
+        if (c == u'\'' || c == u'"') {
+            qsizetype j = i + 1;
+            while (j < n && sql.at(j) != c)
+                ++j;
+            i = j + 1;
+        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
+            const qsizetype e = sql.indexOf(u'\n', i);
+            i = e < 0 ? n : e + 1;
+        } else if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
+            const qsizetype e = sql.indexOf(QStringLiteral("*/"), i + 2);
+            i = e < 0 ? n : e + 2;
+        } else if (isWordChar(c)) {
+            qsizetype j = i;
+            while (j < n && isWordChar(sql.at(j)))
+                ++j;
+            if (QStringView(sql).mid(i, j - i).compare(word, Qt::CaseInsensitive) == 0)
+                return true;
+            i = j;
+        } else {
+            ++i;
+        }
+    }
+    return false;
 }
 
 bool isTextType(unsigned t) { return t == SQL_TEXT || t == SQL_VARYING; }
@@ -313,6 +347,8 @@ public:
         }
         stmt_->execute(&st, tx_->tra, inMeta_, inPtr(), outMeta_, outPtr());
         st.check();
+        if (insertValues_)
+            return 1;
         const ISC_UINT64 n = stmt_->getAffectedRecords(&st);
         if (st.failed())
             return -1;
@@ -380,6 +416,9 @@ private:
     std::vector<unsigned char> inBuf_;
     IMessageMetadata* inMeta_ = nullptr;
     std::vector<QByteArray> scratch_;
+    std::vector<char> direct_;  // a QString written straight into the message
+    QStringEncoder utf8_{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
+    bool insertValues_ = false; // a plain INSERT ... VALUES: one row when it succeeds
 
     // output
     IMessageMetadata* outMeta_ = nullptr;
@@ -428,6 +467,8 @@ private:
         default:
             break;
         }
+        insertValues_ = stmtType_ == isc_info_sql_stmt_insert && firstKeyword(parsed_.sql) == u"INSERT"
+                        && !containsWord(parsed_.sql, u"SELECT");
         hasCursor_ = (stmt_->getFlags(&st) & IStatement::FLAG_HAS_CURSOR) != 0;
         st.check();
 
@@ -518,6 +559,7 @@ private:
             if (!bound_[k])
                 throw DbError(QStringLiteral("A(z) :%1 paraméternek nincs értéke.").arg(parsed_.names.at(int(k))));
         scratch_.resize(n);
+        direct_.resize(n);
         bool changed = inMeta_ == nullptr;
         for (size_t i = 0; i < n; ++i) {
             const Wire w = wireFor(i);
@@ -551,6 +593,7 @@ private:
             w.length = qMin(len, 32765u);
         };
         scratch_[i].clear();
+        direct_[i] = false;
         if (v.isNull()) {
             asServer();
             return w;
@@ -564,6 +607,14 @@ private:
             return w;
         }
         const int t = v.typeId();
+        if (t == QMetaType::QString && isTextType(p.type)
+            && qsizetype(p.length) >= 3 * static_cast<const QString*>(v.constData())->size()) {
+            // fits whatever its letters: written straight into the message
+            asServer();
+            w.type = SQL_VARYING;
+            direct_[i] = true;
+            return w;
+        }
         if (isTextType(p.type) || t == QMetaType::QString || t == QMetaType::QByteArray) {
             scratch_[i] = t == QMetaType::QByteArray ? v.toByteArray() : textFor(v).toUtf8();
             asText(scratch_[i]);
@@ -639,6 +690,13 @@ private:
         const Wire& w = wire_[i];
         switch (w.type) {
         case SQL_VARYING: {
+            if (direct_[i]) {
+                char* text = reinterpret_cast<char*>(dst) + sizeof(unsigned short);
+                char* end = utf8_.appendToBuffer(text, *static_cast<const QString*>(v.constData()));
+                const unsigned short len = static_cast<unsigned short>(end - text);
+                std::memcpy(dst, &len, sizeof len);
+                break;
+            }
             const QByteArray& b = scratch_[i];
             if (unsigned(b.size()) > w.length)
                 throw DbError(QStringLiteral("Túl hosszú szöveg a(z) :%1 paraméterben (%2 bájt).")
