@@ -1,0 +1,588 @@
+#include "framework/EditorCore.h"
+
+#include "shell/Dm.h"
+#include "shell/Login.h"
+#include "framework/References.h"
+#include "util/Numbers.h"
+#include "util/Texts.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <limits>
+
+namespace vl::framework {
+
+using vl::db::Connection;
+using vl::db::DbError;
+using vl::db::Params;
+using vl::db::RowSet;
+
+namespace texts {
+QString requiredEmpty(const QString& field) { return QStringLiteral("Kitöltendő mezőt üresen hagyott : ") + field; }
+QString notANumber(const QString& field) { return QStringLiteral("Nem jó szám: ") + field; }
+QString tooLong(const QString& field, int max) {
+    return QStringLiteral("Túl hosszú érték: %1 (legfeljebb %2 karakter)").arg(field).arg(max);
+}
+QString duplicateKey(const QString& key) { return QStringLiteral("Már van ilyen kulcsú tétel: ") + key; }
+QString referenced(const QString& table, qint64 count) {
+    return QStringLiteral("A tétel nem törölhető, mert a(z) %1 tábla %2 sora hivatkozik rá.").arg(table).arg(count);
+}
+QString keyReferenced(const QString& table, qint64 count) {
+    return QStringLiteral("A kulcs nem módosítható, mert a(z) %1 tábla %2 sora hivatkozik rá.").arg(table).arg(count);
+}
+QString invalidHeading() { return QStringLiteral("A tétel nem tárolható:"); }
+QString storeFailed(const QString& serverText) {
+    return QStringLiteral("Hiba történt tárolás közben, az adatbázis nem változott:\n") + serverText;
+}
+QString noPrimaryKey() { return QStringLiteral("Nem törölhet elsődleges kulcs nélküli táblából"); }
+QString updateConflict() {
+    return QStringLiteral("Nem sikerült a módosítás.\nValaki törölte a tételt, vagy átírta a kulcsot.\n"
+                          "Mindenképpen tárolni akarja a módosításait (új tételként)?");
+}
+QString alreadyDeleted() { return QStringLiteral("A tételt időközben valaki más törölte."); }
+} // namespace texts
+
+QString EditModeName(EditMode m) {
+    switch (m) {
+    case EditMode::Closed: return QStringLiteral("closed");
+    case EditMode::Browse: return QStringLiteral("browse");
+    case EditMode::Insert: return QStringLiteral("insert");
+    case EditMode::Update: return QStringLiteral("update");
+    }
+    return QString();
+}
+
+QString FormatWithMask(double v, const QString& mask) {
+    int decimals = 0;
+    const int dot = mask.indexOf(QLatin1Char('.'));
+    if (dot >= 0)
+        for (int i = dot + 1; i < mask.size() && (mask.at(i) == QLatin1Char('0') || mask.at(i) == QLatin1Char('#')); ++i)
+            ++decimals;
+    QLocale loc;
+    loc.setNumberOptions(mask.contains(QLatin1Char(',')) ? QLocale::DefaultNumberOptions : QLocale::OmitGroupSeparator);
+    return loc.toString(v, 'f', decimals);
+}
+
+QString DisplayText(const PanelField& f, const QVariant& v) {
+    if (v.isNull() || !v.isValid()) return QString();
+    const QString& w = f.col.typeWord;
+    if (w == QStringLiteral("FLOAT")) {
+        const double d = v.toDouble();
+        return f.editMask.isEmpty() ? vl::util::FloatToText(d) : FormatWithMask(d, f.editMask);
+    }
+    if (w == QStringLiteral("INTEGER") || w == QStringLiteral("SMALLINT")) return QString::number(v.toLongLong());
+    if (w == QStringLiteral("BOOLEAN")) return v.toBool() ? QStringLiteral("T") : QStringLiteral("F");
+    return vl::util::VarToText(v);
+}
+
+namespace {
+
+QString withoutBlanks(const QString& s) {
+    QString out;
+    for (const QChar c : s)
+        if (!c.isSpace()) out.append(c);
+    return out;
+}
+
+} // namespace
+
+ConvertResult ConvertText(const PanelField& f, const QString& text) {
+    ConvertResult r;
+    if (text.trimmed().isEmpty()) return r;
+    const QString& w = f.col.typeWord;
+    if (w == QStringLiteral("VARCHAR")) {
+        if (f.col.length > 0 && text.length() > f.col.length) r.error = texts::tooLong(f.displayName(), f.col.length);
+        else r.value = text;
+        return r;
+    }
+    if (w == QStringLiteral("INTEGER") || w == QStringLiteral("SMALLINT")) {
+        bool ok = false;
+        const qint64 v = withoutBlanks(text).toLongLong(&ok);
+        qint64 lo = std::numeric_limits<qint64>::min(), hi = std::numeric_limits<qint64>::max();
+        if (f.col.typeName == QStringLiteral("SMALLINT")) { lo = -32768; hi = 32767; }
+        else if (f.col.typeName == QStringLiteral("INTEGER")) { lo = std::numeric_limits<qint32>::min(); hi = std::numeric_limits<qint32>::max(); }
+        if (!ok || v < lo || v > hi) r.error = texts::notANumber(f.displayName());
+        else r.value = v;
+        return r;
+    }
+    if (w == QStringLiteral("FLOAT")) {
+        QString s = withoutBlanks(text);
+        // A ',' groups thousands only where '.' is the decimal point; otherwise
+        // both ',' and '.' are taken as the decimal separator.
+        if (QLocale().decimalPoint() == QStringLiteral(".")) s.remove(QLatin1Char(','));
+        s.replace(QLatin1Char(','), QLatin1Char('.'));
+        bool ok = false;
+        const double d = QLocale::c().toDouble(s, &ok);
+        if (!ok) r.error = texts::notANumber(f.displayName());
+        else r.value = d;
+        return r;
+    }
+    if (w == QStringLiteral("BOOLEAN")) {
+        const QString u = vl::util::UpperHu(text.trimmed());
+        if (u == QStringLiteral("I") || u == QStringLiteral("T") || u == QStringLiteral("1") || u == QStringLiteral("IGEN") || u == QStringLiteral("TRUE"))
+            r.value = true;
+        else if (u == QStringLiteral("N") || u == QStringLiteral("F") || u == QStringLiteral("0") || u == QStringLiteral("NEM") || u == QStringLiteral("FALSE"))
+            r.value = false;
+        else r.error = QStringLiteral("Nem jó érték (I vagy N): ") + f.displayName();
+        return r;
+    }
+    r.value = text; // memos, dates and other types: the server converts
+    return r;
+}
+
+// ------------------------------------------------------------------ EditorCore
+
+bool EditorCore::open(Connection& conn, const QString& table, const QString& panel, const QString& panel2) {
+    table_ = table.trimmed().toUpper();
+    panel_ = panel.trimmed().toUpper();
+    panel2_ = panel2.trimmed().toUpper();
+    fields_.clear();
+    sortFields_.clear();
+    sortTitles_.clear();
+    keys_.clear();
+    driver_ = conn.driverName();
+    if (!vl::db::IsPlainIdentifier(table_) || !vl::db::TableExists(conn, table_)) return false;
+    const QList<vl::db::TableColumn> cols = vl::db::TableColumns(conn, table_);
+    if (cols.isEmpty()) return false;
+    auto colOf = [&cols](const QString& n) -> const vl::db::TableColumn* {
+        for (const auto& c : cols)
+            if (c.name.compare(n, Qt::CaseInsensitive) == 0) return &c;
+        return nullptr;
+    };
+    const QStringList pk = vl::db::PrimaryKeyList(conn, table_);
+    hasPk_ = !pk.isEmpty();
+    for (const QString& k : pk)
+        if (const auto* c = colOf(k)) keys_ << c->name;
+    const bool isUserTable = table_ == QStringLiteral("SZ_JUZER");
+    auto isKey = [this](const QString& n) { return keys_.contains(n); };
+
+    rows_ = ReadPanelRows(conn, panel_, panel2_);
+    auto addSort = [this](const PanelField& f, const QString& title) {
+        if (f.memo || f.password || !vl::db::IsPlainIdentifier(f.name)) return;
+        sortFields_ << f.name;
+        sortTitles_ << (title.isEmpty() ? f.name : title);
+    };
+    for (int i = 0; i < rows_.rows.size(); ++i) {
+        const VezerloRow& r = rows_.rows.at(i);
+        if (r.mezo.isEmpty()) continue;
+        const auto* c = colOf(r.mezo);
+        if (!c || !vl::db::IsPlainIdentifier(c->name) || field(c->name)) continue;
+        PanelField f;
+        f.name = c->name;
+        f.col = *c;
+        f.row = i;
+        f.caption = r.megnevezes;
+        f.onPanel = true;
+        f.memo = c->typeWord == QStringLiteral("MEMO");
+        f.hidden = r.editmask.compare(QStringLiteral("<rejt>"), Qt::CaseInsensitive) == 0;
+        f.editMask = f.hidden ? QString() : r.editmask;
+        f.password = !r.pwdchar.isEmpty() || (isUserTable && f.name == QStringLiteral("JELSZO"));
+        f.required = c->notNull || r.notnull == QStringLiteral("I");
+        if (!f.password && (!r.oszlopnev.isEmpty() || isKey(f.name)))
+            f.gridTitle = r.oszlopnev.isEmpty() ? f.name : r.oszlopnev;
+        fields_ << f;
+        addSort(f, r.oszlopnev.isEmpty() ? r.megnevezes : r.oszlopnev);
+    }
+    if (fields_.isEmpty()) {
+        // No field definitions: one labelled edit per column.
+        rows_.rows.clear();
+        for (const auto& c : cols) {
+            if (!vl::db::IsPlainIdentifier(c.name)) continue;
+            PanelField f;
+            f.name = c.name;
+            f.col = c;
+            f.onPanel = true;
+            f.memo = c.typeWord == QStringLiteral("MEMO");
+            f.password = isUserTable && f.name == QStringLiteral("JELSZO");
+            f.required = c.notNull;
+            if (!f.password) f.gridTitle = c.name;
+            fields_ << f;
+            addSort(f, c.name);
+        }
+    }
+    for (const QString& k : keys_) {
+        if (field(k)) continue;
+        PanelField f;
+        f.name = k;
+        f.col = *colOf(k);
+        f.gridTitle = k;
+        fields_ << f;
+    }
+    if (!hasPk_) {
+        // Without a primary key every plain column of the select list identifies the row.
+        for (const PanelField& f : fields_)
+            if (!f.memo && !f.password) keys_ << f.name;
+    }
+    hasAktiv_ = colOf(QStringLiteral("AKTIV")) != nullptr;
+    sortField = sortFields_.isEmpty() ? QString() : sortFields_.first();
+    return true;
+}
+
+const PanelField* EditorCore::field(const QString& name) const {
+    for (const PanelField& f : fields_)
+        if (f.name.compare(name, Qt::CaseInsensitive) == 0) return &f;
+    return nullptr;
+}
+
+QStringList EditorCore::selectList() const {
+    QStringList l;
+    for (const PanelField& f : fields_)
+        if (!f.password) l << f.name;
+    return l;
+}
+
+QString EditorCore::browseSql(Params* params) const {
+    QString sql = QStringLiteral("SELECT ") + selectList().join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + table_;
+    QStringList conds;
+    if (!where.isEmpty()) conds << QStringLiteral("(") + where.text + QStringLiteral(")");
+    if (activeOnly && hasAktiv_) conds << QStringLiteral("(AKTIV='I' and not AKTIV is null)");
+    if (!conds.isEmpty()) sql += QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
+    QStringList order;
+    if (!sortField.isEmpty() && sortFields_.contains(sortField)) order << sortField;
+    for (const QString& k : keys_)
+        if (!order.contains(k)) order << k;
+    if (!order.isEmpty()) sql += QStringLiteral(" ORDER BY ") + order.join(QStringLiteral(", "));
+    if (params) *params = where.isEmpty() ? Params{} : where.params;
+    return sql;
+}
+
+RowSet EditorCore::browse(Connection& conn) const {
+    Params p;
+    const QString sql = browseSql(&p);
+    return conn.query(sql, p);
+}
+
+QVariantList EditorCore::keyOf(const RowSet& rs, int row) const {
+    QVariantList key;
+    if (row < 0 || row >= rs.rowCount()) return key;
+    for (const QString& k : keys_) {
+        const int c = rs.indexOf(k);
+        key << (c >= 0 ? rs.at(row, c) : QVariant());
+    }
+    return key;
+}
+
+int EditorCore::locate(const RowSet& rs, const QVariantList& key) const {
+    if (key.isEmpty()) return -1;
+    for (int r = 0; r < rs.rowCount(); ++r) {
+        const QVariantList k = keyOf(rs, r);
+        bool same = k.size() == key.size();
+        for (int i = 0; same && i < k.size(); ++i)
+            same = k.at(i).isNull() == key.at(i).isNull() && vl::util::VarToText(k.at(i)) == vl::util::VarToText(key.at(i));
+        if (same) return r;
+    }
+    return -1;
+}
+
+QString EditorCore::keyText(const QVariantList& key) {
+    QStringList parts;
+    for (const QVariant& v : key) parts << vl::util::VarToText(v);
+    return parts.join(QLatin1Char(';')).left(200);
+}
+
+QHash<QString, QString> EditorCore::rowTexts(const RowSet& rs, int row) const {
+    QHash<QString, QString> t;
+    for (const PanelField& f : fields_) {
+        if (f.password) { t.insert(f.name, QString()); continue; }
+        const int c = rs.indexOf(f.name);
+        t.insert(f.name, (row >= 0 && row < rs.rowCount() && c >= 0) ? DisplayText(f, rs.at(row, c)) : QString());
+    }
+    return t;
+}
+
+bool EditorCore::isModified(const QHash<QString, QString>& texts, const RowSet& rs, int row) const {
+    const QHash<QString, QString> stored = rowTexts(rs, row);
+    for (auto it = texts.constBegin(); it != texts.constEnd(); ++it) {
+        const PanelField* f = field(it.key());
+        if (!f || !f->onPanel) continue;
+        if (f->password) {
+            if (!it.value().isEmpty()) return true;
+            continue;
+        }
+        const QString now = f->col.typeWord == QStringLiteral("FLOAT") ? it.value().trimmed() : it.value();
+        if (now != stored.value(f->name)) return true;
+    }
+    return false;
+}
+
+QStringList EditorCore::keyConditions(const QList<bool>& oldIsNull, const QString& prefix) const {
+    QStringList conds;
+    for (int i = 0; i < keys_.size(); ++i) {
+        if (i < oldIsNull.size() && oldIsNull.at(i)) conds << keys_.at(i) + QStringLiteral(" IS NULL");
+        else conds << keys_.at(i) + QStringLiteral(" = :") + prefix + QString::number(i);
+    }
+    return conds;
+}
+
+QString EditorCore::insertSql(const QStringList& columns) const {
+    QStringList params;
+    for (int i = 0; i < columns.size(); ++i) params << QStringLiteral(":p%1").arg(i);
+    QString sql = QStringLiteral("INSERT INTO ") + table_ + QStringLiteral(" (") + columns.join(QStringLiteral(", "))
+                  + QStringLiteral(") VALUES (") + params.join(QStringLiteral(", ")) + QStringLiteral(")");
+    if (hasPk_ && driver_ == QStringLiteral("INTRBASE"))
+        sql += QStringLiteral(" RETURNING ") + keys_.join(QStringLiteral(", "));
+    return sql;
+}
+
+QString EditorCore::updateSql(const QStringList& setColumns, const QList<bool>& oldIsNull) const {
+    QStringList sets;
+    for (int i = 0; i < setColumns.size(); ++i) sets << setColumns.at(i) + QStringLiteral(" = :p%1").arg(i);
+    return QStringLiteral("UPDATE ") + table_ + QStringLiteral(" SET ") + sets.join(QStringLiteral(", "))
+           + QStringLiteral(" WHERE ") + keyConditions(oldIsNull, QStringLiteral("old_")).join(QStringLiteral(" AND "));
+}
+
+QString EditorCore::deleteSql(const QList<bool>& oldIsNull) const {
+    return QStringLiteral("DELETE FROM ") + table_ + QStringLiteral(" WHERE ")
+           + keyConditions(oldIsNull, QStringLiteral("old_")).join(QStringLiteral(" AND "));
+}
+
+bool EditorCore::keyExists(vl::db::Transaction& tx, const QVariantList& key) const {
+    QList<bool> isNull;
+    Params p;
+    for (int i = 0; i < key.size(); ++i) {
+        isNull << key.at(i).isNull();
+        if (!key.at(i).isNull()) p.push_back({QStringLiteral("old_%1").arg(i), key.at(i)});
+    }
+    const RowSet rs = tx.query(QStringLiteral("SELECT COUNT(*) FROM ") + table_ + QStringLiteral(" WHERE ")
+                                   + keyConditions(isNull, QStringLiteral("old_")).join(QStringLiteral(" AND ")),
+                               p);
+    return !rs.isEmpty() && rs.at(0, 0).toLongLong() > 0;
+}
+
+void EditorCore::writeDoku(vl::db::Transaction& tx, const QString& action, const QVariantList& key,
+                           const QString& fieldName, const QVariant& oldText, const QVariant& newText) const {
+    const auto& dm = vl::shell::dm();
+    if (!dm.HasDokuTable) return;
+    QString keyCol;
+    if (dm.DokuKeyColumn.compare(QStringLiteral("KULCSERTEK"), Qt::CaseInsensitive) == 0) keyCol = QStringLiteral("KULCSERTEK");
+    else if (dm.DokuKeyColumn.compare(QStringLiteral("KEY"), Qt::CaseInsensitive) == 0) keyCol = QStringLiteral("\"KEY\"");
+    else return;
+    tx.exec(QStringLiteral("INSERT INTO DOKU (JUZER, MIKOR, TABLA, ") + keyCol
+                + QStringLiteral(", AKCIO, MEZO, MIROL, MIRE) VALUES (:juzer, :mikor, :tabla, :kulcs, :akcio, :mezo, :mirol, :mire)"),
+            {{QStringLiteral("juzer"), dm.CurrentUserCode},
+             {QStringLiteral("mikor"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd HH:mm:ss"))},
+             {QStringLiteral("tabla"), table_},
+             {QStringLiteral("kulcs"), keyText(key)},
+             {QStringLiteral("akcio"), action},
+             {QStringLiteral("mezo"), fieldName.isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(fieldName)},
+             {QStringLiteral("mirol"), oldText},
+             {QStringLiteral("mire"), newText}});
+}
+
+SaveResult EditorCore::save(Connection& conn, EditMode mode, const QHash<QString, QString>& texts,
+                            const RowSet* rs, int row) const {
+    SaveResult res;
+    res.status = SaveResult::Invalid;
+    if (mode != EditMode::Insert && mode != EditMode::Update) return res;
+    if (mode == EditMode::Update && (!rs || row < 0 || row >= rs->rowCount())) return res;
+    const QVariant nullText{QMetaType(QMetaType::QString)};
+
+    // 1. Check and convert every typed value; nothing is written unless all pass.
+    QStringList problems;
+    QList<QPair<const PanelField*, QVariant>> values;
+    try {
+        for (const PanelField& f : fields_) {
+            if (!f.onPanel || !texts.contains(f.name)) continue;
+            const QString text = texts.value(f.name);
+            if (f.password) {
+                if (text.isEmpty()) {
+                    if (mode == EditMode::Insert && f.required) {
+                        problems << texts::requiredEmpty(f.displayName());
+                        if (res.focusField.isEmpty()) res.focusField = f.name;
+                    }
+                    continue; // an empty password keeps the stored one
+                }
+                values.append({&f, vl::shell::HashPassword(text)});
+                continue;
+            }
+            if (f.required && text.trimmed().isEmpty()) {
+                problems << texts::requiredEmpty(f.displayName());
+                if (res.focusField.isEmpty()) res.focusField = f.name;
+                continue;
+            }
+            const ConvertResult c = ConvertText(f, text);
+            if (!c.error.isEmpty()) {
+                problems << c.error;
+                if (res.focusField.isEmpty()) res.focusField = f.name;
+                continue;
+            }
+            values.append({&f, c.value});
+        }
+    } catch (const DbError& e) {
+        res.status = SaveResult::Failed;
+        res.message = texts::storeFailed(e.text());
+        return res;
+    }
+    if (!problems.isEmpty()) {
+        res.message = texts::invalidHeading() + QLatin1Char('\n') + problems.join(QLatin1Char('\n'));
+        return res;
+    }
+    if (values.isEmpty()) {
+        res.message = texts::invalidHeading();
+        return res;
+    }
+    auto valueOf = [&values](const QString& name, bool* has) -> QVariant {
+        for (const auto& v : values)
+            if (v.first->name == name) { if (has) *has = true; return v.second; }
+        if (has) *has = false;
+        return QVariant();
+    };
+
+    try {
+        auto tx = conn.begin();
+        if (mode == EditMode::Insert) {
+            QVariantList newKey;
+            bool keyComplete = hasPk_;
+            for (const QString& k : keys_) {
+                bool has = false;
+                const QVariant v = valueOf(k, &has);
+                newKey << v;
+                if (!has || v.isNull()) keyComplete = false;
+            }
+            if (keyComplete && keyExists(*tx, newKey)) {
+                res.message = texts::invalidHeading() + QLatin1Char('\n') + texts::duplicateKey(keyText(newKey));
+                res.focusField = keys_.value(0);
+                return res;
+            }
+            QStringList cols;
+            Params p;
+            for (int i = 0; i < values.size(); ++i) {
+                cols << values.at(i).first->name;
+                p.push_back({QStringLiteral("p%1").arg(i), values.at(i).second});
+            }
+            const QString sql = insertSql(cols);
+            if (sql.contains(QStringLiteral(" RETURNING "))) {
+                const RowSet back = tx->query(sql, p);
+                if (back.rowCount() > 0) {
+                    newKey.clear();
+                    for (int i = 0; i < keys_.size(); ++i) newKey << back.at(0, i);
+                }
+            } else {
+                tx->exec(sql, p);
+            }
+            for (const auto& v : values) {
+                const PanelField& f = *v.first;
+                if (f.password) {
+                    writeDoku(*tx, QStringLiteral("I"), newKey, f.name, nullText, nullText);
+                    continue;
+                }
+                const QString now = DisplayText(f, v.second);
+                if (!now.isEmpty()) writeDoku(*tx, QStringLiteral("I"), newKey, f.name, QString(), now);
+            }
+            tx->commit();
+            res.status = SaveResult::Saved;
+            res.key = newKey;
+            return res;
+        }
+
+        // Update: the row is found by its old key; a NULL old value is compared with IS NULL.
+        const QVariantList oldKey = keyOf(*rs, row);
+        QVariantList newKey;
+        bool keyChanged = false;
+        for (int i = 0; i < keys_.size(); ++i) {
+            bool has = false;
+            const QVariant v = valueOf(keys_.at(i), &has);
+            newKey << (has ? v : oldKey.at(i));
+            if (has && (v.isNull() != oldKey.at(i).isNull() || vl::util::VarToText(v) != vl::util::VarToText(oldKey.at(i))))
+                keyChanged = true;
+        }
+        if (keyChanged && hasPk_) {
+            if (keyExists(*tx, newKey)) {
+                res.message = texts::invalidHeading() + QLatin1Char('\n') + texts::duplicateKey(keyText(newKey));
+                res.focusField = keys_.value(0);
+                return res;
+            }
+            if (keys_.size() == 1) {
+                const ReferenceUse use = FindReferenceUse(conn, tx.get(), table_, keys_.first(), oldKey.first());
+                if (use.found) {
+                    res.message = texts::invalidHeading() + QLatin1Char('\n') + texts::keyReferenced(use.ref.table, use.count);
+                    res.focusField = keys_.first();
+                    return res;
+                }
+            }
+        }
+        QStringList setCols;
+        Params p;
+        for (int i = 0; i < values.size(); ++i) {
+            setCols << values.at(i).first->name;
+            p.push_back({QStringLiteral("p%1").arg(i), values.at(i).second});
+        }
+        QList<bool> oldNull;
+        for (int i = 0; i < oldKey.size(); ++i) {
+            oldNull << oldKey.at(i).isNull();
+            if (!oldKey.at(i).isNull()) p.push_back({QStringLiteral("old_%1").arg(i), oldKey.at(i)});
+        }
+        const qint64 n = tx->exec(updateSql(setCols, oldNull), p);
+        if (n == 0) {
+            tx->rollback();
+            res.status = SaveResult::Conflict;
+            res.message = texts::updateConflict();
+            return res;
+        }
+        for (const auto& v : values) {
+            const PanelField& f = *v.first;
+            if (f.password) {
+                writeDoku(*tx, QStringLiteral("U"), newKey, f.name, nullText, nullText);
+                continue;
+            }
+            const int c = rs->indexOf(f.name);
+            const QString before = c >= 0 ? DisplayText(f, rs->at(row, c)) : QString();
+            const QString now = DisplayText(f, v.second);
+            if (before != now) writeDoku(*tx, QStringLiteral("U"), newKey, f.name, before, now);
+        }
+        tx->commit();
+        res.status = SaveResult::Saved;
+        res.key = newKey;
+        return res;
+    } catch (const DbError& e) {
+        res.status = SaveResult::Failed;
+        res.message = texts::storeFailed(e.text());
+        return res;
+    }
+}
+
+SaveResult EditorCore::remove(Connection& conn, const RowSet& rs, int row) const {
+    SaveResult res;
+    res.status = SaveResult::Invalid;
+    if (!hasPk_) {
+        res.message = texts::noPrimaryKey();
+        return res;
+    }
+    if (row < 0 || row >= rs.rowCount()) return res;
+    const QVariantList key = keyOf(rs, row);
+    try {
+        auto tx = conn.begin();
+        if (keys_.size() == 1) {
+            const ReferenceUse use = FindReferenceUse(conn, tx.get(), table_, keys_.first(), key.first());
+            if (use.found) {
+                res.message = texts::referenced(use.ref.table, use.count);
+                return res;
+            }
+        }
+        QList<bool> oldNull;
+        Params p;
+        for (int i = 0; i < key.size(); ++i) {
+            oldNull << key.at(i).isNull();
+            if (!key.at(i).isNull()) p.push_back({QStringLiteral("old_%1").arg(i), key.at(i)});
+        }
+        const qint64 n = tx->exec(deleteSql(oldNull), p);
+        if (n == 0) {
+            tx->rollback();
+            res.status = SaveResult::Failed;
+            res.message = texts::alreadyDeleted();
+            return res;
+        }
+        const QVariant nullText{QMetaType(QMetaType::QString)};
+        writeDoku(*tx, QStringLiteral("D"), key, QString(), nullText, nullText);
+        tx->commit();
+        res.status = SaveResult::Saved;
+        res.key = key;
+        return res;
+    } catch (const DbError& e) {
+        res.status = SaveResult::Failed;
+        res.message = texts::storeFailed(e.text());
+        return res;
+    }
+}
+
+} // namespace vl::framework
