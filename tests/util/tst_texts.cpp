@@ -2,6 +2,9 @@
 #include "util/Texts.h"
 
 #include <QRegularExpression>
+#include <atomic>
+#include <thread>
+#include <vector>
 #include <QtTest>
 
 using namespace vl::util;
@@ -48,6 +51,7 @@ private slots:
     void excelColumnName();
     void excelMaxRows_data();
     void excelMaxRows();
+    void fromManyThreads();
 };
 
 void TestTexts::trimText_data() {
@@ -445,6 +449,23 @@ void TestTexts::excelMaxRows() {
     } else {
         QCOMPARE(ExcelMaxRows(version), expected);
     }
+}
+
+// The routines keep no shared state: the same answers come from parallel threads.
+void TestTexts::fromManyThreads() {
+    std::atomic<int> wrong{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&wrong] {
+            for (int i = 0; i < 2000; ++i) {
+                if (CompareTextHu(QStringLiteral("cukor"), QStringLiteral("csiga")) != -1) ++wrong;
+                if (UpperHu(QStringLiteral("tűrő")) != QStringLiteral("TŰRŐ")) ++wrong;
+                if (HigherVersion(QStringLiteral("1.9"), QStringLiteral("1.10")) != QStringLiteral("1.10")) ++wrong;
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    QCOMPARE(wrong.load(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestTexts)
