@@ -62,7 +62,8 @@ private slots:
         for (const QString& line : {QStringLiteral("Kapcsolat: DbServer:") + db, QStringLiteral("Meghajtó: INTRBASE"),
                                     QStringLiteral("Sémaverzió: %1").arg(vl::rental::Schema::latestVersion()),
                                     QStringLiteral("FORGFEJ: 15 sor"), QStringLiteral("UGYFEL: 25 sor"),
-                                    QStringLiteral("ARU: 80 sor"), QStringLiteral("FORGTEV: 0 sor")})
+                                    QStringLiteral("ARU: 80 sor"), QStringLiteral("FORGTEV: "),
+                                    QStringLiteral("FORGKABIN: "), QStringLiteral("FORGFIZ: ")})
             QVERIFY2(check.out.contains(line), qPrintable(line + QStringLiteral("\n") + check.out));
     }
 
