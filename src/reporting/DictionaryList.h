@@ -1,0 +1,75 @@
+#pragma once
+// The data-dictionary list report Tqr_szotar: any row set printed as a plain
+// list, every column a fixed-width text column in a monospaced font, wrapping
+// to a second line when the row is too wide, under a page header with the
+// configured logo, the title, the print time and the page number.
+//
+//   auto data = vl::reporting::dictionaryListData(conn, "SZ_SOFOR");
+//   if (!data.ok) ... data.error ...
+//   Report r = vl::reporting::dictionaryListReport(data.title, data.rows);
+//   Document doc = vl::reporting::layout(r);   // no pages when the rows are empty
+//
+// Password columns (VEZERLO.PWDCHAR set, or SZ_JUZER.JELSZO) are never part
+// of the rows dictionaryListData reads; a caller that brings its own row set
+// removes them with withoutPasswordColumns().
+#include "db/Database.h"
+#include "reporting/Report.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace vl::reporting {
+
+// The layout computations the list performs before printing.
+struct ListLayout {
+    QList<int> widths;          // b(i): the larger of the name's length and the display width
+    QList<bool> onLine2;        // the column's name went to the second line
+    QString line1, line2;       // the header lines
+    bool landscape = false;
+    double headerFontSize = 10; // as the list's rules give it
+    double fontSize = 10;       // what is printed: the rule's size, smaller when the line would not fit
+};
+
+// Display width of a column: the declared length of a text, 6 for a small
+// integer, 11 for an integer, 15 for a big integer, 10 for floats, memos,
+// dates and times, 5 for a boolean, 18 for a time stamp.
+int displayWidth(const vl::db::Column& col);
+// Splits padded texts between line 1 and line 2 (the names, or a row's values).
+void splitLine(const QStringList& texts, const QList<int>& widths, QString* line1, QString* line2);
+ListLayout computeListLayout(const vl::db::RowSet& rows);
+
+// LOGO_KEP of the configuration when it names an existing file, else "".
+QString configuredLogoPath();
+
+// The report over a row set. Builds an empty-document report for an empty row
+// set (the list is not printed then).
+Report dictionaryListReport(const QString& title, const vl::db::RowSet& rows,
+                            const QString& logoPath = configuredLogoPath());
+
+// The rows of a table as the generic editor lists them.
+struct DictionaryListData {
+    bool ok = false;
+    QString error;          // "Nincs ilyen tábla:" + name when the table does not exist
+    QString table;          // upper-case name, as the catalogue knows it
+    QString title;          // TABLAK.MEGNEVEZES, or the table name
+    QStringList columns;    // the printed columns, in order
+    vl::db::RowSet rows;
+};
+// Columns: the table's VEZERLO fields in SORREND order (rows with NEZHETI_JOG
+// 'X' left out; every name checked against the catalogue), then the key
+// columns not yet listed; every column of the table when it has no VEZERLO
+// rows. Password columns are left out. Order: the first field, else the key.
+// onlyActive keeps the rows with AKTIV = 'I' when the table has that column
+// (the editor's default).
+DictionaryListData dictionaryListData(vl::db::Connection& conn, const QString& table, bool onlyActive = true);
+
+// The password columns of a table: its VEZERLO rows with PWDCHAR set, and JELSZO of SZ_JUZER.
+QStringList passwordColumns(vl::db::Connection& conn, const QString& table);
+// A copy of a row set without the named columns (case-insensitive).
+vl::db::RowSet withoutColumns(const vl::db::RowSet& rows, const QStringList& drop);
+inline vl::db::RowSet withoutPasswordColumns(vl::db::Connection& conn, const QString& table,
+                                             const vl::db::RowSet& rows) {
+    return withoutColumns(rows, passwordColumns(conn, table));
+}
+
+} // namespace vl::reporting

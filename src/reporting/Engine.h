@@ -1,0 +1,78 @@
+#pragma once
+// The report engine: lays a Report out into a Document of pages, and draws
+// a Document on any paint device (preview images, PDF files, printers).
+//
+//   vl::reporting::Report r = ...;            // see Report.h
+//   vl::reporting::Document doc = vl::reporting::layout(r);
+//   vl::reporting::writePdf(doc, "/tmp/x.pdf");
+//
+// The document keeps every text already broken into lines, so the preview, the
+// printer and the PDF file show the same lines on the same pages.
+#include "reporting/Report.h"
+
+#include <QImage>
+#include <QList>
+#include <QPageLayout>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+
+class QPainter;
+class QPagedPaintDevice;
+
+namespace vl::reporting {
+
+// One drawn element of a page; geometry in mm from the paper's top-left corner.
+struct Item {
+    enum class Kind { Text, Image, Box, Line };
+    Kind kind = Kind::Text;
+    QString name;
+    QRectF rect;
+    QStringList lines;        // Text: the lines, top down, lineHeight apart
+    double lineHeight = 0;
+    QString pageFormat;       // Text: "{page}"/"{pages}" filled in when drawn
+    Font font;
+    QColor color = Qt::black;
+    Align align = Align::Left;
+    bool alignBottom = false;
+    int frame = FrameNone;
+    double frameWidth = 0.2;
+    QImage image;
+};
+
+struct Page {
+    QList<Item> items;
+};
+
+struct Document {
+    QString name;
+    QString title;
+    QPageLayout::Orientation orientation = QPageLayout::Portrait;
+    QList<Page> pages;
+    int pageCount() const { return int(pages.size()); }
+    QSizeF paperSize() const;   // mm: 210 x 297, or 297 x 210 in landscape
+    // The texts of a page (page formats filled in), in drawing order; for tests.
+    QStringList pageTexts(int page) const;
+};
+
+// Runs the report over its rows. An empty row set with printIfEmpty unset
+// gives a document without pages.
+Document layout(const Report& report);
+
+// Draws one page; the painter's device must be set to the paper size at its
+// logical resolution (QPdfWriter, QPrinter with full page, a QImage with its
+// dots per metre). scale != 1 shrinks or enlarges the page uniformly.
+void renderPage(QPainter& painter, const Document& doc, int page, double scale = 1.0);
+// A page as an image at the given resolution (dots per inch), white paper.
+QImage renderPageImage(const Document& doc, int page, double dpi);
+// Draws every page copies times (collated) on a paged device; the device's
+// page size and orientation are set from the document, with zero margins.
+bool renderDocument(QPagedPaintDevice& device, const Document& doc, int copies = 1);
+// Writes the document as a PDF file (copies times); false with a reason on failure.
+bool writePdf(const Document& doc, const QString& fileName, int copies = 1, QString* error = nullptr);
+
+// The text of the page-number format of a page.
+QString pageText(const QString& format, int page, int pages);
+
+} // namespace vl::reporting
