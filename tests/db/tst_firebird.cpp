@@ -199,6 +199,11 @@ private slots:
                                      P({{QStringLiteral("id"), 1}, {QStringLiteral("v"), QStringLiteral("a:b")}}));
         QCOMPARE(rs.rowCount(), 1);
         QCOMPARE(rs.at(0, 1).toString(), QStringLiteral("a:b:nem"));
+        // one name in two roles: an optional filter (":x IS NULL" is typeless to the server)
+        const QString optional = QStringLiteral("SELECT COUNT(*) FROM PARAM WHERE (:x IS NULL OR A = :x)");
+        QCOMPARE(db_->query(optional, P({{QStringLiteral("x"), QVariant()}})).at(0, 0).toLongLong(), 1);
+        QCOMPARE(db_->query(optional, P({{QStringLiteral("x"), QStringLiteral("a:b")}})).at(0, 0).toLongLong(), 1);
+        QCOMPARE(db_->query(optional, P({{QStringLiteral("x"), QStringLiteral("más")}})).at(0, 0).toLongLong(), 0);
     }
 
     void parameterMistakesAreReported_data()
