@@ -132,6 +132,43 @@ private slots:
         QCOMPARE(dm().d_alap().query(QStringLiteral("SELECT COUNT(*) FROM UGYFEL")).at(0, 0).toLongLong(), 3);
     }
 
+    // A Firebird server: "host/port:/path" with the credentials of the
+    // configuration (./test starts one on loopback and exports its settings).
+    void serverRoute() {
+        const QString server = qEnvironmentVariable("VORLANDA_TEST_FBSERVER");
+        if (server.isEmpty()) QSKIP("no test server (VORLANDA_TEST_FBSERVER)");
+        const QByteArray user = qgetenv("VORLANDA_TEST_FBUSER"), password = qgetenv("VORLANDA_TEST_FBPASSWORD");
+        const QString path = qEnvironmentVariable("VORLANDA_TEST_FBDIR") + QStringLiteral("/shell_dm_%1.fdb")
+                                                                              .arg(QCoreApplication::applicationPid());
+        QFile::remove(path);
+        {
+            vl::db::ConnectParams p;
+            p.database = server + path;
+            p.user = QString::fromUtf8(user);
+            p.password = QString::fromUtf8(password);
+            auto c = vl::db::createFirebirdDatabase(p);
+            c->exec(QStringLiteral("CREATE TABLE DIFOLC (A INTEGER)"));
+            c->close();
+        }
+        const QByteArray dbServer = "DBSERVER=" + server.toUtf8() + QFile::encodeName(path) + "\r\n";
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        QString desc;
+        QVERIFY(connectWith(dbServer + "DBUSERNAME=" + user + "\r\nDBPASSWORD=" + password + "\r\n", &desc));
+        QVERIFY(sink.messages.isEmpty());
+        QCOMPARE(desc, QStringLiteral("DbServer:") + server + path);
+        QCOMPARE(dm().DriverName, QStringLiteral("INTRBASE"));
+        QVERIFY(dm().HasDefaultsTable);
+        dm().disconnect();
+
+        // a wrong password: the server's own text on the second line
+        QVERIFY(!connectWith(dbServer + "DBUSERNAME=" + user + "\r\nDBPASSWORD=rossz_jelszo\r\n"));
+        QCOMPARE(sink.messages.size(), 1);
+        QCOMPARE(firstLine(sink.last()), QStringLiteral("Kapcsolódás az adatbázishoz sikertelen."));
+        QVERIFY2(sink.last().contains(QStringLiteral("password"), Qt::CaseInsensitive), qPrintable(sink.last()));
+        QFile::remove(path);
+    }
+
     // ---------------------------------------------------------------- QparamOpen, LookupCheck
 
     void qparamOpen() {
