@@ -11,13 +11,16 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QEventLoop>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPointer>
+#include <QStyledItemDelegate>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -30,6 +33,42 @@ namespace vl::shell {
 
 namespace {
 QPointer<Tmain_pkrfm> g_main;
+
+// Rows with room above the capitals, so the accents of "Ügyfelek" are not cut.
+class TreeRowDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& o, const QModelIndex& i) const override {
+        QSize s = QStyledItemDelegate::sizeHint(o, i);
+        s.setHeight(std::max(s.height(), o.fontMetrics.height()) + 4);
+        return s;
+    }
+};
+
+// The connection description can be a long path without blanks: it wraps
+// anywhere instead of being cut at the panel's edge.
+class WrapAnywhereLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int w) const override {
+        const QMargins m = contentsMargins();
+        return fontMetrics()
+                   .boundingRect(QRect(0, 0, std::max(1, w - m.left() - m.right()), 100000),
+                                 Qt::TextWrapAnywhere, text())
+                   .height() + m.top() + m.bottom();
+    }
+    QSize sizeHint() const override { return {120, heightForWidth(width() > 1 ? width() : 240)}; }
+    QSize minimumSizeHint() const override { return {40, fontMetrics().height()}; }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setPen(palette().color(QPalette::WindowText));
+        p.setFont(font());
+        p.drawText(contentsRect(), Qt::TextWrapAnywhere | Qt::AlignLeft | Qt::AlignTop, text());
+    }
+};
 const QList<int> kGroupCodes = {1, 20, 30, 32, 33};
 } // namespace
 
@@ -116,10 +155,9 @@ Tmain_pkrfm::Tmain_pkrfm(QWidget* parent) : QMainWindow(parent) {
     Label1->setObjectName(QStringLiteral("Label1"));
     l_version = new QLabel(ProgramVersion(), p_balfent);
     l_version->setObjectName(QStringLiteral("l_version"));
-    L_DB = new QLabel(QStringLiteral("Adatbázis"), p_balfent);
+    L_DB = new WrapAnywhereLabel(QStringLiteral("Adatbázis"), p_balfent);
     L_DB->setObjectName(QStringLiteral("L_DB"));
-    L_DB->setWordWrap(true);
-    L_DB->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    L_DB->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     Label3 = new QLabel(QStringLiteral("Felhasználó"), p_balfent);
     Label3->setObjectName(QStringLiteral("Label3"));
     l_user = new QLabel(QString(), p_balfent);
@@ -161,9 +199,18 @@ Tmain_pkrfm::Tmain_pkrfm(QWidget* parent) : QMainWindow(parent) {
     tv1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     tv1->setSelectionMode(QAbstractItemView::SingleSelection);
     tv1->setIndentation(14);
-    tv1->setFont(bold);
-    tv1->header()->setStretchLastSection(false);
-    tv1->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    tv1->setItemDelegate(new TreeRowDelegate(tv1));
+    tv1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    {
+        // A narrow face (metrics of Arial) keeps the longest captions inside
+        // the panel even when the tree scrolls.
+        QFont treeFont = bold;
+        if (QFontDatabase::families().contains(QStringLiteral("Liberation Sans")))
+            treeFont.setFamily(QStringLiteral("Liberation Sans"));
+        tv1->setFont(treeFont);
+    }
+    tv1->header()->setStretchLastSection(true);
+    tv1->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     {
         // The selection stays visible when the tree has no focus.
         QPalette pal = tv1->palette();
