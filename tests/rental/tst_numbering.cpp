@@ -4,6 +4,7 @@
 #include "rental/Numbering.h"
 
 #include <QSet>
+#include <thread>
 
 using namespace vl::rental;
 using vl::rental::test::TestDb;
@@ -85,6 +86,35 @@ void distinctAscending(vl::db::Connection& a, vl::db::Connection& b) {
     QCOMPARE(rs.at(0, 1).toLongLong(), 50);
 }
 
+// Two threads, each with a connection of its own, store headers as fast as they
+// can, each number in a transaction of its own: no number is given twice.
+void twoWriters(const vl::db::ConnectParams& params) {
+    QList<qint64> got[2];
+    QString failure[2];
+    auto work = [&](int w) {
+        try {
+            auto c = vl::db::connect(params);
+            for (int i = 0; i < 40; ++i) {
+                auto tx = c->begin();
+                got[w] << Td::NewContractNo(*tx);
+                tx->commit();
+            }
+            c->close();
+        } catch (const vl::db::DbError& e) {
+            failure[w] = e.text();
+        }
+    };
+    std::thread a(work, 0), b(work, 1);
+    a.join();
+    b.join();
+    QVERIFY2(failure[0].isEmpty(), qPrintable(failure[0]));
+    QVERIFY2(failure[1].isEmpty(), qPrintable(failure[1]));
+    QSet<qint64> all;
+    for (const auto& l : got)
+        for (qint64 n : l) all.insert(n);
+    QCOMPARE(all.size(), 80);
+}
+
 } // namespace
 
 class TestNumbering : public QObject {
@@ -132,6 +162,7 @@ private slots:
         auto c2 = vl::db::connect(vl::rental::test::embeddedParams(db.path));
         distinctAscending(*db.conn, *c2);
         c2->close();
+        twoWriters(vl::rental::test::embeddedParams(db.path));
     }
 
     // The number belongs to the transaction's row: rolled back, nothing stays;
@@ -223,6 +254,7 @@ private slots:
         auto b = vl::db::connect(params);
         numberingCases(*a, QStringLiteral("FORGTEV"), QStringLiteral("FORGFIZ"));
         distinctAscending(*a, *b);
+        twoWriters(params);
         {
             auto tx = a->begin();
             QCOMPARE(Td::DefaultVatFactor(*tx), 1.27);
