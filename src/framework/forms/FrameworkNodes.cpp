@@ -1,0 +1,58 @@
+#include "FrameworkNodes.h"
+
+#include "OpenTableEditor.h"
+#include "TTorzsfm.h"
+#include "Tmain_pkrfm.h"
+#include "YearCheck.h"
+#include "framework/Rights.h"
+#include "shell/Dm.h"
+#include "util/MessageSink.h"
+
+namespace vl::framework {
+
+namespace {
+
+struct EditorNode {
+    int node;
+    const char* table;
+};
+const EditorNode kEditorNodes[] = {{331, "SZ_STATUSR"}, {332, "SZ_STATUSK"}, {333, "SZ_STATUST"}, {334, "TABLAK"},
+                                   {335, "VEZERLO"},    {336, "PVEZERLO"},   {337, "DIFOLC"}};
+
+} // namespace
+
+void OpenDictionaryNode(int node) {
+    const DictionaryFormInfo* info = nullptr;
+    for (const auto& i : DictionaryForms())
+        if (i.node == node) info = &i;
+    if (!info) return;
+    vl::db::Connection& conn = vl::shell::dm().d_alap();
+    const TableAccess access = TableRights(conn, info->table);
+    if (access == TableAccess::None) return;
+    TTorzsfm* f = DictionaryFormByName(info->formName);
+    if (f->isVisible()) {
+        f->raise();
+        f->activateWindow();
+        return;
+    }
+    f->setWritable(access == TableAccess::Full);
+    if (!f->prepare()) return;
+    vl::shell::ShowDictionaryForm(f, false);
+    if (access != TableAccess::Full) f->setEditable(false);
+    if (node == 36) vl::shell::CurrentYearCheck(conn);
+}
+
+void registerFrameworkNodes(vl::shell::Tmain_pkrfm& w) {
+    for (const auto& i : DictionaryForms()) {
+        const int node = i.node;
+        w.registerNode(node, [node](vl::shell::Tmain_pkrfm&) { OpenDictionaryNode(node); });
+    }
+    for (const EditorNode& n : kEditorNodes) {
+        const QString table = QString::fromLatin1(n.table);
+        w.registerNode(n.node, [table](vl::shell::Tmain_pkrfm&) {
+            OpenTableEditor(table, QString(), QString(), nullptr, false, true);
+        });
+    }
+}
+
+} // namespace vl::framework
