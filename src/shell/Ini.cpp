@@ -1,4 +1,5 @@
 #include "shell/Ini.h"
+#include "shell/Cp1250.h"
 #include "util/MessageSink.h"
 
 #include <QDate>
@@ -6,8 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QStringList>
 
 namespace vl::shell {
@@ -39,8 +38,7 @@ bool readTextFile(const QString& path, TextFile* out) {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) return false;
     const QByteArray bytes = f.readAll();
-    QStringDecoder dec("windows-1250");
-    QString text = dec.isValid() ? dec.decode(bytes) : QString::fromLatin1(bytes);
+    QString text = fromCp1250(bytes);
     out->crlf = bytes.contains("\r\n") || !bytes.contains('\n');
     out->finalNewline = text.isEmpty() || text.endsWith(QLatin1Char('\n'));
     QStringList lines = text.split(QLatin1Char('\n'));
@@ -281,9 +279,9 @@ bool IniStore(QString* error) {
         const QString eol = tf.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
         QString text = tf.lines.join(eol);
         if (!tf.lines.isEmpty() && tf.finalNewline) text += eol;
-        QStringEncoder enc("windows-1250");
-        const QByteArray bytes = enc.encode(text);
-        if (enc.hasError()) {
+        bool lossy = false;
+        const QByteArray bytes = toCp1250(text, &lossy);
+        if (lossy) {
             vl::notify(vl::MsgKind::Warning,
                        QStringLiteral("A windows-1250 kódlapon nem ábrázolható karaktereket '?' jelre cseréltük: ") + f);
         }

@@ -1,4 +1,5 @@
 #include "shell/Queries.h"
+#include "shell/Cp1250.h"
 #include "shell/Dm.h"
 #include "shell/Ini.h"
 #include "db/Catalogue.h"
@@ -10,8 +11,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -32,19 +31,6 @@ QString quoteIdent(const QString& name) {
     QString n = name;
     n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
     return QLatin1Char('"') + n + QLatin1Char('"');
-}
-
-QByteArray toCp1250(const QString& text, bool* lossy = nullptr) {
-    QStringEncoder enc("windows-1250");
-    if (!enc.isValid()) return text.toLatin1();
-    const QByteArray b = enc.encode(text);
-    if (lossy) *lossy = enc.hasError();
-    return b;
-}
-
-QString fromCp1250(const QByteArray& bytes) {
-    QStringDecoder dec("windows-1250");
-    return dec.isValid() ? dec.decode(bytes) : QString::fromLatin1(bytes);
 }
 
 QString fileNamePart(const QString& s) {

@@ -63,6 +63,19 @@ private slots:
         QCOMPARE(sink.texts(), QStringList{expected});
     }
 
+    // A character windows-1250 cannot hold is replaced in the file, and the message says so.
+    void unrepresentableCharacterIsReported() {
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        const QString path = ReportStoreError(QStringLiteral("qu_ugyfel"), QStringLiteral("ugyfel"),
+                                              {{QStringLiteral("nev"), QStringLiteral("Łódź 日本")}});
+        QStringDecoder dec("windows-1250");
+        const QString text = dec.decode(shelltest::readFile(path));
+        QVERIFY2(text.contains(QStringLiteral("nev=Łódź ??")), qPrintable(text));
+        QVERIFY2(sink.last().endsWith(QStringLiteral("fájlba\n(A windows-1250 kódlapon nem ábrázolható karaktereket '?' jelre cseréltük.)")),
+                 qPrintable(sink.last()));
+    }
+
     void versionComesFromTheBuild() {
         QVERIFY(!ProgramVersion().isEmpty());
         QCOMPARE(ProgramVersion(), QStringLiteral(VORLANDA_VERSION));
