@@ -65,5 +65,5 @@ int runScript(vl::admin::AdminContext& ctx) {
 } // namespace
 
 VL_ADMIN_COMMAND(QStringLiteral("run-script"),
-                 QStringLiteral("run-script FÁJL   frissítő SQL parancsfájl futtatása (mint az UPDATES.SQL)"),
+                 QStringLiteral("run-script FÁJL    frissítő SQL parancsfájl futtatása (mint az UPDATES.SQL)"),
                  runScript);
