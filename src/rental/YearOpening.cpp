@@ -4,6 +4,7 @@
 #include "rental/Schedule.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <exception>
 
 namespace vl::rental {
@@ -40,7 +41,8 @@ QStringList YearOpeningSummary::lines() const {
 }
 
 YearOpeningSummary OpenYear(Connection& conn, const QString& yearText, bool keepRhythm,
-                            const YearOpeningProgress& progress, const QString& userCode) {
+                            const YearOpeningProgress& progress, const QString& userCode,
+                            int contractsPerTransaction) {
     YearOpeningSummary sum;
     const QString year = yearText.trimmed();
     sum.year = year;
@@ -90,53 +92,106 @@ YearOpeningSummary OpenYear(Connection& conn, const QString& yearText, bool keep
     opt.lastDay = yearEnd;
     opt.rhythm = keepRhythm ? Rhythm::FromHistory : Rhythm::RestartAtFirstDay;
 
-    int done = 0;
-    for (const Contract& c : contracts) {
+    struct Counts {
+        int items = 0, back = 0;
+        ScheduleResult schedule;
+        BillingResult billing;
+    };
+    // One contract's whole work, inside the transaction given.
+    auto openContract = [&](vl::db::Transaction& tx, const Contract& c, Counts& n) {
+        std::vector<MaintenanceItem> items = LoadMaintenanceItems(tx, RentalTables::stored(), c.bizonylat, c.verzio);
+        for (const auto& it : items) {
+            const QString returned = gen::norm(it.vszall);
+            if (!returned.isEmpty() && returned <= j) ++n.back;
+            else ++n.items;
+        }
+        n.schedule += GenerateMaintenanceSchedule(tx, ctx, QStringLiteral("FORGTEV"), items, opt);
+        if (c.cash) {
+            auto last = tx.query(QStringLiteral(
+                "SELECT MAX(IIF(DATUM2 IS NULL OR DATUM2 = '', DATUM, DATUM2)) UTFIZ FROM FORGFIZ"
+                " WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio AND DATUM < :datum"),
+                {{QStringLiteral("bizonylat"), c.bizonylat}, {QStringLiteral("verzio"), c.verzio},
+                 {QStringLiteral("datum"), j}});
+            QString first = c.berkezd;
+            if (last.next()) {
+                const QDate end = gen::toDate(last.text(QStringLiteral("UTFIZ")));
+                if (end.isValid()) first = gen::toText(end.addDays(1));
+            }
+            n.billing += GenerateBilling(tx, ctx, c.bizonylat, c.verzio, first, yearEnd);
+        }
+    };
+    auto addUp = [&](const Counts& n, int opened) {
+        sum.contracts += opened;
+        sum.items += n.items;
+        sum.itemsSkipped += n.back;
+        sum.visitsWritten += n.schedule.written;
+        sum.visitsDeleted += n.schedule.deleted;
+        sum.periodsWritten += n.billing.written;
+        sum.periodsDeleted += n.billing.deleted;
+    };
+    auto fail = [&](const Contract& c, const QString& text) {
+        sum.error = text;
+        sum.failedContract = c.bizonylat;
+    };
+
+    const size_t batch = size_t(std::max(1, contractsPerTransaction));
+    size_t pos = 0;
+    while (pos < contracts.size()) {
+        const size_t stop = std::min(contracts.size(), pos + batch);
+        Counts n;
+        size_t finished = pos;
+        bool cancel = false;
+        QString error;
         try {
             auto tx = conn.begin();
-            std::vector<MaintenanceItem> items =
-                LoadMaintenanceItems(*tx, RentalTables::stored(), c.bizonylat, c.verzio);
-            int out = 0, back = 0;
-            for (const auto& it : items) {
-                const QString returned = gen::norm(it.vszall);
-                if (!returned.isEmpty() && returned <= j) ++back;
-                else ++out;
-            }
-            const ScheduleResult sr = GenerateMaintenanceSchedule(*tx, ctx, QStringLiteral("FORGTEV"), items, opt);
-            BillingResult br;
-            if (c.cash) {
-                auto last = tx->query(QStringLiteral(
-                    "SELECT MAX(IIF(DATUM2 IS NULL OR DATUM2 = '', DATUM, DATUM2)) UTFIZ FROM FORGFIZ"
-                    " WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio AND DATUM < :datum"),
-                    {{QStringLiteral("bizonylat"), c.bizonylat}, {QStringLiteral("verzio"), c.verzio},
-                     {QStringLiteral("datum"), j}});
-                QString first = c.berkezd;
-                if (last.next()) {
-                    const QDate end = gen::toDate(last.text(QStringLiteral("UTFIZ")));
-                    if (end.isValid()) first = gen::toText(end.addDays(1));
-                }
-                br = GenerateBilling(*tx, ctx, c.bizonylat, c.verzio, first, yearEnd);
+            for (size_t i = pos; i < stop && !cancel; ++i) {
+                openContract(*tx, contracts[i], n);
+                finished = i + 1;
+                if (progress && !progress(int(finished), sum.contractsTotal, contracts[i].bizonylat))
+                    cancel = true;
             }
             tx->commit();
-            ++sum.contracts;
-            sum.items += out;
-            sum.itemsSkipped += back;
-            sum.visitsWritten += sr.written;
-            sum.visitsDeleted += sr.deleted;
-            sum.periodsWritten += br.written;
-            sum.periodsDeleted += br.deleted;
         } catch (const vl::db::DbError& e) {
-            sum.error = e.text();
-            sum.failedContract = c.bizonylat;
-            return sum;
+            error = e.text();
         } catch (const std::exception& e) {
-            sum.error = QString::fromUtf8(e.what());
-            sum.failedContract = c.bizonylat;
+            error = QString::fromUtf8(e.what());
+        }
+        if (error.isEmpty()) {
+            addUp(n, int(finished - pos));
+            pos = finished;
+            if (cancel) {
+                sum.cancelled = pos < contracts.size();
+                if (sum.cancelled) return sum;
+            }
+            continue;
+        }
+        // The batch was rolled back whole: its contracts again, one transaction
+        // each, so every contract before the failing one is opened and the
+        // failing one names itself.
+        if (batch == 1) {
+            fail(contracts[pos], error);
             return sum;
         }
-        ++done;
-        if (progress && !progress(done, sum.contractsTotal, c.bizonylat)) {
-            sum.cancelled = done < sum.contractsTotal;
+        const size_t redoStop = cancel ? finished : stop;
+        for (size_t i = pos; i < redoStop; ++i) {
+            Counts one;
+            try {
+                auto tx = conn.begin();
+                openContract(*tx, contracts[i], one);
+                tx->commit();
+            } catch (const vl::db::DbError& e) {
+                fail(contracts[i], e.text());
+                return sum;
+            } catch (const std::exception& e) {
+                fail(contracts[i], QString::fromUtf8(e.what()));
+                return sum;
+            }
+            addUp(one, 1);
+        }
+        // The error did not come back (a conflict with another writer, say).
+        pos = redoStop;
+        if (cancel) {
+            sum.cancelled = pos < contracts.size();
             if (sum.cancelled) return sum;
         }
     }

@@ -60,7 +60,14 @@ QString YearOpeningQuestion(const QDate& today = QDate::currentDate());
 // multi-week pattern go on from each item's last visit before the year (the
 // unticked "Újragenerálás" box); otherwise they start again on 1 January.
 // An invalid year changes nothing and comes back as the summary's error.
+//
+// contractsPerTransaction: 1 (the default) gives every contract its own
+// transaction. A larger number puts that many whole contracts into one
+// transaction (fewer forced page writes); a failure rolls the group back and
+// redoes its contracts one transaction each, so the outcome is the same: the
+// contracts before the failing one opened, the failing one and the rest not.
 YearOpeningSummary OpenYear(vl::db::Connection& conn, const QString& year, bool keepRhythm,
-                            const YearOpeningProgress& progress = {}, const QString& userCode = QString());
+                            const YearOpeningProgress& progress = {}, const QString& userCode = QString(),
+                            int contractsPerTransaction = 1);
 
 } // namespace vl::rental

@@ -226,7 +226,13 @@ private slots:
 
     // One transaction per contract: a failing contract leaves no trace, those before
     // it stay opened, and a later run finishes the job.
+    void failureAndCancelKeepContractsWhole_data() {
+        QTest::addColumn<int>("batch");
+        QTest::newRow("one transaction per contract") << 1;
+        QTest::newRow("two contracts per transaction") << 2;
+    }
     void failureAndCancelKeepContractsWhole() {
+        QFETCH(int, batch);
         fresh();
         for (qint64 b : {1, 2, 3}) {
             add(contract(b, "KP", "2026.03.01", "1000000"));
@@ -235,7 +241,7 @@ private slots:
         db->conn->exec("CREATE EXCEPTION E_TESZT 'teszt hiba'");
         db->conn->exec("CREATE TRIGGER T_TESZT FOR FORGFIZ ACTIVE BEFORE INSERT POSITION 0 AS BEGIN"
                        " IF (NEW.BIZONYLAT = 2) THEN EXCEPTION E_TESZT; END");
-        const YearOpeningSummary failed = OpenYear(*db->conn, "2027", false);
+        const YearOpeningSummary failed = OpenYear(*db->conn, "2027", false, {}, "TESZT", batch);
         QVERIFY(!failed.ok());
         QCOMPARE(failed.failedContract, qint64(2));
         QCOMPARE(failed.contracts, 1);
@@ -246,12 +252,12 @@ private slots:
 
         // Stopped through the progress callback after the first contract.
         const YearOpeningSummary stopped = OpenYear(*db->conn, "2027", false,
-                                                    [](int done, int, qint64) { return done < 1; });
+                                                    [](int done, int, qint64) { return done < 1; }, "TESZT", batch);
         QVERIFY(stopped.cancelled);
         QCOMPARE(stopped.contracts, 1);
         QCOMPARE(visitsIn2027(2), qint64(0));
 
-        const YearOpeningSummary rest = OpenYear(*db->conn, "2027", false);
+        const YearOpeningSummary rest = OpenYear(*db->conn, "2027", false, {}, "TESZT", batch);
         QVERIFY(rest.ok());
         QCOMPARE(rest.contracts, 3);
         for (qint64 b : {1, 2, 3}) {
