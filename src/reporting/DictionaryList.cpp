@@ -253,7 +253,7 @@ DictionaryListData dictionaryListData(Connection& conn, const QString& table, bo
     DictionaryListData out;
     const QString t = table.trimmed().toUpper();
     if (!vl::db::IsPlainIdentifier(t) || !vl::db::TableExists(conn, t)) {
-        out.error = QStringLiteral("Nincs ilyen tábla:") + table.trimmed();
+        out.error = QStringLiteral("Nincs ilyen tábla:") + t;
         return out;
     }
     // Every name spliced below comes from the catalogue.

@@ -79,9 +79,30 @@ double lineHeightMm(const Font& font) {
 
 QStringList breakLines(const Font& font, const QString& paragraph, double widthMm, Wrap wrap) {
     if (wrap == Wrap::None || paragraph.isEmpty()) return {paragraph};
+    if (wrap == Wrap::Anywhere) {
+        // Character by character, blanks included, so that monospaced columns
+        // broken at the same width stay under each other.
+        QFontMetricsF fm(makeFont(font), &measureDevice());
+        const double w = mmToPx(widthMm);
+        QStringList lines;
+        QString cur;
+        double curW = 0;
+        for (const QChar ch : paragraph) {
+            const double a = fm.horizontalAdvance(ch);
+            if (!cur.isEmpty() && curW + a > w + 0.01) {
+                lines << cur;
+                cur.clear();
+                curW = 0;
+            }
+            cur += ch;
+            curW += a;
+        }
+        lines << cur;
+        return lines;
+    }
     QTextLayout tl(paragraph, makeFont(font), &measureDevice());
     QTextOption opt;
-    opt.setWrapMode(wrap == Wrap::Anywhere ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    opt.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     tl.setTextOption(opt);
     tl.beginLayout();
     QStringList lines;
