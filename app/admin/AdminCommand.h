@@ -20,6 +20,7 @@ struct AdminCommand {
     QString usage;      // one line for the help text
     AdminRun run;
     bool needsIni = true; // false: runs without a configuration file
+    bool needsGui = false; // true: draws (reports to PDF); runs with Qt Gui, offscreen
 };
 
 bool registerCommand(const AdminCommand& cmd);

@@ -5,10 +5,12 @@
 #include "db/Database.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace vl::admin {
 
@@ -43,7 +45,20 @@ static void usage() {
 int main(int argc, char** argv) {
     using namespace vl::admin;
     vl::db::prepareEmbeddedEngine();
-    QCoreApplication app(argc, argv);
+    // A command that draws (a report written as PDF) needs Qt Gui's fonts; it
+    // never shows a window, so it draws offscreen unless told otherwise.
+    bool gui = false;
+    for (int i = 1; i < argc; ++i) {
+        const QString a = QString::fromLocal8Bit(argv[i]);
+        if (a == QStringLiteral("--ini")) { ++i; continue; }
+        if (a.startsWith(QStringLiteral("--"))) continue;
+        for (const auto& c : commands())
+            if (c.name == a && c.needsGui) gui = true;
+        break;
+    }
+    if (gui && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> appHolder(gui ? new QGuiApplication(argc, argv) : new QCoreApplication(argc, argv));
+    QCoreApplication& app = *appHolder;
     QStringList args = app.arguments().mid(1);
 
     AdminContext ctx;
