@@ -1,4 +1,5 @@
 #include "rental/DemoData.h"
+#include "rental/ScheduleDemo.h"
 
 #include "rental/ContractStore.h"
 #include "rental/CustomerStore.h"
@@ -291,6 +292,7 @@ DemoSummary DemoData::create(vl::db::Connection& conn, const QDate& today) {
         ContractStore::StoreNewContract(*tx, h, lines, QStringLiteral("DEMO"));
         ++sum.contracts;
     }
+    GenerateDemoSchedules(*tx);
     tx->commit();
     return sum;
 }
