@@ -445,6 +445,36 @@ private slots:
         QCOMPARE(sink.last(), QStringLiteral("Önnek nincs joga az alábbi táblát megtekinteni:\nFelhasználók"));
     }
 
+    void exitChecksRunWhenAFieldIsLeft() {
+        TTorzsfm* f = openNode(13);
+        QVERIFY(f);
+        f->activateWindow();
+        QApplication::setActiveWindow(f);
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        f->b_insert->click();
+        QLineEdit* nev = f->fieldEdit("NEV");
+        nev->setFocus();
+        nev->setText("  kovács ödön ");
+        f->fieldEdit("AKTIV")->setFocus(); // leaving the name field runs its check (98)
+        QTRY_COMPARE(nev->text(), QStringLiteral("Kovács Ödön"));
+        nev->setText("");
+        QCOMPARE(f->validateField(nev, f->fieldEdit("AKTIV")), false);
+        QCOMPARE(sink.last(), QStringLiteral("Kötelező kitölteni."));
+        f->b_cancel->click();
+        f->close();
+
+        // A dictionary field that is left looks its code up and shows the info.
+        TTorzsfm* g = openNode(11);
+        g->b_insert->click();
+        QLineEdit* unit = g->fieldEdit("M_EGYSEG");
+        unit->setText("Hó");
+        g->dictionaryAutoLookup(unit, g->fieldEdit("KARAR"));
+        QCOMPARE(g->infoField(1, "M_EGYSEG")->text(), QStringLiteral("hónap"));
+        QCOMPARE(unit->text(), QStringLiteral("Hó"));
+        g->b_cancel->click();
+        g->close();
+    }
+
     void missingTableOpensNothing() {
         QVERIFY(!OpenTableEditor("NINCSILYEN"));
         QCOMPARE(sink.last(), QStringLiteral("Nincs ilyen tábla:NINCSILYEN"));

@@ -127,9 +127,9 @@ void TTorzsfm::buildUi() {
     b_prior = mk("b_prior", {}, "Előző tétel", QStyle::SP_MediaSeekBackward, true, [this] { b_priorClick(); });
     b_next = mk("b_next", {}, "Következő tétel", QStyle::SP_MediaSeekForward, true, [this] { b_nextClick(); });
     b_last = mk("b_last", {}, "Utolsó tétel", QStyle::SP_MediaSkipForward, true, [this] { b_lastClick(); });
-    b_insert = mk("b_insert", QStringLiteral("+"), "Új tétel", QStyle::SP_FileIcon, false, [this] { b_insertClick(); });
-    b_delete = mk("b_delete", QStringLiteral("−"), "Törlés", QStyle::SP_TrashIcon, false, [this] { b_deleteClick(); });
-    b_edit = mk("b_edit", QStringLiteral("▲"), "Módosítás", QStyle::SP_FileDialogDetailedView, false, [this] { b_editClick(); });
+    b_insert = mk("b_insert", QStringLiteral("Új"), "Új tétel", QStyle::SP_FileIcon, true, [this] { b_insertClick(); });
+    b_delete = mk("b_delete", QStringLiteral("Törlés"), "Törlés", QStyle::SP_TrashIcon, true, [this] { b_deleteClick(); });
+    b_edit = mk("b_edit", QStringLiteral("Módosítás"), "Módosítás", QStyle::SP_FileDialogDetailedView, true, [this] { b_editClick(); });
     b_aktuj = mk("b_aktuj", QStringLiteral("Aktuálisból újat"), "Aktuálisból újat", QStyle::SP_FileIcon, false,
                  [this] { b_aktujClick(); });
     b_post = mk("b_post", QStringLiteral("OK"), "OK", QStyle::SP_DialogApplyButton, true, [this] { b_postClick(); });
@@ -477,7 +477,9 @@ void TTorzsfm::buildPanel() {
                     e->setVisible(false);
                     e->setFocusPolicy(Qt::NoFocus);
                 } else {
-                    const int len = f->col.editLength > 0 ? f->col.editLength : 8;
+                    // At least two characters wide; a password (a long hash column) as twenty.
+                    int len = f->col.editLength > 0 ? qMax(2, f->col.editLength) : 8;
+                    if (f->password) len = qMin(len, 20);
                     const int left = x + 38;
                     int width = s + (s + 3) * len;
                     if (left + width + s > areaW - 21) width = areaW - left - 21;
