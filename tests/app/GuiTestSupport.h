@@ -57,7 +57,7 @@ inline QString readText1250(const QString& path) {
 
 // Runs action on the first visible top-level widget with that object name as
 // soon as it shows up (polling while a modal loop runs).
-inline void whenShown(const QString& objectName, std::function<void(QWidget*)> action, int triesLeft = 500) {
+inline void whenShown(const QString& objectName, std::function<void(QWidget*)> action, int triesLeft = 3000) {
     QTimer::singleShot(10, [=]() {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             if (w->objectName() == objectName && w->isVisible()) {
