@@ -1,6 +1,7 @@
 // vorlanda-admin: the command-line tool over the program's own libraries.
 #include "AdminCommand.h"
 #include "shell/Ini.h"
+#include "shell/Dm.h"
 #include "util/MessageSink.h"
 #include "db/Database.h"
 
@@ -118,13 +119,15 @@ int main(int argc, char** argv) {
         // Relative paths of the configuration are meant from its own folder.
         QDir::setCurrent(QFileInfo(ctx.iniFile).absolutePath());
     }
+    int rc = 1;
     try {
-        return cmd->run(ctx);
+        rc = cmd->run(ctx);
     } catch (const vl::db::DbError& e) {
         err(QStringLiteral("Adatbázis hiba: ") + e.text());
-        return 1;
     } catch (const std::exception& e) {
         err(QStringLiteral("Hiba: ") + QString::fromUtf8(e.what()));
-        return 1;
     }
+    vl::shell::dm().disconnect();
+    vl::db::shutdownEngine();
+    return rc;
 }

@@ -7,6 +7,7 @@ namespace vl::db::detail {
 std::unique_ptr<Connection> openFirebird(const ConnectParams& params);
 std::unique_ptr<Connection> createFirebird(const ConnectParams& params);
 std::unique_ptr<Connection> openOdbc(const ConnectParams& params);
+void shutdownFirebirdEngine();
 
 // True when a Firebird connection string names a server ("host:/path",
 // "host/port:/path", "inet://..."), false for a local file or an alias.

@@ -42,6 +42,11 @@ std::unique_ptr<Connection> createFirebirdDatabase(const ConnectParams& params)
     return detail::createFirebird(params);
 }
 
+void shutdownEngine()
+{
+    detail::shutdownFirebirdEngine();
+}
+
 void prepareEmbeddedEngine()
 {
     if (qEnvironmentVariableIsEmpty("FIREBIRD")) {

@@ -158,4 +158,9 @@ std::unique_ptr<Connection> createFirebirdDatabase(const ConnectParams& params);
 // first attach in a process. Idempotent.
 void prepareEmbeddedEngine();
 
+// Shuts the Firebird client and embedded engine down in order (all attachments
+// are detached). Programs call it once before they exit, so that no process
+// lingers in the engine's exit path holding the shared lock directory.
+void shutdownEngine();
+
 } // namespace vl::db

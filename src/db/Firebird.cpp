@@ -1100,6 +1100,14 @@ bool isRemoteFirebirdName(const QString& database)
     return colon > 1; // "host:..." (a single letter would be a Windows drive)
 }
 
+void shutdownFirebirdEngine()
+{
+    Status st;
+    IProvider* prov = master()->getDispatcher();
+    prov->shutdown(&st, 5000, fb_shutrsn_app_stopped);
+    prov->release();
+}
+
 std::unique_ptr<Connection> openFirebird(const ConnectParams& params)
 {
     prepareEmbeddedEngine();
