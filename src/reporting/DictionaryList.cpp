@@ -26,6 +26,7 @@ constexpr double kMonoAdvance = 0.6 * 25.4 / 72.0;
 
 QString valueText(const QVariant& v) {
     QString t = vl::util::VarToText(v);
+    t.replace(QLatin1String("\r\n"), QLatin1String(" "));
     // A list line is one line: breaks and tabs of memo texts become blanks.
     for (QChar& c : t)
         if (c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QLatin1Char('\t')) c = QLatin1Char(' ');
@@ -62,7 +63,9 @@ void splitLine(const QStringList& texts, const QList<int>& widths, QString* line
     QString l1, l2;
     for (int i = 0; i < texts.size() && i < widths.size(); ++i) {
         const int b = widths[i];
-        const QString padded = vl::util::PadRight(texts[i], QLatin1Char(' '), b + 2);
+        // A longer text is not cut; it shifts what follows, yet keeps one blank
+        // before the next column so that two values never run together.
+        const QString padded = vl::util::PadRight(texts[i], QLatin1Char(' '), qMax(b + 2, int(texts[i].size()) + 1));
         if (l1.size() + b >= kLineLimit) l2 += padded;
         else l1 += padded;
     }
@@ -185,11 +188,11 @@ Report dictionaryListReport(const QString& title, const RowSet& rows, const QStr
     d.name = QStringLiteral("DetailBand1");
     d.height = ch.height;
     {
-        Field t1 = Field::label(QStringLiteral("QRL_tetel1"), 0, kUnit, width, lineH, QString(), mono);
+        Field t1 = Field::label(QStringLiteral("QRL_tetel1"), 0, 2 * kUnit, width, lineH, QString(), mono);
         t1.wrap = Wrap::Anywhere;
         t1.autoHeight = true;
         d.add(t1);
-        Field t2 = Field::label(QStringLiteral("QRL_tetel2"), 0, kUnit + lineH + kUnit, width, lineH, QString(), mono);
+        Field t2 = Field::label(QStringLiteral("QRL_tetel2"), 0, 2 * kUnit + lineH + kUnit, width, lineH, QString(), mono);
         t2.wrap = Wrap::Anywhere;
         t2.autoHeight = true;
         d.add(t2);
