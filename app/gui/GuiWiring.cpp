@@ -6,6 +6,9 @@
 #ifdef VL_HAVE_RENTAL
 #include "rental/Numbering.h"
 #endif
+#ifdef VL_HAVE_FRAMEWORK
+#include "FrameworkNodes.h"
+#endif
 
 #include <QPointer>
 
@@ -29,6 +32,9 @@ static void registerShellNodes(Tmain_pkrfm& w) {
 
 void registerAll(Tmain_pkrfm& w) {
     registerShellNodes(w);
+#ifdef VL_HAVE_FRAMEWORK
+    vl::framework::registerFrameworkNodes(w); // the dictionary forms and control tables
+#endif
 #ifdef VL_HAVE_RENTAL
     // 12., 13.: the status codes and the default VAT factor of the rental data module.
     w.addStartupStep([](Tmain_pkrfm&) { vl::rental::Td::LoadStartupValues(vl::shell::dm().d_alap()); });
