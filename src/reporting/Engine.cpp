@@ -567,10 +567,19 @@ QImage renderPageImage(const Document& doc, int page, double dpi) {
     return img;
 }
 
-bool renderDocument(QPagedPaintDevice& device, const Document& doc, int copies) {
-    device.setPageSize(QPageSize(QPageSize::A4));
+bool renderDocument(QPagedPaintDevice& device, const Document& doc, int copies, bool keepPaper) {
     device.setPageOrientation(doc.orientation);
+    if (!keepPaper) device.setPageSize(QPageSize(QPageSize::A4));
     device.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    // On other paper than A4 the pages are scaled to fit it.
+    double scale = 1.0;
+    if (keepPaper) {
+        const QRectF paper = device.pageLayout().fullRect(QPageLayout::Millimeter);
+        const QSizeF own = doc.paperSize();
+        if (paper.width() > 1 && paper.height() > 1)
+            scale = qMin(paper.width() / own.width(), paper.height() / own.height());
+        if (qAbs(scale - 1.0) < 0.005) scale = 1.0;
+    }
     QPainter p;
     if (!p.begin(&device)) return false;
     bool first = true;
@@ -578,7 +587,7 @@ bool renderDocument(QPagedPaintDevice& device, const Document& doc, int copies) 
         for (int i = 0; i < doc.pageCount(); ++i) {
             if (!first) device.newPage();
             first = false;
-            renderPage(p, doc, i, 1.0);
+            renderPage(p, doc, i, scale);
         }
     }
     return p.end();

@@ -67,8 +67,10 @@ void renderPage(QPainter& painter, const Document& doc, int page, double scale =
 // A page as an image at the given resolution (dots per inch), white paper.
 QImage renderPageImage(const Document& doc, int page, double dpi);
 // Draws every page copies times (collated) on a paged device; the device's
-// page size and orientation are set from the document, with zero margins.
-bool renderDocument(QPagedPaintDevice& device, const Document& doc, int copies = 1);
+// orientation is set from the document, with zero margins, and its paper to
+// A4 unless keepPaper is set (a printer set up for other paper: the pages
+// are scaled to fit it).
+bool renderDocument(QPagedPaintDevice& device, const Document& doc, int copies = 1, bool keepPaper = false);
 // Writes the document as a PDF file (copies times); false with a reason on failure.
 bool writePdf(const Document& doc, const QString& fileName, int copies = 1, QString* error = nullptr);
 

@@ -50,7 +50,18 @@ QString mapFontFamily(const QString& family) {
     return QStringLiteral("DejaVu Sans");
 }
 
+void installFontSubstitutions() {
+    static const bool done = [] {
+        QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
+        QFont::insertSubstitution(QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"));
+        QFont::insertSubstitution(QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"));
+        return true;
+    }();
+    Q_UNUSED(done);
+}
+
 QFont makeFont(const Font& font) {
+    installFontSubstitutions();
     QFont f(mapFontFamily(font.family));
     f.setPointSizeF(font.pointSize > 0 ? font.pointSize : 8);
     f.setBold(font.bold);

@@ -15,6 +15,9 @@ class QPaintDevice;
 namespace vl::reporting {
 
 QString mapFontFamily(const QString& family);
+// Makes QFont("Arial") and the others resolve to the same faces anywhere in
+// the program (forms that name the original fonts). Idempotent.
+void installFontSubstitutions();
 // The QFont of a report font (point size, unhinted so that every resolution
 // breaks lines alike).
 QFont makeFont(const Font& font);

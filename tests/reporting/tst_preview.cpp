@@ -115,6 +115,18 @@ void TestPreview::saveAndPrint() {
     QCOMPARE(pdfPageCount(printed), 2 * doc.pageCount());
     const QStringList pages = pdfPages(printed);
     QVERIFY(pages[doc.pageCount()].contains(QStringLiteral("Lapszám: 1")));
+
+    // A printer set up for other paper gets the pages scaled to fit it.
+    QPrinter letter(QPrinter::HighResolution);
+    letter.setOutputFormat(QPrinter::PdfFormat);
+    letter.setPageSize(QPageSize(QPageSize::Letter));
+    const QString onLetter = dir.filePath(QStringLiteral("letter.pdf"));
+    letter.setOutputFileName(onLetter);
+    QVERIFY(w.printTo(letter, 1));
+    QVERIFY(runTool(QStringLiteral("pdfinfo"), {onLetter}).contains(QStringLiteral("612 x 792")));
+    const QString text = pdfText(onLetter);
+    QVERIFY(text.contains(QStringLiteral("Ügyfél őű 1 ")) || text.contains(QStringLiteral("Ügyfél őű 1\n")));
+    QVERIFY(text.contains(QStringLiteral("Lapszám: 1")));
 }
 
 void TestPreview::listPreviewOpensAndEmptyListRefused() {

@@ -168,7 +168,7 @@ bool printDocument(const Document& doc, QPrinter& printer, int copies) {
     } else {
         printer.setCopyCount(1);
     }
-    if (!renderDocument(printer, doc, ownCopies)) {
+    if (!renderDocument(printer, doc, ownCopies, true)) {
         vl::notify(vl::MsgKind::Error, QStringLiteral("A nyomtatás nem sikerült: ") + printer.printerName());
         return false;
     }
