@@ -475,6 +475,74 @@ private slots:
         g->close();
     }
 
+    void panelRowsOfEveryKind() {
+        // A second panel of the units table, with the rarer kinds of rows.
+        auto& c = fwtest::Db::conn();
+        const char* rows[] = {
+            "INSERT INTO VEZERLO (MODUL, SORREND, MEZO, MEGNEVEZES, OSZLOPNEV) VALUES ('TESZT', 10, 'KOD', 'Kód', 'Kód')",
+            "INSERT INTO VEZERLO (MODUL, SORREND, MEZO, MEGNEVEZES, BUTTON, SZOT_, FUNKCIO) VALUES ('TESZT', 20, 'TIPUS', 'Típusok', 'SZOT', 'SZ_STATUSK', 999)",
+            "INSERT INTO VEZERLO (MODUL, SORREND, MEZO, MEGNEVEZES, EDITMASK) VALUES ('TESZT', 30, 'NEV', 'Rejtett', '<rejt>')",
+            "INSERT INTO VEZERLO (MODUL, SORREND, MEZO, MEGNEVEZES, NEZHETI_JOG) VALUES ('TESZT', 40, 'OSZTO', 'Nem látszik', 'x')",
+            "INSERT INTO VEZERLO (MODUL, SORREND, MEGNEVEZES, BUTTON) VALUES ('TESZT', 50, 'Megjegyzés', 'TEXT')",
+            "INSERT INTO VEZERLO (MODUL, SORREND, MEGNEVEZES, BUTTON) VALUES ('TESZT', 60, 'Fénykép', 'PIX')",
+            "INSERT INTO VEZERLO (MODUL, SORREND, MEGNEVEZES, BUTTON, FUNKCIO) VALUES ('TESZT', 70, 'Ügyfél', 'FORM', 52)",
+        };
+        for (const char* sql : rows) c.exec(QString::fromUtf8(sql));
+        bool ran = false;
+        QStringList texts;
+        QString appended;
+        bool hiddenKept = false, xRowAbsent = false;
+        whileModal("SZ_MEGYSEG_TESZT_Torzsfm", [&](TTorzsfm* ed) {
+            xRowAbsent = !ed->fieldControl("OSZTO") && !ed->findChild<QLabel*>("L_OSZTO");
+            QWidget* hidden = ed->fieldControl("NEV");
+            hiddenKept = hidden && !hidden->isVisible() && ed->core().selectList().contains("NEV");
+            TParaButton* text = ed->fieldButton("50");
+            texts << (text ? text->text() + "/" + text->param1 : QString("nincs"));
+            text->click();
+            texts << sink.last();
+            QVERIFY(!ed->fieldButton("60")->isEnabled()); // a picture button waits for editing
+            ed->b_edit->click();
+            ed->fieldButton("60")->click();
+            texts << sink.last();
+            texts << ed->fieldButton("70")->text();
+            ed->fieldButton("70")->click();
+            texts << sink.last();
+            // FUNKCIO 999: the chosen codes are gathered in a comma list.
+            ed->fieldEdit("TIPUS")->clear();
+            TParaButton* b = ed->fieldButton("TIPUS");
+            for (const char* code : {"SZA", "FOG", "SZA"})
+                ed->applySelection(b, {vl::shell::TSelectedRecord{"KOD", "VARCHAR", QString::fromLatin1(code)}});
+            appended = ed->fieldText("TIPUS");
+            ed->b_cancel->click();
+            shoot(ed, "SZ_MEGYSEG_TESZT");
+        }, &ran);
+        OpenTableEditor("SZ_MEGYSEG,TESZT");
+        QVERIFY(ran);
+        QVERIFY(xRowAbsent);
+        QVERIFY(hiddenKept);
+        QCOMPARE(texts, QStringList({"Text/TEXT_50", "A(z) \"Szövegfájl szerkesztése\" menüpont még nincs kész.",
+                                     "A(z) \"Kép megjelenítése\" menüpont még nincs kész.", "Ügyfél",
+                                     "A(z) \"Ügyfél kiválasztása\" menüpont még nincs kész."}));
+        QCOMPARE(appended, QStringLiteral("SZA,FOG"));
+        c.exec("DELETE FROM VEZERLO WHERE MODUL = 'TESZT'");
+    }
+
+    void closingWithUnsavedInputAsks() {
+        TTorzsfm* f = openNode(324);
+        QVERIFY(f);
+        f->b_insert->click();
+        f->fieldEdit("KOD")->setText("UJ");
+        sink.answers << 0; // "Nem": stays open
+        f->close();
+        QVERIFY(f->isVisible());
+        QCOMPARE(sink.last(), QStringLiteral("Adatbevitel közben van. Biztosan bezárja az ablakot?"));
+        QCOMPARE(f->fieldText("KOD"), QStringLiteral("UJ"));
+        sink.answers << 2; // "Igen, mentés nélkül"
+        f->close();
+        QVERIFY(!f->isVisible());
+        QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM SZ_FIZMOD WHERE KOD = 'UJ'"), 0);
+    }
+
     void missingTableOpensNothing() {
         QVERIFY(!OpenTableEditor("NINCSILYEN"));
         QCOMPARE(sink.last(), QStringLiteral("Nincs ilyen tábla:NINCSILYEN"));
