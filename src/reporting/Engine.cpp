@@ -409,6 +409,8 @@ Document LayoutEngine::run() {
     const int rows = r_.data.rowCount();
     if (rows == 0 && !r_.printIfEmpty) return doc_;
 
+    // The first page's headers and the title see the first row.
+    ctx_.row_ = rows > 0 ? 0 : -1;
     if (r_.onStart) r_.onStart(ctx_);
     startPage();
     if (r_.title.enabled) {

@@ -123,6 +123,7 @@ private slots:
     void tallMemoSplitsAcrossPages();
     void emptyData();
     void fontsMapToLiberation();
+    void nestedGroupsFootersInOrder();
 };
 
 void TestEngine::groupedReportToPdf() {
@@ -356,6 +357,55 @@ void TestEngine::fontsMapToLiberation() {
     // The monospaced face keeps Courier New's advance (0.6 em).
     const double w = textWidthMm(Font::of(QStringLiteral("Courier New"), 10), QString(100, QLatin1Char('x')));
     QVERIFY2(qAbs(w - 100 * 0.6 * 10 * 25.4 / 72) < 1.0, qPrintable(QString::number(w)));
+}
+
+void TestEngine::nestedGroupsFootersInOrder() {
+    // Customers and their sites; the same address under two customers.
+    QList<Column> cols{Column{QStringLiteral("UGYFEL"), ColType::Text, 20, 0}, Column{QStringLiteral("CIM"), ColType::Text, 20, 0},
+                       Column{QStringLiteral("NETTO"), ColType::Int64, 0, 0}};
+    std::vector<QVariantList> rows;
+    rows.push_back({QStringLiteral("Alfa"), QStringLiteral("Fő utca 1."), qint64(100)});
+    rows.push_back({QStringLiteral("Alfa"), QStringLiteral("Fő utca 1."), qint64(200)});
+    rows.push_back({QStringLiteral("Alfa"), QStringLiteral("Kert út 2."), qint64(40)});
+    rows.push_back({QStringLiteral("Béta"), QStringLiteral("Fő utca 1."), qint64(7)});
+    Report r;
+    r.data = RowSet(cols, std::move(rows));
+    r.addSum(QStringLiteral("netto"), QStringLiteral("NETTO"));
+    r.addSum(QStringLiteral("dupla"), [](const PrintContext& c) { return 2 * c.number(QStringLiteral("NETTO")); });
+    Group& u = r.addGroup(QStringLiteral("ugyfel"), {QStringLiteral("UGYFEL")});
+    u.newPage = true;
+    u.header.height = 6;
+    u.header.add(Field::data(QStringLiteral("fej"), 0, 0, 100, 5, QStringLiteral("UGYFEL")));
+    u.footer.height = 6;
+    u.footer.add(Field::computed(QStringLiteral("ulab"), 0, 0, 190, 5, [](const PrintContext& c) {
+        return QStringLiteral("Ügyfél összesen: %1 (%2 sor)").arg(c.sum(QStringLiteral("netto"), QStringLiteral("ugyfel"))).arg(c.count(QStringLiteral("ugyfel")));
+    }));
+    // Only the address: a change of the customer must still end the site group.
+    Group& c = r.addGroup(QStringLiteral("cim"), {QStringLiteral("CIM")});
+    c.header.height = 6;
+    c.header.add(Field::computed(QStringLiteral("cfej"), 0, 0, 100, 5, [](const PrintContext& x) { return QStringLiteral("Cím: ") + x.text(QStringLiteral("CIM")); }));
+    c.footer.height = 6;
+    c.footer.add(Field::computed(QStringLiteral("clab"), 0, 0, 190, 5, [](const PrintContext& x) {
+        return QStringLiteral("Cím összesen: %1 / %2").arg(x.sum(QStringLiteral("netto"), QStringLiteral("cim"))).arg(x.sum(QStringLiteral("dupla"), QStringLiteral("cim")));
+    }));
+    Band second;
+    second.height = 5;
+    second.add(Field::label(QStringLiteral("cblokk"), 0, 0, 100, 5, QStringLiteral("aláírás")));
+    c.footer.children << second;
+    r.detail.height = 0;   // an invisible detail band
+    // The page header shows the customer of the page.
+    r.pageHeader.height = 6;
+    r.pageHeader.add(Field::computed(QStringLiteral("ph"), 0, 0, 100, 5, [](const PrintContext& x) { return QStringLiteral("Lap ügyfele: ") + x.text(QStringLiteral("UGYFEL")); }));
+
+    const Document doc = layout(r);
+    QCOMPARE(doc.pageCount(), 2);
+    QCOMPARE(doc.pageTexts(0), (QStringList{QStringLiteral("Lap ügyfele: Alfa"), QStringLiteral("Alfa"), QStringLiteral("Cím: Fő utca 1."),
+                                             QStringLiteral("Cím összesen: 300 / 600"), QStringLiteral("aláírás"), QStringLiteral("Cím: Kert út 2."),
+                                             QStringLiteral("Cím összesen: 40 / 80"), QStringLiteral("aláírás"),
+                                             QStringLiteral("Ügyfél összesen: 340 (3 sor)")}));
+    QCOMPARE(doc.pageTexts(1), (QStringList{QStringLiteral("Lap ügyfele: Béta"), QStringLiteral("Béta"), QStringLiteral("Cím: Fő utca 1."),
+                                             QStringLiteral("Cím összesen: 7 / 14"), QStringLiteral("aláírás"),
+                                             QStringLiteral("Ügyfél összesen: 7 (1 sor)")}));
 }
 
 QTEST_MAIN(TestEngine)
