@@ -19,6 +19,34 @@
 // running (repeated as they printed). A band that is taller than a whole page
 // is split between its text lines.
 //
+// A description, in short (a day list per driver):
+//
+//   Report r;
+//   r.name = "Tqrtevnaplo";  r.caption = "Napi tevékenységek";
+//   r.orientation = QPageLayout::Landscape;
+//   r.data = conn.query(sql, params);
+//   r.pageHeader.height = 12;
+//   r.pageHeader.add(Field::label("l_cim", 0, 0, 120, 6, "Napi tevékenységek", Font::of("Arial", 14, true)));
+//   r.pageHeader.add(Field::page("l_lap", 230, 0, 47, 5, "{page}. oldal", {}, Align::Right));
+//   Group& g = r.addGroup("sofor", {"SOFOR"});
+//   g.newPage = true;
+//   g.header.height = 7;
+//   g.header.add(Field::computed("l_sofor", 0, 1, 150, 5,
+//       [](const PrintContext& c) { return "Gépjármű vezető: " + c.text("SOFOR"); }));
+//   r.addSum("db", "DB");
+//   g.footer.height = 6;
+//   g.footer.add(Field::computed("l_db", 0, 0, 100, 5,
+//       [](const PrintContext& c) { return QString::number(c.sum("db", "sofor")) + " kabin"; }));
+//   r.detail.height = 5;
+//   Field cim = Field::data("CIM", 60, 0, 60, 5, "CIM");
+//   cim.wrap = Wrap::Word; cim.autoHeight = true;          // the band grows with the text
+//   r.detail.add(cim);
+//   r.detail.add(Field::data("DB", 125, 0, 15, 5, "DB", {}, Align::Right, "###"));
+//   r.detail.beforePrint = [](BandPrint& b, PrintContext& c) {  // hide, rewrite, recolour
+//       if (c.text("TIPUS") == "FIZ") b.field("DB")->visible = false;
+//   };
+//   Document doc = layout(r);          // then ReportPreview / printDocument / writePdf
+//
 // Hooks run exactly once per band printed (the layout is one pass; "page N of
 // M" texts are filled in when the pages are drawn). State that hooks keep
 // belongs in PrintContext::var() or in the report author's own object,

@@ -29,4 +29,8 @@ bool showListPreview(const QString& title, const vl::db::RowSet& rows, QWidget* 
     return previewReport(dictionaryListReport(title, rows), parent);
 }
 
+bool printList(const QString& title, const vl::db::RowSet& rows, QWidget* parent, bool askPrinter) {
+    return printReport(dictionaryListReport(title, rows), 1, parent, askPrinter);
+}
+
 } // namespace vl::reporting

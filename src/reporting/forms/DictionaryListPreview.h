@@ -23,5 +23,6 @@ bool printDictionaryList(vl::db::Connection& conn, const QString& table, const Q
                          const vl::db::RowSet& rows, QWidget* parent = nullptr, bool askPrinter = true);
 // Any row set as a list (the list builder's result), title as given.
 bool showListPreview(const QString& title, const vl::db::RowSet& rows, QWidget* parent = nullptr);
+bool printList(const QString& title, const vl::db::RowSet& rows, QWidget* parent = nullptr, bool askPrinter = true);
 
 } // namespace vl::reporting
