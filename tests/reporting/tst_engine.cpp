@@ -124,6 +124,7 @@ private slots:
     void emptyData();
     void fontsMapToLiberation();
     void nestedGroupsFootersInOrder();
+    void stretchingDetailPushesNextRow();
 };
 
 void TestEngine::groupedReportToPdf() {
@@ -406,6 +407,33 @@ void TestEngine::nestedGroupsFootersInOrder() {
     QCOMPARE(doc.pageTexts(1), (QStringList{QStringLiteral("Lap ügyfele: Béta"), QStringLiteral("Béta"), QStringLiteral("Cím: Fő utca 1."),
                                              QStringLiteral("Cím összesen: 7 / 14"), QStringLiteral("aláírás"),
                                              QStringLiteral("Ügyfél összesen: 7 (1 sor)")}));
+}
+
+void TestEngine::stretchingDetailPushesNextRow() {
+    QList<Column> cols{Column{QStringLiteral("KOD"), ColType::Text, 5, 0}, Column{QStringLiteral("CIM"), ColType::Text, 200, 0}};
+    std::vector<QVariantList> rows;
+    rows.push_back({QStringLiteral("1"), QStringLiteral("Budapest, Árpád fejedelem útja 125. (a hátsó bejárat felől, a sorompónál jelezni)")});
+    rows.push_back({QStringLiteral("2"), QStringLiteral("Győr, Fő tér 1.")});
+    Report r;
+    r.data = RowSet(cols, std::move(rows));
+    r.detail.height = 5;
+    r.detail.add(Field::data(QStringLiteral("KOD"), 0, 0, 10, 5, QStringLiteral("KOD")));
+    Field cim = Field::data(QStringLiteral("CIM"), 12, 0, 40, 5, QStringLiteral("CIM"));
+    cim.wrap = Wrap::Word;
+    cim.autoHeight = true;
+    r.detail.add(cim);
+    const Document doc = layout(r);
+    QList<const Item*> cims, kods;
+    for (const Item& it : doc.pages[0].items) {
+        if (it.name == QLatin1String("CIM")) cims << &it;
+        if (it.name == QLatin1String("KOD")) kods << &it;
+    }
+    QCOMPARE(cims.size(), 2);
+    QVERIFY(cims[0]->lines.size() >= 3);
+    QCOMPARE(cims[0]->lines.join(QLatin1Char(' ')), r.data.at(0, 1).toString());
+    // The band grew with its text: the next row starts below the last line.
+    QVERIFY(kods[1]->rect.top() >= cims[0]->rect.top() + cims[0]->lines.size() * cims[0]->lineHeight - 0.01);
+    QCOMPARE(cims[1]->lines.size(), 1);
 }
 
 QTEST_MAIN(TestEngine)
