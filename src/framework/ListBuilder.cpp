@@ -1,0 +1,653 @@
+#include "framework/ListBuilder.h"
+
+#include "db/Catalogue.h"
+#include "db/RowSetModel.h"
+#include "framework/ControlTables.h"
+#include "framework/Rights.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <algorithm>
+
+using vl::db::Connection;
+using vl::db::Params;
+using vl::db::RowSet;
+
+namespace vl::framework {
+
+namespace {
+
+const QString kMarkChars = QStringLiteral("123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+
+bool isNumericType(const QString& typeWord) {
+    return typeWord == QLatin1String("INTEGER") || typeWord == QLatin1String("SMALLINT") ||
+           typeWord == QLatin1String("FLOAT");
+}
+
+// A typed value as it is bound for a column: numbers for numeric columns.
+QVariant typedValue(const ListField& f, const QString& v, QString* error) {
+    if (!isNumericType(f.typeWord)) return v;
+    QString t = v;
+    t.remove(QLatin1Char(' '));
+    bool ok = false;
+    if (f.typeWord == QLatin1String("FLOAT")) {
+        t.replace(QLatin1Char(','), QLatin1Char('.'));
+        const double d = t.toDouble(&ok);
+        if (ok) return d;
+    } else {
+        const qint64 n = t.toLongLong(&ok);
+        if (ok) return n;
+    }
+    *error = QStringLiteral("A(z) \"") + f.caption + QStringLiteral("\" mező értéke nem szám: ") + v;
+    return {};
+}
+
+QString quoted(const QString& v) {
+    QString t = v;
+    t.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return QLatin1Char('\'') + t + QLatin1Char('\'');
+}
+
+bool isIdentChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$'); }
+
+} // namespace
+
+// ------------------------------------------------------------------ operators
+
+QStringList ConditionOperatorItems() {
+    return {QStringLiteral("=    egyenlő"),
+            QStringLiteral(">    nagyobb"),
+            QStringLiteral(">=  nagyobb, vagy egyenlő"),
+            QStringLiteral("<    kisebb"),
+            QStringLiteral("<=  kisebb, vagy egyenlő"),
+            QStringLiteral("<>  nem egyenlő"),
+            QStringLiteral("%t% szöveget tartalmaz bárhol"),
+            QStringLiteral("%t   szöveg vége"),
+            QStringLiteral("t%   szöveg kezdete"),
+            QStringLiteral("[]    tól - ig"),
+            QStringLiteral("null érték nélkül")};
+}
+
+QString ConditionOperatorToken(CondOp op) {
+    switch (op) {
+    case CondOp::Equal: return QStringLiteral("=");
+    case CondOp::Greater: return QStringLiteral(">");
+    case CondOp::GreaterEq: return QStringLiteral(">=");
+    case CondOp::Less: return QStringLiteral("<");
+    case CondOp::LessEq: return QStringLiteral("<=");
+    case CondOp::NotEqual: return QStringLiteral("<>");
+    case CondOp::Contains: return QStringLiteral("%t%");
+    case CondOp::EndsWith: return QStringLiteral("%t");
+    case CondOp::StartsWith: return QStringLiteral("t%");
+    case CondOp::Between: return QStringLiteral("[]");
+    case CondOp::IsNull: return QStringLiteral("null");
+    }
+    return QStringLiteral("=");
+}
+
+CondOp ConditionOperatorOfItem(const QString& item) {
+    const QString t = item.left(4).trimmed();
+    for (int i = 0; i <= int(CondOp::IsNull); ++i)
+        if (ConditionOperatorToken(CondOp(i)) == t) return CondOp(i);
+    return CondOp::Equal;
+}
+
+// ------------------------------------------------------------------ the SELECT-only check
+
+QString NotSelectText() { return QStringLiteral("Csak SELECT utasítás futtatható."); }
+QString SeveralStatementsText() {
+    return QStringLiteral("Egyszerre csak egy SELECT utasítás futtatható: a ';' után nem állhat újabb utasítás.");
+}
+QString NoStatementText() { return QStringLiteral("Nincs futtatható utasítás."); }
+QString FreeSqlRightText() {
+    return QStringLiteral("Saját SQL utasítást csak teljes jogú (\"W\") felhasználó futtathat.");
+}
+QString MaxMarksText() { return QStringLiteral("Legfeljebb 35 mező választható ki."); }
+
+SqlCheck CheckSingleSelect(const QString& sql) {
+    SqlCheck out;
+    // The statement's code with literals and comments blanked out; end: where a ';' closes it.
+    QString code;
+    code.reserve(sql.size());
+    int end = -1;
+    const int n = int(sql.size());
+    for (int i = 0; i < n;) {
+        const QChar c = sql[i];
+        const QChar d = i + 1 < n ? sql[i + 1] : QChar();
+        if (c == QLatin1Char('-') && d == QLatin1Char('-')) {
+            while (i < n && sql[i] != QLatin1Char('\n')) ++i;
+            code += QLatin1Char(' ');
+            continue;
+        }
+        if (c == QLatin1Char('/') && d == QLatin1Char('*')) {
+            const int e = int(sql.indexOf(QStringLiteral("*/"), i + 2));
+            if (e < 0) {
+                out.message = QStringLiteral("Lezáratlan megjegyzés az utasításban.");
+                return out;
+            }
+            i = e + 2;
+            code += QLatin1Char(' ');
+            continue;
+        }
+        if ((c == QLatin1Char('q') || c == QLatin1Char('Q')) && d == QLatin1Char('\'') &&
+            (i == 0 || !isIdentChar(sql[i - 1])) && i + 2 < n) {
+            // q'{...}': the closing delimiter, then a quote.
+            QChar open = sql[i + 2], close = open;
+            if (open == QLatin1Char('(')) close = QLatin1Char(')');
+            else if (open == QLatin1Char('[')) close = QLatin1Char(']');
+            else if (open == QLatin1Char('{')) close = QLatin1Char('}');
+            else if (open == QLatin1Char('<')) close = QLatin1Char('>');
+            const int e = int(sql.indexOf(QString(close) + QLatin1Char('\''), i + 3));
+            if (e < 0) {
+                out.message = QStringLiteral("Lezáratlan szöveg az utasításban.");
+                return out;
+            }
+            i = e + 2;
+            code += QStringLiteral(" '' ");
+            continue;
+        }
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            int j = i + 1;
+            bool closed = false;
+            while (j < n) {
+                if (sql[j] == c) {
+                    if (j + 1 < n && sql[j + 1] == c) { j += 2; continue; }
+                    closed = true;
+                    break;
+                }
+                ++j;
+            }
+            if (!closed) {
+                out.message = QStringLiteral("Lezáratlan szöveg az utasításban.");
+                return out;
+            }
+            // An identifier stays a word; a text becomes an empty literal.
+            code += c == QLatin1Char('"') ? QStringLiteral(" X ") : QStringLiteral(" '' ");
+            i = j + 1;
+            continue;
+        }
+        if (c == QLatin1Char(';')) {
+            if (end < 0) end = i;
+            code += QLatin1Char(';');
+            ++i;
+            continue;
+        }
+        code += c;
+        ++i;
+    }
+
+    QString body = code;
+    if (end >= 0) {
+        // Everything after the first ';' must be empty (blanks, comments, further ';').
+        const int cut = int(code.indexOf(QLatin1Char(';')));
+        QString rest = code.mid(cut);
+        rest.remove(QLatin1Char(';'));
+        if (!rest.trimmed().isEmpty()) {
+            out.message = SeveralStatementsText();
+            return out;
+        }
+        body = code.left(cut);
+    }
+    body = body.trimmed();
+    if (body.isEmpty()) {
+        out.message = NoStatementText();
+        return out;
+    }
+    static const QRegularExpression firstWord(QStringLiteral("^\\(*\\s*([A-Za-z_]+)"));
+    const auto m = firstWord.match(body);
+    const QString word = m.hasMatch() ? m.captured(1).toUpper() : QString();
+    if (word != QLatin1String("SELECT") && word != QLatin1String("WITH")) {
+        out.message = NotSelectText();
+        return out;
+    }
+    static const QRegularExpression generator(QStringLiteral("\\bGEN_ID\\b|\\bNEXT\\s+VALUE\\s+FOR\\b"),
+                                              QRegularExpression::CaseInsensitiveOption);
+    if (generator.match(body).hasMatch()) {
+        out.message = QStringLiteral("A lekérdezés nem léptethet generátort (GEN_ID, NEXT VALUE FOR).");
+        return out;
+    }
+    out.ok = true;
+    return out;
+}
+
+// The statement text without the closing ';' (and whatever blank follows it).
+static QString withoutTerminator(const QString& sql) {
+    // Only called after CheckSingleSelect succeeded: the last ';' outside a
+    // literal or comment closes the statement, and nothing but blanks and
+    // comments follow it. Cut at the first such ';' found from the left.
+    const int n = int(sql.size());
+    for (int i = 0; i < n;) {
+        const QChar c = sql[i];
+        const QChar d = i + 1 < n ? sql[i + 1] : QChar();
+        if (c == QLatin1Char('-') && d == QLatin1Char('-')) {
+            while (i < n && sql[i] != QLatin1Char('\n')) ++i;
+            continue;
+        }
+        if (c == QLatin1Char('/') && d == QLatin1Char('*')) {
+            const int e = int(sql.indexOf(QStringLiteral("*/"), i + 2));
+            i = e < 0 ? n : e + 2;
+            continue;
+        }
+        if ((c == QLatin1Char('q') || c == QLatin1Char('Q')) && d == QLatin1Char('\'') &&
+            (i == 0 || !isIdentChar(sql[i - 1])) && i + 2 < n) {
+            QChar open = sql[i + 2], close = open;
+            if (open == QLatin1Char('(')) close = QLatin1Char(')');
+            else if (open == QLatin1Char('[')) close = QLatin1Char(']');
+            else if (open == QLatin1Char('{')) close = QLatin1Char('}');
+            else if (open == QLatin1Char('<')) close = QLatin1Char('>');
+            const int e = int(sql.indexOf(QString(close) + QLatin1Char('\''), i + 3));
+            i = e < 0 ? n : e + 2;
+            continue;
+        }
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            int j = i + 1;
+            while (j < n) {
+                if (sql[j] == c) {
+                    if (j + 1 < n && sql[j + 1] == c) { j += 2; continue; }
+                    break;
+                }
+                ++j;
+            }
+            i = j + 1;
+            continue;
+        }
+        if (c == QLatin1Char(';')) return sql.left(i);
+        ++i;
+    }
+    return sql;
+}
+
+// ------------------------------------------------------------------ loading
+
+QString ListBuilder::quoteIdent(const QString& name) {
+    static const QRegularExpression plain(QStringLiteral("^[A-Z][A-Z0-9_$]*$"));
+    if (plain.match(name).hasMatch()) return name;
+    QString t = name;
+    t.replace(QLatin1Char('"'), QStringLiteral("\"\""));
+    return QLatin1Char('"') + t + QLatin1Char('"');
+}
+
+bool ListBuilder::load(Connection& conn, const QString& table) {
+    table_.clear();
+    fields_.clear();
+    allColumns_.clear();
+    hidden_.clear();
+    const QString t = table.trimmed().toUpper();
+    if (t.isEmpty() || !vl::db::TableExists(conn, t)) return false;
+    const QList<vl::db::TableColumn> cols = vl::db::TableColumns(conn, t);
+    if (cols.isEmpty()) return false;
+    table_ = t;
+    auto catalogueColumn = [&](const QString& name) -> const vl::db::TableColumn* {
+        for (const auto& c : cols)
+            if (c.name.compare(name, Qt::CaseInsensitive) == 0) return &c;
+        return nullptr;
+    };
+    for (const auto& c : cols) allColumns_ << c.name;
+
+    // Password columns: the fields with a password mask, and the users' password.
+    if (t == QLatin1String("SZ_JUZER") && catalogueColumn(QStringLiteral("JELSZO")))
+        hidden_ << catalogueColumn(QStringLiteral("JELSZO"))->name;
+    if (vl::db::TableExists(conn, QStringLiteral("VEZERLO")) &&
+        vl::db::HasColumn(conn, QStringLiteral("VEZERLO"), QStringLiteral("PWDCHAR"))) {
+        RowSet rs = conn.query(QStringLiteral("SELECT MEZO FROM VEZERLO WHERE UPPER(TRIM(MODUL)) = :modul"
+                                              " AND PWDCHAR IS NOT NULL AND TRIM(PWDCHAR) <> ''"),
+                               {{QStringLiteral("modul"), t}});
+        while (rs.next()) {
+            const auto* c = catalogueColumn(rs.text(QStringLiteral("MEZO")).trimmed());
+            if (c && !hidden_.contains(c->name)) hidden_ << c->name;
+        }
+    }
+
+    const PanelRows panel = ReadPanelRows(conn, t, QString());
+    for (const VezerloRow& r : panel.rows) {
+        if (r.mezo.isEmpty()) continue;                                       // a label or a button
+        if (r.button.compare(QLatin1String("MEMO"), Qt::CaseInsensitive) == 0) continue;
+        const auto* c = catalogueColumn(r.mezo);
+        if (!c || hidden_.contains(c->name) || !r.pwdchar.isEmpty()) continue;
+        bool dup = false;
+        for (const auto& f : fields_) dup = dup || f.column == c->name;
+        if (dup) continue;
+        ListField f;
+        f.column = c->name;
+        f.caption = r.megnevezes.isEmpty() ? c->name : r.megnevezes;
+        f.typeWord = c->typeWord;
+        fields_ << f;
+    }
+    if (fields_.isEmpty()) {
+        for (const auto& c : cols) {
+            if (hidden_.contains(c.name)) continue;
+            ListField f;
+            f.column = c.name;
+            f.caption = c.name;
+            f.typeWord = c.typeWord;
+            fields_ << f;
+        }
+    }
+    return true;
+}
+
+// ------------------------------------------------------------------ choices
+
+int ListBuilder::highestMark() const {
+    int m = 0;
+    for (const auto& f : fields_) m = std::max(m, f.mark);
+    return m;
+}
+
+int ListBuilder::highestSortPos() const {
+    int m = 0;
+    for (const auto& f : fields_) m = std::max(m, f.sortPos);
+    return m;
+}
+
+bool ListBuilder::toggleMark(int row) {
+    if (row < 0 || row >= fieldCount()) return false;
+    ListField& f = fields_[row];
+    if (f.mark == 0) {
+        const int next = highestMark() + 1;
+        if (next > MaxMarks) return false;
+        f.mark = next;
+        return true;
+    }
+    const int removed = f.mark;
+    f.mark = 0;
+    for (auto& g : fields_)
+        if (g.mark > removed) --g.mark;
+    return true;
+}
+
+bool ListBuilder::toggleSort(int row) {
+    if (row < 0 || row >= fieldCount()) return false;
+    ListField& f = fields_[row];
+    if (!(f.mark > 0 || f.sortPos > 0 || anyMarked())) return false;
+    if (f.sortPos == 0) {
+        f.sortPos = highestSortPos() + 1;
+        return true;
+    }
+    const int removed = f.sortPos;
+    f.sortPos = 0;
+    for (auto& g : fields_)
+        if (g.sortPos > removed) --g.sortPos;
+    return true;
+}
+
+void ListBuilder::cycleJoin(int row) {
+    if (row < 0 || row >= fieldCount()) return;
+    fields_[row].joinOr = !fields_[row].joinOr;
+}
+
+QString ListBuilder::addCondition(int row, CondOp op, const QString& value, const QString& value2) {
+    if (row < 0 || row >= fieldCount()) return QString();
+    ListField& f = fields_[row];
+    CondTerm t;
+    t.op = op;
+    t.value = value.trimmed();
+    t.value2 = value2.trimmed();
+    const bool like = op == CondOp::Contains || op == CondOp::EndsWith || op == CondOp::StartsWith;
+    if (op == CondOp::Between && (t.value.isEmpty() || t.value2.isEmpty()))
+        return QStringLiteral("A \"tól - ig\" feltételhez mindkét érték megadása szükséges.");
+    if (op != CondOp::IsNull && !like) {
+        QString error;
+        typedValue(f, t.value, &error);
+        if (error.isEmpty() && op == CondOp::Between) typedValue(f, t.value2, &error);
+        if (!error.isEmpty()) return error;
+    }
+    if (op == CondOp::IsNull) { t.value.clear(); t.value2.clear(); }
+    if (op != CondOp::Between) t.value2.clear();
+    t.joinAnd = op == CondOp::NotEqual;
+    f.terms << t;
+    f.joinOr = false;
+    return QString();
+}
+
+void ListBuilder::clearCondition(int row) {
+    if (row >= 0 && row < fieldCount()) fields_[row].terms.clear();
+}
+
+void ListBuilder::clearAllConditions() {
+    for (auto& f : fields_) f.terms.clear();
+}
+
+void ListBuilder::reset() {
+    for (auto& f : fields_) {
+        f.mark = 0;
+        f.sortPos = 0;
+        f.joinOr = false;
+        f.terms.clear();
+    }
+}
+
+QString ListBuilder::markChar(int mark) {
+    return mark >= 1 && mark <= MaxMarks ? QString(kMarkChars[mark - 1]) : QString();
+}
+
+QString ListBuilder::sortText(int row) const {
+    const int s = fields_.at(row).sortPos;
+    return s > 0 ? QString::number(s) : QString();
+}
+
+QString ListBuilder::joinText(int row) const {
+    const ListField& f = fields_.at(row);
+    if (f.terms.isEmpty() && !f.joinOr) return QString();
+    return f.joinOr ? QStringLiteral("or") : QStringLiteral("and");
+}
+
+QString ListBuilder::conditionText(int row) const {
+    // As it reads: " = 'A' or  = 'B'" (the field's name is in the grid's row).
+    QString out;
+    const ListField& f = fields_.at(row);
+    for (int i = 0; i < f.terms.size(); ++i) {
+        const CondTerm& t = f.terms[i];
+        if (i > 0) out += t.joinAnd ? QStringLiteral(" and ") : QStringLiteral(" or ");
+        switch (t.op) {
+        case CondOp::IsNull: out += QStringLiteral(" is null "); break;
+        case CondOp::Contains: out += QStringLiteral(" like ") + quoted(QLatin1Char('%') + t.value + QLatin1Char('%')); break;
+        case CondOp::EndsWith: out += QStringLiteral(" like ") + quoted(QLatin1Char('%') + t.value); break;
+        case CondOp::StartsWith: out += QStringLiteral(" like ") + quoted(t.value + QLatin1Char('%')); break;
+        case CondOp::Between:
+            out += QStringLiteral(" between ") + quoted(t.value) + QStringLiteral(" and ") + quoted(t.value2);
+            break;
+        default: out += QLatin1Char(' ') + ConditionOperatorToken(t.op) + QLatin1Char(' ') + quoted(t.value); break;
+        }
+    }
+    return out;
+}
+
+// ------------------------------------------------------------------ building
+
+QString ListBuilder::conditionSql(const ListField& f, Params* params, QString* readable) const {
+    const QString col = quoteIdent(table_) + QLatin1Char('.') + quoteIdent(f.column);
+    const QString shown = table_ + QLatin1Char('.') + f.column;
+    QString sql, text;
+    auto bind = [&](const QVariant& v) {
+        const QString name = QStringLiteral("p%1").arg(params->size() + 1);
+        params->push_back({name, v});
+        return QLatin1Char(':') + name;
+    };
+    for (int i = 0; i < f.terms.size(); ++i) {
+        const CondTerm& t = f.terms[i];
+        if (i > 0) {
+            sql += t.joinAnd ? QStringLiteral(" and ") : QStringLiteral(" or ");
+            text += t.joinAnd ? QStringLiteral(" and ") : QStringLiteral(" or ");
+        }
+        QString err;
+        switch (t.op) {
+        case CondOp::IsNull:
+            sql += col + QStringLiteral(" is null");
+            text += shown + QStringLiteral(" is null");
+            break;
+        case CondOp::Contains:
+            sql += col + QStringLiteral(" like ") + bind(QLatin1Char('%') + t.value + QLatin1Char('%'));
+            text += shown + QStringLiteral(" like ") + quoted(QLatin1Char('%') + t.value + QLatin1Char('%'));
+            break;
+        case CondOp::EndsWith:
+            sql += col + QStringLiteral(" like ") + bind(QLatin1Char('%') + t.value);
+            text += shown + QStringLiteral(" like ") + quoted(QLatin1Char('%') + t.value);
+            break;
+        case CondOp::StartsWith:
+            sql += col + QStringLiteral(" like ") + bind(t.value + QLatin1Char('%'));
+            text += shown + QStringLiteral(" like ") + quoted(t.value + QLatin1Char('%'));
+            break;
+        case CondOp::Between: {
+            const QString a = bind(typedValue(f, t.value, &err));
+            const QString b = bind(typedValue(f, t.value2, &err));
+            sql += col + QStringLiteral(" between ") + a + QStringLiteral(" and ") + b;
+            text += shown + QStringLiteral(" between ") + quoted(t.value) + QStringLiteral(" and ") + quoted(t.value2);
+            break;
+        }
+        default:
+            sql += col + QLatin1Char(' ') + ConditionOperatorToken(t.op) + QLatin1Char(' ') +
+                   bind(typedValue(f, t.value, &err));
+            text += shown + QLatin1Char(' ') + ConditionOperatorToken(t.op) + QLatin1Char(' ') + quoted(t.value);
+            break;
+        }
+    }
+    if (f.terms.size() > 1) {
+        sql = QLatin1Char('(') + sql + QLatin1Char(')');
+        text = QLatin1Char('(') + text + QLatin1Char(')');
+    }
+    if (readable) *readable = text;
+    return sql;
+}
+
+BuiltQuery ListBuilder::build() const {
+    BuiltQuery q;
+    const QString t = quoteIdent(table_);
+
+    // Output columns in mark order; none marked: every column but the passwords.
+    QList<const ListField*> out;
+    for (const auto& f : fields_)
+        if (f.mark > 0) out << &f;
+    std::stable_sort(out.begin(), out.end(), [](const ListField* a, const ListField* b) { return a->mark < b->mark; });
+    QStringList select, shown;
+    for (const ListField* f : out) {
+        select << t + QLatin1Char('.') + quoteIdent(f->column);
+        shown << table_ + QLatin1Char('.') + f->column;
+    }
+    if (select.isEmpty()) {
+        for (const QString& c : allColumns_)
+            if (!hidden_.contains(c)) select << t + QLatin1Char('.') + quoteIdent(c);
+    }
+    q.selectedFields = shown.join(QLatin1Char(','));
+
+    // Conditions: the fields joined with "and" first, then those joined with "or".
+    QStringList where, readable;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const auto& f : fields_) {
+            if (f.terms.isEmpty() || f.joinOr != (pass == 1)) continue;
+            QString text;
+            const QString sql = conditionSql(f, &q.params, &text);
+            const QString word = f.joinOr ? QStringLiteral("or ") : QStringLiteral("and ");
+            where << (where.isEmpty() ? QString() : word) + sql;
+            readable << word + text;
+        }
+    }
+    q.condition = readable.join(QLatin1Char(' '));
+    if (q.condition.contains(QLatin1String(" or "))) q.condition = QLatin1Char('(') + q.condition + QLatin1Char(')');
+
+    QList<const ListField*> sorted;
+    for (const auto& f : fields_)
+        if (f.sortPos > 0) sorted << &f;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const ListField* a, const ListField* b) { return a->sortPos < b->sortPos; });
+    QStringList order, orderShown;
+    for (const ListField* f : sorted) {
+        order << t + QLatin1Char('.') + quoteIdent(f->column);
+        orderShown << table_ + QLatin1Char('.') + f->column;
+    }
+    q.order = orderShown.join(QStringLiteral(" , "));
+
+    QStringList lines;
+    lines << QStringLiteral("SELECT ") + select.join(QStringLiteral(", "));
+    lines << QStringLiteral("FROM ") + t;
+    if (!where.isEmpty()) {
+        lines << QStringLiteral("WHERE");
+        for (const QString& w : where) lines << QStringLiteral("  ") + w;
+    }
+    if (!order.isEmpty()) lines << QStringLiteral("ORDER BY ") + order.join(QStringLiteral(", "));
+    q.sql = lines.join(QLatin1Char('\n'));
+    return q;
+}
+
+QString ListBuilder::distinctSql(int row) const {
+    const QString col = quoteIdent(fields_.at(row).column);
+    return QStringLiteral("SELECT FIRST 1000 DISTINCT ") + col + QStringLiteral(" FROM ") + quoteIdent(table_) +
+           QStringLiteral(" ORDER BY ") + col;
+}
+
+QStringList ListBuilder::distinctValues(Connection& conn, int row) const {
+    QStringList out;
+    if (row < 0 || row >= fieldCount()) return out;
+    auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+    const RowSet rs = tx->query(distinctSql(row));
+    tx->commit();
+    for (int r = 0; r < rs.rowCount(); ++r) {
+        const QVariant v = rs.at(r, 0);
+        if (v.isNull()) continue;
+        out << vl::db::RowSetModel::displayText(v);
+    }
+    return out;
+}
+
+// ------------------------------------------------------------------ running
+
+RowSet ListBuilder::withoutHidden(const RowSet& rows) const {
+    QList<int> keep;
+    QList<vl::db::Column> cols;
+    for (int i = 0; i < rows.columnCount(); ++i) {
+        const auto& c = rows.columns()[i];
+        if (hidden_.contains(c.name, Qt::CaseInsensitive)) continue;
+        keep << i;
+        cols << c;
+    }
+    if (keep.size() == rows.columnCount()) return rows;
+    std::vector<QVariantList> data;
+    data.reserve(size_t(rows.rowCount()));
+    for (int r = 0; r < rows.rowCount(); ++r) {
+        QVariantList row;
+        for (int i : keep) row << rows.at(r, i);
+        data.push_back(row);
+    }
+    return RowSet(cols, std::move(data));
+}
+
+RowSet ListBuilder::run(Connection& conn, const BuiltQuery& q) const {
+    const SqlCheck check = CheckSingleSelect(q.sql);
+    if (!check.ok) throw vl::db::DbError(check.message);
+    auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+    RowSet rs = tx->query(q.sql, q.params);
+    tx->commit();
+    return withoutHidden(rs);
+}
+
+bool ListBuilder::runTyped(Connection& conn, const QString& sql, const QString& userRights, const Params& params,
+                           RowSet* rows, QString* message) const {
+    if (!RightsLetters(userRights).contains(QLatin1Char('W'))) {
+        if (message) *message = FreeSqlRightText();
+        return false;
+    }
+    const SqlCheck check = CheckSingleSelect(sql);
+    if (!check.ok) {
+        if (message) *message = check.message;
+        return false;
+    }
+    auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+    auto st = tx->prepare(withoutTerminator(sql));
+    for (const QString& name : st->parameterNames()) {
+        const auto it = std::find_if(params.begin(), params.end(), [&](const auto& p) {
+            return p.first.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (it == params.end()) {
+            if (message) *message = QStringLiteral("Az utasítás ismeretlen paramétert használ: :") + name;
+            return false;
+        }
+        st->bind(name, it->second);
+    }
+    RowSet rs = st->open();
+    st.reset();
+    tx->commit();
+    if (rows) *rows = withoutHidden(rs);
+    return true;
+}
+
+} // namespace vl::framework
