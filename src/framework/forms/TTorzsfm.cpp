@@ -16,6 +16,10 @@
 #include "util/MessageSink.h"
 #include "util/Texts.h"
 
+#ifdef VL_HAVE_DICTIONARY_LIST
+#include "DictionaryListPreview.h"
+#endif
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -315,7 +319,9 @@ bool TTorzsfm::prepare() {
             reopen_ = true;
         }
         if (tableCaption_.isEmpty()) {
-            const TableEntry e = ReadTableEntry(*conn, fullName_.contains(QLatin1Char(',')) ? fullName_ : table_);
+            // A panel without a row of its own takes the caption of its table.
+            TableEntry e = ReadTableEntry(*conn, fullName_.contains(QLatin1Char(',')) ? fullName_ : table_);
+            if (!e.found) e = ReadTableEntry(*conn, table_);
             tableCaption_ = vl::db::TableExists(*conn, QStringLiteral("TABLAK")) ? e.caption : table_;
         }
     } catch (const DbError& e) {
@@ -550,6 +556,8 @@ void TTorzsfm::buildPanel() {
                     b->setToolTip(QStringLiteral("Megadható értékek: ") + row.button);
                 }
                 b->setFont(bf);
+                // A longer caption widens a button that has no edit beside it.
+                if (row.mezo.isEmpty()) b->resize(qMax(38, b->sizeHint().width()), 20);
                 connect(b, &QPushButton::clicked, this, [this, b] { paraButtonClick(b); });
                 reg(b);
             } else if (!row.mezo.isEmpty()) {
@@ -1108,7 +1116,23 @@ void TTorzsfm::notReady(const QString& caption) {
 }
 
 void TTorzsfm::showList(bool print) {
+#ifdef VL_HAVE_DICTIONARY_LIST
+    // The browse rows as they are shown; password columns never reach them.
+    if (rows_.rowCount() == 0) {
+        vl::notify(vl::MsgKind::Info, QStringLiteral("Nincs mit nyomtatni."));
+        return;
+    }
+    try {
+        vl::db::Connection& conn = vl::shell::dm().d_alap();
+        const QString title = tableCaption_.isEmpty() ? table_ : tableCaption_;
+        if (print) vl::reporting::printDictionaryList(conn, table_, title, rows_, this, true);
+        else vl::reporting::showDictionaryListPreview(conn, table_, title, rows_, this);
+    } catch (const DbError& e) {
+        vl::notify(vl::MsgKind::Error, e.text());
+    }
+#else
     notReady(print ? Nyomtatora->text() : kepernyore->text());
+#endif
 }
 
 // ------------------------------------------------------------------ exit checks, buttons, choosing
