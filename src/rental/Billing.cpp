@@ -124,8 +124,8 @@ QString CutoffBeforeMaintenance(Transaction& tx, qint64 bizonylat, qint64 verzio
     if (!end.isValid()) return QString();
     QDate d = end.addDays(1);
     const int w = d.dayOfWeek();
-    auto rs = tx.query(QStringLiteral("SELECT MIN(DATUM) ELSO FROM FORGTEV WHERE TEVKOD = 'KA' AND BIZONYLAT = :bizonylat"
-                                      " AND VERZIO = :verzio AND DATUM >= :datumtol AND DATUM <= :datumig"),
+    auto rs = tx.query(QStringLiteral("SELECT MIN(DATUM) ELSO FROM FORGTEV WHERE TEVKOD || '' = 'KA' AND BIZONYLAT = :bizonylat"
+                                      " AND VERZIO = :verzio AND DATUM || '' >= :datumtol AND DATUM || '' <= :datumig"),
                        {{QStringLiteral("bizonylat"), bizonylat}, {QStringLiteral("verzio"), verzio},
                         {QStringLiteral("datumtol"), gen::toText(d.addDays(1 - w))},
                         {QStringLiteral("datumig"), gen::toText(d.addDays(7 - w))}});
@@ -213,11 +213,12 @@ BillingResult GeneratePeriods(Transaction& tx, const GeneratorContext& ctx, cons
         while (is.next())
             items.push_back({is.integer(QStringLiteral("TETELSOR")), gen::norm(is.text(QStringLiteral("VSZALL")))});
 
-        // Activities by day (planned, planned again, done).
+        // Activities by day (planned, planned again, done). "DATUM || ''" keeps the server on
+        // the contract's key index instead of the date index over every contract.
         std::map<qint64, std::pair<qint64, qint64>> acts;   // julian day -> (amount, rows)
         auto as = tx.query(QStringLiteral("SELECT DATUM, TEVALLAPOT, SUM(NETTOAR * MENNYISEG) OSSZEG, COUNT(*) DARAB"
                                           " FROM %1 WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio"
-                                          " AND DATUM >= :datumtol AND DATUM <= :datumig GROUP BY DATUM, TEVALLAPOT")
+                                          " AND DATUM || '' >= :datumtol AND DATUM || '' <= :datumig GROUP BY DATUM, TEVALLAPOT")
                                .arg(actsT),
                            {{QStringLiteral("bizonylat"), bizonylat}, {QStringLiteral("verzio"), verzio},
                             {QStringLiteral("datumtol"), gen::toText(periods.front().from)},

@@ -331,9 +331,11 @@ ScheduleResult GenerateMaintenanceSchedule(Transaction& tx, const GeneratorConte
             p.push_back({QStringLiteral("tetelsor"), list.front()->tetelsor});
             p.push_back({QStringLiteral("sorszam"), list.front()->sorszam});
         }
+        // "DATUM || ''" keeps the server on the contract's key index: the date index
+        // would scan the rows of every contract from that day on.
         auto rs = tx.query(QStringLiteral("SELECT TETELSOR, SORSZAM, DATUM, TEVSORSZAM, TEVKOD, TEVALLAPOT, KEPZETT,"
                                           " ARUKOD, SOFORKOD, NETTOAR, MENNYISEG FROM %1"
-                                          " WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio AND DATUM >= :datum%2")
+                                          " WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio AND DATUM || '' >= :datum%2")
                                .arg(table, filter),
                            p);
         std::map<ItemKey, std::vector<ExistingRow>> rowsOf;
@@ -387,8 +389,8 @@ ScheduleResult GenerateMaintenanceSchedule(Transaction& tx, const GeneratorConte
                 hp.push_back({QStringLiteral("sorszam"), list.front()->sorszam});
             }
             auto hs = tx.query(QStringLiteral("SELECT TETELSOR, SORSZAM, MAX(DATUM) UTOLSO FROM %1"
-                                              " WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio AND DATUM < :datum"
-                                              " AND TEVKOD IN (%2) AND (KEPZETT IS NULL OR KEPZETT <> :kepzett)%3"
+                                              " WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio AND DATUM || '' < :datum"
+                                              " AND TEVKOD || '' IN (%2) AND (KEPZETT IS NULL OR KEPZETT <> :kepzett)%3"
                                               " GROUP BY TETELSOR, SORSZAM")
                                    .arg(table, names.join(QStringLiteral(", ")), hfilter),
                                hp);

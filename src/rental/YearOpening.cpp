@@ -107,9 +107,10 @@ YearOpeningSummary OpenYear(Connection& conn, const QString& yearText, bool keep
         }
         n.schedule += GenerateMaintenanceSchedule(tx, ctx, QStringLiteral("FORGTEV"), items, opt);
         if (c.cash) {
+            // "DATUM || ''": the contract's key index, not the date index of every contract.
             auto last = tx.query(QStringLiteral(
                 "SELECT MAX(IIF(DATUM2 IS NULL OR DATUM2 = '', DATUM, DATUM2)) UTFIZ FROM FORGFIZ"
-                " WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio AND DATUM < :datum"),
+                " WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio AND DATUM || '' < :datum"),
                 {{QStringLiteral("bizonylat"), c.bizonylat}, {QStringLiteral("verzio"), c.verzio},
                  {QStringLiteral("datum"), j}});
             QString first = c.berkezd;
