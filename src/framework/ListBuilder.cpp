@@ -176,29 +176,28 @@ SqlCheck CheckSingleSelect(const QString& sql) {
         ++i;
     }
 
+    // What kind of statement it is, before anything else: "EXECUTE BLOCK ... ; END" is not a SELECT.
+    static const QRegularExpression firstWord(QStringLiteral("^[\\s(]*([A-Za-z_]+)"));
+    const auto m = firstWord.match(code);
+    const QString word = m.hasMatch() ? m.captured(1).toUpper() : QString();
     QString body = code;
+    if (end >= 0) body = code.left(int(code.indexOf(QLatin1Char(';'))));
+    if (body.trimmed().isEmpty()) {
+        out.message = NoStatementText();
+        return out;
+    }
+    if (word != QLatin1String("SELECT") && word != QLatin1String("WITH")) {
+        out.message = NotSelectText();
+        return out;
+    }
     if (end >= 0) {
         // Everything after the first ';' must be empty (blanks, comments, further ';').
-        const int cut = int(code.indexOf(QLatin1Char(';')));
-        QString rest = code.mid(cut);
+        QString rest = code.mid(body.size());
         rest.remove(QLatin1Char(';'));
         if (!rest.trimmed().isEmpty()) {
             out.message = SeveralStatementsText();
             return out;
         }
-        body = code.left(cut);
-    }
-    body = body.trimmed();
-    if (body.isEmpty()) {
-        out.message = NoStatementText();
-        return out;
-    }
-    static const QRegularExpression firstWord(QStringLiteral("^\\(*\\s*([A-Za-z_]+)"));
-    const auto m = firstWord.match(body);
-    const QString word = m.hasMatch() ? m.captured(1).toUpper() : QString();
-    if (word != QLatin1String("SELECT") && word != QLatin1String("WITH")) {
-        out.message = NotSelectText();
-        return out;
     }
     static const QRegularExpression generator(QStringLiteral("\\bGEN_ID\\b|\\bNEXT\\s+VALUE\\s+FOR\\b"),
                                               QRegularExpression::CaseInsensitiveOption);
@@ -539,11 +538,12 @@ BuiltQuery ListBuilder::build() const {
             const QString sql = conditionSql(f, &q.params, &text);
             const QString word = f.joinOr ? QStringLiteral("or ") : QStringLiteral("and ");
             where << (where.isEmpty() ? QString() : word) + sql;
-            readable << word + text;
+            readable << (readable.isEmpty() ? QString() : word) + text;
         }
     }
     q.condition = readable.join(QLatin1Char(' '));
-    if (q.condition.contains(QLatin1String(" or "))) q.condition = QLatin1Char('(') + q.condition + QLatin1Char(')');
+    if (readable.size() > 1 && q.condition.contains(QLatin1String(" or ")))
+        q.condition = QLatin1Char('(') + q.condition + QLatin1Char(')');
 
     QList<const ListField*> sorted;
     for (const auto& f : fields_)
