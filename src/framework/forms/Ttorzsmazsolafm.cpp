@@ -54,6 +54,16 @@ Ttorzsmazsolafm::Ttorzsmazsolafm(QWidget* parent) : QDialog(parent), ui(new Ui::
     model_ = new vl::db::RowSetModel(this);
     ui->grid->setModel(model_);
     ui->grid->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    // The grids take the height; the button rows keep theirs.
+    ui->lay_main->setStretch(1, 1);
+    ui->lay_left->setStretch(0, 1);
+    ui->p_top->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    ui->p_bottom->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    ui->p_wherebuttons->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    ui->p_where->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    // The condition panel: the values at the top beside the operator list.
+    ui->lay_where->setRowStretch(5, 1);
+    ui->lay_where->setColumnStretch(2, 1);
     ui->spl_main->setStretchFactor(0, 0);
     ui->spl_main->setStretchFactor(1, 1);
     ui->spl_right->setStretchFactor(0, 0);
