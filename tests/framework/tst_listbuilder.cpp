@@ -63,6 +63,7 @@ private slots:
         QTest::newRow("equal, accents") << QStringList{"NEV|=|Őrház Kft."} << byKod << QStringList{"U2"};
         QTest::newRow("contains") << QStringList{"NEV|%t%|rház"} << byKod << QStringList{"U2"};
         QTest::newRow("begins, apostrophe") << QStringList{"NEV|t%|O'"} << byKod << QStringList{"U1"};
+        QTest::newRow("contains, number field") << QStringList{"FIZHATIDO|%t%|5"} << byKod << QStringList{"U2", "U4", "U5"};
         QTest::newRow("ends") << QStringList{"NEV|%t|ör"} << byKod << QStringList{"U5"};
         QTest::newRow("between numbers") << QStringList{"FIZHATIDO|[]|10|20"} << byKod << QStringList{"U2", "U5"};
         QTest::newRow("between texts, Hungarian order")
