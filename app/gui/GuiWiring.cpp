@@ -5,6 +5,7 @@
 
 #ifdef VL_HAVE_RENTAL
 #include "rental/Numbering.h"
+#include "RentalNodes.h"
 #endif
 #ifdef VL_HAVE_FRAMEWORK
 #include "FrameworkNodes.h"
@@ -38,6 +39,7 @@ void registerAll(Tmain_pkrfm& w) {
 #ifdef VL_HAVE_RENTAL
     // 12., 13.: the status codes and the default VAT factor of the rental data module.
     w.addStartupStep([](Tmain_pkrfm&) { vl::rental::Td::LoadStartupValues(vl::shell::dm().d_alap()); });
+    vl::rental::registerRentalNodes(w); // 35: the year opening
 #endif
 }
 
