@@ -3,6 +3,7 @@
 #include "OpenTableEditor.h"
 #include "RowSetModel.h"
 #include "TParaButton.h"
+#include "Ttorzsmazsolafm.h"
 
 #include "FormConventions.h"
 #include "TgetdatumFm.h"
@@ -96,7 +97,9 @@ void TTorzsfm::buildUi() {
     Nyomtatora = act(lista, "Nyomtatora", "Teljes lista &nyomtatóra", [this] { showList(true); });
     Teljeslistatblzatba1 = act(lista, "Teljeslistatblzatba1", "Teljes lista &táblázatba",
                                [this] { notReady(stripAmp(Teljeslistatblzatba1->text())); });
-    sajatlista = act(lista, "sajatlista", "Saját öszeállítású lista", [this] { notReady(sajatlista->text()); });
+    sajatlista = act(lista, "sajatlista", "Saját öszeállítású lista", [this] {
+        if (!table_.isEmpty()) openListBuilder(this, table_);
+    });
     QMenu* beall = menu->addMenu(QStringLiteral("Beállítások"));
     csakaktiv = act(beall, "csakaktiv", "Csak az aktív tételeket látjuk", [this](bool on) { setActiveOnly(on); });
     csakaktiv->setCheckable(true);
