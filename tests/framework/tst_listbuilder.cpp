@@ -190,6 +190,9 @@ private slots:
         c.exec(ins, {{"s", 4}, {"m", "TITOK"}, {"n", "Jelszó"}, {"b", QVariant()}, {"p", "*"}});
         c.exec(ins, {{"s", 5}, {"m", QVariant()}, {"n", "Csak felirat"}, {"b", QVariant()}, {"p", QVariant()}});
         c.exec(ins, {{"s", 6}, {"m", "NINCSILYEN"}, {"n", "Nincs"}, {"b", QVariant()}, {"p", QVariant()}});
+        // A row that nobody may see is not offered either.
+        c.exec(QStringLiteral("INSERT INTO VEZERLO (MODUL, SORREND, MEZO, MEGNEVEZES, NEZHETI_JOG)"
+                              " VALUES ('LB_TESZT', 7, 'EGYEB', 'Egyéb', 'x')"));
         c.exec(QStringLiteral("INSERT INTO LB_TESZT (KOD, NEV, TITOK) VALUES ('A', 'Első', 'titkos')"));
         ListBuilder b;
         QVERIFY(b.load(c, QStringLiteral("LB_TESZT")));
