@@ -6,6 +6,7 @@
 // The form is photographed into out/.
 #include "FrameworkTestDb.h"
 
+#include "Tmain_pkrfm.h"
 #include "Ttorzsmazsolafm.h"
 #include "db/RowSetModel.h"
 
@@ -155,6 +156,10 @@ private slots:
         });
         click(&f, "b_preview");
         QCOMPARE(previewName, QStringLiteral("TqrPreviewfm"));
+
+        // Storing in a file comes with the query export.
+        click(&f, "b_tarolas");
+        QCOMPARE(sink.last(), vl::shell::NotReadyText(QStringLiteral("Tárolás táblába")));
 
         click(&f, "b_result");
         QCOMPARE(sink.last(), QStringLiteral("Megadott feltétel:\n(UGYFEL.NEV like '%rház%' or UGYFEL.NEV = 'O''Brien')"
