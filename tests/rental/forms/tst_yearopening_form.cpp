@@ -174,6 +174,39 @@ private slots:
         QVERIFY(sink_.messages.isEmpty());
     }
 
+    // Without a business year in the company row nothing is offered, and any
+    // year typed is asked about; without a connection the form does not open.
+    void unknownCurrentYear() {
+        connectTo(shared_);
+        dm().d_alap().exec(QStringLiteral("UPDATE CEG SET AKTUALISEV = ''"));
+        const QStringList before = snapshot();
+        Tevnyitfm f;
+        QVERIFY(f.FormShow());
+        f.show();
+        QCOMPARE(f.DBText1->text(), QString());
+        QCOMPARE(f.e_ujev->text(), QString());
+        QTest::mouseClick(f.b_indul, Qt::LeftButton);
+        f.e_ujev->setText(kNextYear);
+        sink_.answers = {1};
+        QTest::mouseClick(f.b_indul, Qt::LeftButton);
+        dm().d_alap().exec(QStringLiteral("UPDATE CEG SET AKTUALISEV = :y"), {{QStringLiteral("y"), kThisYear}});
+        QCOMPARE(sink_.texts(), (QStringList{QStringLiteral("Hibás év: \"\". Négy számjegyű évet kell megadni."),
+                                             QStringLiteral("Az aktuális év nem ismert.\nBiztosan a(z) %1. évet "
+                                                            "nyitja meg?").arg(kNextYear)}));
+        QCOMPARE(snapshot(), before);
+        QVERIFY(f.isVisible());
+
+        dm().disconnect();
+        sink_.clear();
+        vl::shell::Tmain_pkrfm w;
+        w.setAutoStart(false);
+        vl::rental::registerRentalNodes(w);
+        w.dispatch(35);
+        QCOMPARE(sink_.messages.size(), 1);
+        QCOMPARE(sink_.messages.first().first, vl::MsgKind::Error);
+        QVERIFY(!vl::rental::YearOpeningForm().isVisible());
+    }
+
     // Runs that stop before the work: the exact messages, and not a row written.
     void refused_data() {
         QTest::addColumn<QString>("year");
