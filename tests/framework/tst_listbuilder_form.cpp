@@ -6,6 +6,7 @@
 // The form is photographed into out/.
 #include "FrameworkTestDb.h"
 
+#include "ReportPreview.h"
 #include "Tmain_pkrfm.h"
 #include "Ttorzsmazsolafm.h"
 #include "db/RowSetModel.h"
@@ -151,6 +152,8 @@ private slots:
         QTimer::singleShot(300, [&] {
             if (QWidget* m = QApplication::activeModalWidget()) {
                 previewName = m->objectName();
+                if (auto* p = qobject_cast<vl::reporting::ReportPreview*>(m))
+                    p->pageImage().save(QStringLiteral(VL_SHOT_DIR "/Ttorzsmazsolafm_lista.png"));
                 if (m != &f) m->close();
             }
         });
