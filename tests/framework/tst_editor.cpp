@@ -569,6 +569,18 @@ private slots:
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM SZ_FIZMOD WHERE KOD = 'UJ'"), 0);
     }
 
+    void reopeningShowsTheRowsAsTheyAreNow() {
+        TTorzsfm* f = openNode(322);
+        QVERIFY(f);
+        const int before = f->rows().rowCount();
+        f->close();
+        fwtest::Db::conn().exec("INSERT INTO SZ_BERMOD (KOD, NEV, KOTNAP) VALUES ('KUL', 'Külső', 'N')");
+        f = openNode(322);
+        QCOMPARE(f->rows().rowCount(), before + 1);
+        f->close();
+        fwtest::Db::conn().exec("DELETE FROM SZ_BERMOD WHERE KOD = 'KUL'");
+    }
+
     void missingTableOpensNothing() {
         QVERIFY(!OpenTableEditor("NINCSILYEN"));
         QCOMPARE(sink.last(), QStringLiteral("Nincs ilyen tábla:NINCSILYEN"));

@@ -36,6 +36,7 @@ void OpenDictionaryNode(int node) {
         return;
     }
     f->setWritable(access == TableAccess::Full);
+    f->markReopen(); // the rows as they are now, not as they were at the last opening
     if (!f->prepare()) return;
     vl::shell::ShowDictionaryForm(f, false);
     if (access != TableAccess::Full) f->setEditable(false);

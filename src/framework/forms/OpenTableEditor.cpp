@@ -79,7 +79,9 @@ bool OpenTableEditor(const QString& name, const Condition& where, const QString&
     }
     ed->setTableName(full);
     if (ed->panelEmpty()) ed->markRebuild();
-    if (searchText == QStringLiteral("musz_reopen")) ed->markReopen();
+    // Every opening reads the rows anew: a reused editor never offers a row
+    // that was changed or deleted since it was last shown.
+    ed->markReopen();
     ed->setCondition(where);
     ed->setSearchText(searchText == QStringLiteral("musz_reopen") ? QString() : searchText);
     ed->setDefaults(defaultNames, defaultValues);
