@@ -585,6 +585,14 @@ private slots:
         QVERIFY(!OpenTableEditor("NINCSILYEN"));
         QCOMPARE(sink.last(), QStringLiteral("Nincs ilyen tábla:NINCSILYEN"));
     }
+
+    // Last: closing the main window also ends the run's connection.
+    void closingTheMainWindowClosesTheForms() {
+        TTorzsfm* f = openNode(324);
+        QVERIFY(f && f->isVisible());
+        main->close();
+        QVERIFY(!f->isVisible());
+    }
 };
 
 QTEST_MAIN(TstEditor)

@@ -8,6 +8,9 @@
 #include "shell/Dm.h"
 #include "util/MessageSink.h"
 
+#include <QApplication>
+#include <QEvent>
+
 namespace vl::framework {
 
 namespace {
@@ -18,6 +21,19 @@ struct EditorNode {
 };
 const EditorNode kEditorNodes[] = {{331, "SZ_STATUSR"}, {332, "SZ_STATUSK"}, {333, "SZ_STATUST"}, {334, "TABLAK"},
                                    {335, "VEZERLO"},    {336, "PVEZERLO"},   {337, "DIFOLC"}};
+
+// When the main window closes, the editors and dictionary forms still on the
+// screen close with it (before its connection goes).
+class CloseWithMain : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() == QEvent::Close)
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* ed = qobject_cast<TTorzsfm*>(w); ed && ed->isVisible()) ed->close();
+        return QObject::eventFilter(watched, e);
+    }
+};
 
 } // namespace
 
@@ -44,6 +60,7 @@ void OpenDictionaryNode(int node) {
 }
 
 void registerFrameworkNodes(vl::shell::Tmain_pkrfm& w) {
+    w.installEventFilter(new CloseWithMain(&w));
     for (const auto& i : DictionaryForms()) {
         const int node = i.node;
         w.registerNode(node, [node](vl::shell::Tmain_pkrfm&) { OpenDictionaryNode(node); });
