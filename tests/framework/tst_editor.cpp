@@ -581,6 +581,26 @@ private slots:
         fwtest::Db::conn().exec("DELETE FROM SZ_BERMOD WHERE KOD = 'KUL'");
     }
 
+    void navigationWhileEditing() {
+        TTorzsfm* f = openNode(13);
+        QVERIFY(f);
+        f->b_first->click();
+        const QString first = f->fieldText("KOD");
+        f->b_edit->click();
+        f->fieldEdit("NEV")->setText("Átírt Név");
+        f->b_next->click();
+        QCOMPARE(sink.last(), QStringLiteral("Adatbevitel közben van. Tárolja le, vagy dobja el!"));
+        QCOMPARE(f->mode(), EditMode::Update);
+        QCOMPARE(f->fieldText("KOD"), first);
+        f->b_cancel->click();
+        // Without a change the editor goes back to browsing and moves.
+        f->b_edit->click();
+        f->b_next->click();
+        QCOMPARE(f->mode(), EditMode::Browse);
+        QVERIFY(f->fieldText("KOD") != first);
+        f->close();
+    }
+
     void missingTableOpensNothing() {
         QVERIFY(!OpenTableEditor("NINCSILYEN"));
         QCOMPARE(sink.last(), QStringLiteral("Nincs ilyen tábla:NINCSILYEN"));
