@@ -4,6 +4,7 @@
 #include "Tmain_pkrfm.h"
 #include "Tmsgfm.h"
 #include "db/Database.h"
+#include "shell/Dm.h"
 #include "util/MessageSink.h"
 
 #include <QApplication>
@@ -16,9 +17,17 @@ int main(int argc, char** argv) {
     vl::shell::GuiMessageSink sink;
     vl::ScopedSink useSink(&sink);
 
-    vl::shell::Tmain_pkrfm w;
-    vl::gui::registerAll(w);
-    w.show();
-    const int rc = app.exec();
-    return w.refused() ? 1 : rc;
+    int rc = 0;
+    {
+        vl::shell::Tmain_pkrfm w;
+        vl::gui::registerAll(w);
+        w.show();
+        rc = app.exec();
+        if (w.refused()) rc = 1;
+    }
+    // Leave the embedded engine in order: a process that lingers in the
+    // engine's exit path would hold the shared lock directory.
+    vl::shell::dm().disconnect();
+    vl::db::shutdownEngine();
+    return rc;
 }
