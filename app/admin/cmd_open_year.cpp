@@ -1,5 +1,7 @@
-// vorlanda-admin open-year YYYY [--keep-rhythm] [--force]: the year opening
-// (maintenance and cash billing of the running contracts for the new year).
+// vorlanda-admin open-year YYYY [--keep-rhythm] [--force] [--group N]: the year
+// opening (maintenance and cash billing of the running contracts for the new
+// year). Every contract lands whole; --group N writes N whole contracts per
+// transaction (fewer forced writes), one per transaction by default.
 #include "AdminCommand.h"
 
 #include "rental/YearOpening.h"
@@ -12,8 +14,18 @@ int openYear(AdminContext& ctx) {
     QString year;
     bool keepRhythm = false;
     bool force = false;
-    for (const QString& a : ctx.args) {
+    int group = 1;
+    for (int i = 0; i < ctx.args.size(); ++i) {
+        const QString& a = ctx.args.at(i);
         if (a == QStringLiteral("--keep-rhythm")) keepRhythm = true;
+        else if (a == QStringLiteral("--group") && i + 1 < ctx.args.size()) {
+            bool ok = false;
+            group = ctx.args.at(++i).toInt(&ok);
+            if (!ok || group < 1 || group > 1000) {
+                err(QStringLiteral("open-year: a --group értéke 1 és 1000 közötti egész szám legyen."));
+                return 2;
+            }
+        }
         else if (a == QStringLiteral("--force")) force = true;
         else if (year.isEmpty() && !a.startsWith(QStringLiteral("--"))) year = a;
         else {
@@ -64,7 +76,7 @@ int openYear(AdminContext& ctx) {
             }
             return true;
         },
-        dm.CurrentUserCode);
+        dm.CurrentUserCode, group);
     for (const QString& line : summary.lines()) out(line);
     dm.disconnect();
     return summary.ok() ? 0 : 1;
@@ -73,7 +85,7 @@ int openYear(AdminContext& ctx) {
 } // namespace
 
 VL_ADMIN_COMMAND(QStringLiteral("open-year"),
-                 QStringLiteral("open-year ÉÉÉÉ [--keep-rhythm] [--force]  év nyitása: karbantartások és KP-s "
+                 QStringLiteral("open-year ÉÉÉÉ [--keep-rhythm] [--force] [--group N]  év nyitása: karbantartások és KP-s "
                                 "fizetések generálása az új évre"),
                  openYear);
 
