@@ -3,6 +3,7 @@
 #include "AdminCommand.h"
 
 #include "db/Database.h"
+#include "framework/ControlSeeds.h"
 #include "rental/DemoData.h"
 #include "rental/Schema.h"
 #include "rental/Seeds.h"
@@ -82,7 +83,8 @@ int initDb(AdminContext& ctx) {
             out(QStringLiteral("Sémalépés %1: %2").arg(s.version).arg(s.title));
         });
         auto tx = conn->begin();
-        const int seeded = vl::rental::Seeds::apply(*tx, QString::number(QDate::currentDate().year()));
+        const int seeded = vl::rental::Seeds::apply(*tx, QString::number(QDate::currentDate().year()))
+                           + vl::framework::ControlSeeds::apply(*tx);
         tx->commit();
         out(QStringLiteral("Szótárak: %1 sor").arg(seeded));
         if (demo) {

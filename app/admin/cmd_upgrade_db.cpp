@@ -2,6 +2,7 @@
 // version of this program, in place, one transaction per step.
 #include "AdminCommand.h"
 
+#include "framework/ControlSeeds.h"
 #include "rental/Schema.h"
 #include "rental/Seeds.h"
 #include "shell/Dm.h"
@@ -30,7 +31,8 @@ int upgradeDb(AdminContext& ctx) {
     // Codes the program names literally are added where missing; nothing is changed.
     auto tx = conn.begin();
     const int seeded = vl::rental::Seeds::apply(*tx, QString::number(QDate::currentDate().year()),
-                                                vl::rental::Seeds::Scope::Required);
+                                                vl::rental::Seeds::Scope::Required)
+                       + vl::framework::ControlSeeds::apply(*tx);
     tx->commit();
     const int to = vl::rental::Schema::currentVersion(conn);
     if (ran == 0)
