@@ -1,7 +1,7 @@
 // vorlanda-admin open-year YYYY [--keep-rhythm] [--force] [--group N]: the year
 // opening (maintenance and cash billing of the running contracts for the new
 // year). Every contract lands whole; --group N writes N whole contracts per
-// transaction (fewer forced writes), one per transaction by default.
+// transaction (fewer forced writes; 50 by default, 1 for one contract each).
 #include "AdminCommand.h"
 
 #include "rental/YearOpening.h"
@@ -14,7 +14,7 @@ int openYear(AdminContext& ctx) {
     QString year;
     bool keepRhythm = false;
     bool force = false;
-    int group = 1;
+    int group = vl::rental::YearOpeningGroupDefault;
     for (int i = 0; i < ctx.args.size(); ++i) {
         const QString& a = ctx.args.at(i);
         if (a == QStringLiteral("--keep-rhythm")) keepRhythm = true;

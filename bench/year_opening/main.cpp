@@ -219,7 +219,7 @@ int main(int argc, char** argv) {
 
     auto connA = vl::db::connect(params(pathA));
     t.restart();
-    const YearOpeningSummary s = OpenYear(*connA, QStringLiteral("2027"), false, {}, QStringLiteral("BENCH"));
+    const YearOpeningSummary s = OpenYear(*connA, QStringLiteral("2027"), false, {}, QStringLiteral("BENCH"), 1);
     const double opening = t.elapsed() / 1000.0;
     if (!s.ok()) {
         say(QStringLiteral("Year opening failed: ") + s.error);
@@ -227,7 +227,7 @@ int main(int argc, char** argv) {
     }
     for (const QString& l : s.lines()) say(QStringLiteral("  ") + l);
     t.restart();
-    const YearOpeningSummary again = OpenYear(*connA, QStringLiteral("2027"), false, {}, QStringLiteral("BENCH"));
+    const YearOpeningSummary again = OpenYear(*connA, QStringLiteral("2027"), false, {}, QStringLiteral("BENCH"), 1);
     const double second = t.elapsed() / 1000.0;
     connA->close();
 

@@ -48,6 +48,9 @@ struct YearOpeningSummary {
 // Returning false stops the run after the contract just finished.
 using YearOpeningProgress = std::function<bool(int done, int total, qint64 bizonylat)>;
 
+// Whole contracts per transaction unless the caller says otherwise.
+constexpr int YearOpeningGroupDefault = 50;
+
 // A year text of exactly four digits.
 bool ValidOpeningYear(const QString& year);
 
@@ -61,13 +64,14 @@ QString YearOpeningQuestion(const QDate& today = QDate::currentDate());
 // unticked "Újragenerálás" box); otherwise they start again on 1 January.
 // An invalid year changes nothing and comes back as the summary's error.
 //
-// contractsPerTransaction: 1 (the default) gives every contract its own
-// transaction. A larger number puts that many whole contracts into one
-// transaction (fewer forced page writes); a failure rolls the group back and
-// redoes its contracts one transaction each, so the outcome is the same: the
-// contracts before the failing one opened, the failing one and the rest not.
+// contractsPerTransaction: how many whole contracts share one transaction
+// (fewer forced page writes: a commit rewrites the index pages of a whole
+// year of visits). A failure rolls the group back and redoes its contracts
+// one transaction each, so every contract still lands whole or not at all:
+// the contracts before the failing one opened, the failing one and the rest
+// not. 1 gives every contract a transaction of its own.
 YearOpeningSummary OpenYear(vl::db::Connection& conn, const QString& year, bool keepRhythm,
                             const YearOpeningProgress& progress = {}, const QString& userCode = QString(),
-                            int contractsPerTransaction = 1);
+                            int contractsPerTransaction = YearOpeningGroupDefault);
 
 } // namespace vl::rental
