@@ -206,54 +206,13 @@ SqlCheck CheckSingleSelect(const QString& sql) {
         return out;
     }
     out.ok = true;
+    out.end = end;
     return out;
 }
 
-// The statement text without the closing ';' (and whatever blank follows it).
-static QString withoutTerminator(const QString& sql) {
-    // Only called after CheckSingleSelect succeeded: the last ';' outside a
-    // literal or comment closes the statement, and nothing but blanks and
-    // comments follow it. Cut at the first such ';' found from the left.
-    const int n = int(sql.size());
-    for (int i = 0; i < n;) {
-        const QChar c = sql[i];
-        const QChar d = i + 1 < n ? sql[i + 1] : QChar();
-        if (c == QLatin1Char('-') && d == QLatin1Char('-')) {
-            while (i < n && sql[i] != QLatin1Char('\n')) ++i;
-            continue;
-        }
-        if (c == QLatin1Char('/') && d == QLatin1Char('*')) {
-            const int e = int(sql.indexOf(QStringLiteral("*/"), i + 2));
-            i = e < 0 ? n : e + 2;
-            continue;
-        }
-        if ((c == QLatin1Char('q') || c == QLatin1Char('Q')) && d == QLatin1Char('\'') &&
-            (i == 0 || !isIdentChar(sql[i - 1])) && i + 2 < n) {
-            QChar open = sql[i + 2], close = open;
-            if (open == QLatin1Char('(')) close = QLatin1Char(')');
-            else if (open == QLatin1Char('[')) close = QLatin1Char(']');
-            else if (open == QLatin1Char('{')) close = QLatin1Char('}');
-            else if (open == QLatin1Char('<')) close = QLatin1Char('>');
-            const int e = int(sql.indexOf(QString(close) + QLatin1Char('\''), i + 3));
-            i = e < 0 ? n : e + 2;
-            continue;
-        }
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            int j = i + 1;
-            while (j < n) {
-                if (sql[j] == c) {
-                    if (j + 1 < n && sql[j + 1] == c) { j += 2; continue; }
-                    break;
-                }
-                ++j;
-            }
-            i = j + 1;
-            continue;
-        }
-        if (c == QLatin1Char(';')) return sql.left(i);
-        ++i;
-    }
-    return sql;
+// The statement text without the ';' that closes it (and what follows it).
+static QString withoutTerminator(const QString& sql, const SqlCheck& check) {
+    return check.end >= 0 ? sql.left(check.end) : sql;
 }
 
 // ------------------------------------------------------------------ loading
@@ -632,7 +591,7 @@ bool ListBuilder::runTyped(Connection& conn, const QString& sql, const QString& 
         return false;
     }
     auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-    auto st = tx->prepare(withoutTerminator(sql));
+    auto st = tx->prepare(withoutTerminator(sql, check));
     for (const QString& name : st->parameterNames()) {
         const auto it = std::find_if(params.begin(), params.end(), [&](const auto& p) {
             return p.first.compare(name, Qt::CaseInsensitive) == 0;

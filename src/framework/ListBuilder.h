@@ -55,6 +55,7 @@ struct BuiltQuery {
 struct SqlCheck {
     bool ok = false;
     QString message; // the refusal, for the user
+    int end = -1;    // position of the ';' that closes the statement, -1 when none
 };
 
 // A typed statement may run only when it is one single SELECT (or a WITH ...

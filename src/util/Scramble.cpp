@@ -40,40 +40,31 @@ const QString& ScrambleCipherAlphabet() {
     return cipher;
 }
 
-QString Descramble(const QString& text) {
+namespace {
+// Both directions are one substitution: each character found in `from` becomes
+// the character at the same place in `to`, and the cipher alphabet moves on
+// after every substituted character; others pass unchanged.
+QString substitute(const QString& text, bool scramble) {
     const QString& plain = ScramblePlainAlphabet();
     QString cipher = ScrambleCipherAlphabet();
     int w = 4;
     QString out;
     out.reserve(text.size());
     for (QChar ch : text) {
-        const qsizetype i = cipher.indexOf(ch);
+        const qsizetype i = (scramble ? plain : cipher).indexOf(ch);
         if (i < 0) {
             out += ch;
             continue;
         }
-        out += plain.at(i);
+        out += (scramble ? cipher : plain).at(i);
         advance(cipher, w);
     }
     return out;
 }
+} // namespace
 
-QString Scramble(const QString& text) {
-    const QString& plain = ScramblePlainAlphabet();
-    QString cipher = ScrambleCipherAlphabet();
-    int w = 4;
-    QString out;
-    out.reserve(text.size());
-    for (QChar ch : text) {
-        const qsizetype i = plain.indexOf(ch);
-        if (i < 0) {
-            out += ch;
-            continue;
-        }
-        out += cipher.at(i);
-        advance(cipher, w);
-    }
-    return out;
-}
+QString Descramble(const QString& text) { return substitute(text, false); }
+
+QString Scramble(const QString& text) { return substitute(text, true); }
 
 } // namespace vl::util
