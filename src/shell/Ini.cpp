@@ -7,6 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QStringList>
 
 namespace vl::shell {
@@ -16,6 +19,7 @@ namespace {
 struct IniState {
     TAIniValues lines;   // the line table; its first IniMaxKeys rows are the key table
     QString fileName;    // the file loaded last
+    QStringList problems; // files the last load could not read
 };
 
 IniState& state() {
@@ -27,19 +31,64 @@ QString normKey(const QString& key) { return key.trimmed().toUpper(); }
 
 int keyTableSize() { return qMin(int(state().lines.size()), IniMaxKeys); }
 
-// A file's text split into lines; remembers the line end it uses.
+// A file's text split into lines; remembers its encoding and the line end it uses.
 struct TextFile {
+    enum Encoding { Cp1250, Utf8Bom, Utf16LeBom, Utf16BeBom };
     QStringList lines;
+    Encoding encoding = Cp1250;
     bool crlf = true;
     bool finalNewline = true;
 };
 
-bool readTextFile(const QString& path, TextFile* out) {
+// The text of a file: windows-1250, unless it starts with a byte-order mark
+// (an editor that saved it as UTF-8 or UTF-16); the mark is not part of the text.
+QString decodeText(const QByteArray& bytes, TextFile::Encoding* encoding) {
+    struct Bom { QByteArray mark; TextFile::Encoding enc; QStringConverter::Encoding qt; };
+    const Bom boms[] = {
+        {QByteArray("\xEF\xBB\xBF"), TextFile::Utf8Bom, QStringConverter::Utf8},
+        {QByteArray("\xFF\xFE"), TextFile::Utf16LeBom, QStringConverter::Utf16LE},
+        {QByteArray("\xFE\xFF"), TextFile::Utf16BeBom, QStringConverter::Utf16BE},
+    };
+    for (const Bom& b : boms) {
+        if (!bytes.startsWith(b.mark)) continue;
+        *encoding = b.enc;
+        QStringDecoder dec(b.qt, QStringConverter::Flag::Stateless);
+        return dec.decode(bytes.mid(b.mark.size()));
+    }
+    *encoding = TextFile::Cp1250;
+    return fromCp1250(bytes);
+}
+
+QByteArray encodeText(const QString& text, TextFile::Encoding encoding, bool* lossy) {
+    *lossy = false;
+    switch (encoding) {
+    case TextFile::Utf8Bom: return QByteArray("\xEF\xBB\xBF") + text.toUtf8();
+    case TextFile::Utf16LeBom: {
+        QStringEncoder enc(QStringConverter::Utf16LE);
+        return QByteArray("\xFF\xFE") + QByteArray(enc.encode(text));
+    }
+    case TextFile::Utf16BeBom: {
+        QStringEncoder enc(QStringConverter::Utf16BE);
+        return QByteArray("\xFE\xFF") + QByteArray(enc.encode(text));
+    }
+    case TextFile::Cp1250: break;
+    }
+    return toCp1250(text, lossy);
+}
+
+bool readTextFile(const QString& path, TextFile* out, QString* why = nullptr) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) return false;
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (why) *why = f.errorString();
+        return false;
+    }
     const QByteArray bytes = f.readAll();
-    QString text = fromCp1250(bytes);
-    out->crlf = bytes.contains("\r\n") || !bytes.contains('\n');
+    if (f.error() != QFileDevice::NoError) {
+        if (why) *why = f.errorString();
+        return false;
+    }
+    QString text = decodeText(bytes, &out->encoding);
+    out->crlf = text.contains(QStringLiteral("\r\n")) || !text.contains(QLatin1Char('\n'));
     out->finalNewline = text.isEmpty() || text.endsWith(QLatin1Char('\n'));
     QStringList lines = text.split(QLatin1Char('\n'));
     if (out->finalNewline && !lines.isEmpty()) lines.removeLast();
@@ -89,6 +138,9 @@ bool loadFile(const QString& fileName, bool silent, const QString& baseDir, QStr
     if (QFileInfo(path).isRelative() && !baseDir.isEmpty()) path = QDir(baseDir).filePath(path);
     const QFileInfo fi(path);
     if (!fi.exists() || !fi.isFile()) {
+        state().problems << (fi.isDir() ? QStringLiteral("a(z) %1 nem fájl, hanem mappa")
+                                        : QStringLiteral("a(z) %1 fájl nem található"))
+                                .arg(fi.absoluteFilePath());
         if (!silent) vl::notify(vl::MsgKind::Warning, QStringLiteral("Ini file: ") + fileName + QStringLiteral(" not found."));
         return false;
     }
@@ -100,8 +152,11 @@ bool loadFile(const QString& fileName, bool silent, const QString& baseDir, QStr
         return true;
     }
     TextFile tf;
-    if (!readTextFile(abs, &tf)) {
-        if (!silent) vl::notify(vl::MsgKind::Warning, QStringLiteral("Ini file: ") + fileName + QStringLiteral(" not found."));
+    QString why;
+    if (!readTextFile(abs, &tf, &why)) {
+        state().problems << QStringLiteral("a(z) %1 fájl nem olvasható: %2").arg(abs, why);
+        if (!silent)
+            vl::notify(vl::MsgKind::Warning, QStringLiteral("Ini file: ") + fileName + QStringLiteral(" nem olvasható: ") + why);
         return false;
     }
     stack.append(abs);
@@ -216,7 +271,96 @@ QString IniFileName() { return state().fileName; }
 void IniClear() {
     state().lines.clear();
     state().fileName.clear();
+    state().problems.clear();
 }
+
+QStringList IniLoadProblems() { return state().problems; }
+
+bool IniIsSecretKey(const QString& key) {
+    const QString k = normKey(key);
+    return k.contains(QStringLiteral("PASSWORD")) || k.contains(QStringLiteral("JELSZO"));
+}
+
+namespace {
+
+bool hasLineBreak(const QString& s) { return s.contains(QLatin1Char('\r')) || s.contains(QLatin1Char('\n')); }
+
+// Why a row cannot be written as a line that the loader reads back as the
+// same key, value and comment; empty when it can.
+QString unstorableReason(const TInivalue& r) {
+    const QString k = r.key;
+    const QString named = QStringLiteral("A(z) ") + QString(k).replace(QLatin1Char('\r'), QStringLiteral("\\r"))
+                                                          .replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+    if (hasLineBreak(k)) return named + QStringLiteral(" beállításnév sortörést tartalmaz, nem tárolható.");
+    if (k.contains(QLatin1Char('=')))
+        return named + QStringLiteral(" beállításnév nem tartalmazhat \"=\" jelet, nem tárolható.");
+    if (k.contains(QStringLiteral("//")))
+        return named + QStringLiteral(" beállításnév nem tartalmazhat \"//\" jelet (megjegyzést kezd), nem tárolható.");
+    if (k.startsWith(QLatin1Char('*')))
+        return named + QStringLiteral(" beállításnév nem kezdődhet \"*\" jellel (megjegyzéssor lenne), nem tárolható.");
+    if (k.startsWith(QLatin1Char('@')))
+        return named + QStringLiteral(" beállításnév nem kezdődhet \"@\" jellel (fájlbeillesztés lenne), nem tárolható.");
+    if (k == QStringLiteral("COMMAND"))
+        return named + QStringLiteral(" beállításnevet a betöltés kihagyja, nem tárolható.");
+    if (hasLineBreak(r.value))
+        return named + QStringLiteral(" beállítás értéke sortörést tartalmaz, nem tárolható.");
+    if (r.value.contains(QStringLiteral("//")))
+        return named + QStringLiteral(" beállítás értéke nem tartalmazhat \"//\" jelet: a fájlban ott megjegyzés "
+                                      "kezdődik, az érték csonkán olvasódna vissza.");
+    if (hasLineBreak(r.comment))
+        return named + QStringLiteral(" beállítás megjegyzése sortörést tartalmaz, nem tárolható.");
+    return QString();
+}
+
+QString renderRow(const TInivalue& r) {
+    QString s = r.key + QStringLiteral("=") + r.value;
+    if (!r.comment.isEmpty()) s += QStringLiteral("  //") + r.comment;
+    return s;
+}
+
+// One file the store is about to write.
+struct PendingFile {
+    QString path;
+    TextFile text;
+    QList<QPair<int, int>> placed; // (row index, line number) of the rows written into it
+    bool secret = false;           // holds a secret value: owner only
+};
+
+bool writeWhole(const PendingFile& pf, QString* error) {
+    const TextFile& tf = pf.text;
+    const QString eol = tf.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    QString text = tf.lines.join(eol);
+    if (!tf.lines.isEmpty() && tf.finalNewline) text += eol;
+    bool lossy = false;
+    const QByteArray bytes = encodeText(text, tf.encoding, &lossy);
+    if (lossy) {
+        vl::notify(vl::MsgKind::Warning,
+                   QStringLiteral("A windows-1250 kódlapon nem ábrázolható karaktereket '?' jelre cseréltük: ") + pf.path);
+    }
+    // A temporary file in the same folder, renamed over the old one when it
+    // is complete; QSaveFile gives it the old file's permissions.
+    // Unbuffered, so that a failed or short write shows at write() and is not
+    // lost in the flush that commit() does.
+    QSaveFile out(pf.path);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        if (error) *error = QStringLiteral("A fájl nem írható: ") + pf.path + QStringLiteral(" (") + out.errorString() + QStringLiteral(")");
+        return false;
+    }
+    if (pf.secret && !out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        out.cancelWriting();
+        if (error) *error = QStringLiteral("A fájl jogosultsága nem állítható: ") + pf.path;
+        return false;
+    }
+    if (out.write(bytes) != bytes.size() || !out.flush() || out.error() != QFileDevice::NoError || !out.commit()) {
+        const QString why = out.errorString();
+        out.cancelWriting();
+        if (error) *error = QStringLiteral("A fájl nem írható: ") + pf.path + QStringLiteral(" (") + why + QStringLiteral(")");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
 
 bool IniStore(QString* error) {
     const QString mainFile = state().fileName.isEmpty() ? QString()
@@ -225,11 +369,6 @@ bool IniStore(QString* error) {
         if (error) *error = QStringLiteral("Nincs betöltött beállítási fájl.");
         return false;
     }
-    auto render = [](const TInivalue& r) {
-        QString s = r.key + QStringLiteral("=") + r.value;
-        if (!r.comment.isEmpty()) s += QStringLiteral("  //") + r.comment;
-        return s;
-    };
     // Rows grouped by the file they go to, in line-table order.
     QStringList files;
     QHash<QString, QList<int>> rowsOf;
@@ -241,21 +380,27 @@ bool IniStore(QString* error) {
     }
     if (!rowsOf.contains(mainFile)) { files << mainFile; rowsOf[mainFile]; }
 
+    // First every file's new text, nothing written: a row that cannot be
+    // stored stops the store before any file changes.
+    QList<PendingFile> pending;
     for (const QString& f : files) {
-        TextFile tf;
-        if (QFileInfo::exists(f) && !readTextFile(f, &tf)) {
-            if (error) *error = QStringLiteral("A fájl nem olvasható: ") + f;
+        PendingFile pf;
+        pf.path = f;
+        QString why;
+        if (QFileInfo::exists(f) && !readTextFile(f, &pf.text, &why)) {
+            if (error) *error = QStringLiteral("A fájl nem olvasható: ") + f + QStringLiteral(" (") + why + QStringLiteral(")");
             return false;
         }
         bool changed = !QFileInfo::exists(f);
         QList<int> appended;
         for (int i : rowsOf.value(f)) {
-            TInivalue& r = state().lines[i];
-            if (r.file.isEmpty() || r.line < 0 || r.line >= tf.lines.size()) {
+            const TInivalue& r = state().lines.at(i);
+            if (IniIsSecretKey(r.key)) pf.secret = true;
+            if (r.file.isEmpty() || r.line < 0 || r.line >= pf.text.lines.size()) {
                 appended << i;
                 continue;
             }
-            const ParsedLine p = parseLine(tf.lines.at(r.line));
+            const ParsedLine p = parseLine(pf.text.lines.at(r.line));
             const bool same = p.kind == ParsedLine::Setting && p.key == r.key
                               && IniExpandMacros(p.rawValue) == r.value && p.comment == r.comment;
             if (same) continue;
@@ -263,32 +408,37 @@ bool IniStore(QString* error) {
                 appended << i; // the file changed under us: do not overwrite another line
                 continue;
             }
-            tf.lines[r.line] = render(r);
-            r.rawValue = r.value;
+            const QString reason = unstorableReason(r);
+            if (!reason.isEmpty()) {
+                if (error) *error = reason;
+                return false;
+            }
+            pf.text.lines[r.line] = renderRow(r);
+            pf.placed.append({i, r.line});
             changed = true;
         }
         for (int i : appended) {
-            TInivalue& r = state().lines[i];
-            tf.lines.append(render(r));
-            r.file = f;
-            r.line = int(tf.lines.size()) - 1;
-            r.rawValue = r.value;
+            const TInivalue& r = state().lines.at(i);
+            const QString reason = unstorableReason(r);
+            if (!reason.isEmpty()) {
+                if (error) *error = reason;
+                return false;
+            }
+            pf.text.lines.append(renderRow(r));
+            pf.placed.append({i, int(pf.text.lines.size()) - 1});
             changed = true;
         }
-        if (!changed) continue;
-        const QString eol = tf.crlf ? QStringLiteral("\r\n") : QStringLiteral("\n");
-        QString text = tf.lines.join(eol);
-        if (!tf.lines.isEmpty() && tf.finalNewline) text += eol;
-        bool lossy = false;
-        const QByteArray bytes = toCp1250(text, &lossy);
-        if (lossy) {
-            vl::notify(vl::MsgKind::Warning,
-                       QStringLiteral("A windows-1250 kódlapon nem ábrázolható karaktereket '?' jelre cseréltük: ") + f);
-        }
-        QFile out(f);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(bytes) != bytes.size()) {
-            if (error) *error = QStringLiteral("A fájl nem írható: ") + f;
-            return false;
+        if (changed) pending.append(pf);
+    }
+
+    // Then each file whole, or not at all.
+    for (const PendingFile& pf : pending) {
+        if (!writeWhole(pf, error)) return false;
+        for (const auto& [i, line] : pf.placed) {
+            TInivalue& r = state().lines[i];
+            r.file = pf.path;
+            r.line = line;
+            r.rawValue = r.value;
         }
     }
     return true;

@@ -2,7 +2,8 @@
 // The configuration file PKR.INI, loaded once into an in-memory key table.
 // Every setting is read from that table by key, never from the file.
 //
-// File format (windows-1250 text, CR LF or LF line ends):
+// File format (windows-1250 text, CR LF or LF line ends; a file that starts with
+// a UTF-8 or UTF-16 byte-order mark is read past it in that encoding):
 //   KEY = value   // comment      a setting; blanks around key and value are dropped
 //   * ...                         a comment line
 //   @ OTHER.INI                   an include: that file is loaded at once, in place
@@ -30,6 +31,7 @@
 // empty file and are appended to the file loaded last when stored.
 #include <QString>
 #include <QList>
+#include <QStringList>
 
 namespace vl::shell {
 
@@ -75,7 +77,25 @@ QString IniExpandMacros(const QString& text);
 // as "KEY=value" (+ "  //comment"), in the file it came from; a row set at
 // run time is appended to the file loaded last. Every other line (includes,
 // comments, unchanged values with their macros) stays as it is. Files keep
-// their encoding (windows-1250) and line ends. False with a reason on failure.
+// their encoding (windows-1250, or UTF-8 / UTF-16 when they start with a
+// byte-order mark) and line ends. False with a reason on failure.
+//
+// What the loader would read back differently is refused before any file is
+// touched, naming the key: a line break in a key, value or comment (it would
+// add lines of its own), "//" in a key or value (it starts a comment), "=" in
+// a key, a key that starts with "*" or "@" or is COMMAND.
+// Each file is written to a temporary file in its folder and renamed over the
+// old one when complete, so a failed write leaves the old file whole; the file
+// keeps its permissions, and a file that holds a secret (IniIsSecretKey) is
+// made readable and writable by its owner only.
 bool IniStore(QString* error = nullptr);
+
+// What could not be read during the last IniLoad (a missing or unreadable
+// file, an include among them), one Hungarian text per file, in order.
+QStringList IniLoadProblems();
+
+// A key whose value is a secret (DBPASSWORD and every other *PASSWORD* or
+// *JELSZO* key): never shown in clear, its file kept from other users.
+bool IniIsSecretKey(const QString& key);
 
 } // namespace vl::shell

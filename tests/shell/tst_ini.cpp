@@ -4,8 +4,13 @@
 #include "ShellTest.h"
 
 #include <QDate>
+#include <QDirIterator>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace vl::shell;
 using shelltest::cp1250;
@@ -19,6 +24,15 @@ private:
     QString path(const QString& n) const { return dir.filePath(n); }
     QString y4() const { return QString::number(QDate::currentDate().year()); }
     QString ya4() const { return QString::number(QDate::currentDate().addDays(-365).year()); }
+    static int mode(const QString& file) {
+        struct stat st {};
+        return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
+    }
+    static void setMode(const QString& file, int m) { QCOMPARE(::chmod(QFile::encodeName(file).constData(), mode_t(m)), 0); }
+    // Names in a folder (to see that no temporary file is left behind).
+    static QStringList entries(const QString& folder) {
+        return QDir(folder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    }
 
 private slots:
     void cleanup() { IniClear(); }
@@ -233,6 +247,194 @@ private slots:
         QCOMPARE(IniValue(QStringLiteral("TRACE")), QStringLiteral("I"));
         QCOMPARE(IniValue(QStringLiteral("CEGNEV")), QStringLiteral("Őrség Kft."));
         QCOMPARE(IniValue(QStringLiteral("ARCH")), "/arch/" + y4());
+    }
+
+    // A value or comment that the loader would read back differently is
+    // refused, naming its key, and no file is touched: a line break would add
+    // settings of its own (WPWD=NONE, another DBSERVER), a "//" would cut the
+    // value where a comment begins.
+    void storeRefusesWhatWouldNotReadBack_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("comment");
+        QTest::addColumn<QString>("reason"); // part of the message after the key
+        QTest::newRow("CR LF adds a login switch") << "wuserpenztar" << "P1\r\nWPWD=NONE" << "" << "sortörést";
+        QTest::newRow("LF adds a server") << "WUSERPENZTAR" << "P1\nDBSERVER=/masik.fdb" << "" << "sortörést";
+        QTest::newRow("lone CR") << "WUSERPENZTAR" << "P1\rWPWD=NONE" << "" << "sortörést";
+        QTest::newRow("line break in the comment") << "TRACE" << "N" << "x\r\nWPWD=NONE" << "sortörést";
+        QTest::newRow("double slash would be cut") << "LOGO_KEP" << "http://host/logo.jpg" << "" << "//";
+        QTest::newRow("equals sign in the key") << "WPWD=NONE" << "x" << "" << "=";
+        QTest::newRow("key read as a comment line") << "*TRACE" << "I" << "" << "*";
+        QTest::newRow("key read as an include") << "@/etc/passwd" << "=x" << "" << "@";
+        QTest::newRow("key never entered") << "COMMAND" << "x" << "" << "COMMAND";
+    }
+    void storeRefusesWhatWouldNotReadBack() {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, comment);
+        QFETCH(QString, reason);
+        QDir(dir.path()).mkpath(QStringLiteral("bad"));
+        const QByteArray mainText = "DBSERVER=/data/pkr.fdb\r\nWPWD=\r\n@inc.ini\r\n";
+        const QByteArray incText = "TRACE=N\r\n";
+        writeFile(path("bad/PKR.INI"), mainText);
+        writeFile(path("bad/inc.ini"), incText);
+        QVERIFY(IniLoad(path("bad/PKR.INI"), true));
+        IniWrite(QStringLiteral("WINDOWSTATE"), QStringLiteral("NORMAL")); // a good change goes nowhere either
+        IniWrite(key, value, comment);
+        QString err;
+        QVERIFY(!IniStore(&err));
+        QVERIFY2(err.contains(key.trimmed().toUpper()) && err.contains(reason), qPrintable(err));
+        QCOMPARE(readFile(path("bad/PKR.INI")), mainText);
+        QCOMPARE(readFile(path("bad/inc.ini")), incText);
+        QCOMPARE(entries(path("bad")), (QStringList{"PKR.INI", "inc.ini"}));
+        QVERIFY(IniLoad(path("bad/PKR.INI"), true));
+        QCOMPARE(IniValue(QStringLiteral("WPWD")), QString());
+        QCOMPARE(IniValue(QStringLiteral("DBSERVER")), QStringLiteral("/data/pkr.fdb"));
+    }
+
+    // The store writes a new file beside the old one and renames it when it
+    // is complete: a write that fails half-way (here: the file size limit of
+    // the process) leaves the old file whole, and no temporary file behind.
+    void failedStoreLeavesTheOldFileWhole() {
+        QDir(dir.path()).mkpath(QStringLiteral("full"));
+        QByteArray text = "DBSERVER=/data/pkr.fdb\r\n";
+        for (int i = 0; i < 200; ++i) text += "KEY" + QByteArray::number(i) + "=" + QByteArray(20, 'v') + "\r\n";
+        writeFile(path("full/PKR.INI"), text);
+        QVERIFY(IniLoad(path("full/PKR.INI"), true));
+        IniWrite(QStringLiteral("DBSERVER"), QStringLiteral("/data/uj.fdb"));
+
+        rlimit old {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = old;
+        small.rlim_cur = 1000;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        QString err;
+        const bool stored = IniStore(&err);
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldHandler);
+
+        QVERIFY(!stored);
+        QVERIFY2(err.contains(QStringLiteral("PKR.INI")), qPrintable(err));
+        QCOMPARE(readFile(path("full/PKR.INI")), text);
+        QCOMPARE(entries(path("full")), QStringList{"PKR.INI"});
+        // Without the limit the same store goes through.
+        QVERIFY2(IniStore(&err), qPrintable(err));
+        QVERIFY(IniLoad(path("full/PKR.INI"), true));
+        QCOMPARE(IniValue(QStringLiteral("DBSERVER")), QStringLiteral("/data/uj.fdb"));
+        QCOMPARE(IniValue(QStringLiteral("KEY199")), QString(20, QLatin1Char('v')));
+    }
+
+    // A file keeps its permissions when it is stored; a file that holds the
+    // database password is readable by its owner only once it is written.
+    void storeKeepsOrTightensPermissions_data() {
+        QTest::addColumn<QString>("key");        // the key changed before the store
+        QTest::addColumn<QString>("passwordIn"); // where DBPASSWORD stands before: "", "main", "inc"
+        QTest::addColumn<int>("mainBefore");
+        QTest::addColumn<int>("mainAfter");
+        QTest::addColumn<int>("incAfter");      // the include starts 0644
+        QTest::newRow("ordinary key keeps 0640") << "WINDOWSTATE" << "" << 0640 << 0640 << 0644;
+        QTest::newRow("ordinary key keeps 0604") << "WINDOWSTATE" << "" << 0604 << 0604 << 0644;
+        QTest::newRow("password added: 0600") << "DBPASSWORD" << "" << 0644 << 0600 << 0644;
+        QTest::newRow("file holding it, other key stored") << "WINDOWSTATE" << "main" << 0666 << 0600 << 0644;
+        QTest::newRow("password in the include: only the include") << "DBPASSWORD" << "inc" << 0644 << 0644 << 0600;
+    }
+    void storeKeepsOrTightensPermissions() {
+        QFETCH(QString, key);
+        QFETCH(QString, passwordIn);
+        QFETCH(int, mainBefore);
+        QFETCH(int, mainAfter);
+        QFETCH(int, incAfter);
+        QDir(dir.path()).mkpath(QStringLiteral("perm"));
+        const QString main = path("perm/PKR.INI"), inc = path("perm/inc.ini");
+        QByteArray mainText = "DBSERVER=srv:/data/pkr.fdb\r\nWINDOWSTATE=NORMAL\r\n@inc.ini\r\n";
+        QByteArray incText = "TRACE=N\r\n";
+        if (passwordIn == QStringLiteral("main")) mainText += "DBPASSWORD=regi\r\n";
+        if (passwordIn == QStringLiteral("inc")) incText += "DBPASSWORD=regi\r\n";
+        writeFile(main, mainText);
+        writeFile(inc, incText);
+        setMode(main, mainBefore);
+        setMode(inc, 0644);
+        QVERIFY(IniLoad(main, true));
+        const QString value = key == QStringLiteral("DBPASSWORD") ? QStringLiteral("titok") : QStringLiteral("MAXIMIZED");
+        IniWrite(key, value);
+        QString err;
+        QVERIFY2(IniStore(&err), qPrintable(err));
+        QCOMPARE(QString::number(mode(main), 8), QString::number(mainAfter, 8));
+        QCOMPARE(QString::number(mode(inc), 8), QString::number(incAfter, 8));
+        QVERIFY(IniLoad(main, true));
+        QCOMPARE(IniValue(key), value);
+        QCOMPARE(entries(path("perm")), (QStringList{"PKR.INI", "inc.ini"}));
+    }
+
+    // A byte-order mark at the start (a file saved by an editor as UTF-8 or
+    // UTF-16) is read past, the file is read in that encoding, and a store
+    // keeps both.
+    void byteOrderMarkIsReadPast_data() {
+        QTest::addColumn<QByteArray>("encoding");
+        QTest::addColumn<QByteArray>("bom");
+        QTest::newRow("UTF-8") << QByteArray("UTF-8") << QByteArray("\xEF\xBB\xBF");
+        QTest::newRow("UTF-16LE") << QByteArray("UTF-16LE") << QByteArray("\xFF\xFE");
+        QTest::newRow("UTF-16BE") << QByteArray("UTF-16BE") << QByteArray("\xFE\xFF");
+    }
+    void byteOrderMarkIsReadPast() {
+        QFETCH(QByteArray, encoding);
+        QFETCH(QByteArray, bom);
+        auto encode = [&](const QString& t) {
+            QStringEncoder enc(encoding.constData());
+            return QByteArray(bom + QByteArray(enc.encode(t)));
+        };
+        const QString text = QStringLiteral("DBSERVER=/data/Győr/pkr.fdb\r\nWPWD=\r\nCEGNEV=Őrség Kft. // név\r\n");
+        writeFile(path("bom.ini"), encode(text));
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        QVERIFY(IniLoad(path("bom.ini"), false));
+        QVERIFY(sink.messages.isEmpty());
+        QCOMPARE(IniRead(QStringLiteral("DBSERVER")), 0);
+        QCOMPARE(IniValue(QStringLiteral("DBSERVER")), QStringLiteral("/data/Győr/pkr.fdb"));
+        QCOMPARE(IniValue(QStringLiteral("CEGNEV")), QStringLiteral("Őrség Kft."));
+        IniWrite(QStringLiteral("WPWD"), QStringLiteral("NONE"));
+        QString err;
+        QVERIFY2(IniStore(&err), qPrintable(err));
+        QCOMPARE(readFile(path("bom.ini")), encode(QString(text).replace(QStringLiteral("WPWD=\r\n"), QStringLiteral("WPWD=NONE\r\n"))));
+    }
+
+    // What could not be read while loading is remembered, so a missing
+    // setting can be explained.
+    void loadProblemsAreRecorded() {
+        QDir(dir.path()).mkpath(QStringLiteral("prob/folder.ini"));
+        writeFile(path("prob/PKR.INI"), "WPWD=NONE\r\n@db.ini\r\n@folder.ini\r\n");
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        QVERIFY(IniLoad(path("prob/PKR.INI"), true));
+        const QStringList problems = IniLoadProblems();
+        QCOMPARE(problems.size(), 2);
+        QVERIFY2(problems.at(0).contains(QStringLiteral("db.ini")), qPrintable(problems.join('|')));
+        QVERIFY2(problems.at(1).contains(QStringLiteral("folder.ini")), qPrintable(problems.join('|')));
+        QCOMPARE(sink.messages.size(), 2); // includes are never silent
+        QVERIFY(!IniLoad(path("prob/nincs.ini"), true));
+        QCOMPARE(IniLoadProblems().size(), 1);
+        QVERIFY(IniLoadProblems().at(0).contains(QStringLiteral("nincs.ini")));
+        writeFile(path("prob/ok.ini"), "A=1\r\n");
+        QVERIFY(IniLoad(path("prob/ok.ini"), true));
+        QVERIFY(IniLoadProblems().isEmpty());
+    }
+
+    void secretKeys_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("secret");
+        QTest::newRow("DBPASSWORD") << "DBPASSWORD" << true;
+        QTest::newRow("lower case") << " dbpassword " << true;
+        QTest::newRow("another password") << "FTPPASSWORD" << true;
+        QTest::newRow("Hungarian") << "FTPJELSZO" << true;
+        QTest::newRow("login switch") << "WPWD" << false;
+        QTest::newRow("user name") << "DBUSERNAME" << false;
+        QTest::newRow("server") << "DBSERVER" << false;
+    }
+    void secretKeys() {
+        QFETCH(QString, key);
+        QFETCH(bool, secret);
+        QCOMPARE(IniIsSecretKey(key), secret);
     }
 };
 
