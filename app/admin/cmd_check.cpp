@@ -15,8 +15,8 @@ int check(AdminContext& ctx) {
     }
     auto& dm = vl::shell::Tdm::instance();
     QString desc;
-    if (!dm.ConnectDatabase(&desc)) {
-        err(QStringLiteral("check: nincs adatbázis kapcsolat (") + desc + QStringLiteral(")."));
+    if (!dm.ConnectDatabase(&desc, false)) {
+        err(QStringLiteral("check: nincs adatbázis kapcsolat (") + dm.ConnectFailure + QStringLiteral(")."));
         return 1;
     }
     auto& conn = dm.d_alap();

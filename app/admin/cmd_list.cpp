@@ -52,8 +52,8 @@ int list(AdminContext& ctx) {
 
     auto& dm = vl::shell::Tdm::instance();
     QString desc;
-    if (!dm.ConnectDatabase(&desc)) {
-        err(QStringLiteral("list: nincs adatbázis kapcsolat (") + desc + QStringLiteral(")."));
+    if (!dm.ConnectDatabase(&desc, false)) {
+        err(QStringLiteral("list: nincs adatbázis kapcsolat (") + dm.ConnectFailure + QStringLiteral(")."));
         return 1;
     }
     // The name is checked against the catalogue; columns come from it too.

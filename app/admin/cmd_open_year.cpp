@@ -40,8 +40,8 @@ int openYear(AdminContext& ctx) {
 
     auto& dm = vl::shell::Tdm::instance();
     QString desc;
-    if (!dm.ConnectDatabase(&desc)) {
-        err(QStringLiteral("open-year: nincs adatbázis kapcsolat (") + desc + QStringLiteral(")."));
+    if (!dm.ConnectDatabase(&desc, false)) {
+        err(QStringLiteral("open-year: nincs adatbázis kapcsolat (") + dm.ConnectFailure + QStringLiteral(")."));
         return 1;
     }
     auto& conn = dm.d_alap();

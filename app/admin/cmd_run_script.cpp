@@ -42,9 +42,8 @@ int runScript(vl::admin::AdminContext& ctx) {
     }
     auto& dm = vl::shell::dm();
     QString description;
-    if (!dm.ConnectDatabase(&description)) {
-        if (description.isEmpty())
-            vl::admin::err(QStringLiteral("Nincs megadva adatbázis (DBSERVER vagy DBALIAS) a beállítási fájlban."));
+    if (!dm.ConnectDatabase(&description, false)) {
+        vl::admin::err(QStringLiteral("run-script: nincs adatbázis kapcsolat (") + dm.ConnectFailure + QStringLiteral(")."));
         return 1;
     }
     ScriptSink sink;

@@ -19,8 +19,8 @@ int upgradeDb(AdminContext& ctx) {
     }
     auto& dm = vl::shell::Tdm::instance();
     QString desc;
-    if (!dm.ConnectDatabase(&desc)) {
-        err(QStringLiteral("upgrade-db: nincs adatbázis kapcsolat (") + desc + QStringLiteral(")."));
+    if (!dm.ConnectDatabase(&desc, false)) {
+        err(QStringLiteral("upgrade-db: nincs adatbázis kapcsolat (") + dm.ConnectFailure + QStringLiteral(")."));
         return 1;
     }
     auto& conn = dm.d_alap();

@@ -29,16 +29,44 @@ bool isServerForm(const QString& server) {
     return re.match(server).hasMatch();
 }
 
+// The configuration file as the user knows it.
+QString iniFileShown() {
+    const QString f = IniFileName();
+    return f.isEmpty() ? QString() : QFileInfo(f).absoluteFilePath();
+}
+
+// A setting that is missing or empty: which file it was looked for in, and
+// what of the configuration could not be read.
+QString settingMissing(const QString& what) {
+    const QString f = iniFileShown();
+    QString reason = f.isEmpty() ? what + QStringLiteral(" (nincs betöltött beállítási fájl)")
+                                 : what + QStringLiteral(" a(z) ") + f + QStringLiteral(" fájlban");
+    for (const QString& p : IniLoadProblems()) reason += QStringLiteral("; ") + p;
+    return reason;
+}
+
+QString oneLine(const QString& text) { return text.simplified(); }
+
 } // namespace
 
-bool Tdm::ConnectDatabase(QString* description) {
+bool Tdm::fail(const QString& reason, const QString& shown, bool showFailure) {
+    ConnectFailure = reason;
+    if (showFailure) vl::notify(vl::MsgKind::Error, shown);
+    return false;
+}
+
+bool Tdm::ConnectDatabase(QString* description, bool showFailure) {
     if (conn_) {
         conn_->close();
         conn_.reset();
     }
     ConnectionDescription.clear();
+    ConnectFailure.clear();
     if (description) description->clear();
     haveParams_ = false;
+    auto noConnection = [&](const QString& reason) {
+        return fail(reason, QStringLiteral("Nincs adatbázis kapcsolat (") + reason + QStringLiteral(")."), showFailure);
+    };
 
     ConnectParams p;
     QString alias;
@@ -52,8 +80,12 @@ bool Tdm::ConnectDatabase(QString* description) {
     } else {
         DriverName = IniValue(QStringLiteral("ALIASDRIVERNAME"), QStringLiteral("INTRBASE")).trimmed().toUpper();
         QString server;
-        if (IniRead(QStringLiteral("DBSERVER"), &server) < 0) return false;
+        if (IniRead(QStringLiteral("DBSERVER"), &server) < 0)
+            return noConnection(settingMissing(QStringLiteral("nincs DBSERVER és DBALIAS beállítás")));
         ConnectionDescription = QStringLiteral("DbServer:") + server;
+        if (description) *description = ConnectionDescription;
+        if (server.trimmed().isEmpty())
+            return noConnection(settingMissing(QStringLiteral("a DBSERVER beállítás üres")));
         if (DriverName == QStringLiteral("INTRBASE")) {
             p.driver = QStringLiteral("FIREBIRD");
             if (isServerForm(server)) {
@@ -63,10 +95,9 @@ bool Tdm::ConnectDatabase(QString* description) {
                 p.password = IniValue(QStringLiteral("DBPASSWORD"));
             } else {
                 const QFileInfo fi(server);
-                if (server.isEmpty() || !fi.isFile()) {
-                    if (description) *description = ConnectionDescription;
-                    vl::notify(vl::MsgKind::Error, QStringLiteral("A megadott fájl nem létezik:") + server);
-                    return false;
+                if (!fi.isFile()) {
+                    const QString text = QStringLiteral("A megadott fájl nem létezik:") + server;
+                    return fail(text, text, showFailure);
                 }
                 p.database = fi.absoluteFilePath(); // embedded: no credentials
             }
@@ -79,12 +110,15 @@ bool Tdm::ConnectDatabase(QString* description) {
     }
     if (description) *description = ConnectionDescription;
 
+    auto openFailed = [&](const DbError& e) {
+        return fail(ConnectionDescription + QStringLiteral(": Kapcsolódás az adatbázishoz sikertelen. ") + oneLine(e.text()),
+                    QStringLiteral("Kapcsolódás az adatbázishoz sikertelen.\n") + e.text(), showFailure);
+    };
     try {
         conn_ = vl::db::connect(p);
     } catch (const DbError& e) {
         conn_.reset();
-        vl::notify(vl::MsgKind::Error, QStringLiteral("Kapcsolódás az adatbázishoz sikertelen.\n") + e.text());
-        return false;
+        return openFailed(e);
     }
     params_ = p;
     haveParams_ = true;
@@ -93,8 +127,7 @@ bool Tdm::ConnectDatabase(QString* description) {
     } catch (const DbError& e) {
         conn_->close();
         conn_.reset();
-        vl::notify(vl::MsgKind::Error, QStringLiteral("Kapcsolódás az adatbázishoz sikertelen.\n") + e.text());
-        return false;
+        return openFailed(e);
     }
     return true;
 }
@@ -105,11 +138,12 @@ bool Tdm::reconnect() {
         conn_->close();
         conn_.reset();
     }
+    ConnectFailure.clear();
     try {
         conn_ = vl::db::connect(params_);
     } catch (const DbError& e) {
-        vl::notify(vl::MsgKind::Error, QStringLiteral("Kapcsolódás az adatbázishoz sikertelen.\n") + e.text());
-        return false;
+        return fail(ConnectionDescription + QStringLiteral(": Kapcsolódás az adatbázishoz sikertelen. ") + oneLine(e.text()),
+                    QStringLiteral("Kapcsolódás az adatbázishoz sikertelen.\n") + e.text(), true);
     }
     return true;
 }

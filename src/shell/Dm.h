@@ -22,11 +22,19 @@ public:
     //                    server); ODBC: the data source name;
     //   DBUSERNAME, DBPASSWORD  credentials of a Firebird server or of ODBC
     //                    (an embedded file needs none).
-    // Refusals: no DBALIAS and no DBSERVER -> false, nothing shown; a local
-    // file that does not exist -> "A megadott fájl nem létezik:" + server;
-    // a failed open -> "Kapcsolódás az adatbázishoz sikertelen." and, on a
-    // second line, the server's own text.
-    bool ConnectDatabase(QString* description = nullptr);
+    // Every refusal is shown through the message sink (unless showFailure is
+    // false) and its reason is kept in ConnectFailure:
+    //   no DBALIAS and no DBSERVER (or an empty DBSERVER) -> "Nincs adatbázis
+    //     kapcsolat (<reason>)." where the reason names the configuration
+    //     file and what of it could not be read (a missing include, ...);
+    //   a local file that does not exist -> "A megadott fájl nem létezik:" + server;
+    //   a failed open -> "Kapcsolódás az adatbázishoz sikertelen." and, on a
+    //     second line, the server's own text.
+    bool ConnectDatabase(QString* description = nullptr, bool showFailure = true);
+    // Why the last ConnectDatabase or reconnect failed, in one line (the
+    // server's text in it where there is one); empty after a success.
+    // vorlanda-admin prints it as "<command>: nincs adatbázis kapcsolat (<reason>).".
+    QString ConnectFailure;
     // Closes and opens the connection again with the parameters of the last
     // ConnectDatabase (no-op for an adopted connection). False when it fails.
     bool reconnect();
@@ -54,6 +62,8 @@ public:
 
 private:
     void recordConnectionState();
+    // Keeps the reason of a failed connection and shows the text; false.
+    bool fail(const QString& reason, const QString& shown, bool showFailure);
     std::unique_ptr<vl::db::Connection> conn_;
     vl::db::ConnectParams params_;
     bool haveParams_ = false;

@@ -46,44 +46,75 @@ private slots:
 
     // ---------------------------------------------------------------- ConnectDatabase
 
+    // Every refusal is shown (the program shows it on the message form before
+    // it ends) and its reason is kept for the caller (vorlanda-admin prints it).
     void refusals_data() {
         QTest::addColumn<QByteArray>("ini");
         QTest::addColumn<QString>("description");
-        QTest::addColumn<QString>("message");   // exact, or the first line when serverText
+        QTest::addColumn<QString>("message");   // exact (%INI%: the configuration's path), or the first line when serverText
         QTest::addColumn<bool>("serverText");   // a second line holds the server's own text
-        QTest::newRow("no server, no alias") << QByteArray("WPWD=NONE\r\n") << "" << "" << false;
+        QTest::addColumn<QString>("reason");    // the kept reason starts with it
+        QTest::newRow("no server, no alias")
+            << QByteArray("WPWD=NONE\r\n") << ""
+            << "Nincs adatbázis kapcsolat (nincs DBSERVER és DBALIAS beállítás a(z) %INI% fájlban)." << false
+            << "nincs DBSERVER és DBALIAS beállítás a(z) %INI% fájlban";
+        QTest::newRow("empty server") << QByteArray("DBSERVER=  // kitöltendő\r\n") << "DbServer:"
+                                      << "Nincs adatbázis kapcsolat (a DBSERVER beállítás üres a(z) %INI% fájlban)." << false
+                                      << "a DBSERVER beállítás üres a(z) %INI% fájlban";
         QTest::newRow("file missing") << QByteArray("DBSERVER=/nincs/ilyen/pkr.fdb\r\n") << "DbServer:/nincs/ilyen/pkr.fdb"
-                                      << "A megadott fájl nem létezik:/nincs/ilyen/pkr.fdb" << false;
+                                      << "A megadott fájl nem létezik:/nincs/ilyen/pkr.fdb" << false
+                                      << "A megadott fájl nem létezik:/nincs/ilyen/pkr.fdb";
         QTest::newRow("relative, missing") << QByteArray("DBSERVER=pkr_nincs.fdb\r\n") << "DbServer:pkr_nincs.fdb"
-                                           << "A megadott fájl nem létezik:pkr_nincs.fdb" << false;
-        QTest::newRow("directory") << QByteArray("DBSERVER=/tmp\r\n") << "DbServer:/tmp" << "A megadott fájl nem létezik:/tmp" << false;
+                                           << "A megadott fájl nem létezik:pkr_nincs.fdb" << false
+                                           << "A megadott fájl nem létezik:pkr_nincs.fdb";
+        QTest::newRow("directory") << QByteArray("DBSERVER=/tmp\r\n") << "DbServer:/tmp" << "A megadott fájl nem létezik:/tmp"
+                                   << false << "A megadott fájl nem létezik:/tmp";
         QTest::newRow("server down") << QByteArray("DBSERVER=127.0.0.1/1:/data/pkr.fdb\r\nDBUSERNAME=SYSDBA\r\nDBPASSWORD=x\r\n")
-                                     << "DbServer:127.0.0.1/1:/data/pkr.fdb" << "Kapcsolódás az adatbázishoz sikertelen." << true;
+                                     << "DbServer:127.0.0.1/1:/data/pkr.fdb" << "Kapcsolódás az adatbázishoz sikertelen." << true
+                                     << "DbServer:127.0.0.1/1:/data/pkr.fdb: Kapcsolódás az adatbázishoz sikertelen. ";
         QTest::newRow("unknown alias") << QByteArray("DBALIAS=nincs_ilyen_alias\r\nDBSERVER=/nincs.fdb\r\n")
-                                       << "Alias: nincs_ilyen_alias" << "Kapcsolódás az adatbázishoz sikertelen." << true;
+                                       << "Alias: nincs_ilyen_alias" << "Kapcsolódás az adatbázishoz sikertelen." << true
+                                       << "Alias: nincs_ilyen_alias: Kapcsolódás az adatbázishoz sikertelen. ";
         QTest::newRow("unknown ODBC source") << QByteArray("ALIASDRIVERNAME=SQL SERVER\r\nDBSERVER=nincs_ilyen_dsn\r\n")
-                                             << "DbServer:nincs_ilyen_dsn" << "Kapcsolódás az adatbázishoz sikertelen." << true;
+                                             << "DbServer:nincs_ilyen_dsn" << "Kapcsolódás az adatbázishoz sikertelen." << true
+                                             << "DbServer:nincs_ilyen_dsn: Kapcsolódás az adatbázishoz sikertelen. ";
     }
     void refusals() {
         QFETCH(QByteArray, ini);
         QFETCH(QString, description);
         QFETCH(QString, message);
         QFETCH(bool, serverText);
+        QFETCH(QString, reason);
+        const QString iniPath = work.filePath(QStringLiteral("PKR.INI"));
+        message.replace(QStringLiteral("%INI%"), iniPath);
+        reason.replace(QStringLiteral("%INI%"), iniPath);
         vl::RecordingSink sink;
         vl::ScopedSink scoped(&sink);
         QString desc = QStringLiteral("stale");
         QVERIFY(!connectWith(ini, &desc));
         QVERIFY(!dm().isConnected());
         QCOMPARE(desc, description);
-        if (message.isEmpty()) {
-            QVERIFY(sink.messages.isEmpty());
-        } else if (!serverText) {
+        if (!serverText) {
             QCOMPARE(sink.texts(), QStringList{message});
         } else {
             QCOMPARE(sink.messages.size(), 1);
             QCOMPARE(firstLine(sink.last()), message);
             QVERIFY2(sink.last().section(QLatin1Char('\n'), 1).trimmed().size() > 5, qPrintable(sink.last()));
         }
+        // The kept reason: one line, the server's text in it where there is one.
+        const QString kept = dm().ConnectFailure;
+        QVERIFY2(kept.startsWith(reason), qPrintable(kept));
+        QVERIFY(!kept.contains(QLatin1Char('\n')));
+        if (serverText) {
+            const QString server = sink.last().section(QLatin1Char('\n'), 1).simplified();
+            QVERIFY2(kept.endsWith(server), qPrintable(kept + QStringLiteral(" / ") + server));
+        }
+        // Asked not to show it, the same refusal is only kept.
+        sink.clear();
+        QVERIFY(IniLoad(iniPath, true));
+        QVERIFY(!dm().ConnectDatabase(nullptr, false));
+        QVERIFY(sink.messages.isEmpty());
+        QCOMPARE(dm().ConnectFailure, kept);
     }
 
     void notADatabase() {
@@ -95,6 +126,51 @@ private slots:
         QCOMPARE(sink.messages.size(), 1);
         QCOMPARE(firstLine(sink.last()), QStringLiteral("Kapcsolódás az adatbázishoz sikertelen."));
         QVERIFY(!sink.last().section(QLatin1Char('\n'), 1).trimmed().isEmpty());
+        // the reason names the file and carries what the server said of it
+        QVERIFY2(dm().ConnectFailure.startsWith(QStringLiteral("DbServer:") + junk
+                                                + QStringLiteral(": Kapcsolódás az adatbázishoz sikertelen. ")),
+                 qPrintable(dm().ConnectFailure));
+        QVERIFY2(dm().ConnectFailure.contains(QStringLiteral("not a valid database")), qPrintable(dm().ConnectFailure));
+    }
+
+    // Why DBSERVER is missing: the configuration or an include that holds it
+    // could not be read; a byte-order mark before it does not hide it.
+    void missingServerSaysWhy_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QString>("reasonPart");  // empty: the connection is made
+        QTest::newRow("include missing") << QByteArray("WPWD=NONE\r\n@db_nincs.ini\r\n") << "db_nincs.ini fájl nem található";
+        QTest::newRow("include is a folder") << QByteArray("@mappa.ini\r\n") << "mappa.ini nem fájl, hanem mappa";
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF" "DBSERVER=%DB%\r\n") << "";
+        QTest::newRow("byte-order mark in the include") << QByteArray("@bom.ini\r\n") << "";
+    }
+    void missingServerSaysWhy() {
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, reasonPart);
+        QDir(work.path()).mkpath(QStringLiteral("mappa.ini"));
+        shelltest::writeFile(work.filePath(QStringLiteral("bom.ini")), "\xEF\xBB\xBF" "DBSERVER=" + QFile::encodeName(db.path) + "\r\n");
+        ini.replace("%DB%", QFile::encodeName(db.path));
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        const bool connected = connectWith(ini);
+        QCOMPARE(connected, reasonPart.isEmpty());
+        if (connected) {
+            QVERIFY(dm().ConnectFailure.isEmpty());
+            return;
+        }
+        QVERIFY2(dm().ConnectFailure.startsWith(QStringLiteral("nincs DBSERVER és DBALIAS beállítás")), qPrintable(dm().ConnectFailure));
+        QVERIFY2(dm().ConnectFailure.contains(reasonPart), qPrintable(dm().ConnectFailure));
+        QVERIFY2(sink.last().contains(reasonPart), qPrintable(sink.last()));
+    }
+
+    // Nothing loaded at all (the program found no PKR.INI).
+    void missingConfigurationSaysWhy() {
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        QVERIFY(!IniLoad(work.filePath(QStringLiteral("NINCS.INI")), true));
+        QVERIFY(!dm().ConnectDatabase());
+        QVERIFY2(dm().ConnectFailure.contains(work.filePath(QStringLiteral("NINCS.INI")) + QStringLiteral(" fájl nem található")),
+                 qPrintable(dm().ConnectFailure));
+        QCOMPARE(sink.texts(), QStringList{QStringLiteral("Nincs adatbázis kapcsolat (") + dm().ConnectFailure + QStringLiteral(").")});
     }
 
     void connectsAndRecordsState_data() {

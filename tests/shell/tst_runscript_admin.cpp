@@ -71,6 +71,68 @@ private slots:
         QVERIFY2(err.contains(QStringLiteral("A megadott fájl nem létezik:/nincs/ilyen.fdb")), qPrintable(err));
         QCOMPARE(rows(), 1);
     }
+
+    // A command that cannot connect says why, in one line on standard error:
+    // "<command>: nincs adatbázis kapcsolat (<reason>)."
+    void noConnectionSaysWhy_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QString>("reason");   // %INI%, %DIR%: the configuration's path, its folder; empty: connects
+        QTest::newRow("no server") << QByteArray("WPWD=NONE\r\n")
+                                   << "nincs DBSERVER és DBALIAS beállítás a(z) %INI% fájlban";
+        QTest::newRow("include missing") << QByteArray("WPWD=NONE\r\n@db.ini\r\n")
+                                         << "nincs DBSERVER és DBALIAS beállítás a(z) %INI% fájlban; "
+                                            "a(z) %DIR%/db.ini fájl nem található";
+        QTest::newRow("file missing") << QByteArray("DBSERVER=/nincs/ilyen.fdb\r\n")
+                                      << "A megadott fájl nem létezik:/nincs/ilyen.fdb";
+        QTest::newRow("byte-order mark") << QByteArray("\xEF\xBB\xBF" "DBSERVER=%DB%\r\n") << "";
+    }
+    void noConnectionSaysWhy() {
+        QFETCH(QByteArray, ini);
+        QFETCH(QString, reason);
+        QTemporaryDir cfg;
+        const QString iniFile = cfg.filePath(QStringLiteral("PKR.INI"));
+        shelltest::writeFile(iniFile, ini.replace("%DB%", QFile::encodeName(db.path)));
+        reason.replace(QStringLiteral("%INI%"), iniFile).replace(QStringLiteral("%DIR%"), cfg.path());
+        shelltest::writeFile(db.dir.filePath(QStringLiteral("noop.sql")), "SELECT 1 FROM RDB$DATABASE;\n");
+        const QList<QStringList> commands{
+            {QStringLiteral("check")},
+            {QStringLiteral("upgrade-db")},
+            {QStringLiteral("open-year"), QStringLiteral("2031")},
+            {QStringLiteral("run-script"), db.dir.filePath(QStringLiteral("noop.sql"))},
+        };
+        for (const QStringList& cmd : commands) {
+            QString out, err;
+            const int rc = runAdmin(QStringList{QStringLiteral("--ini"), iniFile} + cmd, &out, &err);
+            if (reason.isEmpty()) {
+                if (cmd.first() != QStringLiteral("check")) continue; // only look, change nothing
+                // connected (the test database lacks the program's tables, which check then reports)
+                QVERIFY2(out.startsWith(QStringLiteral("Kapcsolat: DbServer:") + db.path), qPrintable(out + err));
+                QVERIFY2(!err.contains(QStringLiteral("kapcsolat")), qPrintable(err));
+                Q_UNUSED(rc);
+                continue;
+            }
+            QCOMPARE(rc, 1);
+            // (a missing include is also reported as the configuration is read)
+            const QString line = cmd.first() + QStringLiteral(": nincs adatbázis kapcsolat (") + reason + QStringLiteral(").\n");
+            QVERIFY2(err.endsWith(line), qPrintable(err));
+            QCOMPARE(err.count(QStringLiteral("adatbázis kapcsolat")), 1);
+        }
+    }
+
+    // A file that is not a database: the server's text in the parentheses.
+    void notADatabaseSaysWhy() {
+        const QString junk = db.dir.filePath(QStringLiteral("junk.fdb"));
+        shelltest::writeFile(junk, QByteArray(20000, 'x'));
+        const QString iniFile = db.dir.filePath(QStringLiteral("JUNK.INI"));
+        shelltest::writeFile(iniFile, "DBSERVER=" + QFile::encodeName(junk) + "\r\n");
+        QString out, err;
+        QCOMPARE(runAdmin({QStringLiteral("--ini"), iniFile, QStringLiteral("check")}, &out, &err), 1);
+        QVERIFY2(err.startsWith(QStringLiteral("check: nincs adatbázis kapcsolat (DbServer:") + junk
+                                + QStringLiteral(": Kapcsolódás az adatbázishoz sikertelen. ")),
+                 qPrintable(err));
+        QVERIFY2(err.contains(QStringLiteral("not a valid database")) && err.endsWith(QStringLiteral(").\n")), qPrintable(err));
+        QCOMPARE(err.count(QLatin1Char('\n')), 1);
+    }
 };
 
 QTEST_GUILESS_MAIN(TstRunScriptAdmin)
