@@ -1,5 +1,7 @@
 // vorlanda-admin run-script FILE: runs an update script on the database of
-// the configuration, as the program runs UPDATES.SQL at start-up.
+// the configuration, as the program runs UPDATES.SQL at start-up. Exit status
+// 1 when a statement failed or was not run (an unterminated tail or comment),
+// when the script is not windows-1250 (nothing runs) or could not be moved.
 #include "AdminCommand.h"
 #include "shell/Dm.h"
 #include "shell/Queries.h"
@@ -51,6 +53,14 @@ int runScript(vl::admin::AdminContext& ctx) {
     {
         vl::ScopedSink scoped(&sink);
         r = vl::shell::RunUpdateScript(file, true);
+    }
+    if (r.refused) {
+        // Not windows-1250: nothing ran, the file stays for mending.
+        QString why = r.summary;
+        while (why.endsWith(QLatin1Char('\n'))) why.chop(1);
+        vl::admin::err(why);
+        dm.disconnect();
+        return 1;
     }
     for (const QString& e : r.errors) vl::admin::err(QStringLiteral("Hibás SQL utasítás:\n") + e + QLatin1Char('\n'));
     QString summary = r.summary;

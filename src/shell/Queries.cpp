@@ -11,8 +11,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
+#include <QStringDecoder>
+#include <QSysInfo>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -315,7 +318,35 @@ QString tidyStatement(const QString& s) {
 
 } // namespace
 
-QList<ScriptStatement> SplitUpdateScript(const QString& s, QString* rest) {
+QString ScriptEncodingProblem(const QByteArray& bytes) {
+    auto lineOf = [&](qsizetype pos) { return QString::number(bytes.left(pos).count('\n') + 1); };
+    qsizetype firstHigh = -1;
+    for (qsizetype k = 0; k < bytes.size(); ++k)
+        if (uchar(bytes.at(k)) >= 0x80) { firstHigh = k; break; }
+    if (firstHigh < 0) return {};
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    (void)QString(utf8.decode(bytes));
+    if (!utf8.hasError())
+        return QStringLiteral("a fájl UTF-8 kódolású (az első nem ASCII karakter a(z) ") + lineOf(firstHigh)
+               + QStringLiteral(". sorban van), a frissítő parancsfájloknak windows-1250 kódolásúnak kell lenniük. "
+                                "Kérem, mentse el a fájlt windows-1250 (közép-európai) kódolással.");
+    // Bytes to which windows-1250 gives no character.
+    for (qsizetype k = firstHigh; k < bytes.size(); ++k) {
+        const uchar b = uchar(bytes.at(k));
+        if (b == 0x81 || b == 0x83 || b == 0x88 || b == 0x90 || b == 0x98) {
+            const qsizetype lineEnd = k > 0 ? bytes.lastIndexOf('\n', k - 1) : -1; // -1: first line
+            const qsizetype column = k - lineEnd;
+            return QStringLiteral("a(z) ") + lineOf(k) + QStringLiteral(". sor ") + QString::number(column)
+                   + QStringLiteral(". bájtja (0x") + QString::number(b, 16).toUpper()
+                   + QStringLiteral(") a windows-1250 kódlapon nem jelent karaktert; a fájl nem windows-1250 kódolású "
+                                    "vagy sérült. Kérem, javítsa, és mentse el windows-1250 kódolással.");
+        }
+    }
+    return {};
+}
+
+QList<ScriptStatement> SplitUpdateScript(const QString& s, QString* rest, int* openCommentLine) {
+    if (openCommentLine) *openCommentLine = 0;
     static const QRegularExpression setTerm(QStringLiteral("^SET\\s+TERM\\s+(\\S+)$"),
                                             QRegularExpression::CaseInsensitiveOption);
     QList<ScriptStatement> out;
@@ -327,7 +358,13 @@ QList<ScriptStatement> SplitUpdateScript(const QString& s, QString* rest) {
         const QChar c = s.at(i);
         if (c == QLatin1Char('/') && i + 1 < n && s.at(i + 1) == QLatin1Char('*')) {
             const int e = int(s.indexOf(QStringLiteral("*/"), i + 2));
-            if (e < 0) { i = n; break; }
+            if (e < 0) {
+                // Never closed: nothing from here on runs; the caller reports it.
+                if (openCommentLine) *openCommentLine = int(QStringView(s).left(i).count(QLatin1Char('\n'))) + 1;
+                cur += s.mid(i);
+                i = n;
+                break;
+            }
             cur += QLatin1Char(' ');
             i = e + 2;
             continue;
@@ -371,14 +408,26 @@ ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* l
     if (!QFileInfo(fileName).isFile()) return r;
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly)) return r;
-    const QString script = fromCp1250(f.readAll());
+    const QByteArray raw = f.readAll();
     f.close();
     r.ran = true;
+    // Scripts are windows-1250. Anything else would be stored garbled: refused
+    // whole, the file stays where it is so that it can be mended and run.
+    const QString encoding = ScriptEncodingProblem(raw);
+    if (!encoding.isEmpty()) {
+        r.refused = true;
+        r.summary = fileName + QStringLiteral(" nem futott le: ") + encoding
+                    + QStringLiteral("\nA fájl a helyén maradt, egyetlen utasítása sem futott le.\n");
+        vl::notify(vl::MsgKind::Error, r.summary);
+        return r;
+    }
+    const QString script = fromCp1250(raw);
 
     Connection& conn = connArg ? *connArg : dm().d_alap();
     r.badFile = fileName + QStringLiteral("_BAD.TXT");
     QString bad;
 
+    // terminator empty: text that never became a statement, stored as it was.
     auto fail = [&](const QString& text, const QString& terminator, const QString& error) {
         ++r.failed;
         r.errors << text + QLatin1Char('\n') + error;
@@ -387,7 +436,9 @@ ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* l
         if (logBox) *logBox << text;
         for (const QString& l : error.split(QLatin1Char('\n')))
             if (!l.trimmed().isEmpty()) bad += QStringLiteral("-- ") + l.trimmed() + QLatin1Char('\n');
-        if (terminator == QStringLiteral(";")) {
+        if (terminator.isEmpty()) {
+            bad += text + QLatin1Char('\n');
+        } else if (terminator == QStringLiteral(";")) {
             bad += text + QStringLiteral(";\n");
         } else {
             bad += QStringLiteral("SET TERM ") + terminator + QStringLiteral(" ;\n") + text + terminator
@@ -396,7 +447,8 @@ ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* l
     };
 
     QString rest;
-    const QList<ScriptStatement> statements = SplitUpdateScript(script, &rest);
+    int openComment = 0;
+    const QList<ScriptStatement> statements = SplitUpdateScript(script, &rest, &openComment);
     for (const ScriptStatement& st : statements) {
         try {
             conn.exec(st.text);
@@ -405,12 +457,28 @@ ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* l
             fail(st.text, st.terminator, e.text());
         }
     }
-    if (!rest.isEmpty())
+    if (openComment > 0)
+        fail(rest, QString(),
+             QStringLiteral("Nem futott: a(z) ") + QString::number(openComment)
+                 + QStringLiteral(". sorban nyitott '/*' megjegyzés nincs lezárva, ami utána áll, az nem futott le"));
+    else if (!rest.isEmpty())
         fail(rest, QStringLiteral(";"), QStringLiteral("Nem futott: hiányzik az utasítást lezáró ';'"));
 
     if (r.failed > 0) {
         QFile b(r.badFile);
-        if (b.open(QIODevice::WriteOnly | QIODevice::Truncate)) b.write(toCp1250(bad));
+        const QByteArray bytes = toCp1250(bad);
+        bool ok = b.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        if (ok) {
+            ok = b.write(bytes) == bytes.size();
+            ok = b.flush() && ok;
+            if (!ok) r.badError = b.errorString();
+            b.close();
+            if (ok && b.error() != QFileDevice::NoError) { ok = false; r.badError = b.errorString(); }
+        } else {
+            r.badError = b.errorString();
+        }
+        r.badWritten = ok;
+        if (!ok && r.badError.isEmpty()) r.badError = QStringLiteral("ismeretlen hiba");
     } else {
         QFile::remove(r.badFile);
     }
@@ -428,9 +496,13 @@ ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* l
     r.summary = fileName + QStringLiteral(" beolvasva :\n") + QString::number(r.executed) + QStringLiteral(" db végrehajtva,\n");
     if (r.failed == 0)
         r.summary += QStringLiteral("Nem volt hibás utasítás\n");
-    else
+    else if (r.badWritten)
         r.summary += QString::number(r.failed) + QStringLiteral(" db hibás utasítás, letárolva a ") + fileName
                      + QStringLiteral("_BAD.TXT fájlba.\n");
+    else
+        r.summary += QString::number(r.failed) + QStringLiteral(" db hibás utasítás, de a ") + fileName
+                     + QStringLiteral("_BAD.TXT fájlt nem sikerült megírni (") + r.badError
+                     + QStringLiteral("), a hibás utasítások nincsenek letárolva.\n");
     vl::notify(r.failed ? vl::MsgKind::Warning : vl::MsgKind::Info, r.summary);
     return r;
 }
@@ -474,14 +546,103 @@ QString ReportStoreError(const TQuery& q, const QString& module) { return Report
 
 // ---------------------------------------------------------------- single instance
 
+namespace {
+
+// A directory fit for the lock file: a real directory (not a symbolic link)
+// owned by this user that nobody else may write into. With exactMode0700 the
+// group and the others may not even read it (the rule for XDG_RUNTIME_DIR).
+bool privateDirectory(const QByteArray& dir, bool exactMode0700, QString* why) {
+    struct stat st;
+    if (::lstat(dir.constData(), &st) != 0) {
+        if (why) *why = QString::fromLocal8Bit(dir) + QStringLiteral(": nem érhető el (") + QString::fromLocal8Bit(strerror(errno)) + QLatin1Char(')');
+        return false;
+    }
+    QString problem;
+    if (S_ISLNK(st.st_mode)) problem = QStringLiteral("szimbolikus link");
+    else if (!S_ISDIR(st.st_mode)) problem = QStringLiteral("nem könyvtár");
+    else if (st.st_uid != ::geteuid()) problem = QStringLiteral("más felhasználó tulajdona");
+    else if (exactMode0700 ? (st.st_mode & 077) != 0 : (st.st_mode & 022) != 0) problem = QStringLiteral("mások is írhatják");
+    if (problem.isEmpty()) return true;
+    if (why) *why = QString::fromLocal8Bit(dir) + QStringLiteral(": ") + problem;
+    return false;
+}
+
+// Makes dir (mode 0700) when it is missing, then checks it as above.
+bool makePrivateDirectory(const QByteArray& dir, QString* why) {
+    if (::mkdir(dir.constData(), 0700) != 0 && errno != EEXIST) {
+        if (why) *why = QString::fromLocal8Bit(dir) + QStringLiteral(": nem hozható létre (") + QString::fromLocal8Bit(strerror(errno)) + QLatin1Char(')');
+        return false;
+    }
+    return privateDirectory(dir, false, why);
+}
+
+QByteArray lockDirectory(QString* why) {
+    QStringList refused;
+    QString reason;
+    // 1. The session's runtime directory, when it is really ours and private.
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty()) {
+        if (privateDirectory(runtime, true, &reason)) return runtime;
+        refused << reason;
+    }
+    // 2. A directory of this user under the temporary folder.
+    QByteArray tmp = qgetenv("TMPDIR");
+    if (tmp.isEmpty() || !tmp.startsWith('/')) tmp = QByteArrayLiteral("/tmp");
+    while (tmp.size() > 1 && tmp.endsWith('/')) tmp.chop(1);
+    const QByteArray perUser = tmp + QByteArrayLiteral("/vorlanda-") + QByteArray::number(quint64(::geteuid()));
+    if (makePrivateDirectory(perUser, &reason)) return perUser;
+    refused << reason;
+    // 3. The user's cache folder (someone else holds the name under /tmp).
+    QByteArray cache = qgetenv("XDG_CACHE_HOME");
+    if (cache.isEmpty() || !cache.startsWith('/')) {
+        const QByteArray home = qgetenv("HOME");
+        if (!home.isEmpty()) cache = home + QByteArrayLiteral("/.cache");
+    }
+    if (!cache.isEmpty()) {
+        ::mkdir(cache.constData(), 0700);
+        const QByteArray own = cache + QByteArrayLiteral("/vorlanda");
+        if (makePrivateDirectory(own, &reason)) return own;
+        refused << reason;
+    }
+    if (why) *why = refused.join(QStringLiteral("; "));
+    return {};
+}
+
+} // namespace
+
+QString SingleInstanceLockPath(const QString& name, QString* why) {
+    const QByteArray dir = lockDirectory(why);
+    if (dir.isEmpty()) return {};
+    // The host name keeps workstations apart when the folder is a shared home.
+    const QByteArray h = QCryptographicHash::hash((QSysInfo::machineHostName() + QLatin1Char('\n') + name).toUtf8(),
+                                                  QCryptographicHash::Sha1).toHex();
+    return QString::fromLocal8Bit(dir + QByteArrayLiteral("/pkr-") + h + QByteArrayLiteral(".lock"));
+}
+
 bool SingleInstanceGuard(const QString& name) {
     static QHash<QString, int> held; // guards of this process, open for its whole life
     if (held.contains(name)) return true;
-    const QByteArray h = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex();
-    const QByteArray path = QByteArrayLiteral("/tmp/vorlanda-") + h + QByteArrayLiteral(".lock");
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0) return false; // no lock file possible: do not keep the program from running
-    ::fchmod(fd, 0666);       // other users of the machine use the same lock file
+    QString why;
+    const QString lockPath = SingleInstanceLockPath(name, &why);
+    if (lockPath.isEmpty()) {
+        // No private place for the lock: the program still runs, unguarded.
+        qWarning("Az egy példányban futás nem ellenőrizhető: %s", qPrintable(why));
+        return false;
+    }
+    const QByteArray path = QFile::encodeName(lockPath);
+    // Never through a symbolic link, never wider than the user's own.
+    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+    if (fd < 0) {
+        qWarning("Az egy példányban futás nem ellenőrizhető: %s: %s", path.constData(), strerror(errno));
+        return false;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) {
+        ::close(fd);
+        qWarning("Az egy példányban futás nem ellenőrizhető: %s nem a felhasználó saját fájlja", path.constData());
+        return false;
+    }
+    if ((st.st_mode & 077) != 0) ::fchmod(fd, 0600); // only ever narrowed
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
         return true;

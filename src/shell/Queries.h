@@ -80,13 +80,25 @@ struct ScriptStatement {
 // Splits a script into statements: "/* */" and "--" comments are dropped,
 // a terminator inside quotes does not end a statement, "SET TERM x ;" changes
 // the terminator. rest receives text after the last terminator (not run).
-QList<ScriptStatement> SplitUpdateScript(const QString& script, QString* rest = nullptr);
+// A "/*" that is never closed ends the statements: rest then holds the text
+// from the last terminator to the end, the comment included, and
+// openCommentLine the line (from 1) of that "/*" (0 when every comment closed).
+QList<ScriptStatement> SplitUpdateScript(const QString& script, QString* rest = nullptr,
+                                         int* openCommentLine = nullptr);
+
+// Why the bytes of a script cannot be taken as windows-1250 (empty: they can):
+// a valid UTF-8 text with characters beyond ASCII, or a byte that windows-1250
+// leaves undefined (0x81, 0x83, 0x88, 0x90, 0x98), named by line and byte.
+QString ScriptEncodingProblem(const QByteArray& bytes);
 
 struct ScriptResult {
     bool ran = false;        // false: the file did not exist (nothing happened)
     int executed = 0;
-    int failed = 0;          // statements refused by the server, plus an unterminated tail
+    bool refused = false;    // not windows-1250: nothing ran, the file was left in place
+    int failed = 0;          // statements refused by the server, plus an unterminated tail or comment
     QString badFile;         // script name + "_BAD.TXT" (deleted when nothing failed)
+    bool badWritten = false; // the failures are in badFile
+    QString badError;        // why badFile could not be written
     QString movedTo;         // where the script was moved ("" when the move failed)
     QString summary;         // the summary message
     QStringList errors;      // "statement\nserver text" per failure
@@ -95,7 +107,10 @@ struct ScriptResult {
 // own; failures go to "<script>_BAD.TXT" (with the server's text as "--"
 // comment lines) and, unless quiet, to a message; the script is then moved to
 // "<name>_done_yyyymmdd_hhnnss.sql" so it runs once; the summary message is
-// shown even when quiet. logBox receives each failed statement.
+// shown even when quiet and says so when the _BAD.TXT file could not be
+// written. logBox receives each failed statement. A file that is not
+// windows-1250 (ScriptEncodingProblem) is refused: a message, nothing runs,
+// the file is not moved.
 ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* logBox = nullptr,
                              vl::db::Connection* conn = nullptr);
 
@@ -106,10 +121,17 @@ ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* l
 QString ReportStoreError(const QString& queryName, const QString& module, const vl::db::Params& params);
 QString ReportStoreError(const TQuery& q, const QString& module);
 
-// True when another process (or an earlier call of this one) already holds
-// the guard of this name. Otherwise takes it for the life of the process:
-// an flock on /tmp/vorlanda-<sha1 of name>.lock that the kernel releases
-// when the process ends, however it ends.
+// True when another process of this user (or an earlier call of this one)
+// already holds the guard of this name on this machine. Otherwise takes it for
+// the life of the process: an flock on SingleInstanceLockPath(name), which the
+// kernel releases when the process ends, however it ends. When no private
+// place for the lock can be had the answer is false (the program runs).
 bool SingleInstanceGuard(const QString& name);
+// The lock file of a guard: "pkr-<sha1>.lock" in a directory that only this
+// user can write: $XDG_RUNTIME_DIR when it is ours with mode 0700, else
+// $TMPDIR (or /tmp) + "/vorlanda-<uid>", else ~/.cache/vorlanda, the latter two
+// made with mode 0700; each must be a real directory owned by this user that
+// nobody else can write into. Empty when none is fit (the reasons in why).
+QString SingleInstanceLockPath(const QString& name, QString* why = nullptr);
 
 } // namespace vl::shell

@@ -58,6 +58,38 @@ private slots:
         QCOMPARE(rows(), 1);
     }
 
+    // A UTF-8 script is refused before anything runs; the file stays.
+    void utf8ScriptRefused() {
+        const QString script = db.dir.filePath(QStringLiteral("utf8.sql"));
+        const QByteArray bytes = QStringLiteral("INSERT INTO T VALUES (7, 'Győr');\n").toUtf8();
+        shelltest::writeFile(script, bytes);
+        QString out, err;
+        const qint64 before = rows();
+        QCOMPARE(runAdmin({QStringLiteral("--ini"), ini, QStringLiteral("run-script"), script}, &out, &err), 1);
+        QVERIFY2(err.contains(script + QStringLiteral(" nem futott le: a fájl UTF-8 kódolású")), qPrintable(err));
+        QVERIFY2(!out.contains(QStringLiteral("beolvasva")), qPrintable(out));
+        QCOMPARE(rows(), before);
+        QCOMPARE(shelltest::readFile(script), bytes);
+        QVERIFY(!QFileInfo::exists(script + QStringLiteral("_BAD.TXT")));
+    }
+
+    // An unclosed comment hides the rest of the script: reported, status 1.
+    void unclosedCommentGivesStatusOne() {
+        const QString script = db.dir.filePath(QStringLiteral("comment.sql"));
+        shelltest::writeFile(script, "INSERT INTO T VALUES (8, 'a'); /* never closed\nINSERT INTO T VALUES (9, 'b');\n");
+        QString out, err;
+        const qint64 before = rows();
+        QCOMPARE(runAdmin({QStringLiteral("--ini"), ini, QStringLiteral("run-script"), script}, &out, &err), 1);
+        QCOMPARE(out, script + QStringLiteral(" beolvasva :\n1 db végrehajtva,\n1 db hibás utasítás, letárolva a ") + script
+                          + QStringLiteral("_BAD.TXT fájlba.\n"));
+        QVERIFY2(err.contains(QStringLiteral("'/*' megjegyzés nincs lezárva")), qPrintable(err));
+        QCOMPARE(rows(), before + 1);
+        QVERIFY(shelltest::readFile(script + QStringLiteral("_BAD.TXT")).contains("INSERT INTO T VALUES (9, 'b');"));
+        auto c = db.open();
+        c->exec(QStringLiteral("DELETE FROM T WHERE ID = 8")); // as the next test expects the table
+        c->close();
+    }
+
     void missingScriptOrDatabase() {
         QString out, err;
         QCOMPARE(runAdmin({QStringLiteral("--ini"), ini, QStringLiteral("run-script"), db.dir.filePath(QStringLiteral("nincs.sql"))},

@@ -66,7 +66,18 @@ private slots:
             << "INSERT INTO T VALUES (1,'a');\nINSERT INTO T VALUES (2,'b')\n" << 1 << 1 << "1" << "INSERT INTO T VALUES (2,'b');\n";
         QTest::newRow("nothing parsable") << "this is no statement at all" << 0 << 1 << "" << "this is no statement at all;\n";
         QTest::newRow("empty") << "" << 0 << 0 << "" << QString();
-        QTest::newRow("only a comment, never closed") << "/* nothing\nINSERT INTO T VALUES (1,'a');" << 0 << 0 << "" << QString();
+        // A "/*" never closed: what follows it is not run, and that is reported.
+        QTest::newRow("only a comment, never closed")
+            << "/* nothing\nINSERT INTO T VALUES (1,'a');" << 0 << 1 << "" << "/* nothing\nINSERT INTO T VALUES (1,'a');\n";
+        QTest::newRow("statement, then a comment that never closes")
+            << "INSERT INTO T VALUES (1,'a'); /* start\nINSERT INTO T VALUES (9,'x');\n"
+            << 1 << 1 << "1" << "/* start\nINSERT INTO T VALUES (9,'x');\n";
+        QTest::newRow("unclosed comment inside an unfinished statement")
+            << "INSERT INTO T VALUES (1,'a');\nINSERT INTO T VALUES (2,'b') /* oops\nINSERT INTO T VALUES (3,'c');\n"
+            << 1 << 1 << "1" << "INSERT INTO T VALUES (2,'b') /* oops\nINSERT INTO T VALUES (3,'c');\n";
+        QTest::newRow("closed comment, then one that never closes")
+            << "/* a */ INSERT INTO T VALUES (1,'a');\n/* b\n*/ INSERT INTO T VALUES (2,'b');\n/* c\nINSERT INTO T VALUES (3,'c');\n"
+            << 2 << 1 << "1,2" << "/* c\nINSERT INTO T VALUES (3,'c');\n";
         QTest::newRow("SET TERM for a procedure")
             << "SET TERM ^ ;\nCREATE OR ALTER PROCEDURE P_TST AS BEGIN INSERT INTO T VALUES (5,'p'); END^\nSET TERM ; ^\n"
                "EXECUTE PROCEDURE P_TST;\n"
@@ -112,6 +123,94 @@ private slots:
         vl::ScopedSink scoped(&sink);
         RunUpdateScript(file, true, nullptr, conn.get());
         QCOMPARE(conn->query(QStringLiteral("SELECT NEV FROM T")).at(0, 0).toString(), QStringLiteral("Árvíztűrő tükörfúrógép"));
+    }
+
+    // A script that is not windows-1250 would be stored garbled: it is refused
+    // whole, named by line, left in place, and nothing of it runs.
+    void notWindows1250IsRefused_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason"); // part of the message
+        const QByteArray ok = "INSERT INTO T VALUES (1,'a');\n";
+        QTest::newRow("UTF-8 accents") << ok + QStringLiteral("INSERT INTO T VALUES (2,'Árvíztűrő');\n").toUtf8()
+                                       << "a fájl UTF-8 kódolású (az első nem ASCII karakter a(z) 2. sorban van)";
+        QTest::newRow("UTF-8 mark before plain text") << QByteArray("\xEF\xBB\xBF") + ok
+                                                      << "a fájl UTF-8 kódolású (az első nem ASCII karakter a(z) 1. sorban van)";
+        for (const char b : {'\x81', '\x83', '\x88', '\x90', '\x98'}) {
+            const QString hex = QString::number(uchar(b), 16).toUpper();
+            QTest::newRow(qPrintable(QStringLiteral("undefined byte 0x") + hex))
+                << ok + cp1250(QStringLiteral("INSERT INTO T VALUES (2,'Győr');\n")) + "INSERT INTO T VALUES (3,'x" + b + "');\n"
+                << QStringLiteral("a(z) 3. sor 27. bájtja (0x%1) a windows-1250 kódlapon nem jelent karaktert").arg(hex);
+        }
+    }
+    void notWindows1250IsRefused() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("UPDATES.SQL"));
+        shelltest::writeFile(file, bytes);
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        const ScriptResult r = RunUpdateScript(file, true, nullptr, conn.get());
+        QCOMPARE(r.executed, 0);
+        QCOMPARE(ids(), QString());                 // not even the statements before the fault
+        QCOMPARE(shelltest::readFile(file), bytes); // left in place, untouched
+        QVERIFY(r.movedTo.isEmpty());
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("UPDATES.SQL")});
+        QCOMPARE(sink.messages.size(), 1);          // shown even when quiet
+        QCOMPARE(sink.messages.first().first, vl::MsgKind::Error);
+        const QString msg = sink.texts().first();
+        QVERIFY2(msg.startsWith(file + QStringLiteral(" nem futott le: ")), qPrintable(msg));
+        QVERIFY2(msg.contains(reason), qPrintable(msg));
+        QVERIFY2(msg.contains(QStringLiteral("A fájl a helyén maradt, egyetlen utasítása sem futott le.")), qPrintable(msg));
+    }
+
+    // Bytes that are windows-1250 letters though they look odd (Š, Ś, ą ...),
+    // and accents that happen to be valid UTF-8 nowhere, still run.
+    void windows1250HighBytesRun() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("UPDATES.SQL"));
+        const QString name = QStringLiteral("Šťastný Śląsk ąž €");
+        shelltest::writeFile(file, cp1250(QStringLiteral("INSERT INTO T VALUES (1,'%1');\n").arg(name)));
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        const ScriptResult r = RunUpdateScript(file, true, nullptr, conn.get());
+        QCOMPARE(r.executed, 1);
+        QCOMPARE(conn->query(QStringLiteral("SELECT NEV FROM T")).at(0, 0).toString(), name);
+    }
+
+    // The summary tells the truth about the _BAD.TXT file.
+    void badFileThatCannotBeWritten_data() {
+        QTest::addColumn<QString>("obstacle");
+        QTest::newRow("a folder in its place") << "folder";
+        QTest::newRow("a full disk") << "full";
+    }
+    void badFileThatCannotBeWritten() {
+        QFETCH(QString, obstacle);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("UPDATES.SQL"));
+        shelltest::writeFile(file, "INSERT INTO T VALUES (1,'a');\nINSERT INTO NINCS VALUES (1);\n");
+        const QString badFile = file + QStringLiteral("_BAD.TXT");
+        if (obstacle == QLatin1String("folder")) QVERIFY(QDir().mkpath(badFile));
+        else {
+            if (!QFileInfo::exists(QStringLiteral("/dev/full"))) QSKIP("no /dev/full here");
+            QVERIFY(QFile::link(QStringLiteral("/dev/full"), badFile));
+        }
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        const ScriptResult r = RunUpdateScript(file, true, nullptr, conn.get());
+        QCOMPARE(r.executed, 1);
+        QCOMPARE(r.failed, 1);
+        QCOMPARE(sink.messages.size(), 1);
+        const QString summary = sink.texts().first();
+        const QString head = file + QStringLiteral(" beolvasva :\n1 db végrehajtva,\n1 db hibás utasítás, de a ") + badFile
+                             + QStringLiteral(" fájlt nem sikerült megírni (");
+        QVERIFY2(summary.startsWith(head), qPrintable(summary));
+        QVERIFY2(summary.endsWith(QStringLiteral("), a hibás utasítások nincsenek letárolva.\n")), qPrintable(summary));
+        // the reason is named
+        QVERIFY2(summary.size() > head.size() + QStringLiteral("), a hibás utasítások nincsenek letárolva.\n").size(),
+                 qPrintable(summary));
+        QVERIFY(!summary.contains(QStringLiteral("letárolva a ")));
+        QVERIFY(QFileInfo::exists(r.movedTo)); // it ran: moved as always
     }
 
     void summaryMessagesAndMove() {
