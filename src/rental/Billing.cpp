@@ -17,9 +17,12 @@ namespace {
 
 QDate endOfMonth(const QDate& d) { return QDate(d.year(), d.month(), d.daysInMonth()); }
 
+// A period of the uncut schedule. Its full charge for an item is NETTOAR x
+// days / divisor: the divisor is the period's own length, or OSZTO for the
+// prorated first month.
 struct Period {
     QDate from, to;
-    bool prorated = false;
+    qint64 divisor = 1;
 };
 
 struct PaymentRow {
@@ -29,12 +32,24 @@ struct PaymentRow {
     qint64 netto = 0, brutto = 0;
     bool nettoNull = true, bruttoNull = true;
     QString tevallapot, tevkod, soforkod;
+    bool hand = false;   // entered by hand (KEZI "I")
 };
 
+// Whether a payment table has the column that marks periods entered by hand
+// (a work copy made before it existed has not).
+bool hasHandColumn(Transaction& tx, const QString& table) {
+    if (table == QLatin1String("FORGFIZ")) return true;
+    const auto rs = tx.query(QStringLiteral("SELECT COUNT(*) FROM RDB$RELATION_FIELDS WHERE RDB$RELATION_NAME = :t"
+                                            " AND RDB$FIELD_NAME = 'KEZI'"),
+                             {{QStringLiteral("t"), table}});
+    return !rs.isEmpty() && rs.at(0, 0).toLongLong() > 0;
+}
+
 std::vector<PaymentRow> readPayments(Transaction& tx, const QString& table, qint64 bizonylat, qint64 verzio) {
-    auto rs = tx.query(QStringLiteral("SELECT DATUM, TEVSORSZAM, DATUM2, NETTO, BRUTTO, TEVALLAPOT, TEVKOD, SOFORKOD"
+    const bool hand = hasHandColumn(tx, table);
+    auto rs = tx.query(QStringLiteral("SELECT DATUM, TEVSORSZAM, DATUM2, NETTO, BRUTTO, TEVALLAPOT, TEVKOD, SOFORKOD%2"
                                       " FROM %1 WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio")
-                           .arg(table),
+                           .arg(table, hand ? QStringLiteral(", KEZI") : QString()),
                        {{QStringLiteral("bizonylat"), bizonylat}, {QStringLiteral("verzio"), verzio}});
     std::vector<PaymentRow> out;
     while (rs.next()) {
@@ -49,6 +64,7 @@ std::vector<PaymentRow> readPayments(Transaction& tx, const QString& table, qint
         r.tevallapot = rs.text(QStringLiteral("TEVALLAPOT")).trimmed();
         r.tevkod = rs.text(QStringLiteral("TEVKOD")).trimmed();
         r.soforkod = rs.text(QStringLiteral("SOFORKOD")).trimmed();
+        r.hand = hand && rs.text(QStringLiteral("KEZI")).trimmed() == QLatin1String("I");
         out.push_back(std::move(r));
     }
     return out;
@@ -61,6 +77,43 @@ bool coverage(const PaymentRow& r, QDate* from, QDate* to) {
     *to = gen::toDate(r.datum2);
     if (!to->isValid() || *to < *from) *to = *from;
     return true;
+}
+
+// Cancelled and moved-away rows are billed nowhere and cover no day.
+bool cancelled(const GeneratorContext& ctx, const PaymentRow& r) {
+    const QChar c = ctx.classOf(r.tevallapot);
+    return c == u'X' || c == u'n';
+}
+
+// The first day still to bill: on or after the latest of the contract start, the
+// day after the last printed appendix and 1 January of the business year, the
+// first day that no staying period covers (paid, entered by hand, or planned and
+// starting before that 1 January).
+// A new contract is billed from its start, whatever the year.
+QDate firstUncovered(const GeneratorContext& ctx, const std::vector<PaymentRow>& payments, const QString& berkezd,
+                     const QString& lastprint, bool newContract = false) {
+    QDate first = gen::toDate(berkezd);
+    const QDate printed = gen::toDate(lastprint);
+    if (printed.isValid() && (!first.isValid() || printed.addDays(1) > first)) first = printed.addDays(1);
+    const QDate yearStart(ctx.businessYear, 1, 1);
+    if (!newContract && (!first.isValid() || first < yearStart)) first = yearStart;
+    if (!first.isValid()) return first;
+    std::vector<std::pair<QDate, QDate>> staying;
+    for (const auto& p : payments) {
+        QDate f, t;
+        if (cancelled(ctx, p) || !coverage(p, &f, &t)) continue;
+        if (ctx.isDone(p.tevallapot) || p.hand || f < yearStart || !ctx.isPlanned(p.tevallapot))
+            staying.push_back({f, t});
+    }
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (const auto& [f, t] : staying)
+            if (f <= first && first <= t) {
+                first = t.addDays(1);
+                moved = true;
+            }
+    }
+    return first;
 }
 
 // The unit, driver and billing amount of the first line.
@@ -144,17 +197,18 @@ BillingResult GeneratePeriods(Transaction& tx, const GeneratorContext& ctx, cons
     const QDate first = gen::toDate(firstDay.trimmed().isEmpty() ? terms.berkezd : firstDay);
     if (!first.isValid()) return result;
     const QString payTable = tables.payments;
+    const QString firstText = gen::toText(first);
 
     std::vector<PaymentRow> payments = readPayments(tx, payTable, bizonylat, verzio);
 
-    // Periods to write.
+    // The uncut schedule.
     std::vector<Period> periods;
     QDate horizon;
     const QDate berveg = gen::toDate(terms.berveg);
     const bool fixed = terms.fixedTerm() && berveg.isValid();
     if (terms.cash()) {
         if (fixed) {
-            if (first <= berveg) periods.push_back({first, berveg, false});
+            if (first <= berveg) periods.push_back({first, berveg, first.daysTo(berveg) + 1});
         } else {
             horizon = gen::toDate(lastDay);
             if (!horizon.isValid()) {
@@ -171,9 +225,9 @@ BillingResult GeneratePeriods(Transaction& tx, const GeneratorContext& ctx, cons
             if (terms.monthly()) {
                 QDate s = first;
                 QDate e = s.day() == 1 ? endOfMonth(s) : endOfMonth(s.addMonths(1));
-                bool prorate = s.day() != 1;
+                bool prorate = s.day() != 1 && terms.oszto > 0;
                 while (e <= horizon) {
-                    periods.push_back({s, e, prorate});
+                    periods.push_back({s, e, prorate ? qint64(terms.oszto) : s.daysTo(e) + 1});
                     s = e.addDays(1);
                     e = endOfMonth(s);
                     prorate = false;
@@ -184,7 +238,7 @@ BillingResult GeneratePeriods(Transaction& tx, const GeneratorContext& ctx, cons
                     QDate s = first;
                     QDate e = s.addDays(len - 1);
                     while (e <= horizon) {
-                        periods.push_back({s, e, false});
+                        periods.push_back({s, e, len});
                         s = e.addDays(1);
                         e = s.addDays(len - 1);
                     }
@@ -193,7 +247,24 @@ BillingResult GeneratePeriods(Transaction& tx, const GeneratorContext& ctx, cons
         }
     }
 
-    // Priced periods.
+    // Rows this run may rewrite: planned periods from the first day on (to the
+    // horizon), not entered by hand. Every other row stays; those that are not
+    // cancelled cover their days, and the new periods are cut around them.
+    const QString horizonText = horizon.isValid() ? gen::toText(horizon) : QString();
+    auto rewritable = [&](const PaymentRow& p) {
+        const QString d = gen::norm(p.datum);
+        if (!ctx.isPlanned(p.tevallapot) || p.hand || d.isEmpty() || d < firstText) return false;
+        if (terms.cash() && !fixed && !horizonText.isEmpty() && d > horizonText) return false;
+        return true;
+    };
+    std::vector<std::pair<QDate, QDate>> blocked;
+    for (const auto& p : payments) {
+        QDate f, t;
+        if (!rewritable(p) && !cancelled(ctx, p) && coverage(p, &f, &t)) blocked.push_back({f, t});
+    }
+    std::sort(blocked.begin(), blocked.end());
+
+    // Priced periods: each uncut period less the days that staying periods cover.
     struct Wanted {
         QString datum, datum2;
         qint64 netto, brutto;
@@ -202,16 +273,26 @@ BillingResult GeneratePeriods(Transaction& tx, const GeneratorContext& ctx, cons
     if (!periods.empty()) {
         const QString linesT = tables.lines, itemsT = tables.items, actsT = tables.activities;
         const Params key{{QStringLiteral("bizonylat"), bizonylat}, {QStringLiteral("verzio"), verzio}};
-        std::map<qint64, qint64> linePrice;
-        auto ls = tx.query(QStringLiteral("SELECT TETELSOR, NETTOAR FROM %1 WHERE BIZONYLAT = :bizonylat"
+        struct Line { qint64 price = 0; QDate delivery; };
+        std::map<qint64, Line> lines;
+        auto ls = tx.query(QStringLiteral("SELECT TETELSOR, NETTOAR, KISZALL FROM %1 WHERE BIZONYLAT = :bizonylat"
                                           " AND VERZIO = :verzio").arg(linesT), key);
-        while (ls.next()) linePrice[ls.integer(QStringLiteral("TETELSOR"))] = ls.integer(QStringLiteral("NETTOAR"));
-        struct Out { qint64 tetelsor; QString vszall; };
+        while (ls.next())
+            lines[ls.integer(QStringLiteral("TETELSOR"))] = {ls.integer(QStringLiteral("NETTOAR")),
+                                                             gen::toDate(ls.text(QStringLiteral("KISZALL")))};
+        // Each item: its line's price, out from its delivery day (the line's when the
+        // item has none; always, when neither is known) to the day before its return.
+        struct Out { qint64 price; QDate delivery, back; };
         std::vector<Out> items;
-        auto is = tx.query(QStringLiteral("SELECT TETELSOR, VSZALL FROM %1 WHERE BIZONYLAT = :bizonylat"
+        auto is = tx.query(QStringLiteral("SELECT TETELSOR, KISZALL, VSZALL FROM %1 WHERE BIZONYLAT = :bizonylat"
                                           " AND VERZIO = :verzio").arg(itemsT), key);
-        while (is.next())
-            items.push_back({is.integer(QStringLiteral("TETELSOR")), gen::norm(is.text(QStringLiteral("VSZALL")))});
+        while (is.next()) {
+            const auto l = lines.find(is.integer(QStringLiteral("TETELSOR")));
+            if (l == lines.end()) continue;
+            QDate delivery = gen::toDate(is.text(QStringLiteral("KISZALL")));
+            if (!delivery.isValid()) delivery = l->second.delivery;
+            items.push_back({l->second.price, delivery, gen::toDate(is.text(QStringLiteral("VSZALL")))});
+        }
 
         // Activities by day (planned, planned again, done). "DATUM || ''" keeps the server on
         // the contract's key index instead of the date index over every contract.
@@ -234,78 +315,84 @@ BillingResult GeneratePeriods(Transaction& tx, const GeneratorContext& ctx, cons
             slot.second += as.integer(QStringLiteral("DARAB"));
         }
 
-        std::vector<std::pair<QDate, QDate>> paid;
-        for (const auto& p : payments) {
-            QDate f, t;
-            if (ctx.isDone(p.tevallapot) && coverage(p, &f, &t)) paid.push_back({f, t});
-        }
-
         for (const Period& per : periods) {
-            bool overlaps = false;
-            for (const auto& [f, t] : paid)
-                if (per.from <= t && f <= per.to) overlaps = true;
-            if (overlaps) continue;
+            // The pieces of the period that no staying period covers.
+            std::vector<std::pair<QDate, QDate>> pieces;
+            QDate from = per.from;
+            for (const auto& [f, t] : blocked) {
+                if (t < from || f > per.to) continue;
+                if (f > from) pieces.push_back({from, f.addDays(-1)});
+                if (t.addDays(1) > from) from = t.addDays(1);
+                if (from > per.to) break;
+            }
+            if (from <= per.to) pieces.push_back({from, per.to});
 
-            const QString fromText = gen::toText(per.from);
-            qint64 rent = 0;
-            int out = 0;
-            for (const auto& it : items) {
-                if (!it.vszall.isEmpty() && it.vszall <= fromText) continue;
-                ++out;
-                auto lp = linePrice.find(it.tetelsor);
-                if (lp != linePrice.end()) rent += lp->second;
+            for (const auto& [ps, pe] : pieces) {
+                // Rent: each item x its billed days / the period's divisor; an item out on
+                // the piece's first day counts all the piece's days, one delivered in it
+                // its days out from the delivery. Rounded once.
+                qint64 weighted = 0;
+                bool anyOut = false;
+                const qint64 pieceDays = ps.daysTo(pe) + 1;
+                for (const auto& it : items) {
+                    qint64 days = 0;
+                    if ((!it.delivery.isValid() || it.delivery <= ps) && (!it.back.isValid() || it.back > ps)) {
+                        days = pieceDays;
+                    } else if (it.delivery.isValid() && it.delivery > ps && it.delivery <= pe) {
+                        QDate lastOut = pe;
+                        if (it.back.isValid() && it.back.addDays(-1) < lastOut) lastOut = it.back.addDays(-1);
+                        days = std::max<qint64>(0, it.delivery.daysTo(lastOut) + 1);
+                    }
+                    if (days <= 0) continue;
+                    anyOut = true;
+                    weighted += it.price * days;
+                }
+                qint64 actAmount = 0, actRows = 0;
+                for (auto a = acts.lower_bound(ps.toJulianDay()); a != acts.end() && a->first <= pe.toJulianDay();
+                     ++a) {
+                    actAmount += a->second.first;
+                    actRows += a->second.second;
+                }
+                if (!anyOut && actRows == 0) continue;
+                const qint64 rent = vl::util::RoundHalfAway(double(weighted) / double(std::max<qint64>(1, per.divisor)));
+                const qint64 netto = rent + actAmount;
+                wanted.push_back({gen::toText(ps), gen::toText(pe), netto,
+                                  vl::util::RoundHalfAway(double(netto) * ctx.vatFactor)});
             }
-            qint64 actAmount = 0, actRows = 0;
-            for (auto a = acts.lower_bound(per.from.toJulianDay());
-                 a != acts.end() && a->first <= per.to.toJulianDay(); ++a) {
-                actAmount += a->second.first;
-                actRows += a->second.second;
-            }
-            if (out == 0 && actRows == 0) continue;
-            qint64 rentPart = rent;
-            if (per.prorated && terms.oszto > 0) {
-                const qint64 days = per.from.daysTo(per.to) + 1;
-                rentPart = vl::util::RoundHalfAway(double(rent) * double(days) / double(terms.oszto));
-            }
-            const qint64 netto = rentPart + actAmount;
-            wanted.push_back({fromText, gen::toText(per.to), netto,
-                              vl::util::RoundHalfAway(double(netto) * ctx.vatFactor)});
         }
     }
 
-    // Planned periods in the range: keep those already right, remove the rest.
-    const QString firstText = gen::toText(first);
-    const QString horizonText = horizon.isValid() ? gen::toText(horizon) : QString();
+    // Rewritable rows: one with the days of a wanted period stays (with what a user
+    // set on it: its driver, its remark), its amounts brought up to date; the rest go.
     std::vector<bool> done(wanted.size(), false);
-    std::vector<const PaymentRow*> toDelete;
+    std::vector<const PaymentRow*> toDelete, toUpdate;
+    std::vector<size_t> updateWith;
     std::map<QString, qint64> maxNo;   // per DATUM, over the rows that stay
     std::vector<const PaymentRow*> staying;
     for (const auto& p : payments) {
-        const QString d = gen::norm(p.datum);
-        bool inRange = ctx.isPlanned(p.tevallapot) && !d.isEmpty() && d >= firstText;
-        if (inRange && terms.cash() && !fixed && !horizonText.isEmpty() && d > horizonText) inRange = false;
-        if (!inRange) {
+        if (!rewritable(p)) {
             staying.push_back(&p);
             continue;
         }
+        const QString d = gen::norm(p.datum);
         bool matched = false;
         for (size_t i = 0; i < wanted.size(); ++i) {
             if (done[i]) continue;
             const auto& w = wanted[i];
-            if (w.datum == d && w.datum2 == gen::norm(p.datum2) && !p.nettoNull && p.netto == w.netto &&
-                !p.bruttoNull && p.brutto == w.brutto && p.soforkod == terms.soforkod.trimmed() &&
+            if (w.datum != d || w.datum2 != gen::norm(p.datum2)) continue;
+            done[i] = true;
+            matched = true;
+            if (!p.nettoNull && p.netto == w.netto && !p.bruttoNull && p.brutto == w.brutto &&
                 p.tevkod == QLatin1String("FIZ")) {
-                done[i] = true;
-                matched = true;
-                break;
+                ++result.kept;
+            } else {
+                toUpdate.push_back(&p);
+                updateWith.push_back(i);
             }
+            break;
         }
-        if (matched) {
-            ++result.kept;
-            staying.push_back(&p);
-        } else {
-            toDelete.push_back(&p);
-        }
+        if (matched) staying.push_back(&p);
+        else toDelete.push_back(&p);
     }
     for (const PaymentRow* p : staying) {
         qint64& m = maxNo[p->datum];
@@ -321,6 +408,25 @@ BillingResult GeneratePeriods(Transaction& tx, const GeneratorContext& ctx, cons
             del->bind(QStringLiteral("datum"), p->datum);
             del->bind(QStringLiteral("tevsorszam"), p->tevsorszam);
             result.deleted += int(del->execute());
+        }
+    }
+    if (!toUpdate.empty()) {
+        auto upd = tx.prepare(QStringLiteral("UPDATE %1 SET NETTO = :netto, BRUTTO = :brutto, TEVKOD = :tevkod,"
+                                             " JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :bizonylat"
+                                             " AND VERZIO = :verzio AND DATUM = :datum AND TEVSORSZAM = :tevsorszam")
+                                  .arg(payTable));
+        for (size_t k = 0; k < toUpdate.size(); ++k) {
+            const auto& w = wanted[updateWith[k]];
+            upd->bind(QStringLiteral("netto"), w.netto);
+            upd->bind(QStringLiteral("brutto"), w.brutto);
+            upd->bind(QStringLiteral("tevkod"), QStringLiteral("FIZ"));
+            upd->bind(QStringLiteral("juzer"), ctx.userCode);
+            upd->bind(QStringLiteral("mikor"), ctx.stamp);
+            upd->bind(QStringLiteral("bizonylat"), bizonylat);
+            upd->bind(QStringLiteral("verzio"), verzio);
+            upd->bind(QStringLiteral("datum"), toUpdate[k]->datum);
+            upd->bind(QStringLiteral("tevsorszam"), toUpdate[k]->tevsorszam);
+            result.updated += int(upd->execute());
         }
     }
     std::unique_ptr<vl::db::Statement> ins;
@@ -358,18 +464,20 @@ BillingResult GenerateBilling(Transaction& tx, const GeneratorContext& ctx, qint
     return GeneratePeriods(tx, ctx, RentalTables::stored(), bizonylat, verzio, terms, firstDay, lastDay);
 }
 
+QString FirstDayStillToBill(Transaction& tx, const GeneratorContext& ctx, qint64 bizonylat, qint64 verzio) {
+    auto rs = tx.query(QStringLiteral("SELECT BERKEZD, LASTPRINT FROM FORGFEJ WHERE BIZONYLAT = :bizonylat"
+                                      " AND VERZIO = :verzio"),
+                       {{QStringLiteral("bizonylat"), bizonylat}, {QStringLiteral("verzio"), verzio}});
+    if (!rs.next()) return QString();
+    return gen::toText(firstUncovered(ctx, readPayments(tx, QStringLiteral("FORGFIZ"), bizonylat, verzio),
+                                      rs.text(QStringLiteral("BERKEZD")), rs.text(QStringLiteral("LASTPRINT"))));
+}
+
 QString CashPaymentsFirstDay(Transaction& tx, const GeneratorContext& ctx, const RentalTables& workCopies,
                              const CashPaymentForm& form) {
     workCopies.check();
-    QDate first = gen::toDate(form.berkezd);
-    for (const auto& p : readPayments(tx, workCopies.payments, form.bizonylat, form.verzio)) {
-        QDate f, t;
-        if (ctx.isDone(p.tevallapot) && coverage(p, &f, &t) && (!first.isValid() || t.addDays(1) > first))
-            first = t.addDays(1);
-    }
-    const QDate printed = gen::toDate(form.lastprint);
-    if (printed.isValid() && (!first.isValid() || printed.addDays(1) > first)) first = printed.addDays(1);
-    return gen::toText(first);
+    return gen::toText(firstUncovered(ctx, readPayments(tx, workCopies.payments, form.bizonylat, form.verzio),
+                                      form.berkezd, form.lastprint, form.newContract));
 }
 
 BillingResult GenerateCashPayments(Transaction& tx, const GeneratorContext& ctx, const RentalTables& workCopies,

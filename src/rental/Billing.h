@@ -20,12 +20,22 @@
 //    business year, of the next year when the first day is in December or
 //    when the contract's billing already reaches into the next year; the year
 //    opening names its year.
-//  - planned periods (class "I"/"i") from the first day on are rewritten; a
-//    planned period that is already right is kept as it is, so a re-run
-//    changes no row. Paid and cancelled periods stay; no new period overlaps a
-//    day of a paid one. A period without any item out and without activity is
-//    not written. A contract not paid in cash loses its planned periods from
-//    the first day on.
+//  - an item is billed from its delivery day: at the full charge in a period
+//    whose first day it is out, at the full charge x its days out / the
+//    period's days in the period it is delivered in, not at all before it.
+//  - planned periods (class "I"/"i") from the first day on are rewritten;
+//    paid ones, those entered by hand (KEZI "I") and those before the first
+//    day stay, and the new periods are cut around them: a period ends the day
+//    before a staying one starts, the next begins the day after its end, each
+//    piece charged the uncut period's charge x its days / the uncut period's
+//    days (prorations multiply; the rent is rounded once). So every day an
+//    item is out is covered by exactly one period. Cancelled periods stay but
+//    cover nothing.
+//  - a planned period written again with the same days keeps its row (and what
+//    a user set on it: its collecting driver, its remark), its amounts brought
+//    up to date; a re-run changes no row. A period without any item out and
+//    without activity is not written. A contract not paid in cash loses its
+//    planned periods from the first day on.
 #include "db/Database.h"
 #include "rental/Schedule.h"
 
@@ -73,10 +83,18 @@ struct BillingResult {
     int written = 0;   // planned periods inserted
     int deleted = 0;   // planned periods removed
     int kept = 0;      // planned periods that were already right
+    int updated = 0;   // planned periods kept with new amounts
     BillingResult& operator+=(const BillingResult& o) {
-        written += o.written; deleted += o.deleted; kept += o.kept; return *this;
+        written += o.written; deleted += o.deleted; kept += o.kept; updated += o.updated; return *this;
     }
 };
+
+// The first day still to bill of a stored contract: on or after the latest of
+// its start, the day after LASTPRINT and 1 January of the business year, the
+// first day that no staying period covers (paid, entered by hand, and planned
+// ones that start before that 1 January). A cancelled period covers nothing.
+QString FirstDayStillToBill(vl::db::Transaction& tx, const GeneratorContext& ctx, qint64 bizonylat,
+                            qint64 verzio);
 
 // Regenerates the billing periods of a stored contract in FORGFIZ from the
 // first day still to bill (empty: the contract start). `lastDay` overrides the
@@ -99,11 +117,11 @@ struct CashPaymentForm {
     QString berkezd;        // contract start
     QString berveg;         // contract end
     QString lastprint;      // end of the period last printed on an appendix (existing contract)
+    bool newContract = false;  // a new contract is billed from its start, whatever the year
 };
 
-// The first day still to bill of a contract on the form: the day after the
-// last paid period of the payment copy, the day after LASTPRINT, or the
-// contract start, whichever is latest.
+// The first day still to bill of a contract on the form, by the rule of
+// FirstDayStillToBill over the payment copy (a new contract: from its start).
 QString CashPaymentsFirstDay(vl::db::Transaction& tx, const GeneratorContext& ctx, const RentalTables& workCopies,
                              const CashPaymentForm& form);
 

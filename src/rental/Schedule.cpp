@@ -11,6 +11,11 @@
 #include <stdexcept>
 #include <unordered_map>
 
+#ifdef Q_OS_UNIX
+#include <pwd.h>
+#include <unistd.h>
+#endif
+
 namespace vl::rental {
 
 using vl::db::Params;
@@ -79,6 +84,18 @@ bool GeneratorContext::isPlanned(const QString& state) const {
 
 bool GeneratorContext::isDone(const QString& state) const { return classOf(state) == u'N'; }
 
+QString OperatingSystemUser() {
+#ifdef Q_OS_UNIX
+    if (const struct passwd* pw = getpwuid(geteuid()); pw && pw->pw_name && *pw->pw_name)
+        return QString::fromLocal8Bit(pw->pw_name);
+#endif
+    for (const char* var : {"USER", "USERNAME", "LOGNAME"}) {
+        const QString v = qEnvironmentVariable(var).trimmed();
+        if (!v.isEmpty()) return v;
+    }
+    return QString();
+}
+
 GeneratorContext GeneratorContext::load(Transaction& tx, const QString& userCode) {
     GeneratorContext c;
     // One code per class as the start-up look-up takes it: by name order, the last wins.
@@ -111,6 +128,9 @@ GeneratorContext GeneratorContext::load(Transaction& tx, const QString& userCode
     } else {
         c.userCode = userCode;
     }
+    // A run without a login (the administration commands) names the
+    // operating-system user, cut to the width of the JUZER columns.
+    if (c.userCode.trimmed().isEmpty()) c.userCode = OperatingSystemUser().left(10);
     c.stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
     return c;
 }
@@ -168,9 +188,31 @@ bool RegisterPattern(Transaction& tx, const QString& pattern) {
     if (rs.rowCount() > 0 && rs.at(0, 0).toLongLong() > 0) return false;
     QString named = p;
     named.replace(u'2', u'1').replace(u'3', u'1');
-    tx.exec(QStringLiteral("INSERT INTO HKSZCSPSZV (KOD, MEGNEVEZES) VALUES (:kod, :megnevezes)"),
-            {{QStringLiteral("kod"), p}, {QStringLiteral("megnevezes"), PatternDayNames(named)}});
-    return true;
+    // The registry row is written in a transaction of its own that commits at once:
+    // a row held by the caller's (possibly long) store would make another workstation
+    // registering the same pattern wait for that store and then fail on the key. Two
+    // registrations at the same moment: the second finds the row, or meets the key
+    // of the first and leaves it be. (The blank after ':' marks a variable of the
+    // block, not a parameter of the statement.)
+    auto ins = tx.query(QStringLiteral(
+        "EXECUTE BLOCK (P_KOD VARCHAR(10) = :kod, P_NEV VARCHAR(100) = :megnevezes) RETURNS (UJ INTEGER) AS"
+        " BEGIN"
+        "  UJ = 0;"
+        "  IN AUTONOMOUS TRANSACTION DO"
+        "  BEGIN"
+        "   IF (NOT EXISTS (SELECT 1 FROM HKSZCSPSZV WHERE KOD = : P_KOD)) THEN"
+        "   BEGIN"
+        "    INSERT INTO HKSZCSPSZV (KOD, MEGNEVEZES) VALUES (: P_KOD, : P_NEV);"
+        "    UJ = 1;"
+        "   END"
+        "   WHEN GDSCODE unique_key_violation, GDSCODE no_dup, GDSCODE lock_conflict, GDSCODE deadlock,"
+        "        GDSCODE update_conflict DO"
+        "    UJ = 0;"
+        "  END"
+        "  SUSPEND;"
+        " END"),
+        {{QStringLiteral("kod"), p}, {QStringLiteral("megnevezes"), PatternDayNames(named)}});
+    return ins.next() && ins.integer(QStringLiteral("UJ")) == 1;
 }
 
 // ---------------------------------------------------------------- single activities
@@ -406,10 +448,14 @@ ScheduleResult GenerateMaintenanceSchedule(Transaction& tx, const GeneratorConte
             const ItemKey key{it->bizonylat, it->verzio, it->tetelsor, it->sorszam};
             std::vector<ExistingRow>& existing = rowsOf[key];
 
-            // End of the range.
+            // End of the range: 31 December of the business year, of the item's delivery
+            // year when that is later (an item delivered next year is scheduled however
+            // early it is regenerated), of the next year when the range starts in December.
+            const QDate delivery = gen::toDate(it->kiszall);
             QDate last = fixedLast;
             if (!last.isValid()) {
                 int y = std::max(ctx.businessYear, first.year() + (first.month() == 12 ? 1 : 0));
+                if (delivery.isValid()) y = std::max(y, delivery.year());
                 int latestYear = 0;
                 for (const auto& e : existing)
                     if (kinds.contains(e.tevkod)) latestYear = std::max(latestYear, QDate::fromJulianDay(e.day).year());
@@ -420,7 +466,6 @@ ScheduleResult GenerateMaintenanceSchedule(Transaction& tx, const GeneratorConte
 
             // Days that may hold visits.
             QDate from = first;
-            const QDate delivery = gen::toDate(it->kiszall);
             if (delivery.isValid() && delivery.addDays(1) > from) from = delivery.addDays(1);
             QDate writeEnd = last;
             const QDate plannedReturn = gen::toDate(it->vszallt);

@@ -66,10 +66,14 @@ struct GeneratorContext {
     bool isDone(const QString& state) const;
     QChar classOf(const QString& state) const;
 
-    // Reads the dictionaries. The user code defaults to the logged-in user.
+    // Reads the dictionaries. The user code defaults to the logged-in user, and
+    // without a login to the operating-system user (OperatingSystemUser).
     // Throws std::runtime_error when SZ_STATUST has no planned ("I") code.
     static GeneratorContext load(vl::db::Transaction& tx, const QString& userCode = QString());
 };
+
+// The name of the operating-system user running the program ("" when unknown).
+QString OperatingSystemUser();
 
 // ---------------------------------------------------------------- prices and patterns
 
@@ -86,7 +90,8 @@ QString PatternDayNames(const QString& pattern);
 // Registers a pattern holding digits other than 0 and 1 in HKSZCSPSZV (its
 // MEGNEVEZES lists the days, each 2 and 3 read as 1). Patterns of 0s and 1s
 // and anything that is not seven digits are left alone. True when a row was
-// added.
+// added. The row commits at once, apart from the caller's transaction, so two
+// workstations registering the same pattern at the same moment never fail.
 bool RegisterPattern(vl::db::Transaction& tx, const QString& pattern);
 
 // Seven digits, Monday first; anything else (a shorter text, a non-digit) is
@@ -145,9 +150,10 @@ struct ScheduleOptions {
     // First day that may be (re)written. A regeneration of a stored contract
     // passes today (or later); the contract form passes the delivery day + 1.
     QString firstDay;
-    // Last day of the range; empty: 31 December of the business year, of the
-    // next year when the first day is in December or when the item's schedule
-    // already reaches into the next year.
+    // Last day of the range; empty: 31 December of the business year or of the
+    // item's delivery year, whichever is later; of the next year when the first
+    // day is in December or when the item's schedule already reaches into the
+    // next year.
     QString lastDay;
     Rhythm rhythm = Rhythm::FromHistory;
 };

@@ -436,6 +436,29 @@ QList<SchemaStep> buildSteps() {
     QList<SchemaStep> l;
     l.append(SchemaStep{1, QStringLiteral("Alapséma: bérleti táblák, szótárak, vezérlőtáblák, sablonok"),
                         version1(), {}});
+    // Billing periods entered by hand: a regeneration never deletes them, and the
+    // periods it writes are cut around them as around paid ones.
+    l.append(SchemaStep{2, QStringLiteral("Kézzel rögzített fizetési időszakok jelölése (FORGFIZ.KEZI)"),
+                        {QStringLiteral("ALTER TABLE FORGFIZ ADD KEZI VARCHAR(1)")}, {}});
+    // The running year opening: one row while a run goes on, naming the
+    // connection that runs it, so a second run is refused and a run whose program
+    // died does not block the next one.
+    l.append(SchemaStep{3, QStringLiteral("Futó évnyitás jelzése (EVNYITAS)"),
+                        {QStringLiteral("CREATE TABLE EVNYITAS ("
+                                        " KOD VARCHAR(10) NOT NULL,"
+                                        " KAPCSOLAT BIGINT,"
+                                        " JUZER VARCHAR(10),"
+                                        " MIKOR VARCHAR(19),"
+                                        " EV VARCHAR(4),"
+                                        " CONSTRAINT PK_EVNYITAS PRIMARY KEY (KOD))")},
+                        {}});
+    // No statement reads the activities by product code or by kind alone (every
+    // such read names the contract first, and goes through the key); each of these
+    // indexes only cost every write of a visit. The date index stays (day sheet,
+    // invoice appendix).
+    l.append(SchemaStep{4, QStringLiteral("FORGTEV: a termékkód és a tevékenységkód szerinti index törölve"),
+                        {QStringLiteral("DROP INDEX IX_FORGTEV_ARUKOD"), QStringLiteral("DROP INDEX IX_FORGTEV_TEVKOD")},
+                        {}});
     // Later versions are appended here, never changed once released.
     return l;
 }

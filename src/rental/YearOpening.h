@@ -15,7 +15,14 @@
 // its planned visits of the year; no visit falls on or before an item's
 // delivery day); for a cash contract its billing is rebuilt once, from the
 // day after the last period that starts before the new year (the contract
-// start when it has none) to 31 December of the year.
+// start when it has none) to 31 December of the year. A cancelled period does
+// not count as that last one.
+//
+// One year opening at a time: a run records itself (its connection, user and
+// start) in EVNYITAS, and a second run started meanwhile, on any workstation,
+// is refused with RunningYearOpeningText; a record whose connection is gone
+// (a program that died) blocks nothing. A year more than one past the
+// business year is never opened (OpeningYearRefusal).
 #include "db/Database.h"
 
 #include <QDate>
@@ -34,11 +41,13 @@ struct YearOpeningSummary {
     int visitsDeleted = 0;    // planned maintenance rows removed
     int periodsWritten = 0;   // billing periods inserted
     int periodsDeleted = 0;   // planned billing periods removed
+    int periodsUpdated = 0;   // planned billing periods kept with new amounts
     bool cancelled = false;   // stopped by the progress callback
     QString error;            // the error that stopped the run, empty on success
     qint64 failedContract = 0;
+    QString refused;          // why the run did not start at all (nothing written)
 
-    bool ok() const { return error.isEmpty(); }
+    bool ok() const { return error.isEmpty() && refused.isEmpty(); }
     // The summary as lines of text (what the command prints and the form shows).
     QStringList lines() const;
 };
@@ -58,6 +67,21 @@ bool ValidOpeningYear(const QString& year);
 // nyitását?" + CR + ("Nem december van!" outside December) + CR +
 // "A művelet nem visszavonható.".
 QString YearOpeningQuestion(const QDate& today = QDate::currentDate());
+
+// The refusal of a year more than one past the business year (CEG.AKTUALISEV
+// as text); "" when the year may be opened or the business year is unknown.
+QString OpeningYearRefusal(const QString& businessYear, const QString& year);
+
+// The message shown when a year opening is already running.
+QString RunningYearOpeningText(const QString& user, const QString& since, const QString& year);
+
+// Records a running year opening for the connection. False, with the message in
+// *refusal, when another connection's run is going on. Race-free: of two runs
+// claiming at the same moment one wins.
+bool ClaimYearOpening(vl::db::Connection& conn, const QString& year, const QString& userCode,
+                      QString* refusal);
+// Removes the connection's record (after its run).
+void ReleaseYearOpening(vl::db::Connection& conn);
 
 // Runs the year opening on the connection. keepRhythm: the weeks of a
 // multi-week pattern go on from each item's last visit before the year (the

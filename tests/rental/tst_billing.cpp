@@ -197,8 +197,10 @@ private slots:
             "2026.07.01..2026.07.31 10000 12700 T #1", "2026.08.01..2026.08.31 10000 12700 T #1"}));
     }
 
-    // A regeneration rewrites only planned periods, never overlaps a paid one, and
-    // a re-run changes nothing.
+    // A regeneration rewrites only planned periods and cuts them around a paid one:
+    // the month before it ends the day before it, the month after it begins the day
+    // after it, each charged for its days. A cancelled period covers nothing. A
+    // re-run changes nothing.
     void regenerationKeepsPaid() {
         const qint64 b = makeContract("2026.03.01", "Hó", 2, 10000);
         bill(b, "2026.03.01");
@@ -210,16 +212,163 @@ private slots:
         QCOMPARE(periods(b), (QStringList{
             "2026.03.01..2026.03.31 24000 30480 T #1", "2026.04.01..2026.04.30 20000 25400 E #1",
             "2026.05.01..2026.05.31 20000 25400 X #1", "2026.05.01..2026.05.31 24000 30480 T #2",
+            "2026.06.01..2026.06.09 7200 9144 T #1",      // 24000 x 9 / 30
             "2026.06.10..2026.07.05 15000 15000 E #1",
+            "2026.07.06..2026.07.31 20129 25564 T #1",    // 24000 x 26 / 31
             "2026.08.01..2026.08.31 24000 30480 T #1", "2026.09.01..2026.09.30 24000 30480 T #1",
             "2026.10.01..2026.10.31 24000 30480 T #1", "2026.11.01..2026.11.30 24000 30480 T #1",
             "2026.12.01..2026.12.31 24000 30480 T #1"}));
-        QCOMPARE(r.deleted, 8);   // March, June .. December of the first run
-        QCOMPARE(r.written, 7);   // March, May (only a paid period blocks), August .. December
+        QCOMPARE(r.deleted, 2);   // the whole June and July of the first run
+        QCOMPARE(r.updated, 6);   // March, August .. December: the same days, new amounts
+        QCOMPARE(r.written, 3);   // May, the cut June and July
         const QStringList before = paymentSnapshot(*db.conn);
         const auto again = bill(b, "2026.03.01", QString(), "2026.03.03 03:03:03");
-        QCOMPARE(again.written + again.deleted, 0);
+        QCOMPARE(again.written + again.deleted + again.updated, 0);
         QCOMPARE(paymentSnapshot(*db.conn), before);
+    }
+
+    // Cut periods of a weekly unit: around a paid week that does not line up with
+    // the periods, and around a period entered by hand (planned, but never deleted
+    // by a regeneration); every day out is covered exactly once.
+    void cutAroundStayingPeriods() {
+        const qint64 b = makeContract("2026.03.02", "Hét", 1, 7000);
+        payment(b, "2026.03.12", "2026.03.18", "E", 7000);
+        payment(b, "2026.04.01", "2026.04.03", "T", 3000);
+        db.conn->exec("UPDATE FORGFIZ SET KEZI = 'I' WHERE BIZONYLAT = :b AND DATUM = '2026.04.01'", {{"b", b}});
+        bill(b, "2026.03.02");
+        const QStringList p = periods(b);
+        QCOMPARE(p.mid(0, 9), (QStringList{
+            "2026.03.02..2026.03.08 7000 8890 T #1",
+            "2026.03.09..2026.03.11 3000 3810 T #1",     // cut before the paid one: 3 of 7 days
+            "2026.03.12..2026.03.18 7000 7000 E #1",
+            "2026.03.19..2026.03.22 4000 5080 T #1",     // the rest of the week after it: 4 of 7
+            "2026.03.23..2026.03.29 7000 8890 T #1",
+            "2026.03.30..2026.03.31 2000 2540 T #1",     // before the one entered by hand
+            "2026.04.01..2026.04.03 3000 3000 T #1",
+            "2026.04.04..2026.04.05 2000 2540 T #1",
+            "2026.04.06..2026.04.12 7000 8890 T #1"}));
+        // Every day from the first one to the last period's end is covered once.
+        QDate expect(2026, 3, 2);
+        for (const QString& line : p) {
+            const QDate from = QDate::fromString(line.left(10), "yyyy.MM.dd");
+            const QDate to = QDate::fromString(line.mid(12, 10), "yyyy.MM.dd");
+            QCOMPARE(from, expect);
+            expect = to.addDays(1);
+        }
+        // The one entered by hand survives a regeneration from before it.
+        const QStringList before = paymentSnapshot(*db.conn);
+        const auto again = bill(b, "2026.03.02", QString(), "2026.03.03 03:03:03");
+        QCOMPARE(again.written + again.deleted + again.updated, 0);
+        QCOMPARE(paymentSnapshot(*db.conn), before);
+    }
+
+    // An item is billed from its delivery day: nothing before it, its days out in
+    // the period it is delivered in, the full charge after; prorations multiply
+    // with a cut period's share and the rent is rounded once.
+    void billedFromDelivery() {
+        // Two items from 1 March; the second one goes out on 11 May.
+        const qint64 b = makeContract("2026.03.01", "Hó", 2, 10000);
+        db.conn->exec("UPDATE FORGKABIN SET KISZALL = '2026.05.11' WHERE BIZONYLAT = :b AND SORSZAM = 2", {{"b", b}});
+        bill(b, "2026.03.01");
+        QCOMPARE(periods(b).mid(0, 4), (QStringList{
+            "2026.03.01..2026.03.31 10000 12700 T #1", "2026.04.01..2026.04.30 10000 12700 T #1",
+            "2026.05.01..2026.05.31 16774 21303 T #1",   // 10000 + 10000 x 21 / 31
+            "2026.06.01..2026.06.30 20000 25400 T #1"}));
+
+        // The contract starts on 1 March, its only item goes out on 16 June.
+        const qint64 c = makeContract("2026.03.01", "Hó", 1, 10000);
+        db.conn->exec("UPDATE FORGKABIN SET KISZALL = '2026.06.16' WHERE BIZONYLAT = :b", {{"b", c}});
+        bill(c, "2026.03.01");
+        QCOMPARE(periods(c).mid(0, 2), (QStringList{
+            "2026.06.01..2026.06.30 5000 6350 T #1",     // 10000 x 15 / 30; nothing before June
+            "2026.07.01..2026.07.31 10000 12700 T #1"}));
+
+        // Delivered inside the prorated first period (15 March .. 30 April, charged
+        // x 47 / 30): the second item pays 30 of its 47 days.
+        const qint64 d = makeContract("2026.03.15", "Hó", 2, 10000);
+        db.conn->exec("UPDATE FORGKABIN SET KISZALL = '2026.04.01' WHERE BIZONYLAT = :b AND SORSZAM = 2", {{"b", d}});
+        bill(d, "2026.03.15");
+        QCOMPARE(periods(d).first(), QString("2026.03.15..2026.04.30 25667 32597 T #1"));   // 15666.67 + 10000
+
+        // Delivered inside a cut period: a paid week 12..18 March, the item out on
+        // 10 March: the cut 9..11 March bills 2 of the week's 7 days.
+        const qint64 e = makeContract("2026.03.02", "Hét", 2, 7000);
+        db.conn->exec("UPDATE FORGKABIN SET KISZALL = '2026.03.10' WHERE BIZONYLAT = :b AND SORSZAM = 2", {{"b", e}});
+        payment(e, "2026.03.12", "2026.03.18", "E", 14000);
+        bill(e, "2026.03.02");
+        QCOMPARE(periods(e).mid(0, 4), (QStringList{
+            "2026.03.02..2026.03.08 7000 8890 T #1",
+            "2026.03.09..2026.03.11 5000 6350 T #1",     // 7000 x 3 / 7 + 7000 x 2 / 7
+            "2026.03.12..2026.03.18 14000 14000 E #1",
+            "2026.03.19..2026.03.22 8000 10160 T #1"}));
+    }
+
+    // What a user set on a planned period (its collecting driver, its remark) stays
+    // when a regeneration writes the period again with the same days.
+    void userValuesKept() {
+        const qint64 b = makeContract("2026.03.01", "Hó", 1, 10000);
+        bill(b, "2026.03.01");
+        db.conn->exec("UPDATE FORGFIZ SET SOFORKOD = 'S2', KOMMENT = 'Kovács viszi' WHERE BIZONYLAT = :b"
+                      " AND DATUM = '2026.05.01'", {{"b", b}});
+        db.conn->exec("UPDATE FORGSOR SET NETTOAR = 12000 WHERE BIZONYLAT = :b", {{"b", b}});
+        const auto r = bill(b, "2026.03.01", QString(), "2026.04.04 04:04:04");
+        QCOMPARE(r.deleted, 0);
+        auto rs = db.conn->query("SELECT SOFORKOD, KOMMENT, NETTO, BRUTTO, MIKOR FROM FORGFIZ WHERE BIZONYLAT = :b"
+                                 " AND DATUM = '2026.05.01'", {{"b", b}});
+        QCOMPARE(rs.rowCount(), 1);
+        QVERIFY(rs.next());
+        QCOMPARE(rs.text("SOFORKOD"), QString("S2"));
+        QCOMPARE(rs.text("KOMMENT"), QString("Kovács viszi"));
+        QCOMPARE(rs.integer("NETTO"), qint64(12000));
+        QCOMPARE(rs.integer("BRUTTO"), qint64(15240));
+        QCOMPARE(rs.text("MIKOR"), QString("2026.04.04 04:04:04"));
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFIZ WHERE BIZONYLAT = :b AND NETTO = 12000 AND SOFORKOD = 'S1'",
+                          {{"b", b}}), qint64(9));
+    }
+
+    // The first day still to bill: on or after the contract start, the day after the
+    // last printed appendix and 1 January of the business year (2026), the first day
+    // that no staying period covers (paid, entered by hand, planned before 1 January).
+    void firstDayStillToBill_data() {
+        QTest::addColumn<QString>("berkezd");
+        QTest::addColumn<QString>("lastprint");
+        QTest::addColumn<QStringList>("rows");   // "from to state hand"
+        QTest::addColumn<QString>("first");
+        QTest::newRow("no period: not before the business year") << "2025.11.01" << "" << QStringList{} << "2026.01.01";
+        QTest::newRow("a new contract from its start") << "2026.05.10" << "" << QStringList{} << "2026.05.10";
+        QTest::newRow("after a paid period") << "2025.11.01" << ""
+                                             << QStringList{"2026.01.01 2026.01.31 E N"} << "2026.02.01";
+        QTest::newRow("a cancelled period does not move it")
+            << "2025.11.01" << "" << QStringList{"2026.01.01 2026.01.31 E N", "2026.02.01 2026.02.28 X N"}
+            << "2026.02.01";
+        QTest::newRow("planned from the year before stays")
+            << "2025.11.01" << "" << QStringList{"2025.12.01 2026.01.31 T N", "2026.02.01 2026.02.28 T N"}
+            << "2026.02.01";
+        QTest::newRow("entered by hand, then paid")
+            << "2025.11.01" << "" << QStringList{"2026.01.01 2026.01.15 T I", "2026.01.16 2026.02.28 E N"}
+            << "2026.03.01";
+        QTest::newRow("a later paid period leaves the gap before it")
+            << "2025.11.01" << "" << QStringList{"2026.01.01 2026.01.31 E N", "2026.03.01 2026.03.31 E N"}
+            << "2026.02.01";
+        QTest::newRow("after the last appendix") << "2025.11.01" << "2026.03.31"
+                                                 << QStringList{"2026.01.01 2026.01.31 E N"} << "2026.04.01";
+    }
+    void firstDayStillToBill() {
+        QFETCH(QString, berkezd);
+        QFETCH(QString, lastprint);
+        QFETCH(QStringList, rows);
+        QFETCH(QString, first);
+        const qint64 b = makeContract(berkezd, "Hó", 1, 10000);
+        db.conn->exec("UPDATE FORGFEJ SET LASTPRINT = :lp WHERE BIZONYLAT = :b", {{"lp", lastprint}, {"b", b}});
+        for (const QString& r : rows) {
+            const QStringList f = r.split(' ');
+            payment(b, f[0], f[1], f[2], 1000);
+            db.conn->exec("UPDATE FORGFIZ SET KEZI = :kezi WHERE BIZONYLAT = :b AND DATUM = :d",
+                          {{"kezi", f[3]}, {"b", b}, {"d", f[0]}});
+        }
+        const GeneratorContext ctx = context(*db.conn);
+        auto tx = db.conn->begin();
+        QCOMPARE(FirstDayStillToBill(*tx, ctx, b, 1), first);
     }
 
     // A first day in December bills to the end of the next year; a later run from

@@ -176,6 +176,53 @@ private slots:
         QCOMPARE(v.size(), 55);
     }
 
+    // An item to be delivered in the year after the business year (2026) gets its
+    // visits however early it is regenerated: the range reaches the end of its
+    // delivery year.
+    void deliveryInLaterYear_data() {
+        QTest::addColumn<QString>("first");
+        QTest::newRow("from November") << "2026.11.20";
+        QTest::newRow("from a day of the business year's spring") << "2026.04.01";
+    }
+    void deliveryInLaterYear() {
+        QFETCH(QString, first);
+        const qint64 b = makeItem("1000000", 1, "2027.01.05");
+        generate(b, first);
+        const QStringList v = visits(*db.conn, b, 1, 1);
+        QVERIFY(!v.isEmpty());
+        QCOMPARE(v.first(), QString("2027.01.11#1"));
+        QCOMPARE(v.last(), QString("2027.12.27#1"));
+        QCOMPARE(v.size(), 51);
+        // Run again: nothing changes.
+        const QStringList before = activitySnapshot(*db.conn);
+        const auto again = generate(b, first, QString(), Rhythm::FromHistory, "2026.02.02 02:02:02");
+        QCOMPARE(again.written + again.deleted, 0);
+        QCOMPARE(activitySnapshot(*db.conn), before);
+    }
+
+    // Two workstations register the same new pattern at the same moment: neither
+    // fails, and the registry holds it once.
+    void registerPatternFromTwoConnections() {
+        auto other = vl::db::connect(embeddedParams(db.path));
+        auto tx1 = db.conn->begin();
+        auto tx2 = other->begin();
+        QCOMPARE(db.count("SELECT COUNT(*) FROM HKSZCSPSZV WHERE KOD = '0300030'"), qint64(0));
+        bool first = false, second = false;
+        try {
+            first = RegisterPattern(*tx1, "0300030");
+            second = RegisterPattern(*tx2, "0300030");
+        } catch (const vl::db::DbError& e) {
+            QFAIL(qPrintable(e.text()));
+        }
+        QVERIFY(first || second);
+        tx2->commit();
+        tx1->rollback();   // the store of the first one fails later: the pattern stays registered
+        QCOMPARE(db.count("SELECT COUNT(*) FROM HKSZCSPSZV WHERE KOD = '0300030'"), qint64(1));
+        QCOMPARE(db.conn->query("SELECT MEGNEVEZES FROM HKSZCSPSZV WHERE KOD = '0300030'").at(0, 0).toString(),
+                 QString("Kedd,Szombat"));
+        other->close();
+    }
+
     // No visit on or before the delivery day, none after the planned or actual return.
     void deliveryAndReturnBound() {
         const qint64 b = makeItem("1000000", 1, "2026.03.02", "2026.03.23");

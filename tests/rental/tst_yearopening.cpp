@@ -210,6 +210,73 @@ private slots:
         QCOMPARE(everything(), before);
     }
 
+    // A cancelled period does not move the start of billing: the year opening bills
+    // again from the day after the last period that stays.
+    void cancelledPeriodDoesNotMoveBillingStart() {
+        fresh();
+        add(contract(1, "KP", "2026.03.01", "0000000"));
+        generateCurrentYear(1, true);
+        db->conn->exec("UPDATE FORGFIZ SET TEVALLAPOT = 'X' WHERE BIZONYLAT = 1 AND DATUM = '2026.12.01'");
+        QVERIFY(OpenYear(*db->conn, "2027", false).ok());
+        auto rs = db->conn->query("SELECT DATUM2, TEVALLAPOT, TEVSORSZAM FROM FORGFIZ WHERE BIZONYLAT = 1"
+                                  " AND DATUM = '2026.12.01' ORDER BY TEVSORSZAM");
+        QCOMPARE(rs.rowCount(), 2);
+        QCOMPARE(rs.at(0, 1).toString(), QString("X"));
+        QCOMPARE(rs.at(1, 0).toString(), QString("2026.12.31"));
+        QCOMPARE(rs.at(1, 1).toString(), QString("T"));
+        QCOMPARE(count("SELECT COUNT(*) FROM FORGFIZ WHERE BIZONYLAT = :b AND DATUM >= '2027.01.01'", 1), qint64(12));
+    }
+
+    // A second year opening started while one runs is refused with a clear message
+    // and writes nothing; one whose program is gone does not block.
+    void secondRunRefused() {
+        fresh();
+        add(contract(1, "KP", "2026.03.01", "1000000"));
+        generateCurrentYear(1, true);
+        const QStringList before = everything();
+        auto other = vl::db::connect(embeddedParams(db->path));
+        QString refusal;
+        QVERIFY(ClaimYearOpening(*other, "2027", "KOVACS", &refusal));
+        QVERIFY(refusal.isEmpty());
+
+        const YearOpeningSummary s = OpenYear(*db->conn, "2027", false, {}, "TESZT");
+        QVERIFY(!s.ok());
+        QVERIFY2(s.refused.startsWith(QStringLiteral("Az év nyitása már fut")), qPrintable(s.refused));
+        QVERIFY2(s.refused.contains("KOVACS"), qPrintable(s.refused));
+        QCOMPARE(s.lines(), QStringList{s.refused});
+        QCOMPARE(s.contracts, 0);
+        QCOMPARE(everything(), before);
+
+        // Done: the next run goes ahead.
+        ReleaseYearOpening(*other);
+        QVERIFY(OpenYear(*db->conn, "2027", false).ok());
+        QCOMPARE(visitsIn2027(1), qint64(52));
+
+        // A claim whose connection is gone (a program that died) is taken over.
+        QVERIFY(ClaimYearOpening(*other, "2027", "KOVACS", &refusal));
+        other->close();
+        other.reset();
+        const YearOpeningSummary again = OpenYear(*db->conn, "2027", false);
+        QVERIFY2(again.ok(), qPrintable(again.lines().join('\n')));
+        QCOMPARE(db->count("SELECT COUNT(*) FROM EVNYITAS"), qint64(0));
+    }
+
+    // A year more than one past the business year is refused, whoever asks.
+    void yearTooFarRefused() {
+        fresh();
+        add(contract(1, "KP", "2026.03.01", "1000000"));
+        generateCurrentYear(1, true);
+        const QStringList before = everything();
+        QCOMPARE(OpeningYearRefusal("2026", "2027"), QString());
+        QCOMPARE(OpeningYearRefusal("2026", "2026"), QString());
+        QCOMPARE(OpeningYearRefusal("", "2031"), QString());   // no business year: the caller asks
+        QCOMPARE(OpeningYearRefusal("2026", "2028"),
+                 QString("A(z) 2028. év nem nyitható meg: az aktuális év 2026, legfeljebb a(z) 2027. év nyitható meg."));
+        const YearOpeningSummary s = OpenYear(*db->conn, "2028", false);
+        QCOMPARE(s.refused, OpeningYearRefusal("2026", "2028"));
+        QCOMPARE(everything(), before);
+    }
+
     // An invalid year changes nothing.
     void invalidYear() {
         fresh();
