@@ -56,6 +56,12 @@ int openYear(AdminContext& ctx) {
             dm.disconnect();
             return 2;
         }
+    } else if (const QString refusal = vl::rental::OpeningYearRefusal(QString::number(current), year);
+               !refusal.isEmpty()) {
+        // Not even with --force: the year after the business year is the furthest.
+        err(QStringLiteral("open-year: ") + refusal);
+        dm.disconnect();
+        return 2;
     } else if (year.toInt() != current + 1 && !force) {
         err(QStringLiteral("open-year: az aktuális év %1, a megnyitandó év %2 helyett %3 lenne. "
                            "Ha valóban ezt az évet kell megnyitni, adja meg a --force kapcsolót.")
@@ -77,6 +83,12 @@ int openYear(AdminContext& ctx) {
             return true;
         },
         dm.CurrentUserCode, group);
+    if (!summary.refused.isEmpty()) {
+        // Another year opening runs: nothing was written.
+        err(QStringLiteral("open-year: ") + summary.refused);
+        dm.disconnect();
+        return 1;
+    }
     for (const QString& line : summary.lines()) out(line);
     dm.disconnect();
     return summary.ok() ? 0 : 1;

@@ -1,13 +1,15 @@
-// bench_year_opening [--contracts N] [--batch N] [--dir DIR]
+// bench_year_opening [--contracts N] [--batch N] [--dir DIR] [--plans]
 //
 // A generated company: N running open-ended contracts (default 2,500) with four
 // cabins each (10,000), weekly patterns of one to three visits (a tenth of them
 // every second week), a third of the contracts paid in cash (monthly and weekly
 // billing), deliveries spread over the year, the current year's schedule and
 // billing already generated. Measures the year opening end to end, then, on an
-// identical copy of the database, the bare insert of the same number of activity
-// and billing rows in one transaction through the client API. Prints both and
-// their ratio.
+// identical copy of the database (the same tables, the same indexes, the same
+// rows already in them), the bare insert of exactly the rows the year opening
+// wrote, in one transaction through the client API. Prints both and their
+// ratio. --plans prints the query plans of the statements in plans.sql (the day
+// sheet, the product history, the generators' statements) on the company.
 #include "db/Database.h"
 #include "rental/Billing.h"
 #include "rental/Schedule.h"
@@ -18,6 +20,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <random>
@@ -115,56 +118,35 @@ void generateCurrentYear(vl::db::Connection& conn, int contracts) {
     tx->commit();
 }
 
-// The same number of rows, written bare: one transaction, prepared statements.
-double bareInsert(vl::db::Connection& conn, int activities, int periods) {
+// The rows a run wrote (JUZER names the run), column by column.
+struct Written {
+    QStringList columns;
+    std::vector<QVariantList> rows;
+};
+
+Written readWritten(vl::db::Connection& conn, const QString& table, const QString& user) {
+    Written w;
+    auto rs = conn.query(QStringLiteral("SELECT * FROM %1 WHERE JUZER = :juzer").arg(table),
+                         {{QStringLiteral("juzer"), user}});
+    for (const auto& c : rs.columns()) w.columns << c.name;
+    for (int r = 0; r < rs.rowCount(); ++r) w.rows.push_back(rs.row(r));
+    return w;
+}
+
+// The same rows, written bare: one transaction, prepared statements.
+double bareInsert(vl::db::Connection& conn, const std::vector<std::pair<QString, Written>>& tables) {
     QElapsedTimer t;
     t.start();
     auto tx = conn.begin();
-    auto tev = tx->prepare(QStringLiteral(
-        "INSERT INTO FORGTEV (BIZONYLAT, VERZIO, TETELSOR, SORSZAM, DATUM, TEVSORSZAM, TEVKOD, ARUKOD, TEVALLAPOT,"
-        " SOFORKOD, NETTOAR, MENNYISEG, KOMMENT, KEPZETT, DATUM2, JUZER, MIKOR) VALUES (:bizonylat, :verzio,"
-        " :tetelsor, :sorszam, :datum, :tevsorszam, :tevkod, :arukod, :tevallapot, :soforkod, :nettoar, :mennyiseg,"
-        " :komment, :kepzett, :datum2, :juzer, :mikor)"));
-    const QDate j(2027, 1, 1);
-    for (int i = 0; i < activities; ++i) {
-        tev->bind(QStringLiteral("bizonylat"), 1000000 + i / 1000);
-        tev->bind(QStringLiteral("verzio"), 1);
-        tev->bind(QStringLiteral("tetelsor"), 1);
-        tev->bind(QStringLiteral("sorszam"), 1);
-        tev->bind(QStringLiteral("datum"), j.addDays(i % 1000 % 365).toString(QStringLiteral("yyyy.MM.dd")));
-        tev->bind(QStringLiteral("tevsorszam"), i % 1000 / 365 + 1);
-        tev->bind(QStringLiteral("tevkod"), QStringLiteral("KA"));
-        tev->bind(QStringLiteral("arukod"), QStringLiteral("123456"));
-        tev->bind(QStringLiteral("tevallapot"), QStringLiteral("T"));
-        tev->bind(QStringLiteral("soforkod"), QStringLiteral("S1"));
-        tev->bind(QStringLiteral("nettoar"), 4500);
-        tev->bind(QStringLiteral("mennyiseg"), 1);
-        tev->bind(QStringLiteral("komment"), QString(QLatin1String("")));
-        tev->bind(QStringLiteral("kepzett"), QStringLiteral("K"));
-        tev->bind(QStringLiteral("datum2"), QString(QLatin1String("")));
-        tev->bind(QStringLiteral("juzer"), QStringLiteral("BENCH"));
-        tev->bind(QStringLiteral("mikor"), QStringLiteral("2026.12.09 12:00:00"));
-        tev->execute();
-    }
-    auto fiz = tx->prepare(QStringLiteral(
-        "INSERT INTO FORGFIZ (BIZONYLAT, VERZIO, DATUM, TEVSORSZAM, DATUM2, NETTO, BRUTTO, TEVALLAPOT, TEVKOD,"
-        " SOFORKOD, KOMMENT, JUZER, MIKOR) VALUES (:bizonylat, :verzio, :datum, :tevsorszam, :datum2, :netto, :brutto,"
-        " :tevallapot, :tevkod, :soforkod, :komment, :juzer, :mikor)"));
-    for (int i = 0; i < periods; ++i) {
-        fiz->bind(QStringLiteral("bizonylat"), 1000000 + i / 365);
-        fiz->bind(QStringLiteral("verzio"), 1);
-        fiz->bind(QStringLiteral("datum"), j.addDays(i % 365).toString(QStringLiteral("yyyy.MM.dd")));
-        fiz->bind(QStringLiteral("tevsorszam"), 1);
-        fiz->bind(QStringLiteral("datum2"), j.addDays(i % 365 + 6).toString(QStringLiteral("yyyy.MM.dd")));
-        fiz->bind(QStringLiteral("netto"), 40000);
-        fiz->bind(QStringLiteral("brutto"), 50800);
-        fiz->bind(QStringLiteral("tevallapot"), QStringLiteral("T"));
-        fiz->bind(QStringLiteral("tevkod"), QStringLiteral("FIZ"));
-        fiz->bind(QStringLiteral("soforkod"), QStringLiteral("S1"));
-        fiz->bind(QStringLiteral("komment"), QString(QLatin1String("")));
-        fiz->bind(QStringLiteral("juzer"), QStringLiteral("BENCH"));
-        fiz->bind(QStringLiteral("mikor"), QStringLiteral("2026.12.09 12:00:00"));
-        fiz->execute();
+    for (const auto& [table, w] : tables) {
+        QStringList names;
+        for (const QString& c : w.columns) names << QLatin1Char(':') + c.toLower();
+        auto ins = tx->prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                   .arg(table, w.columns.join(QStringLiteral(", ")), names.join(QStringLiteral(", "))));
+        for (const QVariantList& row : w.rows) {
+            for (int c = 0; c < w.columns.size(); ++c) ins->bind(w.columns.at(c).toLower(), row.at(c));
+            ins->execute();
+        }
     }
     tx->commit();
     return t.elapsed() / 1000.0;
@@ -177,12 +159,14 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int contracts = 2500;
     int batch = 50;
+    bool plans = false;
     QString dirArg;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QStringLiteral("--contracts") && i + 1 < args.size()) contracts = args[++i].toInt();
         else if (args[i] == QStringLiteral("--dir") && i + 1 < args.size()) dirArg = args[++i];
         else if (args[i] == QStringLiteral("--batch") && i + 1 < args.size()) batch = args[++i].toInt();
+        else if (args[i] == QStringLiteral("--plans")) plans = true;
     }
     QTemporaryDir tmp;
     const QString dir = dirArg.isEmpty() ? tmp.path() : dirArg;
@@ -219,13 +203,16 @@ int main(int argc, char** argv) {
 
     auto connA = vl::db::connect(params(pathA));
     t.restart();
-    const YearOpeningSummary s = OpenYear(*connA, QStringLiteral("2027"), false, {}, QStringLiteral("BENCH"), 1);
+    const YearOpeningSummary s = OpenYear(*connA, QStringLiteral("2027"), false, {}, QStringLiteral("EVNYIT"), 1);
     const double opening = t.elapsed() / 1000.0;
     if (!s.ok()) {
-        say(QStringLiteral("Year opening failed: ") + s.error);
+        say(QStringLiteral("Year opening failed: ") + s.lines().join(QStringLiteral("; ")));
         return 1;
     }
     for (const QString& l : s.lines()) say(QStringLiteral("  ") + l);
+    const std::vector<std::pair<QString, Written>> written{
+        {QStringLiteral("FORGTEV"), readWritten(*connA, QStringLiteral("FORGTEV"), QStringLiteral("EVNYIT"))},
+        {QStringLiteral("FORGFIZ"), readWritten(*connA, QStringLiteral("FORGFIZ"), QStringLiteral("EVNYIT"))}};
     t.restart();
     const YearOpeningSummary again = OpenYear(*connA, QStringLiteral("2027"), false, {}, QStringLiteral("BENCH"), 1);
     const double second = t.elapsed() / 1000.0;
@@ -233,13 +220,18 @@ int main(int argc, char** argv) {
 
     auto connB = vl::db::connect(params(pathB));
     const int rows = s.visitsWritten + s.periodsWritten;
-    const double bare = bareInsert(*connB, s.visitsWritten, s.periodsWritten);
+    if (int(written[0].second.rows.size() + written[1].second.rows.size()) != rows) {
+        say(QStringLiteral("The rows found (%1) differ from the rows written (%2)")
+                .arg(written[0].second.rows.size() + written[1].second.rows.size()).arg(rows));
+        return 1;
+    }
+    const double bare = bareInsert(*connB, written);
     connB->close();
 
     say(QStringLiteral("Year opening 2027:            %1 s (%2 activity + %3 billing rows, %4 rows/s)")
             .arg(opening, 0, 'f', 2).arg(s.visitsWritten).arg(s.periodsWritten)
             .arg(qint64(rows / std::max(opening, 0.001))));
-    say(QStringLiteral("Bare insert of the same rows: %1 s (%2 rows/s)")
+    say(QStringLiteral("Bare insert of the same rows into the same tables and indexes: %1 s (%2 rows/s)")
             .arg(bare, 0, 'f', 2).arg(qint64(rows / std::max(bare, 0.001))));
     say(QStringLiteral("Ratio:                        %1 x").arg(opening / std::max(bare, 0.001), 0, 'f', 2));
     say(QStringLiteral("Second run (changes %1 rows): %2 s")
@@ -249,7 +241,7 @@ int main(int argc, char** argv) {
     if (batch > 1) {
         auto connC = vl::db::connect(params(pathC));
         t.restart();
-        const YearOpeningSummary g = OpenYear(*connC, QStringLiteral("2027"), false, {}, QStringLiteral("BENCH"), batch);
+        const YearOpeningSummary g = OpenYear(*connC, QStringLiteral("2027"), false, {}, QStringLiteral("EVNYIT"), batch);
         const double grouped = t.elapsed() / 1000.0;
         connC->close();
         if (!g.ok() || g.visitsWritten != s.visitsWritten || g.periodsWritten != s.periodsWritten) {
@@ -258,6 +250,19 @@ int main(int argc, char** argv) {
         }
         say(QStringLiteral("Year opening, %1 contracts per transaction: %2 s (ratio %3 x)")
                 .arg(batch).arg(grouped, 0, 'f', 2).arg(grouped / std::max(bare, 0.001), 0, 'f', 2));
+    }
+    if (plans) {
+        // isql-fb on the same embedded engine set-up (FIREBIRD, FIREBIRD_LOCK are inherited).
+        QProcess isql;
+        isql.setProcessChannelMode(QProcess::MergedChannels);
+        isql.start(QStringLiteral("isql-fb"), {QStringLiteral("-q"), QStringLiteral("-i"),
+                                               QStringLiteral(VL_BENCH_PLANS_SQL), pathA});
+        if (!isql.waitForFinished(120000)) {
+            say(QStringLiteral("isql-fb did not finish"));
+            return 1;
+        }
+        say(QStringLiteral("Query plans (%1):").arg(QStringLiteral(VL_BENCH_PLANS_SQL)));
+        say(QString::fromUtf8(isql.readAll()));
     }
     return 0;
 }

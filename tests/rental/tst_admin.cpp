@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QProcess>
 
+#include <pwd.h>
+#include <unistd.h>
+
 using vl::rental::test::TestDb;
 
 namespace {
@@ -93,6 +96,32 @@ private slots:
         const Run check = admin(dir.path(), {QStringLiteral("check")});
         QVERIFY2(check.code == 0, qPrintable(check.out + check.err));
         tx->commit();
+        conn->close();
+    }
+
+    // open-year runs without a login: its rows name the operating-system user. A
+    // year more than one past the business year is refused even with --force.
+    void openYearWithoutLogin() {
+        const QString db = dir.filePath(QStringLiteral("var/pkr.fdb"));
+        const int year = QDate::currentDate().year();
+        const Run far = admin(dir.path(), {QStringLiteral("open-year"), QString::number(year + 2),
+                                           QStringLiteral("--force")});
+        QVERIFY2(far.code != 0, qPrintable(far.out + far.err));
+        QVERIFY2((far.out + far.err).contains(QStringLiteral("legfeljebb a(z) %1. év nyitható meg").arg(year + 1)),
+                 qPrintable(far.out + far.err));
+
+        const Run run = admin(dir.path(), {QStringLiteral("open-year"), QString::number(year + 1)});
+        QVERIFY2(run.code == 0, qPrintable(run.out + run.err));
+        const struct passwd* pw = getpwuid(geteuid());
+        QVERIFY(pw);
+        const QString osUser = QString::fromLocal8Bit(pw->pw_name).left(10);
+        auto conn = vl::db::connect(vl::rental::test::embeddedParams(db));
+        vl::db::Params p{{QStringLiteral("d"), QStringLiteral("%1.01.01").arg(year + 1)}};
+        QCOMPARE(conn->query(QStringLiteral("SELECT COUNT(*) FROM FORGTEV WHERE DATUM >= :d AND TEVALLAPOT = 'T'"
+                                            " AND COALESCE(JUZER, '') = ''"), p).at(0, 0).toLongLong(), 0);
+        p.push_back({QStringLiteral("u"), osUser});
+        QVERIFY(conn->query(QStringLiteral("SELECT COUNT(*) FROM FORGTEV WHERE DATUM >= :d AND TEVALLAPOT = 'T'"
+                                           " AND JUZER = :u"), p).at(0, 0).toLongLong() > 0);
         conn->close();
     }
 

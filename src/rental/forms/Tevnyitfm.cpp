@@ -198,6 +198,11 @@ void Tevnyitfm::b_indulClick() {
         e_ujev->setFocus();
         return;
     }
+    if (const QString refusal = OpeningYearRefusal(current_, year); !refusal.isEmpty()) {
+        vl::notify(vl::MsgKind::Warning, refusal);
+        e_ujev->setFocus();
+        return;
+    }
     if (year.toInt() != current + 1 || current == 0) {
         if (vl::ask(OtherYearQuestion(year, current_)) != 0) return;
     }
@@ -226,6 +231,11 @@ void Tevnyitfm::b_indulClick() {
     if (summary_.ok()) {
         vl::notify(vl::MsgKind::Info, (QStringList{QStringLiteral("Kész!")} + summary_.lines()).join(u'\n'));
         reject(); // as "Vissza"
+    } else if (!summary_.refused.isEmpty()) {
+        // Another run goes on (or the year may not be opened): nothing was written.
+        ProgressBar1->hide();
+        b_indul->setEnabled(true);
+        vl::notify(vl::MsgKind::Warning, summary_.refused);
     } else {
         vl::notify(vl::MsgKind::Error,
                    (QStringList{QStringLiteral("Az év nyitása hiba miatt leállt.")} + summary_.lines()).join(u'\n'));
