@@ -6,7 +6,7 @@
 #
 # The server runs from a root of its own (<state>/root: the system root's files
 # linked in, its own firebird.conf), with its own lock directory (so it never
-# meets the embedded engines of the tests, which share /tmp/vorlanda-firebird),
+# meets the embedded engines of the tests, which use bin/firebird-lock of their build),
 # its own copy of security3.fdb with a fresh SYSDBA password, on 127.0.0.1 and a
 # free port from 3051 on. <state> is build/fbserver (VORLANDA_FBSERVER_DIR overrides).
 # <state>/env exports for the tests:

@@ -46,6 +46,15 @@ static void usage() {
 int main(int argc, char** argv) {
     using namespace vl::admin;
     vl::db::prepareEmbeddedEngine();
+    // Ctrl-C, SIGTERM, SIGHUP: the running statement is cancelled, every later
+    // one refused, and the command ends with 128 + signal; when the database
+    // does not answer (a frozen server) the process ends after a short grace.
+    {
+        vl::db::SignalOptions so;
+        so.stopDatabaseWork = true;
+        so.exitAfterMs = 5000;
+        vl::db::handleTerminationSignals(so);
+    }
     // A command that draws (a report written as PDF) needs Qt Gui's fonts; it
     // never shows a window, so it draws offscreen unless told otherwise.
     bool gui = false;
@@ -126,6 +135,10 @@ int main(int argc, char** argv) {
         err(QStringLiteral("Adatbázis hiba: ") + e.text());
     } catch (const std::exception& e) {
         err(QStringLiteral("Hiba: ") + QString::fromUtf8(e.what()));
+    }
+    if (const int sig = vl::db::terminationSignal()) {
+        err(QStringLiteral("A parancs megszakítva (jelzés: %1).").arg(sig));
+        rc = 128 + sig;
     }
     vl::shell::dm().disconnect();
     vl::db::shutdownEngine();

@@ -3,8 +3,14 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,32 +53,145 @@ void shutdownEngine()
     detail::shutdownFirebirdEngine();
 }
 
+namespace {
+
+struct EngineSetup {
+    bool done = false;
+    QByteArray root;      // FIREBIRD as chosen, empty: left to the engine
+    QByteArray lockDir;   // FIREBIRD_LOCK
+    QString problem;      // why the lock directory cannot be used
+};
+
+std::mutex& setupMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+EngineSetup& engineSetup()
+{
+    static EngineSetup s;
+    return s;
+}
+
+// Whether the firebird.conf of a root runs the engine in Classic mode, the one
+// in which several processes share an embedded file through the lock table.
+bool isClassicRoot(const QString& root)
+{
+    QFile f(root + QStringLiteral("/firebird.conf"));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    bool classic = false;
+    while (!f.atEnd()) {
+        QString line = QString::fromUtf8(f.readLine());
+        const qsizetype hash = line.indexOf(u'#');
+        if (hash >= 0)
+            line.truncate(hash);
+        const qsizetype eq = line.indexOf(u'=');
+        if (eq < 0 || line.left(eq).trimmed().compare(QStringLiteral("ServerMode"), Qt::CaseInsensitive) != 0)
+            continue;
+        const QString v = line.mid(eq + 1).trimmed();
+        classic = v.compare(QStringLiteral("Classic"), Qt::CaseInsensitive) == 0
+                  || v.compare(QStringLiteral("MultiProcess"), Qt::CaseInsensitive) == 0;
+    }
+    return classic;
+}
+
+QString errnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+// Makes the lock directory when missing and checks that nobody but its owner
+// (this user or root) and its group can remove, replace or fill it.
+QString checkLockDirectory(const QByteArray& dir)
+{
+    const QString shown = QFile::decodeName(dir);
+    const QByteArray parent = QFile::encodeName(QFileInfo(shown).absolutePath());
+    struct stat ps {};
+    if (::stat(parent.constData(), &ps) != 0)
+        return QStringLiteral("A program könyvtára nem olvasható (%1): %2").arg(QFile::decodeName(parent), errnoText());
+    if (ps.st_mode & S_IWOTH)
+        return QStringLiteral("A program könyvtárát (%1) bárki írhatja, ezért az adatbázis-motor zárolási könyvtára "
+                              "nem lehet benne.").arg(QFile::decodeName(parent));
+    struct stat sb {};
+    if (::lstat(dir.constData(), &sb) != 0) {
+        if (errno != ENOENT)
+            return QStringLiteral("Az adatbázis-motor zárolási könyvtára (%1) nem érhető el: %2").arg(shown, errnoText());
+        const mode_t old = ::umask(0);
+        const int rc = ::mkdir(dir.constData(), 0770);
+        const int err = errno;
+        ::umask(old);
+        if (rc != 0 && err != EEXIST)
+            return QStringLiteral("Az adatbázis-motor zárolási könyvtára (%1) nem hozható létre: %2")
+                .arg(shown, QString::fromLocal8Bit(std::strerror(err)));
+        if (rc == 0 && ::geteuid() == 0) {
+            // Run as root, the engine hands its lock files to the firebird
+            // group; ordinary users of that group share the directory.
+            if (const struct group* g = ::getgrnam("firebird")) {
+                if (::chown(dir.constData(), 0, g->gr_gid) == 0)
+                    ::chmod(dir.constData(), 02770);
+            }
+        }
+        if (::lstat(dir.constData(), &sb) != 0)
+            return QStringLiteral("Az adatbázis-motor zárolási könyvtára (%1) nem érhető el: %2").arg(shown, errnoText());
+    }
+    if (S_ISLNK(sb.st_mode) || !S_ISDIR(sb.st_mode))
+        return QStringLiteral("Az adatbázis-motor zárolási könyvtára (%1) nem valódi könyvtár.").arg(shown);
+    if (sb.st_uid != ::geteuid() && sb.st_uid != 0)
+        return QStringLiteral("Az adatbázis-motor zárolási könyvtára (%1) más felhasználóé.").arg(shown);
+    if (sb.st_mode & S_IWOTH)
+        return QStringLiteral("Az adatbázis-motor zárolási könyvtárát (%1) bárki írhatja.").arg(shown);
+    return QString();
+}
+
+} // namespace
+
 void prepareEmbeddedEngine()
 {
-    if (qEnvironmentVariableIsEmpty("FIREBIRD")) {
-        // The Firebird root shipped next to our programs (bin/firebird).
+    std::lock_guard<std::mutex> lock(setupMutex());
+    EngineSetup& s = engineSetup();
+    if (!s.done) {
+        s.done = true;
+        // The installation: the folder of the running program.
         const QString exe = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
-        if (!exe.isEmpty()) {
-            const QString root = QFileInfo(exe).absolutePath() + QStringLiteral("/firebird");
-            if (QFileInfo(root + QStringLiteral("/firebird.conf")).exists())
-                qputenv("FIREBIRD", QFile::encodeName(root));
+        const QString bin = exe.isEmpty() ? QString() : QFileInfo(exe).absolutePath();
+        const QString ours = bin.isEmpty() ? QString() : bin + QStringLiteral("/firebird");
+        const QString inherited = qEnvironmentVariable("FIREBIRD");
+        if (!inherited.isEmpty() && isClassicRoot(inherited))
+            s.root = QFile::encodeName(inherited);
+        else if (!ours.isEmpty() && QFileInfo::exists(ours + QStringLiteral("/firebird.conf")))
+            s.root = QFile::encodeName(ours);
+        else
+            s.root = QFile::encodeName(inherited);
+        // One lock directory per installation, whatever the environment says:
+        // the lock table of an embedded file lives there, and every process
+        // that has the file open must use the same one.
+        if (bin.isEmpty()) {
+            s.problem = QStringLiteral("A program helye nem állapítható meg, így az adatbázis-motor zárolási "
+                                       "könyvtára sem.");
+        } else {
+            s.lockDir = QFile::encodeName(bin + QStringLiteral("/firebird-lock"));
+            s.problem = checkLockDirectory(s.lockDir);
         }
     }
-    if (qEnvironmentVariableIsEmpty("FIREBIRD_LOCK")) {
-        // One lock directory for every process of the machine: the lock table of
-        // an embedded file lives there, so all who open the file must share it.
-        const QByteArray lockDir("/tmp/vorlanda-firebird");
-        struct stat sb {};
-        if (::stat(lockDir.constData(), &sb) != 0) {
-            const mode_t old = ::umask(0);
-            ::mkdir(lockDir.constData(), 01777);
-            ::umask(old);
-        }
-        if (::stat(lockDir.constData(), &sb) == 0 && sb.st_uid == ::geteuid()
-            && (sb.st_mode & 07777) != 01777)
-            ::chmod(lockDir.constData(), 01777);
-        qputenv("FIREBIRD_LOCK", lockDir);
-    }
+    if (s.root.isEmpty())
+        qunsetenv("FIREBIRD");
+    else
+        qputenv("FIREBIRD", s.root);
+    if (!s.lockDir.isEmpty())
+        qputenv("FIREBIRD_LOCK", s.lockDir);
+}
+
+QString lockDirectory()
+{
+    prepareEmbeddedEngine();
+    std::lock_guard<std::mutex> lock(setupMutex());
+    return QFile::decodeName(engineSetup().lockDir);
+}
+
+QString lockDirectoryProblem()
+{
+    prepareEmbeddedEngine();
+    std::lock_guard<std::mutex> lock(setupMutex());
+    return engineSetup().problem;
 }
 
 } // namespace vl::db

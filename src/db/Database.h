@@ -14,6 +14,7 @@
 #include <QVariant>
 #include <QList>
 #include <QHash>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <utility>
@@ -24,14 +25,31 @@ namespace vl::db {
 // A server or driver error, with the server's own text.
 class DbError : public std::runtime_error {
 public:
-    explicit DbError(const QString& text, int sqlCode = 0)
-        : std::runtime_error(text.toStdString()), text_(text), sqlCode_(sqlCode) {}
+    // What kind of failure it was, as far as the caller must tell them apart.
+    enum class Kind {
+        General,        // the statement or its data (a constraint, a conflict, a syntax error ...)
+        ConnectionLost, // the connection broke (network, server gone, database or attachment shut down)
+        Cancelled       // the operation was cancelled (the process is being stopped)
+    };
+    explicit DbError(const QString& text, int sqlCode = 0, Kind kind = Kind::General)
+        : std::runtime_error(text.toStdString()), text_(text), sqlCode_(sqlCode), kind_(kind) {}
     const QString& text() const { return text_; }
     int sqlCode() const { return sqlCode_; }
+    Kind kind() const { return kind_; }
+    // The database could not be reached any more: nothing the statement wrote
+    // is at fault, and the connection has to be opened anew.
+    bool isConnectionLost() const { return kind_ == Kind::ConnectionLost; }
+    bool isCancelled() const { return kind_ == Kind::Cancelled; }
 private:
     QString text_;
     int sqlCode_;
+    Kind kind_;
 };
+
+// The first line of the text of a DbError whose connection broke.
+inline QString connectionLostText() { return QStringLiteral("Megszakadt az adatbázis-kapcsolat."); }
+// The first line of the text of a DbError whose operation was cancelled.
+inline QString cancelledText() { return QStringLiteral("Az adatbázis-műveletet megszakították."); }
 
 // Column types as the layer reports them.
 enum class ColType { Text, Int16, Int32, Int64, Boolean, Float, LongText, Date, Time, Timestamp, Unknown };
@@ -128,6 +146,9 @@ struct ConnectParams {
     QString database;
     QString user;
     QString password;
+    // Server connections: how long to wait for the server to answer the
+    // connection request before giving up (seconds).
+    int connectTimeoutSeconds = 15;
 };
 
 class Connection {
@@ -155,8 +176,48 @@ std::unique_ptr<Connection> connect(const ConnectParams& params);
 std::unique_ptr<Connection> createFirebirdDatabase(const ConnectParams& params);
 
 // Sets FIREBIRD and FIREBIRD_LOCK for the embedded engine; must run before the
-// first attach in a process. Idempotent.
+// first attach in a process (the access layer also runs it on every connect).
+// Idempotent; every call puts the same values back.
+//  - FIREBIRD: an inherited value is kept only when its firebird.conf runs the
+//    engine in Classic mode; otherwise (and when unset) the root shipped next to
+//    the programs (bin/firebird).
+//  - FIREBIRD_LOCK: always the installation's lock directory (an inherited
+//    value is ignored), bin/firebird-lock next to the programs. The directory
+//    is made when missing; it must be a real directory owned by this user or by
+//    root and writable by no one else than its owner and group, or no embedded
+//    file is opened (lockDirectoryProblem() says why).
 void prepareEmbeddedEngine();
+
+// The lock directory that prepareEmbeddedEngine() chose (canonical path).
+QString lockDirectory();
+// Why the lock directory cannot be used; empty when it can.
+QString lockDirectoryProblem();
+
+// Termination signals (SIGINT, SIGTERM, SIGHUP).
+struct SignalOptions {
+    // Called on a watcher thread (not in the signal handler) when the first
+    // signal arrives. A Qt program posts its orderly exit from here.
+    std::function<void(int signo)> onSignal;
+    // Commands: the running statement is cancelled at once and every later
+    // database call fails (DbError::isCancelled), so the command unwinds.
+    // The program (false): its orderly close still needs the connection; only
+    // a statement still running after cancelAfterMs is cancelled.
+    bool stopDatabaseWork = true;
+    int cancelAfterMs = 0;
+    // The process ends with status 128 + signal when it has not ended by
+    // then, whatever it is waiting for (a frozen server); a second signal
+    // ends it at once.
+    int exitAfterMs = 5000;
+};
+// Installs the handlers (again, when already installed: the embedded engine
+// puts its own in place when it starts, so the access layer calls this again
+// after every attach).
+void handleTerminationSignals(const SignalOptions& options);
+// The signal that asked the process to end, 0 when none did.
+int terminationSignal();
+// Cancels the operation running on every open Firebird connection of the
+// process (the client library's cancel). Safe from any thread.
+void cancelRunningOperations();
 
 // Shuts the Firebird client and embedded engine down in order (all attachments
 // are detached). Programs call it once before they exit, so that no process

@@ -11,12 +11,14 @@
 #include <QStringEncoder>
 #include <QTime>
 
+#include <atomic>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <string>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <set>
 
 using namespace Firebird;
@@ -37,6 +39,29 @@ IMaster* master()
 
 IUtil* util() { return master()->getUtilInterface(); }
 
+// What a status vector says about the connection: broken, cancelled, or neither.
+DbError::Kind classify(const intptr_t* v)
+{
+    DbError::Kind kind = DbError::Kind::General;
+    while (v && *v != isc_arg_end) {
+        const intptr_t type = v[0];
+        if (type == isc_arg_gds) {
+            switch (v[1]) {
+            case isc_network_error: case isc_net_read_err: case isc_net_write_err:
+            case isc_lost_db_connection: case isc_conn_lost: case isc_shutdown: case isc_att_shutdown:
+                return DbError::Kind::ConnectionLost;
+            case isc_cancelled:
+                kind = DbError::Kind::Cancelled;
+                break;
+            default:
+                break;
+            }
+        }
+        v += (type == isc_arg_cstring) ? 3 : 2;
+    }
+    return kind;
+}
+
 // An IStatus checked by hand: no exception crosses the client library.
 class Status {
 public:
@@ -53,9 +78,14 @@ public:
         char buf[4096];
         util()->formatStatus(buf, sizeof buf, &w_);
         QString text = QString::fromUtf8(buf).trimmed();
+        const DbError::Kind kind = classify(w_.getErrors());
         if (!prefix.isEmpty())
             text = prefix + u'\n' + text;
-        return DbError(text, int(isc_sqlcode(w_.getErrors())));
+        if (kind == DbError::Kind::ConnectionLost)
+            text = connectionLostText() + u'\n' + text;
+        else if (kind == DbError::Kind::Cancelled)
+            text = cancelledText() + u'\n' + text;
+        return DbError(text, int(isc_sqlcode(w_.getErrors())), kind);
     }
     void check(const QString& prefix = QString())
     {
@@ -156,6 +186,8 @@ struct FbSession {
     std::set<TxCore*> txs;
     std::set<FbStatementCore*> statements;
     std::vector<unsigned char> tpbWrite, tpbRead;
+    std::unique_ptr<EmbeddedFileGuard> guard; // released after the detach
+    std::atomic<int> busy{0};                 // calls into the client library under way
 
     ~FbSession() { close(); }
     void close();
@@ -163,7 +195,32 @@ struct FbSession {
     {
         if (!att)
             throw DbError(QStringLiteral("Az adatbázis-kapcsolat le van zárva."));
+        if (databaseWorkStopped())
+            throw DbError(cancelledText(), 0, DbError::Kind::Cancelled);
     }
+};
+
+// The open sessions of the process, for cancelling their work from another thread.
+std::mutex& sessionsMutex()
+{
+    static std::mutex m;
+    return m;
+}
+std::set<FbSession*>& openSessions()
+{
+    static std::set<FbSession*> s;
+    return s;
+}
+
+// Marks a session as inside the client library (a cancel may be sent to it).
+class Busy {
+public:
+    explicit Busy(FbSession& s) : s_(s) { ++s_.busy; }
+    ~Busy() { --s_.busy; }
+    Busy(const Busy&) = delete;
+    Busy& operator=(const Busy&) = delete;
+private:
+    FbSession& s_;
 };
 
 void TxCore::rollbackQuietly()
@@ -286,6 +343,7 @@ public:
         parsed_ = parseNamedParams(sql);
         const QByteArray text = parsed_.sql.toUtf8();
         Status st;
+        Busy busy(*session_);
         stmt_ = session_->att->prepare(&st, tx_->tra, unsigned(text.size()), text.constData(), kDialect,
                                        IStatement::PREPARE_PREFETCH_METADATA);
         st.check();
@@ -333,8 +391,10 @@ public:
 
     qint64 execute()
     {
+        session_->ensureOpen();
         ready();
         Status st;
+        Busy busy(*session_);
         if (hasCursor_) {
             IResultSet* rs = stmt_->openCursor(&st, tx_->tra, inMeta_, inPtr(), outMeta_, 0);
             st.check();
@@ -357,8 +417,10 @@ public:
 
     RowSet open()
     {
+        session_->ensureOpen();
         ready();
         Status st;
+        Busy busy(*session_);
         std::vector<QVariantList> rows;
         if (hasCursor_) {
             IResultSet* rs = stmt_->openCursor(&st, tx_->tra, inMeta_, inPtr(), outMeta_, 0);
@@ -938,8 +1000,14 @@ private:
 
 void FbSession::close()
 {
-    if (!att)
+    if (!att) {
+        guard.reset();
         return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(sessionsMutex());
+        openSessions().erase(this);
+    }
     for (FbStatementCore* s : std::set<FbStatementCore*>(statements))
         s->freeStatement();
     for (TxCore* t : std::set<TxCore*>(txs))
@@ -949,6 +1017,7 @@ void FbSession::close()
     if (st.failed())
         att->release();
     att = nullptr;
+    guard.reset();
 }
 
 class FbStatement final : public Statement {
@@ -991,6 +1060,7 @@ public:
         if (!core_->tra)
             throw DbError(QStringLiteral("A tranzakció már lezárult."));
         Status st;
+        Busy busy(*core_->session);
         core_->tra->commit(&st);
         if (st.failed()) {
             // A failed commit leaves the transaction open on the server: end it.
@@ -1033,6 +1103,7 @@ public:
         auto core = std::make_shared<TxCore>();
         const auto& tpb = mode == TxMode::ReadOnly ? s_->tpbRead : s_->tpbWrite;
         Status st;
+        Busy busy(*s_);
         core->tra = s_->att->startTransaction(&st, unsigned(tpb.size()), tpb.data());
         if (st.failed()) {
             core->tra = nullptr;
@@ -1062,6 +1133,8 @@ std::vector<unsigned char> buildDpb(const ConnectParams& params, bool create)
     if (!params.password.isEmpty())
         b->insertString(&st, isc_dpb_password, params.password.toUtf8().constData());
     b->insertString(&st, isc_dpb_lc_ctype, "UTF8");
+    if (isRemoteFirebirdName(params.database) && params.connectTimeoutSeconds > 0)
+        b->insertInt(&st, isc_dpb_connect_timeout, params.connectTimeoutSeconds);
     if (create) {
         b->insertInt(&st, isc_dpb_sql_dialect, int(kDialect));
         b->insertInt(&st, isc_dpb_page_size, 8192);
@@ -1075,14 +1148,29 @@ std::vector<unsigned char> buildDpb(const ConnectParams& params, bool create)
     return out;
 }
 
-std::shared_ptr<FbSession> newSession(IAttachment* att, const QString& database)
+std::shared_ptr<FbSession> newSession(IAttachment* att, const QString& database,
+                                      std::unique_ptr<EmbeddedFileGuard> guard)
 {
     auto s = std::make_shared<FbSession>();
     s->att = att;
     s->database = database;
+    s->guard = std::move(guard);
     s->tpbWrite = buildTpb(false);
     s->tpbRead = buildTpb(true);
+    {
+        std::lock_guard<std::mutex> lock(sessionsMutex());
+        openSessions().insert(s.get());
+    }
+    // The engine puts its own signal handlers in place when it starts.
+    reinstallSignalHandlers();
     return s;
+}
+
+// Refuses new work once the process is stopping.
+void checkNotStopping()
+{
+    if (databaseWorkStopped())
+        throw DbError(cancelledText(), 0, DbError::Kind::Cancelled);
 }
 
 } // namespace
@@ -1100,6 +1188,17 @@ bool isRemoteFirebirdName(const QString& database)
     return colon > 1; // "host:..." (a single letter would be a Windows drive)
 }
 
+void cancelFirebirdOperations(bool onlyBusy)
+{
+    std::lock_guard<std::mutex> lock(sessionsMutex());
+    for (FbSession* s : openSessions()) {
+        if (!s->att || (onlyBusy && s->busy.load() == 0))
+            continue;
+        Status st;
+        s->att->cancelOperation(&st, fb_cancel_raise);
+    }
+}
+
 void shutdownFirebirdEngine()
 {
     Status st;
@@ -1111,8 +1210,10 @@ void shutdownFirebirdEngine()
 std::unique_ptr<Connection> openFirebird(const ConnectParams& params)
 {
     prepareEmbeddedEngine();
+    checkNotStopping();
     if (params.database.trimmed().isEmpty())
         throw DbError(QStringLiteral("Nincs megadva az adatbázis."));
+    auto guard = guardEmbeddedFile(params.database, false);
     const std::vector<unsigned char> dpb = buildDpb(params, false);
     const QByteArray name = params.database.trimmed().toUtf8();
     Status st;
@@ -1120,7 +1221,7 @@ std::unique_ptr<Connection> openFirebird(const ConnectParams& params)
     IAttachment* att = prov->attachDatabase(&st, name.constData(), unsigned(dpb.size()), dpb.data());
     prov->release();
     st.check();
-    return std::make_unique<FbConnection>(newSession(att, params.database.trimmed()));
+    return std::make_unique<FbConnection>(newSession(att, params.database.trimmed(), std::move(guard)));
 }
 
 std::unique_ptr<Connection> createFirebird(const ConnectParams& params)
@@ -1129,17 +1230,22 @@ std::unique_ptr<Connection> createFirebird(const ConnectParams& params)
     const QString database = params.database.trimmed();
     if (database.isEmpty())
         throw DbError(QStringLiteral("Nincs megadva az adatbázis."));
+    checkNotStopping();
     if (!isRemoteFirebirdName(database) && QFileInfo::exists(database))
         throw DbError(QStringLiteral("Az adatbázis már létezik, nem hozom létre újra: %1").arg(database));
+    auto guard = guardEmbeddedFile(database, true);
     const std::vector<unsigned char> dpb = buildDpb(params, true);
     const QByteArray name = database.toUtf8();
     Status st;
     IProvider* prov = master()->getDispatcher();
     IAttachment* att = prov->createDatabase(&st, name.constData(), unsigned(dpb.size()), dpb.data());
     prov->release();
-    if (st.failed())
+    if (st.failed()) {
+        if (guard)
+            guard->discard();
         throw st.error(QStringLiteral("Az adatbázis nem hozható létre: %1").arg(database));
-    auto session = newSession(att, database);
+    }
+    auto session = newSession(att, database, std::move(guard));
     auto conn = std::make_unique<FbConnection>(session);
     try {
         conn->exec(QStringLiteral("CREATE COLLATION HU FOR UTF8 FROM UNICODE 'LOCALE=hu_HU'"));
@@ -1149,11 +1255,18 @@ std::unique_ptr<Connection> createFirebird(const ConnectParams& params)
         Status st2;
         for (TxCore* t : std::set<TxCore*>(session->txs))
             t->rollbackQuietly();
+        {
+            std::lock_guard<std::mutex> lock(sessionsMutex());
+            openSessions().erase(session.get());
+        }
         session->att->dropDatabase(&st2);
-        if (st2.failed())
+        if (st2.failed()) {
             session->close();
-        else
+        } else {
             session->att = nullptr;
+            if (session->guard)
+                session->guard->discard();
+        }
         throw DbError(QStringLiteral("Az adatbázis nem hozható létre: %1\n%2").arg(database, e.text()), e.sqlCode());
     }
     return conn;

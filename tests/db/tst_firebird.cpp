@@ -55,7 +55,7 @@ private slots:
         // The embedded engine runs from our own root in Classic mode with one lock dir.
         QVERIFY(QFile::exists(qEnvironmentVariable("FIREBIRD") + QStringLiteral("/firebird.conf")));
         QCOMPARE(qEnvironmentVariable("FIREBIRD"), QCoreApplication::applicationDirPath() + QStringLiteral("/firebird"));
-        QCOMPARE(qEnvironmentVariable("FIREBIRD_LOCK"), QStringLiteral("/tmp/vorlanda-firebird"));
+        QCOMPARE(qEnvironmentVariable("FIREBIRD_LOCK"), QCoreApplication::applicationDirPath() + QStringLiteral("/firebird-lock"));
         const RowSet rs = db_->query(QStringLiteral(
             "SELECT RDB$GET_CONTEXT('SYSTEM', 'ENGINE_VERSION') AS V, MON$CHARACTER_SET_ID AS CS "
             "FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = CURRENT_CONNECTION"));
@@ -450,6 +450,32 @@ private slots:
         other.reset(); // the transaction and statement outlive their connection safely
         tx.reset();
         st.reset();
+    }
+
+    void lostConnectionIsReportedAsSuch()
+    {
+        ConnectParams p;
+        p.database = path_;
+        auto victim = vl::db::connect(p);
+        const qint64 id = victim->query(QStringLiteral("SELECT CURRENT_CONNECTION FROM RDB$DATABASE")).at(0, 0).toLongLong();
+        // An error of the statement itself is not a lost connection.
+        try {
+            victim->exec(QStringLiteral("INSERT INTO TX (ID) VALUES (NULL)"));
+            QFAIL("NULL into a key column was accepted");
+        } catch (const DbError& e) {
+            QVERIFY(!e.isConnectionLost());
+            QVERIFY(!e.isCancelled());
+        }
+        // The connection is shut down from outside (as a server that goes away would).
+        db_->exec(QStringLiteral("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = :id"), {{QStringLiteral("id"), id}});
+        try {
+            victim->query(QStringLiteral("SELECT COUNT(*) FROM TX"));
+            QFAIL("a statement ran on a connection that was shut down");
+        } catch (const DbError& e) {
+            QVERIFY2(e.isConnectionLost(), qPrintable(e.text()));
+            QVERIFY2(e.text().startsWith(connectionLostText()), qPrintable(e.text()));
+        }
+        victim.reset();
     }
 
     void connectFailureHasServerText()
