@@ -39,6 +39,7 @@ private slots:
     void memoEditorKeepsLines();
     void settingsStore();
     void settingsStoreRefused();
+    void settingsPasswordMasked();
 };
 
 static QString today() { return QDate::currentDate().toString(QStringLiteral("yyyy.MM.dd")); }
@@ -339,6 +340,57 @@ void TstDialogs::settingsStoreRefused() {
     QVERIFY(!f.b_tarolClick());
     QCOMPARE(vltest::readText1250(main), original);
     QCOMPARE(IniValue(QStringLiteral("WINDOWSTATE")), QStringLiteral("NORMAL"));
+}
+
+// The database password is shown masked, in a box that does not tell its
+// length; typed over, it is stored, and the file is then its owner's only.
+void TstDialogs::settingsPasswordMasked() {
+    QTemporaryDir dir;
+    const QString main = dir.filePath(QStringLiteral("PKR.INI"));
+    vltest::writeText1250(main, QStringLiteral("DBSERVER=srv:/adat/pkr.fdb\r\nDBUSERNAME=SYSDBA\r\n"
+                                              "DBPASSWORD=nagyontitkosjelszo  // a szerveré\r\n"));
+    QVERIFY(QFile::setPermissions(main, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+                                            | QFileDevice::ReadOther));
+    IniClear();
+    QVERIFY(IniLoad(main, true));
+    Tinifm f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    auto* pw = f.findChild<QLineEdit*>(QStringLiteral("E_DBPASSWORD"));
+    auto* user = f.findChild<QLineEdit*>(QStringLiteral("E_DBUSERNAME"));
+    auto* server = f.findChild<QLineEdit*>(QStringLiteral("E_DBSERVER"));
+    QVERIFY(pw && user && server);
+    QCOMPARE(pw->echoMode(), QLineEdit::Password);
+    QVERIFY(!pw->displayText().contains(QStringLiteral("titok")));
+    QCOMPARE(user->echoMode(), QLineEdit::Normal);
+    QCOMPARE(user->displayText(), QStringLiteral("SYSDBA"));
+    QCOMPARE(pw->toolTip(), QStringLiteral(" a szerveré"));
+    // the box is as wide for a short password as for a long one
+    {
+        IniWrite(QStringLiteral("DBPASSWORD"), QStringLiteral("x"), QString());
+        f.rebuild();
+        auto* shortPw = f.findChild<QLineEdit*>(QStringLiteral("E_DBPASSWORD"));
+        QVERIFY(shortPw);
+        IniWrite(QStringLiteral("DBPASSWORD"), QStringLiteral("nagyontitkosjelszo"), QStringLiteral(" a szerveré"));
+        const int shortWidth = shortPw->width();
+        f.rebuild();
+        pw = f.findChild<QLineEdit*>(QStringLiteral("E_DBPASSWORD"));
+        QCOMPARE(pw->width(), shortWidth);
+    }
+    // typed over and stored
+    pw->selectAll();
+    QTest::keyClicks(pw, QStringLiteral("uj jelszo"));
+    QCOMPARE(pw->text(), QStringLiteral("uj jelszo"));
+    vl::RecordingSink sink;
+    vl::ScopedSink use(&sink);
+    sink.answers << 0;
+    QVERIFY(f.b_tarolClick());
+    QVERIFY2(vltest::readText1250(main).contains(QStringLiteral("DBPASSWORD=uj jelszo  // a szerveré")),
+             qPrintable(vltest::readText1250(main)));
+    QCOMPARE(QFile::permissions(main) & (QFileDevice::ReadGroup | QFileDevice::ReadOther | QFileDevice::WriteGroup
+                                         | QFileDevice::WriteOther),
+             QFileDevice::Permissions());
+    QVERIFY(QFile::permissions(main) & QFileDevice::ReadOwner);
 }
 
 QTEST_MAIN(TstDialogs)

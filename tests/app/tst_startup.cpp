@@ -104,8 +104,14 @@ void TstStartUp::missingIniRefusesAtConnection() {
     w.setAutoStart(false);
     QVERIFY(!w.runStartUp());
     QVERIFY(w.refused());
-    // Without DBSERVER the connection fails without a message of its own.
-    QCOMPARE(sink_.texts(), QStringList{QStringLiteral("Ini file: PKR.INI not found.")});
+    // Without DBSERVER the connection fails and says why before the program ends.
+    QCOMPARE(sink_.texts(), (QStringList{QStringLiteral("Ini file: PKR.INI not found."),
+                                         QStringLiteral("Nincs adatbázis kapcsolat (nincs DBSERVER és DBALIAS beállítás a(z) ")
+                                             + QDir(empty.path()).filePath(QStringLiteral("PKR.INI"))
+                                             + QStringLiteral(" fájlban; a(z) ")
+                                             + QDir(empty.path()).filePath(QStringLiteral("PKR.INI"))
+                                             + QStringLiteral(" fájl nem található).")}));
+    QCOMPARE(sink_.messages.last().first, vl::MsgKind::Error);
     QVERIFY(!dm().isConnected());
 }
 

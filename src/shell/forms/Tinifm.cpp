@@ -78,8 +78,11 @@ void Tinifm::rebuild() {
         auto* e = new QLineEdit(v.value, rows_);
         e->setObjectName(QStringLiteral("E_") + v.key);
         e->setToolTip(v.comment);
+        // A password is edited masked, in a box whose width does not tell its length.
+        const bool secret = IniIsSecretKey(v.key);
+        if (secret) e->setEchoMode(QLineEdit::Password);
         const int left = 40 * fs - 60;
-        int w = std::max(36, int(v.value.size() + 1) * (fs + 1));
+        int w = std::max(36, int((secret ? 16 : v.value.size()) + 1) * (fs + 1));
         const int limit = scrollWidth - 21;
         if (left + w + fs > limit) w = std::max(36, limit - fs - left);
         e->setGeometry(left, i * 22 + 1, w, 20);

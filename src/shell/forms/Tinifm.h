@@ -2,6 +2,7 @@
 // The settings editor: every key of the configuration with its value and
 // comment; "Tárolás" writes the values typed into the edit boxes back into the
 // file loaded last (keeping its includes, comments and macros: IniStore of shell/Ini.h).
+// A password (IniIsSecretKey) is shown masked; it can still be typed over.
 #include <QWidget>
 
 class QLabel;
