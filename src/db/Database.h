@@ -59,6 +59,11 @@ struct Column {
     ColType type = ColType::Unknown;
     int length = 0;     // declared character length for text columns
     int scale = 0;      // decimal scale of exact numerics (NUMERIC(15,2) -> -2)
+    // Where the value comes from, as the server describes the statement's output:
+    // the table and its column for a plain column (aliased or not); "" for an
+    // expression, or where the driver does not tell (ODBC).
+    QString relation;
+    QString field;
 };
 
 // Ordered named parameters: {{"bizonylat", 12}, {"datum", "2026.12.09"}}.
@@ -76,6 +81,9 @@ public:
     const QList<Column>& columns() const { return cols_; }
     int indexOf(const QString& name) const; // case-insensitive; -1 when absent
     bool hasColumn(const QString& name) const { return indexOf(name) >= 0; }
+    // The table and column a result column comes from ("" when unknown).
+    QString columnRelation(int col) const { return col >= 0 && col < cols_.size() ? cols_.at(col).relation : QString(); }
+    QString columnField(int col) const { return col >= 0 && col < cols_.size() ? cols_.at(col).field : QString(); }
 
     int rowCount() const { return int(rows_.size()); }
     bool isEmpty() const { return rows_.empty(); }

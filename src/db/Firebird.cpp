@@ -576,10 +576,11 @@ private:
             Column col;
             const char* alias = outMeta_->getAlias(&st, i);
             col.name = QString::fromUtf8(alias ? alias : "");
-            if (col.name.isEmpty()) {
-                const char* field = outMeta_->getField(&st, i);
-                col.name = QString::fromUtf8(field ? field : "");
-            }
+            const char* field = outMeta_->getField(&st, i);
+            if (col.name.isEmpty()) col.name = QString::fromUtf8(field ? field : "");
+            const char* relation = outMeta_->getRelation(&st, i);
+            col.relation = QString::fromUtf8(relation ? relation : "").trimmed();
+            if (!col.relation.isEmpty()) col.field = QString::fromUtf8(field ? field : "").trimmed();
             col.scale = c.scale;
             switch (c.type) {
             case SQL_TEXT:

@@ -3,6 +3,8 @@
 #include "shell/Dm.h"
 #include "shell/Login.h"
 #include "framework/References.h"
+#include "framework/Rights.h"
+#include "framework/Validation.h"
 #include "util/Numbers.h"
 #include "util/Texts.h"
 
@@ -20,15 +22,29 @@ using vl::db::RowSet;
 namespace texts {
 QString requiredEmpty(const QString& field) { return QStringLiteral("Kitöltendő mezőt üresen hagyott : ") + field; }
 QString notANumber(const QString& field) { return QStringLiteral("Nem jó szám: ") + field; }
+QString notAWholeNumber(const QString& field) { return QStringLiteral("Egész számot kell megadni: ") + field; }
+QString notInDictionary(const QString& field, const QString& value) {
+    return QStringLiteral("A megadott kód nincs a szótárban: %1 (%2)").arg(field, value);
+}
+QString notAllowedValue(const QString& field, const QString& allowed) {
+    return QStringLiteral("Nem megengedett érték: %1 (megadható értékek: %2)").arg(field, allowed);
+}
 QString tooLong(const QString& field, int max) {
     return QStringLiteral("Túl hosszú érték: %1 (legfeljebb %2 karakter)").arg(field).arg(max);
 }
 QString duplicateKey(const QString& key) { return QStringLiteral("Már van ilyen kulcsú tétel: ") + key; }
-QString referenced(const QString& table, qint64 count) {
-    return QStringLiteral("A tétel nem törölhető, mert a(z) %1 tábla %2 sora hivatkozik rá.").arg(table).arg(count);
+namespace {
+// "11 bérleti tétel" with the referring table's caption, else "a(z) FORGSOR tábla 11 sora".
+QString referringRows(const QString& table, const QString& caption, qint64 count) {
+    if (!caption.isEmpty()) return QStringLiteral("%1 %2").arg(count).arg(caption);
+    return QStringLiteral("a(z) %1 tábla %2 sora").arg(table).arg(count);
 }
-QString keyReferenced(const QString& table, qint64 count) {
-    return QStringLiteral("A kulcs nem módosítható, mert a(z) %1 tábla %2 sora hivatkozik rá.").arg(table).arg(count);
+} // namespace
+QString referenced(const QString& table, const QString& caption, qint64 count) {
+    return QStringLiteral("A tétel nem törölhető, mert %1 hivatkozik rá.").arg(referringRows(table, caption, count));
+}
+QString keyReferenced(const QString& table, const QString& caption, qint64 count) {
+    return QStringLiteral("A kulcs nem módosítható, mert %1 hivatkozik rá.").arg(referringRows(table, caption, count));
 }
 QString invalidHeading() { return QStringLiteral("A tétel nem tárolható:"); }
 QString storeFailed(const QString& serverText) {
@@ -59,8 +75,17 @@ QString FormatWithMask(double v, const QString& mask) {
         for (int i = dot + 1; i < mask.size() && (mask.at(i) == QLatin1Char('0') || mask.at(i) == QLatin1Char('#')); ++i)
             ++decimals;
     QLocale loc;
-    loc.setNumberOptions(mask.contains(QLatin1Char(',')) ? QLocale::DefaultNumberOptions : QLocale::OmitGroupSeparator);
-    return loc.toString(v, 'f', decimals);
+    loc.setNumberOptions(QLocale::OmitGroupSeparator);
+    QString out = loc.toString(v, 'f', decimals);
+    if (!mask.contains(QLatin1Char(','))) return out;
+    // Thousands are grouped with a blank, so that the shown text reads back as the
+    // same number (a ',' or '.' group separator would read as a decimal separator).
+    const QString g = loc.groupSeparator();
+    const QChar group = g.size() == 1 && g.at(0).isSpace() ? g.at(0) : QChar(u' ');
+    qsizetype end = 0;
+    while (end < out.size() && (out.at(end).isDigit() || (end == 0 && out.at(end) == u'-'))) ++end;
+    for (qsizetype i = end - 3; i > 0 && out.at(i - 1).isDigit(); i -= 3) out.insert(i, group);
+    return out;
 }
 
 QString DisplayText(const PanelField& f, const QVariant& v) {
@@ -77,11 +102,27 @@ QString DisplayText(const PanelField& f, const QVariant& v) {
 
 namespace {
 
-QString withoutBlanks(const QString& s) {
-    QString out;
-    for (const QChar c : s)
-        if (!c.isSpace()) out.append(c);
-    return out;
+// The allowed letter a flag field's text stands for; a null QChar when none.
+QChar flagLetter(const QString& allowed, const QString& text) {
+    const QString t = text.trimmed();
+    if (t.size() != 1) return QChar();
+    if (allowed.contains(t.at(0))) return t.at(0);
+    QChar found;
+    for (const QChar c : allowed) {
+        if (c.toUpper() != t.at(0).toUpper()) continue;
+        if (!found.isNull()) return QChar(); // "i" where both "I" and "i" are listed is listed itself
+        found = c;
+    }
+    return found;
+}
+
+// Button kinds that do not cycle through letters.
+bool isFlagButton(const QString& button, int funkcio) {
+    static const QStringList kinds{QStringLiteral("SZOT"), QStringLiteral("VALT"), QStringLiteral("PIX"),
+                                   QStringLiteral("TEXT"), QStringLiteral("DATE"), QStringLiteral("KPN"),
+                                   QStringLiteral("FORM"), QStringLiteral("MEMO")};
+    const QString k = button.trimmed().toUpper();
+    return !k.isEmpty() && !kinds.contains(k) && funkcio != 2;
 }
 
 } // namespace
@@ -90,31 +131,37 @@ ConvertResult ConvertText(const PanelField& f, const QString& text) {
     ConvertResult r;
     if (text.trimmed().isEmpty()) return r;
     const QString& w = f.col.typeWord;
+    if (!f.flagValues.isEmpty() && !f.memo) {
+        const QChar letter = flagLetter(f.flagValues, text);
+        if (letter.isNull()) {
+            r.error = texts::notAllowedValue(f.displayName(), f.flagValues);
+            return r;
+        }
+        if (w == QStringLiteral("VARCHAR") || w.isEmpty()) {
+            r.value = QString(letter);
+            return r;
+        }
+    }
     if (w == QStringLiteral("VARCHAR")) {
         if (f.col.length > 0 && text.length() > f.col.length) r.error = texts::tooLong(f.displayName(), f.col.length);
         else r.value = text;
         return r;
     }
     if (w == QStringLiteral("INTEGER") || w == QStringLiteral("SMALLINT")) {
-        bool ok = false;
-        const qint64 v = withoutBlanks(text).toLongLong(&ok);
+        const NumberEntry n = ReadNumberEntry(text);
         qint64 lo = std::numeric_limits<qint64>::min(), hi = std::numeric_limits<qint64>::max();
         if (f.col.typeName == QStringLiteral("SMALLINT")) { lo = -32768; hi = 32767; }
         else if (f.col.typeName == QStringLiteral("INTEGER")) { lo = std::numeric_limits<qint32>::min(); hi = std::numeric_limits<qint32>::max(); }
-        if (!ok || v < lo || v > hi) r.error = texts::notANumber(f.displayName());
-        else r.value = v;
+        if (n.ok && n.fraction) r.error = texts::notAWholeNumber(f.displayName());
+        else if (!n.ok || n.overflow || n.whole < lo || n.whole > hi) r.error = texts::notANumber(f.displayName());
+        else r.value = n.whole;
         return r;
     }
     if (w == QStringLiteral("FLOAT")) {
-        QString s = withoutBlanks(text);
-        // A ',' groups thousands only where '.' is the decimal point; otherwise
-        // both ',' and '.' are taken as the decimal separator.
-        if (QLocale().decimalPoint() == QStringLiteral(".")) s.remove(QLatin1Char(','));
-        s.replace(QLatin1Char(','), QLatin1Char('.'));
-        bool ok = false;
-        const double d = QLocale::c().toDouble(s, &ok);
-        if (!ok) r.error = texts::notANumber(f.displayName());
-        else r.value = d;
+        // Either ',' or '.' is the decimal separator, whatever the locale; blanks group.
+        const NumberEntry n = ReadNumberEntry(text);
+        if (!n.ok) r.error = texts::notANumber(f.displayName());
+        else r.value = n.value;
         return r;
     }
     if (w == QStringLiteral("BOOLEAN")) {
@@ -128,6 +175,22 @@ ConvertResult ConvertText(const PanelField& f, const QString& text) {
     }
     r.value = text; // memos, dates and other types: the server converts
     return r;
+}
+
+QString CaptionInText(Connection& conn, const QString& table) {
+    const QString caption = ReadTableEntry(conn, table).caption.simplified();
+    // Lower-cased as in a sentence, but an abbreviation ("ÁFA") stays as it is.
+    QStringList words = caption.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (QString& w : words) {
+        int upper = 0, letters = 0;
+        for (const QChar c : w) {
+            if (!c.isLetter()) continue;
+            ++letters;
+            if (c.isUpper()) ++upper;
+        }
+        if (!(letters > 1 && upper == letters)) w = vl::util::LowerHu(w);
+    }
+    return words.join(QLatin1Char(' '));
 }
 
 // ------------------------------------------------------------------ EditorCore
@@ -178,6 +241,22 @@ bool EditorCore::open(Connection& conn, const QString& table, const QString& pan
         f.editMask = f.hidden ? QString() : r.editmask;
         f.password = !r.pwdchar.isEmpty() || (isUserTable && f.name == QStringLiteral("JELSZO"));
         f.required = c->notNull || r.notnull == QStringLiteral("I");
+        if (r.button.trimmed().compare(QStringLiteral("SZOT"), Qt::CaseInsensitive) == 0 && !f.memo) {
+            // The dictionary and its key column as the catalogue names them.
+            const QString dict = r.szot.trimmed().toUpper();
+            const QString keyName = r.szotmezo.trimmed().isEmpty() ? QStringLiteral("KOD") : r.szotmezo.trimmed();
+            if (vl::db::IsPlainIdentifier(dict) && vl::db::TableExists(conn, dict)) {
+                for (const auto& dc : vl::db::TableColumns(conn, dict)) {
+                    if (dc.name.compare(keyName, Qt::CaseInsensitive) != 0 || !vl::db::IsPlainIdentifier(dc.name)) continue;
+                    f.refTable = dict;
+                    f.refColumn = dc.name;
+                    f.refColumnType = dc.typeWord;
+                }
+            }
+            f.refList = r.funkcio == 999;
+        } else if (isFlagButton(r.button, r.funkcio) && !f.memo && !f.password) {
+            f.flagValues = r.button.trimmed();
+        }
         if (!f.password && (!r.oszlopnev.isEmpty() || isKey(f.name)))
             f.gridTitle = r.oszlopnev.isEmpty() ? f.name : r.oszlopnev;
         fields_ << f;
@@ -349,6 +428,35 @@ bool EditorCore::keyExists(vl::db::Transaction& tx, const QVariantList& key) con
     return !rs.isEmpty() && rs.at(0, 0).toLongLong() > 0;
 }
 
+QStringList EditorCore::missingCodes(Connection& conn, const PanelField& f, const QVariant& value) const {
+    QStringList missing;
+    if (f.refTable.isEmpty() || f.refColumn.isEmpty() || value.isNull()) return missing;
+    QStringList codes;
+    if (f.refList) {
+        for (const QString& c : value.toString().split(QLatin1Char(',')))
+            if (!c.trimmed().isEmpty()) codes << c.trimmed();
+    } else {
+        codes << vl::util::VarToText(value);
+    }
+    // Identifiers from the catalogue (checked when the editor opened); the code is bound.
+    const QString sql = QStringLiteral("SELECT COUNT(*) FROM ") + f.refTable + QStringLiteral(" WHERE ") + f.refColumn
+                        + QStringLiteral(" = :kod");
+    const bool numericKey = f.refColumnType == QStringLiteral("INTEGER") || f.refColumnType == QStringLiteral("SMALLINT")
+                            || f.refColumnType == QStringLiteral("FLOAT");
+    for (const QString& code : codes) {
+        QVariant bound = code;
+        if (numericKey) {
+            const NumberEntry n = ReadNumberEntry(code);
+            if (!n.ok) { missing << code; continue; }
+            bound = (f.refColumnType == QStringLiteral("FLOAT")) ? QVariant(n.value) : QVariant(n.whole);
+            if (f.refColumnType != QStringLiteral("FLOAT") && (n.fraction || n.overflow)) { missing << code; continue; }
+        }
+        const RowSet rs = conn.query(sql, {{QStringLiteral("kod"), bound}});
+        if (rs.isEmpty() || rs.at(0, 0).toLongLong() == 0) missing << code;
+    }
+    return missing;
+}
+
 void EditorCore::writeDoku(vl::db::Transaction& tx, const QString& action, const QVariantList& key,
                            const QString& fieldName, const QVariant& oldText, const QVariant& newText) const {
     const auto& dm = vl::shell::dm();
@@ -403,6 +511,13 @@ SaveResult EditorCore::save(Connection& conn, EditMode mode, const QHash<QString
             const ConvertResult c = ConvertText(f, text);
             if (!c.error.isEmpty()) {
                 problems << c.error;
+                if (res.focusField.isEmpty()) res.focusField = f.name;
+                continue;
+            }
+            // A code is checked against its dictionary however the field was left.
+            const QStringList missing = missingCodes(conn, f, c.value);
+            if (!missing.isEmpty()) {
+                problems << texts::notInDictionary(f.displayName(), missing.join(QStringLiteral(", ")));
                 if (res.focusField.isEmpty()) res.focusField = f.name;
                 continue;
             }
@@ -495,7 +610,8 @@ SaveResult EditorCore::save(Connection& conn, EditMode mode, const QHash<QString
             if (keys_.size() == 1) {
                 const ReferenceUse use = FindReferenceUse(conn, tx.get(), table_, keys_.first(), oldKey.first());
                 if (use.found) {
-                    res.message = texts::invalidHeading() + QLatin1Char('\n') + texts::keyReferenced(use.ref.table, use.count);
+                    res.message = texts::invalidHeading() + QLatin1Char('\n')
+                                  + texts::keyReferenced(use.ref.table, CaptionInText(conn, use.ref.table), use.count);
                     res.focusField = keys_.first();
                     return res;
                 }
@@ -555,7 +671,7 @@ SaveResult EditorCore::remove(Connection& conn, const RowSet& rs, int row) const
         if (keys_.size() == 1) {
             const ReferenceUse use = FindReferenceUse(conn, tx.get(), table_, keys_.first(), key.first());
             if (use.found) {
-                res.message = texts::referenced(use.ref.table, use.count);
+                res.message = texts::referenced(use.ref.table, CaptionInText(conn, use.ref.table), use.count);
                 return res;
             }
         }

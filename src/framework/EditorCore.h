@@ -33,8 +33,19 @@ struct PanelField {
     bool required = false;
     bool password = false;      // never read back, shown, logged, listed or exported
     QString editMask;           // display format of a FLOAT field
+    // A reference field (a 'SZOT' button): the dictionary table and its key column
+    // that a saved value must name (both "" when the dictionary is unknown);
+    // refList: the field holds a comma list of codes (button function 999).
+    QString refTable, refColumn, refColumnType;
+    bool refList = false;
+    // A flag field (a button that cycles through allowed letters): the letters.
+    QString flagValues;
     QString displayName() const { return caption.isEmpty() ? name : caption; }
 };
+
+// A table's TABLAK caption as it reads inside a sentence ("Termék csoportok" ->
+// "termék csoportok", an abbreviation kept); "" when TABLAK has none.
+QString CaptionInText(vl::db::Connection& conn, const QString& table);
 
 enum class EditMode { Closed, Browse, Insert, Update };
 QString EditModeName(EditMode m); // "closed", "browse", "insert", "update"
@@ -43,16 +54,20 @@ QString EditModeName(EditMode m); // "closed", "browse", "insert", "update"
 // in general form), booleans "T"/"F", null as "".
 QString DisplayText(const PanelField& f, const QVariant& v);
 // A float formatted with a mask such as '#,##0.00' (decimals after '.', a ','
-// groups thousands), with the workstation's separators.
+// groups thousands), with the workstation's decimal separator; thousands are
+// grouped with a blank (the locale's own when it is one), so the text reads back.
 QString FormatWithMask(double v, const QString& mask);
 
 struct ConvertResult {
     QVariant value;   // null for an empty text
     QString error;    // "" when the text fits the column
 };
-// Converts a typed text to the column's value: "" -> NULL; numbers must be
-// numbers (a '.' or ',' decimal separator, blanks as thousands separators) and
-// fit the column; texts must fit the declared length.
+// Converts a typed text to the column's value: "" -> NULL; a flag field takes
+// one of its letters (a letter of the other case is taken as the listed one
+// when that is unambiguous); numbers must be
+// numbers (ReadNumberEntry: a sign, digits, blanks grouping them and one '.' or
+// ',' decimal separator, whatever the locale) and fit the column, a whole-number
+// column takes no fraction; texts must fit the declared length.
 ConvertResult ConvertText(const PanelField& f, const QString& text);
 
 struct SaveResult {
@@ -125,6 +140,8 @@ private:
     void writeDoku(vl::db::Transaction& tx, const QString& action, const QVariantList& key,
                    const QString& field, const QVariant& oldText, const QVariant& newText) const;
     bool keyExists(vl::db::Transaction& tx, const QVariantList& key) const;
+    // The codes of a reference field's value that its dictionary lacks.
+    QStringList missingCodes(vl::db::Connection& conn, const PanelField& f, const QVariant& value) const;
 
     QString table_, panel_, panel2_;
     PanelRows rows_;
@@ -140,10 +157,15 @@ private:
 namespace texts {
 QString requiredEmpty(const QString& field);   // "Kitöltendő mezőt üresen hagyott : " + field
 QString notANumber(const QString& field);      // "Nem jó szám: " + field
+QString notAWholeNumber(const QString& field); // "Egész számot kell megadni: " + field
+QString notInDictionary(const QString& field, const QString& value);
+QString notAllowedValue(const QString& field, const QString& allowed);
 QString tooLong(const QString& field, int max);
 QString duplicateKey(const QString& key);
-QString referenced(const QString& table, qint64 count);
-QString keyReferenced(const QString& table, qint64 count);
+// "A tétel nem törölhető, mert 11 bérleti tétel hivatkozik rá." with the referring
+// table's caption in running text; without a caption the table's name.
+QString referenced(const QString& table, const QString& caption, qint64 count);
+QString keyReferenced(const QString& table, const QString& caption, qint64 count);
 QString invalidHeading();                      // heading of the list of problems
 QString storeFailed(const QString& serverText);
 QString noPrimaryKey();                        // "Nem törölhet elsődleges kulcs nélküli táblából"

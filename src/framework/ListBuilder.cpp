@@ -4,6 +4,7 @@
 #include "db/RowSetModel.h"
 #include "framework/ControlTables.h"
 #include "framework/Rights.h"
+#include "framework/Validation.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -27,17 +28,10 @@ bool isNumericType(const QString& typeWord) {
 // A typed value as it is bound for a column: numbers for numeric columns.
 QVariant typedValue(const ListField& f, const QString& v, QString* error) {
     if (!isNumericType(f.typeWord)) return v;
-    QString t = v;
-    t.remove(QLatin1Char(' '));
-    bool ok = false;
-    if (f.typeWord == QLatin1String("FLOAT")) {
-        t.replace(QLatin1Char(','), QLatin1Char('.'));
-        const double d = t.toDouble(&ok);
-        if (ok) return d;
-    } else {
-        const qint64 n = t.toLongLong(&ok);
-        if (ok) return n;
-    }
+    // The same reading as the editor's number fields: either separator, blanks group.
+    const NumberEntry n = ReadNumberEntry(v);
+    if (n.ok && f.typeWord == QLatin1String("FLOAT")) return n.value;
+    if (n.ok && !n.fraction && !n.overflow) return n.whole;
     *error = QStringLiteral("A(z) \"") + f.caption + QStringLiteral("\" mező értéke nem szám: ") + v;
     return {};
 }
@@ -103,6 +97,63 @@ QString FreeSqlRightText() {
     return QStringLiteral("Saját SQL utasítást csak teljes jogú (\"W\") felhasználó futtathat.");
 }
 QString MaxMarksText() { return QStringLiteral("Legfeljebb 35 mező választható ki."); }
+QString PasswordColumnText(const QString& column) {
+    return QStringLiteral("Jelszót tartalmazó mező nem kérdezhető le: ") + column;
+}
+
+QStringList StatementIdentifiers(const QString& sql) {
+    QStringList out;
+    const int n = int(sql.size());
+    for (int i = 0; i < n;) {
+        const QChar c = sql[i];
+        const QChar d = i + 1 < n ? sql[i + 1] : QChar();
+        if (c == QLatin1Char('-') && d == QLatin1Char('-')) {
+            while (i < n && sql[i] != QLatin1Char('\n')) ++i;
+        } else if (c == QLatin1Char('/') && d == QLatin1Char('*')) {
+            const int e = int(sql.indexOf(QStringLiteral("*/"), i + 2));
+            i = e < 0 ? n : e + 2;
+        } else if ((c == QLatin1Char('q') || c == QLatin1Char('Q')) && d == QLatin1Char('\'') && i + 2 < n &&
+                   (i == 0 || !isIdentChar(sql[i - 1]))) {
+            const QChar open = sql[i + 2];
+            QChar close = open;
+            if (open == QLatin1Char('(')) close = QLatin1Char(')');
+            else if (open == QLatin1Char('[')) close = QLatin1Char(']');
+            else if (open == QLatin1Char('{')) close = QLatin1Char('}');
+            else if (open == QLatin1Char('<')) close = QLatin1Char('>');
+            const int e = int(sql.indexOf(QString(close) + QLatin1Char('\''), i + 3));
+            i = e < 0 ? n : e + 2;
+        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
+            QString name;
+            int j = i + 1;
+            for (; j < n; ++j) {
+                if (sql[j] == c) {
+                    if (j + 1 < n && sql[j + 1] == c) { name += c; ++j; continue; }
+                    break;
+                }
+                name += sql[j];
+            }
+            if (c == QLatin1Char('"')) out << name; // a quoted identifier; a text is no name
+            i = j + 1;
+        } else if (c.isLetter() || c == QLatin1Char('_')) {
+            int j = i;
+            while (j < n && isIdentChar(sql[j])) ++j;
+            out << sql.mid(i, j - i).toUpper();
+            i = j;
+        } else if (c.isDigit()) {
+            while (i < n && (sql[i].isLetterOrNumber() || sql[i] == QLatin1Char('.'))) ++i;
+        } else {
+            ++i;
+        }
+    }
+    return out;
+}
+
+QString NamedPasswordColumn(const QStringList& identifiers, const QStringList& passwordNames) {
+    for (const QString& id : identifiers)
+        for (const QString& p : passwordNames)
+            if (id.compare(p, Qt::CaseInsensitive) == 0) return p;
+    return QString();
+}
 
 SqlCheck CheckSingleSelect(const QString& sql) {
     SqlCheck out;
@@ -255,6 +306,9 @@ bool ListBuilder::load(Connection& conn, const QString& table) {
             if (c && !hidden_.contains(c->name)) hidden_ << c->name;
         }
     }
+
+    secret_ = vl::reporting::passwordColumnsOf(conn);
+    for (const QString& c : hidden_) secret_.append({t, c.toUpper()});
 
     const PanelRows panel = ReadPanelRows(conn, t, QString());
     for (const VezerloRow& r : panel.rows) {
@@ -550,33 +604,13 @@ QStringList ListBuilder::distinctValues(Connection& conn, int row) const {
 
 // ------------------------------------------------------------------ running
 
-RowSet ListBuilder::withoutHidden(const RowSet& rows) const {
-    QList<int> keep;
-    QList<vl::db::Column> cols;
-    for (int i = 0; i < rows.columnCount(); ++i) {
-        const auto& c = rows.columns()[i];
-        if (hidden_.contains(c.name, Qt::CaseInsensitive)) continue;
-        keep << i;
-        cols << c;
-    }
-    if (keep.size() == rows.columnCount()) return rows;
-    std::vector<QVariantList> data;
-    data.reserve(size_t(rows.rowCount()));
-    for (int r = 0; r < rows.rowCount(); ++r) {
-        QVariantList row;
-        for (int i : keep) row << rows.at(r, i);
-        data.push_back(row);
-    }
-    return RowSet(cols, std::move(data));
-}
-
 RowSet ListBuilder::run(Connection& conn, const BuiltQuery& q) const {
     const SqlCheck check = CheckSingleSelect(q.sql);
     if (!check.ok) throw vl::db::DbError(check.message);
     auto tx = conn.begin(vl::db::TxMode::ReadOnly);
     RowSet rs = tx->query(q.sql, q.params);
     tx->commit();
-    return withoutHidden(rs);
+    return vl::reporting::withoutPasswordColumns(rs, secret_);
 }
 
 bool ListBuilder::runTyped(Connection& conn, const QString& sql, const QString& userRights, const Params& params,
@@ -588,6 +622,14 @@ bool ListBuilder::runTyped(Connection& conn, const QString& sql, const QString& 
     const SqlCheck check = CheckSingleSelect(sql);
     if (!check.ok) {
         if (message) *message = check.message;
+        return false;
+    }
+    QStringList secretNames;
+    for (const auto& c : secret_)
+        if (!secretNames.contains(c.column, Qt::CaseInsensitive)) secretNames << c.column;
+    const QString named = NamedPasswordColumn(StatementIdentifiers(withoutTerminator(sql, check)), secretNames);
+    if (!named.isEmpty()) {
+        if (message) *message = PasswordColumnText(named);
         return false;
     }
     auto tx = conn.begin(vl::db::TxMode::ReadOnly);
@@ -605,7 +647,7 @@ bool ListBuilder::runTyped(Connection& conn, const QString& sql, const QString& 
     RowSet rs = st->open();
     st.reset();
     tx->commit();
-    if (rows) *rows = withoutHidden(rs);
+    if (rows) *rows = vl::reporting::withoutPasswordColumns(rs, secret_);
     return true;
 }
 

@@ -9,6 +9,7 @@
 // statement runs in a read-only transaction, whether built or typed.
 // Password fields are never offered and never selected.
 #include "db/Database.h"
+#include "reporting/DictionaryList.h"
 
 #include <QList>
 #include <QString>
@@ -63,7 +64,16 @@ struct SqlCheck {
 // statement, and a generator may not be stepped (GEN_ID, NEXT VALUE FOR).
 SqlCheck CheckSingleSelect(const QString& sql);
 
+// The identifiers a statement names, in order: plain words upper-cased, quoted
+// identifiers as written; string literals and comments are skipped.
+QStringList StatementIdentifiers(const QString& sql);
+// The first identifier that is one of the password column names ("" when none).
+// A password column may not be named anywhere in a typed statement, whatever
+// alias or expression wraps it.
+QString NamedPasswordColumn(const QStringList& identifiers, const QStringList& passwordNames);
+
 // Texts of the refusals.
+QString PasswordColumnText(const QString& column);
 QString NotSelectText();        // "Csak SELECT utasítás futtatható."
 QString SeveralStatementsText();
 QString NoStatementText();
@@ -128,9 +138,10 @@ public:
     // Runs a built statement in a read-only transaction. Throws DbError.
     vl::db::RowSet run(vl::db::Connection& conn, const BuiltQuery& q) const;
     // Runs a typed statement: refused (message set, false returned) when the
-    // user lacks "W" or the text is not one single SELECT; parameters that the
-    // text names are bound from params. Read-only transaction; DbError is thrown
-    // on a server error. Password columns of the table are removed from the rows.
+    // user lacks "W", the text is not one single SELECT, or it names a password
+    // column; parameters that the text names are bound from params. Read-only
+    // transaction; DbError is thrown on a server error. Columns that show a
+    // password column are removed from the rows (withoutPasswordColumns).
     bool runTyped(vl::db::Connection& conn, const QString& sql, const QString& userRights,
                   const vl::db::Params& params, vl::db::RowSet* rows, QString* message) const;
 
@@ -140,12 +151,12 @@ public:
 
 private:
     QString conditionSql(const ListField& f, vl::db::Params* params, QString* readable) const;
-    vl::db::RowSet withoutHidden(const vl::db::RowSet& rows) const;
 
     QString table_;
     QList<ListField> fields_;
     QStringList allColumns_;  // every column of the table, in column order
     QStringList hidden_;
+    QList<vl::reporting::PasswordColumn> secret_; // every password column of the database
 };
 
 } // namespace vl::framework

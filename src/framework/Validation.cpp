@@ -45,7 +45,8 @@ FieldCheck CheckFieldText(int code, const QString& text) {
         break;
     case 5:
     case 6:
-        if (!IsNumeric(text, false)) { c.ok = false; c.message = badNumber(); }
+        // What a number field stores passes its exit check too: either separator.
+        if (!ReadNumberEntry(text).ok) { c.ok = false; c.message = badNumber(); }
         break;
     case 7:
     case 10:
@@ -112,10 +113,45 @@ QString TaxBirthDateQuestion(const QString& taxId, const QString& birthDate, boo
            + tax + QStringLiteral(" -> ") + TaxIdBirthDate(tax) + QLatin1Char(' ') + birth;
 }
 
+NumberEntry ReadNumberEntry(const QString& text) {
+    NumberEntry n;
+    QString intDigits, fracDigits;
+    bool negative = false, signSeen = false, sepSeen = false;
+    for (const QChar c : text) {
+        if (c.isSpace()) continue; // blanks group the digits
+        if ((c == u'-' || c == u'+') && !signSeen && !sepSeen && intDigits.isEmpty()) {
+            signSeen = true;
+            negative = c == u'-';
+        } else if (c >= u'0' && c <= u'9') {
+            (sepSeen ? fracDigits : intDigits) += c;
+        } else if ((c == u',' || c == u'.') && !sepSeen) {
+            sepSeen = true;
+        } else {
+            return n;
+        }
+    }
+    if (intDigits.isEmpty() && fracDigits.isEmpty()) return n;
+    const QString plain = (negative ? QStringLiteral("-") : QString()) + (intDigits.isEmpty() ? QStringLiteral("0") : intDigits)
+                          + (fracDigits.isEmpty() ? QString() : QStringLiteral(".") + fracDigits);
+    bool ok = false;
+    n.value = plain.toDouble(&ok); // the C form, whatever the locale
+    if (!ok) return n;
+    for (const QChar c : fracDigits)
+        if (c != u'0') n.fraction = true;
+    const qint64 w = (negative ? QStringLiteral("-") : QString())
+                         .append(intDigits.isEmpty() ? QStringLiteral("0") : intDigits)
+                         .toLongLong(&ok);
+    n.overflow = !ok;
+    n.whole = ok ? w : 0;
+    n.ok = true;
+    return n;
+}
+
 QString GrossAmountText(const QString& net) {
-    if (!IsNumeric(net, false)) return QString();
+    const NumberEntry n = ReadNumberEntry(net);
+    if (!n.ok) return QString();
     try {
-        return FloatToText(double(RoundHalfAway(TextToFloat(net) * 1.27)));
+        return FloatToText(double(RoundHalfAway(n.value * 1.27)));
     } catch (const ConversionError&) {
         return QString();
     }

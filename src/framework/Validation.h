@@ -26,6 +26,18 @@ bool TaxAndBirthDateConflict(const QString& taxId, const QString& birthDate);
 // The question shown on a contradiction; askTax: "Jó az adószám?", else "Jó a dátum?".
 QString TaxBirthDateQuestion(const QString& taxId, const QString& birthDate, bool askTax);
 
+// A number typed into a number field: digits, one leading sign ("+" or "-"),
+// blanks grouping the digits, and at most one decimal separator, "," or ".",
+// whatever the workstation's locale. Anything else is no number.
+struct NumberEntry {
+    bool ok = false;          // the text is a number
+    bool fraction = false;    // it has a fraction that is not zero ("1,5"; "1,0" has none)
+    bool overflow = false;    // its whole part does not fit 64 bits
+    double value = 0;         // the value
+    qint64 whole = 0;         // its whole part (truncated), when !overflow
+};
+NumberEntry ReadNumberEntry(const QString& text);
+
 // Code 5: the gross amount of a net one (x 1.27), as general text; "" when not a number.
 QString GrossAmountText(const QString& net);
 

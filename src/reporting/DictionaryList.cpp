@@ -117,7 +117,8 @@ QString configuredLogoPath() {
     return fi.exists() && fi.isFile() ? fi.absoluteFilePath() : QString();
 }
 
-Report dictionaryListReport(const QString& title, const RowSet& rows, const QString& logoPath) {
+Report dictionaryListReport(const QString& title, const RowSet& given, const QString& logoPath) {
+    const RowSet rows = withoutPasswordColumns(given, builtInPasswordColumns());
     Report r;
     r.name = QStringLiteral("Tqr_szotar");
     r.caption = title;
@@ -229,6 +230,61 @@ QStringList passwordColumns(Connection& conn, const QString& table) {
         }
     }
     return out;
+}
+
+QList<PasswordColumn> builtInPasswordColumns() {
+    return {{QStringLiteral("SZ_JUZER"), QStringLiteral("JELSZO")}};
+}
+
+QList<PasswordColumn> passwordColumnsOf(Connection& conn) {
+    QList<PasswordColumn> out = builtInPasswordColumns();
+    if (vl::db::TableExists(conn, QStringLiteral("VEZERLO")) &&
+        vl::db::HasColumn(conn, QStringLiteral("VEZERLO"), QStringLiteral("PWDCHAR"))) {
+        const RowSet rs = conn.query(
+            QStringLiteral("SELECT MODUL, MEZO FROM VEZERLO WHERE PWDCHAR IS NOT NULL AND TRIM(PWDCHAR) <> ''"));
+        for (int i = 0; i < rs.rowCount(); ++i) {
+            const PasswordColumn c{rs.at(i, 0).toString().trimmed().toUpper(), rs.at(i, 1).toString().trimmed().toUpper()};
+            if (c.column.isEmpty()) continue;
+            bool known = false;
+            for (const auto& o : out) known = known || (o.table == c.table && o.column == c.column);
+            if (!known) out << c;
+        }
+    }
+    return out;
+}
+
+bool isPasswordColumn(const Column& col, const QList<PasswordColumn>& secret) {
+    const QString relation = col.relation.trimmed();
+    for (const auto& s : secret) {
+        if (!relation.isEmpty()) {
+            if (relation.compare(s.table, Qt::CaseInsensitive) == 0 &&
+                col.field.trimmed().compare(s.column, Qt::CaseInsensitive) == 0)
+                return true;
+        } else if (col.name.trimmed().compare(s.column, Qt::CaseInsensitive) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+RowSet withoutPasswordColumns(const RowSet& rows, const QList<PasswordColumn>& secret) {
+    QList<int> keep;
+    QList<Column> cols;
+    for (int i = 0; i < rows.columnCount(); ++i) {
+        const Column& c = rows.columns()[i];
+        if (isPasswordColumn(c, secret)) continue;
+        keep << i;
+        cols << c;
+    }
+    if (keep.size() == rows.columnCount()) return rows;
+    std::vector<QVariantList> data;
+    data.reserve(size_t(rows.rowCount()));
+    for (int r = 0; r < rows.rowCount(); ++r) {
+        QVariantList row;
+        for (int i : keep) row << rows.at(r, i);
+        data.push_back(row);
+    }
+    return RowSet(cols, std::move(data));
 }
 
 RowSet withoutColumns(const RowSet& rows, const QStringList& drop) {

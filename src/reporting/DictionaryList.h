@@ -11,7 +11,8 @@
 //
 // Password columns (VEZERLO.PWDCHAR set, or SZ_JUZER.JELSZO) are never part
 // of the rows dictionaryListData reads; a caller that brings its own row set
-// removes them with withoutPasswordColumns().
+// removes them with withoutPasswordColumns(), the one filter that every result
+// set passes before a grid, a report or an export shows it.
 #include "db/Database.h"
 #include "reporting/Report.h"
 
@@ -42,7 +43,8 @@ ListLayout computeListLayout(const vl::db::RowSet& rows);
 QString configuredLogoPath();
 
 // The report over a row set. Builds an empty-document report for an empty row
-// set (the list is not printed then).
+// set (the list is not printed then). The users' password column never prints,
+// whoever brings the rows.
 Report dictionaryListReport(const QString& title, const vl::db::RowSet& rows,
                             const QString& logoPath = configuredLogoPath());
 
@@ -67,9 +69,34 @@ DictionaryListData dictionaryListData(vl::db::Connection& conn, const QString& t
 QStringList passwordColumns(vl::db::Connection& conn, const QString& table);
 // A copy of a row set without the named columns (case-insensitive).
 vl::db::RowSet withoutColumns(const vl::db::RowSet& rows, const QStringList& drop);
+
+// A password column of the database: a table and its column (upper case).
+struct PasswordColumn {
+    QString table;
+    QString column;
+};
+// The password columns known without the database: SZ_JUZER.JELSZO.
+QList<PasswordColumn> builtInPasswordColumns();
+// Every password column of the database: SZ_JUZER.JELSZO and each field that
+// VEZERLO marks with a password character (MODUL naming its table).
+QList<PasswordColumn> passwordColumnsOf(vl::db::Connection& conn);
+// Whether a result column shows a password column. The source the server
+// reports (table and column, whatever the alias) decides; a column whose source
+// is not reported (an expression, an ODBC source) counts when its name is that
+// of a password column.
+bool isPasswordColumn(const vl::db::Column& col, const QList<PasswordColumn>& secret);
+// The one filter of result sets: a copy without the columns that show a
+// password column.
+vl::db::RowSet withoutPasswordColumns(const vl::db::RowSet& rows, const QList<PasswordColumn>& secret);
+inline vl::db::RowSet withoutPasswordColumns(vl::db::Connection& conn, const vl::db::RowSet& rows) {
+    return withoutPasswordColumns(rows, passwordColumnsOf(conn));
+}
+// The same for the rows of one table (the editor's browse rows).
 inline vl::db::RowSet withoutPasswordColumns(vl::db::Connection& conn, const QString& table,
                                              const vl::db::RowSet& rows) {
-    return withoutColumns(rows, passwordColumns(conn, table));
+    QList<PasswordColumn> secret = passwordColumnsOf(conn);
+    for (const QString& c : passwordColumns(conn, table)) secret.append({table.trimmed().toUpper(), c});
+    return withoutPasswordColumns(rows, secret);
 }
 
 } // namespace vl::reporting

@@ -14,6 +14,7 @@ namespace vl::util {
 namespace {
 
 bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isDecimalMark(QChar c) { return c == u',' || c == u'.'; }
 
 // Strict reading of "[-]digits[sep digits][E[+|-]digits]" (at least one mantissa
 // digit), with the given separator; no spaces, no words.
@@ -128,10 +129,18 @@ QString CleanNumberText(const QString& s) {
     const qsizetype ePos = t.indexOf(u'E', 0, Qt::CaseInsensitive);
     if (ePos >= 0 && ePos + 1 < t.size() && t.at(ePos + 1) == u'-') return QStringLiteral("0");
     const qsizetype mantEnd = ePos < 0 ? t.size() : ePos;
+    // Both ',' and '.' are decimal separators, whatever the locale. The last one
+    // of them is the decimal separator; a separator of the other kind before it
+    // groups thousands and is dropped ("1.234,5" and "1,234.5" are 1234.5). One
+    // of the same kind stays, so "1,2,3" remains no number.
+    QChar decimal;
+    for (qsizetype i = mantEnd - 1; i >= 0 && decimal.isNull(); --i)
+        if (isDecimalMark(t.at(i))) decimal = t.at(i);
     QString mant;
     for (qsizetype i = 0; i < mantEnd; ++i) {
         const QChar c = t.at(i);
-        if (isAsciiDigit(c) || c == sep || (c == u'-' && i == 0)) mant += c;
+        if (isAsciiDigit(c) || (c == u'-' && i == 0)) mant += c;
+        else if (c == decimal) mant += sep;
     }
     if (ePos < 0) return mant;
     QString exp;

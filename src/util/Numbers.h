@@ -30,7 +30,10 @@ bool IsNumeric(const QString& s, bool integerOnly);
 // Never raises.
 int StrToIntFlag(const QString& s);
 // Keeps what makes a number of a typed text: "1 234,5 Ft" -> "1234,5" (Hungarian),
-// "12E3" -> "12000", any negative exponent ("5E-3") -> "0". Raises ConversionError
+// "12E3" -> "12000", any negative exponent ("5E-3") -> "0". Both ',' and '.' are
+// read as the decimal separator, whatever the locale; where both occur the last
+// one is, and the other kind before it groups thousands ("1.234,5" and "1,234.5"
+// -> "1234,5"). The result carries the locale separator. Raises ConversionError
 // when an exponent is given to a mantissa that is no number or the value overflows.
 QString CleanNumberText(const QString& s);
 // CleanNumberText, then the float value ("" gives 0). Raises ConversionError when

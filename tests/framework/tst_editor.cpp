@@ -247,9 +247,40 @@ private slots:
         QCOMPARE(f->fieldText("KOD"), QStringLiteral("db"));
         sink.answers << 0;
         f->b_delete->click();
-        QCOMPARE(sink.last(), QStringLiteral("A tétel nem törölhető, mert a(z) SZ_ARUCSOP tábla 5 sora hivatkozik rá."));
+        QCOMPARE(sink.last(), QStringLiteral("A tétel nem törölhető, mert 5 termék csoportok hivatkozik rá."));
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM SZ_MEGYSEG WHERE KOD = 'db'"), 1);
         f->close();
+    }
+
+    // The keys typed into a number field reach the save as typed, on a
+    // workstation whose decimal separator is a point: a comma typed into a
+    // whole-number field is refused there with the field's caption, not dropped.
+    void separatorsTypedIntoNumberFields() {
+        QLocale::setDefault(QLocale::c());
+        auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary)); });
+        TTorzsfm* f = openNode(326);
+        QVERIFY(f);
+        auto cleanup = qScopeGuard([&] {
+            f->close();
+            fwtest::Db::conn().exec("DELETE FROM SZ_MEGYSEG WHERE KOD = 'SEP'");
+        });
+        const qint64 rows = fwtest::Db::count("SELECT COUNT(*) FROM SZ_MEGYSEG");
+        f->b_insert->click();
+        f->fieldEdit("KOD")->setText("SEP");
+        f->fieldEdit("NEV")->setText("tized");
+        QLineEdit* e = f->fieldEdit("OSZTO");
+        e->setFocus();
+        e->clear();
+        QTest::keyClicks(e, "1,5");
+        QCOMPARE(e->text(), QStringLiteral("1,5"));
+        f->b_post->click();
+        QCOMPARE(sink.last(), QStringLiteral("A tétel nem tárolható:\nEgész számot kell megadni: Egy egység napjai (osztó)"));
+        QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM SZ_MEGYSEG"), rows);
+        e->clear();
+        QTest::keyClicks(e, "1 000");
+        f->b_post->click();
+        QCOMPARE(f->l_state->text(), QStringLiteral("böngész"));
+        QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM SZ_MEGYSEG WHERE KOD = 'SEP' AND OSZTO = 1000"), 1);
     }
 
     void choiceModeReturnsTheSavedRow() {

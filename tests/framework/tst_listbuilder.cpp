@@ -6,6 +6,7 @@
 #include "FrameworkTestDb.h"
 
 #include "framework/ListBuilder.h"
+#include "reporting/DictionaryList.h"
 
 using namespace vl::framework;
 
@@ -35,6 +36,18 @@ CondOp opOf(const QString& token) {
 class TstListBuilder : public QObject {
     Q_OBJECT
     fwtest::Db db;
+
+    // A user with a password, and a table whose field VEZERLO marks as a password.
+    static void prepareSecrets() {
+        auto& c = fwtest::Db::conn();
+        if (fwtest::Db::count(QStringLiteral("SELECT COUNT(*) FROM SZ_JUZER WHERE KOD = 'LBU'")) > 0) return;
+        c.exec(QStringLiteral("INSERT INTO SZ_JUZER (KOD, NEV, JELSZO, JOGOK, AKTIV) "
+                              "VALUES ('LBU', 'lista', '$argon2id$v=19$titok', 'W', 'I')"));
+        c.exec(QStringLiteral("CREATE TABLE LB_TITOK (KOD VARCHAR(10) NOT NULL PRIMARY KEY, TITOK VARCHAR(40))"));
+        c.exec(QStringLiteral("INSERT INTO LB_TITOK (KOD, TITOK) VALUES ('T1', '$argon2id$v=19$masik')"));
+        c.exec(QStringLiteral("INSERT INTO VEZERLO (MODUL, SORREND, MEZO, MEGNEVEZES, PWDCHAR) "
+                              "VALUES ('LB_TITOK', 1, 'TITOK', 'Titok', '*')"));
+    }
 
 private slots:
     void initTestCase() {
@@ -291,6 +304,81 @@ private slots:
                  allowed);
         QCOMPARE(msg, allowed ? QString() : FreeSqlRightText());
         QCOMPARE(rows.rowCount(), allowed ? 5 : 0);
+    }
+
+    // A password never reaches the rows of a typed statement. One that names a
+    // password column anywhere is refused (whatever alias or expression wraps
+    // it); a column that shows one without naming it ("*") is removed by the
+    // source the server reports. Password columns are SZ_JUZER.JELSZO and every
+    // field that VEZERLO marks with a password character, of any table.
+    void passwordColumnsNeverListed_data() {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("refused"); // the column named in the refusal, "" : runs
+        QTest::addColumn<QStringList>("columns");
+        QTest::newRow("alias") << "SELECT JELSZO AS X, KOD FROM SZ_JUZER" << "JELSZO" << QStringList{};
+        QTest::newRow("expression") << "SELECT UPPER(JELSZO) FROM SZ_JUZER" << "JELSZO" << QStringList{};
+        QTest::newRow("qualified, lower case") << "select u.jelszo x from sz_juzer u" << "JELSZO" << QStringList{};
+        QTest::newRow("quoted") << "SELECT \"JELSZO\" FROM SZ_JUZER" << "JELSZO" << QStringList{};
+        QTest::newRow("in a condition") << "SELECT KOD FROM SZ_JUZER WHERE JELSZO STARTING WITH '$'" << "JELSZO"
+                                        << QStringList{};
+        QTest::newRow("in a derived table") << "SELECT Y FROM (SELECT SUBSTRING(JELSZO FROM 1 FOR 9) AS Y FROM SZ_JUZER)"
+                                            << "JELSZO" << QStringList{};
+        QTest::newRow("marked field of another table") << "SELECT TITOK AS Y FROM LB_TITOK" << "TITOK" << QStringList{};
+        QTest::newRow("every column") << "SELECT * FROM SZ_JUZER WHERE KOD = 'LBU'" << ""
+                                      << QStringList{"KOD", "NEV", "JOGOK", "AKTIV", "PENZTAR"};
+        QTest::newRow("every column, aliased table") << "SELECT t.* FROM LB_TITOK t" << "" << QStringList{"KOD"};
+        QTest::newRow("the name in a text") << "SELECT KOD, 'JELSZO' AS MEGJ FROM SZ_JUZER WHERE KOD = 'LBU'" << ""
+                                            << QStringList{"KOD", "MEGJ"};
+        QTest::newRow("the name in a comment") << "SELECT KOD /* JELSZO */ FROM SZ_JUZER -- JELSZO\nWHERE KOD = 'LBU'"
+                                               << "" << QStringList{"KOD"};
+    }
+    void passwordColumnsNeverListed() {
+        QFETCH(QString, sql);
+        QFETCH(QString, refused);
+        QFETCH(QStringList, columns);
+        auto& c = fwtest::Db::conn();
+        prepareSecrets();
+        ListBuilder b;
+        QVERIFY(b.load(c, QStringLiteral("UGYFEL"))); // a builder opened on another table
+        vl::db::RowSet rows;
+        QString msg;
+        const bool ran = b.runTyped(c, sql, QStringLiteral("W"), {}, &rows, &msg);
+        QCOMPARE(msg, refused.isEmpty() ? QString() : PasswordColumnText(refused));
+        QCOMPARE(ran, refused.isEmpty());
+        QStringList names;
+        for (const auto& col : rows.columns()) names << col.name;
+        QCOMPARE(names, columns);
+        for (int r = 0; r < rows.rowCount(); ++r)
+            for (int i = 0; i < rows.columnCount(); ++i)
+                QVERIFY(!rows.at(r, i).toString().startsWith(QStringLiteral("$argon2")));
+    }
+
+    // The one filter of result sets, as a grid, a report or an export meets it:
+    // by the column's source (table and column), whatever its alias.
+    void passwordFilterFollowsTheSource() {
+        auto& c = fwtest::Db::conn();
+        prepareSecrets();
+        vl::db::RowSet rows = c.query(QStringLiteral("SELECT KOD, JELSZO AS X FROM SZ_JUZER WHERE KOD = 'LBU'"));
+        QCOMPARE(rows.columnRelation(1), QStringLiteral("SZ_JUZER"));
+        QCOMPARE(rows.columnField(1), QStringLiteral("JELSZO"));
+        QCOMPARE(rows.columnField(0), QStringLiteral("KOD"));
+        const auto names = [](const vl::db::RowSet& rs) {
+            QStringList n;
+            for (const auto& col : rs.columns()) n << col.name;
+            return n;
+        };
+        QCOMPARE(names(vl::reporting::withoutPasswordColumns(c, rows)), QStringList{"KOD"});
+        // The dictionary list of the editor's rows, and the list report whoever brings the rows.
+        QCOMPARE(names(vl::reporting::withoutPasswordColumns(c, QStringLiteral("SZ_JUZER"), rows)), QStringList{"KOD"});
+        QCOMPARE(names(vl::reporting::dictionaryListReport(QStringLiteral("Lista"), rows, QString()).data),
+                 QStringList{"KOD"});
+        // A marked field of another table, aliased, next to a column of the same name elsewhere.
+        rows = c.query(QStringLiteral("SELECT t.TITOK AS Y, t.KOD, u.NEV AS TITOK FROM LB_TITOK t, SZ_JUZER u"
+                                      " WHERE u.KOD = 'LBU'"));
+        QCOMPARE(names(vl::reporting::withoutPasswordColumns(c, rows)), (QStringList{"KOD", "TITOK"}));
+        // An expression has no source the server tells: its name decides.
+        rows = c.query(QStringLiteral("SELECT UPPER(JELSZO) AS JELSZO, KOD FROM SZ_JUZER WHERE KOD = 'LBU'"));
+        QCOMPARE(names(vl::reporting::withoutPasswordColumns(c, rows)), QStringList{"KOD"});
     }
 
     // A typed statement keeps the builder's bound values, and runs read-only:

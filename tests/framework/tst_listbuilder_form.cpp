@@ -221,6 +221,40 @@ private slots:
         vl::shell::dm().CurrentUserRights = QStringLiteral("W");
     }
 
+    // A typed statement that names the users' password is refused; one that
+    // shows it without naming it lists every other column in the grid.
+    void passwordNeverInTheGrid() {
+        vl::RecordingSink sink;
+        vl::ScopedSink guard(&sink);
+        vl::shell::dm().CurrentUserRights = QStringLiteral("W");
+        auto& c = fwtest::Db::conn();
+        c.exec(QStringLiteral("INSERT INTO SZ_JUZER (KOD, NEV, JELSZO, JOGOK, AKTIV) "
+                              "VALUES ('GRU', 'rács', '$argon2id$v=19$titok', 'W', 'I')"));
+        Ttorzsmazsolafm f;
+        QVERIFY(f.prepare(QStringLiteral("UGYFEL")));
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        auto* m = child<QPlainTextEdit>(&f, "m_sql");
+        auto* grid = child<QTableView>(&f, "grid");
+        m->setPlainText(QStringLiteral("SELECT JELSZO AS X FROM SZ_JUZER"));
+        click(&f, "b_indul");
+        QCOMPARE(sink.texts(), QStringList{PasswordColumnText(QStringLiteral("JELSZO"))});
+        QCOMPARE(grid->model()->columnCount(), 0);
+        sink.clear();
+        m->setPlainText(QStringLiteral("SELECT * FROM SZ_JUZER WHERE KOD = 'GRU'"));
+        click(&f, "b_indul");
+        QVERIFY(sink.messages.isEmpty());
+        QStringList headers;
+        for (int i = 0; i < grid->model()->columnCount(); ++i)
+            headers << grid->model()->headerData(i, Qt::Horizontal).toString();
+        QCOMPARE(grid->model()->rowCount(), 1);
+        QVERIFY(headers.contains(QStringLiteral("KOD")));
+        QVERIFY(!headers.contains(QStringLiteral("JELSZO")));
+        for (int i = 0; i < grid->model()->columnCount(); ++i)
+            QVERIFY(!grid->model()->index(0, i).data().toString().startsWith(QStringLiteral("$argon2")));
+        c.exec(QStringLiteral("DELETE FROM SZ_JUZER WHERE KOD = 'GRU'"));
+    }
+
     void missingTable() {
         vl::RecordingSink sink;
         vl::ScopedSink guard(&sink);

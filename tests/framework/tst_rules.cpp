@@ -306,6 +306,215 @@ private slots:
         c.exec("DELETE FROM SZ_ADO WHERE KOD IN ('T1', 'T2')");
     }
 
+    // A number typed into a number field reads the same whatever decimal separator
+    // the workstation uses: ',' or '.', blanks grouping the digits, one sign. A
+    // whole-number field takes no fraction; anything else is refused with the
+    // field's caption and nothing is written.
+    void numberFields_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("field"); // of SZ_ADO (ERTEK, a float) or SZ_MEGYSEG (OSZTO, an integer)
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("stored"); // the stored value, or the refusal
+        const QString floatBad = QStringLiteral("A tétel nem tárolható:\nNem jó szám: Kulcs (pl. 0,27 = 27%)");
+        const QString intBad = QStringLiteral("A tétel nem tárolható:\nNem jó szám: Egy egység napjai (osztó)");
+        const QString fraction = QStringLiteral("A tétel nem tárolható:\nEgész számot kell megadni: Egy egység napjai (osztó)");
+        QTest::newRow("comma on C") << "c" << "ERTEK" << "0,125" << "0.125";
+        QTest::newRow("point on C") << "c" << "ERTEK" << "0.5" << "0.5";
+        QTest::newRow("comma on Hungarian") << "hu" << "ERTEK" << "0,125" << "0.125";
+        QTest::newRow("point on Hungarian") << "hu" << "ERTEK" << "0.5" << "0.5";
+        QTest::newRow("blanks group, comma on C") << "c" << "ERTEK" << "1 234,5" << "1234.5";
+        QTest::newRow("signs") << "c" << "ERTEK" << " -2,5 " << "-2.5";
+        QTest::newRow("plus sign") << "c" << "ERTEK" << "+3" << "3";
+        QTest::newRow("leading separator") << "c" << "ERTEK" << ",5" << "0.5";
+        QTest::newRow("two separators") << "c" << "ERTEK" << "1.234,5" << floatBad;
+        QTest::newRow("two commas") << "hu" << "ERTEK" << "1,2,3" << floatBad;
+        QTest::newRow("exponent") << "c" << "ERTEK" << "1e3" << floatBad;
+        QTest::newRow("sign after digits") << "c" << "ERTEK" << "5-" << floatBad;
+        QTest::newRow("lone sign") << "c" << "ERTEK" << "-" << floatBad;
+        QTest::newRow("currency") << "hu" << "ERTEK" << "5 Ft" << floatBad;
+        QTest::newRow("whole") << "c" << "OSZTO" << "1 000" << "1000";
+        QTest::newRow("whole, zero fraction") << "c" << "OSZTO" << "30,0" << "30";
+        QTest::newRow("fraction with comma on C") << "c" << "OSZTO" << "1,5" << fraction;
+        QTest::newRow("fraction with point on Hungarian") << "hu" << "OSZTO" << "1.5" << fraction;
+        QTest::newRow("whole, letters") << "c" << "OSZTO" << "12a" << intBad;
+        QTest::newRow("whole, too big") << "c" << "OSZTO" << "3000000000" << intBad;
+    }
+    void numberFields() {
+        QFETCH(QString, locale);
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(QString, stored);
+        QLocale::setDefault(locale == QStringLiteral("c") ? QLocale::c() : QLocale(QLocale::Hungarian, QLocale::Hungary));
+        auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary)); });
+        auto& c = fwtest::Db::conn();
+        const bool isFloat = field == QStringLiteral("ERTEK");
+        const QString table = isFloat ? QStringLiteral("SZ_ADO") : QStringLiteral("SZ_MEGYSEG");
+        EditorCore core = open(table);
+        const qint64 doku = fwtest::Db::dokuCount();
+        const SaveResult r = core.save(c, EditMode::Insert, {{"KOD", "NUM"}, {"NEV", "Szám"}, {field, text}});
+        auto cleanup = qScopeGuard([&] { c.exec("DELETE FROM " + table + " WHERE KOD = 'NUM'"); });
+        if (stored.startsWith(QStringLiteral("A tétel"))) {
+            QCOMPARE(r.status, SaveResult::Invalid);
+            QCOMPARE(r.message, stored);
+            QCOMPARE(r.focusField, field);
+            QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM " + table + " WHERE KOD = 'NUM'"), 0);
+            QCOMPARE(fwtest::Db::dokuCount(), doku);
+            return;
+        }
+        QCOMPARE(r.status, SaveResult::Saved);
+        const RowSet rs = c.query("SELECT " + field + " FROM " + table + " WHERE KOD = 'NUM'");
+        QCOMPARE(rs.rowCount(), 1);
+        QCOMPARE(rs.at(0, 0).toDouble(), stored.toDouble());
+    }
+
+    // What a masked float field shows reads back as the same number, whatever
+    // the locale (no ',' grouping where '.' is the decimal separator).
+    void maskedFloatReadsBack_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::newRow("C") << "c";
+        QTest::newRow("Hungarian") << "hu";
+    }
+    void maskedFloatReadsBack() {
+        QFETCH(QString, locale);
+        QLocale::setDefault(locale == QStringLiteral("c") ? QLocale::c() : QLocale(QLocale::Hungarian, QLocale::Hungary));
+        auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary)); });
+        PanelField f;
+        f.name = QStringLiteral("X");
+        f.col.typeWord = QStringLiteral("FLOAT");
+        f.editMask = QStringLiteral("#,##0.00");
+        const QString shown = DisplayText(f, 1234567.5);
+        QCOMPARE(shown.size(), 12); // "1 234 567,50"
+        const ConvertResult back = ConvertText(f, shown);
+        QCOMPARE(back.error, QString());
+        QCOMPARE(back.value.toDouble(), 1234567.5);
+        QCOMPARE(ConvertText(f, DisplayText(f, -1234.0)).value.toDouble(), -1234.0);
+    }
+
+    // A code must name a row of its field's dictionary when the row is saved,
+    // however the field was left (the focus may never have run its lookup).
+    void referenceFieldsAreCheckedAtSave_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QStringList>("values");
+        QTest::addColumn<QString>("message"); // "" : saved
+        QTest::newRow("unit of a product group") << "SZ_ARUCSOP" << QStringList{"KOD", "NEV", "M_EGYSEG"}
+                                                 << QStringList{"RX", "Próba", "xx"}
+                                                 << "A tétel nem tárolható:\nA megadott kód nincs a szótárban: Mennyiségi egység (xx)";
+        QTest::newRow("code in the other case") << "SZ_ARUCSOP" << QStringList{"KOD", "NEV", "M_EGYSEG"}
+                                                << QStringList{"RX", "Próba", "DB"}
+                                                << "A tétel nem tárolható:\nA megadott kód nincs a szótárban: Mennyiségi egység (DB)";
+        QTest::newRow("known unit") << "SZ_ARUCSOP" << QStringList{"KOD", "NEV", "M_EGYSEG"}
+                                    << QStringList{"RX", "Próba", "db"} << "";
+        QTest::newRow("empty optional code") << "SZ_ARUCSOP" << QStringList{"KOD", "NEV", "M_EGYSEG"}
+                                             << QStringList{"RX", "Próba", ""} << "";
+        QTest::newRow("activity of a price row") << "SZ_TEVAR" << QStringList{"TEVKOD", "CSOPKOD", "AR"}
+                                                 << QStringList{"ZZZ", "RXG", "100"}
+                                                 << "A tétel nem tárolható:\nA megadott kód nincs a szótárban: Tevékenység (ZZZ)";
+        QTest::newRow("both codes unknown") << "SZ_TEVAR" << QStringList{"TEVKOD", "CSOPKOD", "AR"}
+                                            << QStringList{"ZZZ", "NINCS", "100"}
+                                            << "A tétel nem tárolható:\nA megadott kód nincs a szótárban: Tevékenység (ZZZ)"
+                                               "\nA megadott kód nincs a szótárban: Termékcsoport (NINCS)";
+        QTest::newRow("known price row") << "SZ_TEVAR" << QStringList{"TEVKOD", "CSOPKOD", "AR"}
+                                         << QStringList{"KIH", "RXG", "100"} << "";
+    }
+    void referenceFieldsAreCheckedAtSave() {
+        QFETCH(QString, table);
+        QFETCH(QStringList, fields);
+        QFETCH(QStringList, values);
+        QFETCH(QString, message);
+        auto& c = fwtest::Db::conn();
+        c.exec("INSERT INTO SZ_ARUCSOP (KOD, NEV, M_EGYSEG) VALUES ('RXG', 'Próbacsoport', 'db')");
+        auto cleanup = qScopeGuard([&] {
+            c.exec("DELETE FROM SZ_TEVAR WHERE CSOPKOD IN ('RXG', 'NINCS')");
+            c.exec("DELETE FROM SZ_ARUCSOP WHERE KOD IN ('RX', 'RXG')");
+        });
+        QVERIFY(fwtest::Db::count("SELECT COUNT(*) FROM SZ_TEVEKENY WHERE KOD = 'KIH'") == 1);
+        EditorCore core = open(table);
+        QHash<QString, QString> t;
+        for (int i = 0; i < fields.size(); ++i) t.insert(fields.at(i), values.at(i));
+        const qint64 rows = fwtest::Db::count("SELECT COUNT(*) FROM " + table);
+        const qint64 doku = fwtest::Db::dokuCount();
+        const SaveResult r = core.save(c, EditMode::Insert, t);
+        if (message.isEmpty()) {
+            QCOMPARE(r.message, QString());
+            QCOMPARE(r.status, SaveResult::Saved);
+            QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM " + table), rows + 1);
+            return;
+        }
+        QCOMPARE(r.status, SaveResult::Invalid);
+        QCOMPARE(r.message, message);
+        QCOMPARE(r.focusField, fields.at(2) == "M_EGYSEG" ? QStringLiteral("M_EGYSEG") : QStringLiteral("TEVKOD"));
+        QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM " + table), rows);
+        QCOMPARE(fwtest::Db::dokuCount(), doku);
+    }
+
+    // Changing a row checks its codes too, and a comma list of codes (button
+    // function 999) checks each of them.
+    void referenceCheckOnUpdateAndCodeLists() {
+        auto& c = fwtest::Db::conn();
+        c.exec("INSERT INTO SZ_ARUCSOP (KOD, NEV, M_EGYSEG) VALUES ('RU', 'Régi', 'db')");
+        auto cleanup = qScopeGuard([&] {
+            c.exec("DELETE FROM SZ_ARUCSOP WHERE KOD = 'RU'");
+            c.exec("UPDATE VEZERLO SET FUNKCIO = 0 WHERE MODUL = 'SZ_ARUCSOP' AND MEZO = 'M_EGYSEG'");
+        });
+        EditorCore core = open("SZ_ARUCSOP");
+        RowSet rs = core.browse(c);
+        int row = core.locate(rs, {QStringLiteral("RU")});
+        SaveResult r = core.save(c, EditMode::Update, {{"KOD", "RU"}, {"NEV", "Régi"}, {"M_EGYSEG", "xx"}}, &rs, row);
+        QCOMPARE(r.status, SaveResult::Invalid);
+        QCOMPARE(fwtest::Db::text("SELECT M_EGYSEG FROM SZ_ARUCSOP WHERE KOD = 'RU'"), QStringLiteral("db"));
+
+        c.exec("UPDATE VEZERLO SET FUNKCIO = 999 WHERE MODUL = 'SZ_ARUCSOP' AND MEZO = 'M_EGYSEG'");
+        core = open("SZ_ARUCSOP");
+        rs = core.browse(c);
+        row = core.locate(rs, {QStringLiteral("RU")});
+        r = core.save(c, EditMode::Update, {{"KOD", "RU"}, {"NEV", "Régi"}, {"M_EGYSEG", "db,yy,db"}}, &rs, row);
+        QCOMPARE(r.message, QStringLiteral("A tétel nem tárolható:\nA megadott kód nincs a szótárban: Mennyiségi egység (yy)"));
+        QCOMPARE(core.save(c, EditMode::Update, {{"KOD", "RU"}, {"NEV", "Régi"}, {"M_EGYSEG", "db"}}, &rs, row).status,
+                 SaveResult::Saved);
+    }
+
+    // A flag field takes only its allowed letters (the button that cycles them).
+    void flagFieldsTakeOnlyTheirLetters_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("stored"); // "!" + message : refused
+        QTest::newRow("I") << "SZ_SOFOR" << "AKTIV" << "I" << "I";
+        QTest::newRow("N") << "SZ_SOFOR" << "AKTIV" << "N" << "N";
+        QTest::newRow("lower case is the listed letter") << "SZ_SOFOR" << "AKTIV" << "n" << "N";
+        QTest::newRow("blanks around") << "SZ_SOFOR" << "AKTIV" << " I " << "I";
+        QTest::newRow("other letter") << "SZ_SOFOR" << "AKTIV" << "Q"
+                                      << "!A tétel nem tárolható:\nNem megengedett érték: Aktív (I/N) (megadható értékek: IN)";
+        QTest::newRow("word") << "SZ_SOFOR" << "AKTIV" << "IN"
+                              << "!A tétel nem tárolható:\nNem megengedett érték: Aktív (I/N) (megadható értékek: IN)";
+        QTest::newRow("classes differ by case") << "SZ_STATUST" << "MODOSITHATO" << "i" << "i";
+        QTest::newRow("class n") << "SZ_STATUST" << "MODOSITHATO" << "n" << "n";
+        QTest::newRow("class of no kind") << "SZ_STATUST" << "MODOSITHATO" << "Z"
+                                          << "!A tétel nem tárolható:\nNem megengedett érték: Osztály (I, N, X, i, n) (megadható értékek: INXin)";
+        QTest::newRow("billing mark digit") << "SZ_MEGYSEG" << "BERSZAMJEL" << "7" << "7";
+        QTest::newRow("billing mark other digit") << "SZ_MEGYSEG" << "BERSZAMJEL" << "8"
+                                                  << "!A tétel nem tárolható:\nNem megengedett érték: Számlázás jele (H/7/N/A) (megadható értékek: H7NA)";
+    }
+    void flagFieldsTakeOnlyTheirLetters() {
+        QFETCH(QString, table);
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(QString, stored);
+        auto& c = fwtest::Db::conn();
+        EditorCore core = open(table);
+        auto cleanup = qScopeGuard([&] { c.exec("DELETE FROM " + table + " WHERE KOD = 'FLG'"); });
+        const SaveResult r = core.save(c, EditMode::Insert, {{"KOD", "FLG"}, {"NEV", "Jelző"}, {field, text}});
+        if (stored.startsWith(QLatin1Char('!'))) {
+            QCOMPARE(r.status, SaveResult::Invalid);
+            QCOMPARE(r.message, stored.mid(1));
+            QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM " + table + " WHERE KOD = 'FLG'"), 0);
+            return;
+        }
+        QCOMPARE(r.message, QString());
+        QCOMPARE(fwtest::Db::text("SELECT " + field + " FROM " + table + " WHERE KOD = 'FLG'"), stored);
+    }
+
     void deletingAReferencedRowIsRefused() {
         auto& c = fwtest::Db::conn();
         EditorCore core = open("SZ_MEGYSEG");
@@ -315,11 +524,12 @@ private slots:
         const qint64 doku = fwtest::Db::dokuCount();
         SaveResult r = core.remove(c, rs, row);
         QCOMPARE(r.status, SaveResult::Invalid);
-        QCOMPARE(r.message, QStringLiteral("A tétel nem törölhető, mert a(z) SZ_ARUCSOP tábla 5 sora hivatkozik rá."));
+        // The naming rows are called by their table's caption, as in a sentence.
+        QCOMPARE(r.message, QStringLiteral("A tétel nem törölhető, mert 5 termék csoportok hivatkozik rá."));
         // Nor can the code be renamed under the rows that name it.
         r = core.save(c, EditMode::Update, {{"KOD", "dbx"}, {"NEV", "darab"}}, &rs, row);
         QCOMPARE(r.status, SaveResult::Invalid);
-        QCOMPARE(r.message, QStringLiteral("A tétel nem tárolható:\nA kulcs nem módosítható, mert a(z) SZ_ARUCSOP tábla 5 sora hivatkozik rá."));
+        QCOMPARE(r.message, QStringLiteral("A tétel nem tárolható:\nA kulcs nem módosítható, mert 5 termék csoportok hivatkozik rá."));
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM SZ_MEGYSEG WHERE KOD = 'db'"), 1);
         QCOMPARE(fwtest::Db::dokuCount(), doku);
         // A driver named by a contract line is protected as well.
@@ -327,9 +537,36 @@ private slots:
         c.exec("INSERT INTO FORGSOR (BIZONYLAT, VERZIO, TETELSOR, SOFORKOD) VALUES (1, 1, 1, 'S9')");
         EditorCore drivers = open("SZ_SOFOR");
         rs = drivers.browse(c);
+        // Without a caption in TABLAK the table's name stands in.
         QCOMPARE(drivers.remove(c, rs, drivers.locate(rs, {QStringLiteral("S9")})).message,
                  QStringLiteral("A tétel nem törölhető, mert a(z) FORGSOR tábla 1 sora hivatkozik rá."));
+        c.exec("INSERT INTO TABLAK (TABLANEV, MEGNEVEZES) VALUES ('FORGSOR', 'Bérleti tétel')");
+        QCOMPARE(drivers.remove(c, rs, drivers.locate(rs, {QStringLiteral("S9")})).message,
+                 QStringLiteral("A tétel nem törölhető, mert 1 bérleti tétel hivatkozik rá."));
+        QCOMPARE(drivers.save(c, EditMode::Update, {{"KOD", "S9X"}, {"NEV", "Sofőr Kilenc"}, {"AKTIV", "I"}}, &rs,
+                              drivers.locate(rs, {QStringLiteral("S9")})).message,
+                 QStringLiteral("A tétel nem tárolható:\nA kulcs nem módosítható, mert 1 bérleti tétel hivatkozik rá."));
         c.exec("DELETE FROM FORGSOR");
+        c.exec("DELETE FROM TABLAK WHERE TABLANEV = 'FORGSOR'");
+    }
+
+    void captionInRunningText_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << "Termék csoportok" << "termék csoportok";
+        QTest::newRow("accented capital") << "Ügyfelek címei" << "ügyfelek címei";
+        QTest::newRow("abbreviation kept") << "ÁFA kulcsok" << "ÁFA kulcsok";
+        QTest::newRow("blanks") << "  Bérleti   tétel " << "bérleti tétel";
+        QTest::newRow("none") << "" << "";
+    }
+    void captionInRunningText() {
+        QFETCH(QString, caption);
+        QFETCH(QString, expected);
+        auto& c = fwtest::Db::conn();
+        c.exec("INSERT INTO TABLAK (TABLANEV, MEGNEVEZES) VALUES ('T_CAPTION', :m)", {{"m", caption}});
+        QCOMPARE(CaptionInText(c, "T_CAPTION"), expected);
+        c.exec("DELETE FROM TABLAK WHERE TABLANEV = 'T_CAPTION'");
+        QCOMPARE(CaptionInText(c, "T_CAPTION"), QString());
     }
 
     void keyConditionUsesIsNullForANullOldValue() {

@@ -45,7 +45,9 @@ void TestNumbers::separatorReadAtCallTime() {
     QCOMPARE(TextToFloat(QStringLiteral("2,5")), 2.5);
     useLocale("c");
     QCOMPARE(DecimalSeparator(), QChar(u'.'));
-    QCOMPARE(TextToFloat(QStringLiteral("2,5")), 25.0);
+    // A comma is a decimal separator on a workstation that writes a point, too.
+    QCOMPARE(TextToFloat(QStringLiteral("2,5")), 2.5);
+    QCOMPARE(CleanNumberText(QStringLiteral("2,5")), QStringLiteral("2.5"));
 }
 
 void TestNumbers::roundHalfAway_data() {
@@ -179,7 +181,14 @@ void TestNumbers::cleanNumberText_data() {
     QTest::newRow("big exponent") << "hu" << "2E20" << "2E20";
     QTest::newRow("negative") << "hu" << " -12,5 " << "-12,5";
     QTest::newRow("inner minus dropped") << "hu" << "1-2" << "12";
-    QTest::newRow("point dropped on Hungarian") << "hu" << "1.234,5" << "1234,5";
+    QTest::newRow("point groups before a comma") << "hu" << "1.234,5" << "1234,5";
+    QTest::newRow("comma groups before a point") << "hu" << "1,234.5" << "1234,5";
+    QTest::newRow("point on Hungarian") << "hu" << "1.5" << "1,5";
+    QTest::newRow("comma on C") << "c" << "1,5" << "1.5";
+    QTest::newRow("point groups before a comma on C") << "c" << "1.234.567,5 Ft" << "1234567.5";
+    QTest::newRow("comma groups before a point on C") << "c" << "1,234.5" << "1234.5";
+    QTest::newRow("same separators stay") << "c" << "1,2,3" << "1.2.3";
+    QTest::newRow("comma with exponent on C") << "c" << "1,5E2" << "150";
     QTest::newRow("E of a word") << "hu" << "5 EUR" << "5";
     QTest::newRow("empty") << "hu" << "" << "";
     QTest::newRow("exponent without mantissa") << "hu" << "E5" << "!";
@@ -207,6 +216,13 @@ void TestNumbers::textToFloat_data() {
     QTest::newRow("forints") << "hu" << "1 234,5 Ft" << 1234.5;
     QTest::newRow("negative half") << "hu" << "-0,5" << -0.5;
     QTest::newRow("point on C") << "c" << "1.5" << 1.5;
+    QTest::newRow("comma on C") << "c" << "1,5" << 1.5;
+    QTest::newRow("point on Hungarian") << "hu" << "0.25" << 0.25;
+    QTest::newRow("grouped, comma last, on C") << "c" << "1.234,5" << 1234.5;
+    QTest::newRow("grouped, point last, on C") << "c" << "1,234.5" << 1234.5;
+    QTest::newRow("grouped, comma last, on Hungarian") << "hu" << "1.234,5" << 1234.5;
+    QTest::newRow("grouped, point last, on Hungarian") << "hu" << "1,234.5" << 1234.5;
+    QTest::newRow("two commas on C") << "c" << "1,2,3" << raises;
     QTest::newRow("exponent") << "hu" << "12E3" << 12000.0;
     QTest::newRow("words") << "hu" << "abc" << 0.0;
     QTest::newRow("empty") << "hu" << "" << 0.0;

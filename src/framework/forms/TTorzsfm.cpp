@@ -389,11 +389,12 @@ void TTorzsfm::buildPanel() {
         return l;
     };
     auto setupEdit = [&](QLineEdit* e, const PanelField& f) {
-        if (f.col.typeWord == QStringLiteral("INTEGER") || f.col.typeWord == QStringLiteral("SMALLINT")) {
-            e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[-+0-9 ]*")), e));
-            e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        } else if (f.col.typeWord == QStringLiteral("FLOAT")) {
-            e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[-+0-9 .,eE]*")), e));
+        if (f.col.typeWord == QStringLiteral("INTEGER") || f.col.typeWord == QStringLiteral("SMALLINT")
+            || f.col.typeWord == QStringLiteral("FLOAT")) {
+            // A separator typed into a whole-number field is kept, so that saving
+            // refuses the fraction instead of storing ten times the number; blanks
+            // (the no-break ones of a grouped number too) group the digits.
+            e->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[-+0-9 \\x{00A0}\\x{202F}.,]*")), e));
             e->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         }
         if (f.password) e->setEchoMode(QLineEdit::Password);
@@ -1183,12 +1184,9 @@ bool TTorzsfm::validateField(QLineEdit* e, QWidget* target) {
         const QString other = l ? l->property("hint").toString() : QString();
         QLineEdit* g = other.isEmpty() ? nullptr : fieldEdit(other);
         auto* t = qobject_cast<QLineEdit*>(target);
-        if (g && t && t != e && !t->isReadOnly() && vl::util::IsNumeric(g->text(), false)) {
-            try {
-                t->setText(vl::util::FloatToText(vl::util::TextToFloat(e->text()) * vl::util::TextToFloat(g->text())));
-            } catch (...) {
-            }
-        }
+        const NumberEntry factor = g ? ReadNumberEntry(g->text()) : NumberEntry();
+        if (g && t && t != e && !t->isReadOnly() && factor.ok)
+            t->setText(vl::util::FloatToText(ReadNumberEntry(e->text()).value * factor.value));
     } else if (code == 101) {
         QLineEdit* birth = fieldEdit(QStringLiteral("SZULDAT"));
         if (birth && TaxAndBirthDateConflict(e->text(), birth->text())) {
