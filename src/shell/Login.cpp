@@ -79,6 +79,21 @@ QList<DefaultUser> DefaultUsers() {
     };
 }
 
+bool IsSeededDefaultPassword(const QString& code, const QString& stored) {
+    for (const DefaultUser& u : DefaultUsers())
+        if (u.kod == code.trimmed()) return PasswordMatches(stored, u.jelszo);
+    return false;
+}
+
+QString NewPasswordProblem(const QString& first, const QString& second) {
+    if (first.trimmed().isEmpty()) return QStringLiteral("Az új jelszó nem lehet üres.");
+    if (first.toUpper() != second.toUpper()) return QStringLiteral("A két új jelszó nem egyezik.");
+    for (const DefaultUser& u : DefaultUsers())
+        if (first.toUpper() == u.jelszo.toUpper())
+            return QStringLiteral("Az új jelszó nem lehet a program alapértelmezett jelszava.");
+    return {};
+}
+
 int ActiveUserCount(vl::db::Connection& conn) {
     auto rs = conn.query(QStringLiteral("Select Count(*) DARAB from sz_juzer where (aktiv='I')"));
     return rs.next() ? int(rs.integer(QStringLiteral("DARAB"))) : 0;
@@ -122,8 +137,10 @@ LoginCheck CheckLogin(vl::db::Connection& conn, const QString& typedName,
     u.rights = rs.text(QStringLiteral("JOGOK")).trimmed();
     u.hasPenztar = rs.hasColumn(QStringLiteral("PENZTAR"));
     if (u.hasPenztar) u.penztar = rs.text(QStringLiteral("PENZTAR"));
+    u.storedPassword = stored;
+    u.mustChangePassword = IsSeededDefaultPassword(u.code, stored);
 
-    if (!IsPasswordHash(stored)) {
+    if (!IsPasswordHash(stored) && !u.mustChangePassword) {
         // Clear text found: accepted this once, from now on only its hash is kept.
         conn.exec(QStringLiteral("UPDATE SZ_JUZER SET JELSZO = :ujjelszo WHERE KOD = :kod AND JELSZO = :regi"),
                   {{QStringLiteral("ujjelszo"), HashPassword(typedPassword)},
@@ -147,18 +164,43 @@ QString LoginStamp() {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
 }
 
-void CompleteLogin(vl::db::Connection& conn, const LoginUser& user, const QString& typedName) {
+bool CompleteLogin(vl::db::Connection& conn, const LoginUser& user, const QString& typedName,
+                   const QString& newPassword, QString* problem) {
+    if (user.mustChangePassword) {
+        const QString why = NewPasswordProblem(newPassword, newPassword);
+        if (!why.isEmpty()) {
+            if (problem) *problem = why;
+            return false;
+        }
+    }
     const QString when = LoginStamp();
+    const bool log = tableExists(conn, QStringLiteral("JUZERLOG"));
+    auto tx = conn.begin();
+    if (user.mustChangePassword) {
+        // Guarded by the value read at the check: a change made elsewhere meanwhile wins.
+        const qint64 n = tx->exec(
+            QStringLiteral("UPDATE SZ_JUZER SET JELSZO = :ujjelszo WHERE KOD = :kod AND JELSZO = :regi"),
+            {{QStringLiteral("ujjelszo"), HashPassword(newPassword)}, {QStringLiteral("kod"), user.code},
+             {QStringLiteral("regi"), user.storedPassword}});
+        if (n != 1) {
+            tx->rollback();
+            if (problem) *problem = QStringLiteral("A jelszót közben máshol módosították. Kérem, jelentkezzen be újra.");
+            return false;
+        }
+    }
+    if (log) {
+        tx->exec(QStringLiteral("Insert into juzerlog (nev,logintime)\n values (:nev,:logintime)"),
+                 {{QStringLiteral("nev"), user.name}, {QStringLiteral("logintime"), when}});
+    }
+    tx->commit();
+
     Tdm& d = dm();
     d.CurrentUserName = user.name;
     d.CurrentUserRights = user.rights;
     d.CurrentUserCode = user.code;
-    if (tableExists(conn, QStringLiteral("JUZERLOG"))) {
-        conn.exec(QStringLiteral("Insert into juzerlog (nev,logintime)\n values (:nev,:logintime)"),
-                  {{QStringLiteral("nev"), user.name}, {QStringLiteral("logintime"), when}});
-    }
     if (user.hasPenztar) IniWrite(QStringLiteral("wuserpenztar"), user.penztar, QString());
     WriteLastUser(typedName); // a failure to save is of no consequence
+    return true;
 }
 
 QString LastUserFile() {

@@ -29,6 +29,15 @@ private slots:
     void caseRules();
     void cashDeskGoesToConfiguration();
     void noLoginLogTable();
+    void seededDefaultRecognised_data();
+    void seededDefaultRecognised();
+    void newPasswordRules_data();
+    void newPasswordRules();
+    void noLoginWithoutNewPassword();
+    void newPasswordAndLoginRowInOneTransaction();
+    void passwordChangedElsewhereMeanwhile();
+    void defaultPasswordChangedThroughDialog();
+    void cancelWhileChangingDefaultRefuses();
 
 private:
     vl::db::Connection& db() { return dm().d_alap(); }
@@ -125,6 +134,12 @@ void TstLogin::loginThroughDialog() {
         QTest::keyClicks(f->e_jelszo, QStringLiteral("zumor"));
         typedPassword = f->e_jelszo->text();
         QTest::mouseClick(f->OKBtn, Qt::LeftButton);
+        // The seeded password must be replaced before the login succeeds.
+        if (auto* uj = f->findChild<QLineEdit*>(QStringLiteral("e_ujjelszo")); uj && f->isVisible()) {
+            QTest::keyClicks(uj, QStringLiteral("titok1"));
+            QTest::keyClicks(f->findChild<QLineEdit*>(QStringLiteral("e_ujjelszo2")), QStringLiteral("titok1"));
+            QTest::mouseClick(f->OKBtn, Qt::LeftButton);
+        }
     });
     QVERIFY(Login());
     QVERIFY(sink_.messages.isEmpty());
@@ -242,10 +257,203 @@ void TstLogin::noLoginLogTable() {
     LoginUser u;
     QCOMPARE(CheckLogin(*conn, QStringLiteral("user"), QStringLiteral("kova"), &u), LoginCheck::Ok);
     QVERIFY(!u.hasPenztar);
-    CompleteLogin(*conn, u, QStringLiteral("user"));
+    QVERIFY(u.mustChangePassword); // still the seeded password
+    QVERIFY(CompleteLogin(*conn, u, QStringLiteral("user"), QStringLiteral("UJ1")));
     QCOMPARE(dm().CurrentUserCode, QStringLiteral("USR"));
+    QCOMPARE(CheckLogin(*conn, QStringLiteral("user"), QStringLiteral("uj1"), &u), LoginCheck::Ok);
     QCOMPARE(IniRead(QStringLiteral("wuserpenztar")), -1);
     conn->close();
+}
+
+void TstLogin::seededDefaultRecognised_data() {
+    QTest::addColumn<QString>("kod");
+    QTest::addColumn<QString>("stored"); // "#X": the hash of X
+    QTest::addColumn<bool>("seeded");
+    QTest::newRow("TVN, seeded hash") << "TVN" << "#ZUMOR" << true;
+    QTest::newRow("USR, seeded hash") << "USR" << "#KOVA" << true;
+    QTest::newRow("TVN, default in clear text, lower case") << "TVN" << "zumor" << true;
+    QTest::newRow("TVN, its own password") << "TVN" << "#ALMA" << false;
+    QTest::newRow("TVN, the other user's default") << "TVN" << "#KOVA" << false;
+    QTest::newRow("not a seeded user") << "KB" << "#ZUMOR" << false;
+}
+
+void TstLogin::seededDefaultRecognised() {
+    QFETCH(QString, kod);
+    QFETCH(QString, stored);
+    QFETCH(bool, seeded);
+    const QString value = stored.startsWith('#') ? HashPassword(stored.mid(1)) : stored;
+    QCOMPARE(IsSeededDefaultPassword(kod, value), seeded);
+    // ... and the login check says so
+    addUser(kod, QStringLiteral("valaki"), value, QStringLiteral("I"));
+    LoginUser u;
+    QCOMPARE(CheckLogin(db(), QStringLiteral("valaki"), stored.mid(stored.startsWith('#') ? 1 : 0), &u), LoginCheck::Ok);
+    QCOMPARE(u.mustChangePassword, seeded);
+    // a default in clear text is not rehashed by the check: the new password replaces it
+    if (!stored.startsWith('#'))
+        QCOMPARE(IsPasswordHash(db().query(QStringLiteral("SELECT JELSZO FROM SZ_JUZER")).at(0, 0).toString()), !seeded);
+}
+
+void TstLogin::newPasswordRules_data() {
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("fit") << "Titok9" << "TITOK9" << "";
+    QTest::newRow("accents, either case") << "Őszibarack" << "ŐSZIBARACK" << "";
+    QTest::newRow("empty") << "" << "" << "Az új jelszó nem lehet üres.";
+    QTest::newRow("blanks only") << "   " << "   " << "Az új jelszó nem lehet üres.";
+    QTest::newRow("typed differently") << "ALMA1" << "ALMA2" << "A két új jelszó nem egyezik.";
+    QTest::newRow("second missing") << "ALMA1" << "" << "A két új jelszó nem egyezik.";
+    QTest::newRow("a default again") << "zumor" << "ZUMOR" << "Az új jelszó nem lehet a program alapértelmezett jelszava.";
+    QTest::newRow("the other default") << "KOVA" << "KOVA" << "Az új jelszó nem lehet a program alapértelmezett jelszava.";
+}
+
+void TstLogin::newPasswordRules() {
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QString, problem);
+    QCOMPARE(NewPasswordProblem(first, second), problem);
+}
+
+// Without a fit new password the login of a seeded user writes nothing.
+void TstLogin::noLoginWithoutNewPassword() {
+    SeedDefaultUsersIfNone(db());
+    const QString before = db().query(QStringLiteral("SELECT JELSZO FROM SZ_JUZER WHERE KOD = 'TVN'")).at(0, 0).toString();
+    LoginUser u;
+    QCOMPARE(CheckLogin(db(), QStringLiteral("tarvon"), QStringLiteral("ZUMOR"), &u), LoginCheck::Ok);
+    QVERIFY(u.mustChangePassword);
+    for (const QString& bad : {QString(), QStringLiteral("ZUMOR"), QStringLiteral("kova")}) {
+        QString problem;
+        QVERIFY(!CompleteLogin(db(), u, QStringLiteral("tarvon"), bad, &problem));
+        QVERIFY(!problem.isEmpty());
+    }
+    QVERIFY(dm().CurrentUserCode.isEmpty());
+    QCOMPARE(db().query(QStringLiteral("SELECT COUNT(*) FROM JUZERLOG")).at(0, 0).toInt(), 0);
+    QCOMPARE(db().query(QStringLiteral("SELECT JELSZO FROM SZ_JUZER WHERE KOD = 'TVN'")).at(0, 0).toString(), before);
+    QVERIFY(!QFile::exists(dir_.filePath(QStringLiteral("SZOT_user.ini"))));
+}
+
+// The new password lands only together with the login row: when the row
+// cannot be written, the seeded password stays and nobody is logged in.
+void TstLogin::newPasswordAndLoginRowInOneTransaction() {
+    SeedDefaultUsersIfNone(db());
+    LoginUser u;
+    QCOMPARE(CheckLogin(db(), QStringLiteral("tarvon"), QStringLiteral("ZUMOR"), &u), LoginCheck::Ok);
+    db().exec(QStringLiteral("ALTER TABLE JUZERLOG ADD CONSTRAINT CHK_TST_NOLOG CHECK (NEV <> 'TARVON')"));
+    bool raised = false;
+    try {
+        CompleteLogin(db(), u, QStringLiteral("tarvon"), QStringLiteral("UJJELSZO"));
+    } catch (const vl::db::DbError&) {
+        raised = true;
+    }
+    db().exec(QStringLiteral("ALTER TABLE JUZERLOG DROP CONSTRAINT CHK_TST_NOLOG"));
+    QVERIFY(raised);
+    const QString stored = db().query(QStringLiteral("SELECT JELSZO FROM SZ_JUZER WHERE KOD = 'TVN'")).at(0, 0).toString();
+    QVERIFY(PasswordMatches(stored, QStringLiteral("ZUMOR")));
+    QVERIFY(dm().CurrentUserCode.isEmpty());
+    // with the log writable again the same change goes through whole
+    QVERIFY(CompleteLogin(db(), u, QStringLiteral("tarvon"), QStringLiteral("UJJELSZO")));
+    const QString now = db().query(QStringLiteral("SELECT JELSZO FROM SZ_JUZER WHERE KOD = 'TVN'")).at(0, 0).toString();
+    QVERIFY(IsPasswordHash(now));
+    QVERIFY(PasswordMatches(now, QStringLiteral("ujjelszo")));
+    QCOMPARE(db().query(QStringLiteral("SELECT COUNT(*) FROM JUZERLOG")).at(0, 0).toInt(), 1);
+    QCOMPARE(dm().CurrentUserCode, QStringLiteral("TVN"));
+}
+
+// Someone changed the password between the check and the new one: the change
+// made elsewhere stays and this login does not succeed.
+void TstLogin::passwordChangedElsewhereMeanwhile() {
+    SeedDefaultUsersIfNone(db());
+    LoginUser u;
+    QCOMPARE(CheckLogin(db(), QStringLiteral("user"), QStringLiteral("KOVA"), &u), LoginCheck::Ok);
+    const QString other = HashPassword(QStringLiteral("MASHOL"));
+    db().exec(QStringLiteral("UPDATE SZ_JUZER SET JELSZO = :j WHERE KOD = 'USR'"), {{"j", other}});
+    QString problem;
+    QVERIFY(!CompleteLogin(db(), u, QStringLiteral("user"), QStringLiteral("ITTEN"), &problem));
+    QCOMPARE(problem, QStringLiteral("A jelszót közben máshol módosították. Kérem, jelentkezzen be újra."));
+    QCOMPARE(db().query(QStringLiteral("SELECT JELSZO FROM SZ_JUZER WHERE KOD = 'USR'")).at(0, 0).toString(), other);
+    QCOMPARE(db().query(QStringLiteral("SELECT COUNT(*) FROM JUZERLOG")).at(0, 0).toInt(), 0);
+    QVERIFY(dm().CurrentUserCode.isEmpty());
+}
+
+// A user whose password is still the seeded default logs in, and the same
+// form asks for a new password twice; the login succeeds only once a fit one
+// has been stored (as a hash) together with the login row.
+void TstLogin::defaultPasswordChangedThroughDialog() {
+    bool askedForNew = false, nameLocked = false;
+    QStringList refusals;
+    QString focusAfterMismatch;
+    vltest::whenShown(QStringLiteral("TPasswordFM"), [&](QWidget* w) {
+        auto* f = static_cast<TPasswordFM*>(w);
+        f->e_nev->setText(QStringLiteral("user"));
+        QTest::keyClicks(f->e_jelszo, QStringLiteral("kova"));
+        QTest::mouseClick(f->OKBtn, Qt::LeftButton);
+        auto* uj = f->findChild<QLineEdit*>(QStringLiteral("e_ujjelszo"));
+        auto* uj2 = f->findChild<QLineEdit*>(QStringLiteral("e_ujjelszo2"));
+        askedForNew = f->isVisible() && uj && uj2 && uj->isVisible() && uj2->isVisible();
+        if (!askedForNew) return; // the form let the user in with the default
+        nameLocked = !f->e_nev->isEnabled() && !f->e_jelszo->isEnabled();
+        QVERIFY(uj->echoMode() == QLineEdit::Password && uj2->echoMode() == QLineEdit::Password);
+        QCOMPARE(f->focusWidget(), static_cast<QWidget*>(uj));
+        auto attempt = [&](const QString& a, const QString& b) {
+            uj->clear();
+            uj2->clear();
+            QTest::keyClicks(uj, a);
+            QTest::keyClicks(uj2, b);
+            sink_.clear();
+            QTest::mouseClick(f->OKBtn, Qt::LeftButton);
+            refusals << sink_.texts();
+        };
+        attempt(QStringLiteral("alma1"), QStringLiteral("alma2"));
+        focusAfterMismatch = f->focusWidget() ? f->focusWidget()->objectName() : QString();
+        attempt(QStringLiteral("kova"), QStringLiteral("kova"));
+        attempt(QString(), QString());
+        QVERIFY(f->isVisible());
+        QCOMPARE(ActiveUserCount(db()), 2);
+        QCOMPARE(db().query(QStringLiteral("SELECT COUNT(*) FROM JUZERLOG")).at(0, 0).toInt(), 0);
+        QVERIFY(dm().CurrentUserCode.isEmpty());
+        attempt(QStringLiteral("Korte7"), QStringLiteral("korte7"));
+    });
+    const bool in = Login();
+    QVERIFY2(askedForNew, "the seeded password was accepted without asking for a new one");
+    QVERIFY(in);
+    QVERIFY(nameLocked);
+    QCOMPARE(refusals, (QStringList{QStringLiteral("A két új jelszó nem egyezik."),
+                                    QStringLiteral("Az új jelszó nem lehet a program alapértelmezett jelszava."),
+                                    QStringLiteral("Az új jelszó nem lehet üres.")}));
+    QCOMPARE(focusAfterMismatch, QStringLiteral("e_ujjelszo2"));
+    QCOMPARE(dm().CurrentUserCode, QStringLiteral("USR"));
+    const QString stored = db().query(QStringLiteral("SELECT JELSZO FROM SZ_JUZER WHERE KOD = 'USR'")).at(0, 0).toString();
+    QVERIFY(IsPasswordHash(stored));
+    QVERIFY(PasswordMatches(stored, QStringLiteral("KORTE7")));
+    QVERIFY(!PasswordMatches(stored, QStringLiteral("KOVA")));
+    QCOMPARE(db().query(QStringLiteral("SELECT COUNT(*) FROM JUZERLOG")).at(0, 0).toInt(), 1);
+    // The next login takes the new password and asks nothing more.
+    LoginUser u;
+    QCOMPARE(CheckLogin(db(), QStringLiteral("user"), QStringLiteral("kova"), &u), LoginCheck::WrongPassword);
+    QCOMPARE(CheckLogin(db(), QStringLiteral("user"), QStringLiteral("korte7"), &u), LoginCheck::Ok);
+    QVERIFY(!u.mustChangePassword);
+}
+
+void TstLogin::cancelWhileChangingDefaultRefuses() {
+    bool askedForNew = false;
+    vltest::whenShown(QStringLiteral("TPasswordFM"), [&](QWidget* w) {
+        auto* f = static_cast<TPasswordFM*>(w);
+        f->e_nev->setText(QStringLiteral("tarvon"));
+        f->e_jelszo->setText(QStringLiteral("ZUMOR"));
+        QTest::mouseClick(f->OKBtn, Qt::LeftButton);
+        auto* uj = f->findChild<QLineEdit*>(QStringLiteral("e_ujjelszo"));
+        askedForNew = f->isVisible() && uj && uj->isVisible();
+        if (!askedForNew) return;
+        QTest::keyClicks(uj, QStringLiteral("FELIG")); // typed once, then given up
+        QTest::mouseClick(f->CancelBtn, Qt::LeftButton);
+    });
+    const bool in = Login();
+    QVERIFY(askedForNew);
+    QVERIFY(!in);
+    QVERIFY(dm().CurrentUserCode.isEmpty());
+    QCOMPARE(db().query(QStringLiteral("SELECT COUNT(*) FROM JUZERLOG")).at(0, 0).toInt(), 0);
+    const QString stored = db().query(QStringLiteral("SELECT JELSZO FROM SZ_JUZER WHERE KOD = 'TVN'")).at(0, 0).toString();
+    QVERIFY(PasswordMatches(stored, QStringLiteral("ZUMOR")));
 }
 
 QTEST_MAIN(TstLogin)

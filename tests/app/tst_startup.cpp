@@ -179,6 +179,10 @@ void TstStartUp::fullStartUp() {
         QTest::keyClicks(p->e_jelszo, QStringLiteral("kova"));
         loginShot = p->grab();
         QTest::mouseClick(p->OKBtn, Qt::LeftButton);
+        // KOVA is the seeded password: a new one is asked for on the same form.
+        QTest::keyClicks(p->e_ujjelszo, QStringLiteral("uj-jelszo"));
+        QTest::keyClicks(p->e_ujjelszo2, QStringLiteral("uj-jelszo"));
+        QTest::mouseClick(p->OKBtn, Qt::LeftButton);
     });
     QSignalSpy finished(&w, &Tmain_pkrfm::startUpFinished);
     QVERIFY(w.runStartUp());

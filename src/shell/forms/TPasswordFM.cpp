@@ -28,17 +28,34 @@ TPasswordFM::TPasswordFM(QWidget* parent)
     e_nev->setObjectName(QStringLiteral("e_nev"));
     e_jelszo = new QLineEdit(this);
     e_jelszo->setObjectName(QStringLiteral("e_jelszo"));
-    e_jelszo->setEchoMode(QLineEdit::Password);
     Label1->setBuddy(e_nev);
     Label2->setBuddy(e_jelszo);
 
-    // Typing is forced to lower case in the name and to upper case in the password.
+    // Typing is forced to lower case in the name.
     connect(e_nev, &QLineEdit::textEdited, this, [this](const QString& t) {
         if (t != t.toLower()) { const int c = e_nev->cursorPosition(); e_nev->setText(t.toLower()); e_nev->setCursorPosition(c); }
     });
-    connect(e_jelszo, &QLineEdit::textEdited, this, [this](const QString& t) {
-        if (t != t.toUpper()) { const int c = e_jelszo->cursorPosition(); e_jelszo->setText(t.toUpper()); e_jelszo->setCursorPosition(c); }
-    });
+    l_ujjelszo = new QLabel(QStringLiteral("Az alapértelmezett jelszót le kell cserélni. "
+                                           "Adja meg kétszer az új jelszót!"), this);
+    l_ujjelszo->setObjectName(QStringLiteral("l_ujjelszo"));
+    l_ujjelszo->setWordWrap(true);
+    Label3 = new QLabel(QStringLiteral(" Új jelszó:"), this);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label4 = new QLabel(QStringLiteral(" Új jelszó újra:"), this);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    e_ujjelszo = new QLineEdit(this);
+    e_ujjelszo->setObjectName(QStringLiteral("e_ujjelszo"));
+    e_ujjelszo2 = new QLineEdit(this);
+    e_ujjelszo2->setObjectName(QStringLiteral("e_ujjelszo2"));
+    Label3->setBuddy(e_ujjelszo);
+    Label4->setBuddy(e_ujjelszo2);
+    // Passwords are typed in upper case and shown as '*'.
+    for (QLineEdit* pw : {e_jelszo, e_ujjelszo, e_ujjelszo2}) {
+        pw->setEchoMode(QLineEdit::Password);
+        connect(pw, &QLineEdit::textEdited, this, [pw](const QString& t) {
+            if (t != t.toUpper()) { const int c = pw->cursorPosition(); pw->setText(t.toUpper()); pw->setCursorPosition(c); }
+        });
+    }
 
     OKBtn = new QPushButton(QStringLiteral("&OK"), this);
     OKBtn->setObjectName(QStringLiteral("OKBtn"));
@@ -52,6 +69,11 @@ TPasswordFM::TPasswordFM(QWidget* parent)
     grid->addWidget(e_nev, 0, 1);
     grid->addWidget(Label2, 1, 0);
     grid->addWidget(e_jelszo, 1, 1);
+    grid->addWidget(l_ujjelszo, 2, 0, 1, 2);
+    grid->addWidget(Label3, 3, 0);
+    grid->addWidget(e_ujjelszo, 3, 1);
+    grid->addWidget(Label4, 4, 0);
+    grid->addWidget(e_ujjelszo2, 4, 1);
     grid->setColumnStretch(1, 1);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -64,21 +86,43 @@ TPasswordFM::TPasswordFM(QWidget* parent)
     all->addLayout(buttons);
 
     setTabOrder(e_nev, e_jelszo);
-    setTabOrder(e_jelszo, OKBtn);
+    setTabOrder(e_jelszo, e_ujjelszo);
+    setTabOrder(e_ujjelszo, e_ujjelszo2);
+    setTabOrder(e_ujjelszo2, OKBtn);
     setTabOrder(OKBtn, CancelBtn);
     connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     FormConventions::install(this);
-    setFixedSize(QSize(340, sizeHint().height()));
+    showPasswordChange(false);
+}
+
+void TPasswordFM::showPasswordChange(bool on) {
+    changing_ = on;
+    for (QWidget* w : {static_cast<QWidget*>(l_ujjelszo), static_cast<QWidget*>(Label3), static_cast<QWidget*>(Label4),
+                       static_cast<QWidget*>(e_ujjelszo), static_cast<QWidget*>(e_ujjelszo2)})
+        w->setVisible(on);
+    e_ujjelszo->clear();
+    e_ujjelszo2->clear();
+    // The checked name and password stay as they are while the new one is asked.
+    e_nev->setEnabled(!on);
+    e_jelszo->setEnabled(!on);
+    if (!on) {
+        pendingUser_ = LoginUser();
+        pendingName_.clear();
+    }
+    if (QLayout* l = layout()) l->activate();
+    setFixedSize(QSize(on ? 380 : 340, sizeHint().height()));
+    if (on) e_ujjelszo->setFocus(Qt::OtherFocusReason);
 }
 
 void TPasswordFM::prepare() {
+    showPasswordChange(false);
     e_jelszo->clear();
     e_nev->setText(ReadLastUser());
     try {
         SeedDefaultUsersIfNone(dm().d_alap());
     } catch (const vl::db::DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("a felhasználók olvasása"), e.text());
     }
 }
 
@@ -89,10 +133,44 @@ void TPasswordFM::showEvent(QShowEvent* e) {
         r.moveCenter(s->availableGeometry().center());
         move(r.topLeft());
     }
-    e_jelszo->setFocus(Qt::OtherFocusReason);
+    (changing_ ? e_ujjelszo : e_jelszo)->setFocus(Qt::OtherFocusReason);
 }
 
 bool TPasswordFM::OKBtnClick() {
+    if (changing_) {
+        // The seeded password is replaced; only then is the user let in.
+        const QString first = e_ujjelszo->text().toUpper();
+        const QString second = e_ujjelszo2->text().toUpper();
+        QString problem = NewPasswordProblem(first, second);
+        bool done = false;
+        if (problem.isEmpty()) {
+            try {
+                done = CompleteLogin(dm().d_alap(), pendingUser_, pendingName_, first, &problem);
+            } catch (const vl::db::DbError& e) {
+                vl::notify(vl::MsgKind::Error, e.text());
+                return false;
+            }
+        }
+        if (!done && NewPasswordProblem(first, second).isEmpty()) {
+            // Changed elsewhere meanwhile: the login starts again.
+            vl::notify(vl::MsgKind::Warning, problem);
+            showPasswordChange(false);
+            e_jelszo->clear();
+            e_jelszo->setFocus(Qt::OtherFocusReason);
+            return false;
+        }
+        if (!done) {
+            vl::notify(vl::MsgKind::Warning, problem);
+            const bool mismatch = !first.trimmed().isEmpty() && first != second;
+            QLineEdit* fix = mismatch ? e_ujjelszo2 : e_ujjelszo;
+            fix->setFocus(Qt::OtherFocusReason);
+            fix->selectAll();
+            return false;
+        }
+        accept();
+        return true;
+    }
+
     const QString name = e_nev->text().toLower();
     const QString password = e_jelszo->text().toUpper();
     LoginUser user;
@@ -100,9 +178,15 @@ bool TPasswordFM::OKBtnClick() {
     try {
         auto& conn = dm().d_alap();
         check = CheckLogin(conn, name, password, &user);
+        if (check == LoginCheck::Ok && user.mustChangePassword) {
+            pendingUser_ = user;
+            pendingName_ = name;
+            showPasswordChange(true);
+            return false;
+        }
         if (check == LoginCheck::Ok) CompleteLogin(conn, user, name);
     } catch (const vl::db::DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("a belépés ellenőrzése"), e.text());
         return false;
     }
     if (check != LoginCheck::Ok) {
