@@ -1,4 +1,5 @@
 #include "GuiWiring.h"
+#include "FormConventions.h"
 #include "Tinifm.h"
 #include "Tmain_pkrfm.h"
 #include "shell/Dm.h"
@@ -25,6 +26,7 @@ static void registerShellNodes(Tmain_pkrfm& w) {
             f = new vl::shell::Tinifm(&m);
             f->setWindowFlag(Qt::Window, true);
         }
+        vl::shell::FormConventions::fitToScreen(f);
         f->show();
         f->raise();
         f->activateWindow();

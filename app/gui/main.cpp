@@ -1,5 +1,6 @@
 // vorlanda: the program. Creates the main window; its start-up sequence runs
 // when it is first shown.
+#include "FormConventions.h"
 #include "GuiWiring.h"
 #include "Tmain_pkrfm.h"
 #include "Tmsgfm.h"
@@ -13,6 +14,8 @@ int main(int argc, char** argv) {
     vl::db::prepareEmbeddedEngine();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorlanda"));
+    // Qt's own texts (standard buttons, context menus, file and print dialogs) in Hungarian.
+    vl::shell::FormConventions::installQtTranslations(&app);
 
     vl::shell::GuiMessageSink sink;
     vl::ScopedSink useSink(&sink);

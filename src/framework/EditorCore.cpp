@@ -526,6 +526,7 @@ SaveResult EditorCore::save(Connection& conn, EditMode mode, const QHash<QString
     } catch (const DbError& e) {
         res.status = SaveResult::Failed;
         res.message = texts::storeFailed(e.text());
+        res.serverText = e.text();
         return res;
     }
     if (!problems.isEmpty()) {
@@ -653,6 +654,7 @@ SaveResult EditorCore::save(Connection& conn, EditMode mode, const QHash<QString
     } catch (const DbError& e) {
         res.status = SaveResult::Failed;
         res.message = texts::storeFailed(e.text());
+        res.serverText = e.text();
         return res;
     }
 }
@@ -697,6 +699,7 @@ SaveResult EditorCore::remove(Connection& conn, const RowSet& rs, int row) const
     } catch (const DbError& e) {
         res.status = SaveResult::Failed;
         res.message = texts::storeFailed(e.text());
+        res.serverText = e.text();
         return res;
     }
 }

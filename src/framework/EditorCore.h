@@ -76,6 +76,7 @@ struct SaveResult {
     QString message;       // the message to show (Invalid, Failed)
     QVariantList key;      // the saved row's key values (Saved)
     QString focusField;    // the field to focus (Invalid)
+    QString serverText;    // the database server's own text (Failed)
 };
 
 class EditorCore {

@@ -17,6 +17,23 @@ void notify(MsgKind kind, const QString& text) { messageSink()->notify(kind, tex
 int ask(const QString& text, MsgKind kind, const QStringList& buttons) {
     return messageSink()->ask(text, kind, buttons);
 }
+int ask(const QString& text, MsgKind kind, const QStringList& buttons, int defaultButton) {
+    return messageSink()->askWithDefault(text, kind, buttons, defaultButton);
+}
+int askDefaultNo(const QString& text) {
+    return ask(text, MsgKind::Question, {QStringLiteral("Igen"), QStringLiteral("Nem")}, 1);
+}
+void notify(MsgKind kind, const QString& text, const QString& details) {
+    messageSink()->notifyWithDetails(kind, text, details);
+}
+QString dbErrorText(const QString& doing) {
+    QString d = doing.trimmed();
+    while (d.endsWith(QLatin1Char('.'))) d.chop(1);
+    return QStringLiteral("Adatbázis-hiba történt: ") + d + QLatin1Char('.');
+}
+void notifyDbError(const QString& doing, const QString& serverText) {
+    notify(MsgKind::Error, dbErrorText(doing), serverText);
+}
 
 void ConsoleSink::notify(MsgKind, const QString& text) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());

@@ -18,6 +18,17 @@ public:
     virtual void notify(MsgKind kind, const QString& text) = 0;
     // Returns the 0-based index of the chosen button, or -1 when nothing was chosen.
     virtual int ask(const QString& text, MsgKind kind, const QStringList& buttons) = 0;
+    // The same question where Enter answers defaultButton instead of the first
+    // button (a question that destroys something defaults to "Nem").
+    virtual int askWithDefault(const QString& text, MsgKind kind, const QStringList& buttons, int defaultButton) {
+        (void)defaultButton;
+        return ask(text, kind, buttons);
+    }
+    // A notice with a longer explanation (a server's error text, say) that the
+    // screen keeps under "Részletek".
+    virtual void notifyWithDetails(MsgKind kind, const QString& text, const QString& details) {
+        notify(kind, details.isEmpty() ? text : text + QLatin1Char('\n') + details);
+    }
 };
 
 // Installs a sink (not owned); nullptr restores the console sink.
@@ -29,6 +40,17 @@ inline void notify(const QString& text) { notify(MsgKind::Info, text); }
 // Default buttons "Igen", "Nem" as the message form has them.
 int ask(const QString& text, MsgKind kind = MsgKind::Question,
         const QStringList& buttons = {QStringLiteral("Igen"), QStringLiteral("Nem")});
+// A question whose Enter answers buttons[defaultButton]; the result is the same index as ask's.
+int ask(const QString& text, MsgKind kind, const QStringList& buttons, int defaultButton);
+// "Igen"/"Nem" with "Nem" under Enter: the question before deleting or any step
+// that cannot be undone. 0 is "Igen".
+int askDefaultNo(const QString& text);
+void notify(MsgKind kind, const QString& text, const QString& details);
+
+// A database error as the user sees it: "Adatbázis-hiba történt: <doing>."
+// with the server's own text as the details.
+QString dbErrorText(const QString& doing);
+void notifyDbError(const QString& doing, const QString& serverText);
 
 // Prints to standard error; a question is answered with its first button only
 // when assumeYes is set, otherwise it is refused (-1).
@@ -40,14 +62,26 @@ public:
 };
 
 // Records every text; questions take their answers from a queue (-1 when empty).
+// defaultButtons holds, for every question, the button Enter would answer;
+// details the details of every notice that had some.
 class RecordingSink : public MessageSink {
 public:
     QList<QPair<MsgKind, QString>> messages;
     QList<int> answers;
+    QList<int> defaultButtons;
+    QStringList details;
     void notify(MsgKind kind, const QString& text) override { messages.append({kind, text}); }
-    int ask(const QString& text, MsgKind kind, const QStringList&) override {
+    int ask(const QString& text, MsgKind kind, const QStringList& buttons) override {
+        return askWithDefault(text, kind, buttons, 0);
+    }
+    int askWithDefault(const QString& text, MsgKind kind, const QStringList&, int defaultButton) override {
         messages.append({kind, text});
+        defaultButtons.append(defaultButton);
         return answers.isEmpty() ? -1 : answers.takeFirst();
+    }
+    void notifyWithDetails(MsgKind kind, const QString& text, const QString& detailText) override {
+        messages.append({kind, text});
+        details.append(detailText);
     }
     QStringList texts() const {
         QStringList l;
@@ -55,7 +89,11 @@ public:
         return l;
     }
     QString last() const { return messages.isEmpty() ? QString() : messages.last().second; }
-    void clear() { messages.clear(); }
+    void clear() {
+        messages.clear();
+        defaultButtons.clear();
+        details.clear();
+    }
 };
 
 // Installs a sink for the lifetime of the guard, then restores the previous one.

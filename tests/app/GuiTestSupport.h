@@ -2,6 +2,7 @@
 // Helpers of the widget tests: a real Firebird database with the program's
 // schema in a temporary directory, a PKR.INI next to it, and a way to act on
 // a modal dialog while it is open.
+#include "FormConventions.h"
 #include "db/Database.h"
 #include "rental/Schema.h"
 #include "rental/Seeds.h"
@@ -21,6 +22,10 @@
 #include <memory>
 
 namespace vltest {
+
+// Qt's own texts in Hungarian, as the program has them.
+inline void installQtTranslations() { vl::shell::FormConventions::installQtTranslations(QCoreApplication::instance()); }
+Q_COREAPP_STARTUP_FUNCTION(installQtTranslations)
 
 // A database file with the schema and the seed rows (no users).
 inline QString createDatabase(const QString& path) {

@@ -56,7 +56,7 @@ bool OpenTableEditor(const QString& name, const Condition& where, const QString&
         access = TableRights(conn, rightsName);
         windowState = ReadTableEntry(conn, rightsName).windowState;
     } catch (const vl::db::DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("a(z) %1 tábla megnyitása").arg(table), e.text());
         return false;
     }
     if (access == TableAccess::None) return false;

@@ -35,6 +35,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStyle>
 #include <QTableView>
@@ -253,6 +254,20 @@ void TTorzsfm::buildUi() {
     setSelectButtonVisible(false);
     p_buttons->setEnabled(false);
     vl::shell::FormConventions::setModeCaption(l_state, QStringLiteral("closed"));
+
+    // Escape cancels an edit as "Mégsem" does (the typed values go); while
+    // browsing, an editor shown as a dialog closes as with "Vissza".
+    auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    esc->setObjectName(QStringLiteral("sc_escape"));
+    esc->setContext(Qt::WindowShortcut);
+    connect(esc, &QShortcut::activated, this, [this] {
+        if (mode_ == EditMode::Insert || mode_ == EditMode::Update) {
+            b_cancelClick();
+            dbg_torzs->setFocus(Qt::ShortcutFocusReason);
+        } else if (mode_ == EditMode::Browse && isModal()) {
+            VisszaClick();
+        }
+    });
 }
 
 // ------------------------------------------------------------------ set-up
@@ -328,7 +343,7 @@ bool TTorzsfm::prepare() {
             tableCaption_ = vl::db::TableExists(*conn, QStringLiteral("TABLAK")) ? e.caption : table_;
         }
     } catch (const DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("a(z) %1 tábla megnyitása").arg(table_), e.text());
         return false;
     }
     writable_ = writableWanted_;
@@ -730,7 +745,7 @@ void TTorzsfm::refreshPlusFields() {
             }));
         }
     } catch (const DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("a kiegészítő adatok olvasása"), e.text());
     }
 }
 
@@ -747,7 +762,7 @@ void TTorzsfm::refreshPlusField(TParaButton* b) {
             return (c >= 0 && currentRow() >= 0) ? rows_.at(currentRow(), c) : QVariant();
         }));
     } catch (const DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("a kiegészítő adatok olvasása"), e.text());
     }
 }
 
@@ -782,7 +797,7 @@ void TTorzsfm::reread(const QVariantList& locateKey) {
         vl::db::RowSet fresh = core_.browse(vl::shell::dm().d_alap());
         rows_ = fresh;
     } catch (const DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("a(z) %1 tábla sorainak olvasása").arg(table_), e.text());
         rows_ = vl::db::RowSet();
     }
     const EditMode keep = mode_;
@@ -890,7 +905,7 @@ void TTorzsfm::applyDefaults(bool fromCaller) {
                 if (fieldControl(d.mezo)) setFieldText(d.mezo, EvaluateDefault(d.ertek, ft, true));
         }
     } catch (const DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("az alapértékek olvasása"), e.text());
     }
     if (fromCaller)
         for (int i = 0; i < defaultNames_.size() && i < defaultValues_.size(); ++i)
@@ -931,11 +946,15 @@ bool TTorzsfm::b_postClick() {
     } catch (const DbError& e) {
         res.status = SaveResult::Failed;
         res.message = texts::storeFailed(e.text());
+        res.serverText = e.text();
     }
     switch (res.status) {
     case SaveResult::Invalid:
     case SaveResult::Failed:
-        vl::notify(res.status == SaveResult::Invalid ? vl::MsgKind::Warning : vl::MsgKind::Error, res.message);
+        if (res.status == SaveResult::Failed && !res.serverText.isEmpty())
+            vl::notifyDbError(QStringLiteral("a tétel tárolása, az adatbázis nem változott"), res.serverText);
+        else
+            vl::notify(res.status == SaveResult::Invalid ? vl::MsgKind::Warning : vl::MsgKind::Error, res.message);
         focusField(res.focusField);
         return false;
     case SaveResult::Conflict:
@@ -974,10 +993,14 @@ void TTorzsfm::b_deleteClick() {
         vl::notify(vl::MsgKind::Warning, texts::noPrimaryKey());
         return;
     }
-    if (vl::ask(QStringLiteral("Biztos, hogy törölni akarja ?")) != 0) return;
+    // Enter answers "Nem": a row is deleted only on purpose.
+    if (vl::askDefaultNo(QStringLiteral("Biztos, hogy törölni akarja ?")) != 0) return;
     SaveResult res = core_.remove(vl::shell::dm().d_alap(), rows_, currentRow());
     if (res.status != SaveResult::Saved) {
-        vl::notify(res.status == SaveResult::Invalid ? vl::MsgKind::Warning : vl::MsgKind::Error, res.message);
+        if (res.status == SaveResult::Failed && !res.serverText.isEmpty())
+            vl::notifyDbError(QStringLiteral("a tétel törlése, az adatbázis nem változott"), res.serverText);
+        else
+            vl::notify(res.status == SaveResult::Invalid ? vl::MsgKind::Warning : vl::MsgKind::Error, res.message);
         return;
     }
     reread({QVariant(QStringLiteral("\x01"))});
@@ -1013,7 +1036,7 @@ void TTorzsfm::chooseCurrent() {
             rec << vl::shell::TSelectedRecord{name, vl::db::FieldTypeName(rs.columns().at(c)), rs.at(0, c)};
         }
     } catch (const DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("a kiválasztott tétel olvasása"), e.text());
         return;
     }
     chosenRecord_ = rec;
@@ -1132,7 +1155,7 @@ void TTorzsfm::showList(bool print) {
         if (print) vl::reporting::printDictionaryList(conn, table_, title, rows_, this, true);
         else vl::reporting::showDictionaryListPreview(conn, table_, title, rows_, this);
     } catch (const DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("a lista összeállítása"), e.text());
     }
 #else
     notReady(print ? Nyomtatora->text() : kepernyore->text());
@@ -1222,7 +1245,7 @@ void TTorzsfm::dictionaryAutoLookup(QLineEdit* e, QWidget* target) {
             chooseFromDictionary(b);
         }
     } catch (const DbError& err) {
-        vl::notify(vl::MsgKind::Error, err.text());
+        vl::notifyDbError(QStringLiteral("a szótár ellenőrzése"), err.text());
     }
 }
 
@@ -1268,7 +1291,7 @@ void TTorzsfm::chooseFromDictionary(TParaButton* b) {
                 values << EvaluateDefault(d.ertek, ft, false);
             }
     } catch (const DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("az alapértékek olvasása"), e.text());
         return;
     }
     ASelectedRecord rec;
@@ -1311,7 +1334,7 @@ void TTorzsfm::applySelection(TParaButton* b, const ASelectedRecord& rec) {
             return;
         }
     } catch (const DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("a kiválasztott adatok átvétele"), e.text());
         return;
     }
     QLineEdit* target = fieldEdit(b->param1);

@@ -116,7 +116,7 @@ bool Ttorzsmazsolafm::prepare(const QString& table) {
                 return false;
             }
         } catch (const vl::db::DbError& e) {
-            vl::notify(vl::MsgKind::Error, e.text());
+            vl::notifyDbError(QStringLiteral("a(z) %1 tábla mezőinek olvasása").arg(t), e.text());
             return false;
         }
         fillGrid();
@@ -238,7 +238,7 @@ void Ttorzsmazsolafm::b_distinctClick() {
         ui->cb_valaszt->show();
         if (!values.isEmpty()) ui->cb_valaszt->showPopup();
     } catch (const vl::db::DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("a választható értékek olvasása"), e.text());
     }
 }
 
@@ -318,7 +318,7 @@ bool Ttorzsmazsolafm::runStatement() {
         return true;
     } catch (const vl::db::DbError& e) {
         closeResult();
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("a lista lekérdezése"), e.text());
         return false;
     }
 }

@@ -157,7 +157,7 @@ bool Tevnyitfm::FormShow() {
         const auto ceg = vl::shell::dm().d_alap().query(QStringLiteral("SELECT AKTUALISEV FROM CEG"));
         if (!ceg.isEmpty()) current_ = ceg.at(0, 0).toString().trimmed();
     } catch (const vl::db::DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("a cég adatainak olvasása"), e.text());
         return false;
     }
     DBText1->setText(current_);
@@ -204,9 +204,10 @@ void Tevnyitfm::b_indulClick() {
         return;
     }
     if (year.toInt() != current + 1 || current == 0) {
-        if (vl::ask(OtherYearQuestion(year, current_)) != 0) return;
+        if (vl::askDefaultNo(OtherYearQuestion(year, current_)) != 0) return;
     }
-    if (vl::ask(YearOpeningQuestion(QDate::currentDate())) != 0) return;
+    // Enter answers "Nem": the year opening cannot be undone.
+    if (vl::askDefaultNo(YearOpeningQuestion(QDate::currentDate())) != 0) return;
 
     setRunning(true);
     ProgressBar1->setRange(0, 1);

@@ -1,5 +1,6 @@
 #include "ReportPreview.h"
 
+#include "FormConventions.h"
 #include "util/MessageSink.h"
 
 #include <QComboBox>
@@ -97,6 +98,11 @@ ReportPreview::ReportPreview(const Document& doc, QWidget* parent) : QDialog(par
     connect(pgUp, &QShortcut::activated, this, &ReportPreview::priorPage);
 
     setZoom(1.0);
+}
+
+void ReportPreview::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    vl::shell::FormConventions::fitToScreen(this);
 }
 
 void ReportPreview::showPage(int page) {

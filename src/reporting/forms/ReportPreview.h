@@ -53,6 +53,10 @@ public slots:
 signals:
     void printed();
 
+protected:
+    // Centred on its window, and never larger than the screen: the page scrolls.
+    void showEvent(QShowEvent* e) override;
+
 private:
     void render();
     void updateControls();

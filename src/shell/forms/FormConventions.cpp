@@ -4,11 +4,16 @@
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QLineEdit>
 #include <QPalette>
+#include <QPointer>
 #include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QTranslator>
 
 namespace vl::shell {
 
@@ -89,6 +94,102 @@ bool FormConventions::isRequired(const QWidget* field) {
 void FormConventions::setModeCaption(QLabel* label, const QString& mode) {
     label->setText(vl::util::ModeCaption(mode));
     label->setProperty("vlMode", mode);
+}
+
+// ------------------------------------------------------------------ screen fit
+
+static QMargins frameMarginsOf(const QWidget* w) {
+    // A window that has been shown knows its frame; one that has not yet
+    // gets the frame of any other window on the screen.
+    auto margins = [](const QWidget* x) {
+        const QRect outer = x->frameGeometry();
+        const QRect inner = x->geometry();
+        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                        outer.bottom() - inner.bottom());
+    };
+    if (w->isVisible() && w->testAttribute(Qt::WA_WState_Created)) {
+        const QMargins m = margins(w);
+        if (m.left() >= 0 && m.top() >= 0 && (m.top() > 0 || m.left() > 0)) return m;
+    }
+    for (QWidget* o : QApplication::topLevelWidgets()) {
+        if (o == w || !o->isVisible() || o->windowType() == Qt::Popup || o->windowType() == Qt::ToolTip) continue;
+        const QMargins m = margins(o);
+        if (m.left() >= 0 && m.top() >= 0 && m.top() < 100 && m.left() < 50) return m;
+    }
+    return {};
+}
+
+QRect FormConventions::availableArea(const QWidget* window) {
+    QScreen* s = nullptr;
+    if (window) {
+        // The screen under the window's centre, else the one it was made on.
+        s = QGuiApplication::screenAt(window->frameGeometry().center());
+        if (!s) s = window->screen();
+    }
+    if (!s) s = QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry() : QRect();
+}
+
+QRect FormConventions::fittedGeometry(const QRect& geometry, const QSize& minimum, const QMargins& m,
+                                      const QRect& area) {
+    if (!area.isValid()) return geometry;
+    // The largest client area whose frame still fits.
+    const QSize room(area.width() - m.left() - m.right(), area.height() - m.top() - m.bottom());
+    QRect g = geometry;
+    g.setSize(g.size().boundedTo(room).expandedTo(minimum.boundedTo(room)));
+    // Shrunk at the right and bottom where the placement allows it.
+    const int maxRight = area.right() - m.right();
+    const int maxBottom = area.bottom() - m.bottom();
+    if (g.right() > maxRight) g.setWidth(std::max(std::min(minimum.width(), room.width()), maxRight - g.left() + 1));
+    if (g.bottom() > maxBottom)
+        g.setHeight(std::max(std::min(minimum.height(), room.height()), maxBottom - g.top() + 1));
+    // Then moved inside.
+    if (g.right() > maxRight) g.moveRight(maxRight);
+    if (g.bottom() > maxBottom) g.moveBottom(maxBottom);
+    if (g.left() < area.left() + m.left()) g.moveLeft(area.left() + m.left());
+    if (g.top() < area.top() + m.top()) g.moveTop(area.top() + m.top());
+    return g;
+}
+
+void FormConventions::fitToScreen(QWidget* window) {
+    if (!window) return;
+    QWidget* w = window->window();
+    if (w->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) return;
+    const QRect area = availableArea(w);
+    if (!area.isValid()) return;
+    QSize minimum = w->minimumSize();
+    if (w->layout() || minimum.isEmpty()) minimum = minimum.expandedTo(w->minimumSizeHint());
+    const QRect now = w->geometry();
+    const QRect fitted = fittedGeometry(now, minimum, frameMarginsOf(w), area);
+    if (fitted == now) return;
+    // A window whose content cannot become that small is allowed to: its
+    // scroll areas take what is missing.
+    if (fitted.width() < minimum.width() || fitted.height() < minimum.height())
+        w->setMinimumSize(std::min(w->minimumWidth(), fitted.width()), std::min(w->minimumHeight(), fitted.height()));
+    w->setGeometry(fitted);
+}
+
+QWidget* FormConventions::dialogParent() {
+    if (QWidget* m = QApplication::activeModalWidget()) return m;
+    if (QWidget* a = QApplication::activeWindow()) return a;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QStringLiteral("Tmain_pkrfm") && w->isVisible()) return w;
+    return nullptr;
+}
+
+bool FormConventions::installQtTranslations(QCoreApplication* app) {
+    if (!app) return false;
+    static QPointer<QTranslator> qt;
+    if (qt) return true;
+    auto* t = new QTranslator(app);
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    if (!t->load(QStringLiteral("qtbase_hu"), dir)) {
+        delete t;
+        return false;
+    }
+    QCoreApplication::installTranslator(t);
+    qt = t;
+    return true;
 }
 
 } // namespace vl::shell

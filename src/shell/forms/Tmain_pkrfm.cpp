@@ -1,4 +1,5 @@
 #include "Tmain_pkrfm.h"
+#include "FormConventions.h"
 #include "TPasswordFM.h"
 #include "YearCheck.h"
 #include "shell/Dm.h"
@@ -250,7 +251,15 @@ Tmain_pkrfm::Tmain_pkrfm(QWidget* parent) : QMainWindow(parent) {
     connect(b_vege, &QPushButton::clicked, this, &QWidget::close);
     connect(b_frissit, &QPushButton::clicked, this, [this] { b_frissitClick(); });
 
+    // The first size: most of the screen, centred (WINDOWSTATE may change it
+    // at start-up).
     resize(1024, 720);
+    if (QScreen* s = QGuiApplication::primaryScreen()) {
+        const QRect avail = s->availableGeometry();
+        QRect r(0, 0, avail.width() * 9 / 10, avail.height() * 9 / 10);
+        r.moveCenter(avail.center());
+        setGeometry(r);
+    }
 }
 
 Tmain_pkrfm::~Tmain_pkrfm() = default;
@@ -350,7 +359,7 @@ bool Tmain_pkrfm::runStartUp() {
         // 9. A pending update script, once.
         RunUpdateScript(AppDir() + QStringLiteral("UPDATES.SQL"), false, nullptr);
     } catch (const vl::db::DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("az UPDATES.SQL futtatása"), e.text());
     }
     // 10. The connection description.
     L_DB->setText(description.isEmpty() ? d.ConnectionDescription : description);
@@ -358,14 +367,14 @@ bool Tmain_pkrfm::runStartUp() {
     try {
         CurrentYearCheck(d.d_alap());
     } catch (const vl::db::DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("az aktuális év ellenőrzése"), e.text());
     }
     // 12., 13. Steps of the other subsystems (status codes, VAT factor).
     for (const StartupStep& step : startupSteps_) {
         try {
             step(*this);
         } catch (const vl::db::DbError& e) {
-            vl::notify(vl::MsgKind::Error, e.text());
+            vl::notifyDbError(QStringLiteral("az induló adatok betöltése"), e.text());
         }
     }
     emit startUpFinished();
@@ -382,7 +391,7 @@ void Tmain_pkrfm::dispatch(int code) {
     try {
         h.value()(*this);
     } catch (const vl::db::DbError& e) {
-        vl::notify(vl::MsgKind::Error, e.text());
+        vl::notifyDbError(QStringLiteral("a(z) \"") + nodeCaption(code) + QStringLiteral("\" megnyitása"), e.text());
     }
 }
 
@@ -436,6 +445,7 @@ void Tmain_pkrfm::placeFrame(QWidget* form, const QRect& frame) const {
 }
 
 void ShowModal(QWidget* form) {
+    FormConventions::fitToScreen(form);
     if (auto* dlg = qobject_cast<QDialog*>(form)) {
         dlg->exec();
         return;
@@ -475,6 +485,7 @@ void Tmain_pkrfm::ShowInMainPanel(QWidget* form, bool modal, bool keepPlacement)
     if (maximise) form->setWindowState(form->windowState() | Qt::WindowMaximized);
     if (modal) ShowModal(form);
     else {
+        FormConventions::fitToScreen(form);
         form->show();
         form->raise();
         form->activateWindow();
@@ -495,6 +506,7 @@ void Tmain_pkrfm::ShowDictionaryForm(QWidget* form, bool selectable) {
     placeFrame(form, r);
     if (selectable) ShowModal(form);
     else {
+        FormConventions::fitToScreen(form);
         form->show();
         form->raise();
         form->activateWindow();
@@ -504,13 +516,19 @@ void Tmain_pkrfm::ShowDictionaryForm(QWidget* form, bool selectable) {
 void ShowInMainPanel(QWidget* form, bool modal, bool keepPlacement) {
     if (Tmain_pkrfm* m = Tmain_pkrfm::instance()) m->ShowInMainPanel(form, modal, keepPlacement);
     else if (modal) ShowModal(form);
-    else if (form) form->show();
+    else if (form) {
+        FormConventions::fitToScreen(form);
+        form->show();
+    }
 }
 
 void ShowDictionaryForm(QWidget* form, bool selectable) {
     if (Tmain_pkrfm* m = Tmain_pkrfm::instance()) m->ShowDictionaryForm(form, selectable);
     else if (selectable) ShowModal(form);
-    else if (form) form->show();
+    else if (form) {
+        FormConventions::fitToScreen(form);
+        form->show();
+    }
 }
 
 } // namespace vl::shell

@@ -1,9 +1,11 @@
 #include "Tmsgfm.h"
+#include "FormConventions.h"
 
 #include <QApplication>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
@@ -18,12 +20,13 @@ QString MessageFormCaption(int kind) {
     }
 }
 
-Tmsgfm::Tmsgfm(const QString& text, int kind, const TmsgButtons& buttons, QWidget* parent)
+Tmsgfm::Tmsgfm(const QString& text, int kind, const TmsgButtons& buttons, QWidget* parent, int defaultButton)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("Tmsgfm"));
     setWindowTitle(MessageFormCaption(kind));
     setModal(true);
     buttons_ = buttons.isEmpty() ? TmsgButtons{QStringLiteral("Igen"), QStringLiteral("Nem")} : buttons;
+    default_ = defaultButton >= 0 && defaultButton < buttons_.size() ? defaultButton : 0;
 
     QFont bold = font();
     bold.setBold(true);
@@ -73,31 +76,82 @@ Tmsgfm::Tmsgfm(const QString& text, int kind, const TmsgButtons& buttons, QWidge
 
 void Tmsgfm::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
-    if (auto* first = p_buttons->findChild<QPushButton*>(QStringLiteral("b_msg0"))) {
-        first->setDefault(true);
-        first->setFocus(Qt::OtherFocusReason);
+    if (auto* b = p_buttons->findChild<QPushButton*>(QStringLiteral("b_msg%1").arg(default_))) {
+        b->setDefault(true);
+        b->setFocus(Qt::OtherFocusReason);
     }
 }
 
-static QWidget* mainWindowOrActive() {
-    for (QWidget* w : QApplication::topLevelWidgets())
-        if (w->objectName() == QStringLiteral("Tmain_pkrfm") && w->isVisible()) return w;
-    return QApplication::activeWindow();
+namespace {
+
+// Centres a dialog on the window it belongs to (on the screen without one)
+// and keeps it on the screen.
+void centreOver(QDialog* d, QWidget* over) {
+    QRect area = over ? over->window()->frameGeometry() : FormConventions::availableArea(d);
+    if (!area.isValid()) return;
+    QRect r(QPoint(0, 0), d->frameGeometry().size().expandedTo(d->size()));
+    r.moveCenter(area.center());
+    d->move(r.topLeft());
+    FormConventions::fitToScreen(d);
 }
 
-int ShowMessageForm(const QString& text, int kind, const TmsgButtons& buttons) {
-    QWidget* over = mainWindowOrActive();
-    Tmsgfm f(text, kind, buttons, nullptr);
-    QRect area;
-    if (over) area = over->frameGeometry();
-    else if (QScreen* s = QGuiApplication::primaryScreen()) area = s->availableGeometry();
-    if (area.isValid()) {
-        QRect r(QPoint(0, 0), f.size());
-        r.moveCenter(area.center());
-        f.move(r.topLeft());
+// Runs a dialog modally over its window and gives the focus back to the
+// control that had it before.
+int execOver(QDialog* d, QWidget* over) {
+    QPointer<QWidget> focus = QApplication::focusWidget();
+    if (over && focus && focus->window() != over->window()) focus = over->window()->focusWidget();
+    QPointer<QWidget> window = over ? over->window() : nullptr;
+    const int r = d->exec();
+    if (window && window->isVisible()) {
+        window->activateWindow();
+        if (focus && focus->window() == window && focus->isVisible() && focus->isEnabled())
+            focus->setFocus(Qt::ActiveWindowFocusReason);
     }
-    f.exec();
+    return r;
+}
+
+// Shown centred on its window each time it is shown (QDialog would centre it
+// on its parent only the first time, before its size is known).
+class CentredBox : public QMessageBox {
+public:
+    QPointer<QWidget> over;
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* e) override {
+        QMessageBox::showEvent(e);
+        centreOver(this, over);
+    }
+};
+
+} // namespace
+
+int ShowMessageForm(const QString& text, int kind, const TmsgButtons& buttons, int defaultButton, QWidget* parent) {
+    QWidget* over = parent ? parent->window() : FormConventions::dialogParent();
+    Tmsgfm f(text, kind, buttons, over, defaultButton);
+    centreOver(&f, over);
+    execOver(&f, over);
     return f.resultIndex();
+}
+
+void ShowNotice(vl::MsgKind kind, const QString& text, const QString& details, QWidget* parent) {
+    QWidget* over = parent ? parent->window() : FormConventions::dialogParent();
+    CentredBox box(over);
+    box.over = over;
+    box.setObjectName(QStringLiteral("vl_notice"));
+    box.setWindowTitle(QApplication::applicationName().isEmpty() ? QStringLiteral("Vorlanda")
+                                                                  : QApplication::applicationName());
+    box.setTextFormat(Qt::PlainText);
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    box.setText(shown);
+    if (!details.trimmed().isEmpty()) box.setDetailedText(details);
+    box.setIcon(kind == vl::MsgKind::Error ? QMessageBox::Critical
+                : kind == vl::MsgKind::Warning ? QMessageBox::Warning
+                                                : QMessageBox::Information);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Ok);
+    execOver(&box, over);
 }
 
 int GuiMessageSink::kindNumber(vl::MsgKind kind) {
@@ -110,24 +164,19 @@ int GuiMessageSink::kindNumber(vl::MsgKind kind) {
     return 3;
 }
 
-void GuiMessageSink::notify(vl::MsgKind kind, const QString& text) {
-    QMessageBox box(mainWindowOrActive());
-    box.setObjectName(QStringLiteral("vl_notice"));
-    box.setWindowTitle(QApplication::applicationName().isEmpty() ? QStringLiteral("Vorlanda")
-                                                                  : QApplication::applicationName());
-    box.setTextFormat(Qt::PlainText);
-    QString shown = text;
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    box.setText(shown);
-    box.setIcon(kind == vl::MsgKind::Error ? QMessageBox::Critical
-                : kind == vl::MsgKind::Warning ? QMessageBox::Warning
-                                                : QMessageBox::Information);
-    box.setStandardButtons(QMessageBox::Ok);
-    box.exec();
+void GuiMessageSink::notify(vl::MsgKind kind, const QString& text) { ShowNotice(kind, text); }
+
+void GuiMessageSink::notifyWithDetails(vl::MsgKind kind, const QString& text, const QString& details) {
+    ShowNotice(kind, text, details);
 }
 
 int GuiMessageSink::ask(const QString& text, vl::MsgKind kind, const QStringList& buttons) {
     return ShowMessageForm(text, kindNumber(kind), buttons);
+}
+
+int GuiMessageSink::askWithDefault(const QString& text, vl::MsgKind kind, const QStringList& buttons,
+                                   int defaultButton) {
+    return ShowMessageForm(text, kindNumber(kind), buttons, defaultButton);
 }
 
 } // namespace vl::shell

@@ -21,9 +21,12 @@ QString MessageFormCaption(int kind);
 class Tmsgfm : public QDialog {
     Q_OBJECT
 public:
-    Tmsgfm(const QString& text, int kind, const TmsgButtons& buttons, QWidget* parent = nullptr);
+    // defaultButton: the button that has the focus and that Enter presses.
+    Tmsgfm(const QString& text, int kind, const TmsgButtons& buttons, QWidget* parent = nullptr,
+           int defaultButton = 0);
     int resultIndex() const { return result_; }
     const TmsgButtons& buttons() const { return buttons_; }
+    int defaultButton() const { return default_; }
 
 protected:
     void showEvent(QShowEvent* e) override;
@@ -34,11 +37,20 @@ private:
     QLabel* l_minta = nullptr;
     TmsgButtons buttons_;
     int result_ = -1;
+    int default_ = 0;
 };
 
-// Shows the form modally over the centre of the main window (or of the active
-// window) and returns the index of the pressed button, -1 when none was pressed.
-int ShowMessageForm(const QString& text, int kind = 0, const TmsgButtons& buttons = {});
+// Shows the form modally over the centre of the window the user works in
+// (the parent given, else the active window, else the main window) and returns
+// the index of the pressed button, -1 when none was pressed. defaultButton is
+// the button under Enter (the first one unless said otherwise). When the form
+// closes, the focus goes back to the control that had it.
+int ShowMessageForm(const QString& text, int kind = 0, const TmsgButtons& buttons = {}, int defaultButton = 0,
+                    QWidget* parent = nullptr);
+
+// A notice: a message box over the window the user works in, with the
+// details (a server's error text) under "Részletek" when there are any.
+void ShowNotice(vl::MsgKind kind, const QString& text, const QString& details = QString(), QWidget* parent = nullptr);
 
 // The program's sink: questions go to the message form, notices to a simple
 // message box.
@@ -46,6 +58,8 @@ class GuiMessageSink : public vl::MessageSink {
 public:
     void notify(vl::MsgKind kind, const QString& text) override;
     int ask(const QString& text, vl::MsgKind kind, const QStringList& buttons) override;
+    int askWithDefault(const QString& text, vl::MsgKind kind, const QStringList& buttons, int defaultButton) override;
+    void notifyWithDetails(vl::MsgKind kind, const QString& text, const QString& details) override;
     static int kindNumber(vl::MsgKind kind);
 };
 
