@@ -219,6 +219,10 @@ private slots:
                                                  "Biztosan a(z) %3. évet nyitja meg?")
                                       .arg(kThisYear, next, later);
         const QString question = vl::rental::YearOpeningQuestion();
+        const QString tooFar = QStringLiteral("A(z) %1. év nem nyitható meg: az aktuális év %2, legfeljebb a(z) %3. év "
+                                              "nyitható meg.").arg(later, kThisYear, next);
+        const QString yearBack = QStringLiteral("Az aktuális év %1, a megnyitandó év %2 helyett %1.\n"
+                                                "Biztosan a(z) %1. évet nyitja meg?").arg(kThisYear, next);
         QTest::newRow("empty") << "" << QList<int>{} << QStringList{QStringLiteral("Hibás év: \"\".") + invalidHint};
         QTest::newRow("two digits") << "27" << QList<int>{}
                                     << QStringList{QStringLiteral("Hibás év: \"27\".") + invalidHint};
@@ -226,9 +230,13 @@ private slots:
                                            << QStringList{QStringLiteral("Hibás év: \"2O27\".") + invalidHint};
         QTest::newRow("zero year") << "0000" << QList<int>{}
                                    << QStringList{QStringLiteral("Hibás év: \"0000\".") + invalidHint};
-        QTest::newRow("other year, Nem") << later << QList<int>{1} << QStringList{otherYear};
-        QTest::newRow("other year, closed") << later << QList<int>{-1} << QStringList{otherYear};
-        QTest::newRow("other year, Igen, then Nem") << later << QList<int>{0, 1} << QStringList{otherYear, question};
+        // More than one past the business year: refused, nothing asked.
+        QTest::newRow("two years ahead") << later << QList<int>{} << QStringList{tooFar};
+        QTest::newRow("three years ahead")
+            << QString::number(next.toInt() + 2) << QList<int>{}
+            << QStringList{vl::rental::OpeningYearRefusal(kThisYear, QString::number(next.toInt() + 2))};
+        QTest::newRow("other year, closed") << kThisYear << QList<int>{-1} << QStringList{yearBack};
+        QTest::newRow("other year, Igen, then Nem") << kThisYear << QList<int>{0, 1} << QStringList{yearBack, question};
         QTest::newRow("next year, Nem") << next << QList<int>{1} << QStringList{question};
         QTest::newRow("next year, closed") << next << QList<int>{-1} << QStringList{question};
         QTest::newRow("a year back, Nem") << kThisYear << QList<int>{1}
@@ -250,7 +258,8 @@ private slots:
         sink_.answers = answers;
         QTest::mouseClick(f.b_indul, Qt::LeftButton);
         QCOMPARE(sink_.texts(), messages);
-        if (messages.size() == 1 && messages.first().startsWith(QStringLiteral("Hibás év")))
+        if (messages.size() == 1 && (messages.first().startsWith(QStringLiteral("Hibás év")) ||
+                                     messages.first().startsWith(QStringLiteral("A(z) "))))
             QCOMPARE(sink_.messages.first().first, vl::MsgKind::Warning);
         QVERIFY(f.isVisible());
         QVERIFY(f.b_indul->isEnabled());
@@ -260,6 +269,37 @@ private slots:
         QCOMPARE(snapshot(), before);
     }
 
+    // A run started while another one goes on (another workstation): a warning
+    // naming that run, not a row written, and "Indul" offered again.
+    void refusedWhileRunning() {
+        connectTo(shared_);
+        const QStringList before = snapshot();
+        vl::db::ConnectParams p;
+        p.database = shared_.filePath(QStringLiteral("demo.fdb"));
+        auto other = vl::db::connect(p);
+        QString claimed;
+        QVERIFY(vl::rental::ClaimYearOpening(*other, kNextYear, QStringLiteral("KOVACS"), &claimed));
+        Tevnyitfm f;
+        QVERIFY(f.FormShow());
+        f.show();
+        sink_.answers = {0};
+        QTest::mouseClick(f.b_indul, Qt::LeftButton);
+        const QStringList texts = sink_.texts();
+        QCOMPARE(texts.size(), 2);
+        QCOMPARE(texts.first(), vl::rental::YearOpeningQuestion());
+        QVERIFY2(texts.last().startsWith(QStringLiteral("Az év nyitása már fut (a(z) %1. év, indította: KOVACS")
+                                             .arg(kNextYear)),
+                 qPrintable(texts.last()));
+        QCOMPARE(sink_.messages.last().first, vl::MsgKind::Warning);
+        QCOMPARE(f.summary().refused, texts.last());
+        QVERIFY(f.isVisible());
+        QVERIFY(f.b_indul->isEnabled());
+        QVERIFY(!f.ProgressBar1->isVisible());
+        QCOMPARE(snapshot(), before);
+        vl::rental::ReleaseYearOpening(*other);
+        other->close();
+    }
+
     // A run writes the new year's visits (and cash periods), reports and closes.
     void run_data() {
         QTest::addColumn<QString>("year");
@@ -267,7 +307,6 @@ private slots:
         QTest::addColumn<bool>("regenerate");
         QTest::newRow("next year") << kNextYear << QList<int>{0} << true;
         QTest::newRow("next year, rhythm kept") << kNextYear << QList<int>{0} << false;
-        QTest::newRow("a later year, confirmed") << QString::number(kNextYear.toInt() + 1) << QList<int>{0, 0} << true;
     }
     void run() {
         QFETCH(QString, year);
