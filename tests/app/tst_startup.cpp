@@ -195,6 +195,8 @@ void TstStartUp::fullStartUp() {
     QVERIFY(w.L_DB->geometry().bottom() < w.p_balfent->height());
     QCOMPARE(w.l_user->text(), QStringLiteral("USER"));
     QCOMPARE(w.l_version->text(), ProgramVersion());
+    // The keyboard starts in the navigation tree.
+    QCOMPARE(w.focusWidget(), static_cast<QWidget*>(w.tv1));
 
     // The update script ran once and was moved aside; its summary was shown.
     QVERIFY(!QFile::exists(dir_.filePath(QStringLiteral("UPDATES.SQL"))));

@@ -377,6 +377,8 @@ bool Tmain_pkrfm::runStartUp() {
             vl::notifyDbError(QStringLiteral("az induló adatok betöltése"), e.text());
         }
     }
+    // The keyboard starts in the navigation tree.
+    tv1->setFocus(Qt::OtherFocusReason);
     emit startUpFinished();
     return true;
 }
