@@ -1,6 +1,5 @@
 #include "db/Catalogue.h"
 
-#include <QRegularExpression>
 
 namespace vl::db {
 
@@ -112,11 +111,6 @@ const char* kMsIdentity =
 
 } // namespace
 
-bool IsPlainIdentifier(const QString& name) {
-    static const QRegularExpression re(QStringLiteral("^[A-Za-z_][A-Za-z0-9_$]*$"));
-    return re.match(name).hasMatch();
-}
-
 QString FieldTypeName(ColType type, int scale) {
     switch (type) {
     case ColType::Text: return QStringLiteral("VARCHAR");
@@ -149,7 +143,7 @@ bool TableExists(Connection& conn, const QString& table) {
     case Branch::Generic:
         if (!IsPlainIdentifier(table)) return false;
         try {
-            conn.query(QStringLiteral("Select * from ") + table + QStringLiteral(" where 1=2"));
+            conn.query(QStringLiteral("Select * from ") + sqltext::quoteIdent(table) + QStringLiteral(" where 1=2"));
             return true;
         } catch (const DbError&) {
             return false;
@@ -284,7 +278,7 @@ QList<TableColumn> TableColumns(Connection& conn, const QString& table) {
     }
     // SQL Server and generic drivers: what an opened, empty statement reports.
     if (!IsPlainIdentifier(table) || !TableExists(conn, table)) return cols;
-    const RowSet rs = conn.query(QStringLiteral("Select * from ") + table + QStringLiteral(" where 1=2"));
+    const RowSet rs = conn.query(QStringLiteral("Select * from ") + sqltext::quoteIdent(table) + QStringLiteral(" where 1=2"));
     for (const Column& col : rs.columns()) {
         TableColumn c;
         c.name = col.name;

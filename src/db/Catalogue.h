@@ -11,6 +11,7 @@
 // A missing table or column is a normal false result; a failing connection
 // raises DbError to the caller.
 #include "db/Database.h"
+#include "db/SqlText.h"
 #include <QString>
 #include <QStringList>
 #include <QList>
@@ -63,7 +64,8 @@ QList<TableColumn> TableColumns(Connection& conn, const QString& table);
 // Whether a table has a column (exact name, as the catalogue stores it).
 bool HasColumn(Connection& conn, const QString& table, const QString& column);
 
-// A plain SQL identifier: a letter or "_", then letters, digits, "_" or "$".
-bool IsPlainIdentifier(const QString& name);
+// A name that may go into a statement's text: the one rule, sqltext::isPlainIdent
+// (A-Z first, then A-Z 0-9 _ $, at most 31 characters).
+inline bool IsPlainIdentifier(const QString& name) { return sqltext::isPlainIdent(name); }
 
 } // namespace vl::db

@@ -9,6 +9,8 @@
 // Statements name their parameters as ":name" (case-insensitive); values are
 // always bound, never spliced into the text. A null QVariant of any type binds
 // a typed NULL.
+#include "util/Error.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -22,26 +24,35 @@
 
 namespace vl::db {
 
-// A server or driver error, with the server's own text.
-class DbError : public std::runtime_error {
+// A server or driver error, with the server's own text. context() (also
+// statement()) holds the statement that failed where the layer knows it: every
+// error raised while a statement is prepared, bound or run carries its text.
+class DbError : public vl::Error {
 public:
     // What kind of failure it was, as far as the caller must tell them apart.
+    // (vl::Error::kind() says Database for every DbError; this one tells more.)
     enum class Kind {
         General,        // the statement or its data (a constraint, a conflict, a syntax error ...)
         ConnectionLost, // the connection broke (network, server gone, database or attachment shut down)
         Cancelled       // the operation was cancelled (the process is being stopped)
     };
-    explicit DbError(const QString& text, int sqlCode = 0, Kind kind = Kind::General)
-        : std::runtime_error(text.toStdString()), text_(text), sqlCode_(sqlCode), kind_(kind) {}
-    const QString& text() const { return text_; }
+    explicit DbError(const QString& text, int sqlCode = 0, Kind kind = Kind::General,
+                     const QString& statement = QString())
+        : vl::Error(text, statement, vl::Error::Kind::Database), sqlCode_(sqlCode), kind_(kind) {}
     int sqlCode() const { return sqlCode_; }
     Kind kind() const { return kind_; }
+    // The statement that failed ("" when the failure belongs to no statement).
+    const QString& statement() const { return context(); }
+    // Names the statement the error belongs to, unless one is named already.
+    void setStatement(const QString& sql)
+    {
+        if (context().isEmpty()) setContext(sql);
+    }
     // The database could not be reached any more: nothing the statement wrote
     // is at fault, and the connection has to be opened anew.
     bool isConnectionLost() const { return kind_ == Kind::ConnectionLost; }
     bool isCancelled() const { return kind_ == Kind::Cancelled; }
 private:
-    QString text_;
     int sqlCode_;
     Kind kind_;
 };

@@ -1,6 +1,7 @@
 // The Firebird backend over the client library's object API (firebird/Interface.h).
 #include "db/Backends.h"
 #include "db/NamedParams.h"
+#include "db/SqlText.h"
 
 #include <firebird/Interface.h>
 
@@ -109,62 +110,10 @@ int bytesPerChar(unsigned charset)
     }
 }
 
-// The first word of a statement, past blanks and comments, upper-cased.
-QString firstKeyword(const QString& sql)
-{
-    qsizetype i = 0;
-    const qsizetype n = sql.size();
-    for (;;) {
-        while (i < n && sql.at(i).isSpace())
-            ++i;
-        if (i + 1 < n && sql.at(i) == u'-' && sql.at(i + 1) == u'-') {
-            const qsizetype e = sql.indexOf(u'\n', i);
-            i = e < 0 ? n : e + 1;
-        } else if (i + 1 < n && sql.at(i) == u'/' && sql.at(i + 1) == u'*') {
-            const qsizetype e = sql.indexOf(QStringLiteral("*/"), i + 2);
-            i = e < 0 ? n : e + 2;
-        } else {
-            break;
-        }
-    }
-    qsizetype j = i;
-    while (j < n && (sql.at(j).isLetter() || sql.at(j) == u'_'))
-        ++j;
-    return sql.mid(i, j - i).toUpper();
-}
-
-// Whether a word occurs in a statement outside its literals and comments.
-bool containsWord(const QString& sql, QStringView word)
-{
-    const qsizetype n = sql.size();
-    qsizetype i = 0;
-    auto isWordChar = [](QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; };
-    while (i < n) {
-        const QChar c = sql.at(i);
-        if (c == u'\'' || c == u'"') {
-            qsizetype j = i + 1;
-            while (j < n && sql.at(j) != c)
-                ++j;
-            i = j + 1;
-        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
-            const qsizetype e = sql.indexOf(u'\n', i);
-            i = e < 0 ? n : e + 1;
-        } else if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
-            const qsizetype e = sql.indexOf(QStringLiteral("*/"), i + 2);
-            i = e < 0 ? n : e + 2;
-        } else if (isWordChar(c)) {
-            qsizetype j = i;
-            while (j < n && isWordChar(sql.at(j)))
-                ++j;
-            if (QStringView(sql).mid(i, j - i).compare(word, Qt::CaseInsensitive) == 0)
-                return true;
-            i = j;
-        } else {
-            ++i;
-        }
-    }
-    return false;
-}
+// The first word of a statement and a word outside its literals and
+// comments, as the one SQL scanner reads them.
+using sqltext::containsWord;
+using sqltext::firstKeyword;
 
 bool isTextType(unsigned t) { return t == SQL_TEXT || t == SQL_VARYING; }
 
@@ -334,8 +283,9 @@ QString textFor(const QVariant& v)
 
 class FbStatementCore {
 public:
+    // Every DbError raised while the statement is prepared, bound or run names it.
     FbStatementCore(std::shared_ptr<TxCore> tx, const QString& sql)
-        : tx_(std::move(tx)), session_(tx_->session)
+    try : tx_(std::move(tx)), session_(tx_->session), text_(sql)
     {
         session_->ensureOpen();
         if (!tx_->tra)
@@ -358,6 +308,8 @@ public:
         }
         values_.resize(size_t(parsed_.names.size()));
         bound_.assign(size_t(parsed_.names.size()), false);
+    } catch (DbError& e) {
+        e.setStatement(sql);
     }
 
     ~FbStatementCore()
@@ -384,12 +336,34 @@ public:
     {
         const int idx = findName(name);
         if (idx < 0)
-            throw DbError(QStringLiteral("A(z) :%1 paraméter nem szerepel az utasításban.").arg(name));
+            throw DbError(QStringLiteral("A(z) :%1 paraméter nem szerepel az utasításban.").arg(name), 0,
+                          DbError::Kind::General, text_);
         values_[size_t(idx)] = value;
         bound_[size_t(idx)] = true;
     }
 
     qint64 execute()
+    {
+        try {
+            return executeUnnamed();
+        } catch (DbError& e) {
+            e.setStatement(text_);
+            throw;
+        }
+    }
+
+    RowSet open()
+    {
+        try {
+            return openUnnamed();
+        } catch (DbError& e) {
+            e.setStatement(text_);
+            throw;
+        }
+    }
+
+private:
+    qint64 executeUnnamed()
     {
         session_->ensureOpen();
         ready();
@@ -415,7 +389,7 @@ public:
         return qint64(n);
     }
 
-    RowSet open()
+    RowSet openUnnamed()
     {
         session_->ensureOpen();
         ready();
@@ -460,9 +434,9 @@ public:
         return RowSet(cols_, std::move(rows));
     }
 
-private:
     std::shared_ptr<TxCore> tx_;
     std::shared_ptr<FbSession> session_;
+    QString text_;          // the statement as the caller wrote it (with its :names)
     IStatement* stmt_ = nullptr;
     ParsedSql parsed_;
     unsigned stmtType_ = 0;
@@ -1218,6 +1192,7 @@ std::unique_ptr<Connection> openFirebird(const ConnectParams& params)
     const std::vector<unsigned char> dpb = buildDpb(params, false);
     const QByteArray name = params.database.trimmed().toUtf8();
     Status st;
+    TerminationSignalsBlocked quiet;
     IProvider* prov = master()->getDispatcher();
     IAttachment* att = prov->attachDatabase(&st, name.constData(), unsigned(dpb.size()), dpb.data());
     prov->release();
@@ -1238,6 +1213,7 @@ std::unique_ptr<Connection> createFirebird(const ConnectParams& params)
     const std::vector<unsigned char> dpb = buildDpb(params, true);
     const QByteArray name = database.toUtf8();
     Status st;
+    TerminationSignalsBlocked quiet;
     IProvider* prov = master()->getDispatcher();
     IAttachment* att = prov->createDatabase(&st, name.constData(), unsigned(dpb.size()), dpb.data());
     prov->release();

@@ -108,8 +108,9 @@ struct OdbcTxCore {
 
 class OdbcStatement final : public Statement {
 public:
+    // Every DbError raised while the statement is prepared, bound or run names it.
     OdbcStatement(std::shared_ptr<OdbcTxCore> tx, const QString& sql)
-        : tx_(std::move(tx)), parsed_(parseNamedParams(sql))
+    try : tx_(std::move(tx)), text_(sql), parsed_(parseNamedParams(sql))
     {
         tx_->s->ensureOpen();
         query_ = std::make_unique<QSqlQuery>(tx_->s->db());
@@ -118,6 +119,8 @@ public:
             throw errorOf(query_->lastError(), QStringLiteral("Az utasítás nem készíthető elő."));
         values_.resize(size_t(parsed_.names.size()));
         bound_.assign(size_t(parsed_.names.size()), false);
+    } catch (DbError& e) {
+        e.setStatement(sql);
     }
 
     QStringList parameterNames() const override { return parsed_.names; }
@@ -127,7 +130,8 @@ public:
         QString key = name.startsWith(u':') ? name.mid(1) : name;
         const qsizetype idx = parsed_.names.indexOf(key.toLower());
         if (idx < 0)
-            throw DbError(QStringLiteral("A(z) :%1 paraméter nem szerepel az utasításban.").arg(name));
+            throw DbError(QStringLiteral("A(z) :%1 paraméter nem szerepel az utasításban.").arg(name), 0,
+                          DbError::Kind::General, text_);
         // An untyped null travels as a text null, which every driver accepts.
         values_[size_t(idx)] = value.isValid() ? value : QVariant(QMetaType::fromType<QString>());
         bound_[size_t(idx)] = true;
@@ -135,13 +139,29 @@ public:
 
     qint64 execute() override
     {
-        run();
+        try {
+            run();
+        } catch (DbError& e) {
+            e.setStatement(text_);
+            throw;
+        }
         const int n = query_->numRowsAffected();
         query_->finish();
         return n;
     }
 
     RowSet open() override
+    {
+        try {
+            return openUnnamed();
+        } catch (DbError& e) {
+            e.setStatement(text_);
+            throw;
+        }
+    }
+
+private:
+    RowSet openUnnamed()
     {
         run();
         QList<Column> cols;
@@ -169,8 +189,8 @@ public:
         return RowSet(std::move(cols), std::move(rows));
     }
 
-private:
     std::shared_ptr<OdbcTxCore> tx_;
+    QString text_; // the statement as the caller wrote it (with its :names)
     ParsedSql parsed_;
     std::unique_ptr<QSqlQuery> query_;
     std::vector<QVariant> values_;

@@ -185,6 +185,22 @@ std::vector<Piece> splitStatements(QStringView sql, Piece* tail)
     return out;
 }
 
+QString firstKeyword(QStringView sql)
+{
+    for (const Token& t : tokenize(sql)) {
+        if (t.isTrivia()) continue;
+        return t.kind == Tok::Word ? tokenValue(sql, t) : QString();
+    }
+    return QString();
+}
+
+bool containsWord(QStringView sql, QStringView word)
+{
+    for (const Token& t : tokenize(sql))
+        if (t.kind == Tok::Word && t.text(sql).compare(word, Qt::CaseInsensitive) == 0) return true;
+    return false;
+}
+
 QString quoteIdent(const QString& name)
 {
     QString v = name;

@@ -72,12 +72,22 @@ struct Piece {
 };
 std::vector<Piece> splitStatements(QStringView sql, Piece* tail = nullptr);
 
+// The first word of a statement past blanks and comments, upper-cased ("" when
+// the statement starts with something else, a parenthesis say).
+QString firstKeyword(QStringView sql);
+// Whether a word (case-insensitive) occurs as a Word token: not inside a
+// literal, a quoted identifier or a comment, and not as part of a longer word.
+bool containsWord(QStringView sql, QStringView word);
+
 // Names as the server takes them.
 QString quoteIdent(const QString& name);      // "NAME" with inner quotes doubled
 QString quoteLiteral(const QString& value);   // 'value' with inner quotes doubled
-// A name the server takes unquoted and that we may splice: starts with A-Z,
-// goes on with A-Z 0-9 _ $, at most 31 characters (upper case only, so the
-// quoted and unquoted spellings mean the same object).
+// The one check of a name that goes into a statement's text (a table or column
+// name read from the catalogue or from a control table): starts with A-Z, goes
+// on with A-Z 0-9 _ $, at most 31 characters (upper case only, so the quoted and
+// unquoted spellings mean the same object). A name that fails it is never spliced.
+// Spliced names are still written through quoteIdent, so a name that is also a
+// keyword (VALUE, DATE, POSITION ...) stays a name.
 bool isPlainIdent(const QString& name);
 
 } // namespace vl::db::sqltext

@@ -2,12 +2,12 @@
 
 #include "db/Catalogue.h"
 #include "db/RowSetModel.h"
+#include "db/SqlText.h"
 #include "framework/ControlTables.h"
 #include "framework/Rights.h"
 #include "framework/Validation.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 #include <algorithm>
 
 using vl::db::Connection;
@@ -36,13 +36,11 @@ QVariant typedValue(const ListField& f, const QString& v, QString* error) {
     return {};
 }
 
-QString quoted(const QString& v) {
-    QString t = v;
-    t.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + t + QLatin1Char('\'');
-}
+// A value as the readable summary shows it (the statement itself binds it).
+QString quoted(const QString& v) { return vl::db::sqltext::quoteLiteral(v); }
 
-bool isIdentChar(QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('$'); }
+// Names go into the statement quoted, so a column named like a keyword stays a name.
+using vl::db::sqltext::quoteIdent;
 
 } // namespace
 
@@ -102,49 +100,10 @@ QString PasswordColumnText(const QString& column) {
 }
 
 QStringList StatementIdentifiers(const QString& sql) {
+    using namespace vl::db::sqltext;
     QStringList out;
-    const int n = int(sql.size());
-    for (int i = 0; i < n;) {
-        const QChar c = sql[i];
-        const QChar d = i + 1 < n ? sql[i + 1] : QChar();
-        if (c == QLatin1Char('-') && d == QLatin1Char('-')) {
-            while (i < n && sql[i] != QLatin1Char('\n')) ++i;
-        } else if (c == QLatin1Char('/') && d == QLatin1Char('*')) {
-            const int e = int(sql.indexOf(QStringLiteral("*/"), i + 2));
-            i = e < 0 ? n : e + 2;
-        } else if ((c == QLatin1Char('q') || c == QLatin1Char('Q')) && d == QLatin1Char('\'') && i + 2 < n &&
-                   (i == 0 || !isIdentChar(sql[i - 1]))) {
-            const QChar open = sql[i + 2];
-            QChar close = open;
-            if (open == QLatin1Char('(')) close = QLatin1Char(')');
-            else if (open == QLatin1Char('[')) close = QLatin1Char(']');
-            else if (open == QLatin1Char('{')) close = QLatin1Char('}');
-            else if (open == QLatin1Char('<')) close = QLatin1Char('>');
-            const int e = int(sql.indexOf(QString(close) + QLatin1Char('\''), i + 3));
-            i = e < 0 ? n : e + 2;
-        } else if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            QString name;
-            int j = i + 1;
-            for (; j < n; ++j) {
-                if (sql[j] == c) {
-                    if (j + 1 < n && sql[j + 1] == c) { name += c; ++j; continue; }
-                    break;
-                }
-                name += sql[j];
-            }
-            if (c == QLatin1Char('"')) out << name; // a quoted identifier; a text is no name
-            i = j + 1;
-        } else if (c.isLetter() || c == QLatin1Char('_')) {
-            int j = i;
-            while (j < n && isIdentChar(sql[j])) ++j;
-            out << sql.mid(i, j - i).toUpper();
-            i = j;
-        } else if (c.isDigit()) {
-            while (i < n && (sql[i].isLetterOrNumber() || sql[i] == QLatin1Char('.'))) ++i;
-        } else {
-            ++i;
-        }
-    }
+    for (const Token& t : tokenize(sql))
+        if (t.kind == Tok::Word || t.kind == Tok::QuotedIdent) out << tokenValue(sql, t);
     return out;
 }
 
@@ -156,105 +115,57 @@ QString NamedPasswordColumn(const QStringList& identifiers, const QStringList& p
 }
 
 SqlCheck CheckSingleSelect(const QString& sql) {
+    using namespace vl::db::sqltext;
     SqlCheck out;
-    // The statement's code with literals and comments blanked out; end: where a ';' closes it.
-    QString code;
-    code.reserve(sql.size());
-    int end = -1;
-    const int n = int(sql.size());
-    for (int i = 0; i < n;) {
-        const QChar c = sql[i];
-        const QChar d = i + 1 < n ? sql[i + 1] : QChar();
-        if (c == QLatin1Char('-') && d == QLatin1Char('-')) {
-            while (i < n && sql[i] != QLatin1Char('\n')) ++i;
-            code += QLatin1Char(' ');
-            continue;
-        }
-        if (c == QLatin1Char('/') && d == QLatin1Char('*')) {
-            const int e = int(sql.indexOf(QStringLiteral("*/"), i + 2));
-            if (e < 0) {
-                out.message = QStringLiteral("Lezáratlan megjegyzés az utasításban.");
-                return out;
-            }
-            i = e + 2;
-            code += QLatin1Char(' ');
-            continue;
-        }
-        if ((c == QLatin1Char('q') || c == QLatin1Char('Q')) && d == QLatin1Char('\'') &&
-            (i == 0 || !isIdentChar(sql[i - 1])) && i + 2 < n) {
-            // q'{...}': the closing delimiter, then a quote.
-            QChar open = sql[i + 2], close = open;
-            if (open == QLatin1Char('(')) close = QLatin1Char(')');
-            else if (open == QLatin1Char('[')) close = QLatin1Char(']');
-            else if (open == QLatin1Char('{')) close = QLatin1Char('}');
-            else if (open == QLatin1Char('<')) close = QLatin1Char('>');
-            const int e = int(sql.indexOf(QString(close) + QLatin1Char('\''), i + 3));
-            if (e < 0) {
-                out.message = QStringLiteral("Lezáratlan szöveg az utasításban.");
-                return out;
-            }
-            i = e + 2;
-            code += QStringLiteral(" '' ");
-            continue;
-        }
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            int j = i + 1;
-            bool closed = false;
-            while (j < n) {
-                if (sql[j] == c) {
-                    if (j + 1 < n && sql[j + 1] == c) { j += 2; continue; }
-                    closed = true;
-                    break;
-                }
-                ++j;
-            }
-            if (!closed) {
-                out.message = QStringLiteral("Lezáratlan szöveg az utasításban.");
-                return out;
-            }
-            // An identifier stays a word; a text becomes an empty literal.
-            code += c == QLatin1Char('"') ? QStringLiteral(" X ") : QStringLiteral(" '' ");
-            i = j + 1;
-            continue;
-        }
-        if (c == QLatin1Char(';')) {
-            if (end < 0) end = i;
-            code += QLatin1Char(';');
-            ++i;
-            continue;
-        }
-        code += c;
-        ++i;
+    const std::vector<Token> toks = tokenize(sql);
+    if (const Token* open = firstUnterminated(toks)) {
+        out.message = open->kind == Tok::Comment ? QStringLiteral("Lezáratlan megjegyzés az utasításban.")
+                                                 : QStringLiteral("Lezáratlan szöveg az utasításban.");
+        return out;
     }
-
-    // What kind of statement it is, before anything else: "EXECUTE BLOCK ... ; END" is not a SELECT.
-    static const QRegularExpression firstWord(QStringLiteral("^[\\s(]*([A-Za-z_]+)"));
-    const auto m = firstWord.match(code);
-    const QString word = m.hasMatch() ? m.captured(1).toUpper() : QString();
-    QString body = code;
-    if (end >= 0) body = code.left(int(code.indexOf(QLatin1Char(';'))));
-    if (body.trimmed().isEmpty()) {
+    // The statement's tokens up to the first ';' (blanks and comments left out);
+    // after it only blanks, comments and further ';' may follow.
+    std::vector<const Token*> body;
+    int end = -1;
+    for (const Token& t : toks) {
+        if (t.isTrivia()) continue;
+        if (end < 0) {
+            if (t.kind == Tok::Semicolon) end = int(t.pos);
+            else body.push_back(&t);
+        } else if (t.kind != Tok::Semicolon) {
+            // What kind of statement it is comes first: "EXECUTE BLOCK ... ; END" is not a SELECT.
+            end = -2;
+            break;
+        }
+    }
+    if (body.empty()) {
         out.message = NoStatementText();
         return out;
+    }
+    // The first word, past opening parentheses.
+    QString word;
+    for (const Token* t : body) {
+        if (t->kind == Tok::Symbol && t->text(sql) == u"(") continue;
+        if (t->kind == Tok::Word) word = tokenValue(sql, *t);
+        break;
     }
     if (word != QLatin1String("SELECT") && word != QLatin1String("WITH")) {
         out.message = NotSelectText();
         return out;
     }
-    if (end >= 0) {
-        // Everything after the first ';' must be empty (blanks, comments, further ';').
-        QString rest = code.mid(body.size());
-        rest.remove(QLatin1Char(';'));
-        if (!rest.trimmed().isEmpty()) {
-            out.message = SeveralStatementsText();
+    if (end == -2) {
+        out.message = SeveralStatementsText();
+        return out;
+    }
+    // No generator may be stepped: GEN_ID or NEXT VALUE FOR, as words of the statement.
+    for (std::size_t i = 0; i < body.size(); ++i) {
+        auto isWord = [&](std::size_t k, const char* w) {
+            return k < body.size() && body[k]->kind == Tok::Word && tokenValue(sql, *body[k]) == QLatin1String(w);
+        };
+        if (isWord(i, "GEN_ID") || (isWord(i, "NEXT") && isWord(i + 1, "VALUE") && isWord(i + 2, "FOR"))) {
+            out.message = QStringLiteral("A lekérdezés nem léptethet generátort (GEN_ID, NEXT VALUE FOR).");
             return out;
         }
-    }
-    static const QRegularExpression generator(QStringLiteral("\\bGEN_ID\\b|\\bNEXT\\s+VALUE\\s+FOR\\b"),
-                                              QRegularExpression::CaseInsensitiveOption);
-    if (generator.match(body).hasMatch()) {
-        out.message = QStringLiteral("A lekérdezés nem léptethet generátort (GEN_ID, NEXT VALUE FOR).");
-        return out;
     }
     out.ok = true;
     out.end = end;
@@ -267,14 +178,6 @@ static QString withoutTerminator(const QString& sql, const SqlCheck& check) {
 }
 
 // ------------------------------------------------------------------ loading
-
-QString ListBuilder::quoteIdent(const QString& name) {
-    static const QRegularExpression plain(QStringLiteral("^[A-Z][A-Z0-9_$]*$"));
-    if (plain.match(name).hasMatch()) return name;
-    QString t = name;
-    t.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + t + QLatin1Char('"');
-}
 
 bool ListBuilder::load(Connection& conn, const QString& table) {
     table_.clear();
@@ -606,7 +509,7 @@ QStringList ListBuilder::distinctValues(Connection& conn, int row) const {
 
 RowSet ListBuilder::run(Connection& conn, const BuiltQuery& q) const {
     const SqlCheck check = CheckSingleSelect(q.sql);
-    if (!check.ok) throw vl::db::DbError(check.message);
+    if (!check.ok) throw vl::db::DbError(check.message, 0, vl::db::DbError::Kind::General, q.sql);
     auto tx = conn.begin(vl::db::TxMode::ReadOnly);
     RowSet rs = tx->query(q.sql, q.params);
     tx->commit();

@@ -5,7 +5,8 @@
 // statement run only when it is one single SELECT.
 //
 // The statement is built from catalogue names only (the table and its
-// columns); every condition value is a bound parameter (:p1, :p2 ...). A
+// columns), each double-quoted by sqltext::quoteIdent, so a column named like a
+// keyword stays a name; every condition value is a bound parameter (:p1, :p2 ...). A
 // statement runs in a read-only transaction, whether built or typed.
 // Password fields are never offered and never selected.
 #include "db/Database.h"
@@ -60,8 +61,9 @@ struct SqlCheck {
 };
 
 // A typed statement may run only when it is one single SELECT (or a WITH ...
-// SELECT): comments and string literals are skipped, a ';' may only close the
-// statement, and a generator may not be stepped (GEN_ID, NEXT VALUE FOR).
+// SELECT): read through the SQL text scanner, so comments, literals ('...',
+// q'{...}') and quoted names are skipped; a ';' may only close the statement,
+// and a generator may not be stepped (GEN_ID, NEXT VALUE FOR).
 SqlCheck CheckSingleSelect(const QString& sql);
 
 // The identifiers a statement names, in order: plain words upper-cased, quoted
@@ -144,10 +146,6 @@ public:
     // password column are removed from the rows (withoutPasswordColumns).
     bool runTyped(vl::db::Connection& conn, const QString& sql, const QString& userRights,
                   const vl::db::Params& params, vl::db::RowSet* rows, QString* message) const;
-
-    // A catalogue name as it goes into a statement (double-quoted unless it is
-    // a plain upper-case identifier).
-    static QString quoteIdent(const QString& name);
 
 private:
     QString conditionSql(const ListField& f, vl::db::Params* params, QString* readable) const;

@@ -1,6 +1,7 @@
 #include "reporting/DictionaryList.h"
 
 #include "db/Catalogue.h"
+#include "db/SqlText.h"
 #include "shell/Ini.h"
 #include "util/Numbers.h"
 #include "util/Texts.h"
@@ -33,12 +34,9 @@ QString valueText(const QVariant& v) {
     return t;
 }
 
-QString quoteIdent(const QString& name) {
-    if (vl::db::IsPlainIdentifier(name) && name == name.toUpper()) return name;
-    QString q = name;
-    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
-}
+// Catalogue names go into the statement quoted, so a column named like a
+// keyword stays a name.
+using vl::db::sqltext::quoteIdent;
 
 } // namespace
 
@@ -311,7 +309,7 @@ RowSet withoutColumns(const RowSet& rows, const QStringList& drop) {
 DictionaryListData dictionaryListData(Connection& conn, const QString& table, bool onlyActive) {
     DictionaryListData out;
     const QString t = table.trimmed().toUpper();
-    if (!vl::db::IsPlainIdentifier(t) || !vl::db::TableExists(conn, t)) {
+    if (!vl::db::sqltext::isPlainIdent(t) || !vl::db::TableExists(conn, t)) {
         out.error = QStringLiteral("Nincs ilyen tábla:") + t;
         return out;
     }

@@ -230,6 +230,7 @@ private slots:
             QFAIL("no error");
         } catch (const DbError& e) {
             QCOMPARE(e.text(), message);
+            QCOMPARE(e.statement(), sql); // the statement as written, with its :names
         }
     }
 
@@ -365,6 +366,10 @@ private slots:
         } catch (const DbError& e) {
             QVERIFY2(e.text().contains(fragment), qPrintable(e.text()));
             QCOMPARE(e.sqlCode(), sqlCode);
+            // One error base: the statement that failed travels with it.
+            const vl::Error& base = e;
+            QCOMPARE(base.kind(), vl::Error::Kind::Database);
+            QCOMPARE(base.context(), sql);
         }
         QVERIFY(db_->isOpen());
         // a parameter too long for its column is refused as well, the row stays out

@@ -94,6 +94,29 @@ private slots:
         if (sql.contains("/*") && !sql.contains("*/")) QVERIFY(t.unterminated);
     }
 
+    void words_data()
+    {
+        QTest::addColumn<QString>("sql");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<bool>("select"); // containsWord(sql, "select")
+        QTest::newRow("plain") << "insert into t select * from u" << "INSERT" << true;
+        QTest::newRow("comments first") << "-- x\n/* y */ Execute procedure p" << "EXECUTE" << false;
+        QTest::newRow("in a literal") << "INSERT INTO T VALUES ('select')" << "INSERT" << false;
+        QTest::newRow("in a q-literal with a quote") << "INSERT INTO T VALUES (q'{it's select}')" << "INSERT" << false;
+        QTest::newRow("in a quoted name") << "INSERT INTO \"SELECT\" VALUES (1)" << "INSERT" << false;
+        QTest::newRow("part of a word") << "INSERT INTO SELECTED VALUES (1)" << "INSERT" << false;
+        QTest::newRow("parenthesis first") << "(select 1 from x)" << "" << true;
+        QTest::newRow("blank") << "  -- only\n" << "" << false;
+    }
+    void words()
+    {
+        QFETCH(QString, sql);
+        QFETCH(QString, first);
+        QFETCH(bool, select);
+        QCOMPARE(firstKeyword(sql), first);
+        QCOMPARE(containsWord(sql, u"select"), select);
+    }
+
     void quoting()
     {
         QCOMPARE(quoteIdent("A\"B"), QString("\"A\"\"B\""));

@@ -137,7 +137,7 @@ private slots:
         const BuiltQuery q = b.build();
         QCOMPARE(q.condition, QStringLiteral("(UGYFEL.NEV = 'A' or UGYFEL.NEV = 'B')"));
         QCOMPARE(q.params.size(), size_t(2));
-        QVERIFY2(q.sql.contains(QStringLiteral("(UGYFEL.NEV = :p1 or UGYFEL.NEV = :p2)")), qPrintable(q.sql));
+        QVERIFY2(q.sql.contains(QStringLiteral("(\"UGYFEL\".\"NEV\" = :p1 or \"UGYFEL\".\"NEV\" = :p2)")), qPrintable(q.sql));
         // A number field takes numbers only; "between" needs both ends.
         const int days = rowOf(b, QStringLiteral("FIZHATIDO"));
         QCOMPARE(b.addCondition(days, CondOp::Equal, QStringLiteral("tíz")),
@@ -161,15 +161,16 @@ private slots:
         b.toggleMark(5);
         QCOMPARE(b.markText(5), QStringLiteral("3"));
         // Twelve sort fields: the order holds past nine.
-        QStringList expected;
+        QStringList expected, expectedSql;
         for (int i = 11; i >= 0; --i) {
             QVERIFY(b.toggleSort(i));
             expected << QStringLiteral("UGYFEL.") + b.field(i).column;
+            expectedSql << QStringLiteral("\"UGYFEL\".\"") + b.field(i).column + QLatin1Char('"');
         }
         QCOMPARE(b.sortText(0), QStringLiteral("12"));
         const BuiltQuery q = b.build();
         QCOMPARE(q.order, expected.join(QStringLiteral(" , ")));
-        QVERIFY(q.sql.endsWith(QStringLiteral("ORDER BY ") + expected.join(QStringLiteral(", "))));
+        QVERIFY(q.sql.endsWith(QStringLiteral("ORDER BY ") + expectedSql.join(QStringLiteral(", "))));
         QCOMPARE(b.run(fwtest::Db::conn(), q).rowCount(), 5);
         // Removing a sort position moves the later ones down.
         b.toggleSort(11);
@@ -233,6 +234,31 @@ private slots:
         QVERIFY(!u.build().sql.contains(QStringLiteral("JELSZO")));
 
         QVERIFY(!b.load(c, QStringLiteral("NINCSILYEN")));
+    }
+
+    // Columns named like keywords stay names: the built statement, its
+    // condition, its order and the distinct values all quote every name.
+    void keywordColumns() {
+        auto& c = fwtest::Db::conn();
+        c.exec(QStringLiteral("CREATE TABLE LB_FOGLALT (KOD VARCHAR(10) NOT NULL PRIMARY KEY, \"VALUE\" VARCHAR(20),"
+                              " \"USER\" VARCHAR(10))"));
+        c.exec(QStringLiteral("INSERT INTO LB_FOGLALT (KOD, \"VALUE\", \"USER\") VALUES ('K1', 'egy', 'BELA')"));
+        c.exec(QStringLiteral("INSERT INTO LB_FOGLALT (KOD, \"VALUE\", \"USER\") VALUES ('K2', 'kettő', 'ANNA')"));
+        c.exec(QStringLiteral("INSERT INTO LB_FOGLALT (KOD, \"VALUE\", \"USER\") VALUES ('K3', 'kilenc', 'ADAM')"));
+        ListBuilder b;
+        QVERIFY(b.load(c, QStringLiteral("LB_FOGLALT")));
+        const int value = rowOf(b, QStringLiteral("VALUE")), user = rowOf(b, QStringLiteral("USER"));
+        QVERIFY(value >= 0 && user >= 0);
+        QVERIFY(b.toggleMark(value));
+        QVERIFY(b.toggleMark(user));
+        QVERIFY(b.toggleSort(user));
+        QCOMPARE(b.addCondition(value, CondOp::StartsWith, QStringLiteral("k")), QString());
+        const BuiltQuery q = b.build();
+        const vl::db::RowSet rs = b.run(c, q);
+        QCOMPARE(column(rs, QStringLiteral("USER")), (QStringList{QStringLiteral("ADAM"), QStringLiteral("ANNA")}));
+        QCOMPARE(column(rs, QStringLiteral("VALUE")), (QStringList{QStringLiteral("kilenc"), QStringLiteral("kettő")}));
+        QCOMPARE(b.distinctValues(c, user),
+                 (QStringList{QStringLiteral("ADAM"), QStringLiteral("ANNA"), QStringLiteral("BELA")}));
     }
 
     void distinctValues() {
