@@ -3,6 +3,7 @@
 // transaction, so the contract lands whole or not at all. Activities and
 // billing periods are the generators' business.
 #include "db/Database.h"
+#include "util/Error.h"
 
 #include <QList>
 #include <QString>
@@ -12,13 +13,12 @@
 
 namespace vl::rental {
 
-// A rule of the rental core refused an operation; text() is the message for the user.
-class RentalError : public std::runtime_error {
+// A rule of the rental core refused an operation; text() is the message for
+// the user, context() the rule that refused.
+class RentalError : public vl::RuleRefusal {
 public:
-    explicit RentalError(const QString& text) : std::runtime_error(text.toStdString()), text_(text) {}
-    const QString& text() const { return text_; }
-private:
-    QString text_;
+    explicit RentalError(const QString& text, const QString& rule = QStringLiteral("ContractStore::StoreNewContract"))
+        : vl::RuleRefusal(text, rule) {}
 };
 
 struct ContractHeader {

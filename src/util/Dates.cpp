@@ -50,7 +50,7 @@ void yearMonth(const QString& period, int* y, int* m) {
     const QString t = QString(period).remove(u'.');
     if (t.size() < 6 || !digitsToInt(QStringView(t).mid(0, 4), y) ||
         !digitsToInt(QStringView(t).mid(4, 2), m) || *m < 1 || *m > 12)
-        throw ConversionError(QStringLiteral("Hibás időszak: ") + period);
+        throw ConversionError(QStringLiteral("Hibás időszak: ") + period, QStringLiteral("AddMonths"));
 }
 
 // Index 0 is Sunday.
@@ -77,7 +77,7 @@ QString DateToYMD(const QDateTime& dt) { return dt.date().toString(dateFormat())
 QDate StrToDateYMD(const QString& s) {
     QDate d;
     if (!tryDate(s, &d))
-        throw ConversionError(QStringLiteral("'") + s + QStringLiteral("' nem érvényes dátum"));
+        throw ConversionError(QStringLiteral("'") + s + QStringLiteral("' nem érvényes dátum"), QStringLiteral("StrToDateYMD"));
     return d;
 }
 

@@ -39,13 +39,27 @@ void ConsoleSink::notify(MsgKind, const QString& text) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
     std::fflush(stderr);
 }
+int proceedButton(const QStringList& buttons) {
+    for (int i = 0; i < buttons.size(); ++i) {
+        QString b = buttons.at(i);
+        b.remove(QLatin1Char('&'));
+        if (b.trimmed().compare(QStringLiteral("Igen"), Qt::CaseInsensitive) == 0) return i;
+    }
+    return -1;
+}
 int ConsoleSink::ask(const QString& text, MsgKind, const QStringList& buttons) {
     std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
-    if (assumeYes && !buttons.isEmpty()) {
-        std::fprintf(stderr, "-> %s\n", buttons.first().toLocal8Bit().constData());
-        return 0;
+    const int yes = assumeYes ? proceedButton(buttons) : -1;
+    if (yes >= 0) {
+        std::fprintf(stderr, "-> %s\n", buttons.at(yes).toLocal8Bit().constData());
+        std::fflush(stderr);
+        return yes;
     }
-    std::fprintf(stderr, "(a kérdésre nincs válasz; --yes nélkül elutasítva)\n");
+    ++refused;
+    if (assumeYes)
+        std::fprintf(stderr, "(a kérdésnek nincs \"Igen\" gombja; elutasítva)\n");
+    else
+        std::fprintf(stderr, "(a kérdésre nincs válasz; --yes nélkül elutasítva)\n");
     std::fflush(stderr);
     return -1;
 }

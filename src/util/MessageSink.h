@@ -52,14 +52,19 @@ void notify(MsgKind kind, const QString& text, const QString& details);
 QString dbErrorText(const QString& doing);
 void notifyDbError(const QString& doing, const QString& serverText);
 
-// Prints to standard error; a question is answered with its first button only
-// when assumeYes is set, otherwise it is refused (-1).
+// Prints to standard error. With assumeYes a question is answered with the
+// button that goes ahead, "Igen", wherever the question puts it; without it, or
+// when the question has no "Igen", the question is refused (-1) and counted in
+// refused, so the command can end with a non-zero status.
 class ConsoleSink : public MessageSink {
 public:
     bool assumeYes = false;
+    int refused = 0;
     void notify(MsgKind kind, const QString& text) override;
     int ask(const QString& text, MsgKind kind, const QStringList& buttons) override;
 };
+// The index of the button that goes ahead ("Igen", case and '&' ignored), or -1.
+int proceedButton(const QStringList& buttons);
 
 // Records every text; questions take their answers from a queue (-1 when empty).
 // defaultButtons holds, for every question, the button Enter would answer;

@@ -85,14 +85,14 @@ QString FloatToText(double x) {
 
 qint64 RoundHalfAway(double x) {
     if (!std::isfinite(x))
-        throw ConversionError(QStringLiteral("Nem kerekíthető érték: ") + FloatToText(x));
+        throw ConversionError(QStringLiteral("Nem kerekíthető érték: ") + FloatToText(x), QStringLiteral("RoundHalfAway"));
     const double sign = x >= 0 ? 1.0 : -1.0;
     const double a = std::fabs(x);
     const double whole = std::trunc(a);
     const float fraction = float(a - whole); // single precision on purpose
     const double r = fraction >= 0.5f ? whole + 1 : whole;
     if (r >= 1e15)
-        throw ConversionError(QStringLiteral("Túl nagy érték: ") + FloatToText(sign * r));
+        throw ConversionError(QStringLiteral("Túl nagy érték: ") + FloatToText(sign * r), QStringLiteral("RoundHalfAway"));
     return qint64(sign * r);
 }
 
@@ -149,12 +149,12 @@ QString CleanNumberText(const QString& s) {
     if (exp.isEmpty()) return mant;
     double m = 0;
     if (!parseFloat(mant, sep, &m))
-        throw ConversionError(QStringLiteral("Nem szám: ") + t);
+        throw ConversionError(QStringLiteral("Nem szám: ") + t, QStringLiteral("CleanNumberText"));
     bool ok = false;
     const int e = exp.toInt(&ok);
     const double v = ok ? m * std::pow(10.0, e) : std::numeric_limits<double>::infinity();
     if (!std::isfinite(v) && m != 0)
-        throw ConversionError(QStringLiteral("Túl nagy szám: ") + t);
+        throw ConversionError(QStringLiteral("Túl nagy szám: ") + t, QStringLiteral("CleanNumberText"));
     return FloatToText(std::isfinite(v) ? v : 0.0);
 }
 
@@ -163,7 +163,7 @@ double TextToFloat(const QString& s) {
     if (c.isEmpty()) return 0;
     double v = 0;
     if (!parseFloat(c, DecimalSeparator(), &v))
-        throw ConversionError(QStringLiteral("Nem szám: ") + TrimText(s));
+        throw ConversionError(QStringLiteral("Nem szám: ") + TrimText(s), QStringLiteral("TextToFloat"));
     return v;
 }
 

@@ -226,7 +226,7 @@ qint64 nextComponent(QString& rest, const QString& whole) {
     bool ok = !part.isEmpty();
     for (QChar c : part) ok = ok && isAsciiDigit(c);
     const qint64 v = ok ? part.toLongLong(&ok) : 0;
-    if (!ok) throw ConversionError(QStringLiteral("Hibás verziószám: ") + whole);
+    if (!ok) throw ConversionError(QStringLiteral("Hibás verziószám: ") + whole, QStringLiteral("HigherVersion"));
     return v;
 }
 } // namespace
@@ -260,7 +260,7 @@ int ExcelMaxRows(const QString& version) {
     bool ok = !major.isEmpty();
     for (QChar c : major) ok = ok && isAsciiDigit(c);
     const int v = ok ? major.toInt(&ok) : 0;
-    if (!ok) throw ConversionError(QStringLiteral("Hibás verziószám: ") + version);
+    if (!ok) throw ConversionError(QStringLiteral("Hibás verziószám: ") + version, QStringLiteral("ExcelMaxRows"));
     if (v <= 7) return 16384;
     if (v <= 11) return 65536;
     return 1048576;
