@@ -3,6 +3,7 @@
 #include "shell/Dm.h"
 #include "shell/Ini.h"
 #include "db/Catalogue.h"
+#include "db/SqlText.h"
 #include "util/MessageSink.h"
 
 #include <QCryptographicHash>
@@ -30,11 +31,7 @@ using vl::db::RowSet;
 
 namespace {
 
-QString quoteIdent(const QString& name) {
-    QString n = name;
-    n.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + n + QLatin1Char('"');
-}
+using vl::db::sqltext::quoteIdent;
 
 QString fileNamePart(const QString& s) {
     QString r = s;
@@ -92,8 +89,7 @@ bool LookupCheck(const QString& value, const QString& table, const QString& colu
             if (c.name.compare(column.trimmed(), Qt::CaseInsensitive) == 0) columnName = c.name;
     if (columnName.isEmpty()) return notFound();
 
-    const bool plainTable = vl::db::IsPlainIdentifier(tableName);
-    const QString sql = QStringLiteral("Select * From ") + (plainTable ? tableName : quoteIdent(tableName))
+    const QString sql = QStringLiteral("Select * From ") + quoteIdent(tableName)
                         + QStringLiteral("\nWhere ") + quoteIdent(columnName) + QStringLiteral(" = :pvalue");
     RowSet rs = conn.query(sql, {{QStringLiteral("pvalue"), value}});
     if (rs.rowCount() == 0) return notFound();
@@ -119,8 +115,8 @@ int SelectedFieldIndex(const ASelectedRecord& rec, const QString& fieldName) {
 // ---------------------------------------------------------------- work tables
 
 bool IsValidWorkTableName(const QString& name) {
-    static const QRegularExpression re(QStringLiteral("^[A-Z][A-Z0-9_]{0,30}$"));
-    return re.match(name).hasMatch();
+    return name.startsWith(QLatin1String("TMP_")) && name.size() > 4 && vl::db::sqltext::isPlainIdent(name)
+           && !name.contains(QLatin1Char('$'));
 }
 
 QString PrimaryKeyConstraintName(const QString& table) {
@@ -345,62 +341,80 @@ QString ScriptEncodingProblem(const QByteArray& bytes) {
     return {};
 }
 
-QList<ScriptStatement> SplitUpdateScript(const QString& s, QString* rest, int* openCommentLine) {
-    if (openCommentLine) *openCommentLine = 0;
+QList<ScriptStatement> SplitUpdateScript(const QString& s, QString* rest, int* openLine, QString* opener) {
+    using namespace vl::db::sqltext;
+    if (openLine) *openLine = 0;
+    if (opener) opener->clear();
     static const QRegularExpression setTerm(QStringLiteral("^SET\\s+TERM\\s+(\\S+)$"),
                                             QRegularExpression::CaseInsensitiveOption);
+    const QStringView text(s);
     QList<ScriptStatement> out;
     QString term = QStringLiteral(";");
-    QString cur;
-    const int n = int(s.size());
-    int i = 0;
-    while (i < n) {
-        const QChar c = s.at(i);
-        if (c == QLatin1Char('/') && i + 1 < n && s.at(i + 1) == QLatin1Char('*')) {
-            const int e = int(s.indexOf(QStringLiteral("*/"), i + 2));
-            if (e < 0) {
-                // Never closed: nothing from here on runs; the caller reports it.
-                if (openCommentLine) *openCommentLine = int(QStringView(s).left(i).count(QLatin1Char('\n'))) + 1;
-                cur += s.mid(i);
-                i = n;
-                break;
+    QString cur;        // the statement being read, its comments left out
+    qsizetype base = 0; // the offset the tokens were read from
+    std::vector<Token> toks = tokenize(text);
+    std::size_t k = 0;
+    while (k < toks.size()) {
+        const Token& t = toks[k];
+        const qsizetype pos = base + t.pos;
+        if (t.unterminated) {
+            // A comment, literal or quoted name that never closes: nothing from
+            // here on runs; the caller reports it with the line it opens on.
+            if (openLine) *openLine = int(text.left(pos).count(u'\n')) + 1;
+            if (opener) {
+                const QStringView head = text.mid(pos, 2);
+                if (t.kind == Tok::Comment) *opener = QStringLiteral("/*");
+                else if (head.size() == 2 && head.at(1) == u'\'' && head.at(0) != u'\'') *opener = QStringLiteral("q'");
+                else *opener = head.left(1).toString();
             }
-            cur += QLatin1Char(' ');
-            i = e + 2;
+            cur += text.mid(pos);
+            break;
+        }
+        if (t.kind == Tok::Comment) {
+            if (text.mid(pos, 2) == u"/*") cur += QLatin1Char(' ');
+            ++k;
             continue;
         }
-        if (c == QLatin1Char('-') && i + 1 < n && s.at(i + 1) == QLatin1Char('-')) {
-            const int e = int(s.indexOf(QLatin1Char('\n'), i));
-            i = e < 0 ? n : e;
+        if (t.kind == Tok::String || t.kind == Tok::QuotedIdent) {
+            cur += text.mid(pos, t.len);
+            ++k;
             continue;
         }
-        if (c == QLatin1Char('\'') || c == QLatin1Char('"')) {
-            int j = i + 1;
-            while (j < n) {
-                if (s.at(j) == c) {
-                    if (j + 1 < n && s.at(j + 1) == c) { j += 2; continue; }
-                    break;
-                }
-                ++j;
-            }
-            cur += s.mid(i, qMin(j, n - 1) - i + 1);
-            i = j + 1;
+        // The terminator (";" or what SET TERM set) begins in this token; one of
+        // several characters may run on into the next tokens.
+        const qsizetype at = text.mid(pos, t.len + term.size() - 1).indexOf(term);
+        if (at < 0 || at >= t.len) {
+            cur += text.mid(pos, t.len);
+            ++k;
             continue;
         }
-        if (s.mid(i, term.size()) == term) {
-            const QString text = tidyStatement(cur);
-            const auto m = setTerm.match(text);
-            if (m.hasMatch()) term = m.captured(1);
-            else if (!text.isEmpty()) out.append({text, term});
-            cur.clear();
-            i += int(term.size());
-            continue;
+        cur += text.mid(pos, at);
+        const qsizetype next = pos + at + term.size();
+        const QString stmt = tidyStatement(cur);
+        cur.clear();
+        const auto m = setTerm.match(stmt);
+        if (m.hasMatch()) term = m.captured(1);
+        else if (!stmt.isEmpty()) out.append({stmt, term});
+        // Go on at the token that starts right after the terminator, or read the
+        // text anew from there when the terminator ended inside a token.
+        while (k < toks.size() && base + toks[k].pos < next) ++k;
+        if (k < toks.size() && base + toks[k].pos != next) {
+            base = next;
+            toks = tokenize(text.mid(next));
+            k = 0;
         }
-        cur += c;
-        ++i;
     }
     if (rest) *rest = tidyStatement(cur);
     return out;
+}
+
+QString UnclosedScriptText(int line, const QString& opener) {
+    QString what;
+    if (opener == QLatin1String("/*")) what = QStringLiteral("'/*' megjegyzés");
+    else if (opener == QLatin1String("\"")) what = QStringLiteral("idézőjeles (\") név");
+    else what = QStringLiteral("szövegkonstans (") + opener + QStringLiteral(")");
+    return QStringLiteral("Nem futott: a(z) ") + QString::number(line) + QStringLiteral(". sorban nyitott ") + what
+           + QStringLiteral(" nincs lezárva, ami utána áll, az nem futott le");
 }
 
 ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* logBox, Connection* connArg) {
@@ -447,8 +461,9 @@ ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* l
     };
 
     QString rest;
-    int openComment = 0;
-    const QList<ScriptStatement> statements = SplitUpdateScript(script, &rest, &openComment);
+    int openLine = 0;
+    QString opener;
+    const QList<ScriptStatement> statements = SplitUpdateScript(script, &rest, &openLine, &opener);
     for (const ScriptStatement& st : statements) {
         try {
             conn.exec(st.text);
@@ -457,10 +472,8 @@ ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* l
             fail(st.text, st.terminator, e.text());
         }
     }
-    if (openComment > 0)
-        fail(rest, QString(),
-             QStringLiteral("Nem futott: a(z) ") + QString::number(openComment)
-                 + QStringLiteral(". sorban nyitott '/*' megjegyzés nincs lezárva, ami utána áll, az nem futott le"));
+    if (openLine > 0)
+        fail(rest, QString(), UnclosedScriptText(openLine, opener));
     else if (!rest.isEmpty())
         fail(rest, QStringLiteral(";"), QStringLiteral("Nem futott: hiányzik az utasítást lezáró ';'"));
 

@@ -48,8 +48,8 @@ bool LookupCheck(const QString& value, const QString& table, const QString& colu
 // Index of the last entry named exactly so, or -1.
 int SelectedFieldIndex(const ASelectedRecord& rec, const QString& fieldName);
 
-// A work-table name that Firebird 3 takes unquoted: A-Z, 0-9, "_", a letter
-// first, at most 31 characters.
+// A work-table name: "TMP_" and then A-Z, 0-9, "_", at most 31 characters in
+// all (the plain-name rule of the SQL text module, without its "$").
 bool IsValidWorkTableName(const QString& name);
 // The name of the primary-key constraint of a table, within 31 characters.
 QString PrimaryKeyConstraintName(const QString& table);
@@ -77,14 +77,21 @@ struct ScriptStatement {
     QString text;        // the statement without its terminator
     QString terminator;  // ";" or the one set by SET TERM
 };
-// Splits a script into statements: "/* */" and "--" comments are dropped,
-// a terminator inside quotes does not end a statement, "SET TERM x ;" changes
+// Splits a script into statements, reading it through the SQL text scanner:
+// "/* */" and "--" comments are dropped, a terminator inside a literal ('...',
+// q'{...}') or a quoted name does not end a statement, "SET TERM x ;" changes
 // the terminator. rest receives text after the last terminator (not run).
-// A "/*" that is never closed ends the statements: rest then holds the text
-// from the last terminator to the end, the comment included, and
-// openCommentLine the line (from 1) of that "/*" (0 when every comment closed).
+// A comment, literal or quoted name that never closes ends the statements:
+// rest then holds the text from the last terminator to the end, the opening
+// included, openLine the line (from 1) it opens on (0 when everything closed)
+// and opener what opened it ("/*", "'", "q'" or "\"").
 QList<ScriptStatement> SplitUpdateScript(const QString& script, QString* rest = nullptr,
-                                         int* openCommentLine = nullptr);
+                                         int* openLine = nullptr, QString* opener = nullptr);
+// The reason stored for the text of an unclosed comment, literal or quoted name:
+// "Nem futott: a(z) <line>. sorban nyitott '/*' megjegyzés nincs lezárva, ami
+// utána áll, az nem futott le" (a literal: "szövegkonstans (')", a name:
+// "idézőjeles (\") név").
+QString UnclosedScriptText(int line, const QString& opener);
 
 // Why the bytes of a script cannot be taken as windows-1250 (empty: they can):
 // a valid UTF-8 text with characters beyond ASCII, or a byte that windows-1250
@@ -95,7 +102,7 @@ struct ScriptResult {
     bool ran = false;        // false: the file did not exist (nothing happened)
     int executed = 0;
     bool refused = false;    // not windows-1250: nothing ran, the file was left in place
-    int failed = 0;          // statements refused by the server, plus an unterminated tail or comment
+    int failed = 0;          // statements refused by the server, plus an unterminated tail, comment or literal
     QString badFile;         // script name + "_BAD.TXT" (deleted when nothing failed)
     bool badWritten = false; // the failures are in badFile
     QString badError;        // why badFile could not be written

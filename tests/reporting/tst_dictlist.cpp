@@ -68,6 +68,7 @@ private slots:
 #ifdef VL_HAVE_RENTAL
     void tableRowsFromDatabase();
     void passwordsNeverPrinted();
+    void keywordColumns();
     void tableNameChecked_data();
     void tableNameChecked();
     void adminListCommand();
@@ -292,6 +293,25 @@ void TestDictList::passwordsNeverPrinted() {
     QCOMPARE(safe.columnCount(), 2);
     QCOMPARE(safe.indexOf(QStringLiteral("JELSZO")), -1);
     QCOMPARE(safe.rowCount(), browse.rowCount());
+}
+
+// A dictionary whose columns are named like keywords: every name goes into the
+// statement quoted, so they stay names.
+void TestDictList::keywordColumns() {
+    conn_->exec(QStringLiteral("CREATE TABLE T_FOGLALT (\"POSITION\" VARCHAR(10) NOT NULL, \"VALUE\" VARCHAR(20),"
+                               " CONSTRAINT PK_T_FOGLALT PRIMARY KEY (\"POSITION\"))"));
+    conn_->exec(QStringLiteral("INSERT INTO T_FOGLALT (\"POSITION\", \"VALUE\") VALUES ('B', 'második')"));
+    conn_->exec(QStringLiteral("INSERT INTO T_FOGLALT (\"POSITION\", \"VALUE\") VALUES ('A', 'első')"));
+    DictionaryListData d;
+    try {
+        d = dictionaryListData(*conn_, QStringLiteral("T_FOGLALT"));
+    } catch (const vl::db::DbError& e) {
+        QFAIL(qPrintable(e.statement() + QLatin1Char('\n') + e.text()));
+    }
+    QVERIFY2(d.ok, qPrintable(d.error));
+    QCOMPARE(d.columns, (QStringList{QStringLiteral("POSITION"), QStringLiteral("VALUE")}));
+    QCOMPARE(d.rows.rowCount(), 2);
+    QCOMPARE(d.rows.at(0, 1).toString(), QStringLiteral("első")); // ordered by the key
 }
 
 void TestDictList::tableNameChecked_data() {

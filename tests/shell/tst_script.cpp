@@ -78,6 +78,19 @@ private slots:
         QTest::newRow("closed comment, then one that never closes")
             << "/* a */ INSERT INTO T VALUES (1,'a');\n/* b\n*/ INSERT INTO T VALUES (2,'b');\n/* c\nINSERT INTO T VALUES (3,'c');\n"
             << 2 << 1 << "1,2" << "/* c\nINSERT INTO T VALUES (3,'c');\n";
+        // Literals as the server reads them: q'{...}' may hold quotes and ';'.
+        QTest::newRow("q-literal holding a quote and a semicolon")
+            << "INSERT INTO T VALUES (1, q'{O'Brien; Kft.}');\nINSERT INTO T VALUES (2,'b');\n" << 2 << 0 << "1,2" << QString();
+        QTest::newRow("semicolon inside a quoted name") << "INSERT INTO T (ID, \"NEV\") VALUES (1,'a');" << 1 << 0 << "1"
+                                                        << QString();
+        // A literal never closed: nothing from it on runs, stored as it was.
+        QTest::newRow("literal that never closes")
+            << "INSERT INTO T VALUES (1,'a');\nINSERT INTO T VALUES (2,'b);\nINSERT INTO T VALUES (3,'c')\n"
+            << 1 << 1 << "1" << "INSERT INTO T VALUES (2,'b);\nINSERT INTO T VALUES (3,'c')\n";
+        QTest::newRow("SET TERM of two characters")
+            << "SET TERM !! ;\nCREATE OR ALTER PROCEDURE P_TS2 AS BEGIN INSERT INTO T VALUES (6,'p'); END!!\nSET TERM ; !!\n"
+               "EXECUTE PROCEDURE P_TS2;\n"
+            << 2 << 0 << "6" << QString();
         QTest::newRow("SET TERM for a procedure")
             << "SET TERM ^ ;\nCREATE OR ALTER PROCEDURE P_TST AS BEGIN INSERT INTO T VALUES (5,'p'); END^\nSET TERM ; ^\n"
                "EXECUTE PROCEDURE P_TST;\n"
@@ -113,6 +126,39 @@ private slots:
         }
         QVERIFY(!QFileInfo::exists(file));
         QVERIFY(QFileInfo::exists(r.movedTo));
+    }
+
+    // What never closed is named, with the line it opens on.
+    void unclosedIsReported_data() {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("comment") << "INSERT INTO T VALUES (1,'a');\n\n/* start\nINSERT INTO T VALUES (2,'b');\n"
+                                 << UnclosedScriptText(3, QStringLiteral("/*"));
+        QTest::newRow("literal") << "INSERT INTO T VALUES (1,'a');\nINSERT INTO T VALUES (2,'b);\n"
+                                 << UnclosedScriptText(2, QStringLiteral("'"));
+        QTest::newRow("q-literal") << "INSERT INTO T VALUES (1, q'{a);\n" << UnclosedScriptText(1, QStringLiteral("q'"));
+        QTest::newRow("quoted name") << "INSERT INTO T (\"ID) VALUES (1);\n" << UnclosedScriptText(1, QStringLiteral("\""));
+    }
+    void unclosedIsReported() {
+        QFETCH(QString, script);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("UPDATES.SQL"));
+        shelltest::writeFile(file, cp1250(script));
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        const ScriptResult r = RunUpdateScript(file, true, nullptr, conn.get());
+        QCOMPARE(r.failed, 1);
+        QVERIFY2(r.errors.last().endsWith(QLatin1Char('\n') + reason), qPrintable(r.errors.last()));
+        QStringDecoder dec("windows-1250");
+        const QString content = dec.decode(shelltest::readFile(file + QStringLiteral("_BAD.TXT")));
+        QVERIFY2(content.contains(QStringLiteral("-- ") + reason + QLatin1Char('\n')), qPrintable(content));
+    }
+    void unclosedTexts() {
+        QCOMPARE(UnclosedScriptText(3, QStringLiteral("/*")),
+                 QStringLiteral("Nem futott: a(z) 3. sorban nyitott '/*' megjegyzés nincs lezárva, ami utána áll, az nem futott le"));
+        QCOMPARE(UnclosedScriptText(2, QStringLiteral("'")),
+                 QStringLiteral("Nem futott: a(z) 2. sorban nyitott szövegkonstans (') nincs lezárva, ami utána áll, az nem futott le"));
     }
 
     void accentsAreWindows1250() {
