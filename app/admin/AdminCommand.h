@@ -10,7 +10,7 @@ namespace vl::admin {
 struct AdminContext {
     QStringList args;   // the command's own arguments (after the command name)
     QString iniFile;    // the configuration file in use (absolute)
-    bool yes = false;   // --yes: questions are answered with their first button
+    bool yes = false;   // --yes: questions are answered with their "Igen" button
 };
 
 using AdminRun = std::function<int(AdminContext&)>;

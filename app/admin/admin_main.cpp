@@ -128,13 +128,25 @@ int main(int argc, char** argv) {
         // Relative paths of the configuration are meant from its own folder.
         QDir::setCurrent(QFileInfo(ctx.iniFile).absolutePath());
     }
+    // Every error of the program ends the command here: its sentence, then what
+    // failed (the statement, the rule), and a non-zero status.
     int rc = 1;
     try {
         rc = cmd->run(ctx);
-    } catch (const vl::db::DbError& e) {
-        err(QStringLiteral("Adatbázis hiba: ") + e.text());
+    } catch (const vl::Error& e) {
+        err((e.kind() == vl::Error::Kind::Database ? QStringLiteral("Adatbázis hiba: ") : QStringLiteral("Hiba: "))
+            + e.text());
+        if (!e.context().isEmpty()) err(QStringLiteral("  (") + e.context().simplified() + QLatin1Char(')'));
+        rc = 1;
     } catch (const std::exception& e) {
         err(QStringLiteral("Hiba: ") + QString::fromUtf8(e.what()));
+        rc = 1;
+    }
+    // A question refused (no --yes) means the command did not do what it was
+    // asked, whatever it answered.
+    if (rc == 0 && sink.refused > 0) {
+        err(QStringLiteral("A parancs kérdést tett fel, amelyre --yes nélkül nincs válasz; a parancs nem futott le teljesen."));
+        rc = 1;
     }
     if (const int sig = vl::db::terminationSignal()) {
         err(QStringLiteral("A parancs megszakítva (jelzés: %1).").arg(sig));

@@ -1,7 +1,8 @@
 #include "rental/Numbering.h"
+#include "shell/Queries.h"
+#include "util/Error.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
 #include <stdexcept>
 
 namespace vl::rental::Td {
@@ -16,10 +17,9 @@ TdValues& values() {
 QString CheckedTableName(const QString& table, const QString& real) {
     const QString name = table.trimmed();
     if (name.compare(real, Qt::CaseInsensitive) == 0) return real;
-    static const QRegularExpression work(QStringLiteral("^TMP_[A-Z0-9_]{1,27}$"));
-    if (work.match(name).hasMatch()) return name;
-    throw std::invalid_argument(
-        QStringLiteral("Érvénytelen táblanév a sorszámozáshoz: %1").arg(table).toStdString());
+    if (vl::shell::IsValidWorkTableName(name)) return name;
+    throw vl::RuleRefusal(QStringLiteral("Érvénytelen táblanév a sorszámozáshoz: %1").arg(table),
+                          QStringLiteral("CheckedTableName"));
 }
 
 qint64 NewContractNo(Transaction& tx, const QString& tranzDate, const QString& tranzTime) {

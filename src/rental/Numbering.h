@@ -56,8 +56,8 @@ double DefaultVatFactor(vl::db::Transaction& tx);
 void LoadStartupValues(vl::db::Connection& conn);
 
 // The table name to splice for a numbering statement: `real` itself, or a work
-// copy whose name is a valid work-table identifier ("TMP_" + A-Z 0-9 _, at most
-// 31 characters). Throws std::invalid_argument otherwise.
+// copy whose name is a valid work-table identifier (vl::shell::IsValidWorkTableName:
+// "TMP_" + A-Z 0-9 _, at most 31 characters). Throws vl::RuleRefusal otherwise.
 QString CheckedTableName(const QString& table, const QString& real);
 
 } // namespace Td

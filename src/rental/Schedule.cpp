@@ -3,6 +3,7 @@
 #include "rental/Numbering.h"
 #include "shell/Dm.h"
 #include "util/Dates.h"
+#include "util/Error.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -108,9 +109,9 @@ GeneratorContext GeneratorContext::load(Transaction& tx, const QString& userCode
         if (cls == QLatin1String("I")) c.statusPlanned = kod;
     }
     if (c.statusPlanned.isEmpty())
-        throw std::runtime_error(QStringLiteral(
-            "Az SZ_STATUST szótárban nincs tervezett (I osztályú) állapotkód, tevékenység nem generálható.")
-                                     .toStdString());
+        throw vl::RuleRefusal(QStringLiteral(
+            "Az SZ_STATUST szótárban nincs tervezett (I osztályú) állapotkód, tevékenység nem generálható."),
+                              QStringLiteral("GeneratorContext::load"));
     c.vatFactor = Td::DefaultVatFactor(tx);
 
     auto ceg = tx.query(QStringLiteral("SELECT AKTUALISEV FROM CEG"));

@@ -43,10 +43,10 @@ struct RentalTables {
 
     static RentalTables stored() { return RentalTables(); }
     // Work copies; each name must be "TMP_" + A-Z 0-9 _ (at most 31 characters)
-    // or the real table. Throws std::invalid_argument otherwise.
+    // or the real table. Throws vl::RuleRefusal otherwise.
     static RentalTables workCopies(const QString& lines, const QString& items,
                                    const QString& activities, const QString& payments);
-    // Re-checks every name (throws std::invalid_argument for a bad one).
+    // Re-checks every name (throws vl::RuleRefusal for a bad one).
     void check() const;
 };
 
@@ -68,7 +68,7 @@ struct GeneratorContext {
 
     // Reads the dictionaries. The user code defaults to the logged-in user, and
     // without a login to the operating-system user (OperatingSystemUser).
-    // Throws std::runtime_error when SZ_STATUST has no planned ("I") code.
+    // Throws vl::RuleRefusal when SZ_STATUST has no planned ("I") code.
     static GeneratorContext load(vl::db::Transaction& tx, const QString& userCode = QString());
 };
 

@@ -1,4 +1,5 @@
 #include "MessageSink.h"
+#include "Error.h"
 #include <atomic>
 #include <cstdio>
 
@@ -33,6 +34,36 @@ QString dbErrorText(const QString& doing) {
 }
 void notifyDbError(const QString& doing, const QString& serverText) {
     notify(MsgKind::Error, dbErrorText(doing), serverText);
+}
+
+void notifyError(const Error& e, const QString& doing) {
+    auto tell = [&e](MsgKind kind) {
+        if (e.context().isEmpty()) notify(kind, e.text());
+        else notify(kind, e.text(), e.context());
+    };
+    switch (e.kind()) {
+    case Error::Kind::Database: {
+        QString details = e.text();
+        if (!e.context().isEmpty()) details += QStringLiteral("\n\nUtasítás:\n") + e.context();
+        notify(MsgKind::Error, dbErrorText(doing), details);
+        return;
+    }
+    case Error::Kind::Refusal:
+    case Error::Kind::Conversion:
+        tell(MsgKind::Warning);
+        return;
+    case Error::Kind::Other:
+        break;
+    }
+    tell(MsgKind::Error);
+}
+QString unexpectedErrorText(const QString& doing) {
+    QString d = doing.trimmed();
+    while (d.endsWith(QLatin1Char('.'))) d.chop(1);
+    return QStringLiteral("Váratlan hiba történt: ") + d + QLatin1Char('.');
+}
+void notifyUnexpected(const QString& doing, const QString& what) {
+    notify(MsgKind::Error, unexpectedErrorText(doing), what);
 }
 
 void ConsoleSink::notify(MsgKind, const QString& text) {

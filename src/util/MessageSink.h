@@ -52,6 +52,18 @@ void notify(MsgKind kind, const QString& text, const QString& details);
 QString dbErrorText(const QString& doing);
 void notifyDbError(const QString& doing, const QString& serverText);
 
+class Error;
+// An error of the program as the user sees it, whatever raised it: a database
+// error as notifyDbError(doing, ...) with the server's text and, under it, the
+// statement that failed; a refusal or a conversion error as a warning with its
+// own sentence (the rule or routine that refused as its details); any other
+// vl::Error as an error with its sentence.
+void notifyError(const Error& e, const QString& doing);
+// The last resort for anything else that was thrown (a std::exception):
+// "Váratlan hiba történt: <doing>." with what() as its details.
+QString unexpectedErrorText(const QString& doing);
+void notifyUnexpected(const QString& doing, const QString& what);
+
 // Prints to standard error. With assumeYes a question is answered with the
 // button that goes ahead, "Igen", wherever the question puts it; without it, or
 // when the question has no "Igen", the question is refused (-1) and counted in

@@ -2,6 +2,7 @@
 #include "RentalTestDb.h"
 
 #include "rental/Numbering.h"
+#include "util/Error.h"
 
 #include <QSet>
 #include <thread>
@@ -154,8 +155,8 @@ private slots:
     void tableNameChecked() {
         QFETCH(QString, name);
         auto tx = db.conn->begin(vl::db::TxMode::ReadOnly);
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, Td::NextActivitySeq(*tx, 1, 1, 1, "2026.01.01", name, 1));
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, Td::NextPaymentSeq(*tx, 1, 1, "2026.01.01", name));
+        QVERIFY_THROWS_EXCEPTION(vl::RuleRefusal, Td::NextActivitySeq(*tx, 1, 1, 1, "2026.01.01", name, 1));
+        QVERIFY_THROWS_EXCEPTION(vl::RuleRefusal, Td::NextPaymentSeq(*tx, 1, 1, "2026.01.01", name));
     }
 
     void newContractNumbers() {

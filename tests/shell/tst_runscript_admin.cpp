@@ -104,6 +104,23 @@ private slots:
         QCOMPARE(rows(), 1);
     }
 
+    // A command that refuses ends with a non-zero status and says why on
+    // standard error; an error of the program that ends a command (here the
+    // database lacks the business-year table) prints its sentence and, under it,
+    // the statement that failed.
+    void refusalsEndNonZero() {
+        QString out, err;
+        QCOMPARE(runAdmin({QStringLiteral("--ini"), ini, QStringLiteral("open-year"), QStringLiteral("20x7")}, &out, &err), 2);
+        QVERIFY2(err.contains(QStringLiteral("open-year: hibás év: \"20x7\"")), qPrintable(err));
+        QVERIFY(out.isEmpty());
+
+        const int rc = runAdmin({QStringLiteral("--ini"), ini, QStringLiteral("open-year"), QStringLiteral("2031")}, &out, &err);
+        QVERIFY2(rc != 0, qPrintable(err));
+        QVERIFY2(err.contains(QStringLiteral("Adatbázis hiba: ")), qPrintable(err));
+        QVERIFY2(err.contains(QStringLiteral("\n  (SELECT AKTUALISEV FROM CEG)\n")), qPrintable(err));
+        QVERIFY(!out.contains(QStringLiteral("szerződés")));
+    }
+
     // A command that cannot connect says why, in one line on standard error:
     // "<command>: nincs adatbázis kapcsolat (<reason>)."
     void noConnectionSaysWhy_data() {

@@ -373,8 +373,10 @@ bool Tmain_pkrfm::runStartUp() {
     for (const StartupStep& step : startupSteps_) {
         try {
             step(*this);
-        } catch (const vl::db::DbError& e) {
-            vl::notifyDbError(QStringLiteral("az induló adatok betöltése"), e.text());
+        } catch (const vl::Error& e) {
+            vl::notifyError(e, QStringLiteral("az induló adatok betöltése"));
+        } catch (const std::exception& e) {
+            vl::notifyUnexpected(QStringLiteral("az induló adatok betöltése"), QString::fromLocal8Bit(e.what()));
         }
     }
     // The keyboard starts in the navigation tree.
@@ -390,10 +392,15 @@ void Tmain_pkrfm::dispatch(int code) {
         vl::notify(vl::MsgKind::Info, NotReadyText(nodeCaption(code)));
         return;
     }
+    // Whatever the handler throws ends here, shown to the user; nothing reaches
+    // Qt's event loop and the program goes on.
+    const QString doing = QStringLiteral("a(z) \"") + nodeCaption(code) + QStringLiteral("\" megnyitása");
     try {
         h.value()(*this);
-    } catch (const vl::db::DbError& e) {
-        vl::notifyDbError(QStringLiteral("a(z) \"") + nodeCaption(code) + QStringLiteral("\" megnyitása"), e.text());
+    } catch (const vl::Error& e) {
+        vl::notifyError(e, doing);
+    } catch (const std::exception& e) {
+        vl::notifyUnexpected(doing, QString::fromLocal8Bit(e.what()));
     }
 }
 
