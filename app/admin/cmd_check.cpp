@@ -2,6 +2,7 @@
 #include "AdminCommand.h"
 
 #include "db/Catalogue.h"
+#include "db/SchemaRegistry.h"
 #include "rental/Schema.h"
 #include "shell/Dm.h"
 
@@ -24,16 +25,26 @@ int check(AdminContext& ctx) {
     out(QStringLiteral("Meghajtó: ") + dm.DriverName);
 
     int rc = 0;
+    vl::db::SchemaRegistry registry;
+    vl::rental::registerSchema(registry);
     if (vl::db::TableExists(conn, QStringLiteral("VL_SEMA"))) {
-        const auto rs = conn.query(QStringLiteral("SELECT MAX(VERZIO) VERZIO FROM VL_SEMA"));
-        const int v = rs.isEmpty() || rs.at(0, 0).isNull() ? 0 : int(rs.at(0, 0).toLongLong());
-        const int latest = vl::rental::Schema::latestVersion();
-        out(QStringLiteral("Sémaverzió: %1").arg(v) +
-            (v < latest ? QStringLiteral(" (elavult, a program a %1. verziót várja: vorlanda-admin upgrade-db)").arg(latest)
-                        : QString()));
-        if (v > latest) {
+        const auto have = registry.currentVersions(conn);
+        const auto latest = registry.latestVersions();
+        bool older = false;
+        QStringList newer;
+        for (auto it = have.cbegin(); it != have.cend(); ++it) {
+            if (!latest.contains(it.key()) || it.value() > latest.value(it.key()))
+                newer << QStringLiteral("%1 %2").arg(it.key()).arg(it.value());
+            else if (it.value() < latest.value(it.key()))
+                older = true;
+        }
+        out(QStringLiteral("Sémaverzió: ") + registry.describe(have) +
+            (older ? QStringLiteral(" (elavult, a program ezt várja: %1; vorlanda-admin upgrade-db)")
+                         .arg(registry.describe(latest))
+                   : QString()));
+        if (!newer.isEmpty()) {
             err(QStringLiteral("check: az adatbázis sémája (%1) újabb, mint amit ez a program ismer (%2).")
-                    .arg(v).arg(latest));
+                    .arg(newer.join(QStringLiteral(", ")), registry.describe(latest)));
             rc = 1;
         }
     } else {

@@ -3,10 +3,9 @@
 #include "AdminCommand.h"
 
 #include "db/Database.h"
-#include "framework/ControlSeeds.h"
+#include "db/SchemaRegistry.h"
 #include "rental/DemoData.h"
 #include "rental/Schema.h"
-#include "rental/Seeds.h"
 #include "shell/Ini.h"
 
 #include <QDate>
@@ -70,6 +69,10 @@ int initDb(AdminContext& ctx) {
         p.database = localFile;
     }
 
+    // The schema of every subsystem of the program, in dependency order.
+    vl::db::SchemaRegistry registry;
+    vl::rental::registerSchema(registry);
+
     std::unique_ptr<vl::db::Connection> conn;
     try {
         conn = vl::db::createFirebirdDatabase(p);
@@ -79,12 +82,12 @@ int initDb(AdminContext& ctx) {
     }
 
     try {
-        vl::rental::Schema::upgrade(*conn, [](const vl::rental::SchemaStep& s) {
-            out(QStringLiteral("Sémalépés %1: %2").arg(s.version).arg(s.title));
+        registry.upgrade(*conn, [](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
+            out(QStringLiteral("Sémalépés %1 %2: %3").arg(m.name).arg(s.version).arg(s.title));
         });
+        // Every module's seeds in one transaction: a database is not left half-seeded.
         auto tx = conn->begin();
-        const int seeded = vl::rental::Seeds::apply(*tx, QString::number(QDate::currentDate().year()))
-                           + vl::framework::ControlSeeds::apply(*tx);
+        const int seeded = registry.seed(*tx, {QString::number(QDate::currentDate().year()), vl::db::SeedScope::All});
         tx->commit();
         out(QStringLiteral("Szótárak: %1 sor").arg(seeded));
         if (demo) {
@@ -105,8 +108,8 @@ int initDb(AdminContext& ctx) {
         return 1;
     }
     conn->close();
-    out(QStringLiteral("Az adatbázis elkészült: %1 (sémaverzió %2)")
-            .arg(p.database).arg(vl::rental::Schema::latestVersion()));
+    out(QStringLiteral("Az adatbázis elkészült: %1 (sémaverzió: %2)")
+            .arg(p.database, registry.describe(registry.latestVersions())));
     return 0;
 }
 

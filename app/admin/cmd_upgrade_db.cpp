@@ -2,9 +2,8 @@
 // version of this program, in place, one transaction per step.
 #include "AdminCommand.h"
 
-#include "framework/ControlSeeds.h"
+#include "db/SchemaRegistry.h"
 #include "rental/Schema.h"
-#include "rental/Seeds.h"
 #include "shell/Dm.h"
 
 #include <QDate>
@@ -24,21 +23,27 @@ int upgradeDb(AdminContext& ctx) {
         return 1;
     }
     auto& conn = dm.d_alap();
-    const int from = vl::rental::Schema::currentVersion(conn);
-    const int ran = vl::rental::Schema::upgrade(conn, [](const vl::rental::SchemaStep& s) {
-        out(QStringLiteral("Sémalépés %1: %2").arg(s.version).arg(s.title));
+    // The schema of every subsystem of the program, in dependency order.
+    vl::db::SchemaRegistry registry;
+    vl::rental::registerSchema(registry);
+    const auto from = registry.currentVersions(conn);
+    const int ran = registry.upgrade(conn, [](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
+        out(QStringLiteral("Sémalépés %1 %2: %3").arg(m.name).arg(s.version).arg(s.title));
     });
-    // Codes the program names literally are added where missing; nothing is changed.
+    // Rows the program cannot work without are added where missing; nothing is changed.
     auto tx = conn.begin();
-    const int seeded = vl::rental::Seeds::apply(*tx, QString::number(QDate::currentDate().year()),
-                                                vl::rental::Seeds::Scope::Required)
-                       + vl::framework::ControlSeeds::apply(*tx);
+    const int seeded = registry.seed(*tx, {QString::number(QDate::currentDate().year()), vl::db::SeedScope::Required});
     tx->commit();
-    const int to = vl::rental::Schema::currentVersion(conn);
-    if (ran == 0)
-        out(QStringLiteral("Az adatbázis naprakész (sémaverzió %1).").arg(to));
-    else
-        out(QStringLiteral("Sémaverzió: %1 -> %2 (%3 lépés).").arg(from).arg(to).arg(ran));
+    const auto to = registry.currentVersions(conn);
+    if (ran == 0) {
+        out(QStringLiteral("Az adatbázis naprakész (sémaverzió: %1).").arg(registry.describe(to)));
+    } else {
+        QStringList changes;
+        for (const auto& m : registry.ordered())
+            if (from.value(m.name, 0) != to.value(m.name, 0))
+                changes << QStringLiteral("%1 %2 -> %3").arg(m.name).arg(from.value(m.name, 0)).arg(to.value(m.name, 0));
+        out(QStringLiteral("Sémaverzió: %1 (%2 lépés).").arg(changes.join(QStringLiteral(", "))).arg(ran));
+    }
     if (seeded > 0) out(QStringLiteral("Pótolt szótársorok: %1").arg(seeded));
     dm.disconnect();
     return 0;

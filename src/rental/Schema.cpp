@@ -1,10 +1,11 @@
 #include "rental/Schema.h"
 
+#include "framework/FrameworkSchema.h"
+#include "rental/Seeds.h"
 
 namespace vl::rental {
 
 using vl::db::Connection;
-using vl::db::DbError;
 using vl::db::Transaction;
 
 namespace {
@@ -13,122 +14,12 @@ namespace {
 //   dates VARCHAR(10), times VARCHAR(8), change stamps VARCHAR(19), years VARCHAR(4),
 //   flags VARCHAR(1), codes VARCHAR(10), customer and site keys VARCHAR(20),
 //   money BIGINT, counts and numbers INTEGER, rates DOUBLE PRECISION,
-//   multi-line texts BLOB SUB_TYPE TEXT, passwords VARCHAR(128) (hashes).
+//   multi-line texts BLOB SUB_TYPE TEXT.
 
 QStringList version1() {
     QStringList s;
 
-    // ---- users and login log
-    s << QStringLiteral(
-        "CREATE TABLE SZ_JUZER ("
-        " KOD VARCHAR(10) NOT NULL,"
-        " NEV VARCHAR(30),"
-        " JELSZO VARCHAR(128),"
-        " JOGOK VARCHAR(30),"
-        " AKTIV VARCHAR(1),"
-        " PENZTAR VARCHAR(10),"
-        " CONSTRAINT PK_SZ_JUZER PRIMARY KEY (KOD))");
-    s << QStringLiteral(
-        "CREATE TABLE JUZERLOG ("
-        " NEV VARCHAR(30),"
-        " LOGINTIME VARCHAR(19),"
-        " LOGOUTTIME VARCHAR(19))");
-
-    // ---- control tables of the data-dictionary framework
-    s << QStringLiteral(
-        "CREATE TABLE TABLAK ("
-        " TABLANEV VARCHAR(63) NOT NULL,"
-        " MEGNEVEZES VARCHAR(80),"
-        " NEZHETI_JOG VARCHAR(30),"
-        " IRHATJA_JOG VARCHAR(30),"
-        " WINDOWSTATE VARCHAR(10),"
-        " CONSTRAINT PK_TABLAK PRIMARY KEY (TABLANEV))");
-    s << QStringLiteral(
-        "CREATE TABLE VEZERLO ("
-        " MODUL VARCHAR(63) NOT NULL,"
-        " SORREND INTEGER NOT NULL,"
-        " NEZHETI_JOG VARCHAR(30),"
-        " IRHATJA_JOG VARCHAR(30),"
-        " MEZO VARCHAR(31),"
-        " OSZLOPNEV VARCHAR(40),"
-        " MEGNEVEZES VARCHAR(40),"
-        " VALID INTEGER,"
-        " VALT_MEZO VARCHAR(31),"
-        " BUTTON VARCHAR(30),"
-        " SZOT_ VARCHAR(63),"
-        " VALT_ VARCHAR(63),"
-        " FUNKCIO INTEGER,"
-        " PVEZERLO VARCHAR(31),"
-        " SZOTWHERE VARCHAR(250),"
-        " SZOTMEZO VARCHAR(31),"
-        " PLUSFIELD1 VARCHAR(250),"
-        " PLUSFIELD2 VARCHAR(250),"
-        " PLUSFIELD3 VARCHAR(250),"
-        " PLUSFIELD1H INTEGER,"
-        " PLUSFIELD2H INTEGER,"
-        " PLUSFIELD3H INTEGER,"
-        " CHARCASE VARCHAR(1),"
-        " PWDCHAR VARCHAR(1),"
-        " EDITMASK VARCHAR(30),"
-        " NOTNULL VARCHAR(1),"
-        " ECOLOR VARCHAR(30),"
-        " CONSTRAINT PK_VEZERLO PRIMARY KEY (MODUL, SORREND))");
-    s << QStringLiteral(
-        "CREATE TABLE PVEZERLO ("
-        " PANEL VARCHAR(31) NOT NULL,"
-        " SZOTMEZO VARCHAR(31),"
-        " QMEZO VARCHAR(31) NOT NULL,"
-        " MUVELET VARCHAR(1),"
-        " SZOTMEZO2 VARCHAR(63),"
-        " CONSTRAINT PK_PVEZERLO PRIMARY KEY (PANEL, QMEZO))");
-    s << QStringLiteral(
-        "CREATE TABLE DIFOLC ("
-        " MODUL VARCHAR(31) NOT NULL,"
-        " SORREND INTEGER NOT NULL,"
-        " MEZO VARCHAR(31),"
-        " ERTEK VARCHAR(250),"
-        " CONSTRAINT PK_DIFOLC PRIMARY KEY (MODUL, SORREND))");
-    s << QStringLiteral(
-        "CREATE TABLE DOKU ("
-        " JUZER VARCHAR(10),"
-        " MIKOR VARCHAR(19),"
-        " TABLA VARCHAR(63),"
-        " KULCSERTEK VARCHAR(200),"
-        " AKCIO VARCHAR(1),"
-        " MEZO VARCHAR(31),"
-        " MIROL BLOB SUB_TYPE TEXT,"
-        " MIRE BLOB SUB_TYPE TEXT)");
-    s << QStringLiteral("CREATE INDEX IX_DOKU_TABLA ON DOKU (TABLA, MIKOR)");
-    // Work tables record the connection that made them, so that the clean-up
-    // never drops a table of a running program.
-    s << QStringLiteral(
-        "CREATE TABLE MUNKATABLAK ("
-        " TABLANEV VARCHAR(31) NOT NULL,"
-        " KAPCSOLAT BIGINT,"
-        " JUZER VARCHAR(10),"
-        " MIKOR VARCHAR(19),"
-        " CONSTRAINT PK_MUNKATABLAK PRIMARY KEY (TABLANEV))");
-
-    // ---- company and VAT
-    s << QStringLiteral(
-        "CREATE TABLE CEG ("
-        " KOD VARCHAR(10) NOT NULL,"
-        " NEV VARCHAR(80),"
-        " IRSZAM VARCHAR(10),"
-        " VAROS VARCHAR(40),"
-        " UTCA VARCHAR(60),"
-        " AKTUALISEV VARCHAR(4),"
-        " NYOMTPELD INTEGER,"
-        " ATADVEG BLOB SUB_TYPE TEXT,"
-        " FTPHOST VARCHAR(128),"
-        " FTPUSERID VARCHAR(128),"
-        " FTPPWDID VARCHAR(128),"
-        " FTP_SERVER VARCHAR(128),"
-        " FTP_USER VARCHAR(128),"
-        " FTP_PASSWORD VARCHAR(128),"
-        " FTP_DFOLDER VARCHAR(250),"
-        " VERSION VARCHAR(20),"
-        " CONSTRAINT PK_CEG PRIMARY KEY (KOD))");
+    // ---- VAT rates (read by the contract's money)
     s << QStringLiteral(
         "CREATE TABLE SZ_ADO ("
         " KOD VARCHAR(10) NOT NULL,"
@@ -177,7 +68,9 @@ QStringList version1() {
         "CREATE TABLE HKSZCSPSZV (KOD VARCHAR(10) NOT NULL, MEGNEVEZES VARCHAR(100),"
         " CONSTRAINT PK_HKSZCSPSZV PRIMARY KEY (KOD))");
 
-    // ---- customers and their sites; keys given by the database
+    // ---- customers and their sites; keys given by the database. They stay
+    // here until the customers library exists: its module will take them over
+    // (for a database that has them, its first version stands for these).
     s << QStringLiteral(
         "CREATE TABLE UGYFEL ("
         " KOD VARCHAR(20) NOT NULL,"
@@ -434,7 +327,7 @@ QStringList version1() {
 
 QList<SchemaStep> buildSteps() {
     QList<SchemaStep> l;
-    l.append(SchemaStep{1, QStringLiteral("Alapséma: bérleti táblák, szótárak, vezérlőtáblák, sablonok"),
+    l.append(SchemaStep{1, QStringLiteral("Alapséma: bérleti táblák, termékek, ügyfelek, szótárak, sablonok"),
                         version1(), {}});
     // Billing periods entered by hand: a regeneration never deletes them, and the
     // periods it writes are cut around them as around paid ones.
@@ -463,12 +356,6 @@ QList<SchemaStep> buildSteps() {
     return l;
 }
 
-void createVersionTable(Connection& conn) {
-    auto tx = conn.begin();
-    tx->exec(QStringLiteral("CREATE TABLE VL_SEMA (VERZIO INTEGER NOT NULL)"));
-    tx->commit();
-}
-
 } // namespace
 
 const QList<SchemaStep>& Schema::steps() {
@@ -478,33 +365,43 @@ const QList<SchemaStep>& Schema::steps() {
 
 int Schema::latestVersion() { return steps().isEmpty() ? 0 : steps().last().version; }
 
+vl::db::SchemaModule Schema::module() {
+    vl::db::SchemaModule m;
+    m.name = moduleName();
+    m.dependsOn = {QStringLiteral("shell"), QStringLiteral("framework")};
+    m.steps = steps();
+    m.seed = [](Transaction& tx, const vl::db::SeedOptions& o) {
+        return Seeds::apply(tx, o.year,
+                            o.scope == vl::db::SeedScope::All ? Seeds::Scope::All : Seeds::Scope::Required);
+    };
+    m.markerTables = {QStringLiteral("FORGFEJ")};
+    // The steps of the single list are this module's steps, numbered alike
+    // (its first step also created the shell's and the framework's tables).
+    m.fromSingleVersion = [](int old) { return old; };
+    return m;
+}
+
+void registerSchema(vl::db::SchemaRegistry& registry) {
+    vl::framework::registerSchema(registry);
+    registry.add(Schema::module());
+}
+
+vl::db::SchemaRegistry Schema::registry() {
+    vl::db::SchemaRegistry r;
+    registerSchema(r);
+    return r;
+}
+
 QStringList Schema::rentalTables() {
     return {QStringLiteral("FORGFEJ"), QStringLiteral("FORGSOR"), QStringLiteral("FORGKABIN"),
             QStringLiteral("FORGTEV"), QStringLiteral("FORGFIZ")};
 }
 
 bool Schema::tableExists(Transaction& tx, const QString& table) {
-    const auto rs = tx.query(QStringLiteral(
-        "SELECT COUNT(*) DARAB FROM RDB$RELATIONS WHERE TRIM(RDB$RELATION_NAME) = :nev"),
-        {{QStringLiteral("nev"), table.trimmed().toUpper()}});
-    return rs.rowCount() > 0 && rs.at(0, 0).toLongLong() > 0;
+    return vl::db::SchemaRegistry::tableExists(tx, table);
 }
 
-int Schema::currentVersion(Connection& conn) {
-    auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-    if (!tableExists(*tx, QStringLiteral("VL_SEMA"))) {
-        if (tableExists(*tx, QStringLiteral("FORGFEJ")))
-            throw DbError(QStringLiteral(
-                "Az adatbázisnak nincs sémaverzió-táblája (VL_SEMA), de bérleti táblái vannak: "
-                "ismeretlen szerkezetű adatbázis, nem frissíthető."));
-        tx->commit();
-        return 0;
-    }
-    const auto rs = tx->query(QStringLiteral("SELECT MAX(VERZIO) VERZIO FROM VL_SEMA"));
-    tx->commit();
-    if (rs.isEmpty() || rs.at(0, 0).isNull()) return 0;
-    return int(rs.at(0, 0).toLongLong());
-}
+int Schema::currentVersion(Connection& conn) { return registry().currentVersion(conn, moduleName()); }
 
 int Schema::upgrade(Connection& conn, const std::function<void(const SchemaStep&)>& progress) {
     return upgrade(conn, steps(), progress);
@@ -512,42 +409,20 @@ int Schema::upgrade(Connection& conn, const std::function<void(const SchemaStep&
 
 int Schema::upgrade(Connection& conn, const QList<SchemaStep>& list,
                     const std::function<void(const SchemaStep&)>& progress) {
-    int have = currentVersion(conn);
-    {
-        auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-        const bool hasTable = tableExists(*tx, QStringLiteral("VL_SEMA"));
-        tx->commit();
-        if (!hasTable) createVersionTable(conn);
-    }
-    const int newest = list.isEmpty() ? 0 : list.last().version;
-    if (have > newest)
-        throw DbError(QStringLiteral("Az adatbázis sémaverziója (%1) újabb, mint amit ez a program ismer (%2).")
-                          .arg(have).arg(newest));
-    int ran = 0;
-    for (const SchemaStep& step : list) {
-        if (step.version <= have) continue;
-        if (step.version != have + 1)
-            throw DbError(QStringLiteral("Hiányzó sémalépés: %1 (az adatbázis verziója %2).")
-                              .arg(have + 1).arg(have));
-        if (progress) progress(step);
-        auto tx = conn.begin();
-        for (const QString& sql : step.statements) {
-            try {
-                tx->exec(sql);
-            } catch (const DbError& e) {
-                throw DbError(QStringLiteral("A(z) %1. sémalépés hibája: %2\n%3")
-                                  .arg(step.version).arg(e.text(), sql), e.sqlCode());
-            }
-        }
-        if (step.data) step.data(*tx);
-        tx->exec(QStringLiteral("DELETE FROM VL_SEMA"));
-        tx->exec(QStringLiteral("INSERT INTO VL_SEMA (VERZIO) VALUES (:verzio)"),
-                 {{QStringLiteral("verzio"), step.version}});
-        tx->commit();
-        have = step.version;
-        ++ran;
-    }
-    return ran;
+    vl::db::SchemaRegistry r = registry();
+    r.setSteps(moduleName(), list);
+    return r.upgrade(conn, [&](const vl::db::SchemaModule&, const SchemaStep& s) {
+        if (progress) progress(s);
+    });
+}
+
+int Schema::create(Connection& conn, const QString& year) {
+    const vl::db::SchemaRegistry r = registry();
+    r.upgrade(conn);
+    auto tx = conn.begin();
+    const int n = r.seed(*tx, {year, vl::db::SeedScope::All});
+    tx->commit();
+    return n;
 }
 
 } // namespace vl::rental

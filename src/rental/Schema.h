@@ -1,12 +1,16 @@
 #pragma once
-// The database schema as code: a list of numbered upgrade steps.
+// The rental core's tables as a schema module ("rental"): the contract tables,
+// the products (ARU), the customers and their sites (until the customers
+// library takes them), the dictionaries of the rental forms, the VAT rates, the
+// templates of the per-user work tables and the running year opening. It stands
+// on the shell's and the framework's modules; vl::db::SchemaRegistry runs them
+// all in order and records one version per module.
 //
-// A fresh database runs every step; an older one runs the steps it lacks, in
-// place, each in one transaction that also records the step's number in the
-// version table VL_SEMA. A step never drops data. Firebird performs DDL at
-// commit, so a step either changes the structure (DDL statements) or works on
-// data of tables that existed before it; a change that needs both is two steps.
+// Its steps continue the numbering of the single step list the program had
+// before the schema was split into modules, so a database of that layout at
+// version N holds rental version N.
 #include "db/Database.h"
+#include "db/SchemaRegistry.h"
 
 #include <QList>
 #include <QString>
@@ -15,35 +19,37 @@
 
 namespace vl::rental {
 
-struct SchemaStep {
-    int version = 0;            // 1, 2, 3 ... in order, no gaps
-    QString title;              // one line for the log of upgrade-db
-    QStringList statements;     // run in order inside the step's transaction
-    // Optional work on the data, after the statements, in the same transaction.
-    std::function<void(vl::db::Transaction&)> data;
-};
+using SchemaStep = vl::db::SchemaStep;
 
 class Schema {
 public:
-    // The steps of this program, version 1 first.
+    static QString moduleName() { return QStringLiteral("rental"); }
+    // The steps of the rental module, version 1 first.
     static const QList<SchemaStep>& steps();
-    // The version a database has after every step of this program.
+    // The rental version a database has after every step of this program.
     static int latestVersion();
+    // The module, with its seeds (Seeds).
+    static vl::db::SchemaModule module();
+    // The registry of the shell's, the framework's and the rental modules.
+    static vl::db::SchemaRegistry registry();
 
-    // The version recorded in VL_SEMA; 0 for a database without any of our
-    // tables. Throws DbError when the database holds rental tables but no
-    // version table (a database this program does not know).
+    // The rental version of the database; 0 for a database without any of our
+    // tables. Throws DbError when the database holds our tables but no version
+    // table (a database this program does not know).
     static int currentVersion(vl::db::Connection& conn);
 
-    // Runs the steps above the database's version (all of them on an empty
-    // database). Each step is one transaction; a failing step is rolled back
-    // whole and its error raised, the steps before it stay. `progress` is
-    // called before each step. Returns the number of steps run.
+    // Runs the registry (shell, framework, rental): every step above the
+    // database's versions. Each step is one transaction; a failing step is
+    // rolled back whole and its error raised, the steps before it stay.
+    // `progress` is called before each step. Returns the number of steps run.
     static int upgrade(vl::db::Connection& conn,
                        const std::function<void(const SchemaStep&)>& progress = {});
-    // The same with a list of steps of the caller's (tests).
+    // The same with rental steps of the caller's (tests of later steps).
     static int upgrade(vl::db::Connection& conn, const QList<SchemaStep>& steps,
                        const std::function<void(const SchemaStep&)>& progress = {});
+    // A new database: every step, then every module's seeds (one transaction).
+    // Returns the number of seed rows.
+    static int create(vl::db::Connection& conn, const QString& year);
 
     // True when a table (upper-case name) exists.
     static bool tableExists(vl::db::Transaction& tx, const QString& table);
@@ -51,5 +57,8 @@ public:
     // The tables of a contract, in the order of a contract's life.
     static QStringList rentalTables(); // FORGFEJ, FORGSOR, FORGKABIN, FORGTEV, FORGFIZ
 };
+
+// Registers the shell's, the framework's and the rental module.
+void registerSchema(vl::db::SchemaRegistry& registry);
 
 } // namespace vl::rental

@@ -3,6 +3,9 @@
 // statements of the program name literally, units, prices, statuses, activity
 // kinds, rental and payment modes, postal codes, the 128 weekly patterns of 0s
 // and 1s, the company row and the VAT rates. No users: the login seeds them.
+// The company table is the shell's; its first row is seeded here because what
+// it holds (the firm's name, the handover document's closing text and copies)
+// is the rental firm's. These are the seeds of the rental schema module.
 #include "db/Database.h"
 
 #include <QString>

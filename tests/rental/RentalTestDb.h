@@ -1,5 +1,6 @@
 #pragma once
-// A fresh database in a temporary directory, with the schema (and the seeds).
+// A fresh database in a temporary directory, with the schema of the shell, the
+// framework and the rental core (and their seeds).
 #include "db/Database.h"
 #include "rental/Schema.h"
 #include "rental/Seeds.h"
@@ -50,7 +51,7 @@ public:
     }
     static void applySeeds(vl::db::Connection& c) {
         auto tx = c.begin();
-        Seeds::apply(*tx, QStringLiteral("2026"));
+        Schema::registry().seed(*tx, {QStringLiteral("2026"), vl::db::SeedScope::All});
         tx->commit();
     }
     qint64 count(const QString& sql, const vl::db::Params& params = {}) {

@@ -1,12 +1,104 @@
 // Schema, seeds and the upgrade machinery on fresh databases.
 #include "RentalTestDb.h"
+#include "SingleListSchema.h"
 
+#include "framework/ControlSeeds.h"
 #include "rental/ContractStore.h"
 #include "rental/CustomerStore.h"
 #include "rental/ProductStore.h"
 
 using namespace vl::rental;
 using vl::rental::test::TestDb;
+
+namespace {
+
+// What a database's structure is: every column with its type, length and
+// nullability, every index with its columns, the sequences and triggers of the
+// program (the version table left out).
+QStringList structure(vl::db::Connection& conn) {
+    QStringList out;
+    const auto cols = conn.query(QStringLiteral(
+        "SELECT TRIM(RF.RDB$RELATION_NAME), TRIM(RF.RDB$FIELD_NAME), F.RDB$FIELD_TYPE, F.RDB$FIELD_SUB_TYPE,"
+        " F.RDB$CHARACTER_LENGTH, COALESCE(RF.RDB$NULL_FLAG, 0), RF.RDB$FIELD_POSITION,"
+        " CAST(RF.RDB$DEFAULT_SOURCE AS VARCHAR(100))"
+        " FROM RDB$RELATION_FIELDS RF JOIN RDB$FIELDS F ON F.RDB$FIELD_NAME = RF.RDB$FIELD_SOURCE"
+        " JOIN RDB$RELATIONS R ON R.RDB$RELATION_NAME = RF.RDB$RELATION_NAME"
+        " WHERE COALESCE(R.RDB$SYSTEM_FLAG, 0) = 0 AND RF.RDB$RELATION_NAME <> 'VL_SEMA'"));
+    for (int r = 0; r < cols.rowCount(); ++r) {
+        QStringList parts;
+        for (int c = 0; c < cols.columnCount(); ++c) parts << cols.at(r, c).toString();
+        out << QStringLiteral("column ") + parts.join(QLatin1Char(' '));
+    }
+    const auto idx = conn.query(QStringLiteral(
+        "SELECT TRIM(I.RDB$INDEX_NAME), TRIM(I.RDB$RELATION_NAME), COALESCE(I.RDB$UNIQUE_FLAG, 0),"
+        " TRIM(S.RDB$FIELD_NAME), S.RDB$FIELD_POSITION"
+        " FROM RDB$INDICES I JOIN RDB$INDEX_SEGMENTS S ON S.RDB$INDEX_NAME = I.RDB$INDEX_NAME"
+        " WHERE COALESCE(I.RDB$SYSTEM_FLAG, 0) = 0 AND I.RDB$RELATION_NAME <> 'VL_SEMA'"));
+    for (int r = 0; r < idx.rowCount(); ++r) {
+        QStringList parts;
+        for (int c = 0; c < idx.columnCount(); ++c) parts << idx.at(r, c).toString();
+        out << QStringLiteral("index ") + parts.join(QLatin1Char(' '));
+    }
+    const auto gens = conn.query(QStringLiteral(
+        "SELECT TRIM(RDB$GENERATOR_NAME) FROM RDB$GENERATORS WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"));
+    for (int r = 0; r < gens.rowCount(); ++r) out << QStringLiteral("sequence ") + gens.at(r, 0).toString();
+    const auto trg = conn.query(QStringLiteral(
+        "SELECT TRIM(RDB$TRIGGER_NAME), TRIM(RDB$RELATION_NAME) FROM RDB$TRIGGERS"
+        " WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0"));
+    for (int r = 0; r < trg.rowCount(); ++r)
+        out << QStringLiteral("trigger %1 %2").arg(trg.at(r, 0).toString(), trg.at(r, 1).toString());
+    out.sort();
+    return out;
+}
+
+// The rows of VL_SEMA as "module version", sorted.
+QStringList versionRows(vl::db::Connection& conn) {
+    const auto rs = conn.query(QStringLiteral("SELECT TRIM(MODUL), VERZIO FROM VL_SEMA"));
+    QStringList out;
+    for (int r = 0; r < rs.rowCount(); ++r)
+        out << QStringLiteral("%1 %2").arg(rs.at(r, 0).toString()).arg(rs.at(r, 1).toLongLong());
+    out.sort();
+    return out;
+}
+
+// Rows in every table a user fills, so an upgrade that re-created one would show.
+const QStringList kDataTables = {
+    QStringLiteral("SZ_JUZER"), QStringLiteral("JUZERLOG"), QStringLiteral("CEG"), QStringLiteral("TABLAK"),
+    QStringLiteral("VEZERLO"), QStringLiteral("DIFOLC"), QStringLiteral("PVEZERLO"), QStringLiteral("DOKU"),
+    QStringLiteral("MUNKATABLAK"), QStringLiteral("SZ_ADO"), QStringLiteral("SZ_SOFOR"), QStringLiteral("HKSZCSPSZV"),
+    QStringLiteral("UGYFEL"), QStringLiteral("UGYFELCIM"), QStringLiteral("ARU"), QStringLiteral("FORGFEJ"),
+    QStringLiteral("FORGSOR"), QStringLiteral("FORGFIZ")};
+
+void fillOldDatabase(vl::db::Connection& conn) {
+    auto tx = conn.begin();
+    // As the program's init-db seeded a new database then.
+    Seeds::apply(*tx, QStringLiteral("2025"));
+    vl::framework::ControlSeeds::apply(*tx);
+    const QStringList rows{
+        QStringLiteral("INSERT INTO SZ_JUZER (KOD, NEV, JOGOK, AKTIV) VALUES ('RG', 'Régi Gábor', 'W', 'I')"),
+        QStringLiteral("INSERT INTO JUZERLOG (NEV, LOGINTIME) VALUES ('Régi Gábor', '2025.05.05 08:00:00')"),
+        QStringLiteral("INSERT INTO DOKU (JUZER, TABLA, AKCIO) VALUES ('RG', 'SZ_SOFOR', 'I')"),
+        QStringLiteral("INSERT INTO MUNKATABLAK (TABLANEV, KAPCSOLAT) VALUES ('TEVNAPLO_RG', 1)"),
+        QStringLiteral("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES ('S1', 'Sofőr Sándor', 'I')"),
+        QStringLiteral("INSERT INTO UGYFEL (NEV, VAROS) VALUES ('O''Brien és Társa Kft.', 'Érd')"),
+        QStringLiteral("INSERT INTO UGYFELCIM (UGYFELKOD, VAROS) VALUES ('1', 'Érd')"),
+        QStringLiteral("INSERT INTO ARU (KOD, ARUCSOPORT, ALLAPOT) VALUES ('1', 'ALAP', 'SZA')"),
+        QStringLiteral("INSERT INTO FORGFEJ (BERMOD, FIZMOD, UGYFELKOD) VALUES ('HT', 'KP', '1')"),
+        QStringLiteral("INSERT INTO FORGSOR (BIZONYLAT, VERZIO, TETELSOR, SOFORKOD) VALUES (1, 1, 1, 'S1')"),
+        QStringLiteral("INSERT INTO FORGFIZ (BIZONYLAT, VERZIO, DATUM, TEVSORSZAM, NETTO) VALUES (1, 1, '2025.06.01', 1, 5000)")};
+    for (const QString& sql : rows) tx->exec(sql);
+    tx->commit();
+}
+
+QMap<QString, qint64> rowCounts(vl::db::Connection& conn) {
+    QMap<QString, qint64> n;
+    // The names come from the fixed list above.
+    for (const QString& t : kDataTables)
+        n[t] = conn.query(QStringLiteral("SELECT COUNT(*) FROM %1").arg(t)).at(0, 0).toLongLong();
+    return n;
+}
+
+} // namespace
 
 class TestSchema : public QObject {
     Q_OBJECT
@@ -23,10 +115,155 @@ private slots:
         db.create();
     }
 
+    // One row per module, each at its newest version.
     void versionRecorded() {
         QCOMPARE(Schema::currentVersion(*db.conn), Schema::latestVersion());
-        QVERIFY(Schema::latestVersion() >= 1);
-        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM VL_SEMA")), 1);
+        QVERIFY(Schema::latestVersion() >= 4);
+        QCOMPARE(versionRows(*db.conn),
+                 (QStringList{QStringLiteral("framework 1"), QStringLiteral("rental %1").arg(Schema::latestVersion()),
+                              QStringLiteral("shell 1")}));
+        const auto reg = Schema::registry();
+        QCOMPARE(reg.currentVersions(*db.conn), reg.latestVersions());
+        QStringList order;
+        for (const auto& m : reg.ordered()) order << m.name;
+        QCOMPARE(order, (QStringList{QStringLiteral("shell"), QStringLiteral("framework"), QStringLiteral("rental")}));
+    }
+
+    // Each module makes the tables it owns, and only those.
+    void modulesOwnTheirTables_data() {
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("table");
+        for (const char* t : {"CEG", "SZ_JUZER", "JUZERLOG", "MUNKATABLAK"}) QTest::newRow(t) << "shell" << t;
+        for (const char* t : {"TABLAK", "VEZERLO", "PVEZERLO", "DIFOLC", "DOKU"}) QTest::newRow(t) << "framework" << t;
+        for (const char* t : {"SZ_ADO", "UGYFEL", "UGYFELCIM", "ARU", "FORGFEJ", "SZ_SOFOR", "HKSZCSPSZV", "MELLEKLET"})
+            QTest::newRow(t) << "rental" << t;
+    }
+    void modulesOwnTheirTables() {
+        QFETCH(QString, module);
+        QFETCH(QString, table);
+        const auto reg = Schema::registry();
+        QStringList owners;
+        for (const auto& m : reg.ordered())
+            for (const auto& step : m.steps)
+                for (const QString& sql : step.statements)
+                    if (sql.startsWith(QStringLiteral("CREATE TABLE ") + table + QLatin1Char(' '))) owners << m.name;
+        QCOMPARE(owners, QStringList{module});
+    }
+
+    // A database of the single step list, at each of its versions, with rows in
+    // it: the registry's first step maps its version onto the modules, runs only
+    // the rental steps it lacked, re-creates nothing, and leaves the structure a
+    // new database has.
+    void singleListDatabaseUpgrades_data() {
+        QTest::addColumn<int>("version");
+        for (int v = 1; v <= 4; ++v) QTest::newRow(qPrintable(QStringLiteral("version %1").arg(v))) << v;
+    }
+    void singleListDatabaseUpgrades() {
+        QFETCH(int, version);
+        QCOMPARE(test::singlelist::steps().size(), 4); // the list as it was released
+        QVERIFY(version <= Schema::latestVersion());
+        TestDb old;
+        QVERIFY(old.dir.isValid());
+        old.path = old.dir.filePath(QStringLiteral("old.fdb"));
+        old.conn = vl::db::createFirebirdDatabase(vl::rental::test::embeddedParams(old.path));
+        test::singlelist::create(*old.conn, version);
+        fillOldDatabase(*old.conn);
+        const auto before = rowCounts(*old.conn);
+
+        const auto reg = Schema::registry();
+        const auto mapped = reg.currentVersions(*old.conn);
+        QCOMPARE(mapped.value(QStringLiteral("shell")), 1);
+        QCOMPARE(mapped.value(QStringLiteral("framework")), 1);
+        QCOMPARE(mapped.value(QStringLiteral("rental")), version);
+
+        QStringList ran;
+        QCOMPARE(reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
+                     ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
+                 }),
+                 Schema::latestVersion() - version);
+        QStringList expected;
+        for (int v = version + 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
+        QCOMPARE(ran, expected);
+        QCOMPARE(versionRows(*old.conn),
+                 (QStringList{QStringLiteral("* %1").arg(version), QStringLiteral("framework 1"),
+                              QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 1")}));
+        QCOMPARE(rowCounts(*old.conn), before);
+        QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE NEV = 'O''Brien és Társa Kft.'")), 1);
+        QCOMPARE(structure(*old.conn), structure(*db.conn));
+        // Nothing left to do, and the seeds of an upgrade add nothing either.
+        QCOMPARE(reg.upgrade(*old.conn), 0);
+        {
+            auto tx = old.conn->begin();
+            QCOMPARE(reg.seed(*tx, {QStringLiteral("2026"), vl::db::SeedScope::Required}), 0);
+            tx->commit();
+        }
+        QCOMPARE(Schema::currentVersion(*old.conn), Schema::latestVersion());
+        old.conn->close();
+    }
+
+    // A version table of the single list that holds no version yet (a database
+    // whose first step never ran): every module is made.
+    void emptySingleListVersionTable() {
+        TestDb old;
+        QVERIFY(old.dir.isValid());
+        old.path = old.dir.filePath(QStringLiteral("ures.fdb"));
+        old.conn = vl::db::createFirebirdDatabase(vl::rental::test::embeddedParams(old.path));
+        old.conn->exec(QStringLiteral("CREATE TABLE VL_SEMA (VERZIO INTEGER NOT NULL)"));
+        const auto reg = Schema::registry();
+        QStringList ran;
+        reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
+            ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
+        });
+        QStringList expected{QStringLiteral("shell 1"), QStringLiteral("framework 1")};
+        for (int v = 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
+        QCOMPARE(ran, expected);
+        QCOMPARE(structure(*old.conn), structure(*db.conn));
+        QCOMPARE(reg.currentVersions(*old.conn), reg.latestVersions());
+        old.conn->close();
+    }
+
+    // The conversion is two transactions (the column, then the rows); a program
+    // stopped between them leaves a MODUL column and a row without a module,
+    // which the next run converts.
+    void interruptedConversionFinished() {
+        TestDb old;
+        QVERIFY(old.dir.isValid());
+        old.path = old.dir.filePath(QStringLiteral("felbe.fdb"));
+        old.conn = vl::db::createFirebirdDatabase(vl::rental::test::embeddedParams(old.path));
+        test::singlelist::create(*old.conn, 4);
+        old.conn->exec(QStringLiteral("ALTER TABLE VL_SEMA ADD MODUL VARCHAR(31)"));
+        const auto reg = Schema::registry();
+        QCOMPARE(reg.currentVersion(*old.conn, QStringLiteral("rental")), 4);
+        QCOMPARE(reg.upgrade(*old.conn), Schema::latestVersion() - 4);
+        QCOMPARE(versionRows(*old.conn),
+                 (QStringList{QStringLiteral("* 4"), QStringLiteral("framework 1"),
+                              QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 1")}));
+        QCOMPARE(structure(*old.conn), structure(*db.conn));
+        old.conn->close();
+    }
+
+    // A database that names a module this program does not know, or holds a
+    // module newer than it knows, is refused and left as it is.
+    void newerDatabaseRefused_data() {
+        QTest::addColumn<QString>("row");
+        QTest::newRow("unknown module") << "INSERT INTO VL_SEMA (MODUL, VERZIO) VALUES ('billing', 1)";
+        QTest::newRow("newer framework") << "UPDATE VL_SEMA SET VERZIO = 2 WHERE MODUL = 'framework'";
+    }
+    void newerDatabaseRefused() {
+        QFETCH(QString, row);
+        TestDb newer;
+        newer.create(false, QStringLiteral("ujabb.fdb"));
+        newer.conn->exec(row);
+        const QStringList rows = versionRows(*newer.conn);
+        QList<vl::db::SchemaStep> later = Schema::steps();
+        later.append(vl::db::SchemaStep{Schema::latestVersion() + 1, QStringLiteral("új tábla"),
+                                        {QStringLiteral("CREATE TABLE VL_UJ (KOD INTEGER)")}, {}});
+        QVERIFY_THROWS_EXCEPTION(vl::db::DbError, Schema::upgrade(*newer.conn, later));
+        QCOMPARE(versionRows(*newer.conn), rows);
+        auto tx = newer.conn->begin(vl::db::TxMode::ReadOnly);
+        QVERIFY(!Schema::tableExists(*tx, QStringLiteral("VL_UJ")));
+        tx->commit();
+        newer.conn->close();
     }
 
     void tablesExist_data() {

@@ -7,10 +7,8 @@
 #include "reporting/Engine.h"
 #include "shell/Ini.h"
 #include "util/MessageSink.h"
-#ifdef VL_HAVE_RENTAL
-#include "rental/Schema.h"
-#include "rental/Seeds.h"
-#endif
+#include "db/SchemaRegistry.h"
+#include "framework/FrameworkSchema.h"
 
 #include <QFile>
 #include <QImage>
@@ -65,29 +63,23 @@ private slots:
     void rowsSplitLikeNamesAndLongValuesShift();
     void logo();
     void emptyRowsPrintNothing();
-#ifdef VL_HAVE_RENTAL
     void tableRowsFromDatabase();
     void passwordsNeverPrinted();
     void keywordColumns();
     void tableNameChecked_data();
     void tableNameChecked();
     void adminListCommand();
-#endif
 private:
-#ifdef VL_HAVE_RENTAL
     void createDatabase();
     QTemporaryDir dbDir_;
     QString dbPath_;
     std::unique_ptr<vl::db::Connection> conn_;
-#endif
 };
 
 void TestDictList::initTestCase() {
     QLocale::setDefault(QLocale(QLocale::Hungarian));
-#ifdef VL_HAVE_RENTAL
     vl::db::prepareEmbeddedEngine();
     createDatabase();
-#endif
 }
 
 void TestDictList::layoutRules_data() {
@@ -193,20 +185,25 @@ void TestDictList::emptyRowsPrintNothing() {
     QCOMPARE(doc.pageCount(), 0);
 }
 
-#ifdef VL_HAVE_RENTAL
-
 void TestDictList::createDatabase() {
     QVERIFY(dbDir_.isValid());
     dbPath_ = dbDir_.filePath(QStringLiteral("lista.fdb"));
     vl::db::ConnectParams p;
     p.database = dbPath_;
     conn_ = vl::db::createFirebirdDatabase(p);
-    vl::rental::Schema::upgrade(*conn_);
+    // The shell's and the framework's tables (users, control tables), and a
+    // driver table of the test's own for the refused names to aim at.
+    vl::db::SchemaRegistry registry;
+    vl::framework::registerSchema(registry);
+    registry.upgrade(*conn_);
     {
         auto tx = conn_->begin();
-        vl::rental::Seeds::apply(*tx, QStringLiteral("2026"));
+        registry.seed(*tx, {QStringLiteral("2026"), vl::db::SeedScope::All});
         tx->commit();
     }
+    conn_->exec(QStringLiteral("CREATE TABLE SZ_SOFOR (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(60), AKTIV VARCHAR(1),"
+                               " CONSTRAINT PK_SZ_SOFOR PRIMARY KEY (KOD))"));
+    conn_->exec(QStringLiteral("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES ('S1', 'Sofőr Egy', 'I')"));
     conn_->exec(QStringLiteral("CREATE TABLE T_LISTA (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(40), JELKOD VARCHAR(20),"
                                " REJTETT VARCHAR(10), MEGJ BLOB SUB_TYPE TEXT, AKTIV VARCHAR(1),"
                                " CONSTRAINT PK_T_LISTA PRIMARY KEY (KOD))"));
@@ -386,8 +383,6 @@ void TestDictList::adminListCommand() {
     QVERIFY(err.contains(QStringLiteral("Nincs mit nyomtatni.")));
 #endif
 }
-
-#endif
 
 QTEST_MAIN(TestDictList)
 #include "tst_dictlist.moc"

@@ -1,0 +1,76 @@
+#include "shell/ShellSchema.h"
+
+namespace vl::shell {
+
+namespace {
+
+// Column types of the house:
+//   dates VARCHAR(10), times VARCHAR(8), change stamps VARCHAR(19), years VARCHAR(4),
+//   flags VARCHAR(1), codes VARCHAR(10), money BIGINT, counts INTEGER,
+//   multi-line texts BLOB SUB_TYPE TEXT, passwords VARCHAR(128) (hashes).
+QStringList version1() {
+    QStringList s;
+    // ---- users and login log
+    s << QStringLiteral(
+        "CREATE TABLE SZ_JUZER ("
+        " KOD VARCHAR(10) NOT NULL,"
+        " NEV VARCHAR(30),"
+        " JELSZO VARCHAR(128),"
+        " JOGOK VARCHAR(30),"
+        " AKTIV VARCHAR(1),"
+        " PENZTAR VARCHAR(10),"
+        " CONSTRAINT PK_SZ_JUZER PRIMARY KEY (KOD))");
+    s << QStringLiteral(
+        "CREATE TABLE JUZERLOG ("
+        " NEV VARCHAR(30),"
+        " LOGINTIME VARCHAR(19),"
+        " LOGOUTTIME VARCHAR(19))");
+    // Work tables record the connection that made them, so that the clean-up
+    // never drops a table of a running program.
+    s << QStringLiteral(
+        "CREATE TABLE MUNKATABLAK ("
+        " TABLANEV VARCHAR(31) NOT NULL,"
+        " KAPCSOLAT BIGINT,"
+        " JUZER VARCHAR(10),"
+        " MIKOR VARCHAR(19),"
+        " CONSTRAINT PK_MUNKATABLAK PRIMARY KEY (TABLANEV))");
+    // ---- the company: its own data, the business year, the transfer settings
+    s << QStringLiteral(
+        "CREATE TABLE CEG ("
+        " KOD VARCHAR(10) NOT NULL,"
+        " NEV VARCHAR(80),"
+        " IRSZAM VARCHAR(10),"
+        " VAROS VARCHAR(40),"
+        " UTCA VARCHAR(60),"
+        " AKTUALISEV VARCHAR(4),"
+        " NYOMTPELD INTEGER,"
+        " ATADVEG BLOB SUB_TYPE TEXT,"
+        " FTPHOST VARCHAR(128),"
+        " FTPUSERID VARCHAR(128),"
+        " FTPPWDID VARCHAR(128),"
+        " FTP_SERVER VARCHAR(128),"
+        " FTP_USER VARCHAR(128),"
+        " FTP_PASSWORD VARCHAR(128),"
+        " FTP_DFOLDER VARCHAR(250),"
+        " VERSION VARCHAR(20),"
+        " CONSTRAINT PK_CEG PRIMARY KEY (KOD))");
+    return s;
+}
+
+} // namespace
+
+vl::db::SchemaModule schemaModule() {
+    vl::db::SchemaModule m;
+    m.name = QStringLiteral("shell");
+    m.steps.append({1, QStringLiteral("Cégadatok, felhasználók és belépési napló, munkatáblák nyilvántartása"),
+                    version1(), {}});
+    // Later versions are appended here, never changed once released.
+    m.markerTables = {QStringLiteral("SZ_JUZER"), QStringLiteral("CEG")};
+    // The single step list created these tables in its first step.
+    m.fromSingleVersion = [](int old) { return old >= 1 ? 1 : 0; };
+    return m;
+}
+
+void registerSchema(vl::db::SchemaRegistry& registry) { registry.add(schemaModule()); }
+
+} // namespace vl::shell

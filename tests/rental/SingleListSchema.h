@@ -1,0 +1,479 @@
+#pragma once
+// The schema as the program laid it out before each subsystem declared its own
+// tables: one list of numbered steps, its version in VL_SEMA (VERZIO) as one
+// row. Kept as it was released, so that the tests can make the databases that
+// program made and upgrade them.
+#include "db/SchemaRegistry.h"
+
+#include <QList>
+#include <QStringList>
+
+namespace vl::rental::test::singlelist {
+
+inline QStringList version1() {
+    QStringList s;
+
+    // ---- users and login log
+    s << QStringLiteral(
+        "CREATE TABLE SZ_JUZER ("
+        " KOD VARCHAR(10) NOT NULL,"
+        " NEV VARCHAR(30),"
+        " JELSZO VARCHAR(128),"
+        " JOGOK VARCHAR(30),"
+        " AKTIV VARCHAR(1),"
+        " PENZTAR VARCHAR(10),"
+        " CONSTRAINT PK_SZ_JUZER PRIMARY KEY (KOD))");
+    s << QStringLiteral(
+        "CREATE TABLE JUZERLOG ("
+        " NEV VARCHAR(30),"
+        " LOGINTIME VARCHAR(19),"
+        " LOGOUTTIME VARCHAR(19))");
+
+    // ---- control tables of the data-dictionary framework
+    s << QStringLiteral(
+        "CREATE TABLE TABLAK ("
+        " TABLANEV VARCHAR(63) NOT NULL,"
+        " MEGNEVEZES VARCHAR(80),"
+        " NEZHETI_JOG VARCHAR(30),"
+        " IRHATJA_JOG VARCHAR(30),"
+        " WINDOWSTATE VARCHAR(10),"
+        " CONSTRAINT PK_TABLAK PRIMARY KEY (TABLANEV))");
+    s << QStringLiteral(
+        "CREATE TABLE VEZERLO ("
+        " MODUL VARCHAR(63) NOT NULL,"
+        " SORREND INTEGER NOT NULL,"
+        " NEZHETI_JOG VARCHAR(30),"
+        " IRHATJA_JOG VARCHAR(30),"
+        " MEZO VARCHAR(31),"
+        " OSZLOPNEV VARCHAR(40),"
+        " MEGNEVEZES VARCHAR(40),"
+        " VALID INTEGER,"
+        " VALT_MEZO VARCHAR(31),"
+        " BUTTON VARCHAR(30),"
+        " SZOT_ VARCHAR(63),"
+        " VALT_ VARCHAR(63),"
+        " FUNKCIO INTEGER,"
+        " PVEZERLO VARCHAR(31),"
+        " SZOTWHERE VARCHAR(250),"
+        " SZOTMEZO VARCHAR(31),"
+        " PLUSFIELD1 VARCHAR(250),"
+        " PLUSFIELD2 VARCHAR(250),"
+        " PLUSFIELD3 VARCHAR(250),"
+        " PLUSFIELD1H INTEGER,"
+        " PLUSFIELD2H INTEGER,"
+        " PLUSFIELD3H INTEGER,"
+        " CHARCASE VARCHAR(1),"
+        " PWDCHAR VARCHAR(1),"
+        " EDITMASK VARCHAR(30),"
+        " NOTNULL VARCHAR(1),"
+        " ECOLOR VARCHAR(30),"
+        " CONSTRAINT PK_VEZERLO PRIMARY KEY (MODUL, SORREND))");
+    s << QStringLiteral(
+        "CREATE TABLE PVEZERLO ("
+        " PANEL VARCHAR(31) NOT NULL,"
+        " SZOTMEZO VARCHAR(31),"
+        " QMEZO VARCHAR(31) NOT NULL,"
+        " MUVELET VARCHAR(1),"
+        " SZOTMEZO2 VARCHAR(63),"
+        " CONSTRAINT PK_PVEZERLO PRIMARY KEY (PANEL, QMEZO))");
+    s << QStringLiteral(
+        "CREATE TABLE DIFOLC ("
+        " MODUL VARCHAR(31) NOT NULL,"
+        " SORREND INTEGER NOT NULL,"
+        " MEZO VARCHAR(31),"
+        " ERTEK VARCHAR(250),"
+        " CONSTRAINT PK_DIFOLC PRIMARY KEY (MODUL, SORREND))");
+    s << QStringLiteral(
+        "CREATE TABLE DOKU ("
+        " JUZER VARCHAR(10),"
+        " MIKOR VARCHAR(19),"
+        " TABLA VARCHAR(63),"
+        " KULCSERTEK VARCHAR(200),"
+        " AKCIO VARCHAR(1),"
+        " MEZO VARCHAR(31),"
+        " MIROL BLOB SUB_TYPE TEXT,"
+        " MIRE BLOB SUB_TYPE TEXT)");
+    s << QStringLiteral("CREATE INDEX IX_DOKU_TABLA ON DOKU (TABLA, MIKOR)");
+    // Work tables record the connection that made them, so that the clean-up
+    // never drops a table of a running program.
+    s << QStringLiteral(
+        "CREATE TABLE MUNKATABLAK ("
+        " TABLANEV VARCHAR(31) NOT NULL,"
+        " KAPCSOLAT BIGINT,"
+        " JUZER VARCHAR(10),"
+        " MIKOR VARCHAR(19),"
+        " CONSTRAINT PK_MUNKATABLAK PRIMARY KEY (TABLANEV))");
+
+    // ---- company and VAT
+    s << QStringLiteral(
+        "CREATE TABLE CEG ("
+        " KOD VARCHAR(10) NOT NULL,"
+        " NEV VARCHAR(80),"
+        " IRSZAM VARCHAR(10),"
+        " VAROS VARCHAR(40),"
+        " UTCA VARCHAR(60),"
+        " AKTUALISEV VARCHAR(4),"
+        " NYOMTPELD INTEGER,"
+        " ATADVEG BLOB SUB_TYPE TEXT,"
+        " FTPHOST VARCHAR(128),"
+        " FTPUSERID VARCHAR(128),"
+        " FTPPWDID VARCHAR(128),"
+        " FTP_SERVER VARCHAR(128),"
+        " FTP_USER VARCHAR(128),"
+        " FTP_PASSWORD VARCHAR(128),"
+        " FTP_DFOLDER VARCHAR(250),"
+        " VERSION VARCHAR(20),"
+        " CONSTRAINT PK_CEG PRIMARY KEY (KOD))");
+    s << QStringLiteral(
+        "CREATE TABLE SZ_ADO ("
+        " KOD VARCHAR(10) NOT NULL,"
+        " NEV VARCHAR(60),"
+        " ERTEK DOUBLE PRECISION,"
+        " STANDARD VARCHAR(1),"
+        " CONSTRAINT PK_SZ_ADO PRIMARY KEY (KOD))");
+
+    // ---- dictionaries of the rental forms
+    s << QStringLiteral(
+        "CREATE TABLE SZ_BERMOD (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(60), KOTNAP VARCHAR(1),"
+        " CONSTRAINT PK_SZ_BERMOD PRIMARY KEY (KOD))");
+    s << QStringLiteral(
+        "CREATE TABLE SZ_FIZMOD (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(60), KP VARCHAR(1),"
+        " CONSTRAINT PK_SZ_FIZMOD PRIMARY KEY (KOD))");
+    s << QStringLiteral(
+        "CREATE TABLE SZ_ARUCSOP (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(60), M_EGYSEG VARCHAR(10),"
+        " KARAR BIGINT, CONSTRAINT PK_SZ_ARUCSOP PRIMARY KEY (KOD))");
+    s << QStringLiteral(
+        "CREATE TABLE SZ_MEGYSEG (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(60), TIPUS VARCHAR(10),"
+        " OSZTO INTEGER, BERSZAMJEL VARCHAR(1), CONSTRAINT PK_SZ_MEGYSEG PRIMARY KEY (KOD))");
+    s << QStringLiteral(
+        "CREATE TABLE SZ_SOFOR (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(60), AKTIV VARCHAR(1),"
+        " CONSTRAINT PK_SZ_SOFOR PRIMARY KEY (KOD))");
+    s << QStringLiteral(
+        "CREATE TABLE SZ_TEVEKENY (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(60), KEPEZVE VARCHAR(10),"
+        " ESETI VARCHAR(1), SORREND INTEGER, CONSTRAINT PK_SZ_TEVEKENY PRIMARY KEY (KOD))");
+    s << QStringLiteral(
+        "CREATE TABLE SZ_TEVAR (TEVKOD VARCHAR(10) NOT NULL, CSOPKOD VARCHAR(10) NOT NULL,"
+        " AR BIGINT, AR1 BIGINT, AR2 BIGINT, AR3 BIGINT, AR4 BIGINT, AR5 BIGINT, AR6 BIGINT, AR7 BIGINT,"
+        " CONSTRAINT PK_SZ_TEVAR PRIMARY KEY (TEVKOD, CSOPKOD))");
+    s << QStringLiteral(
+        "CREATE TABLE SZ_IRSZAM (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(40),"
+        " CONSTRAINT PK_SZ_IRSZAM PRIMARY KEY (KOD))");
+    s << QStringLiteral("CREATE INDEX IX_SZ_IRSZAM_NEV ON SZ_IRSZAM (NEV)");
+    s << QStringLiteral(
+        "CREATE TABLE SZ_STATUSR (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(60), SZIN VARCHAR(30),"
+        " MODOSITHATO VARCHAR(1), CONSTRAINT PK_SZ_STATUSR PRIMARY KEY (KOD))");
+    s << QStringLiteral(
+        "CREATE TABLE SZ_STATUSK (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(60), SZIN VARCHAR(30),"
+        " KIADHATO VARCHAR(1), CONSTRAINT PK_SZ_STATUSK PRIMARY KEY (KOD))");
+    s << QStringLiteral(
+        "CREATE TABLE SZ_STATUST (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(60), SZIN VARCHAR(30),"
+        " MODOSITHATO VARCHAR(1), CONSTRAINT PK_SZ_STATUST PRIMARY KEY (KOD))");
+    s << QStringLiteral(
+        "CREATE TABLE HKSZCSPSZV (KOD VARCHAR(10) NOT NULL, MEGNEVEZES VARCHAR(100),"
+        " CONSTRAINT PK_HKSZCSPSZV PRIMARY KEY (KOD))");
+
+    // ---- customers and their sites; keys given by the database
+    s << QStringLiteral(
+        "CREATE TABLE UGYFEL ("
+        " KOD VARCHAR(20) NOT NULL,"
+        " NEV VARCHAR(60),"
+        " NEV2 VARCHAR(60),"
+        " ORSZAG VARCHAR(30),"
+        " IRSZAM VARCHAR(10),"
+        " VAROS VARCHAR(40),"
+        " UTCA VARCHAR(50),"
+        " TELEFON VARCHAR(50),"
+        " MOBILTEL VARCHAR(50),"
+        " EMAIL VARCHAR(60),"
+        " WWW VARCHAR(60),"
+        " ADOSZAM VARCHAR(50),"
+        " FIZMOD VARCHAR(10),"
+        " FIZHATIDO INTEGER,"
+        " VEVO VARCHAR(1),"
+        " SZALLITO VARCHAR(1),"
+        " AKTIV VARCHAR(1),"
+        " KOMMENTALT BLOB SUB_TYPE TEXT,"
+        " KOMMENTSPEC BLOB SUB_TYPE TEXT,"
+        " LIRSZAM VARCHAR(10),"
+        " LVAROS VARCHAR(40),"
+        " LUTCA VARCHAR(50),"
+        " ESZAMLA VARCHAR(1),"
+        " CONSTRAINT PK_UGYFEL PRIMARY KEY (KOD))");
+    s << QStringLiteral("CREATE INDEX IX_UGYFEL_NEV ON UGYFEL (NEV)");
+    s << QStringLiteral(
+        "CREATE TABLE UGYFELCIM ("
+        " KOD VARCHAR(20) NOT NULL,"
+        " UGYFELKOD VARCHAR(20),"
+        " NEV VARCHAR(60),"
+        " IRSZAM VARCHAR(10),"
+        " VAROS VARCHAR(40),"
+        " UTCA VARCHAR(50),"
+        " SZEMELY VARCHAR(50),"
+        " TELEFON VARCHAR(50),"
+        " KOMMENT VARCHAR(250),"
+        " WEKOMMENT VARCHAR(250),"
+        " CONSTRAINT PK_UGYFELCIM PRIMARY KEY (KOD))");
+    s << QStringLiteral("CREATE INDEX IX_UGYFELCIM_UGYFEL ON UGYFELCIM (UGYFELKOD)");
+    s << QStringLiteral("CREATE SEQUENCE GEN_UGYFEL_KOD");
+    s << QStringLiteral("CREATE SEQUENCE GEN_UGYFELCIM_KOD");
+    s << QStringLiteral(
+        "CREATE TRIGGER UGYFEL_BI FOR UGYFEL ACTIVE BEFORE INSERT POSITION 0 AS "
+        "BEGIN IF (NEW.KOD IS NULL OR TRIM(NEW.KOD) = '') THEN NEW.KOD = NEXT VALUE FOR GEN_UGYFEL_KOD; END");
+    s << QStringLiteral(
+        "CREATE TRIGGER UGYFELCIM_BI FOR UGYFELCIM ACTIVE BEFORE INSERT POSITION 0 AS "
+        "BEGIN IF (NEW.KOD IS NULL OR TRIM(NEW.KOD) = '') THEN NEW.KOD = NEXT VALUE FOR GEN_UGYFELCIM_KOD; END");
+
+    // ---- products (cabins)
+    s << QStringLiteral(
+        "CREATE TABLE ARU ("
+        " KOD VARCHAR(20) NOT NULL,"
+        " ARUCSOPORT VARCHAR(10),"
+        " ALLAPOT VARCHAR(10),"
+        " UGYFEL VARCHAR(20),"
+        " CIM VARCHAR(20),"
+        " BIZONYLAT INTEGER,"
+        " CONSTRAINT PK_ARU PRIMARY KEY (KOD))");
+    s << QStringLiteral("CREATE INDEX IX_ARU_ARUCSOPORT ON ARU (ARUCSOPORT)");
+    s << QStringLiteral("CREATE INDEX IX_ARU_BIZONYLAT ON ARU (BIZONYLAT)");
+
+    // ---- the rental tables
+    s << QStringLiteral(
+        "CREATE TABLE FORGFEJ ("
+        " BIZONYLAT INTEGER NOT NULL,"
+        " VERZIO INTEGER DEFAULT 1 NOT NULL,"
+        " AKTIV VARCHAR(1),"
+        " STATUS VARCHAR(10),"
+        " STATUSELOZO VARCHAR(10),"
+        " STVALTKELT VARCHAR(10),"
+        " BERMOD VARCHAR(10),"
+        " FIZMOD VARCHAR(10),"
+        " BERKEZD VARCHAR(10),"
+        " BERVEG VARCHAR(10),"
+        " UGYFELKOD VARCHAR(20),"
+        " UGYFELCIM VARCHAR(20),"
+        " SZERZODES VARCHAR(50),"
+        " KOMMENT VARCHAR(250),"
+        " VEGKOMMENT BLOB SUB_TYPE TEXT,"
+        " EV VARCHAR(4),"
+        " JUZER VARCHAR(10),"
+        " MIKOR VARCHAR(19),"
+        " TRANZDATE VARCHAR(10),"
+        " TRANZTIME VARCHAR(8),"
+        " FOGLALT VARCHAR(20),"
+        " VERSION VARCHAR(20),"
+        " LASTPRINT VARCHAR(10),"
+        " LASTPRINTT VARCHAR(10),"
+        " CONSTRAINT PK_FORGFEJ PRIMARY KEY (BIZONYLAT, VERZIO))");
+    s << QStringLiteral("CREATE SEQUENCE GEN_FORGFEJ_BIZONYLAT");
+    s << QStringLiteral(
+        "CREATE TRIGGER FORGFEJ_BI FOR FORGFEJ ACTIVE BEFORE INSERT POSITION 0 AS "
+        "BEGIN IF (NEW.BIZONYLAT IS NULL) THEN NEW.BIZONYLAT = NEXT VALUE FOR GEN_FORGFEJ_BIZONYLAT; END");
+    s << QStringLiteral("CREATE INDEX IX_FORGFEJ_UGYFEL ON FORGFEJ (UGYFELKOD, UGYFELCIM)");
+    s << QStringLiteral("CREATE INDEX IX_FORGFEJ_STATUS ON FORGFEJ (STATUS)");
+
+    s << QStringLiteral(
+        "CREATE TABLE FORGSOR ("
+        " BIZONYLAT INTEGER NOT NULL,"
+        " VERZIO INTEGER DEFAULT 1 NOT NULL,"
+        " TETELSOR INTEGER NOT NULL,"
+        " ARUCSOPORT VARCHAR(10),"
+        " MENNYISEG INTEGER,"
+        " VMENNYISEG INTEGER,"
+        " M_EGYSEG VARCHAR(10),"
+        " BERMENNY INTEGER,"
+        " BERMEGYSEG VARCHAR(10),"
+        " NETTOAR BIGINT,"
+        " MINIMALAR BIGINT,"
+        " KARERTEK BIGINT,"
+        " KISZALL VARCHAR(10),"
+        " VSZALL VARCHAR(10),"
+        " VSZALLKELTE VARCHAR(10),"
+        " HKSZCSPSZV VARCHAR(10),"
+        " KARBAR1 BIGINT, KARBAR2 BIGINT, KARBAR3 BIGINT, KARBAR4 BIGINT,"
+        " KARBAR5 BIGINT, KARBAR6 BIGINT, KARBAR7 BIGINT,"
+        " PERIODUS INTEGER,"
+        " SOFORKOD VARCHAR(10),"
+        " KOMMENT VARCHAR(250),"
+        " JUZER VARCHAR(10),"
+        " MIKOR VARCHAR(19),"
+        " CONSTRAINT PK_FORGSOR PRIMARY KEY (BIZONYLAT, VERZIO, TETELSOR))");
+
+    s << QStringLiteral(
+        "CREATE TABLE FORGKABIN ("
+        " BIZONYLAT INTEGER NOT NULL,"
+        " VERZIO INTEGER DEFAULT 1 NOT NULL,"
+        " TETELSOR INTEGER NOT NULL,"
+        " SORSZAM INTEGER NOT NULL,"
+        " ARUKOD VARCHAR(20),"
+        " KISZALL VARCHAR(10),"
+        " VSZALLT VARCHAR(10),"
+        " VSZALL VARCHAR(10),"
+        " HKSZCSPSZV VARCHAR(10),"
+        " KARBAR1 BIGINT, KARBAR2 BIGINT, KARBAR3 BIGINT, KARBAR4 BIGINT,"
+        " KARBAR5 BIGINT, KARBAR6 BIGINT, KARBAR7 BIGINT,"
+        " PERIODUS INTEGER,"
+        " EGYEDI VARCHAR(1),"
+        " SOFORKOD VARCHAR(10),"
+        " KOMMENT VARCHAR(250),"
+        " JUZER VARCHAR(10),"
+        " MIKOR VARCHAR(19),"
+        " CONSTRAINT PK_FORGKABIN PRIMARY KEY (BIZONYLAT, VERZIO, TETELSOR, SORSZAM))");
+    s << QStringLiteral("CREATE INDEX IX_FORGKABIN_ARUKOD ON FORGKABIN (ARUKOD)");
+
+    s << QStringLiteral(
+        "CREATE TABLE FORGTEV ("
+        " BIZONYLAT INTEGER NOT NULL,"
+        " VERZIO INTEGER DEFAULT 1 NOT NULL,"
+        " TETELSOR INTEGER NOT NULL,"
+        " SORSZAM INTEGER NOT NULL,"
+        " DATUM VARCHAR(10) NOT NULL,"
+        " TEVSORSZAM INTEGER NOT NULL,"
+        " TEVKOD VARCHAR(10),"
+        " ARUKOD VARCHAR(20),"
+        " TEVALLAPOT VARCHAR(10),"
+        " SOFORKOD VARCHAR(10),"
+        " NETTOAR BIGINT,"
+        " MENNYISEG INTEGER,"
+        " KOMMENT VARCHAR(250),"
+        " KEPZETT VARCHAR(1),"
+        " DATUM2 VARCHAR(10),"
+        " JUZER VARCHAR(10),"
+        " MIKOR VARCHAR(19),"
+        " CONSTRAINT PK_FORGTEV PRIMARY KEY (BIZONYLAT, VERZIO, TETELSOR, SORSZAM, DATUM, TEVSORSZAM))");
+    s << QStringLiteral("CREATE INDEX IX_FORGTEV_DATUM ON FORGTEV (DATUM)");
+    s << QStringLiteral("CREATE INDEX IX_FORGTEV_ARUKOD ON FORGTEV (ARUKOD)");
+    s << QStringLiteral("CREATE INDEX IX_FORGTEV_TEVKOD ON FORGTEV (TEVKOD, DATUM)");
+
+    s << QStringLiteral(
+        "CREATE TABLE FORGFIZ ("
+        " BIZONYLAT INTEGER NOT NULL,"
+        " VERZIO INTEGER DEFAULT 1 NOT NULL,"
+        " DATUM VARCHAR(10) NOT NULL,"
+        " TEVSORSZAM INTEGER NOT NULL,"
+        " DATUM2 VARCHAR(10),"
+        " NETTO BIGINT,"
+        " BRUTTO BIGINT,"
+        " TEVALLAPOT VARCHAR(10),"
+        " TEVKOD VARCHAR(10),"
+        " SOFORKOD VARCHAR(10),"
+        " KOMMENT VARCHAR(250),"
+        " JUZER VARCHAR(10),"
+        " MIKOR VARCHAR(19),"
+        " CONSTRAINT PK_FORGFIZ PRIMARY KEY (BIZONYLAT, VERZIO, DATUM, TEVSORSZAM))");
+    s << QStringLiteral("CREATE INDEX IX_FORGFIZ_DATUM ON FORGFIZ (DATUM)");
+
+    // ---- templates of the per-user work tables
+    s << QStringLiteral(
+        "CREATE TABLE TEVNAPLO ("
+        " SELECTED VARCHAR(1),"
+        " TSORSZAM INTEGER NOT NULL,"
+        " UGYFEL VARCHAR(60),"
+        " CIM VARCHAR(250),"
+        " DB INTEGER,"
+        " TIPUS VARCHAR(60),"
+        " TEVNEV VARCHAR(60),"
+        " SOFOR VARCHAR(60),"
+        " STATUS VARCHAR(60),"
+        " TERMEKKODOK VARCHAR(250),"
+        " NETTO VARCHAR(30),"
+        " KOMMENT VARCHAR(250),"
+        " BIZONYLAT VARCHAR(80),"
+        " TEVALLAPOT VARCHAR(10),"
+        " UGYFELKOD VARCHAR(20),"
+        " UGYFELCIM VARCHAR(20),"
+        " MODOSITHATO VARCHAR(1),"
+        " TEVKOD VARCHAR(10),"
+        " SOFORKOD VARCHAR(10),"
+        " SZIN VARCHAR(30),"
+        " NETTOFIZ BIGINT,"
+        " BRUTTOFIZ BIGINT,"
+        " CONSTRAINT PK_TEVNAPLO PRIMARY KEY (TSORSZAM))");
+    // One row per cabin and period (rental rows) or per done priced activity;
+    // the key tells them apart by item, date, kind, unit price and quantity.
+    s << QStringLiteral(
+        "CREATE TABLE MELLEKLET ("
+        " BIZONYLAT INTEGER NOT NULL,"
+        " VERZIO INTEGER NOT NULL,"
+        " BERKEZD VARCHAR(10),"
+        " BERVEG VARCHAR(10),"
+        " UGYFELKOD VARCHAR(20),"
+        " UGYFELCIM VARCHAR(20),"
+        " BERSZAMJEL VARCHAR(1),"
+        " FIZMOD VARCHAR(60),"
+        " NETTOERTEK BIGINT,"
+        " UGYFELNEV VARCHAR(60),"
+        " CIMNEV VARCHAR(60),"
+        " CIM VARCHAR(250),"
+        " KABINTIPUS VARCHAR(60),"
+        " KISZALL VARCHAR(10) NOT NULL,"
+        " VSZALL VARCHAR(10),"
+        " ARUKOD VARCHAR(20),"
+        " NETTOAR BIGINT,"
+        " BERMENNY INTEGER NOT NULL,"
+        " BERMEGYSEG VARCHAR(10),"
+        " SORSZAM INTEGER NOT NULL,"
+        " LASTPRINT VARCHAR(10),"
+        " TEVEKENYSEG VARCHAR(60) NOT NULL,"
+        " EGYSEGAR DOUBLE PRECISION NOT NULL,"
+        " ELSZNAP INTEGER,"
+        " MINIMALAR BIGINT,"
+        " MINARSZAMOL VARCHAR(1),"
+        " TETELSOR INTEGER NOT NULL,"
+        " DATUMTOL VARCHAR(10),"
+        " DATUMIG VARCHAR(10),"
+        " LASTPRINTT VARCHAR(10),"
+        " CONSTRAINT PK_MELLEKLET PRIMARY KEY"
+        " (BIZONYLAT, VERZIO, TETELSOR, SORSZAM, KISZALL, TEVEKENYSEG, EGYSEGAR, BERMENNY))");
+    return s;
+}
+
+inline QList<vl::db::SchemaStep> steps() {
+    QList<vl::db::SchemaStep> l;
+    l.append(vl::db::SchemaStep{1, QStringLiteral("Alapséma: bérleti táblák, szótárak, vezérlőtáblák, sablonok"),
+                        version1(), {}});
+    // Billing periods entered by hand: a regeneration never deletes them, and the
+    // periods it writes are cut around them as around paid ones.
+    l.append(vl::db::SchemaStep{2, QStringLiteral("Kézzel rögzített fizetési időszakok jelölése (FORGFIZ.KEZI)"),
+                        {QStringLiteral("ALTER TABLE FORGFIZ ADD KEZI VARCHAR(1)")}, {}});
+    // The running year opening: one row while a run goes on, naming the
+    // connection that runs it, so a second run is refused and a run whose program
+    // died does not block the next one.
+    l.append(vl::db::SchemaStep{3, QStringLiteral("Futó évnyitás jelzése (EVNYITAS)"),
+                        {QStringLiteral("CREATE TABLE EVNYITAS ("
+                                        " KOD VARCHAR(10) NOT NULL,"
+                                        " KAPCSOLAT BIGINT,"
+                                        " JUZER VARCHAR(10),"
+                                        " MIKOR VARCHAR(19),"
+                                        " EV VARCHAR(4),"
+                                        " CONSTRAINT PK_EVNYITAS PRIMARY KEY (KOD))")},
+                        {}});
+    // No statement reads the activities by product code or by kind alone (every
+    // such read names the contract first, and goes through the key); each of these
+    // indexes only cost every write of a visit. The date index stays (day sheet,
+    // invoice appendix).
+    l.append(vl::db::SchemaStep{4, QStringLiteral("FORGTEV: a termékkód és a tevékenységkód szerinti index törölve"),
+                        {QStringLiteral("DROP INDEX IX_FORGTEV_ARUKOD"), QStringLiteral("DROP INDEX IX_FORGTEV_TEVKOD")},
+                        {}});
+    return l;
+}
+
+// Runs the steps up to `version` on an empty database, as that program did,
+// and records the version in its one-row version table.
+inline void create(vl::db::Connection& conn, int version) {
+    {
+        auto tx = conn.begin();
+        tx->exec(QStringLiteral("CREATE TABLE VL_SEMA (VERZIO INTEGER NOT NULL)"));
+        tx->commit();
+    }
+    for (const vl::db::SchemaStep& step : steps()) {
+        if (step.version > version) break;
+        auto tx = conn.begin();
+        for (const QString& sql : step.statements) tx->exec(sql);
+        tx->exec(QStringLiteral("DELETE FROM VL_SEMA"));
+        tx->exec(QStringLiteral("INSERT INTO VL_SEMA (VERZIO) VALUES (:verzio)"),
+                 {{QStringLiteral("verzio"), step.version}});
+        tx->commit();
+    }
+}
+
+} // namespace vl::rental::test::singlelist
