@@ -9,9 +9,36 @@
 #include "util/MessageSink.h"
 
 #include <QApplication>
+#include <QPointer>
+#include <QWidget>
+
+namespace {
+QPointer<vl::shell::Tmain_pkrfm> mainWindow;
+}
 
 int main(int argc, char** argv) {
     vl::db::prepareEmbeddedEngine();
+    // SIGTERM, SIGINT, SIGHUP end the program as closing its main window does:
+    // the other windows close, the main window's closing step drops the work
+    // tables of the run and closes the connection, the event loop ends. A
+    // statement still running after 2 s is cancelled; a program that has not
+    // ended after 8 s (a frozen server) is ended. Installed before any thread
+    // starts, so that only the layer's watcher thread takes the signals.
+    {
+        vl::db::SignalOptions so;
+        so.stopDatabaseWork = false;
+        so.cancelAfterMs = 2000;
+        so.exitAfterMs = 8000;
+        so.onSignal = [](int) {
+            QMetaObject::invokeMethod(qApp, [] {
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    if (top != mainWindow.data() && top->isVisible()) top->close();
+                if (mainWindow) mainWindow->close();
+                QCoreApplication::quit();
+            }, Qt::QueuedConnection);
+        };
+        vl::db::handleTerminationSignals(so);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorlanda"));
     // Qt's own texts (standard buttons, context menus, file and print dialogs) in Hungarian.
@@ -24,9 +51,14 @@ int main(int argc, char** argv) {
     {
         vl::shell::Tmain_pkrfm w;
         vl::gui::registerAll(w);
+        mainWindow = &w;
         w.show();
         rc = app.exec();
         if (w.refused()) rc = 1;
+        if (const int sig = vl::db::terminationSignal()) {
+            if (w.isVisible()) w.close(); // the closing step, when the loop ended before it ran
+            rc = 128 + sig;
+        }
     }
     // Leave the embedded engine in order: a process that lingers in the
     // engine's exit path would hold the shared lock directory.

@@ -44,6 +44,20 @@ QString embeddedFilePath(const QString& database);
 bool databaseWorkStopped();
 // Puts the termination signal handlers back after the engine installed its own.
 void reinstallSignalHandlers();
+// Blocks the termination signals in the calling thread while it lives: the
+// threads that the client library and the engine start inside (an attach)
+// inherit the mask, so a signal never lands in one of them (the engine's own
+// threads do not survive an interrupted wait).
+class TerminationSignalsBlocked {
+public:
+    TerminationSignalsBlocked();
+    ~TerminationSignalsBlocked();
+    TerminationSignalsBlocked(const TerminationSignalsBlocked&) = delete;
+    TerminationSignalsBlocked& operator=(const TerminationSignalsBlocked&) = delete;
+private:
+    unsigned long long old_[16]; // the caller's signal mask (a sigset_t)
+};
+
 // Cancels the running operation of every open Firebird connection; with
 // onlyBusy, only of those inside a call to the client library.
 void cancelFirebirdOperations(bool onlyBusy);

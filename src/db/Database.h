@@ -230,7 +230,10 @@ struct SignalOptions {
 };
 // Installs the handlers (again, when already installed: the embedded engine
 // puts its own in place when it starts, so the access layer calls this again
-// after every attach).
+// after every attach). Call it first thing in main(), before any thread is
+// started: the calling thread and every thread started after it keep the
+// signals blocked, and a watcher thread of this layer takes them. The options
+// of the first call hold.
 void handleTerminationSignals(const SignalOptions& options);
 // The signal that asked the process to end, 0 when none did.
 int terminationSignal();

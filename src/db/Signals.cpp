@@ -12,6 +12,7 @@
 #include <thread>
 
 #include <csignal>
+#include <pthread.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -50,8 +51,26 @@ void installHandlers()
         ::sigaction(s, &sa, nullptr);
 }
 
+sigset_t terminationSet()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : kSignals)
+        sigaddset(&set, s);
+    return set;
+}
+
+void unblockInChild()
+{
+    const sigset_t set = terminationSet();
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
 void watch()
 {
+    // The one thread that takes the signals.
+    const sigset_t set = terminationSet();
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
     char c = 0;
     while (::read(g_pipe[0], &c, 1) != 1) {
     }
@@ -84,6 +103,14 @@ void handleTerminationSignals(const SignalOptions& options)
         g_options = new SignalOptions(options);
         if (::pipe2(g_pipe, O_CLOEXEC) != 0)
             return;
+        // Every thread started from here on (the engine's, the client
+        // library's, Qt's) keeps the signals blocked; only the watcher takes
+        // them. An engine thread whose wait a signal interrupted leaves the
+        // engine spinning at the next detach. A child made by fork() gets the
+        // signals back.
+        const sigset_t set = terminationSet();
+        ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+        ::pthread_atfork(nullptr, nullptr, unblockInChild);
         std::thread(watch).detach();
     }
     installHandlers();
@@ -94,6 +121,22 @@ int terminationSignal() { return g_signal.load(); }
 void cancelRunningOperations() { detail::cancelFirebirdOperations(false); }
 
 namespace detail {
+
+static_assert(sizeof(sigset_t) <= sizeof(unsigned long long[16]));
+
+TerminationSignalsBlocked::TerminationSignalsBlocked()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : kSignals)
+        sigaddset(&set, s);
+    ::pthread_sigmask(SIG_BLOCK, &set, reinterpret_cast<sigset_t*>(old_));
+}
+
+TerminationSignalsBlocked::~TerminationSignalsBlocked()
+{
+    ::pthread_sigmask(SIG_SETMASK, reinterpret_cast<sigset_t*>(old_), nullptr);
+}
 
 bool databaseWorkStopped() { return g_stopWork.load(); }
 
