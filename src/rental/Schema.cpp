@@ -416,13 +416,4 @@ int Schema::upgrade(Connection& conn, const QList<SchemaStep>& list,
     });
 }
 
-int Schema::create(Connection& conn, const QString& year) {
-    const vl::db::SchemaRegistry r = registry();
-    r.upgrade(conn);
-    auto tx = conn.begin();
-    const int n = r.seed(*tx, {year, vl::db::SeedScope::All});
-    tx->commit();
-    return n;
-}
-
 } // namespace vl::rental

@@ -47,10 +47,6 @@ public:
     // The same with rental steps of the caller's (tests of later steps).
     static int upgrade(vl::db::Connection& conn, const QList<SchemaStep>& steps,
                        const std::function<void(const SchemaStep&)>& progress = {});
-    // A new database: every step, then every module's seeds (one transaction).
-    // Returns the number of seed rows.
-    static int create(vl::db::Connection& conn, const QString& year);
-
     // True when a table (upper-case name) exists.
     static bool tableExists(vl::db::Transaction& tx, const QString& table);
 
