@@ -139,7 +139,8 @@ private slots:
         QCOMPARE(model->index(0, 1).data().toString(), QStringLiteral("Budapest"));
         QCOMPARE(model->index(1, 0).data().toString(), QStringLiteral("Őrház Kft."));
         const QString sql = child<QPlainTextEdit>(&f, "m_sql")->toPlainText();
-        QVERIFY2(sql.startsWith(QStringLiteral("SELECT UGYFEL.NEV, UGYFEL.VAROS, UGYFEL.KOD")), qPrintable(sql));
+        QVERIFY2(sql.startsWith(QStringLiteral("SELECT \"UGYFEL\".\"NEV\", \"UGYFEL\".\"VAROS\", \"UGYFEL\".\"KOD\"")),
+                 qPrintable(sql));
         QVERIFY2(!sql.contains(QStringLiteral("rház")), qPrintable(sql));
 
         child<QLineEdit>(&f, "e_cim")->setText(QStringLiteral("Ügyfelek listája"));

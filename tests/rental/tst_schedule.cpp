@@ -370,11 +370,11 @@ private slots:
         QCOMPARE(db.count("SELECT COUNT(*) FROM FORGTEV WHERE BIZONYLAT = 0"), qint64(0));
 
         auto tx2 = db.conn->begin();
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
+        QVERIFY_THROWS_EXCEPTION(vl::RuleRefusal,
                                  GenerateMaintenanceSchedule(*tx2, ctx, "FORGTEV; DELETE FROM FORGFEJ", {}, o));
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, RentalTables::workCopies("TMP_a", "FORGKABIN", "FORGTEV",
-                                                                                  "FORGFIZ"));
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument,
+        QVERIFY_THROWS_EXCEPTION(vl::RuleRefusal, RentalTables::workCopies("TMP_a", "FORGKABIN", "FORGTEV",
+                                                                            "FORGFIZ"));
+        QVERIFY_THROWS_EXCEPTION(vl::RuleRefusal,
                                  GenerateEventActivities(*tx2, ctx, "UJTCS", "FORGFEJ", "2026.03.02", EventItem{}));
     }
 };
