@@ -91,7 +91,7 @@ int initDb(AdminContext& ctx) {
         tx->commit();
         out(QStringLiteral("Szótárak: %1 sor").arg(seeded));
         if (demo) {
-            const auto s = vl::rental::DemoData::create(*conn);
+            const auto s = vl::rental::DemoData::create(*conn, nullptr);
             out(QStringLiteral("Bemutató adatok: %1 ügyfél, %2 cím, %3 termék, %4 sofőr, %5 szerződés")
                     .arg(s.customers).arg(s.sites).arg(s.products).arg(s.drivers).arg(s.contracts));
         }

@@ -6,6 +6,7 @@
 
 #include "rental/YearOpening.h"
 #include "shell/Dm.h"
+#include "shell/Session.h"
 
 namespace vl::admin {
 namespace {
@@ -45,11 +46,10 @@ int openYear(AdminContext& ctx) {
         return 1;
     }
     auto& conn = dm.d_alap();
-
-    const auto ceg = conn.query(QStringLiteral("SELECT AKTUALISEV FROM CEG"));
-    bool ok = false;
-    const int current = ceg.isEmpty() ? 0 : ceg.at(0, 0).toString().trimmed().toInt(&ok);
-    if (!ok || current <= 0) {
+    // No login: the operating-system user writes, in the database's business year.
+    const vl::shell::Session session = vl::shell::CommandSession(conn);
+    const int current = session.businessYear;
+    if (current <= 0) {
         if (!force) {
             err(QStringLiteral("open-year: a CEG táblában nincs érvényes aktuális év (AKTUALISEV); "
                                "a --force kapcsolóval mégis futtatható."));
@@ -82,7 +82,7 @@ int openYear(AdminContext& ctx) {
             }
             return true;
         },
-        dm.CurrentUserCode, group);
+        session.writer(), group);
     if (!summary.refused.isEmpty()) {
         // Another year opening runs: nothing was written.
         err(QStringLiteral("open-year: ") + summary.refused);

@@ -52,7 +52,7 @@ int runScript(vl::admin::AdminContext& ctx) {
     vl::shell::ScriptResult r;
     {
         vl::ScopedSink scoped(&sink);
-        r = vl::shell::RunUpdateScript(file, true);
+        r = vl::shell::RunUpdateScript(dm.d_alap(), file, true);
     }
     if (r.refused) {
         // Not windows-1250: nothing ran, the file stays for mending.

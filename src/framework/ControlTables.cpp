@@ -1,7 +1,6 @@
 #include "framework/ControlTables.h"
 
 #include "db/Catalogue.h"
-#include "shell/Dm.h"
 #include "util/Dates.h"
 #include "util/Numbers.h"
 #include "util/Texts.h"
@@ -108,7 +107,8 @@ QList<DifolcRow> ReadDifolc(Connection& conn, const QString& modul) {
     return out;
 }
 
-QString EvaluateDefault(const QString& ertek, const FieldTextFn& fieldText, bool literalOtherwise) {
+QString EvaluateDefault(const vl::shell::Session& session, const QString& ertek, const FieldTextFn& fieldText,
+                        bool literalOtherwise) {
     const QString e = ertek.trimmed();
     if (e.startsWith(QLatin1Char('$'))) return e.mid(1);
     if (e.startsWith(QLatin1Char('#'))) {
@@ -129,7 +129,7 @@ QString EvaluateDefault(const QString& ertek, const FieldTextFn& fieldText, bool
     if (word == QStringLiteral("@FDATE")) return vl::util::TodayStr();
     if (word == QStringLiteral("@FDATETIME"))
         return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd HH:mm:ss"));
-    if (word == QStringLiteral("@USER")) return vl::shell::dm().CurrentUserCode;
+    if (word == QStringLiteral("@USER")) return session.userCode;
     if (e.startsWith(QLatin1Char('@'))) return QString();
     return literalOtherwise ? ertek : QString();
 }

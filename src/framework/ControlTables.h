@@ -2,6 +2,7 @@
 // Reading the control tables VEZERLO, PVEZERLO and DIFOLC, evaluating default
 // values, and turning a dictionary condition into SQL text with bound values.
 #include "db/Database.h"
+#include "shell/Session.h"
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -67,10 +68,11 @@ using FieldTextFn = std::function<QString(const QString& field)>;
 //   '#F'               the text of field F; '#F OR $text' / '#F OR #G' the
 //                      alternative when F is missing;
 //   '@FDATE'           today 'yyyy.mm.dd'; '@FDATETIME' now 'yyyy.mm.dd hh:nn:ss';
-//   '@USER'            the current user's code;
+//   '@USER'            the code of the session's user;
 // anything else: the text itself when literalOtherwise (a new record typed in
 // the editor), else the empty value (a dictionary opened from another panel).
-QString EvaluateDefault(const QString& ertek, const FieldTextFn& fieldText, bool literalOtherwise);
+QString EvaluateDefault(const vl::shell::Session& session, const QString& ertek, const FieldTextFn& fieldText,
+                        bool literalOtherwise);
 
 // A condition of rows with its bound values.
 struct Condition {

@@ -1,5 +1,6 @@
 #include "framework/EditorCore.h"
 
+#include "db/TxScope.h"
 #include "shell/Dm.h"
 #include "shell/Login.h"
 #include "framework/References.h"
@@ -457,8 +458,9 @@ QStringList EditorCore::missingCodes(Connection& conn, const PanelField& f, cons
     return missing;
 }
 
-void EditorCore::writeDoku(vl::db::Transaction& tx, const QString& action, const QVariantList& key,
-                           const QString& fieldName, const QVariant& oldText, const QVariant& newText) const {
+void EditorCore::writeDoku(vl::db::Transaction& tx, const vl::shell::Session& session, const QString& action,
+                           const QVariantList& key, const QString& fieldName, const QVariant& oldText,
+                           const QVariant& newText) const {
     const auto& dm = vl::shell::dm();
     if (!dm.HasDokuTable) return;
     QString keyCol;
@@ -467,7 +469,7 @@ void EditorCore::writeDoku(vl::db::Transaction& tx, const QString& action, const
     else return;
     tx.exec(QStringLiteral("INSERT INTO DOKU (JUZER, MIKOR, TABLA, ") + keyCol
                 + QStringLiteral(", AKCIO, MEZO, MIROL, MIRE) VALUES (:juzer, :mikor, :tabla, :kulcs, :akcio, :mezo, :mirol, :mire)"),
-            {{QStringLiteral("juzer"), dm.CurrentUserCode},
+            {{QStringLiteral("juzer"), session.userCode},
              {QStringLiteral("mikor"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd HH:mm:ss"))},
              {QStringLiteral("tabla"), table_},
              {QStringLiteral("kulcs"), keyText(key)},
@@ -477,8 +479,8 @@ void EditorCore::writeDoku(vl::db::Transaction& tx, const QString& action, const
              {QStringLiteral("mire"), newText}});
 }
 
-SaveResult EditorCore::save(Connection& conn, EditMode mode, const QHash<QString, QString>& texts,
-                            const RowSet* rs, int row) const {
+SaveResult EditorCore::save(Connection& conn, vl::db::Transaction* outer, const vl::shell::Session& session,
+                            EditMode mode, const QHash<QString, QString>& texts, const RowSet* rs, int row) const {
     SaveResult res;
     res.status = SaveResult::Invalid;
     if (mode != EditMode::Insert && mode != EditMode::Update) return res;
@@ -545,7 +547,7 @@ SaveResult EditorCore::save(Connection& conn, EditMode mode, const QHash<QString
     };
 
     try {
-        auto tx = conn.begin();
+        vl::db::TxScope tx(conn, outer);
         if (mode == EditMode::Insert) {
             QVariantList newKey;
             bool keyComplete = hasPk_;
@@ -579,13 +581,13 @@ SaveResult EditorCore::save(Connection& conn, EditMode mode, const QHash<QString
             for (const auto& v : values) {
                 const PanelField& f = *v.first;
                 if (f.password) {
-                    writeDoku(*tx, QStringLiteral("I"), newKey, f.name, nullText, nullText);
+                    writeDoku(*tx, session, QStringLiteral("I"), newKey, f.name, nullText, nullText);
                     continue;
                 }
                 const QString now = DisplayText(f, v.second);
-                if (!now.isEmpty()) writeDoku(*tx, QStringLiteral("I"), newKey, f.name, QString(), now);
+                if (!now.isEmpty()) writeDoku(*tx, session, QStringLiteral("I"), newKey, f.name, QString(), now);
             }
-            tx->commit();
+            tx.commit();
             res.status = SaveResult::Saved;
             res.key = newKey;
             return res;
@@ -609,7 +611,7 @@ SaveResult EditorCore::save(Connection& conn, EditMode mode, const QHash<QString
                 return res;
             }
             if (keys_.size() == 1) {
-                const ReferenceUse use = FindReferenceUse(conn, tx.get(), table_, keys_.first(), oldKey.first());
+                const ReferenceUse use = FindReferenceUse(conn, *tx, table_, keys_.first(), oldKey.first());
                 if (use.found) {
                     res.message = texts::invalidHeading() + QLatin1Char('\n')
                                   + texts::keyReferenced(use.ref.table, CaptionInText(conn, use.ref.table), use.count);
@@ -631,7 +633,6 @@ SaveResult EditorCore::save(Connection& conn, EditMode mode, const QHash<QString
         }
         const qint64 n = tx->exec(updateSql(setCols, oldNull), p);
         if (n == 0) {
-            tx->rollback();
             res.status = SaveResult::Conflict;
             res.message = texts::updateConflict();
             return res;
@@ -639,15 +640,15 @@ SaveResult EditorCore::save(Connection& conn, EditMode mode, const QHash<QString
         for (const auto& v : values) {
             const PanelField& f = *v.first;
             if (f.password) {
-                writeDoku(*tx, QStringLiteral("U"), newKey, f.name, nullText, nullText);
+                writeDoku(*tx, session, QStringLiteral("U"), newKey, f.name, nullText, nullText);
                 continue;
             }
             const int c = rs->indexOf(f.name);
             const QString before = c >= 0 ? DisplayText(f, rs->at(row, c)) : QString();
             const QString now = DisplayText(f, v.second);
-            if (before != now) writeDoku(*tx, QStringLiteral("U"), newKey, f.name, before, now);
+            if (before != now) writeDoku(*tx, session, QStringLiteral("U"), newKey, f.name, before, now);
         }
-        tx->commit();
+        tx.commit();
         res.status = SaveResult::Saved;
         res.key = newKey;
         return res;
@@ -659,7 +660,8 @@ SaveResult EditorCore::save(Connection& conn, EditMode mode, const QHash<QString
     }
 }
 
-SaveResult EditorCore::remove(Connection& conn, const RowSet& rs, int row) const {
+SaveResult EditorCore::remove(Connection& conn, vl::db::Transaction* outer, const vl::shell::Session& session,
+                              const RowSet& rs, int row) const {
     SaveResult res;
     res.status = SaveResult::Invalid;
     if (!hasPk_) {
@@ -669,9 +671,9 @@ SaveResult EditorCore::remove(Connection& conn, const RowSet& rs, int row) const
     if (row < 0 || row >= rs.rowCount()) return res;
     const QVariantList key = keyOf(rs, row);
     try {
-        auto tx = conn.begin();
+        vl::db::TxScope tx(conn, outer);
         if (keys_.size() == 1) {
-            const ReferenceUse use = FindReferenceUse(conn, tx.get(), table_, keys_.first(), key.first());
+            const ReferenceUse use = FindReferenceUse(conn, *tx, table_, keys_.first(), key.first());
             if (use.found) {
                 res.message = texts::referenced(use.ref.table, CaptionInText(conn, use.ref.table), use.count);
                 return res;
@@ -685,14 +687,13 @@ SaveResult EditorCore::remove(Connection& conn, const RowSet& rs, int row) const
         }
         const qint64 n = tx->exec(deleteSql(oldNull), p);
         if (n == 0) {
-            tx->rollback();
             res.status = SaveResult::Failed;
             res.message = texts::alreadyDeleted();
             return res;
         }
         const QVariant nullText{QMetaType(QMetaType::QString)};
-        writeDoku(*tx, QStringLiteral("D"), key, QString(), nullText, nullText);
-        tx->commit();
+        writeDoku(*tx, session, QStringLiteral("D"), key, QString(), nullText, nullText);
+        tx.commit();
         res.status = SaveResult::Saved;
         res.key = key;
         return res;

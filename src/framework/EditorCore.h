@@ -125,11 +125,16 @@ public:
     // Saves a new row (Insert) or changes the row `row` of rs (Update). texts
     // holds the text of every field that has a control; an empty password
     // keeps the stored one. Nothing is written unless everything is valid; the
-    // change and its DOKU rows land in one transaction.
-    SaveResult save(vl::db::Connection& conn, EditMode mode, const QHash<QString, QString>& texts,
-                    const vl::db::RowSet* rs = nullptr, int row = -1) const;
-    // Deletes the row `row` of rs with its DOKU row, unless other rows name it.
-    SaveResult remove(vl::db::Connection& conn, const vl::db::RowSet& rs, int row) const;
+    // change and its DOKU rows (JUZER: the session's user) land in one
+    // transaction: the caller's `outer` when given (the caller then rolls back
+    // on any result but Saved), else one of its own.
+    SaveResult save(vl::db::Connection& conn, vl::db::Transaction* outer, const vl::shell::Session& session,
+                    EditMode mode, const QHash<QString, QString>& texts, const vl::db::RowSet* rs = nullptr,
+                    int row = -1) const;
+    // Deletes the row `row` of rs with its DOKU row, unless other rows name it;
+    // transaction as save().
+    SaveResult remove(vl::db::Connection& conn, vl::db::Transaction* outer, const vl::shell::Session& session,
+                      const vl::db::RowSet& rs, int row) const;
 
     // The generated statements (for the record; save() builds them per call).
     QString insertSql(const QStringList& columns) const;
@@ -138,7 +143,8 @@ public:
 
 private:
     QStringList keyConditions(const QList<bool>& oldIsNull, const QString& prefix) const;
-    void writeDoku(vl::db::Transaction& tx, const QString& action, const QVariantList& key,
+    void writeDoku(vl::db::Transaction& tx, const vl::shell::Session& session, const QString& action,
+                   const QVariantList& key,
                    const QString& field, const QVariant& oldText, const QVariant& newText) const;
     bool keyExists(vl::db::Transaction& tx, const QVariantList& key) const;
     // The codes of a reference field's value that its dictionary lacks.

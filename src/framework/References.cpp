@@ -103,7 +103,7 @@ QList<Reference> ReferencesTo(Connection& conn, const QString& refTable) {
     return out;
 }
 
-ReferenceUse FindReferenceUse(Connection& conn, vl::db::Transaction* tx, const QString& refTable,
+ReferenceUse FindReferenceUse(Connection& conn, vl::db::Transaction& tx, const QString& refTable,
                               const QString& refColumn, const QVariant& value) {
     ReferenceUse use;
     if (value.isNull() || vl::util::VarToText(value).isEmpty()) return use;
@@ -112,7 +112,7 @@ ReferenceUse FindReferenceUse(Connection& conn, vl::db::Transaction* tx, const Q
         const QString sql = QStringLiteral("SELECT COUNT(*) FROM ") + r.table + QStringLiteral(" WHERE ") + r.column
                             + QStringLiteral(" = :v");
         const vl::db::Params p{{QStringLiteral("v"), vl::util::VarToText(value)}};
-        const vl::db::RowSet rs = tx ? tx->query(sql, p) : conn.query(sql, p);
+        const vl::db::RowSet rs = tx.query(sql, p);
         const qint64 n = rs.isEmpty() ? 0 : rs.at(0, 0).toLongLong();
         if (n > 0) {
             use.found = true;

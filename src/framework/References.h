@@ -25,13 +25,14 @@ const QList<Reference>& FixedReferences();
 QList<Reference> ReferencesTo(vl::db::Connection& conn, const QString& refTable);
 
 // The first reference that names the value of refTable.refColumn; found is
-// false when nothing names it. count receives the number of naming rows.
+// false when nothing names it. count receives the number of naming rows; the
+// rows are counted in tx (the catalogue is read through conn).
 struct ReferenceUse {
     bool found = false;
     Reference ref;
     qint64 count = 0;
 };
-ReferenceUse FindReferenceUse(vl::db::Connection& conn, vl::db::Transaction* tx, const QString& refTable,
+ReferenceUse FindReferenceUse(vl::db::Connection& conn, vl::db::Transaction& tx, const QString& refTable,
                               const QString& refColumn, const QVariant& value);
 
 } // namespace vl::framework

@@ -1,7 +1,6 @@
 #include "framework/Rights.h"
 
 #include "db/Catalogue.h"
-#include "shell/Dm.h"
 #include "util/MessageSink.h"
 #include "util/Texts.h"
 
@@ -30,8 +29,8 @@ bool RightsAllowFor(const QString& rightsText, const QString& userRights) {
     return true;
 }
 
-bool RightsAllow(const QString& rightsText) {
-    return RightsAllowFor(rightsText, vl::shell::dm().CurrentUserRights);
+bool RightsAllow(const vl::shell::Session& session, const QString& rightsText) {
+    return RightsAllowFor(rightsText, session.rights);
 }
 
 QString TableAccessText(TableAccess a) {
@@ -71,8 +70,8 @@ TableAccess TableRightsFor(vl::db::Connection& conn, const QString& name, const 
     return RightsAllowFor(e.writeRights, userRights) ? TableAccess::Full : TableAccess::View;
 }
 
-TableAccess TableRights(vl::db::Connection& conn, const QString& name) {
-    return TableRightsFor(conn, name, vl::shell::dm().CurrentUserRights);
+TableAccess TableRights(vl::db::Connection& conn, const vl::shell::Session& session, const QString& name) {
+    return TableRightsFor(conn, name, session.rights);
 }
 
 } // namespace vl::framework

@@ -7,6 +7,7 @@
 // of a user grants everything, a rights text "X" grants nobody, and the letter
 // "X" never grants anything by itself.
 #include "db/Database.h"
+#include "shell/Session.h"
 #include <QString>
 
 namespace vl::framework {
@@ -20,8 +21,8 @@ QString RightsLetters(const QString& text);
 //  3. both non-empty -> yes exactly when they share a letter (other than "X");
 //  4. an empty text, or a user without letters -> yes.
 bool RightsAllowFor(const QString& rightsText, const QString& userRights);
-// The same for the logged-in user (Tdm::CurrentUserRights).
-bool RightsAllow(const QString& rightsText);
+// The same for the user of a session.
+bool RightsAllow(const vl::shell::Session& session, const QString& rightsText);
 
 enum class TableAccess { Full, View, None };
 QString TableAccessText(TableAccess a); // "FULL", "VIEW", "NONE"
@@ -29,8 +30,9 @@ QString TableAccessText(TableAccess a); // "FULL", "VIEW", "NONE"
 // Rights of a table (or 'TABLE,PANEL') from TABLAK: no TABLAK or no row: Full;
 // viewing not allowed: the message "Önnek nincs joga az alábbi táblát
 // megtekinteni:" + line break + the row's MEGNEVEZES, and None; otherwise Full
-// when writing is allowed, else View. userRights defaults to the current user's.
-TableAccess TableRights(vl::db::Connection& conn, const QString& name);
+// when writing is allowed, else View; for the rights letters given or those of
+// the session's user.
+TableAccess TableRights(vl::db::Connection& conn, const vl::shell::Session& session, const QString& name);
 TableAccess TableRightsFor(vl::db::Connection& conn, const QString& name, const QString& userRights);
 
 // The TABLAK row of a name: caption and window state ("" when none).

@@ -4,6 +4,7 @@
 #include "rental/ContractStore.h"
 #include "rental/CustomerStore.h"
 #include "rental/ProductStore.h"
+#include "db/TxScope.h"
 
 #include <QList>
 #include <QMap>
@@ -179,9 +180,9 @@ const DemoContract kContracts[] = {
 
 } // namespace
 
-DemoSummary DemoData::create(vl::db::Connection& conn, const QDate& today) {
+DemoSummary DemoData::create(vl::db::Connection& conn, vl::db::Transaction* outer, const QDate& today) {
     DemoSummary sum;
-    auto tx = conn.begin();
+    vl::db::TxScope tx(conn, outer);
 
     for (const auto& d : kDrivers) {
         tx->exec(QStringLiteral("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES (:kod, :nev, 'I')"),
@@ -293,7 +294,7 @@ DemoSummary DemoData::create(vl::db::Connection& conn, const QDate& today) {
         ++sum.contracts;
     }
     GenerateDemoSchedules(*tx);
-    tx->commit();
+    tx.commit();
     return sum;
 }
 

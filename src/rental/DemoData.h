@@ -19,9 +19,11 @@ struct DemoSummary {
 
 class DemoData {
 public:
-    // Needs the schema and the seeds. Throws DbError / RentalError; nothing is
-    // written then.
-    static DemoSummary create(vl::db::Connection& conn, const QDate& today = QDate::currentDate());
+    // Needs the schema and the seeds. Writes in the caller's transaction
+    // `outer`, or in one of its own. Throws DbError / RentalError; nothing is
+    // written then (the caller rolls back a joined one).
+    static DemoSummary create(vl::db::Connection& conn, vl::db::Transaction* outer,
+                              const QDate& today = QDate::currentDate());
 };
 
 } // namespace vl::rental

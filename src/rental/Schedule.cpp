@@ -1,7 +1,8 @@
 #include "rental/Schedule.h"
 
 #include "rental/Numbering.h"
-#include "shell/Dm.h"
+#include "shell/BusinessYear.h"
+#include "shell/Session.h"
 #include "util/Dates.h"
 #include "util/Error.h"
 
@@ -11,11 +12,6 @@
 #include <map>
 #include <stdexcept>
 #include <unordered_map>
-
-#ifdef Q_OS_UNIX
-#include <pwd.h>
-#include <unistd.h>
-#endif
 
 namespace vl::rental {
 
@@ -85,18 +81,6 @@ bool GeneratorContext::isPlanned(const QString& state) const {
 
 bool GeneratorContext::isDone(const QString& state) const { return classOf(state) == u'N'; }
 
-QString OperatingSystemUser() {
-#ifdef Q_OS_UNIX
-    if (const struct passwd* pw = getpwuid(geteuid()); pw && pw->pw_name && *pw->pw_name)
-        return QString::fromLocal8Bit(pw->pw_name);
-#endif
-    for (const char* var : {"USER", "USERNAME", "LOGNAME"}) {
-        const QString v = qEnvironmentVariable(var).trimmed();
-        if (!v.isEmpty()) return v;
-    }
-    return QString();
-}
-
 GeneratorContext GeneratorContext::load(Transaction& tx, const QString& userCode) {
     GeneratorContext c;
     // One code per class as the start-up look-up takes it: by name order, the last wins.
@@ -114,24 +98,17 @@ GeneratorContext GeneratorContext::load(Transaction& tx, const QString& userCode
                               QStringLiteral("GeneratorContext::load"));
     c.vatFactor = Td::DefaultVatFactor(tx);
 
-    auto ceg = tx.query(QStringLiteral("SELECT AKTUALISEV FROM CEG"));
-    bool ok = false;
-    int year = 0;
-    if (ceg.next()) year = ceg.text(QStringLiteral("AKTUALISEV")).trimmed().toInt(&ok);
-    c.businessYear = (ok && year >= 1000 && year <= 9999) ? year : QDate::currentDate().year();
+    const int year = vl::shell::ReadBusinessYear(tx).year;
+    c.businessYear = year > 0 ? year : QDate::currentDate().year();
 
     auto kinds = tx.query(QStringLiteral("SELECT KOD FROM SZ_TEVEKENY WHERE KEPEZVE = :kepezve ORDER BY KOD"),
                           {{QStringLiteral("kepezve"), QStringLiteral("KISZE")}});
     while (kinds.next()) c.maintenanceKinds << kinds.text(QStringLiteral("KOD")).trimmed();
 
-    if (userCode.isEmpty()) {
-        c.userCode = vl::shell::dm().CurrentUserCode;
-    } else {
-        c.userCode = userCode;
-    }
-    // A run without a login (the administration commands) names the
-    // operating-system user, cut to the width of the JUZER columns.
-    if (c.userCode.trimmed().isEmpty()) c.userCode = OperatingSystemUser().left(10);
+    c.userCode = userCode;
+    // Without a user (a run that names none) the operating-system user, cut to
+    // the width of the JUZER columns.
+    if (c.userCode.trimmed().isEmpty()) c.userCode = vl::shell::OperatingSystemUser().left(10);
     c.stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
     return c;
 }

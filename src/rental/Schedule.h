@@ -56,7 +56,7 @@ struct GeneratorContext {
     QString statusPlanned;                 // StatusCodeI: state of every generated row
     QHash<QString, QChar> statusClass;     // SZ_STATUST.KOD (trimmed) -> MODOSITHATO class
     double vatFactor = 1.0;                // 1 + the highest standard VAT rate
-    int businessYear = 0;                  // CEG.AKTUALISEV (the calendar year when missing)
+    int businessYear = 0;                  // CEG.AKTUALISEV (the calendar year when it holds none)
     QStringList maintenanceKinds;          // SZ_TEVEKENY kinds of class "KISZE", by code
     QString userCode;                      // JUZER of the rows written
     QString stamp;                         // MIKOR of the rows written, 'yyyy.mm.dd hh:nn:ss'
@@ -66,14 +66,12 @@ struct GeneratorContext {
     bool isDone(const QString& state) const;
     QChar classOf(const QString& state) const;
 
-    // Reads the dictionaries. The user code defaults to the logged-in user, and
-    // without a login to the operating-system user (OperatingSystemUser).
+    // Reads the dictionaries and the business year (vl::shell::ReadBusinessYear).
+    // userCode is the writer the caller names (Session::writer()); an empty one
+    // stands for the operating-system user (vl::shell::OperatingSystemUser).
     // Throws vl::RuleRefusal when SZ_STATUST has no planned ("I") code.
-    static GeneratorContext load(vl::db::Transaction& tx, const QString& userCode = QString());
+    static GeneratorContext load(vl::db::Transaction& tx, const QString& userCode);
 };
-
-// The name of the operating-system user running the program ("" when unknown).
-QString OperatingSystemUser();
 
 // ---------------------------------------------------------------- prices and patterns
 

@@ -2,6 +2,8 @@
 
 #include "rental/Billing.h"
 #include "rental/Schedule.h"
+#include "db/TxScope.h"
+#include "shell/BusinessYear.h"
 
 #include <QDateTime>
 #include <QRegularExpression>
@@ -25,9 +27,8 @@ QString YearOpeningQuestion(const QDate& today) {
 }
 
 QString OpeningYearRefusal(const QString& businessYear, const QString& year) {
-    bool ok = false;
-    const int current = businessYear.trimmed().toInt(&ok);
-    if (!ok || current <= 0 || !ValidOpeningYear(year.trimmed())) return QString();
+    const int current = vl::shell::BusinessYearNumber(businessYear);
+    if (current <= 0 || !ValidOpeningYear(year.trimmed())) return QString();
     if (year.trimmed().toInt() <= current + 1) return QString();
     return QStringLiteral("A(z) %1. év nem nyitható meg: az aktuális év %2, legfeljebb a(z) %3. év nyitható meg.")
         .arg(year.trimmed()).arg(current).arg(current + 1);
@@ -73,7 +74,7 @@ bool ClaimYearOpening(Connection& conn, const QString& year, const QString& user
             return false;
         }
         try {
-            auto tx = conn.begin();
+            vl::db::TxScope tx(conn, nullptr);
             // A record left by a run whose program is gone goes first; the key then
             // lets only one of two runs starting at the same moment in.
             if (owner != 0)
@@ -84,7 +85,7 @@ bool ClaimYearOpening(Connection& conn, const QString& year, const QString& user
                      {{QStringLiteral("kod"), kClaimKey}, {QStringLiteral("juzer"), userCode.left(10)},
                       {QStringLiteral("mikor"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"))},
                       {QStringLiteral("ev"), year.left(4)}});
-            tx->commit();
+            tx.commit();
             if (refusal) refusal->clear();
             return true;
         } catch (const vl::db::DbError&) {
@@ -145,8 +146,8 @@ YearOpeningSummary OpenYear(Connection& conn, const QString& yearText, bool keep
     try {
         auto tx = conn.begin(TxMode::ReadOnly);
         ctx = GeneratorContext::load(*tx, userCode);
-        const auto ceg = tx->query(QStringLiteral("SELECT AKTUALISEV FROM CEG"));
-        sum.refused = OpeningYearRefusal(ceg.isEmpty() ? QString() : ceg.at(0, 0).toString(), year);
+        const vl::shell::BusinessYear current = vl::shell::ReadBusinessYear(*tx);
+        sum.refused = OpeningYearRefusal(current.text, year);
         if (!sum.refused.isEmpty()) return sum;
         auto rs = tx->query(QStringLiteral(
             "SELECT F.BIZONYLAT, F.VERZIO, F.BERKEZD, F.LASTPRINT, FM.KP FROM FORGFEJ F"
@@ -263,14 +264,14 @@ YearOpeningSummary OpenYear(Connection& conn, const QString& yearText, bool keep
         bool cancel = false;
         QString error;
         try {
-            auto tx = conn.begin();
+            vl::db::TxScope tx(conn, nullptr);
             for (size_t i = pos; i < stop && !cancel; ++i) {
                 openContract(*tx, contracts[i], n);
                 finished = i + 1;
                 if (progress && !progress(int(finished), sum.contractsTotal, contracts[i].bizonylat))
                     cancel = true;
             }
-            tx->commit();
+            tx.commit();
         } catch (const vl::db::DbError& e) {
             error = e.text();
         } catch (const std::exception& e) {
@@ -296,9 +297,9 @@ YearOpeningSummary OpenYear(Connection& conn, const QString& yearText, bool keep
         for (size_t i = pos; i < redoStop; ++i) {
             Counts one;
             try {
-                auto tx = conn.begin();
+                vl::db::TxScope tx(conn, nullptr);
                 openContract(*tx, contracts[i], one);
-                tx->commit();
+                tx.commit();
             } catch (const vl::db::DbError& e) {
                 fail(contracts[i], e.text());
                 return sum;

@@ -68,8 +68,9 @@ bool ValidOpeningYear(const QString& year);
 // "A művelet nem visszavonható.".
 QString YearOpeningQuestion(const QDate& today = QDate::currentDate());
 
-// The refusal of a year more than one past the business year (CEG.AKTUALISEV
-// as text); "" when the year may be opened or the business year is unknown.
+// The refusal of a year more than one past the business year (as text, see
+// vl::shell::ReadBusinessYear); "" when the year may be opened or the business
+// year is unknown.
 QString OpeningYearRefusal(const QString& businessYear, const QString& year);
 
 // The message shown when a year opening is already running.
@@ -87,6 +88,8 @@ void ReleaseYearOpening(vl::db::Connection& conn);
 // multi-week pattern go on from each item's last visit before the year (the
 // unticked "Újragenerálás" box); otherwise they start again on 1 January.
 // An invalid year changes nothing and comes back as the summary's error.
+// userCode: the writer of the rows (the caller's Session::writer(); "" for the
+// operating-system user). The run owns its transactions: no caller joins them.
 //
 // contractsPerTransaction: how many whole contracts share one transaction
 // (fewer forced page writes: a commit rewrites the index pages of a whole

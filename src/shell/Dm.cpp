@@ -21,6 +21,15 @@ Tdm& Tdm::instance() {
     return dm;
 }
 
+Session Tdm::session() const {
+    Session s;
+    s.userCode = CurrentUserCode;
+    s.userName = CurrentUserName;
+    s.rights = CurrentUserRights;
+    s.businessYear = BusinessYear;
+    return s;
+}
+
 namespace {
 
 // "host:/path" or "host/port:/path" (also "host:C:\path" of a Windows server).

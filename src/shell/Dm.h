@@ -2,6 +2,7 @@
 // The framework data module: the one connection d_alap of the program and
 // what is recorded about it once it is up.
 #include "db/Database.h"
+#include "shell/Session.h"
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -55,10 +56,14 @@ public:
     const QString RightsAll = QStringLiteral("W");
     const QString RightsNone = QStringLiteral("X");
 
-    // The user identity of the run (set by the login).
+    // The user identity of the run (set by the login) and the business year
+    // (set by the start-up check of CEG.AKTUALISEV, 0 before it).
     QString CurrentUserCode;
     QString CurrentUserName;
     QString CurrentUserRights;
+    int BusinessYear = 0;
+    // The session the forms hand to the rules: the identity and year above.
+    Session session() const;
 
 private:
     void recordConnectionState();

@@ -2,6 +2,7 @@
 #include "shell/Dm.h"
 #include "shell/Ini.h"
 #include "db/Catalogue.h"
+#include "db/TxScope.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -101,7 +102,7 @@ int ActiveUserCount(vl::db::Connection& conn) {
 
 bool SeedDefaultUsersIfNone(vl::db::Connection& conn) {
     if (ActiveUserCount(conn) > 0) return false;
-    auto tx = conn.begin();
+    vl::db::TxScope tx(conn, nullptr);
     for (const DefaultUser& u : DefaultUsers()) {
         const QString hash = HashPassword(u.jelszo);
         auto rs = tx->query(QStringLiteral("SELECT COUNT(*) FROM SZ_JUZER WHERE KOD = :kod"),
@@ -118,7 +119,7 @@ bool SeedDefaultUsersIfNone(vl::db::Connection& conn) {
                       {QStringLiteral("AKTIV"), u.aktiv}});
         }
     }
-    tx->commit();
+    tx.commit();
     return true;
 }
 
@@ -175,7 +176,7 @@ bool CompleteLogin(vl::db::Connection& conn, const LoginUser& user, const QStrin
     }
     const QString when = LoginStamp();
     const bool log = tableExists(conn, QStringLiteral("JUZERLOG"));
-    auto tx = conn.begin();
+    vl::db::TxScope tx(conn, nullptr);
     if (user.mustChangePassword) {
         // Guarded by the value read at the check: a change made elsewhere meanwhile wins.
         const qint64 n = tx->exec(
@@ -183,7 +184,6 @@ bool CompleteLogin(vl::db::Connection& conn, const LoginUser& user, const QStrin
             {{QStringLiteral("ujjelszo"), HashPassword(newPassword)}, {QStringLiteral("kod"), user.code},
              {QStringLiteral("regi"), user.storedPassword}});
         if (n != 1) {
-            tx->rollback();
             if (problem) *problem = QStringLiteral("A jelszót közben máshol módosították. Kérem, jelentkezzen be újra.");
             return false;
         }
@@ -192,7 +192,7 @@ bool CompleteLogin(vl::db::Connection& conn, const LoginUser& user, const QStrin
         tx->exec(QStringLiteral("Insert into juzerlog (nev,logintime)\n values (:nev,:logintime)"),
                  {{QStringLiteral("nev"), user.name}, {QStringLiteral("logintime"), when}});
     }
-    tx->commit();
+    tx.commit();
 
     Tdm& d = dm();
     d.CurrentUserName = user.name;

@@ -4,6 +4,7 @@
 #include "shell/Ini.h"
 #include "db/Catalogue.h"
 #include "db/SqlText.h"
+#include "db/TxScope.h"
 #include "util/MessageSink.h"
 
 #include <QCryptographicHash>
@@ -44,8 +45,8 @@ QString fileNamePart(const QString& s) {
 
 // ---------------------------------------------------------------- QparamOpen
 
-qint64 QparamOpen(TQuery& q, const QStringList& names, const QVariantList& values, bool execute,
-                  vl::db::Transaction* tx) {
+qint64 QparamOpen(Connection& conn, vl::db::Transaction* outer, TQuery& q, const QStringList& names,
+                  const QVariantList& values, bool execute) {
     if (names.size() != values.size()) {
         vl::notify(vl::MsgKind::Error, QStringLiteral("QparamOpen hiba, paraméter tömbök eltérő méretűek, Query=") + q.name);
         return -1;
@@ -53,21 +54,23 @@ qint64 QparamOpen(TQuery& q, const QStringList& names, const QVariantList& value
     q.close();
     q.params.clear();
     for (int i = 0; i < names.size(); ++i) q.params.emplace_back(names.at(i), values.at(i));
+    vl::db::TxScope tx(conn, outer);
     if (execute) {
-        if (tx) return tx->exec(q.sql, q.params);
-        return dm().d_alap().exec(q.sql, q.params);
+        const qint64 n = tx->exec(q.sql, q.params);
+        tx.commit();
+        return n;
     }
-    q.rows = tx ? tx->query(q.sql, q.params) : dm().d_alap().query(q.sql, q.params);
+    q.rows = tx->query(q.sql, q.params);
+    tx.commit();
     q.active = true;
     return q.rows.rowCount();
 }
 
 // ---------------------------------------------------------------- LookupCheck
 
-bool LookupCheck(const QString& value, const QString& table, const QString& column, bool showMessage,
-                 ASelectedRecord& rec) {
+bool LookupCheck(Connection& conn, const QString& value, const QString& table, const QString& column,
+                 bool showMessage, ASelectedRecord& rec) {
     if (value.isEmpty()) return false;
-    Connection& conn = dm().d_alap();
     auto notFound = [&]() {
         if (showMessage)
             vl::notify(vl::MsgKind::Warning, QStringLiteral("Nincs olyan érték a ") + table + QStringLiteral(" táblában, ahol ")
@@ -154,9 +157,8 @@ QString exactNumeric(const QString& intType, int subType, int scale, int precisi
 
 } // namespace
 
-bool CopyTableDef(const QString& source, const QString& newName, bool execute, Connection* connArg,
-                  bool primaryKey, QString* ddl) {
-    Connection& conn = connArg ? *connArg : dm().d_alap();
+bool CopyTableDef(Connection& conn, vl::db::Transaction* outer, const Session& session, const QString& source,
+                  const QString& newName, bool execute, bool primaryKey, QString* ddl) {
     if (!IsValidWorkTableName(newName))
         throw DbError(QStringLiteral("Érvénytelen táblanév (legfeljebb 31 karakter, A-Z 0-9 _): ") + newName);
     if (conn.driverName().trimmed().toUpper() != QStringLiteral("INTRBASE"))
@@ -249,16 +251,16 @@ bool CopyTableDef(const QString& source, const QString& newName, bool execute, C
     if (ddl) *ddl = statement;
     if (execute) {
         const bool record = vl::db::TableExists(conn, QStringLiteral("MUNKATABLAK"));
-        auto tx = conn.begin();
+        vl::db::TxScope tx(conn, outer);
         tx->exec(statement);
         if (record) {
             tx->exec(QStringLiteral("UPDATE OR INSERT INTO MUNKATABLAK (TABLANEV, KAPCSOLAT, JUZER, MIKOR) "
                                     "VALUES (:tablanev, CURRENT_CONNECTION, :juzer, :mikor) MATCHING (TABLANEV)"),
                      {{QStringLiteral("tablanev"), newName},
-                      {QStringLiteral("juzer"), dm().CurrentUserCode.left(10)},
+                      {QStringLiteral("juzer"), session.writer()},
                       {QStringLiteral("mikor"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"))}});
         }
-        tx->commit();
+        tx.commit();
         if (!dm().WorkTableList.contains(newName)) dm().WorkTableList.append(newName);
     }
     return true;
@@ -417,7 +419,7 @@ QString UnclosedScriptText(int line, const QString& opener) {
            + QStringLiteral(" nincs lezárva, ami utána áll, az nem futott le");
 }
 
-ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* logBox, Connection* connArg) {
+ScriptResult RunUpdateScript(Connection& conn, const QString& fileName, bool quiet, QStringList* logBox) {
     ScriptResult r;
     if (!QFileInfo(fileName).isFile()) return r;
     QFile f(fileName);
@@ -437,7 +439,6 @@ ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* l
     }
     const QString script = fromCp1250(raw);
 
-    Connection& conn = connArg ? *connArg : dm().d_alap();
     r.badFile = fileName + QStringLiteral("_BAD.TXT");
     QString bad;
 

@@ -3,6 +3,7 @@
 // one-row lookup, work-table copies, the one-shot update script, the
 // failed-store log and the single-instance guard.
 #include "db/Database.h"
+#include "shell/Session.h"
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -22,14 +23,15 @@ struct TQuery {
     void close() { rows = vl::db::RowSet(); active = false; }
 };
 
-// Binds names[i] = values[i] in order and runs the query on d_alap (or in tx).
+// Binds names[i] = values[i] in order and runs the query in the caller's
+// transaction `outer`, or in one of its own on conn (committed at once).
 // With execute: the rows affected; otherwise the query is opened and the
 // result is its record count. Arrays of different length: the message
 // "QparamOpen hiba, paraméter tömbök eltérő méretűek, Query=" + name, result
 // -1 and nothing runs. A null value binds a typed NULL. Database errors
 // (an unknown parameter name among them) are raised as DbError.
-qint64 QparamOpen(TQuery& q, const QStringList& names, const QVariantList& values, bool execute,
-                  vl::db::Transaction* tx = nullptr);
+qint64 QparamOpen(vl::db::Connection& conn, vl::db::Transaction* outer, TQuery& q, const QStringList& names,
+                  const QVariantList& values, bool execute);
 
 // One column of a looked-up row.
 struct TSelectedRecord {
@@ -43,8 +45,8 @@ using ASelectedRecord = QList<TSelectedRecord>;
 // is bound; the table and column must be known to the catalogue (otherwise
 // the answer is "not found"). Not found with showMessage: "Nincs olyan érték
 // a <table> táblában, ahol <column>='<value>'". An empty value: false.
-bool LookupCheck(const QString& value, const QString& table, const QString& column, bool showMessage,
-                 ASelectedRecord& rec);
+bool LookupCheck(vl::db::Connection& conn, const QString& value, const QString& table, const QString& column,
+                 bool showMessage, ASelectedRecord& rec);
 // Index of the last entry named exactly so, or -1.
 int SelectedFieldIndex(const ASelectedRecord& rec, const QString& fieldName);
 
@@ -60,12 +62,14 @@ QString PrimaryKeyConstraintName(const QString& table);
 // character set and collation of text columns, with primaryKey the source's
 // key as "PK_..." with its columns NOT NULL; null flags (other than the key)
 // and defaults are not copied. With execute the table is created, recorded in
-// MUNKATABLAK (when that table exists) with CURRENT_CONNECTION, and appended
-// to Tdm::WorkTableList, all in one transaction. conn nullptr means d_alap.
+// MUNKATABLAK (when that table exists) with CURRENT_CONNECTION and the
+// session's writer, in the caller's transaction `outer` or in one of its own,
+// and appended to Tdm::WorkTableList (dropped at the end of the run).
 // False when the source has no columns (nothing is run). An invalid new name
 // raises DbError. ddl receives the statement.
-bool CopyTableDef(const QString& source, const QString& newName, bool execute,
-                  vl::db::Connection* conn = nullptr, bool primaryKey = true, QString* ddl = nullptr);
+bool CopyTableDef(vl::db::Connection& conn, vl::db::Transaction* outer, const Session& session,
+                  const QString& source, const QString& newName, bool execute, bool primaryKey = true,
+                  QString* ddl = nullptr);
 
 // The closing step of a run: drops every table of Tdm::WorkTableList
 // (errors ignored), deletes their MUNKATABLAK rows, empties the list and
@@ -118,8 +122,8 @@ struct ScriptResult {
 // written. logBox receives each failed statement. A file that is not
 // windows-1250 (ScriptEncodingProblem) is refused: a message, nothing runs,
 // the file is not moved.
-ScriptResult RunUpdateScript(const QString& fileName, bool quiet, QStringList* logBox = nullptr,
-                             vl::db::Connection* conn = nullptr);
+ScriptResult RunUpdateScript(vl::db::Connection& conn, const QString& fileName, bool quiet,
+                             QStringList* logBox = nullptr);
 
 // Logs a failed store: writes AppDir + "NEMSIKERULT_<module>_<query>_<stamp>.TXT"
 // (windows-1250) with the statement's parameters and shows "Hiba történt

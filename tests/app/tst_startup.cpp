@@ -6,7 +6,6 @@
 #include "TPasswordFM.h"
 #include "Tinifm.h"
 #include "Tmain_pkrfm.h"
-#include "YearCheck.h"
 #include "rental/Numbering.h"
 #include "shell/Queries.h"
 #include "util/MessageSink.h"
@@ -37,8 +36,6 @@ private slots:
     void loginSkippedOnlyByWpwdNone();
     void windowState_data();
     void windowState();
-    void currentYearCheck_data();
-    void currentYearCheck();
     void treeHasEveryNode();
     void unbuiltNodesAnswer_data();
     void unbuiltNodesAnswer();
@@ -207,6 +204,11 @@ void TstStartUp::fullStartUp() {
     // One year further per start.
     QCOMPARE(c.query(QStringLiteral("SELECT AKTUALISEV FROM CEG")).at(0, 0).toString(),
              QString::number(year.toInt() - 1));
+    // The session the forms hand to the rules: the login and the year as checked.
+    const vl::shell::Session session = dm().session();
+    QCOMPARE(session.userCode, QStringLiteral("USR"));
+    QCOMPARE(session.userName, QStringLiteral("USER"));
+    QCOMPARE(session.businessYear, year.toInt() - 1);
     // Status codes and VAT factor of the rental data module.
     QVERIFY(!vl::rental::Td::values().StatusCodeI.isEmpty());
     QVERIFY(vl::rental::Td::values().VatFactor > 1.0);
@@ -289,28 +291,6 @@ void TstStartUp::windowState() {
     if (mode == 0) QCOMPARE(w.size(), designed);
     if (mode == 1) QCOMPARE(w.geometry(), QRect(avail.x(), avail.y(), avail.width(), h));
     if (mode == 2) QCOMPARE(w.geometry(), QRect(avail.x(), avail.y(), int(std::floor(h / 3.0 * 4 + 0.5)), h));
-}
-
-void TstStartUp::currentYearCheck_data() {
-    QTest::addColumn<QVariant>("stored");
-    QTest::addColumn<QString>("after");
-    QTest::newRow("two behind") << QVariant("2024") << "2025";
-    QTest::newRow("one behind") << QVariant("2025") << "2026";
-    QTest::newRow("current") << QVariant("2026") << "2026";
-    QTest::newRow("ahead") << QVariant("2030") << "2030";
-    QTest::newRow("NULL") << QVariant() << "2026";
-    QTest::newRow("empty") << QVariant("") << "2026";
-    QTest::newRow("not a year") << QVariant("20x") << "2026";
-}
-
-void TstStartUp::currentYearCheck() {
-    QFETCH(QVariant, stored);
-    QFETCH(QString, after);
-    auto c = vltest::open(db_);
-    c->exec(QStringLiteral("UPDATE CEG SET AKTUALISEV = :ev"), {{"ev", stored}});
-    QCOMPARE(CurrentYearCheck(*c, QStringLiteral("2026")), after);
-    QCOMPARE(c->query(QStringLiteral("SELECT AKTUALISEV FROM CEG")).at(0, 0).toString(), after);
-    c->close();
 }
 
 void TstStartUp::treeHasEveryNode() {
@@ -476,7 +456,7 @@ void TstStartUp::updateQuestion() {
 
 void TstStartUp::closingDropsWorkTables() {
     dm().adopt(vltest::open(db_));
-    QVERIFY(CopyTableDef(QStringLiteral("JUZERLOG"), QStringLiteral("TMP_JUZERLOG_PROBA"), true));
+    QVERIFY(CopyTableDef(dm().d_alap(), nullptr, dm().session(), QStringLiteral("JUZERLOG"), QStringLiteral("TMP_JUZERLOG_PROBA"), true));
     QVERIFY(dm().WorkTableList.contains(QStringLiteral("TMP_JUZERLOG_PROBA")));
     {
         Tmain_pkrfm w;

@@ -148,8 +148,8 @@ private slots:
         QFETCH(bool, literal);
         QFETCH(QString, expected);
         const FieldTextFn ft = [](const QString& f) { return f == "NEV" ? QStringLiteral("Kovács") : QString(); };
-        QCOMPARE(EvaluateDefault(ertek, ft, literal), expected);
-        QCOMPARE(EvaluateDefault("@FDATE", ft, false), vl::util::TodayStr());
+        QCOMPARE(EvaluateDefault(fwtest::session(), ertek, ft, literal), expected);
+        QCOMPARE(EvaluateDefault(fwtest::session(), "@FDATE", ft, false), vl::util::TodayStr());
     }
 
     void dictionaryConditionBindsTheFieldValue() {
@@ -219,7 +219,7 @@ private slots:
         auto& c = fwtest::Db::conn();
         EditorCore core = open("SZ_SOFOR");
         const qint64 doku0 = fwtest::Db::dokuCount();
-        SaveResult r = core.save(c, EditMode::Insert, {{"KOD", "ÁRV"}, {"NEV", "O'Brien Árvíztűrő"}, {"AKTIV", "I"}});
+        SaveResult r = core.save(c, nullptr, fwtest::session(), EditMode::Insert, {{"KOD", "ÁRV"}, {"NEV", "O'Brien Árvíztűrő"}, {"AKTIV", "I"}});
         QCOMPARE(r.status, SaveResult::Saved);
         QCOMPARE(r.key, QVariantList{QStringLiteral("ÁRV")});
         QCOMPARE(fwtest::Db::text("SELECT NEV FROM SZ_SOFOR WHERE KOD = 'ÁRV'"), QStringLiteral("O'Brien Árvíztűrő"));
@@ -231,7 +231,7 @@ private slots:
         int row = core.locate(rs, r.key);
         QVERIFY(row >= 0);
         QVERIFY(!core.isModified({{"KOD", "ÁRV"}, {"NEV", "O'Brien Árvíztűrő"}, {"AKTIV", "I"}}, rs, row));
-        r = core.save(c, EditMode::Update, {{"KOD", "ÁRV"}, {"NEV", "Tündérszép Ilona"}, {"AKTIV", "I"}}, &rs, row);
+        r = core.save(c, nullptr, fwtest::session(), EditMode::Update, {{"KOD", "ÁRV"}, {"NEV", "Tündérszép Ilona"}, {"AKTIV", "I"}}, &rs, row);
         QCOMPARE(r.status, SaveResult::Saved);
         QCOMPARE(fwtest::Db::dokuCount(), doku0 + 4);
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM DOKU WHERE AKCIO = 'U' AND KULCSERTEK = 'ÁRV' AND MEZO = 'NEV'"
@@ -239,21 +239,71 @@ private slots:
         // Saving without a change writes no log row.
         rs = core.browse(c);
         row = core.locate(rs, r.key);
-        QCOMPARE(core.save(c, EditMode::Update, {{"KOD", "ÁRV"}, {"NEV", "Tündérszép Ilona"}, {"AKTIV", "I"}}, &rs, row).status,
+        QCOMPARE(core.save(c, nullptr, fwtest::session(), EditMode::Update, {{"KOD", "ÁRV"}, {"NEV", "Tündérszép Ilona"}, {"AKTIV", "I"}}, &rs, row).status,
                  SaveResult::Saved);
         QCOMPARE(fwtest::Db::dokuCount(), doku0 + 4);
         // A changed key is logged under the row's new key.
-        r = core.save(c, EditMode::Update, {{"KOD", "ÁRV2"}, {"NEV", "Tündérszép Ilona"}, {"AKTIV", "I"}}, &rs, row);
+        r = core.save(c, nullptr, fwtest::session(), EditMode::Update, {{"KOD", "ÁRV2"}, {"NEV", "Tündérszép Ilona"}, {"AKTIV", "I"}}, &rs, row);
         QCOMPARE(r.status, SaveResult::Saved);
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM DOKU WHERE AKCIO = 'U' AND KULCSERTEK = 'ÁRV2' AND MEZO = 'KOD'"
                                    " AND MIROL = 'ÁRV' AND MIRE = 'ÁRV2'"), 1);
 
         rs = core.browse(c);
         row = core.locate(rs, r.key);
-        r = core.remove(c, rs, row);
+        r = core.remove(c, nullptr, fwtest::session(), rs, row);
         QCOMPARE(r.status, SaveResult::Saved);
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM SZ_SOFOR WHERE KOD STARTING WITH 'ÁRV'"), 0);
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM DOKU WHERE AKCIO = 'D' AND KULCSERTEK = 'ÁRV2' AND MEZO IS NULL"), 1);
+    }
+
+    // The editor writes in the caller's transaction when given one: a save and
+    // a delete land with the caller's commit, or not at all; the change log
+    // names the session's user, not whoever the program's login holds.
+    void saveJoinsCallersTransaction() {
+        auto& c = fwtest::Db::conn();
+        EditorCore core = open("SZ_SOFOR");
+        vl::shell::Session clerk = fwtest::session();
+        clerk.userCode = QStringLiteral("UGYINT");
+        const qint64 doku0 = fwtest::Db::dokuCount();
+        {
+            auto tx = c.begin();
+            QCOMPARE(core.save(c, tx.get(), clerk, EditMode::Insert, {{"KOD", "TXA"}, {"NEV", "Első"}, {"AKTIV", "I"}}).status,
+                     SaveResult::Saved);
+            QCOMPARE(core.save(c, tx.get(), clerk, EditMode::Insert, {{"KOD", "TXB"}, {"NEV", "Második"}, {"AKTIV", "I"}}).status,
+                     SaveResult::Saved);
+            tx->rollback();
+        }
+        QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM SZ_SOFOR WHERE KOD IN ('TXA', 'TXB')"), 0);
+        QCOMPARE(fwtest::Db::dokuCount(), doku0);
+        {
+            auto tx = c.begin();
+            QCOMPARE(core.save(c, tx.get(), clerk, EditMode::Insert, {{"KOD", "TXA"}, {"NEV", "Első"}, {"AKTIV", "I"}}).status,
+                     SaveResult::Saved);
+            QCOMPARE(core.save(c, tx.get(), clerk, EditMode::Insert, {{"KOD", "TXB"}, {"NEV", "Második"}, {"AKTIV", "I"}}).status,
+                     SaveResult::Saved);
+            // Not yet visible to another transaction.
+            vl::db::ConnectParams p;
+            p.database = db.path;
+            auto other = vl::db::connect(p);
+            QCOMPARE(other->query(QStringLiteral("SELECT COUNT(*) FROM SZ_SOFOR WHERE KOD IN ('TXA', 'TXB')")).at(0, 0).toLongLong(), 0);
+            other->close();
+            tx->commit();
+        }
+        QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM SZ_SOFOR WHERE KOD IN ('TXA', 'TXB')"), 2);
+        QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM DOKU WHERE TABLA = 'SZ_SOFOR' AND KULCSERTEK IN ('TXA', 'TXB')"
+                                   " AND JUZER = 'UGYINT'"), 6);
+        QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM DOKU WHERE TABLA = 'SZ_SOFOR' AND KULCSERTEK IN ('TXA', 'TXB')"
+                                   " AND JUZER <> 'UGYINT'"), 0);
+        // A delete in a transaction the caller rolls back leaves the row and its log alone.
+        const RowSet rs = core.browse(c);
+        {
+            auto tx = c.begin();
+            QCOMPARE(core.remove(c, tx.get(), clerk, rs, core.locate(rs, {QStringLiteral("TXA")})).status, SaveResult::Saved);
+            tx->rollback();
+        }
+        QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM SZ_SOFOR WHERE KOD = 'TXA'"), 1);
+        QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM DOKU WHERE AKCIO = 'D' AND KULCSERTEK = 'TXA'"), 0);
+        c.exec(QStringLiteral("DELETE FROM SZ_SOFOR WHERE KOD IN ('TXA', 'TXB')"));
     }
 
     void badInputWritesNothing_data() {
@@ -287,7 +337,7 @@ private slots:
         for (int i = 0; i < fields.size(); ++i) t.insert(fields.at(i), values.at(i));
         const qint64 rows = fwtest::Db::count("SELECT COUNT(*) FROM " + table);
         const qint64 doku = fwtest::Db::dokuCount();
-        const SaveResult r = core.save(fwtest::Db::conn(), EditMode::Insert, t);
+        const SaveResult r = core.save(fwtest::Db::conn(), nullptr, fwtest::session(), EditMode::Insert, t);
         QCOMPARE(r.status, SaveResult::Invalid);
         QCOMPARE(r.message, message);
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM " + table), rows);
@@ -297,8 +347,8 @@ private slots:
     void floatsAcceptBothSeparators() {
         auto& c = fwtest::Db::conn();
         EditorCore core = open("SZ_ADO");
-        QCOMPARE(core.save(c, EditMode::Insert, {{"KOD", "T1"}, {"NEV", "Teszt"}, {"ERTEK", "0,125"}}).status, SaveResult::Saved);
-        QCOMPARE(core.save(c, EditMode::Insert, {{"KOD", "T2"}, {"NEV", "Teszt"}, {"ERTEK", "0.5"}}).status, SaveResult::Saved);
+        QCOMPARE(core.save(c, nullptr, fwtest::session(), EditMode::Insert, {{"KOD", "T1"}, {"NEV", "Teszt"}, {"ERTEK", "0,125"}}).status, SaveResult::Saved);
+        QCOMPARE(core.save(c, nullptr, fwtest::session(), EditMode::Insert, {{"KOD", "T2"}, {"NEV", "Teszt"}, {"ERTEK", "0.5"}}).status, SaveResult::Saved);
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM SZ_ADO WHERE (KOD = 'T1' AND ERTEK = 0.125) OR (KOD = 'T2' AND ERTEK = 0.5)"), 2);
         // Shown with the mask of the field: two decimals, Hungarian separator.
         const RowSet rs = core.browse(c);
@@ -351,7 +401,7 @@ private slots:
         const QString table = isFloat ? QStringLiteral("SZ_ADO") : QStringLiteral("SZ_MEGYSEG");
         EditorCore core = open(table);
         const qint64 doku = fwtest::Db::dokuCount();
-        const SaveResult r = core.save(c, EditMode::Insert, {{"KOD", "NUM"}, {"NEV", "Szám"}, {field, text}});
+        const SaveResult r = core.save(c, nullptr, fwtest::session(), EditMode::Insert, {{"KOD", "NUM"}, {"NEV", "Szám"}, {field, text}});
         auto cleanup = qScopeGuard([&] { c.exec("DELETE FROM " + table + " WHERE KOD = 'NUM'"); });
         if (stored.startsWith(QStringLiteral("A tétel"))) {
             QCOMPARE(r.status, SaveResult::Invalid);
@@ -434,7 +484,7 @@ private slots:
         for (int i = 0; i < fields.size(); ++i) t.insert(fields.at(i), values.at(i));
         const qint64 rows = fwtest::Db::count("SELECT COUNT(*) FROM " + table);
         const qint64 doku = fwtest::Db::dokuCount();
-        const SaveResult r = core.save(c, EditMode::Insert, t);
+        const SaveResult r = core.save(c, nullptr, fwtest::session(), EditMode::Insert, t);
         if (message.isEmpty()) {
             QCOMPARE(r.message, QString());
             QCOMPARE(r.status, SaveResult::Saved);
@@ -460,7 +510,7 @@ private slots:
         EditorCore core = open("SZ_ARUCSOP");
         RowSet rs = core.browse(c);
         int row = core.locate(rs, {QStringLiteral("RU")});
-        SaveResult r = core.save(c, EditMode::Update, {{"KOD", "RU"}, {"NEV", "Régi"}, {"M_EGYSEG", "xx"}}, &rs, row);
+        SaveResult r = core.save(c, nullptr, fwtest::session(), EditMode::Update, {{"KOD", "RU"}, {"NEV", "Régi"}, {"M_EGYSEG", "xx"}}, &rs, row);
         QCOMPARE(r.status, SaveResult::Invalid);
         QCOMPARE(fwtest::Db::text("SELECT M_EGYSEG FROM SZ_ARUCSOP WHERE KOD = 'RU'"), QStringLiteral("db"));
 
@@ -468,9 +518,9 @@ private slots:
         core = open("SZ_ARUCSOP");
         rs = core.browse(c);
         row = core.locate(rs, {QStringLiteral("RU")});
-        r = core.save(c, EditMode::Update, {{"KOD", "RU"}, {"NEV", "Régi"}, {"M_EGYSEG", "db,yy,db"}}, &rs, row);
+        r = core.save(c, nullptr, fwtest::session(), EditMode::Update, {{"KOD", "RU"}, {"NEV", "Régi"}, {"M_EGYSEG", "db,yy,db"}}, &rs, row);
         QCOMPARE(r.message, QStringLiteral("A tétel nem tárolható:\nA megadott kód nincs a szótárban: Mennyiségi egység (yy)"));
-        QCOMPARE(core.save(c, EditMode::Update, {{"KOD", "RU"}, {"NEV", "Régi"}, {"M_EGYSEG", "db"}}, &rs, row).status,
+        QCOMPARE(core.save(c, nullptr, fwtest::session(), EditMode::Update, {{"KOD", "RU"}, {"NEV", "Régi"}, {"M_EGYSEG", "db"}}, &rs, row).status,
                  SaveResult::Saved);
     }
 
@@ -504,7 +554,7 @@ private slots:
         auto& c = fwtest::Db::conn();
         EditorCore core = open(table);
         auto cleanup = qScopeGuard([&] { c.exec("DELETE FROM " + table + " WHERE KOD = 'FLG'"); });
-        const SaveResult r = core.save(c, EditMode::Insert, {{"KOD", "FLG"}, {"NEV", "Jelző"}, {field, text}});
+        const SaveResult r = core.save(c, nullptr, fwtest::session(), EditMode::Insert, {{"KOD", "FLG"}, {"NEV", "Jelző"}, {field, text}});
         if (stored.startsWith(QLatin1Char('!'))) {
             QCOMPARE(r.status, SaveResult::Invalid);
             QCOMPARE(r.message, stored.mid(1));
@@ -522,12 +572,12 @@ private slots:
         const int row = core.locate(rs, {QStringLiteral("db")});
         QVERIFY(row >= 0);
         const qint64 doku = fwtest::Db::dokuCount();
-        SaveResult r = core.remove(c, rs, row);
+        SaveResult r = core.remove(c, nullptr, fwtest::session(), rs, row);
         QCOMPARE(r.status, SaveResult::Invalid);
         // The naming rows are called by their table's caption, as in a sentence.
         QCOMPARE(r.message, QStringLiteral("A tétel nem törölhető, mert 5 termék csoportok hivatkozik rá."));
         // Nor can the code be renamed under the rows that name it.
-        r = core.save(c, EditMode::Update, {{"KOD", "dbx"}, {"NEV", "darab"}}, &rs, row);
+        r = core.save(c, nullptr, fwtest::session(), EditMode::Update, {{"KOD", "dbx"}, {"NEV", "darab"}}, &rs, row);
         QCOMPARE(r.status, SaveResult::Invalid);
         QCOMPARE(r.message, QStringLiteral("A tétel nem tárolható:\nA kulcs nem módosítható, mert 5 termék csoportok hivatkozik rá."));
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM SZ_MEGYSEG WHERE KOD = 'db'"), 1);
@@ -538,12 +588,12 @@ private slots:
         EditorCore drivers = open("SZ_SOFOR");
         rs = drivers.browse(c);
         // Without a caption in TABLAK the table's name stands in.
-        QCOMPARE(drivers.remove(c, rs, drivers.locate(rs, {QStringLiteral("S9")})).message,
+        QCOMPARE(drivers.remove(c, nullptr, fwtest::session(), rs, drivers.locate(rs, {QStringLiteral("S9")})).message,
                  QStringLiteral("A tétel nem törölhető, mert a(z) FORGSOR tábla 1 sora hivatkozik rá."));
         c.exec("INSERT INTO TABLAK (TABLANEV, MEGNEVEZES) VALUES ('FORGSOR', 'Bérleti tétel')");
-        QCOMPARE(drivers.remove(c, rs, drivers.locate(rs, {QStringLiteral("S9")})).message,
+        QCOMPARE(drivers.remove(c, nullptr, fwtest::session(), rs, drivers.locate(rs, {QStringLiteral("S9")})).message,
                  QStringLiteral("A tétel nem törölhető, mert 1 bérleti tétel hivatkozik rá."));
-        QCOMPARE(drivers.save(c, EditMode::Update, {{"KOD", "S9X"}, {"NEV", "Sofőr Kilenc"}, {"AKTIV", "I"}}, &rs,
+        QCOMPARE(drivers.save(c, nullptr, fwtest::session(), EditMode::Update, {{"KOD", "S9X"}, {"NEV", "Sofőr Kilenc"}, {"AKTIV", "I"}}, &rs,
                               drivers.locate(rs, {QStringLiteral("S9")})).message,
                  QStringLiteral("A tétel nem tárolható:\nA kulcs nem módosítható, mert 1 bérleti tétel hivatkozik rá."));
         c.exec("DELETE FROM FORGSOR");
@@ -584,13 +634,13 @@ private slots:
         for (int r = 0; r < rs.rowCount(); ++r)
             if (rs.at(r, rs.indexOf("B")).isNull()) row = r;
         QVERIFY(row >= 0);
-        const SaveResult r = core.save(c, EditMode::Update, {{"A", "x"}, {"B", ""}, {"C", "új"}}, &rs, row);
+        const SaveResult r = core.save(c, nullptr, fwtest::session(), EditMode::Update, {{"A", "x"}, {"B", ""}, {"C", "új"}}, &rs, row);
         QCOMPARE(r.status, SaveResult::Saved);
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM T_NOPK WHERE C = 'új' AND B IS NULL"), 1);
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM T_NOPK WHERE C = 'régi' AND B = 'y'"), 1);
         // Without a primary key nothing is deleted.
         rs = core.browse(c);
-        QCOMPARE(core.remove(c, rs, 0).message, QStringLiteral("Nem törölhet elsődleges kulcs nélküli táblából"));
+        QCOMPARE(core.remove(c, nullptr, fwtest::session(), rs, 0).message, QStringLiteral("Nem törölhet elsődleges kulcs nélküli táblából"));
     }
 
     void updateOfAVanishedRowIsAConflict() {
@@ -601,7 +651,7 @@ private slots:
         const int row = core.locate(rs, {QStringLiteral("EL")});
         c.exec("DELETE FROM SZ_BERMOD WHERE KOD = 'EL'");
         const qint64 doku = fwtest::Db::dokuCount();
-        const SaveResult r = core.save(c, EditMode::Update, {{"KOD", "EL"}, {"NEV", "Más"}, {"KOTNAP", "N"}}, &rs, row);
+        const SaveResult r = core.save(c, nullptr, fwtest::session(), EditMode::Update, {{"KOD", "EL"}, {"NEV", "Más"}, {"KOTNAP", "N"}}, &rs, row);
         QCOMPARE(r.status, SaveResult::Conflict);
         QVERIFY(r.message.startsWith("Nem sikerült a módosítás.\nValaki törölte a tételt, vagy átírta a kulcsot."));
         QCOMPARE(fwtest::Db::dokuCount(), doku);
@@ -615,7 +665,7 @@ private slots:
                "IF (NEW.MEZO = 'KP' AND NEW.MIRE = 'E') THEN EXCEPTION E_NOLOG; END");
         EditorCore core = open("SZ_FIZMOD");
         const qint64 doku = fwtest::Db::dokuCount();
-        const SaveResult r = core.save(c, EditMode::Insert, {{"KOD", "CSE"}, {"NEV", "Csekk"}, {"KP", "E"}});
+        const SaveResult r = core.save(c, nullptr, fwtest::session(), EditMode::Insert, {{"KOD", "CSE"}, {"NEV", "Csekk"}, {"KP", "E"}});
         QCOMPARE(r.status, SaveResult::Failed);
         QVERIFY2(r.message.startsWith("Hiba történt tárolás közben, az adatbázis nem változott:\n"), qPrintable(r.message));
         QVERIFY(r.message.contains("nincs napló"));
@@ -627,7 +677,7 @@ private slots:
     void passwordsAreHashedAndNeverLogged() {
         auto& c = fwtest::Db::conn();
         EditorCore core = open("SZ_JUZER");
-        SaveResult r = core.save(c, EditMode::Insert, {{"KOD", "KV"}, {"NEV", "kovacs"}, {"JELSZO", "Titok'1"}, {"JOGOK", "AB"}, {"AKTIV", "I"}});
+        SaveResult r = core.save(c, nullptr, fwtest::session(), EditMode::Insert, {{"KOD", "KV"}, {"NEV", "kovacs"}, {"JELSZO", "Titok'1"}, {"JOGOK", "AB"}, {"AKTIV", "I"}});
         QCOMPARE(r.status, SaveResult::Saved);
         const QString stored = fwtest::Db::text("SELECT JELSZO FROM SZ_JUZER WHERE KOD = 'KV'");
         QVERIFY(vl::shell::IsPasswordHash(stored));
@@ -638,11 +688,11 @@ private slots:
         QVERIFY(!rs.hasColumn("JELSZO"));
         const int row = core.locate(rs, {QStringLiteral("KV")});
         // An empty password keeps the stored one; a typed one replaces it.
-        QCOMPARE(core.save(c, EditMode::Update, {{"KOD", "KV"}, {"NEV", "kovacs2"}, {"JELSZO", ""}, {"JOGOK", "AB"}, {"AKTIV", "I"}}, &rs, row).status,
+        QCOMPARE(core.save(c, nullptr, fwtest::session(), EditMode::Update, {{"KOD", "KV"}, {"NEV", "kovacs2"}, {"JELSZO", ""}, {"JOGOK", "AB"}, {"AKTIV", "I"}}, &rs, row).status,
                  SaveResult::Saved);
         QCOMPARE(fwtest::Db::text("SELECT JELSZO FROM SZ_JUZER WHERE KOD = 'KV'"), stored);
         rs = core.browse(c);
-        QCOMPARE(core.save(c, EditMode::Update, {{"KOD", "KV"}, {"NEV", "kovacs2"}, {"JELSZO", "uj"}, {"JOGOK", "AB"}, {"AKTIV", "I"}}, &rs,
+        QCOMPARE(core.save(c, nullptr, fwtest::session(), EditMode::Update, {{"KOD", "KV"}, {"NEV", "kovacs2"}, {"JELSZO", "uj"}, {"JOGOK", "AB"}, {"AKTIV", "I"}}, &rs,
                            core.locate(rs, {QStringLiteral("KV")})).status,
                  SaveResult::Saved);
         QVERIFY(vl::shell::PasswordMatches(fwtest::Db::text("SELECT JELSZO FROM SZ_JUZER WHERE KOD = 'KV'"), "UJ"));

@@ -236,7 +236,7 @@ private slots:
         TestDb demo;
         demo.create();
         const QDate today(2026, 12, 9);
-        const DemoSummary s = DemoData::create(*demo.conn, today);
+        const DemoSummary s = DemoData::create(*demo.conn, nullptr, today);
         QCOMPARE(s.customers, 25);
         QCOMPARE(s.products, 80);
         QCOMPARE(s.drivers, 3);

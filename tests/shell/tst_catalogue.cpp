@@ -174,10 +174,10 @@ private slots:
         vl::RecordingSink sink;
         vl::ScopedSink scoped(&sink);
         vl::shell::ASelectedRecord rec;
-        QVERIFY(vl::shell::LookupCheck(QStringLiteral("O'Brien Kft."), QStringLiteral("UGYFEL"), QStringLiteral("NEV"), true, rec));
+        QVERIFY(vl::shell::LookupCheck(vl::shell::dm().d_alap(), QStringLiteral("O'Brien Kft."), QStringLiteral("UGYFEL"), QStringLiteral("NEV"), true, rec));
         QCOMPARE(rec.size(), 3);
         QCOMPARE(rec.at(vl::shell::SelectedFieldIndex(rec, QStringLiteral("VAROS"))).FieldValue.toString(), QStringLiteral("Pécs"));
-        QVERIFY(!vl::shell::LookupCheck(QStringLiteral("x' OR '1'='1"), QStringLiteral("UGYFEL"), QStringLiteral("NEV"), true, rec));
+        QVERIFY(!vl::shell::LookupCheck(vl::shell::dm().d_alap(), QStringLiteral("x' OR '1'='1"), QStringLiteral("UGYFEL"), QStringLiteral("NEV"), true, rec));
         QCOMPARE(sink.texts(), QStringList{"Nincs olyan érték a UGYFEL táblában, ahol NEV='x' OR '1'='1'"});
         dm.disconnect();
     }

@@ -254,27 +254,27 @@ private slots:
         TQuery q;
         q.name = QStringLiteral("q_ugyfel");
         q.sql = QStringLiteral("SELECT * FROM UGYFEL WHERE VAROS = :varos OR KOD = :kod");
-        QCOMPARE(QparamOpen(q, {QStringLiteral("varos"), QStringLiteral("kod")}, {QStringLiteral("Győr")}, false), -1);
+        QCOMPARE(QparamOpen(dm().d_alap(), nullptr, q, {QStringLiteral("varos"), QStringLiteral("kod")}, {QStringLiteral("Győr")}, false), -1);
         QCOMPARE(sink.texts(), QStringList{"QparamOpen hiba, paraméter tömbök eltérő méretűek, Query=q_ugyfel"});
         QVERIFY(!q.active);
 
-        QCOMPARE(QparamOpen(q, {QStringLiteral("varos"), QStringLiteral("kod")}, {QStringLiteral("Győr"), 3}, false), 2);
+        QCOMPARE(QparamOpen(dm().d_alap(), nullptr, q, {QStringLiteral("varos"), QStringLiteral("kod")}, {QStringLiteral("Győr"), 3}, false), 2);
         QVERIFY(q.active);
         QCOMPARE(q.params.size(), size_t(2));
         // a null value binds a typed NULL: "=" with it matches nothing
-        QCOMPARE(QparamOpen(q, {QStringLiteral("varos"), QStringLiteral("kod")}, {QVariant(), QVariant()}, false), 0);
+        QCOMPARE(QparamOpen(dm().d_alap(), nullptr, q, {QStringLiteral("varos"), QStringLiteral("kod")}, {QVariant(), QVariant()}, false), 0);
 
         TQuery u;
         u.name = QStringLiteral("qu_ugyfel");
         u.sql = QStringLiteral("UPDATE UGYFEL SET VAROS = :varos WHERE KOD >= :kod");
-        QCOMPARE(QparamOpen(u, {QStringLiteral("varos"), QStringLiteral("kod")}, {QStringLiteral("Érd 'Ó' utca"), 2}, true), 2);
-        QCOMPARE(QparamOpen(q, {QStringLiteral("varos"), QStringLiteral("kod")}, {QStringLiteral("Érd 'Ó' utca"), -1}, false), 2);
-        QCOMPARE(QparamOpen(u, {QStringLiteral("varos"), QStringLiteral("kod")}, {QVariant(), 2}, true), 2);
+        QCOMPARE(QparamOpen(dm().d_alap(), nullptr, u, {QStringLiteral("varos"), QStringLiteral("kod")}, {QStringLiteral("Érd 'Ó' utca"), 2}, true), 2);
+        QCOMPARE(QparamOpen(dm().d_alap(), nullptr, q, {QStringLiteral("varos"), QStringLiteral("kod")}, {QStringLiteral("Érd 'Ó' utca"), -1}, false), 2);
+        QCOMPARE(QparamOpen(dm().d_alap(), nullptr, u, {QStringLiteral("varos"), QStringLiteral("kod")}, {QVariant(), 2}, true), 2);
         QCOMPARE(dm().d_alap().query(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE VAROS IS NULL")).at(0, 0).toLongLong(), 2);
 
         bool raised = false;
         try {
-            QparamOpen(u, {QStringLiteral("nincs")}, {1}, true);
+            QparamOpen(dm().d_alap(), nullptr, u, {QStringLiteral("nincs")}, {1}, true);
         } catch (const vl::db::DbError&) {
             raised = true;
         }
@@ -283,7 +283,7 @@ private slots:
         // inside a transaction of the caller: nothing lands until it commits
         {
             auto tx = dm().d_alap().begin();
-            QCOMPARE(QparamOpen(u, {QStringLiteral("varos"), QStringLiteral("kod")}, {QStringLiteral("X"), 1}, true, tx.get()), 3);
+            QCOMPARE(QparamOpen(dm().d_alap(), tx.get(), u, {QStringLiteral("varos"), QStringLiteral("kod")}, {QStringLiteral("X"), 1}, true), 3);
         }
         QCOMPARE(dm().d_alap().query(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE VAROS = 'X'")).at(0, 0).toLongLong(), 0);
         dm().d_alap().exec(QStringLiteral("UPDATE UGYFEL SET VAROS = 'Győr' WHERE KOD = 1"));
@@ -312,9 +312,9 @@ private slots:
         vl::RecordingSink sink;
         vl::ScopedSink scoped(&sink);
         ASelectedRecord rec;
-        QCOMPARE(LookupCheck(value, table, column, false, rec), found);
+        QCOMPARE(LookupCheck(dm().d_alap(), value, table, column, false, rec), found);
         QVERIFY(sink.messages.isEmpty());
-        QCOMPARE(LookupCheck(value, table, column, true, rec), found);
+        QCOMPARE(LookupCheck(dm().d_alap(), value, table, column, true, rec), found);
         if (found) {
             QVERIFY(sink.messages.isEmpty());
             QCOMPARE(rec.size(), 5);
@@ -330,8 +330,8 @@ private slots:
     void lookupValues() {
         QVERIFY(connectToTestDb());
         ASelectedRecord rec;
-        QVERIFY(!LookupCheck(QString(), QStringLiteral("UGYFEL"), QStringLiteral("KOD"), true, rec));
-        QVERIFY(LookupCheck(QStringLiteral("1"), QStringLiteral("UGYFEL"), QStringLiteral("KOD"), false, rec));
+        QVERIFY(!LookupCheck(dm().d_alap(), QString(), QStringLiteral("UGYFEL"), QStringLiteral("KOD"), true, rec));
+        QVERIFY(LookupCheck(dm().d_alap(), QStringLiteral("1"), QStringLiteral("UGYFEL"), QStringLiteral("KOD"), false, rec));
         QCOMPARE(rec.at(SelectedFieldIndex(rec, QStringLiteral("NEV"))).FieldValue.toString(), QStringLiteral("Kovács és Társa"));
         QCOMPARE(rec.at(SelectedFieldIndex(rec, QStringLiteral("EGYENLEG"))).FieldValue.toLongLong(), 1500);
         QCOMPARE(rec.at(SelectedFieldIndex(rec, QStringLiteral("MEGJ"))).FieldValue.toString(), QStringLiteral("első"));
@@ -360,7 +360,7 @@ private slots:
         QVERIFY(connectToTestDb());
         auto& c = dm().d_alap();
         QString ddl;
-        QVERIFY(CopyTableDef(QStringLiteral("FORGSOR_T"), QStringLiteral("TMP_FORGSOR_T_1"), true, nullptr, true, &ddl));
+        QVERIFY(CopyTableDef(dm().d_alap(), nullptr, dm().session(), QStringLiteral("FORGSOR_T"), QStringLiteral("TMP_FORGSOR_T_1"), true, true, &ddl));
         QVERIFY2(ddl.startsWith(QStringLiteral("CREATE TABLE TMP_FORGSOR_T_1 (\n \"BIZONYLAT\" INTEGER NOT NULL\n")), qPrintable(ddl));
         QCOMPARE(dm().WorkTableList, QStringList{"TMP_FORGSOR_T_1"});
 
@@ -415,7 +415,7 @@ private slots:
         auto& c = dm().d_alap();
         bool raised = false;
         try {
-            QVERIFY(CopyTableDef(QStringLiteral("UGYFEL"), newName, true));
+            QVERIFY(CopyTableDef(dm().d_alap(), nullptr, dm().session(), QStringLiteral("UGYFEL"), newName, true));
         } catch (const vl::db::DbError&) {
             raised = true;
         }
@@ -438,10 +438,10 @@ private slots:
     void copyTableDefWithoutKeyOrSource() {
         QVERIFY(connectToTestDb());
         QString ddl;
-        QVERIFY(!CopyTableDef(QStringLiteral("NINCS"), QStringLiteral("TMP_NINCS"), true, nullptr, true, &ddl));
+        QVERIFY(!CopyTableDef(dm().d_alap(), nullptr, dm().session(), QStringLiteral("NINCS"), QStringLiteral("TMP_NINCS"), true, true, &ddl));
         QVERIFY(ddl.isEmpty());
         QVERIFY(dm().WorkTableList.isEmpty());
-        QVERIFY(CopyTableDef(QStringLiteral("UGYFEL"), QStringLiteral("TMP_NOPK"), false, nullptr, false, &ddl));
+        QVERIFY(CopyTableDef(dm().d_alap(), nullptr, dm().session(), QStringLiteral("UGYFEL"), QStringLiteral("TMP_NOPK"), false, false, &ddl));
         QVERIFY(!ddl.contains(QStringLiteral("PRIMARY KEY")));
         QVERIFY(!ddl.contains(QStringLiteral("NOT NULL")));
         QVERIFY(!vl::db::TableExists(dm().d_alap(), QStringLiteral("TMP_NOPK"))); // not executed
@@ -454,9 +454,10 @@ private slots:
         auto& c = dm().d_alap();
         c.exec(QStringLiteral("CREATE TABLE MUNKATABLAK (TABLANEV VARCHAR(31) NOT NULL PRIMARY KEY, KAPCSOLAT BIGINT, "
                               "JUZER VARCHAR(10), MIKOR VARCHAR(19))"));
-        dm().CurrentUserCode = QStringLiteral("KOVACSJANOS_HOSSZU");
-        QVERIFY(CopyTableDef(QStringLiteral("UGYFEL"), QStringLiteral("TMP_A"), true));
-        QVERIFY(CopyTableDef(QStringLiteral("UGYFEL"), QStringLiteral("TMP_B"), true));
+        vl::shell::Session session;
+        session.userCode = QStringLiteral("KOVACSJANOS_HOSSZU");
+        QVERIFY(CopyTableDef(c, nullptr, session, QStringLiteral("UGYFEL"), QStringLiteral("TMP_A"), true));
+        QVERIFY(CopyTableDef(c, nullptr, session, QStringLiteral("UGYFEL"), QStringLiteral("TMP_B"), true));
         QCOMPARE(dm().WorkTableList, (QStringList{"TMP_A", "TMP_B"}));
         const qint64 me = c.query(QStringLiteral("SELECT CURRENT_CONNECTION FROM RDB$DATABASE")).at(0, 0).toLongLong();
         RowSet rows = c.query(QStringLiteral("SELECT TABLANEV, KAPCSOLAT, JUZER, MIKOR FROM MUNKATABLAK ORDER BY TABLANEV"));
@@ -478,7 +479,6 @@ private slots:
         QCOMPARE(check->query(QStringLiteral("SELECT COUNT(*) FROM MUNKATABLAK")).at(0, 0).toLongLong(), 0);
         check->exec(QStringLiteral("DROP TABLE MUNKATABLAK"));
         check->close();
-        dm().CurrentUserCode.clear();
     }
 
     void closingStepWithoutWorkTablesOnlyDisconnects() {

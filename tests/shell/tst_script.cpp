@@ -111,7 +111,7 @@ private slots:
         shelltest::writeFile(file, cp1250(script));
         vl::RecordingSink sink;
         vl::ScopedSink scoped(&sink);
-        const ScriptResult r = RunUpdateScript(file, true, nullptr, conn.get());
+        const ScriptResult r = RunUpdateScript(*conn, file, true);
         QVERIFY(r.ran);
         QCOMPARE(r.executed, executed);
         QCOMPARE(r.failed, failed);
@@ -147,7 +147,7 @@ private slots:
         shelltest::writeFile(file, cp1250(script));
         vl::RecordingSink sink;
         vl::ScopedSink scoped(&sink);
-        const ScriptResult r = RunUpdateScript(file, true, nullptr, conn.get());
+        const ScriptResult r = RunUpdateScript(*conn, file, true);
         QCOMPARE(r.failed, 1);
         QVERIFY2(r.errors.last().endsWith(QLatin1Char('\n') + reason), qPrintable(r.errors.last()));
         QStringDecoder dec("windows-1250");
@@ -167,7 +167,7 @@ private slots:
         shelltest::writeFile(file, cp1250(QStringLiteral("INSERT INTO T VALUES (1,'Árvíztűrő tükörfúrógép');\n")));
         vl::RecordingSink sink;
         vl::ScopedSink scoped(&sink);
-        RunUpdateScript(file, true, nullptr, conn.get());
+        RunUpdateScript(*conn, file, true);
         QCOMPARE(conn->query(QStringLiteral("SELECT NEV FROM T")).at(0, 0).toString(), QStringLiteral("Árvíztűrő tükörfúrógép"));
     }
 
@@ -196,7 +196,7 @@ private slots:
         shelltest::writeFile(file, bytes);
         vl::RecordingSink sink;
         vl::ScopedSink scoped(&sink);
-        const ScriptResult r = RunUpdateScript(file, true, nullptr, conn.get());
+        const ScriptResult r = RunUpdateScript(*conn, file, true);
         QCOMPARE(r.executed, 0);
         QCOMPARE(ids(), QString());                 // not even the statements before the fault
         QCOMPARE(shelltest::readFile(file), bytes); // left in place, untouched
@@ -219,7 +219,7 @@ private slots:
         shelltest::writeFile(file, cp1250(QStringLiteral("INSERT INTO T VALUES (1,'%1');\n").arg(name)));
         vl::RecordingSink sink;
         vl::ScopedSink scoped(&sink);
-        const ScriptResult r = RunUpdateScript(file, true, nullptr, conn.get());
+        const ScriptResult r = RunUpdateScript(*conn, file, true);
         QCOMPARE(r.executed, 1);
         QCOMPARE(conn->query(QStringLiteral("SELECT NEV FROM T")).at(0, 0).toString(), name);
     }
@@ -243,7 +243,7 @@ private slots:
         }
         vl::RecordingSink sink;
         vl::ScopedSink scoped(&sink);
-        const ScriptResult r = RunUpdateScript(file, true, nullptr, conn.get());
+        const ScriptResult r = RunUpdateScript(*conn, file, true);
         QCOMPARE(r.executed, 1);
         QCOMPARE(r.failed, 1);
         QCOMPARE(sink.messages.size(), 1);
@@ -267,7 +267,7 @@ private slots:
         vl::RecordingSink sink;
         vl::ScopedSink scoped(&sink);
         QStringList logBox;
-        const ScriptResult r = RunUpdateScript(file, false, &logBox, conn.get());
+        const ScriptResult r = RunUpdateScript(*conn, file, false, &logBox);
         QCOMPARE(sink.texts(), (QStringList{
                                    file + QStringLiteral(" : Hibás SQL utasítás:\nINSERT INTO NINCS VALUES (1)"),
                                    file + QStringLiteral(" beolvasva :\n2 db végrehajtva,\n1 db hibás utasítás, letárolva a ")
@@ -280,7 +280,7 @@ private slots:
         // a second script of the same second is not moved over the first
         shelltest::writeFile(file, "INSERT INTO T VALUES (3,'c');\n");
         sink.clear();
-        const ScriptResult r2 = RunUpdateScript(file, false, nullptr, conn.get());
+        const ScriptResult r2 = RunUpdateScript(*conn, file, false);
         QVERIFY(!r2.movedTo.isEmpty());
         QVERIFY(r2.movedTo != r.movedTo);
         QVERIFY(QFileInfo::exists(r.movedTo));
@@ -291,7 +291,7 @@ private slots:
     void missingScriptDoesNothing() {
         vl::RecordingSink sink;
         vl::ScopedSink scoped(&sink);
-        const ScriptResult r = RunUpdateScript(QStringLiteral("/nonexistent/UPDATES.SQL"), false, nullptr, conn.get());
+        const ScriptResult r = RunUpdateScript(*conn, QStringLiteral("/nonexistent/UPDATES.SQL"), false);
         QVERIFY(!r.ran);
         QVERIFY(sink.messages.isEmpty());
     }

@@ -3,7 +3,7 @@
 #include "OpenTableEditor.h"
 #include "TTorzsfm.h"
 #include "Tmain_pkrfm.h"
-#include "YearCheck.h"
+#include "shell/BusinessYear.h"
 #include "framework/Rights.h"
 #include "shell/Dm.h"
 #include "util/MessageSink.h"
@@ -43,7 +43,7 @@ void OpenDictionaryNode(int node) {
         if (i.node == node) info = &i;
     if (!info) return;
     vl::db::Connection& conn = vl::shell::dm().d_alap();
-    const TableAccess access = TableRights(conn, info->table);
+    const TableAccess access = TableRights(conn, vl::shell::dm().session(), info->table);
     if (access == TableAccess::None) return;
     TTorzsfm* f = DictionaryFormByName(info->formName);
     if (f->isVisible()) {
@@ -56,7 +56,7 @@ void OpenDictionaryNode(int node) {
     if (!f->prepare()) return;
     vl::shell::ShowDictionaryForm(f, false);
     if (access != TableAccess::Full) f->setEditable(false);
-    if (node == 36) vl::shell::CurrentYearCheck(conn);
+    if (node == 36) vl::shell::dm().BusinessYear = vl::shell::BusinessYearNumber(vl::shell::CurrentYearCheck(conn));
 }
 
 void registerFrameworkNodes(vl::shell::Tmain_pkrfm& w) {

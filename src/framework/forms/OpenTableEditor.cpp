@@ -53,7 +53,7 @@ bool OpenTableEditor(const QString& name, const Condition& where, const QString&
             return false;
         }
         const QString rightsName = full.contains(QLatin1Char(',')) ? full : table;
-        access = TableRights(conn, rightsName);
+        access = TableRights(conn, vl::shell::dm().session(), rightsName);
         windowState = ReadTableEntry(conn, rightsName).windowState;
     } catch (const vl::db::DbError& e) {
         vl::notifyDbError(QStringLiteral("a(z) %1 tábla megnyitása").arg(table), e.text());

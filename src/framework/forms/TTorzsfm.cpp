@@ -464,7 +464,7 @@ void TTorzsfm::buildPanel() {
             const int y = 21 * r;
             int x = 2;
             ++r;
-            const bool rowWritable = row.irhatjaJog.isEmpty() || RightsAllow(row.irhatjaJog);
+            const bool rowWritable = row.irhatjaJog.isEmpty() || RightsAllow(vl::shell::dm().session(), row.irhatjaJog);
             if (!row.megnevezes.isEmpty()) {
                 auto* l = makeLabel(QStringLiteral("L_") + suffix, row.megnevezes);
                 l->setGeometry(x, y + 3, w * (s - 2), 20);
@@ -902,7 +902,7 @@ void TTorzsfm::applyDefaults(bool fromCaller) {
             }
             const FieldTextFn ft = [this](const QString& f) { return fieldText(f); };
             for (const DifolcRow& d : difolcRows_)
-                if (fieldControl(d.mezo)) setFieldText(d.mezo, EvaluateDefault(d.ertek, ft, true));
+                if (fieldControl(d.mezo)) setFieldText(d.mezo, EvaluateDefault(vl::shell::dm().session(), d.ertek, ft, true));
         }
     } catch (const DbError& e) {
         vl::notifyDbError(QStringLiteral("az alapértékek olvasása"), e.text());
@@ -942,7 +942,7 @@ bool TTorzsfm::b_postClick() {
     if (mode_ != EditMode::Insert && mode_ != EditMode::Update) return false;
     SaveResult res;
     try {
-        res = core_.save(vl::shell::dm().d_alap(), mode_, panelTexts(), &rows_, currentRow());
+        res = core_.save(vl::shell::dm().d_alap(), nullptr, vl::shell::dm().session(), mode_, panelTexts(), &rows_, currentRow());
     } catch (const DbError& e) {
         res.status = SaveResult::Failed;
         res.message = texts::storeFailed(e.text());
@@ -995,7 +995,7 @@ void TTorzsfm::b_deleteClick() {
     }
     // Enter answers "Nem": a row is deleted only on purpose.
     if (vl::askDefaultNo(QStringLiteral("Biztos, hogy törölni akarja ?")) != 0) return;
-    SaveResult res = core_.remove(vl::shell::dm().d_alap(), rows_, currentRow());
+    SaveResult res = core_.remove(vl::shell::dm().d_alap(), nullptr, vl::shell::dm().session(), rows_, currentRow());
     if (res.status != SaveResult::Saved) {
         if (res.status == SaveResult::Failed && !res.serverText.isEmpty())
             vl::notifyDbError(QStringLiteral("a tétel törlése, az adatbázis nem változott"), res.serverText);
@@ -1238,7 +1238,7 @@ void TTorzsfm::dictionaryAutoLookup(QLineEdit* e, QWidget* target) {
     if (!b || b->param2.isEmpty() || b->param6.isEmpty()) return;
     try {
         ASelectedRecord rec;
-        if (vl::shell::LookupCheck(e->text(), b->param2, b->param6, false, rec)) {
+        if (vl::shell::LookupCheck(vl::shell::dm().d_alap(), e->text(), b->param2, b->param6, false, rec)) {
             applySelection(b, rec);
             refreshPlusField(b);
         } else {
@@ -1288,7 +1288,7 @@ void TTorzsfm::chooseFromDictionary(TParaButton* b) {
         if (vl::shell::dm().HasDefaultsTable)
             for (const DifolcRow& d : ReadDifolc(vl::shell::dm().d_alap(), b->param2)) {
                 names << d.mezo;
-                values << EvaluateDefault(d.ertek, ft, false);
+                values << EvaluateDefault(vl::shell::dm().session(), d.ertek, ft, false);
             }
     } catch (const DbError& e) {
         vl::notifyDbError(QStringLiteral("az alapértékek olvasása"), e.text());

@@ -99,7 +99,7 @@ Ttorzsmazsolafm::~Ttorzsmazsolafm() = default;
 const vl::db::RowSet& Ttorzsmazsolafm::resultRows() const { return model_->rowSet(); }
 
 bool Ttorzsmazsolafm::userIsAll() const {
-    return RightsLetters(vl::shell::dm().CurrentUserRights).contains(QLatin1Char('W'));
+    return RightsLetters(vl::shell::dm().session().rights).contains(QLatin1Char('W'));
 }
 
 bool Ttorzsmazsolafm::prepare(const QString& table) {
@@ -301,7 +301,7 @@ bool Ttorzsmazsolafm::runStatement() {
         vl::db::RowSet rows;
         if (typed) {
             QString message;
-            if (!builder_.runTyped(conn, text, vl::shell::dm().CurrentUserRights, built_.params, &rows, &message)) {
+            if (!builder_.runTyped(conn, text, vl::shell::dm().session().rights, built_.params, &rows, &message)) {
                 vl::notify(vl::MsgKind::Warning, message);
                 return false;
             }

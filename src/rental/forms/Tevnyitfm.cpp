@@ -1,6 +1,7 @@
 #include "Tevnyitfm.h"
 
 #include "FormConventions.h"
+#include "shell/BusinessYear.h"
 #include "shell/Dm.h"
 #include "util/MessageSink.h"
 
@@ -25,11 +26,7 @@ const QString kNote = QStringLiteral(
     "megadott adatok alapján. Csak azokra a kihelyezésekre, amelyek az aktuális év végén még aktívak.");
 
 // The current year as a number, 0 when the text is not a year.
-int yearNumber(const QString& text) {
-    bool ok = false;
-    const int y = text.trimmed().toInt(&ok);
-    return ok && y > 0 ? y : 0;
-}
+int yearNumber(const QString& text) { return vl::shell::BusinessYearNumber(text); }
 } // namespace
 
 Tevnyitfm::Tevnyitfm(QWidget* parent)
@@ -154,8 +151,7 @@ bool Tevnyitfm::FormShow() {
     setRunning(false);
     b_indul->setEnabled(true);
     try {
-        const auto ceg = vl::shell::dm().d_alap().query(QStringLiteral("SELECT AKTUALISEV FROM CEG"));
-        if (!ceg.isEmpty()) current_ = ceg.at(0, 0).toString().trimmed();
+        current_ = vl::shell::ReadBusinessYear(vl::shell::dm().d_alap()).text;
     } catch (const vl::db::DbError& e) {
         vl::notifyDbError(QStringLiteral("a cég adatainak olvasása"), e.text());
         return false;
@@ -220,7 +216,7 @@ void Tevnyitfm::b_indulClick() {
         auto& dm = vl::shell::dm();
         summary_ = OpenYear(
             dm.d_alap(), year, !cb_ujra->isChecked(),
-            [this](int done, int total, qint64 b) { return progress(done, total, b); }, dm.CurrentUserCode);
+            [this](int done, int total, qint64 b) { return progress(done, total, b); }, dm.session().writer());
     } catch (const vl::db::DbError& e) {
         summary_ = YearOpeningSummary();
         summary_.year = year;

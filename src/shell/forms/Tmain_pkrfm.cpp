@@ -1,7 +1,7 @@
 #include "Tmain_pkrfm.h"
 #include "FormConventions.h"
 #include "TPasswordFM.h"
-#include "YearCheck.h"
+#include "shell/BusinessYear.h"
 #include "shell/Dm.h"
 #include "shell/Ini.h"
 #include "shell/Queries.h"
@@ -357,7 +357,7 @@ bool Tmain_pkrfm::runStartUp() {
     l_user->setText(d.CurrentUserName);
     try {
         // 9. A pending update script, once.
-        RunUpdateScript(AppDir() + QStringLiteral("UPDATES.SQL"), false, nullptr);
+        RunUpdateScript(d.d_alap(), AppDir() + QStringLiteral("UPDATES.SQL"), false);
     } catch (const vl::db::DbError& e) {
         vl::notifyDbError(QStringLiteral("az UPDATES.SQL futtatása"), e.text());
     }
@@ -365,7 +365,7 @@ bool Tmain_pkrfm::runStartUp() {
     L_DB->setText(description.isEmpty() ? d.ConnectionDescription : description);
     // 11. The business year.
     try {
-        CurrentYearCheck(d.d_alap());
+        d.BusinessYear = BusinessYearNumber(CurrentYearCheck(d.d_alap()));
     } catch (const vl::db::DbError& e) {
         vl::notifyDbError(QStringLiteral("az aktuális év ellenőrzése"), e.text());
     }

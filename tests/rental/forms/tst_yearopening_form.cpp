@@ -44,7 +44,7 @@ void createDemo(const QTemporaryDir& dir) {
     auto tx = conn->begin();
     vl::rental::Seeds::apply(*tx, kThisYear);
     tx->commit();
-    vl::rental::DemoData::create(*conn);
+    vl::rental::DemoData::create(*conn, nullptr);
     conn->close();
     QFile ini(dir.filePath(QStringLiteral("PKR.INI")));
     QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
