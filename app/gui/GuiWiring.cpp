@@ -4,13 +4,9 @@
 #include "Tmain_pkrfm.h"
 #include "shell/Dm.h"
 
-#ifdef VL_HAVE_RENTAL
-#include "rental/Numbering.h"
-#include "RentalNodes.h"
-#endif
-#ifdef VL_HAVE_FRAMEWORK
 #include "FrameworkNodes.h"
-#endif
+#include "RentalNodes.h"
+#include "rental/Numbering.h"
 
 #include <QPointer>
 
@@ -35,14 +31,10 @@ static void registerShellNodes(Tmain_pkrfm& w) {
 
 void registerAll(Tmain_pkrfm& w) {
     registerShellNodes(w);
-#ifdef VL_HAVE_FRAMEWORK
     vl::framework::registerFrameworkNodes(w); // the dictionary forms and control tables
-#endif
-#ifdef VL_HAVE_RENTAL
     // 12., 13.: the status codes and the default VAT factor of the rental data module.
     w.addStartupStep([](Tmain_pkrfm&) { vl::rental::Td::LoadStartupValues(vl::shell::dm().d_alap()); });
     vl::rental::registerRentalNodes(w); // 35: the year opening
-#endif
 }
 
 } // namespace vl::gui

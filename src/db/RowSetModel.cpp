@@ -1,9 +1,6 @@
 #include "db/RowSetModel.h"
 
-#include <QDate>
-#include <QDateTime>
-#include <QLocale>
-#include <QTime>
+#include "db/DisplayText.h"
 
 namespace vl::db {
 
@@ -13,6 +10,19 @@ RowSetModel::RowSetModel(RowSet rows, QObject* parent) : QAbstractTableModel(par
 {
     rows_ = std::move(rows);
     rows_.first();
+    mapColumns();
+}
+
+void RowSetModel::mapColumns()
+{
+    source_.clear();
+    if (chosen_.isEmpty()) {
+        for (int c = 0; c < rows_.columnCount(); ++c)
+            source_.append(c);
+    } else {
+        for (const GridColumn& g : chosen_)
+            source_.append(rows_.indexOf(g.field));
+    }
 }
 
 void RowSetModel::setRowSet(RowSet rows)
@@ -20,14 +30,39 @@ void RowSetModel::setRowSet(RowSet rows)
     beginResetModel();
     rows_ = std::move(rows);
     rows_.first();
+    mapColumns();
     endResetModel();
     emit currentRowChanged(currentRow());
+}
+
+void RowSetModel::setRowSet(RowSet rows, const QList<GridColumn>& columns)
+{
+    chosen_ = columns;
+    setRowSet(std::move(rows));
+}
+
+void RowSetModel::setColumns(const QList<GridColumn>& columns)
+{
+    beginResetModel();
+    chosen_ = columns;
+    mapColumns();
+    endResetModel();
+}
+
+QList<RowSetModel::GridColumn> RowSetModel::gridColumns() const
+{
+    if (!chosen_.isEmpty())
+        return chosen_;
+    QList<GridColumn> all;
+    for (const Column& c : rows_.columns())
+        all.append(GridColumn{c.name, captions_.value(c.name.toUpper(), c.name), QString()});
+    return all;
 }
 
 void RowSetModel::setCaption(const QString& column, const QString& caption)
 {
     captions_.insert(column.toUpper(), caption);
-    const int col = rows_.indexOf(column);
+    const int col = chosen_.isEmpty() ? rows_.indexOf(column) : -1;
     if (col >= 0)
         emit headerDataChanged(Qt::Horizontal, col, col);
 }
@@ -39,40 +74,32 @@ int RowSetModel::rowCount(const QModelIndex& parent) const
 
 int RowSetModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : rows_.columnCount();
+    return parent.isValid() ? 0 : int(source_.size());
 }
 
 QString RowSetModel::displayText(const QVariant& v)
 {
-    if (v.isNull())
-        return QString();
-    switch (v.typeId()) {
-    case QMetaType::QDate: return v.toDate().toString(QStringLiteral("yyyy.MM.dd"));
-    case QMetaType::QTime: return v.toTime().toString(QStringLiteral("hh:mm:ss"));
-    case QMetaType::QDateTime: return v.toDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
-    case QMetaType::Double: return QString::number(v.toDouble(), 'g', QLocale::FloatingPointShortest);
-    case QMetaType::Bool: return v.toBool() ? QStringLiteral("Igen") : QStringLiteral("Nem");
-    case QMetaType::QByteArray: return QStringLiteral("(bináris)");
-    default: return v.toString();
-    }
+    return vl::db::displayText(v);
 }
 
 QVariant RowSetModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= rows_.rowCount() || index.column() >= rows_.columnCount())
+    if (!index.isValid() || index.row() >= rows_.rowCount() || index.column() >= source_.size())
         return QVariant();
-    const QVariant v = rows_.at(index.row(), index.column());
+    const int src = source_.at(index.column());
+    if (src < 0)
+        return role == Qt::DisplayRole ? QVariant(QString()) : QVariant();
+    const Column& col = rows_.columns().at(src);
     switch (role) {
-    case Qt::DisplayRole:
-        return displayText(v);
-    case Qt::EditRole:
-        return v;
-    case Qt::TextAlignmentRole: {
-        const ColType t = rows_.columns().at(index.column()).type;
-        const bool numeric = t == ColType::Int16 || t == ColType::Int32 || t == ColType::Int64 || t == ColType::Float;
-        return QVariant::fromValue(Qt::Alignment(numeric ? Qt::AlignRight | Qt::AlignVCenter
-                                                         : Qt::AlignLeft | Qt::AlignVCenter));
+    case Qt::DisplayRole: {
+        const QString mask = chosen_.isEmpty() ? QString() : chosen_.at(index.column()).mask;
+        return vl::db::displayText(rows_.at(index.row(), src), DisplayFormat::of(col, mask));
     }
+    case Qt::EditRole:
+        return rows_.at(index.row(), src);
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment(isNumericType(col.type) ? Qt::AlignRight | Qt::AlignVCenter
+                                                                         : Qt::AlignLeft | Qt::AlignVCenter));
     default:
         return QVariant();
     }
@@ -84,9 +111,11 @@ QVariant RowSetModel::headerData(int section, Qt::Orientation orientation, int r
         return QVariant();
     if (orientation == Qt::Vertical)
         return section + 1;
-    if (section < 0 || section >= rows_.columnCount())
+    if (section < 0 || section >= source_.size())
         return QVariant();
-    const QString name = rows_.columns().at(section).name;
+    if (!chosen_.isEmpty())
+        return chosen_.at(section).title;
+    const QString name = rows_.columns().at(source_.at(section)).name;
     return captions_.value(name.toUpper(), name);
 }
 

@@ -1,5 +1,6 @@
 #include "framework/EditorCore.h"
 
+#include "db/DisplayText.h"
 #include "db/TxScope.h"
 #include "shell/Dm.h"
 #include "shell/Login.h"
@@ -69,36 +70,23 @@ QString EditModeName(EditMode m) {
     return QString();
 }
 
-QString FormatWithMask(double v, const QString& mask) {
-    int decimals = 0;
-    const int dot = mask.indexOf(QLatin1Char('.'));
-    if (dot >= 0)
-        for (int i = dot + 1; i < mask.size() && (mask.at(i) == QLatin1Char('0') || mask.at(i) == QLatin1Char('#')); ++i)
-            ++decimals;
-    QLocale loc;
-    loc.setNumberOptions(QLocale::OmitGroupSeparator);
-    QString out = loc.toString(v, 'f', decimals);
-    if (!mask.contains(QLatin1Char(','))) return out;
-    // Thousands are grouped with a blank, so that the shown text reads back as the
-    // same number (a ',' or '.' group separator would read as a decimal separator).
-    const QString g = loc.groupSeparator();
-    const QChar group = g.size() == 1 && g.at(0).isSpace() ? g.at(0) : QChar(u' ');
-    qsizetype end = 0;
-    while (end < out.size() && (out.at(end).isDigit() || (end == 0 && out.at(end) == u'-'))) ++end;
-    for (qsizetype i = end - 3; i > 0 && out.at(i - 1).isDigit(); i -= 3) out.insert(i, group);
-    return out;
-}
-
 QString DisplayText(const PanelField& f, const QVariant& v) {
-    if (v.isNull() || !v.isValid()) return QString();
+    using vl::db::ColType;
+    vl::db::DisplayFormat shown;
     const QString& w = f.col.typeWord;
     if (w == QStringLiteral("FLOAT")) {
-        const double d = v.toDouble();
-        return f.editMask.isEmpty() ? vl::util::FloatToText(d) : FormatWithMask(d, f.editMask);
+        shown.type = ColType::Float;
+        shown.mask = f.editMask;
+    } else if (w == QStringLiteral("INTEGER") || w == QStringLiteral("SMALLINT")) {
+        shown.type = ColType::Int64;
+    } else if (w == QStringLiteral("BOOLEAN")) {
+        shown.type = ColType::Boolean;
+        shown.boolLetters = true;
+    } else {
+        // Texts, memos, dates: as they are stored.
+        return vl::util::VarToText(v);
     }
-    if (w == QStringLiteral("INTEGER") || w == QStringLiteral("SMALLINT")) return QString::number(v.toLongLong());
-    if (w == QStringLiteral("BOOLEAN")) return v.toBool() ? QStringLiteral("T") : QStringLiteral("F");
-    return vl::util::VarToText(v);
+    return vl::db::displayText(v, shown);
 }
 
 namespace {

@@ -50,13 +50,11 @@ QString CaptionInText(vl::db::Connection& conn, const QString& table);
 enum class EditMode { Closed, Browse, Insert, Update };
 QString EditModeName(EditMode m); // "closed", "browse", "insert", "update"
 
-// Display text of a stored value: integers as digits, floats by the mask (or
-// in general form), booleans "T"/"F", null as "".
+// The panel's and the change log's text of a stored value (vl::db::displayText
+// by the field's type word): integers as digits, floats by the mask (or in
+// general form), booleans "T"/"F", null as "". Masked thousands are grouped
+// with a blank, so the text reads back through ConvertText.
 QString DisplayText(const PanelField& f, const QVariant& v);
-// A float formatted with a mask such as '#,##0.00' (decimals after '.', a ','
-// groups thousands), with the workstation's decimal separator; thousands are
-// grouped with a blank (the locale's own when it is one), so the text reads back.
-QString FormatWithMask(double v, const QString& mask);
 
 struct ConvertResult {
     QVariant value;   // null for an empty text

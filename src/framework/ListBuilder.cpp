@@ -1,7 +1,7 @@
 #include "framework/ListBuilder.h"
 
 #include "db/Catalogue.h"
-#include "db/RowSetModel.h"
+#include "db/DisplayText.h"
 #include "db/SqlText.h"
 #include "framework/ControlTables.h"
 #include "framework/Rights.h"
@@ -497,10 +497,13 @@ QStringList ListBuilder::distinctValues(Connection& conn, int row) const {
     auto tx = conn.begin(vl::db::TxMode::ReadOnly);
     const RowSet rs = tx->query(distinctSql(row));
     tx->commit();
+    // Shown as the result grid shows them.
+    const vl::db::DisplayFormat shown = rs.columnCount() > 0 ? vl::db::DisplayFormat::of(rs.columns().at(0))
+                                                             : vl::db::DisplayFormat();
     for (int r = 0; r < rs.rowCount(); ++r) {
         const QVariant v = rs.at(r, 0);
         if (v.isNull()) continue;
-        out << vl::db::RowSetModel::displayText(v);
+        out << vl::db::displayText(v, shown);
     }
     return out;
 }

@@ -37,10 +37,11 @@ quint32 ColorRefFromName(const QString& name) {
     return 0x000000;
 }
 
-QColor ColorFromRef(quint32 ref) {
-    return QColor(int(ref & 0xFF), int((ref >> 8) & 0xFF), int((ref >> 16) & 0xFF));
+quint32 ColorFromRef(quint32 ref) {
+    const quint32 r = ref & 0xFF, g = (ref >> 8) & 0xFF, b = (ref >> 16) & 0xFF;
+    return 0xFF000000u | (r << 16) | (g << 8) | b;
 }
 
-QColor ColorFromName(const QString& name) { return ColorFromRef(ColorRefFromName(name)); }
+quint32 ColorFromName(const QString& name) { return ColorFromRef(ColorRefFromName(name)); }
 
 } // namespace vl::util

@@ -192,9 +192,6 @@ private slots:
 
     void frozenServerDoesNotHoldTheCommand()
     {
-#ifndef VL_ADMIN_EXE
-        QSKIP("vorlanda-admin is not built");
-#else
         const ConnectParams db = serverDatabase();
         if (db.database.isEmpty())
             QSKIP("no Firebird server for the tests (VORLANDA_TEST_FBSERVER is not set, or a private one did not start)");
@@ -238,7 +235,6 @@ private slots:
         QVERIFY2(busyEnded, "the statement on the frozen server held the process");
         QCOMPARE(busy.exitStatus(), QProcess::NormalExit);
         QCOMPARE(busy.exitCode(), 128 + SIGTERM);
-#endif
     }
 
     void programEndsInOrder_data()
@@ -251,9 +247,6 @@ private slots:
 
     void programEndsInOrder()
     {
-#if !defined(VL_GUI_EXE) || !defined(VL_ADMIN_EXE)
-        QSKIP("vorlanda or vorlanda-admin is not built");
-#else
         QFETCH(int, signo);
         const QString work = dir_.filePath(QStringLiteral("program"));
         const QString demo = work + QStringLiteral("/demo.fdb");
@@ -305,7 +298,6 @@ private slots:
         // Its connection is closed and its work tables are gone.
         QCOMPARE(others(), 0);
         QCOMPARE(conn->query(QStringLiteral("SELECT COUNT(*) FROM MUNKATABLAK")).at(0, 0).toLongLong(), 0);
-#endif
     }
 };
 

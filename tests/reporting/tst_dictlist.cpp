@@ -330,9 +330,6 @@ void TestDictList::tableNameChecked() {
 }
 
 void TestDictList::adminListCommand() {
-#ifndef VL_ADMIN_EXE
-    QSKIP("vorlanda-admin is not built");
-#else
     QTemporaryDir dir;
     const QString png = writeLogo(dir.filePath(QStringLiteral("logo.png")), 300, 120);
     const QString ini = dir.filePath(QStringLiteral("PKR.INI"));
@@ -381,7 +378,6 @@ void TestDictList::adminListCommand() {
     // An empty table prints nothing.
     QCOMPARE(run({QStringLiteral("list"), QStringLiteral("JUZERLOG"), QStringLiteral("--pdf"), QStringLiteral("ures.pdf")}, &out, &err), 1);
     QVERIFY(err.contains(QStringLiteral("Nincs mit nyomtatni.")));
-#endif
 }
 
 QTEST_MAIN(TestDictList)

@@ -44,7 +44,9 @@ void TestColors::colorFromName() {
     QFETCH(uint, ref);
     QFETCH(QString, shown);
     QCOMPARE(ColorRefFromName(name), quint32(ref));
-    QCOMPARE(ColorFromName(name).name(), shown);
+    const quint32 argb = ColorFromName(name);
+    QCOMPARE(argb >> 24, 0xFFu); // opaque
+    QCOMPARE(QStringLiteral("#%1").arg(argb & 0xFFFFFFu, 6, 16, QLatin1Char('0')), shown);
 }
 
 QTEST_GUILESS_MAIN(TestColors)

@@ -1,7 +1,6 @@
 #include "TTorzsfm.h"
 
 #include "OpenTableEditor.h"
-#include "RowSetModel.h"
 #include "TParaButton.h"
 #include "Ttorzsmazsolafm.h"
 
@@ -9,6 +8,7 @@
 #include "TgetdatumFm.h"
 #include "Tmain_pkrfm.h"
 #include "db/Catalogue.h"
+#include "db/RowSetModel.h"
 #include "framework/Rights.h"
 #include "framework/Validation.h"
 #include "shell/Dm.h"
@@ -17,9 +17,7 @@
 #include "util/MessageSink.h"
 #include "util/Texts.h"
 
-#ifdef VL_HAVE_DICTIONARY_LIST
 #include "DictionaryListPreview.h"
-#endif
 
 #include <QAction>
 #include <QApplication>
@@ -234,14 +232,14 @@ void TTorzsfm::buildUi() {
     dbg_torzs->horizontalHeader()->setSortIndicatorShown(true);
     dbg_torzs->horizontalHeader()->setStretchLastSection(true);
     gl->addWidget(dbg_torzs);
-    model_ = new RowSetModel(this);
+    model_ = new vl::db::RowSetModel(this);
     dbg_torzs->setModel(model_);
     connect(dbg_torzs->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] { rowChanged(); });
     connect(dbg_torzs, &QTableView::doubleClicked, this, [this] {
         if (b_kivalaszt->isVisible()) b_kivalasztClick();
     });
     connect(dbg_torzs->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
-        const auto& cols = model_->gridColumns();
+        const auto cols = model_->gridColumns();
         if (section >= 0 && section < cols.size() && core_.sortFields().contains(cols.at(section).field))
             setSortField(cols.at(section).field);
     });
@@ -477,7 +475,7 @@ void TTorzsfm::buildPanel() {
                 e->setObjectName(QStringLiteral("E_") + f->name);
                 if (!row.ecolor.isEmpty()) {
                     QPalette p = e->palette();
-                    p.setColor(QPalette::Text, vl::util::ColorFromName(row.ecolor));
+                    p.setColor(QPalette::Text, QColor::fromRgb(vl::util::ColorFromName(row.ecolor)));
                     e->setPalette(p);
                 }
                 e->setProperty("editMask", row.editmask);
@@ -627,17 +625,14 @@ int TTorzsfm::panelHeightHint() const {
 }
 
 void TTorzsfm::resetGrid() {
-    QList<RowSetModel::GridColumn> cols;
+    // The grid shows its cells as every grid does (db/DisplayText.h), a float
+    // by its field's mask; the browse rows hold no password column.
+    QList<vl::db::RowSetModel::GridColumn> cols;
     for (const PanelField& f : core_.fields()) {
         if (f.gridTitle.isEmpty() || f.password) continue;
-        const bool num = f.col.typeWord == QStringLiteral("INTEGER") || f.col.typeWord == QStringLiteral("SMALLINT")
-                         || f.col.typeWord == QStringLiteral("FLOAT");
-        cols << RowSetModel::GridColumn{f.name, f.gridTitle, num};
+        cols << vl::db::RowSetModel::GridColumn{f.name, f.gridTitle, f.editMask};
     }
-    model_->reset(&rows_, cols, [this](const QString& field, const QVariant& v) {
-        const PanelField* f = core_.field(field);
-        return f ? DisplayText(*f, v) : vl::util::VarToText(v);
-    });
+    model_->setRowSet(rows_, cols);
     for (int c = 0; c < cols.size(); ++c) {
         const PanelField* f = core_.field(cols.at(c).field);
         const int chars = f ? qBound(4, qMax(f->col.editLength, int(cols.at(c).title.size())), 40) : 10;
@@ -1143,7 +1138,6 @@ void TTorzsfm::notReady(const QString& caption) {
 }
 
 void TTorzsfm::showList(bool print) {
-#ifdef VL_HAVE_DICTIONARY_LIST
     // The browse rows as they are shown; password columns never reach them.
     if (rows_.rowCount() == 0) {
         vl::notify(vl::MsgKind::Info, QStringLiteral("Nincs mit nyomtatni."));
@@ -1157,9 +1151,6 @@ void TTorzsfm::showList(bool print) {
     } catch (const DbError& e) {
         vl::notifyDbError(QStringLiteral("a lista összeállítása"), e.text());
     }
-#else
-    notReady(print ? Nyomtatora->text() : kepernyore->text());
-#endif
 }
 
 // ------------------------------------------------------------------ exit checks, buttons, choosing

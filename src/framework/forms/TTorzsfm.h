@@ -24,9 +24,10 @@ class QScrollArea;
 class QSplitter;
 class QTableView;
 
+namespace vl::db { class RowSetModel; }
+
 namespace vl::framework {
 
-class RowSetModel;
 class TParaButton;
 
 class TTorzsfm : public QWidget, public vl::shell::DictionaryForm {
@@ -164,7 +165,7 @@ private:
 
     EditorCore core_;
     vl::db::RowSet rows_;
-    RowSetModel* model_ = nullptr;
+    vl::db::RowSetModel* model_ = nullptr;
     QString fullName_, table_, panel_, panel2_;
     QString tableCaption_;
     Condition where_;

@@ -7,9 +7,7 @@
 #include "shell/Dm.h"
 #include "util/MessageSink.h"
 
-#ifdef VL_HAVE_DICTIONARY_LIST
 #include "DictionaryListPreview.h"
-#endif
 
 #include <QHeaderView>
 #include <QPointer>
@@ -344,12 +342,7 @@ void Ttorzsmazsolafm::b_previewClick() {
         return;
     }
     const QString title = ui->e_cim->text().trimmed().isEmpty() ? builder_.table() : ui->e_cim->text().trimmed();
-#ifdef VL_HAVE_DICTIONARY_LIST
     vl::reporting::showListPreview(title, model_->rowSet(), this);
-#else
-    Q_UNUSED(title);
-    vl::notify(vl::MsgKind::Info, vl::shell::NotReadyText(stripAmp(ui->b_preview->text())));
-#endif
 }
 
 void Ttorzsmazsolafm::b_tarolasClick() {

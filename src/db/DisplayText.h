@@ -1,0 +1,57 @@
+#pragma once
+// How a stored value reads on the screen: the one place that decides how a
+// boolean, an integer, a scaled numeric, a float with its edit mask, a date or
+// a time shows, in every grid (RowSetModel) and in the generic editor's panel
+// and change log. Qt Core only; stateless.
+//
+// Decimal separator: the default QLocale's, read at every call ("," for a
+// Hungarian workstation). Thousands are grouped only where a mask asks for it,
+// and then with a blank, so a shown number reads back as the same number
+// whatever the locale.
+#include "db/Database.h"
+
+#include <QString>
+#include <QVariant>
+
+namespace vl::db {
+
+struct DisplayFormat {
+    // The column's type as the layer reports it; Unknown: decided by the value's own type.
+    ColType type = ColType::Unknown;
+    // Exact numerics (NUMERIC(15,2) -> -2): a scaled value shows -scale decimals ("99,90").
+    int scale = 0;
+    // A float's display mask such as '#,##0.00' (VEZERLO.EDITMASK); "" for the general form.
+    QString mask;
+    // Booleans as the letters 'T' / 'F' (the editor's panel and change log) instead of "Igen" / "Nem".
+    bool boolLetters = false;
+
+    static DisplayFormat of(const Column& col, const QString& mask = QString()) {
+        DisplayFormat f;
+        f.type = col.type;
+        f.scale = col.scale;
+        f.mask = mask;
+        return f;
+    }
+};
+
+// The text of a value:
+//   NULL                 ""
+//   boolean              "Igen" / "Nem" ('T' / 'F' with boolLetters)
+//   integer              decimal digits, no grouping ("125000")
+//   scaled numeric       fixed decimals by the scale ("99,90"), unless a mask is given
+//   float                by the mask ("1 234,50"), else up to 15 significant digits ("2,5")
+//   date / time / stamp  'yyyy.mm.dd', 'hh:nn:ss', 'yyyy.mm.dd hh:nn:ss'
+//   bytes                "(bináris)"
+//   text                 as it is
+QString displayText(const QVariant& value, const DisplayFormat& format = DisplayFormat());
+
+// A float formatted with a mask such as '#,##0.00': the number of '0' / '#' after
+// the '.' gives the decimals; a ',' in the mask groups thousands with a blank (the
+// locale's own group separator when that is a blank). The workstation's decimal
+// separator.
+QString formatWithMask(double value, const QString& mask);
+
+// Whether a column of this type holds numbers (right-aligned in grids).
+bool isNumericType(ColType type);
+
+} // namespace vl::db
