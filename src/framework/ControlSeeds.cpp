@@ -330,6 +330,29 @@ int ControlSeeds::apply(Transaction& tx) {
             }
         }
     }
+    // Tables that no dictionary form edits get a caption too, so a refusal can
+    // name the rows that hold on to a code as the user knows them ("mert 11
+    // bérleti tétel hivatkozik rá").
+    if (haveTablak) {
+        const QList<QPair<QString, QString>> captions{
+            {QStringLiteral("FORGFEJ"), QStringLiteral("Bérleti szerződések")},
+            {QStringLiteral("FORGSOR"), QStringLiteral("Bérleti tételek")},
+            {QStringLiteral("FORGKABIN"), QStringLiteral("Kihelyezett termékek")},
+            {QStringLiteral("FORGTEV"), QStringLiteral("Bérleti tevékenységek")},
+            {QStringLiteral("FORGFIZ"), QStringLiteral("Fizetési időszakok")},
+            {QStringLiteral("UGYFEL"), QStringLiteral("Ügyfelek")},
+            {QStringLiteral("UGYFELCIM"), QStringLiteral("Telephelyek")},
+            {QStringLiteral("ARU"), QStringLiteral("Bérbe adható termékek")},
+        };
+        for (const auto& c : captions) {
+            if (!tableExists(tx, c.first)) continue;
+            if (count(tx, QStringLiteral("SELECT COUNT(*) FROM TABLAK WHERE UPPER(TRIM(TABLANEV)) = :v"), c.first) != 0)
+                continue;
+            tx.exec(QStringLiteral("INSERT INTO TABLAK (TABLANEV, MEGNEVEZES) VALUES (:t, :m)"),
+                    {{QStringLiteral("t"), c.first}, {QStringLiteral("m"), c.second}});
+            ++inserted;
+        }
+    }
     // After choosing a postal code on the company form, the settlement follows.
     if (havePvezerlo && count(tx, QStringLiteral("SELECT COUNT(*) FROM PVEZERLO WHERE UPPER(TRIM(PANEL)) = :v"),
                               QStringLiteral("CEG_IRSZAM")) == 0) {

@@ -1,5 +1,7 @@
 #include "framework/EditorCore.h"
 
+#include <QHash>
+
 #include "db/DisplayText.h"
 #include "db/TxScope.h"
 #include "shell/Dm.h"
@@ -36,9 +38,39 @@ QString tooLong(const QString& field, int max) {
 }
 QString duplicateKey(const QString& key) { return QStringLiteral("Már van ilyen kulcsú tétel: ") + key; }
 namespace {
+// A noun after a number stands in the singular in Hungarian ("11 bérleti
+// tétel"), while table captions are plural ("Bérleti tételek"): the last word
+// loses its plural ending. A caption that is not plural stays as it is.
+QString singularCaption(const QString& caption) {
+    const qsizetype cut = caption.lastIndexOf(QLatin1Char(' ')) + 1;
+    const QString head = caption.left(cut);
+    const QString w = caption.mid(cut);
+    static const QHash<QString, QString> irregular{
+        {QStringLiteral("ügyfelek"), QStringLiteral("ügyfél")},
+        {QStringLiteral("kerekek"), QStringLiteral("kerék")},
+        {QStringLiteral("kezek"), QStringLiteral("kéz")},
+        {QStringLiteral("nevek"), QStringLiteral("név")},
+        {QStringLiteral("levelek"), QStringLiteral("levél")},
+        {QStringLiteral("helyek"), QStringLiteral("hely")},
+    };
+    for (auto it = irregular.constBegin(); it != irregular.constEnd(); ++it)
+        if (w.endsWith(it.key())) return head + w.left(w.size() - it.key().size()) + it.value();
+    if (w.size() < 4 || !w.endsWith(u'k')) return caption;
+    const QChar v = w.at(w.size() - 2);
+    // a linking vowel before the plural k: tételek, csoportok, sofőrök, árak
+    if (v == u'e' || v == u'o' || v == u'ö' || v == u'a') return head + w.left(w.size() - 2);
+    // a stem's own final vowel lengthened: kefék, kabinák
+    if (v == u'é') return head + w.left(w.size() - 2) + u'e';
+    if (v == u'á') return head + w.left(w.size() - 2) + u'a';
+    // a stem ending in a long vowel: vezetők, díjak are caught above
+    if (v == u'ő' || v == u'ó' || v == u'ú' || v == u'ű' || v == u'i' || v == u'í' || v == u'u' || v == u'ü')
+        return head + w.left(w.size() - 1);
+    return caption;
+}
+
 // "11 bérleti tétel" with the referring table's caption, else "a(z) FORGSOR tábla 11 sora".
 QString referringRows(const QString& table, const QString& caption, qint64 count) {
-    if (!caption.isEmpty()) return QStringLiteral("%1 %2").arg(count).arg(caption);
+    if (!caption.isEmpty()) return QStringLiteral("%1 %2").arg(count).arg(singularCaption(caption));
     return QStringLiteral("a(z) %1 tábla %2 sora").arg(table).arg(count);
 }
 } // namespace

@@ -247,7 +247,7 @@ private slots:
         QCOMPARE(f->fieldText("KOD"), QStringLiteral("db"));
         sink.answers << 0;
         f->b_delete->click();
-        QCOMPARE(sink.last(), QStringLiteral("A tétel nem törölhető, mert 5 termék csoportok hivatkozik rá."));
+        QCOMPARE(sink.last(), QStringLiteral("A tétel nem törölhető, mert 5 termék csoport hivatkozik rá."));
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM SZ_MEGYSEG WHERE KOD = 'db'"), 1);
         f->close();
     }
@@ -593,6 +593,44 @@ private slots:
         f->close();
         QVERIFY(!f->isVisible());
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM SZ_FIZMOD WHERE KOD = 'UJ'"), 0);
+    }
+
+    // The editor's grid shows its cells as every grid does: a scaled numeric
+    // with its decimals, a boolean as "Igen"/"Nem", a float with the decimal
+    // comma, numbers right-aligned; the panel keeps the editable texts that
+    // read back ("T", the general form of a number).
+    void gridShowsValuesAsEveryGridDoes() {
+        auto& c = fwtest::Db::conn();
+        c.exec("CREATE TABLE VL_KIJELZES (KOD VARCHAR(10) NOT NULL, OSSZEG NUMERIC(15,2), JELZO BOOLEAN,"
+               " ARANY DOUBLE PRECISION, CONSTRAINT PK_VL_KIJELZES PRIMARY KEY (KOD))");
+        c.exec("INSERT INTO VL_KIJELZES (KOD, OSSZEG, JELZO, ARANY) VALUES ('A', 12.5, TRUE, 0.25)");
+        c.exec("INSERT INTO VL_KIJELZES (KOD, OSSZEG, JELZO, ARANY) VALUES ('B', -3, FALSE, NULL)");
+        QHash<QString, QStringList> cells; // column title -> texts of rows A and B
+        bool rightAligned = false;
+        QString panelFlag, panelAmount;
+        bool ran = false;
+        whileModal("VL_KIJELZES_VL_KIJELZES_Torzsfm", [&](TTorzsfm* ed) {
+            QAbstractItemModel* m = ed->dbg_torzs->model();
+            for (int col = 0; col < m->columnCount(); ++col) {
+                const QString title = m->headerData(col, Qt::Horizontal).toString().trimmed();
+                for (int row = 0; row < m->rowCount(); ++row) cells[title] << m->index(row, col).data().toString();
+                if (title == "OSSZEG")
+                    rightAligned = m->index(0, col).data(Qt::TextAlignmentRole).toInt() & Qt::AlignRight;
+            }
+            panelFlag = ed->fieldText("JELZO");
+            panelAmount = ed->fieldText("OSSZEG");
+        }, &ran);
+        OpenTableEditor("VL_KIJELZES");
+        QVERIFY(ran);
+        DeleteAllTableEditors();
+        c.exec("DROP TABLE VL_KIJELZES");
+        QCOMPARE(cells.value("KOD"), QStringList({"A", "B"}));
+        QCOMPARE(cells.value("OSSZEG"), QStringList({"12,50", "-3,00"}));
+        QCOMPARE(cells.value("JELZO"), QStringList({"Igen", "Nem"}));
+        QCOMPARE(cells.value("ARANY"), QStringList({"0,25", ""}));
+        QVERIFY(rightAligned);
+        QCOMPARE(panelFlag, QStringLiteral("T"));
+        QCOMPARE(panelAmount, QStringLiteral("12,5"));
     }
 
     void reopeningShowsTheRowsAsTheyAreNow() {
