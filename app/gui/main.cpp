@@ -6,6 +6,7 @@
 #include "Tmsgfm.h"
 #include "db/Database.h"
 #include "shell/Dm.h"
+#include "util/Error.h"
 #include "util/MessageSink.h"
 
 #include <QApplication>
@@ -14,6 +15,25 @@
 
 namespace {
 QPointer<vl::shell::Tmain_pkrfm> mainWindow;
+
+// The last net under every event handler and slot: a refusal or a database
+// error that a form did not catch is shown to the user, and the program goes
+// on; it never reaches Qt's event loop.
+class Application : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const vl::Error& e) {
+            vl::notifyError(e, QStringLiteral("a művelet végrehajtása"));
+        } catch (const std::exception& e) {
+            vl::notifyUnexpected(QStringLiteral("a művelet végrehajtása"), QString::fromLocal8Bit(e.what()));
+        }
+        return false;
+    }
+};
 }
 
 int main(int argc, char** argv) {
@@ -39,7 +59,7 @@ int main(int argc, char** argv) {
         };
         vl::db::handleTerminationSignals(so);
     }
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vorlanda"));
     // Qt's own texts (standard buttons, context menus, file and print dialogs) in Hungarian.
     vl::shell::FormConventions::installQtTranslations(&app);
