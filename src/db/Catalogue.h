@@ -6,8 +6,9 @@
 //   "SQL SERVER"  the compatibility views of MS SQL Server (SYSCOLUMNS, SYSTYPES,
 //                 SYSINDEXES, SYSINDEXKEYS) and sys.objects;
 //   anything else a generic driver: only what an opened statement reports.
-// Every value is bound. A table name is spliced only in the generic branch
-// (the "where 1=2" probe) and only when it is a plain identifier.
+// Every value is bound. A table name is spliced only into the "where 1=2"
+// probe (the generic branch, and the column list of SQL Server), only when it
+// is a plain identifier, and double-quoted (sqltext::quoteIdent).
 // A missing table or column is a normal false result; a failing connection
 // raises DbError to the caller.
 #include "db/Database.h"

@@ -3,8 +3,14 @@
 //
 // A Connection is reached through Transactions: every statement runs inside
 // one. Connection::exec / query are the single-statement shortcuts that commit
-// at once (autocommit). A Transaction that is neither committed nor rolled back
-// rolls back when it is destroyed, so a half-done multi-row write never lands.
+// at once. A Transaction that is neither committed nor rolled back rolls back
+// when it is destroyed, so a half-done multi-row write never lands. A rule that
+// writes joins its caller's transaction or owns one through TxScope
+// (db/TxScope.h), so several rules make one all-or-nothing store.
+//
+// A RowSet is fetched whole; the grids show it through RowSetModel
+// (db/RowSetModel.h) and every screen text of a value comes from
+// db/DisplayText.h.
 //
 // Statements name their parameters as ":name" (case-insensitive); values are
 // always bound, never spliced into the text. A null QVariant of any type binds
@@ -99,9 +105,9 @@ public:
     int rowCount() const { return int(rows_.size()); }
     bool isEmpty() const { return rows_.empty(); }
 
-    // Cursor over the rows: first()/next() as a forward reader
-    //   for (RowSet::Cursor c = rs.begin(); ...) -- or simply:
+    // The current row: next() reads forward from before the first row,
     //   while (rs.next()) { rs.text("NEV"); }
+    // first() / last() / prior() move it, eof() tells that it is past the end.
     bool next();            // moves to the next row (before the first at start)
     void first() { pos_ = rows_.empty() ? -1 : 0; }
     void last() { pos_ = int(rows_.size()) - 1; }

@@ -13,6 +13,12 @@ namespace {
 
 bool isIntegerType(ColType t) { return t == ColType::Int16 || t == ColType::Int32 || t == ColType::Int64; }
 
+// An exact numeric with decimals: the layer reports NUMERIC(15,2) as a float
+// column of scale -2 (an ODBC source may report it as an integer type).
+bool isScaled(const DisplayFormat& f) {
+    return f.scale < 0 && (isIntegerType(f.type) || f.type == ColType::Float);
+}
+
 QString fixed(double v, int decimals) {
     QLocale loc;
     loc.setNumberOptions(QLocale::OmitGroupSeparator);
@@ -21,7 +27,7 @@ QString fixed(double v, int decimals) {
 
 QString floatText(double v, const DisplayFormat& f) {
     if (!f.mask.isEmpty()) return formatWithMask(v, f.mask);
-    if (isIntegerType(f.type) && f.scale < 0) return fixed(v, -f.scale);
+    if (isScaled(f)) return fixed(v, -f.scale);
     return vl::util::FloatToText(v);
 }
 
@@ -62,7 +68,7 @@ QString displayText(const QVariant& v, const DisplayFormat& f) {
     case QMetaType::UShort: case QMetaType::UInt: case QMetaType::ULong: case QMetaType::ULongLong:
     case QMetaType::UChar:
         // A whole number in a float column still shows by the float's mask.
-        if (f.type == ColType::Float || (isIntegerType(f.type) && f.scale < 0) || !f.mask.isEmpty())
+        if (f.type == ColType::Float || isScaled(f) || !f.mask.isEmpty())
             return floatText(v.toDouble(), f);
         return vl::util::VarToText(v);
     case QMetaType::QDate:

@@ -18,7 +18,7 @@ namespace vl::db {
 struct DisplayFormat {
     // The column's type as the layer reports it; Unknown: decided by the value's own type.
     ColType type = ColType::Unknown;
-    // Exact numerics (NUMERIC(15,2) -> -2): a scaled value shows -scale decimals ("99,90").
+    // Exact numerics (NUMERIC(15,2): a Float column of scale -2): -scale decimals ("99,90").
     int scale = 0;
     // A float's display mask such as '#,##0.00' (VEZERLO.EDITMASK); "" for the general form.
     QString mask;

@@ -20,7 +20,7 @@ RowSet sample()
     QList<Column> cols;
     cols.append(Column{QStringLiteral("NEV"), ColType::Text, 20, 0});
     cols.append(Column{QStringLiteral("OSSZEG"), ColType::Int64, 0, 0});
-    cols.append(Column{QStringLiteral("AR"), ColType::Int64, 0, -2});   // NUMERIC(15,2), read as a double
+    cols.append(Column{QStringLiteral("AR"), ColType::Float, 0, -2});   // NUMERIC(15,2) as the layer reports it
     cols.append(Column{QStringLiteral("DATUM"), ColType::Date, 0, 0});
     cols.append(Column{QStringLiteral("AKTIV"), ColType::Boolean, 0, 0});
     cols.append(Column{QStringLiteral("SULY"), ColType::Float, 0, 0});
@@ -49,7 +49,8 @@ private slots:
         QTest::addColumn<bool>("letters");
         QTest::addColumn<QString>("shown");
         const Column text = column(ColType::Text), i64 = column(ColType::Int64), i16 = column(ColType::Int16);
-        const Column num2 = column(ColType::Int64, -2), num4 = column(ColType::Int32, -4), flt = column(ColType::Float);
+        // The layer reports NUMERIC(15,2) as a float of scale -2; an ODBC source may call it an integer type.
+        const Column num2 = column(ColType::Float, -2), num4 = column(ColType::Int32, -4), flt = column(ColType::Float);
         const Column boolean = column(ColType::Boolean), date = column(ColType::Date), none = column(ColType::Unknown);
         QTest::newRow("null") << "hu" << QVariant() << i64 << "" << false << "";
         QTest::newRow("text") << "hu" << QVariant(QStringLiteral("Őz Kft.")) << text << "" << false << "Őz Kft.";
