@@ -1,4 +1,5 @@
 #include "reporting/DictionaryList.h"
+#include "db/DisplayText.h"
 
 #include "db/Catalogue.h"
 #include "db/SqlText.h"
@@ -26,7 +27,7 @@ constexpr int kLineLimit = 208;
 constexpr double kMonoAdvance = 0.6 * 25.4 / 72.0;
 
 QString valueText(const QVariant& v) {
-    QString t = vl::util::VarToText(v);
+    QString t = vl::db::displayText(v);
     t.replace(QLatin1String("\r\n"), QLatin1String(" "));
     // A list line is one line: breaks and tabs of memo texts become blanks.
     for (QChar& c : t)

@@ -2,6 +2,7 @@
 
 #include "reporting/Fonts.h"
 #include "reporting/Masks.h"
+#include "db/DisplayText.h"
 #include "util/Numbers.h"
 
 #include <QFile>
@@ -40,7 +41,7 @@ QVariant PrintContext::value(const QString& column) const {
     return report_->data.at(row_, c);
 }
 
-QString PrintContext::text(const QString& column) const { return vl::util::VarToText(value(column)); }
+QString PrintContext::text(const QString& column) const { return vl::db::displayText(value(column)); }
 
 double PrintContext::number(const QString& column) const {
     const QVariant v = value(column);

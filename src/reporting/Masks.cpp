@@ -1,5 +1,6 @@
 #include "reporting/Masks.h"
 
+#include "db/DisplayText.h"
 #include "util/Numbers.h"
 
 #include <QLocale>
@@ -70,7 +71,7 @@ QString formatValue(const QVariant& value, const QString& mask) {
         const double d = value.toString().trimmed().toDouble(&ok);
         if (ok) return formatMask(d, mask);
     }
-    return vl::util::VarToText(value);
+    return vl::db::displayText(value);
 }
 
 } // namespace vl::reporting
