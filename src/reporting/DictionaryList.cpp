@@ -1,6 +1,8 @@
 #include "reporting/DictionaryList.h"
 #include "db/DisplayText.h"
 
+#include <functional>
+
 #include "db/Catalogue.h"
 #include "db/SqlText.h"
 #include "shell/Ini.h"
@@ -266,12 +268,14 @@ bool isPasswordColumn(const Column& col, const QList<PasswordColumn>& secret) {
     return false;
 }
 
-RowSet withoutPasswordColumns(const RowSet& rows, const QList<PasswordColumn>& secret) {
+namespace {
+// The row set with only the columns that `dropped` does not name.
+RowSet keepColumns(const RowSet& rows, const std::function<bool(const Column&)>& dropped) {
     QList<int> keep;
     QList<Column> cols;
     for (int i = 0; i < rows.columnCount(); ++i) {
         const Column& c = rows.columns()[i];
-        if (isPasswordColumn(c, secret)) continue;
+        if (dropped(c)) continue;
         keep << i;
         cols << c;
     }
@@ -285,26 +289,18 @@ RowSet withoutPasswordColumns(const RowSet& rows, const QList<PasswordColumn>& s
     }
     return RowSet(cols, std::move(data));
 }
+} // namespace
+
+RowSet withoutPasswordColumns(const RowSet& rows, const QList<PasswordColumn>& secret) {
+    return keepColumns(rows, [&secret](const Column& c) { return isPasswordColumn(c, secret); });
+}
 
 RowSet withoutColumns(const RowSet& rows, const QStringList& drop) {
-    QList<int> keep;
-    QList<Column> cols;
-    for (int i = 0; i < rows.columnCount(); ++i) {
-        const Column& c = rows.columns()[i];
-        bool dropped = false;
+    return keepColumns(rows, [&drop](const Column& c) {
         for (const QString& d : drop)
-            if (c.name.compare(d, Qt::CaseInsensitive) == 0) dropped = true;
-        if (!dropped) { keep << i; cols << c; }
-    }
-    if (keep.size() == rows.columnCount()) return rows;
-    std::vector<QVariantList> data;
-    data.reserve(size_t(rows.rowCount()));
-    for (int r = 0; r < rows.rowCount(); ++r) {
-        QVariantList row;
-        for (int i : keep) row << rows.at(r, i);
-        data.push_back(row);
-    }
-    return RowSet(cols, std::move(data));
+            if (c.name.compare(d, Qt::CaseInsensitive) == 0) return true;
+        return false;
+    });
 }
 
 DictionaryListData dictionaryListData(Connection& conn, const QString& table, bool onlyActive) {
