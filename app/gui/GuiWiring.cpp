@@ -6,6 +6,7 @@
 
 #include "FrameworkNodes.h"
 #include "RentalNodes.h"
+#include "ReportForms.h"
 #include "rental/Numbering.h"
 
 #include <QPointer>
@@ -30,6 +31,8 @@ static void registerShellNodes(Tmain_pkrfm& w) {
 }
 
 void registerAll(Tmain_pkrfm& w) {
+    // The forms other subsystems open by name.
+    vl::reporting::registerReportForms();
     registerShellNodes(w);
     vl::framework::registerFrameworkNodes(w); // the dictionary forms and control tables
     // 12., 13.: the status codes and the default VAT factor of the rental data module.

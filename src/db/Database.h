@@ -253,3 +253,6 @@ void cancelRunningOperations();
 void shutdownEngine();
 
 } // namespace vl::db
+
+// A row set travels in a QVariant (the parameters of a form opened by name).
+Q_DECLARE_METATYPE(vl::db::RowSet)

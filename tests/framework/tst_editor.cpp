@@ -3,6 +3,7 @@
 // deleted through the form with their change log, choice mode returns only a
 // saved row, the active filter keeps the caller's OR condition, a failed save
 // changes nothing. Each form is photographed once into out/.
+#include "ReportForms.h"
 #include "FrameworkTestDb.h"
 
 #include "FrameworkNodes.h"
@@ -82,6 +83,7 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
         useSink = std::make_unique<vl::ScopedSink>(&sink);
         QVERIFY(db.create());
+        vl::reporting::registerReportForms(); // the list preview, opened by name
         auto& c = fwtest::Db::conn();
         vl::shell::SeedDefaultUsersIfNone(c);
         c.exec("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES ('A1', 'Zsigmond Antal', 'I')");

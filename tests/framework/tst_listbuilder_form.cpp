@@ -4,6 +4,7 @@
 // grid, its preview through the list report, the empty-result messages, and a
 // typed statement refused for a user without "W" and for a second statement.
 // The form is photographed into out/.
+#include "ReportForms.h"
 #include "FrameworkTestDb.h"
 
 #include "ReportPreview.h"
@@ -61,6 +62,7 @@ class TstListBuilderForm : public QObject {
 private slots:
     void initTestCase() {
         QVERIFY(db.create());
+        vl::reporting::registerReportForms(); // the list preview, opened by name
         const char* rows[][3] = {{"U1", "O'Brien", "Budapest"}, {"U2", "Őrház Kft.", "Győr"},
                                  {"U3", "Kovács", "Budapest"}, {"U4", "Ökör és Társa", "Szeged"}};
         for (const auto& r : rows)

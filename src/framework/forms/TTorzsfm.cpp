@@ -17,7 +17,7 @@
 #include "util/MessageSink.h"
 #include "util/Texts.h"
 
-#include "DictionaryListPreview.h"
+#include "FormRegistry.h"
 
 #include <QAction>
 #include <QApplication>
@@ -1144,10 +1144,14 @@ void TTorzsfm::showList(bool print) {
         return;
     }
     try {
-        vl::db::Connection& conn = vl::shell::dm().d_alap();
         const QString title = tableCaption_.isEmpty() ? table_ : tableCaption_;
-        if (print) vl::reporting::printDictionaryList(conn, table_, title, rows_, this, true);
-        else vl::reporting::showDictionaryListPreview(conn, table_, title, rows_, this);
+        vl::shell::openForm(QStringLiteral("Tqr_szotar"),
+                            {{QStringLiteral("table"), table_},
+                             {QStringLiteral("title"), title},
+                             {QStringLiteral("rows"), QVariant::fromValue(rows_)},
+                             {QStringLiteral("print"), print},
+                             {QStringLiteral("askPrinter"), true}},
+                            this);
     } catch (const DbError& e) {
         vl::notifyDbError(QStringLiteral("a lista összeállítása"), e.text());
     }

@@ -7,7 +7,7 @@
 #include "shell/Dm.h"
 #include "util/MessageSink.h"
 
-#include "DictionaryListPreview.h"
+#include "FormRegistry.h"
 
 #include <QHeaderView>
 #include <QPointer>
@@ -342,7 +342,9 @@ void Ttorzsmazsolafm::b_previewClick() {
         return;
     }
     const QString title = ui->e_cim->text().trimmed().isEmpty() ? builder_.table() : ui->e_cim->text().trimmed();
-    vl::reporting::showListPreview(title, model_->rowSet(), this);
+    vl::shell::openForm(QStringLiteral("Tqr_lista"),
+                        {{QStringLiteral("title"), title}, {QStringLiteral("rows"), QVariant::fromValue(model_->rowSet())}},
+                        this);
 }
 
 void Ttorzsmazsolafm::b_tarolasClick() {
