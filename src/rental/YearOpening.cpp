@@ -273,6 +273,12 @@ YearOpeningSummary OpenYear(Connection& conn, const QString& yearText, bool keep
             }
             tx.commit();
         } catch (const vl::db::DbError& e) {
+            // A lost connection or a stop asked for is no fault of the contract
+            // being written: the run ends with that, nothing redone, nobody blamed.
+            if (e.isConnectionLost() || e.isCancelled()) {
+                sum.error = e.text();
+                return sum;
+            }
             error = e.text();
         } catch (const std::exception& e) {
             error = QString::fromUtf8(e.what());
@@ -301,7 +307,8 @@ YearOpeningSummary OpenYear(Connection& conn, const QString& yearText, bool keep
                 openContract(*tx, contracts[i], one);
                 tx.commit();
             } catch (const vl::db::DbError& e) {
-                fail(contracts[i], e.text());
+                if (e.isConnectionLost() || e.isCancelled()) sum.error = e.text();
+                else fail(contracts[i], e.text());
                 return sum;
             } catch (const std::exception& e) {
                 fail(contracts[i], QString::fromUtf8(e.what()));

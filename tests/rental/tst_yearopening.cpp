@@ -333,6 +333,42 @@ private slots:
                      qint64(12));
         }
     }
+
+    // The connection goes away in the middle of the run: that is said as it is,
+    // no contract is blamed, nothing half written stays, and a new run finishes.
+    void lostConnectionIsNoContractsFault_data() {
+        QTest::addColumn<int>("batch");
+        QTest::newRow("one transaction per contract") << 1;
+        QTest::newRow("two contracts per transaction") << 2;
+    }
+    void lostConnectionIsNoContractsFault() {
+        QFETCH(int, batch);
+        fresh();
+        for (qint64 b : {1, 2, 3}) {
+            add(contract(b, "KP", "2026.03.01", "1000000"));
+            generateCurrentYear(b, true);
+        }
+        auto other = vl::db::connect(embeddedParams(db->path));
+        const qint64 runId = db->conn->query("SELECT CURRENT_CONNECTION FROM RDB$DATABASE").at(0, 0).toLongLong();
+        const YearOpeningSummary lost = OpenYear(*db->conn, "2027", false, [&](int done, int, qint64) {
+            if (done == 1)
+                other->exec("DELETE FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = :id", {{"id", runId}});
+            return true;
+        }, "TESZT", batch);
+        QVERIFY(!lost.ok());
+        QVERIFY2(lost.error.startsWith(vl::db::connectionLostText()), qPrintable(lost.error));
+        QCOMPARE(lost.failedContract, qint64(0));
+        QVERIFY(!lost.lines().join('\n').contains("szerződésnél"));
+        for (qint64 b : {1, 2, 3})
+            QCOMPARE(other->query("SELECT COUNT(*) FROM FORGTEV WHERE BIZONYLAT = :b AND DATUM >= '2027.01.01'",
+                                  {{"b", b}}).at(0, 0).toLongLong(), qint64(0));
+
+        db->conn = vl::db::connect(embeddedParams(db->path));
+        const YearOpeningSummary again = OpenYear(*db->conn, "2027", false, {}, "TESZT", batch);
+        QVERIFY2(again.ok(), qPrintable(again.lines().join('\n')));
+        QCOMPARE(again.contracts, 3);
+        for (qint64 b : {1, 2, 3}) QCOMPARE(visitsIn2027(b), qint64(52));
+    }
 };
 
 QTEST_GUILESS_MAIN(TstYearOpening)
