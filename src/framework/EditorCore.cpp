@@ -313,7 +313,9 @@ bool EditorCore::open(Connection& conn, const QString& table, const QString& pan
         for (const PanelField& f : fields_)
             if (!f.memo && !f.password) keys_ << f.name;
     }
-    hasAktiv_ = colOf(QStringLiteral("AKTIV")) != nullptr;
+    const vl::db::TableColumn* aktiv = colOf(QStringLiteral("AKTIV"));
+    hasAktiv_ = aktiv != nullptr;
+    aktivBoolean_ = aktiv && aktiv->typeWord == QStringLiteral("BOOLEAN");
     sortField = sortFields_.isEmpty() ? QString() : sortFields_.first();
     return true;
 }
@@ -335,7 +337,9 @@ QString EditorCore::browseSql(Params* params) const {
     QString sql = QStringLiteral("SELECT ") + selectList().join(QStringLiteral(", ")) + QStringLiteral(" FROM ") + table_;
     QStringList conds;
     if (!where.isEmpty()) conds << QStringLiteral("(") + where.text + QStringLiteral(")");
-    if (activeOnly && hasAktiv_) conds << QStringLiteral("(AKTIV='I' and not AKTIV is null)");
+    // A flag column holds 'I'; a table of its own may keep the flag as a BOOLEAN.
+    if (activeOnly && hasAktiv_)
+        conds << (aktivBoolean_ ? QStringLiteral("(AKTIV = TRUE)") : QStringLiteral("(AKTIV='I' and not AKTIV is null)"));
     if (!conds.isEmpty()) sql += QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND "));
     QStringList order;
     if (!sortField.isEmpty() && sortFields_.contains(sortField)) order << sortField;

@@ -154,6 +154,7 @@ private:
     QStringList keys_;
     bool hasPk_ = false;
     bool hasAktiv_ = false;
+    bool aktivBoolean_ = false;
     QStringList sortFields_, sortTitles_;
     QString driver_;
 };

@@ -565,6 +565,23 @@ private slots:
         QCOMPARE(fwtest::Db::text("SELECT " + field + " FROM " + table + " WHERE KOD = 'FLG'"), stored);
     }
 
+    // The active-only list reads a flag column as letters, or as a BOOLEAN in a table that keeps it so.
+    void activeOnlyWithABooleanFlag() {
+        auto& c = fwtest::Db::conn();
+        c.exec("CREATE TABLE VL_AKTIVB (KOD VARCHAR(10) NOT NULL PRIMARY KEY, AKTIV BOOLEAN)");
+        c.exec("INSERT INTO VL_AKTIVB (KOD, AKTIV) VALUES ('A', TRUE)");
+        c.exec("INSERT INTO VL_AKTIVB (KOD, AKTIV) VALUES ('B', FALSE)");
+        c.exec("INSERT INTO VL_AKTIVB (KOD, AKTIV) VALUES ('C', NULL)");
+        EditorCore core = open("VL_AKTIVB");
+        core.activeOnly = true;
+        const RowSet rs = core.browse(c);
+        QCOMPARE(rs.rowCount(), 1);
+        QCOMPARE(rs.at(0, rs.indexOf("KOD")).toString(), QStringLiteral("A"));
+        core.activeOnly = false;
+        QCOMPARE(core.browse(c).rowCount(), 3);
+        c.exec("DROP TABLE VL_AKTIVB");
+    }
+
     void deletingAReferencedRowIsRefused() {
         auto& c = fwtest::Db::conn();
         EditorCore core = open("SZ_MEGYSEG");
