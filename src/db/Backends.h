@@ -4,6 +4,19 @@
 
 namespace vl::db::detail {
 
+// Runs one step of a statement; a DbError it raises leaves with the
+// statement's text, so whoever shows it can say what failed.
+template <class F>
+auto namingStatement(const QString& sql, F&& step) -> decltype(step())
+{
+    try {
+        return step();
+    } catch (DbError& e) {
+        e.setStatement(sql);
+        throw;
+    }
+}
+
 std::unique_ptr<Connection> openFirebird(const ConnectParams& params);
 std::unique_ptr<Connection> createFirebird(const ConnectParams& params);
 std::unique_ptr<Connection> openOdbc(const ConnectParams& params);

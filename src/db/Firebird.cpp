@@ -344,22 +344,12 @@ public:
 
     qint64 execute()
     {
-        try {
-            return executeUnnamed();
-        } catch (DbError& e) {
-            e.setStatement(text_);
-            throw;
-        }
+        return namingStatement(text_, [this] { return executeUnnamed(); });
     }
 
     RowSet open()
     {
-        try {
-            return openUnnamed();
-        } catch (DbError& e) {
-            e.setStatement(text_);
-            throw;
-        }
+        return namingStatement(text_, [this] { return openUnnamed(); });
     }
 
 private:

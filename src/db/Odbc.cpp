@@ -139,12 +139,7 @@ public:
 
     qint64 execute() override
     {
-        try {
-            run();
-        } catch (DbError& e) {
-            e.setStatement(text_);
-            throw;
-        }
+        namingStatement(text_, [this] { run(); });
         const int n = query_->numRowsAffected();
         query_->finish();
         return n;
@@ -152,12 +147,7 @@ public:
 
     RowSet open() override
     {
-        try {
-            return openUnnamed();
-        } catch (DbError& e) {
-            e.setStatement(text_);
-            throw;
-        }
+        return namingStatement(text_, [this] { return openUnnamed(); });
     }
 
 private:

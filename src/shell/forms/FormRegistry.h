@@ -13,8 +13,9 @@
 //   if (r.accepted) key = r.values.value("Selected").toString();
 //
 // Names are the form's class name (or the routine's, as "ShowDocPrint");
-// parameters and answers carry the form's entry and return values. A name nobody registered answers with the tree's notice that
-// the function is not ready and returns not accepted.
+// parameters and answers carry the form's entry and return values. A name
+// nobody registered answers with the tree's notice that the function is not
+// ready and returns not accepted.
 #include <QString>
 #include <QVariantMap>
 #include <QHash>
