@@ -3,7 +3,7 @@
 set -euo pipefail
 PKGS=(qt6-base-dev libqt6sql6-odbc qt6-image-formats-plugins
       firebird3.0-server-core firebird3.0-utils firebird-dev libfbclient2
-      libsodium-dev libxlsxwriter-dev libshp-dev pxlib-dev libcurl4-openssl-dev
+      libsodium-dev libxlsxwriter-dev libshp-dev pxlib-dev libgsf-1-dev libcurl4-openssl-dev
       fonts-dejavu-core fonts-liberation2 qt6-translations-l10n cmake g++ make pkg-config)
 if [ "${1:-}" = "--test" ]; then
   PKGS+=(xvfb imagemagick poppler-utils unixodbc libsqliteodbc firebird3.0-server)

@@ -7,6 +7,7 @@
 #include "FrameworkNodes.h"
 #include "RentalNodes.h"
 #include "ReportForms.h"
+#include "ExchangeForms.h"
 #include "rental/Numbering.h"
 
 #include <QPointer>
@@ -33,6 +34,7 @@ static void registerShellNodes(Tmain_pkrfm& w) {
 void registerAll(Tmain_pkrfm& w) {
     // The forms other subsystems open by name.
     vl::reporting::registerReportForms();
+    vl::exchange::registerExchangeForms();
     registerShellNodes(w);
     vl::framework::registerFrameworkNodes(w); // the dictionary forms and control tables
     // 12., 13.: the status codes and the default VAT factor of the rental data module.

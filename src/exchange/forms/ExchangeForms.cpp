@@ -1,0 +1,7 @@
+#include "ExchangeForms.h"
+
+namespace vl::exchange {
+
+void registerExchangeForms() {}
+
+} // namespace vl::exchange
