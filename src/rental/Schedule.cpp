@@ -53,23 +53,6 @@ qint64 mondayOf(const QDate& d) { return d.toJulianDay() - (d.dayOfWeek() - 1); 
 
 // ---------------------------------------------------------------- tables and context
 
-RentalTables RentalTables::workCopies(const QString& lines, const QString& items,
-                                      const QString& activities, const QString& payments) {
-    RentalTables t;
-    t.lines = checked(lines, "FORGSOR");
-    t.items = checked(items, "FORGKABIN");
-    t.activities = checked(activities, "FORGTEV");
-    t.payments = checked(payments, "FORGFIZ");
-    return t;
-}
-
-void RentalTables::check() const {
-    checked(lines, "FORGSOR");
-    checked(items, "FORGKABIN");
-    checked(activities, "FORGTEV");
-    checked(payments, "FORGFIZ");
-}
-
 QChar GeneratorContext::classOf(const QString& state) const {
     return statusClass.value(state.trimmed(), QChar());
 }

@@ -23,6 +23,7 @@
 //  - a planned row that already has the right kind, product, driver and price
 //    is kept as it is, so running a generator twice changes no row.
 #include "db/Database.h"
+#include "rental/RentalTables.h"
 
 #include <QDate>
 #include <QHash>
@@ -32,23 +33,6 @@
 #include <vector>
 
 namespace vl::rental {
-
-// The four rental tables a generator may work on: the real ones, or the
-// contract entry form's work copies of them.
-struct RentalTables {
-    QString lines = QStringLiteral("FORGSOR");
-    QString items = QStringLiteral("FORGKABIN");
-    QString activities = QStringLiteral("FORGTEV");
-    QString payments = QStringLiteral("FORGFIZ");
-
-    static RentalTables stored() { return RentalTables(); }
-    // Work copies; each name must be "TMP_" + A-Z 0-9 _ (at most 31 characters)
-    // or the real table. Throws vl::RuleRefusal otherwise.
-    static RentalTables workCopies(const QString& lines, const QString& items,
-                                   const QString& activities, const QString& payments);
-    // Re-checks every name (throws vl::RuleRefusal for a bad one).
-    void check() const;
-};
 
 // What the generators read once per run: status codes and their classes, the
 // VAT factor, the business year, the maintenance kinds, the writer's stamp.
