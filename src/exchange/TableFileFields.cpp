@@ -1,0 +1,47 @@
+#include "exchange/TableFileFields.h"
+
+#include "shell/Cp1250.h"
+
+#include <QSet>
+
+namespace vl::exchange {
+
+namespace {
+
+QByteArray asciiName(const QString& name)
+{
+    QByteArray out;
+    for (QChar c : name.normalized(QString::NormalizationForm_D)) {
+        if (c.category() == QChar::Mark_NonSpacing) continue;
+        const ushort u = c.toUpper().unicode();
+        if ((u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_') out.append(char(u));
+        else out.append('_');
+    }
+    // dBASE names start with a letter.
+    if (out.isEmpty() || !(out.at(0) >= 'A' && out.at(0) <= 'Z')) out.prepend('F');
+    return out;
+}
+
+} // namespace
+
+QList<QByteArray> tableFileFieldNames(const QList<vl::db::Column>& columns, int maxBytes, FieldNameForm form)
+{
+    QList<QByteArray> names;
+    QSet<QByteArray> taken;
+    for (int i = 0; i < columns.size(); ++i) {
+        QByteArray base = form == FieldNameForm::AsciiUpper ? asciiName(columns[i].name)
+                                                           : vl::shell::toCp1250(columns[i].name.trimmed());
+        base.replace('\0', '_');
+        if (base.isEmpty()) base = "F" + QByteArray::number(i + 1);
+        QByteArray name = base.left(maxBytes);
+        for (int k = 2; taken.contains(name.toUpper()); ++k) {
+            const QByteArray suffix = "_" + QByteArray::number(k);
+            name = base.left(maxBytes - suffix.size()) + suffix;
+        }
+        taken.insert(name.toUpper());
+        names.append(name);
+    }
+    return names;
+}
+
+} // namespace vl::exchange
