@@ -1,5 +1,6 @@
 #include "rental/Schema.h"
 
+#include "customers/CustomerSchema.h"
 #include "framework/FrameworkSchema.h"
 #include "rental/Seeds.h"
 
@@ -68,58 +69,7 @@ QStringList version1() {
         "CREATE TABLE HKSZCSPSZV (KOD VARCHAR(10) NOT NULL, MEGNEVEZES VARCHAR(100),"
         " CONSTRAINT PK_HKSZCSPSZV PRIMARY KEY (KOD))");
 
-    // ---- customers and their sites; keys given by the database. They stay
-    // here until the customers library exists: its module will take them over
-    // (for a database that has them, its first version stands for these).
-    s << QStringLiteral(
-        "CREATE TABLE UGYFEL ("
-        " KOD VARCHAR(20) NOT NULL,"
-        " NEV VARCHAR(60),"
-        " NEV2 VARCHAR(60),"
-        " ORSZAG VARCHAR(30),"
-        " IRSZAM VARCHAR(10),"
-        " VAROS VARCHAR(40),"
-        " UTCA VARCHAR(50),"
-        " TELEFON VARCHAR(50),"
-        " MOBILTEL VARCHAR(50),"
-        " EMAIL VARCHAR(60),"
-        " WWW VARCHAR(60),"
-        " ADOSZAM VARCHAR(50),"
-        " FIZMOD VARCHAR(10),"
-        " FIZHATIDO INTEGER,"
-        " VEVO VARCHAR(1),"
-        " SZALLITO VARCHAR(1),"
-        " AKTIV VARCHAR(1),"
-        " KOMMENTALT BLOB SUB_TYPE TEXT,"
-        " KOMMENTSPEC BLOB SUB_TYPE TEXT,"
-        " LIRSZAM VARCHAR(10),"
-        " LVAROS VARCHAR(40),"
-        " LUTCA VARCHAR(50),"
-        " ESZAMLA VARCHAR(1),"
-        " CONSTRAINT PK_UGYFEL PRIMARY KEY (KOD))");
-    s << QStringLiteral("CREATE INDEX IX_UGYFEL_NEV ON UGYFEL (NEV)");
-    s << QStringLiteral(
-        "CREATE TABLE UGYFELCIM ("
-        " KOD VARCHAR(20) NOT NULL,"
-        " UGYFELKOD VARCHAR(20),"
-        " NEV VARCHAR(60),"
-        " IRSZAM VARCHAR(10),"
-        " VAROS VARCHAR(40),"
-        " UTCA VARCHAR(50),"
-        " SZEMELY VARCHAR(50),"
-        " TELEFON VARCHAR(50),"
-        " KOMMENT VARCHAR(250),"
-        " WEKOMMENT VARCHAR(250),"
-        " CONSTRAINT PK_UGYFELCIM PRIMARY KEY (KOD))");
-    s << QStringLiteral("CREATE INDEX IX_UGYFELCIM_UGYFEL ON UGYFELCIM (UGYFELKOD)");
-    s << QStringLiteral("CREATE SEQUENCE GEN_UGYFEL_KOD");
-    s << QStringLiteral("CREATE SEQUENCE GEN_UGYFELCIM_KOD");
-    s << QStringLiteral(
-        "CREATE TRIGGER UGYFEL_BI FOR UGYFEL ACTIVE BEFORE INSERT POSITION 0 AS "
-        "BEGIN IF (NEW.KOD IS NULL OR TRIM(NEW.KOD) = '') THEN NEW.KOD = NEXT VALUE FOR GEN_UGYFEL_KOD; END");
-    s << QStringLiteral(
-        "CREATE TRIGGER UGYFELCIM_BI FOR UGYFELCIM ACTIVE BEFORE INSERT POSITION 0 AS "
-        "BEGIN IF (NEW.KOD IS NULL OR TRIM(NEW.KOD) = '') THEN NEW.KOD = NEXT VALUE FOR GEN_UGYFELCIM_KOD; END");
+    // (UGYFEL and UGYFELCIM: the customers module makes them.)
 
     // ---- products (cabins)
     s << QStringLiteral(
@@ -352,6 +302,14 @@ QList<SchemaStep> buildSteps() {
     l.append(SchemaStep{4, QStringLiteral("FORGTEV: a termékkód és a tevékenységkód szerinti index törölve"),
                         {QStringLiteral("DROP INDEX IX_FORGTEV_ARUKOD"), QStringLiteral("DROP INDEX IX_FORGTEV_TEVKOD")},
                         {}});
+    // A take-back cancels the item's later planned activities and closes the
+    // contract when nothing is left out; its undo restores exactly the rows it
+    // cancelled (marked with the take-back's day, number and their old state)
+    // and the contract's earlier end (NULL: no take-back closed the contract).
+    l.append(SchemaStep{5, QStringLiteral("Visszaszállítás: az általa törölt tevékenységek jelölése, a korábbi bérletvég"),
+                        {QStringLiteral("ALTER TABLE FORGTEV ADD VSZTORLES VARCHAR(30)"),
+                         QStringLiteral("ALTER TABLE FORGFEJ ADD BERVEGELOZO VARCHAR(10)")},
+                        {}});
     // Later versions are appended here, never changed once released.
     return l;
 }
@@ -368,7 +326,7 @@ int Schema::latestVersion() { return steps().isEmpty() ? 0 : steps().last().vers
 vl::db::SchemaModule Schema::module() {
     vl::db::SchemaModule m;
     m.name = moduleName();
-    m.dependsOn = {QStringLiteral("shell"), QStringLiteral("framework")};
+    m.dependsOn = {QStringLiteral("shell"), QStringLiteral("framework"), QStringLiteral("customers")};
     m.steps = steps();
     m.seed = [](Transaction& tx, const vl::db::SeedOptions& o) {
         return Seeds::apply(tx, o.year,
@@ -382,7 +340,7 @@ vl::db::SchemaModule Schema::module() {
 }
 
 void registerSchema(vl::db::SchemaRegistry& registry) {
-    vl::framework::registerSchema(registry);
+    vl::customers::registerSchema(registry); // the shell's, the framework's and the customers' modules
     registry.add(Schema::module());
 }
 
