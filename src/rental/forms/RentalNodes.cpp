@@ -1,8 +1,12 @@
 #include "RentalNodes.h"
 
+#include "FormRegistry.h"
+#include "ProductForms.h"
 #include "Tevnyitfm.h"
 #include "Tmain_pkrfm.h"
+#include "Tszerzfelfm.h"
 
+#include <QApplication>
 #include <QPointer>
 
 namespace vl::rental {
@@ -14,11 +18,27 @@ Tevnyitfm& YearOpeningForm() {
 }
 
 void registerRentalNodes(vl::shell::Tmain_pkrfm& w) {
+    // 21 "Termékek állapota és helye"; "Tkabinfm" and "ShowDocPrint" by name.
+    registerProductNodes(w);
     // 35 "Év nyitása": modal.
     w.registerNode(35, [](vl::shell::Tmain_pkrfm&) {
         Tevnyitfm& f = YearOpeningForm();
         if (f.isVisible()) return;
         if (f.FormShow()) vl::shell::ShowModal(&f);
+    });
+    // Contract entry, opened by name (orders workspace, rental lookup) and
+    // from 22 "Bérletbe kiadás": a new contract, modal over the work panel,
+    // once the customer and product registers are closed.
+    vl::shell::FormRegistry::instance().registerForm(QStringLiteral("Tszerzfelfm"), OpenContractEntry);
+    w.registerNode(22, [](vl::shell::Tmain_pkrfm& m) {
+        for (QWidget* t : QApplication::topLevelWidgets()) {
+            const QString name = t->objectName();
+            if ((name == QStringLiteral("Tugyfelfm") || name == QStringLiteral("Tkabinfm")) && t->isVisible())
+                t->close();
+        }
+        OpenContractEntry(&m, {{QStringLiteral("Mode"), QStringLiteral("insert")},
+                               {QStringLiteral("Contract"), -1},
+                               {QStringLiteral("Version"), 0}});
     });
 }
 

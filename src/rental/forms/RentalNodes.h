@@ -1,5 +1,6 @@
 #pragma once
-// The tree nodes the rental core serves: 35 "Év nyitása".
+// The tree nodes the rental core serves: 22 "Bérletbe kiadás", 35 "Év nyitása";
+// and the forms it offers by name ("Tszerzfelfm").
 namespace vl::shell { class Tmain_pkrfm; }
 
 namespace vl::rental {

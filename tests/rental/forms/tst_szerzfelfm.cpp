@@ -1,0 +1,668 @@
+// The contract entry form on a demonstration database: its three modes, a
+// contract typed from the keyboard alone into the work copies, dates left in
+// any form, the header check on leaving the header, a contract that may not be
+// changed, and the question before leaving without storing.
+#include "GuiWiring.h"
+#include "FormRegistry.h"
+#include "RentalNodes.h"
+#include "Tmain_pkrfm.h"
+#include "Tmemoeditfm.h"
+#include "Tszerzfelfm.h"
+#include "db/Database.h"
+#include "db/RowSetModel.h"
+#include "rental/DemoData.h"
+#include "rental/Schema.h"
+#include "rental/Seeds.h"
+#include "shell/Dm.h"
+#include "shell/Ini.h"
+#include "util/Dates.h"
+#include "util/MessageSink.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStringEncoder>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using vl::rental::ContractMode;
+using vl::rental::Tszerzfelfm;
+using vl::shell::dm;
+
+namespace {
+
+const QString kThisYear = QDate::currentDate().toString(QStringLiteral("yyyy"));
+
+void createDemo(const QTemporaryDir& dir) {
+    vl::db::ConnectParams p;
+    p.database = dir.filePath(QStringLiteral("demo.fdb"));
+    auto conn = vl::db::createFirebirdDatabase(p);
+    vl::rental::Schema::upgrade(*conn);
+    auto tx = conn->begin();
+    vl::rental::Seeds::apply(*tx, kThisYear);
+    tx->commit();
+    vl::rental::DemoData::create(*conn, nullptr);
+    conn->close();
+    QFile ini(dir.filePath(QStringLiteral("PKR.INI")));
+    QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QStringEncoder enc("windows-1250");
+    ini.write(enc.encode(QStringLiteral("DBSERVER=") + p.database + QStringLiteral("\r\nWPWD=NONE\r\n")));
+}
+
+void connectTo(const QTemporaryDir& dir) {
+    if (dm().isConnected()) dm().disconnect();
+    QDir::setCurrent(dir.path());
+    vl::shell::IniClear();
+    QVERIFY(vl::shell::IniLoad(QStringLiteral("PKR.INI"), true));
+    QVERIFY(dm().ConnectDatabase());
+    dm().CurrentUserCode = QStringLiteral("TESZT");
+    dm().BusinessYear = kThisYear.toInt();
+}
+
+qint64 count(const QString& sql, const vl::db::Params& params = {}) {
+    return dm().d_alap().query(sql, params).at(0, 0).toLongLong();
+}
+
+qint64 workTables() {
+    return count(QStringLiteral("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME STARTING WITH 'TMP_'"));
+}
+
+// Every row of the rental tables: what "nothing stored" compares.
+QStringList stored() {
+    QStringList rows;
+    for (const char* t : {"FORGFEJ", "FORGSOR", "FORGKABIN", "FORGTEV", "FORGFIZ"}) {
+        auto rs = dm().d_alap().query(QStringLiteral("SELECT * FROM ") + QString::fromLatin1(t) +
+                                      QStringLiteral(" ORDER BY 1, 2, 3"));
+        while (rs.next()) {
+            QStringList r;
+            for (int c = 0; c < rs.columnCount(); ++c) r << rs.value(c).toString();
+            rows << QString::fromLatin1(t) + QLatin1Char(' ') + r.join(u'|');
+        }
+    }
+    return rows;
+}
+
+// A contract of the demo data in the given status (its number), -1 when none.
+qint64 contractIn(const QString& status) {
+    auto rs = dm().d_alap().query(QStringLiteral("SELECT FIRST 1 F.BIZONYLAT FROM FORGFEJ F WHERE F.STATUS = :s AND "
+                                                 "EXISTS (SELECT 1 FROM FORGSOR S WHERE S.BIZONYLAT = F.BIZONYLAT) "
+                                                 "ORDER BY F.BIZONYLAT"),
+                                  {{QStringLiteral("s"), status}});
+    return rs.isEmpty() ? -1 : rs.at(0, 0).toLongLong();
+}
+
+void saveShot(QWidget* w, const QString& name) {
+    const QString dir = QStringLiteral("/work/main/out");
+    if (QDir(dir).exists()) w->grab().save(dir + QLatin1Char('/') + name);
+}
+
+QWidget* focused() { return QApplication::focusWidget(); }
+QString focusName() { return focused() ? focused()->objectName() : QString(); }
+void key(Qt::Key k) { QTest::keyClick(focused(), k); }
+// Types a text into the focused control, accented letters as a keyboard sends them.
+void type(const QString& text) {
+    for (const QChar ch : text) {
+        if (ch.unicode() < 128) {
+            QTest::keyClick(focused(), ch.toLatin1());
+        } else {
+            QTest::sendKeyEvent(QTest::Press, focused(), Qt::Key_unknown, QString(ch), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, focused(), Qt::Key_unknown, QString(ch), Qt::NoModifier);
+        }
+    }
+}
+
+} // namespace
+
+class TstSzerzfelfm : public QObject {
+    Q_OBJECT
+    QString oldCwd_;
+    QTemporaryDir demo_;
+    vl::RecordingSink sink_;
+    std::unique_ptr<vl::ScopedSink> use_;
+    QVariantMap customer_, site_;
+    QString product_;   // a free "Alap WC kabin"
+    int customerCalls_ = 0;
+
+private slots:
+    void initTestCase() {
+        vl::db::prepareEmbeddedEngine();
+        oldCwd_ = QDir::currentPath();
+        QVERIFY(demo_.isValid());
+        createDemo(demo_);
+        use_ = std::make_unique<vl::ScopedSink>(&sink_);
+        connectTo(demo_);
+        // A customer with a site, as the customer register answers a choice.
+        auto c = dm().d_alap().query(QStringLiteral(
+            "SELECT FIRST 1 U.KOD, U.NEV, U.FIZMOD, C.KOD CKOD, C.NEV CNEV FROM UGYFEL U JOIN UGYFELCIM C ON "
+            "C.UGYFELKOD = U.KOD ORDER BY U.NEV, C.NEV"));
+        QVERIFY(c.next());
+        customer_ = {{QStringLiteral("KOD"), c.text(QStringLiteral("KOD"))},
+                     {QStringLiteral("NEV"), c.text(QStringLiteral("NEV"))},
+                     {QStringLiteral("FIZMOD"), c.text(QStringLiteral("FIZMOD"))}};
+        site_ = {{QStringLiteral("KOD"), c.text(QStringLiteral("CKOD"))},
+                 {QStringLiteral("NEV"), c.text(QStringLiteral("CNEV"))}};
+        // Its internal remark, with an apostrophe and accents.
+        dm().d_alap().exec(QStringLiteral("UPDATE UGYFEL SET KOMMENTSPEC = :k WHERE KOD = :kod"),
+                           {{QStringLiteral("k"), QStringLiteral("Csak előre egyeztetett időben, O'Brien úr")},
+                            {QStringLiteral("kod"), customer_.value(QStringLiteral("KOD"))}});
+        auto a = dm().d_alap().query(
+            QStringLiteral("SELECT FIRST 1 KOD FROM ARU WHERE ARUCSOPORT = 'ALAP' AND ALLAPOT = 'SZA' ORDER BY KOD"));
+        QVERIFY(a.next());
+        product_ = a.text(QStringLiteral("KOD"));
+
+        dm().disconnect();
+    }
+    void init() {
+        registerFakes();
+        connectTo(demo_);
+        sink_.clear();
+        sink_.answers.clear();
+    }
+    void cleanup() {
+        if (dm().isConnected()) dm().disconnect();
+        QDir::setCurrent(oldCwd_);
+    }
+    void cleanupTestCase() {
+        vl::shell::FormRegistry::instance().unregisterForm(QStringLiteral("Tugyfelfm"));
+        vl::shell::FormRegistry::instance().unregisterForm(QStringLiteral("Tkabinfm"));
+        use_.reset();
+    }
+
+    // The three modes: caption, what may be changed, the lists, the copies.
+    void modes_data() {
+        QTest::addColumn<QString>("mode");
+        QTest::newRow("insert") << QStringLiteral("insert");
+        QTest::newRow("modify") << QStringLiteral("modify");
+        QTest::newRow("view") << QStringLiteral("view");
+    }
+    void modes() {
+        QFETCH(QString, mode);
+        const qint64 b = contractIn(QStringLiteral("FO"));
+        QVERIFY(b > 0);
+        const qint64 tablesBefore = workTables();
+        const QStringList before = stored();
+        Tszerzfelfm f;
+        const bool insert = mode == QStringLiteral("insert");
+        const bool view = mode == QStringLiteral("view");
+        QVERIFY(f.FormShow({{QStringLiteral("Mode"), mode},
+                            {QStringLiteral("Contract"), insert ? -1 : b},
+                            {QStringLiteral("Version"), insert ? 0 : 1}}));
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        saveShot(&f, QStringLiteral("Tszerzfelfm-%1.png").arg(mode));
+
+        const QString title = insert ? QStringLiteral("Bérletbe kiadás - új szerződés felvitele")
+                              : view ? QStringLiteral("Bérletbe kiadás - %1. sz. szerződés megtekintése").arg(b)
+                                     : QStringLiteral("Bérletbe kiadás - %1. sz. szerződés módosítása").arg(b);
+        QCOMPARE(f.windowTitle(), title);
+        QVERIFY(f.isModal());
+        QCOMPARE(f.pc_tetelek->count(), 4);
+        QCOMPARE(f.pc_tetelek->currentWidget(), f.ts_forgsor);
+        QCOMPARE(f.pc_tetelek->tabText(0), QStringLiteral("Termék típusok adatai"));
+        QCOMPARE(f.pc_tetelek->tabText(1), QStringLiteral("Termékek"));
+        QCOMPARE(f.pc_tetelek->tabText(2), QStringLiteral("Tevékenységek"));
+        QCOMPARE(f.pc_tetelek->tabText(3), QStringLiteral("Fizetések"));
+        QCOMPARE(f.findChild<QPushButton*>(QStringLiteral("b_tarol"))->isVisible(), !view);
+        QCOMPARE(f.findChild<QPushButton*>(QStringLiteral("b_kilep"))->text(),
+                 view ? QStringLiteral("Kilépés") : QStringLiteral("Kilépés tárolás nélkül"));
+        for (const char* name : {"cb_fizmod", "cb_bermod", "e_szerzodes", "b_berkezd", "e_berkezd", "b_berveg",
+                                 "e_berveg", "e_komment", "p_fsdata", "p_forgkabindata", "p_forgtevdata",
+                                 "p_forgfizdata", "b_tartev", "b_toroltev"}) {
+            auto* w = f.findChild<QWidget*>(QString::fromLatin1(name));
+            QVERIFY2(w, name);
+            QVERIFY2(w->isEnabled() == !view, name);
+        }
+        // Every named control is there.
+        for (const char* name :
+             {"p_forgfej", "Label1", "b_ugyfel", "l_ugyfelnev", "l_ugyfelcim", "l_cimadat", "Label4", "Label5",
+              "l_berkezd", "l_berveg", "Label9", "Label10", "b_memo", "b_naptar", "cb_arucsop", "l_csopmegyseg",
+              "e_mennyiseg", "e_bermenny", "cb_megysegcsop", "e_minimar", "e_arcsop", "e_karertek", "e_kiszall",
+              "e_vszall", "e_h7csop", "cb_soforcsop", "e_kommcsop", "sp_1csop", "sp_7csop", "e_7csopar", "b_hozzaad",
+              "b_modcsop", "b_torolcsop", "b_ureslap", "b_kabin", "e_arukod", "cbx_egyedi", "e_kiszallkab",
+              "e_vszallkab", "e_1kab", "sp_1kab", "e_7kabar", "e_h7kab", "e_kommkabin", "b_torolkab", "b_modkabin",
+              "b_datumtev", "e_datumtev", "cb_tev", "cb_sofortev", "e_tevar", "e_tevkomment", "e_tevmenny",
+              "b_ujtev", "b_elvegezve", "b_karbgen", "Label11", "e_fiz", "b_fiznap", "b_fizerv", "b_ujfiz",
+              "b_modfiz", "b_torfiz", "b_genfiz", "dbg_fiz"})
+            QVERIFY2(f.findChild<QWidget*>(QString::fromLatin1(name)), name);
+
+        const qint64 lines = count(QStringLiteral("SELECT COUNT(*) FROM FORGSOR WHERE BIZONYLAT = :b"),
+                                   {{QStringLiteral("b"), b}});
+        const qint64 items = count(QStringLiteral("SELECT COUNT(*) FROM FORGKABIN WHERE BIZONYLAT = :b"),
+                                   {{QStringLiteral("b"), b}});
+        QCOMPARE(qint64(f.linesModel()->rowCount()), insert ? 0 : lines);
+        QCOMPARE(qint64(f.itemsModel()->rowCount()), insert ? 0 : items);
+        QCOMPARE(workTables() - tablesBefore, view ? 0 : 4);
+        if (!insert) {
+            // The header and the first line as stored.
+            auto h = dm().d_alap().query(QStringLiteral("SELECT F.BERKEZD, F.UGYFELKOD, U.NEV FROM FORGFEJ F JOIN "
+                                                        "UGYFEL U ON U.KOD = F.UGYFELKOD WHERE F.BIZONYLAT = :b"),
+                                         {{QStringLiteral("b"), b}});
+            QVERIFY(h.next());
+            QCOMPARE(f.e_berkezd->text(), h.text(QStringLiteral("BERKEZD")));
+            QCOMPARE(f.l_ugyfelnev->text(), QStringLiteral("Ügyfél neve: ") + h.text(QStringLiteral("NEV")));
+            QVERIFY(!f.cb_arucsop->currentText().isEmpty());
+            QVERIFY(!f.e_mennyiseg->text().isEmpty());
+            QVERIFY(f.activitiesModel()->rowCount() > 0);
+        } else {
+            QCOMPARE(f.cb_fizmod->currentIndex(), -1);
+            QCOMPARE(f.cb_bermod->currentIndex(), 0);
+            QVERIFY(f.e_berkezd->text().isEmpty());
+            QVERIFY(f.l_ugyfelnev->text().isEmpty());
+        }
+        QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
+
+        // Leaving: a stored contract's changes would be lost (asked, "Igen"),
+        // a new one without lines and a viewed one ask nothing; the copies go,
+        // nothing is stored.
+        sink_.answers = {0};
+        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+        QVERIFY(!f.isVisible());
+        QCOMPARE(sink_.texts(), mode == QStringLiteral("modify")
+                                    ? QStringList{QStringLiteral("Biztosan kilép tárolás nélkül? A módosítások elvesznek!")}
+                                    : QStringList{});
+        QCOMPARE(workTables(), tablesBefore);
+        QCOMPARE(stored(), before);
+    }
+
+    // A contract entered from the keyboard alone lands in the work copies and
+    // nowhere else.
+    void keyboardEntry() {
+        const QStringList before = stored();
+        Tszerzfelfm f;
+        QVERIFY(f.FormShow(ContractMode::Insert, -1, 0));
+        f.show();
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        QCOMPARE(focusName(), QStringLiteral("b_ugyfel"));
+
+        key(Qt::Key_Return);  // the customer register: chosen
+        QCOMPARE(customerCalls_ > 0, true);
+        QCOMPARE(lastCustomerParams_.value(QStringLiteral("SelectAllowed")).toBool(), true);
+        QCOMPARE(f.l_ugyfelnev->text(), QStringLiteral("Ügyfél neve: ") + customer_.value(QStringLiteral("NEV")).toString());
+        QVERIFY(f.l_kommentspec->text().contains(QStringLiteral("O'Brien úr")));
+        QCOMPARE(vl::shell::MemoEditor().text(), QStringLiteral("Csak előre egyeztetett időben, O'Brien úr"));
+        QVERIFY(f.cb_fizmod->currentIndex() >= 0); // the customer's payment mode
+        key(Qt::Key_Tab);
+        QCOMPARE(focusName(), QStringLiteral("cb_fizmod"));
+        type(QStringLiteral("K"));
+        QCOMPARE(f.cb_fizmod->currentText(), QStringLiteral("Készpénz"));
+        key(Qt::Key_Return);
+        QCOMPARE(focusName(), QStringLiteral("cb_bermod"));
+        QCOMPARE(f.cb_bermod->currentText(), QStringLiteral("Határozott idejű bérlet"));
+        key(Qt::Key_Return);
+        QCOMPARE(focusName(), QStringLiteral("e_berkezd"));
+        const QString start = QStringLiteral("%1.03.02").arg(kThisYear);
+        const QString end = QStringLiteral("%1.06.30").arg(kThisYear);
+        type(kThisYear + QStringLiteral("0302"));
+        key(Qt::Key_Return);
+        QCOMPARE(f.e_berkezd->text(), start);  // normalised when left
+        QCOMPARE(f.l_berkezd->text(), vl::util::DayNameOf(start, QString()));
+        type(kThisYear + QStringLiteral("0630"));
+        key(Qt::Key_Return);
+        QCOMPARE(f.e_berveg->text(), end);
+        type(QStringLiteral("ÁB-12/2"));
+        key(Qt::Key_Return);
+        QCOMPARE(focusName(), QStringLiteral("e_komment"));
+        f.e_komment->selectAll();
+        type(QStringLiteral("Kapu mellé, 'B' épület"));
+        key(Qt::Key_Return);
+        QCOMPARE(focusName(), QStringLiteral("b_memo"));
+        key(Qt::Key_Tab);  // leaves the header: checked, it passes; the line panel offers the term
+        QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
+        QCOMPARE(focusName(), QStringLiteral("cb_arucsop"));
+        QCOMPARE(f.e_kiszall->text(), start);
+        QCOMPARE(f.e_vszall->text(), end);
+        QCOMPARE(f.e_h7csop->text(), QStringLiteral("1"));
+
+        type(QStringLiteral("Al"));
+        QCOMPARE(f.cb_arucsop->currentText(), QStringLiteral("Alap WC kabin"));
+        QCOMPARE(f.e_karertek->text(), QStringLiteral("250000"));
+        QCOMPARE(f.l_csopmegyseg->text(), QStringLiteral("darab"));
+        key(Qt::Key_Return);
+        type(QStringLiteral("2"));                 // e_mennyiseg
+        key(Qt::Key_Return);
+        QCOMPARE(focusName(), QStringLiteral("cb_soforcsop"));
+        key(Qt::Key_Return);                       // no driver
+        type(QStringLiteral("15000"));             // e_arcsop
+        key(Qt::Key_Return);
+        QCOMPARE(focusName(), QStringLiteral("e_minimar"));
+        QCOMPARE(f.e_minimar->text(), QStringLiteral("15000"));
+        key(Qt::Key_Return);
+        type(QStringLiteral("1"));                 // e_bermenny
+        key(Qt::Key_Return);
+        QCOMPARE(focusName(), QStringLiteral("cb_megysegcsop"));
+        type(QStringLiteral("hó"));
+        QCOMPARE(f.cb_megysegcsop->currentText(), QStringLiteral("hónap"));
+        key(Qt::Key_Return);
+        QCOMPARE(focusName(), QStringLiteral("e_karertek"));
+        key(Qt::Key_Return);                       // e_karertek as offered
+        key(Qt::Key_Return);                       // e_kiszall as offered
+        key(Qt::Key_Return);                       // e_vszall as offered
+        key(Qt::Key_Return);                       // e_h7csop "1"
+        QCOMPARE(focusName(), QStringLiteral("e_1csop"));
+        type(QStringLiteral("1"));                 // Monday
+        QCOMPARE(f.e_csop[0]->palette().color(QPalette::Base), QColor(Qt::yellow));
+        for (int i = 0; i < 7; ++i) key(Qt::Key_Return);
+        QCOMPARE(focusName(), QStringLiteral("e_1csopar"));
+        type(QStringLiteral("4500"));
+        for (int i = 0; i < 7; ++i) key(Qt::Key_Return);
+        QCOMPARE(focusName(), QStringLiteral("e_kommcsop"));
+        type(QStringLiteral("Hátsó bejárat, O'Neil"));
+        key(Qt::Key_Return);
+        QCOMPARE(focusName(), QStringLiteral("b_hozzaad"));
+        key(Qt::Key_Return);                       // "Hozzáadás"
+        QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
+
+        // In the copies: the line, its two items "*", their delivery and Monday visits.
+        QCOMPARE(f.linesModel()->rowCount(), 1);
+        QCOMPARE(f.linesModel()->currentValue(QStringLiteral("MENNYISEG")).toLongLong(), 2);
+        QCOMPARE(f.linesModel()->currentValue(QStringLiteral("KOMMENT")).toString(), QStringLiteral("Hátsó bejárat, O'Neil"));
+        QCOMPARE(f.linesModel()->currentValue(QStringLiteral("HKSZCSPSZV")).toString(), QStringLiteral("1000000"));
+        QCOMPARE(f.itemsModel()->rowCount(), 2);
+        for (int r = 0; r < 2; ++r)
+            QCOMPARE(f.itemsModel()->rowSet().at(r, f.itemsModel()->rowSet().indexOf(QStringLiteral("ARUKOD"))).toString(),
+                     QStringLiteral("*"));
+        const vl::db::RowSet acts = f.activitiesModel()->rowSet();
+        QVERIFY(acts.rowCount() > 2);
+        bool delivery = false, monday = false;
+        for (int r = 0; r < acts.rowCount(); ++r) {
+            const QString kind = acts.at(r, acts.indexOf(QStringLiteral("TEVKOD"))).toString().trimmed();
+            const QString d = acts.at(r, acts.indexOf(QStringLiteral("DATUM"))).toString();
+            if (kind == QStringLiteral("KIH") && d == start) delivery = true;
+            if (kind == QStringLiteral("KA")) {
+                QCOMPARE(vl::util::WeekdayMon1(d), 1);
+                QVERIFY(d > start && d <= end);
+                monday = true;
+            }
+        }
+        QVERIFY(delivery);
+        QVERIFY(monday);
+
+        // The first item gets a product through the product register.
+        f.pc_tetelek->setCurrentWidget(f.ts_forgkabin);
+        f.b_kabin->setFocus();
+        key(Qt::Key_Return);
+        QCOMPARE(lastProductParams_.value(QStringLiteral("TypeFilter")).toString(), QStringLiteral("Alap WC kabin"));
+        QCOMPARE(lastProductParams_.value(QStringLiteral("StatusFilter")).toString(), QStringLiteral("Szabad"));
+        QCOMPARE(f.e_arukod->text(), product_);
+        f.b_modkabin->setFocus();
+        key(Qt::Key_Return);
+        QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
+        QCOMPARE(f.itemsModel()->currentValue(QStringLiteral("ARUKOD")).toString(), product_);
+        QCOMPARE(f.l_termek->text(), vl::rental::ContractSession::itemLabel(1, 1, product_));
+
+        // Nothing reached the rental tables.
+        QCOMPARE(stored(), before);
+        sink_.answers = {0};
+        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+        QVERIFY(!f.isVisible());
+        QCOMPARE(stored(), before);
+    }
+
+    // Dates typed in any form a date is accepted in become 'yyyy.mm.dd' when
+    // the field is left; anything else stays as typed for the checks.
+    void datesNormalisedWhenLeft_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("digits") << "e_berkezd" << "20260115" << "2026.01.15";
+        QTest::newRow("dotted") << "e_berveg" << "2026.02.28" << "2026.02.28";
+        QTest::newRow("month") << "e_kiszall" << "202604" << "2026.04.01";
+        QTest::newRow("dotted month") << "e_vszall" << "2026.05" << "2026.05.01";
+        QTest::newRow("item delivery") << "e_kiszallkab" << "20261231" << "2026.12.31";
+        QTest::newRow("activity day") << "e_datumtev" << "20260704" << "2026.07.04";
+        QTest::newRow("payment day") << "e_fiznap" << "20260801" << "2026.08.01";
+        QTest::newRow("no such day") << "e_vszallkab" << "20260230" << "20260230";
+        QTest::newRow("letters refused") << "e_fizerv" << "2026a.0b1" << "2026.01.01";
+        QTest::newRow("empty") << "e_berveg" << "" << "";
+    }
+    void datesNormalisedWhenLeft() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        Tszerzfelfm f;
+        QVERIFY(f.FormShow(ContractMode::Insert, -1, 0));
+        f.show();
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        auto* e = f.findChild<QLineEdit*>(field);
+        QVERIFY(e);
+        for (QWidget* page : {f.ts_forgsor, f.ts_forgkabin, f.ts_forgtev, f.ts_forgfiz})
+            if (page->isAncestorOf(e)) f.pc_tetelek->setCurrentWidget(page);
+        // The header is not checked in this test: a customer and a start are there.
+        f.b_ugyfel->click();
+        f.e_berkezd->setText(QStringLiteral("2026.01.01"));
+        f.e_berveg->setText(QStringLiteral("2026.12.31"));
+        sink_.clear();
+        e->setFocus();
+        e->clear();
+        type(typed);
+        key(Qt::Key_Tab);
+        QCOMPARE(e->text(), shown);
+        sink_.answers = {0};
+        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+    }
+
+    // Leaving the header with a fault shows the header's message and keeps the
+    // focus on the control at fault; nothing is written.
+    void headerCheckedWhenLeft() {
+        Tszerzfelfm f;
+        QVERIFY(f.FormShow(ContractMode::Insert, -1, 0));
+        f.show();
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        f.b_ugyfel->click();
+        QCOMPARE(f.cb_bermod->currentText(), QStringLiteral("Határozott idejű bérlet")); // fixed term
+        f.e_berkezd->setText(QStringLiteral("2026.03.01"));
+        f.e_komment->setFocus();
+        sink_.clear();
+        f.e_mennyiseg->setFocus();  // leaves the header without an end date
+        QCOMPARE(sink_.texts(),
+                 QStringList{QStringLiteral("A fej adatokban az alábbi hibák vannak:\rHatározott idejű bérlet bérlet "
+                                            "módja esetén a bérlet vége kitöltendő\r")});
+        QCOMPARE(focusName(), QStringLiteral("e_berveg"));
+        QVERIFY(f.linesModel()->rowCount() == 0);
+        // With the end date the header is left without a word.
+        sink_.clear();
+        f.e_berveg->setText(QStringLiteral("2026.04.30"));
+        f.e_mennyiseg->setFocus();
+        QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
+        QCOMPARE(focusName(), QStringLiteral("e_mennyiseg"));
+        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+        QVERIFY(!f.isVisible());
+    }
+
+    // Leaving without storing: asked only when there are lines; "Nem" stays
+    // with the copies, "Igen" drops them; Escape and the close button leave the
+    // same way, and view mode never asks.
+    void closingQuestion() {
+        const qint64 tablesBefore = workTables();
+        const qint64 b = contractIn(QStringLiteral("FO"));
+        const QStringList before = stored();
+        {
+            // A changed contract: "Nem" keeps the form, its copies and the rows.
+            Tszerzfelfm f;
+            QVERIFY(f.FormShow(ContractMode::Modify, b, 1));
+            f.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&f));
+            const int lines = f.linesModel()->rowCount();
+            QVERIFY(lines > 0);
+            sink_.answers = {1};
+            QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+            QCOMPARE(sink_.texts(),
+                     QStringList{QStringLiteral("Biztosan kilép tárolás nélkül? A módosítások elvesznek!")});
+            QCOMPARE(sink_.defaultButtons, QList<int>{1}); // Enter answers "Nem"
+            QVERIFY(f.isVisible());
+            QCOMPARE(workTables() - tablesBefore, 4);
+            QCOMPARE(f.linesModel()->rowCount(), lines);
+            // The window's close button asks the same; "Nem" again.
+            sink_.clear();
+            sink_.answers = {1};
+            f.close();
+            QVERIFY(f.isVisible());
+            QCOMPARE(sink_.texts().size(), 1);
+            // Escape, then "Igen": closed, the copies dropped.
+            sink_.clear();
+            sink_.answers = {0};
+            QTest::keyClick(&f, Qt::Key_Escape);
+            QCOMPARE(sink_.texts(),
+                     QStringList{QStringLiteral("Biztosan kilép tárolás nélkül? A módosítások elvesznek!")});
+            QVERIFY(!f.isVisible());
+            QVERIFY(f.closingAllowed());
+            QVERIFY(!f.stored());
+            QCOMPARE(workTables(), tablesBefore);
+        }
+        {
+            // A new contract with a line asks about the entered data.
+            Tszerzfelfm f;
+            QVERIFY(f.FormShow(ContractMode::Insert, -1, 0));
+            f.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&f));
+            f.b_ugyfel->click();
+            f.e_berkezd->setText(QStringLiteral("2026.03.01"));
+            f.e_berveg->setText(QStringLiteral("2026.04.30"));
+            f.cb_arucsop->setCurrentIndex(f.cb_arucsop->findText(QStringLiteral("Alap WC kabin")));
+            f.e_mennyiseg->setText(QStringLiteral("1"));
+            f.e_bermenny->setText(QStringLiteral("1"));
+            f.cb_megysegcsop->setCurrentIndex(f.cb_megysegcsop->findText(QStringLiteral("hét")));
+            f.e_arcsop->setText(QStringLiteral("9000"));
+            f.e_kiszall->setText(QStringLiteral("2026.03.01"));
+            f.e_h7csop->setText(QStringLiteral("1"));
+            f.e_csop[2]->setText(QStringLiteral("1"));
+            f.e_csopar[2]->setText(QStringLiteral("4500"));
+            sink_.clear();
+            f.b_hozzaad->click();
+            QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
+            QCOMPARE(f.linesModel()->rowCount(), 1);
+            sink_.answers = {0};
+            QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+            QCOMPARE(sink_.texts(),
+                     QStringList{QStringLiteral("Biztosan kilép tárolás nélkül? A felvitt adatok elvesznek!")});
+            QVERIFY(!f.isVisible());
+            QCOMPARE(workTables(), tablesBefore);
+        }
+        {
+            // View mode: "Kilépés" without a question; Escape as well.
+            Tszerzfelfm f;
+            QVERIFY(f.FormShow(ContractMode::View, b, 1));
+            f.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&f));
+            sink_.clear();
+            QTest::keyClick(&f, Qt::Key_Escape);
+            QVERIFY(!f.isVisible());
+            QVERIFY(sink_.messages.isEmpty());
+        }
+        QCOMPARE(stored(), before);
+    }
+
+    // A contract whose status may not be changed opens with its lines and
+    // items read-only; the done mark and the payments stay open.
+    void notModifiableReadOnly() {
+        const qint64 b = contractIn(QStringLiteral("FO"));
+        dm().d_alap().exec(QStringLiteral("UPDATE FORGFEJ SET STATUS = 'LEZ' WHERE BIZONYLAT = :b"),
+                           {{QStringLiteral("b"), b}});
+        Tszerzfelfm f;
+        const bool opened = f.FormShow(ContractMode::Modify, b, 1);
+        dm().d_alap().exec(QStringLiteral("UPDATE FORGFEJ SET STATUS = 'FO' WHERE BIZONYLAT = :b"),
+                           {{QStringLiteral("b"), b}});
+        QVERIFY(opened);
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QVERIFY(!f.p_fsdata->isEnabled());
+        QVERIFY(!f.p_forgkabindata->isEnabled());
+        QVERIFY(!f.b_ujtev->isEnabled());
+        QVERIFY(!f.b_toroltev->isEnabled());
+        QVERIFY(!f.b_karbgen->isEnabled());
+        QVERIFY(f.b_elvegezve->isEnabled());
+        QVERIFY(f.p_forgfizdata->isEnabled());
+        QVERIFY(f.l_nemmodosithato->isVisibleTo(&f));
+        QCOMPARE(f.l_nemmodosithato->text(), QStringLiteral("Lezárt szerződés nem módosítható."));
+        QVERIFY(f.linesModel()->rowCount() > 0);
+        sink_.answers = {0};
+        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+        QVERIFY(!f.isVisible());
+    }
+
+    // Node 22 opens a new contract, modal, through the program's own wiring;
+    // the registry name opens a stored one in view mode.
+    void openedFromTreeAndByName() {
+        vl::shell::Tmain_pkrfm w;
+        w.setAutoStart(false);
+        vl::gui::registerAll(w);
+        QVERIFY(w.hasHandler(22));
+        QVERIFY(vl::shell::FormRegistry::instance().has(QStringLiteral("Tszerzfelfm")));
+        QString title;
+        bool modal = false;
+        whenShown(QStringLiteral("Tszerzfelfm"), [&](QWidget* top) {
+            title = top->windowTitle();
+            modal = top->isModal() || top->windowModality() != Qt::NonModal;
+            QTest::mouseClick(top->findChild<QPushButton*>(QStringLiteral("b_kilep")), Qt::LeftButton);
+        });
+        w.dispatch(22);
+        QCOMPARE(title, QStringLiteral("Bérletbe kiadás - új szerződés felvitele"));
+        QVERIFY(modal);
+
+        const qint64 b = contractIn(QStringLiteral("FO"));
+        int rows = -1;
+        whenShown(QStringLiteral("Tszerzfelfm"), [&](QWidget* top) {
+            title = top->windowTitle();
+            rows = qobject_cast<Tszerzfelfm*>(top)->linesModel()->rowCount();
+            QTest::mouseClick(top->findChild<QPushButton*>(QStringLiteral("b_kilep")), Qt::LeftButton);
+        });
+        const auto r = vl::shell::openForm(QStringLiteral("Tszerzfelfm"),
+                                           {{QStringLiteral("Mode"), QStringLiteral("view")},
+                                            {QStringLiteral("Contract"), b},
+                                            {QStringLiteral("Version"), 1}});
+        QVERIFY(!r.accepted);
+        QCOMPARE(title, QStringLiteral("Bérletbe kiadás - %1. sz. szerződés megtekintése").arg(b));
+        QVERIFY(rows > 0);
+        QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
+    }
+
+private:
+    QVariantMap lastCustomerParams_, lastProductParams_;
+
+    // The customer and product registers as their selection modes answer.
+    void registerFakes() {
+        auto& reg = vl::shell::FormRegistry::instance();
+        reg.registerForm(QStringLiteral("Tugyfelfm"), [this](QWidget*, const QVariantMap& params) {
+            ++customerCalls_;
+            lastCustomerParams_ = params;
+            vl::shell::FormResult r;
+            r.accepted = true;
+            r.values = {{QStringLiteral("Selected"), true},
+                        {QStringLiteral("Customer"), customer_},
+                        {QStringLiteral("Site"), site_}};
+            return r;
+        });
+        reg.registerForm(QStringLiteral("Tkabinfm"), [this](QWidget*, const QVariantMap& params) {
+            lastProductParams_ = params;
+            vl::shell::FormResult r;
+            r.accepted = true;
+            r.values = {{QStringLiteral("ProductPicked"), true}, {QStringLiteral("KOD"), product_},
+                        {QStringLiteral("KIADHATO"), true}};
+            return r;
+        });
+    }
+
+    static void whenShown(const QString& name, std::function<void(QWidget*)> action, int triesLeft = 3000) {
+        QTimer::singleShot(10, [=]() {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == name && w->isVisible()) {
+                    action(w);
+                    return;
+                }
+            if (triesLeft > 0) whenShown(name, action, triesLeft - 1);
+        });
+    }
+};
+
+QTEST_MAIN(TstSzerzfelfm)
+#include "tst_szerzfelfm.moc"
