@@ -27,18 +27,18 @@ QByteArray asciiName(const QString& name)
 QList<QByteArray> tableFileFieldNames(const QList<vl::db::Column>& columns, int maxBytes, FieldNameForm form)
 {
     QList<QByteArray> names;
-    QSet<QByteArray> taken;
+    QSet<QString> taken; // compared case-insensitively, accents included
     for (int i = 0; i < columns.size(); ++i) {
         QByteArray base = form == FieldNameForm::AsciiUpper ? asciiName(columns[i].name)
                                                            : vl::shell::toCp1250(columns[i].name.trimmed());
         base.replace('\0', '_');
         if (base.isEmpty()) base = "F" + QByteArray::number(i + 1);
         QByteArray name = base.left(maxBytes);
-        for (int k = 2; taken.contains(name.toUpper()); ++k) {
+        for (int k = 2; taken.contains(vl::shell::fromCp1250(name).toUpper()); ++k) {
             const QByteArray suffix = "_" + QByteArray::number(k);
             name = base.left(maxBytes - suffix.size()) + suffix;
         }
-        taken.insert(name.toUpper());
+        taken.insert(vl::shell::fromCp1250(name).toUpper());
         names.append(name);
     }
     return names;
