@@ -4,10 +4,13 @@
 #include "Tmain_pkrfm.h"
 #include "shell/Dm.h"
 
+#include "CustomerForms.h"
 #include "FrameworkNodes.h"
+#include "OpenTableEditor.h"
 #include "RentalNodes.h"
 #include "ReportForms.h"
 #include "ExchangeForms.h"
+#include "rental/CustomerLinks.h"
 #include "rental/Numbering.h"
 
 #include <QPointer>
@@ -31,6 +34,17 @@ static void registerShellNodes(Tmain_pkrfm& w) {
     });
 }
 
+// "Tirszamfm": the postal-code dictionary for choosing one (params SearchText;
+// values KOD, NEV of the chosen row).
+static vl::shell::FormResult choosePostalCode(QWidget*, const QVariantMap& params) {
+    vl::shell::FormResult r;
+    vl::shell::ASelectedRecord rec;
+    r.accepted = vl::framework::OpenTableEditor(QStringLiteral("SZ_IRSZAM"), QString(),
+                                                params.value(QStringLiteral("SearchText")).toString(), &rec, true, true);
+    for (const auto& f : rec) r.values.insert(f.FieldName.toUpper(), f.FieldValue);
+    return r;
+}
+
 void registerAll(Tmain_pkrfm& w) {
     // The forms other subsystems open by name.
     vl::reporting::registerReportForms();
@@ -40,6 +54,11 @@ void registerAll(Tmain_pkrfm& w) {
     // 12., 13.: the status codes and the default VAT factor of the rental data module.
     w.addStartupStep([](Tmain_pkrfm&) { vl::rental::Td::LoadStartupValues(vl::shell::dm().d_alap()); });
     vl::rental::registerRentalNodes(w); // 35: the year opening
+    // 12: the customer register; "Tugyfelfm" for the forms that pick a customer.
+    vl::rental::registerCustomerLinks(); // the register asks the contracts before a delete
+    vl::customers::registerCustomerForms();
+    vl::customers::registerCustomerNodes(w);
+    vl::shell::FormRegistry::instance().registerForm(QStringLiteral("Tirszamfm"), &choosePostalCode);
 }
 
 } // namespace vl::gui

@@ -1,6 +1,6 @@
-#include "rental/CustomerStore.h"
+#include "customers/CustomerStore.h"
 
-namespace vl::rental {
+namespace vl::customers {
 
 using vl::db::DbError;
 using vl::db::Params;
@@ -100,4 +100,4 @@ QString CustomerStore::StoreSite(Transaction& tx, Site& s) {
     return s.kod;
 }
 
-} // namespace vl::rental
+} // namespace vl::customers

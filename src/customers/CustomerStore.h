@@ -5,7 +5,7 @@
 
 #include <QString>
 
-namespace vl::rental {
+namespace vl::customers {
 
 struct Customer {
     QString kod;        // empty for a new customer; filled by StoreCustomer
@@ -51,4 +51,4 @@ public:
     static QString StoreSite(vl::db::Transaction& tx, Site& s);
 };
 
-} // namespace vl::rental
+} // namespace vl::customers

@@ -2,7 +2,7 @@
 #include "rental/ScheduleDemo.h"
 
 #include "rental/ContractStore.h"
-#include "rental/CustomerStore.h"
+#include "customers/CustomerService.h"
 #include "rental/ProductStore.h"
 #include "db/TxScope.h"
 
@@ -15,6 +15,17 @@ namespace vl::rental {
 namespace {
 
 QString U(const char* s) { return QString::fromUtf8(s); }
+
+using vl::customers::Customer;
+using vl::customers::CustomerService;
+using vl::customers::Site;
+
+// The demo customers and sites pass the register's checks as typed ones do.
+void demoStored(const vl::customers::StoreResult& r, const QString& what) {
+    if (!r.stored())
+        throw vl::RuleRefusal(QStringLiteral("A(z) %1 bemutató adatai hibásak: %2").arg(what, r.errors.join(QStringLiteral("; "))),
+                              QStringLiteral("DemoData::create"));
+}
 
 struct DemoCustomer {
     const char* nev;
@@ -207,7 +218,7 @@ DemoSummary DemoData::create(vl::db::Connection& conn, vl::db::Transaction* oute
         c.lutca = c.utca;
         c.eszamla = QString::fromLatin1(dc.fizmod) == QLatin1String("ATU") ? QStringLiteral("I") : QStringLiteral("N");
         c.kommentalt = QStringLiteral("Egyedi árak a szerződés szerint.");
-        CustomerStore::StoreCustomer(*tx, c);
+        demoStored(CustomerService::storeCustomer(conn, &tx.tx(), c, vl::customers::DuplicatePolicy::Allow), c.nev);
         customerKeys << c.kod;
         ++sum.customers;
         QStringList keys;
@@ -221,7 +232,7 @@ DemoSummary DemoData::create(vl::db::Connection& conn, vl::db::Transaction* oute
             s.utca = U(ds[3]);
             s.szemely = U(ds[4]);
             s.telefon = U(ds[5]);
-            CustomerStore::StoreSite(*tx, s);
+            demoStored(CustomerService::storeSite(conn, &tx.tx(), s), s.nev);
             keys << s.kod;
             ++sum.sites;
         }

@@ -2,11 +2,14 @@
 #include "RentalTestDb.h"
 
 #include "rental/ContractStore.h"
-#include "rental/CustomerStore.h"
+#include "customers/CustomerStore.h"
 #include "rental/DemoData.h"
 #include "rental/ProductStore.h"
 
 using namespace vl::rental;
+using vl::customers::Customer;
+using vl::customers::CustomerStore;
+using vl::customers::Site;
 using vl::rental::test::TestDb;
 
 class TestStore : public QObject {

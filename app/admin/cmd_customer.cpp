@@ -1,0 +1,128 @@
+// vorlanda-admin customer show KEY | customer delete KEY [--yes] |
+// site delete KEY [--yes]: the customer register's reading and deleting, with
+// its refusals (a customer or site that a contract names stays).
+#include "AdminCommand.h"
+
+#include "customers/CustomerService.h"
+#include "rental/CustomerLinks.h"
+#include "shell/Dm.h"
+#include "util/MessageSink.h"
+
+namespace vl::admin {
+namespace {
+
+using vl::customers::CustomerService;
+
+bool connectDb(const QString& cmd) {
+    auto& dm = vl::shell::Tdm::instance();
+    QString desc;
+    if (dm.ConnectDatabase(&desc, false)) return true;
+    err(cmd + QStringLiteral(": nincs adatbázis kapcsolat (") + dm.ConnectFailure + QStringLiteral(")."));
+    return false;
+}
+
+QString shown(const QVariant& v) {
+    return v.toString().replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\n', QStringLiteral(" | "));
+}
+
+int show(const QString& key) {
+    auto& conn = vl::shell::dm().d_alap();
+    auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+    const QVariantMap c = CustomerService::customerRow(*tx, key);
+    if (c.isEmpty()) {
+        err(QStringLiteral("customer: nincs ilyen ügyfél: %1").arg(key));
+        return 1;
+    }
+    const QStringList order{QStringLiteral("KOD"), QStringLiteral("NEV"), QStringLiteral("NEV2"), QStringLiteral("ORSZAG"),
+                            QStringLiteral("IRSZAM"), QStringLiteral("VAROS"), QStringLiteral("UTCA"),
+                            QStringLiteral("TELEFON"), QStringLiteral("MOBILTEL"), QStringLiteral("EMAIL"),
+                            QStringLiteral("ADOSZAM"), QStringLiteral("FIZMOD"), QStringLiteral("AKTIV"),
+                            QStringLiteral("ESZAMLA"), QStringLiteral("LIRSZAM"), QStringLiteral("LVAROS"),
+                            QStringLiteral("LUTCA"), QStringLiteral("KOMMENTALT"), QStringLiteral("KOMMENTSPEC")};
+    for (const QString& col : order) out(QStringLiteral("%1: %2").arg(col, shown(c.value(col))));
+    auto sites = CustomerService::loadSites(*tx, key);
+    out(QStringLiteral("Szállítási címek: %1").arg(sites.rowCount()));
+    while (sites.next())
+        out(QStringLiteral("  %1: %2; %3 %4, %5; %6, %7")
+                .arg(sites.text(QStringLiteral("KOD")).trimmed(), sites.text(QStringLiteral("NEV")),
+                     sites.text(QStringLiteral("IRSZAM")), sites.text(QStringLiteral("VAROS")),
+                     sites.text(QStringLiteral("UTCA")), sites.text(QStringLiteral("SZEMELY")),
+                     sites.text(QStringLiteral("TELEFON"))));
+    tx->commit();
+    return 0;
+}
+
+int deleteCustomer(const QString& key) {
+    auto& conn = vl::shell::dm().d_alap();
+    QString refusal;
+    {
+        auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+        if (!CustomerService::loadCustomer(*tx, key)) {
+            err(QStringLiteral("customer: nincs ilyen ügyfél: %1").arg(key));
+            return 1;
+        }
+        refusal = CustomerService::customerDeleteRefusal(*tx, key);
+        tx->commit();
+    }
+    if (!refusal.isEmpty()) {
+        err(QStringLiteral("customer delete: ") + refusal);
+        return 1;
+    }
+    if (vl::askDefaultNo(CustomerService::customerDeleteQuestion()) != 0) return 1;
+    const int sites = CustomerService::deleteCustomer(conn, nullptr, key);
+    out(QStringLiteral("Az ügyfél (%1) törölve, vele %2 szállítási cím.").arg(key).arg(sites));
+    return 0;
+}
+
+int deleteSite(const QString& key) {
+    auto& conn = vl::shell::dm().d_alap();
+    QString refusal;
+    {
+        auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+        if (!CustomerService::loadSite(*tx, key)) {
+            err(QStringLiteral("site: nincs ilyen szállítási cím: %1").arg(key));
+            return 1;
+        }
+        refusal = CustomerService::siteDeleteRefusal(*tx, key);
+        tx->commit();
+    }
+    if (!refusal.isEmpty()) {
+        err(QStringLiteral("site delete: ") + refusal);
+        return 1;
+    }
+    if (vl::askDefaultNo(CustomerService::siteDeleteQuestion()) != 0) return 1;
+    CustomerService::deleteSite(conn, nullptr, key);
+    out(QStringLiteral("A szállítási cím (%1) törölve.").arg(key));
+    return 0;
+}
+
+int run(AdminContext& ctx, bool site) {
+    const QString cmd = site ? QStringLiteral("site") : QStringLiteral("customer");
+    const QStringList& a = ctx.args;
+    const bool okShape = a.size() == 2 && (a.at(0) == QStringLiteral("delete") || (!site && a.at(0) == QStringLiteral("show")));
+    if (!okShape) {
+        err(site ? QStringLiteral("Használat: site delete KÓD [--yes]")
+                 : QStringLiteral("Használat: customer show KÓD | customer delete KÓD [--yes]"));
+        return 2;
+    }
+    if (!connectDb(cmd)) return 1;
+    // The contracts answer whether they name the customer or the site.
+    vl::rental::registerCustomerLinks();
+    int rc = 1;
+    if (a.at(0) == QStringLiteral("show")) rc = show(a.at(1).trimmed());
+    else rc = site ? deleteSite(a.at(1).trimmed()) : deleteCustomer(a.at(1).trimmed());
+    vl::shell::dm().disconnect();
+    return rc;
+}
+
+} // namespace
+
+VL_ADMIN_COMMAND(QStringLiteral("customer"),
+                 QStringLiteral("customer show KÓD | customer delete KÓD [--yes]  egy ügyfél adatai és címei; "
+                                "az ügyfél törlése címeivel együtt"),
+                 [](AdminContext& ctx) { return run(ctx, false); });
+VL_ADMIN_COMMAND(QStringLiteral("site"),
+                 QStringLiteral("site delete KÓD [--yes]  egy szállítási cím törlése"),
+                 [](AdminContext& ctx) { return run(ctx, true); });
+
+} // namespace vl::admin

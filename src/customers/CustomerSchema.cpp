@@ -1,0 +1,88 @@
+#include "customers/CustomerSchema.h"
+
+#include "framework/FrameworkSchema.h"
+
+namespace vl::customers {
+
+QStringList createStatements() {
+    QStringList s;
+    // Keys are digit texts given by the sequences (read back with RETURNING).
+    s << QStringLiteral(
+        "CREATE TABLE UGYFEL ("
+        " KOD VARCHAR(20) NOT NULL,"
+        " NEV VARCHAR(60),"
+        " NEV2 VARCHAR(60),"
+        " ORSZAG VARCHAR(30),"
+        " IRSZAM VARCHAR(10),"
+        " VAROS VARCHAR(40),"
+        " UTCA VARCHAR(50),"
+        " TELEFON VARCHAR(50),"
+        " MOBILTEL VARCHAR(50),"
+        " EMAIL VARCHAR(60),"
+        " WWW VARCHAR(60),"
+        " ADOSZAM VARCHAR(50),"
+        " FIZMOD VARCHAR(10),"
+        " FIZHATIDO INTEGER,"
+        " VEVO VARCHAR(1),"
+        " SZALLITO VARCHAR(1),"
+        " AKTIV VARCHAR(1),"
+        " KOMMENTALT BLOB SUB_TYPE TEXT,"
+        " KOMMENTSPEC BLOB SUB_TYPE TEXT,"
+        " LIRSZAM VARCHAR(10),"
+        " LVAROS VARCHAR(40),"
+        " LUTCA VARCHAR(50),"
+        " ESZAMLA VARCHAR(1),"
+        " CONSTRAINT PK_UGYFEL PRIMARY KEY (KOD))");
+    s << QStringLiteral("CREATE INDEX IX_UGYFEL_NEV ON UGYFEL (NEV)");
+    s << QStringLiteral(
+        "CREATE TABLE UGYFELCIM ("
+        " KOD VARCHAR(20) NOT NULL,"
+        " UGYFELKOD VARCHAR(20),"
+        " NEV VARCHAR(60),"
+        " IRSZAM VARCHAR(10),"
+        " VAROS VARCHAR(40),"
+        " UTCA VARCHAR(50),"
+        " SZEMELY VARCHAR(50),"
+        " TELEFON VARCHAR(50),"
+        " KOMMENT VARCHAR(250),"
+        " WEKOMMENT VARCHAR(250),"
+        " CONSTRAINT PK_UGYFELCIM PRIMARY KEY (KOD))");
+    s << QStringLiteral("CREATE INDEX IX_UGYFELCIM_UGYFEL ON UGYFELCIM (UGYFELKOD)");
+    s << QStringLiteral("CREATE SEQUENCE GEN_UGYFEL_KOD");
+    s << QStringLiteral("CREATE SEQUENCE GEN_UGYFELCIM_KOD");
+    s << QStringLiteral(
+        "CREATE TRIGGER UGYFEL_BI FOR UGYFEL ACTIVE BEFORE INSERT POSITION 0 AS "
+        "BEGIN IF (NEW.KOD IS NULL OR TRIM(NEW.KOD) = '') THEN NEW.KOD = NEXT VALUE FOR GEN_UGYFEL_KOD; END");
+    s << QStringLiteral(
+        "CREATE TRIGGER UGYFELCIM_BI FOR UGYFELCIM ACTIVE BEFORE INSERT POSITION 0 AS "
+        "BEGIN IF (NEW.KOD IS NULL OR TRIM(NEW.KOD) = '') THEN NEW.KOD = NEXT VALUE FOR GEN_UGYFELCIM_KOD; END");
+    return s;
+}
+
+vl::db::SchemaModule schemaModule() {
+    vl::db::SchemaModule m;
+    m.name = QStringLiteral("customers");
+    m.dependsOn = {QStringLiteral("shell")};
+    // Version 1: the tables, made only where an older database does not have
+    // them yet (there the rental module's first step made them, identically).
+    vl::db::SchemaStep first;
+    first.version = 1;
+    first.title = QStringLiteral("Ügyfelek és szállítási címeik (UGYFEL, UGYFELCIM)");
+    first.data = [](vl::db::Transaction& tx) {
+        if (vl::db::SchemaRegistry::tableExists(tx, QStringLiteral("UGYFEL"))) return;
+        for (const QString& sql : createStatements()) tx.exec(sql);
+    };
+    m.steps.append(first);
+    // Later versions are appended here, never changed once released.
+    m.markerTables = {QStringLiteral("UGYFEL")};
+    // Every version of the single step list had the tables.
+    m.fromSingleVersion = [](int old) { return old >= 1 ? 1 : 0; };
+    return m;
+}
+
+void registerSchema(vl::db::SchemaRegistry& registry) {
+    vl::framework::registerSchema(registry);
+    registry.add(schemaModule());
+}
+
+} // namespace vl::customers

@@ -1,0 +1,42 @@
+#pragma once
+// The incremental search of the customer list, over the rows already read.
+//
+// The typed text without its blanks around it: empty goes to the first row;
+// otherwise the first row whose sort column starts with the text, ignoring
+// case (accented letters too); failing that with one character less, down to
+// one; when nothing matches the position stays. A text that starts with a
+// digit or "+" also finds a customer by its telephone, mobile or tax number:
+// the first row whose number, with blanks, dashes, slashes, dots and brackets
+// left out, contains the typed number so cleaned.
+#include "db/Database.h"
+
+#include <QString>
+#include <vector>
+
+namespace vl::customers {
+
+// "+36 (30) 123-45/67" -> "+363012345 67" without the separators: "+36301234567".
+QString numberKey(const QString& text);
+
+class CustomerSearch {
+public:
+    // Prepares the rows of a list sorted by sortColumn ("NEV" or "VAROS").
+    void setRows(const vl::db::RowSet& rows, const QString& sortColumn);
+    int rowCount() const { return int(sortKeys_.size()); }
+
+    // The row to make current for a typed text; -1: keep the position.
+    int find(const QString& typed) const;
+    // The first row whose column (of the prepared ones: the sort column or
+    // "NEV") starts with text, ignoring case; -1 when none.
+    int firstStartingWith(const QString& text, bool inNames = false) const;
+    // The row of a key; -1 when absent.
+    int rowOfKey(const QString& key) const;
+
+private:
+    std::vector<QString> sortKeys_;  // case-folded sort column
+    std::vector<QString> nameKeys_;  // case-folded NEV
+    std::vector<QString> numbers_;   // numberKey of TELEFON, MOBILTEL, ADOSZAM joined by '|'
+    std::vector<QString> keys_;      // KOD
+};
+
+} // namespace vl::customers

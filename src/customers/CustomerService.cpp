@@ -1,0 +1,448 @@
+#include "customers/CustomerService.h"
+
+#include "customers/ContractLinks.h"
+#include "db/TxScope.h"
+#include "util/Error.h"
+#include "util/MessageSink.h"
+
+namespace vl::customers {
+
+using vl::db::Params;
+using vl::db::RowSet;
+using vl::db::Transaction;
+using vl::db::TxScope;
+
+namespace {
+
+// The columns of the customer list: every column of UGYFEL but the memos.
+const char* const kCustomerListColumns =
+    "KOD, NEV, NEV2, ORSZAG, IRSZAM, VAROS, UTCA, TELEFON, MOBILTEL, EMAIL, WWW, ADOSZAM, FIZMOD, "
+    "FIZHATIDO, VEVO, SZALLITO, AKTIV, LIRSZAM, LVAROS, LUTCA, ESZAMLA";
+
+struct FieldRule {
+    const char* column;
+    const char* caption;
+    int length;
+};
+// The entry fields' lengths and captions, in the order of the screen.
+const FieldRule kCustomerFields[] = {
+    {"NEV", "Név", 60},          {"NEV2", "Név (2. sor)", 60},    {"ADOSZAM", "Adószám", 50},
+    {"IRSZAM", "Székhely irányítószáma", 10}, {"VAROS", "Székhely települése", 40},
+    {"UTCA", "Székhely címe", 50}, {"LIRSZAM", "Levélcím irányítószáma", 10},
+    {"LVAROS", "Levélcím települése", 40}, {"LUTCA", "Levélcím", 50}, {"TELEFON", "Telefonszám", 50},
+    {"MOBILTEL", "Mobiltelefon", 50}, {"EMAIL", "e_mail", 30}, {"FIZMOD", "Fizetési mód", 10}};
+const FieldRule kSiteFields[] = {
+    {"NEV", "Projekt megnevezése", 60}, {"IRSZAM", "Ir.szám", 6}, {"VAROS", "Település", 40},
+    {"UTCA", "utca", 50}, {"SZEMELY", "Kapcsolat tartó személy", 50}, {"TELEFON", "Telefonszám", 50},
+    {"KOMMENT", "Megjegyzés", 250}, {"WEKOMMENT", "Hétvégi megjegyzés", 250}};
+
+QString customerValue(const Customer& c, const QString& col) {
+    if (col == QLatin1String("NEV")) return c.nev;
+    if (col == QLatin1String("NEV2")) return c.nev2;
+    if (col == QLatin1String("ADOSZAM")) return c.adoszam;
+    if (col == QLatin1String("IRSZAM")) return c.irszam;
+    if (col == QLatin1String("VAROS")) return c.varos;
+    if (col == QLatin1String("UTCA")) return c.utca;
+    if (col == QLatin1String("LIRSZAM")) return c.lirszam;
+    if (col == QLatin1String("LVAROS")) return c.lvaros;
+    if (col == QLatin1String("LUTCA")) return c.lutca;
+    if (col == QLatin1String("TELEFON")) return c.telefon;
+    if (col == QLatin1String("MOBILTEL")) return c.mobiltel;
+    if (col == QLatin1String("EMAIL")) return c.email;
+    if (col == QLatin1String("FIZMOD")) return c.fizmod;
+    return {};
+}
+
+QString siteValue(const Site& s, const QString& col) {
+    if (col == QLatin1String("NEV")) return s.nev;
+    if (col == QLatin1String("IRSZAM")) return s.irszam;
+    if (col == QLatin1String("VAROS")) return s.varos;
+    if (col == QLatin1String("UTCA")) return s.utca;
+    if (col == QLatin1String("SZEMELY")) return s.szemely;
+    if (col == QLatin1String("TELEFON")) return s.telefon;
+    if (col == QLatin1String("KOMMENT")) return s.komment;
+    if (col == QLatin1String("WEKOMMENT")) return s.wekomment;
+    return {};
+}
+
+QString tooLong(const char* caption, int length, int actual) {
+    return QStringLiteral("A(z) \"%1\" legfeljebb %2 karakter lehet (most %3)")
+        .arg(QString::fromUtf8(caption)).arg(length).arg(actual);
+}
+
+QString t(const RowSet& rs, const char* col) { return rs.text(QString::fromLatin1(col)); }
+
+Customer customerOf(const RowSet& rs) {
+    Customer c;
+    c.kod = t(rs, "KOD").trimmed();
+    c.nev = t(rs, "NEV");
+    c.nev2 = t(rs, "NEV2");
+    c.irszam = t(rs, "IRSZAM");
+    c.varos = t(rs, "VAROS");
+    c.utca = t(rs, "UTCA");
+    c.telefon = t(rs, "TELEFON");
+    c.mobiltel = t(rs, "MOBILTEL");
+    c.email = t(rs, "EMAIL");
+    c.adoszam = t(rs, "ADOSZAM");
+    c.fizmod = t(rs, "FIZMOD");
+    c.aktiv = t(rs, "AKTIV");
+    c.kommentalt = t(rs, "KOMMENTALT");
+    c.kommentspec = t(rs, "KOMMENTSPEC");
+    c.lirszam = t(rs, "LIRSZAM");
+    c.lvaros = t(rs, "LVAROS");
+    c.lutca = t(rs, "LUTCA");
+    c.eszamla = t(rs, "ESZAMLA");
+    return c;
+}
+
+Site siteOf(const RowSet& rs) {
+    Site s;
+    s.kod = t(rs, "KOD").trimmed();
+    s.ugyfelkod = t(rs, "UGYFELKOD").trimmed();
+    s.nev = t(rs, "NEV");
+    s.irszam = t(rs, "IRSZAM");
+    s.varos = t(rs, "VAROS");
+    s.utca = t(rs, "UTCA");
+    s.szemely = t(rs, "SZEMELY");
+    s.telefon = t(rs, "TELEFON");
+    s.komment = t(rs, "KOMMENT");
+    s.wekomment = t(rs, "WEKOMMENT");
+    return s;
+}
+
+QVariantMap rowMap(const RowSet& rs) {
+    QVariantMap m;
+    if (rs.isEmpty()) return m;
+    for (int c = 0; c < rs.columnCount(); ++c) {
+        QVariant v = rs.at(0, c);
+        if (v.typeId() == QMetaType::QString) v = v.toString().trimmed();
+        m.insert(rs.columns().at(c).name.toUpper(), v);
+    }
+    // Keys travel as text.
+    if (m.contains(QStringLiteral("KOD"))) m[QStringLiteral("KOD")] = m.value(QStringLiteral("KOD")).toString();
+    return m;
+}
+
+void requireLinks() {
+    if (contractLinks().isEmpty())
+        throw vl::RuleRefusal(QStringLiteral("Nem ellenőrizhető, hogy szerződés hivatkozik-e rá, ezért nem törölhető."),
+                              QStringLiteral("CustomerService"));
+}
+
+qint64 customerUses(Transaction& tx, const QString& key) {
+    qint64 n = 0;
+    for (const ContractLinks& l : contractLinks())
+        if (l.customerUses) n += l.customerUses(tx, key);
+    return n;
+}
+
+qint64 siteUses(Transaction& tx, const QString& key) {
+    qint64 n = 0;
+    for (const ContractLinks& l : contractLinks())
+        if (l.siteUses) n += l.siteUses(tx, key);
+    return n;
+}
+
+} // namespace
+
+QString sortColumnName(SortColumn s) {
+    return s == SortColumn::City ? QStringLiteral("VAROS") : QStringLiteral("NEV");
+}
+
+// ---------------------------------------------------------------- reading
+
+QString CustomerService::customerListSql(bool activeOnly, SortColumn sort) {
+    // Three parts: the select, the optional filter, the order (a fixed column).
+    QString sql = QStringLiteral("SELECT %1 FROM UGYFEL").arg(QLatin1String(kCustomerListColumns));
+    if (activeOnly) sql += QStringLiteral(" WHERE AKTIV = 'I'");
+    sql += QStringLiteral(" ORDER BY ") + sortColumnName(sort);
+    return sql;
+}
+
+RowSet CustomerService::loadCustomers(Transaction& tx, bool activeOnly, SortColumn sort) {
+    return tx.query(customerListSql(activeOnly, sort));
+}
+
+RowSet CustomerService::loadSites(Transaction& tx, const QString& customerKey, const QString& statusCode) {
+    QString sql = QStringLiteral("SELECT * FROM UGYFELCIM C WHERE C.UGYFELKOD = :kod");
+    Params p{{QStringLiteral("kod"), customerKey.trimmed()}};
+    if (!statusCode.trimmed().isEmpty()) {
+        for (const ContractLinks& l : contractLinks())
+            if (!l.siteStatusCondition.isEmpty()) {
+                sql += QStringLiteral(" AND ") + l.siteStatusCondition;
+                p.push_back({QStringLiteral("status"), statusCode.trimmed()});
+                break;
+            }
+    }
+    return tx.query(sql, p);
+}
+
+std::optional<Customer> CustomerService::loadCustomer(Transaction& tx, const QString& key) {
+    auto rs = tx.query(QStringLiteral("SELECT * FROM UGYFEL WHERE KOD = :kod"), {{QStringLiteral("kod"), key.trimmed()}});
+    if (!rs.next()) return std::nullopt;
+    return customerOf(rs);
+}
+
+std::optional<Site> CustomerService::loadSite(Transaction& tx, const QString& key) {
+    auto rs = tx.query(QStringLiteral("SELECT * FROM UGYFELCIM WHERE KOD = :kod"), {{QStringLiteral("kod"), key.trimmed()}});
+    if (!rs.next()) return std::nullopt;
+    return siteOf(rs);
+}
+
+QVariantMap CustomerService::customerRow(Transaction& tx, const QString& key) {
+    return rowMap(tx.query(QStringLiteral("SELECT * FROM UGYFEL WHERE KOD = :kod"), {{QStringLiteral("kod"), key.trimmed()}}));
+}
+
+QVariantMap CustomerService::siteRow(Transaction& tx, const QString& key) {
+    return rowMap(tx.query(QStringLiteral("SELECT * FROM UGYFELCIM WHERE KOD = :kod"), {{QStringLiteral("kod"), key.trimmed()}}));
+}
+
+RowSet CustomerService::paymentMethods(Transaction& tx) {
+    return tx.query(QStringLiteral("SELECT * FROM SZ_FIZMOD ORDER BY NEV"));
+}
+
+RowSet CustomerService::contractStatuses(Transaction& tx) {
+    return tx.query(QStringLiteral("SELECT * FROM SZ_STATUSR ORDER BY NEV"));
+}
+
+QString CustomerService::cityOfPostalCode(Transaction& tx, const QString& code) {
+    if (code.trimmed().isEmpty()) return {};
+    const auto rs = tx.query(QStringLiteral("SELECT NEV FROM SZ_IRSZAM WHERE KOD = :kod"), {{QStringLiteral("kod"), code.trimmed()}});
+    return rs.isEmpty() ? QString() : rs.at(0, 0).toString().trimmed();
+}
+
+QString CustomerService::postalCodeOfCity(Transaction& tx, const QString& city) {
+    if (city.trimmed().isEmpty()) return {};
+    const auto rs = tx.query(QStringLiteral("SELECT FIRST 1 KOD FROM SZ_IRSZAM WHERE NEV = :nev ORDER BY KOD"),
+                             {{QStringLiteral("nev"), city.trimmed()}});
+    return rs.isEmpty() ? QString() : rs.at(0, 0).toString().trimmed();
+}
+
+bool CustomerService::cityKnown(Transaction& tx, const QString& city) {
+    if (city.trimmed().isEmpty()) return false;
+    const auto rs = tx.query(QStringLiteral("SELECT COUNT(*) FROM SZ_IRSZAM WHERE NEV = :nev"),
+                             {{QStringLiteral("nev"), city.trimmed()}});
+    return !rs.isEmpty() && rs.at(0, 0).toLongLong() > 0;
+}
+
+Customer CustomerService::newCustomer() {
+    Customer c;
+    c.aktiv = QStringLiteral("I");
+    c.eszamla = QString(QLatin1String(""));
+    c.fizmod = QString(QLatin1String(""));
+    return c;
+}
+
+// ---------------------------------------------------------------- checks
+
+QStringList CustomerService::customerErrors(Transaction& tx, const Customer& c, const QString& storedFizmod) {
+    QStringList e;
+    if (c.nev.trimmed().isEmpty()) e << texts::customerNameEmpty();
+    if (c.fizmod.trimmed().isEmpty()) e << texts::paymentEmpty();
+    else if (!storedFizmod.isNull() && c.fizmod.trimmed() != storedFizmod.trimmed()) e << texts::paymentChanged();
+    if ((c.telefon + c.mobiltel).trimmed().isEmpty()) e << texts::phonesEmpty();
+    if (!c.fizmod.trimmed().isEmpty()) {
+        const auto rs = tx.query(QStringLiteral("SELECT COUNT(*) FROM SZ_FIZMOD WHERE KOD = :kod"),
+                                 {{QStringLiteral("kod"), c.fizmod.trimmed()}});
+        if (rs.isEmpty() || rs.at(0, 0).toLongLong() == 0)
+            e << QStringLiteral("Nincs ilyen fizetési mód: %1").arg(c.fizmod.trimmed());
+    }
+    for (const FieldRule& f : kCustomerFields) {
+        const QString v = customerValue(c, QString::fromLatin1(f.column));
+        if (v.size() > f.length) e << tooLong(f.caption, f.length, int(v.size()));
+    }
+    return e;
+}
+
+QString CustomerService::customerErrorText(const QStringList& errors) {
+    QString s = QStringLiteral("AZ adatokban az alábbi hibák vannak:\n\n");
+    for (const QString& e : errors) s += e + QLatin1Char('\n');
+    return s;
+}
+
+QStringList CustomerService::siteErrors(Transaction& tx, const Site& s) {
+    QStringList e;
+    if (s.varos.trimmed().isEmpty()) e << texts::cityEmpty();
+    else if (!cityKnown(tx, s.varos)) e << texts::cityUnknown();
+    if (s.utca.trimmed().isEmpty()) e << texts::streetEmpty();
+    if (s.szemely.trimmed().isEmpty()) e << texts::contactEmpty();
+    if (s.telefon.trimmed().isEmpty()) e << texts::contactPhoneEmpty();
+    for (const FieldRule& f : kSiteFields) {
+        const QString v = siteValue(s, QString::fromLatin1(f.column));
+        if (v.size() > f.length) e << tooLong(f.caption, f.length, int(v.size()));
+    }
+    return e;
+}
+
+QString CustomerService::siteErrorText(const QStringList& errors) {
+    QString s = QStringLiteral("Az ügyfél cím adatokban az alábbi hibák vannak:\n");
+    for (const QString& e : errors) s += e + QLatin1Char('\n');
+    return s;
+}
+
+QList<Customer> CustomerService::sameName(Transaction& tx, const QString& name, const QString& key) {
+    QList<Customer> out;
+    if (name.trimmed().isEmpty()) return out;
+    // Upper-cased on both sides: here by Qt (accented capitals too), there by
+    // the server; the blanks around a name do not make it another one.
+    auto rs = tx.query(QStringLiteral("SELECT KOD, NEV, IRSZAM, VAROS, UTCA FROM UGYFEL "
+                                      "WHERE UPPER(TRIM(NEV)) = :nev AND KOD <> :kod ORDER BY NEV, KOD"),
+                       {{QStringLiteral("nev"), name.trimmed().toUpper()},
+                        {QStringLiteral("kod"), key.trimmed().isEmpty() ? QStringLiteral("0") : key.trimmed()}});
+    while (rs.next()) {
+        Customer c;
+        c.kod = t(rs, "KOD").trimmed();
+        c.nev = t(rs, "NEV");
+        c.irszam = t(rs, "IRSZAM");
+        c.varos = t(rs, "VAROS");
+        c.utca = t(rs, "UTCA");
+        out << c;
+    }
+    return out;
+}
+
+QString CustomerService::duplicateQuestion(const QList<Customer>& same) {
+    QString q = QStringLiteral("Már van ilyen nevű ügyfél.\n");
+    for (const Customer& c : same)
+        q += c.nev + QLatin1Char(' ') + c.irszam + QLatin1Char(' ') + c.varos + QStringLiteral(", ") + c.utca +
+             QLatin1Char('\n');
+    q += QStringLiteral("\nBiztosan tárolja az ügyfél adatait?");
+    return q;
+}
+
+// ---------------------------------------------------------------- storing
+
+StoreResult CustomerService::storeCustomer(vl::db::Connection& conn, Transaction* outer, Customer& c,
+                                           DuplicatePolicy policy) {
+    StoreResult r;
+    TxScope tx(conn, outer);
+    const bool insert = c.kod.trimmed().isEmpty();
+    QString storedFizmod; // null: a new customer
+    if (!insert) {
+        const auto rs = tx->query(QStringLiteral("SELECT FIZMOD FROM UGYFEL WHERE KOD = :kod"),
+                                  {{QStringLiteral("kod"), c.kod.trimmed()}});
+        if (rs.isEmpty())
+            throw vl::RuleRefusal(QStringLiteral("Az ügyfél közben törlődött (kód: %1).").arg(c.kod.trimmed()),
+                                  QStringLiteral("CustomerService::storeCustomer"));
+        storedFizmod = rs.at(0, 0).toString();
+        if (storedFizmod.isNull()) storedFizmod = QString(QLatin1String(""));
+    }
+    r.errors = customerErrors(*tx, c, storedFizmod);
+    if (!r.errors.isEmpty()) {
+        r.outcome = StoreResult::Outcome::Invalid;
+        return r;
+    }
+    r.sameName = sameName(*tx, c.nev, insert ? QStringLiteral("0") : c.kod);
+    if (!r.sameName.isEmpty()) {
+        if (policy == DuplicatePolicy::Refuse) {
+            r.outcome = StoreResult::Outcome::Duplicate;
+            return r;
+        }
+        if (policy == DuplicatePolicy::Ask && vl::ask(duplicateQuestion(r.sameName)) != 0) {
+            r.outcome = StoreResult::Outcome::Declined;
+            return r;
+        }
+    }
+    if (insert) c.kod.clear();
+    r.key = CustomerStore::StoreCustomer(*tx, c);
+    tx.commit();
+    r.outcome = StoreResult::Outcome::Stored;
+    return r;
+}
+
+StoreResult CustomerService::storeSite(vl::db::Connection& conn, Transaction* outer, Site& s) {
+    StoreResult r;
+    TxScope tx(conn, outer);
+    r.errors = siteErrors(*tx, s);
+    if (!r.errors.isEmpty()) {
+        r.outcome = StoreResult::Outcome::Invalid;
+        return r;
+    }
+    const auto owner = tx->query(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE KOD = :kod"),
+                                 {{QStringLiteral("kod"), s.ugyfelkod.trimmed()}});
+    if (owner.isEmpty() || owner.at(0, 0).toLongLong() == 0)
+        throw vl::RuleRefusal(QStringLiteral("Nincs ilyen ügyfél (kód: %1), a cím nem tárolható.").arg(s.ugyfelkod.trimmed()),
+                              QStringLiteral("CustomerService::storeSite"));
+    if (s.kod.trimmed().isEmpty()) s.kod.clear();
+    r.key = CustomerStore::StoreSite(*tx, s);
+    tx.commit();
+    r.outcome = StoreResult::Outcome::Stored;
+    return r;
+}
+
+// ---------------------------------------------------------------- deleting
+
+QString CustomerService::customerDeleteRefusal(Transaction& tx, const QString& key) {
+    requireLinks();
+    if (customerUses(tx, key.trimmed()) > 0) return texts::customerInUse();
+    // A site that a contract names stays, so its customer stays too.
+    auto sites = tx.query(QStringLiteral("SELECT KOD FROM UGYFELCIM WHERE UGYFELKOD = :kod"),
+                          {{QStringLiteral("kod"), key.trimmed()}});
+    while (sites.next())
+        if (siteUses(tx, sites.text(QStringLiteral("KOD")).trimmed()) > 0) return texts::customerInUse();
+    return {};
+}
+
+QString CustomerService::siteDeleteRefusal(Transaction& tx, const QString& key) {
+    requireLinks();
+    return siteUses(tx, key.trimmed()) > 0 ? texts::siteInUse() : QString();
+}
+
+QString CustomerService::customerDeleteQuestion() {
+    return QStringLiteral("Biztosan törli az ügyfelet és az össezes címét?");
+}
+
+QString CustomerService::siteDeleteQuestion() { return QStringLiteral("Biztosan törli ezt a címet?"); }
+
+int CustomerService::deleteCustomer(vl::db::Connection& conn, Transaction* outer, const QString& key) {
+    TxScope tx(conn, outer);
+    if (const QString refusal = customerDeleteRefusal(*tx, key); !refusal.isEmpty())
+        throw vl::RuleRefusal(refusal, QStringLiteral("CustomerService::deleteCustomer"));
+    const qint64 sites = tx->exec(QStringLiteral("DELETE FROM UGYFELCIM WHERE UGYFELKOD = :UGYFELKOD"),
+                                  {{QStringLiteral("UGYFELKOD"), key.trimmed()}});
+    const qint64 n = tx->exec(QStringLiteral("DELETE FROM UGYFEL WHERE KOD = :kod"), {{QStringLiteral("kod"), key.trimmed()}});
+    if (n == 0)
+        throw vl::RuleRefusal(QStringLiteral("Nincs ilyen ügyfél (kód: %1).").arg(key.trimmed()),
+                              QStringLiteral("CustomerService::deleteCustomer"));
+    tx.commit();
+    return int(qMax<qint64>(sites, 0));
+}
+
+void CustomerService::deleteSite(vl::db::Connection& conn, Transaction* outer, const QString& key,
+                                 const QString& customerKey) {
+    TxScope tx(conn, outer);
+    QString owner = customerKey.trimmed();
+    if (owner.isEmpty()) {
+        const auto rs = tx->query(QStringLiteral("SELECT UGYFELKOD FROM UGYFELCIM WHERE KOD = :kod"),
+                                  {{QStringLiteral("kod"), key.trimmed()}});
+        owner = rs.isEmpty() ? QString() : rs.at(0, 0).toString().trimmed();
+    }
+    if (const QString refusal = siteDeleteRefusal(*tx, key); !refusal.isEmpty())
+        throw vl::RuleRefusal(refusal, QStringLiteral("CustomerService::deleteSite"));
+    const qint64 n = tx->exec(QStringLiteral("DELETE FROM UGYFELCIM WHERE KOD = :KOD AND UGYFELKOD = :UGYFELKOD"),
+                              {{QStringLiteral("KOD"), key.trimmed()}, {QStringLiteral("UGYFELKOD"), owner}});
+    if (n == 0)
+        throw vl::RuleRefusal(QStringLiteral("Nincs ilyen szállítási cím (kód: %1).").arg(key.trimmed()),
+                              QStringLiteral("CustomerService::deleteSite"));
+    tx.commit();
+}
+
+QString CustomerService::toggleIN(const QString& value) {
+    const QString v = value.trimmed();
+    if (v.isEmpty()) return QStringLiteral("I");
+    return v == QLatin1String("N") ? QStringLiteral("I") : QStringLiteral("N");
+}
+
+int CustomerService::customerFieldLength(const QString& column) {
+    for (const FieldRule& f : kCustomerFields)
+        if (column.compare(QLatin1String(f.column), Qt::CaseInsensitive) == 0) return f.length;
+    return 0;
+}
+
+int CustomerService::siteFieldLength(const QString& column) {
+    for (const FieldRule& f : kSiteFields)
+        if (column.compare(QLatin1String(f.column), Qt::CaseInsensitive) == 0) return f.length;
+    return 0;
+}
+
+} // namespace vl::customers

@@ -1,0 +1,139 @@
+#pragma once
+// The customers and their sites as the register and the orders workspace keep
+// them: loading the lists, checking what was typed, the duplicate-name
+// question, storing, deleting with its refusals, and the "IN" flags.
+//
+// Every rule takes the connection and the caller's transaction (or none, and
+// then owns one), so a caller may put a store into a bigger all-or-nothing
+// write. A new row is inserted whole and its key read back from the insert;
+// nothing is stored when a check fails.
+#include "customers/CustomerStore.h"
+#include "db/Database.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QVariantMap>
+#include <optional>
+
+namespace vl::customers {
+
+// The columns the customer list is sorted by (the items of cb_sorrend).
+enum class SortColumn { Name, City };
+QString sortColumnName(SortColumn s); // "NEV", "VAROS"
+
+// What the user answered, or what a caller decided, when a name exists already.
+enum class DuplicatePolicy {
+    Ask,     // ask "Már van ilyen nevű ügyfél. ..." through the message sink
+    Allow,   // store without asking
+    Refuse   // do not store (the import without --allow-duplicates)
+};
+
+struct StoreResult {
+    enum class Outcome { Stored, Invalid, Declined, Duplicate };
+    Outcome outcome = Outcome::Invalid;
+    QStringList errors;          // Invalid: the errors in the order they are checked
+    QList<Customer> sameName;    // Declined / Duplicate: the customers of the same name
+    QString key;                 // Stored: the row's key
+    bool stored() const { return outcome == Outcome::Stored; }
+};
+
+class CustomerService {
+public:
+    // ---- reading
+    // The customer list: every column but the two memos (read per row with
+    // loadCustomer), optionally only the active ones, in the chosen order.
+    static QString customerListSql(bool activeOnly, SortColumn sort);
+    static vl::db::RowSet loadCustomers(vl::db::Transaction& tx, bool activeOnly, SortColumn sort);
+    // The sites of a customer; with a status code only those having an active
+    // contract in that status (when a contract library registered the check).
+    static vl::db::RowSet loadSites(vl::db::Transaction& tx, const QString& customerKey,
+                                    const QString& statusCode = QString());
+    static std::optional<Customer> loadCustomer(vl::db::Transaction& tx, const QString& key);
+    static std::optional<Site> loadSite(vl::db::Transaction& tx, const QString& key);
+    // The whole row by column name (for the callers of the register).
+    static QVariantMap customerRow(vl::db::Transaction& tx, const QString& key);
+    static QVariantMap siteRow(vl::db::Transaction& tx, const QString& key);
+    // The payment methods and the contract statuses (KOD, NEV) by name.
+    static vl::db::RowSet paymentMethods(vl::db::Transaction& tx);
+    static vl::db::RowSet contractStatuses(vl::db::Transaction& tx);
+    // The city of a postal code ("" when there is none); the first postal code
+    // of a city ("" when the city is not in the list). Values are bound.
+    static QString cityOfPostalCode(vl::db::Transaction& tx, const QString& code);
+    static QString postalCodeOfCity(vl::db::Transaction& tx, const QString& city);
+    static bool cityKnown(vl::db::Transaction& tx, const QString& city);
+
+    // ---- a new customer: active, e-invoice flag and payment method empty.
+    static Customer newCustomer();
+
+    // ---- checks
+    // The errors of a customer, in this order: name, payment method, (update
+    // only) a changed payment method, telephones, unknown payment method, then
+    // every over-long text by its caption. `storedFizmod` is the FIZMOD the row
+    // has in the database (null for a new customer).
+    static QStringList customerErrors(vl::db::Transaction& tx, const Customer& c,
+                                      const QString& storedFizmod = QString());
+    // "AZ adatokban az alábbi hibák vannak:" and the errors, one per line.
+    static QString customerErrorText(const QStringList& errors);
+    // The errors of a site: city (empty / not in SZ_IRSZAM), street, contact,
+    // contact's telephone, then every over-long text by its caption.
+    static QStringList siteErrors(vl::db::Transaction& tx, const Site& s);
+    static QString siteErrorText(const QStringList& errors);
+
+    // The other customers of the same name, ignoring case (accented capitals
+    // too) and blanks around it. `key` is the customer's own key ("0" or empty
+    // for a new one).
+    static QList<Customer> sameName(vl::db::Transaction& tx, const QString& name, const QString& key);
+    static QString duplicateQuestion(const QList<Customer>& same);
+
+    // ---- storing
+    // Checks, asks or decides about a duplicate name, then inserts (empty
+    // c.kod; the key comes back into c.kod) or rewrites the customer.
+    static StoreResult storeCustomer(vl::db::Connection& conn, vl::db::Transaction* outer, Customer& c,
+                                     DuplicatePolicy policy);
+    // Checks and inserts (empty s.kod) or rewrites a site of an existing customer.
+    static StoreResult storeSite(vl::db::Connection& conn, vl::db::Transaction* outer, Site& s);
+
+    // ---- deleting
+    // The refusal of deleting a customer or site ("" when it may go). A
+    // customer is refused when a contract names it or any of its sites.
+    static QString customerDeleteRefusal(vl::db::Transaction& tx, const QString& key);
+    static QString siteDeleteRefusal(vl::db::Transaction& tx, const QString& key);
+    static QString customerDeleteQuestion();
+    static QString siteDeleteQuestion();
+    // Deletes the customer with all its sites in one transaction; raises
+    // vl::RuleRefusal with the refusal's text (nothing deleted). Returns the
+    // number of sites deleted.
+    static int deleteCustomer(vl::db::Connection& conn, vl::db::Transaction* outer, const QString& key);
+    // Deletes a site of a customer (customerKey empty: whichever owns it).
+    static void deleteSite(vl::db::Connection& conn, vl::db::Transaction* outer, const QString& key,
+                           const QString& customerKey = QString());
+
+    // ---- the "IN" buttons: "N" becomes "I", any other non-blank value "N",
+    // a blank one "I".
+    static QString toggleIN(const QString& value);
+
+    // The length the entry fields allow, by column (0: no limit).
+    static int customerFieldLength(const QString& column);
+    static int siteFieldLength(const QString& column);
+};
+
+// The texts of the register's messages.
+namespace texts {
+inline QString customerNameEmpty() { return QStringLiteral("Az ügyfél neve nem lehet üres"); }
+inline QString paymentEmpty() { return QStringLiteral("A fizetési mód nem lehet üres"); }
+inline QString paymentChanged() {
+    return QStringLiteral("A fizetési módot az \"Ügyfelek rendelései\" pontban módosíthatja");
+}
+inline QString phonesEmpty() { return QStringLiteral("Mindkét telefonszám nem lehet üres"); }
+inline QString cityEmpty() { return QStringLiteral("Település nincs megadva"); }
+inline QString cityUnknown() { return QStringLiteral("Település nincs a törzsben"); }
+inline QString streetEmpty() { return QStringLiteral("Cím nincs megadva"); }
+inline QString contactEmpty() { return QStringLiteral("Kapcsolat tartó nincs megadva"); }
+inline QString contactPhoneEmpty() { return QStringLiteral("Kapcsolat tartó személy telefonja nincs megadva"); }
+inline QString customerInUse() { return QStringLiteral("Nem törölhető az ügyfél, mert volt szerződése"); }
+inline QString siteInUse() { return QStringLiteral("Nem törölhető a cím, mert volt rá szerződés"); }
+inline QString noSite() { return QStringLiteral("Az ügyfélhez nincs szállítási cím rendelve!"); }
+} // namespace texts
+
+} // namespace vl::customers
