@@ -46,4 +46,17 @@ public:
         : vl::Error(QStringLiteral("A mentés megszakítva."), QStringLiteral("export"), vl::Error::Kind::Other) {}
 };
 
+// Reports progress when a callback is given; throws ExportCancelled when it
+// answers to stop.
+inline void reportProgress(const Progress& progress, qint64 done, qint64 total) {
+    if (progress && !progress(done, total)) throw ExportCancelled();
+}
+
+// What a writer had to change on the way, for the user to be told.
+struct WriteNotes {
+    qint64 rows = 0;              // data rows written
+    int replacedCharacters = 0;   // characters the file's code page cannot hold, written as '?'
+    int cutTexts = 0;             // texts longer than a cell holds, cut to its limit
+};
+
 } // namespace vl::exchange

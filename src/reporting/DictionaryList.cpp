@@ -60,6 +60,14 @@ int displayWidth(const Column& col) {
     return 10;
 }
 
+QString columnLabel(const Column& col) { return col.name; }
+
+int listColumnWidth(const Column& col) {
+    return int(vl::util::MaxOf(columnLabel(col).size(), displayWidth(col)));
+}
+
+QString listValueText(const QVariant& value) { return valueText(value); }
+
 void splitLine(const QStringList& texts, const QList<int>& widths, QString* line1, QString* line2) {
     QString l1, l2;
     for (int i = 0; i < texts.size() && i < widths.size(); ++i) {
@@ -78,8 +86,8 @@ ListLayout computeListLayout(const RowSet& rows) {
     ListLayout L;
     QStringList names;
     for (const Column& c : rows.columns()) {
-        L.widths << int(vl::util::MaxOf(c.name.size(), displayWidth(c)));
-        names << c.name;
+        L.widths << listColumnWidth(c);
+        names << columnLabel(c);
     }
     splitLine(names, L.widths, &L.line1, &L.line2);
     {
@@ -203,7 +211,7 @@ Report dictionaryListReport(const QString& title, const RowSet& given, const QSt
     d.beforePrint = [widths](BandPrint& bp, PrintContext& c) {
         QStringList values;
         const int n = c.data().columnCount();
-        for (int i = 0; i < n; ++i) values << valueText(c.data().at(c.row(), i));
+        for (int i = 0; i < n; ++i) values << listValueText(c.data().at(c.row(), i));
         QString l1, l2;
         splitLine(values, widths, &l1, &l2);
         bp.field(QStringLiteral("QRL_tetel1"))->setText(l1);

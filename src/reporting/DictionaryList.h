@@ -35,6 +35,14 @@ struct ListLayout {
 // integer, 11 for an integer, 15 for a big integer, 10 for floats, memos,
 // dates and times, 5 for a boolean, 18 for a time stamp.
 int displayWidth(const vl::db::Column& col);
+// The label a column shows under in a fixed-width list (its name), and its
+// width there: the larger of the label's length and the display width. The
+// list report and the fixed-width text export share them.
+QString columnLabel(const vl::db::Column& col);
+int listColumnWidth(const vl::db::Column& col);
+// A value as it reads in one line of a fixed-width list: its display text,
+// line breaks and tabs as blanks.
+QString listValueText(const QVariant& value);
 // Splits padded texts between line 1 and line 2 (the names, or a row's values).
 void splitLine(const QStringList& texts, const QList<int>& widths, QString* line1, QString* line2);
 ListLayout computeListLayout(const vl::db::RowSet& rows);

@@ -1,0 +1,231 @@
+#include "ExportQuery.h"
+
+#include "DbfWriter.h"
+#include "FileOut.h"
+#include "ParadoxWriter.h"
+#include "SqlScript.h"
+#include "TextExport.h"
+#include "XlsWriter.h"
+#include "util/MessageSink.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace vl::exchange {
+
+namespace {
+
+QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
+
+// Where a writer's message names the temporary file, the user reads the target's name.
+[[noreturn]] void rethrowForTarget(const vl::Error& e, const PendingFile& f) {
+    QString text = e.text();
+    text.replace(f.tempPath(), f.target());
+    throw vl::Error(text, e.context(), e.kind());
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ PendingFile
+
+PendingFile::PendingFile(const QString& target) : target_(QFileInfo(target).absoluteFilePath()) {
+    const QFileInfo fi(target_);
+    const QDir dir = fi.absoluteDir();
+    if (!dir.exists())
+        throw vl::Error(QStringLiteral("A mappa nem létezik: ") + QDir::toNativeSeparators(dir.path()),
+                        QStringLiteral("export"), vl::Error::Kind::Other);
+    if (fi.isDir())
+        throw vl::Error(QStringLiteral("Ezen a néven mappa van: ") + target_, QStringLiteral("export"),
+                        vl::Error::Kind::Other);
+    // The temporary name keeps the target's extension at its end, so a
+    // library that looks at the extension writes the same kind of file.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const QString name = QStringLiteral("~vl%1_").arg(QRandomGenerator::global()->generate() % 1000000, 6, 10,
+                                                          QLatin1Char('0')) + fi.fileName();
+        QFile f(dir.filePath(name));
+        if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            f.close();
+            temp_ = f.fileName();
+            return;
+        }
+        if (f.error() != QFileDevice::OpenError || QFile::exists(f.fileName())) continue;
+        throw vl::Error(QStringLiteral("A mappába nem lehet írni: ") + dir.path() + QStringLiteral(" (") +
+                            f.errorString() + QLatin1Char(')'),
+                        QStringLiteral("export"), vl::Error::Kind::Other);
+    }
+    throw vl::Error(QStringLiteral("A mappába nem lehet írni: ") + dir.path(), QStringLiteral("export"),
+                    vl::Error::Kind::Other);
+}
+
+PendingFile::~PendingFile() {
+    if (!done_ && !temp_.isEmpty()) QFile::remove(temp_);
+}
+
+void PendingFile::commit() {
+    // rename() replaces an existing target in one step: it is either the old
+    // file or the new one, never a half of either.
+    if (std::rename(QFile::encodeName(temp_).constData(), QFile::encodeName(target_).constData()) != 0)
+        throw vl::Error(FileWriteErrorText(target_, systemError()), QStringLiteral("export: rename"),
+                        vl::Error::Kind::Other);
+    done_ = true;
+}
+
+// ------------------------------------------------------------------ writing
+
+WriteNotes ExportToFile(RowSource& rows, const QString& fileName, ExportFormat format, const ExportRequest& request,
+                        const Progress& progress) {
+    PendingFile file(fileName);
+    const QString& tmp = file.tempPath();
+    WriteNotes notes;
+    try {
+        switch (format) {
+        case ExportFormat::Xlsx:
+        case ExportFormat::Xlsm: {
+            ExcelOptions o;
+            o.format = format;
+            o.rowLimit = request.rowLimit;
+            notes = WriteXlsx({{request.sheetName, &rows}}, tmp, o, progress);
+            break;
+        }
+        case ExportFormat::Xls:
+            WriteXls(rows, tmp, ValidSheetName(request.sheetName, QStringLiteral("_1")).chopped(2), progress);
+            break;
+        case ExportFormat::Dbf:
+            WriteDbf(rows, tmp, progress);
+            break;
+        case ExportFormat::Db: {
+            QString table = request.tableName.trimmed();
+            if (table.isEmpty()) table = QFileInfo(fileName).completeBaseName();
+            WriteParadox(rows, tmp, table, progress);
+            break;
+        }
+        case ExportFormat::Txt:
+            notes = WriteTxt(rows, tmp, progress);
+            break;
+        case ExportFormat::Csv:
+            notes = WriteCsv(rows, tmp, progress);
+            break;
+        case ExportFormat::Sql: {
+            SqlScriptOptions o;
+            o.table = ScriptTableName(request.tableName, request.statement, request.sheetName);
+            notes = ExportSqlScript(rows, tmp, o, progress);
+            break;
+        }
+        case ExportFormat::Unknown:
+            throw vl::Error(UnknownFormatText(fileName), QStringLiteral("export"), vl::Error::Kind::Refusal);
+        }
+    } catch (const ExportCancelled&) {
+        throw;
+    } catch (const vl::Error& e) {
+        rethrowForTarget(e, file);
+    }
+    file.commit();
+    return notes;
+}
+
+QString WriteNotesText(const WriteNotes& notes) {
+    QStringList parts;
+    if (notes.replacedCharacters > 0)
+        parts << QStringLiteral("%1 karakter nem írható a fájl kódlapjával (windows-1250), helyükön '?' áll.")
+                     .arg(notes.replacedCharacters);
+    if (notes.cutTexts > 0)
+        parts << QStringLiteral("%1 szöveg hosszabb volt, mint amit egy cella elbír (32 767 karakter), ezeket levágtuk.")
+                     .arg(notes.cutTexts);
+    return parts.join(QLatin1Char('\n'));
+}
+
+// ------------------------------------------------------------------ the routines
+
+QString ExportToExcel(const QList<ExcelSheetInput>& sheets, const QString& given, bool askToOpen,
+                      const ExportHooks& hooks, bool overwriteAllowed, int rowLimit) {
+    QString fileName = given;
+    if (fileName.isEmpty()) {
+        if (!hooks.askFileName) return QString();
+        fileName = hooks.askFileName(QString(), int(ExportFormat::Xlsx));
+        if (fileName.isEmpty()) return QString();
+    }
+    if (QFileInfo::exists(fileName) && !overwriteAllowed) {
+        if (vl::ask(OverwriteQuestion(fileName)) != 0) {
+            vl::notify(vl::MsgKind::Warning, InvalidNameText());
+            return QString();
+        }
+    }
+    const ExportFormat format = FormatOfFile(fileName);
+    WriteNotes notes;
+    QStringList skipped;
+    {
+        PendingFile file(fileName);
+        try {
+            if (format == ExportFormat::Xls) {
+                if (sheets.size() != 1 || !sheets.first().rows)
+                    throw vl::Error(QStringLiteral("XLS fájlba egyszerre egy lekérdezés írható."), QStringLiteral("xls"),
+                                    vl::Error::Kind::Refusal);
+                WriteXls(*sheets.first().rows, file.tempPath(), sheets.first().name, hooks.progress);
+            } else if (format == ExportFormat::Xlsx || format == ExportFormat::Xlsm) {
+                ExcelOptions o;
+                o.format = format;
+                o.rowLimit = rowLimit;
+                notes = WriteXlsx(sheets, file.tempPath(), o, hooks.progress, &skipped);
+            } else {
+                throw vl::Error(UnknownFormatText(fileName), QStringLiteral("export"), vl::Error::Kind::Refusal);
+            }
+        } catch (const ExportCancelled&) {
+            throw;
+        } catch (const vl::Error& e) {
+            rethrowForTarget(e, file);
+        }
+        file.commit();
+    }
+    for (const QString& s : skipped) vl::notify(vl::MsgKind::Error, s);
+    const QString warn = WriteNotesText(notes);
+    if (!warn.isEmpty()) vl::notify(vl::MsgKind::Warning, warn);
+    if (askToOpen) {
+        if (vl::ask(SpreadsheetDoneText(fileName) + QLatin1Char('\n') + OpenQuestionTail(), vl::MsgKind::Question) == 0)
+            hooks.open ? hooks.open(fileName) : OpenInExcel(fileName);
+    } else {
+        vl::notify(vl::MsgKind::Info, SpreadsheetDoneText(fileName));
+    }
+    return fileName;
+}
+
+QString ExportQuery(const vl::db::RowSet& given, const ExportRequest& request, const ExportHooks& hooks,
+                    const QList<vl::reporting::PasswordColumn>& secret) {
+    if (given.isEmpty()) {
+        vl::notify(vl::MsgKind::Info, NoDataText());
+        return QString();
+    }
+    const vl::db::RowSet rows = vl::reporting::withoutPasswordColumns(given, secret);
+    QString fileName = request.fileName;
+    if (fileName.isEmpty()) {
+        if (!hooks.askFileName) return QString();
+        fileName = hooks.askFileName(request.suggestedName, int(ExportFormat::Xls));
+        if (fileName.isEmpty()) return QString();
+    }
+    const ExportFormat format = FormatOfFile(fileName);
+    if (format == ExportFormat::Unknown)
+        throw vl::Error(UnknownFormatText(fileName), QStringLiteral("export"), vl::Error::Kind::Refusal);
+    RowSetSource source(rows);
+    if (IsSpreadsheet(format)) {
+        QString sheet = request.sheetName.trimmed();
+        if (sheet.isEmpty()) sheet = QFileInfo(fileName).completeBaseName();
+        return ExportToExcel({{sheet, &source}}, fileName, request.askToOpen, hooks, request.overwriteAllowed,
+                             request.rowLimit);
+    }
+    if (QFileInfo::exists(fileName) && !request.overwriteAllowed) {
+        if (vl::ask(OverwriteQuestion(fileName)) != 0) {
+            vl::notify(vl::MsgKind::Warning, InvalidNameText());
+            return QString();
+        }
+    }
+    const WriteNotes notes = ExportToFile(source, fileName, format, request, hooks.progress);
+    const QString warn = WriteNotesText(notes);
+    if (!warn.isEmpty()) vl::notify(vl::MsgKind::Warning, warn);
+    return fileName;
+}
+
+} // namespace vl::exchange

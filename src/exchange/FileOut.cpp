@@ -1,0 +1,55 @@
+#include "FileOut.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace vl::exchange {
+
+namespace {
+constexpr qsizetype kChunk = 1 << 16;
+}
+
+QString FileWriteErrorText(const QString& path, const QString& why) {
+    return QStringLiteral("A fájl nem írható: ") + path + (why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')'));
+}
+
+FileOut::FileOut(const QString& path, bool append) : file_(path) {
+    const QIODevice::OpenMode mode = append ? QIODevice::WriteOnly | QIODevice::Append
+                                            : QIODevice::WriteOnly | QIODevice::Truncate;
+    errno = 0;
+    if (!file_.open(mode | QIODevice::Unbuffered)) fail(QString());
+    buffer_.reserve(kChunk * 2);
+}
+
+FileOut::~FileOut() {
+    if (file_.isOpen()) file_.close();
+}
+
+void FileOut::fail(const QString& doing) {
+    // The system's own reason (Qt reports a full disk or a size limit as "Unknown error").
+    const int code = errno;
+    const QString why = code != 0 ? QString::fromLocal8Bit(std::strerror(code)) : file_.errorString();
+    if (file_.isOpen()) file_.close();
+    throw vl::Error(FileWriteErrorText(file_.fileName(), why), doing.isEmpty() ? QStringLiteral("export") : doing,
+                    vl::Error::Kind::Other);
+}
+
+void FileOut::write(const QByteArray& bytes) {
+    buffer_ += bytes;
+    if (buffer_.size() < kChunk) return;
+    errno = 0;
+    if (file_.write(buffer_) != buffer_.size()) fail(QStringLiteral("export: write"));
+    buffer_.clear();
+}
+
+void FileOut::close() {
+    if (!file_.isOpen()) return;
+    errno = 0;
+    if (!buffer_.isEmpty() && file_.write(buffer_) != buffer_.size()) fail(QStringLiteral("export: write"));
+    buffer_.clear();
+    if (!file_.flush()) fail(QStringLiteral("export: flush"));
+    file_.close();
+    if (file_.error() != QFileDevice::NoError) fail(QStringLiteral("export: close"));
+}
+
+} // namespace vl::exchange

@@ -1,0 +1,33 @@
+#pragma once
+// A file written by an export: every failure of the file system (no room, no
+// right, a size limit) is raised as vl::Error naming the file.
+#include "util/Error.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+namespace vl::exchange {
+
+class FileOut {
+public:
+    // Creates (or empties) the file; with append, writes after what it holds.
+    explicit FileOut(const QString& path, bool append = false);
+    ~FileOut();
+    FileOut(const FileOut&) = delete;
+    FileOut& operator=(const FileOut&) = delete;
+
+    void write(const QByteArray& bytes);
+    // Writes what is buffered and closes the file; raises when that fails.
+    void close();
+
+private:
+    [[noreturn]] void fail(const QString& doing);
+    QFile file_;
+    QByteArray buffer_;
+};
+
+// The text of a failed file operation: "A fájl nem írható: <path> (<why>)".
+QString FileWriteErrorText(const QString& path, const QString& why);
+
+} // namespace vl::exchange
