@@ -60,7 +60,7 @@ TakeBackResult TakeBackOnTables(Transaction& tx, const GeneratorContext& ctx, co
         a.push_back({QStringLiteral("x"), cancelledCode(ctx)});
         // VSZTORLES is assigned first: it reads the state the row had.
         r.cancelled = int(tx.exec(
-            QStringLiteral("UPDATE %1 SET VSZTORLES = :prefix || TRIM(TEVALLAPOT), TEVALLAPOT = :x, JUZER = :juzer,"
+            QStringLiteral("UPDATE %1 SET VSZTORLES = CAST(:prefix AS VARCHAR(30)) || TRIM(TEVALLAPOT), TEVALLAPOT = :x, JUZER = :juzer,"
                            " MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v AND TETELSOR = :t AND SORSZAM = :s"
                            " AND DATUM > :d AND TEVALLAPOT IN (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i'))")
                 .arg(tables.sqlActivities()),
@@ -68,7 +68,7 @@ TakeBackResult TakeBackOnTables(Transaction& tx, const GeneratorContext& ctx, co
     } else {
         a.push_back({QStringLiteral("hossz"), qint64(prefix.size())});
         r.cancelled = int(tx.exec(
-            QStringLiteral("UPDATE %1 SET TEVALLAPOT = SUBSTRING(VSZTORLES FROM :hossz + 1), VSZTORLES = NULL,"
+            QStringLiteral("UPDATE %1 SET TEVALLAPOT = SUBSTRING(VSZTORLES FROM CAST(:hossz AS INTEGER) + 1), VSZTORLES = NULL,"
                            " JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v AND TETELSOR = :t"
                            " AND SORSZAM = :s AND VSZTORLES STARTING WITH :prefix")
                 .arg(tables.sqlActivities()),
