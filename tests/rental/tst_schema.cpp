@@ -4,6 +4,7 @@
 
 #include "framework/ControlSeeds.h"
 #include "rental/ContractStore.h"
+#include "customers/CustomerSchema.h"
 #include "customers/CustomerStore.h"
 #include "rental/ProductStore.h"
 
@@ -123,13 +124,14 @@ private slots:
         QCOMPARE(Schema::currentVersion(*db.conn), Schema::latestVersion());
         QVERIFY(Schema::latestVersion() >= 4);
         QCOMPARE(versionRows(*db.conn),
-                 (QStringList{QStringLiteral("framework 1"), QStringLiteral("rental %1").arg(Schema::latestVersion()),
-                              QStringLiteral("shell 1")}));
+                 (QStringList{QStringLiteral("customers 1"), QStringLiteral("framework 1"),
+                              QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 1")}));
         const auto reg = Schema::registry();
         QCOMPARE(reg.currentVersions(*db.conn), reg.latestVersions());
         QStringList order;
         for (const auto& m : reg.ordered()) order << m.name;
-        QCOMPARE(order, (QStringList{QStringLiteral("shell"), QStringLiteral("framework"), QStringLiteral("rental")}));
+        QCOMPARE(order, (QStringList{QStringLiteral("shell"), QStringLiteral("framework"), QStringLiteral("customers"),
+                                     QStringLiteral("rental")}));
     }
 
     // Each module makes the tables it owns, and only those.
@@ -138,7 +140,8 @@ private slots:
         QTest::addColumn<QString>("table");
         for (const char* t : {"CEG", "SZ_JUZER", "JUZERLOG", "MUNKATABLAK"}) QTest::newRow(t) << "shell" << t;
         for (const char* t : {"TABLAK", "VEZERLO", "PVEZERLO", "DIFOLC", "DOKU"}) QTest::newRow(t) << "framework" << t;
-        for (const char* t : {"SZ_ADO", "UGYFEL", "UGYFELCIM", "ARU", "FORGFEJ", "SZ_SOFOR", "HKSZCSPSZV", "MELLEKLET"})
+        for (const char* t : {"UGYFEL", "UGYFELCIM"}) QTest::newRow(t) << "customers" << t;
+        for (const char* t : {"SZ_ADO", "ARU", "FORGFEJ", "SZ_SOFOR", "HKSZCSPSZV", "MELLEKLET"})
             QTest::newRow(t) << "rental" << t;
     }
     void modulesOwnTheirTables() {
@@ -147,9 +150,15 @@ private slots:
         const auto reg = Schema::registry();
         QStringList owners;
         for (const auto& m : reg.ordered())
-            for (const auto& step : m.steps)
-                for (const QString& sql : step.statements)
+            for (const auto& step : m.steps) {
+                QStringList statements = step.statements;
+                // The customers' first step makes its tables in its data part,
+                // only where an older database lacks them.
+                if (m.name == QStringLiteral("customers") && step.version == 1)
+                    statements += vl::customers::createStatements();
+                for (const QString& sql : statements)
                     if (sql.startsWith(QStringLiteral("CREATE TABLE ") + table + QLatin1Char(' '))) owners << m.name;
+            }
         QCOMPARE(owners, QStringList{module});
     }
 
@@ -188,7 +197,7 @@ private slots:
         for (int v = version + 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
         QCOMPARE(ran, expected);
         QCOMPARE(versionRows(*old.conn),
-                 (QStringList{QStringLiteral("* %1").arg(version), QStringLiteral("framework 1"),
+                 (QStringList{QStringLiteral("* %1").arg(version), QStringLiteral("customers 1"), QStringLiteral("framework 1"),
                               QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 1")}));
         QCOMPARE(rowCounts(*old.conn), before);
         QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE NEV = 'O''Brien és Társa Kft.'")), 1);
@@ -201,6 +210,30 @@ private slots:
             tx->commit();
         }
         QCOMPARE(Schema::currentVersion(*old.conn), Schema::latestVersion());
+        old.conn->close();
+    }
+
+    // A database made before the customers had a module of their own: its
+    // rental module's first step made UGYFEL and UGYFELCIM. The customers'
+    // first step then makes nothing, keeps the rows and records its version.
+    void databaseBeforeCustomersModuleUpgrades() {
+        TestDb old;
+        old.create(true, QStringLiteral("ugyfelmodul.fdb"));
+        old.conn->exec(QStringLiteral("INSERT INTO UGYFEL (NEV, VAROS) VALUES ('O''Brien és Társa Kft.', 'Érd')"));
+        old.conn->exec(QStringLiteral("INSERT INTO UGYFELCIM (UGYFELKOD, VAROS) VALUES ('1', 'Érd')"));
+        old.conn->exec(QStringLiteral("DELETE FROM VL_SEMA WHERE MODUL = 'customers'"));
+        const auto reg = Schema::registry();
+        QCOMPARE(reg.currentVersion(*old.conn, QStringLiteral("customers")), 0);
+        QStringList ran;
+        QCOMPARE(reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
+                     ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
+                 }),
+                 1);
+        QCOMPARE(ran, QStringList{QStringLiteral("customers 1")});
+        QCOMPARE(reg.currentVersions(*old.conn), reg.latestVersions());
+        QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE NEV = 'O''Brien és Társa Kft.'")), 1);
+        QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFELCIM")), 1);
+        QCOMPARE(structure(*old.conn), structure(*db.conn));
         old.conn->close();
     }
 
@@ -217,7 +250,7 @@ private slots:
         reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
             ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
         });
-        QStringList expected{QStringLiteral("shell 1"), QStringLiteral("framework 1")};
+        QStringList expected{QStringLiteral("shell 1"), QStringLiteral("framework 1"), QStringLiteral("customers 1")};
         for (int v = 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
         QCOMPARE(ran, expected);
         QCOMPARE(structure(*old.conn), structure(*db.conn));
@@ -239,7 +272,7 @@ private slots:
         QCOMPARE(reg.currentVersion(*old.conn, QStringLiteral("rental")), 4);
         QCOMPARE(reg.upgrade(*old.conn), Schema::latestVersion() - 4);
         QCOMPARE(versionRows(*old.conn),
-                 (QStringList{QStringLiteral("* 4"), QStringLiteral("framework 1"),
+                 (QStringList{QStringLiteral("* 4"), QStringLiteral("customers 1"), QStringLiteral("framework 1"),
                               QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 1")}));
         QCOMPARE(structure(*old.conn), structure(*db.conn));
         old.conn->close();
