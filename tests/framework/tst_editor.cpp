@@ -6,6 +6,7 @@
 #include "ReportForms.h"
 #include "FrameworkTestDb.h"
 
+#include "FormRegistry.h"
 #include "FrameworkNodes.h"
 #include "OpenTableEditor.h"
 #include "TParaButton.h"
@@ -442,8 +443,19 @@ private slots:
         });
         f->kepernyore->trigger();
         QVERIFY(previewed);
+        // "Teljes lista táblázatba" hands the browse rows to the query export by name.
+        QVariantMap exported;
+        vl::shell::FormRegistry::instance().registerForm(QStringLiteral("ExportQuery"),
+                                                         [&](QWidget*, const QVariantMap& p) {
+                                                             exported = p;
+                                                             return vl::shell::FormResult{};
+                                                         });
         f->Teljeslistatblzatba1->trigger();
-        QCOMPARE(sink.last(), QStringLiteral("A(z) \"Teljes lista táblázatba\" menüpont még nincs kész."));
+        vl::shell::FormRegistry::instance().unregisterForm(QStringLiteral("ExportQuery"));
+        QCOMPARE(exported.value(QStringLiteral("Rows")).value<vl::db::RowSet>().rowCount(),
+                 f->findChild<QTableView*>(QStringLiteral("dbg_torzs"))->model()->rowCount());
+        QCOMPARE(exported.value(QStringLiteral("FileName")).toString(), QStringLiteral("SZ_SOFOR"));
+        QCOMPARE(exported.value(QStringLiteral("Table")).toString(), QStringLiteral("SZ_SOFOR"));
         // "Saját öszeállítású lista" opens the list builder on the table.
         QString builderTitle;
         QTimer::singleShot(100, [&] {

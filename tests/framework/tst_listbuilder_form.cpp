@@ -7,6 +7,7 @@
 #include "ReportForms.h"
 #include "FrameworkTestDb.h"
 
+#include "FormRegistry.h"
 #include "ReportPreview.h"
 #include "Tmain_pkrfm.h"
 #include "Ttorzsmazsolafm.h"
@@ -163,9 +164,19 @@ private slots:
         click(&f, "b_preview");
         QCOMPARE(previewName, QStringLiteral("TqrPreviewfm"));
 
-        // Storing in a file comes with the query export.
+        // "Tárolás táblába" hands the result to the query export by name.
+        QVariantMap exported;
+        vl::shell::FormRegistry::instance().registerForm(QStringLiteral("ExportQuery"),
+                                                         [&](QWidget*, const QVariantMap& p) {
+                                                             exported = p;
+                                                             return vl::shell::FormResult{};
+                                                         });
         click(&f, "b_tarolas");
-        QCOMPARE(sink.last(), vl::shell::NotReadyText(QStringLiteral("Tárolás táblába")));
+        vl::shell::FormRegistry::instance().unregisterForm(QStringLiteral("ExportQuery"));
+        QCOMPARE(exported.value(QStringLiteral("Rows")).value<vl::db::RowSet>().rowCount(), 2);
+        QCOMPARE(exported.value(QStringLiteral("Title")).toString(), QStringLiteral("Ügyfelek listája"));
+        QCOMPARE(exported.value(QStringLiteral("SheetName")).toString(), QStringLiteral("UGYFEL"));
+        QCOMPARE(exported.value(QStringLiteral("Sql")).toString(), sql);
 
         click(&f, "b_result");
         QCOMPARE(sink.last(), QStringLiteral("Megadott feltétel:\n(UGYFEL.NEV like '%rház%' or UGYFEL.NEV = 'O''Brien')"

@@ -94,8 +94,16 @@ void TTorzsfm::buildUi() {
     QMenu* lista = menu->addMenu(QStringLiteral("Lista"));
     kepernyore = act(lista, "kepernyore", "Teljes lista &képernyőre", [this] { showList(false); });
     Nyomtatora = act(lista, "Nyomtatora", "Teljes lista &nyomtatóra", [this] { showList(true); });
-    Teljeslistatblzatba1 = act(lista, "Teljeslistatblzatba1", "Teljes lista &táblázatba",
-                               [this] { notReady(stripAmp(Teljeslistatblzatba1->text())); });
+    Teljeslistatblzatba1 = act(lista, "Teljeslistatblzatba1", "Teljes lista &táblázatba", [this] {
+        // The browse rows to a file the user chooses; password columns never reach them.
+        vl::shell::openForm(QStringLiteral("ExportQuery"),
+                            {{QStringLiteral("Rows"), QVariant::fromValue(rows_)},
+                             {QStringLiteral("FileName"), table_},
+                             {QStringLiteral("SheetName"), table_},
+                             {QStringLiteral("Table"), table_},
+                             {QStringLiteral("Title"), tableCaption_.isEmpty() ? table_ : tableCaption_}},
+                            this);
+    });
     sajatlista = act(lista, "sajatlista", "Saját öszeállítású lista", [this] {
         if (!table_.isEmpty()) openListBuilder(this, table_);
     });

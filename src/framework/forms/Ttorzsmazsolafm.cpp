@@ -18,7 +18,6 @@ namespace vl::framework {
 namespace {
 enum SgCol { ColNo = 0, ColName, ColMark, ColSort, ColJoin, ColCond, ColField, ColCount };
 
-QString stripAmp(QString s) { return s.remove(QLatin1Char('&')); }
 } // namespace
 
 Ttorzsmazsolafm::Ttorzsmazsolafm(QWidget* parent) : QDialog(parent), ui(new Ui::Ttorzsmazsolafm) {
@@ -353,8 +352,14 @@ void Ttorzsmazsolafm::b_tarolasClick() {
         vl::notify(vl::MsgKind::Info, QStringLiteral("Nincs mit tárolni"));
         return;
     }
-    // Storing the result in a file comes with the query export.
-    vl::notify(vl::MsgKind::Info, vl::shell::NotReadyText(stripAmp(ui->b_tarolas->text())));
+    const QString title = ui->e_cim->text().trimmed().isEmpty() ? builder_.table() : ui->e_cim->text().trimmed();
+    vl::shell::openForm(QStringLiteral("ExportQuery"),
+                        {{QStringLiteral("Rows"), QVariant::fromValue(model_->rowSet())},
+                         {QStringLiteral("FileName"), builder_.table()},
+                         {QStringLiteral("SheetName"), builder_.table()},
+                         {QStringLiteral("Sql"), ui->m_sql->toPlainText()},
+                         {QStringLiteral("Title"), title}},
+                        this);
 }
 
 void Ttorzsmazsolafm::b_resultClick() {
