@@ -45,7 +45,7 @@ RowSet findCode(Transaction& tx, const QString& table, const QString& value) {
     const QString v = value.trimmed();
     if (v.isEmpty()) return RowSet();
     for (const char* col : {"KOD", "NEV"}) {
-        RowSet rs = tx.query(QStringLiteral("SELECT * FROM %1 WHERE %2 = :v").arg(table, QString::fromLatin1(col)),
+        RowSet rs = tx.query(QStringLiteral("SELECT * FROM %1 WHERE %2 = CAST(:v AS VARCHAR(250))").arg(table, QString::fromLatin1(col)),
                              {{QStringLiteral("v"), v}});
         if (rs.next()) return rs;
     }

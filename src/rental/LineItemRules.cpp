@@ -90,7 +90,7 @@ Found lookup(Transaction& tx, const QString& table, const QString& value, const 
     const QString v = value.trimmed();
     if (v.isEmpty()) return f;
     for (const char* col : {"KOD", "NEV"}) {
-        RowSet rs = tx.query(QStringLiteral("SELECT * FROM %1 WHERE %2 = :v%3").arg(table, QString::fromLatin1(col), extra),
+        RowSet rs = tx.query(QStringLiteral("SELECT * FROM %1 WHERE %2 = CAST(:v AS VARCHAR(250))%3").arg(table, QString::fromLatin1(col), extra),
                              {{QStringLiteral("v"), v}});
         if (rs.next()) {
             f.ok = true;
@@ -240,7 +240,7 @@ QStringList LineItemRules::ValidateItem(Transaction& tx, qint64 tetelsor, const 
     if (code.isEmpty()) m << QStringLiteral("Nincs a kabin száma megadva");
     if (m.isEmpty() && code != QLatin1String("*") && productChanged) {
         RowSet a = tx.query(QStringLiteral("SELECT A.*, SZ.NEV, SZ.KIADHATO, C.NEV CNEV FROM ARU A, SZ_STATUSK SZ,"
-                                           " SZ_ARUCSOP C WHERE A.KOD = :kod AND SZ.KOD = A.ALLAPOT"
+                                           " SZ_ARUCSOP C WHERE A.KOD = CAST(:kod AS VARCHAR(250)) AND SZ.KOD = A.ALLAPOT"
                                            " AND C.KOD = A.ARUCSOPORT"),
                             {{QStringLiteral("kod"), code}});
         if (!a.next()) {
@@ -259,7 +259,7 @@ QStringList LineItemRules::ValidateItem(Transaction& tx, qint64 tetelsor, const 
             // Another item of this contract that is not back already holds it
             // (the register learns of it only when the contract is stored).
             RowSet other = tx.query(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE BIZONYLAT = :b AND VERZIO = :v"
-                                                   " AND ARUKOD = :kod AND (VSZALL IS NULL OR VSZALL = '')")
+                                                   " AND ARUKOD = CAST(:kod AS VARCHAR(250)) AND (VSZALL IS NULL OR VSZALL = '')")
                                         .arg(tables_.sqlItems()),
                                     {{QStringLiteral("b"), terms_.bizonylat}, {QStringLiteral("v"), terms_.verzio},
                                      {QStringLiteral("kod"), code}});
