@@ -1,0 +1,78 @@
+#pragma once
+// The handover document ("Átadás-átvételi bizonylat") of a contract: the
+// lines an activity touches on a day, per driver, with quantities, cabin
+// numbers and damage values, optionally the prices and totals, and the
+// company's closing text; and the blank sheet for handwritten use.
+//
+//   HandoverRequest rq{bizonylat, 1, "KIH", "2026.05.04", "", true};
+//   HandoverData d = LoadHandover(tx, rq);        // dates resolved, rows read
+//   if (d.lines.isEmpty()) ... NoHandoverLinesText() ...
+//   Document doc = layout(HandoverReport(d));     // Tqratadas
+//   Document blank = layout(BlankHandoverReport(ReadHandoverCompany(tx)));  // Tqratadas2
+//
+// Only activities that are planned or done are listed: a deleted or moved-away
+// occurrence never reaches the paper. Gross amounts are rounded per row with
+// the VAT factor of SZ_ADO, then summed.
+#include "db/Database.h"
+#include "reporting/Report.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+namespace vl::rental {
+
+struct HandoverRequest {
+    qint64 bizonylat = -1;   // -1: the blank sheet
+    qint64 verzio = 1;
+    QString tevkod;          // "KIH", "VSZ", ...
+    QString datum;           // the document's day; empty: resolved (ResolveHandoverDates)
+    QString datum2;          // the last day of the occasional activities; empty: the day itself
+    bool prices = false;     // "Árakat írjunk a bizonylatra"
+};
+
+// The lessor as the document prints it (CEG).
+struct HandoverCompany {
+    QString nev, irszam, varos, utca;
+    int nyomtpeld = 1;       // default copies
+    QString atadveg;         // the closing text, lines separated by CR LF
+};
+HandoverCompany ReadHandoverCompany(vl::db::Transaction& tx);
+
+struct HandoverData {
+    HandoverRequest request;     // with its dates resolved
+    HandoverCompany company;
+    double vatFactor = 1.0;
+    vl::db::RowSet lines;        // the line query: MENNYISEG, TEVKOD, SOFORKOD, DATUM, TETELSOR, NETTOAR,
+                                 // M_EGYSEG, BERMENNY, BERMEGYSEG, KARERTEK, NEV, TEVNEV
+    // The contract header: BERKEZD, BERVEG, FIZMOD, KOMMENT, BERMOD, UGYFEL, IRSZAM, VAROS, UTCA,
+    // ADOSZAM, CIM, CIMIRSZAM, CIMVAROS, CIMUTCA (one row, or none).
+    vl::db::RowSet header;
+    QString periodText;          // "Időszak: D -> D2" of a billing period starting on the day, or ""
+    QHash<QString, QString> driverNames;   // SOFORKOD (trimmed) -> SZ_SOFOR.NEV
+    QHash<qint64, QString> cabins;         // TETELSOR -> the line's cabin numbers joined by ",", "*" left out
+};
+
+// The message when the contract has nothing on the day.
+QString NoHandoverLinesText();
+
+// The take-back document's day of an item: its "VSZ" activity (done first,
+// else planned; deleted and moved ones never), else its planned return VSZALLT.
+QString TakeBackDocumentDate(vl::db::Transaction& tx, qint64 bizonylat, qint64 verzio, qint64 tetelsor,
+                             qint64 sorszam);
+
+// An empty day becomes: for a take-back ("VSZ") the take-back's own day (the
+// contract's latest take-back activity that is planned or done, else its
+// latest planned return), otherwise CutoffBeforeMaintenance; an empty second
+// day becomes the day.
+HandoverRequest ResolveHandoverDates(vl::db::Transaction& tx, const HandoverRequest& request);
+
+// Resolves the dates and reads every row the document prints.
+HandoverData LoadHandover(vl::db::Transaction& tx, const HandoverRequest& request);
+
+// Tqratadas: one group per driver and day, each on its own page.
+vl::reporting::Report HandoverReport(const HandoverData& data);
+// Tqratadas2: the blank sheet.
+vl::reporting::Report BlankHandoverReport(const HandoverCompany& company);
+
+} // namespace vl::rental

@@ -1,0 +1,151 @@
+#pragma once
+// The product register's rules (no widgets): the list of cabins and its
+// filters, the overview pages, the quick search by code, validating and
+// storing a product, the direct take-back with exchange, delete and the
+// status check. Status changes of ARU that follow the contracts go through
+// ProductStore::UpdateProductStatus, the one owner of ARU.ALLAPOT.
+//
+// Questions (a type change, a take-back without replacement, the confirmation
+// of an update or a delete) are asked through the message sink; validation
+// errors come back as one text, so the form shows them together and keeps
+// its mode.
+#include "db/Database.h"
+#include "shell/Session.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace vl::rental {
+
+// The register's filter: a product group code and a product status code, each
+// empty for "Összes".
+struct ProductFilter {
+    QString typeCode;
+    QString statusCode;
+};
+
+// The edit modes of the register.
+enum class ProductMode { Browse, Insert, Update, Modify };
+QString ProductModeName(ProductMode m);   // "browse", "insert", "update", "modify"
+
+// What a store needs: the edit panel's values and the current list row.
+struct ProductStoreRequest {
+    ProductMode mode = ProductMode::Insert;
+    QString code;          // e_koduj
+    QString typeName;      // cb_arucsopuj (a group name)
+    QString statusName;    // cb_statuskuj (a status name)
+    QString replacement;   // e_csere (take-back only; empty means "*")
+    // The current row of the list (update and take-back).
+    QString oldCode;
+    QString oldTypeCode;
+    QString oldStatusClass; // S.KIADHATO of the row
+    QString kiszall;        // B.KISZALL of the row
+    qint64 bizonylat = 0;   // A.BIZONYLAT of the row
+    qint64 tetelsor = 0;    // B.TETELSOR of the row
+    // The codes of the list as loaded (insert: a code already listed).
+    QStringList listedCodes;
+};
+
+struct ProductStoreResult {
+    bool stored = false;
+    QString error;        // the validation message ("Az adatokban az alábbi hibák vannak:\r" ...), empty when none
+    bool declined = false; // the user answered "Nem" to the update's confirmation
+    QString rememberCode; // the code the list returns to after the reload
+    QString summary;      // one line of what the store wrote
+};
+
+// What a take-back with exchange wrote.
+struct ExchangeSummary {
+    qint64 bizonylat = 0;
+    qint64 tetelsor = 0;      // the item's line after the exchange
+    qint64 sorszam = 0;       // the item's number after the exchange
+    bool split = false;       // the line was split (type change on a line of more than one)
+    bool typeChanged = false;
+    int activitiesMoved = 0;  // planned activities that followed the item
+    int visitsWritten = 0, visitsDeleted = 0;
+    int periodsWritten = 0, periodsDeleted = 0;
+    QString line() const;
+};
+
+class ProductRegister {
+public:
+    // ---- the list and its pages
+    // The product list (columns KOD, ARUCSOPORT, ALLAPOT, TIPUS, STATUS, KISZALL,
+    // VSZALL, UGYFEL, CIM, BIZONYLAT, VERZIO, KIADHATO, SZIN, TETELSOR), filter
+    // values bound, in numeric order of the codes.
+    static vl::db::RowSet List(vl::db::Transaction& tx, const ProductFilter& filter);
+    // "Összesítés": KABINFAJTA, ALLAPOT, DARAB under the same filter.
+    static vl::db::RowSet Summary(vl::db::Transaction& tx, const ProductFilter& filter);
+    // "Karbantartás nélkül": TERMEKSZAM, TERMEKTIPUS, DATUM, UGYFEL, CIM.
+    static vl::db::RowSet WithoutMaintenance(vl::db::Transaction& tx);
+    // "Kabinszám nélkül": TERMEKTIPUS, DATUM, UGYFEL, CIM.
+    static vl::db::RowSet WithoutCabinNumber(vl::db::Transaction& tx);
+
+    // The filter line of the product list report: " Árucsoport:" + type name,
+    // then ", Státusz: " + status name, each when chosen.
+    static QString FilterText(const QString& typeName, const QString& statusName);
+
+    // The row of the quick search: empty text the first row (0); otherwise the
+    // first code in list order that begins with the trimmed text
+    // (case-insensitive), the text shortened by one character from the end
+    // while none does; -1 when not even the first character matches.
+    static int QuickSearch(const QStringList& codes, const QString& text);
+
+    // A product code is a whole number written in digits only.
+    static bool ValidCode(const QString& code);
+    static QString InvalidCodeText(const QString& code);
+
+    // Counts of a list by status class: I free, N rented, anything else damaged or other.
+    struct Counts {
+        int free = 0, rented = 0, other = 0;
+        int total() const { return free + rented + other; }
+    };
+    static Counts CountByClass(const vl::db::RowSet& list);
+
+    // ---- storing
+    // Validates and stores (insert, update, take-back). Questions through the
+    // sink; with errors nothing is written and result.error holds them. The
+    // take-back writes the contract rows, both cabins' ARU rows, the planned
+    // activities of the item, its maintenance and the contract's billing in
+    // one transaction (joined or owned).
+    static ProductStoreResult Store(vl::db::Connection& conn, vl::db::Transaction* outer,
+                                    const vl::shell::Session& session, const ProductStoreRequest& request);
+
+    // The take-back with exchange itself, after validation: the item of the
+    // contract that holds `oldCode` and is not back gets `replacement` ("*"
+    // for none); with typeChange and a line of more than one the item moves
+    // to a new line of the replacement's group. Throws vl::RuleRefusal when the
+    // contract or item cannot be changed.
+    static ExchangeSummary Exchange(vl::db::Transaction& tx, const vl::shell::Session& session, qint64 bizonylat,
+                                    qint64 verzio, const QString& oldCode, const QString& replacement,
+                                    bool typeChange);
+
+    // ---- delete
+    // "Törlés": only a free product ("Csak szabad kabin törölhető"), only one
+    // without rental history; asks first. True when deleted.
+    static bool Delete(vl::db::Connection& conn, vl::db::Transaction* outer, const QString& code);
+    // Why a product cannot be deleted ("" when it can).
+    static QString DeleteRefusal(vl::db::Transaction& tx, const QString& code);
+
+    // ---- the status check
+    // The question of "Ellenőrzés" for a product that is marked rented though
+    // its item came back; "" when there is nothing to repair.
+    static QString CheckQuestion(const QString& statusCode, const QString& statusName, const QString& vszall);
+    // Repairs the product's status after the question (through
+    // UpdateProductStatus: freed unless it is out on another contract).
+    static QString Repair(vl::db::Connection& conn, vl::db::Transaction* outer, const QString& code);
+    // The check of one product as the form runs it: reads the product's row,
+    // asks, repairs on "Igen". True when something was repaired.
+    static bool Check(vl::db::Connection& conn, const QString& code);
+
+    // The line number a new line of the contract takes: one above the highest
+    // line any line, item or activity of the contract holds.
+    static qint64 NextLineNo(vl::db::Transaction& tx, qint64 bizonylat, qint64 verzio);
+
+    // Texts of the register.
+    static QString TakeBackRefusal(const QString& statusName) {
+        return QStringLiteral("Ilyen státuszú (") + statusName + QStringLiteral(") terméket nem lehet visszavenni.");
+    }
+};
+
+} // namespace vl::rental

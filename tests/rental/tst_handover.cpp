@@ -1,0 +1,257 @@
+// The handover documents read back from their PDFs: a page per driver with
+// its own totals (gross by the VAT rate of SZ_ADO), the cabin list without
+// "*", the closing text once, cancelled and moved deliveries absent, the
+// take-back document on the take-back's own day, the blank sheet, and the
+// vorlanda-admin commands that write them.
+#include "RentalTestDb.h"
+
+#include "../reporting/PdfTools.h"
+#include "reporting/Engine.h"
+#include "rental/Billing.h"
+#include "rental/ContractStore.h"
+#include "rental/Handover.h"
+#include "rental/ProductStore.h"
+#include "rental/Schedule.h"
+
+#include <QProcess>
+#include <QStringEncoder>
+
+using namespace vl::rental;
+using vl::rental::test::TestDb;
+namespace pdf = vl::reporting::test;
+
+namespace {
+const QString kDay = QStringLiteral("2026.03.02");
+const QString kReturn = QStringLiteral("2026.04.30");
+const QString kClosing = QStringLiteral("rendeltetésszerű használatra alkalmas");
+// A money amount as the mask writes it, whatever the thousands separator.
+QRegularExpression amount(const QString& title, const QString& thousands, const QString& rest) {
+    return QRegularExpression(QRegularExpression::escape(title) + QStringLiteral("\\s+") + thousands + QStringLiteral("\\D?") + rest + QStringLiteral("\\b"));
+}
+} // namespace
+
+class TestHandover : public QObject {
+    Q_OBJECT
+    TestDb db;
+    qint64 biz = 0;
+
+    QString writePdf(const vl::reporting::Report& r, const QString& name) {
+        const QString file = db.dir.filePath(name + QStringLiteral(".pdf"));
+        const auto doc = vl::reporting::layout(r);
+        if (!vl::reporting::writePdf(doc, file)) return QString();
+        pdf::firstPagePng(file, name);
+        return file;
+    }
+    HandoverData load(const HandoverRequest& rq) {
+        auto tx = db.conn->begin(vl::db::TxMode::ReadOnly);
+        HandoverData d = LoadHandover(*tx, rq);
+        tx->commit();
+        return d;
+    }
+    ContractLine line(const QString& csop, int qty, const QStringList& products, const QString& driver, qint64 price) {
+        ContractLine l;
+        l.arucsoport = csop;
+        l.mennyiseg = qty;
+        l.bermegyseg = QStringLiteral("Hét");
+        l.nettoar = price;
+        l.kiszall = kDay;
+        l.vszall = kReturn;
+        l.hkszcspszv = QStringLiteral("0010000");
+        l.karbar = {0, 0, 4500, 0, 0, 0, 0};
+        l.soforkod = driver;
+        l.products = products;
+        return l;
+    }
+
+private slots:
+    void initTestCase() {
+        vl::db::prepareEmbeddedEngine();
+        db.create();
+        auto tx = db.conn->begin();
+        tx->exec(QStringLiteral("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES ('S1', 'Kovács Béla', 'I')"));
+        tx->exec(QStringLiteral("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES ('S2', 'Nagy Péter', 'I')"));
+        // 25 %: the gross totals must follow the table, not a fixed rate.
+        tx->exec(QStringLiteral("UPDATE SZ_ADO SET ERTEK = 0.25 WHERE STANDARD = 'I'"));
+        for (int i = 1; i <= 9; ++i)
+            ProductStore::StoreProduct(*tx, QString::number(i), i <= 6 ? QStringLiteral("ALAP") : i <= 8 ? QStringLiteral("VIP") : QStringLiteral("ZUH"),
+                                       ProductFree);
+        const QString cust = tx->query(QStringLiteral(
+            "INSERT INTO UGYFEL (NEV, IRSZAM, VAROS, UTCA, ADOSZAM, AKTIV) VALUES ('Építő Kft.', '2030', 'Érd', "
+            "'Fő utca 1.', '12345678-2-13', 'I') RETURNING KOD")).at(0, 0).toString();
+        const QString site = tx->query(QStringLiteral(
+            "INSERT INTO UGYFELCIM (UGYFELKOD, NEV, IRSZAM, VAROS, UTCA) VALUES (:u, 'Lakópark', '2040', 'Budaörs', "
+            "'Szabadság út 10.') RETURNING KOD"), {{QStringLiteral("u"), cust}}).at(0, 0).toString();
+        ContractHeader h;
+        h.bermod = QStringLiteral("HT");
+        h.fizmod = QStringLiteral("ATU");
+        h.berkezd = kDay;
+        h.ugyfelkod = cust;
+        h.ugyfelcim = site;
+        h.komment = QStringLiteral("Kapukód: 4711");
+        biz = ContractStore::StoreNewContract(
+            *tx, h,
+            {line(QStringLiteral("ALAP"), 3, {QStringLiteral("1"), QStringLiteral("2")}, QStringLiteral("S1"), 12000),
+             line(QStringLiteral("VIP"), 1, {QStringLiteral("7")}, QStringLiteral("S2"), 20000),
+             line(QStringLiteral("ZUH"), 1, {QStringLiteral("9")}, QStringLiteral("S1"), 30000),
+             line(QStringLiteral("AKM"), 1, {}, QStringLiteral("S1"), 40000)},
+            QStringLiteral("TESZT"));
+        const GeneratorContext ctx = GeneratorContext::load(*tx, QStringLiteral("TESZT"));
+        for (const MaintenanceItem& it : LoadMaintenanceItems(*tx, RentalTables::stored(), biz, 1)) {
+            const QString csop = tx->query(QStringLiteral("SELECT ARUCSOPORT FROM FORGSOR WHERE BIZONYLAT = :b AND TETELSOR = :t"),
+                                           {{QStringLiteral("b"), biz}, {QStringLiteral("t"), it.tetelsor}}).at(0, 0).toString();
+            const EventItem ev{biz, 1, it.tetelsor, it.sorszam, it.arukod, it.soforkod, csop};
+            GenerateEventActivities(*tx, ctx, QStringLiteral("UJTCS"), QStringLiteral("FORGTEV"), it.kiszall, ev);
+            GenerateEventActivities(*tx, ctx, QStringLiteral("HISZ"), QStringLiteral("FORGTEV"), it.vszallt, ev);
+            ScheduleOptions o;
+            o.firstDay = QStringLiteral("2026.03.03");
+            GenerateMaintenanceSchedule(*tx, ctx, QStringLiteral("FORGTEV"), {it}, o);
+        }
+        // The shower's delivery was cancelled, the accessible cabin's moved to another day.
+        tx->exec(QStringLiteral("UPDATE FORGTEV SET TEVALLAPOT = 'X' WHERE BIZONYLAT = :b AND TETELSOR = 3 AND TEVKOD = 'KIH'"),
+                 {{QStringLiteral("b"), biz}});
+        tx->exec(QStringLiteral("UPDATE FORGTEV SET TEVALLAPOT = 'A' WHERE BIZONYLAT = :b AND TETELSOR = 4 AND TEVKOD = 'KIH'"),
+                 {{QStringLiteral("b"), biz}});
+        tx->commit();
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM FORGTEV WHERE BIZONYLAT = :b AND TEVKOD = 'KIH'"),
+                          {{QStringLiteral("b"), biz}}), qint64(6));
+    }
+
+    // With prices: one page per driver, each with its own totals and the closing text once.
+    void deliveryWithPrices() {
+        const HandoverData d = load({biz, 1, QStringLiteral("KIH"), kDay, QString(), true});
+        QCOMPARE(d.vatFactor, 1.25);
+        const QString file = writePdf(HandoverReport(d), QStringLiteral("tqratadas"));
+        QVERIFY(!file.isEmpty());
+        const QStringList pages = pdf::pdfPages(file);
+        QCOMPARE(pages.size(), 2);
+        const QString& p1 = pages.at(0);
+        const QString& p2 = pages.at(1);
+        QVERIFY2(p1.contains(QStringLiteral("Gépjármű-vezető: Kovács Béla")), qPrintable(p1));
+        QVERIFY(p2.contains(QStringLiteral("Gépjármű-vezető: Nagy Péter")));
+        for (const QString& p : pages) {
+            QVERIFY(p.contains(QStringLiteral("Sorszám: %1").arg(biz)));
+            QVERIFY(p.contains(QStringLiteral("Átadás-átvételi bizonylat")));
+            QVERIFY(p.contains(QStringLiteral("Vorlanda Mobil WC Kft.")));
+            QVERIFY(p.contains(QStringLiteral("Építő Kft.")));
+            QVERIFY(p.contains(QStringLiteral("2040 Budaörs, Szabadság út 10.")));
+            QVERIFY(p.contains(QStringLiteral("Adószám: 12345678-2-13")));
+            QVERIFY(p.contains(QStringLiteral("Kapukód: 4711")));
+            QCOMPARE(p.count(kClosing), 1);
+            QVERIFY(!p.contains(QStringLiteral("Zuhanykabin")));
+            QVERIFY(!p.contains(QStringLiteral("Akadálymentes")));
+        }
+        QVERIFY(p1.contains(QStringLiteral("1. lap")) && p2.contains(QStringLiteral("2. lap")));
+        // Cabins of the line without "*"; rent 3 x 12 000 and the delivery fee 3 x 8 000.
+        QVERIFY(p1.contains(QRegularExpression(QStringLiteral("\\b1,2\\s+2026\\.03\\.02"))));
+        QVERIFY(!p1.contains(QLatin1Char('*')));
+        QVERIFY(p1.contains(amount(QStringLiteral("Nettó érték összesen"), QStringLiteral("60"), QStringLiteral("000"))));
+        QVERIFY(p1.contains(amount(QStringLiteral("Fizetendő ÁFÁs érték összesen"), QStringLiteral("75"), QStringLiteral("000"))));
+        // Rent 20 000 and the fee 10 000 of a premium cabin.
+        QVERIFY(p2.contains(amount(QStringLiteral("Nettó érték összesen"), QStringLiteral("30"), QStringLiteral("000"))));
+        QVERIFY(p2.contains(amount(QStringLiteral("Fizetendő ÁFÁs érték összesen"), QStringLiteral("37"), QStringLiteral("500"))));
+        QVERIFY(p1.contains(QStringLiteral("/ 1 Hét")));
+    }
+
+    // Without prices: no price columns or totals, no occasional activities.
+    void deliveryWithoutPrices() {
+        const HandoverData d = load({biz, 1, QStringLiteral("KIH"), kDay, QStringLiteral("2026.12.31"), false});
+        QCOMPARE(d.lines.rowCount(), 2);
+        const QString file = writePdf(HandoverReport(d), QStringLiteral("tqratadas_arak_nelkul"));
+        const QString text = pdf::pdfText(file);
+        QVERIFY(!text.contains(QStringLiteral("Nettó érték összesen")));
+        QVERIFY(!text.contains(QStringLiteral("Nettó bérleti díj")));
+        QVERIFY(text.contains(QStringLiteral("N. kárérték/db")));
+        QCOMPARE(text.count(kClosing), 2);
+    }
+
+    // The take-back document is dated by the take-back, never by the billing cut-off.
+    void takeBackOnItsOwnDay() {
+        auto tx = db.conn->begin();
+        const HandoverRequest resolved = ResolveHandoverDates(*tx, {biz, 1, QStringLiteral("VSZ"), QString(), QString(), false});
+        QCOMPARE(resolved.datum, kReturn);
+        QVERIFY(CutoffBeforeMaintenance(*tx, biz, 1) != kReturn);
+        QCOMPARE(TakeBackDocumentDate(*tx, biz, 1, 1, 1), kReturn);
+        // Moved to 2 May: the document follows the activity, not the item's planned return.
+        tx->exec(QStringLiteral("UPDATE FORGTEV SET TEVALLAPOT = 'A' WHERE BIZONYLAT = :b AND TETELSOR = 1 AND SORSZAM = 1 "
+                                "AND TEVKOD = 'VSZ'"), {{QStringLiteral("b"), biz}});
+        tx->exec(QStringLiteral("INSERT INTO FORGTEV (BIZONYLAT, VERZIO, TETELSOR, SORSZAM, DATUM, TEVSORSZAM, TEVKOD, ARUKOD, "
+                                "TEVALLAPOT, SOFORKOD, NETTOAR, MENNYISEG, KEPZETT) VALUES (:b, 1, 1, 1, '2026.05.02', 1, 'VSZ', "
+                                "'1', 'T', 'S1', 8000, 1, 'U')"), {{QStringLiteral("b"), biz}});
+        QCOMPARE(TakeBackDocumentDate(*tx, biz, 1, 1, 1), QStringLiteral("2026.05.02"));
+        // Cancelled too: the planned return.
+        tx->exec(QStringLiteral("UPDATE FORGTEV SET TEVALLAPOT = 'X' WHERE BIZONYLAT = :b AND DATUM = '2026.05.02'"),
+                 {{QStringLiteral("b"), biz}});
+        QCOMPARE(TakeBackDocumentDate(*tx, biz, 1, 1, 1), kReturn);
+        tx->rollback();
+
+        const HandoverData d = load({biz, 1, QStringLiteral("VSZ"), QString(), QString(), false});
+        QCOMPARE(d.request.datum, kReturn);
+        const QString text = pdf::pdfText(writePdf(HandoverReport(d), QStringLiteral("tqratadas_vsz")));
+        QVERIFY2(text.contains(QStringLiteral("Visszaszállítás")), qPrintable(text));
+        QVERIFY(text.contains(kReturn));
+    }
+
+    void nothingOnTheDay() {
+        const HandoverData d = load({biz, 1, QStringLiteral("KIH"), QStringLiteral("2026.03.09"), QString(), true});
+        QVERIFY(d.lines.isEmpty());
+        QCOMPARE(NoHandoverLinesText(), QStringLiteral("Nincs szállításra vonatkozó információ megadva erre a szerződésre."));
+    }
+
+    void blankSheet() {
+        auto tx = db.conn->begin(vl::db::TxMode::ReadOnly);
+        const HandoverCompany co = ReadHandoverCompany(*tx);
+        tx->commit();
+        QCOMPARE(co.nyomtpeld, 2);
+        const QString file = writePdf(BlankHandoverReport(co), QStringLiteral("tqratadas2"));
+        QCOMPARE(pdf::pdfPageCount(file), 1);
+        const QString text = pdf::pdfText(file);
+        for (const QString& t : {QStringLiteral("Átadás-átvételi bizonylat"), QStringLiteral("Bérbeadó:"),
+                                 QStringLiteral("Vorlanda Mobil WC Kft."), QStringLiteral("Budafoki út 59."),
+                                 QStringLiteral("Bérlő:"), QStringLiteral("Szállítási cím"), QStringLiteral("Adószám:"),
+                                 QStringLiteral("Bérbeadás típusa"), QStringLiteral("Fizetési mód"), QStringLiteral("1. lap"),
+                                 QStringLiteral("Gépjármű-vezető:"), QStringLiteral("N. kárérték/db"),
+                                 QStringLiteral("Nettó érték összesen"), QStringLiteral("Fizetendő ÁFÁs érték összesen"), kClosing})
+            QVERIFY2(text.contains(t), qPrintable(t));
+        QVERIFY(!text.contains(QStringLiteral("-1")));
+    }
+
+    // vorlanda-admin handover and products write the same documents.
+    void commands() {
+        QFile ini(db.dir.filePath(QStringLiteral("PKR.INI")));
+        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QStringEncoder enc("windows-1250");
+        ini.write(enc.encode(QStringLiteral("DBSERVER=") + db.path + QStringLiteral("\r\nWPWD=NONE\r\n")));
+        ini.close();
+        auto run = [&](const QStringList& args, QString* out) {
+            QProcess p;
+            p.setWorkingDirectory(db.dir.path());
+            p.start(QStringLiteral(VL_ADMIN_EXE), args);
+            p.waitForFinished(300000);
+            *out = QString::fromUtf8(p.readAllStandardOutput()) + QString::fromUtf8(p.readAllStandardError());
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        QString out;
+        const QString doc = db.dir.filePath(QStringLiteral("cmd_atadas.pdf"));
+        QCOMPARE(run({QStringLiteral("handover"), QString::number(biz), QStringLiteral("--date"), kDay,
+                      QStringLiteral("--prices"), QStringLiteral("--pdf"), doc}, &out), 0);
+        QCOMPARE(pdf::pdfPageCount(doc), 2);
+        QVERIFY(pdf::pdfText(doc).contains(amount(QStringLiteral("Nettó érték összesen"), QStringLiteral("60"), QStringLiteral("000"))));
+        QCOMPARE(run({QStringLiteral("handover"), QString::number(biz), QStringLiteral("--kind"), QStringLiteral("VSZ"),
+                      QStringLiteral("--pdf"), doc}, &out), 0);
+        QVERIFY(pdf::pdfText(doc).contains(kReturn));
+        QVERIFY2(run({QStringLiteral("handover"), QString::number(biz), QStringLiteral("--date"), QStringLiteral("2026.03.09"),
+                      QStringLiteral("--pdf"), doc}, &out) != 0, qPrintable(out));
+        QVERIFY2(out.contains(NoHandoverLinesText()), qPrintable(out));
+        QCOMPARE(run({QStringLiteral("handover"), QStringLiteral("-1"), QStringLiteral("--pdf"), doc}, &out), 0);
+        QVERIFY(pdf::pdfText(doc).contains(QStringLiteral("Gépjármű-vezető:")));
+
+        const QString list = db.dir.filePath(QStringLiteral("cmd_termekek.pdf"));
+        QVERIFY2(run({QStringLiteral("products"), QStringLiteral("--pdf"), list}, &out) == 0, qPrintable(out));
+        const QString text = pdf::pdfText(list);
+        QVERIFY(text.contains(QRegularExpression(QStringLiteral("Összes termék:\\s+9"))));
+        QVERIFY(text.contains(QRegularExpression(QStringLiteral("Bérlés alatt\\s+4"))));
+    }
+};
+
+QTEST_MAIN(TestHandover)
+#include "tst_handover.moc"
