@@ -191,6 +191,7 @@ Tkabinfm::Tkabinfm(QWidget* parent) : QDialog(parent, Qt::Window) {
     l_state = new QLabel(this);
     l_state->setObjectName(QStringLiteral("l_state"));
     l_state->setFont(bold);
+    l_state->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(QStringLiteral("Közvetlen visszavétel")) + 8);
     legend->addWidget(l_state);
     legend->addStretch(1);
 
@@ -231,7 +232,7 @@ Tkabinfm::Tkabinfm(QWidget* parent) : QDialog(parent, Qt::Window) {
     connect(b_keres, &QPushButton::clicked, this, [this] { Reload(); });
     connect(cbx_arucsop, &QComboBox::activated, this, [this] { Reload(); });
     connect(cbx_statusk, &QComboBox::activated, this, [this] { Reload(); });
-    connect(e_kodkeres, &QLineEdit::textEdited, this, [this] { e_kodkeresChange(); });
+    connect(e_kodkeres, &QLineEdit::textChanged, this, [this] { e_kodkeresChange(); });
     connect(e_kodkeres, &QLineEdit::returnPressed, this, [this] { e_kodkeresChange(); });
     connect(nav_first, &QToolButton::clicked, this, [this] { moveTo(0); });
     connect(nav_prior, &QToolButton::clicked, this, [this] { moveTo(CurrentRow() - 1); });

@@ -1,0 +1,308 @@
+// The product register form on a demonstration database: its controls and
+// pages, the modes, the quick search, the selection mode for contract entry
+// (opened by name), a store and a take-back through the form, the list's
+// question, and the handover print dialog.
+#include "GuiWiring.h"
+#include "ProductForms.h"
+#include "Tkabinfm.h"
+#include "Tmain_pkrfm.h"
+#include "Tspecfm.h"
+#include "FormRegistry.h"
+#include "db/Database.h"
+#include "rental/DemoData.h"
+#include "rental/Schema.h"
+#include "rental/Seeds.h"
+#include "shell/Dm.h"
+#include "shell/Ini.h"
+#include "util/Colors.h"
+#include "util/Texts.h"
+#include "util/MessageSink.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStringEncoder>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using vl::rental::Tkabinfm;
+using vl::shell::dm;
+
+namespace {
+
+void createDemo(const QTemporaryDir& dir) {
+    vl::db::ConnectParams p;
+    p.database = dir.filePath(QStringLiteral("demo.fdb"));
+    auto conn = vl::db::createFirebirdDatabase(p);
+    vl::rental::Schema::upgrade(*conn);
+    auto tx = conn->begin();
+    vl::rental::Seeds::apply(*tx, QDate::currentDate().toString(QStringLiteral("yyyy")));
+    tx->commit();
+    vl::rental::DemoData::create(*conn, nullptr);
+    conn->close();
+    QFile ini(dir.filePath(QStringLiteral("PKR.INI")));
+    QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QStringEncoder enc("windows-1250");
+    ini.write(enc.encode(QStringLiteral("DBSERVER=") + p.database + QStringLiteral("\r\nWPWD=NONE\r\n")));
+}
+
+QString one(const QString& sql, const vl::db::Params& params = {}) {
+    const auto rs = dm().d_alap().query(sql, params);
+    return rs.isEmpty() ? QString() : rs.at(0, 0).toString().trimmed();
+}
+
+void saveShot(QWidget* w, const QString& name) {
+    const QString dir = QStringLiteral("/work/main/out");
+    if (QDir(dir).exists()) w->grab().save(dir + QLatin1Char('/') + name);
+}
+
+// Runs action on the first visible top-level widget with that object name as
+// soon as it shows up (polling while a modal loop runs).
+void whenShown(const QString& name, std::function<void(QWidget*)> action, int triesLeft = 3000) {
+    QTimer::singleShot(10, [=]() {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->objectName() == name && w->isVisible()) {
+                action(w);
+                return;
+            }
+        if (triesLeft > 0) whenShown(name, action, triesLeft - 1);
+    });
+}
+
+int rowOf(Tkabinfm& f, const QString& kod) {
+    const auto& l = f.List();
+    for (int r = 0; r < l.rowCount(); ++r)
+        if (l.at(r, l.indexOf(QStringLiteral("KOD"))).toString().trimmed() == kod) return r;
+    return -1;
+}
+
+} // namespace
+
+class TstKabinForm : public QObject {
+    Q_OBJECT
+    QString oldCwd_;
+    QTemporaryDir demo_;
+    vl::RecordingSink sink_;
+    std::unique_ptr<vl::ScopedSink> use_;
+
+private slots:
+    void initTestCase() {
+        vl::db::prepareEmbeddedEngine();
+        oldCwd_ = QDir::currentPath();
+        createDemo(demo_);
+        use_ = std::make_unique<vl::ScopedSink>(&sink_);
+        QDir::setCurrent(demo_.path());
+        vl::shell::IniClear();
+        QVERIFY(vl::shell::IniLoad(QStringLiteral("PKR.INI"), true));
+        QVERIFY(dm().ConnectDatabase());
+        vl::rental::registerProductForms();
+    }
+    void init() {
+        sink_.clear();
+        sink_.answers.clear();
+    }
+    void cleanupTestCase() {
+        if (dm().isConnected()) dm().disconnect();
+        QDir::setCurrent(oldCwd_);
+        use_.reset();
+    }
+
+    void controlsAndPages() {
+        Tkabinfm f;
+        f.FormShow();
+        f.show();
+        QCOMPARE(f.windowTitle(), QStringLiteral("Termékek állapota és helye"));
+        const QList<QPair<const char*, const char*>> buttons{
+            {"b_vissza", "Vissza"}, {"b_uj", "Új termék felvitele"}, {"b_mod", "Termék módosítása"},
+            {"b_kivalaszt", "Kiválaszt"}, {"b_elozmeny", "Előzmény"}, {"b_tarolas", "Tárolás"}, {"b_megsem", "Mégsem"},
+            {"b_visszavetel", "Visszavétel és csere"}, {"b_lista", "Terméklista"}, {"b_torol", "Törlés"},
+            {"b_ellenor", "Ellenőrzés"}, {"b_keres", "&Betölt"}};
+        for (const auto& b : buttons) {
+            auto* w = f.findChild<QPushButton*>(QString::fromLatin1(b.first));
+            QVERIFY2(w, b.first);
+            QCOMPARE(w->text(), QString::fromUtf8(b.second));
+        }
+        for (const char* n : {"e_koduj", "e_csere", "e_kodkeres"}) QVERIFY2(f.findChild<QLineEdit*>(QString::fromLatin1(n)), n);
+        for (const char* n : {"cbx_arucsop", "cbx_statusk", "cb_arucsopuj", "cb_statuskuj"})
+            QVERIFY2(f.findChild<QComboBox*>(QString::fromLatin1(n)), n);
+        QVERIFY(!f.b_kivalaszt->isVisible());
+        QCOMPARE(f.cbx_arucsop->itemText(0), QStringLiteral("Összes"));
+        QCOMPARE(f.cb_statuskuj->itemText(0), QString());
+        auto* pc = f.findChild<QTabWidget*>(QStringLiteral("pc_kabinok"));
+        QCOMPARE(pc->count(), 4);
+        QCOMPARE(pc->currentIndex(), 0);
+        QStringList titles;
+        for (int i = 0; i < 4; ++i) titles << pc->tabText(i);
+        QCOMPARE(titles, (QStringList{"Tételes", "Összesítés", "Karbantartás nélkül", "Kabinszám nélkül"}));
+        auto* grid = f.findChild<QTableView*>(QStringLiteral("DBGrid1"));
+        QCOMPARE(grid->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Kód"));
+        QCOMPARE(grid->model()->headerData(6, Qt::Horizontal).toString(), QStringLiteral("Bizonylat"));
+        // 80 demo cabins, in numeric order; colours from the status.
+        QCOMPARE(grid->model()->rowCount(), 80);
+        QCOMPARE(f.List().at(0, 0).toString(), QStringLiteral("101"));
+        const int free = rowOf(f, one(QStringLiteral("SELECT FIRST 1 KOD FROM ARU WHERE ALLAPOT = 'SZA' ORDER BY KOD")));
+        QCOMPARE(grid->model()->data(grid->model()->index(free, 0), Qt::ForegroundRole).value<QColor>(),
+                 QColor::fromRgba(vl::util::ColorFromName(QStringLiteral("ZÖLD"))));
+        QCOMPARE(f.findChild<QTableView*>(QStringLiteral("DBGrid2"))->model()->headerData(2, Qt::Horizontal).toString(),
+                 QStringLiteral("Darab"));
+        QVERIFY(f.findChild<QTableView*>(QStringLiteral("DBGrid4"))->model()->rowCount() >= 0);
+        QCOMPARE(f.l_state->text(), vl::util::ModeCaption(QStringLiteral("browse")));
+        saveShot(&f, QStringLiteral("Tkabinfm.png"));
+
+        // Modes: the edit panel and the buttons swap.
+        QTest::mouseClick(f.b_uj, Qt::LeftButton);
+        QCOMPARE(f.mode(), vl::rental::ProductMode::Insert);
+        QVERIFY(f.p_uj->isEnabled() && f.b_tarolas->isEnabled() && f.e_koduj->isEnabled());
+        QVERIFY(!f.b_uj->isEnabled() && !f.b_lista->isEnabled() && !f.b_keres->isEnabled() && !f.b_visszavetel->isEnabled());
+        QCOMPARE(f.cb_statuskuj->currentText(), QStringLiteral("Szabad"));
+        QCOMPARE(f.cb_arucsopuj->currentText(), QString());
+        QTest::mouseClick(f.b_megsem, Qt::LeftButton);
+        QCOMPARE(f.mode(), vl::rental::ProductMode::Browse);
+        QVERIFY(!f.p_uj->isEnabled() && f.b_uj->isEnabled());
+    }
+
+    // Quick search: 1899 has no match, 189 neither, so the first code beginning with 18.
+    void quickSearch() {
+        Tkabinfm f;
+        f.FormShow();
+        f.show();
+        QTest::keyClicks(f.e_kodkeres, QStringLiteral("13"));
+        QCOMPARE(f.CurrentValue(QStringLiteral("KOD")).toString(), QStringLiteral("130"));
+        QTest::keyClicks(f.e_kodkeres, QStringLiteral("9"));   // "139" -> 139
+        QCOMPARE(f.CurrentValue(QStringLiteral("KOD")).toString(), QStringLiteral("139"));
+        f.e_kodkeres->setText(QStringLiteral("1899"));
+        QTest::keyClick(f.e_kodkeres, Qt::Key_Return);
+        QCOMPARE(f.CurrentValue(QStringLiteral("KOD")).toString(), QStringLiteral("180"));
+        f.e_kodkeres->clear();
+        QTest::keyClick(f.e_kodkeres, Qt::Key_Return);
+        QCOMPARE(f.CurrentRow(), 0);
+    }
+
+    // Selection mode by name: filtered on the line's group and "Szabad", the caller gets the pick.
+    void selectionMode() {
+        QString listed;
+        bool allFree = true, buttonShown = false;
+        whenShown(QStringLiteral("Tkabinfm"), [&](QWidget* top) {
+            auto* f = qobject_cast<Tkabinfm*>(top);
+            buttonShown = f->b_kivalaszt->isVisible() && f->b_kivalaszt->isEnabled();
+            const auto& l = f->List();
+            for (int r = 0; r < l.rowCount(); ++r)
+                if (l.at(r, l.indexOf(QStringLiteral("KIADHATO"))).toString() != QStringLiteral("I") ||
+                    l.at(r, l.indexOf(QStringLiteral("ARUCSOPORT"))).toString() != QStringLiteral("VIP"))
+                    allFree = false;
+            f->DBGrid1->setCurrentIndex(f->DBGrid1->model()->index(1, 0));
+            listed = f->CurrentValue(QStringLiteral("KOD")).toString();
+            saveShot(f, QStringLiteral("Tkabinfm_kivalaszt.png"));
+            QTest::mouseClick(f->b_kivalaszt, Qt::LeftButton);
+        });
+        const auto r = vl::shell::openForm(QStringLiteral("Tkabinfm"),
+                                           {{QStringLiteral("SelectAllowed"), true},
+                                            {QStringLiteral("TypeFilter"), QStringLiteral("Prémium WC kabin kézmosóval")},
+                                            {QStringLiteral("StatusFilter"), QStringLiteral("Szabad")}});
+        QVERIFY(buttonShown);
+        QVERIFY(allFree);
+        QVERIFY(r.accepted);
+        QCOMPARE(r.values.value(QStringLiteral("ProductPicked")).toBool(), true);
+        QCOMPARE(r.values.value(QStringLiteral("PickedTypeName")).toString(), QStringLiteral("Prémium WC kabin kézmosóval"));
+        QCOMPARE(r.values.value(QStringLiteral("KOD")).toString(), listed.trimmed());
+        QCOMPARE(r.values.value(QStringLiteral("KIADHATO")).toBool(), true);
+
+        // "Vissza": nothing picked.
+        whenShown(QStringLiteral("Tkabinfm"), [&](QWidget* top) {
+            QTest::mouseClick(qobject_cast<Tkabinfm*>(top)->b_vissza, Qt::LeftButton);
+        });
+        const auto back = vl::shell::openForm(QStringLiteral("Tkabinfm"), {{QStringLiteral("SelectAllowed"), true}});
+        QVERIFY(!back.accepted);
+        QCOMPARE(back.values.value(QStringLiteral("ProductPicked")).toBool(), false);
+        QCOMPARE(back.values.value(QStringLiteral("PickedTypeName")).toString(), QString());
+    }
+
+    // A new cabin through the form, then a take-back with exchange.
+    void storeAndTakeBack() {
+        Tkabinfm f;
+        f.FormShow();
+        f.show();
+        QTest::mouseClick(f.b_uj, Qt::LeftButton);
+        QTest::keyClicks(f.e_koduj, QStringLiteral("9a01"));   // digits only
+        QCOMPARE(f.e_koduj->text(), QStringLiteral("901"));
+        f.cb_arucsopuj->setCurrentIndex(f.cb_arucsopuj->findText(QStringLiteral("Alap WC kabin")));
+        QTest::mouseClick(f.b_tarolas, Qt::LeftButton);
+        QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(QLatin1Char('\n'))));
+        QCOMPARE(f.mode(), vl::rental::ProductMode::Browse);
+        QCOMPARE(f.CurrentValue(QStringLiteral("KOD")).toString(), QStringLiteral("901"));
+        QCOMPARE(one(QStringLiteral("SELECT ALLAPOT FROM ARU WHERE KOD = '901'")), QStringLiteral("SZA"));
+
+        // A free cabin cannot be taken back.
+        QTest::mouseClick(f.b_visszavetel, Qt::LeftButton);
+        QCOMPARE(sink_.last(), QStringLiteral("Ilyen státuszú (Szabad) terméket nem lehet visszavenni."));
+        QCOMPARE(f.mode(), vl::rental::ProductMode::Browse);
+
+        // A rented cabin of the basic group, exchanged for 901.
+        const QString rented = one(QStringLiteral("SELECT FIRST 1 KOD FROM ARU WHERE ALLAPOT = 'FOG' AND ARUCSOPORT = 'ALAP' ORDER BY KOD"));
+        const QString biz = one(QStringLiteral("SELECT BIZONYLAT FROM ARU WHERE KOD = :k"), {{QStringLiteral("k"), rented}});
+        f.DBGrid1->setCurrentIndex(f.DBGrid1->model()->index(rowOf(f, rented), 0));
+        QTest::mouseClick(f.b_visszavetel, Qt::LeftButton);
+        QCOMPARE(f.mode(), vl::rental::ProductMode::Modify);
+        QCOMPARE(f.l_state->text(), QStringLiteral("Közvetlen visszavétel"));
+        QCOMPARE(f.e_koduj->text(), rented);
+        QVERIFY(!f.e_koduj->isEnabled() && f.e_csere->isEnabled());
+        QTest::keyClicks(f.e_csere, QStringLiteral("901"));
+        saveShot(&f, QStringLiteral("Tkabinfm_visszavetel.png"));
+        QTest::mouseClick(f.b_tarolas, Qt::LeftButton);
+        QVERIFY2(sink_.messages.size() <= 1, qPrintable(sink_.texts().join(QLatin1Char('\n'))));
+        QCOMPARE(f.mode(), vl::rental::ProductMode::Browse);
+        QCOMPARE(one(QStringLiteral("SELECT ALLAPOT FROM ARU WHERE KOD = :k"), {{QStringLiteral("k"), rented}}), QStringLiteral("SZA"));
+        QCOMPARE(one(QStringLiteral("SELECT ALLAPOT || ' ' || BIZONYLAT FROM ARU WHERE KOD = '901'")), QStringLiteral("FOG ") + biz);
+        QCOMPARE(one(QStringLiteral("SELECT COUNT(*) FROM FORGKABIN WHERE ARUKOD = '901' AND BIZONYLAT = :b"), {{QStringLiteral("b"), biz}}),
+                 QStringLiteral("1"));
+    }
+
+    // "Terméklista" asks with four buttons; the last one stops.
+    void listQuestion() {
+        Tkabinfm f;
+        f.FormShow();
+        sink_.answers = {3};
+        QTest::mouseClick(f.b_lista, Qt::LeftButton);
+        QCOMPARE(sink_.last(), QStringLiteral("Kérem válaszon az alábbi lehetőségek közül"));
+        const auto report = f.ListReport();
+        QCOMPARE(report.name, QStringLiteral("Tqrtermeklista"));
+        QCOMPARE(report.data.rowCount(), f.List().rowCount());
+    }
+
+    // The handover dialog: caption, contract and the company's copies.
+    void printDialog() {
+        vl::rental::Tspecfm d;
+        d.Prepare(-1, 0, QString(), QString(), QString());
+        QCOMPARE(d.windowTitle(), QStringLiteral("Biankó átadási-átvételi bizonylat nyomtatása"));
+        QCOMPARE(d.e_pld->text(), QStringLiteral("2"));
+        QTest::mouseClick(d.b_plus, Qt::LeftButton);
+        QCOMPARE(d.e_pld->text(), QStringLiteral("3"));
+        for (int i = 0; i < 5; ++i) QTest::mouseClick(d.b_minus, Qt::LeftButton);
+        QCOMPARE(d.e_pld->text(), QStringLiteral("0"));
+        bool empty = true;
+        QCOMPARE(d.DocumentReport(&empty).name, QStringLiteral("Tqratadas2"));
+        QVERIFY(!empty);
+        const QString biz = one(QStringLiteral("SELECT MIN(BIZONYLAT) FROM FORGFEJ WHERE AKTIV = 'I'"));
+        d.Prepare(biz.toLongLong(), 1, QStringLiteral("KIH"), QString(), QString());
+        QCOMPARE(d.windowTitle(), QStringLiteral("Bizonylat nyomtatása"));
+        QCOMPARE(d.l_biz->text(), biz);
+        QCOMPARE(d.cb_ar->text(), QStringLiteral("Árakat írjunk a bizonylatra"));
+        for (const char* n : {"b_printerset", "b_megnez", "b_nyomtat", "b_vissza"})
+            QVERIFY2(d.findChild<QPushButton*>(QString::fromLatin1(n)), n);
+        d.e_pld->setText(QStringLiteral("két"));
+        d.PrintOrPreview(true);
+        QCOMPARE(sink_.last(), QStringLiteral("A példányszám nem egész szám: két"));
+        saveShot(&d, QStringLiteral("Tspecfm.png"));
+    }
+};
+
+QTEST_MAIN(TstKabinForm)
+#include "tst_kabin_form.moc"
