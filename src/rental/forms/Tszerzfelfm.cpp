@@ -138,7 +138,7 @@ QTableView* Tszerzfelfm::grid(const QString& name, RowSetModel* model, QWidget* 
     g->verticalHeader()->setVisible(false);
     g->verticalHeader()->setDefaultSectionSize(g->fontMetrics().height() + 6);
     g->horizontalHeader()->setStretchLastSection(true);
-    g->setMinimumHeight(150);
+    g->setMinimumHeight(120);
     g->setTabKeyNavigation(false);
     return g;
 }
@@ -232,7 +232,8 @@ void Tszerzfelfm::buildHeader() {
     l_cimadat = label(QString(), p, QStringLiteral("l_cimadat"));
     l_kommentspec = label(QString(), p, QStringLiteral("l_kommentspec"));
     l_kommentspec->setStyleSheet(QStringLiteral("color: #a00000;"));
-    l_kommentspec->setWordWrap(true);
+    // The remark takes the room left on its row; the whole of it is its tooltip.
+    l_kommentspec->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     l_nemmodosithato = label(QString(), p, QStringLiteral("l_nemmodosithato"));
     l_nemmodosithato->setFont(bold);
     l_nemmodosithato->setStyleSheet(QStringLiteral("color: #a00000;"));
@@ -244,7 +245,7 @@ void Tszerzfelfm::buildHeader() {
     Label4->setBuddy(cb_fizmod);
     Label5 = label(QStringLiteral("Bérlés módja"), p, QStringLiteral("Label5"));
     cb_bermod = combo(QStringLiteral("cb_bermod"), p);
-    cb_bermod->setMinimumContentsLength(22);
+    cb_bermod->setMinimumContentsLength(18);
     Label5->setBuddy(cb_bermod);
 
     b_berkezd = button(QStringLiteral("b_berkezd"), QStringLiteral("Szerződés kezdete"), p);
@@ -283,18 +284,19 @@ void Tszerzfelfm::buildHeader() {
     auto* cust = new QHBoxLayout;
     cust->addWidget(b_ugyfel);
     cust->addWidget(l_ugyfelnev, 1);
-    g->addLayout(cust, 0, 1, 1, 6);
-    g->addWidget(l_ugyfelcim, 1, 1, 1, 6);
+    cust->addWidget(l_nemmodosithato);
+    g->addLayout(cust, 0, 1, 1, 5);
+    g->addWidget(l_ugyfelcim, 1, 1, 1, 5);
     auto* site = new QHBoxLayout;
     site->addWidget(l_cimadat);
     site->addSpacing(16);
     site->addWidget(l_kommentspec, 1);
-    g->addLayout(site, 2, 1, 1, 6);
+    g->addLayout(site, 2, 1, 1, 5);
 
     g->addWidget(Label4, 3, 0);
     g->addWidget(cb_fizmod, 3, 1, 1, 2);
     g->addWidget(Label5, 3, 3);
-    g->addWidget(cb_bermod, 3, 4, 1, 3);
+    g->addWidget(cb_bermod, 3, 4, 1, 2);
 
     g->addWidget(b_berkezd, 4, 0);
     g->addWidget(e_berkezd, 4, 1);
@@ -304,18 +306,17 @@ void Tszerzfelfm::buildHeader() {
     veg->addWidget(e_berveg);
     veg->addWidget(l_berveg);
     veg->addStretch(1);
-    g->addLayout(veg, 4, 4, 1, 3);
+    g->addLayout(veg, 4, 4, 1, 2);
 
     g->addWidget(Label9, 5, 0);
     g->addWidget(e_szerzodes, 5, 1, 1, 2);
     g->addWidget(Label10, 5, 3);
     g->addWidget(e_komment, 5, 4, 1, 2);
-    g->addWidget(b_memo, 5, 6);
     g->setColumnStretch(5, 1);
 
     auto* side = new QVBoxLayout;
-    side->addWidget(l_nemmodosithato);
     side->addWidget(b_naptar);
+    side->addWidget(b_memo);
     side->addStretch(1);
     side->addWidget(b_tarol);
     side->addWidget(b_kilep);
@@ -410,6 +411,8 @@ QWidget* Tszerzfelfm::buildLinesPage() {
     b_torolcsop = button(QStringLiteral("b_torolcsop"), QStringLiteral("Törlés"), p);
     b_ureslap = button(QStringLiteral("b_ureslap"), QStringLiteral("Új temék üres lappal"), p);
 
+    // Two columns of label and field, the weekdays below; narrow enough for
+    // the work panel beside the tree.
     auto* g = new QGridLayout;
     g->setHorizontalSpacing(6);
     g->setVerticalSpacing(4);
@@ -419,34 +422,37 @@ QWidget* Tszerzfelfm::buildLinesPage() {
     type->addWidget(cb_arucsop, 1);
     type->addWidget(l_csopmegyseg);
     g->addLayout(type, r, 1, 1, 3);
-    g->addWidget(label(QStringLiteral("Darabszám"), p), r, 4);
-    g->addWidget(e_mennyiseg, r, 5);
-    g->addWidget(label(QStringLiteral("Sofőr"), p), r, 6);
-    g->addWidget(cb_soforcsop, r, 7);
+    ++r;
+    g->addWidget(label(QStringLiteral("Darabszám"), p), r, 0);
+    g->addWidget(e_mennyiseg, r, 1, Qt::AlignLeft);
+    g->addWidget(label(QStringLiteral("Sofőr"), p), r, 2);
+    g->addWidget(cb_soforcsop, r, 3);
     ++r;
     g->addWidget(label(QStringLiteral("Bérlet nettó ár"), p), r, 0);
-    g->addWidget(e_arcsop, r, 1);
+    g->addWidget(e_arcsop, r, 1, Qt::AlignLeft);
     g->addWidget(label(QStringLiteral("Minimális díj"), p), r, 2);
-    g->addWidget(e_minimar, r, 3);
-    g->addWidget(label(QStringLiteral("Bérleti idő mennyisége"), p), r, 4);
-    g->addWidget(e_bermenny, r, 5);
-    g->addWidget(label(QStringLiteral("M. egység"), p), r, 6);
-    g->addWidget(cb_megysegcsop, r, 7);
+    g->addWidget(e_minimar, r, 3, Qt::AlignLeft);
+    ++r;
+    g->addWidget(label(QStringLiteral("Bérleti idő mennyisége"), p), r, 0);
+    g->addWidget(e_bermenny, r, 1, Qt::AlignLeft);
+    g->addWidget(label(QStringLiteral("M. egység"), p), r, 2);
+    g->addWidget(cb_megysegcsop, r, 3);
     ++r;
     g->addWidget(label(QStringLiteral("Kárérték"), p), r, 0);
-    g->addWidget(e_karertek, r, 1);
-    g->addWidget(b_kiszall, r, 2);
-    g->addWidget(e_kiszall, r, 3);
-    g->addWidget(b_vszall, r, 4);
-    g->addWidget(e_vszall, r, 5);
-    g->addWidget(label(QStringLiteral("Hány hetente"), p), r, 6);
-    g->addWidget(e_h7csop, r, 7, Qt::AlignLeft);
+    g->addWidget(e_karertek, r, 1, Qt::AlignLeft);
+    g->addWidget(label(QStringLiteral("Hány hetente"), p), r, 2);
+    g->addWidget(e_h7csop, r, 3, Qt::AlignLeft);
     ++r;
-    g->addWidget(days, r, 0, 1, 8);
+    g->addWidget(b_kiszall, r, 0);
+    g->addWidget(e_kiszall, r, 1, Qt::AlignLeft);
+    g->addWidget(b_vszall, r, 2);
+    g->addWidget(e_vszall, r, 3, Qt::AlignLeft);
+    ++r;
+    g->addWidget(days, r, 0, 1, 5);
     ++r;
     g->addWidget(label(QStringLiteral("Megjegyzés"), p), r, 0);
-    g->addWidget(e_kommcsop, r, 1, 1, 7);
-    g->setColumnStretch(7, 1);
+    g->addWidget(e_kommcsop, r, 1, 1, 4);
+    g->setColumnStretch(4, 1);
 
     auto* buttons = new QVBoxLayout;
     buttons->addWidget(b_hozzaad);
@@ -1509,8 +1515,11 @@ void Tszerzfelfm::groupChosen() {
     if (!session_) return;
     const QString code = comboCode(cb_arucsop, arucsopCodes_).trimmed();
     if (code != shownGroup_) {
-        // Another group: what was typed for the former one no longer holds.
-        for (QLineEdit* e : {e_mennyiseg, e_bermenny, e_arcsop, e_minimar, e_h7csop}) e->clear();
+        // Another group: the quantity, the rental period and the prices typed
+        // for the former one no longer hold. The weekly rhythm ("Hány hetente")
+        // is no group's: it stays, so the rhythm a new contract's first line
+        // is offered survives the choice of its group.
+        for (QLineEdit* e : {e_mennyiseg, e_bermenny, e_arcsop, e_minimar}) e->clear();
         for (int i = 0; i < 7; ++i) {
             e_csop[i]->clear();
             e_csopar[i]->clear();

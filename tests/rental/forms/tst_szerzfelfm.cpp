@@ -325,6 +325,7 @@ private slots:
         QCOMPARE(f.cb_arucsop->currentText(), QStringLiteral("Alap WC kabin"));
         QCOMPARE(f.e_karertek->text(), QStringLiteral("250000"));
         QCOMPARE(f.l_csopmegyseg->text(), QStringLiteral("darab"));
+        QCOMPARE(f.e_h7csop->text(), QStringLiteral("1"));   // the rhythm offered stays
         key(Qt::Key_Return);
         type(QStringLiteral("2"));                 // e_mennyiseg
         key(Qt::Key_Return);
@@ -365,6 +366,7 @@ private slots:
         QCOMPARE(f.linesModel()->currentValue(QStringLiteral("MENNYISEG")).toLongLong(), 2);
         QCOMPARE(f.linesModel()->currentValue(QStringLiteral("KOMMENT")).toString(), QStringLiteral("Hátsó bejárat, O'Neil"));
         QCOMPARE(f.linesModel()->currentValue(QStringLiteral("HKSZCSPSZV")).toString(), QStringLiteral("1000000"));
+        QCOMPARE(f.linesModel()->currentValue(QStringLiteral("PERIODUS")).toLongLong(), 1);
         QCOMPARE(f.itemsModel()->rowCount(), 2);
         for (int r = 0; r < 2; ++r)
             QCOMPARE(f.itemsModel()->rowSet().at(r, f.itemsModel()->rowSet().indexOf(QStringLiteral("ARUKOD"))).toString(),
@@ -396,6 +398,11 @@ private slots:
         key(Qt::Key_Return);
         QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
         QCOMPARE(f.itemsModel()->currentValue(QStringLiteral("ARUKOD")).toString(), product_);
+        saveShot(&f, QStringLiteral("Tszerzfelfm-termekek.png"));
+        f.pc_tetelek->setCurrentWidget(f.ts_forgsor);
+        saveShot(&f, QStringLiteral("Tszerzfelfm-csoport.png"));
+        f.pc_tetelek->setCurrentWidget(f.ts_forgtev);
+        saveShot(&f, QStringLiteral("Tszerzfelfm-tevekenysegek.png"));
         QCOMPARE(f.l_termek->text(), vl::rental::ContractSession::itemLabel(1, 1, product_));
 
         // Nothing reached the rental tables.
