@@ -93,7 +93,7 @@ WriteNotes ExportToFile(RowSource& rows, const QString& fileName, ExportFormat f
             break;
         }
         case ExportFormat::Xls:
-            WriteXls(rows, tmp, ValidSheetName(request.sheetName, QStringLiteral("_1")).chopped(2), progress);
+            WriteXls(rows, tmp, ValidSheetName(request.sheetName), progress);
             break;
         case ExportFormat::Dbf:
             WriteDbf(rows, tmp, progress);
@@ -165,7 +165,7 @@ QString ExportToExcel(const QList<ExcelSheetInput>& sheets, const QString& given
                 if (sheets.size() != 1 || !sheets.first().rows)
                     throw vl::Error(QStringLiteral("XLS fájlba egyszerre egy lekérdezés írható."), QStringLiteral("xls"),
                                     vl::Error::Kind::Refusal);
-                WriteXls(*sheets.first().rows, file.tempPath(), sheets.first().name, hooks.progress);
+                WriteXls(*sheets.first().rows, file.tempPath(), ValidSheetName(sheets.first().name), hooks.progress);
             } else if (format == ExportFormat::Xlsx || format == ExportFormat::Xlsm) {
                 ExcelOptions o;
                 o.format = format;

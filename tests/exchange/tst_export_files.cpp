@@ -491,13 +491,15 @@ private slots:
     void tableFilesAndXls() {
         EXPTEST_REQUIRE(hasModule(QStringLiteral("xlrd")) && hasModule(QStringLiteral("dbfread")), "python3-xlrd, python3-dbfread");
         vl::RecordingSink sink;
-        QString written = exportTo(QStringLiteral("regi.xls"), sink);
+        ExportRequest xls;
+        xls.sheetName = QStringLiteral("EXP:1"); // a sheet name is made valid, not refused
+        QString written = exportTo(QStringLiteral("regi.xls"), sink, xls);
         int code = -1;
         QByteArray out = exptest::run(python(), {QStringLiteral("-c"),
             QStringLiteral("import sys, xlrd; b = xlrd.open_workbook(sys.argv[1]); s = b.sheet_by_index(0);"
                            " print(s.name, s.nrows, s.cell_value(1, 0))"), written}, &code);
         QCOMPARE(code, 0);
-        QCOMPARE(out.trimmed(), QByteArray("EXP 4 00123"));
+        QCOMPARE(out.trimmed(), QByteArray("EXP_1 4 00123"));
         written = exportTo(QStringLiteral("tabla.dbf"), sink);
         out = exptest::run(python(), {QStringLiteral("-c"),
             QStringLiteral("import sys, dbfread; t = dbfread.DBF(sys.argv[1]); r = list(t); print(len(r), r[0]['KOD'])"),
