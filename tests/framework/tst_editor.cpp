@@ -549,6 +549,7 @@ private slots:
             "INSERT INTO VEZERLO (MODUL, SORREND, MEZO, MEGNEVEZES, BUTTON, SZOT_, FUNKCIO) VALUES ('TESZT', 20, 'TIPUS', 'Típusok', 'SZOT', 'SZ_STATUSK', 999)",
             "INSERT INTO VEZERLO (MODUL, SORREND, MEZO, MEGNEVEZES, EDITMASK) VALUES ('TESZT', 30, 'NEV', 'Rejtett', '<rejt>')",
             "INSERT INTO VEZERLO (MODUL, SORREND, MEZO, MEGNEVEZES, NEZHETI_JOG) VALUES ('TESZT', 40, 'OSZTO', 'Nem látszik', 'x')",
+            "INSERT INTO VEZERLO (MODUL, SORREND, MEZO, MEGNEVEZES, BUTTON) VALUES ('TESZT', 45, 'BERSZAMJEL', 'Szövegfájl', 'TEXT')",
             "INSERT INTO VEZERLO (MODUL, SORREND, MEGNEVEZES, BUTTON) VALUES ('TESZT', 50, 'Megjegyzés', 'TEXT')",
             "INSERT INTO VEZERLO (MODUL, SORREND, MEGNEVEZES, BUTTON) VALUES ('TESZT', 60, 'Fénykép', 'PIX')",
             "INSERT INTO VEZERLO (MODUL, SORREND, MEGNEVEZES, BUTTON, FUNKCIO) VALUES ('TESZT', 70, 'Ügyfél', 'FORM', 52)",
@@ -564,8 +565,23 @@ private slots:
             hiddenKept = hidden && !hidden->isVisible() && ed->core().selectList().contains("NEV");
             TParaButton* text = ed->fieldButton("50");
             texts << (text ? text->text() + "/" + text->param1 : QString("nincs"));
+            // A 'TEXT' button without the field's edit has no path to open: nothing happens.
+            const qsizetype before = sink.messages.size();
             text->click();
-            texts << sink.last();
+            texts << (sink.messages.size() == before ? QStringLiteral("semmi") : sink.last());
+            // With the edit, its text is the path the text file editor gets.
+            QVariantMap editorParams;
+            vl::shell::FormRegistry::instance().registerForm(QStringLiteral("TTextEditfm"),
+                                                             [&](QWidget*, const QVariantMap& p) {
+                                                                 editorParams = p;
+                                                                 return vl::shell::FormResult{true, {}};
+                                                             });
+            ed->fieldButton("BERSZAMJEL")->click();
+            vl::shell::FormRegistry::instance().unregisterForm(QStringLiteral("TTextEditfm"));
+            const bool passed = editorParams.contains(QStringLiteral("FileName"))
+                                && editorParams.value(QStringLiteral("FileName")).toString() == ed->fieldText("BERSZAMJEL");
+            texts << (passed ? QStringLiteral("útvonal átadva")
+                             : QStringLiteral("hiba: ") + editorParams.value(QStringLiteral("FileName")).toString());
             QVERIFY(!ed->fieldButton("60")->isEnabled()); // a picture button waits for editing
             ed->b_edit->click();
             ed->fieldButton("60")->click();
@@ -586,7 +602,7 @@ private slots:
         QVERIFY(ran);
         QVERIFY(xRowAbsent);
         QVERIFY(hiddenKept);
-        QCOMPARE(texts, QStringList({"Text/TEXT_50", "A(z) \"Szövegfájl szerkesztése\" menüpont még nincs kész.",
+        QCOMPARE(texts, QStringList({"Text/TEXT_50", "semmi", "útvonal átadva",
                                      "A(z) \"Kép megjelenítése\" menüpont még nincs kész.", "Ügyfél",
                                      "A(z) \"Ügyfél kiválasztása\" menüpont még nincs kész."}));
         QCOMPARE(appended, QStringLiteral("SZA,FOG"));

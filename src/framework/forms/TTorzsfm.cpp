@@ -1269,8 +1269,12 @@ void TTorzsfm::paraButtonClick(TParaButton* b) {
         const QString d = vl::shell::PickDate(e->text());
         if (vl::shell::DateChosen()) e->setText(d);
         if (e->isEnabled() && e->isVisible()) e->setFocus();
-    } else if (k == QStringLiteral("TEXT") || k == QStringLiteral("PIX") || k == QStringLiteral("KPN")
-               || k == QStringLiteral("FORM")) {
+    } else if (k == QStringLiteral("TEXT")) {
+        // The field's edit holds the path of the text file; without an edit
+        // the button has nothing to open.
+        if (!e) return;
+        vl::shell::openForm(QStringLiteral("TTextEditfm"), {{QStringLiteral("FileName"), e->text()}}, this);
+    } else if (k == QStringLiteral("PIX") || k == QStringLiteral("KPN") || k == QStringLiteral("FORM")) {
         notReady(b->toolTip().isEmpty() ? b->text() : b->toolTip());
     } else if (b->param3 == 2 || k == QStringLiteral("MEMO")) {
         return;
