@@ -1,6 +1,7 @@
 #include "GuiWiring.h"
 #include "FormConventions.h"
 #include "Tinifm.h"
+#include "Ttakaritfm.h"
 #include "Tmain_pkrfm.h"
 #include "shell/Dm.h"
 
@@ -28,6 +29,16 @@ static void registerShellNodes(Tmain_pkrfm& w) {
             f = new vl::shell::Tinifm(&m);
             f->setWindowFlag(Qt::Window, true);
         }
+        vl::shell::FormConventions::fitToScreen(f);
+        f->show();
+        f->raise();
+        f->activateWindow();
+    });
+    // 37 "Rendszer karbantartás": the maintenance form, modeless; each showing lists the work tables anew.
+    w.registerNode(37, [](Tmain_pkrfm& m) {
+        static QPointer<vl::shell::Ttakaritfm> f;
+        if (!f) f = new vl::shell::Ttakaritfm(&m);
+        if (!f->FormShow()) return;
         vl::shell::FormConventions::fitToScreen(f);
         f->show();
         f->raise();

@@ -1,5 +1,6 @@
 #include "shell/Dm.h"
 #include "shell/Ini.h"
+#include "shell/WorkTableCleanup.h"
 #include "db/Catalogue.h"
 #include "util/MessageSink.h"
 
@@ -143,17 +144,25 @@ bool Tdm::ConnectDatabase(QString* description, bool showFailure) {
 
 bool Tdm::reconnect() {
     if (!haveParams_) return isConnected();
-    if (conn_) {
-        conn_->close();
-        conn_.reset();
-    }
     ConnectFailure.clear();
+    // The new connection first takes over this run's work tables in the
+    // register, and only then is the old one closed: at no moment do they
+    // look abandoned to a clean-up elsewhere.
+    std::unique_ptr<vl::db::Connection> fresh;
     try {
-        conn_ = vl::db::connect(params_);
+        fresh = vl::db::connect(params_);
+        RecordRunWorkTables(*fresh, WorkTableList);
     } catch (const DbError& e) {
+        if (fresh) fresh->close();
+        if (conn_) {
+            conn_->close();
+            conn_.reset();
+        }
         return fail(ConnectionDescription + QStringLiteral(": Kapcsolódás az adatbázishoz sikertelen. ") + oneLine(e.text()),
                     QStringLiteral("Kapcsolódás az adatbázishoz sikertelen.\n") + e.text(), true);
     }
+    if (conn_) conn_->close();
+    conn_ = std::move(fresh);
     return true;
 }
 
