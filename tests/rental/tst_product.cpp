@@ -155,8 +155,8 @@ private slots:
         db.create();
         auto tx = db.conn->begin();
         tx->exec(QStringLiteral("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES ('S1', 'Kovács Béla', 'I')"));
-        // Codes 1..12 (ALAP 1-8, VIP 9-12), 20 and 100: numeric order differs from text order.
-        for (int i : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 20, 100})
+        // Codes 1..12 (ALAP 1-8, VIP 9-12), 20-22 and 100: numeric order differs from text order.
+        for (int i : {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 20, 21, 22, 100})
             ProductStore::StoreProduct(*tx, QString::number(i), i <= 8 || i >= 20 ? QStringLiteral("ALAP") : QStringLiteral("VIP"),
                                        ProductFree);
         ProductStore::StoreProduct(*tx, QStringLiteral("13"), QStringLiteral("ALAP"), QStringLiteral("SER"));
@@ -177,7 +177,7 @@ private slots:
         QStringList codes;
         while (all.next()) codes << all.text(QStringLiteral("KOD"));
         QCOMPARE(codes.mid(0, 3), (QStringList{"1", "2", "3"}));
-        QCOMPARE(codes.indexOf(QStringLiteral("20")) + 1, codes.indexOf(QStringLiteral("100")));
+        QCOMPARE(codes.indexOf(QStringLiteral("22")) + 1, codes.indexOf(QStringLiteral("100")));
         QVERIFY(codes.indexOf(QStringLiteral("13")) < codes.indexOf(QStringLiteral("20")));
         QCOMPARE(ProductRegister::List(*tx, {QStringLiteral("VIP"), QString()}).rowCount(), 4);
         QCOMPARE(ProductRegister::List(*tx, {QString(), QStringLiteral("SER")}).rowCount(), 1);
@@ -185,7 +185,7 @@ private slots:
         const auto sum = ProductRegister::Summary(*tx, {QStringLiteral("ALAP"), QString()});
         qint64 n = 0;
         for (int r = 0; r < sum.rowCount(); ++r) n += sum.at(r, 2).toLongLong();
-        QCOMPARE(n, qint64(11));
+        QCOMPARE(n, qint64(13));
         QCOMPARE(ProductRegister::FilterText(QStringLiteral("Alap WC kabin"), QStringLiteral("Szabad")),
                  QStringLiteral(" Árucsoport:Alap WC kabin, Státusz: Szabad"));
         QCOMPARE(ProductRegister::FilterText(QString(), QStringLiteral("Szabad")), QStringLiteral(", Státusz: Szabad"));
@@ -360,6 +360,34 @@ private slots:
         QCOMPARE(product(QStringLiteral("5")), QStringLiteral("FOG|%1|%2|%3").arg(customer, site).arg(biz));
         QCOMPARE(one(QStringLiteral("SELECT JUZER FROM FORGFEJ WHERE BIZONYLAT = :b"), {{QStringLiteral("b"), biz}}),
                  QStringLiteral("TESZT"));
+    }
+
+    // The cabin came back once from this contract and went out again on another
+    // item: only the item still out changes, and only its activities follow.
+    void exchangeKeyedByItem() {
+        const qint64 biz = contract({line(QStringLiteral("ALAP"), 2, {QStringLiteral("21"), QString()})}, customer, site);
+        const vl::db::Params b{{QStringLiteral("b"), biz}};
+        // Item 1 (cabin 21) came back; item 2 got cabin 21 afterwards.
+        db.conn->exec(QStringLiteral("UPDATE FORGKABIN SET VSZALL = :d WHERE BIZONYLAT = :b AND SORSZAM = 1"),
+                      {{QStringLiteral("d"), ymd(-5)}, {QStringLiteral("b"), biz}});
+        db.conn->exec(QStringLiteral("UPDATE FORGKABIN SET ARUKOD = '21' WHERE BIZONYLAT = :b AND SORSZAM = 2"), b);
+        db.conn->exec(QStringLiteral("UPDATE FORGTEV SET ARUKOD = '21' WHERE BIZONYLAT = :b AND SORSZAM = 2"), b);
+        // A planned visit of item 1 that nobody cancelled keeps naming cabin 21.
+        db.conn->exec(QStringLiteral("INSERT INTO FORGTEV (BIZONYLAT, VERZIO, TETELSOR, SORSZAM, DATUM, TEVSORSZAM, TEVKOD, "
+                                     "ARUKOD, TEVALLAPOT, NETTOAR, MENNYISEG, KEPZETT) VALUES (:b, 1, 1, 1, :d, 9, 'SZK', '21', "
+                                     "'T', 9000, 1, 'U')"), {{QStringLiteral("b"), biz}, {QStringLiteral("d"), ymd(3)}});
+        const QStringList item1 = planned(biz, 1, 1);
+        const QStringList item2 = planned(biz, 1, 2);
+        const auto r = ProductRegister::Store(*db.conn, nullptr, session, takeBack(biz, QStringLiteral("21"), QStringLiteral("22")));
+        QVERIFY2(r.stored, qPrintable(r.error));
+        QCOMPARE(one(QStringLiteral("SELECT ARUKOD FROM FORGKABIN WHERE BIZONYLAT = :b AND SORSZAM = 1"), b), QStringLiteral("21"));
+        QCOMPARE(one(QStringLiteral("SELECT ARUKOD FROM FORGKABIN WHERE BIZONYLAT = :b AND SORSZAM = 2"), b), QStringLiteral("22"));
+        QCOMPARE(planned(biz, 1, 1), item1);
+        QStringList expected;
+        for (QString s : item2) expected << s.replace(QRegularExpression(QStringLiteral(" 21$")), QStringLiteral(" 22"));
+        QCOMPARE(planned(biz, 1, 2), expected);
+        QCOMPARE(product(QStringLiteral("21")), QStringLiteral("SZA|||-"));
+        QCOMPARE(product(QStringLiteral("22")), QStringLiteral("FOG|%1|%2|%3").arg(customer, site).arg(biz));
     }
 
     // A line of three, replacement of another type: the line splits.
