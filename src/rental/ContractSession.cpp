@@ -260,6 +260,8 @@ Outcome ContractSession::validateHeader() {
                 fail(nev + QStringLiteral(" bérlet módja esetén a bérlet vége nem tölthető ki"), "e_berveg");
         }
     }
+    if (header_.szerzodes.size() > 50) fail(QStringLiteral("Az iktatószám túl hosszú (legfeljebb 50 karakter)"), "e_szerzodes");
+    if (header_.komment.size() > 250) fail(QStringLiteral("A megjegyzés túl hosszú (legfeljebb 250 karakter)"), "e_komment");
     tx->commit();
     Outcome o;
     if (!m.isEmpty()) {

@@ -123,6 +123,11 @@ QString codeOfClass(const GeneratorContext& ctx, QChar cls, const QString& prefe
 
 bool sameDriver(const QString& a, const QString& b) { return a.trimmed() == b.trimmed(); }
 
+// A remark longer than its column cannot be written.
+void checkRemark(QStringList& m, const QString& komment) {
+    if (komment.size() > 250) m << QStringLiteral("A megjegyzés túl hosszú (legfeljebb 250 karakter)");
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- construction
@@ -227,6 +232,7 @@ QStringList LineItemRules::ValidateLine(Transaction& tx, const LineInput& in, co
                      QStringLiteral(" bérlet módja esetén valamelyik napra ütemezni kell karbantartást gyakorisága");
     }
     m << CheckDayFields(in.counts, in.prices);
+    checkRemark(m, in.komment);
     return m;
 }
 
@@ -276,6 +282,7 @@ QStringList LineItemRules::ValidateItem(Transaction& tx, qint64 tetelsor, const 
                      QStringLiteral(" bérlet módja esetén valamelyik napra ütemezni kell karbantartást gyakorisága");
     }
     m << CheckDayFields(in.counts, in.prices);
+    checkRemark(m, in.komment);
     return m;
 }
 
@@ -287,6 +294,7 @@ QStringList LineItemRules::ValidateActivity(Transaction& tx, const ActivityInput
         m << QStringLiteral("A sofőrkód nem létezik vagy nem aktív");
     if (in.tevkod.trimmed().isEmpty()) m << QStringLiteral("Nincs tevékenység megadva");
     else if (!lookup(tx, QStringLiteral("SZ_TEVEKENY"), in.tevkod).ok) m << QStringLiteral("A tevékenység nem létezik");
+    checkRemark(m, in.komment);
     return m;
 }
 

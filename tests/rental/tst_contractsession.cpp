@@ -163,6 +163,8 @@ private slots:
         QTest::newRow("fixed term without end") << "bermod" << "HO"
                                                 << "Határozott idejű bérlet bérlet módja esetén a bérlet vége kitöltendő\r"
                                                 << "e_berveg";
+        QTest::newRow("remark too long") << "komment" << QString(251, QChar(0x151)) // ő
+                                         << "A megjegyzés túl hosszú (legfeljebb 250 karakter)\r" << "e_komment";
     }
 
     void headerChecks() {
@@ -178,6 +180,7 @@ private slots:
         if (field == "berkezd") h.berkezd = value;
         if (field == "berveg") h.berveg = value;
         if (field == "bermod") h.bermod = value;
+        if (field == "komment") h.komment = value;
         s.setHeader(h);
         const Outcome o = s.validateHeader();
         QVERIFY(!o.ok);
@@ -185,6 +188,7 @@ private slots:
         QCOMPARE(o.focus, focus);
         // The typed values stay, and a line is refused with the header's messages.
         QCOMPARE(s.header().szerzodes, QString("O'Brien/2026"));
+        if (field == "komment") QCOMPARE(s.header().komment, value);
         QCOMPARE(s.addLine(line()).messages, o.messages);
         QVERIFY(!s.hasLines());
     }

@@ -261,6 +261,26 @@ private:
                  QCOMPARE(f.value("SELECT COUNT(*) FROM %3 WHERE BIZONYLAT = :b AND TETELSOR = 2"), QString("0"));
                  QCOMPARE(f.value("SELECT COUNT(*) FROM %2 WHERE BIZONYLAT = :b"), QString("2"));
              }},
+            {"a product exchanged for another group: the item moves to a line of its own with its planned visits",
+             [](Fx& f) {
+                 f.run([&](auto& tx, LineItemRules& r) {
+                     Outcome o;
+                     const auto [t, s] = r.SplitItemToGroup(tx, 1, 2, "VIP", "V-1", "2026.03.20");
+                     o.ok = t == 2 && s == 1;
+                     return o;
+                 });
+             },
+             [](Fx& f) {
+                 QVERIFY(f.last.ok);
+                 QCOMPARE(f.value("SELECT LIST(TETELSOR || ':' || ARUCSOPORT || ':' || MENNYISEG, ',') FROM"
+                                  " (SELECT * FROM %1 WHERE BIZONYLAT = :b ORDER BY TETELSOR)"), QString("1:ALAP:1,2:VIP:1"));
+                 QCOMPARE(f.value("SELECT LIST(TETELSOR || '/' || SORSZAM || ':' || ARUKOD, ',') FROM"
+                                  " (SELECT * FROM %2 WHERE BIZONYLAT = :b ORDER BY TETELSOR, SORSZAM)"),
+                          QString("1/1:*,2/1:V-1"));
+                 QCOMPARE(f.acts(2, 1, "KA").first(), QString("2026.03.23#1 T"));
+                 QCOMPARE(f.acts(1, 2, "KA"), (QStringList{"2026.03.09#1 T", "2026.03.16#1 T"}));
+                 QCOMPARE(f.value("SELECT LIST(DISTINCT ARUKOD) FROM %3 WHERE BIZONYLAT = :b AND TETELSOR = 2"), QString("V-1"));
+             }},
             {"activity added on a day with a done visit takes the next number",
              [](Fx& f) {
                  ActivityInput a{"20260309", "SZK", "S2", "9000", "Rendkívüli, 'sürgős'", "1"};
