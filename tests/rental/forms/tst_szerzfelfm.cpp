@@ -30,6 +30,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 using vl::rental::ContractMode;
@@ -595,6 +596,97 @@ private slots:
         sink_.answers = {0};
         QTest::mouseClick(f.b_kilep, Qt::LeftButton);
         QVERIFY(!f.isVisible());
+    }
+
+    // The spin buttons beside the weekday counts: up from nothing colours the
+    // count and offers the day's visit price, never above nine; down to
+    // nothing clears it. Choosing an activity kind offers its price.
+    void spinButtonsAndPrices() {
+        const qint64 b = contractIn(QStringLiteral("FO"));
+        Tszerzfelfm f;
+        QVERIFY(f.FormShow(ContractMode::Modify, b, 1));
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        f.b_ureslapClick();
+        f.cb_arucsop->setCurrentIndex(f.cb_arucsop->findText(QStringLiteral("Alap WC kabin")));
+        const QColor plain = QApplication::palette(f.e_csop[0]).color(QPalette::Base);
+        auto up = [&](int day) { QTest::mouseClick(f.sp_csop[day - 1]->upButton, Qt::LeftButton); };
+        auto down = [&](int day) { QTest::mouseClick(f.sp_csop[day - 1]->downButton, Qt::LeftButton); };
+        up(1);
+        QCOMPARE(f.e_csop[0]->text(), QStringLiteral("1"));
+        QCOMPARE(f.e_csop[0]->palette().color(QPalette::Base), QColor(Qt::yellow));
+        QCOMPARE(f.e_csopar[0]->text(), QStringLiteral("4500"));   // the weekday's visit price of the group
+        f.e_csopar[0]->setText(QStringLiteral("5000"));
+        up(1);
+        QCOMPARE(f.e_csop[0]->text(), QStringLiteral("2"));
+        QCOMPARE(f.e_csopar[0]->text(), QStringLiteral("5000"));   // a typed price stays
+        down(1);
+        down(1);
+        QCOMPARE(f.e_csop[0]->text(), QString());
+        QCOMPARE(f.e_csop[0]->palette().color(QPalette::Base), plain);
+        down(1);
+        QCOMPARE(f.e_csop[0]->text(), QString());
+        up(6);
+        QCOMPARE(f.e_csopar[5]->text(), QStringLiteral("6000"));   // Saturday's own price
+        for (int i = 0; i < 12; ++i) up(6);
+        QCOMPARE(f.e_csop[5]->text(), QStringLiteral("9"));
+        // The item panel's buttons work on its own boxes.
+        QTest::mouseClick(f.sp_kab[2]->upButton, Qt::LeftButton);
+        QCOMPARE(f.e_kab[2]->text().isEmpty(), false);
+        QCOMPARE(f.e_kab[2]->palette().color(QPalette::Base), QColor(Qt::yellow));
+
+        f.pc_tetelek->setCurrentWidget(f.ts_forgtev);
+        const QString group = f.itemsModel()->currentValue(QStringLiteral("NEV")).toString();
+        f.cb_tev->setCurrentIndex(f.cb_tev->findText(QStringLiteral("Rendkívüli szippantás")));
+        QCOMPARE(f.e_tevar->text(), QStringLiteral("9000"));
+        QVERIFY(!group.isEmpty());
+        QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
+        sink_.answers = {0};
+        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+    }
+
+    // A new contract opened for a customer and site shows them at once.
+    void presetCustomer() {
+        Tszerzfelfm f;
+        QVERIFY(f.FormShow({{QStringLiteral("Mode"), QStringLiteral("insert")},
+                            {QStringLiteral("Contract"), -1},
+                            {QStringLiteral("Version"), 0},
+                            {QStringLiteral("CustomerKey"), customer_.value(QStringLiteral("KOD"))},
+                            {QStringLiteral("SiteKey"), site_.value(QStringLiteral("KOD"))}}));
+        QCOMPARE(f.l_ugyfelnev->text(), QStringLiteral("Ügyfél neve: ") + customer_.value(QStringLiteral("NEV")).toString());
+        QVERIFY(f.l_ugyfelcim->text().startsWith(QStringLiteral("Szállítási cím: ") +
+                                                 site_.value(QStringLiteral("NEV")).toString()));
+        QVERIFY(sink_.messages.isEmpty());
+        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+        QVERIFY(sink_.messages.isEmpty());
+    }
+
+    // A code that is no longer in its dictionary is named, and loading goes on.
+    void missingDictionaryEntries() {
+        const qint64 b = contractIn(QStringLiteral("FO"));
+        const qint64 line = count(QStringLiteral("SELECT MIN(TETELSOR) FROM FORGSOR WHERE BIZONYLAT = :b"),
+                                  {{QStringLiteral("b"), b}});
+        auto old = dm().d_alap().query(QStringLiteral("SELECT SOFORKOD, BERMEGYSEG FROM FORGSOR WHERE BIZONYLAT = :b "
+                                                      "AND TETELSOR = :t"),
+                                       {{QStringLiteral("b"), b}, {QStringLiteral("t"), line}});
+        QVERIFY(old.next());
+        const vl::db::Params key{{QStringLiteral("b"), b}, {QStringLiteral("t"), line}};
+        dm().d_alap().exec(QStringLiteral("UPDATE FORGSOR SET SOFORKOD = 'NINCS''1', BERMEGYSEG = 'ÉV' "
+                                          "WHERE BIZONYLAT = :b AND TETELSOR = :t"), key);
+        Tszerzfelfm f;
+        const bool opened = f.FormShow(ContractMode::View, b, 1);
+        vl::db::Params back = key;
+        back.push_back({QStringLiteral("s"), old.value(QStringLiteral("SOFORKOD"))});
+        back.push_back({QStringLiteral("u"), old.value(QStringLiteral("BERMEGYSEG"))});
+        dm().d_alap().exec(QStringLiteral("UPDATE FORGSOR SET SOFORKOD = :s, BERMEGYSEG = :u "
+                                          "WHERE BIZONYLAT = :b AND TETELSOR = :t"), back);
+        QVERIFY(opened);
+        QCOMPARE(sink_.texts(), (QStringList{QStringLiteral("Hova lett ez a mennyiségi egység? ÉV"),
+                                             QStringLiteral("Hova lett ez az sofőrkód? NINCS'1")}));
+        QCOMPARE(f.cb_soforcsop->currentIndex(), -1);
+        QVERIFY(!f.e_mennyiseg->text().isEmpty());   // the rest of the line is shown
+        QVERIFY(f.itemsModel()->rowCount() > 0);
+        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
     }
 
     // Node 22 opens a new contract, modal, through the program's own wiring;
