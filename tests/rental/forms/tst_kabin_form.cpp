@@ -169,6 +169,23 @@ private slots:
         QVERIFY(!f.p_uj->isEnabled() && f.b_uj->isEnabled());
     }
 
+    // Node 21 of the program's own wiring: the register in the work area, without "Kiválaszt".
+    void shownFromTree() {
+        vl::shell::Tmain_pkrfm w;
+        w.setAutoStart(false);
+        vl::gui::registerAll(w);
+        QVERIFY(w.hasHandler(21));
+        QVERIFY(vl::shell::FormRegistry::instance().has(QStringLiteral("ShowDocPrint")));
+        w.dispatch(21);
+        Tkabinfm& f = vl::rental::ProductRegisterForm();
+        QVERIFY(f.isVisible());
+        QVERIFY(!f.isModal());
+        QVERIFY(!f.b_kivalaszt->isVisible());
+        QCOMPARE(f.List().rowCount(), 80);
+        QCOMPARE(f.mode(), vl::rental::ProductMode::Browse);
+        f.close();
+    }
+
     // Quick search: 1899 has no match, 189 neither, so the first code beginning with 18.
     void quickSearch() {
         Tkabinfm f;
