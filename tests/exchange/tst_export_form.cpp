@@ -132,6 +132,21 @@ private slots:
         QVERIFY(ran);
         QCOMPARE(startFilter, ExportNameFilters().at(3)); // TXT, from the suggested name
         QCOMPARE(chosen, typed + QStringLiteral(".XLS"));
+        // The dialog asked about "lista.txt"; the name it becomes exists: asked again.
+        {
+            QFile f(typed + QStringLiteral(".XLS"));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        sink.clear();
+        sink.answers = {1}; // "Nem"
+        onSaveDialog([&](QFileDialog* d) {
+            d->selectNameFilter(ExportNameFilters().first());
+            d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(typed);
+            static_cast<QDialog*>(d)->accept();
+        }, &ran);
+        QCOMPARE(AskExportFileName(main, QString(), 1), QString());
+        QVERIFY(ran);
+        QCOMPARE(sink.texts(), QStringList{OverwriteQuestion(typed + QStringLiteral(".XLS"))});
         // Cancelled: nothing.
         onSaveDialog([](QFileDialog* d) { d->reject(); }, &ran);
         QCOMPARE(AskExportFileName(main, QString(), 2), QString());
