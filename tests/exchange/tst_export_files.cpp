@@ -207,6 +207,28 @@ private slots:
         QCOMPARE(next, 7);
     }
 
+    // Several queries, one sheet each; one that cannot be opened is named and
+    // the others are still written.
+    void severalQueriesInOneWorkbook() {
+        EXPTEST_REQUIRE(hasModule(QStringLiteral("openpyxl")), "python3-openpyxl");
+        vl::RecordingSink sink;
+        vl::ScopedSink guard(&sink);
+        const vl::db::RowSet small = bigRows(2);
+        RowSetSource a(rows_), c(small);
+        const QString target = path(QStringLiteral("tobb.xlsx"));
+        QCOMPARE(ExportToExcel({{QStringLiteral("Első"), &a}, {QStringLiteral("q_hibas"), nullptr},
+                                {QStringLiteral("Első"), &c}},
+                               target, false, {}, true),
+                 target);
+        QCOMPARE(sink.texts(), (QStringList{QStringLiteral("q_hibas: a lekérdezés nem nyitható (can not open query)"),
+                                            SpreadsheetDoneText(target)}));
+        const QJsonArray sheets = readXlsx(target).value(QStringLiteral("sheets")).toArray();
+        QCOMPARE(sheets.size(), 2);
+        QCOMPARE(sheets[0].toObject().value(QStringLiteral("title")).toString(), QStringLiteral("Első"));
+        QCOMPARE(sheets[1].toObject().value(QStringLiteral("title")).toString(), QStringLiteral("Első_2"));
+        QCOMPARE(sheets[1].toObject().value(QStringLiteral("rows")).toArray().size(), 3);
+    }
+
     void txtBytes() {
         vl::RecordingSink sink;
         const QString written = exportTo(QStringLiteral("lista.txt"), sink);
