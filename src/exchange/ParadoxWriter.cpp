@@ -133,6 +133,43 @@ void putValue(pxdoc_t* doc, char* at, const PxField& f, const QVariant& v, const
     }
 }
 
+// A read-write FILE over a growing byte array (glibc's cookie streams).
+struct MemoryFile {
+    QByteArray bytes;
+    qint64 pos = 0;
+
+    FILE* open()
+    {
+        cookie_io_functions_t io{};
+        io.read = [](void* c, char* buf, size_t n) -> ssize_t {
+            auto* m = static_cast<MemoryFile*>(c);
+            if (m->pos >= m->bytes.size()) return 0;
+            const qint64 k = std::min<qint64>(qint64(n), m->bytes.size() - m->pos);
+            std::memcpy(buf, m->bytes.constData() + m->pos, size_t(k));
+            m->pos += k;
+            return ssize_t(k);
+        };
+        io.write = [](void* c, const char* buf, size_t n) -> ssize_t {
+            auto* m = static_cast<MemoryFile*>(c);
+            const qint64 end = m->pos + qint64(n);
+            if (end > m->bytes.size()) m->bytes.resize(end, '\0'); // a gap after a seek reads as zeros
+            std::memcpy(m->bytes.data() + m->pos, buf, n);
+            m->pos = end;
+            return ssize_t(n);
+        };
+        io.seek = [](void* c, off64_t* offset, int whence) -> int {
+            auto* m = static_cast<MemoryFile*>(c);
+            const qint64 base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? m->pos : m->bytes.size();
+            if (base + *offset < 0) return -1;
+            m->pos = base + *offset;
+            *offset = m->pos;
+            return 0;
+        };
+        io.close = [](void*) -> int { return 0; };
+        return fopencookie(this, "w+", io);
+    }
+};
+
 } // namespace
 
 void WriteParadox(RowSource& rows, const QString& path, const QString& tableName, const Progress& progress)
@@ -160,8 +197,11 @@ void WriteParadox(RowSource& rows, const QString& path, const QString& tableName
 
     QString lastError;
     PxDoc px;
-    // The file is ours, not pxlib's: its buffered writes are flushed and
-    // checked here, so a full disk is noticed.
+    // pxlib reads the chain of data blocks from the start for every record it
+    // adds; on a file that is a read and a seek per block, so the table is
+    // built in memory (100,000 rows: about a second instead of half a minute)
+    // and written out whole at the end, where a full disk is noticed.
+    MemoryFile memory;
     FILE* fp = nullptr;
     int lossy = 0;
     try {
@@ -169,7 +209,7 @@ void WriteParadox(RowSource& rows, const QString& path, const QString& tableName
         if (!px.doc) throw vl::Error(QStringLiteral("A Paradox fájl nem hozható létre: %1").arg(where), context);
         auto fail = [&](const QString& text) { throw vl::Error(text, lastError.isEmpty() ? context : lastError); };
 
-        fp = std::fopen(QFile::encodeName(path).constData(), "w+b");
+        fp = memory.open();
         if (!fp) fail(QStringLiteral("A Paradox fájl nem hozható létre: %1").arg(where));
 
         // pxlib takes the field list and its names as its own and frees them.
@@ -211,11 +251,18 @@ void WriteParadox(RowSource& rows, const QString& path, const QString& tableName
         if (progress && !progress(done, total)) throw ExportCancelled();
         px.finish();
         const bool flushed = std::fflush(fp) == 0 && !std::ferror(fp);
-        const bool closed = std::fclose(fp) == 0;
+        std::fclose(fp);
         fp = nullptr;
-        if (!flushed || !closed)
-            fail(QStringLiteral("A Paradox fájl nem írható (megtelt a lemez?): %1").arg(where));
-        if (!lastError.isEmpty()) fail(QStringLiteral("A Paradox fájl nem írható: %1").arg(where));
+        if (!flushed || !lastError.isEmpty()) fail(QStringLiteral("A Paradox fájl nem írható: %1").arg(where));
+
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            throw vl::Error(QStringLiteral("A Paradox fájl nem hozható létre: %1").arg(where), out.errorString());
+        const bool written = out.write(memory.bytes) == memory.bytes.size() && out.flush();
+        const QString why = out.errorString();
+        out.close();
+        if (!written || out.error() != QFileDevice::NoError)
+            throw vl::Error(QStringLiteral("A Paradox fájl nem írható (megtelt a lemez?): %1").arg(where), why);
     } catch (...) {
         px.finish();
         if (fp) std::fclose(fp);
