@@ -29,6 +29,7 @@
 #include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -1084,6 +1085,20 @@ void Tszerzfelfm::closeEvent(QCloseEvent* e) {
     }
     e->ignore();
     b_kilepClick();
+}
+
+void Tszerzfelfm::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    // The form is worked from the keyboard: once shown it takes the focus,
+    // on the control chosen when it was prepared (the customer's button).
+    QTimer::singleShot(0, this, [this] {
+        if (!isVisible() || !ready_) return;
+        QWidget* fw = QApplication::focusWidget();
+        if (fw && fw->window() == this) return;
+        activateWindow();
+        QWidget* target = focusWidget() && focusWidget()->isEnabled() ? focusWidget() : b_ugyfel;
+        target->setFocus(Qt::ActiveWindowFocusReason);
+    });
 }
 
 void Tszerzfelfm::keyPressEvent(QKeyEvent* e) {
