@@ -134,6 +134,7 @@ QString SpreadsheetDoneText(const QString& fileName) {
     return QStringLiteral("A fájl: ") + fileName + QStringLiteral("elkészült: ");
 }
 QString OpenQuestionTail() { return QStringLiteral("Kívánja megnyitni?"); }
+QString ExcelNotFoundText() { return QStringLiteral("Excel not found"); }
 QString CannotOpenQueryText(const QString& queryName) {
     return queryName + QStringLiteral(": a lekérdezés nem nyitható (can not open query)");
 }

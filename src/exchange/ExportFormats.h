@@ -53,6 +53,7 @@ QString OverwriteQuestion(const QString& fileName); // "A fájl: <name> létezik
 QString InvalidNameText();                  // "Adjon meg egy érvényes fájlnevet"
 QString SpreadsheetDoneText(const QString& fileName); // "A fájl: " + name + "elkészült: "
 QString OpenQuestionTail();                 // "Kívánja megnyitni?"
+QString ExcelNotFoundText();                // "Excel not found": no application opens the workbook
 QString CannotOpenQueryText(const QString& queryName); // name + ": a lekérdezés nem nyitható (can not open query)"
 QString UnknownFormatText(const QString& fileName);
 QString SaveDialogTitle();                  // "Eredmény mentése más táblába"

@@ -185,8 +185,11 @@ QString ExportToExcel(const QList<ExcelSheetInput>& sheets, const QString& given
     const QString warn = WriteNotesText(notes);
     if (!warn.isEmpty()) vl::notify(vl::MsgKind::Warning, warn);
     if (askToOpen) {
-        if (vl::ask(SpreadsheetDoneText(fileName) + QLatin1Char('\n') + OpenQuestionTail(), vl::MsgKind::Question) == 0)
-            hooks.open ? hooks.open(fileName) : OpenInExcel(fileName);
+        if (vl::ask(SpreadsheetDoneText(fileName) + QLatin1Char('\n') + OpenQuestionTail(), vl::MsgKind::Question) == 0) {
+            // No application of the desktop takes the workbook.
+            if (!(hooks.open ? hooks.open(fileName) : OpenInExcel(fileName)))
+                vl::notify(vl::MsgKind::Error, ExcelNotFoundText());
+        }
     } else {
         vl::notify(vl::MsgKind::Info, SpreadsheetDoneText(fileName));
     }

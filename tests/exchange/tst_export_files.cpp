@@ -493,6 +493,12 @@ private slots:
         QCOMPARE(ExportQuery(rows_, req, hooks), target);
         QCOMPARE(sink.texts(), QStringList{QStringLiteral("A fájl: ") + target + QStringLiteral("elkészült: \nKívánja megnyitni?")});
         QCOMPARE(opened, target);
+        // No application takes it.
+        sink.clear();
+        sink.answers = {0};
+        hooks.open = [](const QString&) { return false; };
+        QCOMPARE(ExportQuery(rows_, req, hooks), target);
+        QCOMPARE(sink.texts().last(), QStringLiteral("Excel not found"));
     }
 
     void charactersOutsideTheCodePageAreReported() {
