@@ -273,7 +273,8 @@ private slots:
         QVERIFY(!written.isEmpty());
         const QByteArray script = exptest::readFile(written);
         QVERIFY(script.contains("Insert Into \"EXP2\" ("));
-        QVERIFY(!script.contains("\"MEGJ\",\"DB\"") || true);
+        // A row's NULL columns are left out of both lists.
+        QVERIFY(script.contains("Insert Into \"EXP2\" (\"KOD\",\"NEV\") Values ('O''Brien','O''Brien Kft.');\r\n"));
         db_.conn->exec(QString::fromLatin1(exptest::tableDdl()).arg(QStringLiteral("EXP2")));
         vl::ScopedSink guard(&sink);
         const auto res = vl::shell::RunUpdateScript(*db_.conn, written, true);
