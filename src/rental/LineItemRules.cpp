@@ -767,6 +767,14 @@ std::pair<qint64, qint64> LineItemRules::SplitItemToGroup(Transaction& tx, qint6
 
 // ---------------------------------------------------------------- actions
 
+void LineItemRules::stampIfStored(Transaction& tx) {
+    if (!tables_.isStored() || terms_.bizonylat <= 0) return;
+    // Every write to a stored contract's rows stamps its header in the same transaction.
+    tx.exec(QStringLiteral("UPDATE FORGFEJ SET JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
+            {{QStringLiteral("juzer"), ctx_.userCode}, {QStringLiteral("mikor"), nowStamp()},
+             {QStringLiteral("b"), terms_.bizonylat}, {QStringLiteral("v"), terms_.verzio}});
+}
+
 namespace {
 
 LineItemRules::ItemRow itemFromLine(qint64 tetelsor, qint64 sorszam, const LineInput& in, const QString& driver) {
@@ -816,6 +824,7 @@ Outcome LineItemRules::AddLine(Transaction& tx, const LineInput& in, const Answe
         if (!r.vszallt.isEmpty()) AddEventActivities(tx, QStringLiteral("HISZ"), r, r.vszallt);
     }
     RegenerateMaintenance(tx, t);
+    stampIfStored(tx);
     Outcome o;
     o.ok = true;
     o.changed = ChangedLines | ChangedItems | ChangedActivities;
@@ -888,6 +897,7 @@ Outcome LineItemRules::ChangeLine(Transaction& tx, qint64 tetelsor, const LineIn
         if (!r.vszallt.isEmpty()) AddEventActivities(tx, QStringLiteral("HISZ"), r, r.vszallt);
         RegenerateMaintenance(tx, tetelsor, s);
     }
+    stampIfStored(tx);
     Outcome o;
     o.ok = true;
     o.changed = ChangedLines | ChangedItems | ChangedActivities;
@@ -916,6 +926,7 @@ Outcome LineItemRules::DeleteLine(Transaction& tx, qint64 tetelsor, const Answer
     tx.exec(QStringLiteral("DELETE FROM %1 WHERE BIZONYLAT = :b AND VERZIO = :v AND TETELSOR = :t").arg(tables_.sqlLines()), p);
     if (tables_.isStored())
         for (const ItemRow& it : items) ProductStore::UpdateProductStatus(tx, it.arukod);
+    stampIfStored(tx);
     Outcome o;
     o.ok = true;
     o.changed = ChangedLines | ChangedItems | ChangedActivities;
@@ -966,6 +977,7 @@ Outcome LineItemRules::StoreItem(Transaction& tx, qint64 tetelsor, qint64 sorsza
         ProductStore::UpdateProductStatus(tx, old->arukod);
         ProductStore::UpdateProductStatus(tx, r.arukod);
     }
+    stampIfStored(tx);
     Outcome o;
     o.ok = true;
     o.changed = ChangedItems | ChangedActivities;
@@ -988,6 +1000,7 @@ Outcome LineItemRules::DeleteItem(Transaction& tx, qint64 tetelsor, qint64 sorsz
     }
     if (!a->second) return Outcome{};
     RemoveItem(tx, tetelsor, sorszam);
+    stampIfStored(tx);
     Outcome o;
     o.ok = true;
     o.changed = ChangedLines | ChangedItems | ChangedActivities;
@@ -1071,6 +1084,7 @@ Outcome LineItemRules::AddActivity(Transaction& tx, qint64 tetelsor, qint64 sors
         if (t == tetelsor && s == sorszam) last = ActivityKey{t, s, day, no};
         else if (last.isNull()) last = ActivityKey{t, s, day, no};
     }
+    stampIfStored(tx);
     Outcome o;
     o.ok = true;
     o.changed = ChangedActivities;
@@ -1109,6 +1123,7 @@ Outcome LineItemRules::ChangeActivity(Transaction& tx, const ActivityKey& key, c
                                " JUZER = :juzer, MIKOR = :mikor").arg(tables_.sqlActivities()) + QString::fromLatin1(kKeyWhere),
                 p);
     }
+    stampIfStored(tx);
     Outcome o;
     o.ok = true;
     o.changed = ChangedActivities;
@@ -1131,6 +1146,7 @@ Outcome LineItemRules::DeleteActivity(Transaction& tx, const ActivityKey& key, c
     if (!a->second) return Outcome{};
     tx.exec(QStringLiteral("DELETE FROM %1").arg(tables_.sqlActivities()) + QString::fromLatin1(kKeyWhere),
             keyParams(terms_, key));
+    stampIfStored(tx);
     Outcome o;
     o.ok = true;
     o.changed = ChangedActivities;
@@ -1172,6 +1188,7 @@ Outcome LineItemRules::ToggleDone(Transaction& tx, const ActivityKey& key, const
     tx.exec(QStringLiteral("UPDATE %1 SET TEVALLAPOT = :st, JUZER = :juzer, MIKOR = :mikor").arg(tables_.sqlActivities()) +
                 QString::fromLatin1(kKeyWhere),
             p);
+    stampIfStored(tx);
     Outcome o;
     o.ok = true;
     o.changed = ChangedActivities;
@@ -1188,6 +1205,7 @@ Outcome LineItemRules::ToggleDone(Transaction& tx, const ActivityKey& key, const
 
 Outcome LineItemRules::GenerateMaintenance(Transaction& tx, qint64 tetelsor, qint64 sorszam) {
     RegenerateMaintenance(tx, tetelsor, sorszam);
+    stampIfStored(tx);
     Outcome o;
     o.ok = true;
     o.changed = ChangedActivities;

@@ -278,6 +278,9 @@ public:
     qint64 DoneActivities(vl::db::Transaction& tx, qint64 tetelsor, qint64 sorszam = 0) const;
 
 private:
+    // On the rental tables: the contract's header stamped (JUZER, MIKOR).
+    void stampIfStored(vl::db::Transaction& tx);
+
     GeneratorContext ctx_;
     RentalTables tables_;
     ContractTerms terms_;

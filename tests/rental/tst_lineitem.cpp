@@ -507,6 +507,50 @@ private slots:
         QCOMPARE(activitySnapshot(*db.conn, copies.activities), rows);
     }
 
+    // On the rental tables themselves: a removed item's planned visits are
+    // cancelled (its history stays readable), its product is freed, and the
+    // contract's header is stamped in the same transaction.
+    void onTheRentalTables() {
+        ContractSpec c;
+        c.bizonylat = 5000;
+        LineSpec l;
+        l.items = 2;
+        c.lines << l;
+        {
+            auto tx = db.conn->begin();
+            insertContract(*tx, c);
+            tx->exec("UPDATE OR INSERT INTO ARU (KOD, ARUCSOPORT, ALLAPOT) VALUES ('K5000-1-2', 'ALAP', 'FOG')");
+            for (const auto& it : LoadMaintenanceItems(*tx, RentalTables::stored(), c.bizonylat, 1)) {
+                ScheduleOptions o;
+                o.firstDay = "2026.03.03";
+                o.lastDay = "2026.04.30";
+                GenerateMaintenanceSchedule(*tx, context(*db.conn), "FORGTEV", {it}, o);
+            }
+            tx->commit();
+        }
+        const qint64 planned = db.count("SELECT COUNT(*) FROM FORGTEV WHERE BIZONYLAT = 5000 AND SORSZAM = 2");
+        QVERIFY(planned > 0);
+        ContractTerms ct;
+        ct.bizonylat = c.bizonylat;
+        ct.bermod = "HT";
+        ct.bermodNev = "Határozatlan idejű bérlet";
+        LineItemOptions o;
+        o.storedContract = true;
+        o.cancelRemoved = true;
+        o.today = "2026.03.01";
+        auto tx = db.conn->begin();
+        LineItemRules r(context(*db.conn), RentalTables::stored(), ct, o);
+        const Outcome out = r.DeleteItem(*tx, 1, 2, {{"Biztosan törli az aktuális terméket?", true}});
+        tx->commit();
+        QVERIFY(out.ok);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGTEV WHERE BIZONYLAT = 5000 AND SORSZAM = 2 AND TEVALLAPOT = 'X'"),
+                 planned);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGKABIN WHERE BIZONYLAT = 5000"), 1);
+        QCOMPARE(db.count("SELECT MENNYISEG FROM FORGSOR WHERE BIZONYLAT = 5000"), 1);
+        QCOMPARE(db.conn->query("SELECT ALLAPOT FROM ARU WHERE KOD = 'K5000-1-2'").at(0, 0).toString(), QString("SZA"));
+        QCOMPARE(db.conn->query("SELECT JUZER FROM FORGFEJ WHERE BIZONYLAT = 5000").at(0, 0).toString(), QString("TESZT"));
+    }
+
     void checkDayFields() {
         const auto m = LineItemRules::CheckDayFields({"-1", "", "10", "2", "", "", ""}, {"", "-5", "", "", "300", "", ""});
         QCOMPARE(m, (QStringList{"Hétfő: a napi gyakoriság értelmetlen", "Kedd: a karbantartás ára értelmetlen",
