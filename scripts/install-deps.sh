@@ -6,7 +6,7 @@ PKGS=(qt6-base-dev libqt6sql6-odbc qt6-image-formats-plugins
       libsodium-dev libxlsxwriter-dev libshp-dev pxlib-dev libgsf-1-dev libcurl4-openssl-dev
       fonts-dejavu-core fonts-liberation2 qt6-translations-l10n cmake g++ make pkg-config)
 if [ "${1:-}" = "--test" ]; then
-  PKGS+=(xvfb imagemagick poppler-utils unixodbc libsqliteodbc firebird3.0-server
+  PKGS+=(xvfb imagemagick poppler-utils unixodbc libsqliteodbc firebird3.0-server vsftpd openssl
         python3-openpyxl python3-xlrd gnumeric python3-dbfread)
 fi
 missing=()

@@ -12,6 +12,7 @@
 #include "RentalNodes.h"
 #include "ReportForms.h"
 #include "ExchangeForms.h"
+#include "Tftpkuldfm.h"
 #include "rental/CustomerLinks.h"
 #include "rental/Numbering.h"
 
@@ -61,6 +62,8 @@ void registerAll(Tmain_pkrfm& w) {
     // The forms other subsystems open by name.
     vl::reporting::registerReportForms();
     vl::exchange::registerExchangeForms();
+    vl::remote::registerRemoteForms(); // "Tftpkuldfm": the upload of the database
+    vl::remote::registerRemoteUpdate(w); // "Frissítés": the program update
     registerShellNodes(w);
     vl::framework::registerFrameworkNodes(w); // the dictionary forms and control tables
     // 12., 13.: the status codes and the default VAT factor of the rental data module.

@@ -1,0 +1,53 @@
+#pragma once
+// The one backup (and restore) of the database: Firebird's backup service,
+// reached through the services API of the client library.
+//
+// An embedded database (a path, or an alias of our databases.conf) is backed
+// up by the engine inside this process into the named file, with a progress
+// line per step. A database on a server ("host:/path", "host/port:/path") is
+// backed up by the server itself and the backup is streamed to this client
+// into the named file, so the client never reads the live file; progress is
+// then the bytes received. The database may stay open meanwhile (the backup
+// reads one consistent snapshot). A failed backup leaves no file behind.
+#include <QString>
+#include <functional>
+
+namespace vl::remote {
+
+struct DatabaseLocation {
+    QString database;   // as the configuration names it (path, alias, "host:/path")
+    QString user;       // a server's credentials (an embedded file needs none)
+    QString password;
+};
+
+// The database of the configuration loaded (DBSERVER, else DBALIAS) with
+// DBUSERNAME and DBPASSWORD.
+DatabaseLocation DatabaseFromConfig();
+
+// A step of a backup or restore: the engine's line ("" when streaming) and
+// the bytes written so far.
+using BackupProgress = std::function<void(const QString& line, qint64 bytes)>;
+
+// Writes a backup of the database into backupFile (replaced when it exists).
+// Throws vl::db::DbError with the server's text when the service refuses or fails.
+void BackupDatabase(const DatabaseLocation& source, const QString& backupFile,
+                    const BackupProgress& progress = {});
+
+// Restores backupFile into a new database (replace: over an existing one,
+// which must then be free of connections). The backup file must be one that
+// the engine that runs the restore can read: a local file for an embedded
+// target, a file on the server for a server's database.
+void RestoreDatabase(const DatabaseLocation& target, const QString& backupFile, bool replace,
+                     const BackupProgress& progress = {});
+
+// The service manager that serves a database name, and the name of the
+// database as that service manager knows it: "service_mgr" and the name
+// itself for an embedded file; "host:service_mgr" (or "host/port:...") and the
+// path on the server for a server's database.
+QString ServiceManagerFor(const QString& database, QString* databaseOnService = nullptr);
+
+// The name of a backup file made of a database: the part after the last '/'
+// or '\', without its extension, + ".fbk", at most 100 characters in all.
+QString BackupFileName(const QString& database);
+
+} // namespace vl::remote
