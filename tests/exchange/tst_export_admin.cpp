@@ -84,7 +84,7 @@ private slots:
         QTest::addColumn<QString>("target");
         QTest::newRow("delete") << QStringList{"DELETE FROM EXP", "del.csv"} << "Csak SELECT utasítás futtatható." << "del.csv";
         QTest::newRow("second statement") << QStringList{"SELECT 1 FROM RDB$DATABASE; DELETE FROM EXP", "ket.csv"}
-                                          << "" << "ket.csv";
+                                          << "Egyszerre csak egy SELECT utasítás futtatható" << "ket.csv";
         QTest::newRow("sheet name") << QStringList{"SELECT * FROM EXP", "lap.xlsx", "--sheet", "a/b"}
                                     << "A munkalap neve nem tartalmazhatja" << "lap.xlsx";
         QTest::newRow("unknown extension") << QStringList{"SELECT * FROM EXP", "ki.ods"} << "Ismeretlen fájltípus" << "ki.ods";
