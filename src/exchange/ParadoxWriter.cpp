@@ -272,9 +272,8 @@ void WriteParadox(RowSource& rows, const QString& path, const QString& tableName
     if (lossy > 0)
         vl::notify(vl::MsgKind::Warning,
                    QStringLiteral("%1 értékben volt a windows-1250 kódlapon nem ábrázolható karakter; "
-                                  "ezeket '?' jelre cseréltük (%2).")
-                       .arg(lossy)
-                       .arg(where));
+                                  "ezeket '?' jelre cseréltük.")
+                       .arg(lossy));
 }
 
 } // namespace vl::exchange

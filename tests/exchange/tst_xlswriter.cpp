@@ -57,6 +57,7 @@ private slots:
     void sheetNames();
     void valuesReadBackByXlrd();
     void valuesReadBackBySsconvert();
+    void integersBeyondFifteenDigitsStayExact();
     void longTextsGoOnInContinueRecords();
     void seventyThousandRowsContinueOnSecondSheet();
     void refusedSheetNameWritesNothing();
@@ -162,6 +163,29 @@ void TstXlsWriter::valuesReadBackBySsconvert()
         "O'Brien|Kőműves \"Kft\"; /* x */ --|||||||||\n"
         "ŐŰ-1|őű ŐŰ € ä|tab\tvan|−98765|0|32000|−0.25|−1234.5679|1999.01.31|2000.02.29 23:59:59|FALSE\n");
     QCOMPARE(sheets.at(0), expected);
+}
+
+// A spreadsheet number holds 15 significant digits: a longer integer (a code,
+// an identity number) is written as its text, so no digit is lost.
+void TstXlsWriter::integersBeyondFifteenDigitsStayExact()
+{
+    VL_REQUIRE_READER(hasPythonModule(QStringLiteral("xlrd")), QStringLiteral("python3-xlrd"));
+    const QList<qint64> values{536870911LL, 536870912LL, -536870912LL, -536870913LL, 999999999999999LL,
+                               -999999999999999LL, 1000000000000000LL, 1234567890123456789LL, -9223372036854775807LL};
+    std::vector<QVariantList> data;
+    for (qint64 v : values) data.push_back({QVariant(v)});
+    const vl::db::RowSet rows({col(QStringLiteral("N"), vl::db::ColType::Int64)}, std::move(data));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("egesz.xls"));
+    RowSetSource src(rows);
+    WriteXls(src, path, QStringLiteral("Egész"), {});
+    const QJsonObject s = readWith(QStringLiteral("xls_xlrd.py"), {path})
+                              .value(QStringLiteral("sheets")).toArray().at(0).toObject();
+    for (int i = 0; i < values.size(); ++i) {
+        const qint64 v = values[i];
+        const bool exact = v <= 999999999999999LL && v >= -999999999999999LL;
+        QCOMPARE(cellAt(s, i + 1, 0), exact ? cellOf("number", double(v)) : cellOf("text", QString::number(v)));
+    }
 }
 
 // A shared string table longer than one record goes on in CONTINUE records,
