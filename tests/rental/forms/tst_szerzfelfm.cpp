@@ -198,6 +198,8 @@ private slots:
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         saveShot(&f, QStringLiteral("Tszerzfelfm-%1.png").arg(mode));
+        // Shown, it is worked from the keyboard: the customer's button has the focus.
+        QTRY_COMPARE(focusName(), QStringLiteral("b_ugyfel"));
 
         const QString title = insert ? QStringLiteral("Bérletbe kiadás - új szerződés felvitele")
                               : view ? QStringLiteral("Bérletbe kiadás - %1. sz. szerződés megtekintése").arg(b)
