@@ -17,21 +17,38 @@ QString fold(const QString& s) { return s.toCaseFolded(); }
 } // namespace
 
 void CustomerSearch::setRows(const vl::db::RowSet& rows, const QString& sortColumn) {
-    const int n = rows.rowCount();
+    rows_ = rows; // the rows are shared, not copied
+    sortColumn_ = sortColumn;
+    prepared_ = false;
+    numbersPrepared_ = false;
+}
+
+void CustomerSearch::prepare() const {
+    if (prepared_) return;
+    const int n = rows_.rowCount();
     sortKeys_.assign(size_t(n), QString());
     nameKeys_.assign(size_t(n), QString());
-    numbers_.assign(size_t(n), QString());
     keys_.assign(size_t(n), QString());
-    const int cSort = rows.indexOf(sortColumn);
-    const int cName = rows.indexOf(QStringLiteral("NEV"));
-    const int cKod = rows.indexOf(QStringLiteral("KOD"));
-    const int cNums[] = {rows.indexOf(QStringLiteral("TELEFON")), rows.indexOf(QStringLiteral("MOBILTEL")),
-                         rows.indexOf(QStringLiteral("ADOSZAM"))};
+    const int cSort = rows_.indexOf(sortColumn_);
+    const int cName = rows_.indexOf(QStringLiteral("NEV"));
+    const int cKod = rows_.indexOf(QStringLiteral("KOD"));
     for (int r = 0; r < n; ++r) {
-        const auto& row = rows.row(r);
+        const auto& row = rows_.row(r);
         if (cSort >= 0) sortKeys_[size_t(r)] = fold(row.at(cSort).toString());
-        if (cName >= 0) nameKeys_[size_t(r)] = fold(row.at(cName).toString());
+        if (cName >= 0) nameKeys_[size_t(r)] = cName == cSort ? sortKeys_[size_t(r)] : fold(row.at(cName).toString());
         if (cKod >= 0) keys_[size_t(r)] = row.at(cKod).toString().trimmed();
+    }
+    prepared_ = true;
+}
+
+void CustomerSearch::prepareNumbers() const {
+    if (numbersPrepared_) return;
+    const int n = rows_.rowCount();
+    numbers_.assign(size_t(n), QString());
+    const int cNums[] = {rows_.indexOf(QStringLiteral("TELEFON")), rows_.indexOf(QStringLiteral("MOBILTEL")),
+                         rows_.indexOf(QStringLiteral("ADOSZAM"))};
+    for (int r = 0; r < n; ++r) {
+        const auto& row = rows_.row(r);
         QString nums;
         for (int c : cNums)
             if (c >= 0) {
@@ -40,9 +57,11 @@ void CustomerSearch::setRows(const vl::db::RowSet& rows, const QString& sortColu
             }
         numbers_[size_t(r)] = nums;
     }
+    numbersPrepared_ = true;
 }
 
 int CustomerSearch::firstStartingWith(const QString& text, bool inNames) const {
+    prepare();
     const QString f = fold(text);
     const auto& keys = inNames ? nameKeys_ : sortKeys_;
     for (size_t r = 0; r < keys.size(); ++r)
@@ -52,21 +71,24 @@ int CustomerSearch::firstStartingWith(const QString& text, bool inNames) const {
 
 int CustomerSearch::rowOfKey(const QString& key) const {
     const QString k = key.trimmed();
-    if (k.isEmpty()) return -1;
-    for (size_t r = 0; r < keys_.size(); ++r)
-        if (keys_[r] == k) return int(r);
+    const int c = rows_.indexOf(QStringLiteral("KOD"));
+    if (k.isEmpty() || c < 0) return -1;
+    for (int r = 0; r < rows_.rowCount(); ++r)
+        if (rows_.at(r, c).toString().trimmed() == k) return r;
     return -1;
 }
 
 int CustomerSearch::find(const QString& typed) const {
     const QString text = typed.trimmed();
-    if (sortKeys_.empty()) return -1;
+    if (rows_.isEmpty()) return -1;
+    prepare();
     if (text.isEmpty()) return 0;
     const QString f = fold(text);
     if (text.at(0).isDigit() || text.at(0) == u'+') {
         // A number: the first row whose sort column starts with it or whose
         // numbers contain it.
         const QString num = numberKey(text);
+        prepareNumbers();
         for (size_t r = 0; r < sortKeys_.size(); ++r)
             if (sortKeys_[r].startsWith(f) || (!num.isEmpty() && numbers_[r].contains(num))) return int(r);
     }

@@ -20,9 +20,10 @@ QString numberKey(const QString& text);
 
 class CustomerSearch {
 public:
-    // Prepares the rows of a list sorted by sortColumn ("NEV" or "VAROS").
+    // Takes the rows of a list sorted by sortColumn ("NEV" or "VAROS"). The
+    // search keys are made at the first search, so the list shows at once.
     void setRows(const vl::db::RowSet& rows, const QString& sortColumn);
-    int rowCount() const { return int(sortKeys_.size()); }
+    int rowCount() const { return rows_.rowCount(); }
 
     // The row to make current for a typed text; -1: keep the position.
     int find(const QString& typed) const;
@@ -33,10 +34,17 @@ public:
     int rowOfKey(const QString& key) const;
 
 private:
-    std::vector<QString> sortKeys_;  // case-folded sort column
-    std::vector<QString> nameKeys_;  // case-folded NEV
-    std::vector<QString> numbers_;   // numberKey of TELEFON, MOBILTEL, ADOSZAM joined by '|'
-    std::vector<QString> keys_;      // KOD
+    void prepare() const;
+    void prepareNumbers() const;
+
+    vl::db::RowSet rows_;
+    QString sortColumn_;
+    mutable bool prepared_ = false;
+    mutable bool numbersPrepared_ = false;
+    mutable std::vector<QString> sortKeys_;  // case-folded sort column
+    mutable std::vector<QString> nameKeys_;  // case-folded NEV
+    mutable std::vector<QString> numbers_;   // numberKey of TELEFON, MOBILTEL, ADOSZAM joined by '|'
+    mutable std::vector<QString> keys_;      // KOD
 };
 
 } // namespace vl::customers

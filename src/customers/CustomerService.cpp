@@ -70,7 +70,11 @@ QString tooLong(const char* caption, int length, int actual) {
         .arg(QString::fromUtf8(caption)).arg(length).arg(actual);
 }
 
-QString t(const RowSet& rs, const char* col) { return rs.text(QString::fromLatin1(col)); }
+// A column of the current row; "" when the row set has no such column.
+QString t(const RowSet& rs, const char* col) {
+    const QString name = QString::fromLatin1(col);
+    return rs.hasColumn(name) ? rs.text(name) : QString();
+}
 
 Customer customerOf(const RowSet& rs) {
     Customer c;
@@ -181,6 +185,37 @@ std::optional<Customer> CustomerService::loadCustomer(Transaction& tx, const QSt
     auto rs = tx.query(QStringLiteral("SELECT * FROM UGYFEL WHERE KOD = :kod"), {{QStringLiteral("kod"), key.trimmed()}});
     if (!rs.next()) return std::nullopt;
     return customerOf(rs);
+}
+
+Customer CustomerService::customerFromList(Transaction& tx, const RowSet& list, int row) {
+    const auto v = [&](const char* col) {
+        const int i = list.indexOf(QString::fromLatin1(col));
+        return i < 0 || row < 0 || row >= list.rowCount() ? QString() : list.at(row, i).toString();
+    };
+    Customer c;
+    c.kod = v("KOD").trimmed();
+    c.nev = v("NEV");
+    c.nev2 = v("NEV2");
+    c.irszam = v("IRSZAM");
+    c.varos = v("VAROS");
+    c.utca = v("UTCA");
+    c.telefon = v("TELEFON");
+    c.mobiltel = v("MOBILTEL");
+    c.email = v("EMAIL");
+    c.adoszam = v("ADOSZAM");
+    c.fizmod = v("FIZMOD");
+    c.aktiv = v("AKTIV");
+    c.lirszam = v("LIRSZAM");
+    c.lvaros = v("LVAROS");
+    c.lutca = v("LUTCA");
+    c.eszamla = v("ESZAMLA");
+    const auto memos = tx.query(QStringLiteral("SELECT KOMMENTALT, KOMMENTSPEC FROM UGYFEL WHERE KOD = :kod"),
+                                {{QStringLiteral("kod"), c.kod}});
+    if (!memos.isEmpty()) {
+        c.kommentalt = memos.at(0, 0).toString();
+        c.kommentspec = memos.at(0, 1).toString();
+    }
+    return c;
 }
 
 std::optional<Site> CustomerService::loadSite(Transaction& tx, const QString& key) {

@@ -50,6 +50,8 @@ public:
     static vl::db::RowSet loadSites(vl::db::Transaction& tx, const QString& customerKey,
                                     const QString& statusCode = QString());
     static std::optional<Customer> loadCustomer(vl::db::Transaction& tx, const QString& key);
+    // A customer from a row of the customer list, with its two memos read.
+    static Customer customerFromList(vl::db::Transaction& tx, const vl::db::RowSet& list, int row);
     static std::optional<Site> loadSite(vl::db::Transaction& tx, const QString& key);
     // The whole row by column name (for the callers of the register).
     static QVariantMap customerRow(vl::db::Transaction& tx, const QString& key);

@@ -504,15 +504,12 @@ void Tugyfelfm::showCustomer() {
         clearCustomerFields();
         return;
     }
+    // The list row has every column but the memos, which are read for it.
     std::optional<Customer> c;
     {
         auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-        c = CustomerService::loadCustomer(*tx, key);
+        c = CustomerService::customerFromList(*tx, custModel_->rowSet(), custModel_->currentRow());
         tx->commit();
-    }
-    if (!c) {
-        clearCustomerFields();
-        return;
     }
     filling_ = true;
     e_nev->setText(c->nev);
