@@ -2,12 +2,15 @@
 
 #include "db/Backends.h"
 #include "db/Database.h"
+#include "db/SqlText.h"
 #include "shell/Ini.h"
 
 #include <firebird/Interface.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <vector>
 
@@ -280,6 +283,47 @@ void RestoreDatabase(const DatabaseLocation& target, const QString& backupFile, 
         if (guard && !existed) guard->discard();
         throw;
     }
+}
+
+QMap<QString, qint64> TableRowCounts(vl::db::Connection& conn) {
+    QMap<QString, qint64> counts;
+    auto tables = conn.query(QStringLiteral(
+        "SELECT TRIM(RDB$RELATION_NAME) NAME FROM RDB$RELATIONS "
+        "WHERE COALESCE(RDB$SYSTEM_FLAG, 0) = 0 AND RDB$VIEW_BLR IS NULL AND COALESCE(RDB$RELATION_TYPE, 0) = 0 "
+        "ORDER BY 1"));
+    while (tables.next()) {
+        // The name comes from the catalogue.
+        const QString name = tables.text(QStringLiteral("NAME"));
+        auto rs = conn.query(QStringLiteral("SELECT COUNT(*) N FROM ") + vl::db::sqltext::quoteIdent(name));
+        rs.next();
+        counts.insert(name, rs.integer(QStringLiteral("N")));
+    }
+    return counts;
+}
+
+BackupCheck VerifyBackup(const QString& backupFile, const QMap<QString, qint64>& expected, const QString& tempDir) {
+    BackupCheck check;
+    QTemporaryDir dir(QDir(tempDir.isEmpty() ? QDir::tempPath() : tempDir).filePath(QStringLiteral("ellenorzes-XXXXXX")));
+    if (!dir.isValid())
+        throw vl::Error(QStringLiteral("Nem hozható létre átmeneti mappa itt: ") + tempDir, QStringLiteral("VerifyBackup"));
+    const QString target = dir.filePath(QStringLiteral("ellenorzes.fdb"));
+    RestoreDatabase({target, {}, {}}, backupFile, false);
+    {
+        vl::db::ConnectParams p;
+        p.database = target;
+        auto conn = vl::db::connect(p);
+        check.restored = TableRowCounts(*conn);
+        conn->close();
+    }
+    QStringList names = expected.keys();
+    for (const QString& n : check.restored.keys())
+        if (!expected.contains(n)) names << n;
+    for (const QString& n : names) {
+        const qint64 want = expected.value(n, -1), got = check.restored.value(n, -1);
+        if (want != got)
+            check.differences << QStringLiteral("%1: élő %2, visszatöltve %3").arg(n).arg(want).arg(got);
+    }
+    return check;
 }
 
 } // namespace vl::remote

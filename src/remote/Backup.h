@@ -9,8 +9,12 @@
 // into the named file, so the client never reads the live file; progress is
 // then the bytes received. The database may stay open meanwhile (the backup
 // reads one consistent snapshot). A failed backup leaves no file behind.
+#include <QMap>
 #include <QString>
+#include <QStringList>
 #include <functional>
+
+namespace vl::db { class Connection; }
 
 namespace vl::remote {
 
@@ -49,5 +53,19 @@ QString ServiceManagerFor(const QString& database, QString* databaseOnService = 
 // The name of a backup file made of a database: the part after the last '/'
 // or '\', without its extension, + ".fbk", at most 100 characters in all.
 QString BackupFileName(const QString& database);
+
+// Row counts of every table of a database (system tables, views and
+// temporary tables left out), by table name.
+QMap<QString, qint64> TableRowCounts(vl::db::Connection& conn);
+
+// A verification restore: the backup restored into a temporary embedded
+// database (in a folder of its own under tempDir, removed after) and its row
+// counts compared with the expected ones.
+struct BackupCheck {
+    QMap<QString, qint64> restored;
+    QStringList differences;   // "TABLE: expected N, restored M"
+    bool ok() const { return differences.isEmpty(); }
+};
+BackupCheck VerifyBackup(const QString& backupFile, const QMap<QString, qint64>& expected, const QString& tempDir);
 
 } // namespace vl::remote
