@@ -59,6 +59,13 @@ void fillHistory(vl::db::Connection& conn)
     exec(item, {{"b", 102}, {"t", 1}, {"a", "K-0012"}, {"k", "2026.01.02"}, {"v", QString()}});
     exec(item, {{"b", 103}, {"t", 1}, {"a", "K-0012"}, {"k", QString()}, {"v", QString()}});
     exec(item, {{"b", 104}, {"t", 1}, {"a", "K-0012"}, {"k", "2026.07.01"}, {"v", QString()}});
+    // K-0055 on 105, whose site has no postal code.
+    exec(site, {{"k", "31"}, {"u", "1"}, {"n", QVariant()}, {"i", QVariant()}, {"v", QStringLiteral("Vác")},
+                {"c", QStringLiteral("Piac tér")}});
+    exec(head, {{"b", 105}, {"v", 1}, {"a", "I"}, {"s", "FO"}, {"k", "2026.08.01"}, {"e", QString()},
+                {"u", "1"}, {"c", "31"}, {"m", QString()}});
+    exec(line, {{"b", 105}, {"t", 1}, {"n", 3000}, {"m", 1}, {"e", "H"}});
+    exec(item, {{"b", 105}, {"t", 1}, {"a", "K-0055"}, {"k", "2026.08.01"}, {"v", QString()}});
     tx->commit();
 }
 
@@ -113,6 +120,14 @@ private slots:
         QCOMPARE(rows.at(0, cim).toString(), QString());
         QCOMPARE(rows.at(0, rows.indexOf(QStringLiteral("UGYFELNEV"))).toString(), QStringLiteral("Árvíz Bt"));
         QCOMPARE(rows.at(1, rows.indexOf(QStringLiteral("STATUSNEV"))).toString(), QStringLiteral("Lezárt"));
+    }
+
+    // A missing part of an address leaves the rest standing.
+    void addressWithoutPostalCode()
+    {
+        const vl::db::RowSet rows = vl::rental::productHistoryRows(*db.conn, QStringLiteral("K-0055"));
+        QCOMPARE(rows.rowCount(), 1);
+        QCOMPARE(rows.at(0, rows.indexOf(QStringLiteral("CIM"))).toString(), QStringLiteral(" Vác,Piac tér"));
     }
 
     void productWithoutRentalsHasNoHistory()
