@@ -111,6 +111,13 @@ QString codeByName(Transaction& tx, const QString& table, const QString& name, Q
     return kod.isNull() ? QString(QLatin1String("")) : kod;
 }
 
+// Another workstation writes the same contract at the same moment.
+bool writeConflict(const vl::db::DbError& e) {
+    const QString t = e.text().toLower();
+    return e.sqlCode() == -913 || t.contains(QStringLiteral("update conflicts")) ||
+           t.contains(QStringLiteral("lock time-out")) || t.contains(QStringLiteral("lock conflict"));
+}
+
 bool namedByContract(Transaction& tx, const QString& code) {
     const auto rs = tx.query(QStringLiteral(
         "SELECT 1 FROM RDB$DATABASE WHERE EXISTS (SELECT 1 FROM FORGKABIN WHERE ARUKOD = :kod) "
@@ -324,8 +331,13 @@ ProductStoreResult ProductRegister::Store(Connection& conn, Transaction* outer, 
         result.summary = QStringLiteral("A(z) %1 kódú termék tárolva.").arg(code);
         break;
     case ProductMode::Modify: {
-        const ExchangeSummary s = Exchange(*tx, session, rq.bizonylat, 1, oldCode, replacement, typeChange);
-        result.summary = s.line();
+        try {
+            const ExchangeSummary s = Exchange(*tx, session, rq.bizonylat, 1, oldCode, replacement, typeChange);
+            result.summary = s.line();
+        } catch (const vl::db::DbError& e) {
+            if (!writeConflict(e)) throw;
+            throw vl::RuleRefusal(ContractChangedElsewhereText(), kRule);
+        }
         break;
     }
     case ProductMode::Browse:

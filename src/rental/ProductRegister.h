@@ -107,7 +107,8 @@ public:
     // sink; with errors nothing is written and result.error holds them. The
     // take-back writes the contract rows, both cabins' ARU rows, the planned
     // activities of the item, its maintenance and the contract's billing in
-    // one transaction (joined or owned).
+    // one transaction (joined or owned); meeting another workstation's write
+    // of the contract it throws vl::RuleRefusal(ContractChangedElsewhereText()).
     static ProductStoreResult Store(vl::db::Connection& conn, vl::db::Transaction* outer,
                                     const vl::shell::Session& session, const ProductStoreRequest& request);
 
@@ -141,6 +142,12 @@ public:
     // The line number a new line of the contract takes: one above the highest
     // line any line, item or activity of the contract holds.
     static qint64 NextLineNo(vl::db::Transaction& tx, qint64 bizonylat, qint64 verzio);
+
+    // A take-back that meets another workstation's store of the same contract
+    // writes nothing and says so.
+    static QString ContractChangedElsewhereText() {
+        return QStringLiteral("A szerződést közben máshol módosították. Az adatok frissültek, kérem, ismételje meg a műveletet.");
+    }
 
     // Texts of the register.
     static QString TakeBackRefusal(const QString& statusName) {

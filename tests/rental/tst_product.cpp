@@ -486,6 +486,25 @@ private slots:
         db.conn->exec(QStringLiteral("DROP EXCEPTION E_TESZT"));
     }
 
+    // Another workstation writes the contract at the same moment: nothing is written, the user is told.
+    void exchangeMeetsAnotherStore() {
+        const qint64 biz = contract({line(QStringLiteral("ALAP"), 1, {QStringLiteral("21")})}, customer2, site2);
+        auto other = vl::db::connect(vl::rental::test::embeddedParams(db.path));
+        auto otx = other->begin();
+        otx->exec(QStringLiteral("UPDATE FORGFEJ SET JUZER = 'MASIK' WHERE BIZONYLAT = :b"), {{QStringLiteral("b"), biz}});
+        const QStringList before = snapshot();
+        QString refused;
+        try {
+            ProductRegister::Store(*db.conn, nullptr, session, takeBack(biz, QStringLiteral("21"), QStringLiteral("7")));
+        } catch (const vl::RuleRefusal& e) {
+            refused = e.text();
+        }
+        QCOMPARE(refused, ProductRegister::ContractChangedElsewhereText());
+        QCOMPARE(snapshot(), before);
+        otx->rollback();
+        other->close();
+    }
+
     // "Ellenőrzés": a cabin shown rented though it came back is freed on "Igen".
     void checkAndRepair() {
         // Cabin 2 came back from the validation contract and went out again here: nothing to repair.
