@@ -551,6 +551,46 @@ private slots:
         QCOMPARE(db.conn->query("SELECT JUZER FROM FORGFEJ WHERE BIZONYLAT = 5000").at(0, 0).toString(), QString("TESZT"));
     }
 
+    // Every message of the line's checks, in order, and nothing written.
+    void badLineInOrder() {
+        Fx f = base();
+        const auto rows = activitySnapshot(*db.conn, copies.activities);
+        LineInput l;
+        l.arucsoport = "Nincs 'ilyen' csoport";
+        l.kiszall = "2026.02.30";
+        l.vszall = "tegnap";
+        l.soforkod = "S3";
+        l.bermegyseg = "db";
+        l.mennyiseg = "0";
+        l.bermenny = "x";
+        l.nettoar = "-5";
+        l.karertek = "-1";
+        l.periodus = "-1";
+        l.counts = {"1", "", "", "", "", "", ""};
+        l.prices = {"", "", "", "", "", "", "700"};
+        l.komment = QString(251, QChar(u'é'));
+        auto tx = db.conn->begin();
+        LineItemRules r = f.rules();
+        const Outcome o = r.AddLine(*tx, l, {});
+        tx->commit();
+        QCOMPARE(o.messages, QStringList{
+            "A termékcsoport adatokban az alábbi hibák vannak:\r"
+            "A termékcsoport nem létezik\r"
+            "Hibás dátum: kiszállítás napja\r"
+            "Hibás dátum: visszavétel terv.dátuma\r"
+            "A sofőrkód nem létezik vagy nem aktív\r"
+            "A mennyiségi egység nem létezik\r"
+            "A darabszám értelmetlen\r"
+            "A mennyiség értelmetlen\r"
+            "A bérlet nettó ár értelmetlen\r"
+            "A kárérték értelmetlen\r"
+            "A karbantartás gyakorisága értelmetlen\r"
+            "Vasárnap: a gyakoriságot és az árat egyszerre kell kitölteni\r"
+            "A megjegyzés túl hosszú (legfeljebb 250 karakter)\r"});
+        QCOMPARE(activitySnapshot(*db.conn, copies.activities), rows);
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE BIZONYLAT = :b").arg(copies.lines), {{"b", f.b}}), 1);
+    }
+
     void checkDayFields() {
         const auto m = LineItemRules::CheckDayFields({"-1", "", "10", "2", "", "", ""}, {"", "-5", "", "", "300", "", ""});
         QCOMPARE(m, (QStringList{"Hétfő: a napi gyakoriság értelmetlen", "Kedd: a karbantartás ára értelmetlen",
