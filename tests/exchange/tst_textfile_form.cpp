@@ -179,6 +179,12 @@ private slots:
         QVERIFY(!f->modified());
         typeInto(f->Memo1, QStringLiteral("\nmásodik"));
         QVERIFY(f->modified());
+#ifdef VL_OUT_DIR
+        if (how == QStringLiteral("Button2")) {
+            QDir().mkpath(QStringLiteral(VL_OUT_DIR));
+            f->grab().save(QStringLiteral(VL_OUT_DIR "/TTextEditfm.png"));
+        }
+#endif
         Answer seen;
         answerWith(answer, &seen);
         if (how == QStringLiteral("Button2")) QTest::mouseClick(f->Button2, Qt::LeftButton);
