@@ -175,7 +175,7 @@ void Tugyfelfm::buildUi() {
     e_kommentspec->setObjectName(QStringLiteral("e_kommentspec"));
     for (QPlainTextEdit* m : {e_kommentalt, e_kommentspec}) {
         m->setTabChangesFocus(true);
-        m->setFixedHeight(m->fontMetrics().lineSpacing() * 3 + 12);
+        m->setFixedHeight(m->fontMetrics().lineSpacing() * 2 + 12);
     }
     auto* g = new QGridLayout(data);
     g->setContentsMargins(4, 4, 4, 4);
@@ -239,6 +239,7 @@ void Tugyfelfm::buildUi() {
     p_grid = new QWidget(this);
     p_grid->setObjectName(QStringLiteral("p_grid"));
     dbg_torzs = grid(p_grid, "dbg_torzs");
+    dbg_torzs->setMinimumHeight(dbg_torzs->verticalHeader()->defaultSectionSize() * 5 + 30);
     custModel_ = new vl::db::RowSetModel(this);
     custModel_->setColumns({{QStringLiteral("NEV"), QStringLiteral("Név"), {}},
                             {QStringLiteral("IRSZAM"), QStringLiteral("Irszám"), {}},
@@ -300,24 +301,26 @@ void Tugyfelfm::buildUi() {
     e_wekomment = lineEdit(p_cimdata, "e_wekomment", slen("WEKOMMENT"));
     auto* cg = new QGridLayout(p_cimdata);
     cg->setContentsMargins(0, 0, 0, 0);
+    // Three rows: name and contact; address and telephone; the two remarks.
     cg->addWidget(label(p_cimdata, QStringLiteral("Projekt megnevezése"), e_cimnev), 0, 0);
-    cg->addWidget(e_cimnev, 0, 1, 1, 4);
+    cg->addWidget(e_cimnev, 0, 1, 1, 3);
+    cg->addWidget(label(p_cimdata, QStringLiteral("Kapcsolat tartó személy"), e_cimszemely), 0, 4);
+    cg->addWidget(e_cimszemely, 0, 5, 1, 3);
     cg->addWidget(label(p_cimdata, QStringLiteral("Címe: Ir.szám, település"), e_cimirszam), 1, 0);
     cg->addWidget(b_cimirszam, 1, 1);
     cg->addWidget(e_cimirszam, 1, 2);
     cg->addWidget(e_cimvaros, 1, 3);
     cg->addWidget(label(p_cimdata, QStringLiteral("utca"), e_cimutca), 1, 4);
     cg->addWidget(e_cimutca, 1, 5);
-    cg->addWidget(label(p_cimdata, QStringLiteral("Kapcsolat tartó személy"), e_cimszemely), 2, 0);
-    cg->addWidget(e_cimszemely, 2, 1, 1, 3);
-    cg->addWidget(label(p_cimdata, QStringLiteral("Telefonszám"), e_cimtelefon), 2, 4);
-    cg->addWidget(e_cimtelefon, 2, 5);
-    cg->addWidget(label(p_cimdata, QStringLiteral("Megjegyzés"), e_cimkomment), 3, 0);
-    cg->addWidget(e_cimkomment, 3, 1, 1, 5);
-    cg->addWidget(label(p_cimdata, QStringLiteral("Hétvégi megjegyzés"), e_wekomment), 4, 0);
-    cg->addWidget(e_wekomment, 4, 1, 1, 5);
-    cg->setColumnStretch(3, 1);
-    cg->setColumnStretch(5, 2);
+    cg->addWidget(label(p_cimdata, QStringLiteral("Telefonszám"), e_cimtelefon), 1, 6);
+    cg->addWidget(e_cimtelefon, 1, 7);
+    cg->addWidget(label(p_cimdata, QStringLiteral("Megjegyzés"), e_cimkomment), 2, 0);
+    cg->addWidget(e_cimkomment, 2, 1, 1, 3);
+    cg->addWidget(label(p_cimdata, QStringLiteral("Hétvégi megjegyzés"), e_wekomment), 2, 4);
+    cg->addWidget(e_wekomment, 2, 5, 1, 3);
+    cg->setColumnStretch(3, 2);
+    cg->setColumnStretch(5, 3);
+    cg->setColumnStretch(7, 2);
 
     DBG_cim = grid(p_cimek, "DBG_cim");
     siteModel_ = new vl::db::RowSetModel(this);
@@ -335,7 +338,9 @@ void Tugyfelfm::buildUi() {
     DBG_cim->setColumnWidth(3, 200);
     DBG_cim->setColumnWidth(4, 140);
     DBG_cim->setColumnWidth(5, 120);
-    DBG_cim->setMinimumHeight(DBG_cim->verticalHeader()->defaultSectionSize() * 4 + 30);
+    // The sites take a few rows; the customer list takes the rest of the height.
+    DBG_cim->setMinimumHeight(DBG_cim->verticalHeader()->defaultSectionSize() * 3 + 30);
+    DBG_cim->setMaximumHeight(DBG_cim->verticalHeader()->defaultSectionSize() * 6 + 30);
     auto* pc = new QVBoxLayout(p_cimek);
     pc->setContentsMargins(0, 0, 0, 0);
     pc->addWidget(p_cimbuttons);
@@ -345,8 +350,8 @@ void Tugyfelfm::buildUi() {
     auto* all = new QVBoxLayout(this);
     all->setMenuBar(menu);
     all->addWidget(p_sbox);
-    all->addWidget(p_grid, 3);
-    all->addWidget(p_cimek, 2);
+    all->addWidget(p_grid, 1);
+    all->addWidget(p_cimek, 0);
 
     // Required fields: yellow.
     for (QWidget* w : std::initializer_list<QWidget*>{e_nev, e_telefon, e_mobiltel, cb_fizmod, e_cimirszam, e_cimvaros,
@@ -619,6 +624,7 @@ bool Tugyfelfm::FormShow() {
             statusCodes_.clear();
             vl::shell::FillCodeCombo(cbx_sz_statusr, [&] { return CustomerService::contractStatuses(*tx); },
                                      statusCodes_, false, QStringLiteral("Összes"));
+            cbx_sz_statusr->setCurrentIndex(0);
         }
         tx->commit();
         customerMode_ = QStringLiteral("browse");

@@ -134,6 +134,8 @@ private slots:
         QCOMPARE(f.findChild<QTableView*>(QStringLiteral("dbg_torzs"))->model()->headerData(0, Qt::Horizontal).toString(),
                  QStringLiteral("Név"));
         QVERIFY(sink_.messages.isEmpty());
+        if (const QString shots = qEnvironmentVariable("VL_SCREENSHOTS"); !shots.isEmpty())
+            f.grab().save(shots + QStringLiteral("/Tugyfelfm.png"));
     }
 
     // The search: the longest prefix that matches, blanks ignored, a number by
@@ -161,6 +163,39 @@ private slots:
         QCOMPARE(currentName(f), name);
         QCOMPARE(f.currentCustomerKey(), keyOf(name));
         f.e_keres->clear();
+    }
+
+    // The active-only tick hides the inactive ones and keeps the position;
+    // the sort by city searches the cities; refresh keeps the current customer.
+    void activeOnlySortAndRefresh() {
+        Tugyfelfm& f = plainForm();
+        QVERIFY(f.FormShow());
+        const int all = f.customerCount();
+        dm().d_alap().exec(QStringLiteral("UPDATE UGYFEL SET AKTIV = 'N' WHERE NEV = 'Béta Rendezvényszervező Bt.'"));
+        f.setCurrentCustomerRow(f.customerCount() - 1);
+        const QString last = f.currentCustomerKey();
+        f.m_csakaktiv->trigger();
+        QVERIFY(f.m_csakaktiv->isChecked());
+        QCOMPARE(f.customerCount(), all - 1);
+        QCOMPARE(f.currentCustomerKey(), last);
+        f.m_csakaktiv->trigger();
+        QCOMPARE(f.customerCount(), all);
+        dm().d_alap().exec(QStringLiteral("UPDATE UGYFEL SET AKTIV = 'I' WHERE NEV = 'Béta Rendezvényszervező Bt.'"));
+
+        f.cb_sorrend->setCurrentIndex(1);
+        f.cb_sorrendChange();
+        QCOMPARE(f.e_keres->maxLength(), 40);
+        f.e_keres->setText(QStringLiteral("szeg"));
+        QCOMPARE(f.e_varos->text(), QStringLiteral("Szeged"));
+        QCOMPARE(currentName(f), QStringLiteral("Théta Kertészet Bt."));
+        f.e_keres->clear();
+        f.setCurrentCustomerRow(5);
+        const QString fifth = f.currentCustomerKey();
+        f.m_frissit->trigger();
+        QCOMPARE(f.currentCustomerKey(), fifth);
+        f.cb_sorrend->setCurrentIndex(0);
+        f.cb_sorrendChange();
+        QCOMPARE(f.e_keres->maxLength(), 60);
     }
 
     // Selection mode by name: positioned on the start keys; "Kiválaszt"
