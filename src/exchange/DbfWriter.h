@@ -15,9 +15,10 @@
 
 namespace vl::exchange {
 
-// Writes the rows to `path` (replaced when it exists). Throws vl::Error with a
-// Hungarian text when the file cannot be written (nothing is left at `path`
-// then), ExportCancelled when `progress` answers false.
+// Writes the rows to `path` (replaced when it exists, only once the new file is
+// whole). Throws vl::Error with a Hungarian text when the file cannot be
+// written, ExportCancelled when `progress` answers false; then no new file is
+// left and a file already at `path` stays as it was.
 void WriteDbf(RowSource& rows, const QString& path, const Progress& progress);
 
 } // namespace vl::exchange

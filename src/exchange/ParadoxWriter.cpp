@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QTime>
 
 extern "C" {
@@ -255,18 +256,18 @@ void WriteParadox(RowSource& rows, const QString& path, const QString& tableName
         fp = nullptr;
         if (!flushed || !lastError.isEmpty()) fail(QStringLiteral("A Paradox fájl nem írható: %1").arg(where));
 
-        QFile out(path);
-        if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        // Written beside the target and put in place when whole: a file that
+        // was at `path` before stays as it was when anything fails.
+        QSaveFile out(path);
+        if (!out.open(QIODevice::WriteOnly))
             throw vl::Error(QStringLiteral("A Paradox fájl nem hozható létre: %1").arg(where), out.errorString());
-        const bool written = out.write(memory.bytes) == memory.bytes.size() && out.flush();
-        const QString why = out.errorString();
-        out.close();
-        if (!written || out.error() != QFileDevice::NoError)
-            throw vl::Error(QStringLiteral("A Paradox fájl nem írható (megtelt a lemez?): %1").arg(where), why);
+        const bool written = out.write(memory.bytes) == memory.bytes.size();
+        if (!written || !out.commit())
+            throw vl::Error(QStringLiteral("A Paradox fájl nem írható (megtelt a lemez?): %1").arg(where),
+                            out.errorString());
     } catch (...) {
         px.finish();
         if (fp) std::fclose(fp);
-        QFile::remove(path);
         throw;
     }
     if (lossy > 0)

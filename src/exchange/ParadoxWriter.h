@@ -14,10 +14,11 @@
 
 namespace vl::exchange {
 
-// Writes the rows to `path` (replaced when it exists); tableName goes into the
-// file's header. Throws vl::Error with a Hungarian text when the file cannot be
-// written (nothing is left at `path` then), ExportCancelled when `progress`
-// answers false.
+// Writes the rows to `path` (replaced when it exists, only once the new file is
+// whole); tableName goes into the file's header. Throws vl::Error with a
+// Hungarian text when the file cannot be written, ExportCancelled when
+// `progress` answers false; then no new file is left and a file already at
+// `path` stays as it was.
 void WriteParadox(RowSource& rows, const QString& path, const QString& tableName, const Progress& progress);
 
 } // namespace vl::exchange

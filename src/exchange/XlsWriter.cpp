@@ -601,8 +601,9 @@ void WriteXls(RowSource& rows, const QString& path, const QString& sheetName, co
     streams.clear();
 
     QString why;
+    // On failure the stdio output removes its temporary file; a file that was
+    // at `path` before stays as it was.
     if (!writeCompoundFile(path, workbook, &why)) {
-        QFile::remove(path);
         throw vl::Error(QStringLiteral("Az Excel fájl nem írható: %1").arg(QDir::toNativeSeparators(path)),
                         why.isEmpty() ? QStringLiteral("WriteXls") : why);
     }

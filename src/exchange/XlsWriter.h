@@ -17,10 +17,10 @@ namespace vl::exchange {
 // The most rows one sheet of an Excel 97 workbook holds (the header row included).
 constexpr int XlsMaxRows = 65536;
 
-// Writes the rows to `path` (replaced when it exists). Throws vl::Error with a
-// Hungarian text when the sheet name is not valid or the file cannot be
-// written (nothing is left at `path` then), ExportCancelled when `progress`
-// answers false.
+// Writes the rows to `path` (replaced when it exists, only once the new file is
+// whole). Throws vl::Error with a Hungarian text when the sheet name is not
+// valid or the file cannot be written, ExportCancelled when `progress` answers
+// false; then no new file is left and a file already at `path` stays as it was.
 void WriteXls(RowSource& rows, const QString& path, const QString& sheetName, const Progress& progress);
 
 // The name of the k-th sheet of an export (k = 0 for the first, then "_1",

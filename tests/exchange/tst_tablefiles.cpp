@@ -5,6 +5,7 @@
 
 #include "exchange/DbfWriter.h"
 #include "exchange/ParadoxWriter.h"
+#include "exchange/XlsWriter.h"
 #include "exchange/TableFileFields.h"
 #include "shell/Cp1250.h"
 #include "util/MessageSink.h"
@@ -24,17 +25,19 @@ namespace {
 
 QJsonArray row(std::initializer_list<QJsonValue> values) { return QJsonArray(values); }
 
-enum class Format { Dbf, Paradox };
+enum class Format { Dbf, Paradox, Xls };
 
 void writeFile(Format f, RowSource& src, const QString& path, const Progress& progress = {})
 {
     if (f == Format::Dbf) WriteDbf(src, path, progress);
-    else WriteParadox(src, path, QStringLiteral("Lista"), progress);
+    else if (f == Format::Paradox) WriteParadox(src, path, QStringLiteral("Lista"), progress);
+    else WriteXls(src, path, QStringLiteral("Lista"), progress);
 }
 
 QString errorPrefix(Format f)
 {
-    return f == Format::Dbf ? QStringLiteral("A dBase fájl") : QStringLiteral("A Paradox fájl");
+    return f == Format::Dbf ? QStringLiteral("A dBase fájl")
+           : f == Format::Paradox ? QStringLiteral("A Paradox fájl") : QStringLiteral("Az Excel fájl");
 }
 
 int filesIn(const QString& dir) { return int(QDir(dir).entryList(QDir::Files | QDir::Hidden).size()); }
@@ -54,6 +57,8 @@ private slots:
     void unrepresentableCharactersAreReplacedAndReported();
     void failuresLeaveNoFile_data();
     void failuresLeaveNoFile();
+    void failuresKeepAnExistingFile_data();
+    void failuresKeepAnExistingFile();
 };
 
 void TstTableFiles::fieldNames_data()
@@ -245,6 +250,61 @@ void TstTableFiles::failuresLeaveNoFile()
     }
     QVERIFY(!QFile::exists(path));
     QCOMPARE(filesIn(dir.path()), 0);
+}
+
+void TstTableFiles::failuresKeepAnExistingFile_data()
+{
+    QTest::addColumn<Format>("format");
+    QTest::addColumn<bool>("fullDisk"); // else cancelled
+    for (bool full : {false, true}) {
+        const QString what = full ? QStringLiteral(" full disk") : QStringLiteral(" cancel");
+        QTest::newRow(qPrintable(QStringLiteral("dbf") + what)) << Format::Dbf << full;
+        QTest::newRow(qPrintable(QStringLiteral("paradox") + what)) << Format::Paradox << full;
+        QTest::newRow(qPrintable(QStringLiteral("xls") + what)) << Format::Xls << full;
+    }
+}
+
+// A file already at the name given is neither cut nor removed when the writing fails.
+void TstTableFiles::failuresKeepAnExistingFile()
+{
+    QFETCH(Format, format);
+    QFETCH(bool, fullDisk);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("meglevo.tmp"));
+    const QByteArray old = "a régi fájl tartalma\n";
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(old);
+    }
+    CountingSource src(20000);
+    bool failed = false;
+    if (!fullDisk) {
+        try {
+            writeFile(format, src, path, [](qint64 done, qint64) { return done < 1000; });
+        } catch (const ExportCancelled&) {
+            failed = true;
+        }
+    } else {
+        rlimit limit{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
+        const rlimit saved = limit;
+        auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        limit.rlim_cur = 64 * 1024;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        try {
+            writeFile(format, src, path);
+        } catch (const vl::Error&) {
+            failed = true;
+        }
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+    }
+    QVERIFY(failed);
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), old);
+    QCOMPARE(filesIn(dir.path()), 1);
 }
 
 QTEST_GUILESS_MAIN(TstTableFiles)
