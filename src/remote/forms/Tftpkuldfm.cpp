@@ -66,6 +66,22 @@ Tftpkuldfm::Tftpkuldfm(QWidget* parent) : QWidget(parent) {
 
     connect(b_indul, &QPushButton::clicked, this, [this] { b_indulClick(); });
     connect(b_vissza, &QPushButton::clicked, this, [this] { b_visszaClick(); });
+    connect(b_connect, &QPushButton::clicked, this, [this] { b_connectClick(); });
+}
+
+void Tftpkuldfm::b_connectClick() {
+    l_status->setText(QStringLiteral("Kapcsolódás..."));
+    FtpSettings s;
+    s.host = e_ftpserver->text().trimmed();
+    s.user = e_ftpuser->text();
+    s.password = e_ftppassword->text();
+    s.caFile = settings_.caFile.isEmpty() ? vl::shell::IniValue(QStringLiteral("FTPCAFILE")) : settings_.caFile;
+    ftp_.setSettings(s);
+    if (ftp_.FtpConnect(false) != 0) return;
+    l_status->setText(QStringLiteral("Kapcsolódva."));
+    l_status->repaint();
+    if (!e_ftpfolder->text().trimmed().isEmpty() && ftp_.FtpChangeDir(e_ftpfolder->text().trimmed()) != 0)
+        ftp_.FtpDisconnect(); // a failed folder change leaves no connection open
 }
 
 void Tftpkuldfm::setUploadSettings(const FtpSettings& settings) { settings_ = settings; }

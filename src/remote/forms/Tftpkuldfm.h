@@ -35,6 +35,10 @@ public:
     // "Indul": the upload; "Vissza" closes (and the connection with it).
     void b_indulClick();
     void b_visszaClick();
+    // The connect step alone (the hidden "Konnektor"): connects with the
+    // edits' settings and changes to the folder; the start does the same
+    // before it uploads.
+    void b_connectClick();
 
     const UploadResult& lastResult() const { return result_; }
     FtpClient& client() { return ftp_; }
