@@ -190,6 +190,7 @@ private slots:
         QTest::addColumn<QString>("form");
         QTest::newRow("settings editor") << 34 << "Tinifm";
         QTest::newRow("year opening") << 35 << "Tevnyitfm";
+        QTest::newRow("maintenance") << 37 << "Ttakaritfm";
     }
     void dialogsFit() {
         QFETCH(int, node);
