@@ -5,6 +5,7 @@
 #include "RemoteTestEnv.h"
 
 #include "Tftpkuldfm.h"
+#include "Tmain_pkrfm.h"
 #include "shell/Dm.h"
 #include "shell/Ini.h"
 #include "shell/forms/FormRegistry.h"
@@ -122,6 +123,29 @@ private slots:
         QVERIFY(f->findChild<QPushButton*>(QStringLiteral("b_vissza"))->isEnabled());
         QVERIFY(vl::shell::dm().isConnected());
         f->close();
+    }
+
+    void updateButtonRunsTheUpdate() {
+        // "Frissítés" of the main window runs the update for this program:
+        // its information file names an older version, so nothing changes.
+        REQUIRE_FTP(env);
+        setHost(env.tlsHost);
+        const QString folder = makeServerFolder(env, QStringLiteral("public_html/exefiles"));
+        const QString program = QCoreApplication::applicationFilePath();
+        const QString inf = QFileInfo(program).fileName().toUpper() + QStringLiteral(".INF");
+        writeFile(folder + QLatin1Char('/') + inf, "VERSION=0.0.1\r\n");
+        const QByteArray before = readFile(program);
+        vl::RecordingSink sink;
+        sink.answers << 0; // "Keressünk programfrissítéseket az interneten?" -> "Igen"
+        vl::ScopedSink scoped(&sink);
+        vl::shell::Tmain_pkrfm w;
+        w.setAutoStart(false);
+        vl::remote::registerRemoteUpdate(w);
+        QTest::mouseClick(w.b_frissit, Qt::LeftButton);
+        QCOMPARE(sink.texts(), (QStringList{QStringLiteral("Keressünk programfrissítéseket az interneten?"),
+                                            QStringLiteral("Nincs újabb frissítés.")}));
+        QCOMPARE(readFile(program), before);
+        QVERIFY(!QFileInfo::exists(vl::shell::AppDir() + QStringLiteral("frissites.tmp")));
     }
 };
 
