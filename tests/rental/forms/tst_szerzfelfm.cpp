@@ -105,6 +105,25 @@ void saveShot(QWidget* w, const QString& name) {
     if (QDir(dir).exists()) w->grab().save(dir + QLatin1Char('/') + name);
 }
 
+// A control of the form by its objectName (the test stops when it is missing).
+template <class T> T* the(QWidget& form, const QString& name) {
+    T* w = form.findChild<T*>(name);
+    if (!w) qFatal("no control %s", qPrintable(name));
+    return w;
+}
+template <class T> T* the(QWidget& form, const char* name) { return the<T>(form, QString::fromLatin1(name)); }
+// The up or down arrow of a spin button.
+QToolButton* spinArrow(QWidget& form, const QString& spin, const char* which) {
+    return the<QToolButton>(*the<QWidget>(form, spin), which);
+}
+
+// The rows a grid shows.
+vl::db::RowSetModel* rows(QWidget& form, const char* grid) {
+    auto* m = qobject_cast<vl::db::RowSetModel*>(the<QTableView>(form, grid)->model());
+    if (!m) qFatal("no rows in %s", grid);
+    return m;
+}
+
 QWidget* focused() { return QApplication::focusWidget(); }
 QString focusName() { return focused() ? focused()->objectName() : QString(); }
 void key(Qt::Key k) { QTest::keyClick(focused(), k); }
@@ -200,7 +219,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&f));
         // Over the work panel beside the tree of a 1280x800 screen (about
         // 890x720) the form needs no sideways scrolling.
-        const QSize least = f.ScrollBox1->widget()->minimumSizeHint();
+        const QSize least = the<QScrollArea>(f, "ScrollBox1")->widget()->minimumSizeHint();
         QVERIFY2(least.width() <= 880, qPrintable(QString::number(least.width())));
         f.resize(890, 720);
         QTest::qWait(50);
@@ -213,12 +232,12 @@ private slots:
                                      : QStringLiteral("Bérletbe kiadás - %1. sz. szerződés módosítása").arg(b);
         QCOMPARE(f.windowTitle(), title);
         QVERIFY(f.isModal());
-        QCOMPARE(f.pc_tetelek->count(), 4);
-        QCOMPARE(f.pc_tetelek->currentWidget(), f.ts_forgsor);
-        QCOMPARE(f.pc_tetelek->tabText(0), QStringLiteral("Termék típusok adatai"));
-        QCOMPARE(f.pc_tetelek->tabText(1), QStringLiteral("Termékek"));
-        QCOMPARE(f.pc_tetelek->tabText(2), QStringLiteral("Tevékenységek"));
-        QCOMPARE(f.pc_tetelek->tabText(3), QStringLiteral("Fizetések"));
+        QCOMPARE(the<QTabWidget>(f, "pc_tetelek")->count(), 4);
+        QCOMPARE(the<QTabWidget>(f, "pc_tetelek")->currentWidget(), the<QWidget>(f, "ts_forgsor"));
+        QCOMPARE(the<QTabWidget>(f, "pc_tetelek")->tabText(0), QStringLiteral("Termék típusok adatai"));
+        QCOMPARE(the<QTabWidget>(f, "pc_tetelek")->tabText(1), QStringLiteral("Termékek"));
+        QCOMPARE(the<QTabWidget>(f, "pc_tetelek")->tabText(2), QStringLiteral("Tevékenységek"));
+        QCOMPARE(the<QTabWidget>(f, "pc_tetelek")->tabText(3), QStringLiteral("Fizetések"));
         QCOMPARE(f.findChild<QPushButton*>(QStringLiteral("b_tarol"))->isVisible(), !view);
         QCOMPARE(f.findChild<QPushButton*>(QStringLiteral("b_kilep"))->text(),
                  view ? QStringLiteral("Kilépés") : QStringLiteral("Kilépés tárolás nélkül"));
@@ -246,8 +265,8 @@ private slots:
                                    {{QStringLiteral("b"), b}});
         const qint64 items = count(QStringLiteral("SELECT COUNT(*) FROM FORGKABIN WHERE BIZONYLAT = :b"),
                                    {{QStringLiteral("b"), b}});
-        QCOMPARE(qint64(f.linesModel()->rowCount()), insert ? 0 : lines);
-        QCOMPARE(qint64(f.itemsModel()->rowCount()), insert ? 0 : items);
+        QCOMPARE(qint64(rows(f, "dbg_forgsor")->rowCount()), insert ? 0 : lines);
+        QCOMPARE(qint64(rows(f, "dbg_forgkabin")->rowCount()), insert ? 0 : items);
         QCOMPARE(workTables() - tablesBefore, view ? 0 : 4);
         if (!insert) {
             // The header and the first line as stored.
@@ -255,16 +274,16 @@ private slots:
                                                         "UGYFEL U ON U.KOD = F.UGYFELKOD WHERE F.BIZONYLAT = :b"),
                                          {{QStringLiteral("b"), b}});
             QVERIFY(h.next());
-            QCOMPARE(f.e_berkezd->text(), h.text(QStringLiteral("BERKEZD")));
-            QCOMPARE(f.l_ugyfelnev->text(), QStringLiteral("Ügyfél neve: ") + h.text(QStringLiteral("NEV")));
-            QVERIFY(!f.cb_arucsop->currentText().isEmpty());
-            QVERIFY(!f.e_mennyiseg->text().isEmpty());
-            QVERIFY(f.activitiesModel()->rowCount() > 0);
+            QCOMPARE(the<QLineEdit>(f, "e_berkezd")->text(), h.text(QStringLiteral("BERKEZD")));
+            QCOMPARE(the<QLabel>(f, "l_ugyfelnev")->text(), QStringLiteral("Ügyfél neve: ") + h.text(QStringLiteral("NEV")));
+            QVERIFY(!the<QComboBox>(f, "cb_arucsop")->currentText().isEmpty());
+            QVERIFY(!the<QLineEdit>(f, "e_mennyiseg")->text().isEmpty());
+            QVERIFY(rows(f, "dbg_forgtev")->rowCount() > 0);
         } else {
-            QCOMPARE(f.cb_fizmod->currentIndex(), -1);
-            QCOMPARE(f.cb_bermod->currentIndex(), 0);
-            QVERIFY(f.e_berkezd->text().isEmpty());
-            QVERIFY(f.l_ugyfelnev->text().isEmpty());
+            QCOMPARE(the<QComboBox>(f, "cb_fizmod")->currentIndex(), -1);
+            QCOMPARE(the<QComboBox>(f, "cb_bermod")->currentIndex(), 0);
+            QVERIFY(the<QLineEdit>(f, "e_berkezd")->text().isEmpty());
+            QVERIFY(the<QLabel>(f, "l_ugyfelnev")->text().isEmpty());
         }
         QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
 
@@ -272,7 +291,7 @@ private slots:
         // a new one without lines and a viewed one ask nothing; the copies go,
         // nothing is stored.
         sink_.answers = {0};
-        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+        QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
         QVERIFY(!f.isVisible());
         QCOMPARE(sink_.texts(), mode == QStringLiteral("modify")
                                     ? QStringList{QStringLiteral("Biztosan kilép tárolás nélkül? A módosítások elvesznek!")}
@@ -295,47 +314,47 @@ private slots:
         key(Qt::Key_Return);  // the customer register: chosen
         QCOMPARE(customerCalls_ > 0, true);
         QCOMPARE(lastCustomerParams_.value(QStringLiteral("SelectAllowed")).toBool(), true);
-        QCOMPARE(f.l_ugyfelnev->text(), QStringLiteral("Ügyfél neve: ") + customer_.value(QStringLiteral("NEV")).toString());
-        QVERIFY(f.l_kommentspec->text().contains(QStringLiteral("O'Brien úr")));
+        QCOMPARE(the<QLabel>(f, "l_ugyfelnev")->text(), QStringLiteral("Ügyfél neve: ") + customer_.value(QStringLiteral("NEV")).toString());
+        QVERIFY(the<QLabel>(f, "l_kommentspec")->text().contains(QStringLiteral("O'Brien úr")));
         QCOMPARE(vl::shell::MemoEditor().text(), QStringLiteral("Csak előre egyeztetett időben, O'Brien úr"));
-        QVERIFY(f.cb_fizmod->currentIndex() >= 0); // the customer's payment mode
+        QVERIFY(the<QComboBox>(f, "cb_fizmod")->currentIndex() >= 0); // the customer's payment mode
         key(Qt::Key_Tab);
         QCOMPARE(focusName(), QStringLiteral("cb_fizmod"));
         type(QStringLiteral("K"));
-        QCOMPARE(f.cb_fizmod->currentText(), QStringLiteral("Készpénz"));
+        QCOMPARE(the<QComboBox>(f, "cb_fizmod")->currentText(), QStringLiteral("Készpénz"));
         key(Qt::Key_Return);
         QCOMPARE(focusName(), QStringLiteral("cb_bermod"));
-        QCOMPARE(f.cb_bermod->currentText(), QStringLiteral("Határozott idejű bérlet"));
+        QCOMPARE(the<QComboBox>(f, "cb_bermod")->currentText(), QStringLiteral("Határozott idejű bérlet"));
         key(Qt::Key_Return);
         QCOMPARE(focusName(), QStringLiteral("e_berkezd"));
         const QString start = QStringLiteral("%1.03.02").arg(kThisYear);
         const QString end = QStringLiteral("%1.06.30").arg(kThisYear);
         type(kThisYear + QStringLiteral("0302"));
         key(Qt::Key_Return);
-        QCOMPARE(f.e_berkezd->text(), start);  // normalised when left
-        QCOMPARE(f.l_berkezd->text(), vl::util::DayNameOf(start, QString()));
+        QCOMPARE(the<QLineEdit>(f, "e_berkezd")->text(), start);  // normalised when left
+        QCOMPARE(the<QLabel>(f, "l_berkezd")->text(), vl::util::DayNameOf(start, QString()));
         type(kThisYear + QStringLiteral("0630"));
         key(Qt::Key_Return);
-        QCOMPARE(f.e_berveg->text(), end);
+        QCOMPARE(the<QLineEdit>(f, "e_berveg")->text(), end);
         type(QStringLiteral("ÁB-12/2"));
         key(Qt::Key_Return);
         QCOMPARE(focusName(), QStringLiteral("e_komment"));
-        f.e_komment->selectAll();
+        the<QLineEdit>(f, "e_komment")->selectAll();
         type(QStringLiteral("Kapu mellé, 'B' épület"));
         key(Qt::Key_Return);
         QCOMPARE(focusName(), QStringLiteral("b_memo"));
         key(Qt::Key_Tab);  // leaves the header: checked, it passes; the line panel offers the term
         QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
         QCOMPARE(focusName(), QStringLiteral("cb_arucsop"));
-        QCOMPARE(f.e_kiszall->text(), start);
-        QCOMPARE(f.e_vszall->text(), end);
-        QCOMPARE(f.e_h7csop->text(), QStringLiteral("1"));
+        QCOMPARE(the<QLineEdit>(f, "e_kiszall")->text(), start);
+        QCOMPARE(the<QLineEdit>(f, "e_vszall")->text(), end);
+        QCOMPARE(the<QLineEdit>(f, "e_h7csop")->text(), QStringLiteral("1"));
 
         type(QStringLiteral("Al"));
-        QCOMPARE(f.cb_arucsop->currentText(), QStringLiteral("Alap WC kabin"));
-        QCOMPARE(f.e_karertek->text(), QStringLiteral("250000"));
-        QCOMPARE(f.l_csopmegyseg->text(), QStringLiteral("darab"));
-        QCOMPARE(f.e_h7csop->text(), QStringLiteral("1"));   // the rhythm offered stays
+        QCOMPARE(the<QComboBox>(f, "cb_arucsop")->currentText(), QStringLiteral("Alap WC kabin"));
+        QCOMPARE(the<QLineEdit>(f, "e_karertek")->text(), QStringLiteral("250000"));
+        QCOMPARE(the<QLabel>(f, "l_csopmegyseg")->text(), QStringLiteral("darab"));
+        QCOMPARE(the<QLineEdit>(f, "e_h7csop")->text(), QStringLiteral("1"));   // the rhythm offered stays
         key(Qt::Key_Return);
         type(QStringLiteral("2"));                 // e_mennyiseg
         key(Qt::Key_Return);
@@ -344,13 +363,13 @@ private slots:
         type(QStringLiteral("15000"));             // e_arcsop
         key(Qt::Key_Return);
         QCOMPARE(focusName(), QStringLiteral("e_minimar"));
-        QCOMPARE(f.e_minimar->text(), QStringLiteral("15000"));
+        QCOMPARE(the<QLineEdit>(f, "e_minimar")->text(), QStringLiteral("15000"));
         key(Qt::Key_Return);
         type(QStringLiteral("1"));                 // e_bermenny
         key(Qt::Key_Return);
         QCOMPARE(focusName(), QStringLiteral("cb_megysegcsop"));
         type(QStringLiteral("hó"));
-        QCOMPARE(f.cb_megysegcsop->currentText(), QStringLiteral("hónap"));
+        QCOMPARE(the<QComboBox>(f, "cb_megysegcsop")->currentText(), QStringLiteral("hónap"));
         key(Qt::Key_Return);
         QCOMPARE(focusName(), QStringLiteral("e_karertek"));
         key(Qt::Key_Return);                       // e_karertek as offered
@@ -359,7 +378,7 @@ private slots:
         key(Qt::Key_Return);                       // e_h7csop "1"
         QCOMPARE(focusName(), QStringLiteral("e_1csop"));
         type(QStringLiteral("1"));                 // Monday
-        QCOMPARE(f.e_csop[0]->palette().color(QPalette::Base), QColor(Qt::yellow));
+        QCOMPARE(the<QLineEdit>(f, "e_1csop")->palette().color(QPalette::Base), QColor(Qt::yellow));
         for (int i = 0; i < 7; ++i) key(Qt::Key_Return);
         QCOMPARE(focusName(), QStringLiteral("e_1csopar"));
         type(QStringLiteral("4500"));
@@ -372,16 +391,16 @@ private slots:
         QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
 
         // In the copies: the line, its two items "*", their delivery and Monday visits.
-        QCOMPARE(f.linesModel()->rowCount(), 1);
-        QCOMPARE(f.linesModel()->currentValue(QStringLiteral("MENNYISEG")).toLongLong(), 2);
-        QCOMPARE(f.linesModel()->currentValue(QStringLiteral("KOMMENT")).toString(), QStringLiteral("Hátsó bejárat, O'Neil"));
-        QCOMPARE(f.linesModel()->currentValue(QStringLiteral("HKSZCSPSZV")).toString(), QStringLiteral("1000000"));
-        QCOMPARE(f.linesModel()->currentValue(QStringLiteral("PERIODUS")).toLongLong(), 1);
-        QCOMPARE(f.itemsModel()->rowCount(), 2);
+        QCOMPARE(rows(f, "dbg_forgsor")->rowCount(), 1);
+        QCOMPARE(rows(f, "dbg_forgsor")->currentValue(QStringLiteral("MENNYISEG")).toLongLong(), 2);
+        QCOMPARE(rows(f, "dbg_forgsor")->currentValue(QStringLiteral("KOMMENT")).toString(), QStringLiteral("Hátsó bejárat, O'Neil"));
+        QCOMPARE(rows(f, "dbg_forgsor")->currentValue(QStringLiteral("HKSZCSPSZV")).toString(), QStringLiteral("1000000"));
+        QCOMPARE(rows(f, "dbg_forgsor")->currentValue(QStringLiteral("PERIODUS")).toLongLong(), 1);
+        QCOMPARE(rows(f, "dbg_forgkabin")->rowCount(), 2);
         for (int r = 0; r < 2; ++r)
-            QCOMPARE(f.itemsModel()->rowSet().at(r, f.itemsModel()->rowSet().indexOf(QStringLiteral("ARUKOD"))).toString(),
+            QCOMPARE(rows(f, "dbg_forgkabin")->rowSet().at(r, rows(f, "dbg_forgkabin")->rowSet().indexOf(QStringLiteral("ARUKOD"))).toString(),
                      QStringLiteral("*"));
-        const vl::db::RowSet acts = f.activitiesModel()->rowSet();
+        const vl::db::RowSet acts = rows(f, "dbg_forgtev")->rowSet();
         QVERIFY(acts.rowCount() > 2);
         bool delivery = false, monday = false;
         for (int r = 0; r < acts.rowCount(); ++r) {
@@ -398,27 +417,27 @@ private slots:
         QVERIFY(monday);
 
         // The first item gets a product through the product register.
-        f.pc_tetelek->setCurrentWidget(f.ts_forgkabin);
-        f.b_kabin->setFocus();
+        the<QTabWidget>(f, "pc_tetelek")->setCurrentWidget(the<QWidget>(f, "ts_forgkabin"));
+        the<QPushButton>(f, "b_kabin")->setFocus();
         key(Qt::Key_Return);
         QCOMPARE(lastProductParams_.value(QStringLiteral("TypeFilter")).toString(), QStringLiteral("Alap WC kabin"));
         QCOMPARE(lastProductParams_.value(QStringLiteral("StatusFilter")).toString(), QStringLiteral("Szabad"));
-        QCOMPARE(f.e_arukod->text(), product_);
-        f.b_modkabin->setFocus();
+        QCOMPARE(the<QLineEdit>(f, "e_arukod")->text(), product_);
+        the<QPushButton>(f, "b_modkabin")->setFocus();
         key(Qt::Key_Return);
         QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
-        QCOMPARE(f.itemsModel()->currentValue(QStringLiteral("ARUKOD")).toString(), product_);
+        QCOMPARE(rows(f, "dbg_forgkabin")->currentValue(QStringLiteral("ARUKOD")).toString(), product_);
         saveShot(&f, QStringLiteral("Tszerzfelfm-termekek.png"));
-        f.pc_tetelek->setCurrentWidget(f.ts_forgsor);
+        the<QTabWidget>(f, "pc_tetelek")->setCurrentWidget(the<QWidget>(f, "ts_forgsor"));
         saveShot(&f, QStringLiteral("Tszerzfelfm-csoport.png"));
-        f.pc_tetelek->setCurrentWidget(f.ts_forgtev);
+        the<QTabWidget>(f, "pc_tetelek")->setCurrentWidget(the<QWidget>(f, "ts_forgtev"));
         saveShot(&f, QStringLiteral("Tszerzfelfm-tevekenysegek.png"));
-        QCOMPARE(f.l_termek->text(), vl::rental::ContractSession::itemLabel(1, 1, product_));
+        QCOMPARE(the<QLabel>(f, "l_termek")->text(), vl::rental::ContractSession::itemLabel(1, 1, product_));
 
         // Nothing reached the rental tables.
         QCOMPARE(stored(), before);
         sink_.answers = {0};
-        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+        QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
         QVERIFY(!f.isVisible());
         QCOMPARE(stored(), before);
     }
@@ -451,12 +470,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&f));
         auto* e = f.findChild<QLineEdit*>(field);
         QVERIFY(e);
-        for (QWidget* page : {f.ts_forgsor, f.ts_forgkabin, f.ts_forgtev, f.ts_forgfiz})
-            if (page->isAncestorOf(e)) f.pc_tetelek->setCurrentWidget(page);
+        for (QWidget* page : {the<QWidget>(f, "ts_forgsor"), the<QWidget>(f, "ts_forgkabin"), the<QWidget>(f, "ts_forgtev"), the<QWidget>(f, "ts_forgfiz")})
+            if (page->isAncestorOf(e)) the<QTabWidget>(f, "pc_tetelek")->setCurrentWidget(page);
         // The header is not checked in this test: a customer and a start are there.
-        f.b_ugyfel->click();
-        f.e_berkezd->setText(QStringLiteral("2026.01.01"));
-        f.e_berveg->setText(QStringLiteral("2026.12.31"));
+        the<QPushButton>(f, "b_ugyfel")->click();
+        the<QLineEdit>(f, "e_berkezd")->setText(QStringLiteral("2026.01.01"));
+        the<QLineEdit>(f, "e_berveg")->setText(QStringLiteral("2026.12.31"));
         sink_.clear();
         e->setFocus();
         e->clear();
@@ -464,7 +483,7 @@ private slots:
         key(Qt::Key_Tab);
         QCOMPARE(e->text(), shown);
         sink_.answers = {0};
-        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+        QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
     }
 
     // Leaving the header with a fault shows the header's message and keeps the
@@ -475,24 +494,24 @@ private slots:
         f.show();
         f.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&f));
-        f.b_ugyfel->click();
-        QCOMPARE(f.cb_bermod->currentText(), QStringLiteral("Határozott idejű bérlet")); // fixed term
-        f.e_berkezd->setText(QStringLiteral("2026.03.01"));
-        f.e_komment->setFocus();
+        the<QPushButton>(f, "b_ugyfel")->click();
+        QCOMPARE(the<QComboBox>(f, "cb_bermod")->currentText(), QStringLiteral("Határozott idejű bérlet")); // fixed term
+        the<QLineEdit>(f, "e_berkezd")->setText(QStringLiteral("2026.03.01"));
+        the<QLineEdit>(f, "e_komment")->setFocus();
         sink_.clear();
-        f.e_mennyiseg->setFocus();  // leaves the header without an end date
+        the<QLineEdit>(f, "e_mennyiseg")->setFocus();  // leaves the header without an end date
         QCOMPARE(sink_.texts(),
                  QStringList{QStringLiteral("A fej adatokban az alábbi hibák vannak:\rHatározott idejű bérlet bérlet "
                                             "módja esetén a bérlet vége kitöltendő\r")});
         QCOMPARE(focusName(), QStringLiteral("e_berveg"));
-        QVERIFY(f.linesModel()->rowCount() == 0);
+        QVERIFY(rows(f, "dbg_forgsor")->rowCount() == 0);
         // With the end date the header is left without a word.
         sink_.clear();
-        f.e_berveg->setText(QStringLiteral("2026.04.30"));
-        f.e_mennyiseg->setFocus();
+        the<QLineEdit>(f, "e_berveg")->setText(QStringLiteral("2026.04.30"));
+        the<QLineEdit>(f, "e_mennyiseg")->setFocus();
         QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
         QCOMPARE(focusName(), QStringLiteral("e_mennyiseg"));
-        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+        QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
         QVERIFY(!f.isVisible());
     }
 
@@ -509,16 +528,16 @@ private slots:
             QVERIFY(f.FormShow(ContractMode::Modify, b, 1));
             f.show();
             QVERIFY(QTest::qWaitForWindowExposed(&f));
-            const int lines = f.linesModel()->rowCount();
+            const int lines = rows(f, "dbg_forgsor")->rowCount();
             QVERIFY(lines > 0);
             sink_.answers = {1};
-            QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+            QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
             QCOMPARE(sink_.texts(),
                      QStringList{QStringLiteral("Biztosan kilép tárolás nélkül? A módosítások elvesznek!")});
             QCOMPARE(sink_.defaultButtons, QList<int>{1}); // Enter answers "Nem"
             QVERIFY(f.isVisible());
             QCOMPARE(workTables() - tablesBefore, 4);
-            QCOMPARE(f.linesModel()->rowCount(), lines);
+            QCOMPARE(rows(f, "dbg_forgsor")->rowCount(), lines);
             // The window's close button asks the same; "Nem" again.
             sink_.clear();
             sink_.answers = {1};
@@ -542,24 +561,24 @@ private slots:
             QVERIFY(f.FormShow(ContractMode::Insert, -1, 0));
             f.show();
             QVERIFY(QTest::qWaitForWindowExposed(&f));
-            f.b_ugyfel->click();
-            f.e_berkezd->setText(QStringLiteral("2026.03.01"));
-            f.e_berveg->setText(QStringLiteral("2026.04.30"));
-            f.cb_arucsop->setCurrentIndex(f.cb_arucsop->findText(QStringLiteral("Alap WC kabin")));
-            f.e_mennyiseg->setText(QStringLiteral("1"));
-            f.e_bermenny->setText(QStringLiteral("1"));
-            f.cb_megysegcsop->setCurrentIndex(f.cb_megysegcsop->findText(QStringLiteral("hét")));
-            f.e_arcsop->setText(QStringLiteral("9000"));
-            f.e_kiszall->setText(QStringLiteral("2026.03.01"));
-            f.e_h7csop->setText(QStringLiteral("1"));
-            f.e_csop[2]->setText(QStringLiteral("1"));
-            f.e_csopar[2]->setText(QStringLiteral("4500"));
+            the<QPushButton>(f, "b_ugyfel")->click();
+            the<QLineEdit>(f, "e_berkezd")->setText(QStringLiteral("2026.03.01"));
+            the<QLineEdit>(f, "e_berveg")->setText(QStringLiteral("2026.04.30"));
+            the<QComboBox>(f, "cb_arucsop")->setCurrentIndex(the<QComboBox>(f, "cb_arucsop")->findText(QStringLiteral("Alap WC kabin")));
+            the<QLineEdit>(f, "e_mennyiseg")->setText(QStringLiteral("1"));
+            the<QLineEdit>(f, "e_bermenny")->setText(QStringLiteral("1"));
+            the<QComboBox>(f, "cb_megysegcsop")->setCurrentIndex(the<QComboBox>(f, "cb_megysegcsop")->findText(QStringLiteral("hét")));
+            the<QLineEdit>(f, "e_arcsop")->setText(QStringLiteral("9000"));
+            the<QLineEdit>(f, "e_kiszall")->setText(QStringLiteral("2026.03.01"));
+            the<QLineEdit>(f, "e_h7csop")->setText(QStringLiteral("1"));
+            the<QLineEdit>(f, "e_3csop")->setText(QStringLiteral("1"));
+            the<QLineEdit>(f, "e_3csopar")->setText(QStringLiteral("4500"));
             sink_.clear();
-            f.b_hozzaad->click();
+            the<QPushButton>(f, "b_hozzaad")->click();
             QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
-            QCOMPARE(f.linesModel()->rowCount(), 1);
+            QCOMPARE(rows(f, "dbg_forgsor")->rowCount(), 1);
             sink_.answers = {0};
-            QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+            QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
             QCOMPARE(sink_.texts(),
                      QStringList{QStringLiteral("Biztosan kilép tárolás nélkül? A felvitt adatok elvesznek!")});
             QVERIFY(!f.isVisible());
@@ -592,18 +611,18 @@ private slots:
         QVERIFY(opened);
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QVERIFY(!f.p_fsdata->isEnabled());
-        QVERIFY(!f.p_forgkabindata->isEnabled());
-        QVERIFY(!f.b_ujtev->isEnabled());
-        QVERIFY(!f.b_toroltev->isEnabled());
-        QVERIFY(!f.b_karbgen->isEnabled());
-        QVERIFY(f.b_elvegezve->isEnabled());
-        QVERIFY(f.p_forgfizdata->isEnabled());
-        QVERIFY(f.l_nemmodosithato->isVisibleTo(&f));
-        QCOMPARE(f.l_nemmodosithato->text(), QStringLiteral("Lezárt szerződés nem módosítható."));
-        QVERIFY(f.linesModel()->rowCount() > 0);
+        QVERIFY(!the<QWidget>(f, "p_fsdata")->isEnabled());
+        QVERIFY(!the<QWidget>(f, "p_forgkabindata")->isEnabled());
+        QVERIFY(!the<QPushButton>(f, "b_ujtev")->isEnabled());
+        QVERIFY(!the<QPushButton>(f, "b_toroltev")->isEnabled());
+        QVERIFY(!the<QPushButton>(f, "b_karbgen")->isEnabled());
+        QVERIFY(the<QPushButton>(f, "b_elvegezve")->isEnabled());
+        QVERIFY(the<QWidget>(f, "p_forgfizdata")->isEnabled());
+        QVERIFY(the<QLabel>(f, "l_nemmodosithato")->isVisibleTo(&f));
+        QCOMPARE(the<QLabel>(f, "l_nemmodosithato")->text(), QStringLiteral("Lezárt szerződés nem módosítható."));
+        QVERIFY(rows(f, "dbg_forgsor")->rowCount() > 0);
         sink_.answers = {0};
-        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+        QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
         QVERIFY(!f.isVisible());
     }
 
@@ -616,42 +635,42 @@ private slots:
         QVERIFY(f.FormShow(ContractMode::Modify, b, 1));
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        f.b_ureslapClick();
-        f.cb_arucsop->setCurrentIndex(f.cb_arucsop->findText(QStringLiteral("Alap WC kabin")));
-        const QColor plain = QApplication::palette(f.e_csop[0]).color(QPalette::Base);
-        auto up = [&](int day) { QTest::mouseClick(f.sp_csop[day - 1]->upButton, Qt::LeftButton); };
-        auto down = [&](int day) { QTest::mouseClick(f.sp_csop[day - 1]->downButton, Qt::LeftButton); };
+        QTest::mouseClick(the<QPushButton>(f, "b_ureslap"), Qt::LeftButton);
+        the<QComboBox>(f, "cb_arucsop")->setCurrentIndex(the<QComboBox>(f, "cb_arucsop")->findText(QStringLiteral("Alap WC kabin")));
+        const QColor plain = QApplication::palette(the<QLineEdit>(f, "e_1csop")).color(QPalette::Base);
+        auto up = [&](int day) { QTest::mouseClick(spinArrow(f, QStringLiteral("sp_%1csop").arg(day), "up"), Qt::LeftButton); };
+        auto down = [&](int day) { QTest::mouseClick(spinArrow(f, QStringLiteral("sp_%1csop").arg(day), "down"), Qt::LeftButton); };
         up(1);
-        QCOMPARE(f.e_csop[0]->text(), QStringLiteral("1"));
-        QCOMPARE(f.e_csop[0]->palette().color(QPalette::Base), QColor(Qt::yellow));
-        QCOMPARE(f.e_csopar[0]->text(), QStringLiteral("4500"));   // the weekday's visit price of the group
-        f.e_csopar[0]->setText(QStringLiteral("5000"));
+        QCOMPARE(the<QLineEdit>(f, "e_1csop")->text(), QStringLiteral("1"));
+        QCOMPARE(the<QLineEdit>(f, "e_1csop")->palette().color(QPalette::Base), QColor(Qt::yellow));
+        QCOMPARE(the<QLineEdit>(f, "e_1csopar")->text(), QStringLiteral("4500"));   // the weekday's visit price of the group
+        the<QLineEdit>(f, "e_1csopar")->setText(QStringLiteral("5000"));
         up(1);
-        QCOMPARE(f.e_csop[0]->text(), QStringLiteral("2"));
-        QCOMPARE(f.e_csopar[0]->text(), QStringLiteral("5000"));   // a typed price stays
+        QCOMPARE(the<QLineEdit>(f, "e_1csop")->text(), QStringLiteral("2"));
+        QCOMPARE(the<QLineEdit>(f, "e_1csopar")->text(), QStringLiteral("5000"));   // a typed price stays
         down(1);
         down(1);
-        QCOMPARE(f.e_csop[0]->text(), QString());
-        QCOMPARE(f.e_csop[0]->palette().color(QPalette::Base), plain);
+        QCOMPARE(the<QLineEdit>(f, "e_1csop")->text(), QString());
+        QCOMPARE(the<QLineEdit>(f, "e_1csop")->palette().color(QPalette::Base), plain);
         down(1);
-        QCOMPARE(f.e_csop[0]->text(), QString());
+        QCOMPARE(the<QLineEdit>(f, "e_1csop")->text(), QString());
         up(6);
-        QCOMPARE(f.e_csopar[5]->text(), QStringLiteral("6000"));   // Saturday's own price
+        QCOMPARE(the<QLineEdit>(f, "e_6csopar")->text(), QStringLiteral("6000"));   // Saturday's own price
         for (int i = 0; i < 12; ++i) up(6);
-        QCOMPARE(f.e_csop[5]->text(), QStringLiteral("9"));
+        QCOMPARE(the<QLineEdit>(f, "e_6csop")->text(), QStringLiteral("9"));
         // The item panel's buttons work on its own boxes.
-        QTest::mouseClick(f.sp_kab[2]->upButton, Qt::LeftButton);
-        QCOMPARE(f.e_kab[2]->text().isEmpty(), false);
-        QCOMPARE(f.e_kab[2]->palette().color(QPalette::Base), QColor(Qt::yellow));
+        QTest::mouseClick(spinArrow(f, QStringLiteral("sp_3kab"), "up"), Qt::LeftButton);
+        QCOMPARE(the<QLineEdit>(f, "e_3kab")->text().isEmpty(), false);
+        QCOMPARE(the<QLineEdit>(f, "e_3kab")->palette().color(QPalette::Base), QColor(Qt::yellow));
 
-        f.pc_tetelek->setCurrentWidget(f.ts_forgtev);
-        const QString group = f.itemsModel()->currentValue(QStringLiteral("NEV")).toString();
-        f.cb_tev->setCurrentIndex(f.cb_tev->findText(QStringLiteral("Rendkívüli szippantás")));
-        QCOMPARE(f.e_tevar->text(), QStringLiteral("9000"));
+        the<QTabWidget>(f, "pc_tetelek")->setCurrentWidget(the<QWidget>(f, "ts_forgtev"));
+        const QString group = rows(f, "dbg_forgkabin")->currentValue(QStringLiteral("NEV")).toString();
+        the<QComboBox>(f, "cb_tev")->setCurrentIndex(the<QComboBox>(f, "cb_tev")->findText(QStringLiteral("Rendkívüli szippantás")));
+        QCOMPARE(the<QLineEdit>(f, "e_tevar")->text(), QStringLiteral("9000"));
         QVERIFY(!group.isEmpty());
         QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
         sink_.answers = {0};
-        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+        QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
     }
 
     // A new contract opened for a customer and site shows them at once.
@@ -662,11 +681,11 @@ private slots:
                             {QStringLiteral("Version"), 0},
                             {QStringLiteral("CustomerKey"), customer_.value(QStringLiteral("KOD"))},
                             {QStringLiteral("SiteKey"), site_.value(QStringLiteral("KOD"))}}));
-        QCOMPARE(f.l_ugyfelnev->text(), QStringLiteral("Ügyfél neve: ") + customer_.value(QStringLiteral("NEV")).toString());
-        QVERIFY(f.l_ugyfelcim->text().startsWith(QStringLiteral("Szállítási cím: ") +
+        QCOMPARE(the<QLabel>(f, "l_ugyfelnev")->text(), QStringLiteral("Ügyfél neve: ") + customer_.value(QStringLiteral("NEV")).toString());
+        QVERIFY(the<QLabel>(f, "l_ugyfelcim")->text().startsWith(QStringLiteral("Szállítási cím: ") +
                                                  site_.value(QStringLiteral("NEV")).toString()));
         QVERIFY(sink_.messages.isEmpty());
-        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+        QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
         QVERIFY(sink_.messages.isEmpty());
     }
 
@@ -692,10 +711,10 @@ private slots:
         QVERIFY(opened);
         QCOMPARE(sink_.texts(), (QStringList{QStringLiteral("Hova lett ez a mennyiségi egység? ÉV"),
                                              QStringLiteral("Hova lett ez az sofőrkód? NINCS'1")}));
-        QCOMPARE(f.cb_soforcsop->currentIndex(), -1);
-        QVERIFY(!f.e_mennyiseg->text().isEmpty());   // the rest of the line is shown
-        QVERIFY(f.itemsModel()->rowCount() > 0);
-        QTest::mouseClick(f.b_kilep, Qt::LeftButton);
+        QCOMPARE(the<QComboBox>(f, "cb_soforcsop")->currentIndex(), -1);
+        QVERIFY(!the<QLineEdit>(f, "e_mennyiseg")->text().isEmpty());   // the rest of the line is shown
+        QVERIFY(rows(f, "dbg_forgkabin")->rowCount() > 0);
+        QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
     }
 
     // Node 22 opens a new contract, modal, through the program's own wiring;
@@ -718,10 +737,10 @@ private slots:
         QVERIFY(modal);
 
         const qint64 b = contractIn(QStringLiteral("FO"));
-        int rows = -1;
+        int lines = -1;
         whenShown(QStringLiteral("Tszerzfelfm"), [&](QWidget* top) {
             title = top->windowTitle();
-            rows = qobject_cast<Tszerzfelfm*>(top)->linesModel()->rowCount();
+            lines = rows(*top, "dbg_forgsor")->rowCount();
             QTest::mouseClick(top->findChild<QPushButton*>(QStringLiteral("b_kilep")), Qt::LeftButton);
         });
         const auto r = vl::shell::openForm(QStringLiteral("Tszerzfelfm"),
@@ -730,7 +749,7 @@ private slots:
                                             {QStringLiteral("Version"), 1}});
         QVERIFY(!r.accepted);
         QCOMPARE(title, QStringLiteral("Bérletbe kiadás - %1. sz. szerződés megtekintése").arg(b));
-        QVERIFY(rows > 0);
+        QVERIFY(lines > 0);
         QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join(u'\n')));
     }
 
