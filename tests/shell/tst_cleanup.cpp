@@ -242,6 +242,42 @@ private slots:
         c->close();
     }
 
+    // A database user who sees only his own connections in the monitoring
+    // tables cannot tell a live program of another user from an ended one:
+    // such tables stay, with the reason.
+    void otherUsersConnectionsUnseen() {
+        auto owner = db.open();
+        owner->exec(QStringLiteral("GRANT SELECT ON MUNKATABLAK TO PUBLIC"));
+        makeWorkTable(*owner, QStringLiteral("TMP_ELO_4"));
+        {
+            auto gone = db.open();
+            makeWorkTable(*gone, QStringLiteral("TMP_HALOTT_4"));
+            gone->close();
+        }
+        vl::db::ConnectParams p;
+        p.database = db.path;
+        p.user = QStringLiteral("IDEGEN");
+        auto stranger = vl::db::connect(p);
+        QCOMPARE(stranger->query(QStringLiteral("SELECT TRIM(CURRENT_USER) FROM RDB$DATABASE")).at(0, 0).toString(),
+                 QStringLiteral("IDEGEN"));
+        for (const char* name : {"TMP_ELO_4", "TMP_HALOTT_4"}) {
+            const WorkTableStatus s = CheckWorkTable(*stranger, QString::fromLatin1(name), {});
+            QCOMPARE(s.state, WorkTableState::NotVisible);
+            QVERIFY(WorkTableStateText(s).startsWith(QStringLiteral("nem látható, hogy a létrehozó program")));
+        }
+        const auto r = DropWorkTables(*stranger, {QStringLiteral("TMP_ELO_4"), QStringLiteral("TMP_HALOTT_4")}, {});
+        QCOMPARE(dropped(r), QStringList());
+        QCOMPARE(r.failedCount(), 0);
+        stranger->close();
+        QVERIFY(exists(QStringLiteral("TMP_ELO_4")));
+        // The owner sees every connection: the ended program's table goes.
+        QCOMPARE(dropped(DropWorkTables(*owner, ListWorkTables(*owner), {})), QStringList{"TMP_HALOTT_4"});
+        owner->close();
+        auto c = db.open();
+        QCOMPARE(dropped(DropWorkTables(*c, ListWorkTables(*c), {})), QStringList{"TMP_ELO_4"});
+        c->close();
+    }
+
     // The upload settings are read only where their columns exist.
     void uploadSettings() {
         auto c = db.open();
