@@ -395,8 +395,7 @@ void Tugyfelfm::buildUi() {
             [this](const QModelIndex& cur) {
                 if (!cur.isValid() || cur.row() == custModel_->currentRow()) return;
                 custModel_->setCurrentRow(cur.row());
-                showCustomer();
-                openSites();
+                showCurrentCustomer();
             });
     connect(DBG_cim->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& cur) {
@@ -411,6 +410,26 @@ void Tugyfelfm::buildUi() {
 
 vl::db::Connection& Tugyfelfm::conn() const { return vl::shell::dm().d_alap(); }
 
+vl::db::Transaction& Tugyfelfm::readTx(std::unique_ptr<vl::db::Transaction>& own) const {
+    if (readTx_) return *readTx_;
+    own = conn().begin(vl::db::TxMode::ReadOnly);
+    return *own;
+}
+
+void Tugyfelfm::showCurrentCustomer() {
+    auto tx = conn().begin(vl::db::TxMode::ReadOnly);
+    readTx_ = tx.get();
+    try {
+        showCustomer();
+        openSites();
+    } catch (...) {
+        readTx_ = nullptr;
+        throw;
+    }
+    readTx_ = nullptr;
+    tx->commit();
+}
+
 int Tugyfelfm::customerCount() const { return custModel_->rowCount(); }
 int Tugyfelfm::siteCount() const { return siteModel_->rowCount(); }
 int Tugyfelfm::currentCustomerRow() const { return custModel_->currentRow(); }
@@ -423,8 +442,7 @@ void Tugyfelfm::setCurrentCustomerRow(int row) {
     if (row < 0 || row >= customerCount()) return;
     if (row != custModel_->currentRow()) {
         custModel_->setCurrentRow(row);
-        showCustomer();
-        openSites();
+        showCurrentCustomer();
     }
     const QModelIndex idx = custModel_->index(row, 0);
     dbg_torzs->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -455,8 +473,7 @@ void Tugyfelfm::openCustomers(const QString& positionKey) {
     int row = search_.rowOfKey(positionKey);
     if (row < 0 && customerCount() > 0) row = 0;
     custModel_->setCurrentRow(row);
-    showCustomer();
-    openSites();
+    showCurrentCustomer();
     if (row >= 0) {
         const QModelIndex idx = custModel_->index(row, 0);
         dbg_torzs->selectionModel()->setCurrentIndex(idx, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -469,9 +486,9 @@ void Tugyfelfm::openSites(const QString& positionKey) {
     vl::db::RowSet rows;
     const QString key = currentCustomerKey();
     if (!key.isEmpty()) {
-        auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-        rows = CustomerService::loadSites(*tx, key, statusCode_);
-        tx->commit();
+        std::unique_ptr<vl::db::Transaction> own;
+        rows = CustomerService::loadSites(readTx(own), key, statusCode_);
+        if (own) own->commit();
     }
     siteModel_->setRowSet(std::move(rows));
     int row = -1;
@@ -512,9 +529,9 @@ void Tugyfelfm::showCustomer() {
     // The list row has every column but the memos, which are read for it.
     std::optional<Customer> c;
     {
-        auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-        c = CustomerService::customerFromList(*tx, custModel_->rowSet(), custModel_->currentRow());
-        tx->commit();
+        std::unique_ptr<vl::db::Transaction> own;
+        c = CustomerService::customerFromList(readTx(own), custModel_->rowSet(), custModel_->currentRow());
+        if (own) own->commit();
     }
     filling_ = true;
     e_nev->setText(c->nev);

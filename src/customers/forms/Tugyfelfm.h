@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QStringList>
 #include <QVariantMap>
+#include <memory>
 
 class QAction;
 class QComboBox;
@@ -179,6 +180,11 @@ private:
     Customer customerFromFields() const;
     Site siteFromFields() const;
     vl::db::Connection& conn() const;
+    // The read transaction of a row change (one for the customer's memos and
+    // its sites), or a transaction of its own in `own`.
+    vl::db::Transaction& readTx(std::unique_ptr<vl::db::Transaction>& own) const;
+    // Shows the current customer and its sites, reading in one transaction.
+    void showCurrentCustomer();
 
     vl::db::RowSetModel* custModel_ = nullptr;
     vl::db::RowSetModel* siteModel_ = nullptr;
@@ -193,6 +199,7 @@ private:
     QString statusCode_;           // the site list's status condition ("" none)
     bool filling_ = false;         // fields being filled from a row
     bool inExit_ = false;          // a field exit is being handled
+    vl::db::Transaction* readTx_ = nullptr;
 };
 
 } // namespace vl::customers
