@@ -673,6 +673,58 @@ private slots:
         QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
     }
 
+    // Bad input: a customer without a site is not taken; a refused line keeps
+    // what was typed (apostrophes and accents included) and writes nothing.
+    void badInputKeepsTypedValues() {
+        Tszerzfelfm f;
+        QVERIFY(f.FormShow(ContractMode::Insert, -1, 0));
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        // A customer of no site, as the register answers for it.
+        const QString lonely =
+            dm().d_alap()
+                .query(QStringLiteral("INSERT INTO UGYFEL (NEV, FIZMOD) VALUES (:n, 'KP') RETURNING KOD"),
+                       {{QStringLiteral("n"), QStringLiteral("Ómega 'Kft.'")}})
+                .at(0, 0)
+                .toString();
+        const QVariantMap customer = customer_, site = site_;
+        customer_ = {{QStringLiteral("KOD"), lonely}, {QStringLiteral("NEV"), QStringLiteral("Ómega 'Kft.'")}};
+        site_.clear();
+        QTest::mouseClick(the<QPushButton>(f, "b_ugyfel"), Qt::LeftButton);
+        customer_ = customer;
+        site_ = site;
+        dm().d_alap().exec(QStringLiteral("DELETE FROM UGYFEL WHERE KOD = :k"), {{QStringLiteral("k"), lonely}});
+        QCOMPARE(sink_.texts(), QStringList{QStringLiteral("Az ügyfélhez nincs szállítási cím rendelve!")});
+        QVERIFY(the<QLabel>(f, "l_ugyfelnev")->text().isEmpty());
+
+        sink_.clear();
+        QTest::mouseClick(the<QPushButton>(f, "b_ugyfel"), Qt::LeftButton);
+        the<QLineEdit>(f, "e_berkezd")->setText(QStringLiteral("2026.03.01"));
+        the<QLineEdit>(f, "e_berveg")->setText(QStringLiteral("2026.04.30"));
+        auto* group = the<QComboBox>(f, "cb_arucsop");
+        group->setCurrentIndex(group->findText(QStringLiteral("Alap WC kabin")));
+        the<QLineEdit>(f, "e_mennyiseg")->setText(QStringLiteral("0"));
+        the<QLineEdit>(f, "e_bermenny")->setText(QStringLiteral("1"));
+        the<QLineEdit>(f, "e_arcsop")->setText(QStringLiteral("9000"));
+        the<QLineEdit>(f, "e_kiszall")->setText(QStringLiteral("2026.03.01"));
+        const QString remark = QStringLiteral("Ügyeljen: 'Kőrösi' út, \"B\" kapu");
+        the<QLineEdit>(f, "e_kommcsop")->setText(remark);
+        sink_.clear();
+        QTest::mouseClick(the<QPushButton>(f, "b_hozzaad"), Qt::LeftButton);
+        QCOMPARE(sink_.messages.size(), 1);
+        QVERIFY2(sink_.last().startsWith(QStringLiteral("A termékcsoport adatokban az alábbi hibák vannak:")),
+                 qPrintable(sink_.last()));
+        QVERIFY2(sink_.last().contains(QStringLiteral("A darabszám értelmetlen")), qPrintable(sink_.last()));
+        QVERIFY2(sink_.last().contains(QStringLiteral("Nincs mennyiségi egység megadva")), qPrintable(sink_.last()));
+        QCOMPARE(the<QLineEdit>(f, "e_kommcsop")->text(), remark);
+        QCOMPARE(the<QLineEdit>(f, "e_mennyiseg")->text(), QStringLiteral("0"));
+        QCOMPARE(group->currentText(), QStringLiteral("Alap WC kabin"));
+        QCOMPARE(rows(f, "dbg_forgsor")->rowCount(), 0);
+        QCOMPARE(f.session()->lines().rowCount(), 0);
+        QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
+        QVERIFY(!f.isVisible());
+    }
+
     // A new contract opened for a customer and site shows them at once.
     void presetCustomer() {
         Tszerzfelfm f;
