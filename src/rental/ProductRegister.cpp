@@ -498,6 +498,8 @@ ExchangeSummary ProductRegister::Exchange(Transaction& tx, const vl::shell::Sess
     return sum;
 }
 
+bool ProductRegister::IsWriteConflict(const vl::db::DbError& e) { return writeConflict(e); }
+
 QString ProductRegister::DeleteRefusal(Transaction& tx, const QString& code) {
     const Product p = readProduct(tx, code.trimmed());
     if (!p.found) return QStringLiteral("Nincs ilyen termékkód: ") + code.trimmed();

@@ -143,6 +143,10 @@ public:
     // line any line, item or activity of the contract holds.
     static qint64 NextLineNo(vl::db::Transaction& tx, qint64 bizonylat, qint64 verzio);
 
+    // Whether a failed write met another workstation's write of the same rows
+    // (an update conflict or a lock time-out): the contract changed elsewhere.
+    static bool IsWriteConflict(const vl::db::DbError& e);
+
     // A take-back that meets another workstation's store of the same contract
     // writes nothing and says so.
     static QString ContractChangedElsewhereText() {

@@ -310,6 +310,19 @@ QList<SchemaStep> buildSteps() {
                         {QStringLiteral("ALTER TABLE FORGTEV ADD VSZTORLES VARCHAR(30)"),
                          QStringLiteral("ALTER TABLE FORGFEJ ADD BERVEGELOZO VARCHAR(10)")},
                         {}});
+    // The rental lookup finds customers by a prefix of the name whatever the
+    // case and the accents; the index of the same expression serves it.
+    l.append(SchemaStep{6, QStringLiteral("Ügyfélnév szerinti keresés indexe (kis- és nagybetű, ékezet nélkül)"),
+                        {QStringLiteral("CREATE INDEX IX_UGYFEL_NEV_KERES ON UGYFEL COMPUTED BY (NEV COLLATE UNICODE_CI_AI)")},
+                        {}});
+    // The invoice appendix writes every done priced visit as a row of its own,
+    // so two visits alike in every column are two rows: the template keeps no
+    // key. The weekly unit is priced per week(s) (mark "W"), as cash billing
+    // charges it, not once for the whole rental.
+    l.append(SchemaStep{7, QStringLiteral("Számla melléklet: a sablon kulcs nélkül, a heti egység számlázási jele"),
+                        {QStringLiteral("ALTER TABLE MELLEKLET DROP CONSTRAINT PK_MELLEKLET"),
+                         QStringLiteral("UPDATE SZ_MEGYSEG SET BERSZAMJEL = 'W' WHERE KOD = 'Hét' AND BERSZAMJEL = 'A'")},
+                        {}});
     // Later versions are appended here, never changed once released.
     return l;
 }
