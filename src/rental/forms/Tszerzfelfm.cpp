@@ -957,9 +957,10 @@ void Tszerzfelfm::showCustomerLabels() {
     l_ugyfelnev->setText(l.ugyfelnev);
     l_ugyfelcim->setText(l.ugyfelcim);
     l_cimadat->setText(l.cimadat);
-    QString spec = l.kommentspec.trimmed();
-    spec.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
-    l_kommentspec->setText(spec.isEmpty() ? QString() : QStringLiteral("Belső megjegyzés: ") + spec);
+    // The customer's internal remark on one line; the whole of it is the tooltip.
+    QString internal = l.kommentspec.trimmed();
+    internal.replace(QStringLiteral("\r\n"), QStringLiteral(" ")).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    l_kommentspec->setText(internal.isEmpty() ? QString() : QStringLiteral("Belső megjegyzés: ") + internal);
     l_kommentspec->setToolTip(l.kommentspec);
 }
 
@@ -1139,13 +1140,10 @@ Outcome Tszerzfelfm::act(const QString& doing, const std::function<Outcome()>& a
     try {
         o = action();
     } catch (const vl::Error& e) {
+        // Every action runs in one transaction: a failed one changed nothing,
+        // and the panels keep what was typed.
         vl::notifyError(e, doing);
-        Outcome failed;
-        failed.ok = false;
-        // A failed action may have changed nothing; the lists are reread anyway.
-        failed.changed = ChangedLines | ChangedItems | ChangedActivities | ChangedPayments;
-        afterChange(failed);
-        return failed;
+        return Outcome();
     }
     return present(o);
 }

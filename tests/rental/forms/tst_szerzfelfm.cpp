@@ -725,6 +725,41 @@ private slots:
         QVERIFY(!f.isVisible());
     }
 
+    // An action the database refuses is shown as an error, and the panel keeps
+    // what was typed (the action's transaction changed nothing).
+    void failedActionKeepsTypedValues() {
+        Tszerzfelfm f;
+        QVERIFY(f.FormShow(ContractMode::Insert, -1, 0));
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QTest::mouseClick(the<QPushButton>(f, "b_ugyfel"), Qt::LeftButton);
+        the<QLineEdit>(f, "e_berkezd")->setText(QStringLiteral("2026.03.01"));
+        the<QLineEdit>(f, "e_berveg")->setText(QStringLiteral("2026.04.30"));
+        auto* group = the<QComboBox>(f, "cb_arucsop");
+        group->setCurrentIndex(group->findText(QStringLiteral("Alap WC kabin")));
+        auto* unit = the<QComboBox>(f, "cb_megysegcsop");
+        unit->setCurrentIndex(unit->findText(QStringLiteral("hét")));
+        the<QLineEdit>(f, "e_mennyiseg")->setText(QStringLiteral("2"));
+        the<QLineEdit>(f, "e_bermenny")->setText(QStringLiteral("1"));
+        the<QLineEdit>(f, "e_arcsop")->setText(QStringLiteral("9000"));
+        the<QLineEdit>(f, "e_kiszall")->setText(QStringLiteral("2026.03.01"));
+        the<QLineEdit>(f, "e_kommcsop")->setText(QStringLiteral("Nem vész el"));
+        // The items' copy is gone: writing the line's items fails.
+        const QStringList copies = f.session()->workCopyNames();
+        QCOMPARE(copies.size(), 4);
+        dm().d_alap().exec(QStringLiteral("DROP TABLE ") + copies.at(1));
+        sink_.clear();
+        QTest::mouseClick(the<QPushButton>(f, "b_hozzaad"), Qt::LeftButton);
+        QCOMPARE(sink_.messages.size(), 1);
+        QCOMPARE(sink_.messages.first().first, vl::MsgKind::Error);
+        QCOMPARE(f.session()->lines().rowCount(), 0);   // rolled back whole
+        QCOMPARE(the<QLineEdit>(f, "e_mennyiseg")->text(), QStringLiteral("2"));
+        QCOMPARE(the<QLineEdit>(f, "e_kommcsop")->text(), QStringLiteral("Nem vész el"));
+        QCOMPARE(group->currentText(), QStringLiteral("Alap WC kabin"));
+        QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
+        QVERIFY(!f.isVisible());
+    }
+
     // A new contract opened for a customer and site shows them at once.
     void presetCustomer() {
         Tszerzfelfm f;
