@@ -6,8 +6,8 @@
 //
 // Modes: "insert" (a new contract), "modify" (a stored one), "view" (look
 // only: nothing can be changed, the store is not offered). Leaving without
-// storing asks when the contract has lines and discards the copies; the
-// window closes no other way.
+// storing asks when the contract has lines and discards the copies; Escape
+// and the window's close button leave the same way, with the same question.
 #include "rental/ContractSession.h"
 #include "FormRegistry.h"
 
