@@ -1,0 +1,356 @@
+#include "billing/Appendix.h"
+
+#include "db/Catalogue.h"
+#include "db/TxScope.h"
+#include "shell/Queries.h"
+#include "util/Error.h"
+#include "util/Texts.h"
+
+#include <QDateTime>
+#include <QLocale>
+#include <QSet>
+
+namespace vl::billing {
+
+using vl::db::Params;
+using vl::db::RowSet;
+
+namespace {
+
+const char* const kTemplate = "MELLEKLET";
+
+// The columns of the work table, in the template's order.
+const QStringList& columns() {
+    static const QStringList c = {
+        QStringLiteral("BIZONYLAT"),  QStringLiteral("VERZIO"),     QStringLiteral("BERKEZD"),
+        QStringLiteral("BERVEG"),     QStringLiteral("UGYFELKOD"),  QStringLiteral("UGYFELCIM"),
+        QStringLiteral("BERSZAMJEL"), QStringLiteral("FIZMOD"),     QStringLiteral("NETTOERTEK"),
+        QStringLiteral("UGYFELNEV"),  QStringLiteral("CIMNEV"),     QStringLiteral("CIM"),
+        QStringLiteral("KABINTIPUS"), QStringLiteral("KISZALL"),    QStringLiteral("VSZALL"),
+        QStringLiteral("ARUKOD"),     QStringLiteral("NETTOAR"),    QStringLiteral("BERMENNY"),
+        QStringLiteral("BERMEGYSEG"), QStringLiteral("SORSZAM"),    QStringLiteral("LASTPRINT"),
+        QStringLiteral("TEVEKENYSEG"), QStringLiteral("EGYSEGAR"),  QStringLiteral("ELSZNAP"),
+        QStringLiteral("MINIMALAR"),  QStringLiteral("MINARSZAMOL"), QStringLiteral("TETELSOR"),
+        QStringLiteral("DATUMTOL"),   QStringLiteral("DATUMIG"),    QStringLiteral("LASTPRINTT")};
+    return c;
+}
+
+// Rental rows: the cabins of the active, not cancelled contracts whose rental
+// overlaps the period. VSZKESZ tells whether the cabin's take-back is done
+// (a take-back of the done class, dated).
+const char* const kRentalSelect =
+    "SELECT F.BIZONYLAT, F.VERZIO, F.BERKEZD, F.BERVEG, F.UGYFELKOD, F.UGYFELCIM, M.BERSZAMJEL, FM.NEV FIZMOD,"
+    " 0 NETTOERTEK, U.NEV UGYFELNEV, C.NEV CIMNEV, C.IRSZAM||' '||C.VAROS||', '||C.UTCA CIM, SC.NEV KABINTIPUS,"
+    " K.KISZALL, K.VSZALL, K.ARUKOD, S.NETTOAR, S.BERMENNY, S.BERMEGYSEG, K.SORSZAM, F.LASTPRINT,"
+    " 'Kabin bérlés' TEVEKENYSEG, 0.0 EGYSEGAR, 0 ELSZNAP, S.MINIMALAR, 'N' MINARSZAMOL, S.TETELSOR,"
+    " ' ' DATUMTOL, ' ' DATUMIG, F.LASTPRINTT,"
+    " CASE WHEN K.VSZALL > '' THEN (SELECT COUNT(*) FROM FORGTEV T2 JOIN SZ_STATUST ST2 ON ST2.KOD = T2.TEVALLAPOT"
+    "   WHERE T2.BIZONYLAT = K.BIZONYLAT AND T2.VERZIO = K.VERZIO AND T2.TETELSOR = K.TETELSOR"
+    "   AND T2.SORSZAM = K.SORSZAM AND T2.TEVKOD = 'VSZ' AND ST2.MODOSITHATO = 'N' AND T2.DATUM > '')"
+    "  ELSE 0 END VSZKESZ, 'R' SORFAJTA"
+    " FROM FORGSOR S, SZ_MEGYSEG M, FORGFEJ F, UGYFEL U, UGYFELCIM C, SZ_FIZMOD FM, FORGKABIN K, SZ_ARUCSOP SC"
+    " WHERE M.KOD = S.BERMEGYSEG AND S.BIZONYLAT = F.BIZONYLAT AND S.VERZIO = F.VERZIO AND F.AKTIV = 'I'"
+    " AND F.STATUS <> 'X' AND U.KOD = F.UGYFELKOD AND C.KOD = F.UGYFELCIM AND FM.KOD = F.FIZMOD"
+    " AND SC.KOD = S.ARUCSOPORT AND K.BIZONYLAT = F.BIZONYLAT AND K.VERZIO = F.VERZIO AND K.TETELSOR = S.TETELSOR"
+    " AND F.BERKEZD <= :datumig AND (F.BERVEG >= :datumtol OR F.BERVEG = '' OR F.BERVEG IS NULL)";
+
+// Activity rows: every done (class N) visit with a price, dated in the
+// period, each its own row.
+const char* const kActivitySelect =
+    "SELECT F.BIZONYLAT, F.VERZIO, F.BERKEZD, F.BERVEG, F.UGYFELKOD, F.UGYFELCIM, '-' BERSZAMJEL, FM.NEV FIZMOD,"
+    " T.NETTOAR * T.MENNYISEG NETTOERTEK, U.NEV UGYFELNEV, C.NEV CIMNEV, C.IRSZAM||' '||C.VAROS||', '||C.UTCA CIM,"
+    " SC.NEV KABINTIPUS, T.DATUM KISZALL, K.VSZALL, K.ARUKOD, T.NETTOAR, T.MENNYISEG BERMENNY,"
+    " 'Alkalom' BERMEGYSEG, K.SORSZAM, F.LASTPRINT, SZT.NEV TEVEKENYSEG, T.NETTOAR EGYSEGAR, 1 ELSZNAP,"
+    " S.MINIMALAR, 'N' MINARSZAMOL, S.TETELSOR, ' ' DATUMTOL, ' ' DATUMIG, F.LASTPRINTT,"
+    " 0 VSZKESZ, 'T' SORFAJTA"
+    " FROM FORGTEV T, SZ_STATUST ST, FORGKABIN K, FORGSOR S, FORGFEJ F, SZ_FIZMOD FM, UGYFEL U, UGYFELCIM C,"
+    " SZ_ARUCSOP SC, SZ_TEVEKENY SZT"
+    " WHERE T.NETTOAR <> 0 AND ST.KOD = T.TEVALLAPOT AND ST.MODOSITHATO = 'N'"
+    " AND K.BIZONYLAT = T.BIZONYLAT AND K.VERZIO = T.VERZIO AND K.TETELSOR = T.TETELSOR AND K.SORSZAM = T.SORSZAM"
+    " AND S.BIZONYLAT = T.BIZONYLAT AND S.VERZIO = T.VERZIO AND S.TETELSOR = K.TETELSOR"
+    " AND F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO AND F.AKTIV = 'I' AND F.STATUS <> 'X'"
+    " AND FM.KOD = F.FIZMOD AND U.KOD = F.UGYFELKOD AND C.KOD = F.UGYFELCIM AND SC.KOD = S.ARUCSOPORT"
+    " AND SZT.KOD = T.TEVKOD AND T.DATUM >= :datumtol AND T.DATUM <= :datumig";
+
+QString filterText(const AppendixFilter& f) {
+    QString s;
+    if (!f.customerKey.isEmpty()) s += QStringLiteral(" AND F.UGYFELKOD = :ugyfelkod");
+    if (!f.paymentKind.isEmpty()) s += QStringLiteral(" AND FM.KP = :kp");
+    if (!f.rentalMode.isEmpty()) s += QStringLiteral(" AND F.BERMOD = :bermod");
+    if (!f.rentalUnit.isEmpty()) s += QStringLiteral(" AND S.BERMEGYSEG = :bermegyseg");
+    // A customer whose e-invoice flag was never set counts as not e-invoiced.
+    if (f.einvoice == EInvoiceFilter::Only) s += QStringLiteral(" AND U.ESZAMLA = :eszamla");
+    if (f.einvoice == EInvoiceFilter::Except) s += QStringLiteral(" AND (U.ESZAMLA IS NULL OR U.ESZAMLA <> :eszamla)");
+    return s;
+}
+
+const char* const kUnprinted = " WHERE LASTPRINT = '' OR LASTPRINT IS NULL";
+
+QString stampNow() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
+
+} // namespace
+
+QStringList PaymentKindItems() {
+    return {QString(), QStringLiteral("Készpénzes"), QStringLiteral("Utalásos"), QStringLiteral("Előre fizetős")};
+}
+
+QString PaymentKindOfItem(const QString& item) {
+    if (item == QStringLiteral("Készpénzes")) return QStringLiteral("I");
+    if (item == QStringLiteral("Utalásos")) return QStringLiteral("N");
+    if (item == QStringLiteral("Előre fizetős")) return QStringLiteral("E");
+    return QString();
+}
+
+QStringList EInvoiceItems() {
+    return {QStringLiteral("Mind"), QStringLiteral("Csak az e-számlás"), QStringLiteral("Mind, kivéve az e-számlás")};
+}
+
+QString AppendixPeriodErrors(const QString& typedFrom, const QString& typedTo, QString* from, QString* to) {
+    const QString f = NormalizedDate(typedFrom);
+    const QString t = NormalizedDate(typedTo, true);
+    if (from) *from = f;
+    if (to) *to = t;
+    QString list;
+    if (f.isEmpty()) list += QStringLiteral("Hibás kezdő dátum.\r");
+    if (t.isEmpty()) list += QStringLiteral("Hibás végdátum.\r");
+    if (!f.isEmpty() && !t.isEmpty() && t < f) list += QStringLiteral("Hibás dátum intervallum.\r");
+    return list.isEmpty() ? QString() : QStringLiteral("Az adatokban az alábbi hibák vannak:\r") + list;
+}
+
+QString AppendixRowMessage(ChargeResult::Problem problem, const QString& arukod, const QString& customer,
+                           const QString& address) {
+    QString head;
+    switch (problem) {
+    case ChargeResult::Problem::BadStart: head = QStringLiteral("Hibás kezdődátum. Kabin="); break;
+    case ChargeResult::Problem::BadEnd: head = QStringLiteral("Hibás végdátum. Kabin="); break;
+    case ChargeResult::Problem::BadDelivery: head = QStringLiteral("Hibás kiszállítás kelt. Kabin="); break;
+    case ChargeResult::Problem::None: return QString();
+    }
+    return head + arukod + QStringLiteral("\rCím: ") + customer + QLatin1Char(' ') + address;
+}
+
+QString TotalsText(const ListTotals& t) {
+    QLocale hu(QLocale::Hungarian);
+    QString sum = hu.toString(t.total);
+    sum.replace(QChar(0x00A0), QLatin1Char(' '));
+    if (t.total == 0) sum = QString();
+    return QString::number(t.rows) + QStringLiteral(" darab, ") + sum + QStringLiteral(" Ft.");
+}
+
+AppendixService::AppendixService(vl::db::Connection& conn, const vl::shell::Session& who) : conn_(conn), who_(who) {}
+
+void AppendixService::ensureTable() {
+    if (!table_.isEmpty() && vl::db::TableExists(conn_, table_)) return;
+    table_ = vl::util::StampedName(QStringLiteral("BMELL") + who_.userCode, QStringLiteral("TMP_"));
+    vl::shell::CopyTableDef(conn_, nullptr, who_, QString::fromLatin1(kTemplate), table_, true, false);
+}
+
+QString AppendixService::sourceStatement(const AppendixFilter& filter) {
+    const QString f = filterText(filter);
+    return QString::fromUtf8(kRentalSelect) + f + QStringLiteral(" UNION ALL ") + QString::fromUtf8(kActivitySelect) + f;
+}
+
+Params AppendixService::sourceParams(const QString& from, const QString& to, const AppendixFilter& filter) {
+    Params p{{QStringLiteral("datumtol"), from}, {QStringLiteral("datumig"), to}};
+    if (!filter.customerKey.isEmpty()) p.push_back({QStringLiteral("ugyfelkod"), filter.customerKey});
+    if (!filter.paymentKind.isEmpty()) p.push_back({QStringLiteral("kp"), filter.paymentKind});
+    if (!filter.rentalMode.isEmpty()) p.push_back({QStringLiteral("bermod"), filter.rentalMode});
+    if (!filter.rentalUnit.isEmpty()) p.push_back({QStringLiteral("bermegyseg"), filter.rentalUnit});
+    if (filter.einvoice != EInvoiceFilter::All) p.push_back({QStringLiteral("eszamla"), QStringLiteral("I")});
+    return p;
+}
+
+BuildResult AppendixService::build(const QString& typedFrom, const QString& typedTo, const AppendixFilter& filter,
+                                   const std::function<void(int, int)>& progress) {
+    QString from, to;
+    const QString errors = AppendixPeriodErrors(typedFrom, typedTo, &from, &to);
+    if (!errors.isEmpty()) throw vl::RuleRefusal(errors, QStringLiteral("AppendixService::build"));
+    ensureTable();
+
+    BuildResult result;
+    const QString insertSql = QStringLiteral("INSERT INTO %1 (%2) VALUES (:%3)")
+                                  .arg(table_, columns().join(QLatin1Char(',')),
+                                       columns().join(QStringLiteral(",:")).toLower());
+    // One transaction: the rows are read, computed and written, or on a row
+    // that cannot be computed the table is left empty.
+    vl::db::TxScope tx(conn_, nullptr);
+    tx->exec(QStringLiteral("DELETE FROM ") + table_);
+    RowSet rs = tx->query(sourceStatement(filter), sourceParams(from, to, filter));
+    const int total = rs.rowCount();
+    std::vector<QVariantList> rows;
+    rows.reserve(size_t(total));
+    const int nCols = int(columns().size());
+    std::vector<int> idx(static_cast<size_t>(nCols), -1);
+    for (int c = 0; c < nCols; ++c) idx[size_t(c)] = rs.indexOf(columns().at(c));
+    const int iKind = rs.indexOf(QStringLiteral("SORFAJTA"));
+    const int iDone = rs.indexOf(QStringLiteral("VSZKESZ"));
+    auto col = [&](const char* name) { return columns().indexOf(QString::fromLatin1(name)); };
+    const int cMark = col("BERSZAMJEL"), cPrice = col("NETTOAR"), cQty = col("BERMENNY"), cMin = col("MINIMALAR"),
+              cKezd = col("BERKEZD"), cVeg = col("BERVEG"), cKisz = col("KISZALL"), cVsz = col("VSZALL"),
+              cLp = col("LASTPRINT"), cLpt = col("LASTPRINTT"), cUnit = col("BERMEGYSEG"), cErtek = col("NETTOERTEK"),
+              cEgys = col("EGYSEGAR"), cNap = col("ELSZNAP"), cMinSz = col("MINARSZAMOL"), cTol = col("DATUMTOL"),
+              cIg = col("DATUMIG"), cAru = col("ARUKOD"), cNev = col("UGYFELNEV"), cCim = col("CIM");
+
+    for (int r = 0; r < total; ++r) {
+        const QVariantList& src = rs.row(r);
+        QVariantList v;
+        v.reserve(nCols);
+        for (int c = 0; c < nCols; ++c) v.append(src.at(idx[size_t(c)]));
+        auto text = [&](int c) { return v.at(c).isNull() ? QString() : v.at(c).toString().trimmed(); };
+        if (src.at(iKind).toString() == QLatin1String("R")) {
+            ++result.rentalRows;
+            ChargeInput in;
+            in.mark = text(cMark);
+            in.price = v.at(cPrice).toLongLong();
+            in.quantity = v.at(cQty).toLongLong();
+            in.minimumPrice = v.at(cMin).toLongLong();
+            in.berkezd = text(cKezd);
+            in.berveg = text(cVeg);
+            in.kiszall = text(cKisz);
+            in.vszall = text(cVsz);
+            in.lastprint = text(cLp);
+            in.lastprintt = text(cLpt);
+            in.periodFrom = from;
+            in.periodTo = to;
+            in.takeBackDone = src.at(iDone).toLongLong() > 0;
+            const RowPeriod p = AppendixRowPeriod(from, to, filter.weekAlign, text(cUnit), in.quantity, in.lastprint,
+                                                  in.kiszall, in.vszall);
+            in.rowFrom = p.from;
+            in.rowTo = p.to;
+            const ChargeResult c = AppendixCharge(in);
+            if (c.problem != ChargeResult::Problem::None) {
+                const QString msg = AppendixRowMessage(c.problem, text(cAru), text(cNev), text(cCim));
+                tx->rollback();
+                // The build stops: the list is left empty, never half-computed.
+                conn_.exec(QStringLiteral("DELETE FROM ") + table_);
+                builtFrom_.clear();
+                builtTo_.clear();
+                throw vl::RuleRefusal(msg, QStringLiteral("AppendixCharge"));
+            }
+            v[cErtek] = c.charge;
+            v[cEgys] = c.unitPrice;
+            v[cNap] = c.days;
+            v[cMin] = c.minimumCharge;
+            v[cMinSz] = c.minimumApplied ? QStringLiteral("I") : QStringLiteral("N");
+            v[cTol] = c.from;
+            v[cIg] = c.to;
+            // Dates are stored in the one form.
+            v[cKisz] = NormalizedDate(in.kiszall);
+            if (!in.vszall.isEmpty()) v[cVsz] = NormalizedDate(in.vszall);
+        } else {
+            ++result.activityRows;
+        }
+        result.total += v.at(cErtek).toLongLong();
+        rows.push_back(std::move(v));
+        if (progress) progress(r + 1, total);
+    }
+    auto ins = tx->prepare(insertSql);
+    for (const auto& v : rows) {
+        for (int c = 0; c < nCols; ++c) ins->bind(columns().at(c).toLower(), v.at(c));
+        ins->execute();
+    }
+    tx.commit();
+    result.rows = int(rows.size());
+    builtFrom_ = from;
+    builtTo_ = to;
+    return result;
+}
+
+RowSet AppendixService::list(bool unprintedOnly) const {
+    if (table_.isEmpty()) return {};
+    return conn_.query(
+        QStringLiteral("SELECT SUM(NETTOERTEK) NETTOERTEK, BIZONYLAT, VERZIO, BERKEZD, BERVEG, LASTPRINT, NETTOAR,"
+                       " UGYFELKOD, UGYFELCIM, BERSZAMJEL, FIZMOD, UGYFELNEV, CIMNEV, CIM, BERMENNY, BERMEGYSEG,"
+                       " DATUMTOL, DATUMIG FROM %1%2 GROUP BY BIZONYLAT, VERZIO, BERKEZD, BERVEG, LASTPRINT, NETTOAR,"
+                       " UGYFELKOD, UGYFELCIM, BERSZAMJEL, FIZMOD, UGYFELNEV, CIMNEV, CIM, BERMENNY, BERMEGYSEG,"
+                       " DATUMTOL, DATUMIG ORDER BY UGYFELNEV, UGYFELKOD, CIM")
+            .arg(table_, unprintedOnly ? QString::fromLatin1(kUnprinted) : QString()));
+}
+
+ListTotals AppendixService::totals(bool unprintedOnly) const {
+    ListTotals t;
+    if (table_.isEmpty()) return t;
+    t.rows = list(unprintedOnly).rowCount();
+    const RowSet rs = conn_.query(QStringLiteral("SELECT SUM(NETTOERTEK) NETTOERTEK FROM %1%2")
+                                      .arg(table_, unprintedOnly ? QString::fromLatin1(kUnprinted) : QString()));
+    if (rs.rowCount()) t.total = rs.at(0, 0).toLongLong();
+    return t;
+}
+
+RowSet AppendixService::customerTotals() const {
+    if (table_.isEmpty()) return {};
+    return conn_.query(QStringLiteral("SELECT SUM(NETTOERTEK) NETTOERTEK, UGYFELKOD, UGYFELNEV, FIZMOD FROM %1"
+                                      " GROUP BY UGYFELKOD, UGYFELNEV, FIZMOD ORDER BY UGYFELNEV, UGYFELKOD")
+                           .arg(table_));
+}
+
+RowSet AppendixService::customers() const {
+    if (table_.isEmpty()) return {};
+    return conn_.query(QStringLiteral("SELECT DISTINCT UGYFELNEV NEV, UGYFELKOD KOD FROM %1 ORDER BY 1, 2").arg(table_));
+}
+
+RowSet AppendixService::allRows() const {
+    if (table_.isEmpty()) return {};
+    return conn_.query(QStringLiteral("SELECT * FROM %1 ORDER BY UGYFELNEV, UGYFELKOD, CIM, BIZONYLAT, TETELSOR,"
+                                      " SORSZAM, BERSZAMJEL DESC, KISZALL")
+                           .arg(table_));
+}
+
+RowSet AppendixService::appendixRows(const QString& customerKey, const QStringList& siteKeys) const {
+    if (table_.isEmpty()) return {};
+    Params p{{QStringLiteral("ugyfelkod"), customerKey}};
+    QString sites;
+    if (!siteKeys.isEmpty()) {
+        QStringList names;
+        for (int i = 0; i < siteKeys.size(); ++i) {
+            names << QStringLiteral(":s%1").arg(i);
+            p.push_back({QStringLiteral("s%1").arg(i), siteKeys.at(i)});
+        }
+        sites = QStringLiteral(" AND UGYFELCIM IN (") + names.join(QLatin1Char(',')) + QLatin1Char(')');
+    }
+    return conn_.query(QStringLiteral("SELECT * FROM %1 WHERE UGYFELKOD = :ugyfelkod%2"
+                                      " ORDER BY UGYFELNEV, CIM, KABINTIPUS, TEVEKENYSEG, KISZALL, VSZALL, ARUKOD")
+                           .arg(table_, sites),
+                       p);
+}
+
+StampResult AppendixService::stamp(const RowSet& rows, const QString& from, const QString& to) {
+    StampResult r;
+    const QString f = NormalizedDate(from), t = NormalizedDate(to, true);
+    if (rows.isEmpty() || f.isEmpty() || t.isEmpty()) return r;
+    const int iBiz = rows.indexOf(QStringLiteral("BIZONYLAT"));
+    QList<qint64> contracts;
+    QSet<qint64> seen;
+    for (int i = 0; i < rows.rowCount(); ++i) {
+        const qint64 b = rows.at(i, iBiz).toLongLong();
+        if (!seen.contains(b)) {
+            seen.insert(b);
+            contracts.append(b);
+        }
+    }
+    // Forward only: a contract that holds a later end keeps it.
+    const QString forward = QStringLiteral(" AND (LASTPRINT IS NULL OR LASTPRINT = '' OR LASTPRINT <= :lastprint)");
+    vl::db::TxScope tx(conn_, nullptr);
+    const QString now = stampNow();
+    for (qint64 b : contracts) {
+        const Params p{{QStringLiteral("lastprint"), t}, {QStringLiteral("lastprinttol"), f},
+                       {QStringLiteral("bizonylat"), b}};
+        Params pf = p;
+        pf.push_back({QStringLiteral("juzer"), who_.writer()});
+        pf.push_back({QStringLiteral("mikor"), now});
+        const qint64 n = tx->exec(QStringLiteral("UPDATE FORGFEJ SET LASTPRINT = :lastprint, LASTPRINTT = :lastprinttol,"
+                                                 " JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :bizonylat")
+                                      + forward,
+                                  pf);
+        if (n > 0) ++r.contracts;
+        else ++r.skipped;
+        if (!table_.isEmpty())
+            tx->exec(QStringLiteral("UPDATE %1 SET LASTPRINT = :lastprint, LASTPRINTT = :lastprinttol"
+                                    " WHERE BIZONYLAT = :bizonylat").arg(table_) + forward,
+                     p);
+    }
+    tx.commit();
+    return r;
+}
+
+} // namespace vl::billing

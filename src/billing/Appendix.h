@@ -1,0 +1,119 @@
+#pragma once
+// The invoice appendix of a period: validation, the build of the per-user
+// work table (rental rows of every cabin whose rental overlaps the period,
+// and one row per done priced visit), its list, its totals and the print
+// stamps of the contracts.
+//
+// The work table is a copy of the template MELLEKLET named
+// StampedName("BMELL" + user, "TMP_"), made on the first build and emptied by
+// every later one. Each rental row is computed (AppendixCharge) before it is
+// written, and the whole table is written in one transaction: a build either
+// leaves every row of the period or, when a row cannot be computed, an empty
+// table. Customers are chosen, summed, printed and stamped by UGYFELKOD.
+#include "billing/AppendixCharge.h"
+#include "db/Database.h"
+#include "shell/Session.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+namespace vl::billing {
+
+enum class EInvoiceFilter { All, Only, Except };
+
+struct AppendixFilter {
+    QString customerKey;   // UGYFEL.KOD; empty: every customer
+    QString paymentKind;   // SZ_FIZMOD.KP: "I" cash, "N" transfer, "E" prepaid; empty: all
+    QString rentalMode;    // SZ_BERMOD.KOD; empty: all
+    QString rentalUnit;    // SZ_MEGYSEG.KOD; empty: all
+    EInvoiceFilter einvoice = EInvoiceFilter::All;
+    bool weekAlign = false; // "Időszakot ügyfélhez igazít"
+};
+
+// The items of cbx_fizmod and the SZ_FIZMOD.KP letter of each.
+QStringList PaymentKindItems();                 // "", "Készpénzes", "Utalásos", "Előre fizetős"
+QString PaymentKindOfItem(const QString& item); // "" / "I" / "N" / "E"
+// The items of cbx_eszamla.
+QStringList EInvoiceItems();                    // "Mind", "Csak az e-számlás", "Mind, kivéve az e-számlás"
+
+// The period's errors, collected: "" when both dates are right. The
+// normalised dates are returned through from/to.
+QString AppendixPeriodErrors(const QString& typedFrom, const QString& typedTo, QString* from = nullptr,
+                             QString* to = nullptr);
+
+// The row message of a cabin that cannot be computed.
+QString AppendixRowMessage(ChargeResult::Problem problem, const QString& arukod, const QString& customer,
+                           const QString& address);
+
+struct BuildResult {
+    int rows = 0;          // rows written
+    int rentalRows = 0;
+    int activityRows = 0;
+    qint64 total = 0;      // sum of NETTOERTEK
+};
+
+struct ListTotals {
+    qint64 rows = 0;       // rows of the list
+    qint64 total = 0;      // sum of NETTOERTEK
+};
+
+// "<n> darab, <sum> Ft." (the sum grouped by thousands).
+QString TotalsText(const ListTotals& t);
+
+struct StampResult {
+    int contracts = 0;     // contracts stamped
+    int skipped = 0;       // contracts already stamped with a later end
+};
+
+class AppendixService {
+public:
+    // The connection and the session stay the caller's.
+    AppendixService(vl::db::Connection& conn, const vl::shell::Session& who);
+
+    // The work table's name (made on the first build; empty before).
+    const QString& workTable() const { return table_; }
+    // Uses an existing work table of this run (the form keeps its name).
+    void setWorkTable(const QString& name) { table_ = name; }
+
+    // Validates, then fills the work table. Raises vl::RuleRefusal with the
+    // collected period message (the table untouched) or with a row's message
+    // (the table left empty). progress(done, total) after each row.
+    BuildResult build(const QString& typedFrom, const QString& typedTo, const AppendixFilter& filter,
+                      const std::function<void(int, int)>& progress = {});
+    // The period of the last build ('yyyy.mm.dd'), empty before one.
+    const QString& builtFrom() const { return builtFrom_; }
+    const QString& builtTo() const { return builtTo_; }
+
+    // The statement of the rows the build reads (the bench runs it bare).
+    static QString sourceStatement(const AppendixFilter& filter);
+    static vl::db::Params sourceParams(const QString& from, const QString& to, const AppendixFilter& filter);
+
+    // The list: one row per contract, site and price, as the grid shows it.
+    vl::db::RowSet list(bool unprintedOnly) const;
+    ListTotals totals(bool unprintedOnly) const;
+    // Per customer (by key) and payment mode: UGYFELKOD, UGYFELNEV, FIZMOD, NETTOERTEK.
+    vl::db::RowSet customerTotals() const;
+    // The customers of the last build: KOD, NEV, by name.
+    vl::db::RowSet customers() const;
+    // Every row of the work table, in the order of the appendix CSV.
+    vl::db::RowSet allRows() const;
+    // One customer's rows for the appendix, restricted to the given sites
+    // (none: all), in the report's order.
+    vl::db::RowSet appendixRows(const QString& customerKey, const QStringList& siteKeys = {}) const;
+
+    // The stamps of a produced appendix: every contract of rows gets
+    // LASTPRINT = to and LASTPRINTT = from, unless it holds a later end; the
+    // work table's copies alike. One transaction.
+    StampResult stamp(const vl::db::RowSet& rows, const QString& from, const QString& to);
+
+private:
+    void ensureTable();
+
+    vl::db::Connection& conn_;
+    vl::shell::Session who_;
+    QString table_;
+    QString builtFrom_, builtTo_;
+};
+
+} // namespace vl::billing
