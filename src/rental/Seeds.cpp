@@ -81,12 +81,12 @@ std::vector<SeedTable> dictionaries() {
     all.push_back(fizmod);
 
     // Units. TIPUS "R": a rental unit. OSZTO: days of one unit. BERSZAMJEL: the
-    // billing mark ("H" calendar month, "7" four weeks, "N" daily, "A" one price
-    // per unit of the rental).
+    // billing mark ("H" calendar month, "7" four weeks, "N" daily, "W" weekly:
+    // the price covers 7 x BERMENNY days, "A" one price per unit of the rental).
     SeedTable megys{QStringLiteral("SZ_MEGYSEG"), {"KOD", "NEV", "TIPUS", "OSZTO", "BERSZAMJEL"}};
     add(megys, false, {S("db"), S("darab"), S("M"), I(1), S("")});
     add(megys, false, {S("Nap"), S("nap"), S("R"), I(1), S("N")});
-    add(megys, true, {S("Hét"), S("hét"), S("R"), I(7), S("A")});
+    add(megys, true, {S("Hét"), S("hét"), S("R"), I(7), S("W")});
     add(megys, false, {S("4Hét"), S("négy hét"), S("R"), I(28), S("7")});
     add(megys, false, {S("Hó"), S("hónap"), S("R"), I(30), S("H")});
     add(megys, true, {S("Alk"), S("alkalom"), S("R"), I(1), S("A")});
