@@ -804,6 +804,54 @@ private slots:
         QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
     }
 
+    // On a closed contract the take-back still takes its done mark (in the
+    // copies only): the button on the activities page works.
+    void closedContractTakeBackDone() {
+        auto vsz = dm().d_alap().query(QStringLiteral(
+            "SELECT FIRST 1 T.BIZONYLAT, T.TETELSOR, T.SORSZAM, T.DATUM, T.TEVSORSZAM FROM FORGTEV T JOIN FORGFEJ F "
+            "ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO WHERE T.TEVKOD = 'VSZ' AND T.TEVALLAPOT = 'T' "
+            "AND F.STATUS = 'FO' ORDER BY T.BIZONYLAT"));
+        if (!vsz.next()) QSKIP("the demo data holds no planned take-back");
+        const qint64 b = vsz.integer(QStringLiteral("BIZONYLAT"));
+        const qint64 line = vsz.integer(QStringLiteral("TETELSOR"));
+        const qint64 item = vsz.integer(QStringLiteral("SORSZAM"));
+        const QString day = vsz.text(QStringLiteral("DATUM"));
+        const QStringList before = stored();
+        dm().d_alap().exec(QStringLiteral("UPDATE FORGFEJ SET STATUS = 'LEZ' WHERE BIZONYLAT = :b"),
+                           {{QStringLiteral("b"), b}});
+        Tszerzfelfm f;
+        const bool opened = f.FormShow(ContractMode::Modify, b, 1);
+        dm().d_alap().exec(QStringLiteral("UPDATE FORGFEJ SET STATUS = 'FO' WHERE BIZONYLAT = :b"),
+                           {{QStringLiteral("b"), b}});
+        QVERIFY(opened);
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        the<QTabWidget>(f, "pc_tetelek")->setCurrentWidget(the<QWidget>(f, "ts_forgtev"));
+        f.gotoItem(line, item);
+        auto* acts = rows(f, "dbg_forgtev");
+        const vl::db::RowSet& rs = acts->rowSet();
+        int row = -1;
+        for (int r = 0; r < rs.rowCount(); ++r)
+            if (rs.at(r, rs.indexOf(QStringLiteral("TEVKOD"))).toString().trimmed() == QStringLiteral("VSZ") &&
+                rs.at(r, rs.indexOf(QStringLiteral("DATUM"))).toString() == day)
+                row = r;
+        QVERIFY(row >= 0);
+        the<QTableView>(f, "dbg_forgtev")->setCurrentIndex(acts->index(row, 0));
+        QVERIFY(the<QPushButton>(f, "b_elvegezve")->isEnabled());
+        sink_.clear();
+        sink_.answers = {0, 0, 0};
+        QTest::mouseClick(the<QPushButton>(f, "b_elvegezve"), Qt::LeftButton);
+        QVERIFY2(sink_.texts().contains(QStringLiteral("Biztosan megváltoztatja a tevékenység állapotát?")),
+                 qPrintable(sink_.texts().join(u'\n')));
+        QCOMPARE(acts->currentValue(QStringLiteral("TEVKOD")).toString().trimmed(), QStringLiteral("VSZ"));
+        QCOMPARE(acts->currentValue(QStringLiteral("TEVALLAPOT")).toString().trimmed(), QStringLiteral("E"));
+        QCOMPARE(stored(), before);   // the copies only
+        sink_.answers = {0};
+        QTest::mouseClick(the<QPushButton>(f, "b_kilep"), Qt::LeftButton);
+        QVERIFY(!f.isVisible());
+        QCOMPARE(stored(), before);
+    }
+
     // Node 22 opens a new contract, modal, through the program's own wiring;
     // the registry name opens a stored one in view mode.
     void openedFromTreeAndByName() {
