@@ -119,21 +119,35 @@ Report AppendixReport(const AppendixReportInput& in) {
     r.addSum(QStringLiteral("ertek"), QStringLiteral("NETTOERTEK"));
     r.addSum(QStringLiteral("nap"), QStringLiteral("ELSZNAP"));
 
+    // The groups, outermost first (added before any is referred to: the list
+    // may move them while it grows).
+    r.addGroup(QStringLiteral("ugyfel"), {QStringLiteral("UGYFELKOD")});
+    r.addGroup(QStringLiteral("cim"), {QStringLiteral("UGYFELKOD"), QStringLiteral("CIM")});
+    r.addGroup(QStringLiteral("tev"), {QStringLiteral("UGYFELKOD"), QStringLiteral("CIM"), QStringLiteral("KABINTIPUS"),
+                                       QStringLiteral("TEVEKENYSEG")});
+    r.addGroup(QStringLiteral("ar"), {QStringLiteral("UGYFELKOD"), QStringLiteral("CIM"), QStringLiteral("KABINTIPUS"),
+                                      QStringLiteral("TEVEKENYSEG"), QStringLiteral("KISZALL"), QStringLiteral("VSZALL"),
+                                      QStringLiteral("NETTOAR")});
+    Group& gu = r.groups[0];
+    Group& gs = r.groups[1];
+    Group& gt = r.groups[2];
+    Group& gp = r.groups[3];
+
     // 3. Customer group (by key), each on a new page.
-    Group& gu = r.addGroup(QStringLiteral("ugyfel"), {QStringLiteral("UGYFELKOD")});
     gu.newPage = true;
     gu.header.height = 7;
     gu.header.add(Field::data(QStringLiteral("QRL_fizmod"), 0, 1, 40, 5, QStringLiteral("FIZMOD"), plain(10, true)));
     gu.header.add(Field::data(QStringLiteral("QRL_ugyfel"), 42, 1, 230, 5, QStringLiteral("UGYFELNEV"), plain(11, true)));
     gu.header.beforePrint = [st](BandPrint&, PrintContext& c) {
         if (c.repeatingHeader()) return;
+        // The first site of a customer follows its header on the same page.
+        c.setGroupNewPage(QStringLiteral("cim"), false);
         st->customerSum = 0;
         st->customerRemaining.clear();
     };
 
     // 4. Site group (the address), optionally each on a new page.
-    Group& gs = r.addGroup(QStringLiteral("cim"), {QStringLiteral("UGYFELKOD"), QStringLiteral("CIM")});
-    gs.newPage = sitePerPage;
+    gs.newPage = false;   // switched on after the first site when each site has its page
     gs.header.height = 6;
     gs.header.add(Field::computed(QStringLiteral("QRL_cim"), 0, 0.5, 270, 5,
                                   [](const PrintContext& c) { return QStringLiteral("Szállítási cím:") + c.text(QStringLiteral("CIM")); },
@@ -146,15 +160,9 @@ Report AppendixReport(const AppendixReportInput& in) {
     };
 
     // 5. Activity group: no band of its own; a change ends the price group.
-    Group& gt = r.addGroup(QStringLiteral("tev"), {QStringLiteral("UGYFELKOD"), QStringLiteral("CIM"),
-                                                   QStringLiteral("KABINTIPUS"), QStringLiteral("TEVEKENYSEG")});
     gt.repeatHeader = false;
 
     // 6. Price group: an invisible header that empties the cabin list.
-    Group& gp = r.addGroup(QStringLiteral("ar"), {QStringLiteral("UGYFELKOD"), QStringLiteral("CIM"),
-                                                  QStringLiteral("KABINTIPUS"), QStringLiteral("TEVEKENYSEG"),
-                                                  QStringLiteral("KISZALL"), QStringLiteral("VSZALL"),
-                                                  QStringLiteral("NETTOAR")});
     gp.repeatHeader = false;
     gp.header.height = 0;
     gp.header.beforePrint = [st](BandPrint& b, PrintContext& c) {
@@ -241,7 +249,8 @@ Report AppendixReport(const AppendixReportInput& in) {
     Field cikk = Field::label(QStringLiteral("qrl_cikksum"), 0, 11, 200, 4, QString(), Font::of(QStringLiteral("Courier New"), 8));
     cikk.autoHeight = true;
     gs.footer.add(cikk);
-    gs.footer.beforePrint = [st](BandPrint& b, PrintContext&) {
+    gs.footer.beforePrint = [st, sitePerPage](BandPrint& b, PrintContext& c) {
+        if (sitePerPage) c.setGroupNewPage(QStringLiteral("cim"), true);
         b.field(QStringLiteral("QRL_cimossz"))->setText(formatMask(double(st->siteSum), QStringLiteral("###,###,##0")));
         const QString text = RemainingProductsText(st->siteRemaining);
         b.field(QStringLiteral("qrl_cikksum"))->setText(text);
