@@ -1,0 +1,445 @@
+#include "Ttevnaplo2fm.h"
+#include "ui_Ttevnaplo2fm.h"
+
+#include "CodeCombo.h"
+#include "FormRegistry.h"
+#include "ReportPreview.h"
+#include "TgetdatumFm.h"
+#include "Tmain_pkrfm.h"
+#include "db/RowSetModel.h"
+#include "operations/DayList.h"
+#include "rental/Numbering.h"
+#include "shell/Dm.h"
+#include "util/Colors.h"
+#include "util/Dates.h"
+#include "util/MessageSink.h"
+#include "util/Texts.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QHeaderView>
+#include <QPointer>
+#include <QTableView>
+
+namespace vl::operations {
+
+// The grid's model: the work table's visible list, each line in the colour
+// of its status class, black text.
+class DaySheetModel : public vl::db::RowSetModel {
+public:
+    using RowSetModel::RowSetModel;
+    QString day;
+    int boldColumn = -1;
+    QVariant headerData(int section, Qt::Orientation o, int role) const override {
+        if (role == Qt::FontRole && o == Qt::Horizontal) {
+            QFont f;
+            f.setBold(section == boldColumn);
+            return f;
+        }
+        return RowSetModel::headerData(section, o, role);
+    }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role == Qt::ForegroundRole) return QColor(Qt::black);
+        if (role == Qt::BackgroundRole) {
+            const auto& rs = rowSet();
+            const int c = rs.indexOf(QStringLiteral("MODOSITHATO"));
+            if (c < 0 || index.row() >= rs.rowCount()) return {};
+            const QString name = Ttevnaplo2fm::ColorNameOf(rs.at(index.row(), c).toString(), day, vl::util::TodayStr());
+            if (name.isEmpty()) return {};
+            return QColor::fromRgba(vl::util::ColorFromName(name));
+        }
+        return RowSetModel::data(index, role);
+    }
+};
+
+namespace {
+const QString kCustomersSql = QStringLiteral(
+    "SELECT * FROM UGYFEL WHERE AKTIV='I' AND 0 < (SELECT COUNT(*) FROM UGYFELCIM C WHERE C.UGYFELKOD=UGYFEL.KOD)"
+    " ORDER BY NEV");
+const QString kAllDriversSql = QStringLiteral("Select * From SZ_SOFOR Order By NEV");
+const QString kActiveDriversSql = QStringLiteral("Select * From SZ_SOFOR Where AKTIV='I' Order By NEV");
+const QString kActivitiesSql = QStringLiteral("Select * From SZ_TEVEKENY Order By NEV");
+const QString kAll = QStringLiteral("Összes");
+} // namespace
+
+const QList<QPair<QString, QString>>& Ttevnaplo2fm::GridColumns() {
+    static const QList<QPair<QString, QString>> c{
+        {QStringLiteral("SELECTED"), QStringLiteral("Jel *")},
+        {QStringLiteral("TSORSZAM"), QStringLiteral(" # ")},
+        {QStringLiteral("UGYFEL"), QStringLiteral("Ügyfél * ")},
+        {QStringLiteral("CIM"), QStringLiteral("Szállítási cím *")},
+        {QStringLiteral("DB"), QStringLiteral("Db")},
+        {QStringLiteral("TIPUS"), QStringLiteral("Típus")},
+        {QStringLiteral("TEVNEV"), QStringLiteral("Tev. *")},
+        {QStringLiteral("SOFOR"), QStringLiteral("Sofőr *")},
+        {QStringLiteral("STATUS"), QStringLiteral("Státusz")},
+        {QStringLiteral("TERMEKKODOK"), QStringLiteral("Kabinszámok")},
+        {QStringLiteral("NETTO"), QStringLiteral("Nettó egys.ár")},
+        {QStringLiteral("KOMMENT"), QStringLiteral("Megjegyzés")},
+        {QStringLiteral("BIZONYLAT"), QStringLiteral("Bizonylat")}};
+    return c;
+}
+
+QString Ttevnaplo2fm::ColorNameOf(const QString& cls, const QString& day, const QString& today) {
+    if (cls == QStringLiteral("I") || cls == QStringLiteral("i"))
+        return day < today ? QStringLiteral("FAKÓLILA") : QStringLiteral("FAKÓZÖLD");
+    if (cls == QStringLiteral("N")) return QStringLiteral("FEHÉR");
+    if (cls == QStringLiteral("n")) return QStringLiteral("claqua");
+    if (cls == QStringLiteral("X")) return QStringLiteral("piros");
+    return {};
+}
+
+Ttevnaplo2fm::Ttevnaplo2fm(QWidget* parent) : QWidget(parent), ui_(std::make_unique<Ui::Ttevnaplo2fm>()) {
+    ui_->setupUi(this);
+    setWindowFlag(Qt::Window, true);
+    auto& u = *ui_;
+    b_nap = u.b_nap; b_keres = u.b_keres; b_ugyfelrend = u.b_ugyfelrend; b_partnerek = u.b_partnerek;
+    b_szerzfel = u.b_szerzfel; b_vissza = u.b_vissza; b_elvegezve = u.b_elvegezve; b_komment = u.b_komment;
+    b_uj = u.b_uj; b_athelyez = u.b_athelyez; b_sofor = u.b_sofor; b_torles = u.b_torles; b_atutemez = u.b_atutemez;
+    b_nyomtat = u.b_nyomtat; b_atadas = u.b_atadas; b_bianco = u.b_bianco; b_ugyfel = u.b_ugyfel; b_ujnap = u.b_ujnap;
+    sb_tegnap = u.sb_tegnap; sb_holnap = u.sb_holnap; cb_ugyfelfrissit = u.cb_ugyfelfrissit;
+    e_nap = u.e_nap; e_ujnap = u.e_ujnap; e_mennyiseg = u.e_mennyiseg; e_nettoar = u.e_nettoar; e_komment = u.e_komment;
+    l_nap = u.l_nap; l_ugyfelnev = u.l_ugyfelnev; l_ugyfelcim = u.l_ugyfelcim; l_db = u.l_db;
+    l_selected = u.l_selected; l_sumdb = u.l_sumdb;
+    cbx_ugyfel = u.cbx_ugyfel; cbx_sofor = u.cbx_sofor; cbx_tev = u.cbx_tev; cbx_soforuj = u.cbx_soforuj;
+    cbx_termek = u.cbx_termek;
+    cb_saktiv = u.cb_saktiv; cb_nosofor = u.cb_nosofor; cb_torolt = u.cb_torolt;
+    pb1 = u.pb1;
+    DBGrid1 = u.DBGrid1;
+    pb1->setVisible(false);
+    l_sumdb->setWordWrap(true);
+
+    model_ = new DaySheetModel(this);
+    QList<vl::db::RowSetModel::GridColumn> cols;
+    for (const auto& c : GridColumns()) cols.append({c.first, c.second, QString()});
+    model_->setColumns(cols);
+    DBGrid1->setModel(model_);
+    DBGrid1->verticalHeader()->setVisible(false);
+    QPalette pal = DBGrid1->palette();
+    pal.setColor(QPalette::Highlight, QColor::fromRgba(vl::util::ColorFromName(QStringLiteral("FAKÓKÉK"))));
+    pal.setColor(QPalette::HighlightedText, Qt::black);
+    DBGrid1->setPalette(pal);
+    boldColumn_ = 3; // "Szállítási cím *" is bold at start: the list is ordered by it
+
+    // The actions that change activities are not offered here yet.
+    for (QWidget* w : {static_cast<QWidget*>(b_elvegezve), static_cast<QWidget*>(b_komment),
+                       static_cast<QWidget*>(b_uj), static_cast<QWidget*>(b_athelyez), static_cast<QWidget*>(b_sofor),
+                       static_cast<QWidget*>(b_torles), static_cast<QWidget*>(b_atutemez),
+                       static_cast<QWidget*>(b_ugyfel)})
+        w->setEnabled(false);
+
+    connect(b_keres, &QPushButton::clicked, this, [this] { LoadDaySheet(); });
+    connect(b_vissza, &QPushButton::clicked, this, &QWidget::close);
+    connect(b_nap, &QPushButton::clicked, this, [this] {
+        const QString before = e_nap->text();
+        vl::shell::PickDateForButton(b_nap);
+        if (e_nap->text() != before) {
+            showDayName();
+            LoadDaySheet();
+        }
+    });
+    connect(b_ujnap, &QPushButton::clicked, this, [this] { vl::shell::PickDateForButton(b_ujnap); });
+    connect(sb_tegnap, &QToolButton::clicked, this, [this] { dayStep(-1); });
+    connect(sb_holnap, &QToolButton::clicked, this, [this] { dayStep(1); });
+    connect(cbx_ugyfel, qOverload<int>(&QComboBox::activated), this, [this](int) { FilterDaySheet(); });
+    connect(cbx_sofor, qOverload<int>(&QComboBox::activated), this, [this](int) { FilterDaySheet(); });
+    connect(cb_nosofor, &QCheckBox::clicked, this, [this] { FilterDaySheet(); });
+    connect(cb_torolt, &QCheckBox::clicked, this, [this] { FilterDaySheet(); });
+    connect(cb_ugyfelfrissit, &QToolButton::clicked, this, &Ttevnaplo2fm::cb_ugyfelfrissitClick);
+    connect(cb_saktiv, &QCheckBox::clicked, this, &Ttevnaplo2fm::cb_saktivClick);
+    connect(DBGrid1, &QTableView::doubleClicked, this, [this] { ToggleCurrentMark(); });
+    connect(DBGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this, &Ttevnaplo2fm::sortByColumn);
+    connect(b_nyomtat, &QPushButton::clicked, this, &Ttevnaplo2fm::b_nyomtatClick);
+    connect(b_atadas, &QPushButton::clicked, this, &Ttevnaplo2fm::b_atadasClick);
+    connect(b_bianco, &QPushButton::clicked, this, &Ttevnaplo2fm::b_biancoClick);
+    connect(b_ugyfelrend, &QPushButton::clicked, this, &Ttevnaplo2fm::b_ugyfelrendClick);
+    connect(b_partnerek, &QPushButton::clicked, this, &Ttevnaplo2fm::b_partnerekClick);
+    connect(b_szerzfel, &QPushButton::clicked, this, &Ttevnaplo2fm::b_szerzfelClick);
+    e_nap->installEventFilter(this);
+    e_ujnap->installEventFilter(this);
+    e_komment->installEventFilter(this);
+}
+
+Ttevnaplo2fm::~Ttevnaplo2fm() = default;
+
+bool Ttevnaplo2fm::eventFilter(QObject* o, QEvent* e) {
+    if (e->type() == QEvent::FocusOut && o == e_nap) {
+        QWidget* to = QApplication::focusWidget();
+        if (vl::util::DateValid(e_nap->text(), false)) {
+            showDayName();
+            if (vl::util::NormalizeDateText(e_nap->text()) != loadedDay_ && to != b_keres && to != b_nap)
+                LoadDaySheet();
+        } else if (to != b_nap) {
+            vl::shell::PickDateForButton(b_nap);
+            showDayName();
+        }
+    } else if (e->type() == QEvent::FocusOut && o == e_ujnap) {
+        QWidget* to = QApplication::focusWidget();
+        if (!e_ujnap->text().trimmed().isEmpty() && !vl::util::DateValid(e_ujnap->text(), false) && to != b_ujnap)
+            vl::shell::PickDateForButton(b_ujnap);
+    } else if (e->type() == QEvent::FocusIn && o == e_komment && sheet_) {
+        // The remark of the current line's first row, never the composed text.
+        if (const DaySheetLine* l = sheet_->line(currentLine()); l && !l->sources.isEmpty())
+            e_komment->setText(l->sources.first().komment);
+    }
+    return QWidget::eventFilter(o, e);
+}
+
+void Ttevnaplo2fm::showDayName() { l_nap->setText(vl::util::DayNameOf(e_nap->text().trimmed(), QString())); }
+
+void Ttevnaplo2fm::fillCustomers() {
+    vl::shell::FillCodeCombo(cbx_ugyfel, vl::shell::dm().d_alap(), kCustomersSql, customerCodes, true, kAll);
+}
+
+void Ttevnaplo2fm::fillDrivers() {
+    vl::shell::FillCodeCombo(cbx_sofor, vl::shell::dm().d_alap(), cb_saktiv->isChecked() ? kActiveDriversSql : kAllDriversSql,
+                             driverCodes, true, kAll);
+}
+
+bool Ttevnaplo2fm::FormShow() {
+    try {
+        auto& dm = vl::shell::dm();
+        if (!sheet_) sheet_ = std::make_unique<DaySheet>(dm.d_alap(), dm.session(), vl::rental::Td::values().VatFactor);
+        e_nap->setText(vl::util::TodayStr());
+        showDayName();
+        fillCustomers();
+        if (cbx_sofor->count() == 0) fillDrivers();
+        vl::shell::FillCodeCombo(cbx_tev, dm.d_alap(), kActivitiesSql, activityCodes, true, QStringLiteral("-"));
+        vl::shell::FillCodeCombo(cbx_soforuj, dm.d_alap(), kActiveDriversSql, newDriverCodes, true, QString());
+        cbx_tev->setCurrentIndex(-1);
+        cbx_soforuj->setCurrentIndex(-1);
+    } catch (const vl::Error& e) {
+        vl::notifyError(e, QStringLiteral("a tevékenységi napló megnyitása"));
+        return false;
+    }
+    LoadDaySheet();
+    return true;
+}
+
+DaySheetFilter Ttevnaplo2fm::currentFilter() const {
+    DaySheetFilter f;
+    const int c = cbx_ugyfel->currentIndex();
+    if (c > 0 && c < customerCodes.size()) f.customerKey = customerCodes.at(c);
+    const int d = cbx_sofor->currentIndex();
+    if (d > 0 && d < driverCodes.size()) f.driverCode = driverCodes.at(d);
+    f.noDriver = cb_nosofor->isChecked();
+    f.hideDeleted = cb_torolt->isChecked();
+    return f;
+}
+
+void Ttevnaplo2fm::LoadDaySheet() {
+    if (!sheet_) return;
+    const int keep = currentLine();
+    try {
+        sheet_->LoadDaySheet(e_nap->text());
+        e_nap->setText(sheet_->day());
+        loadedDay_ = sheet_->day();
+        showDayName();
+        sheet_->FilterDaySheet(currentFilter());
+        l_ugyfelnev->clear();
+        l_ugyfelcim->clear();
+        cbx_termek->clear();
+        productCodes.clear();
+    } catch (const vl::RuleRefusal& e) {
+        vl::notify(vl::MsgKind::Warning, e.text());
+        return;
+    } catch (const vl::Error& e) {
+        vl::notifyError(e, QStringLiteral("a nap betöltése"));
+        return;
+    }
+    for (const QString& f : sheet_->failedInserts()) vl::notify(vl::MsgKind::Warning, f);
+    showSheet(keep);
+}
+
+void Ttevnaplo2fm::FilterDaySheet() {
+    if (!sheet_ || sheet_->tableName().isEmpty()) return;
+    const int keep = currentLine();
+    try {
+        sheet_->FilterDaySheet(currentFilter());
+    } catch (const vl::RuleRefusal& e) {
+        vl::notify(vl::MsgKind::Warning, e.text());
+        return;
+    } catch (const vl::Error& e) {
+        vl::notifyError(e, QStringLiteral("a szűrés"));
+        return;
+    }
+    showSheet(keep);
+}
+
+void Ttevnaplo2fm::showSheet(int keepLine) {
+    model_->day = sheet_->day();
+    model_->setRowSet(sheet_->visible());
+    l_db->setText(QString::number(sheet_->visible().rowCount()));
+    l_selected->setText(QString::number(sheet_->marks().size()));
+    l_sumdb->setText(sheet_->summaryText());
+    if (!goToLine(keepLine) && model_->rowCount() > 0) DBGrid1->selectRow(0);
+    model_->boldColumn = boldColumn_;
+    DBGrid1->horizontalHeader()->viewport()->update();
+}
+
+int Ttevnaplo2fm::currentLine() const {
+    const QModelIndex i = DBGrid1->currentIndex();
+    if (!i.isValid() || !sheet_) return 0;
+    const auto& rs = sheet_->visible();
+    const int c = rs.indexOf(QStringLiteral("TSORSZAM"));
+    if (c < 0 || i.row() >= rs.rowCount()) return 0;
+    return int(rs.at(i.row(), c).toLongLong());
+}
+
+bool Ttevnaplo2fm::goToLine(int tsorszam) {
+    if (!sheet_ || tsorszam <= 0) return false;
+    const auto& rs = sheet_->visible();
+    const int c = rs.indexOf(QStringLiteral("TSORSZAM"));
+    for (int r = 0; r < rs.rowCount(); ++r)
+        if (rs.at(r, c).toLongLong() == tsorszam) {
+            DBGrid1->selectRow(r);
+            DBGrid1->setCurrentIndex(model_->index(r, 0));
+            return true;
+        }
+    return false;
+}
+
+void Ttevnaplo2fm::ToggleCurrentMark() {
+    const int t = currentLine();
+    if (!sheet_ || t <= 0) return;
+    try {
+        sheet_->ToggleLineMark(t);
+    } catch (const vl::Error& e) {
+        vl::notifyError(e, QStringLiteral("a sor kijelölése"));
+        return;
+    }
+    showSheet(t);
+}
+
+void Ttevnaplo2fm::sortByColumn(int section) {
+    if (!sheet_ || sheet_->tableName().isEmpty() || section < 0 || section >= GridColumns().size()) return;
+    const auto& col = GridColumns().at(section);
+    if (!col.second.contains(QLatin1Char('*'))) return;
+    const int keep = currentLine();
+    try {
+        if (!sheet_->SortBy(col.first)) return;
+    } catch (const vl::Error& e) {
+        vl::notifyError(e, QStringLiteral("a rendezés"));
+        return;
+    }
+    boldColumn_ = section;
+    showSheet(keep);
+}
+
+void Ttevnaplo2fm::dayStep(int days) {
+    if (!vl::util::DateValid(e_nap->text(), false)) return;
+    const QDate d = vl::util::StrToDateYMD(vl::util::NormalizeDateText(e_nap->text())).addDays(days);
+    e_nap->setText(vl::util::DateToYMD(d));
+    showDayName();
+    LoadDaySheet();
+}
+
+void Ttevnaplo2fm::cb_ugyfelfrissitClick() {
+    const QString chosen = cbx_ugyfel->currentIndex() > 0 ? cbx_ugyfel->currentText() : QString();
+    try {
+        fillCustomers();
+    } catch (const vl::Error& e) {
+        vl::notifyError(e, QStringLiteral("az ügyfél lista frissítése"));
+        return;
+    }
+    QStringList names;
+    for (int i = 0; i < cbx_ugyfel->count(); ++i) names << cbx_ugyfel->itemText(i);
+    const int at = chosen.isEmpty() ? -1 : vl::util::FindInStrings(chosen, names, false, 1, true);
+    cbx_ugyfel->setCurrentIndex(at > 0 ? at : 0);
+}
+
+void Ttevnaplo2fm::cb_saktivClick() {
+    try {
+        fillDrivers();
+    } catch (const vl::Error& e) {
+        vl::notifyError(e, QStringLiteral("a sofőr lista frissítése"));
+        return;
+    }
+    cbx_sofor->setCurrentIndex(0);
+}
+
+void Ttevnaplo2fm::b_nyomtatClick() {
+    if (!sheet_ || sheet_->tableName().isEmpty()) return;
+    try {
+        vl::reporting::previewReport(DayListReport(DayListFor(vl::shell::dm().d_alap(), *sheet_)), this);
+    } catch (const vl::Error& e) {
+        vl::notifyError(e, QStringLiteral("a napi tevékenységi lista"));
+    }
+}
+
+void Ttevnaplo2fm::b_atadasClick() {
+    if (!sheet_) return;
+    QList<HandoverDoc> docs;
+    try {
+        docs = HandoverDocuments(*sheet_);
+    } catch (const vl::RuleRefusal& e) {
+        vl::notify(vl::MsgKind::Warning, e.text());
+        return;
+    }
+    for (const HandoverDoc& d : docs)
+        vl::shell::openForm(QStringLiteral("ShowDocPrint"),
+                            {{QStringLiteral("Contract"), d.contract},
+                             {QStringLiteral("Version"), int(d.version)},
+                             {QStringLiteral("ActivityCode"), d.activity},
+                             {QStringLiteral("Date"), sheet_->day()},
+                             {QStringLiteral("EndDate"), QString()}},
+                            this);
+}
+
+void Ttevnaplo2fm::b_biancoClick() {
+    vl::shell::openForm(QStringLiteral("ShowDocPrint"),
+                        {{QStringLiteral("Contract"), qint64(-1)},
+                         {QStringLiteral("Version"), 1},
+                         {QStringLiteral("ActivityCode"), QString()},
+                         {QStringLiteral("Date"), sheet_ ? sheet_->day() : vl::util::TodayStr()},
+                         {QStringLiteral("EndDate"), QString()}},
+                        this);
+}
+
+void Ttevnaplo2fm::b_ugyfelrendClick() {
+    if (!sheet_) return;
+    const DaySheetLine* l = sheet_->line(currentLine());
+    const DaySheetLine at = l ? *l : DaySheetLine();
+    vl::shell::openForm(QStringLiteral("Tugyfelrendfm"),
+                        {{QStringLiteral("CustomerKey"), at.ugyfelkod},
+                         {QStringLiteral("SiteKey"), at.ugyfelcim},
+                         {QStringLiteral("ActivityDate"), sheet_->day()}},
+                        this);
+    LoadDaySheet();
+    // Back to the first line of the same site, type and activity.
+    for (const DaySheetLine& x : sheet_->lines())
+        if (x.ugyfelkod == at.ugyfelkod && x.ugyfelcim == at.ugyfelcim && x.tipus == at.tipus && x.tevkod == at.tevkod &&
+            goToLine(x.tsorszam))
+            break;
+}
+
+void Ttevnaplo2fm::b_partnerekClick() {
+    vl::shell::openForm(QStringLiteral("Tugyfelfm"),
+                        {{QStringLiteral("SelectAllowed"), false},
+                         {QStringLiteral("ShowButtons"), true},
+                         {QStringLiteral("StartCustomerKey"), QString()},
+                         {QStringLiteral("StartSiteKey"), QString()},
+                         {QStringLiteral("Modal"), false}},
+                        this);
+}
+
+void Ttevnaplo2fm::b_szerzfelClick() {
+    for (QWidget* t : QApplication::topLevelWidgets()) {
+        const QString name = t->objectName();
+        if ((name == QStringLiteral("Tugyfelfm") || name == QStringLiteral("Tkabinfm")) && t->isVisible()) t->close();
+    }
+    const auto r = vl::shell::openForm(QStringLiteral("Tszerzfelfm"),
+                                       {{QStringLiteral("Mode"), QStringLiteral("insert")},
+                                        {QStringLiteral("Contract"), qint64(-1)},
+                                        {QStringLiteral("Version"), 0}},
+                                       this);
+    if (r.accepted) LoadDaySheet();
+}
+
+Ttevnaplo2fm& ActivityLogForm() {
+    static QPointer<Ttevnaplo2fm> f;
+    if (!f) f = new Ttevnaplo2fm(vl::shell::Tmain_pkrfm::instance());
+    return *f;
+}
+
+} // namespace vl::operations

@@ -1,0 +1,295 @@
+// The activity log form, headless, controls found by name: day navigation,
+// the filters, marks by double-click, sorting by the "*" titles, the five
+// colours of the status classes, and the forms it opens through the registry.
+#include "../DaySheetFixture.h"
+
+#include "FormRegistry.h"
+#include "GuiWiring.h"
+#include "Tmain_pkrfm.h"
+#include "Ttevnaplo2fm.h"
+#include "rental/Numbering.h"
+#include "shell/Dm.h"
+#include "util/Colors.h"
+#include "util/Dates.h"
+#include "util/MessageSink.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace vl::operations;
+using namespace vl::operations::test;
+using vl::shell::dm;
+
+class TstActivityLogForm : public QObject {
+    Q_OBJECT
+    Company co;
+    vl::RecordingSink sink;
+    std::unique_ptr<vl::ScopedSink> use;
+    std::unique_ptr<Ttevnaplo2fm> f;
+    QList<QPair<QString, QVariantMap>> opened;
+
+    template <class T> T* find(const char* name) {
+        T* w = f->findChild<T*>(QString::fromLatin1(name));
+        if (!w) qWarning("missing control %s", name);
+        return w;
+    }
+    void load(const QString& day) {
+        find<QLineEdit>("e_nap")->setText(day);
+        find<QPushButton>("b_keres")->click();
+    }
+    int rowOf(int tsorszam) {
+        const auto& rs = f->sheet()->visible();
+        for (int r = 0; r < rs.rowCount(); ++r)
+            if (rs.at(r, rs.indexOf("TSORSZAM")).toInt() == tsorszam) return r;
+        return -1;
+    }
+    qint64 count(const QString& sql) { return dm().d_alap().query(sql).at(0, 0).toLongLong(); }
+
+private slots:
+    void initTestCase() {
+        co.build();
+        // The classes the sheet colours: done, moved away and planned again besides planned and deleted.
+        auto tx = co.db.conn->begin();
+        tx->exec("UPDATE FORGTEV SET TEVALLAPOT = 'E' WHERE TEVKOD = 'SZK' AND KOMMENT = 'Extra'");
+        tx->exec("UPDATE FORGTEV SET TEVALLAPOT = 'A' WHERE TEVKOD = 'SZ2'");
+        tx->exec("UPDATE FORGTEV SET TEVALLAPOT = 'L' WHERE TEVKOD = 'SZK' AND KOMMENT = ''");
+        tx->commit();
+        dm().adopt(std::move(co.db.conn));
+        dm().CurrentUserCode = QStringLiteral("TESZT");
+        auto rtx = dm().d_alap().begin(vl::db::TxMode::ReadOnly);
+        vl::rental::Td::LoadStatusCodes(*rtx);
+        use = std::make_unique<vl::ScopedSink>(&sink);
+        for (const char* name : {"Tugyfelrendfm", "Tugyfelfm", "Tszerzfelfm", "ShowDocPrint"}) {
+            const QString n = QString::fromLatin1(name);
+            vl::shell::FormRegistry::instance().registerForm(n, [this, n](QWidget*, const QVariantMap& p) {
+                opened.append({n, p});
+                return vl::shell::FormResult{};
+            });
+        }
+        f = std::make_unique<Ttevnaplo2fm>();
+        QVERIFY(f->FormShow());
+        f->resize(1240, 720);
+        f->show();
+        QVERIFY(QTest::qWaitForWindowExposed(f.get()));
+    }
+    void cleanupTestCase() {
+        f.reset();
+        use.reset();
+        dm().disconnect();
+    }
+    void init() { sink.clear(); }
+
+    // Shown on today, by its caption, every control of the screen by name.
+    void controls() {
+        QCOMPARE(f->windowTitle(), QStringLiteral("Tevékenységi napló"));
+        QCOMPARE(find<QLineEdit>("e_nap")->text(), vl::util::TodayStr());
+        for (const char* n : {"p_szuro", "b_nap", "sb_tegnap", "e_nap", "sb_holnap", "l_nap", "cbx_ugyfel",
+                              "cb_ugyfelfrissit", "cbx_sofor", "cb_saktiv", "cb_nosofor", "cb_torolt", "p_buttons",
+                              "b_keres", "b_ugyfelrend", "b_partnerek", "b_szerzfel", "b_elvegezve", "b_komment", "b_uj",
+                              "b_athelyez", "b_sofor", "b_torles", "b_atutemez", "pb1", "b_nyomtat", "b_atadas",
+                              "b_bianco", "b_vissza", "p_data", "b_ugyfel", "l_ugyfelnev", "l_ugyfelcim", "cbx_tev",
+                              "b_ujnap", "e_ujnap", "cbx_soforuj", "e_mennyiseg", "e_nettoar", "cbx_termek", "e_komment",
+                              "p_szin", "l_db", "l_selected", "l_sumdb", "DBGrid1"})
+            QVERIFY2(f->findChild<QWidget*>(QString::fromLatin1(n)), n);
+        QVERIFY(find<QCheckBox>("cb_torolt")->isChecked());
+        QVERIFY(!find<QWidget>("pb1")->isVisible());
+        QCOMPARE(find<QComboBox>("cbx_ugyfel")->itemText(0), QStringLiteral("Összes"));
+        QCOMPARE(find<QComboBox>("cbx_sofor")->itemText(0), QStringLiteral("Összes"));
+        QCOMPARE(find<QComboBox>("cbx_sofor")->count(), 4);
+        QCOMPARE(find<QComboBox>("cbx_soforuj")->itemText(0), QString());
+        QCOMPARE(find<QComboBox>("cbx_soforuj")->count(), 3); // the inactive driver is not offered
+        QCOMPARE(find<QToolButton>("sb_tegnap")->toolTip(), QStringLiteral("Előző nap"));
+    }
+
+    // The day and its name; the arrows step a valid day and leave an invalid one.
+    void navigation() {
+        load("20260504");
+        QCOMPARE(find<QLineEdit>("e_nap")->text(), kDay);
+        QCOMPARE(find<QLabel>("l_nap")->text(), QStringLiteral("Hétfő"));
+        QCOMPARE(find<QLabel>("l_db")->text(), QString::number(f->sheet()->visible().rowCount()));
+        QVERIFY(f->sheet()->visible().rowCount() > 5);
+        struct Step { const char* button; const char* day; const char* name; };
+        for (const Step& s : {Step{"sb_holnap", "2026.05.05", "Kedd"}, Step{"sb_tegnap", "2026.05.04", "Hétfő"},
+                              Step{"sb_tegnap", "2026.05.03", "Vasárnap"}}) {
+            find<QToolButton>(s.button)->click();
+            QCOMPARE(find<QLineEdit>("e_nap")->text(), QString::fromLatin1(s.day));
+            QCOMPARE(find<QLabel>("l_nap")->text(), QString::fromUtf8(s.name));
+            QCOMPARE(f->sheet()->day(), QString::fromLatin1(s.day));
+        }
+        find<QLineEdit>("e_nap")->setText("2026.13.01");
+        find<QToolButton>("sb_holnap")->click();
+        QCOMPARE(find<QLineEdit>("e_nap")->text(), QStringLiteral("2026.13.01"));
+        QCOMPARE(f->sheet()->day(), QStringLiteral("2026.05.03"));
+        load(kDay);
+    }
+
+    // Choosing a customer or a driver, the no-driver tick and the deleted tick filter the grid.
+    void filters() {
+        load(kDay);
+        QComboBox* u = find<QComboBox>("cbx_ugyfel");
+        const int alfa = u->findText("Alfa Kft.");
+        QVERIFY(alfa > 0);
+        u->setCurrentIndex(alfa);
+        emit u->activated(alfa);
+        QCOMPARE(find<QLabel>("l_db")->text(), QStringLiteral("1"));
+        QCOMPARE(find<QLabel>("l_sumdb")->text(), QStringLiteral("Karbantartás (ürítés, takarítás):2"));
+        u->setCurrentIndex(0);
+        emit u->activated(0);
+        const int all = f->sheet()->visible().rowCount();
+        find<QCheckBox>("cb_nosofor")->click();
+        const auto& rs = f->sheet()->visible();
+        QVERIFY(rs.rowCount() > 0 && rs.rowCount() < all);
+        for (int r = 0; r < rs.rowCount(); ++r) QVERIFY(rs.at(r, rs.indexOf("SOFORKOD")).isNull());
+        find<QCheckBox>("cb_nosofor")->click();
+        QComboBox* s = find<QComboBox>("cbx_sofor");
+        const int nagy = s->findText("Nagy Péter");
+        s->setCurrentIndex(nagy);
+        emit s->activated(nagy);
+        for (int r = 0; r < f->sheet()->visible().rowCount(); ++r)
+            QCOMPARE(f->sheet()->visible().at(r, f->sheet()->visible().indexOf("SOFOR")).toString(), QStringLiteral("Nagy Péter"));
+        s->setCurrentIndex(0);
+        emit s->activated(0);
+        QCOMPARE(f->sheet()->visible().rowCount(), all);
+        find<QCheckBox>("cb_torolt")->click();
+        QVERIFY(f->sheet()->visible().rowCount() > all);
+        find<QCheckBox>("cb_torolt")->click();
+        QCOMPARE(f->sheet()->visible().rowCount(), all);
+        // "Akt" offers the active drivers only.
+        find<QCheckBox>("cb_saktiv")->click();
+        QCOMPARE(s->count(), 3);
+        find<QCheckBox>("cb_saktiv")->click();
+        QCOMPARE(s->count(), 4);
+    }
+
+    // Double-clicking a line marks it and again unmarks it; the count shows.
+    void marksByDoubleClick() {
+        load(kDay);
+        QTableView* g = find<QTableView>("DBGrid1");
+        auto dbl = [&](int row) {
+            const QRect r = g->visualRect(g->model()->index(row, 2));
+            QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, r.center());
+            QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, r.center());
+        };
+        const int t0 = f->sheet()->visible().at(0, f->sheet()->visible().indexOf("TSORSZAM")).toInt();
+        const int t2 = f->sheet()->visible().at(2, f->sheet()->visible().indexOf("TSORSZAM")).toInt();
+        dbl(2);
+        dbl(rowOf(t0));
+        QCOMPARE(f->sheet()->marks(), (QList<int>{t2, t0}));
+        QCOMPARE(find<QLabel>("l_selected")->text(), QStringLiteral("2"));
+        QCOMPARE(f->currentLine(), t0);
+        QCOMPARE(g->model()->index(rowOf(t0), 0).data().toString(), QStringLiteral("X"));
+        dbl(rowOf(t2));
+        QCOMPARE(f->sheet()->marks(), (QList<int>{t0}));
+        QCOMPARE(find<QLabel>("l_selected")->text(), QStringLiteral("1"));
+        QCOMPARE(count("SELECT COUNT(*) FROM " + f->sheet()->tableName() + " WHERE SELECTED = 'X'"), qint64(1));
+        // A changed filter clears the marks.
+        find<QCheckBox>("cb_nosofor")->click();
+        QCOMPARE(find<QLabel>("l_selected")->text(), QStringLiteral("0"));
+        find<QCheckBox>("cb_nosofor")->click();
+    }
+
+    // A "*" title sorts and turns bold; others do nothing.
+    void sorting() {
+        load(kDay);
+        QTableView* g = find<QTableView>("DBGrid1");
+        auto title = [&](int c) { return g->model()->headerData(c, Qt::Horizontal).toString(); };
+        auto bold = [&](int c) { return g->model()->headerData(c, Qt::Horizontal, Qt::FontRole).value<QFont>().bold(); };
+        QCOMPARE(title(3), QStringLiteral("Szállítási cím *"));
+        QVERIFY(bold(3));
+        QCOMPARE(title(7), QStringLiteral("Sofőr *"));
+        g->horizontalHeader()->sectionClicked(7);
+        QCOMPARE(f->sheet()->orderColumn(), QStringLiteral("SOFOR"));
+        QVERIFY(bold(7));
+        QVERIFY(!bold(3));
+        g->horizontalHeader()->sectionClicked(4); // "Db"
+        QCOMPARE(f->sheet()->orderColumn(), QStringLiteral("SOFOR"));
+        QVERIFY(bold(7));
+        g->horizontalHeader()->sectionClicked(3);
+        QCOMPARE(f->sheet()->orderColumn(), QStringLiteral("CIM"));
+    }
+
+    // The five classes in their colours; planned lines pale green from today on, pale lilac before.
+    void classColours() {
+        find<QCheckBox>("cb_torolt")->setChecked(false);
+        load(kDay);
+        QTableView* g = find<QTableView>("DBGrid1");
+        const auto& rs = f->sheet()->visible();
+        QHash<QString, QString> want{{"I", "FAKÓLILA"}, {"i", "FAKÓLILA"}, {"N", "FEHÉR"}, {"n", "claqua"}, {"X", "piros"}};
+        QSet<QString> seen;
+        for (int r = 0; r < rs.rowCount(); ++r) {
+            const QString cls = rs.at(r, rs.indexOf("MODOSITHATO")).toString();
+            QVERIFY2(want.contains(cls), qPrintable(cls));
+            seen << cls;
+            const QColor bg = g->model()->index(r, 5).data(Qt::BackgroundRole).value<QColor>();
+            QCOMPARE(bg.rgba(), vl::util::ColorFromName(want.value(cls)));
+            QCOMPARE(g->model()->index(r, 5).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::black));
+        }
+        QCOMPARE(seen.size(), 5);
+        QCOMPARE(Ttevnaplo2fm::ColorNameOf("I", "2026.05.04", "2026.05.04"), QStringLiteral("FAKÓZÖLD"));
+        QCOMPARE(Ttevnaplo2fm::ColorNameOf("i", "2026.05.05", "2026.05.04"), QStringLiteral("FAKÓZÖLD"));
+        QCOMPARE(Ttevnaplo2fm::ColorNameOf("I", "2026.05.03", "2026.05.04"), QStringLiteral("FAKÓLILA"));
+        QCOMPARE(Ttevnaplo2fm::ColorNameOf("Q", "2026.05.03", "2026.05.04"), QString());
+        find<QCheckBox>("cb_torolt")->setChecked(true);
+        load(kDay);
+    }
+
+    // The orders workspace, the customer register and contract entry by name, with their parameters.
+    void links() {
+        load(kDay);
+        opened.clear();
+        const DaySheetLine* l = f->sheet()->line(f->currentLine());
+        QVERIFY(l);
+        const DaySheetLine line = *l;
+        find<QPushButton>("b_ugyfelrend")->click();
+        QCOMPARE(opened.size(), 1);
+        QCOMPARE(opened[0].first, QStringLiteral("Tugyfelrendfm"));
+        QCOMPARE(opened[0].second.value("CustomerKey").toString(), line.ugyfelkod);
+        QCOMPARE(opened[0].second.value("SiteKey").toString(), line.ugyfelcim);
+        QCOMPARE(opened[0].second.value("ActivityDate").toString(), kDay);
+        const DaySheetLine* back = f->sheet()->line(f->currentLine());
+        QVERIFY(back);
+        QCOMPARE(back->ugyfelcim, line.ugyfelcim);
+        QCOMPARE(back->tevkod, line.tevkod);
+        find<QPushButton>("b_partnerek")->click();
+        QCOMPARE(opened[1].first, QStringLiteral("Tugyfelfm"));
+        QCOMPARE(opened[1].second.value("SelectAllowed").toBool(), false);
+        QCOMPARE(opened[1].second.value("ShowButtons").toBool(), true);
+        QCOMPARE(opened[1].second.value("Modal").toBool(), false);
+        find<QPushButton>("b_szerzfel")->click();
+        QCOMPARE(opened[2].first, QStringLiteral("Tszerzfelfm"));
+        QCOMPARE(opened[2].second.value("Mode").toString(), QStringLiteral("insert"));
+        QCOMPARE(opened[2].second.value("Contract").toLongLong(), qint64(-1));
+        QCOMPARE(opened[2].second.value("Version").toInt(), 0);
+        // Handover documents of a marked delivery line, by its contract.
+        int kih = 0;
+        for (const DaySheetLine& x : f->sheet()->lines())
+            if (x.tevkod == "KIH") kih = x.tsorszam;
+        QVERIFY(f->goToLine(kih));
+        f->ToggleCurrentMark();
+        find<QPushButton>("b_atadas")->click();
+        QCOMPARE(opened.size(), 4);
+        QCOMPARE(opened[3].first, QStringLiteral("ShowDocPrint"));
+        QCOMPARE(opened[3].second.value("Contract").toLongLong(), co.contracts.value("payafter").first());
+        QCOMPARE(opened[3].second.value("ActivityCode").toString(), QStringLiteral("KIH"));
+        QCOMPARE(opened[3].second.value("Date").toString(), kDay);
+    }
+
+    // The program's wiring registers node 24 and the daily list's name.
+    void wiring() {
+        vl::shell::Tmain_pkrfm w;
+        w.setAutoStart(false);
+        vl::gui::registerAll(w);
+        QVERIFY(w.hasHandler(24));
+        QVERIFY(vl::shell::FormRegistry::instance().has(QStringLiteral("Tqrtevnaplo")));
+    }
+};
+
+QTEST_MAIN(TstActivityLogForm)
+#include "tst_activitylog_form.moc"
