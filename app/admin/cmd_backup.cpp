@@ -62,7 +62,17 @@ int restore(AdminContext& ctx) {
     vl::remote::RestoreDatabase(target, file, false, [&](const QString& line, qint64) {
         if (++lines % 200 == 1) err(line);
     });
-    out(QStringLiteral("Visszatöltve: ") + target.database);
+    // The new database opens, and says what it holds.
+    vl::db::ConnectParams p;
+    p.database = target.database;
+    p.user = target.user;
+    p.password = target.password;
+    auto conn = vl::db::connect(p);
+    const auto counts = vl::remote::TableRowCounts(*conn);
+    conn->close();
+    qint64 rows = 0;
+    for (qint64 n : counts) rows += n;
+    out(QStringLiteral("Visszatöltve: %1 (%2 tábla, %3 sor)").arg(target.database).arg(counts.size()).arg(rows));
     return 0;
 }
 

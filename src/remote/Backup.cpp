@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <vector>
 
@@ -120,6 +121,22 @@ void readLines(IService* svc, const QString& doing, const std::function<void(con
     }
 }
 
+// Waits until the service has finished its work (its output can end a moment
+// before its thread has closed the database), at most timeoutMs.
+void waitUntilFinished(IService* svc, int timeoutMs = 60000) {
+    const unsigned char items[] = {isc_info_svc_running};
+    unsigned char buf[64];
+    for (int waited = 0; waited < timeoutMs; waited += 20) {
+        Status st;
+        svc->query(&st, 0, nullptr, sizeof items, items, sizeof buf, buf);
+        if (st.failed() || buf[0] != isc_info_svc_running) return;
+        const unsigned running = unsigned(buf[1]) | (unsigned(buf[2]) << 8) | (unsigned(buf[3]) << 16) |
+                                 (unsigned(buf[4]) << 24);
+        if (running == 0) return;
+        QThread::msleep(20);
+    }
+}
+
 // Reads what the service writes to its standard output into a file.
 void readStream(IService* svc, const QString& doing, QFile& out, const BackupProgress& progress) {
     const unsigned char items[] = {isc_info_svc_to_eof};
@@ -161,8 +178,14 @@ void readStream(IService* svc, const QString& doing, QFile& out, const BackupPro
 
 DatabaseLocation DatabaseFromConfig() {
     DatabaseLocation loc;
-    loc.database = vl::shell::IniValue(QStringLiteral("DBSERVER")).trimmed();
-    if (loc.database.isEmpty()) loc.database = vl::shell::IniValue(QStringLiteral("DBALIAS")).trimmed();
+    QString alias;
+    if (vl::shell::IniRead(QStringLiteral("DBALIAS"), &alias) >= 0) {
+        loc.database = alias.trimmed();
+    } else {
+        loc.database = vl::shell::IniValue(QStringLiteral("DBSERVER")).trimmed();
+        loc.odbc = vl::shell::IniValue(QStringLiteral("ALIASDRIVERNAME"), QStringLiteral("INTRBASE")).trimmed().toUpper() !=
+                   QStringLiteral("INTRBASE");
+    }
     loc.user = vl::shell::IniValue(QStringLiteral("DBUSERNAME"));
     loc.password = vl::shell::IniValue(QStringLiteral("DBPASSWORD"));
     return loc;
@@ -200,6 +223,9 @@ QString BackupFileName(const QString& database) {
 
 void BackupDatabase(const DatabaseLocation& source, const QString& backupFile, const BackupProgress& progress) {
     const QString doing = QStringLiteral("mentés: ") + source.database;
+    if (source.odbc)
+        throw vl::RuleRefusal(QStringLiteral("Az adatbázis ODBC-forrás, a mentés csak Firebird adatbázisról készülhet."),
+                              QStringLiteral("BackupDatabase"));
     const bool remote = vl::db::detail::isRemoteFirebirdName(source.database);
     // An embedded file is held for our lock directory while it is read.
     std::unique_ptr<vl::db::detail::EmbeddedFileGuard> guard;
@@ -235,6 +261,7 @@ void BackupDatabase(const DatabaseLocation& source, const QString& backupFile, c
                 if (progress) progress(line, QFileInfo(backupFile).size());
             });
         }
+        waitUntilFinished(svc.get());
     } catch (...) {
         QFile::remove(backupFile);
         throw;
@@ -279,10 +306,19 @@ void RestoreDatabase(const DatabaseLocation& target, const QString& backupFile, 
             ++lines;
             if (progress) progress(line, lines);
         });
+        waitUntilFinished(svc.get());
     } catch (...) {
         if (guard && !existed) guard->discard();
         throw;
     }
+    // The new database must open. (An embedded engine that ran only a service
+    // can also crash when it is shut down at once; one attach settles it.)
+    vl::db::ConnectParams p;
+    p.database = target.database;
+    p.user = target.user;
+    p.password = target.password;
+    guard.reset();
+    vl::db::connect(p)->close();
 }
 
 QMap<QString, qint64> TableRowCounts(vl::db::Connection& conn) {

@@ -114,7 +114,7 @@ private slots:
                  QStringList{QStringLiteral("pkr.fbk")});
         const QString target = dir.filePath(QStringLiteral("uj.fdb"));
         const Run r = admin(dir.path(), {QStringLiteral("restore"), file, target});
-        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QVERIFY2(r.code == 0, qPrintable(QStringLiteral("exit %1\n").arg(r.code) + r.out + r.err.right(400)));
         QCOMPARE(countsOf(target), countsOf(db));
         // Never over a database.
         const qint64 size = QFileInfo(db).size();

@@ -147,6 +147,11 @@ void TestUpload::backupOfMissingDatabaseFails() {
     const QString backup = dir.filePath(QStringLiteral("x.fbk"));
     QVERIFY_THROWS_EXCEPTION(vl::Error, BackupDatabase({dir.filePath(QStringLiteral("nincs.fdb")), {}, {}}, backup));
     QVERIFY(!QFileInfo::exists(backup));
+    // An ODBC source is no Firebird database: refused before anything happens.
+    DatabaseLocation odbc{QStringLiteral("PKR_DSN"), {}, {}};
+    odbc.odbc = true;
+    QVERIFY_THROWS_EXCEPTION(vl::RuleRefusal, BackupDatabase(odbc, backup));
+    QVERIFY(!QFileInfo::exists(backup));
 }
 
 void TestUpload::uploadRestores_data() {
