@@ -125,6 +125,28 @@ private slots:
         f->close();
     }
 
+    void openedWithSettings() {
+        // As the maintenance form opens it: the settings it read, the folder it names.
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        QVERIFY(vl::shell::openForm(QStringLiteral("Tftpkuldfm"),
+                                    {{QStringLiteral("Direction"), QStringLiteral("upload")},
+                                     {QStringLiteral("Server"), QStringLiteral("tarhely.example")},
+                                     {QStringLiteral("User"), QStringLiteral("feltolto")},
+                                     {QStringLiteral("Password"), QStringLiteral("Titok-123")},
+                                     {QStringLiteral("Folder"), QStringLiteral("public_ftp/incoming")}})
+                    .accepted);
+        Tftpkuldfm* f = form();
+        QVERIFY(f && f->isVisible());
+        QCOMPARE(f->findChild<QLineEdit*>(QStringLiteral("e_ftpserver"))->text(), QStringLiteral("tarhely.example"));
+        QCOMPARE(f->findChild<QLineEdit*>(QStringLiteral("e_ftpuser"))->text(), QStringLiteral("feltolto"));
+        QCOMPARE(f->findChild<QLineEdit*>(QStringLiteral("e_ftppassword"))->text(), QStringLiteral("Titok-123"));
+        QVERIFY(f->findChild<QLineEdit*>(QStringLiteral("e_ftppassword"))->displayText() != QStringLiteral("Titok-123"));
+        QCOMPARE(f->findChild<QLineEdit*>(QStringLiteral("e_ftpfolder"))->text(), QStringLiteral("public_ftp/incoming"));
+        QVERIFY(sink.messages.isEmpty());
+        f->close();
+    }
+
     void updateButtonRunsTheUpdate() {
         // "Frissítés" of the main window runs the update for this program:
         // its information file names an older version, so nothing changes.
