@@ -1,0 +1,115 @@
+// vorlanda-admin appendix through the real program: the list and totals, the
+// CSV, one customer's appendix as PDF with its stamps, a summary, refusals.
+#include "AppendixTestDb.h"
+#include "PdfTools.h"
+
+#include <QProcess>
+#include <QtTest>
+
+using vl::billing::test::AppendixDb;
+
+class TestAppendixAdmin : public QObject {
+    Q_OBJECT
+    AppendixDb db;
+
+    int admin(const QStringList& args, QString* out, QString* err) {
+        QProcess p;
+        p.setWorkingDirectory(db.dir.path());
+        p.start(QStringLiteral(VL_ADMIN_EXE), QStringList{QStringLiteral("appendix")} + args);
+        if (!p.waitForFinished(300000)) {
+            p.kill();
+            p.waitForFinished();
+            return -1;
+        }
+        *out = QString::fromUtf8(p.readAllStandardOutput());
+        *err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    }
+    QString lastprint(qint64 b) {
+        auto c = vl::db::connect(vl::rental::test::embeddedParams(db.path));
+        const auto rs = c->query(QStringLiteral("SELECT LASTPRINTT || '-' || LASTPRINT FROM FORGFEJ WHERE BIZONYLAT = :b"),
+                                 {{QStringLiteral("b"), b}});
+        const QString v = rs.isEmpty() || rs.at(0, 0).isNull() ? QString() : rs.at(0, 0).toString();
+        c->close();
+        return v;
+    }
+
+private slots:
+    void initTestCase() {
+        db.create();
+        db.customer(QStringLiteral("C1"), QStringLiteral("Alfa; Kft."), QStringLiteral("I"));
+        db.customer(QStringLiteral("C2"), QStringLiteral("Béta Bt."));
+        db.site(QStringLiteral("S1"), QStringLiteral("C1"), QStringLiteral("Telep"), QStringLiteral("Budapest"), QStringLiteral("Fő utca 1"));
+        db.site(QStringLiteral("S2"), QStringLiteral("C2"), QStringLiteral("Iroda"), QStringLiteral("Győr"), QStringLiteral("Rév u. 2"));
+        db.contract(1, QStringLiteral("C1"), QStringLiteral("S1"), QStringLiteral("KP"), QStringLiteral("2024.01.01"));
+        db.line(1, 1, QStringLiteral("Hó"), 30000);
+        db.cabin(1, 1, 1, QStringLiteral("1001"), QStringLiteral("2024.01.10"));
+        db.contract(2, QStringLiteral("C2"), QStringLiteral("S2"), QStringLiteral("ATU"), QStringLiteral("2024.03.11"));
+        db.line(2, 1, QStringLiteral("Hó"), 30000, 20000);
+        db.cabin(2, 1, 1, QStringLiteral("2001"), QStringLiteral("2024.03.11"), QStringLiteral("2024.03.15"));
+        db.activity(2, 1, 1, QStringLiteral("2024.03.15"), 1, QStringLiteral("VSZ"), QStringLiteral("E"), 0);
+        db.activity(2, 1, 1, QStringLiteral("2024.03.13"), 1, QStringLiteral("KA"), QStringLiteral("E"), 5000, 2);
+        db.activity(2, 1, 1, QStringLiteral("2024.03.13"), 2, QStringLiteral("KA"), QStringLiteral("E"), 5000, 2);
+        db.conn->close();
+        QFile ini(db.dir.filePath(QStringLiteral("PKR.INI")));
+        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(QStringLiteral("DBSERVER=%1\nWPWD=NONE\n").arg(db.path).toLocal8Bit());
+    }
+
+    void listAndCsv() {
+        QString out, err;
+        const QString csv = db.dir.filePath(QStringLiteral("m.csv"));
+        QCOMPARE(admin({QStringLiteral("2024.03.01"), QStringLiteral("202403"), QStringLiteral("--csv"), csv}, &out, &err), 0);
+        QVERIFY2(out.contains(QStringLiteral("Időszak: 2024.03.01 -> 2024.03.31; 2 bérleti és 2 tevékenység sor.")), qPrintable(out + err));
+        QVERIFY2(out.contains(QStringLiteral("Összesítés: 3 darab, 70 000 Ft.")), qPrintable(out));
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines.at(0), QStringLiteral("UGYFELKOD;UGYFELCIM;BIZONYLAT;TETELSOR;SORSZAM;SORFAJTA;ARUKOD;DATUMTOL;DATUMIG;"
+                                             "ELSZNAP;TEVDATUM;TEVKOD;EGYSEGAR;NETTOERTEK;MINARSZAMOL"));
+        QVERIFY(lines.contains(QStringLiteral("C1;S1;1;1;1;bérlés;1001;2024.03.01;2024.03.31;31;;;30000;30000;N")));
+        QVERIFY(lines.contains(QStringLiteral("C2;S2;2;1;1;bérlés;2001;2024.03.11;2024.03.15;30;;;30000;20000;I")));
+        QCOMPARE(lines.count(QStringLiteral("C2;S2;2;1;1;tevékenység;2001;;;1;2024.03.13;KA;5000;10000;N")), 2);
+    }
+
+    void filtersAndRefusals() {
+        QString out, err;
+        QCOMPARE(admin({QStringLiteral("2024.03.01"), QStringLiteral("2024.03.31"), QStringLiteral("--einvoice"),
+                        QStringLiteral("except"), QStringLiteral("--fizmod"), QStringLiteral("N")}, &out, &err), 0);
+        QVERIFY2(out.contains(QStringLiteral("Összesítés: 2 darab, 40 000 Ft.")), qPrintable(out + err));
+        QCOMPARE(admin({QStringLiteral("2024.03.31"), QStringLiteral("2024.03.01")}, &out, &err), 2);
+        QVERIFY2(err.contains(QStringLiteral("Hibás dátum intervallum.")), qPrintable(err));
+        QCOMPARE(admin({QStringLiteral("2024.03.01"), QStringLiteral("2024.03.31"), QStringLiteral("--pdf"),
+                        db.dir.filePath(QStringLiteral("x.pdf"))}, &out, &err), 2);
+        QCOMPARE(admin({QStringLiteral("2024.03.01"), QStringLiteral("2024.03.31"), QStringLiteral("--fizmod"),
+                        QStringLiteral("X")}, &out, &err), 2);
+    }
+
+    void pdfStampsAndSummary() {
+        QString out, err;
+        const QString pdf = db.dir.filePath(QStringLiteral("c2.pdf"));
+        QCOMPARE(admin({QStringLiteral("2024.03.01"), QStringLiteral("2024.03.31"), QStringLiteral("--customer"),
+                        QStringLiteral("C2"), QStringLiteral("--pdf"), pdf}, &out, &err), 0);
+        QVERIFY2(out.contains(QStringLiteral("1 szerződés nyomtatva jelölve")), qPrintable(out + err));
+        QVERIFY(vl::reporting::test::pdfText(pdf).contains(QStringLiteral("Béta Bt.")));
+        QCOMPARE(lastprint(2), QStringLiteral("2024.03.01-2024.03.31"));
+        QCOMPARE(lastprint(1), QString());
+        // An older period never moves the stamp back.
+        QCOMPARE(admin({QStringLiteral("2024.02.01"), QStringLiteral("2024.02.29"), QStringLiteral("--customer"),
+                        QStringLiteral("C2"), QStringLiteral("--pdf"), pdf}, &out, &err), 0);
+        QCOMPARE(lastprint(2), QStringLiteral("2024.03.01-2024.03.31"));
+        // The unprinted list leaves the stamped contract out.
+        QCOMPARE(admin({QStringLiteral("2024.03.01"), QStringLiteral("2024.03.31"), QStringLiteral("--unprinted")}, &out, &err), 0);
+        QVERIFY2(out.contains(QStringLiteral("Összesítés: 1 darab, 30 000 Ft.")), qPrintable(out + err));
+        const QString sum = db.dir.filePath(QStringLiteral("s.pdf"));
+        QCOMPARE(admin({QStringLiteral("2024.03.01"), QStringLiteral("2024.03.31"), QStringLiteral("--summary"),
+                        QStringLiteral("customer"), QStringLiteral("--pdf"), sum}, &out, &err), 0);
+        const QString t = vl::reporting::test::pdfText(sum);
+        QVERIFY(t.contains(QStringLiteral("Összesített bérbeadási melléklet")));
+        QVERIFY(t.contains(QStringLiteral("Alfa; Kft.")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppendixAdmin)
+#include "tst_appendix_admin.moc"
