@@ -8,6 +8,7 @@
 #include "CustomerForms.h"
 #include "FrameworkNodes.h"
 #include "OpenTableEditor.h"
+#include "BillingForms.h"
 #include "OperationsForms.h"
 #include "ProductHistoryForm.h"
 #include "RentalNodes.h"
@@ -71,6 +72,7 @@ void registerAll(Tmain_pkrfm& w) {
     w.addStartupStep([](Tmain_pkrfm&) { vl::rental::Td::LoadStartupValues(vl::shell::dm().d_alap()); });
     vl::rental::registerRentalNodes(w); // 35: the year opening
     vl::operations::registerOperationsNodes(w); // 24: the activity log; "Tqrtevnaplo"
+    vl::billing::registerBillingNodes(w); // 25: the invoice appendix
     vl::rental::registerProductHistoryForm(); // "Tqrelozmeny": the product history preview
     // 12: the customer register; "Tugyfelfm" for the forms that pick a customer.
     vl::rental::registerCustomerLinks(); // the register asks the contracts before a delete
