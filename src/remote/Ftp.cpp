@@ -140,7 +140,11 @@ QString FtpClient::ConnectFailedText(const QString& host, int error) {
 }
 
 QString FtpClient::urlFor(const QString& dir, const QString& name) const {
-    QString url = QStringLiteral("ftp://") + host_.trimmed() + QLatin1Char('/');
+    // "ftp://name/" as some stored settings write it is the same host.
+    QString host = host_.trimmed();
+    if (host.startsWith(QStringLiteral("ftp://"), Qt::CaseInsensitive)) host = host.mid(6);
+    while (host.endsWith(QLatin1Char('/'))) host.chop(1);
+    QString url = QStringLiteral("ftp://") + host + QLatin1Char('/');
     QString path = dir;
     if (path.startsWith(QLatin1Char('/'))) {
         url += QStringLiteral("%2F");

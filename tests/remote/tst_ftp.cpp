@@ -21,6 +21,7 @@ private slots:
     void untrustedCertificateFails();
     void refusedConnection();
     void wrongPasswordNeverShown();
+    void hostWrittenAsUrl();
     void missingAndUnwritableFolder();
 };
 
@@ -187,6 +188,15 @@ void TestFtp::missingAndUnwritableFolder() {
     QCOMPARE(c.lastCommand(), QStringLiteral("Upload"));
     QVERIFY(!QFileInfo::exists(QDir(e.root).filePath(QStringLiteral("zart/a.txt"))));
     QVERIFY(sink.messages.isEmpty());
+}
+
+void TestFtp::hostWrittenAsUrl() {
+    const FtpEnv e = ftpEnv();
+    REQUIRE_FTP(e);
+    FtpClient c;
+    c.setSettings({QStringLiteral("ftp://") + e.host + QStringLiteral("/"), e.user, e.password, QString(), QString()});
+    QCOMPARE(c.FtpConnect(false), 0);
+    c.FtpDisconnect();
 }
 
 QTEST_GUILESS_MAIN(TestFtp)
