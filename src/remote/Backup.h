@@ -22,10 +22,11 @@ struct DatabaseLocation {
     QString database;   // as the configuration names it (path, alias, "host:/path")
     QString user;       // a server's credentials (an embedded file needs none)
     QString password;
+    bool odbc = false;  // an ODBC source: the backup service cannot reach it
 };
 
-// The database of the configuration loaded (DBSERVER, else DBALIAS) with
-// DBUSERNAME and DBPASSWORD.
+// The database of the configuration loaded, as the connection reads it
+// (DBALIAS when present, else DBSERVER) with DBUSERNAME and DBPASSWORD.
 DatabaseLocation DatabaseFromConfig();
 
 // A step of a backup or restore: the engine's line ("" when streaming) and
@@ -33,7 +34,8 @@ DatabaseLocation DatabaseFromConfig();
 using BackupProgress = std::function<void(const QString& line, qint64 bytes)>;
 
 // Writes a backup of the database into backupFile (replaced when it exists).
-// Throws vl::db::DbError with the server's text when the service refuses or fails.
+// Throws vl::db::DbError with the server's text when the service refuses or
+// fails, vl::RuleRefusal for an ODBC source.
 void BackupDatabase(const DatabaseLocation& source, const QString& backupFile,
                     const BackupProgress& progress = {});
 
