@@ -1,0 +1,94 @@
+#pragma once
+// The generated company of the benchmarks: N running open-ended contracts with
+// four cabins each, weekly patterns of one to three visits (a tenth of them
+// every second week), a third paid in cash (monthly and weekly billing),
+// deliveries spread over 2026, drivers S0..S6; and the year's schedule and
+// billing as the contract form leaves them.
+#include "db/Database.h"
+#include "rental/Billing.h"
+#include "rental/Schedule.h"
+
+#include <QDate>
+#include <random>
+
+namespace vl::bench {
+
+using namespace vl::rental;
+
+// Headers, lines and items in one transaction.
+inline void generateCompany(vl::db::Connection& conn, int contracts) {
+    std::mt19937 rnd(20261209);
+    const char* const patterns[] = {"1000000", "0010000", "0000100", "1000100", "0100010", "1010000",
+                                    "0101000", "1010100", "0101010", "2000000", "1001000", "0000011"};
+    auto tx = conn.begin();
+    auto fej = tx->prepare(QStringLiteral(
+        "INSERT INTO FORGFEJ (BIZONYLAT, VERZIO, AKTIV, STATUS, BERMOD, FIZMOD, BERKEZD, UGYFELKOD, UGYFELCIM)"
+        " VALUES (:b, 1, 'I', 'FO', 'HT', :fizmod, :berkezd, '1', '1')"));
+    auto sor = tx->prepare(QStringLiteral(
+        "INSERT INTO FORGSOR (BIZONYLAT, VERZIO, TETELSOR, ARUCSOPORT, MENNYISEG, VMENNYISEG, BERMENNY, BERMEGYSEG,"
+        " NETTOAR, KISZALL, HKSZCSPSZV, PERIODUS, SOFORKOD, KARBAR1, KARBAR2, KARBAR3, KARBAR4, KARBAR5, KARBAR6,"
+        " KARBAR7) VALUES (:b, 1, :t, 'ALAP', :menny, 0, 1, :unit, :ar, :kisz, :minta, :per, :sofor, 4500, 4500,"
+        " 4500, 4500, 4500, 6000, 6000)"));
+    auto kab = tx->prepare(QStringLiteral(
+        "INSERT INTO FORGKABIN (BIZONYLAT, VERZIO, TETELSOR, SORSZAM, ARUKOD, KISZALL, HKSZCSPSZV, PERIODUS, EGYEDI,"
+        " SOFORKOD, KARBAR1, KARBAR2, KARBAR3, KARBAR4, KARBAR5, KARBAR6, KARBAR7) VALUES (:b, 1, :t, :s, :aru,"
+        " :kisz, :minta, :per, 'N', '', 4500, 4500, 4500, 4500, 4500, 6000, 6000)"));
+    int cabin = 100000;
+    for (int b = 1; b <= contracts; ++b) {
+        const bool cash = b % 3 == 0;
+        const QDate start = QDate(2026, 1, 5).addDays(int(rnd() % 320));
+        const QString kisz = start.toString(QStringLiteral("yyyy.MM.dd"));
+        fej->bind(QStringLiteral("b"), b);
+        fej->bind(QStringLiteral("fizmod"), cash ? QStringLiteral("KP") : QStringLiteral("ATU"));
+        fej->bind(QStringLiteral("berkezd"), kisz);
+        fej->execute();
+        // Four cabins in one or two lines.
+        const int split = int(rnd() % 4);   // 0: 4; 1: 2+2; 2: 3+1; 3: 1+3
+        const int counts[4][2] = {{4, 0}, {2, 2}, {3, 1}, {1, 3}};
+        for (int t = 1; t <= 2; ++t) {
+            const int n = counts[split][t - 1];
+            if (n == 0) continue;
+            const QString minta = QString::fromLatin1(patterns[rnd() % 12]);
+            const int per = rnd() % 10 == 0 ? 2 : 1;
+            sor->bind(QStringLiteral("b"), b);
+            sor->bind(QStringLiteral("t"), t);
+            sor->bind(QStringLiteral("menny"), n);
+            sor->bind(QStringLiteral("unit"), cash && b % 2 == 0 ? QStringLiteral("Hét") : QStringLiteral("Hó"));
+            sor->bind(QStringLiteral("ar"), cash && b % 2 == 0 ? 11000 : 40000);
+            sor->bind(QStringLiteral("kisz"), kisz);
+            sor->bind(QStringLiteral("minta"), minta);
+            sor->bind(QStringLiteral("per"), per);
+            sor->bind(QStringLiteral("sofor"), QStringLiteral("S%1").arg(b % 7));
+            sor->execute();
+            for (int s = 1; s <= n; ++s) {
+                kab->bind(QStringLiteral("b"), b);
+                kab->bind(QStringLiteral("t"), t);
+                kab->bind(QStringLiteral("s"), s);
+                kab->bind(QStringLiteral("aru"), QString::number(++cabin));
+                kab->bind(QStringLiteral("kisz"), kisz);
+                kab->bind(QStringLiteral("minta"), minta);
+                kab->bind(QStringLiteral("per"), per);
+                kab->execute();
+            }
+        }
+    }
+    tx->commit();
+}
+
+// The current year's rows, as the contract form and the orders workspace leave them.
+inline void generateCurrentYear(vl::db::Connection& conn, int contracts) {
+    auto tx = conn.begin();
+    const GeneratorContext ctx = GeneratorContext::load(*tx, QStringLiteral("BENCH"));
+    for (int b = 1; b <= contracts; ++b) {
+        for (const auto& it : LoadMaintenanceItems(*tx, RentalTables::stored(), b, 1)) {
+            ScheduleOptions o;
+            o.firstDay = gen::toText(gen::toDate(it.kiszall).addDays(1));
+            o.lastDay = QStringLiteral("2026.12.31");
+            GenerateMaintenanceSchedule(*tx, ctx, QStringLiteral("FORGTEV"), {it}, o);
+        }
+        if (b % 3 == 0) GenerateBilling(*tx, ctx, b, 1, QString(), QStringLiteral("2026.12.31"));
+    }
+    tx->commit();
+}
+
+} // namespace vl::bench
