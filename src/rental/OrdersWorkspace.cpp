@@ -1,0 +1,546 @@
+#include "rental/OrdersWorkspace.h"
+
+#include "db/TxScope.h"
+#include "rental/Billing.h"
+#include "rental/ProductRegister.h"
+#include "util/Dates.h"
+#include "util/Error.h"
+#include "util/Numbers.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QMap>
+
+namespace vl::rental {
+
+using vl::db::Params;
+using vl::db::RowSet;
+using vl::db::Transaction;
+
+namespace {
+
+const QString kRule = QStringLiteral("OrdersWorkspace");
+
+QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
+
+// An address of UGYFELCIM C in one text; a missing part stays empty.
+const char* const kAddress = "COALESCE(C.IRSZAM, '') || ' ' || COALESCE(C.VAROS, '') || ', ' || COALESCE(C.UTCA, '')";
+
+// The site and status conditions: fixed texts, the values bound.
+QString filterText(const OrderFilter& f, Params& p, const QString& alias = QStringLiteral("F")) {
+    QString s;
+    if (!f.siteKey.trimmed().isEmpty()) {
+        s += QStringLiteral(" AND %1.UGYFELCIM = :ugyfelcim").arg(alias);
+        p.push_back({QStringLiteral("ugyfelcim"), f.siteKey.trimmed()});
+    }
+    if (!f.statusCode.trimmed().isEmpty()) {
+        s += QStringLiteral(" AND %1.STATUS = :status").arg(alias);
+        p.push_back({QStringLiteral("status"), f.statusCode.trimmed()});
+    }
+    return s;
+}
+
+// Another workstation writes the same contract at the same moment.
+[[noreturn]] void changedElsewhere() {
+    throw vl::RuleRefusal(ProductRegister::ContractChangedElsewhereText(), kRule);
+}
+
+// The contract a line store works on, read inside the store's transaction.
+struct Head {
+    qint64 bizonylat = 0;
+    qint64 rv = 0;
+    QString statusName;
+    bool modifiable = false;
+    QString kp;
+    ContractTerms terms;
+};
+
+Head readHead(Transaction& tx, qint64 bizonylat) {
+    RowSet rs = tx.query(QStringLiteral(
+        "SELECT F.STATUS, F.AKTIV, F.BERMOD, F.RDB$RECORD_VERSION RV, SR.NEV STATUSNEV, SR.MODOSITHATO,"
+        " BM.NEV BERMODNEV, BM.KOTNAP, FM.KP FROM FORGFEJ F LEFT JOIN SZ_STATUSR SR ON SR.KOD = F.STATUS"
+        " LEFT JOIN SZ_BERMOD BM ON BM.KOD = F.BERMOD LEFT JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD"
+        " WHERE F.BIZONYLAT = :b AND F.VERZIO = 1"),
+        {{QStringLiteral("b"), bizonylat}});
+    if (!rs.next() || rs.text(QStringLiteral("AKTIV")).trimmed() != QLatin1String("I"))
+        throw vl::RuleRefusal(QStringLiteral("Nincs ilyen szerződés: %1").arg(bizonylat), kRule);
+    Head h;
+    h.bizonylat = bizonylat;
+    h.rv = rs.integer(QStringLiteral("RV"));
+    h.statusName = rs.text(QStringLiteral("STATUSNEV")).trimmed();
+    if (h.statusName.isEmpty()) h.statusName = rs.text(QStringLiteral("STATUS")).trimmed();
+    h.modifiable = rs.text(QStringLiteral("MODOSITHATO")).trimmed() == QLatin1String("I");
+    h.kp = rs.text(QStringLiteral("KP")).trimmed();
+    h.terms.bizonylat = bizonylat;
+    h.terms.verzio = 1;
+    h.terms.bermod = rs.text(QStringLiteral("BERMOD")).trimmed();
+    h.terms.bermodNev = rs.text(QStringLiteral("BERMODNEV")).trimmed();
+    h.terms.fixedTerm = rs.text(QStringLiteral("KOTNAP")).trimmed() == QLatin1String("I");
+    return h;
+}
+
+// The contract of a request: its own, or for a new line the site's newest
+// open modifiable one. Refuses a contract that may not be changed or that
+// changed since it was shown.
+Head headOf(Transaction& tx, const LineStoreRequest& rq) {
+    qint64 b = rq.bizonylat;
+    if (rq.tetelsor <= 0) {
+        const NewLineTarget t = OrdersWorkspace::FindNewLineTarget(tx, rq.customerKey, rq.siteKey);
+        if (!t.found) throw vl::RuleRefusal(OrdersWorkspace::NoOrderText(), kRule);
+        b = t.bizonylat;
+    }
+    Head h = readHead(tx, b);
+    if (!h.modifiable) throw vl::RuleRefusal(OrdersWorkspace::NotModifiableText(h.statusName), kRule);
+    if (rq.loadedRecordVersion != 0 && rq.tetelsor > 0 && h.rv != rq.loadedRecordVersion) changedElsewhere();
+    return h;
+}
+
+LineItemRules rulesFor(const GeneratorContext& ctx, const Head& h, const QString& today) {
+    LineItemOptions o;
+    o.storedContract = true;
+    o.cancelRemoved = true;
+    o.today = today;
+    return LineItemRules(ctx, RentalTables::stored(), h.terms, o);
+}
+
+// The activities of a contract by identity: kind and state class.
+struct ActRow {
+    QString kind;
+    QChar cls;
+};
+using ActSnapshot = QHash<QString, ActRow>;
+
+ActSnapshot activities(Transaction& tx, const GeneratorContext& ctx, qint64 b) {
+    ActSnapshot out;
+    RowSet rs = tx.query(QStringLiteral("SELECT TETELSOR, SORSZAM, DATUM, TEVSORSZAM, TEVKOD, TEVALLAPOT FROM FORGTEV"
+                                        " WHERE BIZONYLAT = :b AND VERZIO = 1"),
+                         {{QStringLiteral("b"), b}});
+    while (rs.next()) {
+        const QString key = QStringLiteral("%1/%2/%3/%4")
+                                .arg(rs.integer(QStringLiteral("TETELSOR")))
+                                .arg(rs.integer(QStringLiteral("SORSZAM")))
+                                .arg(rs.text(QStringLiteral("DATUM")).trimmed())
+                                .arg(rs.integer(QStringLiteral("TEVSORSZAM")));
+        out.insert(key, {rs.text(QStringLiteral("TEVKOD")).trimmed(), ctx.classOf(rs.text(QStringLiteral("TEVALLAPOT")))});
+    }
+    return out;
+}
+
+QString itemOfKey(const QString& key) { return key.section(QLatin1Char('/'), 0, 1); }
+
+// What changed between two snapshots of a contract's activities.
+void diff(const GeneratorContext& ctx, const ActSnapshot& before, const ActSnapshot& after, StoreSummary& s) {
+    QHash<QString, int> gone, came;   // "item|kind" -> count, other kinds than maintenance
+    for (auto it = before.begin(); it != before.end(); ++it) {
+        const auto a = after.constFind(it.key());
+        const bool maint = ctx.maintenanceKinds.contains(it->kind);
+        if (a == after.constEnd()) {
+            if (maint) ++s.visitsRemoved;
+            else ++gone[itemOfKey(it.key()) + QLatin1Char('|') + it->kind];
+        } else if (a->cls == u'X' && it->cls != u'X') {
+            ++s.activitiesCancelled;
+        }
+    }
+    for (auto it = after.begin(); it != after.end(); ++it) {
+        if (before.contains(it.key())) continue;
+        if (ctx.maintenanceKinds.contains(it->kind)) ++s.visitsWritten;
+        else ++came[itemOfKey(it.key()) + QLatin1Char('|') + it->kind];
+    }
+    // A row of a kind that left one day of an item and came to another moved.
+    for (auto it = gone.begin(); it != gone.end(); ++it) {
+        const int c = came.value(it.key());
+        const int moved = std::min(c, it.value());
+        s.activitiesMoved += moved;
+        s.activitiesRemoved += it.value() - moved;
+        if (c) came[it.key()] = c - moved;
+    }
+    for (int c : std::as_const(came)) s.activitiesWritten += c;
+}
+
+// The line's values that price or schedule it.
+QString lineSignature(Transaction& tx, qint64 b, qint64 t) {
+    RowSet rs = tx.query(QStringLiteral("SELECT MENNYISEG, NETTOAR, KISZALL, VSZALL, HKSZCSPSZV, PERIODUS, KARBAR1,"
+                                        " KARBAR2, KARBAR3, KARBAR4, KARBAR5, KARBAR6, KARBAR7, BERMENNY, BERMEGYSEG"
+                                        " FROM FORGSOR WHERE BIZONYLAT = :b AND VERZIO = 1 AND TETELSOR = :t"),
+                         {{QStringLiteral("b"), b}, {QStringLiteral("t"), t}});
+    if (!rs.next()) return QString();
+    QStringList cells;
+    for (int c = 0; c < rs.columnCount(); ++c) cells << rs.value(c).toString().trimmed();
+    return cells.join(QLatin1Char('|'));
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- summary
+
+StoreSummary& StoreSummary::operator+=(const StoreSummary& o) {
+    visitsWritten += o.visitsWritten;
+    visitsRemoved += o.visitsRemoved;
+    activitiesWritten += o.activitiesWritten;
+    activitiesMoved += o.activitiesMoved;
+    activitiesCancelled += o.activitiesCancelled;
+    activitiesRemoved += o.activitiesRemoved;
+    periodsWritten += o.periodsWritten;
+    periodsRemoved += o.periodsRemoved;
+    contracts += o.contracts;
+    return *this;
+}
+
+QString StoreSummary::line() const {
+    return QStringLiteral("Karbantartás: %1 új, %2 törölt; tevékenység: %3 új, %4 áthelyezett, %5 sztornózott, %6 törölt;"
+                          " fizetési időszak: %7 új, %8 törölt.")
+        .arg(visitsWritten)
+        .arg(visitsRemoved)
+        .arg(activitiesWritten)
+        .arg(activitiesMoved)
+        .arg(activitiesCancelled)
+        .arg(activitiesRemoved)
+        .arg(periodsWritten)
+        .arg(periodsRemoved);
+}
+
+// ---------------------------------------------------------------- lists
+
+QString OrdersWorkspace::CustomerChooserSql(bool activeOnly, bool runningOnly) {
+    QString sql = QStringLiteral("SELECT KOD, NEV FROM UGYFEL");
+    if (activeOnly || runningOnly) {
+        sql += QStringLiteral(" WHERE ");
+        if (activeOnly) sql += QStringLiteral("AKTIV = 'I'");
+        if (activeOnly && runningOnly) sql += QStringLiteral(" AND ");
+        if (runningOnly)
+            sql += QStringLiteral("0 < (SELECT COUNT(*) FROM FORGFEJ F WHERE F.UGYFELKOD = UGYFEL.KOD AND F.STATUS = 'FO')");
+    }
+    return sql + QStringLiteral(" ORDER BY NEV, KOD");
+}
+
+RowSet OrdersWorkspace::CustomerChooser(Transaction& tx, bool activeOnly, bool runningOnly) {
+    return tx.query(CustomerChooserSql(activeOnly, runningOnly));
+}
+
+RowSet OrdersWorkspace::SummaryLines(Transaction& tx, const OrderFilter& f) {
+    Params p{{QStringLiteral("ugyfelkod"), f.customerKey.trimmed()}};
+    const QString filter = filterText(f, p);
+    return tx.query(QStringLiteral("SELECT CS.NEV CSOPORTNEV, SUM(S.MENNYISEG - S.VMENNYISEG) BERLETBEN FROM FORGFEJ F"
+                                   " JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT AND S.VERZIO = F.VERZIO"
+                                   " JOIN SZ_ARUCSOP CS ON CS.KOD = S.ARUCSOPORT"
+                                   " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X' AND F.UGYFELKOD = :ugyfelkod%1"
+                                   " GROUP BY CS.NEV ORDER BY 1")
+                        .arg(filter),
+                    p);
+}
+
+RowSet OrdersWorkspace::Lines(Transaction& tx, const OrderFilter& f) {
+    Params p{{QStringLiteral("ugyfelkod"), f.customerKey.trimmed()}};
+    const QString filter = filterText(f, p);
+    return tx.query(QStringLiteral("SELECT F.UGYFELCIM, BM.NEV BERMOD, BM.KOTNAP, CS.NEV CSOPORTNEV,"
+                                   " S.MENNYISEG - S.VMENNYISEG BERLETBEN, S.*, %1 CIM, F.FIZMOD, FM.KP,"
+                                   " SR.NEV STATUSNEV, SR.MODOSITHATO, F.RDB$RECORD_VERSION RV FROM FORGFEJ F"
+                                   " JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT AND S.VERZIO = F.VERZIO"
+                                   " LEFT JOIN SZ_ARUCSOP CS ON CS.KOD = S.ARUCSOPORT"
+                                   " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
+                                   " LEFT JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD"
+                                   " LEFT JOIN SZ_BERMOD BM ON BM.KOD = F.BERMOD"
+                                   " LEFT JOIN SZ_STATUSR SR ON SR.KOD = F.STATUS"
+                                   " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X' AND F.UGYFELKOD = :ugyfelkod%2"
+                                   " ORDER BY 1, 2, S.BIZONYLAT, S.TETELSOR")
+                        .arg(QString::fromLatin1(kAddress), filter),
+                    p);
+}
+
+RowSet OrdersWorkspace::Products(Transaction& tx, const OrderFilter& f) {
+    Params p{{QStringLiteral("ugyfelkod"), f.customerKey.trimmed()}};
+    const QString filter = filterText(f, p);
+    return tx.query(QStringLiteral("SELECT F.UGYFELCIM, CS.NEV CSOPORTNEV, F.BIZONYLAT, F.VERZIO, H.MEGNEVEZES,"
+                                   " FM.NEV FIZMOD, %1 CIM, C.KOD, C.NEV NEV, C.IRSZAM, C.VAROS, C.UTCA, C.SZEMELY,"
+                                   " C.TELEFON, C.KOMMENT, S.ARUCSOPORT, S.PERIODUS, S.SOFORKOD, S.NETTOAR,"
+                                   " K.SOFORKOD SOFORKAB, K.KARBAR1, K.KARBAR2, K.KARBAR3, K.KARBAR4, K.KARBAR5,"
+                                   " K.KARBAR6, K.KARBAR7, K.PERIODUS PERIODUSKAB, K.EGYEDI, K.KOMMENT KOMMENTKAB,"
+                                   " CAST(S.BERMENNY AS VARCHAR(4)) || ' ' || COALESCE(S.BERMEGYSEG, '') BERMEGYSEG,"
+                                   " K.HKSZCSPSZV, K.ARUKOD, K.KISZALL, K.VSZALL, K.TETELSOR, K.VSZALLT, K.SORSZAM"
+                                   " FROM FORGFEJ F JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT AND S.VERZIO = F.VERZIO"
+                                   " JOIN FORGKABIN K ON K.BIZONYLAT = S.BIZONYLAT AND K.VERZIO = S.VERZIO"
+                                   " AND K.TETELSOR = S.TETELSOR"
+                                   " LEFT JOIN SZ_ARUCSOP CS ON CS.KOD = S.ARUCSOPORT"
+                                   " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
+                                   " LEFT JOIN HKSZCSPSZV H ON H.KOD = K.HKSZCSPSZV"
+                                   " LEFT JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD"
+                                   " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X' AND F.UGYFELKOD = :ugyfelkod%2"
+                                   " ORDER BY 1, 2, K.BIZONYLAT, K.TETELSOR, K.SORSZAM, K.KISZALL")
+                        .arg(QString::fromLatin1(kAddress), filter),
+                    p);
+}
+
+RowSet OrdersWorkspace::Payments(Transaction& tx, const OrderFilter& f) {
+    Params p{{QStringLiteral("ugyfelkod"), f.customerKey.trimmed()}};
+    const QString filter = filterText(f, p);
+    return tx.query(QStringLiteral("SELECT T.*, S.NEV ALLAPOT, %1 CIM FROM FORGFIZ T"
+                                   " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
+                                   " LEFT JOIN SZ_STATUST S ON S.KOD = T.TEVALLAPOT"
+                                   " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
+                                   " WHERE F.UGYFELKOD = :ugyfelkod%2 ORDER BY T.DATUM, T.BIZONYLAT")
+                        .arg(QString::fromLatin1(kAddress), filter),
+                    p);
+}
+
+RowSet OrdersWorkspace::Activities(Transaction& tx, qint64 bizonylat, qint64 verzio, qint64 tetelsor, qint64 sorszam,
+                                   const QString& arukod, const QString& upTo) {
+    return tx.query(QStringLiteral("SELECT SF.NEV SOFORNEV, S.NEV ALLAPOTNEV, ST.NEV TEVEKENYSEG, T.* FROM FORGTEV T"
+                                   " LEFT JOIN SZ_SOFOR SF ON SF.KOD = T.SOFORKOD"
+                                   " LEFT JOIN SZ_STATUST S ON S.KOD = T.TEVALLAPOT"
+                                   " LEFT JOIN SZ_TEVEKENY ST ON ST.KOD = T.TEVKOD"
+                                   " WHERE T.TEVKOD <> 'FIZ' AND T.BIZONYLAT = :bizonylat AND T.VERZIO = :verzio"
+                                   " AND T.TETELSOR = :tetelsor AND T.ARUKOD = :arukod AND T.SORSZAM = :sorszam"
+                                   " AND T.DATUM <= :datum ORDER BY T.DATUM DESC, T.TEVSORSZAM DESC"),
+                    {{QStringLiteral("bizonylat"), bizonylat}, {QStringLiteral("verzio"), verzio},
+                     {QStringLiteral("tetelsor"), tetelsor}, {QStringLiteral("arukod"), arukod},
+                     {QStringLiteral("sorszam"), sorszam}, {QStringLiteral("datum"), upTo}});
+}
+
+// ---------------------------------------------------------------- a new line's contract
+
+NewLineTarget OrdersWorkspace::FindNewLineTarget(Transaction& tx, const QString& customerKey, const QString& siteKey) {
+    NewLineTarget t;
+    RowSet rs = tx.query(QStringLiteral("SELECT FIRST 1 F.BIZONYLAT, F.RDB$RECORD_VERSION RV FROM FORGFEJ F"
+                                        " JOIN SZ_STATUSR ST ON ST.KOD = F.STATUS"
+                                        " WHERE F.UGYFELKOD = :ugyfelkod AND F.UGYFELCIM = :ugyfelcim AND F.VERZIO = 1"
+                                        " AND F.AKTIV = 'I' AND F.STATUS <> 'X' AND ST.MODOSITHATO = 'I'"
+                                        " ORDER BY F.BIZONYLAT DESC"),
+                         {{QStringLiteral("ugyfelkod"), customerKey.trimmed()},
+                          {QStringLiteral("ugyfelcim"), siteKey.trimmed()}});
+    if (!rs.next()) return t;
+    t.found = true;
+    t.bizonylat = rs.integer(QStringLiteral("BIZONYLAT"));
+    t.recordVersion = rs.integer(QStringLiteral("RV"));
+    ContractTerms ct;
+    ct.bizonylat = t.bizonylat;
+    ct.verzio = 1;
+    GeneratorContext ctx;
+    LineItemRules r(ctx, RentalTables::stored(), ct, LineItemOptions{});
+    t.tetelsor = r.NextLineNo(tx);
+    return t;
+}
+
+// ---------------------------------------------------------------- payment mode
+
+QString OrdersWorkspace::CashFlagOf(Transaction& tx, const QString& fizmod) {
+    RowSet rs = tx.query(QStringLiteral("SELECT KP FROM SZ_FIZMOD WHERE KOD = :kod"),
+                         {{QStringLiteral("kod"), fizmod.trimmed()}});
+    return rs.next() ? rs.text(QStringLiteral("KP")).trimmed() : QString();
+}
+
+StoreSummary OrdersWorkspace::ApplyPaymentMode(Transaction& tx, const GeneratorContext& ctx,
+                                               const QString& customerKey, const QString& oldCashFlag,
+                                               const QString& newFizmod) {
+    StoreSummary s;
+    const QString newKp = CashFlagOf(tx, newFizmod);
+    if (newKp == oldCashFlag.trimmed()) return s;
+    RowSet rs = tx.query(QStringLiteral("SELECT F.BIZONYLAT FROM FORGFEJ F JOIN SZ_STATUSR SR ON SR.KOD = F.STATUS"
+                                        " WHERE F.UGYFELKOD = :ugyfelkod AND F.AKTIV = 'I' AND F.VERZIO = 1"
+                                        " AND SR.MODOSITHATO = 'I' ORDER BY F.BIZONYLAT"),
+                         {{QStringLiteral("ugyfelkod"), customerKey.trimmed()}});
+    const QString stamp = nowStamp();
+    while (rs.next()) {
+        const qint64 b = rs.integer(QStringLiteral("BIZONYLAT"));
+        tx.exec(QStringLiteral("UPDATE FORGFEJ SET FIZMOD = :fizmod, JUZER = :juzer, MIKOR = :mikor"
+                               " WHERE BIZONYLAT = :b AND VERZIO = 1"),
+                {{QStringLiteral("fizmod"), newFizmod.trimmed()}, {QStringLiteral("juzer"), ctx.userCode},
+                 {QStringLiteral("mikor"), stamp}, {QStringLiteral("b"), b}});
+        // Cash: billed from its first day still to bill (never for closed
+        // years); not cash: the same run removes the planned periods only.
+        const BillingResult r = GenerateBilling(tx, ctx, b, 1, FirstDayStillToBill(tx, ctx, b, 1));
+        s.periodsWritten += r.written;
+        s.periodsRemoved += r.deleted;
+        ++s.contracts;
+    }
+    return s;
+}
+
+StoreSummary OrdersWorkspace::ChangePaymentMode(vl::db::Connection& conn, Transaction* outer,
+                                                const vl::shell::Session& session, const QString& customerKey,
+                                                const QString& newFizmod) {
+    vl::db::TxScope tx(conn, outer);
+    RowSet c = tx->query(QStringLiteral("SELECT FIZMOD FROM UGYFEL WHERE KOD = :kod"),
+                         {{QStringLiteral("kod"), customerKey.trimmed()}});
+    if (!c.next()) throw vl::RuleRefusal(QStringLiteral("Nincs ilyen ügyfél: %1").arg(customerKey.trimmed()), kRule);
+    RowSet m = tx->query(QStringLiteral("SELECT COUNT(*) FROM SZ_FIZMOD WHERE KOD = :kod"),
+                         {{QStringLiteral("kod"), newFizmod.trimmed()}});
+    if (m.isEmpty() || m.at(0, 0).toLongLong() == 0)
+        throw vl::RuleRefusal(QStringLiteral("Nincs ilyen fizetési mód: %1").arg(newFizmod.trimmed()), kRule);
+    const QString oldKp = CashFlagOf(*tx, c.text(QStringLiteral("FIZMOD")));
+    StoreSummary s;
+    try {
+        tx->exec(QStringLiteral("UPDATE UGYFEL SET FIZMOD = :fizmod WHERE KOD = :kod"),
+                 {{QStringLiteral("fizmod"), newFizmod.trimmed()}, {QStringLiteral("kod"), customerKey.trimmed()}});
+        const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
+        s = ApplyPaymentMode(*tx, ctx, customerKey, oldKp, newFizmod);
+    } catch (const vl::db::DbError& e) {
+        if (!ProductRegister::IsWriteConflict(e)) throw;
+        changedElsewhere();
+    }
+    tx.commit();
+    return s;
+}
+
+// ---------------------------------------------------------------- the line store
+
+QStringList OrdersWorkspace::DateErrors(const LineInput& in, bool fixedTerm, QString* focus) {
+    QStringList e;
+    QString first;
+    const QString k = in.kiszall.trimmed(), v = in.vszall.trimmed();
+    const QString kd = vl::util::NormalizeDateText(k), vd = vl::util::NormalizeDateText(v);
+    if (k.isEmpty()) {
+        e << QStringLiteral("Nincs a kiszállítás napja megadva");
+        first = QStringLiteral("e_kiszall");
+    } else if (kd.isEmpty()) {
+        e << QStringLiteral("Hibás dátum: kiszállítás napja");
+        first = QStringLiteral("e_kiszall");
+    }
+    if (!v.isEmpty() && vd.isEmpty()) {
+        e << QStringLiteral("Hibás dátum: visszavétel terv.dátuma");
+        if (first.isEmpty()) first = QStringLiteral("e_vszallt");
+    }
+    if (v.isEmpty() && fixedTerm) {
+        e << QStringLiteral("A visszavétel terv.dátuma nem lehet üres");
+        if (first.isEmpty()) first = QStringLiteral("e_vszallt");
+    }
+    if (!kd.isEmpty() && !vd.isEmpty() && vd < kd) {
+        e << QStringLiteral("Hibás dátum intervallum");
+        if (first.isEmpty()) first = QStringLiteral("e_vszallt");
+    }
+    if (focus) *focus = first;
+    return e;
+}
+
+LineStoreResult OrdersWorkspace::StoreLineIn(Transaction& tx, const GeneratorContext& ctxIn,
+                                             const LineStoreRequest& rq, const Answers& answers) {
+    LineStoreResult res;
+    const Head h = headOf(tx, rq);
+    res.bizonylat = h.bizonylat;
+    res.tetelsor = rq.tetelsor;
+
+    // The panel's checks, before anything is written.
+    const QStringList dates = DateErrors(rq.input, h.terms.fixedTerm, &res.focus);
+    if (!dates.isEmpty()) {
+        res.heading = DateHeading();
+        res.messages = dates;
+        return res;
+    }
+    GeneratorContext ctx = ctxIn;
+    LineItemRules rules = rulesFor(ctx, h, rq.today);
+    QString question;
+    const QStringList errors = rules.ValidateLine(tx, rq.input, answers, &question);
+    if (!question.isEmpty()) {
+        res.messages << question;   // unanswered: the caller asks first
+        return res;
+    }
+    if (!errors.isEmpty()) {
+        res.heading = LineHeading();
+        res.messages = errors;
+        return res;
+    }
+
+    // (1) the contract's stamp: from here on another workstation's store of
+    // the same contract waits or fails, never interleaves.
+    tx.exec(QStringLiteral("UPDATE FORGFEJ SET JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = 1"),
+            {{QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()},
+             {QStringLiteral("b"), h.bizonylat}});
+    const ActSnapshot before = activities(tx, ctx, h.bizonylat);
+    const QString oldLine = rq.tetelsor > 0 ? lineSignature(tx, h.bizonylat, rq.tetelsor) : QString();
+
+    // (2)-(4) the line and its items, the moved and cancelled activities, the
+    // maintenance from today: the line-and-item rules on the stored tables.
+    const Outcome o = rq.tetelsor > 0 ? rules.ChangeLine(tx, rq.tetelsor, rq.input, answers)
+                                      : rules.AddLine(tx, rq.input, answers);
+    if (!o.ok) {
+        res.messages = o.asks() ? QStringList{o.question} : o.messages;
+        return res;
+    }
+    res.tetelsor = o.line ? o.line : rq.tetelsor;
+
+    // (5) a cash contract's billing, once, after every row is written.
+    const bool priced = rq.tetelsor <= 0 || lineSignature(tx, h.bizonylat, res.tetelsor) != oldLine;
+    if (h.kp == QLatin1String("I") && priced) {
+        const BillingResult b = GenerateBilling(tx, ctx, h.bizonylat, 1, FirstDayStillToBill(tx, ctx, h.bizonylat, 1));
+        res.summary.periodsWritten = b.written;
+        res.summary.periodsRemoved = b.deleted;
+    }
+    diff(ctx, before, activities(tx, ctx, h.bizonylat), res.summary);
+    res.stored = true;
+    return res;
+}
+
+LineStoreResult OrdersWorkspace::StoreLine(vl::db::Connection& conn, const vl::shell::Session& session,
+                                           const LineStoreRequest& rq,
+                                           const std::function<bool(const QString&)>& ask) {
+    // The questions first, in a transaction that writes nothing.
+    Answers answers;
+    for (int round = 0; round < 4; ++round) {
+        auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+        const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
+        const Head h = headOf(*tx, rq);
+        QString focus;
+        if (!DateErrors(rq.input, h.terms.fixedTerm, &focus).isEmpty()) break;
+        QString question;
+        rulesFor(ctx, h, rq.today).ValidateLine(*tx, rq.input, answers, &question);
+        tx->commit();
+        if (question.isEmpty()) break;
+        answers[question] = ask ? ask(question) : false;
+    }
+    auto tx = conn.begin();
+    LineStoreResult res;
+    try {
+        const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
+        res = StoreLineIn(*tx, ctx, rq, answers);
+    } catch (const vl::db::DbError& e) {
+        if (!ProductRegister::IsWriteConflict(e)) throw;
+        changedElsewhere();
+    }
+    if (!res.stored) {
+        tx->rollback();
+        return res;
+    }
+    try {
+        tx->commit();
+    } catch (const vl::db::DbError& e) {
+        if (!ProductRegister::IsWriteConflict(e)) throw;
+        changedElsewhere();
+    }
+    return res;
+}
+
+LineInput OrdersWorkspace::InputOfLine(Transaction& tx, qint64 bizonylat, qint64 tetelsor) {
+    LineInput in;
+    RowSet rs = tx.query(QStringLiteral("SELECT * FROM FORGSOR WHERE BIZONYLAT = :b AND VERZIO = 1 AND TETELSOR = :t"),
+                         {{QStringLiteral("b"), bizonylat}, {QStringLiteral("t"), tetelsor}});
+    if (!rs.next())
+        throw vl::RuleRefusal(QStringLiteral("Nincs ilyen termékcsoport: %1/%2").arg(bizonylat).arg(tetelsor), kRule);
+    auto num = [&](const char* col) {
+        const qint64 v = rs.integer(QString::fromLatin1(col));
+        return QString::number(v);
+    };
+    auto numOrBlank = [&](const QString& col) {
+        const qint64 v = rs.integer(col);
+        return v == 0 ? QString() : QString::number(v);
+    };
+    in.arucsoport = rs.text(QStringLiteral("ARUCSOPORT")).trimmed();
+    in.mennyiseg = num("MENNYISEG");
+    in.bermenny = num("BERMENNY");
+    in.bermegyseg = rs.text(QStringLiteral("BERMEGYSEG")).trimmed();
+    in.minimalar = num("MINIMALAR");
+    in.nettoar = num("NETTOAR");
+    in.karertek = num("KARERTEK");
+    in.kiszall = rs.text(QStringLiteral("KISZALL")).trimmed();
+    in.vszall = rs.text(QStringLiteral("VSZALL")).trimmed();
+    const QString pattern = rs.text(QStringLiteral("HKSZCSPSZV")).trimmed();
+    for (int d = 0; d < 7; ++d) {
+        const QChar c = d < pattern.size() ? pattern.at(d) : QLatin1Char('0');
+        in.counts[size_t(d)] = c == QLatin1Char('0') ? QString() : QString(c);
+        in.prices[size_t(d)] = numOrBlank(QStringLiteral("KARBAR%1").arg(d + 1));
+    }
+    in.periodus = numOrBlank(QStringLiteral("PERIODUS"));
+    in.soforkod = rs.text(QStringLiteral("SOFORKOD")).trimmed();
+    in.komment = rs.text(QStringLiteral("KOMMENT"));
+    return in;
+}
+
+} // namespace vl::rental
