@@ -652,7 +652,9 @@ ScheduleResult LineItemRules::RegenerateMaintenance(Transaction& tx, qint64 tete
         if (!it.vszall.isEmpty()) continue;   // an item that is back is left alone
         const QDate delivery = gen::toDate(it.kiszall);
         if (!delivery.isValid()) continue;
-        QString first = gen::toText(delivery.addDays(1));
+        // From the delivery day itself: a planned visit left on it (a delivery
+        // moved later onto a visit day) goes; the generator writes none on it.
+        QString first = gen::toText(delivery);
         if (options_.storedContract && today() > first) first = today();
         ScheduleOptions o;
         o.firstDay = first;
