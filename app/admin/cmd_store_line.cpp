@@ -1,0 +1,150 @@
+// vorlanda-admin store-line CUSTOMER SITE [CONTRACT LINE] [--COLUMN VALUE ...]:
+// stores a product-group line as the orders workspace's line panel does.
+// Without CONTRACT LINE a new line goes to the site's newest open contract
+// whose status may be changed; with them the line is changed and every option
+// left out keeps the line's value. Options are named after the line's columns
+// in lower case: --arucsoport, --mennyiseg, --bermenny, --bermegyseg,
+// --minimalar, --nettoar, --karertek, --kiszall, --vszall, --hkszcspszv
+// (seven digits, Monday first), --karbar P1,...,P7, --periodus, --soforkod,
+// --komment. A question is answered "Igen" only with --yes.
+#include "AdminCommand.h"
+
+#include "rental/OrdersWorkspace.h"
+#include "shell/Dm.h"
+#include "shell/Session.h"
+#include "util/MessageSink.h"
+
+namespace vl::admin {
+namespace {
+
+bool setOption(vl::rental::LineInput& in, const QString& name, const QString& value, QString* problem) {
+    if (name == QLatin1String("arucsoport")) in.arucsoport = value;
+    else if (name == QLatin1String("mennyiseg")) in.mennyiseg = value;
+    else if (name == QLatin1String("bermenny")) in.bermenny = value;
+    else if (name == QLatin1String("bermegyseg")) in.bermegyseg = value;
+    else if (name == QLatin1String("minimalar")) in.minimalar = value;
+    else if (name == QLatin1String("nettoar")) in.nettoar = value;
+    else if (name == QLatin1String("karertek")) in.karertek = value;
+    else if (name == QLatin1String("kiszall")) in.kiszall = value;
+    else if (name == QLatin1String("vszall")) in.vszall = value;
+    else if (name == QLatin1String("periodus")) in.periodus = value;
+    else if (name == QLatin1String("soforkod")) in.soforkod = value;
+    else if (name == QLatin1String("komment")) in.komment = value;
+    else if (name == QLatin1String("hkszcspszv")) {
+        const QString p = value.trimmed();
+        if (p.size() != 7) {
+            *problem = QStringLiteral("a --hkszcspszv hét számjegy legyen (hétfőtől vasárnapig): ") + value;
+            return false;
+        }
+        for (int d = 0; d < 7; ++d) {
+            if (!p.at(d).isDigit()) {
+                *problem = QStringLiteral("a --hkszcspszv hét számjegy legyen (hétfőtől vasárnapig): ") + value;
+                return false;
+            }
+            in.counts[size_t(d)] = p.at(d) == QLatin1Char('0') ? QString() : QString(p.at(d));
+        }
+    } else if (name == QLatin1String("karbar")) {
+        const QStringList parts = value.split(QLatin1Char(','));
+        if (parts.size() != 7) {
+            *problem = QStringLiteral("a --karbar hét árat vár vesszővel elválasztva (hétfőtől vasárnapig): ") + value;
+            return false;
+        }
+        for (int d = 0; d < 7; ++d) in.prices[size_t(d)] = parts.at(d).trimmed() == QLatin1String("0") ? QString() : parts.at(d).trimmed();
+    } else {
+        *problem = QStringLiteral("ismeretlen kapcsoló: --") + name;
+        return false;
+    }
+    return true;
+}
+
+int storeLine(AdminContext& ctx) {
+    QStringList positional;
+    QList<QPair<QString, QString>> options;
+    for (int i = 0; i < ctx.args.size(); ++i) {
+        const QString& a = ctx.args.at(i);
+        if (a.startsWith(QStringLiteral("--"))) {
+            QString name = a.mid(2), value;
+            const int eq = name.indexOf(QLatin1Char('='));
+            if (eq >= 0) {
+                value = name.mid(eq + 1);
+                name = name.left(eq);
+            } else if (i + 1 < ctx.args.size()) {
+                value = ctx.args.at(++i);
+            } else {
+                err(QStringLiteral("store-line: a --%1 kapcsolóhoz érték kell.").arg(name));
+                return 2;
+            }
+            options.append({name.toLower(), value});
+        } else {
+            positional << a;
+        }
+    }
+    if (positional.size() != 2 && positional.size() != 4) {
+        err(QStringLiteral("Használat: store-line ÜGYFÉLKÓD CÍMKÓD [SZERZŐDÉS TÉTELSOR] [--oszlop érték ...] [--yes]"));
+        return 2;
+    }
+    vl::rental::LineStoreRequest rq;
+    rq.customerKey = positional.at(0);
+    rq.siteKey = positional.at(1);
+    if (positional.size() == 4) {
+        bool ok1 = false, ok2 = false;
+        rq.bizonylat = positional.at(2).toLongLong(&ok1);
+        rq.tetelsor = positional.at(3).toLongLong(&ok2);
+        if (!ok1 || !ok2 || rq.bizonylat <= 0 || rq.tetelsor <= 0) {
+            err(QStringLiteral("store-line: a szerződés és a tételsor pozitív egész szám legyen."));
+            return 2;
+        }
+    }
+
+    auto& dm = vl::shell::Tdm::instance();
+    QString desc;
+    if (!dm.ConnectDatabase(&desc, false)) {
+        err(QStringLiteral("store-line: nincs adatbázis kapcsolat (") + dm.ConnectFailure + QStringLiteral(")."));
+        return 1;
+    }
+    auto& conn = dm.d_alap();
+    const vl::shell::Session session = vl::shell::CommandSession(conn);
+    if (rq.tetelsor > 0) {
+        auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+        vl::db::RowSet owner = tx->query(QStringLiteral("SELECT UGYFELKOD, UGYFELCIM FROM FORGFEJ WHERE BIZONYLAT = :b AND VERZIO = 1"),
+                                 {{QStringLiteral("b"), rq.bizonylat}});
+        if (!owner.next() || owner.text(QStringLiteral("UGYFELKOD")).trimmed() != rq.customerKey.trimmed() ||
+            owner.text(QStringLiteral("UGYFELCIM")).trimmed() != rq.siteKey.trimmed()) {
+            err(QStringLiteral("store-line: a(z) %1. szerződés nem ennek az ügyfélnek ennél a címénél van.").arg(rq.bizonylat));
+            dm.disconnect();
+            return 1;
+        }
+        rq.input = vl::rental::OrdersWorkspace::InputOfLine(*tx, rq.bizonylat, rq.tetelsor);
+        tx->commit();
+    }
+    for (const auto& [name, value] : options) {
+        QString problem;
+        if (!setOption(rq.input, name, value, &problem)) {
+            err(QStringLiteral("store-line: ") + problem);
+            dm.disconnect();
+            return 2;
+        }
+    }
+    const vl::rental::LineStoreResult r = vl::rental::OrdersWorkspace::StoreLine(
+        conn, session, rq, [](const QString& q) { return vl::ask(q) == 0; });
+    if (!r.stored) {
+        if (!r.heading.isEmpty()) err(r.heading);
+        for (const QString& m : r.messages) err(m.trimmed());
+        dm.disconnect();
+        return 1;
+    }
+    out(QStringLiteral("Termékcsoport tárolva: %1. szerződés %2. sora. ").arg(r.bizonylat).arg(r.tetelsor) +
+        r.summary.line());
+    dm.disconnect();
+    return 0;
+}
+
+} // namespace
+
+VL_ADMIN_COMMAND(QStringLiteral("store-line"),
+                 QStringLiteral("store-line ÜGYFÉLKÓD CÍMKÓD [SZERZŐDÉS TÉTELSOR] [--mennyiseg N] [--nettoar N] "
+                                "[--kiszall D] [--vszall D] [--hkszcspszv 1000000] [--karbar P1,...,P7] ... [--yes]  "
+                                "termékcsoport sor tárolása (új sor, ha nincs SZERZŐDÉS TÉTELSOR)"),
+                 storeLine);
+
+} // namespace vl::admin
