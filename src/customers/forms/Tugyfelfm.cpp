@@ -63,8 +63,18 @@ QTableView* grid(QWidget* parent, const char* name) {
     g->setEditTriggers(QAbstractItemView::NoEditTriggers);
     g->verticalHeader()->setDefaultSectionSize(g->fontMetrics().height() + 6);
     g->verticalHeader()->hide();
+    g->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     g->horizontalHeader()->setStretchLastSection(true);
     return g;
+}
+
+// A field shown anew only when its text changes (a list row change refills
+// every field; most keep their text, and a memo's layout is not cheap).
+void setText(QLineEdit* e, const QString& t) {
+    if (e->text() != t) e->setText(t);
+}
+void setText(QPlainTextEdit* e, const QString& t) {
+    if (e->toPlainText() != t) e->setPlainText(t);
 }
 
 // Buttons beside a toggle field: square.
@@ -534,22 +544,22 @@ void Tugyfelfm::showCustomer() {
         if (own) own->commit();
     }
     filling_ = true;
-    e_nev->setText(c->nev);
-    e_nev2->setText(c->nev2);
-    e_adoszam->setText(c->adoszam);
-    e_irszam->setText(c->irszam);
-    e_varos->setText(c->varos);
-    e_utca->setText(c->utca);
-    e_lirszam->setText(c->lirszam);
-    e_lvaros->setText(c->lvaros);
-    e_lutca->setText(c->lutca);
-    e_telefon->setText(c->telefon);
-    e_mobiltel->setText(c->mobiltel);
-    e_email->setText(c->email);
-    e_eszamla->setText(c->eszamla);
-    e_aktiv->setText(c->aktiv);
-    e_kommentalt->setPlainText(c->kommentalt);
-    e_kommentspec->setPlainText(c->kommentspec);
+    setText(e_nev, c->nev);
+    setText(e_nev2, c->nev2);
+    setText(e_adoszam, c->adoszam);
+    setText(e_irszam, c->irszam);
+    setText(e_varos, c->varos);
+    setText(e_utca, c->utca);
+    setText(e_lirszam, c->lirszam);
+    setText(e_lvaros, c->lvaros);
+    setText(e_lutca, c->lutca);
+    setText(e_telefon, c->telefon);
+    setText(e_mobiltel, c->mobiltel);
+    setText(e_email, c->email);
+    setText(e_eszamla, c->eszamla);
+    setText(e_aktiv, c->aktiv);
+    setText(e_kommentalt, c->kommentalt);
+    setText(e_kommentspec, c->kommentspec);
     const int i = fizmodCodes_.indexOf(c->fizmod.trimmed());
     cb_fizmod->setCurrentIndex(i);
     filling_ = false;
@@ -572,14 +582,14 @@ void Tugyfelfm::showSite() {
         return;
     }
     const auto v = [this](const char* c) { return siteModel_->currentValue(QString::fromLatin1(c)).toString(); };
-    e_cimnev->setText(v("NEV"));
-    e_cimirszam->setText(v("IRSZAM"));
-    e_cimvaros->setText(v("VAROS"));
-    e_cimutca->setText(v("UTCA"));
-    e_cimszemely->setText(v("SZEMELY"));
-    e_cimtelefon->setText(v("TELEFON"));
-    e_cimkomment->setText(v("KOMMENT"));
-    e_wekomment->setText(v("WEKOMMENT"));
+    setText(e_cimnev, v("NEV"));
+    setText(e_cimirszam, v("IRSZAM"));
+    setText(e_cimvaros, v("VAROS"));
+    setText(e_cimutca, v("UTCA"));
+    setText(e_cimszemely, v("SZEMELY"));
+    setText(e_cimtelefon, v("TELEFON"));
+    setText(e_cimkomment, v("KOMMENT"));
+    setText(e_wekomment, v("WEKOMMENT"));
 }
 
 // ---------------------------------------------------------------- modes
