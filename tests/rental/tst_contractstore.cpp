@@ -1,0 +1,456 @@
+// The contract entry's payments and store on a real database: a new cash
+// contract lands whole with its number from the insert; a change keeps done
+// visits and paid periods byte for byte; a hand-entered payment survives every
+// regeneration and a moved payment never overwrites; a failure between two
+// writes leaves the stored contract and the work copies as they were; a change
+// made elsewhere since the load is refused and the contract loaded again.
+#include "tst_schedule_fixture.h"
+
+#include "rental/Billing.h"
+#include "rental/ContractSave.h"
+#include "rental/ContractSession.h"
+#include "rental/Numbering.h"
+#include "util/Numbers.h"
+
+#include <QtTest>
+
+using namespace vl::rental;
+using namespace vl::rental::test;
+
+namespace {
+
+vl::shell::Session who() {
+    vl::shell::Session s;
+    s.userCode = QStringLiteral("KOVÁCS.J");
+    s.userName = QStringLiteral("Kovács János");
+    s.businessYear = 2026;
+    return s;
+}
+
+LineInput line(const QString& qty = QStringLiteral("2"), const QString& price = QStringLiteral("12000")) {
+    LineInput l;
+    l.arucsoport = QStringLiteral("ALAP");
+    l.mennyiseg = qty;
+    l.bermenny = QStringLiteral("1");
+    l.bermegyseg = QStringLiteral("Hó");
+    l.nettoar = price;
+    l.kiszall = QStringLiteral("2026.03.02");
+    l.counts[0] = QStringLiteral("1");
+    l.prices[0] = QStringLiteral("4500");
+    l.periodus = QStringLiteral("1");
+    l.soforkod = QStringLiteral("S1");
+    return l;
+}
+
+HeaderFields header(const QString& fizmod = QStringLiteral("KP")) {
+    HeaderFields h;
+    h.ugyfelkod = QStringLiteral("1");
+    h.ugyfelcim = QStringLiteral("1");
+    h.fizmod = fizmod;
+    h.bermod = QStringLiteral("HT");
+    h.berkezd = QStringLiteral("2026.03.02");
+    h.szerzodes = QStringLiteral("O'Brien/2026");
+    h.komment = QStringLiteral("Kapu: 'B' épület");
+    return h;
+}
+
+// Every row of the contract in the rental tables, header included.
+QStringList storedRows(vl::db::Connection& conn, qint64 b) {
+    QStringList out;
+    const QStringList tables = {"FORGFEJ", "FORGSOR", "FORGKABIN", "FORGTEV", "FORGFIZ"};
+    for (const QString& t : tables) {
+        auto rs = conn.query(QStringLiteral("SELECT * FROM %1 WHERE BIZONYLAT = :b ORDER BY 1, 2, 3").arg(t), {{"b", b}});
+        while (rs.next()) {
+            QStringList cells;
+            for (int c = 0; c < rs.columnCount(); ++c) cells << rs.value(c).toString();
+            out << t + ":" + cells.join(u'|');
+        }
+    }
+    out.sort();
+    return out;
+}
+
+QStringList copyRows(vl::db::Connection& conn, const ContractSession& s) {
+    QStringList out;
+    for (const QString& t : s.workCopyNames()) {
+        auto rs = conn.query(QStringLiteral("SELECT * FROM %1").arg(t));
+        while (rs.next()) {
+            QStringList cells;
+            for (int c = 0; c < rs.columnCount(); ++c) cells << rs.value(c).toString();
+            out << cells.join(u'|');
+        }
+    }
+    out.sort();
+    return out;
+}
+
+// "DATUM-DATUM2/state" of the contract's payments in date order.
+QStringList periods(vl::db::Connection& conn, const QString& table, qint64 b) {
+    auto rs = conn.query(QStringLiteral("SELECT DATUM, DATUM2, TEVALLAPOT, KEZI FROM %1 WHERE BIZONYLAT = :b"
+                                        " ORDER BY DATUM, TEVSORSZAM").arg(table), {{"b", b}});
+    QStringList out;
+    while (rs.next())
+        out << rs.text("DATUM") + "-" + rs.text("DATUM2") + "/" + rs.text("TEVALLAPOT").trimmed() +
+                   (rs.text("KEZI").trimmed() == "I" ? "K" : "");
+    return out;
+}
+
+Outcome store(ContractSession& s, ContractSaveResult* r = nullptr) {
+    return ContractSave::Store(s, r).answerAll(true);
+}
+
+} // namespace
+
+class TstContractStore : public QObject {
+    Q_OBJECT
+    TestDb db;
+
+    // A new cash contract of one line (2 items, the first on product 501), stored.
+    qint64 newContract(const QString& product = QString()) {
+        ContractSession s(*db.conn, who());
+        s.setToday("2026.02.20");
+        s.open(ContractMode::Insert, -1, 0, "1", "1");
+        s.setHeader(header());
+        Outcome o = s.addLine(line()).answerAll(true);
+        if (!o.ok) qWarning() << o.messages;
+        if (!product.isEmpty()) {
+            ItemInput it = s.itemFields(1, 1);
+            it.arukod = product;
+            o = s.storeItem(1, 1, it).answerAll(true);
+            if (!o.ok) qWarning() << o.messages;
+        }
+        ContractSaveResult r;
+        o = store(s, &r);
+        if (!o.ok) qWarning() << o.messages;
+        return o.ok ? r.bizonylat : -1;
+    }
+
+private slots:
+    void initTestCase() {
+        db.create();
+        db.conn->exec("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES ('S1', 'Kovács Péter', 'I')");
+        db.conn->exec("INSERT INTO UGYFEL (KOD, NEV, FIZMOD) VALUES ('1', 'O''Brien és Társa Kft.', 'KP')");
+        db.conn->exec("INSERT INTO UGYFELCIM (KOD, UGYFELKOD, NEV, IRSZAM, VAROS, UTCA) VALUES ('1', '1', 'Építkezés',"
+                      " '2030', 'Érd', 'Fő utca 1.')");
+        for (const char* kod : {"501", "502", "503", "601", "602", "603", "604", "605", "606", "607", "608"})
+            db.conn->exec("INSERT INTO ARU (KOD, ARUCSOPORT, ALLAPOT) VALUES (:k, 'ALAP', 'SZA')", {{"k", QString(kod)}});
+    }
+
+    void cleanup() { ContractSave::setFailureHook({}); }
+
+    // A new open-ended cash contract: the number from the insert, every child row
+    // with it, nothing left under the placeholder, the periods of the billing rules.
+    void newCashContract() {
+        const qint64 before = db.count("SELECT COALESCE(MAX(BIZONYLAT), 0) FROM FORGFEJ");
+        const qint64 b = newContract("501");
+        QVERIFY(b > before);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFEJ WHERE BIZONYLAT = :b AND VERZIO = 1 AND STATUS = 'FO'"
+                          " AND AKTIV = 'I' AND FIZMOD = 'KP' AND BERMOD = 'HT' AND SZERZODES = 'O''Brien/2026'",
+                          {{"b", b}}), 1);
+        for (const char* t : {"FORGSOR", "FORGKABIN", "FORGTEV", "FORGFIZ"}) {
+            QVERIFY2(db.count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE BIZONYLAT = :b").arg(t), {{"b", b}}) > 0, t);
+            QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE BIZONYLAT = 0").arg(t)), 0);
+        }
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGKABIN WHERE BIZONYLAT = :b", {{"b", b}}), 2);
+        // Monthly unit from the 2nd: to the end of the following month, then calendar months to the year's end.
+        const QStringList p = periods(*db.conn, "FORGFIZ", b);
+        QCOMPARE(p.first(), QString("2026.03.02-2026.04.30/T"));
+        QCOMPARE(p.at(1), QString("2026.05.01-2026.05.31/T"));
+        QCOMPARE(p.last(), QString("2026.12.01-2026.12.31/T"));
+        QCOMPARE(p.size(), 9);
+        // First period: 2 items x 12000 x 60 / 30 + the visits of the period.
+        const qint64 visits = db.count("SELECT SUM(NETTOAR * MENNYISEG) FROM FORGTEV WHERE BIZONYLAT = :b"
+                                       " AND DATUM BETWEEN '2026.03.02' AND '2026.04.30'", {{"b", b}});
+        QCOMPARE(db.count("SELECT NETTO FROM FORGFIZ WHERE BIZONYLAT = :b AND DATUM = '2026.03.02'", {{"b", b}}),
+                 48000 + visits);
+        // The product is rented by the contract.
+        QCOMPARE(db.count("SELECT COUNT(*) FROM ARU WHERE KOD = '501' AND ALLAPOT = 'FOG' AND BIZONYLAT = :b",
+                          {{"b", b}}), 1);
+    }
+
+    // Without a line, or when the question is answered "Nem": nothing stored.
+    void refusalsWriteNothing() {
+        const qint64 heads = db.count("SELECT COUNT(*) FROM FORGFEJ");
+        ContractSession s(*db.conn, who());
+        s.open(ContractMode::Insert, -1, 0, "1", "1");
+        s.setHeader(header());
+        Outcome o = ContractSave::Store(s);
+        QCOMPARE(o.messages, QStringList{"Nincs megadva termék."});
+        QVERIFY(!o.asks());
+        QVERIFY(s.addLine(line()).answerAll(true).ok);
+        o = ContractSave::Store(s);
+        QCOMPARE(o.question, QString("Befejezi és tárolja a bizonylatot?"));
+        QVERIFY(!o.proceed(false).ok);
+        HeaderFields h = header();
+        h.berkezd = "2026.02.30";
+        s.setHeader(h);
+        o = ContractSave::Store(s);
+        QVERIFY(!o.asks());
+        QCOMPARE(o.messages, QStringList{"A fej adatokban az alábbi hibák vannak:\rHibás dátum: bérlet kezdete\r"});
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFEJ"), heads);
+    }
+
+    // A change to a stored contract keeps its done visits and paid periods byte
+    // for byte and regenerates the rest.
+    void modifyKeepsDoneAndPaid() {
+        const qint64 b = newContract();
+        QVERIFY(b > 0);
+        db.conn->exec("UPDATE FORGTEV SET TEVALLAPOT = 'E', JUZER = 'SOFOR' WHERE BIZONYLAT = :b AND TEVKOD = 'KA'"
+                      " AND DATUM <= '2026.03.20'", {{"b", b}});
+        db.conn->exec("UPDATE FORGFIZ SET TEVALLAPOT = 'E', KOMMENT = 'Rögzítve' WHERE BIZONYLAT = :b"
+                      " AND DATUM = '2026.03.02'", {{"b", b}});
+        auto doneRows = [&](const QString& t) {
+            auto rs = db.conn->query(QStringLiteral("SELECT * FROM %1 WHERE BIZONYLAT = :b AND TEVALLAPOT = 'E'"
+                                                    " ORDER BY 1, 2, 3, 4").arg(t), {{"b", b}});
+            QStringList out;
+            while (rs.next()) {
+                QStringList c;
+                for (int i = 0; i < rs.columnCount(); ++i) c << rs.value(i).toString();
+                out << c.join('|');
+            }
+            return out;
+        };
+        const QStringList visitsBefore = doneRows("FORGTEV"), paidBefore = doneRows("FORGFIZ");
+        QVERIFY(visitsBefore.size() >= 2);
+        QCOMPARE(paidBefore.size(), 1);
+
+        ContractSession s(*db.conn, who());
+        s.setToday("2026.03.25");
+        s.open(ContractMode::Modify, b, 1);
+        LineInput l = s.lineFields(1);
+        l.nettoar = "15000";
+        Outcome o = s.changeLine(1, l).answerAll(true);
+        QVERIFY2(o.ok, qPrintable(o.messages.join('|')));
+        ContractSaveResult r;
+        o = store(s, &r);
+        QVERIFY2(o.ok, qPrintable(o.messages.join('|')));
+        QCOMPARE(r.bizonylat, b);
+        QVERIFY2(o.messages.first().startsWith(QString("A(z) %1. sz. szerződés tárolva:").arg(b)), qPrintable(o.messages.first()));
+        QCOMPARE(doneRows("FORGTEV"), visitsBefore);
+        QCOMPARE(doneRows("FORGFIZ"), paidBefore);
+        QCOMPARE(db.count("SELECT NETTOAR FROM FORGSOR WHERE BIZONYLAT = :b", {{"b", b}}), 15000);
+        // The planned periods after the paid one carry the new rent.
+        QCOMPARE(db.count("SELECT NETTO - (SELECT COALESCE(SUM(NETTOAR * MENNYISEG), 0) FROM FORGTEV WHERE BIZONYLAT = :b"
+                          " AND DATUM BETWEEN '2026.06.01' AND '2026.06.30' AND TEVALLAPOT IN ('T', 'E')) FROM FORGFIZ"
+                          " WHERE BIZONYLAT = :b AND DATUM = '2026.06.01'", {{"b", b}}), 30000);
+        // Storing again unchanged writes nothing.
+        ContractSession again(*db.conn, who());
+        again.setToday("2026.03.25");
+        again.open(ContractMode::Modify, b, 1);
+        const QStringList rowsBefore = storedRows(*db.conn, b);
+        o = store(again, &r);
+        QVERIFY2(o.ok, qPrintable(o.messages.join('|')));
+        QCOMPARE(r.rowsWritten + r.rowsRemoved + r.activitiesWritten + r.activitiesRemoved + r.periodsWritten +
+                     r.periodsRemoved, 0);
+        QStringList rowsAfter = storedRows(*db.conn, b);
+        // Only the header's stamp moved.
+        rowsAfter.erase(std::remove_if(rowsAfter.begin(), rowsAfter.end(), [](const QString& x) { return x.startsWith("FORGFEJ:"); }), rowsAfter.end());
+        QStringList expected = rowsBefore;
+        expected.erase(std::remove_if(expected.begin(), expected.end(), [](const QString& x) { return x.startsWith("FORGFEJ:"); }), expected.end());
+        QCOMPARE(rowsAfter, expected);
+    }
+
+    // The payment page's checks, each with nothing written.
+    void badPayments_data() {
+        QTest::addColumn<QString>("datum");
+        QTest::addColumn<QString>("datum2");
+        QTest::addColumn<QString>("netto");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("zero") << "2026.05.01" << "2026.05.31" << "0" << "Az összeg értelmetlen\r";
+        QTest::newRow("lone minus") << "2026.05.01" << "2026.05.31" << "-" << "Az összeg értelmetlen\r";
+        QTest::newRow("negative") << "2026.05.01" << "2026.05.31" << "-5" << "Az összeg értelmetlen\r";
+        QTest::newRow("end before start") << "2026.05.31" << "2026.05.01" << "100" << "Hibás dátum intervallum\r";
+        QTest::newRow("bad dates") << "2026.02.30" << "tegnap" << "abc"
+                                   << "Hibás dátum: fizetés dátuma\rHibás dátum: fizetés érvényességének vége\r"
+                                      "Az összeg értelmetlen\r";
+    }
+    void badPayments() {
+        QFETCH(QString, datum);
+        QFETCH(QString, datum2);
+        QFETCH(QString, netto);
+        QFETCH(QString, message);
+        ContractSession s(*db.conn, who());
+        s.open(ContractMode::Insert, -1, 0, "1", "1");
+        s.setHeader(header());
+        QVERIFY(s.addLine(line()).answerAll(true).ok);
+        const QStringList before = copyRows(*db.conn, s);
+        const Outcome o = ContractPayments::Add(s, {datum, datum2, netto, {}});
+        QVERIFY(!o.ok);
+        QCOMPARE(o.messages, QStringList{message});
+        QCOMPARE(copyRows(*db.conn, s), before);
+    }
+
+    // A hand-entered payment: marked, the planned periods cut around it, moved
+    // without overwriting, kept by the store and by every later regeneration.
+    void handPaymentSurvives() {
+        const qint64 b = newContract();
+        QVERIFY(b > 0);
+        ContractSession s(*db.conn, who());
+        s.setToday("2026.03.01");
+        s.open(ContractMode::Modify, b, 1);
+        const QString pay = s.workCopyNames().at(3);
+        Outcome o = ContractPayments::Add(s, {"20260601", "2026.06.20", "33333", {}});
+        QVERIFY2(o.ok, qPrintable(o.messages.join('|')));
+        QVERIFY(o.changed & ChangedPayments);
+        QStringList p = periods(*db.conn, pay, b);
+        QVERIFY2(p.contains("2026.06.01-2026.06.20/TK"), qPrintable(p.join(' ')));
+        // The planned month is cut: the rest of June is a period of its own.
+        QVERIFY2(p.contains("2026.06.21-2026.06.30/T"), qPrintable(p.join(' ')));
+        QVERIFY(!p.contains("2026.06.01-2026.06.30/T"));
+        QCOMPARE(db.count(QStringLiteral("SELECT BRUTTO FROM %1 WHERE DATUM = '2026.06.01' AND KEZI = 'I'").arg(pay)),
+                 vl::util::RoundHalfAway(33333 * s.context().vatFactor));
+
+        // An overlapping second one is refused.
+        o = ContractPayments::Add(s, {"2026.06.10", "2026.06.25", "100", {}});
+        QVERIFY(!o.ok);
+        QVERIFY2(o.messages.value(0).contains("átfedi"), qPrintable(o.messages.join('|')));
+
+        // Moved onto a day that has a row already (July's planned period): the next
+        // number, never an overwrite; the old day's row goes.
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE DATUM = '2026.07.01' AND TEVSORSZAM = 1").arg(pay)), 1);
+        // (June's planned period held number 1 when the hand payment came: it took 2.)
+        const qint64 handNo =
+            db.count(QStringLiteral("SELECT TEVSORSZAM FROM %1 WHERE DATUM = '2026.06.01' AND KEZI = 'I'").arg(pay));
+        QCOMPARE(handNo, 2);
+        o = ContractPayments::Change(s, {"2026.06.01", handNo}, {"2026.07.01", "2026.07.10", "33333", {}});
+        QVERIFY2(o.ok, qPrintable(o.messages.join('|')));
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE DATUM = '2026.06.01' AND KEZI = 'I'").arg(pay)), 0);
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE DATUM = '2026.07.01' AND KEZI = 'I'"
+                                         " AND DATUM2 = '2026.07.10'").arg(pay)), 1);
+        QCOMPARE(db.count(QStringLiteral("SELECT TEVSORSZAM FROM %1 WHERE DATUM = '2026.07.01' AND KEZI = 'I'").arg(pay)), 2);
+        p = periods(*db.conn, pay, b);
+        QVERIFY2(p.contains("2026.06.01-2026.06.30/T"), qPrintable(p.join(' ')));   // June billed again
+        QVERIFY2(p.contains("2026.07.11-2026.07.31/T"), qPrintable(p.join(' ')));
+
+        o = store(s);
+        QVERIFY2(o.ok, qPrintable(o.messages.join('|')));
+        const QStringList hand = snapshot(*db.conn, "FORGFIZ", "BIZONYLAT, DATUM, TEVSORSZAM").filter("|I");
+        QCOMPARE(hand.size(), 1);
+        // Regenerations of the stored contract leave it alone.
+        {
+            auto tx = db.conn->begin();
+            const GeneratorContext ctx = context(*db.conn, "2026.03.05 10:00:00");
+            GenerateBilling(*tx, ctx, b, 1, "2026.03.02");
+            GenerateBilling(*tx, ctx, b, 1, FirstDayStillToBill(*tx, ctx, b, 1), "2027.12.31");
+            tx->commit();
+        }
+        QCOMPARE(snapshot(*db.conn, "FORGFIZ", "BIZONYLAT, DATUM, TEVSORSZAM").filter("|I"), hand);
+        p = periods(*db.conn, "FORGFIZ", b);
+        QVERIFY2(p.contains("2026.07.01-2026.07.10/TK") && p.contains("2026.07.11-2026.07.31/T"), qPrintable(p.join(' ')));
+        // A paid period is not changed on the page.
+        db.conn->exec("UPDATE FORGFIZ SET TEVALLAPOT = 'E' WHERE BIZONYLAT = :b AND DATUM = '2026.08.01'", {{"b", b}});
+        ContractSession t(*db.conn, who());
+        t.open(ContractMode::Modify, b, 1);
+        o = ContractPayments::Change(t, {"2026.08.01", 1}, {"2026.08.01", "2026.08.31", "1", {}});
+        QCOMPARE(o.messages, QStringList{"Fizetett időszak nem módosítható, csak törölhető."});
+    }
+
+    // A failure between two writes: the stored contract and the copies as they were.
+    void failureBetweenWrites_data() {
+        QTest::addColumn<QString>("step");
+        QTest::addColumn<QString>("product");
+        int n = 0;
+        for (const char* s : {"stamp", "header", "lines", "items", "activities", "payments", "products", "takebacks"})
+            QTest::newRow(s) << QString(s) << QString::number(601 + n++);
+    }
+    void failureBetweenWrites() {
+        QFETCH(QString, step);
+        QFETCH(QString, product);
+        const qint64 b = newContract();
+        QVERIFY(b > 0);
+        ContractSession s(*db.conn, who());
+        s.setToday("2026.03.10");
+        s.open(ContractMode::Modify, b, 1);
+        LineInput l = s.lineFields(1);
+        l.nettoar = "17000";
+        l.mennyiseg = "3";
+        QVERIFY(s.changeLine(1, l).answerAll(true).ok);
+        ItemInput it = s.itemFields(1, 2);
+        it.arukod = product;
+        QVERIFY(s.storeItem(1, 2, it).answerAll(true).ok);
+        const QStringList stored = storedRows(*db.conn, b);
+        const QStringList copies = copyRows(*db.conn, s);
+        const qint64 heads = db.count("SELECT COUNT(*) FROM FORGFEJ");
+        ContractSave::setFailureHook([step](const QString& at) {
+            if (at == step) throw vl::db::DbError(QStringLiteral("Lemez megtelt (próba)"));
+        });
+        const Outcome o = store(s);
+        QVERIFY(!o.ok);
+        QCOMPARE(o.messages, QStringList{"A szerződés tárolása nem sikerült, semmi sem változott:\rLemez megtelt (próba)"});
+        QCOMPARE(storedRows(*db.conn, b), stored);
+        QCOMPARE(copyRows(*db.conn, s), copies);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFEJ"), heads);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM ARU WHERE KOD = :k AND ALLAPOT = 'SZA'", {{"k", product}}), 1);
+        // The same session stores once the fault is gone.
+        ContractSave::setFailureHook({});
+        const Outcome ok = store(s);
+        QVERIFY2(ok.ok, qPrintable(ok.messages.join('|')));
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGKABIN WHERE BIZONYLAT = :b", {{"b", b}}), 3);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM ARU WHERE KOD = :k AND ALLAPOT = 'FOG'", {{"k", product}}), 1);
+    }
+
+    // A new contract failing mid-way leaves no header behind.
+    void newContractFailureLeavesNothing() {
+        const qint64 heads = db.count("SELECT COUNT(*) FROM FORGFEJ");
+        ContractSession s(*db.conn, who());
+        s.open(ContractMode::Insert, -1, 0, "1", "1");
+        s.setHeader(header());
+        QVERIFY(s.addLine(line()).answerAll(true).ok);
+        const QStringList copies = copyRows(*db.conn, s);
+        ContractSave::setFailureHook([](const QString& at) {
+            if (at == "activities") throw vl::RuleRefusal(QStringLiteral("próba"));
+        });
+        QVERIFY(!store(s).ok);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFEJ"), heads);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGSOR WHERE NOT EXISTS (SELECT 1 FROM FORGFEJ F"
+                          " WHERE F.BIZONYLAT = FORGSOR.BIZONYLAT)"), 0);
+        QCOMPARE(copyRows(*db.conn, s), copies);
+    }
+
+    // Another connection changed the contract after the load: nothing written,
+    // the message, the contract loaded again; then the store goes through.
+    void concurrentChangeRefused() {
+        const qint64 b = newContract();
+        QVERIFY(b > 0);
+        ContractSession s(*db.conn, who());
+        s.setToday("2026.03.10");
+        s.open(ContractMode::Modify, b, 1);
+        LineInput l = s.lineFields(1);
+        l.nettoar = "19000";
+        QVERIFY(s.changeLine(1, l).answerAll(true).ok);
+
+        auto other = vl::db::connect(embeddedParams(db.path));
+        {
+            auto tx = other->begin();
+            // A payment marked paid at another workstation, stamped on the contract.
+            tx->exec("UPDATE FORGFIZ SET TEVALLAPOT = 'E' WHERE BIZONYLAT = :b AND DATUM = '2026.05.01'", {{"b", b}});
+            tx->exec("UPDATE FORGFEJ SET JUZER = 'MÁSIK', MIKOR = '2026.03.10 09:00:00' WHERE BIZONYLAT = :b", {{"b", b}});
+            tx->commit();
+        }
+        const QStringList stored = storedRows(*db.conn, b);
+        const qint64 rv = s.loadedRecordVersion();
+        Outcome o = store(s);
+        QVERIFY(!o.ok);
+        QCOMPARE(o.messages, QStringList{"A szerződést közben máshol módosították. Az adatok frissültek, kérem, "
+                                         "ismételje meg a műveletet."});
+        QVERIFY(o.changed & ChangedHeader);
+        QCOMPARE(storedRows(*db.conn, b), stored);
+        // Loaded again: the other's work is in the copies, the typed change is not.
+        QVERIFY(s.loadedRecordVersion() != rv);
+        QCOMPARE(s.lineFields(1).nettoar, QString("12000"));
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM %1 WHERE DATUM = '2026.05.01' AND TEVALLAPOT = 'E'")
+                              .arg(s.workCopyNames().at(3))), 1);
+        l = s.lineFields(1);
+        l.nettoar = "19000";
+        QVERIFY(s.changeLine(1, l).answerAll(true).ok);
+        o = store(s);
+        QVERIFY2(o.ok, qPrintable(o.messages.join('|')));
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFIZ WHERE BIZONYLAT = :b AND DATUM = '2026.05.01' AND TEVALLAPOT = 'E'",
+                          {{"b", b}}), 1);
+        QCOMPARE(db.count("SELECT NETTOAR FROM FORGSOR WHERE BIZONYLAT = :b", {{"b", b}}), 19000);
+        other->close();
+    }
+};
+
+QTEST_GUILESS_MAIN(TstContractStore)
+#include "tst_contractstore.moc"
