@@ -235,7 +235,7 @@ BuiltSearch ContractSearch::Build(const ContractFilter& f) {
             p.push_back({QStringLiteral("ugyfelnev"), typed});
         }
     }
-    if ((!key.isEmpty() || !typed.isEmpty()) && !f.allProjects && !f.siteKey.trimmed().isEmpty()) {
+    if (!f.allProjects && !f.siteKey.trimmed().isEmpty()) {
         sql += QStringLiteral(" AND F.UGYFELCIM = :cim");
         p.push_back({QStringLiteral("cim"), f.siteKey.trimmed()});
     }

@@ -31,7 +31,7 @@ struct ContractFilter {
     // from the register (the key takes over the text).
     QString customerText;
     QString customerKey;
-    bool allProjects = true;           // false with a site key: that site only
+    bool allProjects = true;           // false with a site key: that site's contracts only
     QString siteKey;
 
     QString driver;                    // SZ_SOFOR.KOD; "" all

@@ -315,6 +315,12 @@ Tbervisszfm::Tbervisszfm(QWidget* parent) : QDialog(parent, Qt::Window) {
     // Editing the name after a choice makes it a typed prefix again.
     connect(e_ugyfel, &QLineEdit::textEdited, this, [this] {
         if (e_ugyfel->text() != customerName_) customerKey_.clear();
+        // No partner, no project of one.
+        if (e_ugyfel->text().trimmed().isEmpty()) {
+            siteKey_.clear();
+            e_projektnev->clear();
+            e_projektcim->clear();
+        }
     });
     connect(cb_mindpr, &QCheckBox::toggled, this, [this](bool all) {
         if (all) {

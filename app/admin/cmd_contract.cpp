@@ -1,0 +1,115 @@
+// vorlanda-admin contract SUBCOMMAND ...: the commands on one contract. The
+// first word names the subcommand; each is a function of this file with a
+// line in the table at the end (a new one is added the same way).
+//   contract cancel N [--yes]   cancels a contract ("Stornó"; frees its cabins
+//                               unless another contract holds them)
+//   contract restore N [--yes]  brings a cancelled contract back
+//   contract reopen N [--yes]   makes a closed contract in progress again
+// The questions are the form's; without --yes they are refused and nothing
+// is written. A refusal is printed and the command exits non-zero.
+#include "AdminCommand.h"
+
+#include "rental/ContractSearch.h"
+#include "shell/Dm.h"
+#include "shell/Session.h"
+#include "util/Error.h"
+
+#include <QRegularExpression>
+
+namespace vl::admin {
+namespace {
+
+struct ContractSubcommand {
+    QString name;
+    QString usage;
+    std::function<int(AdminContext&, const QStringList& args)> run;
+};
+
+const QList<ContractSubcommand>& subcommands();
+
+// The contract number of a subcommand's arguments (the only one it takes); 0 when missing or bad.
+qint64 contractNumber(const QString& sub, const QStringList& args) {
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,18}$"));
+    QStringList rest;
+    for (const QString& a : args)
+        if (a != QStringLiteral("--yes")) rest << a;
+    if (rest.size() != 1 || !digits.match(rest.first().trimmed()).hasMatch()) {
+        err(QStringLiteral("contract %1: egy szerződésszámot kell megadni (egész szám).").arg(sub));
+        return 0;
+    }
+    return rest.first().trimmed().toLongLong();
+}
+
+// One status action of the lookup on contract N.
+using StatusAction = bool (*)(vl::db::Connection&, vl::db::Transaction*, const vl::shell::Session&, qint64, qint64, qint64);
+
+int statusAction(const QString& sub, const QStringList& args, StatusAction action, const QString& done) {
+    const qint64 b = contractNumber(sub, args);
+    if (b <= 0) return 2;
+    auto& dm = vl::shell::Tdm::instance();
+    QString desc;
+    if (!dm.ConnectDatabase(&desc, false)) {
+        err(QStringLiteral("contract %1: nincs adatbázis kapcsolat (").arg(sub) + dm.ConnectFailure + QStringLiteral(")."));
+        return 1;
+    }
+    auto& conn = dm.d_alap();
+    int rc = 0;
+    try {
+        const vl::shell::Session session = vl::shell::CommandSession(conn);
+        if (action(conn, nullptr, session, b, 1, 0)) out(done.arg(b));
+        else {
+            err(QStringLiteral("contract %1: a(z) %2. szerződés nem változott.").arg(sub).arg(b));
+            rc = 1;
+        }
+    } catch (const vl::RuleRefusal& e) {
+        err(QStringLiteral("contract %1: ").arg(sub) + QString(e.text()).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        rc = 1;
+    }
+    dm.disconnect();
+    return rc;
+}
+
+int cancel(AdminContext&, const QStringList& args) {
+    return statusAction(QStringLiteral("cancel"), args, &vl::rental::ContractSearch::Cancel,
+                        QStringLiteral("A(z) %1. szerződés stornózva."));
+}
+
+int restore(AdminContext&, const QStringList& args) {
+    return statusAction(QStringLiteral("restore"), args, &vl::rental::ContractSearch::Restore,
+                        QStringLiteral("A(z) %1. szerződés visszaállítva."));
+}
+
+int reopen(AdminContext&, const QStringList& args) {
+    return statusAction(QStringLiteral("reopen"), args, &vl::rental::ContractSearch::Reopen,
+                        QStringLiteral("A(z) %1. szerződés ismét folyamatban van."));
+}
+
+const QList<ContractSubcommand>& subcommands() {
+    static const QList<ContractSubcommand> l = {
+        {QStringLiteral("cancel"), QStringLiteral("cancel N [--yes]"), &cancel},
+        {QStringLiteral("restore"), QStringLiteral("restore N [--yes]"), &restore},
+        {QStringLiteral("reopen"), QStringLiteral("reopen N [--yes]"), &reopen},
+    };
+    return l;
+}
+
+int contract(AdminContext& ctx) {
+    const QString sub = ctx.args.value(0);
+    for (const ContractSubcommand& c : subcommands())
+        if (c.name == sub) return c.run(ctx, ctx.args.mid(1));
+    QStringList usages;
+    for (const ContractSubcommand& c : subcommands()) usages << QStringLiteral("contract ") + c.usage;
+    err((sub.isEmpty() ? QStringLiteral("contract: hiányzik az alparancs.")
+                       : QStringLiteral("contract: ismeretlen alparancs: ") + sub) +
+        QStringLiteral("\nHasználat: ") + usages.join(QStringLiteral(" | ")));
+    return 2;
+}
+
+} // namespace
+
+VL_ADMIN_COMMAND(QStringLiteral("contract"),
+                 QStringLiteral("contract cancel|restore|reopen N [--yes]  egy szerződés stornózása, visszaállítása, "
+                                "újranyitása"),
+                 contract);
+
+} // namespace vl::admin
