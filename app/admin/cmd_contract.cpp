@@ -5,6 +5,8 @@
 //                               unless another contract holds them)
 //   contract restore N [--yes]  brings a cancelled contract back
 //   contract reopen N [--yes]   makes a closed contract in progress again
+//   contract show N             the stored contract as text
+//   contract import F.json      a new contract from a file (cmd_contract_io.cpp)
 // The questions are the form's; without --yes they are refused and nothing
 // is written. A refusal is printed and the command exits non-zero.
 #include "AdminCommand.h"
@@ -17,6 +19,11 @@
 #include <QRegularExpression>
 
 namespace vl::admin {
+
+// contract show N / contract import FILE.json (cmd_contract_io.cpp).
+int contractShow(AdminContext& ctx, const QStringList& args);
+int contractImport(AdminContext& ctx, const QStringList& args);
+
 namespace {
 
 struct ContractSubcommand {
@@ -89,6 +96,8 @@ const QList<ContractSubcommand>& subcommands() {
         {QStringLiteral("cancel"), QStringLiteral("cancel N [--yes]"), &cancel},
         {QStringLiteral("restore"), QStringLiteral("restore N [--yes]"), &restore},
         {QStringLiteral("reopen"), QStringLiteral("reopen N [--yes]"), &reopen},
+        {QStringLiteral("show"), QStringLiteral("show N"), &contractShow},
+        {QStringLiteral("import"), QStringLiteral("import FÁJL.json [--yes]"), &contractImport},
     };
     return l;
 }
@@ -108,8 +117,8 @@ int contract(AdminContext& ctx) {
 } // namespace
 
 VL_ADMIN_COMMAND(QStringLiteral("contract"),
-                 QStringLiteral("contract cancel|restore|reopen N [--yes]  egy szerződés stornózása, visszaállítása, "
-                                "újranyitása"),
+                 QStringLiteral("contract cancel|restore|reopen N [--yes] | show N | import FÁJL.json [--yes]  egy szerződés "
+                                "stornózása, visszaállítása, újranyitása, kiírása; új szerződés JSON fájlból"),
                  contract);
 
 } // namespace vl::admin

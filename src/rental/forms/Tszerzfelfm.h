@@ -186,8 +186,9 @@ public:
     bool stored() const { return stored_; }
     bool closingAllowed() const { return closeAllowed_; }
 
-    // What storing does: the contract store plugs in here. Without one the
-    // header is checked and the user told that storing is not available.
+    // What storing does. Without a handler of its own (tests may plug one in)
+    // the contract store runs: its checks and question, the store in one
+    // transaction, its summary, then the handover document's question.
     using StoreHandler = std::function<Outcome(ContractSession&, QWidget* form)>;
     static void setStoreHandler(StoreHandler handler);
 
