@@ -152,6 +152,41 @@ private slots:
         QVERIFY(p.contains("Karbantartás (ürítés, takarítás): 2 kabin"));
     }
 
+    // Eleven long contract numbers overflow the line's 80-character contract
+    // text; the payment detail still lists every contract, by the kept keys.
+    void manyContracts() {
+        co.db.conn->exec("ALTER SEQUENCE GEN_FORGFEJ_BIZONYLAT RESTART WITH 1000000");
+        QList<qint64> numbers;
+        {
+            auto tx = co.db.conn->begin();
+            const Site s = co.addSite(*tx, QStringLiteral("Omega Kft."), "1121", "Budapest", "Tizenegy utca 11.", "");
+            for (int i = 0; i < 11; ++i) {
+                ContractLine l = Company::line("ALAP", {QString::number(1100 + i)}, "S3", "1000000", 4500, "2026.04.06");
+                l.nettoar = 20001 + i;
+                numbers << co.contract(*tx, s, {l}, "KP", "2026.04.06");
+            }
+            tx->commit();
+            co.sites.insert("omega", s);
+        }
+        sheet->LoadDaySheet(kDay);
+        const DaySheetLine* pay = nullptr;
+        for (const DaySheetLine& l : sheet->lines())
+            if (l.tevkod == "FIZ" && l.ugyfelcim == co.sites.value("omega").site) pay = &l;
+        QVERIFY(pay);
+        QCOMPARE(pay->contracts, numbers);
+        QCOMPARE(pay->bizonylat.size(), 80);
+        QVERIFY(!pay->bizonylat.contains(QString::number(numbers.last())));
+        DaySheetFilter f;
+        f.customerKey = co.sites.value("omega").customer;
+        DayList list;
+        const QString p = squeeze(pdf::pdfText(write(f, "tqrtevnaplo_omega", &list)));
+        const QString lines = list.contractLines.value(pay->tsorszam);
+        for (int i = 0; i < 11; ++i)
+            QVERIFY2(lines.contains(QStringLiteral("1 db Alap WC kabin %1 Ft/db/2 Hét").arg(20001 + i)), qPrintable(lines));
+        QCOMPARE(lines.count("Ft/db/"), 11);
+        QVERIFY2(p.contains("1 db Alap WC kabin 20011 Ft/db/2 Hét"), qPrintable(p));
+    }
+
     // vorlanda-admin daysheet and daylist; their refusals write nothing.
     void commands() {
         QFile ini(co.db.dir.filePath(QStringLiteral("PKR.INI")));

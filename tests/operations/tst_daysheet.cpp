@@ -104,6 +104,31 @@ private slots:
         QCOMPARE(linesOf(site), lines);
     }
 
+    // Gross amounts follow the VAT factor given, each row rounded on its own.
+    void grossByVatFactor_data() {
+        QTest::addColumn<double>("factor");
+        QTest::addColumn<QString>("site");
+        QTest::addColumn<qint64>("gross");
+        QTest::newRow("25 %, two cabins") << 1.25 << "merge" << qint64(2 * 5625);
+        QTest::newRow("25 %, 4500 and 3001") << 1.25 << "priced" << qint64(5625 + 3751);
+        QTest::newRow("5 %, 4500 and 3001") << 1.05 << "priced" << qint64(4725 + 3151);
+    }
+    void grossByVatFactor() {
+        QFETCH(double, factor);
+        QFETCH(QString, site);
+        QFETCH(qint64, gross);
+        DaySheet other(*co.db.conn, session(), factor);
+        other.LoadDaySheet(kDay);
+        const DaySheetLine* l = nullptr;
+        for (const DaySheetLine& x : other.lines())
+            if (x.ugyfelcim == co.sites.value(site).site && x.tevkod == "KA") l = &x;
+        QVERIFY(l);
+        QCOMPARE(l->bruttofiz, gross);
+        QCOMPARE(co.db.count(QStringLiteral("SELECT BRUTTOFIZ FROM %1 WHERE TSORSZAM = :t").arg(other.tableName()),
+                             {{"t", l->tsorszam}}),
+                 gross);
+    }
+
     // The payment line after the site's delivery takes its rental quantity and
     // unit; a payment line first at its site has 0 and none. Earlier planned
     // periods of a visited contract are listed, a paid one is not.
@@ -206,6 +231,8 @@ private slots:
         QTest::newRow("one driver") << "" << "S2" << false << true << "driver";
         QTest::newRow("no driver, whatever driver is chosen") << "" << "S1" << true << true << "nodriver";
         QTest::newRow("customer and driver") << "driver" << "S2" << false << true << "customer+driver";
+        QTest::newRow("no driver at one customer") << "nodriver" << "" << true << true << "nodriver";
+        QTest::newRow("no driver, deleted shown") << "" << "" << true << false << "nodriver";
     }
     void filters() {
         QFETCH(QString, customerCase);
