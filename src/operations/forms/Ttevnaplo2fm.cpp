@@ -107,7 +107,7 @@ Ttevnaplo2fm::Ttevnaplo2fm(QWidget* parent) : QWidget(parent), ui_(std::make_uni
     pb1 = u.pb1;
     DBGrid1 = u.DBGrid1;
     pb1->setVisible(false);
-    l_sumdb->setWordWrap(true);
+    l_sumdb->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     model_ = new DaySheetModel(this);
     QList<vl::db::RowSetModel::GridColumn> cols;
@@ -115,6 +115,10 @@ Ttevnaplo2fm::Ttevnaplo2fm(QWidget* parent) : QWidget(parent), ui_(std::make_uni
     model_->setColumns(cols);
     DBGrid1->setModel(model_);
     DBGrid1->verticalHeader()->setVisible(false);
+    DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
+    DBGrid1->setWordWrap(false);
+    const int widths[] = {40, 40, 170, 260, 40, 150, 200, 120, 110, 140, 110, 300, 120};
+    for (int i = 0; i < int(std::size(widths)); ++i) DBGrid1->setColumnWidth(i, widths[i]);
     QPalette pal = DBGrid1->palette();
     pal.setColor(QPalette::Highlight, QColor::fromRgba(vl::util::ColorFromName(QStringLiteral("FAKÓKÉK"))));
     pal.setColor(QPalette::HighlightedText, Qt::black);

@@ -14,6 +14,7 @@
 #include "util/MessageSink.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -106,6 +107,9 @@ private slots:
         QCOMPARE(find<QComboBox>("cbx_soforuj")->itemText(0), QString());
         QCOMPARE(find<QComboBox>("cbx_soforuj")->count(), 3); // the inactive driver is not offered
         QCOMPARE(find<QToolButton>("sb_tegnap")->toolTip(), QStringLiteral("Előző nap"));
+        // It fits the work panel of a 1280x800 screen.
+        QVERIFY2(f->minimumSizeHint().width() <= 1240, qPrintable(QString::number(f->minimumSizeHint().width())));
+        QVERIFY2(f->minimumSizeHint().height() <= 700, qPrintable(QString::number(f->minimumSizeHint().height())));
     }
 
     // The day and its name; the arrows step a valid day and leave an invalid one.
@@ -232,6 +236,9 @@ private slots:
             QCOMPARE(g->model()->index(r, 5).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::black));
         }
         QCOMPARE(seen.size(), 5);
+        QDir().mkpath(QStringLiteral(VL_OUT_DIR));
+        QCoreApplication::processEvents();
+        f->grab().save(QStringLiteral(VL_OUT_DIR "/ttevnaplo2fm.png")); // a picture of the form to look at
         QCOMPARE(Ttevnaplo2fm::ColorNameOf("I", "2026.05.04", "2026.05.04"), QStringLiteral("FAKÓZÖLD"));
         QCOMPARE(Ttevnaplo2fm::ColorNameOf("i", "2026.05.05", "2026.05.04"), QStringLiteral("FAKÓZÖLD"));
         QCOMPARE(Ttevnaplo2fm::ColorNameOf("I", "2026.05.03", "2026.05.04"), QStringLiteral("FAKÓLILA"));
