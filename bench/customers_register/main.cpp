@@ -334,7 +334,7 @@ int main(int argc, char** argv) {
                 .arg(rounds).arg(o, 0, 'f', 1).arg(ob, 0, 'f', 1).arg(o / ob, 0, 'f', 2));
         const double kn = median(noPaintKeys);
         say(QStringLiteral("Egy keresési billentyű (medián, %1 leütés): %2 ms a képernyő frissítésével, %3 ms anélkül "
-                           "(leghosszabb %4 ms: az első keresés készíti a kulcsokat); ugyanazok az olvasások (memók, címek) "
+                           "(leghosszabb %4 ms; az első számmal kezdődő keresés készíti a számok kulcsait); ugyanazok az olvasások (memók, címek) "
                            "puszta kliens-API-val: %5 ms; arány %6 (frissítés nélkül %7)")
                 .arg(keys.size()).arg(k, 0, 'f', 2).arg(kn, 0, 'f', 2)
                 .arg(*std::max_element(keys.begin(), keys.end()), 0, 'f', 2)

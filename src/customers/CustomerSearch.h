@@ -32,6 +32,9 @@ public:
     int firstStartingWith(const QString& text, bool inNames = false) const;
     // The row of a key; -1 when absent.
     int rowOfKey(const QString& key) const;
+    // Makes the keys of the sort column now (the form does it once the list
+    // is on the screen, so the first letter typed finds them ready).
+    void prepareKeys() const { prepare(); }
 
 private:
     void prepare() const;

@@ -27,6 +27,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vl::customers {
@@ -479,6 +480,8 @@ void Tugyfelfm::openCustomers(const QString& positionKey) {
         tx->commit();
     }
     search_.setRows(rows, sortColumnName(sort_));
+    // The search keys are made right after the list is shown.
+    QTimer::singleShot(0, this, [this] { search_.prepareKeys(); });
     custModel_->setRowSet(std::move(rows));
     int row = search_.rowOfKey(positionKey);
     if (row < 0 && customerCount() > 0) row = 0;
