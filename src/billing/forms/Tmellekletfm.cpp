@@ -213,6 +213,7 @@ void Tmellekletfm::reopenList() {
                            {QStringLiteral("FIZMOD"), QStringLiteral("Fiz.mód"), {}},
                            {QStringLiteral("LASTPRINT"), QStringLiteral("Nyomtatva"), {}},
                            {QStringLiteral("BIZONYLAT"), QStringLiteral("Biz.szám"), {}}});
+    ui->DBGrid1->resizeColumnsToContents();
     showTotals();
     moveToCustomer(key);
 }

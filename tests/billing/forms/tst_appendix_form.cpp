@@ -107,6 +107,10 @@ private slots:
         QCOMPARE(w<QComboBox>("cbx_fizmod")->count(), 4);
         QVERIFY(w<QComboBox>("cbx_bermegyseg")->findText(QStringLiteral("hét")) > 0);
         QCOMPARE(form->windowTitle(), QStringLiteral("Számla melléklet készítése"));
+        // The whole panel fits the work area of a 1280x800 screen.
+        qInfo() << "size hint" << form->sizeHint() << form->minimumSizeHint();
+        QVERIFY(form->minimumSizeHint().width() <= 1280 - 220);
+        QVERIFY(form->minimumSizeHint().height() <= 800 - 120);
     }
 
     void buildShowsTheList() {
@@ -125,6 +129,9 @@ private slots:
         QCOMPARE(cb->itemText(2), QStringLiteral("Alfa Kft."));
         QVERIFY(cb->itemData(1).toString() != cb->itemData(2).toString());
         QVERIFY(sink.messages.isEmpty());
+        form->resize(1060, 640);
+        QDir().mkpath(QStringLiteral(VL_OUT_DIR));
+        form->grab().save(QStringLiteral(VL_OUT_DIR "/appendix_form.png"));
     }
 
     void search() {
