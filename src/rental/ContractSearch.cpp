@@ -29,14 +29,19 @@ const QString kRule = QStringLiteral("ContractSearch");
 const QString kSelect = QStringLiteral(
     "SELECT F.BIZONYLAT, F.STATUS, F.VERZIO, F.BERKEZD, F.BERVEG, F.LASTPRINT, F.KOMMENT, F.STATUSELOZO, F.BERMOD, "
     "F.UGYFELKOD, F.UGYFELCIM, U.NEV UGYFEL, C.NEV CIMNEV, C.IRSZAM, C.VAROS, C.UTCA, "
-    "S.NEV STATUSZ, S.SZIN, S.MODOSITHATO, F.RDB$RECORD_VERSION RV "
-    "FROM FORGFEJ F");
-// With a cabin the contracts holding it come first, from the item index.
-const QString kCabinSource = QStringLiteral(
-    " JOIN (SELECT DISTINCT KK.BIZONYLAT, KK.VERZIO FROM FORGKABIN KK WHERE KK.ARUKOD = :kabin) KB"
-    " ON KB.BIZONYLAT = F.BIZONYLAT AND KB.VERZIO = F.VERZIO");
+    "S.NEV STATUSZ, S.SZIN, S.MODOSITHATO, F.RDB$RECORD_VERSION RV ");
+// Where the rows come from. The engine keeps the order of outer joins, so
+// the source that narrows the search most is read first:
+//  - by default every contract, with its customer;
+//  - with a cabin, the contracts holding it, from the item index;
+//  - with a name prefix, the customers it finds, from the name index, and
+//    their contracts (the conditions on F drop customers without one).
+const QString kFromContracts = QStringLiteral("FROM FORGFEJ F LEFT JOIN UGYFEL U ON U.KOD = F.UGYFELKOD");
+const QString kFromCabin = QStringLiteral(
+    "FROM FORGFEJ F JOIN (SELECT DISTINCT KK.BIZONYLAT, KK.VERZIO FROM FORGKABIN KK WHERE KK.ARUKOD = :kabin) KB"
+    " ON KB.BIZONYLAT = F.BIZONYLAT AND KB.VERZIO = F.VERZIO LEFT JOIN UGYFEL U ON U.KOD = F.UGYFELKOD");
+const QString kFromCustomers = QStringLiteral("FROM UGYFEL U LEFT JOIN FORGFEJ F ON F.UGYFELKOD = U.KOD");
 const QString kJoins = QStringLiteral(
-    " LEFT JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
     " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
     " JOIN SZ_STATUSR S ON S.KOD = F.STATUS"
     " WHERE F.AKTIV = 'I'");
@@ -187,13 +192,21 @@ BuiltSearch ContractSearch::Build(const ContractFilter& f) {
     Params& p = b.params;
     QString sql = kSelect;
     const QString cabin = f.cabin.trimmed();
+    const QString key = f.customerKey.trimmed();
+    const QString typed = f.customerText.trimmed();
     if (!cabin.isEmpty()) {
-        sql += kCabinSource;
+        sql += kFromCabin;
         p.push_back({QStringLiteral("kabin"), cabin});
+    } else if (key.isEmpty() && !typed.isEmpty() && typed.size() <= kNameLength) {
+        sql += kFromCustomers;
+    } else {
+        sql += kFromContracts;
     }
     sql += kJoins;
     sql += QStringLiteral(" AND F.BERMOD IN ") + inList(cleaned(f.modes), QStringLiteral("m"), p);
-    sql += QStringLiteral(" AND F.STATUS IN ") + inList(cleaned(f.statuses), QStringLiteral("s"), p);
+    // The ticked statuses usually cover most contracts: read through the
+    // status index they cost three times a plain read, so the index is not offered.
+    sql += QStringLiteral(" AND (F.STATUS || '') IN ") + inList(cleaned(f.statuses), QStringLiteral("s"), p);
 
     if (f.usePeriod) {
         const QString from = vl::util::NormalizeDateText(f.from);
@@ -222,8 +235,6 @@ BuiltSearch ContractSearch::Build(const ContractFilter& f) {
     }
 
     // The customer: once chosen, by its key; typed, as a prefix of the name.
-    const QString key = f.customerKey.trimmed();
-    const QString typed = f.customerText.trimmed();
     if (!key.isEmpty()) {
         sql += QStringLiteral(" AND F.UGYFELKOD = :ugyfelkod");
         p.push_back({QStringLiteral("ugyfelkod"), key});

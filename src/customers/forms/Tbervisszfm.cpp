@@ -292,6 +292,8 @@ Tbervisszfm::Tbervisszfm(QWidget* parent) : QDialog(parent, Qt::Window) {
     DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
     DBGrid1->verticalHeader()->hide();
     DBGrid1->horizontalHeader()->setStretchLastSection(true);
+    // Column widths from the rows on the first screens, not from every row found.
+    DBGrid1->horizontalHeader()->setResizeContentsPrecision(60);
 
     auto* all = new QVBoxLayout(this);
     all->addWidget(p_szuro);
@@ -452,7 +454,7 @@ void Tbervisszfm::b_keresClick() {
     model_->setRowSet(std::move(rows), kColumns);
     QApplication::restoreOverrideCursor();
     if (remembered <= 0 || !locate(remembered)) syncCurrent();
-    if (model_->rowCount() > 0 && model_->rowCount() < 2000) DBGrid1->resizeColumnsToContents();
+    if (model_->rowCount() > 0) DBGrid1->resizeColumnsToContents();
 }
 
 void Tbervisszfm::reloadKeeping(qint64 bizonylat) {
