@@ -1,0 +1,161 @@
+#pragma once
+// The actions of the activity log that change the schedule: marking an
+// activity done or taking the mark back, a remark, moving one cleaning,
+// rescheduling a weekday's cleanings for the rest of the rental, assigning a
+// driver, deleting and restoring, and recording a new activity.
+//
+// Every action works on the source rows a day sheet line keeps (their keys as
+// loaded), never on a search by the line's texts. One action is one
+// transaction: every marked line and every cascade lands whole or not at all.
+// Each touched contract's FORGFEJ row is stamped (JUZER, MIKOR) first. The
+// update of an activity is guarded by its state and driver as loaded; when it
+// changes no row (someone changed the row meanwhile) the whole action is
+// rolled back and reported once by ReportStoreError, and the caller reloads.
+// A take-back ("VSZ") marked done or undone runs the one take-back routine
+// (return record, product status, later activities, contract status, cash
+// billing). A cash contract whose priced activities an action created,
+// re-dated, deleted or restored has its planned periods regenerated from its
+// first day still to bill, in the same transaction.
+//
+// Questions go through the message sink (the program's message form, the
+// command's --yes); refusals are shown as plain messages and change nothing.
+#include "db/Database.h"
+#include "operations/DaySheet.h"
+#include "shell/Session.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace vl::operations {
+
+enum class LineAction { DoneToggle, Remark, Move, Reschedule, Driver, DeleteRestore };
+
+// The button name an action reports its store errors under ("b_elvegezve" ...).
+QString ActionName(LineAction a);
+
+// What the data panel holds for the actions.
+struct ActionInputs {
+    QString newDate;     // e_ujnap as typed
+    QString remark;      // e_komment as typed
+    QString driverCode;  // the new driver (cbx_soforuj's code); "" removes the driver
+};
+
+// What an action run did.
+struct ActionReport {
+    bool committed = false;     // the action landed
+    bool refused = false;       // a check or a question stopped it; nothing written
+    bool storeError = false;    // a guarded update missed: rolled back and reported
+    bool conflict = false;      // another workstation wrote the same rows: rolled back
+    QString message;            // the refusal or error shown (for callers without a screen)
+    QString focus;              // objectName of the control at fault ("" none)
+    int rows = 0;               // activity rows the action changed or wrote
+    QList<qint64> contracts;    // the contracts it touched
+};
+
+// The texts of the actions.
+namespace texts {
+QString NotApplicable();      // "Ilyen státuszú tevékenységre ez a funkció nem alkalmazható."
+QString PaymentElsewhere();   // "Fizetést az "Ügyfél megrendelései / Fizetések" pont alatt lehet rendezni."
+QString StoreFailedHead();    // the head of ReportStoreError's message
+} // namespace texts
+
+// "none": "Nem hajtható végre, ki van jelölve <n> sor." when a line is marked;
+// "required": "Nincs kijelölve tétel" when none is. "" when the check passes.
+QString CheckMarks(const QList<int>& marks, const QString& mode);
+
+// ---- checks of one line (each "" when it passes)
+// Done checks: the refusal of the line.
+QString DoneRefusal(const DaySheetLine& line);
+// Done checks: the warning to ask about ("" none).
+QString DoneWarning(const DaySheetLine& line, const QString& day, const QString& today);
+// Move checks of a line; reschedule adds "\rNincs átütemezhető tevékenység." at the first marked line.
+QString MoveRefusal(const DaySheetLine& line, bool reschedule, bool firstMarked);
+// The new date of a move: "Hibás dátum." or "Előbb adjon meg másik dátumot!".
+QString NewDateRefusal(const QString& typed, const QString& day);
+QString DriverRefusal(const DaySheetLine& line);
+// Delete checks of each line: FIZ, done or moved-away lines; then live and
+// deleted lines together.
+QString DeleteRefusal(const QList<const DaySheetLine*>& lines);
+// Whether the lines are deleted ones (restore) rather than live ones.
+bool LinesAreDeleted(const QList<const DaySheetLine*>& lines);
+// The driver of a driver action: "" or an active driver's code, else
+// "Adatbázis hiba, nincs meg a sofőr".
+QString DriverCodeRefusal(vl::db::Transaction& tx, const QString& code);
+
+// A product placed at a site, as the new activity's product list holds it.
+struct PlacedProduct {
+    QString kod;            // "line,product,item"
+    qint64 bizonylat = 0;
+    qint64 verzio = 1;
+    qint64 tetelsor = 0;
+    QString arukod;
+    qint64 sorszam = 0;
+    QString nev;            // product code, blank, type name
+};
+// The products placed at a customer's site on running contracts.
+QList<PlacedProduct> PlacedProducts(vl::db::Transaction& tx, const QString& customerKey, const QString& siteKey);
+QString NoPlacedProductText();   // "Az ügyfélnek ezen a címén nincs kihelyezett termék."
+
+// A new activity as the data panel gives it.
+struct NewActivity {
+    QString siteKey;             // "" when no site was chosen
+    std::optional<PlacedProduct> product;
+    QString activityCode;        // "" none chosen
+    QString newDate;             // typed
+    QString driverCode;          // "" none
+    QString quantity;            // typed
+    QString price;               // typed
+    QString remark;              // as typed
+};
+// The collected refusal ("Nem tárolható, az alábbi hibák miatt\r" + lines), "" when none.
+QString NewActivityRefusal(const NewActivity& a, QString* focus = nullptr);
+
+class ActivityActions {
+public:
+    ActivityActions(vl::db::Connection& conn, const vl::shell::Session& session);
+
+    // Applies an action to every applicable source row of a line in the
+    // caller's transaction. Throws StoreMiss (below) when a guarded update
+    // changes no row. `day` is the sheet's day.
+    int ApplyLineAction(vl::db::Transaction& tx, LineAction action, const DaySheetLine& line, const QString& day,
+                        const ActionInputs& in);
+
+    // Runs an action on the lines in order, all in one transaction; prices
+    // the touched cash contracts at the end. On a missed guarded update the
+    // whole action is rolled back and ReportStoreError is shown once; on a
+    // write conflict with another workstation the contract-changed message.
+    ActionReport ActOnLines(LineAction action, const QList<DaySheetLine>& lines, const QString& day,
+                            const ActionInputs& in);
+
+    // Stores a new activity (after NewActivityRefusal passed): one transaction.
+    ActionReport StoreNewActivity(const NewActivity& a);
+
+    // The buttons as the form runs them on a sheet: checks in order,
+    // questions through the sink, the action, then the sheet reloaded (which
+    // clears the marks). `current` is the grid's current line.
+    ActionReport Elvegezve(DaySheet& sheet, int current);
+    ActionReport Komment(DaySheet& sheet, int current, const ActionInputs& in);
+    ActionReport Athelyez(DaySheet& sheet, const ActionInputs& in);
+    ActionReport Atutemez(DaySheet& sheet, const ActionInputs& in);
+    ActionReport Sofor(DaySheet& sheet, const ActionInputs& in);
+    ActionReport Torles(DaySheet& sheet);
+    ActionReport Uj(DaySheet& sheet, const NewActivity& a);
+
+    // A guarded update that changed no row.
+    struct StoreMiss {
+        QString query;
+        vl::db::Params params;
+    };
+
+private:
+    ActionReport refuse(const QString& text, const QString& focus = QString());
+    ActionReport runMoveChecks(DaySheet& sheet, const ActionInputs& in, bool reschedule);
+    QList<DaySheetLine> markedLines(const DaySheet& sheet) const;
+    void reload(DaySheet& sheet);
+
+    vl::db::Connection& conn_;
+    vl::shell::Session session_;
+};
+
+} // namespace vl::operations
