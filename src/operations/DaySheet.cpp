@@ -209,23 +209,23 @@ QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
 }
 
 DaySheet::DaySheet(vl::db::Connection& conn, const vl::shell::Session& session, double vatFactor)
-    : conn_(conn), session_(session), vat_(vatFactor) {}
+    : conn_(&conn), session_(session), vat_(vatFactor) {}
 
 void DaySheet::ensureTable() {
     if (!table_.isEmpty()) return;
     {
-        auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
+        auto tx = conn_->begin(vl::db::TxMode::ReadOnly);
         if (!vl::db::SchemaRegistry::tableExists(*tx, kTemplate)) throw vl::RuleRefusal(NoTemplateText());
     }
     QString name;
     for (int attempt = 0; attempt < 50; ++attempt) {
         name = vl::util::StampedName(kTemplate + session_.userCode, QStringLiteral("TMP_"));
-        auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
+        auto tx = conn_->begin(vl::db::TxMode::ReadOnly);
         if (!vl::db::SchemaRegistry::tableExists(*tx, name)) break;
         tx.reset();
         QThread::msleep(2);
     }
-    if (!vl::shell::CopyTableDef(conn_, nullptr, session_, kTemplate, name, true, true))
+    if (!vl::shell::CopyTableDef(*conn_, nullptr, session_, kTemplate, name, true, true))
         throw vl::RuleRefusal(NoTemplateText());
     table_ = name;
 }
@@ -239,7 +239,7 @@ void DaySheet::LoadDaySheet(const QString& typedDay) {
     QList<DaySheetLine> lines;
     QStringList failed;
     {
-        vl::db::TxScope tx(conn_, nullptr);
+        vl::db::TxScope tx(*conn_, nullptr);
         lines = FoldDaySheet(DaySheetSourceRows(*tx, day), vat_);
         tx->exec(QStringLiteral("DELETE FROM ") + t);
         auto ins = tx->prepare(kInsertSql.arg(t));
@@ -309,7 +309,7 @@ QString DaySheet::orderLine() const {
 
 void DaySheet::reopen() {
     if (table_.isEmpty()) return;
-    visible_ = conn_.query(QStringLiteral("SELECT * FROM ") + vl::db::sqltext::quoteIdent(table_) + filterLine() +
+    visible_ = conn_->query(QStringLiteral("SELECT * FROM ") + vl::db::sqltext::quoteIdent(table_) + filterLine() +
                                orderLine(),
                            filterParams());
     sum_.clear();
@@ -338,11 +338,11 @@ void DaySheet::CheckFilter(vl::db::Transaction& tx, const DaySheetFilter& f) {
 
 void DaySheet::FilterDaySheet(const DaySheetFilter& filter) {
     {
-        auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
+        auto tx = conn_->begin(vl::db::TxMode::ReadOnly);
         CheckFilter(*tx, filter);
     }
     if (!(filter == filter_) && !marks_.isEmpty() && !table_.isEmpty()) {
-        conn_.exec(QStringLiteral("UPDATE ") + vl::db::sqltext::quoteIdent(table_) +
+        conn_->exec(QStringLiteral("UPDATE ") + vl::db::sqltext::quoteIdent(table_) +
                    QStringLiteral(" SET SELECTED = ' ' WHERE SELECTED = 'X'"));
         marks_.clear();
     }
@@ -354,7 +354,7 @@ void DaySheet::FilterDaySheet(const DaySheetFilter& filter) {
 bool DaySheet::ToggleLineMark(int tsorszam) {
     if (table_.isEmpty() || !line(tsorszam)) return false;
     const bool on = !marks_.contains(tsorszam);
-    const qint64 n = conn_.exec(QStringLiteral("UPDATE ") + vl::db::sqltext::quoteIdent(table_) +
+    const qint64 n = conn_->exec(QStringLiteral("UPDATE ") + vl::db::sqltext::quoteIdent(table_) +
                                     QStringLiteral(" SET SELECTED = :selected WHERE TSORSZAM = :tsorszam"),
                                 {{QStringLiteral("selected"), on ? QStringLiteral("X") : QStringLiteral(" ")},
                                  {QStringLiteral("tsorszam"), tsorszam}});

@@ -89,6 +89,9 @@ public:
 
     // The work table's name ("" before the first load).
     const QString& tableName() const { return table_; }
+    // The connection to work on from now on: the program's connection after
+    // a reconnect (the work table stays the same).
+    void useConnection(vl::db::Connection& conn) { conn_ = &conn; }
     const QString& day() const { return day_; }
 
     // Builds the sheet of a day ('yyyy.mm.dd' or 'yyyymmdd'): makes or empties
@@ -132,7 +135,7 @@ private:
     void ensureTable();
     void reopen();
 
-    vl::db::Connection& conn_;
+    vl::db::Connection* conn_;
     vl::shell::Session session_;
     double vat_;
     QString table_;

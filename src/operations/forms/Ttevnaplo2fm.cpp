@@ -233,6 +233,7 @@ DaySheetFilter Ttevnaplo2fm::currentFilter() const {
 
 void Ttevnaplo2fm::LoadDaySheet() {
     if (!sheet_) return;
+    sheet_->useConnection(vl::shell::dm().d_alap());
     const int keep = currentLine();
     try {
         sheet_->LoadDaySheet(e_nap->text());
@@ -257,6 +258,7 @@ void Ttevnaplo2fm::LoadDaySheet() {
 
 void Ttevnaplo2fm::FilterDaySheet() {
     if (!sheet_ || sheet_->tableName().isEmpty()) return;
+    sheet_->useConnection(vl::shell::dm().d_alap());
     const int keep = currentLine();
     try {
         sheet_->FilterDaySheet(currentFilter());
@@ -307,6 +309,7 @@ void Ttevnaplo2fm::ToggleCurrentMark() {
     const int t = currentLine();
     if (!sheet_ || t <= 0) return;
     try {
+        sheet_->useConnection(vl::shell::dm().d_alap());
         sheet_->ToggleLineMark(t);
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a sor kijelölése"));
@@ -321,6 +324,7 @@ void Ttevnaplo2fm::sortByColumn(int section) {
     if (!col.second.contains(QLatin1Char('*'))) return;
     const int keep = currentLine();
     try {
+        sheet_->useConnection(vl::shell::dm().d_alap());
         if (!sheet_->SortBy(col.first)) return;
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a rendezés"));
