@@ -12,6 +12,9 @@
 #include "rental/Numbering.h"
 #include "util/Numbers.h"
 
+#include <QFile>
+#include <QProcess>
+#include <QStringEncoder>
 #include <QtTest>
 
 using namespace vl::rental;
@@ -449,6 +452,84 @@ private slots:
                           {{"b", b}}), 1);
         QCOMPARE(db.count("SELECT NETTOAR FROM FORGSOR WHERE BIZONYLAT = :b", {{"b", b}}), 19000);
         other->close();
+    }
+    // vorlanda-admin contract import then contract show: the same session and
+    // store as the form; a file that fails a check writes nothing.
+    void importShowRoundTrip() {
+        QFile ini(db.dir.filePath(QStringLiteral("PKR.INI")));
+        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QStringEncoder enc("windows-1250");
+        ini.write(enc.encode(QStringLiteral("DBSERVER=") + db.path + QStringLiteral("\r\nWPWD=NONE\r\n")));
+        ini.close();
+        auto run = [&](const QStringList& args, QString* out) {
+            QProcess p;
+            p.setWorkingDirectory(db.dir.path());
+            p.start(QStringLiteral(VL_ADMIN_EXE), args);
+            p.waitForFinished(300000);
+            *out = QString::fromUtf8(p.readAllStandardOutput()) + QString::fromUtf8(p.readAllStandardError());
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        const QString good = QString::fromUtf8(
+            "{\n"
+            "  \"header\": {\"UGYFELKOD\": \"1\", \"UGYFELCIM\": \"1\", \"FIZMOD\": \"KP\", \"BERMOD\": \"HT\", \"BERKEZD\": \"2026.03.02\",\n"
+            "             \"SZERZODES\": \"O'Brien/2026\", \"KOMMENT\": \"Kapu: 'B' épület\", \"VEGKOMMENT\": \"Kulcs a portán\"},\n"
+            "  \"lines\": [{\"ARUCSOPORT\": \"ALAP\", \"MENNYISEG\": 2, \"BERMENNY\": 1, \"BERMEGYSEG\": \"Hó\", \"NETTOAR\": 12000,\n"
+            "             \"KISZALL\": \"20260302\", \"HKSZCSPSZV\": \"1000000\", \"KARBAR1\": 4500, \"PERIODUS\": 1, \"SOFORKOD\": \"S1\",\n"
+            "             \"items\": [{\"ARUKOD\": \"503\", \"KOMMENT\": \"Az irodához, Ő\"}]}],\n"
+            "  \"payments\": [{\"DATUM\": \"2026.03.02\", \"DATUM2\": \"2026.03.31\", \"NETTO\": 20000}]\n"
+            "}");
+        auto write = [&](const QString& name, const QString& text) {
+            QFile f(db.dir.filePath(name));
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(text.toUtf8());
+            return f.fileName();
+        };
+        const qint64 heads = db.count("SELECT COUNT(*) FROM FORGFEJ");
+        struct Bad { QString from, to, message; };
+        const QList<Bad> bad = {
+            {"\"KOMMENT\": \"Kapu", "\"SZIN\": \"kék\", \"KOMMENT\": \"Kapu", "FORGFEJ.SZIN"},
+            {"\"ARUKOD\": \"503\"", "\"ARUKOD\": \"503\", \"SORSZAM\": 7", "FORGKABIN.SORSZAM"},
+            {"\"BERKEZD\": \"2026.03.02\"", "\"BERKEZD\": \"2026.02.30\"", "Hibás dátum: bérlet kezdete"},
+            {"\"KISZALL\": \"20260302\"", "\"KISZALL\": \"2026.13.01\"", "Hibás dátum"},
+            {"\"NETTO\": 20000", "\"NETTO\": \"-\"", "Az összeg értelmetlen"},
+            {"\"DATUM2\": \"2026.03.31\"", "\"DATUM2\": \"2026.03.01\"", "Hibás dátum intervallum"},
+        };
+        QString out;
+        for (const Bad& c : bad) {
+            QString text = good;
+            QVERIFY2(text.contains(c.from), qPrintable(c.from));
+            text.replace(c.from, c.to);
+            QVERIFY2(run({"--yes", "contract", "import", write("rossz.json", text)}, &out) != 0, qPrintable(out));
+            QVERIFY2(out.contains(c.message), qPrintable(c.message + " / " + out));
+            QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFEJ"), heads);
+        }
+        // Without --yes the store's question is refused.
+        const QString file = write("uj.json", good);
+        QVERIFY(run({"contract", "import", file}, &out) != 0);
+        QVERIFY2(out.contains("Befejezi és tárolja a bizonylatot?"), qPrintable(out));
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFEJ"), heads);
+
+        QVERIFY2(run({"--yes", "contract", "import", file}, &out) == 0, qPrintable(out));
+        const qint64 b = db.count("SELECT MAX(BIZONYLAT) FROM FORGFEJ");
+        QVERIFY2(out.contains(QString("Új szerződés: %1").arg(b)), qPrintable(out));
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGKABIN WHERE BIZONYLAT = :b", {{"b", b}}), 2);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM ARU WHERE KOD = '503' AND ALLAPOT = 'FOG' AND BIZONYLAT = :b", {{"b", b}}), 1);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFIZ WHERE BIZONYLAT = :b AND KEZI = 'I' AND NETTO = 20000", {{"b", b}}), 1);
+
+        QVERIFY2(run({"contract", "show", QString::number(b)}, &out) == 0, qPrintable(out));
+        for (const QString& t : {QString("Szerződés: %1 (verzió 1), státusz: FO (Folyamatban)").arg(b),
+                                 QString("Ügyfél: 1 O'Brien és Társa Kft.; szállítási cím: 1 Építkezés 2030 Érd, Fő utca 1."),
+                                 QString("Fizetési mód: KP (Készpénz); bérlés módja: HT (Határozatlan idejű bérlet)"),
+                                 QString("Kezdete: 2026.03.02; vége: ; iktatószám: O'Brien/2026; megjegyzés: Kapu: 'B' épület"),
+                                 QString("  1. ALAP (Alap WC kabin): 2 db, 12000 Ft / 1 Hó"),
+                                 QString("     1/1 termék 503: kiszállítás 2026.03.02"),
+                                 QString("     1/2 termék *: kiszállítás 2026.03.02"),
+                                 QString("  2026.03.02 - 2026.03.31: 20000 Ft (bruttó 25400 Ft), Tervezett, kézi")})
+            QVERIFY2(out.contains(t), qPrintable(t + "\n---\n" + out));
+        // Every period of the contract is listed.
+        const qint64 rows = db.count("SELECT COUNT(*) FROM FORGFIZ WHERE BIZONYLAT = :b", {{"b", b}});
+        QCOMPARE(qint64(out.count(QRegularExpression("\\n  [0-9]{4}\\.[0-9]{2}\\.[0-9]{2} - "))), rows);
+        QVERIFY(run({"contract", "show", "999999"}, &out) != 0);
     }
 };
 
