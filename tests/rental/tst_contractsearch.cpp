@@ -10,6 +10,7 @@
 #include "util/Error.h"
 #include "util/MessageSink.h"
 
+#include <QProcess>
 #include <QtTest>
 #include <functional>
 
@@ -105,6 +106,29 @@ const QList<Case>& cases() {
         {"order 6 number", [](ContractFilter& f) { f.order = 6; }, {1, 2, 3, 4, 5, 6}},
     };
     return c;
+}
+
+struct AdminRun {
+    int code = -1;
+    QString out, err;
+};
+
+// The real vorlanda-admin on the test's database (shared with the test's connection).
+AdminRun admin(const QString& dir, const QStringList& args) {
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(QStringLiteral(VL_ADMIN_EXE), args);
+    AdminRun r;
+    if (!p.waitForFinished(300000)) {
+        p.kill();
+        p.waitForFinished();
+        r.err = QStringLiteral("timeout");
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
 }
 
 } // namespace
@@ -513,6 +537,64 @@ private slots:
                  ContractSearch::NotCancelledText());
         QCOMPARE(refusal([&] { ContractSearch::Cancel(*db.conn, nullptr, session, 3, 1); }),
                  ContractSearch::AlreadyCancelledText());
+    }
+
+    // ---- the commands
+
+    // "contracts" prints the numbers the form would list, in its order.
+    void contractsCommand_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QStringList>("numbers");
+        QTest::addColumn<int>("code");
+        QTest::newRow("prefix") << QStringList{"--customer", "ok"} << QStringList{"3", "1", "2"} << 0;
+        QTest::newRow("modes and order") << QStringList{"--mode", "HT,HO", "--status", "FO", "--order", "6", "--number", "5"}
+                                         << QStringList{"5"} << 0;
+        QTest::newRow("activity period") << QStringList{"--from", "2026.02.01", "--to", "2026.02.28", "--by-activity"}
+                                         << QStringList{"2"} << 0;
+        QTest::newRow("cabin and driver") << QStringList{"--cabin", "501", "--driver", "S2"} << QStringList{"1"} << 0;
+        QTest::newRow("letters in the number") << QStringList{"--number", "4x"} << QStringList{} << 2;
+        QTest::newRow("no status") << QStringList{"--status", ","} << QStringList{} << 2;
+    }
+    void contractsCommand() {
+        QFETCH(QStringList, args);
+        QFETCH(QStringList, numbers);
+        QFETCH(int, code);
+        QFile ini(db.dir.filePath("PKR.INI"));
+        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(QStringLiteral("DBSERVER=%1\r\nWPWD=NONE\r\n").arg(db.path).toLocal8Bit());
+        ini.close();
+        const AdminRun r = admin(db.dir.path(), QStringList{"contracts"} + args);
+        QVERIFY2(r.code == code, qPrintable(r.out + r.err));
+        if (code != 0) return;
+        QStringList got;
+        for (const QString& line : r.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts).mid(1))
+            if (line.contains(QLatin1Char('\t'))) got << line.section(QLatin1Char('\t'), 0, 0);
+        QCOMPARE(got, numbers);
+    }
+
+    // "contract cancel" asks; without --yes nothing is written, with it the contract is cancelled.
+    void contractCommand() {
+        const qint64 b = ++next;
+        header(b, "106", "1061", "HT", "FO", "2026.04.01", "");
+        line(b, 1, "ALAP", "");
+        item(b, 1, 1, "651");
+        const QStringList before = snapshot();
+        AdminRun r = admin(db.dir.path(), {"contract", "cancel", QString::number(b)});
+        QVERIFY(r.code != 0);
+        QVERIFY2(r.err.contains(ContractSearch::CancelQuestion()), qPrintable(r.err));
+        QCOMPARE(snapshot(), before);
+        r = admin(db.dir.path(), {"contract", "cancel", QString::number(b), "--yes"});
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QCOMPARE(head(b).section(u'|', 0, 1), QStringLiteral("X|FO"));
+        QCOMPARE(cabin("651"), QStringLiteral("SZA|||-"));
+        r = admin(db.dir.path(), {"contract", "reopen", QString::number(b), "--yes"});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(ContractSearch::OnlyClosedText()), qPrintable(r.err));
+        r = admin(db.dir.path(), {"contract", "restore", QString::number(b), "--yes"});
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QCOMPARE(cabin("651"), QStringLiteral("FOG|106|1061|%1").arg(b));
+        r = admin(db.dir.path(), {"contract", "cancel", "x1"});
+        QCOMPARE(r.code, 2);
     }
 
     // ---- reopen
