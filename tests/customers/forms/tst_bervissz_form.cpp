@@ -4,6 +4,7 @@
 #include "GuiTestSupport.h"
 #include "Tbervisszfm.h"
 #include "FormRegistry.h"
+#include "Tmain_pkrfm.h"
 #include "rental/ContractSearch.h"
 #include "rental/ProductRegister.h"
 #include "rental/ProductStore.h"
@@ -341,6 +342,23 @@ private slots:
         QCOMPARE(sink_.texts(), QStringList{vl::rental::ProductRegister::ContractChangedElsewhereText()});
         QCOMPARE(f_->currentRow().value("KOMMENT").toString(), QStringLiteral("máshol"));
         QCOMPARE(f_->currentRow().value("STATUS").toString().trimmed(), QStringLiteral("LEZ"));
+    }
+
+    // Node 23 opens the one lookup form, modeless and prepared; a second click brings it forward.
+    void shownFromTree() {
+        vl::shell::Tmain_pkrfm w;
+        w.setAutoStart(false);
+        vl::customers::registerLookupNodes(w);
+        QVERIFY(w.hasHandler(23));
+        w.dispatch(23);
+        Tbervisszfm& f = vl::customers::RentalLookupForm();
+        QVERIFY(f.isVisible());
+        QVERIFY(!f.isModal());
+        QCOMPARE(f.findChild<QListWidget*>(QStringLiteral("chx_statusr"))->count(), 3);
+        QCOMPARE(f.model()->rowCount(), 0);
+        w.dispatch(23);
+        QCOMPARE(&vl::customers::RentalLookupForm(), &f);
+        f.close();
     }
 
     void screenshot() {
