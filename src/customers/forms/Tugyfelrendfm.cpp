@@ -469,6 +469,7 @@ void Tugyfelrendfm::buildOrderArea(QWidget* host) {
         return w;
     };
     e_h7csop = lineEdit(p_csopdata, QStringLiteral("e_h7csop"), 2);
+    e_h7csop->setFixedWidth(40);
     sp_h7csop = spin(p_csopdata, QStringLiteral("sp_h7csop"), 0);
     s->addWidget(label(p_csopdata, QStringLiteral("Hány hetente")), 1, 0);
     s->addWidget(e_h7csop, 1, 1);
@@ -1473,13 +1474,11 @@ void Tugyfelrendfm::b_visszaClick() {
         vl::notify(vl::MsgKind::Warning, QStringLiteral("Termék adat felvitel közben van. Tárolja, vagy dobja el!"));
         return;
     }
-    closing_ = true;
-    close();
-    closing_ = false;
+    QDialog::reject();
 }
 
 void Tugyfelrendfm::closeEvent(QCloseEvent* e) {
-    if (!closing_ && (siteMode != kBrowse || customerMode != kBrowse || lineMode != kBrowse || productMode != kBrowse)) {
+    if ((siteMode != kBrowse || customerMode != kBrowse || lineMode != kBrowse || productMode != kBrowse)) {
         e->ignore();
         b_visszaClick();
         return;

@@ -229,7 +229,6 @@ private:
 
     std::function<void(QLineEdit*, QLineEdit*, bool)> postal_;
     QHash<QString, QString> unitNames_;  // SZ_MEGYSEG KOD -> NEV
-    bool closing_ = false;
     QStringList nameCodes_, siteCodes_, statusCodes_, fizmodCodes_, groupCodes_, driverCodes_, unitCodes_;
     QString cashFlag_;                 // SZ_FIZMOD.KP of the loaded customer's payment mode
     qint64 lineContract_ = 0, lineNo_ = 0;
