@@ -8,6 +8,7 @@
 #include "Tmain_pkrfm.h"
 #include "db/RowSetModel.h"
 #include "operations/DayList.h"
+#include "ActivityLogActions.h"
 #include "rental/Numbering.h"
 #include "shell/Dm.h"
 #include "util/Colors.h"
@@ -125,12 +126,8 @@ Ttevnaplo2fm::Ttevnaplo2fm(QWidget* parent) : QWidget(parent), ui_(std::make_uni
     DBGrid1->setPalette(pal);
     boldColumn_ = 3; // "Szállítási cím *" is bold at start: the list is ordered by it
 
-    // The actions that change activities are not offered here yet.
-    for (QWidget* w : {static_cast<QWidget*>(b_elvegezve), static_cast<QWidget*>(b_komment),
-                       static_cast<QWidget*>(b_uj), static_cast<QWidget*>(b_athelyez), static_cast<QWidget*>(b_sofor),
-                       static_cast<QWidget*>(b_torles), static_cast<QWidget*>(b_atutemez),
-                       static_cast<QWidget*>(b_ugyfel)})
-        w->setEnabled(false);
+    // The buttons that change activities and the new activity's panel.
+    new ActivityLogActions(this);
 
     connect(b_keres, &QPushButton::clicked, this, [this] { LoadDaySheet(); });
     connect(b_vissza, &QPushButton::clicked, this, &QWidget::close);
