@@ -518,7 +518,8 @@ ContractSaveResult ContractSave::StoreNow(ContractSession& s) {
         // A new contract starts running; a stored one keeps its status (a take-back
         // below closes or reopens it).
         const QString statusPart = insert ? QStringLiteral("AKTIV = 'I', STATUS = 'FO', STVALTKELT = '', ") : QString();
-        const qint64 hn = tx->exec(
+        const bool headerFixed = !insert && !s.notModifiableText().isEmpty();
+        const qint64 hn = headerFixed ? 1 : tx->exec(
             QStringLiteral("UPDATE FORGFEJ SET %1BERMOD = :bermod, BERKEZD = :berkezd, BERVEG = :berveg, FIZMOD = :fizmod,"
                            " UGYFELKOD = :ugyfelkod, UGYFELCIM = :ugyfelcim, SZERZODES = :szerzodes, KOMMENT = :komment,"
                            " VEGKOMMENT = :vegkomment, EV = :ev, JUZER = :juzer, MIKOR = :mikor, TRANZDATE = :tranzdate,"
@@ -636,8 +637,13 @@ Outcome storeOutcome(ContractSession& s, ContractSaveResult* result) {
 
 Outcome ContractSave::Store(ContractSession& s, ContractSaveResult* result) {
     if (!editable(s)) return Outcome();
-    Outcome h = s.validateHeader();
-    if (!h.ok) return h;
+    // A contract whose status may not be changed keeps its header as stored
+    // (a take-back may have given an open-ended one its end): only its
+    // payments and take-backs are stored.
+    if (s.notModifiableText().isEmpty()) {
+        Outcome h = s.validateHeader();
+        if (!h.ok) return h;
+    }
     if (!s.hasLines()) return refusal(QStringLiteral("Nincs megadva termék."));
     Outcome o;
     o.question = QStringLiteral("Befejezi és tárolja a bizonylatot?");

@@ -453,6 +453,55 @@ private slots:
         QCOMPARE(db.count("SELECT NETTOAR FROM FORGSOR WHERE BIZONYLAT = :b", {{"b", b}}), 19000);
         other->close();
     }
+    // A take-back marked done in the copies is completed by the store (product
+    // freed, contract closed); a later store of the closed contract (a payment)
+    // keeps it closed.
+    void takeBackCompletedByStore() {
+        ContractSession n(*db.conn, who());
+        n.setToday("2026.02.20");
+        n.open(ContractMode::Insert, -1, 0, "1", "1");
+        n.setHeader(header());
+        LineInput l = line("1");
+        l.vszall = "2026.04.27";
+        QVERIFY(n.addLine(l).answerAll(true).ok);
+        ItemInput it = n.itemFields(1, 1);
+        it.arukod = "608";
+        QVERIFY(n.storeItem(1, 1, it).answerAll(true).ok);
+        ContractSaveResult r;
+        QVERIFY(store(n, &r).ok);
+        const qint64 b = r.bizonylat;
+        n.discard();
+        QCOMPARE(db.count("SELECT COUNT(*) FROM ARU WHERE KOD = '608' AND ALLAPOT = 'FOG'"), 1);
+
+        ContractSession s(*db.conn, who());
+        s.setToday("2026.04.27");
+        s.open(ContractMode::Modify, b, 1);
+        auto vsz = db.conn->query(QStringLiteral("SELECT DATUM, TEVSORSZAM FROM %1 WHERE TEVKOD = 'VSZ'")
+                                      .arg(s.workCopyNames().at(2)));
+        QVERIFY(vsz.next());
+        const ActivityKey key{1, 1, vsz.text("DATUM"), vsz.integer("TEVSORSZAM")};
+        QVERIFY(s.toggleDone(key).answerAll(true).ok);
+        QCOMPARE(int(s.takeBacks().size()), 1);
+        // Nothing of the take-back reached the rental tables before the store.
+        QCOMPARE(db.count("SELECT COUNT(*) FROM ARU WHERE KOD = '608' AND ALLAPOT = 'FOG'"), 1);
+        QVERIFY(store(s, &r).ok);
+        QCOMPARE(r.takeBacks, 1);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM ARU WHERE KOD = '608' AND ALLAPOT = 'SZA'"), 1);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFEJ WHERE BIZONYLAT = :b AND STATUS = 'LEZ' AND BERVEG = '2026.04.27'",
+                          {{"b", b}}), 1);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGKABIN WHERE BIZONYLAT = :b AND VSZALL = '2026.04.27'", {{"b", b}}), 1);
+
+        // The closed contract: its payments stay open; storing one keeps it closed.
+        ContractSession c(*db.conn, who());
+        c.open(ContractMode::Modify, b, 1);
+        QVERIFY(!c.linesEditable());
+        QVERIFY(ContractPayments::Add(c, {"2026.04.01", "2026.04.27", "5000", {}}).ok);
+        const Outcome co = store(c, &r);
+        QVERIFY2(co.ok, qPrintable(co.messages.join(QLatin1Char('|'))));
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFEJ WHERE BIZONYLAT = :b AND STATUS = 'LEZ'", {{"b", b}}), 1);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFIZ WHERE BIZONYLAT = :b AND KEZI = 'I'", {{"b", b}}), 1);
+    }
+
     // vorlanda-admin contract import then contract show: the same session and
     // store as the form; a file that fails a check writes nothing.
     void importShowRoundTrip() {
