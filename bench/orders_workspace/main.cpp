@@ -1,0 +1,294 @@
+// bench_orders_workspace [--contracts N] [--dir DIR]
+//
+// The year-opening bench's company (N contracts, 2,500 by default, with this
+// year's schedule and billing) plus one customer of 200 cash contracts at one
+// site, each of one to three lines of up to four cabins, with a year of visits
+// and billing periods. Measures:
+//  1. opening that customer: the four lists of the workspace (summary and
+//     itemised lines, products, payments) in one read transaction, against a
+//     bare SELECT of the same rows through the client API (best of five each);
+//  2. a pattern change on a line of 20 cabins (one store: line, items,
+//     maintenance from today, billing), against the bare insert of exactly the
+//     rows that store wrote, into an identical copy of the database.
+// Prints both figures and their ratios. The form scrolls the lines over the
+// product list it already holds (no statement per row).
+#include "GeneratedCompany.h"
+#include "db/Database.h"
+#include "rental/OrdersWorkspace.h"
+#include "rental/Schema.h"
+#include "rental/Seeds.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <random>
+
+using namespace vl::rental;
+
+namespace {
+
+void say(const QString& s) {
+    std::fputs(s.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+vl::db::ConnectParams params(const QString& path) {
+    vl::db::ConnectParams p;
+    p.driver = QStringLiteral("FIREBIRD");
+    p.database = path;
+    return p;
+}
+
+const QString kCustomer = QStringLiteral("BENCH");
+const QString kSite = QStringLiteral("BENCHS1");
+
+// The customer's 200 cash contracts, numbered after the company's.
+void generateCustomer(vl::db::Connection& conn, int first, int count) {
+    std::mt19937 rnd(20261210);
+    const char* const patterns[] = {"1000000", "0010000", "1000100", "0101000", "1010100"};
+    auto tx = conn.begin();
+    tx->exec(QStringLiteral("INSERT INTO UGYFEL (KOD, NEV, FIZMOD, AKTIV, IRSZAM, VAROS, UTCA, TELEFON)"
+                            " VALUES (:k, 'Mérő Építő Kft.', 'KP', 'I', '6720', 'Szeged', 'Kárász utca 1.', '+36 1 555')"),
+             {{QStringLiteral("k"), kCustomer}});
+    tx->exec(QStringLiteral("INSERT INTO UGYFELCIM (KOD, UGYFELKOD, IRSZAM, VAROS, UTCA, SZEMELY, TELEFON)"
+                            " VALUES (:s, :k, '6720', 'Szeged', NULL, 'Nagy Ödön', '+36 30 555')"),
+             {{QStringLiteral("s"), kSite}, {QStringLiteral("k"), kCustomer}});
+    auto fej = tx->prepare(QStringLiteral("INSERT INTO FORGFEJ (BIZONYLAT, VERZIO, AKTIV, STATUS, BERMOD, FIZMOD, BERKEZD,"
+                                          " UGYFELKOD, UGYFELCIM) VALUES (:b, 1, 'I', 'FO', 'HT', 'KP', :k, :u, :c)"));
+    auto sor = tx->prepare(QStringLiteral(
+        "INSERT INTO FORGSOR (BIZONYLAT, VERZIO, TETELSOR, ARUCSOPORT, MENNYISEG, VMENNYISEG, M_EGYSEG, BERMENNY,"
+        " BERMEGYSEG, NETTOAR, KISZALL, HKSZCSPSZV, PERIODUS, SOFORKOD, KARBAR1, KARBAR2, KARBAR3, KARBAR4, KARBAR5,"
+        " KARBAR6, KARBAR7) VALUES (:b, 1, :t, 'ALAP', :n, 0, 'db', 1, 'Hó', 40000, :k, :m, 1, 'S1', 4500, 4500,"
+        " 4500, 4500, 4500, 6000, 6000)"));
+    auto kab = tx->prepare(QStringLiteral(
+        "INSERT INTO FORGKABIN (BIZONYLAT, VERZIO, TETELSOR, SORSZAM, ARUKOD, KISZALL, HKSZCSPSZV, PERIODUS, EGYEDI,"
+        " KARBAR1, KARBAR2, KARBAR3, KARBAR4, KARBAR5, KARBAR6, KARBAR7) VALUES (:b, 1, :t, :s, :a, :k, :m, 1, 'N',"
+        " 4500, 4500, 4500, 4500, 4500, 6000, 6000)"));
+    int cabin = 900000;
+    for (int b = first; b < first + count; ++b) {
+        const QString k = QDate(2026, 1, 5).addDays(int(rnd() % 300)).toString(QStringLiteral("yyyy.MM.dd"));
+        fej->bind(QStringLiteral("b"), b);
+        fej->bind(QStringLiteral("k"), k);
+        fej->bind(QStringLiteral("u"), kCustomer);
+        fej->bind(QStringLiteral("c"), kSite);
+        fej->execute();
+        const int lines = 1 + int(rnd() % 3);
+        for (int t = 1; t <= lines; ++t) {
+            const int n = 1 + int(rnd() % 4);
+            const QString m = QString::fromLatin1(patterns[rnd() % 5]);
+            for (const auto& [name, value] : {std::pair<QString, QVariant>{QStringLiteral("b"), b}, {QStringLiteral("t"), t},
+                                              {QStringLiteral("n"), n}, {QStringLiteral("k"), k}, {QStringLiteral("m"), m}})
+                sor->bind(name, value);
+            sor->execute();
+            for (int s = 1; s <= n; ++s) {
+                for (const auto& [name, value] :
+                     {std::pair<QString, QVariant>{QStringLiteral("b"), b}, {QStringLiteral("t"), t}, {QStringLiteral("s"), s},
+                      {QStringLiteral("a"), QString::number(++cabin)}, {QStringLiteral("k"), k}, {QStringLiteral("m"), m}})
+                    kab->bind(name, value);
+                kab->execute();
+            }
+        }
+    }
+    const GeneratorContext ctx = GeneratorContext::load(*tx, QStringLiteral("BENCH"));
+    for (int b = first; b < first + count; ++b) {
+        for (const auto& it : LoadMaintenanceItems(*tx, RentalTables::stored(), b, 1)) {
+            ScheduleOptions o;
+            o.firstDay = gen::toText(gen::toDate(it.kiszall).addDays(1));
+            o.lastDay = QStringLiteral("2026.12.31");
+            GenerateMaintenanceSchedule(*tx, ctx, QStringLiteral("FORGTEV"), {it}, o);
+        }
+        GenerateBilling(*tx, ctx, b, 1, QString(), QStringLiteral("2026.12.31"));
+    }
+    tx->commit();
+}
+
+template <class F>
+double bestOf(int n, F&& f) {
+    double best = 1e9;
+    for (int i = 0; i < n; ++i) {
+        QElapsedTimer t;
+        t.start();
+        f();
+        best = std::min(best, double(t.nsecsElapsed()) / 1e6);
+    }
+    return best;
+}
+
+struct Written {
+    QStringList columns;
+    std::vector<QVariantList> rows;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    vl::db::prepareEmbeddedEngine();
+    QCoreApplication app(argc, argv);
+    int contracts = 2500;
+    QString dirArg;
+    const QStringList args = app.arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args[i] == QStringLiteral("--contracts") && i + 1 < args.size()) contracts = args[++i].toInt();
+        else if (args[i] == QStringLiteral("--dir") && i + 1 < args.size()) dirArg = args[++i];
+    }
+    QTemporaryDir tmp;
+    const QString dir = dirArg.isEmpty() ? tmp.path() : dirArg;
+    const QString pathA = dir + QStringLiteral("/bench_orders_ws.fdb");
+    const QString pathB = dir + QStringLiteral("/bench_orders_ws_bare.fdb");
+    QFile::remove(pathA);
+    QFile::remove(pathB);
+
+    QElapsedTimer t;
+    t.start();
+    const int first = contracts + 1;
+    const qint64 patternContract = first + 200;
+    {
+        auto conn = vl::db::createFirebirdDatabase(params(pathA));
+        Schema::upgrade(*conn);
+        {
+            auto tx = conn->begin();
+            Seeds::apply(*tx, QStringLiteral("2026"));
+            tx->exec(QStringLiteral("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES ('S1', 'Kovács Péter', 'I')"));
+            tx->commit();
+        }
+        vl::bench::generateCompany(*conn, contracts);
+        vl::bench::generateCurrentYear(*conn, contracts);
+        generateCustomer(*conn, first, 200);
+        // The contract of the 20-cabin line, stored as the workspace stores a new line.
+        conn->exec(QStringLiteral("INSERT INTO FORGFEJ (BIZONYLAT, VERZIO, AKTIV, STATUS, BERMOD, FIZMOD, BERKEZD, UGYFELKOD,"
+                                  " UGYFELCIM) VALUES (:b, 1, 'I', 'FO', 'HT', 'KP', '2026.03.02', 'MINTA', 'MINTAS')"),
+                   {{QStringLiteral("b"), patternContract}});
+        LineStoreRequest rq;
+        rq.customerKey = QStringLiteral("MINTA");
+        rq.siteKey = QStringLiteral("MINTAS");
+        rq.today = QStringLiteral("2026.02.20");
+        rq.input.arucsoport = QStringLiteral("ALAP");
+        rq.input.mennyiseg = QStringLiteral("20");
+        rq.input.bermenny = QStringLiteral("1");
+        rq.input.bermegyseg = QStringLiteral("Hó");
+        rq.input.nettoar = QStringLiteral("40000");
+        rq.input.kiszall = QStringLiteral("2026.03.02");
+        rq.input.counts[0] = QStringLiteral("1");
+        rq.input.prices[0] = QStringLiteral("4500");
+        rq.input.periodus = QStringLiteral("1");
+        vl::shell::Session s;
+        s.userCode = QStringLiteral("BENCH");
+        const LineStoreResult r = OrdersWorkspace::StoreLine(*conn, s, rq, [](const QString&) { return true; });
+        if (!r.stored) {
+            say(QStringLiteral("The 20-cabin line was not stored: ") + r.messages.join(QStringLiteral("; ")));
+            return 1;
+        }
+        const auto rs = conn->query(QStringLiteral("SELECT (SELECT COUNT(*) FROM FORGKABIN), (SELECT COUNT(*) FROM FORGTEV),"
+                                                   " (SELECT COUNT(*) FROM FORGFIZ) FROM RDB$DATABASE"));
+        say(QStringLiteral("Company: %1 + 201 contracts, %2 cabins, %3 activities, %4 billing periods (set up in %5 s)")
+                .arg(contracts).arg(rs.at(0, 0).toLongLong()).arg(rs.at(0, 1).toLongLong())
+                .arg(rs.at(0, 2).toLongLong()).arg(t.elapsed() / 1000.0, 0, 'f', 1));
+        conn->close();
+    }
+    if (!QFile::copy(pathA, pathB)) {
+        say(QStringLiteral("Cannot copy the database in %1").arg(dir));
+        return 1;
+    }
+
+    // ---- 1. opening the customer
+    auto conn = vl::db::connect(params(pathA));
+    int rows = 0;
+    const OrderFilter f{kCustomer, QString(), QString()};
+    const double open = bestOf(5, [&] {
+        auto tx = conn->begin(vl::db::TxMode::ReadOnly);
+        rows = OrdersWorkspace::SummaryLines(*tx, f).rowCount() + OrdersWorkspace::Lines(*tx, f).rowCount() +
+               OrdersWorkspace::Products(*tx, f).rowCount() + OrdersWorkspace::Payments(*tx, f).rowCount();
+        tx->commit();
+    });
+    int bareRows = 0;
+    const double bare = bestOf(5, [&] {
+        auto tx = conn->begin(vl::db::TxMode::ReadOnly);
+        const vl::db::Params p{{QStringLiteral("k"), kCustomer}};
+        bareRows = tx->query(QStringLiteral("SELECT S.ARUCSOPORT, SUM(S.MENNYISEG - S.VMENNYISEG) FROM FORGSOR S JOIN FORGFEJ F"
+                                            " ON F.BIZONYLAT = S.BIZONYLAT WHERE F.UGYFELKOD = :k GROUP BY 1"), p).rowCount() +
+                   tx->query(QStringLiteral("SELECT S.* FROM FORGSOR S JOIN FORGFEJ F ON F.BIZONYLAT = S.BIZONYLAT"
+                                            " WHERE F.UGYFELKOD = :k"), p).rowCount() +
+                   tx->query(QStringLiteral("SELECT K.* FROM FORGKABIN K JOIN FORGFEJ F ON F.BIZONYLAT = K.BIZONYLAT"
+                                            " WHERE F.UGYFELKOD = :k"), p).rowCount() +
+                   tx->query(QStringLiteral("SELECT T.* FROM FORGFIZ T JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT"
+                                            " WHERE F.UGYFELKOD = :k"), p).rowCount();
+        tx->commit();
+    });
+    say(QStringLiteral("Opening the customer of 200 contracts: the four lists %1 ms (%2 rows), bare SELECT %3 ms (%4 rows),"
+                       " ratio %5 (goal <= 2)")
+            .arg(open, 0, 'f', 1).arg(rows).arg(bare, 0, 'f', 1).arg(bareRows).arg(open / bare, 0, 'f', 2));
+
+    // ---- 2. a pattern change on the 20-cabin line
+    LineStoreRequest rq;
+    rq.customerKey = QStringLiteral("MINTA");
+    rq.siteKey = QStringLiteral("MINTAS");
+    rq.bizonylat = patternContract;
+    rq.tetelsor = 1;
+    rq.today = QStringLiteral("2026.02.20");
+    {
+        auto tx = conn->begin(vl::db::TxMode::ReadOnly);
+        rq.input = OrdersWorkspace::InputOfLine(*tx, patternContract, 1);
+        tx->commit();
+    }
+    rq.input.counts = {QStringLiteral("1"), QString(), QStringLiteral("1"), QString(), QStringLiteral("1"), QString(), QString()};
+    rq.input.prices = {QStringLiteral("4500"), QString(), QStringLiteral("4500"), QString(), QStringLiteral("4500"), QString(), QString()};
+    vl::shell::Session s;
+    s.userCode = QStringLiteral("MINTA");
+    t.restart();
+    const LineStoreResult r = OrdersWorkspace::StoreLine(*conn, s, rq, [](const QString&) { return true; });
+    const double store = double(t.nsecsElapsed()) / 1e6;
+    if (!r.stored) {
+        say(QStringLiteral("The pattern change was not stored: ") + r.messages.join(QStringLiteral("; ")));
+        return 1;
+    }
+    // The rows the store wrote (JUZER names the run).
+    std::vector<std::pair<QString, Written>> written;
+    int writtenRows = 0;
+    for (const QString& table : {QStringLiteral("FORGSOR"), QStringLiteral("FORGKABIN"), QStringLiteral("FORGTEV"),
+                                 QStringLiteral("FORGFIZ")}) {
+        Written w;
+        auto rs = conn->query(QStringLiteral("SELECT * FROM %1 WHERE JUZER = 'MINTA'").arg(table));
+        for (const auto& c : rs.columns()) w.columns << c.name;
+        for (int i = 0; i < rs.rowCount(); ++i) w.rows.push_back(rs.row(i));
+        writtenRows += int(w.rows.size());
+        written.push_back({table, w});
+    }
+    conn->close();
+    // The copy: the rows of those keys taken away first (not timed), then inserted bare.
+    auto connB = vl::db::connect(params(pathB));
+    {
+        auto tx = connB->begin();
+        tx->exec(QStringLiteral("DELETE FROM FORGSOR WHERE BIZONYLAT = :b"), {{QStringLiteral("b"), patternContract}});
+        tx->exec(QStringLiteral("DELETE FROM FORGKABIN WHERE BIZONYLAT = :b"), {{QStringLiteral("b"), patternContract}});
+        tx->exec(QStringLiteral("DELETE FROM FORGFIZ WHERE BIZONYLAT = :b"), {{QStringLiteral("b"), patternContract}});
+        tx->exec(QStringLiteral("DELETE FROM FORGTEV WHERE BIZONYLAT = :b AND DATUM >= '2026.02.20' AND TEVKOD = 'KA'"),
+                 {{QStringLiteral("b"), patternContract}});
+        tx->commit();
+    }
+    t.restart();
+    {
+        auto tx = connB->begin();
+        for (const auto& [table, w] : written) {
+            QStringList names;
+            for (const QString& c : w.columns) names << QLatin1Char(':') + c.toLower();
+            auto ins = tx->prepare(QStringLiteral("UPDATE OR INSERT INTO %1 (%2) VALUES (%3)")
+                                       .arg(table, w.columns.join(QStringLiteral(", ")), names.join(QStringLiteral(", "))));
+            for (const QVariantList& row : w.rows) {
+                for (int c = 0; c < w.columns.size(); ++c) ins->bind(w.columns.at(c).toLower(), row.at(c));
+                ins->execute();
+            }
+        }
+        tx->commit();
+    }
+    const double bareInsert = double(t.nsecsElapsed()) / 1e6;
+    connB->close();
+    say(QStringLiteral("Pattern change on a 20-cabin line: store %1 ms (%2 rows written; %3), bare insert %4 ms,"
+                       " ratio %5 (goal <= 3)")
+            .arg(store, 0, 'f', 1).arg(writtenRows).arg(r.summary.line()).arg(bareInsert, 0, 'f', 1)
+            .arg(store / bareInsert, 0, 'f', 2));
+    vl::db::shutdownEngine();
+    return 0;
+}
