@@ -135,7 +135,7 @@ private slots:
         db.conn->exec("INSERT INTO UGYFEL (KOD, NEV, FIZMOD) VALUES ('1', 'O''Brien és Társa Kft.', 'KP')");
         db.conn->exec("INSERT INTO UGYFELCIM (KOD, UGYFELKOD, NEV, IRSZAM, VAROS, UTCA) VALUES ('1', '1', 'Építkezés',"
                       " '2030', 'Érd', 'Fő utca 1.')");
-        for (const char* kod : {"501", "502", "503", "601", "602", "603", "604", "605", "606", "607", "608"})
+        for (const char* kod : {"501", "502", "503", "601", "602", "603", "604", "605", "606", "607", "608", "609"})
             db.conn->exec("INSERT INTO ARU (KOD, ARUCSOPORT, ALLAPOT) VALUES (:k, 'ALAP', 'SZA')", {{"k", QString(kod)}});
     }
 
@@ -465,13 +465,13 @@ private slots:
         l.vszall = "2026.04.27";
         QVERIFY(n.addLine(l).answerAll(true).ok);
         ItemInput it = n.itemFields(1, 1);
-        it.arukod = "608";
+        it.arukod = "609";
         QVERIFY(n.storeItem(1, 1, it).answerAll(true).ok);
         ContractSaveResult r;
         QVERIFY(store(n, &r).ok);
         const qint64 b = r.bizonylat;
         n.discard();
-        QCOMPARE(db.count("SELECT COUNT(*) FROM ARU WHERE KOD = '608' AND ALLAPOT = 'FOG'"), 1);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM ARU WHERE KOD = '609' AND ALLAPOT = 'FOG'"), 1);
 
         ContractSession s(*db.conn, who());
         s.setToday("2026.04.27");
@@ -483,10 +483,10 @@ private slots:
         QVERIFY(s.toggleDone(key).answerAll(true).ok);
         QCOMPARE(int(s.takeBacks().size()), 1);
         // Nothing of the take-back reached the rental tables before the store.
-        QCOMPARE(db.count("SELECT COUNT(*) FROM ARU WHERE KOD = '608' AND ALLAPOT = 'FOG'"), 1);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM ARU WHERE KOD = '609' AND ALLAPOT = 'FOG'"), 1);
         QVERIFY(store(s, &r).ok);
         QCOMPARE(r.takeBacks, 1);
-        QCOMPARE(db.count("SELECT COUNT(*) FROM ARU WHERE KOD = '608' AND ALLAPOT = 'SZA'"), 1);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM ARU WHERE KOD = '609' AND ALLAPOT = 'SZA'"), 1);
         QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFEJ WHERE BIZONYLAT = :b AND STATUS = 'LEZ' AND BERVEG = '2026.04.27'",
                           {{"b", b}}), 1);
         QCOMPARE(db.count("SELECT COUNT(*) FROM FORGKABIN WHERE BIZONYLAT = :b AND VSZALL = '2026.04.27'", {{"b", b}}), 1);
