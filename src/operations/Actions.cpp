@@ -741,4 +741,103 @@ ActionReport ActivityActions::Uj(DaySheet& sheet, const NewActivity& a) {
     return rep;
 }
 
+// ---------------------------------------------------------------- one activity (the command)
+
+std::optional<DaySheetLine> ActivityAsLine(Transaction& tx, qint64 bizonylat, qint64 tetelsor, qint64 sorszam,
+                                           const QString& day, qint64 tevsorszam) {
+    RowSet rs = tx.query(
+        QStringLiteral("SELECT T.*, ST.MODOSITHATO, ST.NEV STATUS, FM.KP, F.UGYFELKOD, F.UGYFELCIM FROM FORGTEV T"
+                       " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
+                       " JOIN SZ_STATUST ST ON ST.KOD = T.TEVALLAPOT LEFT JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD"
+                       " WHERE T.BIZONYLAT = :b AND T.VERZIO = 1 AND T.TETELSOR = :t AND T.SORSZAM = :s AND T.DATUM = :d"
+                       " AND T.TEVSORSZAM = :n AND F.AKTIV = 'I' AND F.STATUS <> 'X'"),
+        {{QStringLiteral("b"), bizonylat}, {QStringLiteral("t"), tetelsor}, {QStringLiteral("s"), sorszam},
+         {QStringLiteral("d"), day}, {QStringLiteral("n"), tevsorszam}});
+    if (!rs.next()) return std::nullopt;
+    SourceRow r;
+    r.bizonylat = bizonylat;
+    r.verzio = 1;
+    r.tetelsor = tetelsor;
+    r.sorszam = sorszam;
+    r.datum = day;
+    r.tevsorszam = tevsorszam;
+    r.tevkod = rs.text(QStringLiteral("TEVKOD")).trimmed();
+    r.tevallapot = rs.text(QStringLiteral("TEVALLAPOT"));
+    r.soforkod = rs.text(QStringLiteral("SOFORKOD")).trimmed();
+    r.arukod = rs.text(QStringLiteral("ARUKOD"));
+    r.komment = rs.text(QStringLiteral("KOMMENT"));
+    r.mennyiseg = rs.integer(QStringLiteral("MENNYISEG"));
+    r.nettoar = rs.integer(QStringLiteral("NETTOAR"));
+    r.kp = rs.text(QStringLiteral("KP")).trimmed();
+    DaySheetLine l;
+    l.tsorszam = 1;
+    l.db = r.mennyiseg;
+    l.tevkod = r.tevkod;
+    l.tevallapot = r.tevallapot;
+    l.status = rs.text(QStringLiteral("STATUS"));
+    l.modosithato = rs.text(QStringLiteral("MODOSITHATO")).trimmed();
+    l.soforkod = r.soforkod;
+    l.termekkodok = r.arukod;
+    l.ugyfelkod = rs.text(QStringLiteral("UGYFELKOD"));
+    l.ugyfelcim = rs.text(QStringLiteral("UGYFELCIM"));
+    l.bizonylat = QString::number(bizonylat) + QLatin1Char(',');
+    l.contracts << bizonylat;
+    l.sources << r;
+    return l;
+}
+
+ActionReport ActivityActions::ActOnActivity(qint64 bizonylat, qint64 tetelsor, qint64 sorszam, const QString& dayIn,
+                                            qint64 tevsorszam, CommandAction what, const ActionInputs& in) {
+    const QString day = vl::util::NormalizeDateText(dayIn);
+    if (day.isEmpty()) return refuse(QStringLiteral("Hibás dátum: ") + dayIn.trimmed());
+    std::optional<DaySheetLine> line;
+    {
+        auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
+        line = ActivityAsLine(*tx, bizonylat, tetelsor, sorszam, day, tevsorszam);
+        if (line && what == CommandAction::Driver) {
+            if (const QString r = DriverCodeRefusal(*tx, in.driverCode); !r.isEmpty()) return refuse(r);
+        }
+    }
+    if (!line)
+        return refuse(QStringLiteral("Nincs ilyen tevékenység egy aktív, nem törölt szerződésen: %1/%2/%3 %4 #%5")
+                          .arg(bizonylat).arg(tetelsor).arg(sorszam).arg(day).arg(tevsorszam));
+    const QString cls = line->modosithato;
+    const QList<const DaySheetLine*> one{&*line};
+    LineAction action = LineAction::DoneToggle;
+    switch (what) {
+    case CommandAction::Done:
+    case CommandAction::Undone: {
+        if (const QString r = DoneRefusal(*line); !r.isEmpty()) return refuse(r);
+        const bool isDone = cls == QStringLiteral("N");
+        if (what == CommandAction::Done && isDone) return refuse(QStringLiteral("A tevékenység már el van végezve."));
+        if (what == CommandAction::Undone && !isDone) return refuse(QStringLiteral("A tevékenység nincs elvégezve."));
+        if (const QString w = DoneWarning(*line, day, vl::util::TodayStr()); !w.isEmpty())
+            if (vl::ask(w + QStringLiteral("\rÁtállítja a kijelölt tevékenységek státuszát?")) != 0) return refuse(QString());
+        break;
+    }
+    case CommandAction::Move:
+        if (const QString r = MoveRefusal(*line, false, false); !r.isEmpty()) return refuse(r);
+        if (const QString r = NewDateRefusal(in.newDate, day); !r.isEmpty()) return refuse(r, QStringLiteral("e_ujnap"));
+        action = LineAction::Move;
+        break;
+    case CommandAction::Delete:
+    case CommandAction::Restore: {
+        if (const QString r = DeleteRefusal(one); !r.isEmpty()) return refuse(r);
+        const bool deleted = LinesAreDeleted(one);
+        if (what == CommandAction::Delete && deleted) return refuse(QStringLiteral("A tevékenység már törölve van."));
+        if (what == CommandAction::Restore && !deleted) return refuse(QStringLiteral("A tevékenység nincs törölve."));
+        const int answer = deleted ? vl::ask(QStringLiteral("Visszaállítja a  kijelölt, törölt tevékenységeket?"))
+                                   : vl::askDefaultNo(QStringLiteral("Törli a kijelölt tevékenységeket?"));
+        if (answer != 0) return refuse(QString());
+        action = LineAction::DeleteRestore;
+        break;
+    }
+    case CommandAction::Driver:
+        if (const QString r = DriverRefusal(*line); !r.isEmpty()) return refuse(r);
+        action = LineAction::Driver;
+        break;
+    }
+    return ActOnLines(action, {*line}, day, in);
+}
+
 } // namespace vl::operations

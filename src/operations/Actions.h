@@ -111,6 +111,15 @@ struct NewActivity {
 // The collected refusal ("Nem tárolható, az alábbi hibák miatt\r" + lines), "" when none.
 QString NewActivityRefusal(const NewActivity& a, QString* focus = nullptr);
 
+// What the command does to one activity.
+enum class CommandAction { Done, Undone, Move, Delete, Restore, Driver };
+
+// One activity row as a line of one source row (its own state, driver,
+// remark, product); nullopt when there is none on an active, not cancelled
+// contract.
+std::optional<DaySheetLine> ActivityAsLine(vl::db::Transaction& tx, qint64 bizonylat, qint64 tetelsor, qint64 sorszam,
+                                           const QString& day, qint64 tevsorszam);
+
 class ActivityActions {
 public:
     ActivityActions(vl::db::Connection& conn, const vl::shell::Session& session);
@@ -141,6 +150,11 @@ public:
     ActionReport Sofor(DaySheet& sheet, const ActionInputs& in);
     ActionReport Torles(DaySheet& sheet);
     ActionReport Uj(DaySheet& sheet, const NewActivity& a);
+
+    // The command's door: the same checks, questions and action on one
+    // activity (contract, line, item, day, number).
+    ActionReport ActOnActivity(qint64 bizonylat, qint64 tetelsor, qint64 sorszam, const QString& day,
+                               qint64 tevsorszam, CommandAction what, const ActionInputs& in);
 
     // A guarded update that changed no row.
     struct StoreMiss {
