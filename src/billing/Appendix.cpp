@@ -55,7 +55,9 @@ const char* const kRentalSelect =
     " AND F.BERKEZD <= :datumig AND (F.BERVEG >= :datumtol OR F.BERVEG = '' OR F.BERVEG IS NULL)";
 
 // Activity rows: every done (class N) visit with a price, dated in the
-// period, each its own row.
+// period, each its own row. The visits are read by their date index first:
+// the "+ 0" keeps the server from reaching them through each contract's key
+// (a year of visits per contract) instead.
 const char* const kActivitySelect =
     "SELECT F.BIZONYLAT, F.VERZIO, F.BERKEZD, F.BERVEG, F.UGYFELKOD, F.UGYFELCIM, '-' BERSZAMJEL, FM.NEV FIZMOD,"
     " T.NETTOAR * T.MENNYISEG NETTOERTEK, U.NEV UGYFELNEV, C.NEV CIMNEV, C.IRSZAM||' '||C.VAROS||', '||C.UTCA CIM,"
@@ -66,9 +68,10 @@ const char* const kActivitySelect =
     " FROM FORGTEV T, SZ_STATUST ST, FORGKABIN K, FORGSOR S, FORGFEJ F, SZ_FIZMOD FM, UGYFEL U, UGYFELCIM C,"
     " SZ_ARUCSOP SC, SZ_TEVEKENY SZT"
     " WHERE T.NETTOAR <> 0 AND ST.KOD = T.TEVALLAPOT AND ST.MODOSITHATO = 'N'"
-    " AND K.BIZONYLAT = T.BIZONYLAT AND K.VERZIO = T.VERZIO AND K.TETELSOR = T.TETELSOR AND K.SORSZAM = T.SORSZAM"
-    " AND S.BIZONYLAT = T.BIZONYLAT AND S.VERZIO = T.VERZIO AND S.TETELSOR = K.TETELSOR"
-    " AND F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO AND F.AKTIV = 'I' AND F.STATUS <> 'X'"
+    " AND K.BIZONYLAT = T.BIZONYLAT + 0 AND K.VERZIO = T.VERZIO + 0 AND K.TETELSOR = T.TETELSOR + 0"
+    " AND K.SORSZAM = T.SORSZAM + 0"
+    " AND S.BIZONYLAT = T.BIZONYLAT + 0 AND S.VERZIO = T.VERZIO + 0 AND S.TETELSOR = K.TETELSOR"
+    " AND F.BIZONYLAT = T.BIZONYLAT + 0 AND F.VERZIO = T.VERZIO + 0 AND F.AKTIV = 'I' AND F.STATUS <> 'X'"
     " AND FM.KOD = F.FIZMOD AND U.KOD = F.UGYFELKOD AND C.KOD = F.UGYFELCIM AND SC.KOD = S.ARUCSOPORT"
     " AND SZT.KOD = T.TEVKOD AND T.DATUM >= :datumtol AND T.DATUM <= :datumig";
 
@@ -174,7 +177,6 @@ BuildResult AppendixService::build(const QString& typedFrom, const QString& type
     // One transaction: the rows are read, computed and written, or on a row
     // that cannot be computed the table is left empty.
     vl::db::TxScope tx(conn_, nullptr);
-    tx->exec(QStringLiteral("DELETE FROM ") + table_);
     RowSet rs = tx->query(sourceStatement(filter), sourceParams(from, to, filter));
     const int total = rs.rowCount();
     std::vector<QVariantList> rows;
@@ -244,9 +246,12 @@ BuildResult AppendixService::build(const QString& typedFrom, const QString& type
         rows.push_back(std::move(v));
         if (progress) progress(r + 1, total);
     }
+    tx->exec(QStringLiteral("DELETE FROM ") + table_);
     auto ins = tx->prepare(insertSql);
+    QStringList names;
+    for (const QString& c : columns()) names << c.toLower();
     for (const auto& v : rows) {
-        for (int c = 0; c < nCols; ++c) ins->bind(columns().at(c).toLower(), v.at(c));
+        for (int c = 0; c < nCols; ++c) ins->bind(names.at(c), v.at(c));
         ins->execute();
     }
     tx.commit();
