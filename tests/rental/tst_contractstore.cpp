@@ -346,6 +346,13 @@ private slots:
         t.open(ContractMode::Modify, b, 1);
         o = ContractPayments::Change(t, {"2026.08.01", 1}, {"2026.08.01", "2026.08.31", "1", {}});
         QCOMPARE(o.messages, QStringList{"Fizetett időszak nem módosítható, csak törölhető."});
+        // Deleting the hand-entered period bills its days again.
+        const QString tpay = t.workCopyNames().at(3);
+        const qint64 no = db.count(QStringLiteral("SELECT TEVSORSZAM FROM %1 WHERE DATUM = '2026.07.01' AND KEZI = 'I'").arg(tpay));
+        o = ContractPayments::Delete(t, {"2026.07.01", no});
+        QVERIFY(o.ok);
+        p = periods(*db.conn, tpay, b);
+        QVERIFY2(p.contains("2026.07.01-2026.07.31/T") && !p.contains("2026.07.11-2026.07.31/T"), qPrintable(p.join(' ')));
     }
 
     // A failure between two writes: the stored contract and the copies as they were.
