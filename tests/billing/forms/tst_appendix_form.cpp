@@ -3,6 +3,8 @@
 // with its stamps, a selection of two customers, a bad period before a print.
 #include "AppendixTestDb.h"
 #include "PdfTools.h"
+#include "BillingForms.h"
+#include "Tmain_pkrfm.h"
 #include "Tmellekletfm.h"
 #include "reporting/Engine.h"
 #include "shell/Dm.h"
@@ -18,6 +20,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QApplication>
 #include <QTableView>
 #include <QtTest>
 
@@ -206,6 +209,22 @@ private slots:
         QVERIFY(produced.at(0).contains(QStringLiteral("Összesített bérbeadási melléklet")));
         QVERIFY(produced.at(0).contains(QStringLiteral("Béta Bt.  1111 Győr, Rév u. 2")));
         QVERIFY(produced.at(1).contains(QStringLiteral("Mind összesen")));
+    }
+
+    // Node 25 opens the form in the work panel, without waiting.
+    void node25OpensTheForm() {
+        vl::shell::Tmain_pkrfm w;
+        w.setAutoStart(false);
+        vl::billing::registerBillingNodes(w);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        w.dispatch(25);
+        QWidget* f = nullptr;
+        for (QWidget* t : QApplication::topLevelWidgets())
+            if (t->objectName() == QStringLiteral("Tmellekletfm") && t->isVisible()) f = t;
+        QVERIFY(f);
+        QVERIFY(!f->findChild<QLineEdit*>(QStringLiteral("e_tol"))->text().isEmpty());
+        f->close();
     }
 
     void choosingACustomerBuildsForItsKey() {
