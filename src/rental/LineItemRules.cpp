@@ -676,8 +676,8 @@ ScheduleResult LineItemRules::RegenerateMaintenance(Transaction& tx, qint64 tete
     return total;
 }
 
-bool LineItemRules::RemoveItem(Transaction& tx, qint64 tetelsor, qint64 sorszam) {
-    if (DoneActivities(tx, tetelsor, sorszam) > 0) return false;
+bool LineItemRules::RemoveItem(Transaction& tx, qint64 tetelsor, qint64 sorszam, bool doneChecked) {
+    if (!doneChecked && DoneActivities(tx, tetelsor, sorszam) > 0) return false;
     const auto item = ReadItem(tx, tetelsor, sorszam);
     Remover rm{tx, ctx_, tables_, terms_, options_.cancelRemoved, ctx_.userCode};
     rm.removeWhere(QStringLiteral("TETELSOR = :t AND SORSZAM = :s"),

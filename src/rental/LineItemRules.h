@@ -264,8 +264,9 @@ public:
     ScheduleResult RegenerateMaintenance(vl::db::Transaction& tx, qint64 tetelsor, qint64 sorszam = 0);
     // Removes an item: its planned activities removed (cancelled on stored
     // tables), the rest kept, the row deleted, the line's quantity recounted
-    // (the line deleted when it has no item left). False with a done activity.
-    bool RemoveItem(vl::db::Transaction& tx, qint64 tetelsor, qint64 sorszam);
+    // (the line deleted when it has no item left). False with a done activity,
+    // unless `doneChecked`: the caller has checked the done activities itself.
+    bool RemoveItem(vl::db::Transaction& tx, qint64 tetelsor, qint64 sorszam, bool doneChecked = false);
     // A product exchanged for one of another group: a line of one item takes
     // the new group; otherwise the item moves to a new line (a copy of its line
     // with quantity 1 and the new group) with its planned activities from
