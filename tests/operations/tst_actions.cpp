@@ -263,6 +263,23 @@ private slots:
         QCOMPARE(sink.defaultButtons.first(), 1);
     }
 
+    // Deleting and restoring a planned take-back changes no contract status
+    // and keeps the planned end.
+    void deleteTakeBackKeepsTheEnd() {
+        co->db.conn->exec("UPDATE FORGFEJ SET BERVEG = '2026.06.30' WHERE BIZONYLAT = :b", {{"b", co->last}});
+        mark(co->sLast, "VSZ");
+        sink.answers = {0};
+        QVERIFY(act->Torles(*sheet).committed);
+        QCOMPARE(co->head(co->last), QStringLiteral("FO|2026.06.30|AKCIO"));
+        QCOMPARE(co->row(co->last, 1, 1, kDay, "VSZ").section('|', 0, 0), QStringLiteral("X"));
+        sheet->FilterDaySheet({QString(), QString(), false, false});
+        mark(co->sLast, "VSZ");
+        sink.answers = {0};
+        QVERIFY(act->Torles(*sheet).committed);
+        QCOMPARE(co->head(co->last), QStringLiteral("FO|2026.06.30|AKCIO"));
+        QCOMPARE(co->row(co->last, 1, 1, kDay, "VSZ").section('|', 0, 0), QStringLiteral("T"));
+    }
+
     // A priced visit of a cash contract deleted, restored, marked done or
     // moved to the next period re-prices the planned periods. The line holds
     // the three cabins' visits of the day at 4500.
