@@ -196,7 +196,15 @@ int run(AdminContext& ctx, vl::db::Connection& conn) {
     const QString company = vl::billing::CompanyName(conn);
     int pages = 0;
     if (!summary.isEmpty()) {
-        const QString caption = vl::billing::SummaryFilterCaption(filter.customerKey, filter.paymentKind, filter.rentalMode);
+        // The caption names the customer and the payment kind as the form's boxes show them.
+        QString customerName;
+        const auto customers = svc.customers();
+        for (int r = 0; r < customers.rowCount() && !filter.customerKey.isEmpty(); ++r)
+            if (t(customers, r, "KOD") == filter.customerKey) customerName = t(customers, r, "NEV");
+        QString payment;
+        for (const QString& item : vl::billing::PaymentKindItems())
+            if (!item.isEmpty() && vl::billing::PaymentKindOfItem(item) == filter.paymentKind) payment = item;
+        const QString caption = vl::billing::SummaryFilterCaption(customerName, payment, filter.rentalMode);
         const auto report = summary == QStringLiteral("site")
                                 ? vl::billing::SiteSummaryReport(svc.list(unprinted), from, to, caption, company)
                                 : vl::billing::CustomerSummaryReport(svc.customerTotals(), from, to, caption, company);

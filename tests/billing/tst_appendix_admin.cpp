@@ -108,6 +108,13 @@ private slots:
         const QString t = vl::reporting::test::pdfText(sum);
         QVERIFY(t.contains(QStringLiteral("Összesített bérbeadási melléklet")));
         QVERIFY(t.contains(QStringLiteral("Alfa; Kft.")));
+        const QString site = db.dir.filePath(QStringLiteral("site.pdf"));
+        QCOMPARE(admin({QStringLiteral("2024.03.01"), QStringLiteral("2024.03.31"), QStringLiteral("--customer"),
+                        QStringLiteral("C1"), QStringLiteral("--fizmod"), QStringLiteral("I"), QStringLiteral("--summary"),
+                        QStringLiteral("site"), QStringLiteral("--pdf"), site}, &out, &err), 0);
+        const QString ts = vl::reporting::test::pdfText(site);
+        QVERIFY2(ts.contains(QStringLiteral("Ügyfél:Alfa; Kft.; Fiz.mód:Készpénzes")), qPrintable(ts));
+        QVERIFY(!ts.contains(QStringLiteral("Béta Bt.")));
     }
 };
 
