@@ -26,6 +26,10 @@ QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral
 // An address of UGYFELCIM C in one text; a missing part stays empty.
 const char* const kAddress = "COALESCE(C.IRSZAM, '') || ' ' || COALESCE(C.VAROS, '') || ', ' || COALESCE(C.UTCA, '')";
 
+// The lists join the customer's contracts as "F.BIZONYLAT + 0": the plan then
+// starts from the customer (its index on FORGFEJ) and reaches the lines, items
+// and periods by their keys, instead of scanning those tables whole.
+
 // The site and status conditions: fixed texts, the values bound.
 QString filterText(const OrderFilter& f, Params& p, const QString& alias = QStringLiteral("F")) {
     QString s;
@@ -181,6 +185,7 @@ StoreSummary& StoreSummary::operator+=(const StoreSummary& o) {
     activitiesCancelled += o.activitiesCancelled;
     activitiesRemoved += o.activitiesRemoved;
     periodsWritten += o.periodsWritten;
+    periodsUpdated += o.periodsUpdated;
     periodsRemoved += o.periodsRemoved;
     contracts += o.contracts;
     return *this;
@@ -188,7 +193,7 @@ StoreSummary& StoreSummary::operator+=(const StoreSummary& o) {
 
 QString StoreSummary::line() const {
     return QStringLiteral("Karbantartás: %1 új, %2 törölt; tevékenység: %3 új, %4 áthelyezett, %5 sztornózott, %6 törölt;"
-                          " fizetési időszak: %7 új, %8 törölt.")
+                          " fizetési időszak: %7 új, %8 módosított, %9 törölt.")
         .arg(visitsWritten)
         .arg(visitsRemoved)
         .arg(activitiesWritten)
@@ -196,6 +201,7 @@ QString StoreSummary::line() const {
         .arg(activitiesCancelled)
         .arg(activitiesRemoved)
         .arg(periodsWritten)
+        .arg(periodsUpdated)
         .arg(periodsRemoved);
 }
 
@@ -221,7 +227,7 @@ RowSet OrdersWorkspace::SummaryLines(Transaction& tx, const OrderFilter& f) {
     Params p{{QStringLiteral("ugyfelkod"), f.customerKey.trimmed()}};
     const QString filter = filterText(f, p);
     return tx.query(QStringLiteral("SELECT CS.NEV CSOPORTNEV, SUM(S.MENNYISEG - S.VMENNYISEG) BERLETBEN FROM FORGFEJ F"
-                                   " JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT AND S.VERZIO = F.VERZIO"
+                                   " JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT + 0 AND S.VERZIO = F.VERZIO"
                                    " JOIN SZ_ARUCSOP CS ON CS.KOD = S.ARUCSOPORT"
                                    " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X' AND F.UGYFELKOD = :ugyfelkod%1"
                                    " GROUP BY CS.NEV ORDER BY 1")
@@ -235,7 +241,7 @@ RowSet OrdersWorkspace::Lines(Transaction& tx, const OrderFilter& f) {
     return tx.query(QStringLiteral("SELECT F.UGYFELCIM, BM.NEV BERMOD, BM.KOTNAP, CS.NEV CSOPORTNEV,"
                                    " S.MENNYISEG - S.VMENNYISEG BERLETBEN, S.*, %1 CIM, F.FIZMOD, FM.KP,"
                                    " SR.NEV STATUSNEV, SR.MODOSITHATO, F.RDB$RECORD_VERSION RV FROM FORGFEJ F"
-                                   " JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT AND S.VERZIO = F.VERZIO"
+                                   " JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT + 0 AND S.VERZIO = F.VERZIO"
                                    " LEFT JOIN SZ_ARUCSOP CS ON CS.KOD = S.ARUCSOPORT"
                                    " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
                                    " LEFT JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD"
@@ -257,7 +263,7 @@ RowSet OrdersWorkspace::Products(Transaction& tx, const OrderFilter& f) {
                                    " K.KARBAR6, K.KARBAR7, K.PERIODUS PERIODUSKAB, K.EGYEDI, K.KOMMENT KOMMENTKAB,"
                                    " CAST(S.BERMENNY AS VARCHAR(4)) || ' ' || COALESCE(S.BERMEGYSEG, '') BERMEGYSEG,"
                                    " K.HKSZCSPSZV, K.ARUKOD, K.KISZALL, K.VSZALL, K.TETELSOR, K.VSZALLT, K.SORSZAM"
-                                   " FROM FORGFEJ F JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT AND S.VERZIO = F.VERZIO"
+                                   " FROM FORGFEJ F JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT + 0 AND S.VERZIO = F.VERZIO"
                                    " JOIN FORGKABIN K ON K.BIZONYLAT = S.BIZONYLAT AND K.VERZIO = S.VERZIO"
                                    " AND K.TETELSOR = S.TETELSOR"
                                    " LEFT JOIN SZ_ARUCSOP CS ON CS.KOD = S.ARUCSOPORT"
@@ -274,7 +280,7 @@ RowSet OrdersWorkspace::Payments(Transaction& tx, const OrderFilter& f) {
     Params p{{QStringLiteral("ugyfelkod"), f.customerKey.trimmed()}};
     const QString filter = filterText(f, p);
     return tx.query(QStringLiteral("SELECT T.*, S.NEV ALLAPOT, %1 CIM FROM FORGFIZ T"
-                                   " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
+                                   " JOIN FORGFEJ F ON F.BIZONYLAT + 0 = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
                                    " LEFT JOIN SZ_STATUST S ON S.KOD = T.TEVALLAPOT"
                                    " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
                                    " WHERE F.UGYFELKOD = :ugyfelkod%2 ORDER BY T.DATUM, T.BIZONYLAT")
@@ -349,6 +355,7 @@ StoreSummary OrdersWorkspace::ApplyPaymentMode(Transaction& tx, const GeneratorC
         // years); not cash: the same run removes the planned periods only.
         const BillingResult r = GenerateBilling(tx, ctx, b, 1, FirstDayStillToBill(tx, ctx, b, 1));
         s.periodsWritten += r.written;
+        s.periodsUpdated += r.updated;
         s.periodsRemoved += r.deleted;
         ++s.contracts;
     }
@@ -462,6 +469,7 @@ LineStoreResult OrdersWorkspace::StoreLineIn(Transaction& tx, const GeneratorCon
     if (h.kp == QLatin1String("I") && priced) {
         const BillingResult b = GenerateBilling(tx, ctx, h.bizonylat, 1, FirstDayStillToBill(tx, ctx, h.bizonylat, 1));
         res.summary.periodsWritten = b.written;
+        res.summary.periodsUpdated = b.updated;
         res.summary.periodsRemoved = b.deleted;
     }
     diff(ctx, before, activities(tx, ctx, h.bizonylat), res.summary);

@@ -47,12 +47,13 @@ struct StoreSummary {
     int activitiesCancelled = 0; // activities cancelled
     int activitiesRemoved = 0;   // other planned activities removed
     int periodsWritten = 0;      // billing periods written
+    int periodsUpdated = 0;      // planned periods kept with new amounts
     int periodsRemoved = 0;      // billing periods removed
     int contracts = 0;           // contracts changed (payment mode)
 
     StoreSummary& operator+=(const StoreSummary& o);
     // "Karbantartás: 3 új, 1 törölt; tevékenység: 2 új, 1 áthelyezett, 0 sztornózott;
-    //  fizetési időszak: 4 új, 4 törölt."
+    //  fizetési időszak: 4 új, 2 módosított, 4 törölt."
     QString line() const;
 };
 
