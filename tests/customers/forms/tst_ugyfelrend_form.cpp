@@ -342,6 +342,27 @@ private slots:
         f.b_megsemcsop->click();
     }
 
+    // A customer store keeps NEV2; a payment mode of another cash flag moves the running contracts with it.
+    void customerStoreKeepsNev2AndMovesPaymentMode() {
+        const QString key = text("SELECT FIRST 1 F.UGYFELKOD FROM FORGFEJ F JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
+                                 " WHERE F.STATUS = 'FO' AND F.AKTIV = 'I' AND U.FIZMOD = 'KP' ORDER BY 1");
+        QVERIFY(!key.isEmpty());
+        dm().d_alap().exec("UPDATE UGYFEL SET NEV2 = 'Második sor ''idézőjellel''' WHERE KOD = :k", {{"k", key}});
+        Tugyfelrendfm& f = shown(key);
+        f.b_ugyfelmod->click();
+        f.e_telefon->setText("+36 1 555 9999");
+        f.cb_fizmod->setCurrentIndex(f.cb_fizmod->findText("Átutalás"));
+        sink_.answers << 0;
+        f.b_ugyfeltar->click();
+        QCOMPARE(f.customerMode, QString("browse"));
+        QCOMPARE(text("SELECT NEV2 || '/' || TELEFON || '/' || FIZMOD FROM UGYFEL WHERE KOD = :k", {{"k", key}}),
+                 QString("Második sor 'idézőjellel'/+36 1 555 9999/ATU"));
+        QCOMPARE(count("SELECT COUNT(*) FROM FORGFEJ F JOIN SZ_STATUSR S ON S.KOD = F.STATUS WHERE F.UGYFELKOD = :k"
+                       " AND F.AKTIV = 'I' AND S.MODOSITHATO = 'I' AND F.FIZMOD <> 'ATU'", {{"k", key}}), qint64(0));
+        QCOMPARE(count("SELECT COUNT(*) FROM FORGFIZ T JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT WHERE F.UGYFELKOD = :k"
+                       " AND F.STATUS = 'FO' AND T.TEVALLAPOT = 'T' AND KEZI IS DISTINCT FROM 'I'", {{"k", key}}), qint64(0));
+    }
+
     // A customer that a cancelled contract names is not deleted.
     void customerOfCancelledContractStays() {
         const QString key = busyCustomer();
