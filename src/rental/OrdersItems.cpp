@@ -193,7 +193,7 @@ QStringList OrdersItems::DateErrors(const ItemPanel& panel, bool fixedTerm, QStr
 ItemStoreResult OrdersItems::StoreItems(vl::db::Connection& conn, Transaction* outer,
                                         const vl::shell::Session& session, const ItemStoreRequest& rq) {
     ItemStoreResult res;
-    const unsigned changed = ChangedFields(rq.panel, rq.source);
+    const unsigned changed = rq.fields ? rq.fields : ChangedFields(rq.panel, rq.source);
     const QStringList dayErrors = LineItemRules::CheckDayFields(rq.panel.counts, rq.panel.prices);
     if (!dayErrors.isEmpty())
         throw vl::RuleRefusal(OrdersWorkspace::LineHeading() + QLatin1Char('\r') + dayErrors.join(QLatin1Char('\r')),

@@ -68,6 +68,7 @@ struct ItemStoreRequest {
     std::vector<ItemKey> items;        // the selected products in selection order (or the current one)
     ItemPanel panel;                   // as typed
     ItemPanel source;                  // as filled from the current product
+    unsigned fields = 0;               // the fields to apply (ItemField bits); 0: those where panel and source differ
     QString activityDate;              // ActivityDate: a new driver's planned activities from this day on
     QString today;                     // 'yyyy.mm.dd'; empty: the clock
     QHash<qint64, qint64> loadedRecordVersions;   // contract -> RDB$RECORD_VERSION as shown (missing: not checked)

@@ -1,0 +1,164 @@
+// vorlanda-admin item: the products of a stored contract as the orders
+// workspace's products page changes them.
+//   item CONTRACT LINE ITEM[,ITEM...] --set COLUMN=VALUE... [--activity-date D]
+//        columns of the product panel: KISZALL, VSZALLT, SOFORKOD, HKSZCSPSZV,
+//        PERIODUS, KARBAR1..KARBAR7; only the columns given are applied, to
+//        every item named
+//   item CONTRACT LINE ITEM --remove      the product removed from its line
+//   item CONTRACT LINE ITEM --product CODE  the product number changed
+// Each prints what it changed; a refusal prints its message and exits non-zero.
+#include "AdminCommand.h"
+
+#include "rental/OrdersItems.h"
+#include "shell/Dm.h"
+#include "shell/Session.h"
+#include "util/MessageSink.h"
+
+namespace vl::admin {
+namespace {
+
+using namespace vl::rental;
+
+int item(AdminContext& ctx) {
+    const QStringList& a = ctx.args;
+    const QString usage = QStringLiteral("Használat: item SZERZŐDÉS TÉTELSOR SORSZÁM[,SORSZÁM...] --set OSZLOP=ÉRTÉK..."
+                                         " [--activity-date D] | --remove | --product KÓD");
+    QStringList positional, sets;
+    QString activityDate, product;
+    bool remove = false, productGiven = false;
+    for (int i = 0; i < a.size(); ++i) {
+        const QString& s = a.at(i);
+        if (s == QStringLiteral("--set")) {
+            while (i + 1 < a.size() && !a.at(i + 1).startsWith(QStringLiteral("--"))) sets << a.at(++i);
+        } else if (s == QStringLiteral("--activity-date") && i + 1 < a.size()) {
+            activityDate = a.at(++i);
+        } else if (s == QStringLiteral("--product") && i + 1 < a.size()) {
+            product = a.at(++i);
+            productGiven = true;
+        } else if (s == QStringLiteral("--remove")) {
+            remove = true;
+        } else if (s == QStringLiteral("--yes")) {
+            ctx.yes = true;
+        } else if (!s.startsWith(QStringLiteral("--"))) {
+            positional << s;
+        } else {
+            err(usage);
+            return 2;
+        }
+    }
+    bool ok1 = false, ok2 = false;
+    const qint64 b = positional.value(0).toLongLong(&ok1);
+    const qint64 t = positional.value(1).toLongLong(&ok2);
+    std::vector<ItemKey> keys;
+    for (const QString& n : positional.value(2).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const qint64 s = n.trimmed().toLongLong(&ok);
+        if (!ok) {
+            err(usage);
+            return 2;
+        }
+        keys.push_back(ItemKey{b, 1, t, s});
+    }
+    const int modes = (sets.isEmpty() ? 0 : 1) + (remove ? 1 : 0) + (productGiven ? 1 : 0);
+    if (positional.size() != 3 || !ok1 || !ok2 || keys.empty() || modes != 1) {
+        err(usage);
+        return 2;
+    }
+    if ((remove || productGiven) && keys.size() != 1) {
+        err(productGiven ? OrdersItems::OneRowText() : usage);
+        return 1;
+    }
+    auto& dm = vl::shell::Tdm::instance();
+    QString desc;
+    if (!dm.ConnectDatabase(&desc, false)) {
+        err(QStringLiteral("item: nincs adatbázis kapcsolat (") + dm.ConnectFailure + QStringLiteral(")."));
+        return 1;
+    }
+    auto& conn = dm.d_alap();
+    const vl::shell::Session session = vl::shell::CommandSession(conn);
+    if (remove) {
+        {
+            auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+            const QString refusal = OrdersItems::RemoveRefusal(*tx, keys.front());
+            tx->commit();
+            if (!refusal.isEmpty()) {
+                err(refusal);
+                dm.disconnect();
+                return 1;
+            }
+        }
+        if (vl::ask(OrdersItems::RemoveQuestion(), vl::MsgKind::Question, OrdersItems::RemoveButtons()) != 1) {
+            err(QStringLiteral("item: a kérdésre nem volt \"Igen\" válasz, semmi sem változott."));
+            dm.disconnect();
+            return 1;
+        }
+        const StoreSummary s = OrdersItems::RemoveItem(conn, nullptr, session, keys.front());
+        out(QStringLiteral("Termék törölve: %1/%2/%3. ").arg(b).arg(t).arg(keys.front().sorszam) + s.line());
+    } else if (productGiven) {
+        const bool changed = OrdersItems::ChangeNumber(conn, nullptr, session, keys.front(), product);
+        out(changed ? QStringLiteral("Termékszám módosítva: %1/%2/%3 -> %4").arg(b).arg(t).arg(keys.front().sorszam).arg(product)
+                    : QStringLiteral("A termékszám nem változott."));
+    } else {
+        ItemStoreRequest rq;
+        rq.items = keys;
+        rq.activityDate = activityDate;
+        {
+            auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+            rq.source = OrdersItems::PanelOfItem(*tx, keys.front());
+            tx->commit();
+        }
+        rq.panel = rq.source;
+        for (const QString& s : sets) {
+            const int eq = s.indexOf(QLatin1Char('='));
+            const QString col = eq < 0 ? s.trimmed().toUpper() : s.left(eq).trimmed().toUpper();
+            const QString val = eq < 0 ? QString() : s.mid(eq + 1);
+            if (eq < 0) {
+                err(QStringLiteral("item: hibás --set érték: ") + s);
+                dm.disconnect();
+                return 2;
+            }
+            if (col == QStringLiteral("KISZALL")) {
+                rq.panel.kiszall = val;
+                rq.fields |= FieldKiszall;
+            } else if (col == QStringLiteral("VSZALLT")) {
+                rq.panel.vszallt = val;
+                rq.fields |= FieldVszallt;
+            } else if (col == QStringLiteral("SOFORKOD")) {
+                rq.panel.soforkod = val;
+                rq.fields |= FieldSofor;
+            } else if (col == QStringLiteral("HKSZCSPSZV")) {
+                if (val.trimmed().size() != 7) {
+                    err(QStringLiteral("item: a heti minta 7 számjegy: ") + val);
+                    dm.disconnect();
+                    return 2;
+                }
+                for (int d = 0; d < 7; ++d) rq.panel.counts[size_t(d)] = val.trimmed().mid(d, 1);
+                rq.fields |= FieldPattern;
+            } else if (col == QStringLiteral("PERIODUS")) {
+                rq.panel.periodus = val;
+                rq.fields |= FieldPeriod;
+            } else if (col.startsWith(QStringLiteral("KARBAR")) && col.size() == 7 && col.at(6) >= u'1' && col.at(6) <= u'7') {
+                const int d = col.at(6).digitValue() - 1;
+                rq.panel.prices[size_t(d)] = val;
+                rq.fields |= (FieldPrice1 << d);
+            } else {
+                err(QStringLiteral("item: ismeretlen oszlop: ") + col);
+                dm.disconnect();
+                return 2;
+            }
+        }
+        const ItemStoreResult r = OrdersItems::StoreItems(conn, nullptr, session, rq);
+        out(r.line());
+    }
+    dm.disconnect();
+    return 0;
+}
+
+} // namespace
+
+VL_ADMIN_COMMAND(QStringLiteral("item"),
+                 QStringLiteral("item SZERZŐDÉS TÉTELSOR SORSZÁM[,...] --set OSZLOP=ÉRTÉK... [--activity-date D] | --remove"
+                                " | --product KÓD  a szerződés termékeinek módosítása"),
+                 item);
+
+} // namespace vl::admin
