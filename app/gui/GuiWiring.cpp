@@ -11,6 +11,7 @@
 #include "FrameworkNodes.h"
 #include "OpenTableEditor.h"
 #include "BillingForms.h"
+#include "CashPaymentsPreview.h"
 #include "OperationsForms.h"
 #include "ProductHistoryForm.h"
 #include "RentalNodes.h"
@@ -75,6 +76,7 @@ void registerAll(Tmain_pkrfm& w) {
     vl::rental::registerRentalNodes(w); // 35: the year opening
     vl::operations::registerOperationsNodes(w); // 24: the activity log; "Tqrtevnaplo"
     vl::billing::registerBillingNodes(w); // 25: the invoice appendix
+    vl::billing::registerCashPaymentsPreview(); // "Tqrkpfiz": the cash payment report
     vl::rental::registerProductHistoryForm(); // "Tqrelozmeny": the product history preview
     // 12: the customer register; "Tugyfelfm" for the forms that pick a customer.
     vl::rental::registerCustomerLinks(); // the register asks the contracts before a delete
