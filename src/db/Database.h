@@ -67,6 +67,17 @@ private:
 inline QString connectionLostText() { return QStringLiteral("Megszakadt az adatbázis-kapcsolat."); }
 // The first line of the text of a DbError whose operation was cancelled.
 inline QString cancelledText() { return QStringLiteral("Az adatbázis-műveletet megszakították."); }
+// The first line of the text of a DbError that met another connection's write
+// of the same rows: a lock conflict, an update conflict, a deadlock, or a lock
+// wait that ran out of time (write transactions wait a bounded time for a
+// row another workstation holds). Nothing of the statement's transaction is
+// at fault; the server's own text follows on the next lines.
+inline QString lockConflictText() {
+    return QStringLiteral("Az adatot egy másik munkaállomás éppen módosítja vagy közben módosította, "
+                          "ezért a művelet nem történt meg. Kérem, ismételje meg a műveletet.");
+}
+// Whether a DbError met another connection's write (its text starts with lockConflictText()).
+inline bool isLockConflict(const DbError& e) { return e.text().startsWith(lockConflictText()); }
 
 // Column types as the layer reports them.
 enum class ColType { Text, Int16, Int32, Int64, Boolean, Float, LongText, Date, Time, Timestamp, Unknown };

@@ -63,6 +63,24 @@ DbError::Kind classify(const intptr_t* v)
     return kind;
 }
 
+// Whether a status vector tells of another connection's write of the same rows.
+bool isWriteConflict(const intptr_t* v)
+{
+    while (v && *v != isc_arg_end) {
+        const intptr_t type = v[0];
+        if (type == isc_arg_gds) {
+            switch (v[1]) {
+            case isc_lock_conflict: case isc_update_conflict: case isc_deadlock: case isc_lock_timeout:
+                return true;
+            default:
+                break;
+            }
+        }
+        v += (type == isc_arg_cstring) ? 3 : 2;
+    }
+    return false;
+}
+
 // An IStatus checked by hand: no exception crosses the client library.
 class Status {
 public:
@@ -86,6 +104,8 @@ public:
             text = connectionLostText() + u'\n' + text;
         else if (kind == DbError::Kind::Cancelled)
             text = cancelledText() + u'\n' + text;
+        else if (isWriteConflict(w_.getErrors()))
+            text = lockConflictText() + u'\n' + text;
         return DbError(text, int(isc_sqlcode(w_.getErrors())), kind);
     }
     void check(const QString& prefix = QString())

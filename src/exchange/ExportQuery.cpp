@@ -1,4 +1,5 @@
 #include "ExportQuery.h"
+#include "db/TestHook.h"
 
 #include "DbfWriter.h"
 #include "FileOut.h"
@@ -67,6 +68,7 @@ PendingFile::~PendingFile() {
 }
 
 void PendingFile::commit() {
+    vl::db::testHook("export:rename");
     // rename() replaces an existing target in one step: it is either the old
     // file or the new one, never a half of either.
     if (std::rename(QFile::encodeName(temp_).constData(), QFile::encodeName(target_).constData()) != 0)

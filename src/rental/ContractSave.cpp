@@ -1,6 +1,7 @@
 #include "rental/ContractSave.h"
 
 #include "db/SqlText.h"
+#include "db/TestHook.h"
 #include "db/TxScope.h"
 #include "rental/LineItemRules.h"
 #include "rental/Numbering.h"
@@ -44,6 +45,7 @@ ContractSave::FailureHook& failureHook() {
 // A test's failure between two writes of the store.
 void checkpoint(const QString& step) {
     if (failureHook()) failureHook()(step);
+    vl::db::testHook((QStringLiteral("contract-store:") + step).toUtf8().constData());
     const QString env = qEnvironmentVariable("VORLANDA_STORE_FAIL_AFTER").trimmed();
     if (!env.isEmpty() && env == step)
         throw vl::RuleRefusal(QStringLiteral("A tárolás próbaként megszakítva (%1 után).").arg(step), kRule);

@@ -1,4 +1,5 @@
 #include "rental/ContractStore.h"
+#include "db/TestHook.h"
 
 #include "rental/Numbering.h"
 #include "rental/ProductStore.h"
@@ -57,6 +58,7 @@ void validate(Transaction& tx, const ContractHeader& h, const QList<ContractLine
 qint64 ContractStore::StoreNewContract(Transaction& tx, const ContractHeader& h,
                                        const QList<ContractLine>& lines, const QString& juzer) {
     validate(tx, h, lines);
+    vl::db::testHook("new-contract:validated");
 
     const QDateTime now = QDateTime::currentDateTime();
     const QString date = now.toString(QStringLiteral("yyyy.MM.dd"));
@@ -159,7 +161,21 @@ qint64 ContractStore::StoreNewContract(Transaction& tx, const ContractHeader& h,
             if (product != QLatin1String("*")) products << product;
         }
     }
-    for (const QString& p : products) ProductStore::UpdateProductStatus(tx, p);
+    for (const QString& p : products) {
+        // The status update holds the cabin's row; a contract that took the
+        // cabin since it was checked above has committed by now and shows.
+        ProductStore::UpdateProductStatus(tx, p);
+        const auto other = tx.query(
+            QStringLiteral("SELECT FIRST 1 K.BIZONYLAT FROM FORGKABIN K JOIN FORGFEJ F ON F.BIZONYLAT = K.BIZONYLAT"
+                           " AND F.VERZIO = K.VERZIO WHERE K.ARUKOD = :kod AND (K.VSZALL IS NULL OR K.VSZALL = '')"
+                           " AND K.BIZONYLAT <> :b AND F.AKTIV = 'I' AND (F.STATUS IS NULL OR F.STATUS <> 'X')"),
+            {{QStringLiteral("kod"), p}, {QStringLiteral("b"), bizonylat}});
+        if (!other.isEmpty())
+            throw RentalError(QStringLiteral("A(z) %1 számú kabin közben a(z) %2. sz. szerződésre került, "
+                                             "ezen a szerződésen nem adható ki.")
+                                  .arg(p)
+                                  .arg(other.at(0, 0).toLongLong()));
+    }
     return bizonylat;
 }
 

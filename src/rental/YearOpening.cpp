@@ -2,6 +2,7 @@
 
 #include "rental/Billing.h"
 #include "rental/Schedule.h"
+#include "db/TestHook.h"
 #include "db/TxScope.h"
 #include "shell/BusinessYear.h"
 
@@ -268,6 +269,7 @@ YearOpeningSummary OpenYear(Connection& conn, const QString& yearText, bool keep
             for (size_t i = pos; i < stop && !cancel; ++i) {
                 openContract(*tx, contracts[i], n);
                 finished = i + 1;
+                vl::db::testHook("year-opening:contract");
                 if (progress && !progress(int(finished), sum.contractsTotal, contracts[i].bizonylat))
                     cancel = true;
             }
