@@ -1,5 +1,4 @@
 #include "Actions.h"
-#include "db/TestHook.h"
 
 #include "rental/Billing.h"
 #include "rental/Numbering.h"
@@ -100,6 +99,7 @@ struct Run {
     QSet<qint64> paymentDriverDone;      // contracts whose billing items got the driver
     QSet<QString> handled;               // activity rows this run already changed
     int rows = 0;
+    const std::function<void(int, int)>* progress = nullptr;
 
     QString lowI() const { return codes.StatusCodeLowI.isEmpty() ? codes.StatusCodeI : codes.StatusCodeLowI; }
     QString lowN() const { return codes.StatusCodeLowN.isEmpty() ? codes.StatusCodeX : codes.StatusCodeLowN; }
@@ -320,7 +320,12 @@ void reschedule(Transaction& tx, Run& run, const SourceRow& s, const QString& da
         activityUpdate(tx, run, c.row, {run.lowN(), why, {}, QStringLiteral("A")});
     }
     if (!currentSeen) chosen.prepend({s, QString()});
+    auto tell = [&](int done, int total) {
+        if (run.progress && *run.progress) (*run.progress)(done, total);
+    };
+    int done = 0;
     for (const Sel& c : chosen) {
+        tell(done++, int(chosen.size()));
         const QString to = vl::util::DateToYMD(vl::util::StrToDateYMD(c.row.datum).addDays(shift));
         if ((!kiszall.isEmpty() && to <= kiszall) || (!last.isEmpty() && to > last)) continue;
         const bool paid = paidCovers(tx, c.row.bizonylat, c.row.verzio, c.row.datum);
@@ -335,6 +340,8 @@ void reschedule(Transaction& tx, Run& run, const SourceRow& s, const QString& da
         run.handled.insert(rowKey(written));
         if (cashPriced(c.row)) run.toPrice.insert(s.bizonylat);
     }
+    tell(int(chosen.size()), int(chosen.size()));
+    tell(-1, -1);
 }
 
 void driver(Transaction& tx, Run& run, const SourceRow& s, const QString& day, const QString& code) {
@@ -555,6 +562,7 @@ ActionReport ActivityActions::ActOnLines(LineAction action, const QList<DaySheet
     ActionReport rep;
     auto tx = conn_.begin();
     Run run = startRun(*tx, session_);
+    run.progress = &onProgress;
     struct Guard {
         Run* prev;
         explicit Guard(Run* r) : prev(tlRun) { tlRun = r; }
@@ -614,7 +622,6 @@ ActionReport ActivityActions::StoreNewActivity(const NewActivity& a) {
             return refuse(why);
         }
         stamp(*tx, run, p.bizonylat, p.verzio);
-        vl::db::testHook("activity-action:stamp");
         NewOccurrence o{p.bizonylat, p.verzio, p.tetelsor, p.sorszam, p.arukod, vl::util::NormalizeDateText(a.newDate),
                         QString(), a.activityCode.trimmed(), run.codes.StatusCodeI, a.driverCode.trimmed(), a.remark,
                         qint64(vl::util::StrToIntFlag(a.price)), qint64(vl::util::StrToIntFlag(a.quantity))};

@@ -25,6 +25,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace vl::operations {
@@ -155,6 +156,11 @@ public:
     // activity (contract, line, item, day, number).
     ActionReport ActOnActivity(qint64 bizonylat, qint64 tetelsor, qint64 sorszam, const QString& day,
                                qint64 tevsorszam, CommandAction what, const ActionInputs& in);
+
+    // Told the number of cleanings a reschedule writes (total) and how many
+    // are written so far, 0 .. total; (-1, -1) when it has finished. The form
+    // shows it on its progress bar.
+    std::function<void(int done, int total)> onProgress;
 
     // A guarded update that changed no row.
     struct StoreMiss {

@@ -175,7 +175,13 @@ private slots:
         const QStringList before = co->activities(b);
         mark(co->sResched, "KA", "S1");
         sink.answers = {0};
+        QList<QPair<int, int>> ticks;
+        act->onProgress = [&](int done, int total) { ticks << qMakePair(done, total); };
         QVERIFY(act->Atutemez(*sheet, {to, "", ""}).committed);
+        // The bar counts the four selected cleanings, then hides.
+        QCOMPARE(ticks.first(), qMakePair(0, 4));
+        QCOMPARE(ticks.at(ticks.size() - 2), qMakePair(4, 4));
+        QCOMPARE(ticks.last(), qMakePair(-1, -1));
         QCOMPARE(sink.texts(), QStringList{"Áthelyezi a karbantartásokat másik napra?"});
         const QStringList after = co->activities(b);
         QStringList changed, added;

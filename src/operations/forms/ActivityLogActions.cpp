@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 namespace vl::operations {
@@ -63,6 +64,17 @@ void ActivityLogActions::run(QPushButton* button, bool clearAfter, F action) {
     last_ = ActionReport();
     try {
         vl::operations::ActivityActions service(vl::shell::dm().d_alap(), vl::shell::dm().session());
+        QProgressBar* bar = f_->pb1;
+        service.onProgress = [bar](int done, int total) {
+            if (total < 0) {
+                bar->setVisible(false);
+                return;
+            }
+            bar->setMaximum(total);
+            bar->setValue(done);
+            bar->setVisible(true);
+            bar->repaint();
+        };
         last_ = action(service, *sheet, keep);
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a tevékenység módosítása"));

@@ -130,6 +130,7 @@ private slots:
         QVERIFY(f->sheet()->marks().isEmpty());
         QCOMPARE(find<QLineEdit>("e_ujnap")->text(), QString());
         QVERIFY(find<QPushButton>("b_atutemez")->isEnabled());
+        QVERIFY(!find<QWidget>("pb1")->isVisible());
     }
 
     void moveToTheSameDayRefused() {
