@@ -431,6 +431,19 @@ private slots:
         QCOMPARE(co->periods(co->cash), a3);
     }
 
+    void mixedDeleteRefused() {
+        co->db.conn->exec("UPDATE FORGTEV SET TEVALLAPOT = 'X' WHERE BIZONYLAT = :b AND DATUM = :d", {{"b", co->plain}, {"d", kDay}});
+        load();
+        sheet->FilterDaySheet({QString(), QString(), false, false});
+        mark(co->sPlain, "KA");
+        mark(co->sLast, "VSZ");
+        const QStringList a1 = co->activities(co->plain), a2 = co->activities(co->last);
+        QVERIFY(act->Torles(*sheet).refused);
+        QCOMPARE(sink.texts(), QStringList{"Vegyesen választott ki törölt és élő tételeket."});
+        QCOMPARE(co->activities(co->plain), a1);
+        QCOMPARE(co->activities(co->last), a2);
+    }
+
     // A row changed through a second connection after the load: the action
     // on both marked lines is rolled back whole, reported once.
     void rowChangedElsewhere() {
