@@ -1,4 +1,5 @@
 #include "Tugyfelrendfm.h"
+#include "TugyfelrendPages.h"
 
 #include "CodeCombo.h"
 #include "FormConventions.h"
@@ -558,6 +559,7 @@ void Tugyfelrendfm::buildOrderArea(QWidget* host) {
         pc_tev->addTab(page, later.at(i));
     }
     v->addWidget(pc_tev, 1);
+    new TugyfelrendPages(this, pc_tev, p_kabindata);   // pages 1-3 and the product panel
 
     connect(rb_szum, &QRadioButton::clicked, this, [this] { rbClick(); });
     connect(rb_teteles, &QRadioButton::clicked, this, [this] { rbClick(); });
