@@ -12,6 +12,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QSet>
+#include <map>
 
 namespace vl::rental {
 
@@ -210,6 +211,7 @@ ItemStoreResult OrdersItems::StoreItems(vl::db::Connection& conn, Transaction* o
         QHash<qint64, Contract> contracts;
         QHash<qint64, qint64> cancelledBefore;
         QList<qint64> order;
+        std::map<std::pair<qint64, qint64>, std::vector<ItemKey>> regen;
         for (const ItemKey& k : rq.items) {
             if (!contracts.contains(k.bizonylat)) {
                 const Contract c = openContract(*tx, ctx, k.bizonylat, k.verzio,
@@ -299,11 +301,19 @@ ItemStoreResult OrdersItems::StoreItems(vl::db::Connection& conn, Transaction* o
             rules.SyncDeliveryReturn(*tx, r, old->kiszall, old->vszallt);
             const bool schedule = r.pattern != old->pattern || r.periodus != old->periodus || r.karbar != old->karbar ||
                                   r.kiszall != old->kiszall || r.vszallt != old->vszallt;
-            if (schedule) {
-                const ScheduleResult s = rules.RegenerateMaintenance(*tx, k.tetelsor, k.sorszam);
-                res.summary.visitsWritten += s.written;
-                res.summary.visitsRemoved += s.deleted;
-            }
+            if (schedule) regen[{k.bizonylat, k.tetelsor}].push_back(k);
+        }
+        // Maintenance from today, once per line when every item of it changed.
+        for (auto it = regen.begin(); it != regen.end(); ++it) {
+            const ItemKey& first = it->second.front();
+            LineItemRules rules = rulesFor(ctx, first.bizonylat, first.verzio, rq.today);
+            const bool wholeLine = rules.ReadItems(*tx, first.tetelsor).size() == it->second.size();
+            ScheduleResult s;
+            if (wholeLine) s = rules.RegenerateMaintenance(*tx, first.tetelsor, 0);
+            else
+                for (const ItemKey& k : it->second) s += rules.RegenerateMaintenance(*tx, k.tetelsor, k.sorszam);
+            res.summary.visitsWritten += s.written;
+            res.summary.visitsRemoved += s.deleted;
         }
         // A cash contract is billed once, after every row is written.
         for (qint64 b : std::as_const(order)) {

@@ -176,6 +176,7 @@ void TugyfelrendPages::buildPanel(QWidget* panel) {
     sp_h7kab = new QSpinBox(panel);
     sp_h7kab->setObjectName(QStringLiteral("sp_h7kab"));
     sp_h7kab->setRange(0, 99);
+    sp_h7kab->setMaximumWidth(44);
     g->addWidget(e_h7kab, 0, 2);
     g->addWidget(sp_h7kab, 0, 3);
     connect(sp_h7kab, &QSpinBox::valueChanged, this, [this](int n) { e_h7kab->setText(n ? QString::number(n) : QString()); });
@@ -187,6 +188,7 @@ void TugyfelrendPages::buildPanel(QWidget* panel) {
         sp_kab[d] = new QSpinBox(panel);
         sp_kab[d]->setObjectName(QStringLiteral("sp_%1kab").arg(d + 1));
         sp_kab[d]->setRange(0, 9);
+        sp_kab[d]->setMaximumWidth(44);
         e_kabar[d] = edit(panel, QStringLiteral("e_%1kabar").arg(d + 1), 6);
         g->addWidget(e_kab[d], 2, 1 + 2 * d);
         g->addWidget(sp_kab[d], 2, 2 + 2 * d);
