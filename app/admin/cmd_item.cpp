@@ -147,6 +147,14 @@ int item(AdminContext& ctx) {
                 return 2;
             }
         }
+        // A new pattern clears the prices of the days it leaves empty, unless given.
+        if (rq.fields & FieldPattern)
+            for (int d = 0; d < 7; ++d)
+                if ((rq.panel.counts[size_t(d)].trimmed().isEmpty() || rq.panel.counts[size_t(d)].trimmed() == QLatin1String("0")) &&
+                    !(rq.fields & (FieldPrice1 << d))) {
+                    rq.panel.prices[size_t(d)].clear();
+                    rq.fields |= (FieldPrice1 << d);
+                }
         const ItemStoreResult r = OrdersItems::StoreItems(conn, nullptr, session, rq);
         out(r.line());
     }
