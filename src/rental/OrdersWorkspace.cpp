@@ -7,9 +7,15 @@
 #include "util/Error.h"
 #include "util/Numbers.h"
 
+#include <QCollator>
 #include <QDateTime>
 #include <QHash>
+#include <QLocale>
 #include <QMap>
+#include <QSet>
+
+#include <algorithm>
+#include <limits>
 
 namespace vl::rental {
 
@@ -206,6 +212,168 @@ QString StoreSummary::line() const {
 }
 
 // ---------------------------------------------------------------- lists
+//
+// The lists read the customer's rows by their keys without joining the
+// dictionaries and without a server sort: a sort in the server carries every
+// column of a row (its texts at full declared length), which costs more than
+// reading the rows. The names come from the dictionaries, read once per list
+// (small tables, and of the sites only the customer's), and the rows are put
+// in the list's order here, text keys compared with the database's collation
+// (Hungarian), empty values first as the server sorts them.
+
+namespace {
+
+// A code as a join compares it: trailing blanks do not count.
+QString codeOf(const QVariant& v) {
+    QString s = v.toString();
+    while (s.endsWith(QLatin1Char(' '))) s.chop(1);
+    return s;
+}
+
+// A dictionary read once: its value columns as the server describes them and
+// its rows by code (the first column of the statement).
+struct Dict {
+    QList<vl::db::Column> cols;
+    QHash<QString, QVariantList> rows;
+    QVariantList missing;   // the values of a code not found (a LEFT JOIN's nulls)
+
+    void add(const RowSet& rs) {
+        if (cols.isEmpty()) {
+            cols = rs.columns().mid(1);
+            for (int c = 0; c < cols.size(); ++c) missing.append(QVariant());
+        }
+        for (int r = 0; r < rs.rowCount(); ++r) {
+            const QVariantList& row = rs.row(r);
+            rows.insert(codeOf(row.at(0)), row.mid(1));
+        }
+    }
+    const QVariantList& of(const QVariant& code) const {
+        if (code.isNull()) return missing;
+        const auto it = rows.constFind(codeOf(code));
+        return it == rows.constEnd() ? missing : *it;
+    }
+    int col(const QString& name) const {
+        for (int c = 0; c < cols.size(); ++c)
+            if (cols.at(c).name.compare(name, Qt::CaseInsensitive) == 0) return c;
+        throw vl::db::DbError(QStringLiteral("Nincs ilyen oszlop: %1").arg(name));
+    }
+};
+
+Dict readDict(Transaction& tx, const QString& sql) {
+    Dict d;
+    d.add(tx.query(sql));
+    return d;
+}
+
+// The sites a list shows: the customer's own, and any other a contract names
+// (read by its code). The values: CIM, KOD, NEV, IRSZAM, VAROS, UTCA, SZEMELY,
+// TELEFON, KOMMENT; an unknown site has the address of empty parts.
+const QString kSiteColumns = QStringLiteral("SELECT C.KOD, %1 CIM, C.KOD, C.NEV NEV, C.IRSZAM, C.VAROS, C.UTCA,"
+                                            " C.SZEMELY, C.TELEFON, C.KOMMENT FROM UGYFELCIM C");
+
+Dict readSites(Transaction& tx, const QString& customerKey, const RowSet& rows, int siteCol) {
+    Dict d;
+    const QString select = kSiteColumns.arg(QString::fromLatin1(kAddress));
+    d.add(tx.query(select + QStringLiteral(" WHERE C.UGYFELKOD = :ugyfelkod"),
+                   {{QStringLiteral("ugyfelkod"), customerKey.trimmed()}}));
+    QSet<QString> asked;
+    for (int r = 0; r < rows.rowCount(); ++r) {
+        const QVariant& v = rows.at(r, siteCol);
+        if (v.isNull()) continue;
+        const QString code = codeOf(v);
+        if (d.rows.contains(code) || asked.contains(code)) continue;
+        asked.insert(code);
+        d.add(tx.query(select + QStringLiteral(" WHERE C.KOD = :kod"), {{QStringLiteral("kod"), code}}));
+    }
+    if (d.cols.isEmpty()) d.add(tx.query(select + QStringLiteral(" WHERE 1 = 0")));
+    d.missing[0] = QStringLiteral(" , ");   // COALESCE of the missing parts
+    return d;
+}
+
+// One column of a list: a column of the rows read, or a value of a dictionary
+// looked up by a column of the rows read.
+struct Out {
+    int col = -1;                 // column of the rows (or of the dictionary)
+    const Dict* dict = nullptr;   // the dictionary, or none
+    int keyCol = -1;              // the code's column in the rows
+};
+
+Out own(const RowSet& rs, const QString& name) {
+    const int c = rs.indexOf(name);
+    if (c < 0) throw vl::db::DbError(QStringLiteral("Nincs ilyen oszlop: %1").arg(name));
+    return {c, nullptr, -1};
+}
+Out looked(const Dict& d, const QString& name, const RowSet& rs, const QString& key) {
+    const int k = rs.indexOf(key);
+    if (k < 0) throw vl::db::DbError(QStringLiteral("Nincs ilyen oszlop: %1").arg(key));
+    return {d.col(name), &d, k};
+}
+
+// A sort key of a list, ascending: a text by the collation, or a number.
+struct SortKey {
+    int outCol;
+    bool text;
+};
+
+// The rows of `rs` as the list shows them: the columns `outs` in their order,
+// sorted by `keys` (columns of the result).
+RowSet compose(const RowSet& rs, const std::vector<Out>& outs, const std::vector<SortKey>& keys) {
+    QList<vl::db::Column> cols;
+    for (const Out& o : outs) cols.append(o.dict ? o.dict->cols.at(o.col) : rs.columns().at(o.col));
+    std::vector<QVariantList> rows;
+    rows.reserve(size_t(rs.rowCount()));
+    for (int r = 0; r < rs.rowCount(); ++r) {
+        const QVariantList& src = rs.row(r);
+        QVariantList row;
+        row.reserve(int(outs.size()));
+        for (const Out& o : outs) row.append(o.dict ? o.dict->of(src.at(o.keyCol)).at(o.col) : src.at(o.col));
+        rows.push_back(std::move(row));
+    }
+    // The texts of each text key ranked once by the collation (empty: 0, first).
+    static const QCollator collator = [] {
+        QCollator c(QLocale(QLocale::Hungarian, QLocale::Hungary));
+        c.setCaseSensitivity(Qt::CaseSensitive);
+        return c;
+    }();
+    std::vector<QHash<QString, int>> ranks(keys.size());
+    for (size_t k = 0; k < keys.size(); ++k) {
+        if (!keys[k].text) continue;
+        QStringList distinct;
+        QSet<QString> seen;
+        for (const QVariantList& row : rows) {
+            const QVariant& v = row.at(keys[k].outCol);
+            if (v.isNull()) continue;
+            const QString s = codeOf(v);
+            if (!seen.contains(s)) { seen.insert(s); distinct << s; }
+        }
+        std::sort(distinct.begin(), distinct.end(),
+                  [](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+        int rank = 0;
+        for (int i = 0; i < distinct.size(); ++i) {
+            if (i == 0 || collator.compare(distinct.at(i - 1), distinct.at(i)) != 0) ++rank;
+            ranks[k].insert(distinct.at(i), rank);
+        }
+    }
+    std::vector<std::vector<qint64>> sortKeys(rows.size());
+    for (size_t r = 0; r < rows.size(); ++r) {
+        auto& sk = sortKeys[r];
+        for (size_t k = 0; k < keys.size(); ++k) {
+            const QVariant& v = rows[r].at(keys[k].outCol);
+            if (v.isNull()) sk.push_back(std::numeric_limits<qint64>::min());
+            else if (keys[k].text) sk.push_back(ranks[k].value(codeOf(v)));
+            else sk.push_back(v.toLongLong());
+        }
+    }
+    std::vector<size_t> order(rows.size());
+    for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return sortKeys[a] < sortKeys[b]; });
+    std::vector<QVariantList> sorted;
+    sorted.reserve(rows.size());
+    for (size_t i : order) sorted.push_back(std::move(rows[i]));
+    return RowSet(cols, std::move(sorted));
+}
+
+} // namespace
 
 QString OrdersWorkspace::CustomerChooserSql(bool activeOnly, bool runningOnly) {
     QString sql = QStringLiteral("SELECT KOD, NEV FROM UGYFEL");
@@ -226,66 +394,133 @@ RowSet OrdersWorkspace::CustomerChooser(Transaction& tx, bool activeOnly, bool r
 RowSet OrdersWorkspace::SummaryLines(Transaction& tx, const OrderFilter& f) {
     Params p{{QStringLiteral("ugyfelkod"), f.customerKey.trimmed()}};
     const QString filter = filterText(f, p);
-    return tx.query(QStringLiteral("SELECT CS.NEV CSOPORTNEV, SUM(S.MENNYISEG - S.VMENNYISEG) BERLETBEN FROM FORGFEJ F"
-                                   " JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT + 0 AND S.VERZIO = F.VERZIO"
-                                   " JOIN SZ_ARUCSOP CS ON CS.KOD = S.ARUCSOPORT"
-                                   " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X' AND F.UGYFELKOD = :ugyfelkod%1"
-                                   " GROUP BY CS.NEV ORDER BY 1")
-                        .arg(filter),
-                    p);
+    // Summed per group code here, per group name (as shown) below.
+    const RowSet rs = tx.query(QStringLiteral("SELECT S.ARUCSOPORT, SUM(S.MENNYISEG - S.VMENNYISEG) BERLETBEN FROM FORGFEJ F"
+                                              " JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT + 0 AND S.VERZIO = F.VERZIO"
+                                              " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X' AND F.UGYFELKOD = :ugyfelkod%1"
+                                              " GROUP BY S.ARUCSOPORT")
+                                   .arg(filter),
+                               p);
+    const Dict groups = readDict(tx, QStringLiteral("SELECT KOD, NEV CSOPORTNEV FROM SZ_ARUCSOP"));
+    QList<vl::db::Column> cols{groups.cols.at(0), rs.columns().at(1)};
+    QStringList names;
+    QHash<QString, QVariant> sums;
+    QHash<QString, QVariant> firstName;
+    for (int r = 0; r < rs.rowCount(); ++r) {
+        const QVariant code = rs.at(r, 0);
+        if (code.isNull()) continue;
+        const auto g = groups.rows.constFind(codeOf(code));
+        if (g == groups.rows.constEnd()) continue;   // a line of an unknown group is not counted
+        const QVariant name = g->at(0);
+        const QString key = name.isNull() ? QString() : codeOf(name);
+        if (!firstName.contains(key)) {
+            firstName.insert(key, name);
+            names << key;
+            sums.insert(key, QVariant());
+        }
+        const QVariant v = rs.at(r, 1);
+        if (v.isNull()) continue;
+        QVariant& s = sums[key];
+        s = s.isNull() ? v : QVariant(s.toLongLong() + v.toLongLong());
+    }
+    std::vector<QVariantList> rows;
+    for (const QString& key : std::as_const(names)) rows.push_back({firstName.value(key), sums.value(key)});
+    return compose(RowSet(cols, std::move(rows)), {{0, nullptr, -1}, {1, nullptr, -1}}, {{0, true}});
 }
 
 RowSet OrdersWorkspace::Lines(Transaction& tx, const OrderFilter& f) {
     Params p{{QStringLiteral("ugyfelkod"), f.customerKey.trimmed()}};
     const QString filter = filterText(f, p);
-    return tx.query(QStringLiteral("SELECT F.UGYFELCIM, BM.NEV BERMOD, BM.KOTNAP, CS.NEV CSOPORTNEV,"
-                                   " S.MENNYISEG - S.VMENNYISEG BERLETBEN, S.*, %1 CIM, F.FIZMOD, FM.KP,"
-                                   " SR.NEV STATUSNEV, SR.MODOSITHATO, F.RDB$RECORD_VERSION RV FROM FORGFEJ F"
-                                   " JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT + 0 AND S.VERZIO = F.VERZIO"
-                                   " LEFT JOIN SZ_ARUCSOP CS ON CS.KOD = S.ARUCSOPORT"
-                                   " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
-                                   " LEFT JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD"
-                                   " LEFT JOIN SZ_BERMOD BM ON BM.KOD = F.BERMOD"
-                                   " LEFT JOIN SZ_STATUSR SR ON SR.KOD = F.STATUS"
-                                   " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X' AND F.UGYFELKOD = :ugyfelkod%2"
-                                   " ORDER BY 1, 2, S.BIZONYLAT, S.TETELSOR")
-                        .arg(QString::fromLatin1(kAddress), filter),
-                    p);
+    const RowSet rs = tx.query(QStringLiteral("SELECT F.UGYFELCIM, S.MENNYISEG - S.VMENNYISEG BERLETBEN, S.*, F.FIZMOD,"
+                                              " F.RDB$RECORD_VERSION RV, F.BERMOD F_BERMOD, F.STATUS F_STATUS FROM FORGFEJ F"
+                                              " JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT + 0 AND S.VERZIO = F.VERZIO"
+                                              " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X' AND F.UGYFELKOD = :ugyfelkod%1")
+                                   .arg(filter),
+                               p);
+    const Dict modes = readDict(tx, QStringLiteral("SELECT KOD, NEV BERMOD, KOTNAP FROM SZ_BERMOD"));
+    const Dict groups = readDict(tx, QStringLiteral("SELECT KOD, NEV CSOPORTNEV FROM SZ_ARUCSOP"));
+    const Dict payModes = readDict(tx, QStringLiteral("SELECT KOD, KP FROM SZ_FIZMOD"));
+    const Dict states = readDict(tx, QStringLiteral("SELECT KOD, NEV STATUSNEV, MODOSITHATO FROM SZ_STATUSR"));
+    const Dict sites = readSites(tx, f.customerKey, rs, 0);
+    // F.UGYFELCIM, BERMOD, KOTNAP, CSOPORTNEV, BERLETBEN, S.*, CIM, F.FIZMOD, KP, STATUSNEV, MODOSITHATO, RV
+    std::vector<Out> outs{own(rs, QStringLiteral("UGYFELCIM")),
+                          looked(modes, QStringLiteral("BERMOD"), rs, QStringLiteral("F_BERMOD")),
+                          looked(modes, QStringLiteral("KOTNAP"), rs, QStringLiteral("F_BERMOD")),
+                          looked(groups, QStringLiteral("CSOPORTNEV"), rs, QStringLiteral("ARUCSOPORT")),
+                          own(rs, QStringLiteral("BERLETBEN"))};
+    const int fizmod = rs.columnCount() - 4;   // F.FIZMOD, RV, F_BERMOD, F_STATUS close the row
+    for (int c = 2; c < fizmod; ++c) outs.push_back({c, nullptr, -1});
+    outs.push_back(looked(sites, QStringLiteral("CIM"), rs, QStringLiteral("UGYFELCIM")));
+    outs.push_back({fizmod, nullptr, -1});
+    outs.push_back({0, &payModes, fizmod});
+    outs.push_back(looked(states, QStringLiteral("STATUSNEV"), rs, QStringLiteral("F_STATUS")));
+    outs.push_back(looked(states, QStringLiteral("MODOSITHATO"), rs, QStringLiteral("F_STATUS")));
+    outs.push_back(own(rs, QStringLiteral("RV")));
+    // By site, rental mode, contract and line.
+    const int sBizonylat = 5 + rs.indexOf(QStringLiteral("BIZONYLAT")) - 2;
+    const int sTetelsor = 5 + rs.indexOf(QStringLiteral("TETELSOR")) - 2;
+    return compose(rs, outs, {{0, true}, {1, true}, {sBizonylat, false}, {sTetelsor, false}});
 }
 
 RowSet OrdersWorkspace::Products(Transaction& tx, const OrderFilter& f) {
     Params p{{QStringLiteral("ugyfelkod"), f.customerKey.trimmed()}};
     const QString filter = filterText(f, p);
-    return tx.query(QStringLiteral("SELECT F.UGYFELCIM, CS.NEV CSOPORTNEV, F.BIZONYLAT, F.VERZIO, H.MEGNEVEZES,"
-                                   " FM.NEV FIZMOD, %1 CIM, C.KOD, C.NEV NEV, C.IRSZAM, C.VAROS, C.UTCA, C.SZEMELY,"
-                                   " C.TELEFON, C.KOMMENT, S.ARUCSOPORT, S.PERIODUS, S.SOFORKOD, S.NETTOAR,"
-                                   " K.SOFORKOD SOFORKAB, K.KARBAR1, K.KARBAR2, K.KARBAR3, K.KARBAR4, K.KARBAR5,"
-                                   " K.KARBAR6, K.KARBAR7, K.PERIODUS PERIODUSKAB, K.EGYEDI, K.KOMMENT KOMMENTKAB,"
-                                   " CAST(S.BERMENNY AS VARCHAR(4)) || ' ' || COALESCE(S.BERMEGYSEG, '') BERMEGYSEG,"
-                                   " K.HKSZCSPSZV, K.ARUKOD, K.KISZALL, K.VSZALL, K.TETELSOR, K.VSZALLT, K.SORSZAM"
-                                   " FROM FORGFEJ F JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT + 0 AND S.VERZIO = F.VERZIO"
-                                   " JOIN FORGKABIN K ON K.BIZONYLAT = S.BIZONYLAT AND K.VERZIO = S.VERZIO"
-                                   " AND K.TETELSOR = S.TETELSOR"
-                                   " LEFT JOIN SZ_ARUCSOP CS ON CS.KOD = S.ARUCSOPORT"
-                                   " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
-                                   " LEFT JOIN HKSZCSPSZV H ON H.KOD = K.HKSZCSPSZV"
-                                   " LEFT JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD"
-                                   " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X' AND F.UGYFELKOD = :ugyfelkod%2"
-                                   " ORDER BY 1, 2, K.BIZONYLAT, K.TETELSOR, K.SORSZAM, K.KISZALL")
-                        .arg(QString::fromLatin1(kAddress), filter),
-                    p);
+    const RowSet rs = tx.query(QStringLiteral("SELECT F.UGYFELCIM, F.BIZONYLAT, F.VERZIO, F.FIZMOD F_FIZMOD,"
+                                              " S.ARUCSOPORT, S.PERIODUS, S.SOFORKOD, S.NETTOAR,"
+                                              " K.SOFORKOD SOFORKAB, K.KARBAR1, K.KARBAR2, K.KARBAR3, K.KARBAR4, K.KARBAR5,"
+                                              " K.KARBAR6, K.KARBAR7, K.PERIODUS PERIODUSKAB, K.EGYEDI, K.KOMMENT KOMMENTKAB,"
+                                              " CAST(S.BERMENNY AS VARCHAR(4)) || ' ' || COALESCE(S.BERMEGYSEG, '') BERMEGYSEG,"
+                                              " K.HKSZCSPSZV, K.ARUKOD, K.KISZALL, K.VSZALL, K.TETELSOR, K.VSZALLT, K.SORSZAM"
+                                              " FROM FORGFEJ F JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT + 0"
+                                              " AND S.VERZIO = F.VERZIO"
+                                              " JOIN FORGKABIN K ON K.BIZONYLAT = S.BIZONYLAT AND K.VERZIO = S.VERZIO"
+                                              " AND K.TETELSOR = S.TETELSOR"
+                                              " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X' AND F.UGYFELKOD = :ugyfelkod%1")
+                                   .arg(filter),
+                               p);
+    const Dict groups = readDict(tx, QStringLiteral("SELECT KOD, NEV CSOPORTNEV FROM SZ_ARUCSOP"));
+    const Dict patterns = readDict(tx, QStringLiteral("SELECT KOD, MEGNEVEZES FROM HKSZCSPSZV"));
+    const Dict payModes = readDict(tx, QStringLiteral("SELECT KOD, NEV FIZMOD FROM SZ_FIZMOD"));
+    const Dict sites = readSites(tx, f.customerKey, rs, 0);
+    const QString site = QStringLiteral("UGYFELCIM");
+    std::vector<Out> outs{own(rs, site),
+                          looked(groups, QStringLiteral("CSOPORTNEV"), rs, QStringLiteral("ARUCSOPORT")),
+                          own(rs, QStringLiteral("BIZONYLAT")),
+                          own(rs, QStringLiteral("VERZIO")),
+                          looked(patterns, QStringLiteral("MEGNEVEZES"), rs, QStringLiteral("HKSZCSPSZV")),
+                          looked(payModes, QStringLiteral("FIZMOD"), rs, QStringLiteral("F_FIZMOD"))};
+    for (const char* c : {"CIM", "KOD", "NEV", "IRSZAM", "VAROS", "UTCA", "SZEMELY", "TELEFON", "KOMMENT"})
+        outs.push_back(looked(sites, QString::fromLatin1(c), rs, site));
+    for (int c = rs.indexOf(QStringLiteral("ARUCSOPORT")); c < rs.columnCount(); ++c) outs.push_back({c, nullptr, -1});
+    // By site, group name, contract, line, item and delivery day.
+    const auto at = [&](const char* name) {
+        const int c = rs.indexOf(QString::fromLatin1(name));
+        for (int o = 0; o < int(outs.size()); ++o)
+            if (!outs[size_t(o)].dict && outs[size_t(o)].col == c) return o;
+        throw vl::db::DbError(QStringLiteral("Nincs ilyen oszlop: %1").arg(QString::fromLatin1(name)));
+    };
+    return compose(rs, outs,
+                   {{0, true}, {1, true}, {at("BIZONYLAT"), false}, {at("TETELSOR"), false}, {at("SORSZAM"), false},
+                    {at("KISZALL"), true}});
 }
 
 RowSet OrdersWorkspace::Payments(Transaction& tx, const OrderFilter& f) {
     Params p{{QStringLiteral("ugyfelkod"), f.customerKey.trimmed()}};
     const QString filter = filterText(f, p);
-    return tx.query(QStringLiteral("SELECT T.*, S.NEV ALLAPOT, %1 CIM FROM FORGFIZ T"
-                                   " JOIN FORGFEJ F ON F.BIZONYLAT + 0 = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
-                                   " LEFT JOIN SZ_STATUST S ON S.KOD = T.TEVALLAPOT"
-                                   " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
-                                   " WHERE F.UGYFELKOD = :ugyfelkod%2 ORDER BY T.DATUM, T.BIZONYLAT")
-                        .arg(QString::fromLatin1(kAddress), filter),
-                    p);
+    const RowSet rs = tx.query(QStringLiteral("SELECT T.*, F.UGYFELCIM F_UGYFELCIM FROM FORGFIZ T"
+                                              " JOIN FORGFEJ F ON F.BIZONYLAT + 0 = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
+                                              " WHERE F.UGYFELKOD = :ugyfelkod%1")
+                                   .arg(filter),
+                               p);
+    const Dict states = readDict(tx, QStringLiteral("SELECT KOD, NEV ALLAPOT FROM SZ_STATUST"));
+    const int site = rs.columnCount() - 1;
+    const Dict sites = readSites(tx, f.customerKey, rs, site);
+    std::vector<Out> outs;
+    for (int c = 0; c < site; ++c) outs.push_back({c, nullptr, -1});
+    outs.push_back(looked(states, QStringLiteral("ALLAPOT"), rs, QStringLiteral("TEVALLAPOT")));
+    outs.push_back({0, &sites, site});
+    // By day and contract.
+    return compose(rs, outs, {{rs.indexOf(QStringLiteral("DATUM")), true}, {rs.indexOf(QStringLiteral("BIZONYLAT")), false}});
 }
 
 RowSet OrdersWorkspace::Activities(Transaction& tx, qint64 bizonylat, qint64 verzio, qint64 tetelsor, qint64 sorszam,

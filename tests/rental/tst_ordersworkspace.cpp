@@ -600,6 +600,102 @@ private slots:
         QCOMPARE(OrdersWorkspace::Products(*tx, {c, {}, "LEZ"}).rowCount(), 0);
         tx->commit();
     }
+
+    // The lists name the dictionaries and order their rows themselves: the
+    // result must be the joined rows in the database's own order (Hungarian
+    // collation: "Cukor" before "Csúszda", "Á" with "A"), a code missing from
+    // its dictionary or a site missing from the register showing empty names.
+    void listsInTheDatabaseOrder() {
+        const QString c = QStringLiteral("ORDR");
+        db.conn->exec("INSERT INTO UGYFEL (KOD, NEV, FIZMOD) VALUES ('ORDR', 'Rend Kft.', 'KP')");
+        const QStringList groups{"Csúszda", "Cukor", "Álló", "Alap", "zárt", "Zuhany"};
+        for (int g = 0; g < groups.size(); ++g)
+            db.conn->exec("INSERT INTO SZ_ARUCSOP (KOD, NEV) VALUES (:k, :n)",
+                          {{"k", QStringLiteral("OG%1").arg(g)}, {"n", groups.at(g)}});
+        // Site codes whose byte order differs from the collation's; "nincs" is not registered.
+        const QStringList sites{"b", "A", "cz", "Cs", "Á", "nincs"};
+        for (const QString& st : sites)
+            if (st != "nincs")
+                db.conn->exec("INSERT INTO UGYFELCIM (KOD, UGYFELKOD, VAROS, UTCA) VALUES (:s, :c, 'Győr', :u)",
+                              {{"s", st}, {"c", st == "cz" ? QStringLiteral("MAS") : c}, {"u", "Fő út " + st}});
+        const QStringList modes{"HT", "NAP", "ALK"};
+        int n = 0;
+        for (const QString& st : sites) {
+            for (int g = 0; g <= groups.size(); ++g, ++n) {
+                const qint64 b = 9000 + n;
+                db.conn->exec("INSERT INTO FORGFEJ (BIZONYLAT, VERZIO, AKTIV, STATUS, BERMOD, FIZMOD, BERKEZD, UGYFELKOD,"
+                              " UGYFELCIM) VALUES (:b, 1, 'I', 'FO', :m, :f, '2026.03.02', :c, :s)",
+                              {{"b", b}, {"m", modes.at(n % 3)}, {"f", n % 4 ? "KP" : "ATU"}, {"c", c}, {"s", st}});
+                // The last group code of each site is missing from the dictionary.
+                const QString code = g < groups.size() ? QStringLiteral("OG%1").arg(g) : QStringLiteral("NINCS");
+                db.conn->exec("INSERT INTO FORGSOR (BIZONYLAT, VERZIO, TETELSOR, ARUCSOPORT, MENNYISEG, VMENNYISEG,"
+                              " BERMENNY, BERMEGYSEG) VALUES (:b, 1, 1, :g, 2, 0, 1, 'Hó')",
+                              {{"b", b}, {"g", code}});
+                for (int item = 2; item >= 1; --item)
+                    db.conn->exec("INSERT INTO FORGKABIN (BIZONYLAT, VERZIO, TETELSOR, SORSZAM, ARUKOD, KISZALL, HKSZCSPSZV)"
+                                  " VALUES (:b, 1, 1, :s, :a, :k, '1000000')",
+                                  {{"b", b}, {"s", item}, {"a", QStringLiteral("OA%1-%2").arg(b).arg(item)},
+                                   {"k", QStringLiteral("2026.03.%1").arg(10 - item * 3 + (n % 4), 2, 10, QChar('0'))}});
+                db.conn->exec("INSERT INTO FORGFIZ (BIZONYLAT, VERZIO, DATUM, TEVSORSZAM, NETTO, TEVALLAPOT, TEVKOD)"
+                              " VALUES (:b, 1, :d, 1, 1000, :a, 'FIZ')",
+                              {{"b", b}, {"d", QStringLiteral("2026.%1.01").arg(1 + n % 5, 2, 10, QChar('0'))},
+                               {"a", n % 2 ? "T" : "NINCS"}});
+            }
+        }
+        const QString addr = "COALESCE(C.IRSZAM, '') || ' ' || COALESCE(C.VAROS, '') || ', ' || COALESCE(C.UTCA, '')";
+        struct Case {
+            std::function<vl::db::RowSet(vl::db::Transaction&)> list;
+            QString sql;   // the same rows, joined and ordered by the server
+            QStringList columns;
+        };
+        const std::vector<Case> cases{
+            {[&](vl::db::Transaction& tx) { return OrdersWorkspace::SummaryLines(tx, {c, {}, {}}); },
+             "SELECT CS.NEV CSOPORTNEV, SUM(S.MENNYISEG - S.VMENNYISEG) BERLETBEN FROM FORGFEJ F JOIN FORGSOR S"
+             " ON S.BIZONYLAT = F.BIZONYLAT AND S.VERZIO = F.VERZIO JOIN SZ_ARUCSOP CS ON CS.KOD = S.ARUCSOPORT"
+             " WHERE F.UGYFELKOD = :c GROUP BY CS.NEV ORDER BY 1",
+             {"CSOPORTNEV", "BERLETBEN"}},
+            {[&](vl::db::Transaction& tx) { return OrdersWorkspace::Lines(tx, {c, {}, {}}); },
+             "SELECT F.UGYFELCIM, BM.NEV BERMOD, BM.KOTNAP, CS.NEV CSOPORTNEV, S.BIZONYLAT, " + addr +
+                 " CIM, F.FIZMOD, FM.KP, SR.NEV STATUSNEV, SR.MODOSITHATO FROM FORGFEJ F JOIN FORGSOR S"
+                 " ON S.BIZONYLAT = F.BIZONYLAT AND S.VERZIO = F.VERZIO LEFT JOIN SZ_ARUCSOP CS ON CS.KOD = S.ARUCSOPORT"
+                 " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM LEFT JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD"
+                 " LEFT JOIN SZ_BERMOD BM ON BM.KOD = F.BERMOD LEFT JOIN SZ_STATUSR SR ON SR.KOD = F.STATUS"
+                 " WHERE F.UGYFELKOD = :c ORDER BY 1, 2, S.BIZONYLAT, S.TETELSOR",
+             {"UGYFELCIM", "BERMOD", "KOTNAP", "CSOPORTNEV", "BIZONYLAT", "CIM", "FIZMOD", "KP", "STATUSNEV", "MODOSITHATO"}},
+            {[&](vl::db::Transaction& tx) { return OrdersWorkspace::Products(tx, {c, {}, {}}); },
+             "SELECT F.UGYFELCIM, CS.NEV CSOPORTNEV, F.BIZONYLAT, H.MEGNEVEZES, FM.NEV FIZMOD, " + addr +
+                 " CIM, C.KOD, C.NEV NEV, C.UTCA, K.SORSZAM, K.KISZALL FROM FORGFEJ F JOIN FORGSOR S"
+                 " ON S.BIZONYLAT = F.BIZONYLAT AND S.VERZIO = F.VERZIO JOIN FORGKABIN K ON K.BIZONYLAT = S.BIZONYLAT"
+                 " AND K.VERZIO = S.VERZIO AND K.TETELSOR = S.TETELSOR LEFT JOIN SZ_ARUCSOP CS ON CS.KOD = S.ARUCSOPORT"
+                 " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM LEFT JOIN HKSZCSPSZV H ON H.KOD = K.HKSZCSPSZV"
+                 " LEFT JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD WHERE F.UGYFELKOD = :c"
+                 " ORDER BY 1, 2, K.BIZONYLAT, K.TETELSOR, K.SORSZAM, K.KISZALL",
+             {"UGYFELCIM", "CSOPORTNEV", "BIZONYLAT", "MEGNEVEZES", "FIZMOD", "CIM", "KOD", "NEV", "UTCA", "SORSZAM",
+              "KISZALL"}},
+            {[&](vl::db::Transaction& tx) { return OrdersWorkspace::Payments(tx, {c, {}, {}}); },
+             "SELECT T.DATUM, T.BIZONYLAT, S.NEV ALLAPOT, " + addr +
+                 " CIM FROM FORGFIZ T JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
+                 " LEFT JOIN SZ_STATUST S ON S.KOD = T.TEVALLAPOT LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
+                 " WHERE F.UGYFELKOD = :c ORDER BY T.DATUM, T.BIZONYLAT",
+             {"DATUM", "BIZONYLAT", "ALLAPOT", "CIM"}},
+        };
+        auto tx = db.conn->begin();
+        for (const Case& k : cases) {
+            const vl::db::RowSet got = k.list(*tx);
+            const vl::db::RowSet want = tx->query(k.sql, {{"c", c}});
+            QVERIFY(want.rowCount() > 1);
+            QCOMPARE(got.rowCount(), want.rowCount());
+            for (int r = 0; r < want.rowCount(); ++r)
+                for (const QString& col : k.columns) {
+                    const QVariant g = got.at(r, got.indexOf(col)), w = want.at(r, want.indexOf(col));
+                    if (g.isNull() != w.isNull() || g.toString() != w.toString())
+                        QFAIL(qPrintable(QStringLiteral("%1 row %2: %3 instead of %4")
+                                             .arg(col).arg(r).arg(g.isNull() ? "NULL" : g.toString(),
+                                                                  w.isNull() ? "NULL" : w.toString())));
+                }
+        }
+        tx->commit();
+    }
 };
 
 QTEST_GUILESS_MAIN(TstOrdersWorkspace)
