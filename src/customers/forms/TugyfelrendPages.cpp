@@ -250,6 +250,8 @@ void TugyfelrendPages::buildPayments(QWidget* page) {
     for (QWidget* w : std::initializer_list<QWidget*>{e_fiz, b_fiznap, e_fiznap, b_fizerv, e_fizerv, b_hozzaadas, b_torles,
                                                       b_nyomtatas, b_kifizetve})
         h->addWidget(w);
+    l_fizszerz = label(p_kabintop, QString(), QStringLiteral("l_fizszerz"));
+    h->addWidget(l_fizszerz);
     h->addStretch();
     v->addWidget(p_kabintop);
     dbg_fiz = grid(page, "dbg_fiz", false);
@@ -358,6 +360,9 @@ QString TugyfelrendPages::productText(int row, const QString& col) const {
 
 void TugyfelrendPages::productRowChanged() {
     if (!reactions_) return;
+    const int cur = currentProduct();
+    l_fizszerz->setText(cur < 0 ? QStringLiteral("Nincs kiválasztott termék: a fizetés szerződése nem ismert.")
+                                : QStringLiteral("Szerződés: %1").arg(productText(cur, QStringLiteral("BIZONYLAT"))));
     if (form_->productMode == kBrowse) FillProductFields();
     reloadActivities();
 }

@@ -72,6 +72,7 @@ public:
     QPushButton* b_torles = nullptr;
     QPushButton* b_nyomtatas = nullptr;
     QPushButton* b_kifizetve = nullptr;
+    QLabel* l_fizszerz = nullptr;       // the contract a new payment goes to (the current product's)
     QTableView* dbg_fiz = nullptr;
 
     void setProductMode(const QString& mode);

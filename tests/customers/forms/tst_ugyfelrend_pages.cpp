@@ -273,6 +273,8 @@ private slots:
         Tugyfelrendfm& f = shown(3);
         auto* g = child<QTableView>(f, "dbg_fiz");
         const int before = g->model()->rowCount();
+        // The contract a new payment goes to is the current product's.
+        QVERIFY(child<QLabel>(f, "l_fizszerz")->text().startsWith("Szerződés: "));
         child<QLineEdit>(f, "e_fiz")->setText("12a");
         child<QLineEdit>(f, "e_fiznap")->setText("2026.11.01");
         child<QLineEdit>(f, "e_fizerv")->setText("2026.11.30");
