@@ -8,6 +8,7 @@
 
 #include "remote/Backup.h"
 #include "shell/Dm.h"
+#include "shell/LastBackup.h"
 
 #include <QFileInfo>
 
@@ -42,6 +43,11 @@ int backup(AdminContext& ctx) {
     qint64 rows = 0;
     for (qint64 n : check.restored) rows += n;
     out(QStringLiteral("Ellenőrizve: %1 tábla, %2 sor visszatöltve, egyezik.").arg(check.restored.size()).arg(rows));
+    // The last successful backup, for every workstation's main window.
+    if (dm.ConnectDatabase(nullptr, false)) {
+        vl::shell::RecordLastBackup(dm.d_alap());
+        dm.disconnect();
+    }
     return 0;
 }
 

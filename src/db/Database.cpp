@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+
 namespace vl::db {
 
 qint64 Connection::exec(const QString& sql, const Params& params)
@@ -47,6 +49,16 @@ std::unique_ptr<Connection> createFirebirdDatabase(const ConnectParams& params)
 {
     return detail::createFirebird(params);
 }
+
+namespace {
+std::atomic<bool>& connectionLostFlag() {
+    static std::atomic<bool> lost{false};
+    return lost;
+}
+} // namespace
+
+bool takeConnectionLost() { return connectionLostFlag().exchange(false); }
+void noteConnectionLost() { connectionLostFlag() = true; }
 
 void shutdownEngine()
 {

@@ -76,6 +76,13 @@ inline QString lockConflictText() {
     return QStringLiteral("Az adatot egy másik munkaállomás éppen módosítja vagy közben módosította, "
                           "ezért a művelet nem történt meg. Kérem, ismételje meg a műveletet.");
 }
+// Whether a connection of this process broke (a DbError of the kind
+// ConnectionLost was raised) since the last call; the call forgets it. The
+// program's next action reconnects once when it says so.
+bool takeConnectionLost();
+// Marks a broken connection (the access layer does it for every such DbError).
+void noteConnectionLost();
+
 // Whether a DbError met another connection's write (its text starts with lockConflictText()).
 inline bool isLockConflict(const DbError& e) { return e.text().startsWith(lockConflictText()); }
 

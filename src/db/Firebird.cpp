@@ -100,8 +100,10 @@ public:
         const DbError::Kind kind = classify(w_.getErrors());
         if (!prefix.isEmpty())
             text = prefix + u'\n' + text;
-        if (kind == DbError::Kind::ConnectionLost)
+        if (kind == DbError::Kind::ConnectionLost) {
             text = connectionLostText() + u'\n' + text;
+            noteConnectionLost();
+        }
         else if (kind == DbError::Kind::Cancelled)
             text = cancelledText() + u'\n' + text;
         else if (isWriteConflict(w_.getErrors()))

@@ -166,6 +166,13 @@ bool Tdm::reconnect() {
     return true;
 }
 
+bool Tdm::reconnectIfLost() {
+    if (!vl::db::takeConnectionLost() || !haveParams_) return false;
+    if (!reconnect()) return false;
+    vl::notify(vl::MsgKind::Info, ReconnectedText());
+    return true;
+}
+
 void Tdm::adopt(std::unique_ptr<vl::db::Connection> conn) {
     if (conn_ && conn_.get() != conn.get()) conn_->close();
     conn_ = std::move(conn);

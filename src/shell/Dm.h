@@ -39,6 +39,15 @@ public:
     // Closes and opens the connection again with the parameters of the last
     // ConnectDatabase (no-op for an adopted connection). False when it fails.
     bool reconnect();
+    // After a lost connection (vl::db::takeConnectionLost), the next action
+    // reconnects once, before it starts: reconnect() above (the run's work
+    // tables recorded on the new connection first), and says so through the
+    // message sink (ReconnectedText). True when it reconnected; false when
+    // nothing was lost or the reconnect failed (its failure shown).
+    bool reconnectIfLost();
+    static QString ReconnectedText() {
+        return QStringLiteral("Megszakadt az adatbázis-kapcsolat, a program újra kapcsolódott az adatbázishoz.");
+    }
     // Adopts an already open connection (tests, init-db) and records its state.
     void adopt(std::unique_ptr<vl::db::Connection> conn);
     void disconnect();

@@ -64,6 +64,9 @@ vl::db::SchemaModule schemaModule() {
     m.name = QStringLiteral("shell");
     m.steps.append({1, QStringLiteral("Cégadatok, felhasználók és belépési napló, munkatáblák nyilvántartása"),
                     version1(), {}});
+    // The time of the last successful backup, the same for every workstation.
+    m.steps.append({2, QStringLiteral("Az utolsó sikeres mentés ideje a cégadatok között"),
+                    {QStringLiteral("ALTER TABLE CEG ADD UTOLSOMENTES VARCHAR(19)")}, {}});
     // Later versions are appended here, never changed once released.
     m.markerTables = {QStringLiteral("SZ_JUZER"), QStringLiteral("CEG")};
     // The single step list created these tables in its first step.

@@ -18,9 +18,14 @@
 //   shared one must not be stopped.
 // The figures are printed at the end.
 #include "db/Database.h"
+#include "db/SqlText.h"
 #include "rental/ContractStore.h"
 #include "rental/ProductStore.h"
 #include "rental/Schema.h"
+#include "shell/Dm.h"
+#include "shell/Ini.h"
+#include "shell/LastBackup.h"
+#include "util/MessageSink.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -437,6 +442,151 @@ private slots:
         }
         holder->close();
         waiter->close();
+    }
+
+    // The database shut down under the program: the action that meets it reports
+    // the lost connection; the next action reconnects once, records the new
+    // connection on the run's work tables first, and says so.
+    void reconnectOnceAfterLostConnection() {
+        if (!sharedServer() || hammerFile_.isEmpty()) QSKIP("no Firebird server for the tests (VORLANDA_TEST_FBSERVER)");
+        const QString ini = dir_.filePath(QStringLiteral("UJRA.INI"));
+        {
+            QFile f(ini);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QStringLiteral("DBSERVER=%1%2\r\nDBUSERNAME=%3\r\nDBPASSWORD=%4\r\n")
+                        .arg(shared_.prefix, hammerFile_, shared_.user, shared_.password)
+                        .toLocal8Bit());
+        }
+        QVERIFY(shell::IniLoad(ini, true));
+        shell::Tdm& d = shell::dm();
+        QVERIFY2(d.ConnectDatabase(nullptr, false), qPrintable(d.ConnectFailure));
+        // A work table of this run, in the register with its connection.
+        d.d_alap().exec(QStringLiteral("CREATE TABLE TMP_UJRA (ID INTEGER NOT NULL PRIMARY KEY)"));
+        d.d_alap().exec(QStringLiteral("INSERT INTO MUNKATABLAK (TABLANEV, KAPCSOLAT) VALUES ('TMP_UJRA', CURRENT_CONNECTION)"));
+        d.WorkTableList = {QStringLiteral("TMP_UJRA")};
+        (void)db::takeConnectionLost();
+
+        auto gfix = [&](const QStringList& args) {
+            QProcess p;
+            p.setProcessChannelMode(QProcess::MergedChannels);
+            p.start(QStringLiteral("gfix"), args + QStringList{QStringLiteral("-user"), shared_.user, QStringLiteral("-password"),
+                                                               shared_.password, shared_.prefix + hammerFile_});
+            return p.waitForFinished(60000) && p.exitCode() == 0 ? QString() : QString::fromLocal8Bit(p.readAll());
+        };
+        QCOMPARE(gfix({QStringLiteral("-shut"), QStringLiteral("full"), QStringLiteral("-force"), QStringLiteral("0")}), QString());
+        QString lost;
+        try {
+            d.d_alap().query(QStringLiteral("SELECT COUNT(*) FROM UGYFEL"));
+        } catch (const db::DbError& e) {
+            QVERIFY(e.isConnectionLost());
+            lost = e.text();
+        }
+        QVERIFY2(lost.startsWith(db::connectionLostText()), qPrintable(lost));
+        QCOMPARE(gfix({QStringLiteral("-online")}), QString());
+
+        vl::RecordingSink sink;
+        vl::setMessageSink(&sink);
+        QVERIFY(d.reconnectIfLost());
+        QCOMPARE(sink.texts(), QStringList{shell::Tdm::ReconnectedText()});
+        QCOMPARE(count(d.d_alap(), QStringLiteral("SELECT COUNT(*) FROM MUNKATABLAK WHERE TABLANEV = 'TMP_UJRA'"
+                                                   " AND KAPCSOLAT = CURRENT_CONNECTION")),
+                 qint64(1));
+        // Once: the action after that finds nothing to do.
+        QVERIFY(!d.reconnectIfLost());
+        QCOMPARE(sink.texts().size(), 1);
+        vl::setMessageSink(nullptr);
+        d.d_alap().exec(QStringLiteral("DELETE FROM MUNKATABLAK WHERE TABLANEV = 'TMP_UJRA'"));
+        d.d_alap().exec(QStringLiteral("DROP TABLE TMP_UJRA"));
+        d.WorkTableList.clear();
+        d.disconnect();
+    }
+
+    void backupOverdueAfterAWeek_data() {
+        QTest::addColumn<QString>("stamp");
+        QTest::addColumn<bool>("overdue");
+        const QDateTime now(QDate(2026, 12, 10), QTime(8, 0));
+        QTest::newRow("never") << QString() << true;
+        QTest::newRow("garbage") << QStringLiteral("tegnap") << true;
+        QTest::newRow("an hour ago") << now.addSecs(-3600).toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")) << false;
+        QTest::newRow("six days ago") << now.addDays(-6).toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")) << false;
+        QTest::newRow("seven days and a minute") << now.addDays(-7).addSecs(-60).toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")) << true;
+    }
+    void backupOverdueAfterAWeek() {
+        QFETCH(QString, stamp);
+        QFETCH(bool, overdue);
+        QCOMPARE(shell::BackupOverdue(stamp, QDateTime(QDate(2026, 12, 10), QTime(8, 0))), overdue);
+        QCOMPARE(shell::LastBackupText(stamp).startsWith(QStringLiteral("Utolsó mentés: ")), true);
+    }
+
+    // The demo database backed up by vorlanda-admin backup (with its check),
+    // restored by vorlanda-admin restore, and the two compared row by row; the
+    // backup is recorded as the last successful one.
+    void demoBackupRestoredRowByRow() {
+        const QString demo = dir_.filePath(QStringLiteral("demo.fdb"));
+        const QString ini = dir_.filePath(QStringLiteral("DEMO.INI"));
+        {
+            QFile f(ini);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QStringLiteral("DBSERVER=%1\r\nWPWD=NONE\r\n").arg(demo).toLocal8Bit());
+        }
+        auto admin = [&](const QStringList& args) {
+            QProcess p;
+            p.setWorkingDirectory(dir_.path());
+            p.start(QStringLiteral(VL_ADMIN_EXE), QStringList{QStringLiteral("--ini"), ini} + args);
+            return waitRun(p, 600000);
+        };
+        Run r = admin({QStringLiteral("init-db"), QStringLiteral("--demo")});
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        const QString fbk = dir_.filePath(QStringLiteral("demo.fbk"));
+        r = admin({QStringLiteral("backup"), fbk});
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        QVERIFY2(r.out.contains(QStringLiteral("egyezik")), qPrintable(r.out));
+        const QString copy = dir_.filePath(QStringLiteral("visszatoltve.fdb"));
+        r = admin({QStringLiteral("restore"), fbk, copy});
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
+        // Over a database that exists: refused, nothing written.
+        const QDateTime before = QFileInfo(copy).lastModified();
+        r = admin({QStringLiteral("restore"), fbk, copy});
+        QVERIFY2(r.code != 0, qPrintable(r.out + r.err));
+        QCOMPARE(QFileInfo(copy).lastModified(), before);
+
+        db::ConnectParams a, b;
+        a.database = demo;
+        b.database = copy;
+        auto live = db::connect(a);
+        auto restored = db::connect(b);
+        // The backup is recorded in the database (the copy was made just before).
+        const QString stamp = shell::ReadLastBackup(*live);
+        QVERIFY2(!shell::BackupOverdue(stamp), qPrintable(stamp));
+        QCOMPARE(shell::ReadLastBackup(*restored), QString());
+        const auto tables = live->query(QStringLiteral("SELECT TRIM(RDB$RELATION_NAME) FROM RDB$RELATIONS WHERE"
+                                                       " COALESCE(RDB$SYSTEM_FLAG, 0) = 0 AND RDB$VIEW_BLR IS NULL ORDER BY 1"));
+        int compared = 0;
+        for (int t = 0; t < tables.rowCount(); ++t) {
+            const QString name = tables.at(t, 0).toString();
+            if (name.startsWith(QLatin1String("TMP_"))) continue;
+            auto rows = [&](db::Connection& c) {
+                // The name comes from the catalogue.
+                const auto rs = c.query(QStringLiteral("SELECT * FROM ") + db::sqltext::quoteIdent(name));
+                QStringList out;
+                for (int i = 0; i < rs.rowCount(); ++i) {
+                    QStringList v;
+                    for (int col = 0; col < rs.columnCount(); ++col)
+                        if (rs.columns().at(col).name != QLatin1String("UTOLSOMENTES")) v << rs.at(i, col).toString();
+                    out << v.join(QLatin1Char('|'));
+                }
+                out.sort();
+                return out;
+            };
+            const QStringList l = rows(*live), c = rows(*restored);
+            QVERIFY2(l == c, qPrintable(name));
+            compared += int(l.size());
+        }
+        QVERIFY(compared > 100);
+        g_fig.rowsChecked += compared;
+        qInfo("demo database: %d rows of %d tables equal after backup and restore", compared, int(tables.rowCount()));
+        live->close();
+        restored->close();
     }
 
     void faultInjection_data() {

@@ -1,4 +1,5 @@
 #include "Tftpkuldfm.h"
+#include "TBackupfm.h"
 
 #include "FormConventions.h"
 #include "FormRegistry.h"
@@ -193,6 +194,7 @@ vl::shell::FormResult openUpload(QWidget* parent, const QVariantMap& params) {
 
 void registerRemoteForms() {
     vl::shell::FormRegistry::instance().registerForm(QStringLiteral("Tftpkuldfm"), openUpload);
+    registerBackupForm(); // "Backup": the checked backup of "Rendszer karbantartás"
 }
 
 void registerRemoteUpdate(vl::shell::Tmain_pkrfm& w) {

@@ -4,6 +4,7 @@
 #include "shell/BusinessYear.h"
 #include "shell/Dm.h"
 #include "shell/Ini.h"
+#include "shell/LastBackup.h"
 #include "shell/Queries.h"
 #include "util/MessageSink.h"
 #include "util/Numbers.h"
@@ -225,6 +226,12 @@ Tmain_pkrfm::Tmain_pkrfm(QWidget* parent) : QMainWindow(parent) {
 
     vl->addWidget(p_balfent);
     vl->addWidget(tv1, 1);
+    // Under the tree: the last successful backup of the database.
+    l_mentes = new QLabel(QString(), p_bal);
+    l_mentes->setObjectName(QStringLiteral("l_mentes"));
+    l_mentes->setContentsMargins(8, 4, 8, 4);
+    l_mentes->setWordWrap(true);
+    vl->addWidget(l_mentes);
 
     // Right: the work panel with its picture.
     p_main = new QWidget(central);
@@ -363,6 +370,7 @@ bool Tmain_pkrfm::runStartUp() {
     }
     // 10. The connection description.
     L_DB->setText(description.isEmpty() ? d.ConnectionDescription : description);
+    showLastBackup();
     // 11. The business year.
     try {
         d.BusinessYear = BusinessYearNumber(CurrentYearCheck(d.d_alap()));
@@ -385,6 +393,25 @@ bool Tmain_pkrfm::runStartUp() {
     return true;
 }
 
+void Tmain_pkrfm::showLastBackup() {
+    QString stamp;
+    try {
+        if (dm().isConnected()) stamp = ReadLastBackup(dm().d_alap());
+    } catch (const vl::Error&) {
+        // the side panel stays without it
+    }
+    l_mentes->setText(LastBackupText(stamp));
+    const bool overdue = BackupOverdue(stamp);
+    l_mentes->setToolTip(overdue ? QStringLiteral("Az adatbázisról több mint egy hete nem készült sikeres mentés.")
+                                 : QString());
+    QPalette pal = l_mentes->palette();
+    pal.setColor(QPalette::WindowText, overdue ? QColor(0xc0, 0x00, 0x00) : p_bal->palette().color(QPalette::WindowText));
+    l_mentes->setPalette(pal);
+    QFont f = l_mentes->font();
+    f.setBold(overdue);
+    l_mentes->setFont(f);
+}
+
 void Tmain_pkrfm::dispatch(int code) {
     if (kGroupCodes.contains(code)) return;
     const auto h = handlers_.constFind(code);
@@ -392,6 +419,8 @@ void Tmain_pkrfm::dispatch(int code) {
         vl::notify(vl::MsgKind::Info, NotReadyText(nodeCaption(code)));
         return;
     }
+    // The action after a lost connection opens it anew first (once, and says so).
+    dm().reconnectIfLost();
     // Whatever the handler throws ends here, shown to the user; nothing reaches
     // Qt's event loop and the program goes on.
     const QString doing = QStringLiteral("a(z) \"") + nodeCaption(code) + QStringLiteral("\" megnyitása");

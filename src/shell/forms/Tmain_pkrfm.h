@@ -56,6 +56,7 @@ public:
     QLabel* L_DB = nullptr;
     QLabel* Label3 = nullptr;
     QLabel* l_user = nullptr;
+    QLabel* l_mentes = nullptr;   // "Utolsó mentés: ...", red when older than a week
     QPushButton* b_vege = nullptr;
     QPushButton* b_frissit = nullptr;
     QTreeWidget* tv1 = nullptr;
@@ -84,6 +85,9 @@ public:
     void b_frissitClick();
     QTreeWidgetItem* nodeItem(int code) const;
     QString nodeCaption(int code) const;
+
+    // Shows the last successful backup of the database in the side panel.
+    void showLastBackup();
 
     // The work panel in screen coordinates.
     QRect workArea() const;

@@ -39,6 +39,8 @@ Ttakaritfm::Ttakaritfm(QWidget* parent) : QWidget(parent, Qt::Window) {
     cbx_tmpdel->setObjectName(QStringLiteral("cbx_tmpdel"));
     cbx_dataupload = new QCheckBox(QStringLiteral("Adatbázis feltöltése az internetre"), p_top);
     cbx_dataupload->setObjectName(QStringLiteral("cbx_dataupload"));
+    cbx_backup = new QCheckBox(QStringLiteral("Adatbázis mentése (ellenőrzéssel)"), p_top);
+    cbx_backup->setObjectName(QStringLiteral("cbx_backup"));
 
     CLB_table = new QListWidget(this);
     CLB_table->setObjectName(QStringLiteral("CLB_table"));
@@ -50,6 +52,7 @@ Ttakaritfm::Ttakaritfm(QWidget* parent) : QWidget(parent, Qt::Window) {
     buttons->addWidget(b_vissza);
     auto* top = new QVBoxLayout(p_top);
     top->addWidget(cbx_tmpdel);
+    top->addWidget(cbx_backup);
     top->addWidget(cbx_dataupload);
     top->addLayout(buttons);
     top->addWidget(l_rozsa);
@@ -132,6 +135,7 @@ void Ttakaritfm::b_indulClick() {
             l_rozsa->setText(last_.summary());
             dm().reconnect();
         }
+        if (cbx_backup->isChecked()) openForm(QStringLiteral("Backup"), {}, this);
         if (cbx_dataupload->isChecked()) {
             const UploadSettings u = ReadUploadSettings(dm().d_alap());
             if (u.host.trimmed().isEmpty()) {

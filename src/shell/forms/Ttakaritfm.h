@@ -6,7 +6,8 @@
 // Controls (objectNames): CLB_table (the "TMP_" tables; a tick: dropped in
 // this showing), l_rozsa (the result of the last run), b_indul "Indul",
 // b_vissza "Vissza", cbx_tmpdel "Átmeneti táblák törlése",
-// cbx_dataupload "Adatbázis feltöltése az internetre".
+// cbx_dataupload "Adatbázis feltöltése az internetre", cbx_backup "Adatbázis
+// mentése (ellenőrzéssel)" (the backup with its progress, opened by name as "Backup").
 #include "shell/WorkTableCleanup.h"
 
 #include <QString>
@@ -31,11 +32,12 @@ public:
     QPushButton* b_vissza = nullptr;
     QCheckBox* cbx_tmpdel = nullptr;
     QCheckBox* cbx_dataupload = nullptr;
+    QCheckBox* cbx_backup = nullptr;   // "Adatbázis mentése (ellenőrzéssel)": opens "Backup"
 
     // Showing the form: the connection is opened anew and the work tables
     // are listed afresh. False (with the error shown) when that fails.
     bool FormShow();
-    // "Indul": drops (cbx_tmpdel), then opens the upload (cbx_dataupload).
+    // "Indul": drops (cbx_tmpdel), then opens the backup (cbx_backup), then the upload (cbx_dataupload).
     void b_indulClick();
 
     QStringList listedTables() const;
