@@ -12,6 +12,8 @@
 #include "rental/Payments.h"
 #include "util/Error.h"
 
+#include <QProcess>
+#include <QStringEncoder>
 #include <QtTest>
 
 using namespace vl::rental;
@@ -290,6 +292,51 @@ private slots:
         QVERIFY(failed);
         QCOMPARE(allRows(b), before);
         QCOMPARE(value("SELECT JUZER || MIKOR FROM FORGFEJ WHERE BIZONYLAT = :b", {{"b", b}}), head);
+    }
+
+    // vorlanda-admin payment and item: each prints what it changed; a refusal
+    // prints its message, exits non-zero and writes nothing; a question without
+    // --yes is refused.
+    void commands() {
+        const qint64 b = contract();
+        QFile ini(db.dir.filePath(QStringLiteral("PKR.INI")));
+        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QStringEncoder enc("windows-1250");
+        ini.write(enc.encode(QStringLiteral("DBSERVER=") + db.path + QStringLiteral("\r\nWPWD=NONE\r\n")));
+        ini.close();
+        db.conn->close();
+        auto run = [&](const QStringList& args, QString* out) {
+            QProcess p;
+            p.setWorkingDirectory(db.dir.path());
+            p.start(QStringLiteral(VL_ADMIN_EXE), args);
+            p.waitForFinished(300000);
+            *out = QString::fromUtf8(p.readAllStandardOutput()) + QString::fromUtf8(p.readAllStandardError());
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        const QString bs = QString::number(b);
+        QString out;
+        struct Case { QStringList args; int rc; QString text; };
+        const QList<Case> cases = {
+            {{"payment", bs, "--amount", "-", "--from", "2026.05.01"}, 1, Payments::AmountText()},
+            {{"payment", bs, "--amount", "100", "--from", "2026.05.31", "--to", "2026.05.01"}, 1, Payments::ReversedText()},
+            {{"payment", bs, "--amount", "10000", "--from", "2026.05.01"}, 0, "2026.05.01 #2: állapot E"},
+            {{"payment", bs, "--toggle", "2026.05.01/2"}, 1, Payments::UnpayQuestion()},
+            {{"payment", bs, "--delete", "2026.05.01/2"}, 1, "Biztosan törli a tévesen felvitt fizetést:"},
+            {{"--yes", "payment", bs, "--delete", "2026.05.01/2"}, 0, "A fizetés már megtörtént. Biztos, hogy törli? "},
+            {{"item", bs, "1", "1", "--set", "KISZALL=2026.02.30"}, 1, "Hibás dátum: kiszállítás napja"},
+            {{"item", bs, "1", "1", "--set", "SOFORKOD=", "--activity-date", "2026.04.01"}, 0, "1 termék tárolva"},
+            {{"item", bs, "1", "1", "--remove"}, 1, "Törli a kijelölt tevékenységeket?"},
+        };
+        for (const Case& c : cases) {
+            const int rc = run(c.args, &out);
+            QVERIFY2(rc == c.rc && out.contains(c.text), qPrintable(c.args.join(' ') + " -> " + QString::number(rc) + " " + out));
+        }
+        db.conn = vl::db::connect(embeddedParams(db.path));
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFIZ WHERE BIZONYLAT = :b AND TEVALLAPOT = 'E'", {{"b", b}}), 0);
+        QCOMPARE(value("SELECT SOFORKOD FROM FORGKABIN WHERE BIZONYLAT = :b", {{"b", b}}), QStringLiteral("NULL"));
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGTEV WHERE BIZONYLAT = :b AND DATUM >= '2026.04.01' AND TEVALLAPOT = 'T'"
+                          " AND SOFORKOD IS NOT NULL", {{"b", b}}), 0);
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGKABIN WHERE BIZONYLAT = :b", {{"b", b}}), 1);
     }
 
     void closedContractTakesPayments() {
