@@ -1,4 +1,5 @@
 #include "Actions.h"
+#include "db/TestHook.h"
 
 #include "rental/Billing.h"
 #include "rental/Numbering.h"
@@ -622,6 +623,7 @@ ActionReport ActivityActions::StoreNewActivity(const NewActivity& a) {
             return refuse(why);
         }
         stamp(*tx, run, p.bizonylat, p.verzio);
+        vl::db::testHook("activity-action:stamp");
         NewOccurrence o{p.bizonylat, p.verzio, p.tetelsor, p.sorszam, p.arukod, vl::util::NormalizeDateText(a.newDate),
                         QString(), a.activityCode.trimmed(), run.codes.StatusCodeI, a.driverCode.trimmed(), a.remark,
                         qint64(vl::util::StrToIntFlag(a.price)), qint64(vl::util::StrToIntFlag(a.quantity))};
