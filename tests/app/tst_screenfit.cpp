@@ -27,6 +27,9 @@
 #include <QScreen>
 #include <QTableView>
 #include <QtTest>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QScrollArea>
 
 using namespace vl::framework;
 
@@ -203,6 +206,34 @@ private slots:
         });
         main->dispatch(node);
         QTRY_VERIFY(ran);
+    }
+
+    // A window whose content grows after it was placed (a button shown for a
+    // caller, a long total) is fitted again instead of running off the screen.
+    void contentGrowingLaterStaysOnScreen() {
+        const QRect avail = QGuiApplication::primaryScreen()->availableGeometry();
+        QWidget w;
+        w.setObjectName(QStringLiteral("growing"));
+        auto* lay = new QHBoxLayout(&w);
+        auto* scroll = new QScrollArea(&w);
+        auto* inner = new QWidget;
+        auto* innerLay = new QHBoxLayout(inner);
+        auto* wide = new QLabel(QStringLiteral("x"));
+        innerLay->addWidget(wide);
+        scroll->setWidget(inner);
+        scroll->setWidgetResizable(true);
+        lay->addWidget(scroll);
+        auto* later = new QPushButton(QStringLiteral("Kiválaszt"), &w);
+        later->setMinimumWidth(avail.width() * 3 / 4);
+        later->hide();
+        lay->addWidget(later);
+        w.setGeometry(avail.x() + avail.width() / 3, avail.y() + 40, avail.width() * 2 / 3 - 20, avail.height() / 2);
+        vl::shell::FormConventions::fitToScreen(&w);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        wide->setMinimumWidth(avail.width() / 3);
+        later->show();
+        QTRY_VERIFY2(avail.contains(w.frameGeometry()), qPrintable(rectText(w.frameGeometry()) + QStringLiteral(" in ") + rectText(avail)));
     }
 
     void previewFits() {

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QTimer>
 #include <QTranslator>
 
 namespace vl::shell {
@@ -151,9 +152,40 @@ QRect FormConventions::fittedGeometry(const QRect& geometry, const QSize& minimu
     return g;
 }
 
+namespace {
+
+// Keeps a fitted window on the screen when its content grows later (a
+// button shown for a caller, a long total, a filled list): after each layout
+// change the fit is checked once more, from the event loop.
+class ScreenFitKeeper : public QObject {
+public:
+    explicit ScreenFitKeeper(QWidget* w) : QObject(w), window_(w) {}
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (o == window_ && !pending_ && (e->type() == QEvent::Show || e->type() == QEvent::LayoutRequest || e->type() == QEvent::Resize)) {
+            pending_ = true;
+            QTimer::singleShot(0, this, [this] {
+                pending_ = false;
+                if (window_ && window_->isVisible()) FormConventions::fitToScreen(window_);
+            });
+        }
+        return false;
+    }
+
+private:
+    QPointer<QWidget> window_;
+    bool pending_ = false;
+};
+
+} // namespace
+
 void FormConventions::fitToScreen(QWidget* window) {
     if (!window) return;
     QWidget* w = window->window();
+    if (!w->property("vlScreenFitKeeper").toBool()) {
+        w->setProperty("vlScreenFitKeeper", true);
+        w->installEventFilter(new ScreenFitKeeper(w));
+    }
     if (w->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen | Qt::WindowMinimized)) return;
     const QRect area = availableArea(w);
     if (!area.isValid()) return;
