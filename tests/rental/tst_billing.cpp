@@ -15,13 +15,13 @@ class TstBilling : public QObject {
 
     qint64 makeContract(const QString& berkezd, const QString& unit, int items, qint64 price,
                         const QString& fizmod = "KP", const QString& bermod = "HT", const QString& berveg = QString()) {
-        ContractSpec c;
+        ContractFixture c;
         c.bizonylat = ++next;
         c.berkezd = berkezd;
         c.berveg = berveg;
         c.fizmod = fizmod;
         c.bermod = bermod;
-        LineSpec l;
+        LineFixture l;
         l.pattern = "0000000";
         l.kiszall = berkezd;
         l.items = items;
@@ -393,9 +393,9 @@ private slots:
         createWorkCopy(*db.conn, "FORGTEV", "TMP_TEVFIZ_1");
         createWorkCopy(*db.conn, "FORGFIZ", "TMP_FIZFIZ_1");
         const auto tables = RentalTables::workCopies("TMP_CSOPFIZ_1", "TMP_KABFIZ_1", "TMP_TEVFIZ_1", "TMP_FIZFIZ_1");
-        ContractSpec c;
+        ContractFixture c;
         c.bizonylat = 0;
-        LineSpec l;
+        LineFixture l;
         l.pattern = "0000000";
         l.kiszall = "2026.03.01";
         l.nettoar = 10000;

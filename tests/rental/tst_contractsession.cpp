@@ -62,11 +62,11 @@ class TstContractSession : public QObject {
 
     qint64 storedContract(const QString& status) {
         static qint64 b = 900;
-        ContractSpec c;
+        ContractFixture c;
         c.bizonylat = ++b;
         c.status = status;
         c.fizmod = "ATU";
-        LineSpec l;
+        LineFixture l;
         l.items = 2;
         l.vszall = "2026.04.27";
         c.lines << l;

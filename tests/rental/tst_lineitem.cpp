@@ -511,9 +511,9 @@ private slots:
     // cancelled (its history stays readable), its product is freed, and the
     // contract's header is stamped in the same transaction.
     void onTheRentalTables() {
-        ContractSpec c;
+        ContractFixture c;
         c.bizonylat = 5000;
-        LineSpec l;
+        LineFixture l;
         l.items = 2;
         c.lines << l;
         {

@@ -503,15 +503,15 @@ private slots:
         QFETCH(QString, plannedAfter);
         const qint64 b = header(from, "FO", bermod, berkezd, bermod == "HO" ? "2026.05.31" : QString());
         const QString c = QStringLiteral("C%1").arg(b);
-        ContractSpec spec;
-        spec.bizonylat = b;
-        LineSpec l;
+        ContractFixture fixture;
+        fixture.bizonylat = b;
+        LineFixture l;
         l.kiszall = berkezd;
         l.vszall = bermod == "HO" ? "2026.05.31" : QString();
-        spec.lines << l;
+        fixture.lines << l;
         {
             auto tx = db.conn->begin();
-            insertContract(*tx, spec, "FORGSOR", "FORGKABIN", false);
+            insertContract(*tx, fixture, "FORGSOR", "FORGKABIN", false);
             tx->commit();
         }
         db.conn->exec("INSERT INTO UGYFEL (KOD, NEV, FIZMOD, NEV2) VALUES (:c, 'Próba Kft.', :f, 'második sor')",

@@ -16,10 +16,10 @@ class TstSchedule : public QObject {
     // One contract of one line with one item; returns its number.
     qint64 makeItem(const QString& pattern, int period, const QString& kiszall, const QString& vszall = QString(),
                     int items = 1) {
-        ContractSpec c;
+        ContractFixture c;
         c.bizonylat = ++next;
         c.berkezd = kiszall;
-        LineSpec l;
+        LineFixture l;
         l.pattern = pattern;
         l.periodus = period;
         l.kiszall = kiszall;
@@ -348,9 +348,9 @@ private slots:
         createWorkCopy(*db.conn, "FORGFIZ", "TMP_FIZTESZT_1");
         const auto tables = RentalTables::workCopies("TMP_CSOPTESZT_1", "TMP_KABTESZT_1", "TMP_TEVTESZT_1",
                                                      "TMP_FIZTESZT_1");
-        ContractSpec c;
+        ContractFixture c;
         c.bizonylat = 0;   // a new contract has no number yet
-        LineSpec l;
+        LineFixture l;
         l.pattern = "0100000";
         l.kiszall = "2026.03.02";
         l.items = 2;

@@ -8,7 +8,7 @@
 
 namespace vl::rental::test {
 
-struct LineSpec {
+struct LineFixture {
     qint64 tetelsor = 1;
     QString arucsoport = QStringLiteral("ALAP");
     int items = 1;
@@ -23,17 +23,17 @@ struct LineSpec {
     QString soforkod = QStringLiteral("S1");
 };
 
-struct ContractSpec {
+struct ContractFixture {
     qint64 bizonylat = 1;
     QString bermod = QStringLiteral("HT");
     QString fizmod = QStringLiteral("KP");
     QString berkezd = QStringLiteral("2026.03.02");
     QString berveg;
     QString status = QStringLiteral("FO");
-    QList<LineSpec> lines;
+    QList<LineFixture> lines;
 };
 
-inline void insertContract(vl::db::Transaction& tx, const ContractSpec& c, const QString& linesTable = "FORGSOR",
+inline void insertContract(vl::db::Transaction& tx, const ContractFixture& c, const QString& linesTable = "FORGSOR",
                            const QString& itemsTable = "FORGKABIN", bool header = true) {
     if (header)
         tx.exec(QStringLiteral("INSERT INTO FORGFEJ (BIZONYLAT, VERZIO, AKTIV, STATUS, BERMOD, FIZMOD, BERKEZD, BERVEG,"
@@ -41,7 +41,7 @@ inline void insertContract(vl::db::Transaction& tx, const ContractSpec& c, const
                                " '1', '1')"),
                 {{"b", c.bizonylat}, {"status", c.status}, {"bermod", c.bermod}, {"fizmod", c.fizmod},
                  {"berkezd", c.berkezd}, {"berveg", c.berveg}});
-    for (const LineSpec& l : c.lines) {
+    for (const LineFixture& l : c.lines) {
         vl::db::Params p{{"b", c.bizonylat}, {"t", l.tetelsor}, {"csop", l.arucsoport}, {"menny", l.items},
                          {"bermenny", l.bermenny}, {"bme", l.bermegyseg}, {"ar", l.nettoar}, {"kisz", l.kiszall},
                          {"vsz", l.vszall}, {"minta", l.pattern}, {"per", l.periodus}, {"sofor", l.soforkod}};

@@ -24,10 +24,10 @@ class TstTakeBack : public QObject {
 
     // A contract of two items (line 1), visits every Monday, take-back on 2026.04.27.
     qint64 contract(const QString& linesT, const QString& itemsT, const QString& actsT, const QString& fizmod = "ATU") {
-        ContractSpec c;
+        ContractFixture c;
         c.bizonylat = ++next;
         c.fizmod = fizmod;
-        LineSpec l;
+        LineFixture l;
         l.items = 2;
         l.vszall = "2026.04.27";
         c.lines << l;

@@ -14,7 +14,7 @@ class TstYearOpening : public QObject {
     Q_OBJECT
     std::unique_ptr<TestDb> db;
 
-    void add(const ContractSpec& c) {
+    void add(const ContractFixture& c) {
         auto tx = db->conn->begin();
         insertContract(*tx, c);
         tx->commit();
@@ -34,13 +34,13 @@ class TstYearOpening : public QObject {
         tx->commit();
     }
 
-    static ContractSpec contract(qint64 b, const QString& fizmod, const QString& berkezd, const QString& pattern,
+    static ContractFixture contract(qint64 b, const QString& fizmod, const QString& berkezd, const QString& pattern,
                                  int period = 1, int items = 1) {
-        ContractSpec c;
+        ContractFixture c;
         c.bizonylat = b;
         c.fizmod = fizmod;
         c.berkezd = berkezd;
-        LineSpec l;
+        LineFixture l;
         l.kiszall = berkezd;
         l.pattern = pattern;
         l.periodus = period;
@@ -95,14 +95,14 @@ private slots:
         // 2: bank transfer, Monday every second week.
         add(contract(2, "ATU", "2026.06.01", "1000000", 2));
         // 3: cash, ends on 31 December: not carried over.
-        ContractSpec c3 = contract(3, "KP", "2026.03.01", "1000000");
+        ContractFixture c3 = contract(3, "KP", "2026.03.01", "1000000");
         c3.berveg = "2026.12.31";
         add(c3);
         // 4: closed; 5: fixed-term mode: both left alone.
-        ContractSpec c4 = contract(4, "KP", "2026.03.01", "1000000");
+        ContractFixture c4 = contract(4, "KP", "2026.03.01", "1000000");
         c4.status = "LEZ";
         add(c4);
-        ContractSpec c5 = contract(5, "KP", "2026.03.01", "1000000");
+        ContractFixture c5 = contract(5, "KP", "2026.03.01", "1000000");
         c5.bermod = "HO";
         c5.berveg = "2027.06.30";
         add(c5);
@@ -112,7 +112,7 @@ private slots:
         // 7: delivered on 5 January of the new year, visited every day.
         add(contract(7, "ATU", "2027.01.05", "1111111"));
         // 8: ends in the new year; its item returns on 31 March.
-        ContractSpec c8 = contract(8, "ATU", "2026.09.01", "0100000");
+        ContractFixture c8 = contract(8, "ATU", "2026.09.01", "0100000");
         c8.berveg = "2027.03.31";
         c8.lines[0].vszall = "2027.03.31";
         add(c8);

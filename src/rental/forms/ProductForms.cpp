@@ -3,7 +3,7 @@
 #include "FormRegistry.h"
 #include "Tkabinfm.h"
 #include "Tmain_pkrfm.h"
-#include "Tspecfm.h"
+#include "HandoverPrintDialog.h"
 
 #include <QPointer>
 

@@ -6,7 +6,7 @@
 #include "ProductForms.h"
 #include "Tkabinfm.h"
 #include "Tmain_pkrfm.h"
-#include "Tspecfm.h"
+#include "HandoverPrintDialog.h"
 #include "FormRegistry.h"
 #include "db/Database.h"
 #include "rental/DemoData.h"
@@ -317,7 +317,7 @@ private slots:
         d.e_pld->setText(QStringLiteral("két"));
         d.PrintOrPreview(true);
         QCOMPARE(sink_.last(), QStringLiteral("A példányszám nem egész szám: két"));
-        saveShot(&d, QStringLiteral("Tspecfm.png"));
+        saveShot(&d, QStringLiteral("handover_print_dialog.png"));
     }
 };
 

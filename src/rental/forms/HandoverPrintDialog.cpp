@@ -1,4 +1,4 @@
-#include "Tspecfm.h"
+#include "HandoverPrintDialog.h"
 
 #include "FormConventions.h"
 #include "ReportPreview.h"
