@@ -37,7 +37,19 @@ QString csvField(const QString& s) {
     return s;
 }
 
-// One row per appendix row with its keys and figures.
+// A fraction as a Hungarian reader's spreadsheet takes it: decimal comma, at
+// most two decimals, no grouping ("1166,67", "1000").
+QString csvNumber(double v) {
+    QString s = QString::number(v, 'f', 2);
+    if (s.endsWith(QStringLiteral(".00"))) s.chop(3);
+    else if (s.contains(QLatin1Char('.')) && s.endsWith(QLatin1Char('0'))) s.chop(1);
+    if (s == QStringLiteral("-0")) s = QStringLiteral("0");
+    return s.replace(QLatin1Char('.'), QLatin1Char(','));
+}
+
+// One row per appendix row with its keys and figures: NETTOAR the line's (or
+// the visit's) price, EGYSEGAR the daily price the charge used (0 on a whole
+// month or a whole 28-day period), ELSZNAP the days counted.
 bool writeCsv(const QString& file, const vl::db::RowSet& rows, const QHash<QString, QString>& activityCodes,
               QString* why) {
     QSaveFile f(file);
@@ -47,7 +59,7 @@ bool writeCsv(const QString& file, const vl::db::RowSet& rows, const QHash<QStri
     }
     QStringList lines;
     lines << QStringLiteral("UGYFELKOD;UGYFELCIM;BIZONYLAT;TETELSOR;SORSZAM;SORFAJTA;ARUKOD;DATUMTOL;DATUMIG;ELSZNAP;"
-                            "TEVDATUM;TEVKOD;EGYSEGAR;NETTOERTEK;MINARSZAMOL");
+                            "TEVDATUM;TEVKOD;NETTOAR;EGYSEGAR;NETTOERTEK;MINARSZAMOL");
     auto t = [&](int r, const char* c) {
         const QVariant v = rows.at(r, rows.indexOf(QString::fromLatin1(c)));
         return v.isNull() ? QString() : v.toString().trimmed();
@@ -60,7 +72,8 @@ bool writeCsv(const QString& file, const vl::db::RowSet& rows, const QHash<QStri
           << (activity ? QString() : t(r, "DATUMTOL")) << (activity ? QString() : t(r, "DATUMIG")) << t(r, "ELSZNAP")
           << (activity ? t(r, "KISZALL") : QString())
           << (activity ? activityCodes.value(t(r, "TEVEKENYSEG"), t(r, "TEVEKENYSEG")) : QString())
-          << t(r, "NETTOAR") << t(r, "NETTOERTEK") << t(r, "MINARSZAMOL");
+          << t(r, "NETTOAR") << csvNumber(rows.at(r, rows.indexOf(QStringLiteral("EGYSEGAR"))).toDouble())
+          << t(r, "NETTOERTEK") << t(r, "MINARSZAMOL");
         for (QString& s : v) s = csvField(s);
         lines << v.join(QLatin1Char(';'));
     }
@@ -160,6 +173,7 @@ int run(AdminContext& ctx, vl::db::Connection& conn) {
     const QString from = svc.builtFrom(), to = svc.builtTo();
     out(QStringLiteral("Időszak: %1 -> %2; %3 bérleti és %4 tevékenység sor.")
             .arg(from, to).arg(built.rentalRows).arg(built.activityRows));
+    for (const auto& d : built.plannedDeliveries) out(vl::billing::PlannedDeliveryText(d));
 
     const auto list = svc.list(unprinted);
     auto t = [&](const vl::db::RowSet& rs, int r, const char* c) {
@@ -173,7 +187,7 @@ int run(AdminContext& ctx, vl::db::Connection& conn) {
                      t(list, r, "BERMENNY"), t(list, r, "BERMEGYSEG"), t(list, r, "NETTOERTEK"))
                 .arg(t(list, r, "FIZMOD"), t(list, r, "LASTPRINT")));
     out(QStringLiteral("Összesítés: ") + vl::billing::TotalsText(svc.totals(unprinted)));
-    const auto perCustomer = svc.customerTotals();
+    const auto perCustomer = svc.customerTotals(unprinted);
     for (int r = 0; r < perCustomer.rowCount(); ++r)
         out(QStringLiteral("Ügyfél %1 %2 (%3): %4")
                 .arg(t(perCustomer, r, "UGYFELKOD"), t(perCustomer, r, "UGYFELNEV"), t(perCustomer, r, "FIZMOD"),
@@ -207,7 +221,7 @@ int run(AdminContext& ctx, vl::db::Connection& conn) {
         const QString caption = vl::billing::SummaryFilterCaption(customerName, payment, filter.rentalMode);
         const auto report = summary == QStringLiteral("site")
                                 ? vl::billing::SiteSummaryReport(svc.list(unprinted), from, to, caption, company)
-                                : vl::billing::CustomerSummaryReport(svc.customerTotals(), from, to, caption, company);
+                                : vl::billing::CustomerSummaryReport(svc.customerTotals(unprinted), from, to, caption, company);
         if (!writeReport(report, pdf, &pages)) return 1;
         out(QStringLiteral("Összesítés: %1 oldal -> %2").arg(pages).arg(pdf));
     } else if (!pdf.isEmpty()) {

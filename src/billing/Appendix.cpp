@@ -9,6 +9,8 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QSet>
+#include <algorithm>
+#include <tuple>
 
 namespace vl::billing {
 
@@ -37,7 +39,9 @@ const QStringList& columns() {
 
 // Rental rows: the cabins of the active, not cancelled contracts whose rental
 // overlaps the period. VSZKESZ tells whether the cabin's take-back is done
-// (a take-back of the done class, dated).
+// (a take-back of the done class, dated); KIHTERV is the planned day of a
+// delivery that is still planned (none of the cabin's deliveries done), NULL
+// otherwise.
 const char* const kRentalSelect =
     "SELECT F.BIZONYLAT, F.VERZIO, F.BERKEZD, F.BERVEG, F.UGYFELKOD, F.UGYFELCIM, M.BERSZAMJEL, FM.NEV FIZMOD,"
     " 0 NETTOERTEK, U.NEV UGYFELNEV, C.NEV CIMNEV, C.IRSZAM||' '||C.VAROS||', '||C.UTCA CIM, SC.NEV KABINTIPUS,"
@@ -47,7 +51,14 @@ const char* const kRentalSelect =
     " CASE WHEN K.VSZALL > '' THEN (SELECT COUNT(*) FROM FORGTEV T2 JOIN SZ_STATUST ST2 ON ST2.KOD = T2.TEVALLAPOT"
     "   WHERE T2.BIZONYLAT = K.BIZONYLAT AND T2.VERZIO = K.VERZIO AND T2.TETELSOR = K.TETELSOR"
     "   AND T2.SORSZAM = K.SORSZAM AND T2.TEVKOD = 'VSZ' AND ST2.MODOSITHATO = 'N' AND T2.DATUM > '')"
-    "  ELSE 0 END VSZKESZ, 'R' SORFAJTA"
+    "  ELSE 0 END VSZKESZ,"
+    " CASE WHEN EXISTS (SELECT 1 FROM FORGTEV T3 JOIN SZ_STATUST ST3 ON ST3.KOD = T3.TEVALLAPOT"
+    "   WHERE T3.BIZONYLAT = K.BIZONYLAT AND T3.VERZIO = K.VERZIO AND T3.TETELSOR = K.TETELSOR"
+    "   AND T3.SORSZAM = K.SORSZAM AND T3.TEVKOD = 'KIH' AND ST3.MODOSITHATO = 'N')"
+    "  THEN NULL ELSE (SELECT MIN(T4.DATUM) FROM FORGTEV T4 JOIN SZ_STATUST ST4 ON ST4.KOD = T4.TEVALLAPOT"
+    "   WHERE T4.BIZONYLAT = K.BIZONYLAT AND T4.VERZIO = K.VERZIO AND T4.TETELSOR = K.TETELSOR"
+    "   AND T4.SORSZAM = K.SORSZAM AND T4.TEVKOD = 'KIH' AND ST4.MODOSITHATO IN ('I', 'i')) END KIHTERV,"
+    " 'R' SORFAJTA"
     " FROM FORGSOR S, SZ_MEGYSEG M, FORGFEJ F, UGYFEL U, UGYFELCIM C, SZ_FIZMOD FM, FORGKABIN K, SZ_ARUCSOP SC"
     " WHERE M.KOD = S.BERMEGYSEG AND S.BIZONYLAT = F.BIZONYLAT AND S.VERZIO = F.VERZIO AND F.AKTIV = 'I'"
     " AND F.STATUS <> 'X' AND U.KOD = F.UGYFELKOD AND C.KOD = F.UGYFELCIM AND FM.KOD = F.FIZMOD"
@@ -55,25 +66,35 @@ const char* const kRentalSelect =
     " AND F.BERKEZD <= :datumig AND (F.BERVEG >= :datumtol OR F.BERVEG = '' OR F.BERVEG IS NULL)";
 
 // Activity rows: every done (class N) visit with a price, dated in the
-// period, each its own row. The visits are read by their date index first:
-// the "+ 0" keeps the server from reaching them through each contract's key
-// (a year of visits per contract) instead.
+// period, each its own row. A visit reaches its contract through its own keys
+// and names its own cabin (ARUKOD) and line number: an item or a line removed
+// after the visit was done takes nothing off the invoice (the product group
+// then comes from the product register). The visits are read by their date
+// index first: the "+ 0" keeps the server from reaching them through each
+// contract's key (a year of visits per contract) instead.
 const char* const kActivitySelect =
     "SELECT F.BIZONYLAT, F.VERZIO, F.BERKEZD, F.BERVEG, F.UGYFELKOD, F.UGYFELCIM, '-' BERSZAMJEL, FM.NEV FIZMOD,"
     " T.NETTOAR * T.MENNYISEG NETTOERTEK, U.NEV UGYFELNEV, C.NEV CIMNEV, C.IRSZAM||' '||C.VAROS||', '||C.UTCA CIM,"
-    " SC.NEV KABINTIPUS, T.DATUM KISZALL, K.VSZALL, K.ARUKOD, T.NETTOAR, T.MENNYISEG BERMENNY,"
-    " 'Alkalom' BERMEGYSEG, K.SORSZAM, F.LASTPRINT, SZT.NEV TEVEKENYSEG, T.NETTOAR EGYSEGAR, 1 ELSZNAP,"
-    " S.MINIMALAR, 'N' MINARSZAMOL, S.TETELSOR, ' ' DATUMTOL, ' ' DATUMIG, F.LASTPRINTT,"
-    " 0 VSZKESZ, 'T' SORFAJTA"
-    " FROM FORGTEV T, SZ_STATUST ST, FORGKABIN K, FORGSOR S, FORGFEJ F, SZ_FIZMOD FM, UGYFEL U, UGYFELCIM C,"
-    " SZ_ARUCSOP SC, SZ_TEVEKENY SZT"
-    " WHERE T.NETTOAR <> 0 AND ST.KOD = T.TEVALLAPOT AND ST.MODOSITHATO = 'N'"
-    " AND K.BIZONYLAT = T.BIZONYLAT + 0 AND K.VERZIO = T.VERZIO + 0 AND K.TETELSOR = T.TETELSOR + 0"
-    " AND K.SORSZAM = T.SORSZAM + 0"
-    " AND S.BIZONYLAT = T.BIZONYLAT + 0 AND S.VERZIO = T.VERZIO + 0 AND S.TETELSOR = K.TETELSOR"
-    " AND F.BIZONYLAT = T.BIZONYLAT + 0 AND F.VERZIO = T.VERZIO + 0 AND F.AKTIV = 'I' AND F.STATUS <> 'X'"
-    " AND FM.KOD = F.FIZMOD AND U.KOD = F.UGYFELKOD AND C.KOD = F.UGYFELCIM AND SC.KOD = S.ARUCSOPORT"
-    " AND SZT.KOD = T.TEVKOD AND T.DATUM >= :datumtol AND T.DATUM <= :datumig";
+    " COALESCE(SC.NEV, SCA.NEV) KABINTIPUS, T.DATUM KISZALL, K.VSZALL,"
+    " COALESCE(NULLIF(TRIM(T.ARUKOD), ''), K.ARUKOD) ARUKOD, T.NETTOAR, T.MENNYISEG BERMENNY,"
+    " 'Alkalom' BERMEGYSEG, T.SORSZAM, F.LASTPRINT, SZT.NEV TEVEKENYSEG, T.NETTOAR EGYSEGAR, 1 ELSZNAP,"
+    " S.MINIMALAR, 'N' MINARSZAMOL, T.TETELSOR, ' ' DATUMTOL, ' ' DATUMIG, F.LASTPRINTT,"
+    " 0 VSZKESZ, CAST(NULL AS VARCHAR(10)) KIHTERV, 'T' SORFAJTA"
+    " FROM FORGTEV T"
+    " JOIN SZ_STATUST ST ON ST.KOD = T.TEVALLAPOT"
+    " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT + 0 AND F.VERZIO = T.VERZIO + 0"
+    " JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD"
+    " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
+    " JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
+    " JOIN SZ_TEVEKENY SZT ON SZT.KOD = T.TEVKOD"
+    " LEFT JOIN FORGKABIN K ON K.BIZONYLAT = T.BIZONYLAT AND K.VERZIO = T.VERZIO AND K.TETELSOR = T.TETELSOR"
+    "  AND K.SORSZAM = T.SORSZAM"
+    " LEFT JOIN FORGSOR S ON S.BIZONYLAT = T.BIZONYLAT AND S.VERZIO = T.VERZIO AND S.TETELSOR = T.TETELSOR"
+    " LEFT JOIN SZ_ARUCSOP SC ON SC.KOD = S.ARUCSOPORT"
+    " LEFT JOIN ARU A ON S.BIZONYLAT IS NULL AND A.KOD = COALESCE(NULLIF(TRIM(T.ARUKOD), ''), K.ARUKOD)"
+    " LEFT JOIN SZ_ARUCSOP SCA ON SCA.KOD = A.ARUCSOPORT"
+    " WHERE T.NETTOAR <> 0 AND ST.MODOSITHATO = 'N' AND F.AKTIV = 'I' AND F.STATUS <> 'X'"
+    " AND T.DATUM >= :datumtol AND T.DATUM <= :datumig";
 
 QString filterText(const AppendixFilter& f) {
     QString s;
@@ -132,6 +153,12 @@ QString AppendixRowMessage(ChargeResult::Problem problem, const QString& arukod,
     return head + arukod + QStringLiteral("\rCím: ") + customer + QLatin1Char(' ') + address;
 }
 
+QString PlannedDeliveryText(const PlannedDelivery& d) {
+    return QStringLiteral("Kiszállítás még nincs elvégezve: szerződés %1, kabin %2, tervezett nap %3")
+        .arg(d.bizonylat)
+        .arg(d.arukod, d.day);
+}
+
 QString TotalsText(const ListTotals& t) {
     QLocale hu(QLocale::Hungarian);
     QString sum = hu.toString(t.total);
@@ -186,6 +213,7 @@ BuildResult AppendixService::build(const QString& typedFrom, const QString& type
     for (int c = 0; c < nCols; ++c) idx[size_t(c)] = rs.indexOf(columns().at(c));
     const int iKind = rs.indexOf(QStringLiteral("SORFAJTA"));
     const int iDone = rs.indexOf(QStringLiteral("VSZKESZ"));
+    const int iPlanned = rs.indexOf(QStringLiteral("KIHTERV"));
     auto col = [&](const char* name) { return columns().indexOf(QString::fromLatin1(name)); };
     const int cMark = col("BERSZAMJEL"), cPrice = col("NETTOAR"), cQty = col("BERMENNY"), cMin = col("MINIMALAR"),
               cKezd = col("BERKEZD"), cVeg = col("BERVEG"), cKisz = col("KISZALL"), cVsz = col("VSZALL"),
@@ -229,6 +257,14 @@ BuildResult AppendixService::build(const QString& typedFrom, const QString& type
                 builtTo_.clear();
                 throw vl::RuleRefusal(msg, QStringLiteral("AppendixCharge"));
             }
+            // Charged from KISZALL whether or not the delivery was done; a
+            // delivery still planned is named.
+            const QVariant planned = src.at(iPlanned);
+            if (!planned.isNull() && c.days > 0)
+                result.plannedDeliveries.append(PlannedDelivery{v.at(col("BIZONYLAT")).toLongLong(),
+                                                                v.at(col("TETELSOR")).toLongLong(),
+                                                                v.at(col("SORSZAM")).toLongLong(), text(cAru),
+                                                                planned.toString().trimmed()});
             v[cErtek] = c.charge;
             v[cEgys] = c.unitPrice;
             v[cNap] = c.days;
@@ -255,6 +291,10 @@ BuildResult AppendixService::build(const QString& typedFrom, const QString& type
         ins->execute();
     }
     tx.commit();
+    std::sort(result.plannedDeliveries.begin(), result.plannedDeliveries.end(),
+              [](const PlannedDelivery& a, const PlannedDelivery& b) {
+                  return std::tie(a.bizonylat, a.tetelsor, a.sorszam) < std::tie(b.bizonylat, b.tetelsor, b.sorszam);
+              });
     result.rows = int(rows.size());
     builtFrom_ = from;
     builtTo_ = to;
@@ -282,11 +322,11 @@ ListTotals AppendixService::totals(bool unprintedOnly) const {
     return t;
 }
 
-RowSet AppendixService::customerTotals() const {
+RowSet AppendixService::customerTotals(bool unprintedOnly) const {
     if (table_.isEmpty()) return {};
-    return conn_.query(QStringLiteral("SELECT SUM(NETTOERTEK) NETTOERTEK, UGYFELKOD, UGYFELNEV, FIZMOD FROM %1"
+    return conn_.query(QStringLiteral("SELECT SUM(NETTOERTEK) NETTOERTEK, UGYFELKOD, UGYFELNEV, FIZMOD FROM %1%2"
                                       " GROUP BY UGYFELKOD, UGYFELNEV, FIZMOD ORDER BY UGYFELNEV, UGYFELKOD")
-                           .arg(table_));
+                           .arg(table_, unprintedOnly ? QString::fromLatin1(kUnprinted) : QString()));
 }
 
 RowSet AppendixService::customers() const {

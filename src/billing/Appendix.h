@@ -15,6 +15,7 @@
 #include "shell/Session.h"
 
 #include <QString>
+#include <QList>
 #include <QStringList>
 #include <functional>
 
@@ -46,11 +47,25 @@ QString AppendixPeriodErrors(const QString& typedFrom, const QString& typedTo, Q
 QString AppendixRowMessage(ChargeResult::Problem problem, const QString& arukod, const QString& customer,
                            const QString& address);
 
+// A cabin charged from its delivery day (KISZALL) while its delivery is
+// still planned: the build charges it like a delivered one and names it, so
+// an invoice for a cabin that never arrived is seen before it goes out.
+struct PlannedDelivery {
+    qint64 bizonylat = 0;
+    qint64 tetelsor = 0, sorszam = 0;
+    QString arukod;        // the cabin number
+    QString day;           // the planned day of the delivery
+};
+// "Kiszállítás még nincs elvégezve: szerződés <n>, kabin <arukod>, tervezett nap <day>"
+QString PlannedDeliveryText(const PlannedDelivery& d);
+
 struct BuildResult {
     int rows = 0;          // rows written
     int rentalRows = 0;
     int activityRows = 0;
     qint64 total = 0;      // sum of NETTOERTEK
+    // The charged cabins whose delivery is still planned, by contract, line, item.
+    QList<PlannedDelivery> plannedDeliveries;
 };
 
 struct ListTotals {
@@ -92,8 +107,9 @@ public:
     // The list: one row per contract, site and price, as the grid shows it.
     vl::db::RowSet list(bool unprintedOnly) const;
     ListTotals totals(bool unprintedOnly) const;
-    // Per customer (by key) and payment mode: UGYFELKOD, UGYFELNEV, FIZMOD, NETTOERTEK.
-    vl::db::RowSet customerTotals() const;
+    // Per customer (by key) and payment mode: UGYFELKOD, UGYFELNEV, FIZMOD,
+    // NETTOERTEK; with unprintedOnly over the same rows as the list.
+    vl::db::RowSet customerTotals(bool unprintedOnly) const;
     // The customers of the last build: KOD, NEV, by name.
     vl::db::RowSet customers() const;
     // Every row of the work table, in the order of the appendix CSV.
@@ -101,6 +117,11 @@ public:
     // One customer's rows for the appendix, restricted to the given sites
     // (none: all), in the report's order.
     vl::db::RowSet appendixRows(const QString& customerKey, const QStringList& siteKeys = {}) const;
+
+    // Asked after a screen preview (default "Nem"): a preview is a look, not
+    // an invoice, so it stamps only when the user answers "Igen". A printed
+    // appendix (the printer, the command's PDF) stamps without asking.
+    static QString StampQuestion() { return QStringLiteral("Megjelöli a mellékletet nyomtatottként?"); }
 
     // The stamps of a produced appendix: every contract of rows gets
     // LASTPRINT = to and LASTPRINTT = from, unless it holds a later end; the

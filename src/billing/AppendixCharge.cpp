@@ -136,9 +136,8 @@ ChargeResult AppendixCharge(const ChargeInput& in) {
         } else {
             days = 0;
         }
-    } else {
-        days = 0;
     }
+    // Any other mark charges nothing; its row still counts its days.
 
     // 2. The minimum price is a floor: a cabin taken back within the period,
     //    after a rental shorter than its basis, is charged at least the

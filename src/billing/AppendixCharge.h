@@ -10,7 +10,7 @@
 //   "A"  one price for the whole rental: NETTOAR x BERMENNY, charged once, in
 //        the period that holds the item's delivery day
 //   "W"  weekly price: the price covers 7 x BERMENNY days (the "Hét" unit)
-//   anything else charges nothing.
+//   anything else charges nothing (the row's days are still counted).
 // Every date is 'yyyy.mm.dd'; typed short forms are normalised first.
 #include <QString>
 

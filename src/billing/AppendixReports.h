@@ -37,7 +37,7 @@ vl::reporting::Report AppendixReport(const AppendixReportInput& in);
 QString SummaryFilterCaption(const QString& customer, const QString& payment, const QString& rentalMode);
 
 // The site summary over AppendixService::list, the customer summary over
-// AppendixService::customerTotals.
+// AppendixService::customerTotals, both with the list's unprinted-only filter.
 vl::reporting::Report SiteSummaryReport(const vl::db::RowSet& list, const QString& from, const QString& to,
                                         const QString& filterCaption, const QString& company);
 vl::reporting::Report CustomerSummaryReport(const vl::db::RowSet& totals, const QString& from, const QString& to,

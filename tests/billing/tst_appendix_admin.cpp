@@ -50,6 +50,16 @@ private slots:
         db.activity(2, 1, 1, QStringLiteral("2024.03.15"), 1, QStringLiteral("VSZ"), QStringLiteral("E"), 0);
         db.activity(2, 1, 1, QStringLiteral("2024.03.13"), 1, QStringLiteral("KA"), QStringLiteral("E"), 5000, 2);
         db.activity(2, 1, 1, QStringLiteral("2024.03.13"), 2, QStringLiteral("KA"), QStringLiteral("E"), 5000, 2);
+        // Contract 3: a cabin charged from the 15th while its delivery is still
+        // planned (a daily price of 35000 / 30), and one whose unit has no
+        // billing mark (days counted, nothing charged), delivered.
+        db.contract(3, QStringLiteral("C1"), QStringLiteral("S1"), QStringLiteral("KP"), QStringLiteral("2024.03.01"));
+        db.line(3, 1, QStringLiteral("Hó"), 35000);
+        db.cabin(3, 1, 1, QStringLiteral("3001"), QStringLiteral("2024.03.15"));
+        db.activity(3, 1, 1, QStringLiteral("2024.03.15"), 1, QStringLiteral("KIH"), QStringLiteral("T"), 0);
+        db.line(3, 2, QStringLiteral("db"), 5000);
+        db.cabin(3, 2, 1, QStringLiteral("3002"), QStringLiteral("2024.03.22"));
+        db.activity(3, 2, 1, QStringLiteral("2024.03.22"), 1, QStringLiteral("KIH"), QStringLiteral("E"), 0);
         db.conn->close();
         QFile ini(db.dir.filePath(QStringLiteral("PKR.INI")));
         QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -60,17 +70,27 @@ private slots:
         QString out, err;
         const QString csv = db.dir.filePath(QStringLiteral("m.csv"));
         QCOMPARE(admin({QStringLiteral("2024.03.01"), QStringLiteral("202403"), QStringLiteral("--csv"), csv}, &out, &err), 0);
-        QVERIFY2(out.contains(QStringLiteral("Időszak: 2024.03.01 -> 2024.03.31; 2 bérleti és 2 tevékenység sor.")), qPrintable(out + err));
-        QVERIFY2(out.contains(QStringLiteral("Összesítés: 3 darab, 70 000 Ft.")), qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("Időszak: 2024.03.01 -> 2024.03.31; 4 bérleti és 2 tevékenység sor.\n"
+                                             "Kiszállítás még nincs elvégezve: szerződés 3, kabin 3001, tervezett nap 2024.03.15\n")),
+                 qPrintable(out + err));
+        QCOMPARE(out.count(QStringLiteral("Kiszállítás még nincs elvégezve")), 1);
+        QVERIFY2(out.contains(QStringLiteral("Összesítés: 5 darab, 89 833 Ft.")), qPrintable(out));
         QFile f(csv);
         QVERIFY(f.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 5);
+        QCOMPARE(lines.size(), 7);
         QCOMPARE(lines.at(0), QStringLiteral("UGYFELKOD;UGYFELCIM;BIZONYLAT;TETELSOR;SORSZAM;SORFAJTA;ARUKOD;DATUMTOL;DATUMIG;"
-                                             "ELSZNAP;TEVDATUM;TEVKOD;EGYSEGAR;NETTOERTEK;MINARSZAMOL"));
-        QVERIFY(lines.contains(QStringLiteral("C1;S1;1;1;1;bérlés;1001;2024.03.01;2024.03.31;31;;;30000;30000;N")));
-        QVERIFY(lines.contains(QStringLiteral("C2;S2;2;1;1;bérlés;2001;2024.03.11;2024.03.15;30;;;30000;20000;I")));
-        QCOMPARE(lines.count(QStringLiteral("C2;S2;2;1;1;tevékenység;2001;;;1;2024.03.13;KA;5000;10000;N")), 2);
+                                             "ELSZNAP;TEVDATUM;TEVKOD;NETTOAR;EGYSEGAR;NETTOERTEK;MINARSZAMOL"));
+        // A whole month: no daily price.
+        QVERIFY(lines.contains(QStringLiteral("C1;S1;1;1;1;bérlés;1001;2024.03.01;2024.03.31;31;;;30000;0;30000;N")));
+        // 17 days of 35000 / 30.
+        QVERIFY2(lines.contains(QStringLiteral("C1;S1;3;1;1;bérlés;3001;2024.03.15;2024.03.31;17;;;35000;1166,67;19833;N")),
+                 qPrintable(lines.join(QLatin1Char('\n'))));
+        // No billing mark: the days counted, nothing charged.
+        QVERIFY(lines.contains(QStringLiteral("C1;S1;3;2;1;bérlés;3002;2024.03.22;2024.03.31;10;;;5000;0;0;N")));
+        // The minimum price: the daily price of the five days, the basis as days.
+        QVERIFY(lines.contains(QStringLiteral("C2;S2;2;1;1;bérlés;2001;2024.03.11;2024.03.15;30;;;30000;1000;20000;I")));
+        QCOMPARE(lines.count(QStringLiteral("C2;S2;2;1;1;tevékenység;2001;;;1;2024.03.13;KA;5000;5000;10000;N")), 2);
     }
 
     void filtersAndRefusals() {
@@ -101,7 +121,17 @@ private slots:
         QCOMPARE(lastprint(2), QStringLiteral("2024.03.01-2024.03.31"));
         // The unprinted list leaves the stamped contract out.
         QCOMPARE(admin({QStringLiteral("2024.03.01"), QStringLiteral("2024.03.31"), QStringLiteral("--unprinted")}, &out, &err), 0);
-        QVERIFY2(out.contains(QStringLiteral("Összesítés: 1 darab, 30 000 Ft.")), qPrintable(out + err));
+        QVERIFY2(out.contains(QStringLiteral("Összesítés: 3 darab, 49 833 Ft.")), qPrintable(out + err));
+        // The per-customer totals follow the filter; without it they hold the printed one too.
+        QVERIFY2(out.contains(QStringLiteral("Ügyfél C1 Alfa; Kft. (Készpénz): 49833")), qPrintable(out));
+        QVERIFY2(!out.contains(QStringLiteral("Ügyfél C2")), qPrintable(out));
+        QCOMPARE(admin({QStringLiteral("2024.03.01"), QStringLiteral("2024.03.31")}, &out, &err), 0);
+        QVERIFY2(out.contains(QStringLiteral("Ügyfél C2 Béta Bt. (Átutalás): 40000")), qPrintable(out));
+        const QString unprintedSum = db.dir.filePath(QStringLiteral("u.pdf"));
+        QCOMPARE(admin({QStringLiteral("2024.03.01"), QStringLiteral("2024.03.31"), QStringLiteral("--unprinted"),
+                        QStringLiteral("--summary"), QStringLiteral("customer"), QStringLiteral("--pdf"), unprintedSum},
+                       &out, &err), 0);
+        QVERIFY(!vl::reporting::test::pdfText(unprintedSum).contains(QStringLiteral("Béta Bt.")));
         const QString sum = db.dir.filePath(QStringLiteral("s.pdf"));
         QCOMPARE(admin({QStringLiteral("2024.03.01"), QStringLiteral("2024.03.31"), QStringLiteral("--summary"),
                         QStringLiteral("customer"), QStringLiteral("--pdf"), sum}, &out, &err), 0);

@@ -1,8 +1,10 @@
 // The appendix build on a real database: which rows enter, every filter, the
 // e-invoice NULL case, identical visits, customers of the same name, row and
-// period errors, the list's totals and the print stamps.
+// period errors, the list's totals and the print stamps; in May, done visits of
+// items removed from their contract and cabins whose delivery is still planned.
 #include "AppendixTestDb.h"
 #include "billing/Appendix.h"
+#include "rental/OrdersItems.h"
 #include "util/Error.h"
 
 #include <QtTest>
@@ -78,6 +80,39 @@ private slots:
                     QVariant(), QStringLiteral("FO"), QStringLiteral("N"));
         db.line(8, 1, QStringLiteral("Hó"), 30000);
         db.cabin(8, 1, 1, QStringLiteral("8001"), QStringLiteral("2024.02.01"));
+        mayFixture();
+    }
+
+    // May: one contract of customer C5 whose line 1 holds one delivered cabin
+    // and line 2 two; each delivery is done and priced. Contract 12 holds a
+    // cabin due on the 20th, one due after May and one delivered (a moved
+    // delivery before the done one).
+    void mayFixture() {
+        db.customer(QStringLiteral("C5"), QStringLiteral("Ötödik Kft."));
+        db.site(QStringLiteral("S5"), QStringLiteral("C5"), QStringLiteral("Gyár"), QStringLiteral("Szeged"), QStringLiteral("Ipar u. 5"));
+        for (const char* a : {"1101", "1102", "1103", "1201", "1202", "1203"})
+            db.exec(QStringLiteral("INSERT INTO ARU (KOD, ARUCSOPORT, ALLAPOT) VALUES (:k, 'ALAP', 'FOG')"),
+                    {{QStringLiteral("k"), QString::fromLatin1(a)}});
+        db.contract(11, QStringLiteral("C5"), QStringLiteral("S5"), QStringLiteral("ATU"), QStringLiteral("2024.05.02"));
+        db.line(11, 1, QStringLiteral("Hó"), 30000);
+        db.line(11, 2, QStringLiteral("Hó"), 30000);
+        db.exec(QStringLiteral("UPDATE FORGSOR SET MENNYISEG = 2 WHERE BIZONYLAT = 11 AND TETELSOR = 2"));
+        const struct { int t, s; const char* aru; } items[] = {{1, 1, "1101"}, {2, 1, "1102"}, {2, 2, "1103"}};
+        for (const auto& i : items) {
+            db.cabin(11, i.t, i.s, QString::fromLatin1(i.aru), QStringLiteral("2024.05.02"));
+            db.activity(11, i.t, i.s, QStringLiteral("2024.05.02"), 1, QStringLiteral("KIH"), QStringLiteral("E"), 8000);
+            db.exec(QStringLiteral("UPDATE FORGTEV SET ARUKOD = :a WHERE BIZONYLAT = 11 AND TETELSOR = :t AND SORSZAM = :s"),
+                    {{QStringLiteral("a"), QString::fromLatin1(i.aru)}, {QStringLiteral("t"), i.t}, {QStringLiteral("s"), i.s}});
+        }
+        db.contract(12, QStringLiteral("C5"), QStringLiteral("S5"), QStringLiteral("ATU"), QStringLiteral("2024.05.01"));
+        db.line(12, 1, QStringLiteral("Hó"), 30000);
+        db.cabin(12, 1, 1, QStringLiteral("1201"), QStringLiteral("2024.05.20"));
+        db.activity(12, 1, 1, QStringLiteral("2024.05.20"), 1, QStringLiteral("KIH"), QStringLiteral("T"), 0);
+        db.cabin(12, 1, 2, QStringLiteral("1202"), QStringLiteral("2024.06.03"));
+        db.activity(12, 1, 2, QStringLiteral("2024.06.03"), 1, QStringLiteral("KIH"), QStringLiteral("L"), 0);
+        db.cabin(12, 1, 3, QStringLiteral("1203"), QStringLiteral("2024.05.06"));
+        db.activity(12, 1, 3, QStringLiteral("2024.05.05"), 1, QStringLiteral("KIH"), QStringLiteral("A"), 0);
+        db.activity(12, 1, 3, QStringLiteral("2024.05.06"), 1, QStringLiteral("KIH"), QStringLiteral("E"), 0);
     }
 
     void buildsTheRowsOfThePeriod() {
@@ -156,7 +191,7 @@ private slots:
         QStringList keys;
         for (int i = 0; i < c.rowCount(); ++i) keys << c.at(i, c.indexOf(QStringLiteral("KOD"))).toString();
         QCOMPARE(keys, QStringList({QStringLiteral("C1"), QStringLiteral("C3"), QStringLiteral("C4"), QStringLiteral("C2")}));
-        const auto tot = s.customerTotals();
+        const auto tot = s.customerTotals(false);
         QCOMPARE(tot.rowCount(), 4);
         QCOMPARE(s.appendixRows(QStringLiteral("C1")).rowCount(), 1);
         QCOMPARE(s.appendixRows(QStringLiteral("C3")).rowCount(), 1);
@@ -200,6 +235,19 @@ private slots:
         QCOMPARE(s.totals(true).total, before - 43000);
         for (int i = 0; i < s.list(true).rowCount(); ++i)
             QVERIFY(s.list(true).at(i, s.list(true).indexOf(QStringLiteral("BIZONYLAT"))).toLongLong() != 2);
+        // The per-customer totals add what the filtered list shows.
+        auto perCustomer = [&](bool unprinted) {
+            const auto t = s.customerTotals(unprinted);
+            QStringList l;
+            for (int i = 0; i < t.rowCount(); ++i)
+                l << t.at(i, t.indexOf(QStringLiteral("UGYFELKOD"))).toString() + QLatin1Char('=')
+                         + t.at(i, t.indexOf(QStringLiteral("NETTOERTEK"))).toString();
+            return l;
+        };
+        QCOMPARE(perCustomer(false), QStringList({QStringLiteral("C1=30000"), QStringLiteral("C3=50000"),
+                                                  QStringLiteral("C4=48714"), QStringLiteral("C2=43000")}));
+        QCOMPARE(perCustomer(true), QStringList({QStringLiteral("C1=30000"), QStringLiteral("C3=50000"),
+                                                 QStringLiteral("C4=48714")}));
         // An older period printed later never moves the stamp back.
         r = s.stamp(rows, QStringLiteral("2024.02.01"), QStringLiteral("2024.02.29"));
         QCOMPARE(r.contracts, 0);
@@ -213,6 +261,57 @@ private slots:
         // An empty appendix stamps nothing.
         QCOMPARE(s.stamp(s.appendixRows(QStringLiteral("NINCS")), kFrom, kTo).contracts, 0);
         db.exec(QStringLiteral("UPDATE FORGFEJ SET LASTPRINT = NULL, LASTPRINTT = NULL WHERE BIZONYLAT = 2"));
+    }
+
+    // A cabin removed from its contract after its delivery was done: its done
+    // priced visits stay on the invoice, whether its line keeps other items
+    // or goes with it; its rental stops.
+    void removedItemsKeepTheirDoneVisits() {
+        const QString mayFrom = QStringLiteral("2024.05.01"), mayTo = QStringLiteral("2024.05.31");
+        AppendixFilter f;
+        f.customerKey = QStringLiteral("C5");
+        AppendixService s(*db.conn, db.session());
+        QCOMPARE(s.build(mayFrom, mayTo, f).total, 3 * 30000LL + 3 * 8000 + 12000 + 26000);
+        for (const vl::rental::ItemKey& k : {vl::rental::ItemKey{11, 1, 1, 1}, vl::rental::ItemKey{11, 1, 2, 1}})
+            vl::rental::OrdersItems::RemoveItem(*db.conn, nullptr, db.session(), k);
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM FORGSOR WHERE BIZONYLAT = 11")), 1LL);
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM FORGKABIN WHERE BIZONYLAT = 11")), 1LL);
+        QCOMPARE(db.count(QStringLiteral("SELECT COUNT(*) FROM FORGTEV WHERE BIZONYLAT = 11 AND TEVALLAPOT = 'E'")), 3LL);
+        const BuildResult r = s.build(mayFrom, mayTo, f);
+        QCOMPARE(r.activityRows, 3);
+        // Cabin 1103's rental and the three deliveries; contract 12 as before.
+        QCOMPARE(r.total, 30000LL + 3 * 8000 + 12000 + 26000);
+        const auto rs = db.conn->query(QStringLiteral("SELECT ARUKOD || '/' || TETELSOR || '/' || SORSZAM || '/' || KABINTIPUS"
+                                                      " || '/' || TEVEKENYSEG || '/' || NETTOERTEK FROM %1"
+                                                      " WHERE BERSZAMJEL = '-' ORDER BY ARUKOD").arg(s.workTable()));
+        QStringList got;
+        for (int i = 0; i < rs.rowCount(); ++i) got << rs.at(i, 0).toString();
+        QCOMPARE(got, QStringList({QStringLiteral("1101/1/1/Alap WC kabin/Kiszállítás/8000"),
+                                   QStringLiteral("1102/2/1/Alap WC kabin/Kiszállítás/8000"),
+                                   QStringLiteral("1103/2/2/Alap WC kabin/Kiszállítás/8000")}));
+        QCOMPARE(s.appendixRows(QStringLiteral("C5")).rowCount(), 7);
+    }
+
+    // A cabin charged from its delivery day while the delivery is still
+    // planned is charged and named; one due after the period and one whose
+    // delivery is done are not named.
+    void plannedDeliveriesAreNamed() {
+        AppendixFilter f;
+        f.customerKey = QStringLiteral("C5");
+        AppendixService s(*db.conn, db.session());
+        const BuildResult r = s.build(QStringLiteral("2024.05.01"), QStringLiteral("2024.05.31"), f);
+        QCOMPARE(chargeOf(s, 12), 12000LL + 26000);
+        QCOMPARE(r.plannedDeliveries.size(), 1);
+        QCOMPARE(PlannedDeliveryText(r.plannedDeliveries.at(0)),
+                 QStringLiteral("Kiszállítás még nincs elvégezve: szerződés 12, kabin 1201, tervezett nap 2024.05.20"));
+        // In June the second cabin is due (re-planned, class i) and named.
+        const BuildResult june = s.build(QStringLiteral("2024.06.01"), QStringLiteral("2024.06.30"), f);
+        QStringList texts;
+        for (const auto& d : june.plannedDeliveries) texts << PlannedDeliveryText(d);
+        QCOMPARE(texts, QStringList({QStringLiteral("Kiszállítás még nincs elvégezve: szerződés 12, kabin 1201, tervezett nap 2024.05.20"),
+                                     QStringLiteral("Kiszállítás még nincs elvégezve: szerződés 12, kabin 1202, tervezett nap 2024.06.03")}));
+        // March knows none.
+        QVERIFY(s.build(kFrom, kTo, {}).plannedDeliveries.isEmpty());
     }
 
     // Last: a cabin without a delivery day stops the build with an empty list.

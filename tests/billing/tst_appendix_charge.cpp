@@ -62,8 +62,10 @@ private slots:
                                               << "2024.04.01" << "2024.04.30" << false << 0LL << 0LL << false;
         QTest::newRow("A delivered after the period") << "A" << 50000LL << 1LL << 0LL << "2024.04.02" << "" << "" << ""
                                                       << m1 << m31 << false << 0LL << 0LL << false;
-        QTest::newRow("unknown mark") << "Q" << 50000LL << 1LL << 0LL << "2024.03.01" << "" << "" << ""
-                                      << m1 << m31 << false << 0LL << 0LL << false;
+        QTest::newRow("unknown mark counts its days") << "Q" << 50000LL << 1LL << 0LL << "2024.03.01" << "" << "" << ""
+                                                      << m1 << m31 << false << 0LL << 31LL << false;
+        QTest::newRow("unknown mark delivered on the 11th") << "Q" << 50000LL << 1LL << 0LL << "2024.03.11" << ""
+                                                            << "" << "" << m1 << m31 << false << 0LL << 21LL << false;
         QTest::newRow("take-back inside, no minimum") << "H" << 30000LL << 1LL << 0LL << "2024.01.01" << "2024.03.10"
                                                       << "" << "" << m1 << m31 << true << 10000LL << 10LL << false;
         QTest::newRow("take-back inside, minimum") << "H" << 30000LL << 1LL << 20000LL << "2024.03.01" << "2024.03.10"

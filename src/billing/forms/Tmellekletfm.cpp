@@ -144,14 +144,16 @@ bool Tmellekletfm::build() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ui->pbar->setValue(0);
     bool ok = false;
+    showPlannedDeliveries({});
     try {
-        service_->build(ui->e_tol->text(), ui->e_ig->text(), filter(), [this](int done, int total) {
+        const BuildResult built = service_->build(ui->e_tol->text(), ui->e_ig->text(), filter(), [this](int done, int total) {
             if (done == 1 || done == total || done % 200 == 0) {
                 ui->pbar->setMaximum(std::max(total, 1));
                 ui->pbar->setValue(done);
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             }
         });
+        showPlannedDeliveries(built.plannedDeliveries);
         // The typed dates in the one stored form.
         ui->e_tol->setText(service_->builtFrom());
         ui->e_ig->setText(service_->builtTo());
@@ -169,6 +171,13 @@ bool Tmellekletfm::build() {
     reopenList();
     QApplication::restoreOverrideCursor();
     return ok;
+}
+
+void Tmellekletfm::showPlannedDeliveries(const QList<PlannedDelivery>& planned) {
+    QStringList lines;
+    for (const PlannedDelivery& d : planned) lines << PlannedDeliveryText(d);
+    ui->m_kiszallitas->setPlainText(lines.join(QLatin1Char('\n')));
+    ui->m_kiszallitas->setVisible(!lines.isEmpty());
 }
 
 void Tmellekletfm::fillCustomers() {
@@ -319,7 +328,9 @@ bool Tmellekletfm::appendix(bool toPrinter) {
         in.sitePerPage = ui->cb_mind->isChecked();
         in.company = CompanyName(vl::shell::dm().d_alap());
         if (!reportOutput()(AppendixReport(in), toPrinter, this)) return false;
-        service_->stamp(in.rows, from, to);
+        // A printed appendix is stamped; a preview only when the user says so.
+        if (toPrinter || vl::askDefaultNo(AppendixService::StampQuestion()) == 0)
+            service_->stamp(in.rows, from, to);
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("A számla melléklet nyomtatása"));
         return false;
@@ -356,7 +367,7 @@ bool Tmellekletfm::customerSummary() {
                                                  ui->cbx_fizmod->currentText(),
                                                  ui->cbx_bermod->currentIndex() > 0 ? ui->cbx_bermod->currentText() : QString());
     try {
-        return reportOutput()(CustomerSummaryReport(service_->customerTotals(), service_->builtFrom(),
+        return reportOutput()(CustomerSummaryReport(service_->customerTotals(ui->cb_noprint->isChecked()), service_->builtFrom(),
                                                     service_->builtTo(), caption, CompanyName(vl::shell::dm().d_alap())),
                               false, this);
     } catch (const vl::Error& e) {

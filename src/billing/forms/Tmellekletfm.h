@@ -53,6 +53,7 @@ private:
     bool validatePeriod();
     void fillCustomers();
     void showTotals();
+    void showPlannedDeliveries(const QList<PlannedDelivery>& planned);
     void rowChanged();
     void moveToCustomer(const QString& key);
     QStringList selectedSiteKeys(QString* otherCustomer) const;

@@ -1,6 +1,8 @@
 // The appendix form, offscreen, controls found by objectName: the default
-// period, the build, the search, the unprinted filter, the appendix preview
-// with its stamps, a selection of two customers, a bad period before a print.
+// period, the build with its cabins not yet delivered, the search, the
+// unprinted filter of the list and the customer summary, the appendix preview
+// (stamped only on "Igen") and print, a selection of two customers, a bad
+// period before a print.
 #include "AppendixTestDb.h"
 #include "PdfTools.h"
 #include "BillingForms.h"
@@ -18,6 +20,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QApplication>
@@ -52,6 +55,11 @@ class TestAppendixForm : public QObject {
             if (rs.at(r, rs.indexOf(QStringLiteral("UGYFELKOD"))).toString() == key) return r;
         return -1;
     }
+    void db_resetStamp(qint64 b) {
+        dm().d_alap().exec(QStringLiteral("UPDATE FORGFEJ SET LASTPRINT = NULL, LASTPRINTT = NULL WHERE BIZONYLAT = :b"),
+                           {{QStringLiteral("b"), b}});
+    }
+    void reopen() { QTest::mouseClick(w<QPushButton>("b_szur"), Qt::LeftButton); }
     QString stamp(qint64 b) {
         const auto rs = dm().d_alap().query(QStringLiteral("SELECT LASTPRINT FROM FORGFEJ WHERE BIZONYLAT = :b"),
                                             {{QStringLiteral("b"), b}});
@@ -76,6 +84,8 @@ private slots:
             db.cabin(b, 1, 1, QString::number(1000 + b), QStringLiteral("2024.01.10"));
             ++b;
         }
+        // The third cabin is charged from its delivery day, its delivery still planned.
+        db.activity(3, 1, 1, QStringLiteral("2024.01.10"), 1, QStringLiteral("KIH"), QStringLiteral("T"), 0);
         db.conn->close();
         QFile ini(db.dir.filePath(QStringLiteral("PKR.INI")));
         QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -129,6 +139,10 @@ private slots:
         QCOMPARE(w<QTableView>("DBGrid1")->model()->rowCount(), 3);
         QCOMPARE(w<QLabel>("l_db")->text(), QStringLiteral("3 darab, 90 006 Ft."));
         QCOMPARE(w<QProgressBar>("pbar")->value(), 3);
+        auto* planned = w<QPlainTextEdit>("m_kiszallitas");
+        QVERIFY(!planned->isHidden());
+        QCOMPARE(planned->toPlainText(),
+                 QStringLiteral("Kiszállítás még nincs elvégezve: szerződés 3, kabin 1003, tervezett nap 2024.01.10"));
         // Two customers of one name stay two, by key.
         auto* cb = w<QComboBox>("cbx_ugyfel");
         QCOMPARE(cb->count(), 4);
@@ -163,14 +177,47 @@ private slots:
         QCOMPARE(form->currentListRow(), 0);
     }
 
-    void previewStampsAndUnprintedFilter() {
+    // A preview is a look: it asks, "Nem" under Enter, and stamps only on
+    // "Igen"; the printer stamps without asking.
+    void previewAsksBeforeStamping() {
         produced.clear();
+        sink.clear();
         auto* grid = w<QTableView>("DBGrid1");
         grid->setCurrentIndex(grid->model()->index(rowOf(QStringLiteral("C2")), 0));
+        sink.answers = {1};   // "Nem"
         QTest::mouseClick(w<QPushButton>("b_kepernyore"), Qt::LeftButton);
         QCOMPARE(produced.size(), 1);
         QVERIFY(produced.at(0).contains(QStringLiteral("Béta Bt.")));
         QVERIFY(!produced.at(0).contains(QStringLiteral("Alfa Kft.")));
+        QCOMPARE(sink.texts(), QStringList{QStringLiteral("Megjelöli a mellékletet nyomtatottként?")});
+        QCOMPARE(sink.defaultButtons, QList<int>{1});
+        QCOMPARE(stamp(2), QString());
+        // Enter (nothing chosen) is "Nem" too.
+        sink.clear();
+        QTest::mouseClick(w<QPushButton>("b_kepernyore"), Qt::LeftButton);
+        QCOMPARE(sink.messages.size(), 1);
+        QCOMPARE(stamp(2), QString());
+        // The printer stamps, and asks nothing.
+        sink.clear();
+        grid->setCurrentIndex(grid->model()->index(rowOf(QStringLiteral("C3")), 0));
+        QTest::mouseClick(w<QPushButton>("b_nyomtatora"), Qt::LeftButton);
+        QCOMPARE(produced.size(), 3);
+        QVERIFY(sink.messages.isEmpty());
+        QCOMPARE(stamp(3), QStringLiteral("2024.03.31"));
+        QCOMPARE(stamp(2), QString());
+        db_resetStamp(3);
+        reopen();
+    }
+
+    void previewStampsOnYesAndUnprintedFilter() {
+        produced.clear();
+        sink.clear();
+        auto* grid = w<QTableView>("DBGrid1");
+        grid->setCurrentIndex(grid->model()->index(rowOf(QStringLiteral("C2")), 0));
+        sink.answers = {0};   // "Igen"
+        QTest::mouseClick(w<QPushButton>("b_kepernyore"), Qt::LeftButton);
+        QCOMPARE(produced.size(), 1);
+        QCOMPARE(sink.texts(), QStringList{QStringLiteral("Megjelöli a mellékletet nyomtatottként?")});
         QCOMPARE(stamp(2), QStringLiteral("2024.03.31"));
         QCOMPARE(stamp(1), QString());
         QCOMPARE(currentCustomer(), QStringLiteral("Béta Bt."));
@@ -178,8 +225,19 @@ private slots:
         QCOMPARE(grid->model()->rowCount(), 2);
         QCOMPARE(rowOf(QStringLiteral("C2")), -1);
         QCOMPARE(w<QLabel>("l_db")->text(), QStringLiteral("2 darab, 60 004 Ft."));
+        // The customer summary adds what the filtered list shows.
+        produced.clear();
+        QTest::mouseClick(w<QPushButton>("b_ulista"), Qt::LeftButton);
+        QCOMPARE(produced.size(), 1);
+        QVERIFY(!produced.at(0).contains(QStringLiteral("Béta Bt.")));
+        QVERIFY2(produced.at(0).contains(QStringLiteral("60 004")), qPrintable(produced.at(0)));
+        QVERIFY(!produced.at(0).contains(QStringLiteral("90 006")));
         QTest::mouseClick(w<QCheckBox>("cb_noprint"), Qt::LeftButton);
         QCOMPARE(grid->model()->rowCount(), 3);
+        produced.clear();
+        QTest::mouseClick(w<QPushButton>("b_ulista"), Qt::LeftButton);
+        QVERIFY(produced.at(0).contains(QStringLiteral("Béta Bt.")));
+        QVERIFY(produced.at(0).contains(QStringLiteral("90 006")));
     }
 
     void selectionOfTwoCustomersIsRefused() {
