@@ -30,6 +30,38 @@ class TestAppendixBuild : public QObject {
                         {{QStringLiteral("b"), b}});
     }
 
+    // May: one contract of customer C5 whose line 1 holds one delivered cabin
+    // and line 2 two; each delivery is done and priced. Contract 12 holds a
+    // cabin due on the 20th, one due after May and one delivered (a moved
+    // delivery before the done one).
+    void mayFixture() {
+        db.customer(QStringLiteral("C5"), QStringLiteral("Ötödik Kft."));
+        db.site(QStringLiteral("S5"), QStringLiteral("C5"), QStringLiteral("Gyár"), QStringLiteral("Szeged"), QStringLiteral("Ipar u. 5"));
+        for (const char* a : {"1101", "1102", "1103", "1201", "1202", "1203"})
+            db.exec(QStringLiteral("INSERT INTO ARU (KOD, ARUCSOPORT, ALLAPOT) VALUES (:k, 'ALAP', 'FOG')"),
+                    {{QStringLiteral("k"), QString::fromLatin1(a)}});
+        db.contract(11, QStringLiteral("C5"), QStringLiteral("S5"), QStringLiteral("ATU"), QStringLiteral("2024.05.02"));
+        db.line(11, 1, QStringLiteral("Hó"), 30000);
+        db.line(11, 2, QStringLiteral("Hó"), 30000);
+        db.exec(QStringLiteral("UPDATE FORGSOR SET MENNYISEG = 2 WHERE BIZONYLAT = 11 AND TETELSOR = 2"));
+        const struct { int t, s; const char* aru; } items[] = {{1, 1, "1101"}, {2, 1, "1102"}, {2, 2, "1103"}};
+        for (const auto& i : items) {
+            db.cabin(11, i.t, i.s, QString::fromLatin1(i.aru), QStringLiteral("2024.05.02"));
+            db.activity(11, i.t, i.s, QStringLiteral("2024.05.02"), 1, QStringLiteral("KIH"), QStringLiteral("E"), 8000);
+            db.exec(QStringLiteral("UPDATE FORGTEV SET ARUKOD = :a WHERE BIZONYLAT = 11 AND TETELSOR = :t AND SORSZAM = :s"),
+                    {{QStringLiteral("a"), QString::fromLatin1(i.aru)}, {QStringLiteral("t"), i.t}, {QStringLiteral("s"), i.s}});
+        }
+        db.contract(12, QStringLiteral("C5"), QStringLiteral("S5"), QStringLiteral("ATU"), QStringLiteral("2024.05.01"));
+        db.line(12, 1, QStringLiteral("Hó"), 30000);
+        db.cabin(12, 1, 1, QStringLiteral("1201"), QStringLiteral("2024.05.20"));
+        db.activity(12, 1, 1, QStringLiteral("2024.05.20"), 1, QStringLiteral("KIH"), QStringLiteral("T"), 0);
+        db.cabin(12, 1, 2, QStringLiteral("1202"), QStringLiteral("2024.06.03"));
+        db.activity(12, 1, 2, QStringLiteral("2024.06.03"), 1, QStringLiteral("KIH"), QStringLiteral("L"), 0);
+        db.cabin(12, 1, 3, QStringLiteral("1203"), QStringLiteral("2024.05.06"));
+        db.activity(12, 1, 3, QStringLiteral("2024.05.05"), 1, QStringLiteral("KIH"), QStringLiteral("A"), 0);
+        db.activity(12, 1, 3, QStringLiteral("2024.05.06"), 1, QStringLiteral("KIH"), QStringLiteral("E"), 0);
+    }
+
 private slots:
     void initTestCase() {
         db.create();
@@ -81,38 +113,6 @@ private slots:
         db.line(8, 1, QStringLiteral("Hó"), 30000);
         db.cabin(8, 1, 1, QStringLiteral("8001"), QStringLiteral("2024.02.01"));
         mayFixture();
-    }
-
-    // May: one contract of customer C5 whose line 1 holds one delivered cabin
-    // and line 2 two; each delivery is done and priced. Contract 12 holds a
-    // cabin due on the 20th, one due after May and one delivered (a moved
-    // delivery before the done one).
-    void mayFixture() {
-        db.customer(QStringLiteral("C5"), QStringLiteral("Ötödik Kft."));
-        db.site(QStringLiteral("S5"), QStringLiteral("C5"), QStringLiteral("Gyár"), QStringLiteral("Szeged"), QStringLiteral("Ipar u. 5"));
-        for (const char* a : {"1101", "1102", "1103", "1201", "1202", "1203"})
-            db.exec(QStringLiteral("INSERT INTO ARU (KOD, ARUCSOPORT, ALLAPOT) VALUES (:k, 'ALAP', 'FOG')"),
-                    {{QStringLiteral("k"), QString::fromLatin1(a)}});
-        db.contract(11, QStringLiteral("C5"), QStringLiteral("S5"), QStringLiteral("ATU"), QStringLiteral("2024.05.02"));
-        db.line(11, 1, QStringLiteral("Hó"), 30000);
-        db.line(11, 2, QStringLiteral("Hó"), 30000);
-        db.exec(QStringLiteral("UPDATE FORGSOR SET MENNYISEG = 2 WHERE BIZONYLAT = 11 AND TETELSOR = 2"));
-        const struct { int t, s; const char* aru; } items[] = {{1, 1, "1101"}, {2, 1, "1102"}, {2, 2, "1103"}};
-        for (const auto& i : items) {
-            db.cabin(11, i.t, i.s, QString::fromLatin1(i.aru), QStringLiteral("2024.05.02"));
-            db.activity(11, i.t, i.s, QStringLiteral("2024.05.02"), 1, QStringLiteral("KIH"), QStringLiteral("E"), 8000);
-            db.exec(QStringLiteral("UPDATE FORGTEV SET ARUKOD = :a WHERE BIZONYLAT = 11 AND TETELSOR = :t AND SORSZAM = :s"),
-                    {{QStringLiteral("a"), QString::fromLatin1(i.aru)}, {QStringLiteral("t"), i.t}, {QStringLiteral("s"), i.s}});
-        }
-        db.contract(12, QStringLiteral("C5"), QStringLiteral("S5"), QStringLiteral("ATU"), QStringLiteral("2024.05.01"));
-        db.line(12, 1, QStringLiteral("Hó"), 30000);
-        db.cabin(12, 1, 1, QStringLiteral("1201"), QStringLiteral("2024.05.20"));
-        db.activity(12, 1, 1, QStringLiteral("2024.05.20"), 1, QStringLiteral("KIH"), QStringLiteral("T"), 0);
-        db.cabin(12, 1, 2, QStringLiteral("1202"), QStringLiteral("2024.06.03"));
-        db.activity(12, 1, 2, QStringLiteral("2024.06.03"), 1, QStringLiteral("KIH"), QStringLiteral("L"), 0);
-        db.cabin(12, 1, 3, QStringLiteral("1203"), QStringLiteral("2024.05.06"));
-        db.activity(12, 1, 3, QStringLiteral("2024.05.05"), 1, QStringLiteral("KIH"), QStringLiteral("A"), 0);
-        db.activity(12, 1, 3, QStringLiteral("2024.05.06"), 1, QStringLiteral("KIH"), QStringLiteral("E"), 0);
     }
 
     void buildsTheRowsOfThePeriod() {
