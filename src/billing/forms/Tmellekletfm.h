@@ -1,8 +1,10 @@
 #pragma once
 // "Számla melléklet készítése": builds the appendix of a period into the
-// user's work table (AppendixService), lists it per contract and site, and
-// prints one customer's appendix (stamping the contracts on it) or the site
-// and customer summaries. Opened by node 25 in the work panel, modeless.
+// user's work table (AppendixService), lists it per contract and site (and,
+// under the list, the cabins charged while their delivery is still planned),
+// and prints one customer's appendix (stamping the contracts on it; after a
+// preview only when the user says so) or the site and customer summaries.
+// Opened by node 25 in the work panel, modeless.
 #include "billing/Appendix.h"
 #include "reporting/Report.h"
 
