@@ -2,6 +2,7 @@
 // The arguments the daysheet and daylist commands share: the day and the
 // filter of the activity log, and what they open the sheet with.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 #include "operations/DaySheet.h"
 #include "rental/Numbering.h"
 #include "shell/Dm.h"
@@ -45,7 +46,11 @@ inline bool readDaySheetArgs(const QString& cmd, const QStringList& a, bool allo
             (allowPdf ? QStringLiteral(" --pdf FÁJL") : QString()));
         return false;
     }
-    return true;
+    return args::date(cmd, QStringLiteral("dátum"), out.day, &out.day) &&
+           args::key(cmd, QStringLiteral("sofőrkód (--driver)"), out.filter.driverCode, args::CodeLength,
+                     &out.filter.driverCode, true) &&
+           args::key(cmd, QStringLiteral("ügyfélkód (--customer)"), out.filter.customerKey, args::KeyLength,
+                     &out.filter.customerKey, true);
 }
 
 } // namespace vl::admin

@@ -4,6 +4,7 @@
 // lookup's list. Prints the contracts the lookup form would show for the same
 // filter, in its order (every rental mode and status when none is given).
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "exchange/ExportTypes.h"
 #include "exchange/TextExport.h"
@@ -87,6 +88,18 @@ int contracts(AdminContext& ctx) {
             err(QStringLiteral("contracts: ismeretlen argumentum: ") + o);
             return 2;
         }
+    }
+    {
+        const QString cmd = QStringLiteral("contracts");
+        bool ok = args::dateInRange(cmd, QStringLiteral("--from"), f.from) && args::dateInRange(cmd, QStringLiteral("--to"), f.to) &&
+                  args::key(cmd, QStringLiteral("címkód (--site)"), f.siteKey, args::KeyLength, &f.siteKey, true) &&
+                  args::key(cmd, QStringLiteral("sofőrkód (--driver)"), f.driver, args::CodeLength, &f.driver, true) &&
+                  args::key(cmd, QStringLiteral("termékcsoport (--group)"), f.group, args::CodeLength, &f.group, true) &&
+                  args::key(cmd, QStringLiteral("termékszám (--cabin)"), f.cabin, args::KeyLength, &f.cabin, true);
+        if (ok && !f.number.trimmed().isEmpty()) ok = args::number(cmd, QStringLiteral("szerződésszám (--number)"), f.number, nullptr);
+        for (const QString& c : f.modes + f.statuses)
+            ok = ok && args::key(cmd, QStringLiteral("kód (--mode, --status)"), c, args::CodeLength, nullptr, true);
+        if (!ok) return 2;
     }
 
     auto& dm = vl::shell::Tdm::instance();
