@@ -160,10 +160,17 @@ bool loadFile(const QString& fileName, bool silent, const QString& baseDir, QStr
     if (QFileInfo(path).isRelative() && !baseDir.isEmpty()) path = QDir(baseDir).filePath(path);
     const QFileInfo fi(path);
     if (!fi.exists() || !fi.isFile()) {
+        // A folder, a FIFO or a device is there, but it is not a file to read
+        // (a FIFO would hold the program up until someone writes into it).
+        const bool there = fi.exists() || fi.isSymLink();
         state().problems << (fi.isDir() ? QStringLiteral("a(z) %1 nem fájl, hanem mappa")
+                             : there    ? QStringLiteral("a(z) %1 nem közönséges fájl (csővezeték, eszköz vagy socket)")
                                         : QStringLiteral("a(z) %1 fájl nem található"))
                                 .arg(fi.absoluteFilePath());
-        if (!silent) vl::notify(vl::MsgKind::Warning, QStringLiteral("Ini file: ") + fileName + QStringLiteral(" not found."));
+        if (!silent)
+            vl::notify(vl::MsgKind::Warning, QStringLiteral("Ini file: ") + fileName +
+                                                 (there ? QStringLiteral(" nem közönséges fájl, nem olvasható be.")
+                                                        : QStringLiteral(" not found.")));
         return false;
     }
     const QString abs = fi.absoluteFilePath();
