@@ -10,11 +10,12 @@
 #include "AdminCommand.h"
 #include "util/Dates.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <sys/stat.h>
 
-namespace vl::admin::args {
+namespace vl::admin::argcheck {
 
 // INTEGER columns: contract, line, item, activity and payment numbers.
 constexpr qint64 MaxInteger = 2147483647;
@@ -122,4 +123,4 @@ inline bool regularFile(const QString& cmd, const QString& what, const QString& 
     return false;
 }
 
-} // namespace vl::admin::args
+} // namespace vl::admin::argcheck

@@ -46,10 +46,10 @@ inline bool readDaySheetArgs(const QString& cmd, const QStringList& a, bool allo
             (allowPdf ? QStringLiteral(" --pdf FÁJL") : QString()));
         return false;
     }
-    return args::date(cmd, QStringLiteral("dátum"), out.day, &out.day) &&
-           args::key(cmd, QStringLiteral("sofőrkód (--driver)"), out.filter.driverCode, args::CodeLength,
+    return argcheck::date(cmd, QStringLiteral("dátum"), out.day, &out.day) &&
+           argcheck::key(cmd, QStringLiteral("sofőrkód (--driver)"), out.filter.driverCode, argcheck::CodeLength,
                      &out.filter.driverCode, true) &&
-           args::key(cmd, QStringLiteral("ügyfélkód (--customer)"), out.filter.customerKey, args::KeyLength,
+           argcheck::key(cmd, QStringLiteral("ügyfélkód (--customer)"), out.filter.customerKey, argcheck::KeyLength,
                      &out.filter.customerKey, true);
 }
 

@@ -122,7 +122,7 @@ int main(int argc, char** argv) {
             err(QStringLiteral("Ini file: ") + ctx.iniFile + QStringLiteral(" not found."));
             return 1;
         }
-        if (const QString problem = vl::admin::args::notRegularFileText(ctx.iniFile); !problem.isEmpty()) {
+        if (const QString problem = vl::admin::argcheck::notRegularFileText(ctx.iniFile); !problem.isEmpty()) {
             err(QStringLiteral("Ini file: ") + ctx.iniFile + QLatin1Char(' ') + problem + QLatin1Char('.'));
             return 1;
         }

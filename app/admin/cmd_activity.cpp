@@ -59,13 +59,13 @@ int activity(AdminContext& ctx) {
     }
     const QString cmd = QStringLiteral("activity");
     QString day;
-    if (!args::number(cmd, QStringLiteral("szerződésszám"), pos[0], &b) ||
-        !args::number(cmd, QStringLiteral("tételsor"), pos[1], &t) || !args::number(cmd, QStringLiteral("sorszám"), pos[2], &s) ||
-        !args::date(cmd, QStringLiteral("dátum"), pos[3], &day) ||
-        !args::number(cmd, QStringLiteral("tevékenység sorszáma"), pos[4], &n) ||
-        (*what == CommandAction::Move && !args::date(cmd, QStringLiteral("új dátum (--move)"), in.newDate, &in.newDate)) ||
+    if (!argcheck::number(cmd, QStringLiteral("szerződésszám"), pos[0], &b) ||
+        !argcheck::number(cmd, QStringLiteral("tételsor"), pos[1], &t) || !argcheck::number(cmd, QStringLiteral("sorszám"), pos[2], &s) ||
+        !argcheck::date(cmd, QStringLiteral("dátum"), pos[3], &day) ||
+        !argcheck::number(cmd, QStringLiteral("tevékenység sorszáma"), pos[4], &n) ||
+        (*what == CommandAction::Move && !argcheck::date(cmd, QStringLiteral("új dátum (--move)"), in.newDate, &in.newDate)) ||
         (*what == CommandAction::Driver &&
-         !args::key(cmd, QStringLiteral("sofőrkód (--driver)"), in.driverCode, args::CodeLength, &in.driverCode, true)))
+         !argcheck::key(cmd, QStringLiteral("sofőrkód (--driver)"), in.driverCode, argcheck::CodeLength, &in.driverCode, true)))
         return 2;
     pos[3] = day;
     auto& dm = vl::shell::Tdm::instance();

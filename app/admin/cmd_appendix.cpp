@@ -137,13 +137,13 @@ int run(AdminContext& ctx, vl::db::Connection& conn) {
     {
         const QString cmd = QStringLiteral("appendix");
         // The period's days are checked by the appendix's own rule (it also takes "yyyymm").
-        bool ok = args::key(cmd, QStringLiteral("ügyfélkód (--customer)"), filter.customerKey, args::KeyLength,
+        bool ok = argcheck::key(cmd, QStringLiteral("ügyfélkód (--customer)"), filter.customerKey, argcheck::KeyLength,
                             &filter.customerKey, true) &&
-                  args::key(cmd, QStringLiteral("bérleti mód (--bermod)"), filter.rentalMode, args::CodeLength,
+                  argcheck::key(cmd, QStringLiteral("bérleti mód (--bermod)"), filter.rentalMode, argcheck::CodeLength,
                             &filter.rentalMode, true) &&
-                  args::key(cmd, QStringLiteral("egység (--unit)"), filter.rentalUnit, args::CodeLength, &filter.rentalUnit,
+                  argcheck::key(cmd, QStringLiteral("egység (--unit)"), filter.rentalUnit, argcheck::CodeLength, &filter.rentalUnit,
                             true);
-        for (const QString& site : sites) ok = ok && args::key(cmd, QStringLiteral("címkód (--sites)"), site, args::KeyLength, nullptr);
+        for (const QString& site : sites) ok = ok && argcheck::key(cmd, QStringLiteral("címkód (--sites)"), site, argcheck::KeyLength, nullptr);
         if (!ok) return 2;
     }
     if (!summary.isEmpty() && pdf.isEmpty()) {

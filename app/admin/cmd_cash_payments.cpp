@@ -33,7 +33,7 @@ int cashPayments(AdminContext& ctx) {
         err(QStringLiteral("cash-payments: használat: cash-payments ÜGYFÉLKÓD --pdf FÁJL"));
         return 2;
     }
-    if (!args::key(QStringLiteral("cash-payments"), QStringLiteral("ügyfélkód"), customer, args::KeyLength, &customer)) return 2;
+    if (!argcheck::key(QStringLiteral("cash-payments"), QStringLiteral("ügyfélkód"), customer, argcheck::KeyLength, &customer)) return 2;
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         err(QStringLiteral("cash-payments: a nyomtatványhoz grafikus környezet kell."));
         return 1;

@@ -45,7 +45,7 @@ qint64 contractNumber(const QString& sub, const QStringList& args) {
         return 0;
     }
     qint64 b = 0;
-    return args::number(QStringLiteral("contract ") + sub, QStringLiteral("szerződésszám"), rest.first(), &b) ? b : 0;
+    return argcheck::number(QStringLiteral("contract ") + sub, QStringLiteral("szerződésszám"), rest.first(), &b) ? b : 0;
 }
 
 // One status action of the lookup on contract N.

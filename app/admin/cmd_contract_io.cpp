@@ -113,7 +113,7 @@ int contractShow(AdminContext&, const QStringList& args) {
         return 2;
     }
     qint64 b = 0;
-    if (!args::number(QStringLiteral("contract show"), QStringLiteral("szerződésszám"), args.first(), &b)) return 2;
+    if (!argcheck::number(QStringLiteral("contract show"), QStringLiteral("szerződésszám"), args.first(), &b)) return 2;
     if (const int rc = connectOr(QStringLiteral("show"))) return rc;
     auto& dm = vl::shell::Tdm::instance();
     auto& conn = dm.d_alap();

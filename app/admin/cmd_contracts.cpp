@@ -91,14 +91,14 @@ int contracts(AdminContext& ctx) {
     }
     {
         const QString cmd = QStringLiteral("contracts");
-        bool ok = args::dateInRange(cmd, QStringLiteral("--from"), f.from) && args::dateInRange(cmd, QStringLiteral("--to"), f.to) &&
-                  args::key(cmd, QStringLiteral("címkód (--site)"), f.siteKey, args::KeyLength, &f.siteKey, true) &&
-                  args::key(cmd, QStringLiteral("sofőrkód (--driver)"), f.driver, args::CodeLength, &f.driver, true) &&
-                  args::key(cmd, QStringLiteral("termékcsoport (--group)"), f.group, args::CodeLength, &f.group, true) &&
-                  args::key(cmd, QStringLiteral("termékszám (--cabin)"), f.cabin, args::KeyLength, &f.cabin, true);
-        if (ok && !f.number.trimmed().isEmpty()) ok = args::number(cmd, QStringLiteral("szerződésszám (--number)"), f.number, nullptr);
+        bool ok = argcheck::dateInRange(cmd, QStringLiteral("--from"), f.from) && argcheck::dateInRange(cmd, QStringLiteral("--to"), f.to) &&
+                  argcheck::key(cmd, QStringLiteral("címkód (--site)"), f.siteKey, argcheck::KeyLength, &f.siteKey, true) &&
+                  argcheck::key(cmd, QStringLiteral("sofőrkód (--driver)"), f.driver, argcheck::CodeLength, &f.driver, true) &&
+                  argcheck::key(cmd, QStringLiteral("termékcsoport (--group)"), f.group, argcheck::CodeLength, &f.group, true) &&
+                  argcheck::key(cmd, QStringLiteral("termékszám (--cabin)"), f.cabin, argcheck::KeyLength, &f.cabin, true);
+        if (ok && !f.number.trimmed().isEmpty()) ok = argcheck::number(cmd, QStringLiteral("szerződésszám (--number)"), f.number, nullptr);
         for (const QString& c : f.modes + f.statuses)
-            ok = ok && args::key(cmd, QStringLiteral("kód (--mode, --status)"), c, args::CodeLength, nullptr, true);
+            ok = ok && argcheck::key(cmd, QStringLiteral("kód (--mode, --status)"), c, argcheck::CodeLength, nullptr, true);
         if (!ok) return 2;
     }
 

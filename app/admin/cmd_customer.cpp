@@ -107,7 +107,7 @@ int run(AdminContext& ctx, bool site) {
         return 2;
     }
     QString key;
-    if (!args::key(cmd, site ? QStringLiteral("címkód") : QStringLiteral("ügyfélkód"), a.at(1), args::KeyLength, &key))
+    if (!argcheck::key(cmd, site ? QStringLiteral("címkód") : QStringLiteral("ügyfélkód"), a.at(1), argcheck::KeyLength, &key))
         return 2;
     if (!connectDb(cmd)) return 1;
     // The contracts answer whether they name the customer or the site.

@@ -36,15 +36,15 @@ int handover(AdminContext& ctx) {
             }
         } else if ((x == QStringLiteral("--date") || x == QStringLiteral("--to")) && i + 1 < a.size()) {
             QString* target = x == QStringLiteral("--date") ? &rq.datum : &rq.datum2;
-            if (!args::date(cmd, QStringLiteral("dátum (") + x + QLatin1Char(')'), a.at(++i), target)) return 2;
+            if (!argcheck::date(cmd, QStringLiteral("dátum (") + x + QLatin1Char(')'), a.at(++i), target)) return 2;
         } else if (x == QStringLiteral("--prices")) rq.prices = true;
         else if (x == QStringLiteral("--copies") && i + 1 < a.size()) {
             qint64 n = 0;
-            if (!args::wholeNumber(cmd, QStringLiteral("példányszám"), a.at(++i), 1, 99, &n)) return 2;
+            if (!argcheck::wholeNumber(cmd, QStringLiteral("példányszám"), a.at(++i), 1, 99, &n)) return 2;
             copies = int(n);
         } else if (!haveContract && (x == QStringLiteral("-1") || !x.startsWith(QStringLiteral("--")))) {
             qint64 b = -1;
-            if (x != QStringLiteral("-1") && !args::number(cmd, QStringLiteral("szerződésszám"), x, &b)) return 2;
+            if (x != QStringLiteral("-1") && !argcheck::number(cmd, QStringLiteral("szerződésszám"), x, &b)) return 2;
             rq.bizonylat = b;
             haveContract = true;
         } else {

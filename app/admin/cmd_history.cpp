@@ -34,7 +34,7 @@ int history(AdminContext& ctx) {
         err(QStringLiteral("history: használat: history TERMÉKKÓD --pdf FÁJL"));
         return 2;
     }
-    if (!args::key(QStringLiteral("history"), QStringLiteral("termékkód"), product, args::KeyLength, &product)) return 2;
+    if (!argcheck::key(QStringLiteral("history"), QStringLiteral("termékkód"), product, argcheck::KeyLength, &product)) return 2;
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         err(QStringLiteral("history: a nyomtatványhoz grafikus környezet kell."));
         return 1;

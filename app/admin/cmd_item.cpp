@@ -54,21 +54,21 @@ int item(AdminContext& ctx) {
     }
     const QString cmd = QStringLiteral("item");
     qint64 b = 0, t = 0;
-    if (!args::number(cmd, QStringLiteral("szerződésszám"), positional.at(0), &b) ||
-        !args::number(cmd, QStringLiteral("tételsor"), positional.at(1), &t))
+    if (!argcheck::number(cmd, QStringLiteral("szerződésszám"), positional.at(0), &b) ||
+        !argcheck::number(cmd, QStringLiteral("tételsor"), positional.at(1), &t))
         return 2;
     std::vector<ItemKey> keys;
     for (const QString& n : positional.value(2).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         qint64 s = 0;
-        if (!args::number(cmd, QStringLiteral("sorszám"), n, &s)) return 2;
+        if (!argcheck::number(cmd, QStringLiteral("sorszám"), n, &s)) return 2;
         keys.push_back(ItemKey{b, 1, t, s});
     }
     if (keys.empty()) {
         err(usage);
         return 2;
     }
-    if (productGiven && !args::key(cmd, QStringLiteral("termékszám"), product, args::KeyLength, &product)) return 2;
-    if (!args::dateInRange(cmd, QStringLiteral("--activity-date"), activityDate)) return 2;
+    if (productGiven && !argcheck::key(cmd, QStringLiteral("termékszám"), product, argcheck::KeyLength, &product)) return 2;
+    if (!argcheck::dateInRange(cmd, QStringLiteral("--activity-date"), activityDate)) return 2;
     // The values of --set, before anything is read.
     for (QString& s : sets) {
         const int eq = s.indexOf(QLatin1Char('='));
@@ -77,11 +77,11 @@ int item(AdminContext& ctx) {
         QString val = s.mid(eq + 1);
         bool ok = true;
         if (col == QStringLiteral("KISZALL") || col == QStringLiteral("VSZALLT"))
-            ok = args::dateInRange(cmd, col, val);
+            ok = argcheck::dateInRange(cmd, col, val);
         else if (col == QStringLiteral("SOFORKOD"))
-            ok = args::key(cmd, QStringLiteral("sofőrkód (SOFORKOD)"), val, args::CodeLength, &val, true);
+            ok = argcheck::key(cmd, QStringLiteral("sofőrkód (SOFORKOD)"), val, argcheck::CodeLength, &val, true);
         else if (col == QStringLiteral("PERIODUS") && !val.trimmed().isEmpty())
-            ok = args::wholeNumber(cmd, QStringLiteral("periódus (PERIODUS)"), val, 0, args::MaxInteger, nullptr);
+            ok = argcheck::wholeNumber(cmd, QStringLiteral("periódus (PERIODUS)"), val, 0, argcheck::MaxInteger, nullptr);
         if (!ok) return 2;
         s = s.left(eq + 1) + val;
     }

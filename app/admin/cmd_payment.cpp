@@ -67,9 +67,9 @@ int payment(AdminContext& ctx) {
         return 2;
     }
     const QString cmd = QStringLiteral("payment");
-    if (!args::number(cmd, QStringLiteral("szerződésszám"), contract, &b)) return 2;
+    if (!argcheck::number(cmd, QStringLiteral("szerződésszám"), contract, &b)) return 2;
     if (modes == 1 && toggle.isEmpty() && del.isEmpty() &&
-        (!args::dateInRange(cmd, QStringLiteral("--from"), from) || !args::dateInRange(cmd, QStringLiteral("--to"), to)))
+        (!argcheck::dateInRange(cmd, QStringLiteral("--from"), from) || !argcheck::dateInRange(cmd, QStringLiteral("--to"), to)))
         return 2;
     if (!toggle.isEmpty() || !del.isEmpty()) {
         const QString& k = toggle.isEmpty() ? del : toggle;
@@ -79,8 +79,8 @@ int payment(AdminContext& ctx) {
             err(usage);
             return 2;
         }
-        if (!args::date(cmd, QStringLiteral("fizetés dátuma"), parts.at(0), &day) ||
-            !args::number(cmd, QStringLiteral("fizetés sorszáma"), parts.at(1), nullptr))
+        if (!argcheck::date(cmd, QStringLiteral("fizetés dátuma"), parts.at(0), &day) ||
+            !argcheck::number(cmd, QStringLiteral("fizetés sorszáma"), parts.at(1), nullptr))
             return 2;
     }
     auto& dm = vl::shell::Tdm::instance();

@@ -20,8 +20,8 @@ int paymentMode(AdminContext& ctx) {
         return 2;
     }
     QString customer, mode;
-    if (!args::key(QStringLiteral("payment-mode"), QStringLiteral("ügyfélkód"), ctx.args.at(0), args::KeyLength, &customer) ||
-        !args::key(QStringLiteral("payment-mode"), QStringLiteral("fizetési mód"), ctx.args.at(1), args::CodeLength, &mode))
+    if (!argcheck::key(QStringLiteral("payment-mode"), QStringLiteral("ügyfélkód"), ctx.args.at(0), argcheck::KeyLength, &customer) ||
+        !argcheck::key(QStringLiteral("payment-mode"), QStringLiteral("fizetési mód"), ctx.args.at(1), argcheck::CodeLength, &mode))
         return 2;
     auto& dm = vl::shell::Tdm::instance();
     QString desc;

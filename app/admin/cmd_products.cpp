@@ -34,9 +34,9 @@ int products(AdminContext& ctx) {
         err(QStringLiteral("products: használat: products [--type CSOPORT] [--status STÁTUSZ] --pdf FÁJL"));
         return 2;
     }
-    if (!args::key(QStringLiteral("products"), QStringLiteral("termékcsoport (--type)"), filter.typeCode, args::CodeLength,
+    if (!argcheck::key(QStringLiteral("products"), QStringLiteral("termékcsoport (--type)"), filter.typeCode, argcheck::CodeLength,
                    &filter.typeCode, true) ||
-        !args::key(QStringLiteral("products"), QStringLiteral("státusz (--status)"), filter.statusCode, args::CodeLength,
+        !argcheck::key(QStringLiteral("products"), QStringLiteral("státusz (--status)"), filter.statusCode, argcheck::CodeLength,
                    &filter.statusCode, true))
         return 2;
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {

@@ -43,7 +43,7 @@ int runScript(vl::admin::AdminContext& ctx) {
         vl::admin::err(QStringLiteral("A megadott fájl nem létezik:") + file);
         return 1;
     }
-    if (!vl::admin::args::regularFile(QStringLiteral("run-script"), QStringLiteral("parancsfájl"), file)) return 2;
+    if (!vl::admin::argcheck::regularFile(QStringLiteral("run-script"), QStringLiteral("parancsfájl"), file)) return 2;
     auto& dm = vl::shell::dm();
     QString description;
     if (!dm.ConnectDatabase(&description, false)) {

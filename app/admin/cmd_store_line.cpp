@@ -86,13 +86,13 @@ int storeLine(AdminContext& ctx) {
     }
     vl::rental::LineStoreRequest rq;
     const QString cmd = QStringLiteral("store-line");
-    if (!args::key(cmd, QStringLiteral("ügyfélkód"), positional.at(0), args::KeyLength, &rq.customerKey) ||
-        !args::key(cmd, QStringLiteral("címkód"), positional.at(1), args::KeyLength, &rq.siteKey))
+    if (!argcheck::key(cmd, QStringLiteral("ügyfélkód"), positional.at(0), argcheck::KeyLength, &rq.customerKey) ||
+        !argcheck::key(cmd, QStringLiteral("címkód"), positional.at(1), argcheck::KeyLength, &rq.siteKey))
         return 2;
     if (positional.size() == 4) {
         qint64 b = 0, t = 0;
-        if (!args::number(cmd, QStringLiteral("szerződésszám"), positional.at(2), &b) ||
-            !args::number(cmd, QStringLiteral("tételsor"), positional.at(3), &t))
+        if (!argcheck::number(cmd, QStringLiteral("szerződésszám"), positional.at(2), &b) ||
+            !argcheck::number(cmd, QStringLiteral("tételsor"), positional.at(3), &t))
             return 2;
         rq.bizonylat = b;
         rq.tetelsor = t;
@@ -102,14 +102,14 @@ int storeLine(AdminContext& ctx) {
         bool ok = true;
         const QString what = QStringLiteral(" (--") + name + QLatin1Char(')');
         if (name == QLatin1String("kiszall") || name == QLatin1String("vszall"))
-            ok = args::dateInRange(cmd, QStringLiteral("--") + name, value);
+            ok = argcheck::dateInRange(cmd, QStringLiteral("--") + name, value);
         else if (name == QLatin1String("soforkod") || name == QLatin1String("arucsoport") || name == QLatin1String("bermegyseg"))
-            ok = args::key(cmd, QStringLiteral("kód") + what, value, args::CodeLength, &value, true);
+            ok = argcheck::key(cmd, QStringLiteral("kód") + what, value, argcheck::CodeLength, &value, true);
         else if ((name == QLatin1String("mennyiseg") || name == QLatin1String("periodus") || name == QLatin1String("bermenny")) &&
                  !value.trimmed().isEmpty())
-            ok = args::wholeNumber(cmd, QStringLiteral("szám") + what, value, 0, args::MaxInteger, nullptr);
+            ok = argcheck::wholeNumber(cmd, QStringLiteral("szám") + what, value, 0, argcheck::MaxInteger, nullptr);
         else if (name == QLatin1String("komment"))
-            ok = args::key(cmd, QStringLiteral("megjegyzés") + what, value, 250, nullptr, true);
+            ok = argcheck::key(cmd, QStringLiteral("megjegyzés") + what, value, 250, nullptr, true);
         if (!ok) return 2;
     }
 

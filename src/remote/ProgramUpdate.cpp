@@ -433,7 +433,8 @@ UpdateResult ProgramUpdater::run(const UpdateInput& in) {
     }
 
     // Every file that the update installs has a published hash, or nothing is fetched.
-    for (const QString& f : QStringList(updateFiles) << programFile)
+    const QStringList installed = QStringList(updateFiles) << programFile;
+    for (const QString& f : installed)
         if (!hashes.contains(f.toUpper()))
             return failWith(unverifiable + QStringLiteral("a frissítési információkban nincs SHA256 sor ehhez: ") + f +
                             QStringLiteral("\rA frissítés nem változtatott semmin."));
