@@ -179,6 +179,24 @@ private slots:
         QVERIFY2(r.code != -2, qPrintable(r.text));
     }
 
+    // The lookup's CSV never hands a spreadsheet a formula: a remark that
+    // starts like one is written with a leading "'", numbers stay numbers.
+    void contractsCsvHoldsNoFormula() {
+        auto c = vl::db::connect(vl::rental::test::embeddedParams(db));
+        c->exec(QStringLiteral("UPDATE FORGFEJ SET KOMMENT = :k WHERE BIZONYLAT = :b"),
+                {{QStringLiteral("k"), QStringLiteral("=HYPERLINK(\"http://x\")")}, {QStringLiteral("b"), contract.toLongLong()}});
+        c->close();
+        const QString csv = path(QStringLiteral("szerzodesek.csv"));
+        const Run r = admin(dir.path(), {QStringLiteral("contracts"), QStringLiteral("--number"), contract, QStringLiteral("--csv"), csv});
+        QVERIFY2(r.code == 0, qPrintable(r.text));
+        QFile f(csv);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        QVERIFY2(lines.at(1).startsWith(contract + QLatin1Char(';')), qPrintable(lines.at(1)));
+        QVERIFY2(lines.at(1).contains(QStringLiteral(";\"'=HYPERLINK(\"\"http://x\"\")\"")), qPrintable(lines.at(1)));
+    }
+
     // The checks let ordinary arguments through.
     void ordinaryArgumentsStillWork() {
         Run r = admin(dir.path(), {QStringLiteral("contract"), QStringLiteral("show"), contract});
