@@ -2,6 +2,7 @@
 // The arguments the daysheet and daylist commands share: the day and the
 // filter of the activity log, and what they open the sheet with.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 #include "operations/DaySheet.h"
 #include "rental/Numbering.h"
 #include "shell/Dm.h"
@@ -45,7 +46,11 @@ inline bool readDaySheetArgs(const QString& cmd, const QStringList& a, bool allo
             (allowPdf ? QStringLiteral(" --pdf FÁJL") : QString()));
         return false;
     }
-    return true;
+    return argcheck::date(cmd, QStringLiteral("dátum"), out.day, &out.day) &&
+           argcheck::key(cmd, QStringLiteral("sofőrkód (--driver)"), out.filter.driverCode, argcheck::CodeLength,
+                     &out.filter.driverCode, true) &&
+           argcheck::key(cmd, QStringLiteral("ügyfélkód (--customer)"), out.filter.customerKey, argcheck::KeyLength,
+                     &out.filter.customerKey, true);
 }
 
 } // namespace vl::admin

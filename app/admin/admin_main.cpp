@@ -1,5 +1,6 @@
 // vorlanda-admin: the command-line tool over the program's own libraries.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 #include "shell/Ini.h"
 #include "shell/Dm.h"
 #include "util/MessageSink.h"
@@ -119,6 +120,10 @@ int main(int argc, char** argv) {
     if (cmd->needsIni) {
         if (!QFileInfo::exists(ctx.iniFile)) {
             err(QStringLiteral("Ini file: ") + ctx.iniFile + QStringLiteral(" not found."));
+            return 1;
+        }
+        if (const QString problem = vl::admin::argcheck::notRegularFileText(ctx.iniFile); !problem.isEmpty()) {
+            err(QStringLiteral("Ini file: ") + ctx.iniFile + QLatin1Char(' ') + problem + QLatin1Char('.'));
             return 1;
         }
         if (!vl::shell::IniLoad(ctx.iniFile, true)) {

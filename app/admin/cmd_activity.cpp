@@ -3,6 +3,7 @@
 // or given a driver, with the log's own checks, questions (--yes) and
 // transaction.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "operations/Actions.h"
 #include "rental/Numbering.h"
@@ -17,12 +18,6 @@ namespace {
 const QString kUsage = QStringLiteral(
     "activity SZERZŐDÉS SOR TÉTEL DÁTUM SZÁM --done | --undone | --move ÚJDÁTUM | --delete | --restore"
     " | --driver SOFŐRKÓD (üres: nincs sofőr) [--yes]");
-
-bool wholeNumber(const QString& s, qint64& out) {
-    bool ok = false;
-    out = s.trimmed().toLongLong(&ok);
-    return ok && out > 0;
-}
 
 int activity(AdminContext& ctx) {
     using vl::operations::CommandAction;
@@ -58,11 +53,21 @@ int activity(AdminContext& ctx) {
         }
     }
     qint64 b = 0, t = 0, s = 0, n = 0;
-    if (pos.size() != 5 || actions != 1 || !wholeNumber(pos[0], b) || !wholeNumber(pos[1], t) ||
-        !wholeNumber(pos[2], s) || !wholeNumber(pos[4], n)) {
+    if (pos.size() != 5 || actions != 1) {
         err(QStringLiteral("használat: ") + kUsage);
         return 2;
     }
+    const QString cmd = QStringLiteral("activity");
+    QString day;
+    if (!argcheck::number(cmd, QStringLiteral("szerződésszám"), pos[0], &b) ||
+        !argcheck::number(cmd, QStringLiteral("tételsor"), pos[1], &t) || !argcheck::number(cmd, QStringLiteral("sorszám"), pos[2], &s) ||
+        !argcheck::date(cmd, QStringLiteral("dátum"), pos[3], &day) ||
+        !argcheck::number(cmd, QStringLiteral("tevékenység sorszáma"), pos[4], &n) ||
+        (*what == CommandAction::Move && !argcheck::date(cmd, QStringLiteral("új dátum (--move)"), in.newDate, &in.newDate)) ||
+        (*what == CommandAction::Driver &&
+         !argcheck::key(cmd, QStringLiteral("sofőrkód (--driver)"), in.driverCode, argcheck::CodeLength, &in.driverCode, true)))
+        return 2;
+    pos[3] = day;
     auto& dm = vl::shell::Tdm::instance();
     if (!dm.ConnectDatabase(nullptr, false)) {
         err(QStringLiteral("activity: nincs adatbázis kapcsolat (") + dm.ConnectFailure + QStringLiteral(")."));

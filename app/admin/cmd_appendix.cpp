@@ -2,9 +2,11 @@
 // its list and totals; optionally the rows as CSV, one customer's appendix as
 // PDF (stamping its contracts as printing does) or a summary as PDF.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "billing/Appendix.h"
 #include "billing/AppendixReports.h"
+#include "exchange/TextExport.h"
 #include "reporting/Engine.h"
 #include "shell/Dm.h"
 #include "shell/Queries.h"
@@ -30,12 +32,9 @@ const QString kUsage = QStringLiteral(
 
 QString absolute(const QString& f) { return QFileInfo(f).isAbsolute() ? f : QDir(startDir).absoluteFilePath(f); }
 
-QString csvField(const QString& s) {
-    if (s.contains(QLatin1Char(';')) || s.contains(QLatin1Char('"')) || s.contains(QLatin1Char('\n'))
-        || s.contains(QLatin1Char('\r')))
-        return QLatin1Char('"') + QString(s).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
-    return s;
-}
+// A field of the appendix CSV as every CSV of the program writes it: quoted when
+// it has to be, a text that would be a formula neutralised.
+QString csvField(const QString& s) { return vl::exchange::CsvField(vl::exchange::CsvTextCell(s)); }
 
 // A fraction as a Hungarian reader's spreadsheet takes it: decimal comma, at
 // most two decimals, no grouping ("1166,67", "1000").
@@ -147,6 +146,18 @@ int run(AdminContext& ctx, vl::db::Connection& conn) {
     if (positional.size() != 2) {
         err(QStringLiteral("appendix: használat: ") + kUsage);
         return 2;
+    }
+    {
+        const QString cmd = QStringLiteral("appendix");
+        // The period's days are checked by the appendix's own rule (it also takes "yyyymm").
+        bool ok = argcheck::key(cmd, QStringLiteral("ügyfélkód (--customer)"), filter.customerKey, argcheck::KeyLength,
+                            &filter.customerKey, true) &&
+                  argcheck::key(cmd, QStringLiteral("bérleti mód (--bermod)"), filter.rentalMode, argcheck::CodeLength,
+                            &filter.rentalMode, true) &&
+                  argcheck::key(cmd, QStringLiteral("egység (--unit)"), filter.rentalUnit, argcheck::CodeLength, &filter.rentalUnit,
+                            true);
+        for (const QString& site : sites) ok = ok && argcheck::key(cmd, QStringLiteral("címkód (--sites)"), site, argcheck::KeyLength, nullptr);
+        if (!ok) return 2;
     }
     if (!summary.isEmpty() && pdf.isEmpty()) {
         err(QStringLiteral("appendix: az összesítéshez a --pdf FÁJL is kell."));

@@ -1,6 +1,7 @@
 // vorlanda-admin cash-payments: a customer's cash payment report
 // ("Korábbi készpénz kifizetések") written as PDF.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "billing/CashPayments.h"
 #include "reporting/Engine.h"
@@ -32,6 +33,7 @@ int cashPayments(AdminContext& ctx) {
         err(QStringLiteral("cash-payments: használat: cash-payments ÜGYFÉLKÓD --pdf FÁJL"));
         return 2;
     }
+    if (!argcheck::key(QStringLiteral("cash-payments"), QStringLiteral("ügyfélkód"), customer, argcheck::KeyLength, &customer)) return 2;
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         err(QStringLiteral("cash-payments: a nyomtatványhoz grafikus környezet kell."));
         return 1;

@@ -10,6 +10,7 @@
 // The questions are the form's; without --yes they are refused and nothing
 // is written. A refusal is printed and the command exits non-zero.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "rental/ContractSearch.h"
 #include "shell/Dm.h"
@@ -36,15 +37,15 @@ const QList<ContractSubcommand>& subcommands();
 
 // The contract number of a subcommand's arguments (the only one it takes); 0 when missing or bad.
 qint64 contractNumber(const QString& sub, const QStringList& args) {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,18}$"));
     QStringList rest;
     for (const QString& a : args)
         if (a != QStringLiteral("--yes")) rest << a;
-    if (rest.size() != 1 || !digits.match(rest.first().trimmed()).hasMatch()) {
+    if (rest.size() != 1) {
         err(QStringLiteral("contract %1: egy szerződésszámot kell megadni (egész szám).").arg(sub));
         return 0;
     }
-    return rest.first().trimmed().toLongLong();
+    qint64 b = 0;
+    return argcheck::number(QStringLiteral("contract ") + sub, QStringLiteral("szerződésszám"), rest.first(), &b) ? b : 0;
 }
 
 // One status action of the lookup on contract N.

@@ -17,6 +17,7 @@
 // Visits and billing periods come from the generators, never from the file.
 // A file that fails a check prints the messages and writes nothing.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "rental/ContractSave.h"
 #include "rental/ContractSession.h"
@@ -107,12 +108,12 @@ int connectOr(const QString& sub) {
 // ---------------------------------------------------------------- show
 
 int contractShow(AdminContext&, const QStringList& args) {
-    static const QRegularExpression digits(QStringLiteral("^[0-9]{1,18}$"));
-    if (args.size() != 1 || !digits.match(args.first().trimmed()).hasMatch()) {
+    if (args.size() != 1) {
         err(QStringLiteral("contract show: egy szerződésszámot kell megadni (egész szám)."));
         return 2;
     }
-    const qint64 b = args.first().trimmed().toLongLong();
+    qint64 b = 0;
+    if (!argcheck::number(QStringLiteral("contract show"), QStringLiteral("szerződésszám"), args.first(), &b)) return 2;
     if (const int rc = connectOr(QStringLiteral("show"))) return rc;
     auto& dm = vl::shell::Tdm::instance();
     auto& conn = dm.d_alap();

@@ -4,6 +4,7 @@
 // lookup's list. Prints the contracts the lookup form would show for the same
 // filter, in its order (every rental mode and status when none is given).
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "exchange/ExportTypes.h"
 #include "exchange/TextExport.h"
@@ -87,6 +88,18 @@ int contracts(AdminContext& ctx) {
             err(QStringLiteral("contracts: ismeretlen argumentum: ") + o);
             return 2;
         }
+    }
+    {
+        const QString cmd = QStringLiteral("contracts");
+        bool ok = argcheck::dateInRange(cmd, QStringLiteral("--from"), f.from) && argcheck::dateInRange(cmd, QStringLiteral("--to"), f.to) &&
+                  argcheck::key(cmd, QStringLiteral("címkód (--site)"), f.siteKey, argcheck::KeyLength, &f.siteKey, true) &&
+                  argcheck::key(cmd, QStringLiteral("sofőrkód (--driver)"), f.driver, argcheck::CodeLength, &f.driver, true) &&
+                  argcheck::key(cmd, QStringLiteral("termékcsoport (--group)"), f.group, argcheck::CodeLength, &f.group, true) &&
+                  argcheck::key(cmd, QStringLiteral("termékszám (--cabin)"), f.cabin, argcheck::KeyLength, &f.cabin, true);
+        if (ok && !f.number.trimmed().isEmpty()) ok = argcheck::number(cmd, QStringLiteral("szerződésszám (--number)"), f.number, nullptr);
+        for (const QString& c : f.modes + f.statuses)
+            ok = ok && argcheck::key(cmd, QStringLiteral("kód (--mode, --status)"), c, argcheck::CodeLength, nullptr, true);
+        if (!ok) return 2;
     }
 
     auto& dm = vl::shell::Tdm::instance();

@@ -2,6 +2,7 @@
 // site delete KEY [--yes]: the customer register's reading and deleting, with
 // its refusals (a customer or site that a contract names stays).
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "customers/CustomerService.h"
 #include "rental/CustomerLinks.h"
@@ -105,12 +106,15 @@ int run(AdminContext& ctx, bool site) {
                  : QStringLiteral("Használat: customer show KÓD | customer delete KÓD [--yes]"));
         return 2;
     }
+    QString key;
+    if (!argcheck::key(cmd, site ? QStringLiteral("címkód") : QStringLiteral("ügyfélkód"), a.at(1), argcheck::KeyLength, &key))
+        return 2;
     if (!connectDb(cmd)) return 1;
     // The contracts answer whether they name the customer or the site.
     vl::rental::registerCustomerLinks();
     int rc = 1;
-    if (a.at(0) == QStringLiteral("show")) rc = show(a.at(1).trimmed());
-    else rc = site ? deleteSite(a.at(1).trimmed()) : deleteCustomer(a.at(1).trimmed());
+    if (a.at(0) == QStringLiteral("show")) rc = show(key);
+    else rc = site ? deleteSite(key) : deleteCustomer(key);
     vl::shell::dm().disconnect();
     return rc;
 }

@@ -71,13 +71,10 @@ int exportRows(AdminContext& ctx) {
     }
     auto& conn = dm.d_alap();
     const auto secret = vl::reporting::passwordColumnsOf(conn);
-    QStringList secretNames;
-    for (const auto& c : secret)
-        if (!secretNames.contains(c.column, Qt::CaseInsensitive)) secretNames << c.column;
-    const QString named =
-        vl::framework::NamedPasswordColumn(vl::framework::StatementIdentifiers(statement), secretNames);
-    if (!named.isEmpty()) {
-        err(QStringLiteral("export: ") + vl::framework::PasswordColumnText(named));
+    const QString refusal = vl::framework::TypedStatementRefusal(conn, statement, secret);
+    if (!refusal.isEmpty()) {
+        err(QStringLiteral("export: ") + refusal);
+        dm.disconnect();
         return 2;
     }
     vl::db::RowSet rows;

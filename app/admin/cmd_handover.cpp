@@ -1,6 +1,7 @@
 // vorlanda-admin handover CONTRACT [--kind KIH|VSZ] [--date D] [--to D] [--prices] --pdf FILE:
 // the handover document of a contract as PDF (contract -1: the blank sheet).
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "reporting/Engine.h"
 #include "rental/Handover.h"
@@ -23,15 +24,7 @@ int handover(AdminContext& ctx) {
     int copies = 1;
     bool haveContract = false;
     const QStringList& a = ctx.args;
-    auto date = [](const QString& t, QString* outDate) {
-        QString s = t.trimmed();
-        if (s.size() == 8 && !s.contains(QLatin1Char('.')))
-            s = s.left(4) + QLatin1Char('.') + s.mid(4, 2) + QLatin1Char('.') + s.mid(6, 2);
-        const QDate d = QDate::fromString(s, QStringLiteral("yyyy.MM.dd"));
-        if (!d.isValid()) return false;
-        *outDate = d.toString(QStringLiteral("yyyy.MM.dd"));
-        return true;
-    };
+    const QString cmd = QStringLiteral("handover");
     for (int i = 0; i < a.size(); ++i) {
         const QString& x = a.at(i);
         if (x == QStringLiteral("--pdf") && i + 1 < a.size()) pdf = a.at(++i);
@@ -43,25 +36,16 @@ int handover(AdminContext& ctx) {
             }
         } else if ((x == QStringLiteral("--date") || x == QStringLiteral("--to")) && i + 1 < a.size()) {
             QString* target = x == QStringLiteral("--date") ? &rq.datum : &rq.datum2;
-            if (!date(a.at(++i), target)) {
-                err(QStringLiteral("handover: hibás dátum: ") + a.at(i) + QStringLiteral(" (ÉÉÉÉ.HH.NN)"));
-                return 2;
-            }
+            if (!argcheck::date(cmd, QStringLiteral("dátum (") + x + QLatin1Char(')'), a.at(++i), target)) return 2;
         } else if (x == QStringLiteral("--prices")) rq.prices = true;
         else if (x == QStringLiteral("--copies") && i + 1 < a.size()) {
-            bool ok = false;
-            copies = a.at(++i).toInt(&ok);
-            if (!ok || copies < 1 || copies > 99) {
-                err(QStringLiteral("handover: a példányszám 1 és 99 közötti egész szám: ") + a.at(i));
-                return 2;
-            }
+            qint64 n = 0;
+            if (!argcheck::wholeNumber(cmd, QStringLiteral("példányszám"), a.at(++i), 1, 99, &n)) return 2;
+            copies = int(n);
         } else if (!haveContract && (x == QStringLiteral("-1") || !x.startsWith(QStringLiteral("--")))) {
-            bool ok = false;
-            rq.bizonylat = x.toLongLong(&ok);
-            if (!ok || (rq.bizonylat <= 0 && rq.bizonylat != -1)) {
-                err(QStringLiteral("handover: hibás szerződésszám: ") + x);
-                return 2;
-            }
+            qint64 b = -1;
+            if (x != QStringLiteral("-1") && !argcheck::number(cmd, QStringLiteral("szerződésszám"), x, &b)) return 2;
+            rq.bizonylat = b;
             haveContract = true;
         } else {
             err(QStringLiteral("handover: ismeretlen argumentum: ") + x);

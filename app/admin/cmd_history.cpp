@@ -1,5 +1,6 @@
 // vorlanda-admin history: the product history report of one product written as PDF.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "reporting/Engine.h"
 #include "rental/ProductHistory.h"
@@ -33,6 +34,7 @@ int history(AdminContext& ctx) {
         err(QStringLiteral("history: használat: history TERMÉKKÓD --pdf FÁJL"));
         return 2;
     }
+    if (!argcheck::key(QStringLiteral("history"), QStringLiteral("termékkód"), product, argcheck::KeyLength, &product)) return 2;
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         err(QStringLiteral("history: a nyomtatványhoz grafikus környezet kell."));
         return 1;

@@ -8,6 +8,7 @@
 //   item CONTRACT LINE ITEM --product CODE  the product number changed
 // Each prints what it changed; a refusal prints its message and exits non-zero.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "rental/OrdersItems.h"
 #include "shell/Dm.h"
@@ -46,23 +47,43 @@ int item(AdminContext& ctx) {
             return 2;
         }
     }
-    bool ok1 = false, ok2 = false;
-    const qint64 b = positional.value(0).toLongLong(&ok1);
-    const qint64 t = positional.value(1).toLongLong(&ok2);
-    std::vector<ItemKey> keys;
-    for (const QString& n : positional.value(2).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        bool ok = false;
-        const qint64 s = n.trimmed().toLongLong(&ok);
-        if (!ok) {
-            err(usage);
-            return 2;
-        }
-        keys.push_back(ItemKey{b, 1, t, s});
-    }
     const int modes = (sets.isEmpty() ? 0 : 1) + (remove ? 1 : 0) + (productGiven ? 1 : 0);
-    if (positional.size() != 3 || !ok1 || !ok2 || keys.empty() || modes != 1) {
+    if (positional.size() != 3 || modes != 1) {
         err(usage);
         return 2;
+    }
+    const QString cmd = QStringLiteral("item");
+    qint64 b = 0, t = 0;
+    if (!argcheck::number(cmd, QStringLiteral("szerződésszám"), positional.at(0), &b) ||
+        !argcheck::number(cmd, QStringLiteral("tételsor"), positional.at(1), &t))
+        return 2;
+    std::vector<ItemKey> keys;
+    for (const QString& n : positional.value(2).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        qint64 s = 0;
+        if (!argcheck::number(cmd, QStringLiteral("sorszám"), n, &s)) return 2;
+        keys.push_back(ItemKey{b, 1, t, s});
+    }
+    if (keys.empty()) {
+        err(usage);
+        return 2;
+    }
+    if (productGiven && !argcheck::key(cmd, QStringLiteral("termékszám"), product, argcheck::KeyLength, &product)) return 2;
+    if (!argcheck::dateInRange(cmd, QStringLiteral("--activity-date"), activityDate)) return 2;
+    // The values of --set, before anything is read.
+    for (QString& s : sets) {
+        const int eq = s.indexOf(QLatin1Char('='));
+        if (eq < 0) continue;
+        const QString col = s.left(eq).trimmed().toUpper();
+        QString val = s.mid(eq + 1);
+        bool ok = true;
+        if (col == QStringLiteral("KISZALL") || col == QStringLiteral("VSZALLT"))
+            ok = argcheck::dateInRange(cmd, col, val);
+        else if (col == QStringLiteral("SOFORKOD"))
+            ok = argcheck::key(cmd, QStringLiteral("sofőrkód (SOFORKOD)"), val, argcheck::CodeLength, &val, true);
+        else if (col == QStringLiteral("PERIODUS") && !val.trimmed().isEmpty())
+            ok = argcheck::wholeNumber(cmd, QStringLiteral("periódus (PERIODUS)"), val, 0, argcheck::MaxInteger, nullptr);
+        if (!ok) return 2;
+        s = s.left(eq + 1) + val;
     }
     if ((remove || productGiven) && keys.size() != 1) {
         err(productGiven ? OrdersItems::OneRowText() : usage);

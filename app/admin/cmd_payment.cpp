@@ -7,6 +7,7 @@
 //   payment CONTRACT --delete DATUM/NO [--yes]      a row deleted
 // Each prints what it changed; a refusal prints its message and exits non-zero.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "rental/Payments.h"
 #include "shell/Dm.h"
@@ -37,7 +38,7 @@ int payment(AdminContext& ctx) {
     const QString usage = QStringLiteral("Használat: payment SZERZŐDÉS --amount N --from D [--to D] | --toggle DÁTUM/SZ"
                                          " | --delete DÁTUM/SZ [--yes]");
     qint64 b = 0;
-    QString amount, from, to, toggle, del;
+    QString contract, amount, from, to, toggle, del;
     bool amountGiven = false;
     for (int i = 0; i < a.size(); ++i) {
         const QString& s = a.at(i);
@@ -53,7 +54,7 @@ int payment(AdminContext& ctx) {
         else if (s == QStringLiteral("--toggle")) ok = next(&toggle);
         else if (s == QStringLiteral("--delete")) ok = next(&del);
         else if (s == QStringLiteral("--yes")) ctx.yes = true;
-        else if (!s.startsWith(QStringLiteral("--")) && b == 0) b = s.toLongLong(&ok);
+        else if (!s.startsWith(QStringLiteral("--")) && contract.isEmpty()) contract = s;
         else ok = false;
         if (!ok) {
             err(usage);
@@ -61,9 +62,26 @@ int payment(AdminContext& ctx) {
         }
     }
     const int modes = (amountGiven || !from.isEmpty() ? 1 : 0) + (toggle.isEmpty() ? 0 : 1) + (del.isEmpty() ? 0 : 1);
-    if (b <= 0 || modes != 1) {
+    if (contract.isEmpty() || modes != 1) {
         err(usage);
         return 2;
+    }
+    const QString cmd = QStringLiteral("payment");
+    if (!argcheck::number(cmd, QStringLiteral("szerződésszám"), contract, &b)) return 2;
+    if (modes == 1 && toggle.isEmpty() && del.isEmpty() &&
+        (!argcheck::dateInRange(cmd, QStringLiteral("--from"), from) || !argcheck::dateInRange(cmd, QStringLiteral("--to"), to)))
+        return 2;
+    if (!toggle.isEmpty() || !del.isEmpty()) {
+        const QString& k = toggle.isEmpty() ? del : toggle;
+        const QStringList parts = k.split(QLatin1Char('/'));
+        QString day;
+        if (parts.size() != 2) {
+            err(usage);
+            return 2;
+        }
+        if (!argcheck::date(cmd, QStringLiteral("fizetés dátuma"), parts.at(0), &day) ||
+            !argcheck::number(cmd, QStringLiteral("fizetés sorszáma"), parts.at(1), nullptr))
+            return 2;
     }
     auto& dm = vl::shell::Tdm::instance();
     QString desc;

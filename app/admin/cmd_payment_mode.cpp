@@ -4,6 +4,7 @@
 // its cash billing follows (written from the first day still to bill, or its
 // planned periods removed). Prints the one-line summary.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "rental/OrdersWorkspace.h"
 #include "shell/Dm.h"
@@ -18,6 +19,10 @@ int paymentMode(AdminContext& ctx) {
         err(QStringLiteral("Használat: payment-mode ÜGYFÉLKÓD FIZMÓD"));
         return 2;
     }
+    QString customer, mode;
+    if (!argcheck::key(QStringLiteral("payment-mode"), QStringLiteral("ügyfélkód"), ctx.args.at(0), argcheck::KeyLength, &customer) ||
+        !argcheck::key(QStringLiteral("payment-mode"), QStringLiteral("fizetési mód"), ctx.args.at(1), argcheck::CodeLength, &mode))
+        return 2;
     auto& dm = vl::shell::Tdm::instance();
     QString desc;
     if (!dm.ConnectDatabase(&desc, false)) {
@@ -27,7 +32,7 @@ int paymentMode(AdminContext& ctx) {
     auto& conn = dm.d_alap();
     const vl::shell::Session session = vl::shell::CommandSession(conn);
     const vl::rental::StoreSummary s =
-        vl::rental::OrdersWorkspace::ChangePaymentMode(conn, nullptr, session, ctx.args.at(0), ctx.args.at(1));
+        vl::rental::OrdersWorkspace::ChangePaymentMode(conn, nullptr, session, customer, mode);
     out(QStringLiteral("Fizetési mód tárolva; %1 szerződés módosult. ").arg(s.contracts) + s.line());
     dm.disconnect();
     return 0;

@@ -1,6 +1,7 @@
 // vorlanda-admin products [--type GROUP] [--status STATUS] --pdf FILE: the
 // product list (Tqrtermeklista) as PDF, optionally filtered by group and status code.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "reporting/Engine.h"
 #include "rental/ProductRegister.h"
@@ -33,6 +34,11 @@ int products(AdminContext& ctx) {
         err(QStringLiteral("products: használat: products [--type CSOPORT] [--status STÁTUSZ] --pdf FÁJL"));
         return 2;
     }
+    if (!argcheck::key(QStringLiteral("products"), QStringLiteral("termékcsoport (--type)"), filter.typeCode, argcheck::CodeLength,
+                   &filter.typeCode, true) ||
+        !argcheck::key(QStringLiteral("products"), QStringLiteral("státusz (--status)"), filter.statusCode, argcheck::CodeLength,
+                   &filter.statusCode, true))
+        return 2;
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         err(QStringLiteral("products: a nyomtatványhoz grafikus környezet kell."));
         return 1;

@@ -3,6 +3,7 @@
 // 1 when a statement failed or was not run (an unterminated tail or comment),
 // when the script is not windows-1250 (nothing runs) or could not be moved.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 #include "shell/Dm.h"
 #include "shell/Queries.h"
 #include "util/MessageSink.h"
@@ -38,10 +39,11 @@ int runScript(vl::admin::AdminContext& ctx) {
         return 2;
     }
     const QString file = scriptPath(ctx.args.first());
-    if (!QFileInfo(file).isFile()) {
+    if (!QFileInfo::exists(file)) {
         vl::admin::err(QStringLiteral("A megadott fájl nem létezik:") + file);
         return 1;
     }
+    if (!vl::admin::argcheck::regularFile(QStringLiteral("run-script"), QStringLiteral("parancsfájl"), file)) return 2;
     auto& dm = vl::shell::dm();
     QString description;
     if (!dm.ConnectDatabase(&description, false)) {

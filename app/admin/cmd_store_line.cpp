@@ -8,6 +8,7 @@
 // (seven digits, Monday first), --karbar P1,...,P7, --periodus, --soforkod,
 // --komment. A question is answered "Igen" only with --yes.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "rental/OrdersWorkspace.h"
 #include "shell/Dm.h"
@@ -84,16 +85,32 @@ int storeLine(AdminContext& ctx) {
         return 2;
     }
     vl::rental::LineStoreRequest rq;
-    rq.customerKey = positional.at(0);
-    rq.siteKey = positional.at(1);
+    const QString cmd = QStringLiteral("store-line");
+    if (!argcheck::key(cmd, QStringLiteral("ügyfélkód"), positional.at(0), argcheck::KeyLength, &rq.customerKey) ||
+        !argcheck::key(cmd, QStringLiteral("címkód"), positional.at(1), argcheck::KeyLength, &rq.siteKey))
+        return 2;
     if (positional.size() == 4) {
-        bool ok1 = false, ok2 = false;
-        rq.bizonylat = positional.at(2).toLongLong(&ok1);
-        rq.tetelsor = positional.at(3).toLongLong(&ok2);
-        if (!ok1 || !ok2 || rq.bizonylat <= 0 || rq.tetelsor <= 0) {
-            err(QStringLiteral("store-line: a szerződés és a tételsor pozitív egész szám legyen."));
+        qint64 b = 0, t = 0;
+        if (!argcheck::number(cmd, QStringLiteral("szerződésszám"), positional.at(2), &b) ||
+            !argcheck::number(cmd, QStringLiteral("tételsor"), positional.at(3), &t))
             return 2;
-        }
+        rq.bizonylat = b;
+        rq.tetelsor = t;
+    }
+    // The values of the options, before anything is read.
+    for (auto& [name, value] : options) {
+        bool ok = true;
+        const QString what = QStringLiteral(" (--") + name + QLatin1Char(')');
+        if (name == QLatin1String("kiszall") || name == QLatin1String("vszall"))
+            ok = argcheck::dateInRange(cmd, QStringLiteral("--") + name, value);
+        else if (name == QLatin1String("soforkod") || name == QLatin1String("arucsoport") || name == QLatin1String("bermegyseg"))
+            ok = argcheck::key(cmd, QStringLiteral("kód") + what, value, argcheck::CodeLength, &value, true);
+        else if ((name == QLatin1String("mennyiseg") || name == QLatin1String("periodus") || name == QLatin1String("bermenny")) &&
+                 !value.trimmed().isEmpty())
+            ok = argcheck::wholeNumber(cmd, QStringLiteral("szám") + what, value, 0, argcheck::MaxInteger, nullptr);
+        else if (name == QLatin1String("komment"))
+            ok = argcheck::key(cmd, QStringLiteral("megjegyzés") + what, value, 250, nullptr, true);
+        if (!ok) return 2;
     }
 
     auto& dm = vl::shell::Tdm::instance();

@@ -15,6 +15,7 @@
 #include "db/SqlText.h"
 #include <QString>
 #include <QStringList>
+#include <QHash>
 #include <QList>
 
 namespace vl::db {
@@ -64,6 +65,15 @@ struct TableColumn {
 QList<TableColumn> TableColumns(Connection& conn, const QString& table);
 // Whether a table has a column (exact name, as the catalogue stores it).
 bool HasColumn(Connection& conn, const QString& table, const QString& column);
+
+// What the objects of the database read, as the catalogue records it
+// (RDB$DEPENDENCIES): for each view, procedure, function and package, and for
+// each table with a computed column, the names of the objects it reads (upper
+// case, trimmed). Empty on servers other than Firebird.
+QHash<QString, QStringList> ReadDependencies(Connection& conn);
+// The object and everything it reads through `deps`, followed recursively
+// (each name once, the object first).
+QStringList ObjectsReadThrough(const QHash<QString, QStringList>& deps, const QString& name);
 
 // A name that may go into a statement's text: the one rule, sqltext::isPlainIdent
 // (A-Z first, then A-Z 0-9 _ $, at most 31 characters).

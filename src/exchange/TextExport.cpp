@@ -91,6 +91,17 @@ QString CsvField(const QString& text) {
     return QLatin1Char('"') + t + QLatin1Char('"');
 }
 
+QString CsvTextCell(const QString& text) {
+    if (text.isEmpty()) return text;
+    const QChar c = text.at(0);
+    bool formula = c == u'=' || c == u'@' || c == u'\t' || c == u'\r';
+    if (c == u'+' || c == u'-') {
+        const QChar next = text.size() > 1 ? text.at(1) : QChar();
+        formula = !(next.isDigit() || next == u' ');
+    }
+    return formula ? QLatin1Char('\'') + text : text;
+}
+
 QString CsvValueText(const QVariant& v, const Column& col) {
     if (!v.isValid() || v.isNull()) return QString();
     switch (v.typeId()) {
@@ -118,7 +129,7 @@ QString CsvValueText(const QVariant& v, const Column& col) {
     case QMetaType::QByteArray:
         return QStringLiteral("(bináris)");
     default:
-        return v.toString();
+        return CsvTextCell(v.toString());
     }
 }
 
@@ -128,7 +139,7 @@ WriteNotes WriteCsv(RowSource& rows, const QString& path, const Progress& progre
     const QList<Column> cols = rows.columns();
     const qint64 total = rows.sizeHint();
     QStringList fields;
-    for (const Column& c : cols) fields << CsvField(vl::reporting::columnLabel(c));
+    for (const Column& c : cols) fields << CsvField(CsvTextCell(vl::reporting::columnLabel(c)));
     out.write(QByteArray("\xEF\xBB\xBF") + fields.join(QLatin1Char(';')).toUtf8() + "\r\n");
     QVariantList row;
     while (rows.next(row)) {

@@ -99,6 +99,47 @@ QString PasswordColumnText(const QString& column) {
     return QStringLiteral("Jelszót tartalmazó mező nem kérdezhető le: ") + column;
 }
 
+QString PasswordTableText(const QString& table, const QString& through) {
+    QString t = QStringLiteral("Jelszót tartalmazó tábla nem olvasható: ") + table;
+    if (!through.isEmpty() && through != table) t += QStringLiteral(" (a(z) ") + through + QStringLiteral(" olvassa)");
+    return t;
+}
+
+QString TypedStatementRefusal(Connection& conn, const QString& statement,
+                              const QList<vl::reporting::PasswordColumn>& secret) {
+    using namespace vl::db::sqltext;
+    QStringList secretNames;
+    for (const auto& c : secret)
+        if (!secretNames.contains(c.column, Qt::CaseInsensitive)) secretNames << c.column;
+    const QString named = NamedPasswordColumn(StatementIdentifiers(statement), secretNames);
+    if (!named.isEmpty()) return PasswordColumnText(named);
+
+    // The names the statement holds; what follows a '.' is a column of a qualifier.
+    QStringList names;
+    bool afterDot = false;
+    for (const Token& t : tokenize(statement)) {
+        if (t.isTrivia()) continue;
+        if ((t.kind == Tok::Word || t.kind == Tok::QuotedIdent) && !afterDot) {
+            const QString v = tokenValue(statement, t);
+            if (!names.contains(v)) names << v;
+        }
+        afterDot = t.kind == Tok::Symbol && t.text(statement) == u".";
+    }
+    QHash<QString, QStringList> deps;
+    bool depsRead = false;
+    for (const QString& n : names) {
+        if (vl::reporting::holdsPasswordColumn(n, secret)) return PasswordTableText(n.toUpper());
+        if (!depsRead) {
+            deps = vl::db::ReadDependencies(conn);
+            depsRead = true;
+        }
+        if (!deps.contains(n)) continue;
+        for (const QString& o : vl::db::ObjectsReadThrough(deps, n))
+            if (vl::reporting::holdsPasswordColumn(o, secret)) return PasswordTableText(o, n);
+    }
+    return QString();
+}
+
 QStringList StatementIdentifiers(const QString& sql) {
     using namespace vl::db::sqltext;
     QStringList out;
@@ -197,8 +238,8 @@ bool ListBuilder::load(Connection& conn, const QString& table) {
     for (const auto& c : cols) allColumns_ << c.name;
 
     // Password columns: the fields with a password mask, and the users' password.
-    if (t == QLatin1String("SZ_JUZER") && catalogueColumn(QStringLiteral("JELSZO")))
-        hidden_ << catalogueColumn(QStringLiteral("JELSZO"))->name;
+    for (const auto& b : vl::reporting::builtInPasswordColumns())
+        if (b.table == t && catalogueColumn(b.column)) hidden_ << catalogueColumn(b.column)->name;
     if (vl::db::TableExists(conn, QStringLiteral("VEZERLO")) &&
         vl::db::HasColumn(conn, QStringLiteral("VEZERLO"), QStringLiteral("PWDCHAR"))) {
         RowSet rs = conn.query(QStringLiteral("SELECT MEZO FROM VEZERLO WHERE UPPER(TRIM(MODUL)) = :modul"
@@ -530,12 +571,9 @@ bool ListBuilder::runTyped(Connection& conn, const QString& sql, const QString& 
         if (message) *message = check.message;
         return false;
     }
-    QStringList secretNames;
-    for (const auto& c : secret_)
-        if (!secretNames.contains(c.column, Qt::CaseInsensitive)) secretNames << c.column;
-    const QString named = NamedPasswordColumn(StatementIdentifiers(withoutTerminator(sql, check)), secretNames);
-    if (!named.isEmpty()) {
-        if (message) *message = PasswordColumnText(named);
+    const QString refusal = TypedStatementRefusal(conn, withoutTerminator(sql, check), secret_);
+    if (!refusal.isEmpty()) {
+        if (message) *message = refusal;
         return false;
     }
     auto tx = conn.begin(vl::db::TxMode::ReadOnly);

@@ -74,8 +74,26 @@ QStringList StatementIdentifiers(const QString& sql);
 // alias or expression wraps it.
 QString NamedPasswordColumn(const QStringList& identifiers, const QStringList& passwordNames);
 
+// Why a typed statement may not run for what it reads ("" when it may). A
+// typed statement may not read a table that holds a password column at all
+// (vl::reporting::holdsPasswordColumn: SZ_JUZER, CEG for its FTP password,
+// every table with a field VEZERLO marks): every name the statement holds
+// (words and quoted identifiers, read by the SQL text scanner past literals
+// and comments; a name right after a '.' is a column and is skipped) that is
+// such a table, or a view, procedure, function or package that reads one
+// through the catalogue (vl::db::ReadDependencies, followed recursively),
+// refuses it, whatever alias, derived table, union or common table expression
+// wraps it. A name of a password column anywhere refuses it as well
+// (NamedPasswordColumn). The list builder's typed statement and the export
+// command both ask this one function; the filter on result columns
+// (withoutPasswordColumns) stays behind it as a second line.
+QString TypedStatementRefusal(vl::db::Connection& conn, const QString& statement,
+                              const QList<vl::reporting::PasswordColumn>& secret);
+
 // Texts of the refusals.
 QString PasswordColumnText(const QString& column);
+// "Jelszót tartalmazó tábla nem olvasható: SZ_JUZER" (+ " (a(z) V_X olvassa)" when reached through V_X).
+QString PasswordTableText(const QString& table, const QString& through = {});
 QString NotSelectText();        // "Csak SELECT utasítás futtatható."
 QString SeveralStatementsText();
 QString NoStatementText();

@@ -1,6 +1,7 @@
 #include "remote/ProgramUpdate.h"
 
 #include "shell/Cp1250.h"
+#include "shell/Ini.h"
 #include "util/ConversionError.h"
 #include "util/MessageSink.h"
 
@@ -10,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QSet>
 #include <QRegularExpression>
 #include <QStringDecoder>
@@ -157,6 +160,101 @@ bool IsBareFileName(const QString& name) {
     return true;
 }
 
+qint64 ProgramSizeLimitSetting() {
+    const QString v = vl::shell::IniValue(QStringLiteral("FRISSITESMAXMB")).trimmed();
+    bool ok = false;
+    const qint64 mb = v.toLongLong(&ok);
+    return (ok && mb > 0 && mb <= 1024 * 1024 ? mb : DefaultProgramSizeLimitMb) * 1024 * 1024;
+}
+
+namespace {
+
+// The first bytes of an ELF header that say which machine it is for.
+struct ElfKind {
+    bool ok = false;
+    uchar elfClass = 0, byteOrder = 0;
+    quint16 type = 0, machine = 0;
+};
+
+ElfKind elfKindOf(const QByteArray& head) {
+    ElfKind k;
+    if (head.size() < 20 || !head.startsWith("\x7f" "ELF")) return k;
+    k.elfClass = uchar(head.at(4));
+    k.byteOrder = uchar(head.at(5));
+    auto half = [&](int at) {
+        const quint16 a = uchar(head.at(at)), b = uchar(head.at(at + 1));
+        return k.byteOrder == 2 ? quint16((a << 8) | b) : quint16((b << 8) | a);
+    };
+    k.type = half(16);
+    k.machine = half(18);
+    k.ok = (k.elfClass == 1 || k.elfClass == 2) && (k.byteOrder == 1 || k.byteOrder == 2);
+    return k;
+}
+
+QByteArray headOf(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.read(64) : QByteArray();
+}
+
+// The running program's own kind, read from its file.
+const ElfKind& runningKind() {
+    static const ElfKind k = elfKindOf(headOf(QStringLiteral("/proc/self/exe")));
+    return k;
+}
+
+} // namespace
+
+QString ProgramFileProblem(const QString& path) {
+    const ElfKind k = elfKindOf(headOf(path));
+    if (!k.ok) return QStringLiteral("nem futtatható program (nem ELF fájl)");
+    if (k.type != 2 && k.type != 3) return QStringLiteral("nem futtatható program (az ELF fájl típusa %1)").arg(k.type);
+    const ElfKind& self = runningKind();
+    if (!self.ok) return QStringLiteral("a futó program típusa nem állapítható meg");
+    if (k.elfClass != self.elfClass || k.byteOrder != self.byteOrder || k.machine != self.machine)
+        return QStringLiteral("más gépre készült program (ELF gép %1, %2 bites; ez a gép: %3, %4 bites)")
+            .arg(k.machine)
+            .arg(k.elfClass == 2 ? 64 : 32)
+            .arg(self.machine)
+            .arg(self.elfClass == 2 ? 64 : 32);
+    return QString();
+}
+
+QString PackageOwningProgram(const QString& programPath) {
+    const QString dpkg = QStandardPaths::findExecutable(QStringLiteral("dpkg"));
+    if (dpkg.isEmpty()) return QString();
+    const QFileInfo fi(programPath);
+    QStringList paths;
+    const QString real = fi.canonicalFilePath();
+    if (!real.isEmpty()) paths << real;
+    if (!paths.contains(fi.absoluteFilePath())) paths << fi.absoluteFilePath();
+    for (const QString& p : paths) {
+        QProcess proc;
+        proc.setProcessChannelMode(QProcess::SeparateChannels);
+        proc.start(dpkg, {QStringLiteral("-S"), p});
+        if (!proc.waitForFinished(30000)) {
+            proc.kill();
+            proc.waitForFinished();
+            continue;
+        }
+        if (proc.exitStatus() != QProcess::NormalExit || proc.exitCode() != 0) continue;
+        // "package[:arch][, other]: /path"
+        for (const QString& line : QString::fromLocal8Bit(proc.readAllStandardOutput()).split(QLatin1Char('\n'))) {
+            const qsizetype at = line.indexOf(QStringLiteral(": /"));
+            if (at <= 0 || line.startsWith(QStringLiteral("diversion "))) continue;
+            if (line.mid(at + 2).trimmed() != p) continue;
+            return line.left(at).trimmed();
+        }
+    }
+    return QString();
+}
+
+QString PackageManagedText(const QString& package) {
+    return QStringLiteral("A programot a rendszer csomagkezelője telepítette (%1 csomag), ezért csak azzal "
+                          "frissíthető, például: sudo apt update && sudo apt install --only-upgrade %1\r"
+                          "A program saját frissítése nem változtatott semmin.")
+        .arg(package);
+}
+
 const QStringList& ProtectedIniKeys() {
     static const QStringList keys = {QStringLiteral("DBALIAS"),    QStringLiteral("DBSERVER"),
                                      QStringLiteral("ALIASDRIVERNAME"), QStringLiteral("DBUSERNAME"),
@@ -203,6 +301,11 @@ UpdateResult ProgramUpdater::run(const UpdateInput& in) {
         vl::notify(vl::MsgKind::Error, text);
         return r;
     };
+    // A program the package manager installed is updated by the package manager.
+    if (const QString package = PackageOwningProgram(in.programPath); !package.isEmpty())
+        return failWith(PackageManagedText(package));
+    const qint64 maxProgram = in.maxProgramBytes > 0 ? in.maxProgramBytes : ProgramSizeLimitSetting();
+    const QString unverifiable = QStringLiteral("A frissítés nem ellenőrizhető: ");
 
     // 1. Settings, company, versions, names.
     FtpSettings s = ReadFtpSettings(in.company);
@@ -329,9 +432,27 @@ UpdateResult ProgramUpdater::run(const UpdateInput& in) {
         return r;
     }
 
+    // Every file that the update installs has a published hash, or nothing is fetched.
+    const QStringList installed = QStringList(updateFiles) << programFile;
+    for (const QString& f : installed)
+        if (!hashes.contains(f.toUpper()))
+            return failWith(unverifiable + QStringLiteral("a frissítési információkban nincs SHA256 sor ehhez: ") + f +
+                            QStringLiteral("\rA frissítés nem változtatott semmin."));
+    auto tooBig = [&](qint64 size) {
+        return failWith(unverifiable + QStringLiteral("a program (%1) %2 bájt, a megengedett legfeljebb %3 bájt "
+                                                       "(FRISSITESMAXMB).\rA frissítés nem változtatott semmin.")
+                                           .arg(programFile)
+                                           .arg(size)
+                                           .arg(maxProgram));
+    };
+    {
+        int sizeError = 0;
+        const qint64 announced = ftp_.remoteSize(programFile, &sizeError);
+        if (sizeError == 0 && announced > maxProgram) return tooBig(announced);
+    }
+
     // The statement files and the program, into the staging folder.
     QList<Staged> staged;
-    staged << Staged{infName, staging + infName};
     for (const QString& f : updateFiles) {
         if (const int rc = fetch(f, f, &why); rc != 0)
             return failWith(QStringLiteral("Hiba a feldolgozás közben: ") + f + QStringLiteral("\r") + QStringLiteral("Hibakód=") +
@@ -343,16 +464,20 @@ UpdateResult ProgramUpdater::run(const UpdateInput& in) {
         return failWith(QStringLiteral("nem tudom letölteni a frissítést.\rhibakód=") + QString::number(rc));
     staged << Staged{programFile, staging + stagedProgram};
 
-    // Published hashes must match.
+    // Published hashes must match; the program must be one this machine runs.
     for (const Staged& st : staged) {
         const auto it = hashes.constFind(st.remote.toUpper());
-        if (it == hashes.constEnd()) continue;
         QFile f(st.local);
         QCryptographicHash h(QCryptographicHash::Sha256);
-        if (!f.open(QIODevice::ReadOnly) || !h.addData(&f) || QString::fromLatin1(h.result().toHex()) != it.value())
-            return failWith(QStringLiteral("A letöltött fájl ellenőrző összege (SHA-256) nem egyezik: ") + st.remote +
-                            QStringLiteral("\rA frissítés nem változtatott semmin."));
+        if (it == hashes.constEnd() || !f.open(QIODevice::ReadOnly) || !h.addData(&f) ||
+            QString::fromLatin1(h.result().toHex()) != it.value())
+            return failWith(unverifiable + QStringLiteral("a letöltött fájl ellenőrző összege (SHA-256) nem egyezik: ") +
+                            st.remote + QStringLiteral("\rA frissítés nem változtatott semmin."));
     }
+    if (const qint64 size = QFileInfo(staging + stagedProgram).size(); size > maxProgram) return tooBig(size);
+    if (const QString problem = ProgramFileProblem(staging + stagedProgram); !problem.isEmpty())
+        return failWith(unverifiable + QStringLiteral("a letöltött ") + programFile + QStringLiteral(": ") + problem +
+                        QStringLiteral("\rA frissítés nem változtatott semmin."));
 
     // What the configuration file gets.
     QSet<QString> presentKeys;

@@ -6,9 +6,19 @@
 // names the newest version; when it is newer than the running program, the
 // new program, the statement files and the configuration lines it lists are
 // installed together or not at all:
-//   1. everything is downloaded into a staging folder of the working folder
-//      and checked: the size the server reports, and the SHA-256 where the
-//      information file publishes one ("SHA256=<file> <64 hex digits>");
+//   0. a program that belongs to the system's package manager (dpkg owns its
+//      real path) is never replaced: the update is refused with the advice to
+//      update through the package manager;
+//   1. every file the update installs (the program and each statement file)
+//      must have a published SHA-256 ("SHA256=<file> <64 hex digits>" in the
+//      information file), or the update is refused before anything is
+//      fetched ("A frissítés nem ellenőrizhető: ..."); everything is
+//      downloaded into a staging folder of the working folder and checked:
+//      the size the server reports, the published SHA-256, and for the
+//      program that it is an executable of this machine (ELF of the running
+//      program's class, byte order and architecture) no larger than the
+//      configured limit (FRISSITESMAXMB of the configuration, in megabytes,
+//      200 when not set; the size is asked before the download too);
 //   2. the program is replaced (the running file kept as program + version,
 //      e.g. "vorlanda1.6.2"; the new one executable), then the configuration
 //      lines are added and the statements appended to "UPDATES.SQL", each
@@ -44,6 +54,7 @@ struct UpdateInput {
     QString iniFile;          // the configuration file; "" = appDir + base name + ".INI"
     QString caFile;           // certificates to trust for TLS ("" = the system's)
     bool checkOnly = false;   // only tell whether a newer version is there; change nothing
+    qint64 maxProgramBytes = 0; // the largest program accepted; 0 = ProgramSizeLimitSetting()
 };
 
 enum class UpdateOutcome { Failed, NothingNewer, NewerAvailable, Replaced, RestartPending };
@@ -64,6 +75,23 @@ int CompareVersions(const QString& a, const QString& b);
 
 // Whether a text is a bare file name (no folder, no "..", nothing hidden).
 bool IsBareFileName(const QString& name);
+
+// The size limit of a downloaded program: FRISSITESMAXMB of the loaded
+// configuration in megabytes (a whole number above 0), else 200 MB.
+qint64 ProgramSizeLimitSetting();
+constexpr qint64 DefaultProgramSizeLimitMb = 200;
+
+// Why a file is not a program this machine runs ("" when it is one): an ELF
+// file whose class (32/64 bit), byte order and machine are those of the
+// running program, of type executable or shared object (a position-independent
+// executable).
+QString ProgramFileProblem(const QString& path);
+
+// The Debian package that owns a program (dpkg -S on its real path, then on
+// the path as given); "" when none does or dpkg is not there.
+QString PackageOwningProgram(const QString& programPath);
+// The refusal when the package manager owns the program.
+QString PackageManagedText(const QString& package);
 
 // The keys that ADDTOINI never adds.
 const QStringList& ProtectedIniKeys();

@@ -227,7 +227,8 @@ Report dictionaryListReport(const QString& title, const RowSet& given, const QSt
 QStringList passwordColumns(Connection& conn, const QString& table) {
     const QString t = table.trimmed().toUpper();
     QStringList out;
-    if (t == QLatin1String("SZ_JUZER")) out << QStringLiteral("JELSZO");
+    for (const auto& b : builtInPasswordColumns())
+        if (b.table == t) out << b.column;
     if (vl::db::TableExists(conn, QStringLiteral("VEZERLO")) &&
         vl::db::HasColumn(conn, QStringLiteral("VEZERLO"), QStringLiteral("PWDCHAR"))) {
         const RowSet rs = conn.query(
@@ -242,7 +243,9 @@ QStringList passwordColumns(Connection& conn, const QString& table) {
 }
 
 QList<PasswordColumn> builtInPasswordColumns() {
-    return {{QStringLiteral("SZ_JUZER"), QStringLiteral("JELSZO")}};
+    return {{QStringLiteral("SZ_JUZER"), QStringLiteral("JELSZO")},
+            {QStringLiteral("CEG"), QStringLiteral("FTPPWDID")},
+            {QStringLiteral("CEG"), QStringLiteral("FTP_PASSWORD")}};
 }
 
 QList<PasswordColumn> passwordColumnsOf(Connection& conn) {
@@ -260,6 +263,14 @@ QList<PasswordColumn> passwordColumnsOf(Connection& conn) {
         }
     }
     return out;
+}
+
+bool holdsPasswordColumn(const QString& table, const QList<PasswordColumn>& secret) {
+    const QString t = table.trimmed();
+    if (t.isEmpty()) return false;
+    for (const auto& s : secret)
+        if (s.table.compare(t, Qt::CaseInsensitive) == 0) return true;
+    return false;
 }
 
 bool isPasswordColumn(const Column& col, const QList<PasswordColumn>& secret) {

@@ -73,7 +73,7 @@ struct DictionaryListData {
 // (the editor's default).
 DictionaryListData dictionaryListData(vl::db::Connection& conn, const QString& table, bool onlyActive = true);
 
-// The password columns of a table: its VEZERLO rows with PWDCHAR set, and JELSZO of SZ_JUZER.
+// The password columns of a table: its VEZERLO rows with PWDCHAR set, and the built-in ones.
 QStringList passwordColumns(vl::db::Connection& conn, const QString& table);
 // A copy of a row set without the named columns (case-insensitive).
 vl::db::RowSet withoutColumns(const vl::db::RowSet& rows, const QStringList& drop);
@@ -83,7 +83,8 @@ struct PasswordColumn {
     QString table;
     QString column;
 };
-// The password columns known without the database: SZ_JUZER.JELSZO.
+// The password columns known without the database: SZ_JUZER.JELSZO and the
+// FTP passwords of CEG (FTPPWDID, FTP_PASSWORD).
 QList<PasswordColumn> builtInPasswordColumns();
 // Every password column of the database: SZ_JUZER.JELSZO and each field that
 // VEZERLO marks with a password character (MODUL naming its table).
@@ -93,6 +94,11 @@ QList<PasswordColumn> passwordColumnsOf(vl::db::Connection& conn);
 // is not reported (an expression, an ODBC source) counts when its name is that
 // of a password column.
 bool isPasswordColumn(const vl::db::Column& col, const QList<PasswordColumn>& secret);
+// Whether a table holds a password column (case-insensitive): such a table is
+// never read by a statement a user typed (the list builder, export), whatever
+// wraps it. The one test of "password holder" for tables, as isPasswordColumn
+// is for result columns.
+bool holdsPasswordColumn(const QString& table, const QList<PasswordColumn>& secret);
 // The one filter of result sets: a copy without the columns that show a
 // password column.
 vl::db::RowSet withoutPasswordColumns(const vl::db::RowSet& rows, const QList<PasswordColumn>& secret);

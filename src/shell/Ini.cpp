@@ -12,6 +12,9 @@
 #include <QStringEncoder>
 #include <QStringList>
 
+#include <cerrno>
+#include <sys/stat.h>
+
 namespace vl::shell {
 
 namespace {
@@ -133,15 +136,41 @@ ParsedLine parseLine(const QString& raw) {
     return p;
 }
 
+// A file that holds a password (DBPASSWORD, ...) and that others may read or
+// write is made readable and writable by its owner only, with a notice.
+void keepSecretFileToOwner(const QString& path) {
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0 || (st.st_mode & 077) == 0) return;
+    if (::chmod(name.constData(), st.st_mode & 07700) == 0) {
+        vl::notify(vl::MsgKind::Warning,
+                   QStringLiteral("A(z) %1 fájl jelszót tartalmaz, de mások is olvashatták: mostantól csak a "
+                                  "tulajdonosa olvashatja és írhatja.").arg(path));
+    } else {
+        vl::notify(vl::MsgKind::Warning,
+                   QStringLiteral("A(z) %1 fájl jelszót tartalmaz, és mások is olvashatják; a jogosultsága nem "
+                                  "szűkíthető (hibakód: %2). Kérem, állítsa be, hogy csak a tulajdonosa olvashassa.")
+                       .arg(path)
+                       .arg(errno));
+    }
+}
+
 bool loadFile(const QString& fileName, bool silent, const QString& baseDir, QStringList& stack) {
     QString path = fileName;
     if (QFileInfo(path).isRelative() && !baseDir.isEmpty()) path = QDir(baseDir).filePath(path);
     const QFileInfo fi(path);
     if (!fi.exists() || !fi.isFile()) {
+        // A folder, a FIFO or a device is there, but it is not a file to read
+        // (a FIFO would hold the program up until someone writes into it).
+        const bool there = fi.exists() || fi.isSymLink();
         state().problems << (fi.isDir() ? QStringLiteral("a(z) %1 nem fájl, hanem mappa")
+                             : there    ? QStringLiteral("a(z) %1 nem közönséges fájl (csővezeték, eszköz vagy socket)")
                                         : QStringLiteral("a(z) %1 fájl nem található"))
                                 .arg(fi.absoluteFilePath());
-        if (!silent) vl::notify(vl::MsgKind::Warning, QStringLiteral("Ini file: ") + fileName + QStringLiteral(" not found."));
+        if (!silent)
+            vl::notify(vl::MsgKind::Warning, QStringLiteral("Ini file: ") + fileName +
+                                                 (there ? QStringLiteral(" nem közönséges fájl, nem olvasható be.")
+                                                        : QStringLiteral(" not found.")));
         return false;
     }
     const QString abs = fi.absoluteFilePath();
@@ -160,8 +189,10 @@ bool loadFile(const QString& fileName, bool silent, const QString& baseDir, QStr
         return false;
     }
     stack.append(abs);
+    bool holdsSecret = false;
     for (int i = 0; i < tf.lines.size(); ++i) {
         const ParsedLine p = parseLine(tf.lines.at(i));
+        if (p.kind == ParsedLine::Setting && IniIsSecretKey(p.key) && !p.rawValue.isEmpty()) holdsSecret = true;
         if (p.kind == ParsedLine::Include) {
             loadFile(p.include, false, fi.absolutePath(), stack);
         } else if (p.kind == ParsedLine::Setting) {
@@ -179,6 +210,7 @@ bool loadFile(const QString& fileName, bool silent, const QString& baseDir, QStr
         }
     }
     stack.removeLast();
+    if (holdsSecret) keepSecretFileToOwner(abs);
     return true;
 }
 

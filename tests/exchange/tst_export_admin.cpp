@@ -42,6 +42,10 @@ private slots:
     void initTestCase() {
         vl::db::prepareEmbeddedEngine();
         QVERIFY(db.create());
+        // The users' table as the program has it, with a password hash.
+        db.conn->exec(QStringLiteral("CREATE TABLE SZ_JUZER (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(40), JELSZO VARCHAR(200),"
+                                     " JOGOK VARCHAR(40), AKTIV VARCHAR(1), PENZTAR VARCHAR(10))"));
+        db.conn->exec(QStringLiteral("INSERT INTO SZ_JUZER VALUES ('ADM', 'Admin', '$argon2id$v=19$titok', 'W', 'I', NULL)"));
         db.conn->close();
         dir = db.dir.path();
         QFile ini(file(QStringLiteral("PKR.INI")));
@@ -90,6 +94,15 @@ private slots:
         QTest::newRow("unknown extension") << QStringList{"SELECT * FROM EXP", "ki.ods"} << "Ismeretlen fájltípus" << "ki.ods";
         QTest::newRow("no rows") << QStringList{"SELECT * FROM EXP WHERE 1 = 0", "ures.xlsx"}
                                  << "Nincs adat, amit tárolni lehetne." << "ures.xlsx";
+        // The users' table is never read, whatever wraps it.
+        QTest::newRow("users, expression over a derived table")
+            << QStringList{"SELECT X || '' FROM (SELECT * FROM SZ_JUZER) r(A,B,X,C,D,E)", "h1.csv"}
+            << "export: Jelszót tartalmazó tábla nem olvasható: SZ_JUZER" << "h1.csv";
+        QTest::newRow("users, aggregate") << QStringList{"SELECT LIST(X) FROM (SELECT * FROM SZ_JUZER) r(A,B,X,C,D,E)", "h2.xlsx"}
+                                          << "export: Jelszót tartalmazó tábla nem olvasható: SZ_JUZER" << "h2.xlsx";
+        QTest::newRow("users, second union part")
+            << QStringList{"SELECT NEV FROM EXP UNION ALL SELECT X FROM (SELECT * FROM sz_juzer) r(A,B,X,C,D,E)", "h3.txt"}
+            << "export: Jelszót tartalmazó tábla nem olvasható: SZ_JUZER" << "h3.txt";
         QTest::newRow("bad table name") << QStringList{"SELECT * FROM EXP", "t.sql", "--table", "X; DROP"}
                                         << "érvénytelen táblanév" << "t.sql";
     }

@@ -263,6 +263,79 @@ private slots:
         QCOMPARE(exptest::readFile(written), want);
     }
 
+    // A text that a spreadsheet would run as a formula is written with a
+    // leading "'"; a phone number, a negative number written as text and every
+    // number column stay as they are.
+    void csvTextCell_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("equals") << "=HYPERLINK(\"http://x\";\"y\")" << "'=HYPERLINK(\"http://x\";\"y\")";
+        QTest::newRow("plus, command") << "+cmd|' /C calc'!A0" << "'+cmd|' /C calc'!A0";
+        QTest::newRow("minus, letter") << "-cmd|' /C calc'!A0" << "'-cmd|' /C calc'!A0";
+        QTest::newRow("at") << "@SUM(A1:A9)" << "'@SUM(A1:A9)";
+        QTest::newRow("tab") << "\t=1+1" << "'\t=1+1";
+        QTest::newRow("carriage return") << "\r=1+1" << "'\r=1+1";
+        QTest::newRow("plus alone") << "+" << "'+";
+        QTest::newRow("phone number") << "+36 30 123 4567" << "+36 30 123 4567";
+        QTest::newRow("plus, blank") << "+ 5" << "+ 5";
+        QTest::newRow("negative number as text") << "-5" << "-5";
+        QTest::newRow("minus, blank") << "- tétel" << "- tétel";
+        QTest::newRow("inside") << "a=1" << "a=1";
+        QTest::newRow("empty") << "" << "";
+    }
+    void csvTextCell() {
+        QFETCH(QString, text);
+        QFETCH(QString, written);
+        QCOMPARE(CsvTextCell(text), written);
+    }
+
+    void formulasStayTexts() {
+        using vl::db::Column;
+        const vl::db::RowSet rows({{"KOD", vl::db::ColType::Text, 40}, {"OSSZEG", vl::db::ColType::Int64}},
+                                  {{QStringLiteral("=HYPERLINK(\"http://x\";\"y\")"), qint64(-5)},
+                                   {QStringLiteral("+cmd|' /C calc'!A0"), qint64(7)},
+                                   {QStringLiteral("@SUM(A1:A9)"), qint64(0)},
+                                   {QStringLiteral("+36 30 123 4567"), qint64(-12)},
+                                   {QStringLiteral("-5"), qint64(3)}});
+        vl::RecordingSink sink;
+        vl::ScopedSink guard(&sink);
+        ExportRequest req;
+        req.askToOpen = false;
+        req.sheetName = QStringLiteral("K");
+        req.fileName = path(QStringLiteral("keplet.csv"));
+        QVERIFY(!ExportQuery(rows, req, {}).isEmpty());
+        QCOMPARE(exptest::readFile(req.fileName),
+                 QByteArray("\xEF\xBB\xBF") + QStringLiteral("KOD;OSSZEG\r\n"
+                                                            "\"'=HYPERLINK(\"\"http://x\"\";\"\"y\"\")\";-5\r\n"
+                                                            "'+cmd|' /C calc'!A0;7\r\n'@SUM(A1:A9);0\r\n"
+                                                            "+36 30 123 4567;-12\r\n-5;3\r\n").toUtf8());
+        // The spreadsheets store every text as a text cell, never as a formula; numbers as numbers.
+        EXPTEST_REQUIRE(hasModule(QStringLiteral("openpyxl")) && hasModule(QStringLiteral("xlrd")),
+                        "python3-openpyxl, python3-xlrd");
+        req.fileName = path(QStringLiteral("keplet.xlsx"));
+        QVERIFY(!ExportQuery(rows, req, {}).isEmpty());
+        int code = -1;
+        QByteArray out = exptest::run(python(), {QStringLiteral("-c"),
+            QStringLiteral("import sys, openpyxl; ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]\n"
+                           "for r in ws.iter_rows(min_row=2):\n"
+                           "    print(r[0].data_type, r[0].value, r[1].data_type, r[1].value, sep='|')"),
+            req.fileName}, &code);
+        QCOMPARE(code, 0);
+        QCOMPARE(QString::fromUtf8(out), QStringLiteral("s|=HYPERLINK(\"http://x\";\"y\")|n|-5\ns|+cmd|' /C calc'!A0|n|7\n"
+                                                       "s|@SUM(A1:A9)|n|0\ns|+36 30 123 4567|n|-12\ns|-5|n|3\n"));
+        req.fileName = path(QStringLiteral("keplet.xls"));
+        QVERIFY(!ExportQuery(rows, req, {}).isEmpty());
+        out = exptest::run(python(), {QStringLiteral("-c"),
+            QStringLiteral("import sys, xlrd; s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
+                           "for i in range(1, s.nrows):\n"
+                           "    a, b = s.cell(i, 0), s.cell(i, 1)\n"
+                           "    print(a.ctype == xlrd.XL_CELL_TEXT, a.value, b.ctype == xlrd.XL_CELL_NUMBER, b.value, sep='|')"),
+            req.fileName}, &code);
+        QCOMPARE(code, 0);
+        QCOMPARE(QString::fromUtf8(out), QStringLiteral("True|=HYPERLINK(\"http://x\";\"y\")|True|-5.0\nTrue|+cmd|' /C calc'!A0|True|7.0\n"
+                                                       "True|@SUM(A1:A9)|True|0.0\nTrue|+36 30 123 4567|True|-12.0\nTrue|-5|True|3.0\n"));
+    }
+
     // The script replays through the program's own update-script runner
     // without a value changing.
     void sqlReplaysThroughTheRunner() {

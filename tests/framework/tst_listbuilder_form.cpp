@@ -235,8 +235,8 @@ private slots:
         vl::shell::dm().CurrentUserRights = QStringLiteral("W");
     }
 
-    // A typed statement that names the users' password is refused; one that
-    // shows it without naming it lists every other column in the grid.
+    // A typed statement that names the users' password is refused, and so is
+    // one that reads the users' table without naming it.
     void passwordNeverInTheGrid() {
         vl::RecordingSink sink;
         vl::ScopedSink guard(&sink);
@@ -255,17 +255,14 @@ private slots:
         QCOMPARE(sink.texts(), QStringList{PasswordColumnText(QStringLiteral("JELSZO"))});
         QCOMPARE(grid->model()->columnCount(), 0);
         sink.clear();
-        m->setPlainText(QStringLiteral("SELECT * FROM SZ_JUZER WHERE KOD = 'GRU'"));
+        // Wrapped so that no column names it: the table itself is not read.
+        m->setPlainText(QStringLiteral("SELECT X || '' FROM (SELECT * FROM SZ_JUZER WHERE KOD = 'GRU') r(A,B,X,C,D,E)"));
         click(&f, "b_indul");
-        QVERIFY(sink.messages.isEmpty());
-        QStringList headers;
-        for (int i = 0; i < grid->model()->columnCount(); ++i)
-            headers << grid->model()->headerData(i, Qt::Horizontal).toString();
-        QCOMPARE(grid->model()->rowCount(), 1);
-        QVERIFY(headers.contains(QStringLiteral("KOD")));
-        QVERIFY(!headers.contains(QStringLiteral("JELSZO")));
-        for (int i = 0; i < grid->model()->columnCount(); ++i)
-            QVERIFY(!grid->model()->index(0, i).data().toString().startsWith(QStringLiteral("$argon2")));
+        QCOMPARE(sink.texts(), QStringList{PasswordTableText(QStringLiteral("SZ_JUZER"))});
+        QCOMPARE(grid->model()->columnCount(), 0);
+        for (int r = 0; r < grid->model()->rowCount(); ++r)
+            for (int i = 0; i < grid->model()->columnCount(); ++i)
+                QVERIFY(!grid->model()->index(r, i).data().toString().startsWith(QStringLiteral("$argon2")));
         c.exec(QStringLiteral("DELETE FROM SZ_JUZER WHERE KOD = 'GRU'"));
     }
 

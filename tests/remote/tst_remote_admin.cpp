@@ -7,6 +7,7 @@
 #include "remote/Ftp.h"
 #include "util/Scramble.h"
 
+#include <QCryptographicHash>
 #include <QTemporaryDir>
 
 using namespace remotetest;
@@ -130,11 +131,28 @@ private slots:
         const QString folder = QStringLiteral("admin-frissites");
         const QString server = makeServerFolder(env, folder);
         setStorage(env.tlsHost, folder);
+        // A program for this machine: it starts with the ELF header of the running test.
+        QFile self(QStringLiteral("/proc/self/exe"));
+        QVERIFY(self.open(QIODevice::ReadOnly));
+        const QByteArray newProgram = self.read(64) + "uj program";
         writeFile(server + QStringLiteral("/VORLANDA.INF"), "VERSION=99.0\r\nADDTOINI=UJKULCS=1\r\n");
-        writeFile(server + QStringLiteral("/VORLANDA"), "uj program");
+        writeFile(server + QStringLiteral("/VORLANDA"), newProgram);
         QDir().mkpath(dir.filePath(QStringLiteral("bin")));
         const QString program = dir.filePath(QStringLiteral("bin/vorlanda"));
         writeFile(program, "regi program");
+
+        // Without a published hash nothing is installed.
+        const Run unsigned_ = admin(dir.path(), {QStringLiteral("update"), QStringLiteral("--program"), program,
+                                                 QStringLiteral("--version"), QStringLiteral("1.6.2")});
+        QCOMPARE(unsigned_.code, 1);
+        QVERIFY2(unsigned_.err.contains(QStringLiteral("A frissítés nem ellenőrizhető: a frissítési információkban nincs "
+                                                       "SHA256 sor ehhez: VORLANDA")),
+                 qPrintable(unsigned_.err));
+        QCOMPARE(readFile(program), QByteArray("regi program"));
+        QVERIFY(!QFileInfo::exists(program + QStringLiteral("1.6.2")));
+        writeFile(server + QStringLiteral("/VORLANDA.INF"),
+                  "VERSION=99.0\r\nADDTOINI=UJKULCS=1\r\nSHA256=VORLANDA " +
+                      QCryptographicHash::hash(newProgram, QCryptographicHash::Sha256).toHex() + "\r\n");
 
         const Run check = admin(dir.path(), {QStringLiteral("update"), QStringLiteral("--program"), program,
                                              QStringLiteral("--version"), QStringLiteral("1.6.2"), QStringLiteral("--check")});
@@ -145,7 +163,7 @@ private slots:
         const Run up = admin(dir.path(), {QStringLiteral("update"), QStringLiteral("--program"), program,
                                           QStringLiteral("--version"), QStringLiteral("1.6.2")});
         QVERIFY2(up.code == 0, qPrintable(up.out + up.err));
-        QCOMPARE(readFile(program), QByteArray("uj program"));
+        QCOMPARE(readFile(program), newProgram);
         QCOMPARE(readFile(program + QStringLiteral("1.6.2")), QByteArray("regi program"));
         QVERIFY(QString::fromLatin1(readFile(dir.filePath(QStringLiteral("PKR.INI")))).contains(QStringLiteral("UJKULCS=1")));
         QVERIFY(up.err.contains(QStringLiteral("Kérem indítsa újra a programot!")));

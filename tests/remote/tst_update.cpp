@@ -6,10 +6,12 @@
 
 #include "remote/ProgramUpdate.h"
 #include "shell/Cp1250.h"
+#include "shell/Ini.h"
 #include "shell/Queries.h"
 #include "util/Scramble.h"
 
 #include <QCryptographicHash>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 using namespace vl::remote;
@@ -17,8 +19,24 @@ using namespace remotetest;
 
 namespace {
 
+// The ELF header of the running test program: a program for this machine starts so.
+QByteArray ownElfHeader() {
+    QFile f(QStringLiteral("/proc/self/exe"));
+    return f.open(QIODevice::ReadOnly) ? f.read(64) : QByteArray();
+}
+// The same header for another machine (x86-64 and AArch64 swapped), byte order kept.
+QByteArray otherMachineHeader() {
+    QByteArray h = ownElfHeader();
+    const bool big = h.size() > 5 && h.at(5) == 2;
+    const int self = big ? (uchar(h[18]) << 8 | uchar(h[19])) : (uchar(h[19]) << 8 | uchar(h[18]));
+    const int other = self == 62 ? 183 : 62;
+    h[big ? 19 : 18] = char(other & 0xff);
+    h[big ? 18 : 19] = char(other >> 8);
+    return h;
+}
+
 const QByteArray kOldProgram = "regi program\n";
-const QByteArray kNewProgram = QByteArray("uj program\n") + QByteArray(70000, 'x');
+const QByteArray kNewProgram = ownElfHeader() + QByteArray("uj program\n") + QByteArray(70000, 'x');
 const QByteArray kStatements = QString::fromUtf8("ALTER TABLE CEG ADD UJMEZO VARCHAR(10);\nUPDATE CEG SET NEV = 'Őrző';\n").toUtf8();
 
 QString sha(const QByteArray& b) { return QString::fromLatin1(QCryptographicHash::hash(b, QCryptographicHash::Sha256).toHex()); }
@@ -54,7 +72,17 @@ struct Site {
                               {"FTPPWDID", Scramble(e.password)},
                               {"FTP_DFOLDER", folder}});
     }
-    void inf(const QStringList& lines) {
+    // The information file; a line "SHA256=NAME *" publishes the hash of the server's file NAME as it is now.
+    void inf(const QStringList& given) {
+        QStringList lines;
+        for (const QString& l : given) {
+            if (l.startsWith(QStringLiteral("SHA256=")) && l.endsWith(QStringLiteral(" *"))) {
+                const QString name = l.mid(7).chopped(2);
+                lines << QStringLiteral("SHA256=") + name + QLatin1Char(' ') + sha(readFile(serverDir + QLatin1Char('/') + name));
+            } else {
+                lines << l;
+            }
+        }
         writeFile(serverDir + QStringLiteral("/VORLANDA.INF"), lines.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
     }
     UpdateInput input() const {
@@ -149,6 +177,15 @@ void TestUpdate::bareNames() {
 }
 
 void TestUpdate::names() {
+    // The program's size limit: FRISSITESMAXMB megabytes, 200 without a valid setting.
+    vl::shell::IniClear();
+    QCOMPARE(ProgramSizeLimitSetting(), qint64(200) * 1024 * 1024);
+    vl::shell::IniWrite(QStringLiteral("FRISSITESMAXMB"), QStringLiteral("0"));
+    QCOMPARE(ProgramSizeLimitSetting(), qint64(200) * 1024 * 1024);
+    vl::shell::IniWrite(QStringLiteral("FRISSITESMAXMB"), QStringLiteral(" 50 "));
+    QCOMPARE(ProgramSizeLimitSetting(), qint64(50) * 1024 * 1024);
+    vl::shell::IniClear();
+
     QCOMPARE(ProgramUpdater::ServerProgramName(QStringLiteral("/opt/vorlanda/bin/vorlanda")), QStringLiteral("VORLANDA"));
     QCOMPARE(ProgramUpdater::BaseName(QStringLiteral("/opt/vorlanda/bin/vorlanda")), QStringLiteral("VORLANDA"));
     QCOMPARE(ProgramUpdater::BaseName(QStringLiteral("C:\\pkr\\PKR.EXE")), QStringLiteral("PKR"));
@@ -249,7 +286,8 @@ void TestUpdate::databaseAlreadyNewer() {
     REQUIRE_FTP(e);
     Site site;
     site.make(e, QStringLiteral("dbujabb"), QStringLiteral("1.6.3"));
-    site.inf({QStringLiteral("VERSION=1.6.3"), QStringLiteral("ADDTOINI=UJKULCS=5"), QStringLiteral("UPDATES=frissit1.sql")});
+    site.inf({QStringLiteral("VERSION=1.6.3"), QStringLiteral("ADDTOINI=UJKULCS=5"), QStringLiteral("UPDATES=frissit1.sql"),
+              QStringLiteral("SHA256=VORLANDA *")});
     vl::RecordingSink sink;
     vl::ScopedSink scoped(&sink);
     ProgramUpdater updater;
@@ -267,7 +305,8 @@ void TestUpdate::statementsEnterOnce() {
     Site site;
     site.make(e, QStringLiteral("egyszer"));
     site.inf({QStringLiteral("VERSION=1.6.3"), QStringLiteral("UPDATES=frissit1.sql"), QStringLiteral("UPDATES=frissit2.sql"),
-              QStringLiteral("UPDATES=frissit1.sql")});
+              QStringLiteral("UPDATES=frissit1.sql"), QStringLiteral("SHA256=VORLANDA *"), QStringLiteral("SHA256=frissit1.sql *"),
+              QStringLiteral("SHA256=frissit2.sql *")});
     // Statements of an earlier update that did not run yet, frissit1.sql among them.
     const QByteArray earlier = vl::shell::toCp1250(
         QStringLiteral("SELECT 1 FROM RDB$DATABASE;\r\n-- FRISSITES frissit1.sql 1.6.3\r\nUPDATE CEG SET NEV = 'Őrző';\r\n"));
@@ -288,12 +327,28 @@ void TestUpdate::failuresChangeNothing_data() {
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("message"); // the message, or its beginning when it ends in "*"
     const QString ok = QStringLiteral("VERSION=1.6.3");
-    const QStringList full{ok, QStringLiteral("ADDTOINI=UJKULCS=5"), QStringLiteral("UPDATES=frissit1.sql")};
+    const QStringList unsigned_{ok, QStringLiteral("ADDTOINI=UJKULCS=5"), QStringLiteral("UPDATES=frissit1.sql")};
+    const QStringList full = QStringList(unsigned_) << QStringLiteral("SHA256=VORLANDA *") << QStringLiteral("SHA256=frissit1.sql *");
     QTest::newRow("hash mismatch") << (QStringList(full) << QStringLiteral("SHA256=VORLANDA ") + QString(64, u'a')) << ""
-                                   << "A letöltött fájl ellenőrző összege (SHA-256) nem egyezik: VORLANDA*";
+                                   << "A frissítés nem ellenőrizhető: a letöltött fájl ellenőrző összege (SHA-256) nem egyezik: VORLANDA*";
     QTest::newRow("hash mismatch of statements")
         << (QStringList(full) << QStringLiteral("SHA256=frissit1.sql ") + sha("mas")) << ""
-        << "A letöltött fájl ellenőrző összege (SHA-256) nem egyezik: frissit1.sql*";
+        << "A frissítés nem ellenőrizhető: a letöltött fájl ellenőrző összege (SHA-256) nem egyezik: frissit1.sql*";
+    // What the update installs must be verifiable: a published hash for every
+    // file, and a program for this machine within the configured size.
+    QTest::newRow("no SHA256 line") << unsigned_ << ""
+                                    << "A frissítés nem ellenőrizhető: a frissítési információkban nincs SHA256 sor ehhez: frissit1.sql*";
+    QTest::newRow("no SHA256 line for the program") << (QStringList(unsigned_) << QStringLiteral("SHA256=frissit1.sql *")) << ""
+                                                    << "A frissítés nem ellenőrizhető: a frissítési információkban nincs SHA256 sor ehhez: VORLANDA*";
+    QTest::newRow("a file of zeros") << full << "zeros"
+                                     << "A frissítés nem ellenőrizhető: a letöltött VORLANDA: nem futtatható program (nem ELF fájl)*";
+    QTest::newRow("a program of another machine") << full << "otherarch"
+                                                  << "A frissítés nem ellenőrizhető: a letöltött VORLANDA: más gépre készült program*";
+    QTest::newRow("larger than the configured limit") << full << "toobig"
+                                                      << "A frissítés nem ellenőrizhető: a program (VORLANDA) 1572939 bájt, "
+                                                         "a megengedett legfeljebb 1048576 bájt (FRISSITESMAXMB).*";
+    QTest::newRow("installed by the package manager") << full << "dpkg"
+                                                      << "A programot a rendszer csomagkezelője telepítette (vorlanda-teszt csomag)*";
     QTest::newRow("name with ../") << QStringList{ok, QStringLiteral("ADDTOINI=UJKULCS=5"), QStringLiteral("UPDATES=../frissit1.sql")}
                                    << "" << "Hibás fájlnév a frissítési információkban: ../frissit1.sql*";
     QTest::newRow("bad SHA256 line") << (QStringList(full) << QStringLiteral("SHA256=VORLANDA 12")) << ""
@@ -302,7 +357,8 @@ void TestUpdate::failuresChangeNothing_data() {
                                                      << "Nem sikerült törölni a program előző verziójú példányát. Hibakód:39";
     QTest::newRow("version not a number") << QStringList{QStringLiteral("VERSION=1.6.x"), QStringLiteral("ADDTOINI=UJKULCS=5")} << ""
                                           << "Hibás verziószám: 1.6.x*";
-    QTest::newRow("statement file missing") << QStringList{ok, QStringLiteral("ADDTOINI=UJKULCS=5"), QStringLiteral("UPDATES=nincs.sql")}
+    QTest::newRow("statement file missing") << QStringList{ok, QStringLiteral("ADDTOINI=UJKULCS=5"), QStringLiteral("UPDATES=nincs.sql"),
+                                                           QStringLiteral("SHA256=VORLANDA *"), QStringLiteral("SHA256=nincs.sql ") + sha("")}
                                             << "" << "Hiba a feldolgozás közben: nincs.sql\rHibakód=550";
     QTest::newRow("program missing") << full << "noprogram" << "nem tudom letölteni a frissítést.\rhibakód=550";
     QTest::newRow("information file missing") << full << "noinf"
@@ -318,6 +374,24 @@ void TestUpdate::failuresChangeNothing() {
     REQUIRE_FTP(e);
     Site site;
     site.make(e, QStringLiteral("hiba"));
+    QTemporaryDir fakeBin;
+    const QByteArray path = qgetenv("PATH");
+    const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); vl::shell::IniClear(); });
+    if (setup == QStringLiteral("zeros")) {
+        writeFile(site.serverDir + QStringLiteral("/VORLANDA"), QByteArray(300000, '\0'));
+    } else if (setup == QStringLiteral("otherarch")) {
+        writeFile(site.serverDir + QStringLiteral("/VORLANDA"), otherMachineHeader() + QByteArray(70000, 'x'));
+    } else if (setup == QStringLiteral("toobig")) {
+        // 1.5 MB against a limit of 1 MB in the configuration.
+        writeFile(site.serverDir + QStringLiteral("/VORLANDA"), ownElfHeader() + QByteArray(1572939 - 64, 'x'));
+        vl::shell::IniWrite(QStringLiteral("FRISSITESMAXMB"), QStringLiteral("1"));
+    } else if (setup == QStringLiteral("dpkg")) {
+        // A dpkg that owns every path it is asked about.
+        writeFile(fakeBin.filePath(QStringLiteral("dpkg")),
+                  "#!/bin/sh\n[ \"$1\" = \"-S\" ] && echo \"vorlanda-teszt: $2\" && exit 0\nexit 1\n");
+        QFile::setPermissions(fakeBin.filePath(QStringLiteral("dpkg")), QFile::ReadOwner | QFile::ExeOwner);
+        qputenv("PATH", QFile::encodeName(fakeBin.path()) + ":" + path);
+    }
     site.inf(inf);
     if (setup == QStringLiteral("oldcopydir")) {
         QDir().mkpath(site.oldCopy());

@@ -367,6 +367,56 @@ private slots:
         QCOMPARE(entries(path("perm")), (QStringList{"PKR.INI", "inc.ini"}));
     }
 
+    // A file holding a password that others may read is made owner-only when
+    // it is loaded, with a notice; an include holding it is tightened alone.
+    void loadTightensAFileHoldingAPassword_data() {
+        QTest::addColumn<QString>("passwordIn"); // "", "main", "inc", "empty" (the key without a value)
+        QTest::addColumn<int>("mainBefore");
+        QTest::addColumn<int>("mainAfter");
+        QTest::addColumn<int>("incAfter");       // the include starts 0664
+        QTest::addColumn<QString>("notice");     // the file named in the notice, "" when none
+        QTest::newRow("readable by all") << "main" << 0644 << 0600 << 0664 << "main";
+        QTest::newRow("readable by the group") << "main" << 0640 << 0600 << 0664 << "main";
+        QTest::newRow("writable by others") << "main" << 0602 << 0600 << 0664 << "main";
+        QTest::newRow("owner only already") << "main" << 0600 << 0600 << 0664 << "";
+        QTest::newRow("no password") << "" << 0644 << 0644 << 0664 << "";
+        QTest::newRow("empty password") << "empty" << 0644 << 0644 << 0664 << "";
+        QTest::newRow("password in the include") << "inc" << 0644 << 0644 << 0600 << "inc";
+    }
+    void loadTightensAFileHoldingAPassword() {
+        QFETCH(QString, passwordIn);
+        QFETCH(int, mainBefore);
+        QFETCH(int, mainAfter);
+        QFETCH(int, incAfter);
+        QFETCH(QString, notice);
+        QDir(dir.path()).mkpath(QStringLiteral("load"));
+        const QString main = path("load/PKR.INI"), inc = path("load/inc.ini");
+        QByteArray mainText = "DBSERVER=srv:/data/pkr.fdb\r\n@inc.ini\r\n";
+        QByteArray incText = "TRACE=N\r\n";
+        if (passwordIn == QStringLiteral("main")) mainText += "DBPASSWORD=titok\r\n";
+        if (passwordIn == QStringLiteral("empty")) mainText += "DBPASSWORD=\r\n";
+        if (passwordIn == QStringLiteral("inc")) incText += "DBPASSWORD=titok\r\n";
+        writeFile(main, mainText);
+        writeFile(inc, incText);
+        setMode(main, mainBefore);
+        setMode(inc, 0664);
+        vl::RecordingSink sink;
+        vl::ScopedSink scoped(&sink);
+        QVERIFY(IniLoad(main, true));
+        QCOMPARE(QString::number(mode(main), 8), QString::number(mainAfter, 8));
+        QCOMPARE(QString::number(mode(inc), 8), QString::number(incAfter, 8));
+        if (notice.isEmpty()) {
+            QCOMPARE(sink.texts(), QStringList());
+        } else {
+            const QString named = QFileInfo(notice == QStringLiteral("inc") ? inc : main).absoluteFilePath();
+            QCOMPARE(sink.texts(), QStringList{QStringLiteral("A(z) %1 fájl jelszót tartalmaz, de mások is olvashatták: "
+                                                              "mostantól csak a tulajdonosa olvashatja és írhatja.")
+                                                   .arg(named)});
+        }
+        if (passwordIn == QStringLiteral("main") || passwordIn == QStringLiteral("inc"))
+            QCOMPARE(IniValue(QStringLiteral("DBPASSWORD")), QStringLiteral("titok"));
+    }
+
     // A byte-order mark at the start (a file saved by an editor as UTF-8 or
     // UTF-16) is read past, the file is read in that encoding, and a store
     // keeps both.

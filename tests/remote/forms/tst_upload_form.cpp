@@ -3,6 +3,7 @@
 // folder change closes the connection and gives "Vissza" back; the password
 // is never shown.
 #include "RemoteTestEnv.h"
+#include "remote/ProgramUpdate.h"
 
 #include "Tftpkuldfm.h"
 #include "Tmain_pkrfm.h"
@@ -166,6 +167,32 @@ private slots:
         QTest::mouseClick(w.b_frissit, Qt::LeftButton);
         QCOMPARE(sink.texts(), (QStringList{QStringLiteral("Keressünk programfrissítéseket az interneten?"),
                                             QStringLiteral("Nincs újabb frissítés.")}));
+        QCOMPARE(readFile(program), before);
+        QVERIFY(!QFileInfo::exists(vl::shell::AppDir() + QStringLiteral("frissites.tmp")));
+    }
+
+    void updateButtonRefusesAProgramOfThePackageManager() {
+        // A dpkg that owns every path: "Frissítés" says to update through the
+        // package manager, before any connection, and changes nothing.
+        QTemporaryDir bin;
+        writeFile(bin.filePath(QStringLiteral("dpkg")),
+                  "#!/bin/sh\n[ \"$1\" = \"-S\" ] && echo \"vorlanda: $2\" && exit 0\nexit 1\n");
+        QFile::setPermissions(bin.filePath(QStringLiteral("dpkg")), QFile::ReadOwner | QFile::ExeOwner);
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()) + ":" + path);
+        const QString program = QCoreApplication::applicationFilePath();
+        const QByteArray before = readFile(program);
+        vl::RecordingSink sink;
+        sink.answers << 0; // "Keressünk programfrissítéseket az interneten?" -> "Igen"
+        vl::ScopedSink scoped(&sink);
+        vl::shell::Tmain_pkrfm w;
+        w.setAutoStart(false);
+        vl::remote::registerRemoteUpdate(w);
+        QTest::mouseClick(w.b_frissit, Qt::LeftButton);
+        qputenv("PATH", path);
+        QCOMPARE(sink.texts(), (QStringList{QStringLiteral("Keressünk programfrissítéseket az interneten?"),
+                                            vl::remote::PackageManagedText(QStringLiteral("vorlanda"))}));
+        QVERIFY(sink.last().startsWith(QStringLiteral("A programot a rendszer csomagkezelője telepítette (vorlanda csomag)")));
         QCOMPARE(readFile(program), before);
         QVERIFY(!QFileInfo::exists(vl::shell::AppDir() + QStringLiteral("frissites.tmp")));
     }
