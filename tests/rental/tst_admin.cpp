@@ -63,7 +63,7 @@ private slots:
         const Run check = admin(dir.path(), {QStringLiteral("check")});
         QVERIFY2(check.code == 0, qPrintable(check.out + check.err));
         for (const QString& line : {QStringLiteral("Kapcsolat: DbServer:") + db, QStringLiteral("Meghajtó: INTRBASE"),
-                                    QStringLiteral("Sémaverzió: shell 2, framework 1, customers 1, rental %1").arg(vl::rental::Schema::latestVersion()),
+                                    QStringLiteral("Sémaverzió: shell 2, framework 1, customers 2, rental %1").arg(vl::rental::Schema::latestVersion()),
                                     QStringLiteral("FORGFEJ: 15 sor"), QStringLiteral("UGYFEL: 25 sor"),
                                     QStringLiteral("ARU: 80 sor"), QStringLiteral("FORGTEV: "),
                                     QStringLiteral("FORGKABIN: "), QStringLiteral("FORGFIZ: ")})
