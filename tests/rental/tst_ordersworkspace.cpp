@@ -608,7 +608,7 @@ private slots:
             QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
             QVERIFY(o.result.stored());
             QCOMPARE(o.modeChanged, newMode);
-            QCOMPARE(row, newMode ? QStringLiteral("KP/+36 1 777 7777/-/2") : QStringLiteral("ATU/+36 1 777 7777/-/1"));
+            QCOMPARE(row, newMode ? QStringLiteral("KP/+36 1 777 7777//2") : QStringLiteral("ATU/+36 1 777 7777//1"));
             QCOMPARE(contractMode, newMode ? QStringLiteral("KP") : QStringLiteral("ATU"));
             QCOMPARE(read->valtozat, newMode ? qint64(2) : qint64(1));
         }
