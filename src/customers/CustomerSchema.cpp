@@ -73,6 +73,30 @@ vl::db::SchemaModule schemaModule() {
         for (const QString& sql : createStatements()) tx.exec(sql);
     };
     m.steps.append(first);
+    // Version 2: each customer and site row counts its changes, so a store
+    // rewrites only the version it read (two desks never overwrite each
+    // other unseen). Every update counts, whoever writes it.
+    vl::db::SchemaStep versions;
+    versions.version = 2;
+    versions.title = QStringLiteral("Ügyfelek és címek változásszámlálója (VALTOZAT)");
+    // Made only where missing: a database whose customers' first step was
+    // recorded late may have them from the rental module's tables already.
+    versions.data = [](vl::db::Transaction& tx) {
+        for (const char* table : {"UGYFEL", "UGYFELCIM"}) {
+            const QString t = QString::fromLatin1(table);
+            if (tx.query(QStringLiteral("SELECT 1 FROM RDB$RELATION_FIELDS WHERE RDB$RELATION_NAME = :t"
+                                        " AND RDB$FIELD_NAME = 'VALTOZAT'"),
+                         {{QStringLiteral("t"), t}})
+                    .isEmpty())
+                tx.exec(QStringLiteral("ALTER TABLE %1 ADD VALTOZAT INTEGER DEFAULT 0 NOT NULL").arg(t));
+            if (tx.query(QStringLiteral("SELECT 1 FROM RDB$TRIGGERS WHERE RDB$TRIGGER_NAME = :n"),
+                         {{QStringLiteral("n"), t + QStringLiteral("_BU")}})
+                    .isEmpty())
+                tx.exec(QStringLiteral("CREATE TRIGGER %1_BU FOR %1 ACTIVE BEFORE UPDATE POSITION 0 AS "
+                                       "BEGIN NEW.VALTOZAT = OLD.VALTOZAT + 1; END").arg(t));
+        }
+    };
+    m.steps.append(versions);
     // Later versions are appended here, never changed once released.
     m.markerTables = {QStringLiteral("UGYFEL")};
     // Every version of the single step list had the tables.

@@ -17,7 +17,7 @@ namespace {
 // The columns of the customer list: every column of UGYFEL but the memos.
 const char* const kCustomerListColumns =
     "KOD, NEV, NEV2, ORSZAG, IRSZAM, VAROS, UTCA, TELEFON, MOBILTEL, EMAIL, WWW, ADOSZAM, FIZMOD, "
-    "FIZHATIDO, VEVO, SZALLITO, AKTIV, LIRSZAM, LVAROS, LUTCA, ESZAMLA";
+    "FIZHATIDO, VEVO, SZALLITO, AKTIV, LIRSZAM, LVAROS, LUTCA, ESZAMLA, VALTOZAT";
 
 struct FieldRule {
     const char* column;
@@ -76,6 +76,11 @@ QString t(const RowSet& rs, const char* col) {
     return rs.hasColumn(name) ? rs.text(name) : QString();
 }
 
+// The row's version as read; -1 when the row set does not carry it.
+qint64 version(const RowSet& rs) {
+    return rs.hasColumn(QStringLiteral("VALTOZAT")) ? rs.integer(QStringLiteral("VALTOZAT")) : -1;
+}
+
 Customer customerOf(const RowSet& rs) {
     Customer c;
     c.kod = t(rs, "KOD").trimmed();
@@ -96,6 +101,7 @@ Customer customerOf(const RowSet& rs) {
     c.lvaros = t(rs, "LVAROS");
     c.lutca = t(rs, "LUTCA");
     c.eszamla = t(rs, "ESZAMLA");
+    c.valtozat = version(rs);
     return c;
 }
 
@@ -111,6 +117,7 @@ Site siteOf(const RowSet& rs) {
     s.telefon = t(rs, "TELEFON");
     s.komment = t(rs, "KOMMENT");
     s.wekomment = t(rs, "WEKOMMENT");
+    s.valtozat = version(rs);
     return s;
 }
 
@@ -209,6 +216,10 @@ Customer CustomerService::customerFromList(Transaction& tx, const RowSet& list, 
     c.lvaros = v("LVAROS");
     c.lutca = v("LUTCA");
     c.eszamla = v("ESZAMLA");
+    {
+        const int i = list.indexOf(QStringLiteral("VALTOZAT"));
+        c.valtozat = i < 0 || row < 0 || row >= list.rowCount() ? -1 : list.at(row, i).toLongLong();
+    }
     const auto memos = tx.query(QStringLiteral("SELECT KOMMENTALT, KOMMENTSPEC FROM UGYFEL WHERE KOD = :kod"),
                                 {{QStringLiteral("kod"), c.kod}});
     if (!memos.isEmpty()) {
@@ -354,11 +365,14 @@ StoreResult CustomerService::storeCustomer(vl::db::Connection& conn, Transaction
     const bool insert = c.kod.trimmed().isEmpty();
     QString storedFizmod; // null: a new customer
     if (!insert) {
-        const auto rs = tx->query(QStringLiteral("SELECT FIZMOD FROM UGYFEL WHERE KOD = :kod"),
+        const auto rs = tx->query(QStringLiteral("SELECT FIZMOD, VALTOZAT FROM UGYFEL WHERE KOD = :kod"),
                                   {{QStringLiteral("kod"), c.kod.trimmed()}});
         if (rs.isEmpty())
             throw vl::RuleRefusal(QStringLiteral("Az ügyfél közben törlődött (kód: %1).").arg(c.kod.trimmed()),
                                   QStringLiteral("CustomerService::storeCustomer"));
+        // Changed since it was read: nothing is checked or written.
+        if (c.valtozat >= 0 && rs.at(0, 1).toLongLong() != c.valtozat)
+            throw vl::RuleRefusal(CustomerStore::ChangedElsewhereText(), QStringLiteral("CustomerService::storeCustomer"));
         storedFizmod = rs.at(0, 0).toString();
         if (storedFizmod.isNull()) storedFizmod = QString(QLatin1String(""));
     }
@@ -388,6 +402,12 @@ StoreResult CustomerService::storeCustomer(vl::db::Connection& conn, Transaction
 StoreResult CustomerService::storeSite(vl::db::Connection& conn, Transaction* outer, Site& s) {
     StoreResult r;
     TxScope tx(conn, outer);
+    if (!s.kod.trimmed().isEmpty() && s.valtozat >= 0) {
+        const auto rs = tx->query(QStringLiteral("SELECT VALTOZAT FROM UGYFELCIM WHERE KOD = :kod"),
+                                  {{QStringLiteral("kod"), s.kod.trimmed()}});
+        if (!rs.isEmpty() && rs.at(0, 0).toLongLong() != s.valtozat)
+            throw vl::RuleRefusal(CustomerStore::ChangedElsewhereText(), QStringLiteral("CustomerService::storeSite"));
+    }
     r.errors = siteErrors(*tx, s);
     if (!r.errors.isEmpty()) {
         r.outcome = StoreResult::Outcome::Invalid;

@@ -1,5 +1,7 @@
 #include "customers/CustomerStore.h"
 
+#include "util/Error.h"
+
 namespace vl::customers {
 
 using vl::db::DbError;
@@ -60,6 +62,32 @@ QString returnedKey(const vl::db::RowSet& rs) {
     return rs.at(0, 0).toString().trimmed();
 }
 
+// A rewrite of one row: guarded by the version it was read with, when given.
+// A miss of an existing row, or a lock held by another workstation's write,
+// is the changed-elsewhere refusal; the version written comes back.
+qint64 rewrite(Transaction& tx, QString sql, Params p, const char* table, const QString& key, qint64 version,
+               const QString& missing) {
+    if (version >= 0) {
+        sql += QStringLiteral(" AND VALTOZAT = :valtozat");
+        p.push_back({QStringLiteral("valtozat"), version});
+    }
+    const QString rule = QStringLiteral("CustomerStore");
+    try {
+        if (tx.exec(sql, p) == 0) {
+            const auto rs = tx.query(QStringLiteral("SELECT 1 FROM %1 WHERE KOD = :kod").arg(QLatin1String(table)),
+                                     {{QStringLiteral("kod"), key}});
+            if (rs.isEmpty()) throw DbError(missing);
+            throw vl::RuleRefusal(CustomerStore::ChangedElsewhereText(), rule);
+        }
+    } catch (const DbError& e) {
+        if (!vl::db::isLockConflict(e)) throw;
+        throw vl::RuleRefusal(CustomerStore::ChangedElsewhereText(), rule);
+    }
+    const auto rs = tx.query(QStringLiteral("SELECT VALTOZAT FROM %1 WHERE KOD = :kod").arg(QLatin1String(table)),
+                             {{QStringLiteral("kod"), key}});
+    return rs.isEmpty() ? -1 : rs.at(0, 0).toLongLong();
+}
+
 } // namespace
 
 QString CustomerStore::StoreCustomer(Transaction& tx, Customer& c) {
@@ -69,16 +97,17 @@ QString CustomerStore::StoreCustomer(Transaction& tx, Customer& c) {
                                      .arg(QLatin1String(kCustomerCols), QLatin1String(kCustomerVals)),
                                  p);
         c.kod = returnedKey(rs);
+        c.valtozat = 0;
         return c.kod;
     }
     p.push_back({QStringLiteral("kod"), c.kod});
-    const qint64 n = tx.exec(QStringLiteral(
+    c.valtozat = rewrite(tx, QStringLiteral(
         "UPDATE UGYFEL SET NEV = :nev, NEV2 = :nev2, ORSZAG = :orszag, IRSZAM = :irszam, VAROS = :varos, "
         "UTCA = :utca, TELEFON = :telefon, MOBILTEL = :mobiltel, EMAIL = :email, WWW = :www, ADOSZAM = :adoszam, "
         "FIZMOD = :fizmod, FIZHATIDO = :fizhatido, VEVO = :vevo, SZALLITO = :szallito, AKTIV = :aktiv, "
         "KOMMENTALT = :kommentalt, KOMMENTSPEC = :kommentspec, LIRSZAM = :lirszam, LVAROS = :lvaros, "
-        "LUTCA = :lutca, ESZAMLA = :eszamla WHERE KOD = :kod"), p);
-    if (n == 0) throw DbError(QStringLiteral("Nincs ilyen ügyfél: %1").arg(c.kod));
+        "LUTCA = :lutca, ESZAMLA = :eszamla WHERE KOD = :kod"), p, "UGYFEL", c.kod, c.valtozat,
+        QStringLiteral("Nincs ilyen ügyfél: %1").arg(c.kod));
     return c.kod;
 }
 
@@ -90,13 +119,14 @@ QString CustomerStore::StoreSite(Transaction& tx, Site& s) {
             "VALUES (:ugyfelkod, :nev, :irszam, :varos, :utca, :szemely, :telefon, :komment, :wekomment) "
             "RETURNING KOD"), p);
         s.kod = returnedKey(rs);
+        s.valtozat = 0;
         return s.kod;
     }
     p.push_back({QStringLiteral("kod"), s.kod});
-    const qint64 n = tx.exec(QStringLiteral(
+    s.valtozat = rewrite(tx, QStringLiteral(
         "UPDATE UGYFELCIM SET UGYFELKOD = :ugyfelkod, NEV = :nev, IRSZAM = :irszam, VAROS = :varos, UTCA = :utca, "
-        "SZEMELY = :szemely, TELEFON = :telefon, KOMMENT = :komment, WEKOMMENT = :wekomment WHERE KOD = :kod"), p);
-    if (n == 0) throw DbError(QStringLiteral("Nincs ilyen szállítási cím: %1").arg(s.kod));
+        "SZEMELY = :szemely, TELEFON = :telefon, KOMMENT = :komment, WEKOMMENT = :wekomment WHERE KOD = :kod"), p,
+        "UGYFELCIM", s.kod, s.valtozat, QStringLiteral("Nincs ilyen szállítási cím: %1").arg(s.kod));
     return s.kod;
 }
 

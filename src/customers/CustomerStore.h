@@ -26,6 +26,9 @@ struct Customer {
     QString lvaros;
     QString lutca;
     QString eszamla;    // "I", "N" or empty
+    // VALTOZAT as read with the fields above: a rewrite lands only on that
+    // version. -1: not checked (a row the caller never read).
+    qint64 valtozat = -1;
 };
 
 struct Site {
@@ -39,13 +42,22 @@ struct Site {
     QString telefon;
     QString komment;
     QString wekomment;
+    qint64 valtozat = -1; // as for a customer
 };
 
 class CustomerStore {
 public:
+    // The refusal of a rewrite whose row changed since it was read.
+    static QString ChangedElsewhereText() {
+        return QStringLiteral("Az ügyfél adatait közben máshol módosították. Az adatok frissültek, kérem, "
+                              "ismételje meg a műveletet.");
+    }
     // Inserts a new customer (empty kod; the key comes back into c.kod) or
     // rewrites an existing one. ORSZAG is "Magyarország", WWW empty,
-    // FIZHATIDO 0, VEVO "I", SZALLITO "N". Returns the key.
+    // FIZHATIDO 0, VEVO "I", SZALLITO "N". Returns the key. A rewrite with a
+    // version (c.valtozat >= 0) of a row changed since, or being changed by
+    // another workstation, raises vl::RuleRefusal(ChangedElsewhereText());
+    // c.valtozat then holds the version written.
     static QString StoreCustomer(vl::db::Transaction& tx, Customer& c);
     // The same for a site of a customer.
     static QString StoreSite(vl::db::Transaction& tx, Site& s);

@@ -149,7 +149,7 @@ QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
             rentQty = num(r, "BERMENNY");
             rentUnit = txt(r, "BERMEGYSEG");
         }
-        l.cim = cut(txt(r, "CIM") + QLatin1Char(' ') + siteRemark, 250);
+        l.cim = txt(r, "CIM") + QLatin1Char(' ') + siteRemark;
 
         qint64 unitPrice = 0, priceSum = 0;
         QStringList products;
@@ -190,10 +190,10 @@ QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
         QString numbers;
         for (qint64 b : l.contracts) numbers += QString::number(b) + QLatin1Char(',');
         l.bizonylat = cut(numbers, 80);
-        l.termekkodok = cut(products.join(QLatin1Char(',')), 250);
+        l.termekkodok = products.join(QLatin1Char(','));
         QString remark = periods + QLatin1Char(' ') + firstRemark;
         if (priceSum != 0) remark = QString::number(priceSum) + QStringLiteral(" Ft, ") + remark;
-        l.komment = cut(remark, 250);
+        l.komment = remark;
         if (unitPrice == 0)
             l.netto.clear();
         else if (!payLine)

@@ -5,6 +5,7 @@
 #include "db/TxScope.h"
 #include "rental/LineItemRules.h"
 #include "rental/Numbering.h"
+#include "rental/Payments.h"
 #include "rental/ProductRegister.h"
 #include "rental/ProductStore.h"
 #include "rental/TakeBack.h"
@@ -115,17 +116,9 @@ QString firstLineDriver(Transaction& tx, ContractSession& s) {
 void insertPayment(Transaction& tx, ContractSession& s, const QString& datum, qint64 no, const QString& datum2,
                    qint64 netto, const QString& soforkod, const QString& komment) {
     const GeneratorContext& ctx = s.context();
-    tx.exec(QStringLiteral("INSERT INTO %1 (BIZONYLAT, VERZIO, DATUM, TEVSORSZAM, DATUM2, NETTO, BRUTTO, TEVALLAPOT,"
-                           " TEVKOD, SOFORKOD, KOMMENT, JUZER, MIKOR, KEZI) VALUES (:b, :v, :datum, :tevsorszam,"
-                           " :datum2, :netto, :brutto, :tevallapot, 'FIZ', :soforkod, :komment, :juzer, :mikor, 'I')")
-                .arg(s.tables().sqlPayments()),
-            {{QStringLiteral("b"), s.rowContract()}, {QStringLiteral("v"), s.rowVersion()},
-             {QStringLiteral("datum"), datum}, {QStringLiteral("tevsorszam"), no},
-             {QStringLiteral("datum2"), datum2}, {QStringLiteral("netto"), netto},
-             {QStringLiteral("brutto"), vl::util::RoundHalfAway(double(netto) * ctx.vatFactor)},
-             {QStringLiteral("tevallapot"), ctx.statusPlanned}, {QStringLiteral("soforkod"), driver(soforkod)},
-             {QStringLiteral("komment"), txt(komment)}, {QStringLiteral("juzer"), ctx.userCode},
-             {QStringLiteral("mikor"), nowStamp()}});
+    Payments::InsertHandEntered(tx, s.tables(), ctx,
+                                HandEnteredPeriod{s.rowContract(), s.rowVersion(), datum, no, datum2, netto,
+                                                  ctx.statusPlanned, soforkod, komment});
 }
 
 bool cashContract(Transaction& tx, const QString& fizmod) {

@@ -597,6 +597,60 @@ StoreSummary OrdersWorkspace::ApplyPaymentMode(Transaction& tx, const GeneratorC
     return s;
 }
 
+OrdersWorkspace::CustomerStoreOutcome OrdersWorkspace::StoreCustomer(vl::db::Connection& conn,
+                                                                     const vl::shell::Session& session,
+                                                                     vl::customers::Customer& c) {
+    using vl::customers::CustomerStore;
+    CustomerStoreOutcome out;
+    vl::db::TxScope tx(conn, nullptr);
+    const QString key = c.kod.trimmed();
+    QString oldKp;
+    if (!key.isEmpty()) {
+        RowSet rs = tx->query(QStringLiteral("SELECT FIZMOD, VALTOZAT FROM UGYFEL WHERE KOD = :kod"),
+                              {{QStringLiteral("kod"), key}});
+        if (!rs.next())
+            throw vl::RuleRefusal(QStringLiteral("Az ügyfél közben törlődött (kód: %1).").arg(key), kRule);
+        if (c.valtozat >= 0 && rs.integer(QStringLiteral("VALTOZAT")) != c.valtozat)
+            throw vl::RuleRefusal(CustomerStore::ChangedElsewhereText(), kRule);
+        const QString oldFizmod = rs.text(QStringLiteral("FIZMOD")).trimmed();
+        out.modeChanged = c.fizmod.trimmed() != oldFizmod;
+        if (out.modeChanged) {
+            // The register keeps a customer's payment mode; here changing it
+            // is the point: the new mode first, then the customer on the
+            // version that write made (the row is this transaction's now).
+            oldKp = CashFlagOf(*tx, oldFizmod);
+            try {
+                tx->exec(QStringLiteral("UPDATE UGYFEL SET FIZMOD = :fizmod WHERE KOD = :kod"),
+                         {{QStringLiteral("fizmod"), c.fizmod.trimmed()}, {QStringLiteral("kod"), key}});
+            } catch (const vl::db::DbError& e) {
+                if (!ProductRegister::IsWriteConflict(e)) throw;
+                throw vl::RuleRefusal(CustomerStore::ChangedElsewhereText(), kRule);
+            }
+            if (c.valtozat >= 0)
+                c.valtozat = tx->query(QStringLiteral("SELECT VALTOZAT FROM UGYFEL WHERE KOD = :kod"),
+                                       {{QStringLiteral("kod"), key}})
+                                 .at(0, 0)
+                                 .toLongLong();
+        }
+    }
+    out.result = vl::customers::CustomerService::storeCustomer(conn, &tx.tx(), c, vl::customers::DuplicatePolicy::Allow);
+    if (!out.result.stored()) {
+        out.modeChanged = false;
+        return out; // the scope rolls the new mode back
+    }
+    if (out.modeChanged) {
+        try {
+            const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
+            out.summary = ApplyPaymentMode(*tx, ctx, out.result.key, oldKp, c.fizmod);
+        } catch (const vl::db::DbError& e) {
+            if (!ProductRegister::IsWriteConflict(e)) throw;
+            changedElsewhere();
+        }
+    }
+    tx.commit();
+    return out;
+}
+
 StoreSummary OrdersWorkspace::ChangePaymentMode(vl::db::Connection& conn, Transaction* outer,
                                                 const vl::shell::Session& session, const QString& customerKey,
                                                 const QString& newFizmod) {

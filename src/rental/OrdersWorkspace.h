@@ -19,6 +19,7 @@
 // Refusals are vl::RuleRefusal with the sentence the user reads; a write that
 // meets another workstation's write of the same contract is the "changed
 // elsewhere" refusal, nothing written.
+#include "customers/CustomerService.h"
 #include "db/Database.h"
 #include "rental/LineItemRules.h"
 #include "rental/Schedule.h"
@@ -140,6 +141,19 @@ public:
     static StoreSummary ApplyPaymentMode(vl::db::Transaction& tx, const GeneratorContext& ctx,
                                          const QString& customerKey, const QString& oldCashFlag,
                                          const QString& newFizmod);
+    // "Tárolás" of the customer panel: the customer stored by the register's
+    // rules (a rewrite only on the version the panel read, else
+    // vl::RuleRefusal with the customers' changed-elsewhere text), and, when
+    // the payment mode differs from the stored one, the new mode with
+    // ApplyPaymentMode in the same transaction. Duplicate names are the
+    // caller's question, asked before. Nothing is written when not stored.
+    struct CustomerStoreOutcome {
+        vl::customers::StoreResult result;
+        bool modeChanged = false;
+        StoreSummary summary;
+    };
+    static CustomerStoreOutcome StoreCustomer(vl::db::Connection& conn, const vl::shell::Session& session,
+                                              vl::customers::Customer& c);
     // vorlanda-admin payment-mode: the customer's FIZMOD and the contracts in
     // one transaction. Throws vl::RuleRefusal for an unknown customer or mode.
     static StoreSummary ChangePaymentMode(vl::db::Connection& conn, vl::db::Transaction* outer,

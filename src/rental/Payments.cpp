@@ -89,6 +89,22 @@ QString PaymentResult::line() const {
         .arg(billing.deleted + periodsRemoved);
 }
 
+void Payments::InsertHandEntered(Transaction& tx, const RentalTables& tables, const GeneratorContext& ctx,
+                                 const HandEnteredPeriod& p) {
+    tx.exec(QStringLiteral("INSERT INTO %1 (BIZONYLAT, VERZIO, DATUM, TEVSORSZAM, DATUM2, NETTO, BRUTTO, TEVALLAPOT,"
+                           " TEVKOD, SOFORKOD, KOMMENT, JUZER, MIKOR, KEZI) VALUES (:bizonylat, :verzio, :datum,"
+                           " :tevsorszam, :datum2, :netto, :brutto, :tevallapot, 'FIZ', :soforkod, :komment, :juzer,"
+                           " :mikor, 'I')")
+                .arg(tables.sqlPayments()),
+            {{QStringLiteral("bizonylat"), p.bizonylat}, {QStringLiteral("verzio"), p.verzio},
+             {QStringLiteral("datum"), p.datum}, {QStringLiteral("tevsorszam"), p.tevsorszam},
+             {QStringLiteral("datum2"), p.datum2}, {QStringLiteral("netto"), p.netto},
+             {QStringLiteral("brutto"), vl::util::RoundHalfAway(double(p.netto) * ctx.vatFactor)},
+             {QStringLiteral("tevallapot"), p.tevallapot}, {QStringLiteral("soforkod"), nullable(p.soforkod)},
+             {QStringLiteral("komment"), p.komment.isNull() ? QString(QLatin1String("")) : p.komment},
+             {QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()}});
+}
+
 QString Payments::DeleteQuestion(const PaymentRow& r) {
     return QStringLiteral("Biztosan törli a tévesen felvitt fizetést:\r") + QString::number(r.netto) +
            QStringLiteral(" Ft. ") + r.key.datum + QStringLiteral(" -> ") + r.datum2;
@@ -196,15 +212,9 @@ PaymentResult Payments::RecordPayment(vl::db::Connection& conn, Transaction* out
         const qint64 no = Td::NextPaymentSeq(*tx, b, v, from, QStringLiteral("FORGFIZ"));
         const QString paid = codeOfClass(ctx, u'N', QStringLiteral("E"));
         const QString when = in.now.isEmpty() ? nowMinute() : in.now;
-        tx->exec(QStringLiteral("INSERT INTO FORGFIZ (BIZONYLAT, DATUM, TEVSORSZAM, DATUM2, NETTO, BRUTTO, TEVALLAPOT,"
-                                " TEVKOD, SOFORKOD, KOMMENT, VERZIO, JUZER, MIKOR) VALUES (:bizonylat, :datum, :tevsorszam,"
-                                " :datum2, :netto, :brutto, :tevallapot, 'FIZ', :soforkod, :komment, :verzio, :juzer, :mikor)"),
-                 {{QStringLiteral("bizonylat"), b}, {QStringLiteral("datum"), from}, {QStringLiteral("tevsorszam"), no},
-                  {QStringLiteral("datum2"), to}, {QStringLiteral("netto"), netto},
-                  {QStringLiteral("brutto"), vl::util::RoundHalfAway(double(netto) * ctx.vatFactor)},
-                  {QStringLiteral("tevallapot"), paid}, {QStringLiteral("soforkod"), nullable(in.soforkod)},
-                  {QStringLiteral("komment"), QStringLiteral("Rögzítve:") + when}, {QStringLiteral("verzio"), v},
-                  {QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()}});
+        InsertHandEntered(*tx, RentalTables::stored(), ctx,
+                          HandEnteredPeriod{b, v, from, no, to, netto, paid, in.soforkod,
+                                            QStringLiteral("Rögzítve:") + when});
         // Planned periods that overlap the paid one or start on or after it.
         r.periodsRemoved = int(tx->exec(
             QStringLiteral("DELETE FROM FORGFIZ F WHERE F.BIZONYLAT = :b AND F.VERZIO = :v AND F.TEVKOD = 'FIZ'"

@@ -64,8 +64,30 @@ struct PaymentResult {
     QString line() const;
 };
 
+// A billing period entered by hand, as both doors write it: the orders
+// workspace's "Fizetések" page (a paid period, on FORGFIZ) and contract
+// entry's payments page (a planned one, on its work copy). The row is marked
+// KEZI "I", so a later regeneration treats both alike.
+struct HandEnteredPeriod {
+    qint64 bizonylat = 0;
+    qint64 verzio = 1;
+    QString datum;          // 'yyyy.mm.dd'
+    qint64 tevsorszam = 0;
+    QString datum2;
+    qint64 netto = 0;
+    QString tevallapot;
+    QString soforkod;       // "" : none (NULL)
+    QString komment;
+};
+
 class Payments {
 public:
+    // Writes a period entered by hand into the payments table of `tables`
+    // (the stored FORGFIZ or a work copy): the gross from the context's VAT,
+    // the writer and the time of the context.
+    static void InsertHandEntered(vl::db::Transaction& tx, const RentalTables& tables, const GeneratorContext& ctx,
+                                  const HandEnteredPeriod& p);
+
     static QString RefusalHeading() { return QStringLiteral("Az alábbi hibák miatt nem tárolható."); }
     static QString AmountText() { return QStringLiteral("Az összeg hibás."); }
     static QString FromText() { return QStringLiteral("A fizetés dátuma érvénytelen"); }

@@ -275,6 +275,35 @@ QStringList version1() {
     return s;
 }
 
+// The template of the day sheet's work table as it is now (step 8).
+QString daySheetTemplate() {
+    return QStringLiteral(
+        "CREATE TABLE TEVNAPLO ("
+        " SELECTED VARCHAR(1),"
+        " TSORSZAM INTEGER NOT NULL,"
+        " UGYFEL VARCHAR(60),"
+        " CIM VARCHAR(400),"
+        " DB INTEGER,"
+        " TIPUS VARCHAR(60),"
+        " TEVNEV VARCHAR(60),"
+        " SOFOR VARCHAR(60),"
+        " STATUS VARCHAR(60),"
+        " TERMEKKODOK BLOB SUB_TYPE TEXT,"
+        " NETTO VARCHAR(30),"
+        " KOMMENT BLOB SUB_TYPE TEXT,"
+        " BIZONYLAT VARCHAR(80),"
+        " TEVALLAPOT VARCHAR(10),"
+        " UGYFELKOD VARCHAR(20),"
+        " UGYFELCIM VARCHAR(20),"
+        " MODOSITHATO VARCHAR(1),"
+        " TEVKOD VARCHAR(10),"
+        " SOFORKOD VARCHAR(10),"
+        " SZIN VARCHAR(30),"
+        " NETTOFIZ BIGINT,"
+        " BRUTTOFIZ BIGINT,"
+        " CONSTRAINT PK_TEVNAPLO PRIMARY KEY (TSORSZAM))");
+}
+
 QList<SchemaStep> buildSteps() {
     QList<SchemaStep> l;
     l.append(SchemaStep{1, QStringLiteral("Alapséma: bérleti táblák, termékek, ügyfelek, szótárak, sablonok"),
@@ -322,6 +351,14 @@ QList<SchemaStep> buildSteps() {
     l.append(SchemaStep{7, QStringLiteral("Számla melléklet: a sablon kulcs nélkül, a heti egység számlázási jele"),
                         {QStringLiteral("ALTER TABLE MELLEKLET DROP CONSTRAINT PK_MELLEKLET"),
                          QStringLiteral("UPDATE SZ_MEGYSEG SET BERSZAMJEL = 'W' WHERE KOD = 'Hét' AND BERSZAMJEL = 'A'")},
+                        {}});
+    // The day sheet's work table holds whatever a driver is shown whole: the
+    // remark (every unpaid period and the typed remark) and the cabin numbers
+    // as texts without a limit, the address with its site remark in full. The
+    // template holds no rows; the work tables made from it before keep their
+    // old shape until their session ends.
+    l.append(SchemaStep{8, QStringLiteral("Tevékenységi napló munkatáblája: a megjegyzés és a kabinszámok csonkítás nélkül"),
+                        {QStringLiteral("DROP TABLE TEVNAPLO"), daySheetTemplate()},
                         {}});
     // Later versions are appended here, never changed once released.
     return l;

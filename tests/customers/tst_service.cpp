@@ -344,6 +344,134 @@ private slots:
             }
     }
 
+    // Two desks read the same customer and site; the second desk stores
+    // first. The first desk's store is refused with the changed-elsewhere
+    // text and writes nothing; read again it stores. Every update counts its
+    // row's version, whoever writes it; a caller that never read the row
+    // (version -1) is not checked.
+    void versionChecked_data() {
+        QTest::addColumn<bool>("site");
+        QTest::addColumn<QString>("otherWrite");   // how the second desk changed the row
+        QTest::newRow("customer, by the service") << false << "service";
+        QTest::newRow("customer, by a plain update") << false << "sql";
+        QTest::newRow("site, by the service") << true << "service";
+        QTest::newRow("site, by a plain update") << true << "sql";
+    }
+    void versionChecked() {
+        QFETCH(bool, site);
+        QFETCH(QString, otherWrite);
+        const QString owner = stored(QStringLiteral("Két Asztal Kft. %1 %2").arg(site).arg(otherWrite));
+        const QString siteKey = storedSite(owner);
+        const QString table = site ? QStringLiteral("UGYFELCIM") : QStringLiteral("UGYFEL");
+        const QString key = site ? siteKey : owner;
+        auto telefon = [&] {
+            return db.conn->query(QStringLiteral("SELECT TELEFON FROM %1 WHERE KOD = :k").arg(table), {{"k", key}})
+                .at(0, 0).toString();
+        };
+        auto version = [&] {
+            return db.count(QStringLiteral("SELECT VALTOZAT FROM %1 WHERE KOD = :k").arg(table), {{"k", key}});
+        };
+        QCOMPARE(version(), qint64(0));
+        std::optional<Customer> first, second;
+        std::optional<Site> firstSite, secondSite;
+        {
+            auto tx = db.conn->begin(vl::db::TxMode::ReadOnly);
+            first = CustomerService::loadCustomer(*tx, owner);
+            second = CustomerService::loadCustomer(*tx, owner);
+            firstSite = CustomerService::loadSite(*tx, siteKey);
+            secondSite = CustomerService::loadSite(*tx, siteKey);
+            tx->commit();
+        }
+        QCOMPARE(first->valtozat, qint64(0));
+        QCOMPARE(firstSite->valtozat, qint64(0));
+        // The second desk.
+        if (otherWrite == "sql") {
+            db.conn->exec(QStringLiteral("UPDATE %1 SET TELEFON = '+36 1 222 2222' WHERE KOD = :k").arg(table), {{"k", key}});
+        } else if (site) {
+            secondSite->telefon = "+36 1 222 2222";
+            QVERIFY(CustomerService::storeSite(*db.conn, nullptr, *secondSite).stored());
+            QCOMPARE(secondSite->valtozat, qint64(1));
+        } else {
+            second->telefon = "+36 1 222 2222";
+            QVERIFY(CustomerService::storeCustomer(*db.conn, nullptr, *second, DuplicatePolicy::Allow).stored());
+            QCOMPARE(second->valtozat, qint64(1));
+        }
+        QCOMPARE(version(), qint64(1));
+        // The first desk, on what it read.
+        QString refusal;
+        try {
+            if (site) {
+                firstSite->telefon = "+36 1 111 1111";
+                CustomerService::storeSite(*db.conn, nullptr, *firstSite);
+            } else {
+                first->telefon = "+36 1 111 1111";
+                CustomerService::storeCustomer(*db.conn, nullptr, *first, DuplicatePolicy::Allow);
+            }
+        } catch (const vl::RuleRefusal& e) {
+            refusal = e.text();
+        }
+        QCOMPARE(refusal, QStringLiteral("Az ügyfél adatait közben máshol módosították. Az adatok frissültek, kérem, "
+                                         "ismételje meg a műveletet."));
+        QCOMPARE(telefon(), QStringLiteral("+36 1 222 2222"));
+        QCOMPARE(version(), qint64(1));
+        // The same guard in the store itself, inside a caller's transaction.
+        {
+            vl::db::TxScope tx(*db.conn, nullptr);
+            if (site) QVERIFY_THROWS_EXCEPTION(vl::RuleRefusal, CustomerStore::StoreSite(tx.tx(), *firstSite));
+            else QVERIFY_THROWS_EXCEPTION(vl::RuleRefusal, CustomerStore::StoreCustomer(tx.tx(), *first));
+        }
+        QCOMPARE(telefon(), QStringLiteral("+36 1 222 2222"));
+        // Read again, it stores; unread (-1) it is not checked.
+        {
+            auto tx = db.conn->begin(vl::db::TxMode::ReadOnly);
+            first = CustomerService::loadCustomer(*tx, owner);
+            firstSite = CustomerService::loadSite(*tx, siteKey);
+            tx->commit();
+        }
+        if (site) {
+            firstSite->telefon = "+36 1 111 1111";
+            QVERIFY(CustomerService::storeSite(*db.conn, nullptr, *firstSite).stored());
+            firstSite->valtozat = -1;
+            firstSite->telefon = "+36 1 333 3333";
+            QVERIFY(CustomerService::storeSite(*db.conn, nullptr, *firstSite).stored());
+        } else {
+            first->telefon = "+36 1 111 1111";
+            QVERIFY(CustomerService::storeCustomer(*db.conn, nullptr, *first, DuplicatePolicy::Allow).stored());
+            first->valtozat = -1;
+            first->telefon = "+36 1 333 3333";
+            QVERIFY(CustomerService::storeCustomer(*db.conn, nullptr, *first, DuplicatePolicy::Allow).stored());
+        }
+        QCOMPARE(telefon(), QStringLiteral("+36 1 333 3333"));
+        QCOMPARE(version(), qint64(3));
+    }
+
+    // A desk whose row is being written by another desk's open transaction
+    // gets the same refusal, not a raw lock message.
+    void versionWhileOtherWrites() {
+        const QString owner = stored(QStringLiteral("Zárolt Kft."));
+        std::optional<Customer> c;
+        {
+            auto tx = db.conn->begin(vl::db::TxMode::ReadOnly);
+            c = CustomerService::loadCustomer(*tx, owner);
+            tx->commit();
+        }
+        auto other = vl::db::connect(vl::rental::test::embeddedParams(db.path));
+        auto holder = other->begin();
+        holder->exec(QStringLiteral("UPDATE UGYFEL SET TELEFON = 'foglal' WHERE KOD = :k"), {{"k", owner}});
+        c->telefon = "+36 1 444 4444";
+        QString refusal;
+        try {
+            CustomerService::storeCustomer(*db.conn, nullptr, *c, DuplicatePolicy::Allow);
+        } catch (const vl::RuleRefusal& e) {
+            refusal = e.text();
+        }
+        holder->rollback();
+        other->close();
+        QCOMPARE(refusal, CustomerStore::ChangedElsewhereText());
+        QCOMPARE(db.conn->query(QStringLiteral("SELECT TELEFON FROM UGYFEL WHERE KOD = :k"), {{"k", owner}}).at(0, 0).toString(),
+                 QStringLiteral("+36 1 555 0000"));
+    }
+
     // A store of a customer and its site that fails at the site leaves no
     // customer behind.
     void storeFailingHalfWayLeavesNothing() {

@@ -12,6 +12,10 @@
 //   multi_driver store-contract B    one change of contract B (counter + 1)
 //   multi_driver new-activity B      one new activity on the first item of contract B
 //   multi_driver new-contract C MARK  one new contract on cabin C (SZERZODES = MARK)
+//   multi_driver customer-edit customer|site PHONE
+//                                    a desk's change of the shared customer or its site:
+//                                    read (the read ends), stopping point
+//                                    "customer-edit:read", then the telephone stored
 //
 // Every operation prints one line "OP <kind> ok|refused|error <first line of the message>";
 // hammer ends with "MULTI P ops=.. ok=.. refused=.. errors=..". A refusal is the
@@ -19,6 +23,7 @@
 // unexpected exception), which the suite counts as a fault.
 #include "customers/CustomerService.h"
 #include "db/Database.h"
+#include "db/TestHook.h"
 #include "operations/Actions.h"
 #include "rental/ContractSave.h"
 #include "rental/ContractSession.h"
@@ -236,6 +241,37 @@ QString sharedSiteKey(db::Connection& c, const QString& customer) {
         .toString();
 }
 
+// What a register's desk does: reads the row (its read transaction ends, as
+// when the form shows it), waits for the user, stores the typed telephone on
+// the version it read.
+bool editCustomer(db::Connection& c, bool site, const QString& phone, QString& refusal) {
+    const QString customer = sharedCustomerKey(c);
+    std::optional<customers::Customer> cu;
+    std::optional<customers::Site> s;
+    {
+        auto tx = c.begin(db::TxMode::ReadOnly);
+        cu = customers::CustomerService::loadCustomer(*tx, customer);
+        s = customers::CustomerService::loadSite(*tx, sharedSiteKey(c, customer));
+        tx->commit();
+    }
+    db::testHook("customer-edit:read");
+    customers::StoreResult r;
+    try {
+        if (site) {
+            s->telefon = phone;
+            r = customers::CustomerService::storeSite(c, nullptr, *s);
+        } else {
+            cu->telefon = phone;
+            r = customers::CustomerService::storeCustomer(c, nullptr, *cu, customers::DuplicatePolicy::Allow);
+        }
+    } catch (const vl::RuleRefusal& e) {
+        refusal = e.text();
+        return false;
+    }
+    refusal = r.errors.join(QLatin1Char(' '));
+    return r.stored();
+}
+
 int hammer(int proc, int n) {
     auto conn = connectFromEnv();
     db::Connection& c = *conn;
@@ -364,8 +400,16 @@ int main(int argc, char** argv) {
                                    QStringLiteral("hiba után"), refusal);
             });
             rc = t.ok == 1 ? 0 : 1;
+        } else if (args.size() == 3 && args[0] == QLatin1String("customer-edit")) {
+            auto conn = connectFromEnv();
+            Tally t;
+            runOp(t, QStringLiteral("customer-edit"), [&](QString& refusal) {
+                return editCustomer(*conn, args[1] == QLatin1String("site"), args[2], refusal);
+            });
+            rc = t.ok == 1 ? 0 : 1;
         } else {
-            std::fprintf(stderr, "multi_driver hammer P N | store-contract B | new-activity B | new-contract C MARK\n");
+            std::fprintf(stderr, "multi_driver hammer P N | store-contract B | new-activity B | new-contract C MARK"
+                                 " | customer-edit customer|site PHONE\n");
         }
     } catch (const vl::Error& e) {
         out() << "FAILED " << firstLine(e.text()) << '\n';

@@ -312,6 +312,7 @@ private slots:
                     // A refusal is a sentence of the program, never a raw server text.
                     static const QStringList known = {
                         QStringLiteral("A szerződést közben máshol módosították."),
+                        QStringLiteral("Az ügyfél adatait közben máshol módosították."),
                         db::lockConflictText().section(QLatin1Char(','), 0, 0),
                         QStringLiteral("A szerződés adataiban az alábbi hibák vannak:"),
                         QStringLiteral("A(z) "),   // "A(z) 5003 számú kabin közben a(z) 12. sz. szerződésre került, ..."
@@ -407,6 +408,46 @@ private slots:
         c->close();
         ++g_fig.refused;
         ++g_fig.refusedBy[QStringLiteral("new-contract (one cabin, stopped between check and store): A(z) 7777 számú kabin közben ...")];
+    }
+
+    // Two desks change the shared customer (or its site): the first read it,
+    // then the second read and stored. The first desk's store is refused with
+    // the changed-elsewhere message and the second desk's telephone stays.
+    void customerChangedOnTwoDesks_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("customer") << "customer";
+        QTest::newRow("site") << "site";
+    }
+    void customerChangedOnTwoDesks() {
+        QFETCH(QString, kind);
+        if (!sharedServer() || hammerFile_.isEmpty()) QSKIP("no Firebird server for the tests (VORLANDA_TEST_FBSERVER)");
+        QProcess first, second;
+        QProcessEnvironment env = driverEnv(shared_, hammerFile_);
+        second.setProcessEnvironment(env);
+        env.insert(QStringLiteral("VL_TEST_STOP_AT"), QStringLiteral("customer-edit:read"));
+        first.setProcessEnvironment(env);
+        first.start(QStringLiteral(VL_DRIVER_EXE), {QStringLiteral("customer-edit"), kind, QStringLiteral("+36 1 111 1111")});
+        QString seen;
+        const qint64 pid = waitStopped(first, &seen);
+        QVERIFY2(pid > 0, qPrintable(seen));
+        second.start(QStringLiteral(VL_DRIVER_EXE), {QStringLiteral("customer-edit"), kind, QStringLiteral("+36 1 222 2222")});
+        const Run rb = waitRun(second, 120000);
+        QVERIFY2(rb.code == 0, qPrintable(rb.out + rb.err));
+        ::kill(pid_t(pid), SIGCONT);
+        const Run ra = waitRun(first, 120000);
+        QVERIFY2(ra.code != 0, qPrintable(ra.out));
+        QVERIFY2(ra.out.contains(QStringLiteral("OP customer-edit refused Az ügyfél adatait közben máshol módosították. "
+                                                "Az adatok frissültek, kérem, ismételje meg a műveletet.")),
+                 qPrintable(ra.out));
+        auto c = db::connect(params(shared_, hammerFile_));
+        const QString sql = kind == QLatin1String("site")
+                                ? QStringLiteral("SELECT C.TELEFON FROM UGYFELCIM C JOIN UGYFEL U ON U.KOD = C.UGYFELKOD"
+                                                 " WHERE U.NEV = 'Közös Kft.'")
+                                : QStringLiteral("SELECT TELEFON FROM UGYFEL WHERE NEV = 'Közös Kft.'");
+        QCOMPARE(c->query(sql).at(0, 0).toString(), QStringLiteral("+36 1 222 2222"));
+        c->close();
+        ++g_fig.refused;
+        ++g_fig.refusedBy[QStringLiteral("customer-edit (two desks, the first stopped after reading): Az ügyfél adatait közben ...")];
     }
 
     void lockWaitIsBoundedAndHungarian() {

@@ -187,6 +187,66 @@ private slots:
         QVERIFY2(p.contains("1 db Alap WC kabin 20011 Ft/db/2 Hét"), qPrintable(p));
     }
 
+    // A site billed weekly since January: eighteen unpaid periods and a typed
+    // remark on its payment line, sixty cabins on its visit line. The work
+    // table and the printed list hold every period, the remark and every cabin
+    // number; the printed fields are as tall as their lines.
+    void nothingCut() {
+        QStringList cabins;
+        for (int i = 0; i < 60; ++i) cabins << QStringLiteral("K%1").arg(5001 + i);
+        const QString remark = QStringLiteral("Számla a sofőrnél, kapukód 4455");
+        Site s;
+        {
+            auto tx = co.db.conn->begin();
+            s = co.addSite(*tx, QStringLiteral("Szigma Kft."), "1122", "Budapest", "Tizenkét utca 12.", "");
+            ContractLine l = Company::line("ALAP", cabins, "S3", "1000000", 4500, "2026.01.05");
+            l.bermenny = 1;
+            const qint64 b = co.contract(*tx, s, {l}, "KP", "2026.01.05");
+            tx->exec("UPDATE FORGFIZ SET KOMMENT = :k WHERE BIZONYLAT = :b AND DATUM = '2026.01.05'",
+                     {{"k", remark}, {"b", b}});
+            tx->commit();
+        }
+        // The weeks from 2026.01.05 to the day's own: 18 periods.
+        QStringList periods;
+        for (QDate d(2026, 1, 5); d <= QDate(2026, 5, 4); d = d.addDays(7))
+            periods << d.toString("yyyy.MM.dd") + " -> " + d.addDays(6).toString("yyyy.MM.dd") + ",";
+        QCOMPARE(periods.size(), 18);
+        const QString cabinText = cabins.join(',');
+
+        sheet->LoadDaySheet(kDay);
+        const auto rows = co.db.conn->query(
+            QStringLiteral("SELECT TEVKOD, KOMMENT, TERMEKKODOK FROM %1 WHERE UGYFELCIM = :s ORDER BY TSORSZAM")
+                .arg(sheet->tableName()),
+            {{"s", s.site}});
+        QString payRemark, visitCabins;
+        for (int r = 0; r < rows.rowCount(); ++r) {
+            if (rows.at(r, 0).toString() == "FIZ") payRemark = rows.at(r, 1).toString();
+            else if (rows.at(r, 2).toString().contains("K5001")) visitCabins = rows.at(r, 2).toString();
+        }
+        for (const QString& p : periods) QVERIFY2(payRemark.contains(p), qPrintable(p + " | " + payRemark));
+        QVERIFY2(payRemark.endsWith(remark), qPrintable(payRemark));
+        QCOMPARE(visitCabins, cabinText);
+
+        DaySheetFilter f;
+        f.customerKey = s.customer;
+        sheet->FilterDaySheet(f);
+        const vl::reporting::Document doc = vl::reporting::layout(DayListReport(DayListFor(*co.db.conn, *sheet)));
+        QStringList printed;
+        for (const vl::reporting::Page& pg : doc.pages)
+            for (const vl::reporting::Item& it : pg.items) {
+                if (it.name != "MEGJ") continue;
+                QVERIFY2(it.lines.size() * it.lineHeight <= it.rect.height() + 0.01,
+                         qPrintable(it.lines.join('|')));
+                printed << it.lines.join(QString());
+            }
+        const auto bare = [](QString t) { return t.remove(QRegularExpression(QStringLiteral("\\s+"))); };
+        const QString all = bare(printed.join('#'));
+        for (const QString& p : periods) QVERIFY2(all.contains(bare(p)), qPrintable(p + " | " + all));
+        QVERIFY2(all.contains(bare(remark)), qPrintable(all));
+        QVERIFY2(all.contains(cabinText), qPrintable(all));
+        sheet->FilterDaySheet(DaySheetFilter());
+    }
+
     // vorlanda-admin daysheet and daylist; their refusals write nothing.
     void commands() {
         QFile ini(co.db.dir.filePath(QStringLiteral("PKR.INI")));

@@ -9,6 +9,7 @@
 // those three rows are exactly as they were.
 #include "tst_schedule_fixture.h"
 
+#include "customers/CustomerService.h"
 #include "rental/Billing.h"
 #include "rental/OrdersWorkspace.h"
 #include "rental/ProductRegister.h"
@@ -558,6 +559,59 @@ private slots:
                                            " AND TEVALLAPOT = 'T' AND KEZI IS DISTINCT FROM 'I' ORDER BY DATUM",
                                            {{"b", b}});
         QCOMPARE(firstPlanned == "<nincs>" ? QString() : firstPlanned, plannedAfter);
+    }
+
+    // The customer panel's store: on the version the panel read, with or
+    // without a new payment mode. Changed elsewhere meanwhile: refused with
+    // the customers' text, nothing written (not the mode either).
+    void customerStoreOnTheVersionRead_data() {
+        QTest::addColumn<bool>("newMode");
+        QTest::addColumn<bool>("changedElsewhere");
+        QTest::newRow("same mode") << false << false;
+        QTest::newRow("new mode") << true << false;
+        QTest::newRow("same mode, changed elsewhere") << false << true;
+        QTest::newRow("new mode, changed elsewhere") << true << true;
+    }
+    void customerStoreOnTheVersionRead() {
+        QFETCH(bool, newMode);
+        QFETCH(bool, changedElsewhere);
+        const qint64 b = header("ATU");
+        const QString c = QStringLiteral("C%1").arg(b);
+        db.conn->exec("INSERT INTO UGYFEL (KOD, NEV, FIZMOD, TELEFON, AKTIV) VALUES (:c, 'Két Pult Kft.', 'ATU', '1', 'I')",
+                      {{"c", c}});
+        std::optional<vl::customers::Customer> read;
+        {
+            auto tx = db.conn->begin(vl::db::TxMode::ReadOnly);
+            read = vl::customers::CustomerService::loadCustomer(*tx, c);
+            tx->commit();
+        }
+        QVERIFY(read);
+        if (changedElsewhere) db.conn->exec("UPDATE UGYFEL SET NEV2 = 'máshol' WHERE KOD = :c", {{"c", c}});
+        read->telefon = "+36 1 777 7777";
+        read->fizmod = newMode ? "KP" : "ATU";
+        QString refusal;
+        OrdersWorkspace::CustomerStoreOutcome o;
+        try {
+            o = OrdersWorkspace::StoreCustomer(*db.conn, session(), *read);
+        } catch (const vl::RuleRefusal& e) {
+            refusal = e.text();
+        }
+        const QString row = value("SELECT FIZMOD || '/' || TELEFON || '/' || COALESCE(NEV2, '-') || '/' || VALTOZAT"
+                                  " FROM UGYFEL WHERE KOD = :c", {{"c", c}});
+        const QString contractMode = value("SELECT FIZMOD FROM FORGFEJ WHERE BIZONYLAT = :b", {{"b", b}});
+        if (changedElsewhere) {
+            QCOMPARE(refusal, QStringLiteral("Az ügyfél adatait közben máshol módosították. Az adatok frissültek, kérem, "
+                                             "ismételje meg a műveletet."));
+            QCOMPARE(row, QStringLiteral("ATU/1/máshol/1"));
+            QCOMPARE(contractMode, QStringLiteral("ATU"));
+        } else {
+            QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
+            QVERIFY(o.result.stored());
+            QCOMPARE(o.modeChanged, newMode);
+            QCOMPARE(row, newMode ? QStringLiteral("KP/+36 1 777 7777//2") : QStringLiteral("ATU/+36 1 777 7777//1"));
+            QCOMPARE(contractMode, newMode ? QStringLiteral("KP") : QStringLiteral("ATU"));
+            QCOMPARE(read->valtozat, newMode ? qint64(2) : qint64(1));
+        }
     }
 
     void paymentModeRefusals() {

@@ -144,15 +144,27 @@ private slots:
         QVERIFY(paid.found);
         QCOMPARE(paid.tevallapot, QStringLiteral("E"));
         QCOMPARE(paid.datum2, QStringLiteral("2026.05.31"));
-        QCOMPARE(value("SELECT KOMMENT || '|' || BRUTTO || '|' || SOFORKOD FROM FORGFIZ WHERE BIZONYLAT = :b AND DATUM = '2026.05.01'"
-                       " AND TEVSORSZAM = 2", {{"b", b}}),
-                 QStringLiteral("Rögzítve:2026.03.05 10:20|12700|S1"));
+        // Entered by hand, as contract entry's payments page marks its rows.
+        QCOMPARE(value("SELECT KOMMENT || '|' || BRUTTO || '|' || SOFORKOD || '|' || COALESCE(KEZI, '-') FROM FORGFIZ"
+                       " WHERE BIZONYLAT = :b AND DATUM = '2026.05.01' AND TEVSORSZAM = 2", {{"b", b}}),
+                 QStringLiteral("Rögzítve:2026.03.05 10:20|12700|S1|I"));
         // The planned May row is gone, June on is planned again, March-April kept.
         const QStringList p = periods(b);
         QVERIFY(!p.contains("2026.05.01-2026.05.31 T"));
         QVERIFY(p.contains("2026.06.01-2026.06.30 T"));
         QCOMPARE(p.first(), QStringLiteral("2026.03.02-2026.04.30 T"));
         checkCoverage(b);
+        // Made planned again, it stays a period entered by hand: a regeneration
+        // keeps it, and a payment over it is refused as over any hand-entered one.
+        QCOMPARE(Payments::TogglePaid(*db.conn, nullptr, session(), row(b, "2026.05.01", 2), true).tevallapot,
+                 QStringLiteral("T"));
+        auto rtx = db.conn->begin();
+        GenerateBilling(*rtx, GeneratorContext::load(*rtx, QStringLiteral("TESZT")), b, 1, QStringLiteral("2026.03.02"));
+        rtx->commit();
+        QVERIFY(row(b, "2026.05.01", 2).found);
+        const QStringList before = allRows(b);
+        QVERIFY(refusalOf([&] { record(b, "3000", "2026.05.10", "2026.05.20"); }).contains("2026.05.01 -> 2026.05.31"));
+        QCOMPARE(allRows(b), before);
     }
 
     void recordWeekly() {
@@ -337,6 +349,13 @@ private slots:
         QCOMPARE(db.count("SELECT COUNT(*) FROM FORGTEV WHERE BIZONYLAT = :b AND DATUM >= '2026.04.01' AND TEVALLAPOT = 'T'"
                           " AND SOFORKOD IS NOT NULL", {{"b", b}}), 0);
         QCOMPARE(db.count("SELECT COUNT(*) FROM FORGKABIN WHERE BIZONYLAT = :b", {{"b", b}}), 1);
+        // The command records through the same rule: entered by hand.
+        db.conn->close();
+        QCOMPARE(run({"payment", bs, "--amount", "10000", "--from", "2026.07.01"}, &out), 0);
+        db.conn = vl::db::connect(embeddedParams(db.path));
+        QCOMPARE(value("SELECT TEVALLAPOT || '|' || COALESCE(KEZI, '-') FROM FORGFIZ WHERE BIZONYLAT = :b"
+                       " AND DATUM = '2026.07.01' AND TEVALLAPOT = 'E'", {{"b", b}}),
+                 QStringLiteral("E|I"));
     }
 
     void closedContractTakesPayments() {

@@ -124,7 +124,7 @@ private slots:
         QCOMPARE(Schema::currentVersion(*db.conn), Schema::latestVersion());
         QVERIFY(Schema::latestVersion() >= 4);
         QCOMPARE(versionRows(*db.conn),
-                 (QStringList{QStringLiteral("customers 1"), QStringLiteral("framework 1"),
+                 (QStringList{QStringLiteral("customers 2"), QStringLiteral("framework 1"),
                               QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 2")}));
         const auto reg = Schema::registry();
         QCOMPARE(reg.currentVersions(*db.conn), reg.latestVersions());
@@ -192,16 +192,25 @@ private slots:
         QCOMPARE(reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
                      ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
                  }),
-                 Schema::latestVersion() - version + 1);
-        QStringList expected{QStringLiteral("shell 2")};
+                 Schema::latestVersion() - version + 2);
+        QStringList expected{QStringLiteral("shell 2"), QStringLiteral("customers 2")};
         for (int v = version + 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
         QCOMPARE(ran, expected);
         QCOMPARE(versionRows(*old.conn),
-                 (QStringList{QStringLiteral("* %1").arg(version), QStringLiteral("customers 1"), QStringLiteral("framework 1"),
+                 (QStringList{QStringLiteral("* %1").arg(version), QStringLiteral("customers 2"), QStringLiteral("framework 1"),
                               QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 2")}));
         QCOMPARE(rowCounts(*old.conn), before);
         QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE NEV = 'O''Brien és Társa Kft.'")), 1);
         QCOMPARE(structure(*old.conn), structure(*db.conn));
+        // The customers and sites it held start counting their changes from 0.
+        QCOMPARE(old.count(QStringLiteral("SELECT SUM(VALTOZAT) + COUNT(*) FROM UGYFEL")), before.value("UGYFEL"));
+        old.conn->exec(QStringLiteral("UPDATE UGYFELCIM SET VAROS = 'Diósd'"));
+        QCOMPARE(old.count(QStringLiteral("SELECT MIN(VALTOZAT) FROM UGYFELCIM")), 1);
+        // The day sheet's template holds the whole remark.
+        QCOMPARE(old.count(QStringLiteral("SELECT F.RDB$FIELD_TYPE FROM RDB$RELATION_FIELDS R JOIN RDB$FIELDS F"
+                                          " ON F.RDB$FIELD_NAME = R.RDB$FIELD_SOURCE WHERE R.RDB$RELATION_NAME = 'TEVNAPLO'"
+                                          " AND R.RDB$FIELD_NAME = 'KOMMENT'")),
+                 261); // BLOB
         // Nothing left to do, and the seeds of an upgrade add nothing either.
         QCOMPARE(reg.upgrade(*old.conn), 0);
         {
@@ -228,8 +237,8 @@ private slots:
         QCOMPARE(reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
                      ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
                  }),
-                 1);
-        QCOMPARE(ran, QStringList{QStringLiteral("customers 1")});
+                 2);
+        QCOMPARE(ran, (QStringList{QStringLiteral("customers 1"), QStringLiteral("customers 2")}));
         QCOMPARE(reg.currentVersions(*old.conn), reg.latestVersions());
         QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE NEV = 'O''Brien és Társa Kft.'")), 1);
         QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFELCIM")), 1);
@@ -251,7 +260,7 @@ private slots:
             ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
         });
         QStringList expected{QStringLiteral("shell 1"), QStringLiteral("shell 2"), QStringLiteral("framework 1"),
-                             QStringLiteral("customers 1")};
+                             QStringLiteral("customers 1"), QStringLiteral("customers 2")};
         for (int v = 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
         QCOMPARE(ran, expected);
         QCOMPARE(structure(*old.conn), structure(*db.conn));
@@ -271,9 +280,9 @@ private slots:
         old.conn->exec(QStringLiteral("ALTER TABLE VL_SEMA ADD MODUL VARCHAR(31)"));
         const auto reg = Schema::registry();
         QCOMPARE(reg.currentVersion(*old.conn, QStringLiteral("rental")), 4);
-        QCOMPARE(reg.upgrade(*old.conn), Schema::latestVersion() - 4 + 1);
+        QCOMPARE(reg.upgrade(*old.conn), Schema::latestVersion() - 4 + 2);
         QCOMPARE(versionRows(*old.conn),
-                 (QStringList{QStringLiteral("* 4"), QStringLiteral("customers 1"), QStringLiteral("framework 1"),
+                 (QStringList{QStringLiteral("* 4"), QStringLiteral("customers 2"), QStringLiteral("framework 1"),
                               QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 2")}));
         QCOMPARE(structure(*old.conn), structure(*db.conn));
         old.conn->close();

@@ -750,6 +750,10 @@ Customer Tugyfelfm::customerFromFields() const {
     c.kommentalt = e_kommentalt->toPlainText();
     c.kommentspec = e_kommentspec->toPlainText();
     c.fizmod = cb_fizmod->currentText().isEmpty() ? QString(QLatin1String("")) : fizmod_;
+    if (!c.kod.isEmpty()) {
+        const QVariant v = custModel_->currentValue(QStringLiteral("VALTOZAT"));
+        c.valtozat = v.isValid() && !v.isNull() ? v.toLongLong() : -1;
+    }
     return c;
 }
 
@@ -776,6 +780,18 @@ void Tugyfelfm::b_ugyfeltarClick() {
     StoreResult r;
     try {
         r = CustomerService::storeCustomer(conn(), nullptr, c, DuplicatePolicy::Ask);
+    } catch (const vl::RuleRefusal& e) {
+        vl::notify(vl::MsgKind::Warning, e.text());
+        // Changed or deleted elsewhere: the form shows what is stored now.
+        const QString key = currentCustomerKey();
+        customerMode_ = QStringLiteral("browse");
+        try {
+            openCustomers(key);
+        } catch (const vl::Error& e2) {
+            vl::notifyError(e2, QStringLiteral("az ügyfelek olvasása"));
+        }
+        setCustomerMode(QStringLiteral("browse"));
+        return;
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("az ügyfél tárolása"));
         return;
@@ -843,6 +859,10 @@ Site Tugyfelfm::siteFromFields() const {
     s.telefon = e_cimtelefon->text();
     s.komment = e_cimkomment->text();
     s.wekomment = e_wekomment->text();
+    if (!s.kod.isEmpty()) {
+        const QVariant v = siteModel_->currentValue(QStringLiteral("VALTOZAT"));
+        s.valtozat = v.isValid() && !v.isNull() ? v.toLongLong() : -1;
+    }
     return s;
 }
 
@@ -866,6 +886,17 @@ void Tugyfelfm::b_cimtarClick() {
     StoreResult r;
     try {
         r = CustomerService::storeSite(conn(), nullptr, s);
+    } catch (const vl::RuleRefusal& e) {
+        vl::notify(vl::MsgKind::Warning, e.text());
+        const QString key = currentSiteKey();
+        siteMode_ = QStringLiteral("browse");
+        try {
+            openSites(key);
+        } catch (const vl::Error& e2) {
+            vl::notifyError(e2, QStringLiteral("a szállítási címek olvasása"));
+        }
+        setSiteMode(QStringLiteral("browse"));
+        return;
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a szállítási cím tárolása"));
         return;

@@ -819,6 +819,7 @@ Site Tugyfelrendfm::siteFromFields() const {
     s.telefon = e_cimtelefon->text();
     s.komment = e_cimkomment->text();
     s.wekomment = e_wekomment->text();
+    if (siteMode == kUpdate && site_ && site_->kod.trimmed() == s.kod) s.valtozat = site_->valtozat;
     return s;
 }
 
@@ -893,36 +894,25 @@ void Tugyfelrendfm::b_ugyfeltarClick() {
                 if (vl::ask(q) != 0) return;
             }
         }
-        const QString oldFizmod = loaded_ && !insert ? loaded_->fizmod.trimmed() : QString();
-        const bool modeChanged = !insert && c.fizmod.trimmed() != oldFizmod;
-        vl::rental::StoreSummary summary;
-        auto tx = conn().begin();
+        vl::rental::OrdersWorkspace::CustomerStoreOutcome o;
         try {
-            if (modeChanged) {
-                // The register keeps a customer's payment mode; here changing it is
-                // the point, so the new mode is written first, in the same transaction.
-                tx->exec(QStringLiteral("UPDATE UGYFEL SET FIZMOD = :fizmod WHERE KOD = :kod"),
-                         {{QStringLiteral("fizmod"), c.fizmod.trimmed()}, {QStringLiteral("kod"), c.kod.trimmed()}});
-            }
-            const StoreResult r = CustomerService::storeCustomer(conn(), tx.get(), c, DuplicatePolicy::Allow);
-            if (!r.stored()) {
-                tx->rollback();
-                QString text = OrdersWorkspace::CustomerHeading() + QStringLiteral("\n\n");
-                for (const QString& e : r.errors) text += e + QLatin1Char('\n');
-                vl::notify(vl::MsgKind::Warning, text);
-                return;
-            }
-            CustomerKey = r.key;
-            if (modeChanged) {
-                const auto ctx = vl::rental::GeneratorContext::load(*tx, vl::shell::dm().session().writer());
-                summary = OrdersWorkspace::ApplyPaymentMode(*tx, ctx, CustomerKey, cashFlag_, c.fizmod);
-            }
-            tx->commit();
-        } catch (const vl::db::DbError& e) {
-            if (!vl::rental::ProductRegister::IsWriteConflict(e)) throw;
-            vl::notify(vl::MsgKind::Warning, vl::rental::ProductRegister::ContractChangedElsewhereText());
+            o = OrdersWorkspace::StoreCustomer(conn(), vl::shell::dm().session(), c);
+        } catch (const vl::RuleRefusal& e) {
+            // Changed or deleted elsewhere: the panel shows what is stored now.
+            vl::notify(vl::MsgKind::Warning, e.text());
+            LoadCustomer();
+            setCustomerMode(kBrowse);
             return;
         }
+        if (!o.result.stored()) {
+            QString text = OrdersWorkspace::CustomerHeading() + QStringLiteral("\n\n");
+            for (const QString& e : o.result.errors) text += e + QLatin1Char('\n');
+            vl::notify(vl::MsgKind::Warning, text);
+            return;
+        }
+        CustomerKey = o.result.key;
+        const bool modeChanged = o.modeChanged;
+        const vl::rental::StoreSummary summary = o.summary;
         if (insert) {
             SiteKey.clear();
             RefreshCustomerChooser();
@@ -1013,7 +1003,22 @@ void Tugyfelrendfm::b_cimtarolClick() {
                 return;
             }
         }
-        const StoreResult r = CustomerService::storeSite(conn(), nullptr, s);
+        StoreResult r;
+        try {
+            r = CustomerService::storeSite(conn(), nullptr, s);
+        } catch (const vl::RuleRefusal& e) {
+            vl::notify(vl::MsgKind::Warning, e.text());
+            // The panel shows the site as it is stored now.
+            setSiteMode(kBrowse);
+            const QString key = SiteKey;
+            RebuildSiteChooser();
+            const bool was = silent_;
+            silent_ = true;
+            cb_ugyfelcim->setCurrentIndex(int(siteCodes_.indexOf(key)));
+            silent_ = was;
+            cb_ugyfelcimChange();
+            return;
+        }
         if (!r.stored()) {
             vl::notify(vl::MsgKind::Warning, CustomerService::siteErrorText(r.errors));
             return;

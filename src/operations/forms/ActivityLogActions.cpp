@@ -59,6 +59,10 @@ template <class F>
 void ActivityLogActions::run(QPushButton* button, bool clearAfter, F action) {
     DaySheet* sheet = f_->sheet();
     if (!sheet || sheet->tableName().isEmpty()) return;
+    if (f_->dayPending()) {
+        vl::notify(vl::MsgKind::Warning, Ttevnaplo2fm::PendingDayText());
+        return;
+    }
     button->setEnabled(false);
     const int keep = f_->currentLine();
     last_ = ActionReport();

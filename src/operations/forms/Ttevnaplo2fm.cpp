@@ -156,6 +156,18 @@ Ttevnaplo2fm::Ttevnaplo2fm(QWidget* parent) : QWidget(parent), ui_(std::make_uni
     connect(b_ugyfelrend, &QPushButton::clicked, this, &Ttevnaplo2fm::b_ugyfelrendClick);
     connect(b_partnerek, &QPushButton::clicked, this, &Ttevnaplo2fm::b_partnerekClick);
     connect(b_szerzfel, &QPushButton::clicked, this, &Ttevnaplo2fm::b_szerzfelClick);
+    // A day typed and confirmed with Enter is loaded; while the typed day is
+    // not the loaded one the grid stays empty, so no day's rows stand under
+    // another day's date.
+    connect(e_nap, &QLineEdit::returnPressed, this, [this] {
+        showDayName();
+        LoadDaySheet();
+    });
+    connect(e_nap, &QLineEdit::textEdited, this, [this] {
+        showDayName();
+        if (dayPending()) showPendingDay();
+        else if (sheet_ && !sheet_->tableName().isEmpty()) showSheet(currentLine());
+    });
     e_nap->installEventFilter(this);
     e_ujnap->installEventFilter(this);
     e_komment->installEventFilter(this);
@@ -253,8 +265,29 @@ void Ttevnaplo2fm::LoadDaySheet() {
     showSheet(keep);
 }
 
+bool Ttevnaplo2fm::dayPending() const {
+    return sheet_ && !sheet_->tableName().isEmpty() &&
+           vl::util::NormalizeDateText(e_nap->text().trimmed()) != sheet_->day();
+}
+
+QString Ttevnaplo2fm::PendingDayText() {
+    return QStringLiteral("A beírt nap még nincs betöltve: Enter vagy \"Betöltés\".");
+}
+
+void Ttevnaplo2fm::showPendingDay() {
+    model_->setRowSet(vl::db::RowSet());
+    l_db->setText(QStringLiteral("0"));
+    l_selected->setText(QStringLiteral("0"));
+    l_sumdb->setText(PendingDayText());
+}
+
 void Ttevnaplo2fm::FilterDaySheet() {
     if (!sheet_ || sheet_->tableName().isEmpty()) return;
+    if (dayPending()) {
+        // The filter applies to the typed day, not to the one still held.
+        if (vl::util::DateValid(e_nap->text(), false)) LoadDaySheet();
+        return;
+    }
     sheet_->useConnection(vl::shell::dm().d_alap());
     const int keep = currentLine();
     try {
@@ -317,6 +350,7 @@ void Ttevnaplo2fm::ToggleCurrentMark() {
 
 void Ttevnaplo2fm::sortByColumn(int section) {
     if (!sheet_ || sheet_->tableName().isEmpty() || section < 0 || section >= GridColumns().size()) return;
+    if (dayPending()) return;
     const auto& col = GridColumns().at(section);
     if (!col.second.contains(QLatin1Char('*'))) return;
     const int keep = currentLine();
@@ -365,6 +399,10 @@ void Ttevnaplo2fm::cb_saktivClick() {
 
 void Ttevnaplo2fm::b_nyomtatClick() {
     if (!sheet_ || sheet_->tableName().isEmpty()) return;
+    if (dayPending()) {
+        vl::notify(vl::MsgKind::Warning, PendingDayText());
+        return;
+    }
     try {
         vl::reporting::previewReport(DayListReport(DayListFor(vl::shell::dm().d_alap(), *sheet_)), this);
     } catch (const vl::Error& e) {
@@ -374,6 +412,10 @@ void Ttevnaplo2fm::b_nyomtatClick() {
 
 void Ttevnaplo2fm::b_atadasClick() {
     if (!sheet_) return;
+    if (dayPending()) {
+        vl::notify(vl::MsgKind::Warning, PendingDayText());
+        return;
+    }
     QList<HandoverDoc> docs;
     try {
         docs = HandoverDocuments(*sheet_);

@@ -55,6 +55,11 @@ public:
     void cb_saktivClick();
     void dayStep(int days);
 
+    // True while the day typed in e_nap is not the day the sheet holds (the
+    // grid is then empty and says so; actions wait for the load).
+    bool dayPending() const;
+    static QString PendingDayText();
+
     // The sheet (null before the first showing).
     DaySheet* sheet() const { return sheet_.get(); }
     // The line number of the grid's current row (0 when none) and moving to one.
@@ -85,6 +90,7 @@ private:
     void fillDrivers();
     void showSheet(int keepLine);
     void showDayName();
+    void showPendingDay();
     DaySheetFilter currentFilter() const;
 
     std::unique_ptr<Ui::Ttevnaplo2fm> ui_;

@@ -286,6 +286,53 @@ private slots:
         QCOMPARE(f.customerMode(), QStringLiteral("browse"));
     }
 
+    // A customer and then its site changed on another desk while this one
+    // edits them: the store is refused with the changed-elsewhere message,
+    // nothing of this desk is written, and the form shows the other desk's
+    // values in "browse".
+    void changedOnAnotherDesk() {
+        Tugyfelfm& f = plainForm();
+        // A customer with a site.
+        f.StartCustomerKey = dm().d_alap().query(QStringLiteral("SELECT MIN(UGYFELKOD) FROM UGYFELCIM")).at(0, 0)
+                                 .toString().trimmed();
+        QVERIFY(f.FormShow());
+        f.show();
+        const QString key = f.currentCustomerKey();
+        QCOMPARE(key, f.StartCustomerKey);
+        QTest::mouseClick(f.b_ugyfelmod, Qt::LeftButton);
+        QCOMPARE(f.customerMode(), QStringLiteral("update"));
+        f.e_telefon->setText(QStringLiteral("+36 1 111 1111"));
+        dm().d_alap().exec(QStringLiteral("UPDATE UGYFEL SET TELEFON = '+36 1 222 2222' WHERE KOD = :k"), {{"k", key}});
+        QTest::mouseClick(f.b_ugyfeltar, Qt::LeftButton);
+        QCOMPARE(sink_.texts(), QStringList{QStringLiteral("Az ügyfél adatait közben máshol módosították. Az adatok "
+                                                           "frissültek, kérem, ismételje meg a műveletet.")});
+        QCOMPARE(f.customerMode(), QStringLiteral("browse"));
+        QCOMPARE(f.currentCustomerKey(), key);
+        QCOMPARE(f.e_telefon->text(), QStringLiteral("+36 1 222 2222"));
+        // Read again, it stores.
+        sink_.clear();
+        QTest::mouseClick(f.b_ugyfelmod, Qt::LeftButton);
+        f.e_telefon->setText(QStringLiteral("+36 1 111 1111"));
+        QTest::mouseClick(f.b_ugyfeltar, Qt::LeftButton);
+        QVERIFY2(sink_.messages.isEmpty(), qPrintable(sink_.texts().join('|')));
+        QCOMPARE(dm().d_alap().query(QStringLiteral("SELECT TELEFON FROM UGYFEL WHERE KOD = :k"), {{"k", key}}).at(0, 0)
+                     .toString(), QStringLiteral("+36 1 111 1111"));
+
+        // The site.
+        QVERIFY(f.siteCount() > 0);
+        const QString site = f.currentSiteKey();
+        QTest::mouseClick(f.b_cimmod, Qt::LeftButton);
+        f.e_cimtelefon->setText(QStringLiteral("+36 30 111 1111"));
+        dm().d_alap().exec(QStringLiteral("UPDATE UGYFELCIM SET TELEFON = '+36 30 222 2222' WHERE KOD = :k"), {{"k", site}});
+        QTest::mouseClick(f.b_cimtar, Qt::LeftButton);
+        QCOMPARE(sink_.texts(), QStringList{QStringLiteral("Az ügyfél adatait közben máshol módosították. Az adatok "
+                                                           "frissültek, kérem, ismételje meg a műveletet.")});
+        QCOMPARE(f.currentSiteKey(), site);
+        QCOMPARE(f.e_cimtelefon->text(), QStringLiteral("+36 30 222 2222"));
+        QCOMPARE(dm().d_alap().query(QStringLiteral("SELECT TELEFON FROM UGYFELCIM WHERE KOD = :k"), {{"k", site}}).at(0, 0)
+                     .toString(), QStringLiteral("+36 30 222 2222"));
+    }
+
     // In selection mode a new customer is followed by its new site at once,
     // and storing the site picks both and closes the form.
     void newCustomerThenSiteSelects() {

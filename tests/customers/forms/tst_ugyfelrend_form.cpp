@@ -24,6 +24,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QtTest>
+#include <tuple>
 
 using vl::customers::Tugyfelrendfm;
 using vl::shell::dm;
@@ -131,23 +132,52 @@ private slots:
         QVERIFY(!vl::customers::OrdersWorkspaceForm().isVisible());
     }
 
-    // Both boxes: every customer; "Aktív"; "Van folyamatban bérlés": only those with a contract in progress.
+    // Neither box: every customer; "Aktív": only the active ones; "Van
+    // folyamatban bérlés": only those with a contract in progress; both: both.
+    // Two rows of their own tell the cases apart (the demonstration's customers
+    // are all active): an inactive customer with a contract in progress and an
+    // active one without any contract.
+    void chooserFilters_data() {
+        QTest::addColumn<bool>("aktiv");
+        QTest::addColumn<bool>("berles");
+        QTest::addColumn<bool>("sleeping");   // "Szunnyadó Kft." listed: inactive, contract in progress
+        QTest::addColumn<bool>("idle");       // "Tétlen Bt." listed: active, no contract
+        QTest::newRow("neither") << false << false << true << true;
+        QTest::newRow("active") << true << false << false << true;
+        QTest::newRow("in progress") << false << true << true << false;
+        QTest::newRow("both") << true << true << false << false;
+    }
     void chooserFilters() {
+        QFETCH(bool, aktiv);
+        QFETCH(bool, berles);
+        QFETCH(bool, sleeping);
+        QFETCH(bool, idle);
+        auto& c = dm().d_alap();
+        c.exec("INSERT INTO UGYFEL (KOD, NEV, FIZMOD, AKTIV) VALUES ('9801', 'Szunnyadó Kft.', 'KP', 'N')");
+        c.exec("INSERT INTO UGYFEL (KOD, NEV, FIZMOD, AKTIV) VALUES ('9802', 'Tétlen Bt.', 'KP', 'I')");
+        c.exec("INSERT INTO FORGFEJ (BIZONYLAT, VERZIO, AKTIV, STATUS, BERMOD, FIZMOD, BERKEZD, UGYFELKOD)"
+               " VALUES (99801, 1, 'I', 'FO', 'HT', 'KP', '2026.03.02', '9801')");
+        const qint64 all = count("SELECT COUNT(*) FROM UGYFEL");
         Tugyfelrendfm& f = shown(QString());
         f.cb_aktiv->setChecked(false);
         f.cb_berles->setChecked(false);
         f.RefreshCustomerChooser();
-        QCOMPARE(f.cbx_ugyfelnev->count(), int(count("SELECT COUNT(*) FROM UGYFEL")));
-        f.cb_aktiv->click();   // ticked
-        QCOMPARE(f.cbx_ugyfelnev->count(), int(count("SELECT COUNT(*) FROM UGYFEL WHERE AKTIV = 'I'")));
-        f.cb_aktiv->click();   // cleared
-        f.cb_berles->click();  // ticked
-        QCOMPARE(f.cbx_ugyfelnev->count(),
-                 int(count("SELECT COUNT(*) FROM UGYFEL U WHERE EXISTS (SELECT 1 FROM FORGFEJ F WHERE F.UGYFELKOD = U.KOD"
-                           " AND F.STATUS = 'FO')")));
-        f.cb_berles->click();
-        f.cb_aktiv->click();
-        QVERIFY(f.cb_aktiv->isChecked());
+        QCOMPARE(f.cbx_ugyfelnev->count(), int(all));
+        if (aktiv) f.cb_aktiv->click();
+        if (berles) f.cb_berles->click();
+        QCOMPARE(f.cb_aktiv->isChecked(), aktiv);
+        QCOMPARE(f.cb_berles->isChecked(), berles);
+        QCOMPARE(f.cbx_ugyfelnev->findText("Szunnyadó Kft.") >= 0, sleeping);
+        QCOMPARE(f.cbx_ugyfelnev->findText("Tétlen Bt.") >= 0, idle);
+        // A busy active customer stays in every case.
+        QVERIFY(f.cbx_ugyfelnev->findText(text("SELECT NEV FROM UGYFEL WHERE KOD = :k", {{"k", busyCustomer()}})) >= 0);
+        if (!aktiv && !berles) QCOMPARE(f.cbx_ugyfelnev->count(), int(all));
+        else QVERIFY(f.cbx_ugyfelnev->count() < int(all));
+        c.exec("DELETE FROM FORGFEJ WHERE BIZONYLAT = 99801");
+        c.exec("DELETE FROM UGYFEL WHERE KOD IN ('9801', '9802')");
+        f.cb_aktiv->setChecked(true);
+        f.cb_berles->setChecked(false);
+        f.RefreshCustomerChooser();
     }
 
     // Choosing a customer by name loads it and its lines; a site filters them; the line list moves the site.
@@ -165,19 +195,35 @@ private slots:
         const qint64 sites = count("SELECT COUNT(*) FROM UGYFELCIM WHERE UGYFELKOD = :k", {{"k", key}});
         QCOMPARE(f.cb_ugyfelcim->count(), int(sites + 1));
         QCOMPARE(f.cb_ugyfelcim->currentIndex(), 1);   // the first site chosen
-        // "Összes" status: every open line of the site.
-        f.cbx_sz_statusr->setCurrentIndex(0);
-        emit f.cbx_sz_statusr->activated(0);
-        QCOMPARE(qint64(f.lines().rowCount()),
-                 count("SELECT COUNT(*) FROM FORGSOR S JOIN FORGFEJ F ON F.BIZONYLAT = S.BIZONYLAT WHERE F.UGYFELKOD = :k"
-                       " AND F.UGYFELCIM = :s AND F.AKTIV = 'I' AND F.STATUS <> 'X'", {{"k", key}, {"s", f.SiteKey}}));
-        // "Minden szállítási cím": every line of the customer; the site fields follow the current line.
-        f.cb_ugyfelcim->setCurrentIndex(0);
-        emit f.cb_ugyfelcim->activated(0);
-        QCOMPARE(qint64(f.lines().rowCount()),
-                 count("SELECT COUNT(*) FROM FORGSOR S JOIN FORGFEJ F ON F.BIZONYLAT = S.BIZONYLAT WHERE F.UGYFELKOD = :k"
-                       " AND F.AKTIV = 'I' AND F.STATUS <> 'X'", {{"k", key}}));
-        QVERIFY(f.lines().rowCount() > 0);
+        // "Összes" status: every open line of the site; "Minden szállítási
+        // cím": every open line of the customer. Three contracts of its own at
+        // the site tell the cases apart: a cancelled and an inactive one are
+        // not listed, one in progress is.
+        const QString siteKey = f.SiteKey;
+        auto reload = [&](int site) {
+            f.cb_ugyfelcim->setCurrentIndex(site);
+            emit f.cb_ugyfelcim->activated(site);
+            f.cbx_sz_statusr->setCurrentIndex(0);
+            emit f.cbx_sz_statusr->activated(0);
+            return f.lines().rowCount();
+        };
+        const int siteBefore = reload(1), allBefore = reload(0);
+        QVERIFY(siteBefore > 0 && allBefore >= siteBefore);
+        for (const auto& [b, aktiv, status] : {std::tuple{99811, "I", "X"}, {99812, "N", "FO"}, {99813, "I", "FO"}}) {
+            dm().d_alap().exec("INSERT INTO FORGFEJ (BIZONYLAT, VERZIO, AKTIV, STATUS, BERMOD, FIZMOD, BERKEZD, UGYFELKOD,"
+                               " UGYFELCIM) VALUES (:b, 1, :a, :st, 'HT', 'KP', '2026.03.02', :k, :s)",
+                               {{"b", b}, {"a", QString::fromLatin1(aktiv)}, {"st", QString::fromLatin1(status)},
+                                {"k", key}, {"s", siteKey}});
+            dm().d_alap().exec("INSERT INTO FORGSOR (BIZONYLAT, VERZIO, TETELSOR, ARUCSOPORT, MENNYISEG, VMENNYISEG)"
+                               " VALUES (:b, 1, 1, 'ALAP', 1, 0)", {{"b", b}});
+        }
+        QCOMPARE(reload(1), siteBefore + 1);
+        QCOMPARE(f.SiteKey, siteKey);
+        QCOMPARE(reload(0), allBefore + 1);
+        dm().d_alap().exec("DELETE FROM FORGSOR WHERE BIZONYLAT IN (99811, 99812, 99813)");
+        dm().d_alap().exec("DELETE FROM FORGFEJ WHERE BIZONYLAT IN (99811, 99812, 99813)");
+        // The site fields follow the current line.
+        QCOMPARE(reload(0), allBefore);
         const int last = f.lines().rowCount() - 1;
         f.setCurrentLineRow(last);
         const QString lineSite = f.lines().at(last, f.lines().indexOf("UGYFELCIM")).toString().trimmed();
@@ -235,6 +281,42 @@ private slots:
         f.b_megsemcsop->click();
         f.b_vissza->click();
         QVERIFY(!f.isVisible());
+    }
+
+    // The customer and then its site changed on another desk while this
+    // panel edits them: the store is refused with the changed-elsewhere
+    // text, nothing of this desk is written, the panel shows the stored row.
+    void changedOnAnotherDesk() {
+        const QString changed = QStringLiteral("Az ügyfél adatait közben máshol módosították. Az adatok frissültek, "
+                                               "kérem, ismételje meg a műveletet.");
+        Tugyfelrendfm& f = shown(busyCustomer());
+        const QString key = f.CustomerKey;
+        f.b_ugyfelmod->click();
+        f.e_telefon->setText("+36 1 111 1111");
+        dm().d_alap().exec("UPDATE UGYFEL SET TELEFON = '+36 1 222 2222' WHERE KOD = :k", {{"k", key}});
+        f.b_ugyfeltar->click();
+        QCOMPARE(sink_.messages.last().second, changed);
+        QCOMPARE(f.customerMode, QString("browse"));
+        QCOMPARE(f.e_telefon->text(), QString("+36 1 222 2222"));
+        QCOMPARE(text("SELECT TELEFON FROM UGYFEL WHERE KOD = :k", {{"k", key}}), QString("+36 1 222 2222"));
+        // Read again, it stores.
+        f.b_ugyfelmod->click();
+        f.e_telefon->setText("+36 1 111 1111");
+        f.b_ugyfeltar->click();
+        QCOMPARE(f.customerMode, QString("browse"));
+        QCOMPARE(text("SELECT TELEFON FROM UGYFEL WHERE KOD = :k", {{"k", key}}), QString("+36 1 111 1111"));
+
+        const QString site = f.SiteKey;
+        QVERIFY(!site.isEmpty());
+        f.b_cimmod->click();
+        f.e_cimtelefon->setText("+36 30 111 1111");
+        dm().d_alap().exec("UPDATE UGYFELCIM SET TELEFON = '+36 30 222 2222' WHERE KOD = :k", {{"k", site}});
+        f.b_cimtarol->click();
+        QCOMPARE(sink_.messages.last().second, changed);
+        QCOMPARE(f.siteMode, QString("browse"));
+        QCOMPARE(f.SiteKey, site);
+        QCOMPARE(f.e_cimtelefon->text(), QString("+36 30 222 2222"));
+        QCOMPARE(text("SELECT TELEFON FROM UGYFELCIM WHERE KOD = :k", {{"k", site}}), QString("+36 30 222 2222"));
     }
 
     // The checks' exact texts; what was typed stays, nothing is written.

@@ -134,6 +134,64 @@ private slots:
         load(kDay);
     }
 
+    // A day typed into the box: while it is not the loaded one the grid is
+    // empty and says it must be loaded, actions wait; Enter loads it. An
+    // invalid day with Enter is refused and shows no rows either.
+    void typedDay() {
+        load(kDay);
+        QLineEdit* e = find<QLineEdit>("e_nap");
+        QTableView* g = find<QTableView>("DBGrid1");
+        auto customers = [&] {
+            QSet<QString> out;
+            for (int r = 0; r < g->model()->rowCount(); ++r) out << g->model()->index(r, 2).data().toString().trimmed();
+            return out;
+        };
+        QVERIFY(customers().contains("Alfa Kft."));
+        auto type = [&](const QString& day) {
+            e->setFocus();
+            e->selectAll();
+            QTest::keyClicks(e, day);
+        };
+        const qint64 done = count("SELECT COUNT(*) FROM FORGTEV WHERE TEVALLAPOT = 'E'");
+
+        type("2026.05.05");
+        QCOMPARE(find<QLabel>("l_nap")->text(), QStringLiteral("Kedd"));
+        QCOMPARE(g->model()->rowCount(), 0);
+        QCOMPARE(find<QLabel>("l_db")->text(), QStringLiteral("0"));
+        QCOMPARE(find<QLabel>("l_sumdb")->text(), Ttevnaplo2fm::PendingDayText());
+        // An action waits for the load: nothing of the old day is done.
+        find<QPushButton>("b_elvegezve")->click();
+        QCOMPARE(sink.last(), Ttevnaplo2fm::PendingDayText());
+        QCOMPARE(count("SELECT COUNT(*) FROM FORGTEV WHERE TEVALLAPOT = 'E'"), done);
+
+        QTest::keyClick(e, Qt::Key_Return);
+        QCOMPARE(f->sheet()->day(), QStringLiteral("2026.05.05"));
+        QCOMPARE(find<QLabel>("l_nap")->text(), QStringLiteral("Kedd"));
+        // Tuesday holds only the site visited on Tuesdays.
+        QCOMPARE(customers(), QSet<QString>{QStringLiteral("Hé Kft.")});
+        QCOMPARE(find<QLabel>("l_db")->text(), QString::number(g->model()->rowCount()));
+
+        // Typed back to the loaded day, the rows come back without a load.
+        type("2026.05.0");
+        QCOMPARE(g->model()->rowCount(), 0);
+        QTest::keyClicks(e, "5");
+        QCOMPARE(customers(), QSet<QString>{QStringLiteral("Hé Kft.")});
+
+        sink.clear();
+        type("2026.13.01");
+        QTest::keyClick(e, Qt::Key_Return);
+        QVERIFY2(sink.last().contains("Hibás dátum: 2026.13.01"), qPrintable(sink.last()));
+        QCOMPARE(g->model()->rowCount(), 0);
+        QVERIFY(find<QLabel>("l_nap")->text() != QStringLiteral("Kedd"));
+
+        type("20260504");
+        QTest::keyClick(e, Qt::Key_Enter);
+        QCOMPARE(e->text(), kDay);
+        QCOMPARE(find<QLabel>("l_nap")->text(), QStringLiteral("Hétfő"));
+        QVERIFY(customers().contains("Alfa Kft."));
+        QVERIFY(!customers().contains("Hé Kft."));
+    }
+
     // Choosing a customer or a driver, the no-driver tick and the deleted tick filter the grid.
     void filters() {
         load(kDay);
