@@ -8,11 +8,10 @@ cd "$(dirname "$(readlink -f "$0")")/.."
 ./scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)" --target vorlanda vorlanda-admin vl_docs
-(cd build && cpack -G DEB >/dev/null)
-deb=$(ls -t build/package/vorlanda_*.deb | head -1)
+deb=$(./packaging/build-deb.sh build build/package)
 echo "$deb"
 if command -v lintian >/dev/null; then
   # The program is built on the machine, not by the Debian tools: no source
   # package to check beside it.
-  lintian --no-tag-display-limit "$deb" || true
+  lintian --tag-display-limit 0 "$deb" || true
 fi

@@ -52,6 +52,8 @@ QString header(const QString& name, const QString& summary)
     QString s;
     s += QStringLiteral(".\\\" Made by vorlanda-admin --man %1; do not edit.\n").arg(name);
     s += QStringLiteral(".TH %1 1 \"\" \"Vorlanda %2\" \"Vorlanda\"\n").arg(name.toUpper(), QStringLiteral(VORLANDA_VERSION));
+    // Option and command names are never hyphenated nor stretched.
+    s += QStringLiteral(".nh\n.ad l\n");
     s += QStringLiteral(".SH NÉV\n%1 \\- %2\n").arg(roff(name), roff(summary));
     return s;
 }

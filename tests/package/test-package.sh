@@ -32,8 +32,8 @@ trap cleanup EXIT
 export XDG_DATA_HOME="$T/xdg-root"
 
 # ---- 1. the package
-cpack -G DEB --config "$BUILD/CPackConfig.cmake" -B "$T/pkg" >"$T/cpack.log" 2>&1 || { cat "$T/cpack.log"; fail "cpack"; }
-DEB=$(ls "$T"/pkg/vorlanda_*.deb)
+DEB=$("$(dirname "$(readlink -f "$0")")/../../packaging/build-deb.sh" "$BUILD" "$T/pkg") || fail "the package could not be built"
+[ -f "$DEB" ] || fail "no package: $DEB"
 dpkg-deb -c "$DEB" | awk '{ $1=$2=$3=$4=$5=""; sub(/^ +/, ""); print }' | sed 's|^\./|/|' > "$T/contents"
 for f in /usr/lib/vorlanda/vorlanda /usr/lib/vorlanda/vorlanda-admin \
          /usr/lib/vorlanda/firebird/firebird.conf /usr/lib/vorlanda/firebird/databases.conf \
@@ -79,7 +79,7 @@ done
 for o in --ini --yes --company --demo; do
   grep -q -- "$o" "$T/vorlanda-admin.txt" || fail "vorlanda-admin(1) does not name $o"
 done
-grep -q "Új cég létrehozása" "$T/vorlanda.txt" || fail "vorlanda(1) does not describe the first start"
+tr -s ' \n' '  ' <"$T/vorlanda.txt" | grep -q "Új cég létrehozása" || fail "vorlanda(1) does not describe the first start"
 bash -n "$R/usr/share/bash-completion/completions/vorlanda-admin" || fail "the completion does not parse"
 
 cat > "$T/ceg.json" <<'JSON'
