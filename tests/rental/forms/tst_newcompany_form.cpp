@@ -112,7 +112,7 @@ private slots:
         QTest::newRow("passwords differ") << "jelszo2" << "Alma-fa8" << "A két jelszó nem egyezik.";
         QTest::newRow("no name") << "nev" << "  " << "Meg kell adni: a cég neve.";
         QTest::newRow("bad tax number") << "adoszam" << "12345678-2-06" << "Az adószám nem érvényes (például 12345676-2-41): 12345678-2-06";
-        QTest::newRow("VAT not a number") << "afa" << "huszonhét" << "Az ÁFA kulcs szám legyen (százalék, például 27): huszonhét";
+        QTest::newRow("VAT not a number") << "afa" << "27 %" << "Az ÁFA kulcs szám legyen (százalék, például 27): 27 %";
         QTest::newRow("postal code") << "irszam" << "67" << "Az irányítószám négy számjegy legyen: 67";
         QTest::newRow("no user") << "juzer" << "" << "Meg kell adni: az első felhasználó neve.";
     }
