@@ -31,6 +31,7 @@ Tujcegfm::Tujcegfm(const QString& databaseFile, QWidget* parent) : QDialog(paren
 {
     setObjectName(QStringLiteral("Tujcegfm"));
     setWindowTitle(QStringLiteral("Első indítás"));
+    setMinimumWidth(520);
     auto* main = new QVBoxLayout(this);
 
     l_fajl = new QLabel(QStringLiteral("Még nincs adatbázis: %1").arg(databaseFile), this);
@@ -46,6 +47,7 @@ Tujcegfm::Tujcegfm(const QString& databaseFile, QWidget* parent) : QDialog(paren
     p_ceg = new QWidget(this);
     p_ceg->setObjectName(QStringLiteral("p_ceg"));
     auto* form = new QFormLayout(p_ceg);
+    form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     e_nev = edit(p_ceg, "e_nev", 80);
     e_irszam = edit(p_ceg, "e_irszam", 4);
     e_varos = edit(p_ceg, "e_varos", 40);
