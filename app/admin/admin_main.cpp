@@ -1,6 +1,8 @@
 // vorlanda-admin: the command-line tool over the program's own libraries.
 #include "AdminCommand.h"
 #include "AdminArgs.h"
+#include "Docs.h"
+#include "shell/DataFolder.h"
 #include "shell/Ini.h"
 #include "shell/Dm.h"
 #include "util/MessageSink.h"
@@ -12,6 +14,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 namespace vl::admin {
@@ -35,7 +38,9 @@ void err(const QString& line) {
 }
 
 static void usage() {
-    err(QStringLiteral("Használat: vorlanda-admin [--ini FÁJL] [--yes] PARANCS [argumentumok]"));
+    err(usageLine());
+    err(QStringLiteral("Kapcsolók:"));
+    for (const auto& o : globalOptions()) err(QStringLiteral("  ") + o.synopsis + QStringLiteral("  ") + o.description);
     err(QStringLiteral("Parancsok:"));
     auto list = commands();
     std::sort(list.begin(), list.end(), [](const AdminCommand& a, const AdminCommand& b) { return a.name < b.name; });
@@ -46,6 +51,19 @@ static void usage() {
 
 int main(int argc, char** argv) {
     using namespace vl::admin;
+    // The manual pages and the completion are made from the command registry
+    // (at build time), before anything else starts.
+    if (argc >= 2 && (std::strcmp(argv[1], "--man") == 0 || std::strcmp(argv[1], "--completion") == 0)) {
+        const bool man = std::strcmp(argv[1], "--man") == 0;
+        const QString text = man ? manPage(argc >= 3 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral("vorlanda-admin"))
+                                 : bashCompletion();
+        if (text.isEmpty()) {
+            err(QStringLiteral("--man: ismeretlen program (vorlanda-admin vagy vorlanda)."));
+            return 2;
+        }
+        std::fputs(text.toUtf8().constData(), stdout);
+        return 0;
+    }
     vl::db::prepareEmbeddedEngine();
     // Ctrl-C, SIGTERM, SIGHUP: the running statement is cancelled, every later
     // one refused, and the command ends with 128 + signal; when the database
@@ -74,10 +92,12 @@ int main(int argc, char** argv) {
 
     AdminContext ctx;
     QString ini = QStringLiteral("PKR.INI");
+    bool iniGiven = false;
     while (!args.isEmpty() && args.first().startsWith(QStringLiteral("--"))) {
         const QString opt = args.takeFirst();
         if (opt == QStringLiteral("--ini") && !args.isEmpty()) {
             ini = args.takeFirst();
+            iniGiven = true;
         } else if (opt == QStringLiteral("--yes")) {
             ctx.yes = true;
         } else if (opt == QStringLiteral("--help")) {
@@ -97,12 +117,11 @@ int main(int argc, char** argv) {
     // Options may also follow the command name.
     QStringList rest;
     for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QStringLiteral("--ini") && i + 1 < args.size()) ini = args[++i];
+        if (args[i] == QStringLiteral("--ini") && i + 1 < args.size()) { ini = args[++i]; iniGiven = true; }
         else if (args[i] == QStringLiteral("--yes")) ctx.yes = true;
         else rest << args[i];
     }
     ctx.args = rest;
-    ctx.iniFile = QFileInfo(ini).absoluteFilePath();
 
     const AdminCommand* cmd = nullptr;
     for (const auto& c : commands())
@@ -112,6 +131,21 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
+    // No --ini and no PKR.INI here: the user's data folder, as the program
+    // uses it. init-db makes it on a first start; the others only use it.
+    if (!iniGiven && cmd->needsIni && !QFileInfo::exists(ini)) {
+        if (cmd->name == QStringLiteral("init-db")) {
+            const vl::shell::WorkFolder folder = vl::shell::ChooseWorkFolder(QDir::currentPath());
+            if (folder.path.isEmpty()) {
+                err(folder.problem);
+                return 1;
+            }
+            ini = folder.path + QStringLiteral("/PKR.INI");
+        } else if (const QString own = vl::shell::ExistingDataFolderIni(); !own.isEmpty()) {
+            ini = own;
+        }
+    }
+    ctx.iniFile = QFileInfo(ini).absoluteFilePath();
 
     vl::ConsoleSink sink;
     sink.assumeYes = ctx.yes;

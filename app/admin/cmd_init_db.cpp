@@ -1,18 +1,20 @@
-// vorlanda-admin init-db [--demo]: creates the database that PKR.INI names,
-// with the schema and the seed dictionaries (and the demonstration data).
+// vorlanda-admin init-db [--demo | --company FILE.json]: creates the database
+// that PKR.INI names, with the schema and the seed dictionaries, and either the
+// demonstration data or the office's own company.
 #include "AdminCommand.h"
 
 #include "db/Database.h"
-#include "db/SchemaRegistry.h"
-#include "rental/DemoData.h"
-#include "rental/Schema.h"
+#include "rental/NewCompany.h"
 #include "shell/Ini.h"
+#include "util/Error.h"
 
 #include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+
+#include <optional>
 
 namespace vl::admin {
 namespace {
@@ -25,11 +27,36 @@ bool isServerForm(const QString& server) {
 
 int initDb(AdminContext& ctx) {
     bool demo = false;
-    for (const QString& a : ctx.args) {
+    QString companyFile;
+    for (int i = 0; i < ctx.args.size(); ++i) {
+        const QString& a = ctx.args[i];
         if (a == QStringLiteral("--demo")) demo = true;
-        else {
+        else if (a == QStringLiteral("--company") && i + 1 < ctx.args.size()) companyFile = ctx.args[++i];
+        else if (a == QStringLiteral("--company")) {
+            err(QStringLiteral("init-db: a --company után a cég adatait tartalmazó JSON fájl neve következik."));
+            return 2;
+        } else {
             err(QStringLiteral("init-db: ismeretlen argumentum: ") + a);
             return 2;
+        }
+    }
+    if (demo && !companyFile.isEmpty()) {
+        err(QStringLiteral("init-db: a --demo és a --company közül csak az egyik adható meg."));
+        return 2;
+    }
+    // The company is read and checked before anything is created.
+    std::optional<vl::rental::NewCompany> company;
+    if (!companyFile.isEmpty()) {
+        QFile f(companyFile);
+        if (!f.open(QIODevice::ReadOnly)) {
+            err(QStringLiteral("init-db: a cég adatait tartalmazó fájl nem olvasható: ") + companyFile);
+            return 1;
+        }
+        try {
+            company = vl::rental::ParseNewCompanyJson(f.readAll());
+        } catch (const vl::Error& e) {
+            err(QStringLiteral("init-db: ") + e.text() + QStringLiteral(" Nem jött létre adatbázis."));
+            return 1;
         }
     }
     using vl::shell::IniRead;
@@ -54,13 +81,12 @@ int initDb(AdminContext& ctx) {
     vl::db::ConnectParams p;
     p.driver = QStringLiteral("FIREBIRD");
     const bool remote = isServerForm(server);
-    QString localFile;
     if (remote) {
         p.database = server;
         p.user = IniValue(QStringLiteral("DBUSERNAME"));
         p.password = IniValue(QStringLiteral("DBPASSWORD"));
     } else {
-        localFile = QFileInfo(server).absoluteFilePath();
+        const QString localFile = QFileInfo(server).absoluteFilePath();
         if (QFileInfo::exists(localFile)) {
             err(QStringLiteral("init-db: az adatbázis már létezik, nem írom felül: ") + localFile);
             return 1;
@@ -69,54 +95,32 @@ int initDb(AdminContext& ctx) {
         p.database = localFile;
     }
 
-    // The schema of every subsystem of the program, in dependency order.
-    vl::db::SchemaRegistry registry;
-    vl::rental::registerSchema(registry);
-
-    std::unique_ptr<vl::db::Connection> conn;
+    vl::rental::NewDatabaseResult r;
     try {
-        conn = vl::db::createFirebirdDatabase(p);
-    } catch (const vl::db::DbError& e) {
-        err(QStringLiteral("init-db: az adatbázis nem hozható létre: ") + p.database + QLatin1Char('\n') + e.text());
-        return 1;
-    }
-
-    try {
-        registry.upgrade(*conn, [](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
-            out(QStringLiteral("Sémalépés %1 %2: %3").arg(m.name).arg(s.version).arg(s.title));
-        });
-        // Every module's seeds in one transaction: a database is not left half-seeded.
-        auto tx = conn->begin();
-        const int seeded = registry.seed(*tx, {QString::number(QDate::currentDate().year()), vl::db::SeedScope::All});
-        tx->commit();
-        out(QStringLiteral("Szótárak: %1 sor").arg(seeded));
-        if (demo) {
-            const auto s = vl::rental::DemoData::create(*conn, nullptr);
-            out(QStringLiteral("Bemutató adatok: %1 ügyfél, %2 cím, %3 termék, %4 sofőr, %5 szerződés")
-                    .arg(s.customers).arg(s.sites).arg(s.products).arg(s.drivers).arg(s.contracts));
-        }
-    } catch (const std::exception& e) {
-        QString text = QString::fromUtf8(e.what());
-        if (auto* dbe = dynamic_cast<const vl::db::DbError*>(&e)) text = dbe->text();
-        conn->close();
-        conn.reset();
-        // A half-made database is not left behind.
-        if (!remote && QFile::exists(localFile)) QFile::remove(localFile);
-        err(QStringLiteral("init-db: az adatbázis feltöltése nem sikerült") +
+        r = vl::rental::CreateNewDatabase(p, company ? &*company : nullptr, demo,
+                                          [](const QString& line) { out(line); });
+    } catch (const vl::Error& e) {
+        err(QStringLiteral("init-db: az adatbázis nem hozható létre vagy feltöltése nem sikerült") +
             (remote ? QStringLiteral(" (a szerveren létrejött fájlt kézzel kell törölni)") : QString()) +
-            QStringLiteral(":\n") + text);
+            QStringLiteral(": ") + p.database + QLatin1Char('\n') + e.text());
         return 1;
     }
-    conn->close();
-    out(QStringLiteral("Az adatbázis elkészült: %1 (sémaverzió: %2)")
-            .arg(p.database, registry.describe(registry.latestVersions())));
+    out(QStringLiteral("Szótárak: %1 sor").arg(r.seeded));
+    if (company)
+        out(QStringLiteral("Cég: %1; első felhasználó: %2 (minden joggal)").arg(company->nev.trimmed(), company->user.trimmed()));
+    if (demo)
+        out(QStringLiteral("Bemutató adatok: %1 ügyfél, %2 cím, %3 termék, %4 sofőr, %5 szerződés")
+                .arg(r.demo.customers).arg(r.demo.sites).arg(r.demo.products).arg(r.demo.drivers).arg(r.demo.contracts));
+    out(QStringLiteral("Az adatbázis elkészült: %1 (sémaverzió: %2)").arg(p.database, r.versions));
     return 0;
 }
 
 } // namespace
 
 VL_ADMIN_COMMAND(QStringLiteral("init-db"),
-                 QStringLiteral("init-db [--demo]   a DBSERVER által megnevezett adatbázis létrehozása (sémával, szótárakkal; --demo: bemutató adatokkal)"),
+                 QStringLiteral("init-db [--demo | --company FÁJL.json]  a DBSERVER által megnevezett adatbázis létrehozása "
+                                "(sémával, szótárakkal; --demo: bemutató adatokkal; --company: a cég saját adataival "
+                                "és első felhasználójával, bemutató adatok nélkül)"),
                  initDb);
 
 } // namespace vl::admin

@@ -5,11 +5,13 @@
 #include "Tmain_pkrfm.h"
 #include "Tmsgfm.h"
 #include "db/Database.h"
+#include "shell/DataFolder.h"
 #include "shell/Dm.h"
 #include "util/Error.h"
 #include "util/MessageSink.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QPointer>
 #include <QWidget>
 
@@ -66,6 +68,15 @@ int main(int argc, char** argv) {
 
     vl::shell::GuiMessageSink sink;
     vl::ScopedSink useSink(&sink);
+
+    // PKR.INI of the working directory wins; otherwise the user's data folder
+    // (made on the first start), and the program works there.
+    const vl::shell::WorkFolder folder = vl::shell::ChooseWorkFolder(QDir::currentPath());
+    if (folder.path.isEmpty()) {
+        vl::notify(vl::MsgKind::Error, folder.problem);
+        return 1;
+    }
+    QDir::setCurrent(folder.path);
 
     int rc = 0;
     {

@@ -4,6 +4,12 @@
 
 namespace vl::db::detail {
 
+// prepareEmbeddedEngine(), told the embedded file about to be opened: an
+// installation that keeps its lock directory beside the database (a system
+// installation, or one this user cannot write) decides it at the first such
+// file of the process (`firebird-lock` in the file's folder).
+void prepareEmbeddedEngineFor(const QString& embeddedFile);
+
 // Runs one step of a statement; a DbError it raises leaves with the
 // statement's text, so whoever shows it can say what failed.
 template <class F>

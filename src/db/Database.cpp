@@ -72,6 +72,7 @@ struct EngineSetup {
     QByteArray root;      // FIREBIRD as chosen, empty: left to the engine
     QByteArray lockDir;   // FIREBIRD_LOCK
     QString problem;      // why the lock directory cannot be used
+    bool lockPending = false; // beside the first embedded database, not yet opened
 };
 
 std::mutex& setupMutex()
@@ -112,8 +113,11 @@ bool isClassicRoot(const QString& root)
 QString errnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
 // Makes the lock directory when missing and checks that nobody but its owner
-// (this user or root) and its group can remove, replace or fill it.
-QString checkLockDirectory(const QByteArray& dir)
+// (this user or root) and its group can remove, replace or fill it. Beside a
+// shared database (`beside`: the lock directory of a database folder) another
+// member of the folder's group may have made it: the folder is that group's
+// (set-group-ID, not writable by others) and so is the directory.
+QString checkLockDirectory(const QByteArray& dir, bool beside)
 {
     const QString shown = QFile::decodeName(dir);
     const QByteArray parent = QFile::encodeName(QFileInfo(shown).absolutePath());
@@ -121,8 +125,11 @@ QString checkLockDirectory(const QByteArray& dir)
     if (::stat(parent.constData(), &ps) != 0)
         return QStringLiteral("A program könyvtára nem olvasható (%1): %2").arg(QFile::decodeName(parent), errnoText());
     if (ps.st_mode & S_IWOTH)
-        return QStringLiteral("A program könyvtárát (%1) bárki írhatja, ezért az adatbázis-motor zárolási könyvtára "
-                              "nem lehet benne.").arg(QFile::decodeName(parent));
+        return beside ? QStringLiteral("Az adatbázis könyvtárát (%1) bárki írhatja, ezért az adatbázis-motor zárolási "
+                                       "könyvtára nem lehet benne; tegye az adatbázist saját vagy csoportja "
+                                       "könyvtárába.").arg(QFile::decodeName(parent))
+                      : QStringLiteral("A program könyvtárát (%1) bárki írhatja, ezért az adatbázis-motor zárolási "
+                                       "könyvtára nem lehet benne.").arg(QFile::decodeName(parent));
     struct stat sb {};
     if (::lstat(dir.constData(), &sb) != 0) {
         if (errno != ENOENT)
@@ -134,7 +141,10 @@ QString checkLockDirectory(const QByteArray& dir)
         if (rc != 0 && err != EEXIST)
             return QStringLiteral("Az adatbázis-motor zárolási könyvtára (%1) nem hozható létre: %2")
                 .arg(shown, QString::fromLocal8Bit(std::strerror(err)));
-        if (rc == 0 && ::geteuid() == 0) {
+        if (rc == 0 && beside && (ps.st_mode & S_ISGID)) {
+            // The folder's group shares the database: the directory is theirs.
+            ::chmod(dir.constData(), 02770);
+        } else if (rc == 0 && ::geteuid() == 0) {
             // Run as root, the engine hands its lock files to the firebird
             // group; ordinary users of that group share the directory.
             if (const struct group* g = ::getgrnam("firebird")) {
@@ -147,7 +157,9 @@ QString checkLockDirectory(const QByteArray& dir)
     }
     if (S_ISLNK(sb.st_mode) || !S_ISDIR(sb.st_mode))
         return QStringLiteral("Az adatbázis-motor zárolási könyvtára (%1) nem valódi könyvtár.").arg(shown);
-    if (sb.st_uid != ::geteuid() && sb.st_uid != 0)
+    const bool groupShared = beside && (ps.st_mode & S_ISGID) && (ps.st_mode & S_IWGRP) && sb.st_gid == ps.st_gid
+                             && (sb.st_mode & S_IRWXG) == S_IRWXG;
+    if (sb.st_uid != ::geteuid() && sb.st_uid != 0 && !groupShared)
         return QStringLiteral("Az adatbázis-motor zárolási könyvtára (%1) más felhasználóé.").arg(shown);
     if (sb.st_mode & S_IWOTH)
         return QStringLiteral("Az adatbázis-motor zárolási könyvtárát (%1) bárki írhatja.").arg(shown);
@@ -156,7 +168,9 @@ QString checkLockDirectory(const QByteArray& dir)
 
 } // namespace
 
-void prepareEmbeddedEngine()
+namespace detail {
+
+void prepareEmbeddedEngineFor(const QString& embeddedFile)
 {
     std::lock_guard<std::mutex> lock(setupMutex());
     EngineSetup& s = engineSetup();
@@ -175,13 +189,36 @@ void prepareEmbeddedEngine()
             s.root = QFile::encodeName(inherited);
         // One lock directory per installation, whatever the environment says:
         // the lock table of an embedded file lives there, and every process
-        // that has the file open must use the same one.
+        // that has the file open must use the same one. A system installation
+        // (in /usr, read-only for its users) or one its user cannot write
+        // keeps it beside the embedded database instead, decided at the first
+        // embedded file the process opens.
         if (bin.isEmpty()) {
             s.problem = QStringLiteral("A program helye nem állapítható meg, így az adatbázis-motor zárolási "
                                        "könyvtára sem.");
         } else {
-            s.lockDir = QFile::encodeName(bin + QStringLiteral("/firebird-lock"));
-            s.problem = checkLockDirectory(s.lockDir);
+            const QString own = bin + QStringLiteral("/firebird-lock");
+            const QByteArray binName = QFile::encodeName(bin);
+            const bool system = bin.startsWith(QStringLiteral("/usr/"));
+            if (!system && (QFileInfo::exists(own) || QFileInfo(own).isSymLink() || ::access(binName.constData(), W_OK) == 0)) {
+                s.lockDir = QFile::encodeName(own);
+                s.problem = checkLockDirectory(s.lockDir, false);
+            } else {
+                s.lockPending = true;
+            }
+        }
+    }
+    if (s.lockPending && !embeddedFile.isEmpty()) {
+        s.lockPending = false;
+        const QFileInfo file(embeddedFile);
+        const QString folder = QFileInfo(file.absolutePath()).canonicalFilePath();
+        if (folder.isEmpty()) {
+            s.problem = QStringLiteral("Az adatbázis könyvtára (%1) nem létezik, így az adatbázis-motor zárolási "
+                                       "könyvtára sem hozható létre.").arg(file.absolutePath());
+            s.lockPending = true; // another file may still decide
+        } else {
+            s.lockDir = QFile::encodeName(folder + QStringLiteral("/firebird-lock"));
+            s.problem = checkLockDirectory(s.lockDir, true);
         }
     }
     if (s.root.isEmpty())
@@ -191,6 +228,10 @@ void prepareEmbeddedEngine()
     if (!s.lockDir.isEmpty())
         qputenv("FIREBIRD_LOCK", s.lockDir);
 }
+
+} // namespace detail
+
+void prepareEmbeddedEngine() { detail::prepareEmbeddedEngineFor(QString()); }
 
 QString lockDirectory()
 {

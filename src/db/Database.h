@@ -225,10 +225,10 @@ std::unique_ptr<Connection> createFirebirdDatabase(const ConnectParams& params);
 //    engine in Classic mode; otherwise (and when unset) the root shipped next to
 //    the programs (bin/firebird).
 //  - FIREBIRD_LOCK: always the installation's lock directory (an inherited
-//    value is ignored), bin/firebird-lock next to the programs. The directory
-//    is made when missing; it must be a real directory owned by this user or by
-//    root and writable by no one else than its owner and group, or no embedded
-//    file is opened (lockDirectoryProblem() says why).
+//    value is ignored): bin/firebird-lock next to the programs; a system one
+//    keeps firebird-lock beside its first embedded database. It is made when
+//    missing: a real directory of this user, root (or the database folder's
+//    group), writable by nobody else, or no file opens (lockDirectoryProblem).
 void prepareEmbeddedEngine();
 
 // The lock directory that prepareEmbeddedEngine() chose (canonical path).

@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QStringEncoder>
@@ -21,6 +22,8 @@
 #include <limits>
 #include <mutex>
 #include <set>
+
+#include <sys/stat.h>
 
 using namespace Firebird;
 
@@ -1197,6 +1200,8 @@ void shutdownFirebirdEngine()
 std::unique_ptr<Connection> openFirebird(const ConnectParams& params)
 {
     prepareEmbeddedEngine();
+    if (!isRemoteFirebirdName(params.database) && !params.database.trimmed().isEmpty())
+        prepareEmbeddedEngineFor(embeddedFilePath(params.database));
     checkNotStopping();
     if (params.database.trimmed().isEmpty())
         throw DbError(QStringLiteral("Nincs megadva az adatbázis."));
@@ -1218,6 +1223,8 @@ std::unique_ptr<Connection> createFirebird(const ConnectParams& params)
     const QString database = params.database.trimmed();
     if (database.isEmpty())
         throw DbError(QStringLiteral("Nincs megadva az adatbázis."));
+    if (!isRemoteFirebirdName(database))
+        prepareEmbeddedEngineFor(embeddedFilePath(database));
     checkNotStopping();
     if (!isRemoteFirebirdName(database) && QFileInfo::exists(database))
         throw DbError(QStringLiteral("Az adatbázis már létezik, nem hozom létre újra: %1").arg(database));
@@ -1233,6 +1240,14 @@ std::unique_ptr<Connection> createFirebird(const ConnectParams& params)
         if (guard)
             guard->discard();
         throw st.error(QStringLiteral("Az adatbázis nem hozható létre: %1").arg(database));
+    }
+    if (!isRemoteFirebirdName(database)) {
+        // In a folder its group shares (set-group-ID), the group may write
+        // the new file as well; elsewhere it stays as the engine made it.
+        const QString file = embeddedFilePath(database);
+        struct stat fs {};
+        if (::stat(QFile::encodeName(QFileInfo(file).absolutePath()).constData(), &fs) == 0 && (fs.st_mode & S_ISGID))
+            ::chmod(QFile::encodeName(file).constData(), 0660);
     }
     auto session = newSession(att, database, std::move(guard));
     auto conn = std::make_unique<FbConnection>(session);

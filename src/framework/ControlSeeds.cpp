@@ -93,7 +93,8 @@ QList<Panel> panels() {
         F irszam = f("IRSZAM", "Irányítószám").col("Irsz.").dict("SZ_IRSZAM");
         irszam.pvezerlo = QStringLiteral("CEG_IRSZAM");
         p.fields << code() << f("NEV", "Cégnév").col("Cégnév").req() << irszam << f("VAROS", "Város").col("Város")
-                 << f("UTCA", "Utca, házszám").col("Utca") << f("AKTUALISEV", "Üzleti év").col("Üzleti év").req()
+                 << f("UTCA", "Utca, házszám").col("Utca") << f("ADOSZAM", "Adószám").col("Adószám")
+                 << f("TELEFON", "Telefonszám").col("Telefon") << f("AKTUALISEV", "Üzleti év").col("Üzleti év").req()
                  << f("NYOMTPELD", "Átadási bizonylat példányszáma")
                  << f("ATADVEG", "Átadási bizonylat zárószövege")
                  << f("FTP_DFOLDER", "Programfrissítések mappája");

@@ -3,6 +3,9 @@
 #include "framework/ControlSeeds.h"
 #include "shell/ShellSchema.h"
 
+#include <QSet>
+#include <algorithm>
+
 namespace vl::framework {
 
 namespace {
@@ -76,6 +79,43 @@ QStringList version1() {
     return s;
 }
 
+// A database made before the company had a tax number and a telephone keeps
+// its own panel of "A cég saját adatai": the two fields join it after the
+// street, unless the panel already names them. A new database gets them with
+// the panel's seed.
+void addCompanyTaxAndPhoneFields(vl::db::Transaction& tx)
+{
+    auto rs = tx.query(QStringLiteral("SELECT MEZO, SORREND FROM VEZERLO WHERE UPPER(TRIM(MODUL)) = 'CEG'"));
+    if (rs.isEmpty()) return;
+    QSet<int> used;
+    QSet<QString> fields;
+    int after = 0;
+    int last = 0;
+    while (rs.next()) {
+        const QString mezo = rs.text(QStringLiteral("MEZO")).trimmed().toUpper();
+        const int sorrend = int(rs.integer(QStringLiteral("SORREND")));
+        used.insert(sorrend);
+        fields.insert(mezo);
+        if (mezo == QLatin1String("UTCA")) after = sorrend;
+        last = std::max(last, sorrend);
+    }
+    if (after == 0) after = last;
+    struct NewField { const char* mezo; const char* oszlop; const char* megnevezes; };
+    const NewField add[] = {{"ADOSZAM", "Adószám", "Adószám"}, {"TELEFON", "Telefon", "Telefonszám"}};
+    int next = after;
+    for (const NewField& f : add) {
+        if (fields.contains(QString::fromUtf8(f.mezo))) continue;
+        ++next;
+        while (used.contains(next)) ++next;
+        used.insert(next);
+        tx.exec(QStringLiteral("INSERT INTO VEZERLO (MODUL, SORREND, MEZO, OSZLOPNEV, MEGNEVEZES) "
+                               "VALUES ('CEG', :sorrend, :mezo, :oszlop, :megnevezes)"),
+                {{QStringLiteral("sorrend"), next}, {QStringLiteral("mezo"), QString::fromUtf8(f.mezo)},
+                 {QStringLiteral("oszlop"), QString::fromUtf8(f.oszlop)},
+                 {QStringLiteral("megnevezes"), QString::fromUtf8(f.megnevezes)}});
+    }
+}
+
 } // namespace
 
 vl::db::SchemaModule schemaModule() {
@@ -83,6 +123,8 @@ vl::db::SchemaModule schemaModule() {
     m.name = QStringLiteral("framework");
     m.dependsOn = {QStringLiteral("shell")};
     m.steps.append({1, QStringLiteral("Vezérlőtáblák és változásnapló"), version1(), {}});
+    m.steps.append({2, QStringLiteral("A cég adószáma és telefonszáma a cég saját adatainak paneljén"), {},
+                    addCompanyTaxAndPhoneFields});
     // Later versions are appended here, never changed once released.
     // The panels of every table that exists by then, so also those of the
     // modules above (ControlSeeds skips a panel whose table is missing).

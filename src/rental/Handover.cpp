@@ -84,6 +84,9 @@ void addPageHeader(Report& r, const HandoverCompany& co, const HeaderValues& h) 
     ph.add(Field::label(QStringLiteral("qrs_cegnev"), 2, 16, 89, 5, co.nev, bold));
     ph.add(Field::label(QStringLiteral("qrs_cegvaros"), 2, 21.5, 89, 4.5, (co.irszam + QLatin1Char(' ') + co.varos).trimmed(), normal));
     ph.add(Field::label(QStringLiteral("qrs_cegutca"), 2, 26, 89, 4.5, co.utca, normal));
+    if (!co.adoszam.trimmed().isEmpty())
+        ph.add(Field::label(QStringLiteral("qrs_cegadoszam"), 2, 31, 89, 4.5,
+                            QStringLiteral("Adószám: ") + co.adoszam.trimmed(), normal));
 
     ph.add(Field::box(QStringLiteral("box_berlo"), 97, 10, 93, 40));
     ph.add(Field::label(QStringLiteral("qrl_berlo"), 99, 11, 60, 4.5, QStringLiteral("Bérlő:"), small));
@@ -136,12 +139,13 @@ QString NoHandoverLinesText() {
 
 HandoverCompany ReadHandoverCompany(Transaction& tx) {
     HandoverCompany c;
-    auto rs = tx.query(QStringLiteral("SELECT NEV, IRSZAM, VAROS, UTCA, NYOMTPELD, ATADVEG FROM CEG"));
+    auto rs = tx.query(QStringLiteral("SELECT NEV, IRSZAM, VAROS, UTCA, ADOSZAM, NYOMTPELD, ATADVEG FROM CEG"));
     if (rs.next()) {
         c.nev = rs.text(QStringLiteral("NEV"));
         c.irszam = rs.text(QStringLiteral("IRSZAM"));
         c.varos = rs.text(QStringLiteral("VAROS"));
         c.utca = rs.text(QStringLiteral("UTCA"));
+        c.adoszam = rs.text(QStringLiteral("ADOSZAM"));
         c.nyomtpeld = int(rs.integer(QStringLiteral("NYOMTPELD")));
         c.atadveg = rs.text(QStringLiteral("ATADVEG"));
     }

@@ -34,6 +34,7 @@ struct HandoverRequest {
 // The lessor as the document prints it (CEG).
 struct HandoverCompany {
     QString nev, irszam, varos, utca;
+    QString adoszam;         // the company's tax number, printed under its address
     int nyomtpeld = 1;       // default copies
     QString atadveg;         // the closing text, lines separated by CR LF
 };

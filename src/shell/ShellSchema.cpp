@@ -67,6 +67,10 @@ vl::db::SchemaModule schemaModule() {
     // The time of the last successful backup, the same for every workstation.
     m.steps.append({2, QStringLiteral("Az utolsó sikeres mentés ideje a cégadatok között"),
                     {QStringLiteral("ALTER TABLE CEG ADD UTOLSOMENTES VARCHAR(19)")}, {}});
+    // The company's tax number and telephone, printed on its documents.
+    m.steps.append({3, QStringLiteral("A cég adószáma és telefonszáma a cégadatok között"),
+                    {QStringLiteral("ALTER TABLE CEG ADD ADOSZAM VARCHAR(20)"),
+                     QStringLiteral("ALTER TABLE CEG ADD TELEFON VARCHAR(30)")}, {}});
     // Later versions are appended here, never changed once released.
     m.markerTables = {QStringLiteral("SZ_JUZER"), QStringLiteral("CEG")};
     // The single step list created these tables in its first step.

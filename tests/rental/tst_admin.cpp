@@ -1,7 +1,10 @@
 // init-db, upgrade-db and check through the real vorlanda-admin program.
 #include "RentalTestDb.h"
+#include "shell/Login.h"
 
+#include <QDir>
 #include <QFile>
+#include <QProcessEnvironment>
 #include <QProcess>
 
 #include <pwd.h>
@@ -17,9 +20,15 @@ struct Run {
     QString err;
 };
 
-Run admin(const QString& dir, const QStringList& args) {
+// The tool runs with a data folder of its own under `dir` (none made unless a
+// command makes it), so the user's real data folder never answers for a
+// missing PKR.INI.
+Run admin(const QString& dir, const QStringList& args, const QString& dataHome = QString()) {
     QProcess p;
     p.setWorkingDirectory(dir);
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome.isEmpty() ? dir + QStringLiteral("/.nincs-adatkonyvtar") : dataHome);
+    p.setProcessEnvironment(env);
     p.start(QStringLiteral(VL_ADMIN_EXE), args);
     Run r;
     if (!p.waitForFinished(300000)) {
@@ -33,6 +42,19 @@ Run admin(const QString& dir, const QStringList& args) {
     r.err = QString::fromUtf8(p.readAllStandardError());
     return r;
 }
+
+int latest(const QString& module) { return vl::rental::Schema::registry().latestVersions().value(module); }
+
+void writeFile(const QString& path, const QByteArray& body) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(body);
+}
+
+// A company as the office types it: its tax number passes the check digit.
+const QByteArray kCompany = R"({"NEV": "Kabinbérlő Kft.", "IRSZAM": "6720", "VAROS": "Szeged", "UTCA": "Tisza Lajos krt. 12.",
+  "ADOSZAM": "12345676-2-06", "TELEFON": "+36 62 555 123", "AFA": 27, "USER": "Kovács Éva", "PASSWORD": "Titok-2026",
+  "NAPTARSZABALY": "Előző munkanapra"})";
 
 void writeIni(const QString& dir, const QString& body) {
     QFile f(dir + QStringLiteral("/PKR.INI"));
@@ -63,7 +85,9 @@ private slots:
         const Run check = admin(dir.path(), {QStringLiteral("check")});
         QVERIFY2(check.code == 0, qPrintable(check.out + check.err));
         for (const QString& line : {QStringLiteral("Kapcsolat: DbServer:") + db, QStringLiteral("Meghajtó: INTRBASE"),
-                                    QStringLiteral("Sémaverzió: shell 2, framework 1, customers 2, rental %1").arg(vl::rental::Schema::latestVersion()),
+                                    QStringLiteral("Sémaverzió: shell %1, framework %2, customers %3, rental %4")
+                                        .arg(latest(QStringLiteral("shell"))).arg(latest(QStringLiteral("framework")))
+                                        .arg(latest(QStringLiteral("customers"))).arg(vl::rental::Schema::latestVersion()),
                                     QStringLiteral("FORGFEJ: 15 sor"), QStringLiteral("UGYFEL: 25 sor"),
                                     QStringLiteral("ARU: 80 sor"), QStringLiteral("FORGTEV: "),
                                     QStringLiteral("FORGKABIN: "), QStringLiteral("FORGFIZ: ")})
@@ -137,7 +161,8 @@ private slots:
         writeIni(d2.path(), QStringLiteral("DBSERVER=%1\n").arg(db));
         const Run up = admin(d2.path(), {QStringLiteral("upgrade-db")});
         QVERIFY2(up.code == 0, qPrintable(up.out + up.err));
-        QVERIFY2(up.out.contains(QStringLiteral("Sémaverzió: shell 0 -> 2, framework 0 -> 1, customers 0 -> 2, rental 0 -> %1")
+        QVERIFY2(up.out.contains(QStringLiteral("Sémaverzió: shell 0 -> %1, framework 0 -> %2, customers 0 -> %3, rental 0 -> %4")
+                                     .arg(latest(QStringLiteral("shell"))).arg(latest(QStringLiteral("framework"))).arg(latest(QStringLiteral("customers")))
                                      .arg(vl::rental::Schema::latestVersion())),
                  qPrintable(up.out));
         const Run check = admin(d2.path(), {QStringLiteral("check")});
@@ -169,6 +194,120 @@ private slots:
         QVERIFY2(r.err.contains(message), qPrintable(r.err));
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("nincs.fdb"))));
         QVERIFY(!QFile::exists(d.filePath(QStringLiteral("x.fdb"))));
+    }
+
+    // init-db --company: the office's own company and first user, every
+    // dictionary and control table seeded, not one demonstration row.
+    void initDbCompany() {
+        QTemporaryDir d;
+        const QString db = d.filePath(QStringLiteral("ceg.fdb"));
+        writeIni(d.path(), QStringLiteral("DBSERVER=%1\r\n").arg(db));
+        writeFile(d.filePath(QStringLiteral("ceg.json")), kCompany);
+        const Run init = admin(d.path(), {QStringLiteral("init-db"), QStringLiteral("--company"), QStringLiteral("ceg.json")});
+        QVERIFY2(init.code == 0, qPrintable(init.out + init.err));
+        QVERIFY2(init.out.contains(QStringLiteral("Cég: Kabinbérlő Kft.; első felhasználó: Kovács Éva")), qPrintable(init.out));
+        const Run check = admin(d.path(), {QStringLiteral("check")});
+        QVERIFY2(check.code == 0, qPrintable(check.out + check.err));
+        for (const QString& line : {QStringLiteral("FORGFEJ: 0 sor"), QStringLiteral("UGYFEL: 0 sor"), QStringLiteral("ARU: 0 sor")})
+            QVERIFY2(check.out.contains(line), qPrintable(line + QStringLiteral("\n") + check.out));
+
+        auto conn = vl::db::connect(vl::rental::test::embeddedParams(db));
+        auto one = [&](const QString& sql) {
+            const auto rs = conn->query(sql);
+            QStringList l;
+            for (int r = 0; r < rs.rowCount(); ++r) {
+                QStringList cols;
+                for (int c = 0; c < rs.columnCount(); ++c) cols << rs.at(r, c).toString().trimmed();
+                l << cols.join(u'|');
+            }
+            return l.join(u';');
+        };
+        QCOMPARE(one(QStringLiteral("SELECT NEV, IRSZAM, VAROS, UTCA, ADOSZAM, TELEFON FROM CEG")),
+                 QStringLiteral("Kabinbérlő Kft.|6720|Szeged|Tisza Lajos krt. 12.|12345676-2-06|+36 62 555 123"));
+        QCOMPARE(one(QStringLiteral("SELECT KOD, NEV, JOGOK, AKTIV FROM SZ_JUZER")), QStringLiteral("KOVACSEVA|Kovács Éva|W|I"));
+        QCOMPARE(one(QStringLiteral("SELECT KOD FROM SZ_ADO WHERE STANDARD = 'I'")), QStringLiteral("27"));
+        // No demonstration rows: no customer, cabin, driver or contract.
+        for (const char* t : {"UGYFEL", "UGYFELCIM", "ARU", "SZ_SOFOR", "FORGFEJ", "FORGSOR", "FORGTEV", "FORGFIZ"})
+            QCOMPARE(one(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(t))), QStringLiteral("0"));
+        // Every dictionary and control table is seeded.
+        for (const char* t : {"SZ_STATUSR", "SZ_STATUSK", "SZ_STATUST", "SZ_TEVEKENY", "SZ_BERMOD", "SZ_FIZMOD",
+                              "SZ_MEGYSEG", "SZ_ARUCSOP", "SZ_TEVAR", "SZ_IRSZAM", "HKSZCSPSZV", "TABLAK", "VEZERLO"})
+            QVERIFY2(one(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(t))).toInt() > 0, t);
+        // The company's own postal code is in the dictionary; the panel shows the new fields.
+        QCOMPARE(one(QStringLiteral("SELECT NEV FROM SZ_IRSZAM WHERE KOD = '6720'")), QStringLiteral("Szeged"));
+        QCOMPARE(one(QStringLiteral("SELECT COUNT(*) FROM VEZERLO WHERE MODUL = 'CEG' AND MEZO IN ('ADOSZAM', 'TELEFON')")),
+                 QStringLiteral("2"));
+        // The first user logs in with the chosen password and is not asked to change it.
+        vl::shell::LoginUser u;
+        QCOMPARE(vl::shell::CheckLogin(*conn, QStringLiteral("kovács éva"), QStringLiteral("titok-2026"), &u),
+                 vl::shell::LoginCheck::Ok);
+        QVERIFY(!vl::shell::IsSeededDefaultPassword(u.code, conn->query(QStringLiteral("SELECT JELSZO FROM SZ_JUZER")).at(0, 0).toString()));
+        conn->close();
+    }
+
+    // A file that cannot make a company is refused in Hungarian; no database is made.
+    void initDbCompanyRefused_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not JSON") << QByteArray("{\"NEV\": \"X\",") << "nem érvényes JSON";
+        QTest::newRow("an array") << QByteArray("[1, 2]") << "egyetlen JSON objektum";
+        QTest::newRow("no tax number") << QByteArray(kCompany).replace("\"ADOSZAM\": \"12345676-2-06\",", "")
+                                       << "Hiányzik a cég adatai közül: ADOSZAM";
+        QTest::newRow("empty name") << QByteArray(kCompany).replace("\"Kabinbérlő Kft.\"", "\" \"")
+                                    << "Meg kell adni: a cég neve.";
+        QTest::newRow("wrong check digit") << QByteArray(kCompany).replace("12345676-2-06", "12345678-2-06")
+                                           << "Az adószám nem érvényes";
+        QTest::newRow("VAT as a word") << QByteArray(kCompany).replace("\"AFA\": 27", "\"AFA\": \"sok\"")
+                                       << "Az AFA kulcs értéke nem szám: sok";
+        QTest::newRow("VAT out of range") << QByteArray(kCompany).replace("\"AFA\": 27", "\"AFA\": 127")
+                                          << "0 és 100 közötti";
+        QTest::newRow("unknown key") << QByteArray(kCompany).replace("\"TELEFON\"", "\"FAX\"") << "Ismeretlen kulcs";
+        QTest::newRow("number as a name") << QByteArray(kCompany).replace("\"Kabinbérlő Kft.\"", "12")
+                                          << "A(z) NEV kulcs értéke szöveg legyen";
+        QTest::newRow("seeded password") << QByteArray(kCompany).replace("Titok-2026", "zumor")
+                                         << "nem lehet a program alapértelmezett jelszava";
+    }
+    void initDbCompanyRefused() {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, message);
+        QTemporaryDir d;
+        const QString db = d.filePath(QStringLiteral("ceg.fdb"));
+        writeIni(d.path(), QStringLiteral("DBSERVER=%1\r\n").arg(db));
+        writeFile(d.filePath(QStringLiteral("ceg.json")), json);
+        const Run r = admin(d.path(), {QStringLiteral("init-db"), QStringLiteral("--company"), QStringLiteral("ceg.json")});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(message), qPrintable(r.err));
+        QVERIFY2(r.err.contains(QStringLiteral("Nem jött létre adatbázis.")), qPrintable(r.err));
+        QVERIFY(!QFile::exists(db));
+        QVERIFY(!QFile::exists(db + QStringLiteral(".lock")));
+    }
+
+    // No PKR.INI in the working directory: init-db makes the user's data
+    // folder (owner-only, with its PKR.INI) and the database in it; the other
+    // commands find it there; a PKR.INI in the working directory still wins.
+    void dataFolderWithoutIni() {
+        QTemporaryDir d;
+        const QString home = d.filePath(QStringLiteral("xdg"));
+        const QString work = d.filePath(QStringLiteral("munka"));
+        QVERIFY(QDir().mkpath(work));
+        writeFile(d.filePath(QStringLiteral("ceg.json")), kCompany);
+        const Run init = admin(work, {QStringLiteral("init-db"), QStringLiteral("--company"), d.filePath(QStringLiteral("ceg.json"))}, home);
+        QVERIFY2(init.code == 0, qPrintable(init.out + init.err));
+        const QString folder = home + QStringLiteral("/vorlanda");
+        QVERIFY(QFileInfo::exists(folder + QStringLiteral("/pkr.fdb")));
+        QCOMPARE(QFileInfo(folder).permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+                                                    | QFile::WriteOther | QFile::ExeOther), QFile::Permissions());
+        QCOMPARE(QFileInfo(folder + QStringLiteral("/PKR.INI")).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+                 QFile::Permissions());
+        QVERIFY(QDir(work).isEmpty());
+        const Run check = admin(work, {QStringLiteral("check")}, home);
+        QVERIFY2(check.code == 0, qPrintable(check.out + check.err));
+        QVERIFY2(check.out.contains(QStringLiteral("Kapcsolat: DbServer:") + folder + QStringLiteral("/pkr.fdb")), qPrintable(check.out));
+        // The working directory's PKR.INI wins.
+        writeIni(work, QStringLiteral("DBSERVER=%1/nincs.fdb\r\n").arg(work));
+        const Run own = admin(work, {QStringLiteral("check")}, home);
+        QVERIFY(own.code != 0);
+        QVERIFY2(own.err.contains(work + QStringLiteral("/nincs.fdb")), qPrintable(own.err));
     }
 
     void missingIni() {

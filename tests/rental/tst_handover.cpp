@@ -198,15 +198,34 @@ private slots:
     }
 
     void blankSheet() {
+        // The company's tax number is printed under its address.
+        db.conn->exec(QStringLiteral("UPDATE CEG SET ADOSZAM = '12345676-2-41'"));
         auto tx = db.conn->begin(vl::db::TxMode::ReadOnly);
         const HandoverCompany co = ReadHandoverCompany(*tx);
         tx->commit();
+        db.conn->exec(QStringLiteral("UPDATE CEG SET ADOSZAM = NULL"));
         QCOMPARE(co.nyomtpeld, 2);
+        QCOMPARE(co.adoszam, QStringLiteral("12345676-2-41"));
+        {
+            using vl::reporting::Field;
+            const vl::reporting::Report r = BlankHandoverReport(co);
+            const Field* street = nullptr;
+            const Field* tax = nullptr;
+            for (const Field& f : r.pageHeader.fields) {
+                if (f.name == QLatin1String("qrs_cegutca")) street = &f;
+                if (f.name == QLatin1String("qrs_cegadoszam")) tax = &f;
+            }
+            QVERIFY(street && tax);
+            QCOMPARE(tax->text, QStringLiteral("Adószám: 12345676-2-41"));
+            QVERIFY(tax->y >= street->y + street->h);
+            QVERIFY(tax->y + tax->h <= 50); // inside the lessor's box
+        }
         const QString file = writePdf(BlankHandoverReport(co), QStringLiteral("tqratadas2"));
         QCOMPARE(pdf::pdfPageCount(file), 1);
         const QString text = pdf::pdfText(file);
         for (const QString& t : {QStringLiteral("Átadás-átvételi bizonylat"), QStringLiteral("Bérbeadó:"),
                                  QStringLiteral("Vorlanda Mobil WC Kft."), QStringLiteral("Budafoki út 59."),
+                                 QStringLiteral("Adószám: 12345676-2-41"),
                                  QStringLiteral("Bérlő:"), QStringLiteral("Szállítási cím"), QStringLiteral("Adószám:"),
                                  QStringLiteral("Bérbeadás típusa"), QStringLiteral("Fizetési mód"), QStringLiteral("1. lap"),
                                  QStringLiteral("Gépjármű-vezető:"), QStringLiteral("N. kárérték/db"),

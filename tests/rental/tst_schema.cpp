@@ -8,6 +8,8 @@
 #include "customers/CustomerStore.h"
 #include "rental/ProductStore.h"
 
+#include <QRegularExpression>
+
 using namespace vl::rental;
 using vl::customers::Customer;
 using vl::customers::CustomerStore;
@@ -108,6 +110,19 @@ class TestSchema : public QObject {
     Q_OBJECT
     TestDb db;
 
+    // The newest version of a module of the program ("shell 3").
+    static QString latest(const char* module) {
+        const QString m = QString::fromLatin1(module);
+        return QStringLiteral("%1 %2").arg(m).arg(Schema::registry().latestVersions().value(m));
+    }
+    // The steps of a module after `from`, as the upgrade names them.
+    static QStringList stepsAfter(const char* module, int from) {
+        QStringList l;
+        const QString m = QString::fromLatin1(module);
+        for (int v = from + 1; v <= Schema::registry().latestVersions().value(m); ++v) l << QStringLiteral("%1 %2").arg(m).arg(v);
+        return l;
+    }
+
     QString value(const QString& sql, const vl::db::Params& p = {}) {
         const auto rs = db.conn->query(sql, p);
         return rs.isEmpty() ? QStringLiteral("<nincs sor>") : rs.at(0, 0).toString();
@@ -124,8 +139,8 @@ private slots:
         QCOMPARE(Schema::currentVersion(*db.conn), Schema::latestVersion());
         QVERIFY(Schema::latestVersion() >= 4);
         QCOMPARE(versionRows(*db.conn),
-                 (QStringList{QStringLiteral("customers 2"), QStringLiteral("framework 1"),
-                              QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 2")}));
+                 (QStringList{latest("customers"), latest("framework"),
+                              QStringLiteral("rental %1").arg(Schema::latestVersion()), latest("shell")}));
         const auto reg = Schema::registry();
         QCOMPARE(reg.currentVersions(*db.conn), reg.latestVersions());
         QStringList order;
@@ -192,14 +207,17 @@ private slots:
         QCOMPARE(reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
                      ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
                  }),
-                 Schema::latestVersion() - version + 2);
-        QStringList expected{QStringLiteral("shell 2"), QStringLiteral("customers 2")};
+                 Schema::latestVersion() - version + int(stepsAfter("shell", 1).size() + stepsAfter("framework", 1).size() + stepsAfter("customers", 1).size()));
+        QStringList expected = stepsAfter("shell", 1) + stepsAfter("framework", 1) + stepsAfter("customers", 1);
         for (int v = version + 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
         QCOMPARE(ran, expected);
         QCOMPARE(versionRows(*old.conn),
-                 (QStringList{QStringLiteral("* %1").arg(version), QStringLiteral("customers 2"), QStringLiteral("framework 1"),
-                              QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 2")}));
-        QCOMPARE(rowCounts(*old.conn), before);
+                 (QStringList{QStringLiteral("* %1").arg(version), latest("customers"), latest("framework"),
+                              QStringLiteral("rental %1").arg(Schema::latestVersion()), latest("shell")}));
+        // Every row kept; the company's panel gained its tax number and telephone.
+        auto kept = before;
+        kept[QStringLiteral("VEZERLO")] += 2;
+        QCOMPARE(rowCounts(*old.conn), kept);
         QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE NEV = 'O''Brien és Társa Kft.'")), 1);
         QCOMPARE(structure(*old.conn), structure(*db.conn));
         // The customers and sites it held start counting their changes from 0.
@@ -259,8 +277,8 @@ private slots:
         reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
             ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
         });
-        QStringList expected{QStringLiteral("shell 1"), QStringLiteral("shell 2"), QStringLiteral("framework 1"),
-                             QStringLiteral("customers 1"), QStringLiteral("customers 2")};
+        QStringList expected = stepsAfter("shell", 0) + stepsAfter("framework", 0);
+        expected << latest("customers");
         for (int v = 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
         QCOMPARE(ran, expected);
         QCOMPARE(structure(*old.conn), structure(*db.conn));
@@ -280,12 +298,59 @@ private slots:
         old.conn->exec(QStringLiteral("ALTER TABLE VL_SEMA ADD MODUL VARCHAR(31)"));
         const auto reg = Schema::registry();
         QCOMPARE(reg.currentVersion(*old.conn, QStringLiteral("rental")), 4);
-        QCOMPARE(reg.upgrade(*old.conn), Schema::latestVersion() - 4 + 2);
+        QCOMPARE(reg.upgrade(*old.conn), Schema::latestVersion() - 4 + int(stepsAfter("shell", 1).size() + stepsAfter("framework", 1).size() + stepsAfter("customers", 1).size()));
         QCOMPARE(versionRows(*old.conn),
-                 (QStringList{QStringLiteral("* 4"), QStringLiteral("customers 2"), QStringLiteral("framework 1"),
-                              QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 2")}));
+                 (QStringList{QStringLiteral("* 4"), latest("customers"), latest("framework"),
+                              QStringLiteral("rental %1").arg(Schema::latestVersion()), latest("shell")}));
         QCOMPARE(structure(*old.conn), structure(*db.conn));
         old.conn->close();
+    }
+
+    // A database from before the company's tax number and telephone: the
+    // columns join CEG and its row stays; the company's panel gets the two
+    // fields after the street, once (a field the panel already names stays
+    // as it is).
+    void companyTaxAndPhoneUpgrade_data() {
+        QTest::addColumn<bool>("namedAlready");
+        QTest::newRow("the panel as seeded") << false;
+        QTest::newRow("the panel names the tax number") << true;
+    }
+    void companyTaxAndPhoneUpgrade() {
+        QFETCH(bool, namedAlready);
+        TestDb old;
+        old.create(true, QStringLiteral("adoszam.fdb"));
+        vl::db::Connection& c = *old.conn;
+        c.exec(QStringLiteral("DELETE FROM VEZERLO WHERE MODUL = 'CEG' AND MEZO IN ('ADOSZAM', 'TELEFON')"));
+        c.exec(QStringLiteral("ALTER TABLE CEG DROP ADOSZAM"));
+        c.exec(QStringLiteral("ALTER TABLE CEG DROP TELEFON"));
+        c.exec(QStringLiteral("UPDATE VL_SEMA SET VERZIO = 2 WHERE MODUL = 'shell'"));
+        c.exec(QStringLiteral("UPDATE VL_SEMA SET VERZIO = 1 WHERE MODUL = 'framework'"));
+        c.exec(QStringLiteral("UPDATE CEG SET NEV = 'Régi Kft.'"));
+        if (namedAlready)
+            c.exec(QStringLiteral("INSERT INTO VEZERLO (MODUL, SORREND, MEZO, OSZLOPNEV, MEGNEVEZES) "
+                                  "VALUES ('CEG', 999, 'ADOSZAM', 'Adósz.', 'Saját adószám')"));
+        const auto reg = Schema::registry();
+        QStringList ran;
+        reg.upgrade(c, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
+            ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
+        });
+        QCOMPARE(ran, stepsAfter("shell", 2) + stepsAfter("framework", 1));
+        QCOMPARE(c.query(QStringLiteral("SELECT NEV FROM CEG")).at(0, 0).toString(), QStringLiteral("Régi Kft."));
+        const auto rs = c.query(QStringLiteral("SELECT TRIM(MEZO), TRIM(MEGNEVEZES) FROM VEZERLO WHERE MODUL = 'CEG' "
+                                               "ORDER BY SORREND"));
+        QStringList fields;
+        for (int r = 0; r < rs.rowCount(); ++r) fields << rs.at(r, 0).toString() + u'=' + rs.at(r, 1).toString();
+        const qsizetype street = fields.indexOf(QStringLiteral("UTCA=Utca, házszám"));
+        QVERIFY2(street >= 0, qPrintable(fields.join(u' ')));
+        if (namedAlready) {
+            QCOMPARE(fields.mid(street + 1, 1), QStringList{QStringLiteral("TELEFON=Telefonszám")});
+            QCOMPARE(fields.last(), QStringLiteral("ADOSZAM=Saját adószám"));
+        } else {
+            QCOMPARE(fields.mid(street + 1, 2), (QStringList{QStringLiteral("ADOSZAM=Adószám"), QStringLiteral("TELEFON=Telefonszám")}));
+        }
+        QCOMPARE(fields.filter(QRegularExpression(QStringLiteral("^(ADOSZAM|TELEFON)="))).size(), 2);
+        QCOMPARE(structure(c), structure(*db.conn));
+        c.close();
     }
 
     // A database that names a module this program does not know, or holds a
@@ -293,7 +358,8 @@ private slots:
     void newerDatabaseRefused_data() {
         QTest::addColumn<QString>("row");
         QTest::newRow("unknown module") << "INSERT INTO VL_SEMA (MODUL, VERZIO) VALUES ('billing', 1)";
-        QTest::newRow("newer framework") << "UPDATE VL_SEMA SET VERZIO = 2 WHERE MODUL = 'framework'";
+        QTest::newRow("newer framework") << QStringLiteral("UPDATE VL_SEMA SET VERZIO = %1 WHERE MODUL = 'framework'")
+                                                .arg(Schema::registry().latestVersions().value(QStringLiteral("framework")) + 1);
     }
     void newerDatabaseRefused() {
         QFETCH(QString, row);

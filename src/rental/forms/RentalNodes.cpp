@@ -1,4 +1,5 @@
 #include "RentalNodes.h"
+#include "Tujcegfm.h"
 
 #include "FormRegistry.h"
 #include "ProductForms.h"
@@ -18,6 +19,8 @@ Tevnyitfm& YearOpeningForm() {
 }
 
 void registerRentalNodes(vl::shell::Tmain_pkrfm& w) {
+    // A first start without a database: the office's own company or the demonstration.
+    w.setFirstStartHandler([](vl::shell::Tmain_pkrfm& m, const QString& file) { return OfferNewDatabase(&m, file); });
     // 21 "Termékek állapota és helye"; "Tkabinfm" and "ShowDocPrint" by name.
     registerProductNodes(w);
     // 35 "Év nyitása": modal.

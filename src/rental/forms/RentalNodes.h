@@ -1,6 +1,7 @@
 #pragma once
 // The tree nodes the rental core serves: 22 "Bérletbe kiadás", 35 "Év nyitása";
-// and the forms it offers by name ("Tszerzfelfm").
+// the forms it offers by name ("Tszerzfelfm"); and the first start's new
+// database ("Új cég létrehozása" or "Bemutató adatbázis").
 namespace vl::shell { class Tmain_pkrfm; }
 
 namespace vl::rental {

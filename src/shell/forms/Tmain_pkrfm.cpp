@@ -2,6 +2,7 @@
 #include "FormConventions.h"
 #include "TPasswordFM.h"
 #include "shell/BusinessYear.h"
+#include "shell/DataFolder.h"
 #include "shell/Dm.h"
 #include "shell/Ini.h"
 #include "shell/LastBackup.h"
@@ -345,7 +346,14 @@ bool Tmain_pkrfm::runStartUp() {
     }
     // 6. Window state.
     applyWindowState();
-    // 7. The database.
+    // 7. The database; on a first start it is made first.
+    if (firstStartHandler_) {
+        const QString missing = MissingEmbeddedDatabase();
+        if (!missing.isEmpty() && !firstStartHandler_(*this, missing)) {
+            refuse();
+            return false;
+        }
+    }
     QString description;
     if (!d.ConnectDatabase(&description)) {
         refuse();

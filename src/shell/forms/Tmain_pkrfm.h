@@ -71,6 +71,12 @@ public:
     void addStartupStep(StartupStep step);
     // What "Frissítés" does after its question was answered "Igen".
     void setUpdateHandler(NodeHandler handler) { updateHandler_ = std::move(handler); }
+    // Called at start-up when the configuration names an embedded database
+    // that does not exist yet (a first start): makes it (the office's own
+    // company or the demonstration) and returns true, or false when the user
+    // made none, which ends the start-up.
+    using FirstStartHandler = std::function<bool(Tmain_pkrfm&, const QString& databaseFile)>;
+    void setFirstStartHandler(FirstStartHandler handler) { firstStartHandler_ = std::move(handler); }
     // Run the start-up sequence when first shown (on by default).
     void setAutoStart(bool on) { autoStart_ = on; }
 
@@ -112,6 +118,7 @@ private:
     QHash<int, NodeHandler> handlers_;
     QList<StartupStep> startupSteps_;
     NodeHandler updateHandler_;
+    FirstStartHandler firstStartHandler_;
     QHash<int, QTreeWidgetItem*> items_;
     bool autoStart_ = true;
     bool started_ = false;
