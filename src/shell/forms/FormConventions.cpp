@@ -186,7 +186,8 @@ void FormConventions::fitColumns(QTableView* grid, int maxWidth) {
     if (!grid || !grid->model()) return;
     QHeaderView* h = grid->horizontalHeader();
     for (int c = 0; c < grid->model()->columnCount(); ++c) {
-        const int content = std::min(grid->sizeHintForColumn(c), maxWidth);
+        // The view's own measure of the cells (public on the base class).
+        const int content = std::min(static_cast<const QAbstractItemView*>(grid)->sizeHintForColumn(c), maxWidth);
         const int title = h->isHidden() ? 0 : h->sectionSizeHint(c);
         h->resizeSection(c, std::max(content, title));
     }

@@ -16,6 +16,7 @@
 #include "util/MessageSink.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
