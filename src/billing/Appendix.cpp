@@ -4,10 +4,10 @@
 #include "db/TxScope.h"
 #include "shell/Queries.h"
 #include "util/Error.h"
+#include "util/NumberFormat.h"
 #include "util/Texts.h"
 
 #include <QDateTime>
-#include <QLocale>
 #include <QSet>
 #include <algorithm>
 #include <tuple>
@@ -163,10 +163,7 @@ QString PlannedDeliveryText(const PlannedDelivery& d) {
 }
 
 QString TotalsText(const ListTotals& t) {
-    QLocale hu(QLocale::Hungarian);
-    QString sum = hu.toString(t.total);
-    sum.replace(QChar(0x00A0), QLatin1Char(' '));
-    if (t.total == 0) sum = QString();
+    const QString sum = t.total == 0 ? QString() : vl::util::FormatAmount(double(t.total));
     return QString::number(t.rows) + QStringLiteral(" darab, ") + sum + QStringLiteral(" Ft.");
 }
 

@@ -2,6 +2,7 @@
 
 #include "billing/AppendixCharge.h"
 #include "reporting/Masks.h"
+#include "util/NumberFormat.h"
 #include "util/Texts.h"
 
 #include <QDate>
@@ -18,7 +19,7 @@ using vl::reporting::Group;
 using vl::reporting::PrintContext;
 using vl::reporting::Report;
 using vl::reporting::Wrap;
-using vl::reporting::formatMask;
+using vl::util::FormatNumber;
 
 namespace {
 
@@ -216,18 +217,18 @@ Report AppendixReport(const AppendixReportInput& in) {
         b.field(QStringLiteral("QRL_kabindb"))->setText(QString::number(count));
         b.field(QStringLiteral("QRL_kabinok"))->setText(numbers);
         b.field(QStringLiteral("QRL_ar"))->setText(
-            formatMask(c.number(QStringLiteral("NETTOAR")), QStringLiteral("###,###,###.##"))
+            FormatNumber(c.number(QStringLiteral("NETTOAR")), QStringLiteral("###,###,###.##"))
             + (activity ? QStringLiteral("/") : QStringLiteral("/ ") + c.text(QStringLiteral("BERMENNY")))
             + QLatin1Char(' ') + unit);
         QString nap;
         if (unit != QLatin1String("Alk")) {
-            nap = formatMask(c.sum(QStringLiteral("nap"), QStringLiteral("ar")), QStringLiteral("###,###,##0"));
+            nap = FormatNumber(c.sum(QStringLiteral("nap"), QStringLiteral("ar")), QStringLiteral("###,###,##0"));
             if (!activity) nap += QStringLiteral(" nap");
         }
         b.field(QStringLiteral("QRL_nap"))->setText(nap);
         b.field(QStringLiteral("QRL_egysegar"))->setText(
-            formatMask(c.number(QStringLiteral("EGYSEGAR")), QStringLiteral("###,###,###.##")));
-        b.field(QStringLiteral("QRL_ertek"))->setText(formatMask(double(sum), QStringLiteral("###,###,##0")));
+            FormatNumber(c.number(QStringLiteral("EGYSEGAR")), QStringLiteral("###,###,###.##")));
+        b.field(QStringLiteral("QRL_ertek"))->setText(FormatNumber(double(sum), QStringLiteral("###,###,##0")));
         b.field(QStringLiteral("QRL_minimal"))->setText(c.text(QStringLiteral("MINARSZAMOL")) == QLatin1String("I")
                                                             ? QStringLiteral("Minimális bérleti díj fizetés")
                                                             : QString());
@@ -251,7 +252,7 @@ Report AppendixReport(const AppendixReportInput& in) {
     gs.footer.add(cikk);
     gs.footer.beforePrint = [st, sitePerPage](BandPrint& b, PrintContext& c) {
         if (sitePerPage) c.setGroupNewPage(QStringLiteral("cim"), true);
-        b.field(QStringLiteral("QRL_cimossz"))->setText(formatMask(double(st->siteSum), QStringLiteral("###,###,##0")));
+        b.field(QStringLiteral("QRL_cimossz"))->setText(FormatNumber(double(st->siteSum), QStringLiteral("###,###,##0")));
         const QString text = RemainingProductsText(st->siteRemaining);
         b.field(QStringLiteral("qrl_cikksum"))->setText(text);
         b.field(QStringLiteral("qrl_cikkfej"))->setText(
@@ -270,7 +271,7 @@ Report AppendixReport(const AppendixReportInput& in) {
     cikku.autoHeight = true;
     gu.footer.add(cikku);
     gu.footer.beforePrint = [st](BandPrint& b, PrintContext&) {
-        b.field(QStringLiteral("QRL_ugyfossz"))->setText(formatMask(double(st->customerSum), QStringLiteral("###,###,##0")));
+        b.field(QStringLiteral("QRL_ugyfossz"))->setText(FormatNumber(double(st->customerSum), QStringLiteral("###,###,##0")));
         const QString text = st->sitesStarted > 1 ? RemainingProductsText(st->customerRemaining) : QString();
         b.field(QStringLiteral("qrl_cikksumu"))->setText(text);
         b.field(QStringLiteral("qrl_cikkfeju"))->setText(
@@ -327,7 +328,7 @@ Report summaryReport(const QString& name, const vl::db::RowSet& rows, const QStr
     r.summary.frame = vl::reporting::FrameTop;
     r.summary.add(Field::label(QStringLiteral("QRL_mind_l"), 0, 1, 100, 5, QStringLiteral("Mind összesen"), plain(9, true)));
     r.summary.add(Field::computed(QStringLiteral("QRL_mind"), 122, 1, 30, 5, [](const PrintContext& c) {
-        return formatMask(c.sum(QStringLiteral("ertek")), QStringLiteral("##,###,##0"));
+        return FormatNumber(c.sum(QStringLiteral("ertek")), QStringLiteral("##,###,##0"));
     }, plain(9, true), Align::Right));
     return r;
 }

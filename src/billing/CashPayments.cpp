@@ -1,6 +1,7 @@
 #include "billing/CashPayments.h"
 
 #include "reporting/Masks.h"
+#include "util/NumberFormat.h"
 
 #include <QPageLayout>
 
@@ -93,7 +94,7 @@ Report CashPaymentReport(const vl::db::RowSet& rows, const QString& customerName
         return QStringLiteral("Összes tétel ") + QString::number(c.data().rowCount());
     }, plain(9, true)));
     r.summary.add(Field::computed(QStringLiteral("QRL_ossz"), 82, 1, 80, 5, [](const PrintContext& c) {
-        return QStringLiteral("Nettó összesen ") + vl::reporting::formatMask(c.sum(QStringLiteral("netto")), kMask);
+        return QStringLiteral("Nettó összesen ") + vl::util::FormatNumber(c.sum(QStringLiteral("netto")), kMask);
     }, plain(9, true), Align::Right));
     r.summary.add(Field::label(QStringLiteral("QRL_megj"), 0, 6.5, 190, 5,
                                QStringLiteral("Az összeg minden felsorolt időszakot tartalmaz, állapotától függetlenül "

@@ -1,5 +1,7 @@
 #include "customers/CustomerSearch.h"
 
+#include "util/Texts.h"
+
 namespace vl::customers {
 
 QString numberKey(const QString& text) {
@@ -13,7 +15,8 @@ QString numberKey(const QString& text) {
 }
 
 namespace {
-QString fold(const QString& s) { return s.toCaseFolded(); }
+// Case and accents ignored, as the rental lookup finds names.
+QString fold(const QString& s) { return vl::util::SearchKey(s); }
 } // namespace
 
 void CustomerSearch::setRows(const vl::db::RowSet& rows, const QString& sortColumn) {
@@ -78,9 +81,13 @@ int CustomerSearch::rowOfKey(const QString& key) const {
     return -1;
 }
 
-int CustomerSearch::find(const QString& typed) const {
+int CustomerSearch::find(const QString& typed, bool* whole) const {
     const QString text = typed.trimmed();
-    if (rows_.isEmpty()) return -1;
+    if (whole) *whole = true;
+    if (rows_.isEmpty()) {
+        if (whole) *whole = text.isEmpty();
+        return -1;
+    }
     prepare();
     if (text.isEmpty()) return 0;
     const QString f = fold(text);
@@ -95,8 +102,12 @@ int CustomerSearch::find(const QString& typed) const {
     for (qsizetype n = f.size(); n >= 1; --n) {
         const QStringView part = QStringView(f).left(n);
         for (size_t r = 0; r < sortKeys_.size(); ++r)
-            if (QStringView(sortKeys_[r]).startsWith(part)) return int(r);
+            if (QStringView(sortKeys_[r]).startsWith(part)) {
+                if (whole) *whole = n == f.size();
+                return int(r);
+            }
     }
+    if (whole) *whole = false;
     return -1;
 }
 

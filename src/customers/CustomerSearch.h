@@ -4,7 +4,9 @@
 // The typed text without its blanks around it: empty goes to the first row;
 // otherwise the first row whose sort column starts with the text, ignoring
 // case (accented letters too); failing that with one character less, down to
-// one; when nothing matches the position stays. A text that starts with a
+// one; when nothing matches the position stays. Case and accents are
+// ignored as the rental lookup ignores them (util SearchKey: "arviz" finds
+// "Árvíztűrő Kft."). A text that starts with a
 // digit or "+" also finds a customer by its telephone, mobile or tax number:
 // the first row whose number, with blanks, dashes, slashes, dots and brackets
 // left out, contains the typed number so cleaned.
@@ -26,9 +28,11 @@ public:
     int rowCount() const { return rows_.rowCount(); }
 
     // The row to make current for a typed text; -1: keep the position.
-    int find(const QString& typed) const;
+    // *whole: false when no row starts with the whole text (the row found, if
+    // any, starts with a shorter part of it): the form says "Nincs találat".
+    int find(const QString& typed, bool* whole = nullptr) const;
     // The first row whose column (of the prepared ones: the sort column or
-    // "NEV") starts with text, ignoring case; -1 when none.
+    // "NEV") starts with text, ignoring case and accents; -1 when none.
     int firstStartingWith(const QString& text, bool inNames = false) const;
     // The row of a key; -1 when absent.
     int rowOfKey(const QString& key) const;
@@ -44,8 +48,8 @@ private:
     QString sortColumn_;
     mutable bool prepared_ = false;
     mutable bool numbersPrepared_ = false;
-    mutable std::vector<QString> sortKeys_;  // case-folded sort column
-    mutable std::vector<QString> nameKeys_;  // case-folded NEV
+    mutable std::vector<QString> sortKeys_;  // SearchKey of the sort column
+    mutable std::vector<QString> nameKeys_;  // SearchKey of NEV
     mutable std::vector<QString> numbers_;   // numberKey of TELEFON, MOBILTEL, ADOSZAM joined by '|'
     mutable std::vector<QString> keys_;      // KOD
 };

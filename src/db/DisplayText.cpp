@@ -1,10 +1,10 @@
 #include "db/DisplayText.h"
 
+#include "util/NumberFormat.h"
 #include "util/Numbers.h"
 
 #include <QDate>
 #include <QDateTime>
-#include <QLocale>
 #include <QTime>
 
 namespace vl::db {
@@ -19,39 +19,15 @@ bool isScaled(const DisplayFormat& f) {
     return f.scale < 0 && (isIntegerType(f.type) || f.type == ColType::Float);
 }
 
-QString fixed(double v, int decimals) {
-    QLocale loc;
-    loc.setNumberOptions(QLocale::OmitGroupSeparator);
-    return loc.toString(v, 'f', decimals);
-}
-
 QString floatText(double v, const DisplayFormat& f) {
-    if (!f.mask.isEmpty()) return formatWithMask(v, f.mask);
-    if (isScaled(f)) return fixed(v, -f.scale);
-    return vl::util::FloatToText(v);
+    if (!f.mask.isEmpty()) return vl::util::FormatNumber(v, f.mask);
+    if (isScaled(f)) return vl::util::FormatFixed(v, -f.scale);
+    return vl::util::FormatGeneral(v);
 }
 
 } // namespace
 
 bool isNumericType(ColType t) { return isIntegerType(t) || t == ColType::Float; }
-
-QString formatWithMask(double v, const QString& mask) {
-    int decimals = 0;
-    const int dot = mask.indexOf(QLatin1Char('.'));
-    if (dot >= 0)
-        for (int i = dot + 1; i < mask.size() && (mask.at(i) == QLatin1Char('0') || mask.at(i) == QLatin1Char('#')); ++i)
-            ++decimals;
-    QString out = fixed(v, decimals);
-    if (!mask.contains(QLatin1Char(','))) return out;
-    // Thousands are grouped with a blank, so that the shown text reads back as the
-    // same number (a ',' or '.' group separator would read as a decimal separator).
-    const QString g = QLocale().groupSeparator();
-    const QChar group = g.size() == 1 && g.at(0).isSpace() ? g.at(0) : QChar(u' ');
-    qsizetype end = 0;
-    while (end < out.size() && (out.at(end).isDigit() || (end == 0 && out.at(end) == u'-'))) ++end;
-    for (qsizetype i = end - 3; i > 0 && out.at(i - 1).isDigit(); i -= 3) out.insert(i, group);
-    return out;
-}
 
 QString displayText(const QVariant& v, const DisplayFormat& f) {
     if (!v.isValid() || v.isNull()) return QString();

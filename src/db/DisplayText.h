@@ -4,10 +4,9 @@
 // a time shows, in every grid (RowSetModel) and in the generic editor's panel
 // and change log. Qt Core only; stateless.
 //
-// Decimal separator: the default QLocale's, read at every call ("," for a
-// Hungarian workstation). Thousands are grouped only where a mask asks for it,
-// and then with a blank, so a shown number reads back as the same number
-// whatever the locale.
+// Numbers as Hungarians write them, whatever the locale (util/NumberFormat.h):
+// a decimal comma; thousands are grouped only where a mask asks for it, and
+// then with a blank, so a shown number reads back as the same number.
 #include "db/Database.h"
 
 #include <QString>
@@ -39,17 +38,11 @@ struct DisplayFormat {
 //   boolean              "Igen" / "Nem" ('T' / 'F' with boolLetters)
 //   integer              decimal digits, no grouping ("125000")
 //   scaled numeric       fixed decimals by the scale ("99,90"), unless a mask is given
-//   float                by the mask ("1 234,50"), else up to 15 significant digits ("2,5")
+//   float                by the mask ("1 234,50", util::FormatNumber), else up to 15 significant digits ("2,5")
 //   date / time / stamp  'yyyy.mm.dd', 'hh:nn:ss', 'yyyy.mm.dd hh:nn:ss'
 //   bytes                "(bináris)"
 //   text                 as it is
 QString displayText(const QVariant& value, const DisplayFormat& format = DisplayFormat());
-
-// A float formatted with a mask such as '#,##0.00': the number of '0' / '#' after
-// the '.' gives the decimals; a ',' in the mask groups thousands with a blank (the
-// locale's own group separator when that is a blank). The workstation's decimal
-// separator.
-QString formatWithMask(double value, const QString& mask);
 
 // Whether a column of this type holds numbers (right-aligned in grids).
 bool isNumericType(ColType type);

@@ -131,10 +131,12 @@ QString OverwriteQuestion(const QString& fileName) {
 }
 QString InvalidNameText() { return QStringLiteral("Adjon meg egy érvényes fájlnevet"); }
 QString SpreadsheetDoneText(const QString& fileName) {
-    return QStringLiteral("A fájl: ") + fileName + QStringLiteral("elkészült: ");
+    return QStringLiteral("A fájl: ") + fileName + QStringLiteral(" elkészült: ");
 }
 QString OpenQuestionTail() { return QStringLiteral("Kívánja megnyitni?"); }
-QString ExcelNotFoundText() { return QStringLiteral("Excel not found"); }
+QString NoOpeningProgramText(const QString& fileName) {
+    return QStringLiteral("A fájl elkészült: ") + fileName + QStringLiteral(", de nincs program, amely megnyitná.");
+}
 QString CannotOpenQueryText(const QString& queryName) {
     return queryName + QStringLiteral(": a lekérdezés nem nyitható (can not open query)");
 }

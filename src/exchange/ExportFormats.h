@@ -51,9 +51,11 @@ QString SheetNameProblem(const QString& name);
 QString NoDataText();                       // "Nincs adat, amit tárolni lehetne."
 QString OverwriteQuestion(const QString& fileName); // "A fájl: <name> létezik. Felülírjuk?"
 QString InvalidNameText();                  // "Adjon meg egy érvényes fájlnevet"
-QString SpreadsheetDoneText(const QString& fileName); // "A fájl: " + name + "elkészült: "
+QString SpreadsheetDoneText(const QString& fileName); // "A fájl: " + name + " elkészült: "
 QString OpenQuestionTail();                 // "Kívánja megnyitni?"
-QString ExcelNotFoundText();                // "Excel not found": no application opens the workbook
+// The file was written but no program of the desktop opens it:
+// "A fájl elkészült: <name>, de nincs program, amely megnyitná."
+QString NoOpeningProgramText(const QString& fileName);
 QString CannotOpenQueryText(const QString& queryName); // name + ": a lekérdezés nem nyitható (can not open query)"
 QString UnknownFormatText(const QString& fileName);
 QString SaveDialogTitle();                  // "Eredmény mentése más táblába"

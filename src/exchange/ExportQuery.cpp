@@ -190,7 +190,7 @@ QString ExportToExcel(const QList<ExcelSheetInput>& sheets, const QString& given
         if (vl::ask(SpreadsheetDoneText(fileName) + QLatin1Char('\n') + OpenQuestionTail(), vl::MsgKind::Question) == 0) {
             // No application of the desktop takes the workbook.
             if (!(hooks.open ? hooks.open(fileName) : OpenInExcel(fileName)))
-                vl::notify(vl::MsgKind::Error, ExcelNotFoundText());
+                vl::notify(vl::MsgKind::Warning, NoOpeningProgramText(fileName));
         }
     } else {
         vl::notify(vl::MsgKind::Info, SpreadsheetDoneText(fileName));

@@ -52,7 +52,7 @@ QString ExportQuery(const vl::db::RowSet& rows, const ExportRequest& request, co
 // Spreadsheets: the file name (asked with the XLSX format first when empty),
 // the question before overwriting an existing file when that is not allowed
 // ("Adjon meg egy érvényes fájlnevet" on a No), the workbook through a
-// temporary file, then "A fájl: <name>elkészült: " (with the question whether
+// temporary file, then "A fájl: <name> elkészült: " (with the question whether
 // to open it when askToOpen). The result is the file name, "" when nothing was
 // written.
 QString ExportToExcel(const QList<ExcelSheetInput>& sheets, const QString& fileName, bool askToOpen,

@@ -2,6 +2,7 @@
 
 #include "db/SqlText.h"
 #include "util/Dates.h"
+#include "util/NumberFormat.h"
 
 #include <QRegularExpression>
 #include <memory>
@@ -63,8 +64,8 @@ QString WithoutAmountPrefix(const QString& remark) {
 
 QString DayListQuantity(bool payment, qint64 db, qint64 nettofiz, qint64 bruttofiz) {
     if (!payment) return QString::number(db);
-    return QStringLiteral("nettó ") + QString::number(nettofiz) + QLatin1Char('\n') + QStringLiteral("ÁFÁs  ") +
-           QString::number(bruttofiz);
+    return QStringLiteral("nettó ") + vl::util::FormatAmount(double(nettofiz)) + QLatin1Char('\n') +
+           QStringLiteral("ÁFÁs  ") + vl::util::FormatAmount(double(bruttofiz));
 }
 
 DayList DayListFor(vl::db::Connection& conn, const DaySheet& sheet) {
@@ -95,7 +96,7 @@ DayList DayListFor(vl::db::Connection& conn, const DaySheet& sheet) {
                 while (rs.next())
                     lines << QString::number(rs.integer(QStringLiteral("MENNYISEG"))) + QLatin1Char(' ') +
                                  rs.text(QStringLiteral("M_EGYSEG")) + QLatin1Char(' ') + rs.text(QStringLiteral("TIPUS")) +
-                                 QLatin1Char(' ') + QString::number(rs.integer(QStringLiteral("NETTOAR"))) +
+                                 QLatin1Char(' ') + vl::util::FormatAmount(double(rs.integer(QStringLiteral("NETTOAR")))) +
                                  QStringLiteral(" Ft/db/") + QString::number(rs.integer(QStringLiteral("BERMENNY"))) +
                                  QLatin1Char(' ') + rs.text(QStringLiteral("BERMEGYSEG"));
                 byContract.insert(k, lines.join(QStringLiteral("; \n")));
@@ -159,7 +160,7 @@ Report DayListReport(const DayList& list) {
     drv.add(Field::computed(QStringLiteral("l_beszedendo"), 0, 2, 200, 5,
                             [](const PrintContext& c) {
                                 return QStringLiteral("Beszedendő összesen (bruttó): ") +
-                                       QString::number(qint64(c.sum(QStringLiteral("brutto"), QStringLiteral("sofor")))) +
+                                       vl::util::FormatAmount(double(qint64(c.sum(QStringLiteral("brutto"), QStringLiteral("sofor"))))) +
                                        QStringLiteral(" Ft");
                             },
                             bold));

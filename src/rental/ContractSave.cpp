@@ -174,9 +174,12 @@ struct SyncCount {
 // Makes the stored rows of the contract equal to the copy's: stored rows the copy
 // does not hold are removed (modify), rows that differ are rewritten, new rows
 // inserted; rows alike are not touched. Names: `real` a rental table of the fixed
-// list, `copy` a checked work-copy name, columns from the catalogue.
+// list, `copy` a checked work-copy name, columns from the catalogue. With
+// `counted`, the rows to be written whose TEVKOD is one of `kinds` are counted
+// first (the maintenance visits among the activities).
 SyncCount sync(Transaction& tx, const QString& real, const QString& copyName, const QString& copySql,
-               const QStringList& keys, qint64 b, qint64 v, qint64 rb, qint64 rv, bool removeMissing) {
+               const QStringList& keys, qint64 b, qint64 v, qint64 rb, qint64 rv, bool removeMissing,
+               const QStringList& kinds = {}, qint64* counted = nullptr) {
     using vl::db::sqltext::quoteIdent;
     SyncCount n;
     const Columns c = columns(tx, real, copyName, keys);
@@ -206,6 +209,26 @@ SyncCount sync(Transaction& tx, const QString& real, const QString& copyName, co
         }
         differs << QStringLiteral("T.%1 IS DISTINCT FROM S.%1").arg(q);
         set << QStringLiteral("%1 = S.%1").arg(q);
+    }
+    if (counted) {
+        *counted = 0;
+        if (!kinds.isEmpty()) {
+            QString sql = QStringLiteral("SELECT COUNT(*) FROM %1 S LEFT JOIN %2 T ON T.BIZONYLAT = :b AND T.VERZIO = :v")
+                              .arg(copySql, real);
+            for (const QString& m : keyMatch) sql += QStringLiteral(" AND ") + m;
+            Params cp = p;
+            QStringList names;
+            for (int i = 0; i < kinds.size(); ++i) {
+                names << QStringLiteral(":kind%1").arg(i);
+                cp.push_back({QStringLiteral("kind%1").arg(i), kinds.at(i)});
+            }
+            sql += QStringLiteral(" WHERE S.BIZONYLAT = :rb AND S.VERZIO = :rv AND TRIM(S.TEVKOD) IN (%1)"
+                                  " AND (T.BIZONYLAT IS NULL%2)")
+                       .arg(names.join(QStringLiteral(", ")),
+                            differs.isEmpty() ? QString() : QStringLiteral(" OR ") + differs.join(QStringLiteral(" OR ")));
+            RowSet n = tx.query(sql, cp);
+            if (n.rowCount()) *counted = n.at(0, 0).toLongLong();
+        }
     }
     QString merge = QStringLiteral("MERGE INTO %1 T USING (SELECT %2 FROM %3 S WHERE S.BIZONYLAT = :rb AND S.VERZIO = :rv) S"
                                    " ON (%4)")
@@ -479,8 +502,8 @@ ContractSaveResult ContractSave::StoreNow(ContractSession& s) {
                 if (visits <= 0 || !items.text(QStringLiteral("VSZALL")).trimmed().isEmpty()) continue;
                 const qint64 limit = items.text(QStringLiteral("VSZALLT")).trimmed().isEmpty() ? 1 : 2;
                 if (items.integer(QStringLiteral("DARAB")) > limit) continue;
-                res.visitsGenerated += rules.RegenerateMaintenance(*tx, items.integer(QStringLiteral("TETELSOR")),
-                                                                   items.integer(QStringLiteral("SORSZAM"))).written;
+                rules.RegenerateMaintenance(*tx, items.integer(QStringLiteral("TETELSOR")),
+                                            items.integer(QStringLiteral("SORSZAM")));
             }
         }
 
@@ -549,10 +572,14 @@ ContractSaveResult ContractSave::StoreNow(ContractSession& s) {
         const SyncCount items = sync(*tx, QStringLiteral("FORGKABIN"), t.items, t.sqlItems(),
                                      {QStringLiteral("TETELSOR"), QStringLiteral("SORSZAM")}, b, 1, rb, rv, !insert);
         checkpoint(QStringLiteral("items"));
+        // The maintenance visits among them, whether generated at this store
+        // or earlier on the copies, are counted as written.
+        qint64 visits = 0;
         const SyncCount acts = sync(*tx, QStringLiteral("FORGTEV"), t.activities, t.sqlActivities(),
                                     {QStringLiteral("TETELSOR"), QStringLiteral("SORSZAM"), QStringLiteral("DATUM"),
                                      QStringLiteral("TEVSORSZAM")},
-                                    b, 1, rb, rv, !insert);
+                                    b, 1, rb, rv, !insert, ctx.maintenanceKinds, &visits);
+        res.visitsGenerated = int(visits);
         checkpoint(QStringLiteral("activities"));
         const SyncCount pays = sync(*tx, QStringLiteral("FORGFIZ"), t.payments, t.sqlPayments(),
                                     {QStringLiteral("DATUM"), QStringLiteral("TEVSORSZAM")}, b, 1, rb, rv, !insert);

@@ -80,7 +80,7 @@ struct ContractSaveResult {
     int rowsRemoved = 0;        // lines and items removed
     int activitiesWritten = 0;  // activities written (new or changed)
     int activitiesRemoved = 0;  // activities removed
-    int visitsGenerated = 0;    // maintenance visits generated for items without a schedule
+    int visitsGenerated = 0;    // maintenance visits written (new or changed), among activitiesWritten
     int periodsWritten = 0;     // billing periods written (new or changed)
     int periodsRemoved = 0;     // billing periods removed
     int takeBacks = 0;          // take-backs completed on the contract

@@ -372,6 +372,18 @@ RowSet ContractSession::items() {
                 {{QStringLiteral("b"), rowContract()}, {QStringLiteral("v"), rowVersion()}});
 }
 
+QStringList ContractSession::productsTaken(qint64 tetelsor, qint64 sorszam) {
+    QStringList out;
+    RowSet rs = items();
+    while (rs.next()) {
+        if (rs.integer(QStringLiteral("TETELSOR")) == tetelsor && rs.integer(QStringLiteral("SORSZAM")) == sorszam) continue;
+        const QString code = rs.text(QStringLiteral("ARUKOD")).trimmed();
+        if (code.isEmpty() || code == QLatin1String("*") || !rs.text(QStringLiteral("VSZALL")).trimmed().isEmpty()) continue;
+        if (!out.contains(code)) out << code;
+    }
+    return out;
+}
+
 RowSet ContractSession::activities(qint64 tetelsor, qint64 sorszam) {
     return read(conn_,
                 QStringLiteral("SELECT TMPTEV.*, SZ.NEV, A.NEV ALLAPOT, SZS.NEV SOFORNEV FROM %1 TMPTEV"

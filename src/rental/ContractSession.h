@@ -133,6 +133,11 @@ public:
     vl::db::RowSet payments();                                // + ALLAPOT
     vl::db::RowSet dictionary(Dictionary which);
     bool hasLines();
+    // The cabins the other items of this contract hold and have not brought
+    // back, as the copies have them (the register learns of them only at the
+    // store): the cabin picker shows them taken. (tetelsor, sorszam) is the
+    // item being edited, left out; "*" is no cabin.
+    QStringList productsTaken(qint64 tetelsor, qint64 sorszam);
 
     // ---------------------------------------------------------------- panels
     // A stored row as the panel shows it (weekday counts, prices and period

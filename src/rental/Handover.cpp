@@ -1,6 +1,7 @@
 #include "rental/Handover.h"
 
 #include "reporting/Masks.h"
+#include "util/NumberFormat.h"
 #include "rental/Billing.h"
 #include "rental/Numbering.h"
 #include "util/Numbers.h"
@@ -53,7 +54,7 @@ const QString kHeader = QStringLiteral(
 
 qint64 lineNet(const PrintContext& c) { return c.integer(QStringLiteral("MENNYISEG")) * c.integer(QStringLiteral("NETTOAR")); }
 
-QString money(double v, const QString& mask = QStringLiteral("###,###,##0")) { return formatMask(v, mask); }
+QString money(double v, const QString& mask = QStringLiteral("###,###,##0")) { return vl::util::FormatNumber(v, mask); }
 
 // The closing text as lines (CR LF, LF or CR separated).
 QStringList textLines(const QString& t) {

@@ -1,6 +1,7 @@
 #include "rental/LineItemRules.h"
 
 #include "rental/Numbering.h"
+#include "rental/ProductRegister.h"
 #include "rental/ProductStore.h"
 #include "rental/TakeBack.h"
 #include "util/Dates.h"
@@ -270,7 +271,7 @@ QStringList LineItemRules::ValidateItem(Transaction& tx, qint64 tetelsor, const 
                                     {{QStringLiteral("b"), terms_.bizonylat}, {QStringLiteral("v"), terms_.verzio},
                                      {QStringLiteral("kod"), code}});
             if (other.rowCount() && other.at(0, 0).toLongLong() > 0)
-                m << QStringLiteral("A(z) ") + code + QStringLiteral(" számú kabin már szerepel a szerződésben");
+                m << ProductRegister::AlreadyOnContractText(code);
         }
     }
     if (intOf(in.periodus) < 0) m << QStringLiteral("A karbantartás gyakorisága értelmetlen");

@@ -10,6 +10,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QSet>
 
 namespace vl::rental {
 
@@ -170,6 +171,29 @@ QString ProductRegister::FilterText(const QString& typeName, const QString& stat
     if (!typeName.isEmpty()) s += QStringLiteral(" Árucsoport:") + typeName;
     if (!statusName.isEmpty()) s += QStringLiteral(", Státusz: ") + statusName;
     return s;
+}
+
+RowSet ProductRegister::MarkTakenOnContract(const RowSet& list, const QStringList& codes) {
+    QSet<QString> taken;
+    for (const QString& c : codes)
+        if (!c.trimmed().isEmpty() && c.trimmed() != QLatin1String("*")) taken.insert(c.trimmed());
+    const int cKod = list.indexOf(QStringLiteral("KOD"));
+    if (taken.isEmpty() || cKod < 0) return list;
+    const int cStatus = list.indexOf(QStringLiteral("STATUS"));
+    const int cClass = list.indexOf(QStringLiteral("KIADHATO"));
+    const int cColour = list.indexOf(QStringLiteral("SZIN"));
+    std::vector<QVariantList> rows;
+    rows.reserve(size_t(list.rowCount()));
+    for (int r = 0; r < list.rowCount(); ++r) {
+        QVariantList row = list.row(r);
+        if (taken.contains(row.at(cKod).toString().trimmed())) {
+            if (cStatus >= 0) row[cStatus] = TakenOnContractText();
+            if (cClass >= 0) row[cClass] = QStringLiteral("N");
+            if (cColour >= 0) row[cColour] = QStringLiteral("FEKETE");
+        }
+        rows.push_back(row);
+    }
+    return RowSet(list.columns(), std::move(rows));
 }
 
 int ProductRegister::QuickSearch(const QStringList& codes, const QString& text) {

@@ -91,6 +91,16 @@ public:
     // while none does; -1 when not even the first character matches.
     static int QuickSearch(const QStringList& codes, const QString& text);
 
+    // The cabins another item of the contract being entered already holds
+    // (not yet stored, so the register still lists them free): the list shows
+    // them taken ("Foglalt (ezen a szerződésen)", class "N", in the colour of
+    // the rented ones) and the picker refuses them with AlreadyOnContractText.
+    static vl::db::RowSet MarkTakenOnContract(const vl::db::RowSet& list, const QStringList& codes);
+    static QString TakenOnContractText() { return QStringLiteral("Foglalt (ezen a szerződésen)"); }
+    static QString AlreadyOnContractText(const QString& code) {
+        return QStringLiteral("A(z) ") + code.trimmed() + QStringLiteral(" számú kabin már szerepel a szerződésben");
+    }
+
     // A product code is a whole number written in digits only.
     static bool ValidCode(const QString& code);
     static QString InvalidCodeText(const QString& code);

@@ -1,5 +1,7 @@
 #include "rental/ProductRegisterReport.h"
 
+#include "util/NumberFormat.h"
+
 namespace vl::rental {
 
 using namespace vl::reporting;
@@ -90,7 +92,7 @@ Report ProductListReport(const vl::db::RowSet& list, const QString& companyName,
                            5, QString::fromUtf8(c.title), bold));
         auto value = c.value;
         s.add(Field::computed(QString::fromLatin1(c.name), 35, y, 20, 5,
-                              [value](const PrintContext& ctx) { return QString::number(value(ctx)); }, bold,
+                              [value](const PrintContext& ctx) { return vl::util::FormatAmount(value(ctx)); }, bold,
                               Align::Right));
         y += 5.5;
     }

@@ -1,19 +1,15 @@
 #pragma once
-// Number masks of the reports ("###,###,##0", "###,###,###.##", "#######").
-//   0  a digit that is always written
-//   #  a digit written only when the number has it (0 with "###" gives "")
-//   ,  anywhere before the point: group the thousands
-//   .  the decimal point; "#" after it are dropped when they are zeros
-// Separators come from the default locale (Hungarian: "," decimal, a
-// non-breaking space between thousands). Rounding is half away from zero.
+// How a report field prints its value. Numbers go through the program's one
+// number format (util/NumberFormat.h: a blank between thousands, a decimal
+// comma, whatever the locale) by the field's mask ("###,###,##0",
+// "###,###,###.##", "#######").
 #include <QString>
 #include <QVariant>
 
 namespace vl::reporting {
 
-QString formatMask(double value, const QString& mask);
 // A value as a field prints it: numbers through the mask when there is one,
-// everything else as its text (null -> "").
+// everything else as the grids show it (null -> "").
 QString formatValue(const QVariant& value, const QString& mask);
 
 } // namespace vl::reporting

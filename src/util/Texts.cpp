@@ -189,6 +189,15 @@ QString FoldAccents(const QString& s) {
     return r;
 }
 
+QString SearchKey(const QString& s) {
+    const QString d = s.normalized(QString::NormalizationForm_KD);
+    QString r;
+    r.reserve(d.size());
+    for (const QChar c : d)
+        if (c.category() != QChar::Mark_NonSpacing) r += c;
+    return r.toCaseFolded();
+}
+
 QString StampedName(const QString& text, const QString& prefix, const QDateTime& at) {
     constexpr int maxLen = 31;
     const QString stamp = at.toString(QStringLiteral("yyMMddhhmmsszzz"));

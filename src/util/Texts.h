@@ -66,6 +66,10 @@ QString CapitalizeWords(const QString& s, bool lowerRest);
 // Accented letters folded to plain ones; digits, letters and ".,-/();\":| " kept;
 // anything else becomes "A".
 QString FoldAccents(const QString& s);
+// The key a search compares, ignoring case and accents as the database's
+// UNICODE_CI_AI collation does (the rental lookup's customer names): the
+// letters without their marks, case-folded. "Árvíztűrő" -> "arvizturo".
+QString SearchKey(const QString& s);
 // A unique name for a work table or export file: prefix + folded text (spaces removed)
 // + "_" + the time stamp 'yymmddhhnnsszzz'. Always a valid database identifier:
 // upper case, only A-Z 0-9 _, starting with a letter, at most 31 characters (the

@@ -505,27 +505,38 @@ private slots:
         QCOMPARE(CustomerService::toggleIN(value), next);
     }
 
-    // The incremental search over a list sorted by name.
+    // The incremental search over a list sorted by name: case and accents
+    // ignored both ways (as the rental lookup finds names), the longest
+    // prefix that matches, and whether the whole text found a row (the form
+    // says "Nincs találat" when it did not).
     void search_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("row");
-        QTest::newRow("empty: first") << "" << 0;
-        QTest::newRow("blanks: first") << "   " << 0;
-        QTest::newRow("prefix") << "alm" << 1;
-        QTest::newRow("longest matching prefix") << "almx" << 1;
-        QTest::newRow("four letters, three match") << "Alfz" << 0;
-        QTest::newRow("accented, other case") << "ÁLMOS" << 3;
-        QTest::newRow("blanks around") << "  béta " << 4;
-        QTest::newRow("one letter") << "öz" << 5;
-        QTest::newRow("no match keeps the position") << "zzz" << -1;
-        QTest::newRow("phone by digits") << "30/123 45" << 4;
-        QTest::newRow("phone with plus") << "+36 1 777" << 2;
-        QTest::newRow("tax number") << "2345678-2" << 5;
-        QTest::newRow("digits matching nothing") << "999999" << -1;
+        QTest::addColumn<bool>("whole");
+        QTest::newRow("empty: first") << "" << 0 << true;
+        QTest::newRow("blanks: first") << "   " << 0 << true;
+        QTest::newRow("prefix") << "alm" << 1 << true;
+        QTest::newRow("longest matching prefix") << "almx" << 1 << false;
+        QTest::newRow("four letters, three match") << "Alfz" << 0 << false;
+        QTest::newRow("accented, other case") << "ÁLMOS" << 3 << true;
+        QTest::newRow("accented name, plain text") << "almos" << 3 << true;
+        QTest::newRow("plain text, double acute") << "arvizturo" << 6 << true;
+        QTest::newRow("prefix without accents") << "arviz" << 6 << true;
+        QTest::newRow("capitals without accents") << "ARVIZ" << 6 << true;
+        QTest::newRow("accents where the name has none") << "ÁLFA" << 0 << true;
+        QTest::newRow("accented, longest prefix") << "árvízx" << 6 << false;
+        QTest::newRow("blanks around") << "  béta " << 4 << true;
+        QTest::newRow("one letter") << "öz" << 5 << false;
+        QTest::newRow("no match keeps the position") << "zzz" << -1 << false;
+        QTest::newRow("phone by digits") << "30/123 45" << 4 << true;
+        QTest::newRow("phone with plus") << "+36 1 777" << 2 << true;
+        QTest::newRow("tax number") << "2345678-2" << 5 << true;
+        QTest::newRow("digits matching nothing") << "999999" << -1 << false;
     }
     void search() {
         QFETCH(QString, typed);
         QFETCH(int, row);
+        QFETCH(bool, whole);
         using vl::db::Column;
         using vl::db::ColType;
         QList<Column> cols{{QStringLiteral("KOD"), ColType::Text}, {QStringLiteral("NEV"), ColType::Text},
@@ -537,10 +548,13 @@ private slots:
             {QStringLiteral("3"), QStringLiteral("Almás Zrt."), QStringLiteral("+36 1 777 1234"), QString(), QString()},
             {QStringLiteral("4"), QStringLiteral("Álmos Kft."), QString(), QString(), QString()},
             {QStringLiteral("5"), QStringLiteral("Béta Bt."), QString(), QStringLiteral("+36 30/123-45-67"), QString()},
-            {QStringLiteral("6"), QStringLiteral("Ödön Kft."), QString(), QString(), QStringLiteral("12345678-2-43")}};
+            {QStringLiteral("6"), QStringLiteral("Ödön Kft."), QString(), QString(), QStringLiteral("12345678-2-43")},
+            {QStringLiteral("7"), QStringLiteral("Árvíztűrő Tükörfúró Kft."), QString(), QString(), QString()}};
         CustomerSearch s;
         s.setRows(vl::db::RowSet(cols, rows), QStringLiteral("NEV"));
-        QCOMPARE(s.find(typed), row);
+        bool found = !whole;
+        QCOMPARE(s.find(typed, &found), row);
+        QCOMPARE(found, whole);
     }
 
     // The site status filter keeps the sites with an active contract in the

@@ -565,14 +565,15 @@ private slots:
         ExportHooks hooks;
         hooks.open = [&](const QString& f) { opened = f; return true; };
         QCOMPARE(ExportQuery(rows_, req, hooks), target);
-        QCOMPARE(sink.texts(), QStringList{QStringLiteral("A fájl: ") + target + QStringLiteral("elkészült: \nKívánja megnyitni?")});
+        QCOMPARE(sink.texts(), QStringList{QStringLiteral("A fájl: ") + target + QStringLiteral(" elkészült: \nKívánja megnyitni?")});
         QCOMPARE(opened, target);
         // No application takes it.
         sink.clear();
         sink.answers = {0};
         hooks.open = [](const QString&) { return false; };
         QCOMPARE(ExportQuery(rows_, req, hooks), target);
-        QCOMPARE(sink.texts().last(), QStringLiteral("Excel not found"));
+        QCOMPARE(sink.texts().last(), QStringLiteral("A fájl elkészült: ") + target +
+                                          QStringLiteral(", de nincs program, amely megnyitná."));
     }
 
     void charactersOutsideTheCodePageAreReported() {

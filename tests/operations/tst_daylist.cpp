@@ -8,6 +8,7 @@
 #include "operations/DayList.h"
 #include "operations/DaySheet.h"
 #include "reporting/Engine.h"
+#include "util/NumberFormat.h"
 
 #include <QProcess>
 #include <QStringEncoder>
@@ -130,14 +131,14 @@ private slots:
         for (const DaySheetLine& l : sheet->lines())
             if (l.tevkod == "FIZ" && l.ugyfelcim == co.sites.value("paybefore").site) pay = &l;
         QVERIFY(pay);
-        QVERIFY2(p.contains(QStringLiteral("nettó %1").arg(pay->nettofiz)), qPrintable(p));
-        QVERIFY2(p.contains(QStringLiteral("ÁFÁs %1").arg(pay->bruttofiz)), qPrintable(p));
-        QVERIFY2(p.contains("1 db Alap WC kabin 10000 Ft/db/2 Hét"), qPrintable(p));
+        QVERIFY2(p.contains(QStringLiteral("nettó %1").arg(vl::util::FormatAmount(pay->nettofiz))), qPrintable(p));
+        QVERIFY2(p.contains(QStringLiteral("ÁFÁs %1").arg(vl::util::FormatAmount(pay->bruttofiz))), qPrintable(p));
+        QVERIFY2(p.contains("1 db Alap WC kabin 10 000 Ft/db/2 Hét"), qPrintable(p));
         QVERIFY(p.contains("Számla a sofőrnél"));
         QVERIFY2(!p.contains(QString::number(pay->nettofiz) + " Ft,"), qPrintable(p));
-        QCOMPARE(list.contractLines.value(pay->tsorszam), QStringLiteral("1 db Alap WC kabin 10000 Ft/db/2 Hét"));
+        QCOMPARE(list.contractLines.value(pay->tsorszam), QStringLiteral("1 db Alap WC kabin 10 000 Ft/db/2 Hét"));
         QVERIFY2(p.contains("Számlázási időszak (fizetés): 1 cím"), qPrintable(p));
-        QVERIFY2(p.contains(QStringLiteral("Beszedendő összesen (bruttó): %1 Ft").arg(pay->bruttofiz)), qPrintable(p));
+        QVERIFY2(p.contains(QStringLiteral("Beszedendő összesen (bruttó): %1 Ft").arg(vl::util::FormatAmount(pay->bruttofiz))), qPrintable(p));
         // The delivery and the check-up count as cabins.
         QVERIFY(p.contains("Kiszállítás: 1 kabin"));
     }
@@ -182,9 +183,9 @@ private slots:
         const QString p = squeeze(pdf::pdfText(write(f, "tqrtevnaplo_omega", &list)));
         const QString lines = list.contractLines.value(pay->tsorszam);
         for (int i = 0; i < 11; ++i)
-            QVERIFY2(lines.contains(QStringLiteral("1 db Alap WC kabin %1 Ft/db/2 Hét").arg(20001 + i)), qPrintable(lines));
+            QVERIFY2(lines.contains(QStringLiteral("1 db Alap WC kabin 20 %1 Ft/db/2 Hét").arg(1 + i, 3, 10, QLatin1Char('0'))), qPrintable(lines));
         QCOMPARE(lines.count("Ft/db/"), 11);
-        QVERIFY2(p.contains("1 db Alap WC kabin 20011 Ft/db/2 Hét"), qPrintable(p));
+        QVERIFY2(p.contains("1 db Alap WC kabin 20 011 Ft/db/2 Hét"), qPrintable(p));
     }
 
     // A site billed weekly since January: eighteen unpaid periods and a typed

@@ -171,6 +171,33 @@ private slots:
                           {{"b", b}}), 1);
     }
 
+    // The summary counts the maintenance visits the store wrote, those made on
+    // the copies when the line was added included; an unchanged store writes none.
+    void summaryCountsTheVisitsWritten() {
+        ContractSession s(*db.conn, who());
+        s.setToday("2026.02.20");
+        s.open(ContractMode::Insert, -1, 0, "1", "1");
+        s.setHeader(header());
+        QVERIFY(s.addLine(line()).answerAll(true).ok);
+        ContractSaveResult r;
+        const Outcome o = store(s, &r);
+        QVERIFY2(o.ok, qPrintable(o.messages.join('|')));
+        const qint64 visits = db.count("SELECT COUNT(*) FROM FORGTEV WHERE BIZONYLAT = :b AND TEVKOD IN"
+                                       " (SELECT KOD FROM SZ_TEVEKENY WHERE KEPEZVE = 'KISZE')", {{"b", r.bizonylat}});
+        QVERIFY(visits > 2);   // Mondays of two cabins through the year
+        QCOMPARE(qint64(r.visitsGenerated), visits);
+        QVERIFY(r.activitiesWritten > r.visitsGenerated);   // the deliveries too
+        QVERIFY2(o.messages.first().contains(QStringLiteral("(%1 karbantartás generálva)").arg(visits)),
+                 qPrintable(o.messages.first()));
+        ContractSession again(*db.conn, who());
+        again.setToday("2026.03.25");
+        again.open(ContractMode::Modify, r.bizonylat, 1);
+        const Outcome o2 = store(again, &r);
+        QVERIFY2(o2.ok, qPrintable(o2.messages.join('|')));
+        QCOMPARE(r.visitsGenerated, 0);
+        QVERIFY2(o2.messages.first().contains(QStringLiteral("(0 karbantartás generálva)")), qPrintable(o2.messages.first()));
+    }
+
     // Without a line, or when the question is answered "Nem": nothing stored.
     void refusalsWriteNothing() {
         const qint64 heads = db.count("SELECT COUNT(*) FROM FORGFEJ");

@@ -152,6 +152,22 @@ private slots:
         QVERIFY(p1.contains(QStringLiteral("/ 1 Hét")));
     }
 
+    // The amounts as Hungarians write them on a workstation of any locale: a
+    // blank between thousands, never the locale's comma.
+    void numbersWhateverTheLocale() {
+        const QLocale before;
+        auto restore = qScopeGuard([&] { QLocale::setDefault(before); });
+        const HandoverData d = load({biz, 1, QStringLiteral("KIH"), kDay, QString(), true});
+        for (const QLocale& l : {QLocale(QLocale::English, QLocale::UnitedStates), QLocale::c()}) {
+            QLocale::setDefault(l);
+            const QString text = pdf::pdfText(writePdf(HandoverReport(d), QStringLiteral("tqratadas_") + l.name())).simplified();
+            QVERIFY2(text.contains(QStringLiteral("12 000 / 1 Hét")), qPrintable(text));
+            QVERIFY2(text.contains(QStringLiteral("Nettó érték összesen 60 000")), qPrintable(text));
+            QVERIFY2(text.contains(QStringLiteral("Fizetendő ÁFÁs érték összesen 37 500")), qPrintable(text));
+            QVERIFY2(!text.contains(QStringLiteral("12,000")) && !text.contains(QStringLiteral("60,000")), qPrintable(text));
+        }
+    }
+
     // Without prices: no price columns or totals, no occasional activities.
     void deliveryWithoutPrices() {
         const HandoverData d = load({biz, 1, QStringLiteral("KIH"), kDay, QStringLiteral("2026.12.31"), false});
@@ -241,9 +257,16 @@ private slots:
         QStringEncoder enc("windows-1250");
         ini.write(enc.encode(QStringLiteral("DBSERVER=") + db.path + QStringLiteral("\r\nWPWD=NONE\r\n")));
         ini.close();
+        bool english = false;
         auto run = [&](const QStringList& args, QString* out) {
             QProcess p;
             p.setWorkingDirectory(db.dir.path());
+            if (english) {
+                QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+                env.insert(QStringLiteral("LC_ALL"), QStringLiteral("en_US.UTF-8"));
+                env.insert(QStringLiteral("LANG"), QStringLiteral("en_US.UTF-8"));
+                p.setProcessEnvironment(env);
+            }
             p.start(QStringLiteral(VL_ADMIN_EXE), args);
             p.waitForFinished(300000);
             *out = QString::fromUtf8(p.readAllStandardOutput()) + QString::fromUtf8(p.readAllStandardError());
@@ -255,6 +278,12 @@ private slots:
                       QStringLiteral("--prices"), QStringLiteral("--pdf"), doc}, &out), 0);
         QCOMPARE(pdf::pdfPageCount(doc), 2);
         QVERIFY(pdf::pdfText(doc).contains(amount(QStringLiteral("Nettó érték összesen"), QStringLiteral("60"), QStringLiteral("000"))));
+        // The same on a machine whose locale is English.
+        english = true;
+        QCOMPARE(run({QStringLiteral("handover"), QString::number(biz), QStringLiteral("--date"), kDay,
+                      QStringLiteral("--prices"), QStringLiteral("--pdf"), doc}, &out), 0);
+        english = false;
+        QVERIFY2(pdf::pdfText(doc).simplified().contains(QStringLiteral("Nettó érték összesen 60 000")), qPrintable(pdf::pdfText(doc)));
         QCOMPARE(run({QStringLiteral("handover"), QString::number(biz), QStringLiteral("--kind"), QStringLiteral("VSZ"),
                       QStringLiteral("--pdf"), doc}, &out), 0);
         QVERIFY(pdf::pdfText(doc).contains(kReturn));

@@ -133,6 +133,16 @@ void Tugyfelfm::buildUi() {
     cb_sorrend->setToolTip(QStringLiteral("Sorrend beállitása"));
     e_keres = lineEdit(p_ugyfelbuttons, "e_keres", 60);
     e_keres->setToolTip(QStringLiteral("Keresés"));
+    l_nincstalalat = new QLabel(QStringLiteral("Nincs találat"), p_ugyfelbuttons);
+    l_nincstalalat->setObjectName(QStringLiteral("l_nincstalalat"));
+    l_nincstalalat->setStyleSheet(QStringLiteral("color: #b00000;"));
+    // Its room is kept while hidden, so the buttons do not move as one types.
+    {
+        QSizePolicy sp = l_nincstalalat->sizePolicy();
+        sp.setRetainSizeWhenHidden(true);
+        l_nincstalalat->setSizePolicy(sp);
+    }
+    l_nincstalalat->hide();
     b_ujugyfel = button(p_ugyfelbuttons, "b_ujugyfel", QStringLiteral("Új ügyfél"));
     b_ugyfelmod = button(p_ugyfelbuttons, "b_ugyfelmod", QStringLiteral("Módosítás"));
     b_ugyfeltar = button(p_ugyfelbuttons, "b_ugyfeltar", QStringLiteral("Tárolás"));
@@ -146,6 +156,7 @@ void Tugyfelfm::buildUi() {
     ub->addWidget(cb_sorrend);
     ub->addWidget(label(p_ugyfelbuttons, QStringLiteral("Keresni:"), e_keres));
     ub->addWidget(e_keres, 1);
+    ub->addWidget(l_nincstalalat);
     for (QPushButton* b : {b_ujugyfel, b_ugyfelmod, b_ugyfeltar, b_ugyfelmegsem, b_ugyfeltorles}) ub->addWidget(b);
     ub->addWidget(l_state);
 
@@ -677,7 +688,9 @@ bool Tugyfelfm::FormShow() {
 
 void Tugyfelfm::e_keresChange() {
     if (customerMode_ != QLatin1String("browse")) return;
-    const int row = search_.find(e_keres->text());
+    bool whole = true;
+    const int row = search_.find(e_keres->text(), &whole);
+    l_nincstalalat->setVisible(!whole);
     if (row >= 0) setCurrentCustomerRow(row);
 }
 

@@ -52,6 +52,7 @@ public:
     QWidget* p_ugyfelbuttons = nullptr;
     QComboBox* cb_sorrend = nullptr;
     QLineEdit* e_keres = nullptr;
+    QLabel* l_nincstalalat = nullptr;   // "Nincs találat" beside the search box
     QPushButton* b_ujugyfel = nullptr;
     QPushButton* b_ugyfelmod = nullptr;
     QPushButton* b_ugyfeltar = nullptr;

@@ -1,5 +1,6 @@
 #include "TugyfelrendPages.h"
 
+#include "FormConventions.h"
 #include "FormRegistry.h"
 #include "TgetdatumFm.h"
 #include "Tugyfelrendfm.h"
@@ -143,7 +144,7 @@ void TugyfelrendPages::buildProducts(QWidget* page) {
     b_vissznyom = button(p_kabinmenu, "b_vissznyom", QStringLiteral("Visszavételi bizonylat nyomtatása"));
     b_kabin = button(p_kabinmenu, "b_kabin", QStringLiteral("Termékszám módosítása"));
     e_arukod = edit(p_kabinmenu, QStringLiteral("e_arukod"), 8);
-    e_arukod->setReadOnly(true);
+    e_arukod->setToolTip(QStringLiteral("Az új termékszám; üresen (vagy változatlanul) hagyva a szabad termékek közül választhat"));
     b_modkabin = button(p_kabinmenu, "b_modkabin", QStringLiteral("Termék adatok módosítása"));
     b_tarolkabin = button(p_kabinmenu, "b_tarolkabin", QStringLiteral("Termék adatok tárolása"));
     b_megsemkabin = button(p_kabinmenu, "b_megsemkabin", QStringLiteral("Mégsem"));
@@ -325,6 +326,8 @@ void TugyfelrendPages::reload() {
                                          Col{QStringLiteral("CIM"), QStringLiteral("Cím"), {}},
                                          Col{QStringLiteral("KOMMENT"), QStringLiteral("Megjegyzés"), {}},
                                          Col{QStringLiteral("BIZONYLAT"), QStringLiteral("Biz.sz."), {}}});
+    vl::shell::FormConventions::fitColumns(dbg_kabin);
+    vl::shell::FormConventions::fitColumns(dbg_fiz);
     reactions_ = true;
     if (products_.rowCount()) positionProduct(b, t, s);
     else productRowChanged();
@@ -408,6 +411,7 @@ void TugyfelrendPages::reloadActivities() {
                                             Col{QStringLiteral("NETTOAR"), QStringLiteral("Nettó ár"), {}},
                                             Col{QStringLiteral("KOMMENT"), QStringLiteral("Megjegyzés"), {}},
                                             Col{QStringLiteral("BIZONYLAT"), QStringLiteral("Bizonylat"), {}}});
+    vl::shell::FormConventions::fitColumns(dbg_tev);
 }
 
 // ---------------------------------------------------------------- product mode and actions
@@ -475,27 +479,35 @@ void TugyfelrendPages::b_kabinClick() {
         return;
     }
     const QString code = productText(cur, QStringLiteral("ARUKOD"));
+    // A number typed beside the button is taken as it is (the rule checks that
+    // it exists, is of the product's type and is free); an empty or unchanged
+    // field opens the register to pick from.
+    const QString typed = e_arukod->text().trimmed();
+    const bool useTyped = !typed.isEmpty() && typed != code.trimmed();
     if (code != QLatin1String("*") &&
         vl::ask(OrdersItems::HasNumberQuestion(), vl::MsgKind::Question, {QStringLiteral("Nem"), QStringLiteral("Igen")}) != 1)
         return;
-    const QString group = productText(cur, QStringLiteral("CSOPORTNEV"));
-    const vl::shell::FormResult pick = vl::shell::openForm(
-        QStringLiteral("Tkabinfm"),
-        {{QStringLiteral("SelectAllowed"), true}, {QStringLiteral("TypeFilter"), group},
-         {QStringLiteral("StatusFilter"), QStringLiteral("Szabad")}},
-        form_);
-    if (!pick.accepted || !pick.values.value(QStringLiteral("ProductPicked")).toBool()) return;
-    const QString type = pick.values.value(QStringLiteral("PickedTypeName")).toString().trimmed();
-    const QString picked = pick.values.value(QStringLiteral("KOD")).toString().trimmed();
-    if (type != group) {
-        vl::notify(vl::MsgKind::Warning, OrdersItems::OtherTypeText(type));
-        return;
+    QString picked = typed;
+    if (!useTyped) {
+        const QString group = productText(cur, QStringLiteral("CSOPORTNEV"));
+        const vl::shell::FormResult pick = vl::shell::openForm(
+            QStringLiteral("Tkabinfm"),
+            {{QStringLiteral("SelectAllowed"), true}, {QStringLiteral("TypeFilter"), group},
+             {QStringLiteral("StatusFilter"), QStringLiteral("Szabad")}},
+            form_);
+        if (!pick.accepted || !pick.values.value(QStringLiteral("ProductPicked")).toBool()) return;
+        const QString type = pick.values.value(QStringLiteral("PickedTypeName")).toString().trimmed();
+        picked = pick.values.value(QStringLiteral("KOD")).toString().trimmed();
+        if (type != group) {
+            vl::notify(vl::MsgKind::Warning, OrdersItems::OtherTypeText(type));
+            return;
+        }
+        if (!pick.values.value(QStringLiteral("KIADHATO")).toBool()) {
+            vl::notify(vl::MsgKind::Warning, OrdersItems::NotRentableText(picked));
+            return;
+        }
+        e_arukod->setText(picked);
     }
-    if (!pick.values.value(QStringLiteral("KIADHATO")).toBool()) {
-        vl::notify(vl::MsgKind::Warning, OrdersItems::NotRentableText(picked));
-        return;
-    }
-    e_arukod->setText(picked);
     const ItemKey k{productText(cur, QStringLiteral("BIZONYLAT")).toLongLong(), 1,
                     productText(cur, QStringLiteral("TETELSOR")).toLongLong(),
                     productText(cur, QStringLiteral("SORSZAM")).toLongLong()};

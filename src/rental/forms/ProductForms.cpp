@@ -28,6 +28,7 @@ vl::shell::FormResult openProductRegister(QWidget* parent, const QVariantMap& p)
     // Selection mode: a window of its own, modal over the caller.
     Tkabinfm f(parent ? parent->window() : vl::shell::Tmain_pkrfm::instance());
     f.SetSelectAllowed(true);
+    f.SetTakenCodes(p.value(QStringLiteral("TakenCodes")).toStringList());
     f.SetTypeFilter(p.value(QStringLiteral("TypeFilter")).toString());
     f.SetStatusFilter(p.value(QStringLiteral("StatusFilter")).toString());
     f.FormShow();

@@ -302,7 +302,7 @@ void Tkabinfm::Reload(const QString& code) {
     try {
         auto tx = conn.begin(vl::db::TxMode::ReadOnly);
         const ProductFilter f = filter();
-        list_->setRowSet(ProductRegister::List(*tx, f),
+        list_->setRowSet(ProductRegister::MarkTakenOnContract(ProductRegister::List(*tx, f), takenCodes_),
                          {{QStringLiteral("KOD"), QStringLiteral("Kód"), {}},
                           {QStringLiteral("TIPUS"), QStringLiteral("Típus"), {}},
                           {QStringLiteral("STATUS"), QStringLiteral("Státusz"), {}},
@@ -524,6 +524,11 @@ void Tkabinfm::b_listaClick() {
 
 void Tkabinfm::b_kivalasztClick() {
     if (list_->rowCount() > 0) {
+        const QString code = CurrentValue(QStringLiteral("KOD")).toString().trimmed();
+        if (takenCodes_.contains(code)) {
+            vl::notify(vl::MsgKind::Warning, ProductRegister::AlreadyOnContractText(code));
+            return;
+        }
         productPicked_ = true;
         pickedTypeName_ = CurrentValue(QStringLiteral("TIPUS")).toString();
         accept();

@@ -58,6 +58,9 @@ public:
     void FormShow();
     // Selection mode: "Kiválaszt" shown.
     void SetSelectAllowed(bool on);
+    // The cabins other items of the caller's unsaved contract hold: listed as
+    // taken, "Kiválaszt" refuses them.
+    void SetTakenCodes(const QStringList& codes) { takenCodes_ = codes; }
     // Chooses a filter combo's entry by its text (no reload); false when absent.
     bool SetTypeFilter(const QString& groupName);
     bool SetStatusFilter(const QString& statusName);
@@ -102,6 +105,7 @@ private:
     bool selectAllowed_ = false;
     bool productPicked_ = false;
     QString pickedTypeName_;
+    QStringList takenCodes_;
     QStringList typeCodes_, statusCodes_, typeCodesNew_, statusCodesNew_;
     vl::db::RowSetModel* list_ = nullptr;
     vl::db::RowSetModel* summary_ = nullptr;

@@ -1729,11 +1729,19 @@ void Tszerzfelfm::b_ureslapClick() {
 
 void Tszerzfelfm::b_kabinClick() {
     if (!session_ || !currentItemLine()) return;
+    QStringList taken;
+    try {
+        taken = session_->productsTaken(currentItemLine(), currentItem());
+    } catch (const vl::Error& e) {
+        vl::notifyError(e, QStringLiteral("a szerződés termékeinek olvasása"));
+        return;
+    }
     const vl::shell::FormResult r = vl::shell::openForm(
         QStringLiteral("Tkabinfm"),
         {{QStringLiteral("SelectAllowed"), true},
          {QStringLiteral("TypeFilter"), itemsModel_->currentValue(QStringLiteral("NEV")).toString()},
-         {QStringLiteral("StatusFilter"), QStringLiteral("Szabad")}},
+         {QStringLiteral("StatusFilter"), QStringLiteral("Szabad")},
+         {QStringLiteral("TakenCodes"), taken}},
         this);
     if (!r.accepted) return;
     const QString code = r.values.value(QStringLiteral("KOD")).toString();

@@ -2,6 +2,7 @@
 #include "util/Texts.h"
 
 #include <QAbstractSpinBox>
+#include <algorithm>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -13,6 +14,8 @@
 #include <QPointer>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QHeaderView>
+#include <QTableView>
 #include <QTimer>
 #include <QTranslator>
 
@@ -178,6 +181,17 @@ private:
 };
 
 } // namespace
+
+void FormConventions::fitColumns(QTableView* grid, int maxWidth) {
+    if (!grid || !grid->model()) return;
+    QHeaderView* h = grid->horizontalHeader();
+    for (int c = 0; c < grid->model()->columnCount(); ++c) {
+        // The view's own measure of the cells (public on the base class).
+        const int content = std::min(static_cast<const QAbstractItemView*>(grid)->sizeHintForColumn(c), maxWidth);
+        const int title = h->isHidden() ? 0 : h->sectionSizeHint(c);
+        h->resizeSection(c, std::max(content, title));
+    }
+}
 
 void FormConventions::fitToScreen(QWidget* window) {
     if (!window) return;

@@ -19,6 +19,7 @@ class QScreen;
 class QWidget;
 class QLineEdit;
 class QLabel;
+class QTableView;
 
 namespace vl::shell {
 
@@ -52,6 +53,10 @@ public:
     // The window a message or question belongs to: the active modal dialog,
     // else the active window, else the main window (nullptr when none).
     static QWidget* dialogParent();
+
+    // Sizes a grid's columns to their contents, never narrower than their
+    // titles (a title is never cut) and, for the contents, at most maxWidth.
+    static void fitColumns(QTableView* grid, int maxWidth = 320);
 
     // Loads Qt's own Hungarian texts (standard buttons, context menus, file
     // and print dialogs); false when the translation files are missing.

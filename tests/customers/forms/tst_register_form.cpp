@@ -138,31 +138,42 @@ private slots:
             f.grab().save(shots + QStringLiteral("/Tugyfelfm.png"));
     }
 
-    // The search: the longest prefix that matches, blanks ignored, a number by
-    // its digits, no match keeps the position, empty goes to the first row.
+    // The search: the longest prefix that matches, case and accents ignored,
+    // blanks ignored, a number by its digits, no match keeps the position,
+    // empty goes to the first row; "Nincs találat" beside the box whenever no
+    // row starts with the whole text.
     void searchPositions_data() {
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("name");
-        QTest::newRow("prefix") << "" << "Del" << "Delta Mélyépítő Kft.";
-        QTest::newRow("four letters, three match") << "" << "Delx" << "Delta Mélyépítő Kft.";
-        QTest::newRow("other case, accents") << "" << "éTA" << "Éta Ács- és Tetőfedő Kft.";
-        QTest::newRow("blanks around") << "" << "  kappa  " << "Kappa Csőszerelő Kft.";
-        QTest::newRow("telephone digits") << "" << "555 0401" << "Delta Mélyépítő Kft.";
-        QTest::newRow("no match keeps the position") << "Kappa" << "qqqq" << "Kappa Csőszerelő Kft.";
-        QTest::newRow("empty goes to the first") << "Kappa" << "" << "Alfa Építő Kft.";
+        QTest::addColumn<bool>("noHit");
+        QTest::newRow("prefix") << "" << "Del" << "Delta Mélyépítő Kft." << false;
+        QTest::newRow("four letters, three match") << "" << "Delx" << "Delta Mélyépítő Kft." << true;
+        QTest::newRow("other case, accents") << "" << "éTA" << "Éta Ács- és Tetőfedő Kft." << false;
+        QTest::newRow("without accents") << "" << "eta acs" << "Éta Ács- és Tetőfedő Kft." << false;
+        QTest::newRow("capitals without accents") << "" << "DELTA MELYEPITO" << "Delta Mélyépítő Kft." << false;
+        QTest::newRow("blanks around") << "" << "  kappa  " << "Kappa Csőszerelő Kft." << false;
+        QTest::newRow("telephone digits") << "" << "555 0401" << "Delta Mélyépítő Kft." << false;
+        QTest::newRow("no match keeps the position") << "Kappa" << "qqqq" << "Kappa Csőszerelő Kft." << true;
+        QTest::newRow("empty goes to the first") << "Kappa" << "" << "Alfa Építő Kft." << false;
     }
     void searchPositions() {
         QFETCH(QString, start);
         QFETCH(QString, typed);
         QFETCH(QString, name);
+        QFETCH(bool, noHit);
         Tugyfelfm& f = plainForm();
         QVERIFY(f.FormShow());
         f.e_keres->setText(start);
         f.e_keres->setText(typed);
         QCOMPARE(currentName(f), name);
         QCOMPARE(f.currentCustomerKey(), keyOf(name));
+        auto* l = f.findChild<QLabel*>(QStringLiteral("l_nincstalalat"));
+        QVERIFY(l);
+        QCOMPARE(!l->isHidden(), noHit);
+        QCOMPARE(l->text(), QStringLiteral("Nincs találat"));
         f.e_keres->clear();
+        QVERIFY(l->isHidden());
     }
 
     // The active-only tick hides the inactive ones and keeps the position;

@@ -16,6 +16,7 @@
 #include "util/MessageSink.h"
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -53,6 +54,7 @@ class TstUgyfelrendPages : public QObject {
     std::unique_ptr<vl::shell::Tmain_pkrfm> main_;
     QList<QVariantMap> docPrints_;
     QVariantMap picked_;
+    int pickerCalls_ = 0;
 
     // A customer with products on a modifiable open contract, not back.
     QString customer() {
@@ -107,6 +109,7 @@ private slots:
             return vl::shell::FormResult{};
         });
         reg.registerForm("Tkabinfm", [this](QWidget*, const QVariantMap& p) {
+            ++pickerCalls_;
             QVariantMap v = picked_;
             v["filters"] = p;
             return vl::shell::FormResult{v.value("ProductPicked").toBool(), v};
@@ -227,6 +230,55 @@ private slots:
         QCOMPARE(child<QLineEdit>(f, "e_arukod")->text(), free);
     }
 
+    // A number typed beside "Termékszám módosítása" is taken without the
+    // register (the rule checks it); an empty field opens the register.
+    void numberTypedBesideTheButton() {
+        Tugyfelrendfm& f = shown(1);
+        auto* g = child<QTableView>(f, "dbg_kabin");
+        const int row = productRow(g);
+        g->setCurrentIndex(g->model()->index(row, 0));
+        const qint64 b = cell(g, row, 11), t = cell(g, row, 0), s = cell(g, row, 1);
+        const QString group = g->model()->index(row, 3).data().toString();
+        const QString old = g->model()->index(row, 2).data().toString().trimmed();
+        auto* e = child<QLineEdit>(f, "e_arukod");
+        QVERIFY(!e->isReadOnly());
+        QCOMPARE(e->text(), old);
+        auto item = [&] {
+            return text("SELECT ARUKOD FROM FORGKABIN WHERE BIZONYLAT = :b AND TETELSOR = :t AND SORSZAM = :s",
+                        {{"b", b}, {"t", t}, {"s", s}});
+        };
+        // No such cabin: refused, nothing written, no register.
+        pickerCalls_ = 0;
+        e->setText("987654");
+        sink_.answers = {1};
+        child<QPushButton>(f, "b_kabin")->click();
+        QCOMPARE(pickerCalls_, 0);
+        QVERIFY2(sink_.texts().join("|").contains("Nincs ilyen számú kabin: 987654"), qPrintable(sink_.texts().join("|")));
+        QCOMPARE(item(), old);
+        // A free cabin of the group typed: renumbered, the new one rented, the old one freed.
+        const QString free = text("SELECT FIRST 1 A.KOD FROM ARU A JOIN SZ_ARUCSOP C ON C.KOD = A.ARUCSOPORT"
+                                  " WHERE A.ALLAPOT = 'SZA' AND C.NEV = :g ORDER BY 1 DESC", {{"g", group}});
+        QVERIFY(!free.isEmpty());
+        g->setCurrentIndex(g->model()->index(productRow(g), 0));
+        sink_.clear();
+        sink_.answers = {1};
+        e->setText(free);
+        child<QPushButton>(f, "b_kabin")->click();
+        QCOMPARE(pickerCalls_, 0);
+        QCOMPARE(item(), free);
+        QCOMPARE(text("SELECT ALLAPOT FROM ARU WHERE KOD = :k", {{"k", free}}), QStringLiteral("FOG"));
+        if (old != QLatin1String("*"))
+            QCOMPARE(text("SELECT ALLAPOT FROM ARU WHERE KOD = :k", {{"k", old}}), QStringLiteral("SZA"));
+        // An empty field opens the register.
+        sink_.clear();
+        sink_.answers = {1};
+        picked_ = {{"ProductPicked", false}};
+        e->clear();
+        child<QPushButton>(f, "b_kabin")->click();
+        QCOMPARE(pickerCalls_, 1);
+        QCOMPARE(item(), free);
+    }
+
     void removalAsksFirst() {
         Tugyfelrendfm& f = shown(1);
         auto* g = child<QTableView>(f, "dbg_kabin");
@@ -258,6 +310,27 @@ private slots:
             QCOMPARE(docPrints_.first().value("Contract").toLongLong(), b);
             QCOMPARE(docPrints_.first().value("ActivityCode").toString(), QStringLiteral("VSZ"));
             QCOMPARE(docPrints_.first().value("Date").toString(), day);
+        }
+    }
+
+    // Every column of the three grids is as wide as its title ("Érvényesség
+    // vége" whole) and its statuses ("Elvégezve (fizetve)" whole).
+    void columnsAsWideAsTheirTitles() {
+        for (const auto& [page, name] : {std::pair{1, "dbg_kabin"}, std::pair{2, "dbg_tev"}, std::pair{3, "dbg_fiz"}}) {
+            Tugyfelrendfm& f = shown(page);
+            auto* g = child<QTableView>(f, name);
+            const QFontMetrics fm(g->font());
+            for (int c = 0; c < g->model()->columnCount(); ++c) {
+                const QString title = g->model()->headerData(c, Qt::Horizontal).toString();
+                QVERIFY2(g->columnWidth(c) >= g->horizontalHeader()->sectionSizeHint(c),
+                         qPrintable(QStringLiteral("%1: %2").arg(QString::fromLatin1(name), title)));
+                if (title != QStringLiteral("Státusz")) continue;
+                for (int r = 0; r < g->model()->rowCount(); ++r) {
+                    const QString t = g->model()->index(r, c).data().toString();
+                    QVERIFY2(g->columnWidth(c) >= fm.horizontalAdvance(t), qPrintable(t));
+                }
+            }
+            f.b_vissza->click();
         }
     }
 

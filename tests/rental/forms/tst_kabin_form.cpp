@@ -242,6 +242,50 @@ private slots:
         QCOMPARE(back.values.value(QStringLiteral("PickedTypeName")).toString(), QString());
     }
 
+    // The cabins another item of the unsaved contract holds: listed as taken,
+    // "Kiválaszt" refuses them and stays open; a free one is picked.
+    void takenOnTheContract() {
+        QString taken, free, statusShown, classShown;
+        QStringList said;
+        bool stayedOpen = false;
+        whenShown(QStringLiteral("Tkabinfm"), [&](QWidget* top) {
+            auto* f = qobject_cast<Tkabinfm*>(top);
+            const auto& l = f->List();
+            const int cKod = l.indexOf(QStringLiteral("KOD"));
+            for (int r = 0; r < l.rowCount(); ++r)
+                if (l.at(r, cKod).toString().trimmed() == taken) {
+                    statusShown = l.at(r, l.indexOf(QStringLiteral("STATUS"))).toString();
+                    classShown = l.at(r, l.indexOf(QStringLiteral("KIADHATO"))).toString();
+                    f->DBGrid1->setCurrentIndex(f->DBGrid1->model()->index(r, 0));
+                }
+            QTest::mouseClick(f->b_kivalaszt, Qt::LeftButton);
+            said = sink_.texts();
+            stayedOpen = f->isVisible();
+            for (int r = 0; r < l.rowCount(); ++r)
+                if (l.at(r, cKod).toString().trimmed() == free) f->DBGrid1->setCurrentIndex(f->DBGrid1->model()->index(r, 0));
+            QTest::mouseClick(f->b_kivalaszt, Qt::LeftButton);
+        });
+        auto rs = dm().d_alap().query(QStringLiteral(
+            "SELECT FIRST 2 A.KOD FROM ARU A JOIN SZ_ARUCSOP C ON C.KOD = A.ARUCSOPORT WHERE A.ALLAPOT = 'SZA'"
+            " AND C.NEV = 'Prémium WC kabin kézmosóval' ORDER BY 1"));
+        QCOMPARE(rs.rowCount(), 2);
+        taken = rs.at(0, 0).toString().trimmed();
+        free = rs.at(1, 0).toString().trimmed();
+        sink_.clear();
+        const auto r = vl::shell::openForm(QStringLiteral("Tkabinfm"),
+                                           {{QStringLiteral("SelectAllowed"), true},
+                                            {QStringLiteral("TypeFilter"), QStringLiteral("Prémium WC kabin kézmosóval")},
+                                            {QStringLiteral("StatusFilter"), QStringLiteral("Szabad")},
+                                            {QStringLiteral("TakenCodes"), QStringList{taken}}});
+        QCOMPARE(statusShown, QStringLiteral("Foglalt (ezen a szerződésen)"));
+        QCOMPARE(classShown, QStringLiteral("N"));
+        QCOMPARE(said, QStringList{QStringLiteral("A(z) ") + taken + QStringLiteral(" számú kabin már szerepel a szerződésben")});
+        QVERIFY(stayedOpen);
+        QVERIFY(r.accepted);
+        QCOMPARE(r.values.value(QStringLiteral("KOD")).toString(), free);
+        QCOMPARE(r.values.value(QStringLiteral("KIADHATO")).toBool(), true);
+    }
+
     // A new cabin through the form, then a take-back with exchange.
     void storeAndTakeBack() {
         Tkabinfm f;

@@ -422,6 +422,7 @@ private slots:
         key(Qt::Key_Return);
         QCOMPARE(lastProductParams_.value(QStringLiteral("TypeFilter")).toString(), QStringLiteral("Alap WC kabin"));
         QCOMPARE(lastProductParams_.value(QStringLiteral("StatusFilter")).toString(), QStringLiteral("Szabad"));
+        QCOMPARE(lastProductParams_.value(QStringLiteral("TakenCodes")).toStringList(), QStringList());
         QCOMPARE(the<QLineEdit>(f, "e_arukod")->text(), product_);
         the<QPushButton>(f, "b_modkabin")->setFocus();
         key(Qt::Key_Return);
@@ -433,6 +434,17 @@ private slots:
         the<QTabWidget>(f, "pc_tetelek")->setCurrentWidget(the<QWidget>(f, "ts_forgtev"));
         saveShot(&f, QStringLiteral("Tszerzfelfm-tevekenysegek.png"));
         QCOMPARE(the<QLabel>(f, "l_termek")->text(), vl::rental::ContractSession::itemLabel(1, 1, product_));
+        // The second item's picker shows the first one's cabin as taken on this contract.
+        the<QTabWidget>(f, "pc_tetelek")->setCurrentWidget(the<QWidget>(f, "ts_forgkabin"));
+        {
+            auto* g = the<QTableView>(f, "dbg_forgkabin");
+            g->setCurrentIndex(g->model()->index(1, 0));
+        }
+        QCOMPARE(rows(f, "dbg_forgkabin")->currentValue(QStringLiteral("SORSZAM")).toLongLong(), 2);
+        lastProductParams_.clear();
+        the<QPushButton>(f, "b_kabin")->setFocus();
+        key(Qt::Key_Return);
+        QCOMPARE(lastProductParams_.value(QStringLiteral("TakenCodes")).toStringList(), QStringList{product_});
 
         // Nothing reached the rental tables.
         QCOMPARE(stored(), before);
