@@ -73,6 +73,17 @@ vl::db::SchemaModule schemaModule() {
         for (const QString& sql : createStatements()) tx.exec(sql);
     };
     m.steps.append(first);
+    // Version 2: the duplicate-name check of a new customer reads the names
+    // through an index of the expression it compares (so an import of many
+    // rows stays linear), and runs under a lock row of the name, so two
+    // workstations storing the same new name at once cannot both pass it.
+    vl::db::SchemaStep names;
+    names.version = 2;
+    names.title = QStringLiteral("Ügyfélnév-egyezés indexe és a névzárak táblája (UGYFELNEVZAR)");
+    names.statements = {QStringLiteral("CREATE INDEX IX_UGYFEL_NEV_NAGY ON UGYFEL COMPUTED BY (UPPER(TRIM(NEV)))"),
+                        QStringLiteral("CREATE TABLE UGYFELNEVZAR (NEV VARCHAR(120) NOT NULL,"
+                                       " CONSTRAINT PK_UGYFELNEVZAR PRIMARY KEY (NEV))")};
+    m.steps.append(names);
     // Later versions are appended here, never changed once released.
     m.markerTables = {QStringLiteral("UGYFEL")};
     // Every version of the single step list had the tables.
