@@ -124,7 +124,7 @@ private slots:
         QCOMPARE(Schema::currentVersion(*db.conn), Schema::latestVersion());
         QVERIFY(Schema::latestVersion() >= 4);
         QCOMPARE(versionRows(*db.conn),
-                 (QStringList{QStringLiteral("customers 1"), QStringLiteral("framework 1"),
+                 (QStringList{QStringLiteral("customers 2"), QStringLiteral("framework 1"),
                               QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 2")}));
         const auto reg = Schema::registry();
         QCOMPARE(reg.currentVersions(*db.conn), reg.latestVersions());
@@ -192,12 +192,12 @@ private slots:
         QCOMPARE(reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
                      ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
                  }),
-                 Schema::latestVersion() - version + 1);
-        QStringList expected{QStringLiteral("shell 2")};
+                 Schema::latestVersion() - version + 2);
+        QStringList expected{QStringLiteral("shell 2"), QStringLiteral("customers 2")};
         for (int v = version + 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
         QCOMPARE(ran, expected);
         QCOMPARE(versionRows(*old.conn),
-                 (QStringList{QStringLiteral("* %1").arg(version), QStringLiteral("customers 1"), QStringLiteral("framework 1"),
+                 (QStringList{QStringLiteral("* %1").arg(version), QStringLiteral("customers 2"), QStringLiteral("framework 1"),
                               QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 2")}));
         QCOMPARE(rowCounts(*old.conn), before);
         QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE NEV = 'O''Brien és Társa Kft.'")), 1);
@@ -228,8 +228,8 @@ private slots:
         QCOMPARE(reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
                      ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
                  }),
-                 1);
-        QCOMPARE(ran, QStringList{QStringLiteral("customers 1")});
+                 2);
+        QCOMPARE(ran, (QStringList{QStringLiteral("customers 1"), QStringLiteral("customers 2")}));
         QCOMPARE(reg.currentVersions(*old.conn), reg.latestVersions());
         QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE NEV = 'O''Brien és Társa Kft.'")), 1);
         QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFELCIM")), 1);
@@ -251,7 +251,7 @@ private slots:
             ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
         });
         QStringList expected{QStringLiteral("shell 1"), QStringLiteral("shell 2"), QStringLiteral("framework 1"),
-                             QStringLiteral("customers 1")};
+                             QStringLiteral("customers 1"), QStringLiteral("customers 2")};
         for (int v = 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
         QCOMPARE(ran, expected);
         QCOMPARE(structure(*old.conn), structure(*db.conn));
@@ -271,9 +271,9 @@ private slots:
         old.conn->exec(QStringLiteral("ALTER TABLE VL_SEMA ADD MODUL VARCHAR(31)"));
         const auto reg = Schema::registry();
         QCOMPARE(reg.currentVersion(*old.conn, QStringLiteral("rental")), 4);
-        QCOMPARE(reg.upgrade(*old.conn), Schema::latestVersion() - 4 + 1);
+        QCOMPARE(reg.upgrade(*old.conn), Schema::latestVersion() - 4 + 2);
         QCOMPARE(versionRows(*old.conn),
-                 (QStringList{QStringLiteral("* 4"), QStringLiteral("customers 1"), QStringLiteral("framework 1"),
+                 (QStringList{QStringLiteral("* 4"), QStringLiteral("customers 2"), QStringLiteral("framework 1"),
                               QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 2")}));
         QCOMPARE(structure(*old.conn), structure(*db.conn));
         old.conn->close();
