@@ -15,15 +15,20 @@
 //   "payments": optional, each the FORGFIZ columns DATUM, DATUM2, NETTO (a
 //               payment entered by hand).
 // Visits and billing periods come from the generators, never from the file.
-// A file that fails a check prints the messages and writes nothing.
+// Every value is first taken as the form's field would hold it (fieldValue:
+// nothing rounded, cut or taken as 0); a line that lists its items has that
+// many; the file's size, lines and payments are limited. A file that fails a
+// check prints the messages and writes nothing.
 #include "AdminCommand.h"
 #include "AdminArgs.h"
 
 #include "rental/ContractSave.h"
+#include "rental/LineItemRules.h"
 #include "rental/ContractSession.h"
 #include "shell/Dm.h"
 #include "shell/Session.h"
 #include "util/Error.h"
+#include "util/Dates.h"
 #include "util/MessageSink.h"
 
 #include <QFile>
@@ -31,6 +36,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QRegularExpression>
+#include <cmath>
 
 namespace vl::admin {
 
@@ -39,6 +45,12 @@ using vl::rental::ContractSession;
 using vl::rental::Outcome;
 
 namespace {
+
+// The limits of a file (the README states them): its size, its lines, its
+// payments; a line's items are limited by the cabins a line may hold.
+constexpr qint64 kImportMaxBytes = 4 * 1024 * 1024;
+constexpr int kImportMaxLines = 200;
+constexpr int kImportMaxPayments = 1000;
 
 QString oneLine(QString t) {
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -59,11 +71,107 @@ bool settle(Outcome o) {
     return o.ok;
 }
 
-QString value(const QJsonValue& v) {
-    if (v.isDouble()) return QString::number(qint64(v.toDouble()));
-    if (v.isBool()) return v.toBool() ? QStringLiteral("I") : QStringLiteral("N");
-    if (v.isNull() || v.isUndefined()) return QString();
-    return v.toString();
+// What a column of the file holds: a code (a key, a dictionary code, a
+// pattern), a whole number, a date, or a text.
+enum class Kind { Code, Number, Date, Text };
+
+struct ColumnInfo {
+    const char* column;
+    Kind kind;
+    const char* caption;   // the caption of the form's field
+};
+
+const ColumnInfo kColumns[] = {
+    {"UGYFELKOD", Kind::Code, "Ügyfél"},
+    {"UGYFELCIM", Kind::Code, "Szállítási cím"},
+    {"FIZMOD", Kind::Code, "Fizetési mód"},
+    {"BERMOD", Kind::Code, "Bérlés módja"},
+    {"BERKEZD", Kind::Date, "Bérlet kezdete"},
+    {"BERVEG", Kind::Date, "Bérlet vége"},
+    {"SZERZODES", Kind::Text, "Iktatószám (a partnernél)"},
+    {"VEGKOMMENT", Kind::Text, "Megjegyzés (több soros)"},
+    {"KOMMENT", Kind::Text, "Megjegyzés"},
+    {"ARUCSOPORT", Kind::Code, "Típus"},
+    {"MENNYISEG", Kind::Number, "Darabszám"},
+    {"BERMENNY", Kind::Number, "Bérleti idő mennyisége"},
+    {"BERMEGYSEG", Kind::Code, "M. egység"},
+    {"NETTOAR", Kind::Number, "Bérlet nettó ár"},
+    {"MINIMALAR", Kind::Number, "Minimális díj"},
+    {"KARERTEK", Kind::Number, "Kárérték"},
+    {"KISZALL", Kind::Date, "Kiszállítás napja"},
+    {"VSZALL", Kind::Date, "Visszavétel terv. dátuma"},
+    {"VSZALLT", Kind::Date, "Visszavétel terv. dátuma"},
+    {"HKSZCSPSZV", Kind::Code, "Karbantartások"},
+    {"PERIODUS", Kind::Number, "Hány hetente"},
+    {"SOFORKOD", Kind::Code, "Sofőr"},
+    {"ARUKOD", Kind::Code, "Kabin száma"},
+    {"DATUM", Kind::Date, "Fizetés dátuma"},
+    {"DATUM2", Kind::Date, "Fizetés érvényességének vége"},
+    {"NETTO", Kind::Number, "Fizetendő összeg"},
+};
+
+ColumnInfo columnInfo(const QString& column) {
+    for (const ColumnInfo& c : kColumns)
+        if (column == QLatin1String(c.column)) return c;
+    if (column.startsWith(QLatin1String("KARBAR")) && column.size() == 7) return {"KARBAR", Kind::Number, "Ár"};
+    return {"", Kind::Text, ""};
+}
+
+// A whole number as Hungarians write it (a space between thousands).
+QString grouped(qint64 v) {
+    QString d = QString::number(v < 0 ? -v : v);
+    for (qsizetype i = d.size() - 3; i > 0; i -= 3) d.insert(i, QLatin1Char(' '));
+    return v < 0 ? QLatin1Char('-') + d : d;
+}
+
+// The value of a column as the form's field would hold it. A value the field
+// could not hold is named in *problems (where: "FORGSOR 1. sor" and the like)
+// and gives "": a JSON number with a fraction or beyond the field's range, a
+// null, an empty text for a number, true/false, a list or an object, a text
+// with a control character. Nothing is rounded, cut or taken as 0.
+QString fieldValue(const QJsonObject& o, const QString& column, const QString& where, QStringList* problems) {
+    const QJsonValue v = o.value(column);
+    if (v.isUndefined()) return QString();
+    const ColumnInfo info = columnInfo(column);
+    QString caption = QString::fromUtf8(info.caption);
+    if (column.startsWith(QLatin1String("KARBAR")))
+        caption = QStringLiteral("Ár: ") + vl::util::DayNamesMon1(column.mid(6).toInt());
+    auto bad = [&](const QString& why) {
+        *problems << QStringLiteral("%1: %2 (\"%3\"): %4").arg(where, column, caption, why);
+        return QString();
+    };
+    if (v.isDouble()) {
+        const double d = v.toDouble();
+        if (info.kind == Kind::Number) {
+            if (!std::isfinite(d) || d != std::trunc(d)) return bad(QStringLiteral("nem egész szám: %1").arg(d, 0, 'g', 17));
+            if (std::fabs(d) > 2147483647.0)
+                return bad(QStringLiteral("túl nagy szám (legfeljebb %1)").arg(grouped(2147483647)));
+            return QString::number(qint64(d));
+        }
+        // A code or a date may come as a number of digits.
+        if (!std::isfinite(d) || d != std::trunc(d) || d < 0 || d > 9007199254740991.0)
+            return bad(QStringLiteral("nem érvényes érték: %1").arg(d, 0, 'g', 17));
+        return QString::number(qint64(d));
+    }
+    if (v.isString()) {
+        const QString t = v.toString();
+        for (const QChar ch : t) {
+            const ushort u = ch.unicode();
+            const bool lineBreak = (u == '\r' || u == '\n') && column == QLatin1String("VEGKOMMENT");
+            if ((u < 0x20 && u != '\t' && !lineBreak) || u == 0x7F)
+                return bad(QStringLiteral("vezérlőkaraktert tartalmaz (0x%1)")
+                               .arg(QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0'))));
+        }
+        // No code of the database is longer; a longer one is no code.
+        if (info.kind == Kind::Code && t.size() > 250) return bad(QStringLiteral("túl hosszú (legfeljebb 250 karakter)"));
+        if (info.kind == Kind::Number && t.trimmed().isEmpty())
+            return bad(QStringLiteral("üres (ha nincs értéke, hagyja el az oszlopot)"));
+        return t;
+    }
+    if (v.isNull()) return bad(QStringLiteral("null érték (ha nincs értéke, hagyja el az oszlopot)"));
+    if (v.isBool()) return bad(QStringLiteral("logikai érték nem adható meg"));
+    if (v.isArray()) return bad(QStringLiteral("lista nem adható meg"));
+    return bad(QStringLiteral("objektum nem adható meg"));
 }
 
 // The names an object may hold; anything else is named in *problems.
@@ -86,10 +194,14 @@ bool pattern(const QString& p, std::array<QString, 7>& counts) {
     return true;
 }
 
+// The visit prices of a line or item (values checked already); 0 is no price.
 void prices(const QJsonObject& o, std::array<QString, 7>& out) {
+    QStringList none;
     for (int d = 0; d < 7; ++d) {
         const QString k = QStringLiteral("KARBAR%1").arg(d + 1);
-        if (o.contains(k)) out[size_t(d)] = value(o.value(k)) == QLatin1String("0") ? QString() : value(o.value(k));
+        if (!o.contains(k)) continue;
+        const QString v = fieldValue(o, k, QString(), &none);
+        out[size_t(d)] = v.trimmed() == QLatin1String("0") ? QString() : v;
     }
 }
 
@@ -220,26 +332,48 @@ int contractImport(AdminContext&, const QStringList& args) {
         err(QStringLiteral("contract import: a fájl nem olvasható: ") + files.first());
         return 1;
     }
+    // The limits, before anything is read.
+    if (f.size() > kImportMaxBytes) {
+        err(QStringLiteral("contract import: a fájl túl nagy (%1 bájt, legfeljebb %2 bájt lehet).")
+                .arg(grouped(f.size()), grouped(kImportMaxBytes)));
+        return 1;
+    }
     QJsonParseError pe;
     const QJsonDocument doc = QJsonDocument::fromJson(f.readAll(), &pe);
-    if (doc.isNull() || !doc.isObject()) {
-        err(QStringLiteral("contract import: hibás JSON (%1).").arg(pe.errorString()));
+    if (pe.error != QJsonParseError::NoError) {
+        err(QStringLiteral("contract import: hibás JSON (%1, a(z) %2. bájtnál).").arg(pe.errorString()).arg(pe.offset + 1));
+        return 1;
+    }
+    if (!doc.isObject()) {
+        err(QStringLiteral("contract import: a fájl egy JSON objektum legyen (\"header\", \"lines\", \"payments\"), nem %1.")
+                .arg(doc.isArray() ? QStringLiteral("lista") : QStringLiteral("egyszerű érték")));
         return 1;
     }
     const QJsonObject root = doc.object();
 
-    // The names first: a file with an unknown column writes nothing.
+    // The names and the shapes first: a file with an unknown column writes nothing.
     QStringList problems;
     checkNames(root, QStringLiteral("(fájl)"), {QStringLiteral("header"), QStringLiteral("lines"), QStringLiteral("payments")},
                &problems);
+    auto shape = [&](const QJsonValue& v, bool list, const QString& where) {
+        if (v.isUndefined() || (list ? v.isArray() : v.isObject())) return;
+        problems << QStringLiteral("%1: %2 legyen").arg(where, list ? QStringLiteral("lista") : QStringLiteral("objektum"));
+    };
+    shape(root.value(QStringLiteral("header")), false, QStringLiteral("header"));
+    shape(root.value(QStringLiteral("lines")), true, QStringLiteral("lines"));
+    shape(root.value(QStringLiteral("payments")), true, QStringLiteral("payments"));
     const QJsonObject head = root.value(QStringLiteral("header")).toObject();
     const QJsonArray lines = root.value(QStringLiteral("lines")).toArray();
     const QJsonArray payments = root.value(QStringLiteral("payments")).toArray();
-    checkNames(head, QStringLiteral("FORGFEJ"),
-               {QStringLiteral("UGYFELKOD"), QStringLiteral("UGYFELCIM"), QStringLiteral("FIZMOD"), QStringLiteral("BERMOD"),
-                QStringLiteral("BERKEZD"), QStringLiteral("BERVEG"), QStringLiteral("SZERZODES"), QStringLiteral("KOMMENT"),
-                QStringLiteral("VEGKOMMENT")},
-               &problems);
+    if (lines.size() > kImportMaxLines)
+        problems << QStringLiteral("lines: legfeljebb %1 sor lehet (most %2)").arg(kImportMaxLines).arg(lines.size());
+    if (payments.size() > kImportMaxPayments)
+        problems << QStringLiteral("payments: legfeljebb %1 fizetés lehet (most %2)").arg(kImportMaxPayments).arg(payments.size());
+    const int maxCabins = vl::rental::LineItemRules::MaxCabinsPerLine();
+    const QStringList headCols = {QStringLiteral("UGYFELKOD"), QStringLiteral("UGYFELCIM"), QStringLiteral("FIZMOD"),
+                                  QStringLiteral("BERMOD"),    QStringLiteral("BERKEZD"),   QStringLiteral("BERVEG"),
+                                  QStringLiteral("SZERZODES"), QStringLiteral("KOMMENT"),   QStringLiteral("VEGKOMMENT")};
+    checkNames(head, QStringLiteral("FORGFEJ"), headCols, &problems);
     const QStringList lineCols = withPrices({QStringLiteral("ARUCSOPORT"), QStringLiteral("MENNYISEG"),
                                              QStringLiteral("BERMENNY"), QStringLiteral("BERMEGYSEG"),
                                              QStringLiteral("NETTOAR"), QStringLiteral("MINIMALAR"),
@@ -249,18 +383,64 @@ int contractImport(AdminContext&, const QStringList& args) {
     const QStringList itemCols = withPrices({QStringLiteral("ARUKOD"), QStringLiteral("KISZALL"), QStringLiteral("VSZALLT"),
                                              QStringLiteral("HKSZCSPSZV"), QStringLiteral("PERIODUS"),
                                              QStringLiteral("KOMMENT")});
-    for (const QJsonValue& l : lines) {
-        checkNames(l.toObject(), QStringLiteral("FORGSOR"), lineCols, &problems);
-        for (const QJsonValue& i : l.toObject().value(QStringLiteral("items")).toArray())
-            checkNames(i.toObject(), QStringLiteral("FORGKABIN"), itemCols, &problems);
+    const QStringList payCols = {QStringLiteral("DATUM"), QStringLiteral("DATUM2"), QStringLiteral("NETTO")};
+    // Every value once, so a value the form's field could not hold is named
+    // before anything is entered.
+    auto values = [&](const QJsonObject& o, const QStringList& cols, const QString& where) {
+        for (const QString& c : cols)
+            if (c != QLatin1String("items")) fieldValue(o, c, where, &problems);
+    };
+    values(head, headCols, QStringLiteral("header"));
+    for (int n = 0; n < lines.size() && n < kImportMaxLines; ++n) {
+        const QString where = QStringLiteral("%1. sor").arg(n + 1);
+        if (!lines.at(n).isObject()) {
+            problems << where + QStringLiteral(": objektum legyen");
+            continue;
+        }
+        const QJsonObject lo = lines.at(n).toObject();
+        checkNames(lo, QStringLiteral("FORGSOR"), lineCols, &problems);
+        values(lo, lineCols, where);
+        shape(lo.value(QStringLiteral("items")), true, where + QStringLiteral(" items"));
+        const QJsonArray items = lo.value(QStringLiteral("items")).toArray();
+        // Listed items are the line's items: their count is its quantity.
+        if (items.size() > maxCabins) {
+            problems << QStringLiteral("%1: legfeljebb %2 termék lehet egy sorban (most %3)")
+                            .arg(where, grouped(maxCabins), grouped(items.size()));
+            continue;
+        }
+        if (!items.isEmpty() && lo.contains(QStringLiteral("MENNYISEG"))) {
+            QStringList ignore;
+            const QString q = fieldValue(lo, QStringLiteral("MENNYISEG"), where, &ignore).trimmed();
+            if (ignore.isEmpty() && q != QString::number(items.size()))
+                problems << QStringLiteral("%1: a MENNYISEG (%2) nem egyezik a megadott termékek számával (%3)")
+                                .arg(where, q).arg(items.size());
+        }
+        for (int i = 0; i < items.size(); ++i) {
+            const QString iw = QStringLiteral("%1 %2. termék").arg(where).arg(i + 1);
+            if (!items.at(i).isObject()) {
+                problems << iw + QStringLiteral(": objektum legyen");
+                continue;
+            }
+            checkNames(items.at(i).toObject(), QStringLiteral("FORGKABIN"), itemCols, &problems);
+            values(items.at(i).toObject(), itemCols, iw);
+        }
     }
-    for (const QJsonValue& p : payments)
-        checkNames(p.toObject(), QStringLiteral("FORGFIZ"),
-                   {QStringLiteral("DATUM"), QStringLiteral("DATUM2"), QStringLiteral("NETTO")}, &problems);
+    for (int n = 0; n < payments.size() && n < kImportMaxPayments; ++n) {
+        const QString where = QStringLiteral("%1. fizetés").arg(n + 1);
+        if (!payments.at(n).isObject()) {
+            problems << where + QStringLiteral(": objektum legyen");
+            continue;
+        }
+        checkNames(payments.at(n).toObject(), QStringLiteral("FORGFIZ"), payCols, &problems);
+        values(payments.at(n).toObject(), payCols, where);
+    }
     if (!problems.isEmpty()) {
         for (const QString& p : problems) err(QStringLiteral("contract import: ") + p);
         return 1;
     }
+    // From here on every value is known good as a value; the checks of the form decide.
+    QStringList none;
+    auto val = [&none](const QJsonObject& o, const char* c) { return fieldValue(o, QString::fromLatin1(c), QString(), &none); };
 
     if (const int rc = connectOr(QStringLiteral("import"))) return rc;
     auto& dm = vl::shell::Tdm::instance();
@@ -271,36 +451,36 @@ int contractImport(AdminContext&, const QStringList& args) {
         ContractSession s(conn, session);
         s.open(ContractMode::Insert);
         vl::rental::HeaderFields h;
-        auto hv = [&](const char* c) { return value(head.value(QString::fromLatin1(c))); };
-        h.ugyfelkod = hv("UGYFELKOD");
-        h.ugyfelcim = hv("UGYFELCIM");
-        h.fizmod = hv("FIZMOD");
-        h.bermod = hv("BERMOD");
-        h.berkezd = hv("BERKEZD");
-        h.berveg = hv("BERVEG");
-        h.szerzodes = hv("SZERZODES");
-        h.komment = hv("KOMMENT");
-        h.vegkomment = hv("VEGKOMMENT");
+        h.ugyfelkod = val(head, "UGYFELKOD");
+        h.ugyfelcim = val(head, "UGYFELCIM");
+        h.fizmod = val(head, "FIZMOD");
+        h.bermod = val(head, "BERMOD");
+        h.berkezd = val(head, "BERKEZD");
+        h.berveg = val(head, "BERVEG");
+        h.szerzodes = val(head, "SZERZODES");
+        h.komment = val(head, "KOMMENT");
+        h.vegkomment = val(head, "VEGKOMMENT");
         s.setHeader(h);
         bool ok = settle(s.validateHeader());
         for (int n = 0; ok && n < lines.size(); ++n) {
             const QJsonObject lo = lines.at(n).toObject();
-            auto lv = [&](const char* c) { return value(lo.value(QString::fromLatin1(c))); };
+            const QJsonArray items = lo.value(QStringLiteral("items")).toArray();
             vl::rental::LineInput in;
-            in.arucsoport = lv("ARUCSOPORT");
-            in.mennyiseg = lv("MENNYISEG");
-            in.bermenny = lv("BERMENNY");
-            in.bermegyseg = lv("BERMEGYSEG");
-            in.nettoar = lv("NETTOAR");
-            in.minimalar = lv("MINIMALAR");
-            in.karertek = lv("KARERTEK");
-            in.kiszall = lv("KISZALL");
-            in.vszall = lv("VSZALL");
-            in.periodus = lv("PERIODUS");
-            in.soforkod = lv("SOFORKOD");
-            in.komment = lv("KOMMENT");
-            if (lo.contains(QStringLiteral("HKSZCSPSZV")) && !pattern(lv("HKSZCSPSZV"), in.counts)) {
-                err(QStringLiteral("contract import: %1. sor: a HKSZCSPSZV hét számjegy legyen: %2").arg(n + 1).arg(lv("HKSZCSPSZV")));
+            in.arucsoport = val(lo, "ARUCSOPORT");
+            in.mennyiseg = lo.contains(QStringLiteral("MENNYISEG")) || items.isEmpty() ? val(lo, "MENNYISEG")
+                                                                                      : QString::number(items.size());
+            in.bermenny = val(lo, "BERMENNY");
+            in.bermegyseg = val(lo, "BERMEGYSEG");
+            in.nettoar = val(lo, "NETTOAR");
+            in.minimalar = val(lo, "MINIMALAR");
+            in.karertek = val(lo, "KARERTEK");
+            in.kiszall = val(lo, "KISZALL");
+            in.vszall = val(lo, "VSZALL");
+            in.periodus = val(lo, "PERIODUS");
+            in.soforkod = val(lo, "SOFORKOD");
+            in.komment = val(lo, "KOMMENT");
+            if (lo.contains(QStringLiteral("HKSZCSPSZV")) && !pattern(val(lo, "HKSZCSPSZV"), in.counts)) {
+                err(QStringLiteral("contract import: %1. sor: a HKSZCSPSZV hét számjegy legyen: %2").arg(n + 1).arg(val(lo, "HKSZCSPSZV")));
                 ok = false;
                 break;
             }
@@ -317,7 +497,6 @@ int contractImport(AdminContext&, const QStringList& args) {
                 break;
             }
             const qint64 t = o.line;
-            const QJsonArray items = lo.value(QStringLiteral("items")).toArray();
             vl::db::RowSet have = s.items();
             qint64 itemsOfLine = 0;
             while (have.next()) itemsOfLine += have.integer(QStringLiteral("TETELSOR")) == t ? 1 : 0;
@@ -330,16 +509,15 @@ int contractImport(AdminContext&, const QStringList& args) {
             for (int i = 0; ok && i < items.size(); ++i) {
                 const QJsonObject io = items.at(i).toObject();
                 if (io.isEmpty()) continue;
-                auto iv = [&](const char* c) { return value(io.value(QString::fromLatin1(c))); };
                 vl::rental::ItemInput it = s.itemFields(t, i + 1);
-                if (io.contains(QStringLiteral("ARUKOD"))) it.arukod = iv("ARUKOD");
-                if (io.contains(QStringLiteral("KISZALL"))) it.kiszall = iv("KISZALL");
-                if (io.contains(QStringLiteral("VSZALLT"))) it.vszallt = iv("VSZALLT");
-                if (io.contains(QStringLiteral("PERIODUS"))) it.periodus = iv("PERIODUS");
-                if (io.contains(QStringLiteral("KOMMENT"))) it.komment = iv("KOMMENT");
-                if (io.contains(QStringLiteral("HKSZCSPSZV")) && !pattern(iv("HKSZCSPSZV"), it.counts)) {
+                if (io.contains(QStringLiteral("ARUKOD"))) it.arukod = val(io, "ARUKOD");
+                if (io.contains(QStringLiteral("KISZALL"))) it.kiszall = val(io, "KISZALL");
+                if (io.contains(QStringLiteral("VSZALLT"))) it.vszallt = val(io, "VSZALLT");
+                if (io.contains(QStringLiteral("PERIODUS"))) it.periodus = val(io, "PERIODUS");
+                if (io.contains(QStringLiteral("KOMMENT"))) it.komment = val(io, "KOMMENT");
+                if (io.contains(QStringLiteral("HKSZCSPSZV")) && !pattern(val(io, "HKSZCSPSZV"), it.counts)) {
                     err(QStringLiteral("contract import: %1. sor %2. termék: a HKSZCSPSZV hét számjegy legyen: %3")
-                            .arg(n + 1).arg(i + 1).arg(iv("HKSZCSPSZV")));
+                            .arg(n + 1).arg(i + 1).arg(val(io, "HKSZCSPSZV")));
                     ok = false;
                     break;
                 }
@@ -360,8 +538,7 @@ int contractImport(AdminContext&, const QStringList& args) {
         for (int n = 0; ok && n < payments.size(); ++n) {
             const QJsonObject po = payments.at(n).toObject();
             const Outcome o = vl::rental::ContractPayments::Add(
-                s, {value(po.value(QStringLiteral("DATUM"))), value(po.value(QStringLiteral("DATUM2"))),
-                    value(po.value(QStringLiteral("NETTO"))), QString()});
+                s, {val(po, "DATUM"), val(po, "DATUM2"), val(po, "NETTO"), QString()});
             if (!o.ok) {
                 for (const QString& m : o.messages) err(QStringLiteral("contract import: %1. fizetés: ").arg(n + 1) + oneLine(m));
                 ok = false;

@@ -32,6 +32,11 @@ int importCustomers(AdminContext& ctx) {
         err(QStringLiteral("import-customers: a fájl nem olvasható: %1 (%2)").arg(file, f.errorString()));
         return 1;
     }
+    if (f.size() > vl::customers::kImportMaxBytes) {
+        err(QStringLiteral("import-customers: ") + vl::customers::importTooLargeText(f.size()) +
+            QStringLiteral(" Semmi nem került tárolásra."));
+        return 1;
+    }
     const QByteArray bytes = f.readAll();
     auto& dm = vl::shell::Tdm::instance();
     QString desc;

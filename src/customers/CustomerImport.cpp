@@ -1,6 +1,7 @@
 #include "customers/CustomerImport.h"
 
 #include "customers/CustomerService.h"
+#include "db/TestHook.h"
 #include "db/TxScope.h"
 #include "shell/Cp1250.h"
 
@@ -15,7 +16,22 @@ namespace {
 // Bytes windows-1250 leaves undefined.
 bool undefinedIn1250(unsigned char b) { return b == 0x81 || b == 0x83 || b == 0x88 || b == 0x90 || b == 0x98; }
 
-// The text of the file, or why it has none.
+bool validUtf8(const QByteArray& bytes) {
+    QStringDecoder d(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = d.decode(bytes);   // the decoding runs on conversion
+    return !d.hasError();
+}
+
+bool ascii(const QByteArray& bytes) {
+    for (const char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// The text of the file, or why it has none. A file that is not UTF-8 as a
+// whole is windows-1250 only when no line of it is UTF-8: a file whose lines
+// come in both (rows pasted from two sources) is refused, naming a line of
+// each, rather than read with one of them garbled.
 bool decode(const QByteArray& raw, QString& text, QString& encoding, QString& problem) {
     QByteArray bytes = raw;
     if (bytes.startsWith("\xEF\xBB\xBF")) bytes.remove(0, 3);
@@ -30,16 +46,58 @@ bool decode(const QByteArray& raw, QString& text, QString& encoding, QString& pr
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes.at(i));
         if (b == '\n') ++line;
-        if (undefinedIn1250(b) || b == 0) {
+        if (undefinedIn1250(b)) {
             problem = QStringLiteral("A fájl sem UTF-8, sem windows-1250 kódolású: a(z) %1. sorban 0x%2 bájt áll.")
                           .arg(line)
                           .arg(QString::number(b, 16).toUpper().rightJustified(2, QLatin1Char('0')));
             return false;
         }
     }
+    int utf8Line = 0, otherLine = 0;
+    const QList<QByteArray> lines = bytes.split('\n');
+    for (int n = 0; n < lines.size() && !(utf8Line && otherLine); ++n) {
+        if (ascii(lines.at(n))) continue;
+        int& which = validUtf8(lines.at(n)) ? utf8Line : otherLine;
+        if (!which) which = n + 1;
+    }
+    if (utf8Line && otherLine) {
+        problem = QStringLiteral("A fájl kódolása vegyes: a(z) %1. sor UTF-8, a(z) %2. sor windows-1250 kódolású. "
+                                 "Mentse a fájlt egyetlen kódolásban.")
+                      .arg(utf8Line)
+                      .arg(otherLine);
+        return false;
+    }
     text = vl::shell::fromCp1250(bytes);
     encoding = QStringLiteral("windows-1250");
     return true;
+}
+
+// A control character other than tab and line ends ends a text early in
+// other programs and is refused, naming its line.
+bool controlFree(const QString& text, QString& problem) {
+    int line = 1;
+    for (const QChar ch : text) {
+        const ushort u = ch.unicode();
+        if (u == '\n') ++line;
+        if ((u < 0x20 && u != '\t' && u != '\r' && u != '\n') || u == 0x7F) {
+            problem = QStringLiteral("A(z) %1. sorban vezérlőkarakter (0x%2) áll; a fájl nem tölthető be.")
+                          .arg(line)
+                          .arg(QString::number(u, 16).toUpper().rightJustified(2, QLatin1Char('0')));
+            return false;
+        }
+    }
+    return true;
+}
+
+// A text cell that a spreadsheet would run as a formula is exported with a
+// leading "'" (=, @, a tab, a carriage return, or + or - not followed by a
+// digit or a blank); the import drops that "'" again.
+QString unguarded(const QString& v) {
+    if (v.size() < 2 || v.at(0) != u'\'') return v;
+    const QChar c = v.at(1);
+    bool guarded = c == u'=' || c == u'@' || c == u'\t' || c == u'\r';
+    if (c == u'+' || c == u'-') guarded = v.size() == 2 || !(v.at(2).isDigit() || v.at(2) == u' ');
+    return guarded ? v.mid(1) : v;
 }
 
 struct Record {
@@ -156,6 +214,18 @@ void setSiteField(Site& s, const QString& col, const QString& v) {
 
 } // namespace
 
+namespace {
+QString grouped(qint64 v) {
+    QString d = QString::number(v < 0 ? -v : v);
+    for (qsizetype i = d.size() - 3; i > 0; i -= 3) d.insert(i, QLatin1Char(' '));
+    return v < 0 ? QLatin1Char('-') + d : d;
+}
+} // namespace
+
+QString importTooLargeText(qint64 size) {
+    return QStringLiteral("A fájl túl nagy (%1 bájt, legfeljebb %2 bájt lehet).").arg(grouped(size), grouped(kImportMaxBytes));
+}
+
 QStringList importCustomerColumns() {
     return {QStringLiteral("NEV"),     QStringLiteral("NEV2"),       QStringLiteral("IRSZAM"),
             QStringLiteral("VAROS"),   QStringLiteral("UTCA"),       QStringLiteral("TELEFON"),
@@ -182,6 +252,7 @@ QStringList ImportResult::lines(const ImportOptions& o) const {
     l << QStringLiteral("Elutasított sorok: %1").arg(refused.size());
     for (const ImportRefusal& r : refused) l << QStringLiteral("  %1. sor: %2").arg(r.line).arg(r.reason);
     if (!refused.isEmpty()) l << QStringLiteral("Semmi nem került tárolásra.");
+    else if (rows == 0) l << QStringLiteral("A fájlban a fejlécen kívül nincs adatsor: semmi nem került tárolásra.");
     else if (o.dryRun) l << QStringLiteral("Próbafuttatás (--dry-run): semmi nem került tárolásra.");
     else l << QStringLiteral("Tárolva.");
     return l;
@@ -190,7 +261,12 @@ QStringList ImportResult::lines(const ImportOptions& o) const {
 ImportResult ImportCustomers(vl::db::Connection& conn, const QByteArray& bytes, const ImportOptions& options) {
     ImportResult res;
     QString text;
+    if (bytes.size() > kImportMaxBytes) {
+        res.fatal = importTooLargeText(bytes.size());
+        return res;
+    }
     if (!decode(bytes, text, res.encoding, res.fatal)) return res;
+    if (!controlFree(text, res.fatal)) return res;
     const qsizetype eol = text.indexOf(u'\n');
     const QChar sep = separatorOf(eol < 0 ? text : text.left(eol));
     if (sep.isNull()) {
@@ -205,6 +281,16 @@ ImportResult ImportCustomers(vl::db::Connection& conn, const QByteArray& bytes, 
     }
     if (records.isEmpty()) {
         res.fatal = QStringLiteral("A fájl üres.");
+        return res;
+    }
+    if (records.size() - 1 > kImportMaxRows) {
+        res.fatal = QStringLiteral("A fájlban túl sok adatsor van (%1, legfeljebb %2 lehet).")
+                        .arg(grouped(records.size() - 1), grouped(kImportMaxRows));
+        return res;
+    }
+    if (records.first().fields.size() > kImportMaxColumns) {
+        res.fatal = QStringLiteral("A fejlécben túl sok oszlop van (%1, legfeljebb %2 lehet).")
+                        .arg(records.first().fields.size()).arg(kImportMaxColumns);
         return res;
     }
     // The header.
@@ -260,7 +346,7 @@ ImportResult ImportCustomers(vl::db::Connection& conn, const QByteArray& bytes, 
         QStringList custValues;
         bool siteGiven = false;
         for (int i = 0; i < header.size(); ++i) {
-            const QString v = rec.fields.at(i).trimmed();
+            const QString v = unguarded(rec.fields.at(i).trimmed());
             if (custCols.contains(header.at(i))) {
                 setCustomerField(c, header.at(i), v);
                 custValues << header.at(i) + QLatin1Char('=') + v;
@@ -317,7 +403,8 @@ ImportResult ImportCustomers(vl::db::Connection& conn, const QByteArray& bytes, 
         }
         ++res.accepted;
     }
-    if (res.refused.isEmpty() && !options.dryRun) {
+    if (res.refused.isEmpty() && !options.dryRun && res.rows > 0) {
+        vl::db::testHook("customer-import:stored");
         tx.commit();
         res.written = true;
     }

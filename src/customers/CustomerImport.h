@@ -10,7 +10,10 @@
 // makes a customer without a site. The separator is ';' or ',' (the header
 // tells), a field may be quoted ("..." with "" for a quote, line breaks
 // inside); the file is UTF-8 (with or without a byte-order mark) or
-// windows-1250, recognised by its bytes.
+// windows-1250, recognised by its bytes (a file mixing both, or holding a
+// control character other than tab and line ends, is refused naming the
+// line). A text that the CSV export guarded with a leading "'" against being
+// run as a formula gets it dropped.
 //
 // Every row is checked by the customer service. A name that exists already
 // (in the database or earlier in the file) is refused unless duplicates are
@@ -24,6 +27,14 @@
 #include <QStringList>
 
 namespace vl::customers {
+
+// The limits of a file (the README states them): refused at once, before any row is read.
+constexpr qint64 kImportMaxBytes = 64 * 1024 * 1024;
+constexpr int kImportMaxRows = 200000;
+constexpr int kImportMaxColumns = 25;
+
+// "A fájl túl nagy (N bájt, legfeljebb M bájt lehet)."
+QString importTooLargeText(qint64 size);
 
 struct ImportOptions {
     bool dryRun = false;

@@ -97,6 +97,23 @@ vl::db::SchemaModule schemaModule() {
         }
     };
     m.steps.append(versions);
+    // Version 3: the duplicate-name check of a new customer reads the names
+    // through an index of the expression it compares (so an import of many
+    // rows stays linear), and runs under a lock row of the name, so two
+    // workstations storing the same new name at once cannot both pass it.
+    vl::db::SchemaStep names;
+    names.version = 3;
+    names.title = QStringLiteral("Ügyfélnév-egyezés indexe és a névzárak táblája (UGYFELNEVZAR)");
+    // Made only where missing, as the first step's tables.
+    names.data = [](vl::db::Transaction& tx) {
+        const auto index = tx.query(QStringLiteral("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = 'IX_UGYFEL_NEV_NAGY'"));
+        if (index.isEmpty() || index.at(0, 0).toLongLong() == 0)
+            tx.exec(QStringLiteral("CREATE INDEX IX_UGYFEL_NEV_NAGY ON UGYFEL COMPUTED BY (UPPER(TRIM(NEV)))"));
+        if (!vl::db::SchemaRegistry::tableExists(tx, QStringLiteral("UGYFELNEVZAR")))
+            tx.exec(QStringLiteral("CREATE TABLE UGYFELNEVZAR (NEV VARCHAR(120) NOT NULL,"
+                                   " CONSTRAINT PK_UGYFELNEVZAR PRIMARY KEY (NEV))"));
+    };
+    m.steps.append(names);
     // Later versions are appended here, never changed once released.
     m.markerTables = {QStringLiteral("UGYFEL")};
     // Every version of the single step list had the tables.

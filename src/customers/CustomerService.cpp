@@ -1,6 +1,7 @@
 #include "customers/CustomerService.h"
 
 #include "customers/ContractLinks.h"
+#include "db/TestHook.h"
 #include "db/TxScope.h"
 #include "util/Error.h"
 #include "util/MessageSink.h"
@@ -145,6 +146,25 @@ qint64 customerUses(Transaction& tx, const QString& key) {
     for (const ContractLinks& l : contractLinks())
         if (l.customerUses) n += l.customerUses(tx, key);
     return n;
+}
+
+// Runs a statement that takes a lock again when it met another transaction's
+// write of the same row and waited for it to end: an update conflict (the
+// other one committed a change of the row) or a unique key taken meanwhile
+// (it committed the same new key). Read committed, so the next run sees the
+// row as committed now. A lock wait that ran out is not tried again.
+template <class F>
+auto retryingLock(F&& f) -> decltype(f()) {
+    for (int attempt = 0;; ++attempt) {
+        try {
+            return f();
+        } catch (const vl::db::DbError& e) {
+            const QString t = e.text().toLower();
+            const bool waitedOut = t.contains(QStringLiteral("update conflicts")) ||
+                                   t.contains(QStringLiteral("violation of primary or unique key"));
+            if (attempt >= 8 || !waitedOut || t.contains(QStringLiteral("time-out"))) throw;
+        }
+    }
 }
 
 qint64 siteUses(Transaction& tx, const QString& key) {
@@ -381,6 +401,7 @@ StoreResult CustomerService::storeCustomer(vl::db::Connection& conn, Transaction
         r.outcome = StoreResult::Outcome::Invalid;
         return r;
     }
+    lockName(*tx, c.nev);
     r.sameName = sameName(*tx, c.nev, insert ? QStringLiteral("0") : c.kod);
     if (!r.sameName.isEmpty()) {
         if (policy == DuplicatePolicy::Refuse) {
@@ -425,6 +446,29 @@ StoreResult CustomerService::storeSite(vl::db::Connection& conn, Transaction* ou
     return r;
 }
 
+// ---------------------------------------------------------------- locks
+
+std::optional<QString> CustomerService::lockCustomer(Transaction& tx, const QString& key) {
+    const QString k = key.trimmed();
+    // A key longer than the column is no key of a customer.
+    if (k.isEmpty() || k.size() > 20) return std::nullopt;
+    const RowSet rs = retryingLock([&] {
+        return tx.query(QStringLiteral("SELECT KOD, AKTIV FROM UGYFEL WHERE KOD = :kod WITH LOCK"),
+                        {{QStringLiteral("kod"), k}});
+    });
+    if (rs.isEmpty()) return std::nullopt;
+    return rs.at(0, 1).toString().trimmed().toUpper();
+}
+
+void CustomerService::lockName(Transaction& tx, const QString& name) {
+    const QString n = name.trimmed().toUpper().left(120);
+    if (n.isEmpty()) return;
+    retryingLock([&] {
+        return tx.exec(QStringLiteral("UPDATE OR INSERT INTO UGYFELNEVZAR (NEV) VALUES (:nev) MATCHING (NEV)"),
+                       {{QStringLiteral("nev"), n}});
+    });
+}
+
 // ---------------------------------------------------------------- deleting
 
 QString CustomerService::customerDeleteRefusal(Transaction& tx, const QString& key) {
@@ -451,6 +495,12 @@ QString CustomerService::siteDeleteQuestion() { return QStringLiteral("Biztosan 
 
 int CustomerService::deleteCustomer(vl::db::Connection& conn, Transaction* outer, const QString& key) {
     TxScope tx(conn, outer);
+    // The lock a contract store takes: no contract for this customer is being
+    // written while its absence is checked and the rows go.
+    if (!lockCustomer(*tx, key))
+        throw vl::RuleRefusal(QStringLiteral("Nincs ilyen ügyfél (kód: %1).").arg(key.trimmed()),
+                              QStringLiteral("CustomerService::deleteCustomer"));
+    vl::db::testHook("customer-delete:locked");
     if (const QString refusal = customerDeleteRefusal(*tx, key); !refusal.isEmpty())
         throw vl::RuleRefusal(refusal, QStringLiteral("CustomerService::deleteCustomer"));
     const qint64 sites = tx->exec(QStringLiteral("DELETE FROM UGYFELCIM WHERE UGYFELKOD = :UGYFELKOD"),
@@ -472,6 +522,8 @@ void CustomerService::deleteSite(vl::db::Connection& conn, Transaction* outer, c
                                   {{QStringLiteral("kod"), key.trimmed()}});
         owner = rs.isEmpty() ? QString() : rs.at(0, 0).toString().trimmed();
     }
+    // The owner's lock, as a contract store takes it (a deleted owner leaves nothing to delete).
+    if (!owner.isEmpty()) lockCustomer(*tx, owner);
     if (const QString refusal = siteDeleteRefusal(*tx, key); !refusal.isEmpty())
         throw vl::RuleRefusal(refusal, QStringLiteral("CustomerService::deleteSite"));
     const qint64 n = tx->exec(QStringLiteral("DELETE FROM UGYFELCIM WHERE KOD = :KOD AND UGYFELKOD = :UGYFELKOD"),

@@ -96,6 +96,22 @@ public:
     // Checks and inserts (empty s.kod) or rewrites a site of an existing customer.
     static StoreResult storeSite(vl::db::Connection& conn, vl::db::Transaction* outer, Site& s);
 
+    // ---- locks held to the end of the caller's transaction
+    // The customer's row, locked (SELECT ... WITH LOCK): a contract stored for
+    // it and a delete of the customer or of one of its sites take this lock, so
+    // neither can pass its checks while the other is writing. A write of
+    // another workstation met while waiting is waited out and the lock taken on
+    // the row as it then is. Returns the row's AKTIV (trimmed, upper-cased), or
+    // nothing when there is no such customer (deleted meanwhile).
+    static std::optional<QString> lockCustomer(vl::db::Transaction& tx, const QString& key);
+    // A lock row of a customer name (trimmed, upper-cased), taken before the
+    // duplicate-name check of a store, so two stores of one new name at the
+    // same moment run their check one after the other.
+    static void lockName(vl::db::Transaction& tx, const QString& name);
+    // A customer that may be put on a new contract: it exists and is not
+    // marked inactive (AKTIV "N").
+    static bool isInactive(const QString& aktiv) { return aktiv.trimmed().toUpper() == QLatin1String("N"); }
+
     // ---- deleting
     // The refusal of deleting a customer or site ("" when it may go). A
     // customer is refused when a contract names it or any of its sites.

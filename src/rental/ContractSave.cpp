@@ -1,5 +1,6 @@
 #include "rental/ContractSave.h"
 
+#include "customers/CustomerService.h"
 #include "db/SqlText.h"
 #include "db/TestHook.h"
 #include "db/TxScope.h"
@@ -446,6 +447,11 @@ QString ContractSaveResult::line() const {
 
 QString ContractSave::ContractChangedText() { return ProductRegister::ContractChangedElsewhereText(); }
 
+QString ContractSave::CustomerBusyText() {
+    return QStringLiteral("Az ügyfél adatait egy másik munkaállomás éppen módosítja vagy törli, ezért a szerződés nem "
+                          "tárolható. Kérem, ismételje meg a műveletet.");
+}
+
 void ContractSave::setFailureHook(FailureHook hook) { failureHook() = std::move(hook); }
 
 ContractSaveResult ContractSave::StoreNow(ContractSession& s) {
@@ -477,6 +483,26 @@ ContractSaveResult ContractSave::StoreNow(ContractSession& s) {
                  {QStringLiteral("rv"), s.loadedRecordVersion()}});
             if (n != 1) throw vl::RuleRefusal(ContractChangedText(), kRule);
             checkpoint(QStringLiteral("stamp"));
+        }
+
+        // The customer's lock, the one its delete and its sites' deletes take:
+        // the customer and the site are checked again under it, so a delete
+        // running at the same moment either waits for this store (and then
+        // finds the contract) or has removed them (and this store is refused).
+        const bool headerFixed = !insert && !s.notModifiableText().isEmpty();
+        if (!headerFixed && (insert || h.ugyfelkod.trimmed() != s.loadedCustomer().trimmed() ||
+                             h.ugyfelcim.trimmed() != s.loadedSite().trimmed())) {
+            std::optional<QString> aktiv;
+            try {
+                aktiv = vl::customers::CustomerService::lockCustomer(*tx, h.ugyfelkod);
+            } catch (const vl::db::DbError& e) {
+                if (!vl::db::isLockConflict(e)) throw;
+                throw vl::RuleRefusal(CustomerBusyText(), kRule);
+            }
+            QStringList e = ContractSession::CustomerErrors(*tx, h, s.loadedCustomer());
+            if (!aktiv && e.isEmpty()) e << QStringLiteral("Nincs ilyen ügyfél: %1").arg(h.ugyfelkod.trimmed());
+            if (!e.isEmpty()) throw vl::RuleRefusal(e.join(QLatin1Char('\r')), kRule);
+            checkpoint(QStringLiteral("customer"));
         }
 
         // Items with a pattern and no schedule yet get their maintenance (on the copies).
@@ -536,7 +562,6 @@ ContractSaveResult ContractSave::StoreNow(ContractSession& s) {
         // A new contract starts running; a stored one keeps its status (a take-back
         // below closes or reopens it).
         const QString statusPart = insert ? QStringLiteral("AKTIV = 'I', STATUS = 'FO', STVALTKELT = '', ") : QString();
-        const bool headerFixed = !insert && !s.notModifiableText().isEmpty();
         const qint64 hn = headerFixed ? 1 : tx->exec(
             QStringLiteral("UPDATE FORGFEJ SET %1BERMOD = :bermod, BERKEZD = :berkezd, BERVEG = :berveg, FIZMOD = :fizmod,"
                            " UGYFELKOD = :ugyfelkod, UGYFELCIM = :ugyfelcim, SZERZODES = :szerzodes, KOMMENT = :komment,"

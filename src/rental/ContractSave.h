@@ -105,9 +105,12 @@ public:
 
     // "A szerződést közben máshol módosították. ..."
     static QString ContractChangedText();
+    // The refusal of a store that met a delete or change of its customer
+    // holding the customer's lock longer than the lock wait.
+    static QString CustomerBusyText();
 
     // For tests: called after each write of the store with the step's name
-    // ("stamp", "header", "lines", "items", "activities", "payments",
+    // ("stamp", "customer" (its lock taken), "header", "lines", "items", "activities", "payments",
     // "products", "takebacks"); a throw fails the store there. The environment
     // variable VORLANDA_STORE_FAIL_AFTER=<step> does the same for a command.
     using FailureHook = std::function<void(const QString& step)>;

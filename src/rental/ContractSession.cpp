@@ -1,5 +1,6 @@
 #include "rental/ContractSession.h"
 
+#include "customers/CustomerService.h"
 #include "db/SchemaRegistry.h"
 #include "db/SqlText.h"
 #include "db/TxScope.h"
@@ -56,6 +57,42 @@ QString blankZero(qint64 v) { return v == 0 ? QString() : QString::number(v); }
 
 } // namespace
 
+QStringList ContractSession::CustomerErrors(Transaction& tx, const HeaderFields& h, const QString& loadedCustomer) {
+    QStringList m;
+    const QString k = h.ugyfelkod.trimmed(), c = h.ugyfelcim.trimmed();
+    if (k.isEmpty()) return m;
+    // Keys are at most 20 characters: a longer text names no row.
+    auto shown = [](const QString& key) { return key.size() > 40 ? key.left(40) + QStringLiteral("…") : key; };
+    if (k.size() > 20) {
+        m << QStringLiteral("Nincs ilyen ügyfél: %1").arg(shown(k));
+        return m;
+    }
+    RowSet cust = tx.query(QStringLiteral("SELECT KOD, AKTIV FROM UGYFEL WHERE KOD = CAST(:k AS VARCHAR(250))"),
+                           {{QStringLiteral("k"), k}});
+    if (!cust.next()) {
+        m << QStringLiteral("Nincs ilyen ügyfél: %1").arg(k);
+        return m;
+    }
+    // A contract kept on a customer marked inactive since stays changeable;
+    // a new contract, or another customer chosen, needs an active one.
+    if (vl::customers::CustomerService::isInactive(cust.text(QStringLiteral("AKTIV"))) && k != loadedCustomer.trimmed())
+        m << QStringLiteral("Az ügyfél nem aktív: %1").arg(k);
+    if (c.isEmpty()) {
+        m << QStringLiteral("Nincs szállítási cím megadva");
+        return m;
+    }
+    if (c.size() > 20) {
+        m << QStringLiteral("Nincs ilyen szállítási cím: %1").arg(shown(c));
+        return m;
+    }
+    RowSet site = tx.query(QStringLiteral("SELECT UGYFELKOD FROM UGYFELCIM WHERE KOD = CAST(:c AS VARCHAR(250))"),
+                           {{QStringLiteral("c"), c}});
+    if (!site.next()) m << QStringLiteral("Nincs ilyen szállítási cím: %1").arg(c);
+    else if (site.text(QStringLiteral("UGYFELKOD")).trimmed() != k)
+        m << QStringLiteral("A(z) %1 szállítási cím nem a(z) %2 ügyfélé").arg(c, k);
+    return m;
+}
+
 // ---------------------------------------------------------------- life
 
 ContractSession::ContractSession(vl::db::Connection& conn, const vl::shell::Session& who) : conn_(conn), who_(who) {}
@@ -74,6 +111,8 @@ void ContractSession::open(ContractMode mode, qint64 bizonylat, int verzio, cons
     bizonylat_ = mode == ContractMode::Insert ? -1 : bizonylat;
     verzio_ = mode == ContractMode::Insert ? 0 : (verzio > 0 ? verzio : 1);
     header_ = HeaderFields();
+    loadedCustomer_.clear();
+    loadedSite_.clear();
     notModifiable_.clear();
     takeBacks_.clear();
     recordVersion_ = 0;
@@ -112,6 +151,8 @@ void ContractSession::loadHeader() {
     header_.komment = rs.text(QStringLiteral("KOMMENT"));
     header_.vegkomment = rs.text(QStringLiteral("VEGKOMMENT"));
     header_.status = rs.text(QStringLiteral("STATUS")).trimmed();
+    loadedCustomer_ = header_.ugyfelkod;
+    loadedSite_ = header_.ugyfelcim;
     header_.lastprint = rs.text(QStringLiteral("LASTPRINT")).trimmed();
     recordVersion_ = rs.integer(QStringLiteral("RV"));
     RowSet st = tx->query(QStringLiteral("SELECT NEV, MODOSITHATO FROM SZ_STATUSR WHERE KOD = :k"),
@@ -235,6 +276,7 @@ Outcome ContractSession::validateHeader() {
     };
     auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
     if (header_.ugyfelkod.trimmed().isEmpty()) fail(QStringLiteral("Nincs ügyfél kiválasztva"), "b_ugyfel");
+    else for (const QString& e : CustomerErrors(*tx, header_, loadedCustomer_)) fail(e, "b_ugyfel");
     if (header_.fizmod.trimmed().isEmpty()) fail(QStringLiteral("Nincs fizetési mód megadva"), "cb_fizmod");
     else if (findCode(*tx, QStringLiteral("SZ_FIZMOD"), header_.fizmod).eof())
         fail(QStringLiteral("A fizetés módja rossz"), "cb_fizmod");

@@ -118,7 +118,17 @@ public:
     // failure one message "A fej adatokban az alábbi hibák vannak:" + CR + the
     // messages (each followed by CR), focus = objectName of the first control
     // at fault (b_ugyfel, cb_fizmod, e_berkezd, e_berveg, cb_bermod).
+    //
+    // The customer's checks (every door: the form, the import, the orders
+    // workspace): the customer exists and, for a new contract or another
+    // customer chosen, is not inactive; a site is given, exists and is that
+    // customer's.
     Outcome validateHeader();
+    static QStringList CustomerErrors(vl::db::Transaction& tx, const HeaderFields& h,
+                                      const QString& loadedCustomer = QString());
+    // The customer and site of the stored contract as loaded ("" for a new one).
+    QString loadedCustomer() const { return loadedCustomer_; }
+    QString loadedSite() const { return loadedSite_; }
     // The customer and site chosen in the customer register: without a site
     // "Az ügyfélhez nincs szállítási cím rendelve!"; otherwise the header takes
     // the codes, the customer's payment mode, the site's remark (KOMMENT) and
@@ -205,6 +215,7 @@ private:
     RentalTables tables_;
     QStringList copies_;
     HeaderFields header_;
+    QString loadedCustomer_, loadedSite_;
     QString notModifiable_;
     QString today_;
     QString kepzett_ = QStringLiteral("K");

@@ -4,6 +4,7 @@
 #include "rental/ProductRegister.h"
 #include "rental/ProductStore.h"
 #include "rental/TakeBack.h"
+#include "shell/Ini.h"
 #include "util/Dates.h"
 #include "util/Error.h"
 #include "util/Numbers.h"
@@ -59,6 +60,13 @@ int intOf(const QString& text) {
     t.remove(QLatin1Char(' '));
     t.remove(QChar(0x00A0));
     return vl::util::StrToIntFlag(t);
+}
+
+// A whole number as Hungarians write it: a space between thousands.
+QString grouped(qint64 v) {
+    QString d = QString::number(v < 0 ? -v : v);
+    for (qsizetype i = d.size() - 3; i > 0; i -= 3) d.insert(i, QLatin1Char(' '));
+    return v < 0 ? QLatin1Char('-') + d : d;
 }
 
 QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
@@ -152,6 +160,11 @@ QString LineItemRules::PatternOf(const std::array<QString, 7>& counts) {
     return p;
 }
 
+int LineItemRules::MaxCabinsPerLine() {
+    const int n = vl::util::StrToIntFlag(vl::shell::IniValue(QStringLiteral("SORMAXKABIN")).trimmed());
+    return n > 0 ? n : 500;
+}
+
 QStringList LineItemRules::CheckDayFields(const std::array<QString, 7>& counts, const std::array<QString, 7>& prices) {
     QStringList m;
     for (int d = 0; d < 7; ++d) {
@@ -212,6 +225,8 @@ QStringList LineItemRules::ValidateLine(Transaction& tx, const LineInput& in, co
     if (in.bermegyseg.trimmed().isEmpty()) m << QStringLiteral("Nincs mennyiségi egység megadva");
     else if (!rentalUnit(tx, in.bermegyseg).ok) m << QStringLiteral("A mennyiségi egység nem létezik");
     if (intOf(in.mennyiseg) <= 0) m << QStringLiteral("A darabszám értelmetlen");
+    else if (intOf(in.mennyiseg) > MaxCabinsPerLine())
+        m << QStringLiteral("A darabszám legfeljebb %1 lehet").arg(grouped(MaxCabinsPerLine()));
     if (intOf(in.bermenny) <= 0) m << QStringLiteral("A mennyiség értelmetlen");
     const int ar = intOf(in.nettoar);
     if (ar < 0) m << QStringLiteral("A bérlet nettó ár értelmetlen");
@@ -220,6 +235,7 @@ QStringList LineItemRules::ValidateLine(Transaction& tx, const LineInput& in, co
         if (!no) return m;
         if (*no) m << QStringLiteral("A bérlet nettó ár rossz");
     }
+    if (intOf(in.minimalar) < 0) m << QStringLiteral("A minimális díj értelmetlen");
     if (intOf(in.karertek) < 0) m << QStringLiteral("A kárérték értelmetlen");
     const int per = intOf(in.periodus);
     if (per < 0) m << QStringLiteral("A karbantartás gyakorisága értelmetlen");

@@ -186,6 +186,10 @@ public:
     static QStringList CheckDayFields(const std::array<QString, 7>& counts, const std::array<QString, 7>& prices);
     // The seven counts joined, blanks as "0".
     static QString PatternOf(const std::array<QString, 7>& counts);
+    // The most cabins a line may hold: PKR.INI's SORMAXKABIN, 500 when it is
+    // not set or not a whole number above 0. Every door's line check refuses
+    // more ("A darabszám legfeljebb N lehet").
+    static int MaxCabinsPerLine();
 
     // The messages of a line (empty: valid). May end in a question: then
     // *question holds it and the messages are not complete yet.

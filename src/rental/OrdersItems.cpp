@@ -201,11 +201,22 @@ ItemStoreResult OrdersItems::StoreItems(vl::db::Connection& conn, Transaction* o
                               kRule);
     if (vl::util::StrToIntFlag(rq.panel.periodus) < 0)
         throw vl::RuleRefusal(QStringLiteral("A karbantartás gyakorisága értelmetlen"), kRule);
+    // A day given for the new driver's activities must be a day.
+    if (!rq.activityDate.trimmed().isEmpty() && dateOf(rq.activityDate).isEmpty())
+        throw vl::RuleRefusal(QStringLiteral("Hibás dátum: az új sofőr tevékenységeinek kezdőnapja: %1")
+                                  .arg(rq.activityDate.trimmed()),
+                              kRule);
     const QString activityDate = dateOf(rq.activityDate).isEmpty()
                                      ? QDate::currentDate().toString(QStringLiteral("yyyy.MM.dd"))
                                      : dateOf(rq.activityDate);
 
     vl::db::TxScope tx(conn, outer);
+    // The driver as the line store checks it: an active driver of the register.
+    if ((changed & FieldSofor) && !rq.panel.soforkod.trimmed().isEmpty()) {
+        RowSet d = tx->query(QStringLiteral("SELECT KOD FROM SZ_SOFOR WHERE KOD = CAST(:k AS VARCHAR(250)) AND AKTIV = 'I'"),
+                             {{QStringLiteral("k"), rq.panel.soforkod.trimmed()}});
+        if (d.isEmpty()) throw vl::RuleRefusal(QStringLiteral("A sofőrkód nem létezik vagy nem aktív"), kRule);
+    }
     guarded([&] {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
         QHash<qint64, Contract> contracts;

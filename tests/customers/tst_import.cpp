@@ -165,6 +165,27 @@ private slots:
         QTest::newRow("no separator") << QByteArray("NEV\nX\n") << "A fejlécben nincs mezőelválasztó (';' vagy ',').";
         QTest::newRow("unclosed quote") << QByteArray("NEV;TELEFON;FIZMOD\n\"Nyitva;1;KP\n")
                                         << "A(z) 2. sorban nyitott idézőjel nincs lezárva.";
+        // Rows pasted from two sources: neither encoding may garble the other's rows.
+        QTest::newRow("mixed encodings")
+            << (QByteArray("NEV;TELEFON;FIZMOD\nAlfa;1;KP\n") + QStringLiteral("Békés Kft.;1;KP\n").toUtf8() +
+                vl::shell::toCp1250(QStringLiteral("Kőszeg Bt.;2;KP\n")))
+            << "A fájl kódolása vegyes: a(z) 3. sor UTF-8, a(z) 4. sor windows-1250 kódolású. "
+               "Mentse a fájlt egyetlen kódolásban.";
+        QTest::newRow("NUL in a UTF-8 file") << (QByteArray("NEV;TELEFON;FIZMOD\nNul") + char(0) + "la Kft.;1;KP\n")
+                                             << "A(z) 2. sorban vezérlőkarakter (0x00) áll; a fájl nem tölthető be.";
+        QTest::newRow("NUL in a windows-1250 file")
+            << (vl::shell::toCp1250(QStringLiteral("NEV;TELEFON;FIZMOD\nŐr Kft.;1;KP\n")) + QByteArray("Nul") + char(0) + "la;2;KP\n")
+            << "A(z) 3. sorban vezérlőkarakter (0x00) áll; a fájl nem tölthető be.";
+        QTest::newRow("escape character") << QByteArray("NEV;TELEFON;FIZMOD\nX;1;KP\nY\x1B[2J;2;KP\n")
+                                          << "A(z) 3. sorban vezérlőkarakter (0x1B) áll; a fájl nem tölthető be.";
+        // The limits, refused before any row is read.
+        QByteArray many("NEV;TELEFON;FIZMOD\n");
+        for (int i = 0; i <= kImportMaxRows; ++i) many += "X;1;KP\n";
+        QTest::newRow("too many rows") << many << "A fájlban túl sok adatsor van (200 001, legfeljebb 200 000 lehet).";
+        QByteArray wide = QStringList(importCustomerColumns() + importSiteColumns()).join(u';').toUtf8() + ";NEV\nX\n";
+        QTest::newRow("too many columns") << wide << "A fejlécben túl sok oszlop van (26, legfeljebb 25 lehet).";
+        QTest::newRow("too large") << QByteArray(kImportMaxBytes + 1, 'x')
+                                   << "A fájl túl nagy (67 108 865 bájt, legfeljebb 67 108 864 bájt lehet).";
     }
     void unreadableFiles() {
         QFETCH(QByteArray, bytes);
@@ -174,6 +195,38 @@ private slots:
         QCOMPARE(r.fatal, fatal);
         QVERIFY(!r.written);
         QCOMPARE(snapshot(), before);
+    }
+
+    // A header without rows: said so, nothing written, not an error.
+    void headerOnly() {
+        const QStringList before = snapshot();
+        const auto r = ImportCustomers(*db.conn, QByteArray("NEV;TELEFON;FIZMOD\r\n"), {});
+        QVERIFY(r.ok());
+        QCOMPARE(r.rows, 0);
+        QVERIFY(!r.written);
+        QCOMPARE(r.lines({}).last(), QStringLiteral("A fájlban a fejlécen kívül nincs adatsor: semmi nem került tárolásra."));
+        QVERIFY(!r.lines({}).contains(QStringLiteral("Tárolva.")));
+        QCOMPARE(snapshot(), before);
+    }
+
+    // The "'" the CSV export puts before a text a spreadsheet would run is
+    // dropped; any other leading "'" stays.
+    void formulaGuardDropped() {
+        const QByteArray file = QStringLiteral(
+            "NEV;TELEFON;FIZMOD;KOMMENTSPEC\n"
+            "'=HYPERLINK(\"x\") Kft.;'+36 30 1;KP;'@SUM(A1)\n"
+            "'-Mínusz Bt.;'-5;KP;'+cmd|' /C calc'!A0\n"
+            "'Idéző Kft.;1;KP;'- gondolatjel\n").toUtf8();
+        const auto r = ImportCustomers(*db.conn, file, {});
+        QVERIFY2(r.ok(), qPrintable(r.lines({}).join(u'\n')));
+        auto row = [&](const QString& name) {
+            auto rs = db.conn->query(QStringLiteral("SELECT TELEFON, KOMMENTSPEC FROM UGYFEL WHERE NEV = :n"),
+                                     {{QStringLiteral("n"), name}});
+            return rs.isEmpty() ? QStringLiteral("<nincs>") : rs.at(0, 0).toString() + QLatin1Char('|') + rs.at(0, 1).toString();
+        };
+        QCOMPARE(row(QStringLiteral("=HYPERLINK(\"x\") Kft.")), QStringLiteral("'+36 30 1|@SUM(A1)"));
+        QCOMPARE(row(QStringLiteral("-Mínusz Bt.")), QStringLiteral("'-5|+cmd|' /C calc'!A0"));
+        QCOMPARE(row(QStringLiteral("'Idéző Kft.")), QStringLiteral("1|'- gondolatjel"));
     }
 
     // A row with too few fields is refused by its line.

@@ -7,6 +7,10 @@
 //   contracts, no change of a shared contract was overwritten unseen (the
 //   counter of its remark equals the changes that were reported stored), and
 //   every refusal is one of the program's Hungarian messages.
+// - customerWritersAgainstEachOther: a contract import against a delete of
+//   its customer, and two imports of one new customer name, as two
+//   vorlanda-admin processes (stopped at a point, and at spread moments):
+//   no contract without its customer or site, no name stored twice.
 // - lockWaitIsBoundedAndHungarian: a write meeting a row another connection
 //   holds gives up after the access layer's lock timeout with a Hungarian text.
 // - faultInjection: a contract store, a new activity, a year opening and an
@@ -448,6 +452,194 @@ private slots:
         c->close();
         ++g_fig.refused;
         ++g_fig.refusedBy[QStringLiteral("customer-edit (two desks, the first stopped after reading): Az ügyfél adatait közben ...")];
+    }
+
+    // A contract stored while its customer is deleted, and the same new
+    // customer name imported twice at once, each by two vorlanda-admin
+    // processes on one database of the shared server. First the interleaving
+    // that left an orphan (or a twin) before: one process stopped inside its
+    // transaction after its checks, the other run meanwhile; then rounds with
+    // the second started at spread moments. No contract is ever left without
+    // its customer or site, no name stored twice, and exactly one of the two
+    // succeeds with the other's refusal a sentence of the program.
+    void customerWritersAgainstEachOther_data() {
+        QTest::addColumn<QString>("what");
+        QTest::newRow("contract import stopped before its commit, customer deleted") << "import-first";
+        QTest::newRow("customer delete stopped after its lock, contract imported") << "delete-first";
+        QTest::newRow("import and delete at spread moments") << "contract-rounds";
+        QTest::newRow("one new name imported by both, the first stopped before its commit") << "name-stopped";
+        QTest::newRow("one new name imported by both at spread moments") << "name-rounds";
+    }
+    void customerWritersAgainstEachOther() {
+        QFETCH(QString, what);
+        if (!sharedServer()) QSKIP("no Firebird server for the tests (VORLANDA_TEST_FBSERVER)");
+        const QString file = qEnvironmentVariable("VORLANDA_TEST_FBDIR") +
+                             QStringLiteral("/ugyfel_%1_%2.fdb").arg(::getpid()).arg(what);
+        QFile::remove(file);
+        {
+            auto c = db::createFirebirdDatabase(params(shared_, file));
+            buildCompany(*c, 0);
+            c->close();
+        }
+        const QString ini = dir_.filePath(QStringLiteral("UGYFEL_%1.INI").arg(what));
+        {
+            QFile f(ini);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(QStringLiteral("DBSERVER=%1%2\r\nDBUSERNAME=%3\r\nDBPASSWORD=%4\r\nWPWD=NONE\r\n")
+                        .arg(shared_.prefix, file, shared_.user, shared_.password)
+                        .toLocal8Bit());
+        }
+        auto start = [&](QProcess& p, const QStringList& args, const QString& stopAt = QString()) {
+            QProcessEnvironment env = driverEnv(shared_, file);
+            if (!stopAt.isEmpty()) env.insert(QStringLiteral("VL_TEST_STOP_AT"), stopAt);
+            p.setProcessEnvironment(env);
+            p.setWorkingDirectory(dir_.path());
+            p.start(QStringLiteral(VL_ADMIN_EXE), QStringList{QStringLiteral("--ini"), ini, QStringLiteral("--yes")} + args);
+        };
+        auto conn = db::connect(params(shared_, file));
+        // A new customer with one site; its key and the contract file for it.
+        int serial = 0;
+        auto newCustomer = [&](QString* json) {
+            auto tx = conn->begin();
+            const QString k = tx->query(QStringLiteral("INSERT INTO UGYFEL (NEV, FIZMOD, TELEFON, AKTIV) VALUES (:n, 'ATU',"
+                                                       " '1', 'I') RETURNING KOD"),
+                                        {{QStringLiteral("n"), QStringLiteral("Törlendő %1").arg(++serial)}})
+                                  .at(0, 0).toString().trimmed();
+            const QString c = tx->query(QStringLiteral("INSERT INTO UGYFELCIM (UGYFELKOD, NEV, IRSZAM, VAROS, UTCA, SZEMELY, TELEFON)"
+                                                       " VALUES (:u, 'Telep', '1117', 'Budapest', 'Fő utca 9.', 'Kiss Anna', '2')"
+                                                       " RETURNING KOD"),
+                                        {{QStringLiteral("u"), k}})
+                                  .at(0, 0).toString().trimmed();
+            tx->commit();
+            QFile f(dir_.filePath(QStringLiteral("szerzodes_%1.json").arg(k)));
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(QStringLiteral("{\"header\": {\"UGYFELKOD\": \"%1\", \"UGYFELCIM\": \"%2\", \"FIZMOD\": \"ATU\","
+                                   " \"BERMOD\": \"HT\", \"BERKEZD\": \"2026.11.02\"}, \"lines\": [{\"ARUCSOPORT\": \"ALAP\","
+                                   " \"MENNYISEG\": 1, \"BERMENNY\": 1, \"BERMEGYSEG\": \"Hó\", \"NETTOAR\": 10000,"
+                                   " \"KISZALL\": \"2026.11.02\", \"HKSZCSPSZV\": \"1000000\", \"KARBAR1\": 4500,"
+                                   " \"PERIODUS\": 1, \"SOFORKOD\": \"S1\"}]}")
+                        .arg(k, c)
+                        .toUtf8());
+            *json = f.fileName();
+            return k;
+        };
+        auto nameFile = [&](const QString& name) {
+            QFile f(dir_.filePath(QStringLiteral("nev_%1.csv").arg(++serial)));
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(QStringLiteral("NEV;TELEFON;FIZMOD\n%1;+36 1 555 0101;KP\n").arg(name).toUtf8());
+            return f.fileName();
+        };
+        const QString orphans = QStringLiteral(
+            "SELECT COUNT(*) FROM FORGFEJ F WHERE F.UGYFELKOD <> '' AND (NOT EXISTS (SELECT 1 FROM UGYFEL U"
+            " WHERE U.KOD = F.UGYFELKOD) OR NOT EXISTS (SELECT 1 FROM UGYFELCIM C WHERE C.KOD = F.UGYFELCIM"
+            " AND C.UGYFELKOD = F.UGYFELKOD))");
+        // One process stopped at its point, the other run while it waits, then both to their end.
+        auto stoppedFirst = [&](const QStringList& first, const QString& point, const QStringList& second, Run* a, Run* b) {
+            QProcess pa, pb;
+            start(pa, first, point);
+            QString seen;
+            const qint64 pid = waitStopped(pa, &seen);
+            QVERIFY2(pid > 0, qPrintable(QStringLiteral("the process did not stop at %1: %2").arg(point, seen)));
+            start(pb, second);
+            QVERIFY(pb.waitForStarted(30000));
+            // The second one meets the first one's lock and waits for it.
+            QTest::qWait(2500);
+            ::kill(pid_t(pid), SIGCONT);
+            *a = waitRun(pa, 120000);
+            *b = waitRun(pb, 120000);
+        };
+        const int rounds = qEnvironmentVariableIntValue("VL_MULTI_ROUNDS") > 0 ? qEnvironmentVariableIntValue("VL_MULTI_ROUNDS") : 50;
+        if (what == QLatin1String("import-first") || what == QLatin1String("delete-first")) {
+            QString json;
+            const QString k = newCustomer(&json);
+            const QStringList import{QStringLiteral("contract"), QStringLiteral("import"), json};
+            const QStringList remove{QStringLiteral("customer"), QStringLiteral("delete"), k};
+            Run ri, rd;
+            if (what == QLatin1String("import-first")) {
+                stoppedFirst(import, QStringLiteral("contract-store:header"), remove, &ri, &rd);
+                QVERIFY2(ri.code == 0 && ri.out.contains(QStringLiteral("Új szerződés:")), qPrintable(ri.out + ri.err));
+                QVERIFY2(rd.code == 1 && rd.err.contains(QStringLiteral("Nem törölhető az ügyfél, mert volt szerződése")),
+                         qPrintable(rd.out + rd.err));
+                QCOMPARE(count(*conn, QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE KOD = :k"), {{QStringLiteral("k"), k}}),
+                         qint64(1));
+            } else {
+                stoppedFirst(remove, QStringLiteral("customer-delete:locked"), import, &rd, &ri);
+                QVERIFY2(rd.code == 0 && rd.out.contains(QStringLiteral("törölve")), qPrintable(rd.out + rd.err));
+                QVERIFY2(ri.code == 1 && ri.err.contains(QStringLiteral("Nincs ilyen ügyfél: ") + k), qPrintable(ri.out + ri.err));
+            }
+            QCOMPARE(count(*conn, orphans), qint64(0));
+        } else if (what == QLatin1String("contract-rounds")) {
+            // How long an import takes alone: the deletes start spread over it,
+            // from a fifth of it to past its end.
+            qint64 alone = 0;
+            {
+                QString json;
+                newCustomer(&json);
+                QProcess pi;
+                QElapsedTimer t;
+                t.start();
+                start(pi, {QStringLiteral("contract"), QStringLiteral("import"), json});
+                const Run ri = waitRun(pi, 120000);
+                alone = t.elapsed();
+                QVERIFY2(ri.code == 0, qPrintable(ri.out + ri.err));
+            }
+            int imported = 0, deleted = 0;
+            for (int r = 0; r < rounds; ++r) {
+                QString json;
+                const QString k = newCustomer(&json);
+                QProcess pi, pd;
+                start(pi, {QStringLiteral("contract"), QStringLiteral("import"), json});
+                QTest::qWait(int(alone * (20 + 100 * r / rounds) / 100));
+                start(pd, {QStringLiteral("customer"), QStringLiteral("delete"), k});
+                const Run ri = waitRun(pi, 120000), rd = waitRun(pd, 120000);
+                QVERIFY2((ri.code == 0) != (rd.code == 0), qPrintable(QStringLiteral("round %1:\n%2%3\n%4%5")
+                                                                            .arg(r).arg(ri.out, ri.err, rd.out, rd.err)));
+                // The loser says why in the program's words.
+                if (ri.code == 0) QVERIFY2(rd.err.contains(QStringLiteral("Nem törölhető az ügyfél")), qPrintable(rd.err));
+                else QVERIFY2(ri.err.contains(QStringLiteral("Nincs ilyen ügyfél: ") + k), qPrintable(ri.err));
+                imported += ri.code == 0;
+                deleted += rd.code == 0;
+                QCOMPARE(count(*conn, orphans), qint64(0));
+            }
+            qInfo("contract import (%lld ms alone) against customer delete, %d rounds: %d imported, %d deleted, no orphan",
+                  alone, rounds, imported, deleted);
+            g_fig.ops += 2 * rounds;
+            g_fig.ok += rounds;
+            g_fig.refused += rounds;
+        } else if (what == QLatin1String("name-stopped")) {
+            const QString csv = nameFile(QStringLiteral("Iker Kft."));
+            const QStringList import{QStringLiteral("import-customers"), csv};
+            Run ra, rb;
+            stoppedFirst(import, QStringLiteral("customer-import:stored"), import, &ra, &rb);
+            QVERIFY2(ra.code == 0 && ra.out.contains(QStringLiteral("Tárolva.")), qPrintable(ra.out + ra.err));
+            QVERIFY2(rb.code == 1 && rb.err.contains(QStringLiteral("Már van ilyen nevű ügyfél: Iker Kft.")),
+                     qPrintable(rb.out + rb.err));
+            QCOMPARE(count(*conn, QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE NEV = 'Iker Kft.'")), qint64(1));
+        } else {
+            int stored = 0;
+            for (int r = 0; r < rounds; ++r) {
+                const QString name = QStringLiteral("Iker %1 Kft.").arg(r);
+                const QString csv = nameFile(name);
+                QProcess pa, pb;
+                start(pa, {QStringLiteral("import-customers"), csv});
+                QTest::qWait((r * 7) % 120);
+                start(pb, {QStringLiteral("import-customers"), csv});
+                const Run ra = waitRun(pa, 120000), rb = waitRun(pb, 120000);
+                QVERIFY2((ra.code == 0) != (rb.code == 0),
+                         qPrintable(QStringLiteral("round %1:\n%2%3\n%4%5").arg(r).arg(ra.out, ra.err, rb.out, rb.err)));
+                QVERIFY2((ra.code == 0 ? rb : ra).err.contains(QStringLiteral("Már van ilyen nevű ügyfél")),
+                         qPrintable((ra.code == 0 ? rb : ra).err));
+                QCOMPARE(count(*conn, QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE NEV = :n"), {{QStringLiteral("n"), name}}),
+                         qint64(1));
+                ++stored;
+            }
+            qInfo("one new name imported by two processes, %d rounds: stored once each time", stored);
+            g_fig.ops += 2 * rounds;
+            g_fig.ok += rounds;
+            g_fig.refused += rounds;
+        }
+        conn->close();
+        QFile::remove(file);
     }
 
     void lockWaitIsBoundedAndHungarian() {

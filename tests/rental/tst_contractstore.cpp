@@ -558,7 +558,7 @@ private slots:
             "             \"SZERZODES\": \"O'Brien/2026\", \"KOMMENT\": \"Kapu: 'B' épület\", \"VEGKOMMENT\": \"Kulcs a portán\"},\n"
             "  \"lines\": [{\"ARUCSOPORT\": \"ALAP\", \"MENNYISEG\": 2, \"BERMENNY\": 1, \"BERMEGYSEG\": \"Hó\", \"NETTOAR\": 12000,\n"
             "             \"KISZALL\": \"20260302\", \"HKSZCSPSZV\": \"1000000\", \"KARBAR1\": 4500, \"PERIODUS\": 1, \"SOFORKOD\": \"S1\",\n"
-            "             \"items\": [{\"ARUKOD\": \"503\", \"KOMMENT\": \"Az irodához, Ő\"}]}],\n"
+            "             \"items\": [{\"ARUKOD\": \"503\", \"KOMMENT\": \"Az irodához, Ő\"}, {}]}],\n"
             "  \"payments\": [{\"DATUM\": \"2026.03.02\", \"DATUM2\": \"2026.03.31\", \"NETTO\": 20000}]\n"
             "}");
         auto write = [&](const QString& name, const QString& text) {
@@ -613,6 +613,94 @@ private slots:
         const qint64 rows = db.count("SELECT COUNT(*) FROM FORGFIZ WHERE BIZONYLAT = :b", {{"b", b}});
         QCOMPARE(qint64(out.count(QRegularExpression("\\n  [0-9]{4}\\.[0-9]{2}\\.[0-9]{2} - "))), rows);
         QVERIFY(run({"contract", "show", "999999"}, &out) != 0);
+    }
+
+    // contract import checks every value as the form's field would hold it and
+    // the header as every door does: a customer that exists and is active, a
+    // site of that customer; a listed line's items are its quantity. Each case
+    // exits non-zero with its message and writes nothing.
+    void importRefusesWhatTheFormRefuses() {
+        db.conn->exec("INSERT INTO UGYFEL (KOD, NEV, FIZMOD, AKTIV) VALUES ('2', 'Másik Kft.', 'KP', 'I')");
+        db.conn->exec("INSERT INTO UGYFELCIM (KOD, UGYFELKOD, NEV, IRSZAM, VAROS, UTCA) VALUES ('2', '2', 'Telep',"
+                      " '2030', 'Érd', 'Fő utca 2.')");
+        db.conn->exec("INSERT INTO UGYFEL (KOD, NEV, FIZMOD, AKTIV) VALUES ('3', 'Alvó Bt.', 'KP', 'N')");
+        db.conn->exec("INSERT INTO UGYFELCIM (KOD, UGYFELKOD, NEV, IRSZAM, VAROS, UTCA) VALUES ('3', '3', 'Raktár',"
+                      " '2030', 'Érd', 'Fő utca 3.')");
+        db.conn->exec("INSERT INTO ARU (KOD, ARUCSOPORT, ALLAPOT) VALUES ('701', 'ALAP', 'SZA')");
+        QFile ini(db.dir.filePath(QStringLiteral("PKR.INI")));
+        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write(QByteArray("DBSERVER=") + db.path.toLocal8Bit() + "\r\nWPWD=NONE\r\n");
+        ini.close();
+        auto run = [&](const QString& text, QString* out) {
+            QFile f(db.dir.filePath("ellenorzes.json"));
+            f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+            f.write(text.toUtf8());
+            f.close();
+            QProcess p;
+            p.setWorkingDirectory(db.dir.path());
+            p.start(QStringLiteral(VL_ADMIN_EXE), {"--yes", "contract", "import", f.fileName()});
+            p.waitForFinished(300000);
+            *out = QString::fromUtf8(p.readAllStandardOutput()) + QString::fromUtf8(p.readAllStandardError());
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        const QString good = QString::fromUtf8(
+            "{\"header\": {\"UGYFELKOD\": \"1\", \"UGYFELCIM\": \"1\", \"FIZMOD\": \"KP\", \"BERMOD\": \"HT\","
+            " \"BERKEZD\": \"2026.03.02\", \"KOMMENT\": \"Kapu\"},"
+            " \"lines\": [{\"ARUCSOPORT\": \"ALAP\", \"MENNYISEG\": 2, \"BERMENNY\": 1, \"BERMEGYSEG\": \"Hó\","
+            " \"NETTOAR\": 12000, \"MINIMALAR\": 0, \"KISZALL\": \"2026.03.02\", \"HKSZCSPSZV\": \"1000000\","
+            " \"KARBAR1\": 4500, \"PERIODUS\": 1, \"SOFORKOD\": \"S1\", \"items\": [{\"ARUKOD\": \"701\"}, {}]}]}");
+        const QString items = "\"items\": [{\"ARUKOD\": \"701\"}, {}]";
+        struct Case { const char* tag; QString from, to, message; };
+        const QList<Case> cases = {
+            {"no such customer", "\"UGYFELKOD\": \"1\"", "\"UGYFELKOD\": \"999\"", "Nincs ilyen ügyfél: 999"},
+            {"negative customer", "\"UGYFELKOD\": \"1\"", "\"UGYFELKOD\": \"-1\"", "Nincs ilyen ügyfél: -1"},
+            {"customer 2^63", "\"UGYFELKOD\": \"1\"", "\"UGYFELKOD\": 9223372036854775808",
+             "UGYFELKOD (\"Ügyfél\"): nem érvényes érték"},
+            {"another customer's site", "\"UGYFELCIM\": \"1\"", "\"UGYFELCIM\": \"2\"", "A(z) 2 szállítási cím nem a(z) 1 ügyfélé"},
+            {"no site", "\"UGYFELCIM\": \"1\"", "\"UGYFELCIM\": \"\"", "Nincs szállítási cím megadva"},
+            {"no such site", "\"UGYFELCIM\": \"1\"", "\"UGYFELCIM\": \"77\"", "Nincs ilyen szállítási cím: 77"},
+            {"inactive customer", "\"UGYFELKOD\": \"1\", \"UGYFELCIM\": \"1\"", "\"UGYFELKOD\": \"3\", \"UGYFELCIM\": \"3\"",
+             "Az ügyfél nem aktív: 3"},
+            {"price with a fraction", "\"NETTOAR\": 12000", "\"NETTOAR\": 12000.7",
+             "NETTOAR (\"Bérlet nettó ár\"): nem egész szám: 12000.7"},
+            {"price as a list", "\"NETTOAR\": 12000", "\"NETTOAR\": [1]", "NETTOAR (\"Bérlet nettó ár\"): lista nem adható meg"},
+            {"price as an object", "\"NETTOAR\": 12000", "\"NETTOAR\": {}",
+             "NETTOAR (\"Bérlet nettó ár\"): objektum nem adható meg"},
+            {"price null", "\"NETTOAR\": 12000", "\"NETTOAR\": null", "NETTOAR (\"Bérlet nettó ár\"): null érték"},
+            {"price empty", "\"NETTOAR\": 12000", "\"NETTOAR\": \"\"", "NETTOAR (\"Bérlet nettó ár\"): üres"},
+            {"price 2^63", "\"NETTOAR\": 12000", "\"NETTOAR\": 9223372036854775808", "túl nagy szám (legfeljebb 2 147 483 647)"},
+            {"visit price 0.5", "\"KARBAR1\": 4500", "\"KARBAR1\": 0.5", "KARBAR1 (\"Ár: Hétfő\"): nem egész szám: 0.5"},
+            {"minimum negative", "\"MINIMALAR\": 0", "\"MINIMALAR\": -1", "A minimális díj értelmetlen"},
+            {"minimum text", "\"MINIMALAR\": 0", "\"MINIMALAR\": \"abc\"", "A minimális díj értelmetlen"},
+            {"items and another quantity", "\"MENNYISEG\": 2", "\"MENNYISEG\": 1000000",
+             "a MENNYISEG (1000000) nem egyezik a megadott termékek számával (2)"},
+            {"a million cabins", "\"MENNYISEG\": 2, \"BERMENNY\": 1", "\"MENNYISEG\": 1000000, \"BERMENNY\": 1",
+             "A darabszám legfeljebb 500 lehet"},
+            {"NUL in a text", "\"KOMMENT\": \"Kapu\"", "\"KOMMENT\": \"Ka\\u0000pu\"",
+             "KOMMENT (\"Megjegyzés\"): vezérlőkaraktert tartalmaz (0x00)"},
+            {"a list, not an object", good, "[]", "a fájl egy JSON objektum legyen"},
+            {"items not a list", items, "\"items\": 2", "1. sor items: lista legyen"},
+        };
+        const qint64 heads = db.count("SELECT COUNT(*) FROM FORGFEJ");
+        const qint64 rows = db.count("SELECT COUNT(*) FROM FORGSOR");
+        const qint64 free = db.count("SELECT COUNT(*) FROM ARU WHERE KOD = '701' AND ALLAPOT = 'SZA'");
+        QString out;
+        for (const Case& c : cases) {
+            QString text = good;
+            QVERIFY2(text.contains(c.from), c.tag);
+            text.replace(c.from, c.to);
+            // The million cabins come on a line that lists no items.
+            if (QByteArray(c.tag) == "a million cabins") text.replace(items, "\"KOMMENT\": \"x\"");
+            const int rc = run(text, &out);
+            QVERIFY2(rc == 1 && out.contains(c.message), qPrintable(QString("%1 -> %2: %3").arg(c.tag).arg(rc).arg(out)));
+            QVERIFY2(!out.contains("Új szerződés"), c.tag);
+            QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFEJ"), heads);
+            QCOMPARE(db.count("SELECT COUNT(*) FROM FORGSOR"), rows);
+            QCOMPARE(db.count("SELECT COUNT(*) FROM ARU WHERE KOD = '701' AND ALLAPOT = 'SZA'"), free);
+        }
+        // The good file itself stores, on an active customer's own site.
+        QVERIFY2(run(good, &out) == 0 && out.contains("Új szerződés"), qPrintable(out));
+        QCOMPARE(db.count("SELECT COUNT(*) FROM FORGFEJ"), heads + 1);
     }
 };
 

@@ -358,6 +358,62 @@ private slots:
                  QStringLiteral("E|I"));
     }
 
+    // store-line and item take every value through the checks of the form's
+    // fields: a value the field refuses is refused with its caption, exits
+    // non-zero and leaves every row of the contract as it was.
+    void commandsRefuseWhatTheFieldRefuses() {
+        const qint64 b = contract();
+        QFile ini(db.dir.filePath(QStringLiteral("PKR.INI")));
+        QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QStringEncoder enc("windows-1250");
+        ini.write(enc.encode(QStringLiteral("DBSERVER=") + db.path + QStringLiteral("\r\nWPWD=NONE\r\n")));
+        ini.close();
+        auto rows = [&] {
+            QStringList out;
+            for (const char* t : {"FORGFEJ", "FORGSOR", "FORGKABIN", "FORGTEV", "FORGFIZ"}) {
+                auto rs = db.conn->query(QStringLiteral("SELECT * FROM %1 WHERE BIZONYLAT = :b").arg(t), {{"b", b}});
+                while (rs.next()) {
+                    QStringList cells;
+                    for (int c = 0; c < rs.columnCount(); ++c) cells << rs.value(c).toString();
+                    out << QLatin1String(t) + QLatin1Char(':') + cells.join(u'|');
+                }
+            }
+            out.sort();
+            return out;
+        };
+        const QStringList before = rows();
+        db.conn->close();
+        auto run = [&](const QStringList& args, QString* out) {
+            QProcess p;
+            p.setWorkingDirectory(db.dir.path());
+            p.start(QStringLiteral(VL_ADMIN_EXE), QStringList{"--yes"} + args);
+            p.waitForFinished(300000);
+            *out = QString::fromUtf8(p.readAllStandardOutput()) + QString::fromUtf8(p.readAllStandardError());
+            return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        };
+        const QString bs = QString::number(b);
+        const QStringList line = {"store-line", QStringLiteral("C%1").arg(b), QStringLiteral("S%1").arg(b), bs, "1"};
+        struct Case { QStringList args; QString text; };
+        QList<Case> cases;
+        for (const QString& v : {QStringLiteral("abc"), QStringLiteral("-1"), QStringLiteral("1.5"),
+                                 QStringLiteral("9223372036854775808"), QString(100000, QLatin1Char('9'))})
+            cases.append({line + QStringList{"--minimalar", v}, "A minimális díj értelmetlen"});
+        cases.append({line + QStringList{"--mennyiseg", "1000000"}, "A darabszám legfeljebb 500 lehet"});
+        cases.append({{"item", bs, "1", "1", "--set", "SOFORKOD=NINCS"}, "A sofőrkód nem létezik vagy nem aktív"});
+        for (const char* d : {"2026.02.30", "2026.13.01", "2026.00.10", "2026.04.31", "20260230", "2026.4.1x", "abc",
+                              "0000.00.00", "9999.99.99", "2026..04.01", "-2026.04.01", "2026.04.01.01"})
+            cases.append({{"item", bs, "1", "1", "--set", "SOFORKOD=S1", "--activity-date", d},
+                          QStringLiteral("Hibás dátum: az új sofőr tevékenységeinek kezdőnapja: ") + d});
+        QString out;
+        for (const Case& c : cases) {
+            const int rc = run(c.args, &out);
+            QVERIFY2(rc == 1 && out.contains(c.text),
+                     qPrintable(c.args.join(' ').left(200) + " -> " + QString::number(rc) + " " + out.left(400)));
+        }
+        db.conn = vl::db::connect(embeddedParams(db.path));
+        QCOMPARE(rows(), before);
+    }
+
     void closedContractTakesPayments() {
         const qint64 b = contract();
         db.conn->exec("UPDATE FORGFEJ SET STATUS = 'LEZ' WHERE BIZONYLAT = :b", {{"b", b}});

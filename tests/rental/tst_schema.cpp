@@ -278,7 +278,7 @@ private slots:
             ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
         });
         QStringList expected = stepsAfter("shell", 0) + stepsAfter("framework", 0);
-        expected << latest("customers");
+        expected += stepsAfter("customers", 0);
         for (int v = 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
         QCOMPARE(ran, expected);
         QCOMPARE(structure(*old.conn), structure(*db.conn));
