@@ -127,7 +127,7 @@ void TestUpload::backupAndRestoreEmbedded() {
     // The open connection was not disturbed.
     QCOMPARE(count(*conn, QStringLiteral("UGYFEL")), qint64(kRows));
     const QString target = dir.filePath(QStringLiteral("vissza.fdb"));
-    RestoreDatabase({target, {}, {}}, backup, false);
+    RestoreDatabase({target, {}, {}}, backup);
     vl::db::ConnectParams p;
     p.database = target;
     auto back = vl::db::connect(p);
@@ -138,7 +138,7 @@ void TestUpload::backupAndRestoreEmbedded() {
     QCOMPARE(rs.text(QStringLiteral("NEV")), QStringLiteral("Ügyfél őrző 7"));
     back->close();
     // Restoring over an existing file is refused unless asked.
-    QVERIFY_THROWS_EXCEPTION(vl::Error, RestoreDatabase({target, {}, {}}, backup, false));
+    QVERIFY_THROWS_EXCEPTION(vl::Error, RestoreDatabase({target, {}, {}}, backup));
     conn->close();
 }
 
