@@ -479,9 +479,11 @@ RestoreOutcome RestoreDatabase(const DatabaseLocation& target, const QString& ba
     bool exists = false;
     std::unique_ptr<vl::db::Connection> existing;
     if (!remote) {
+        // A killed embedded restore leaves only its temporary file (removed
+        // here); a file under the target's name is finished and never touched.
         vl::db::RemoveDeadLeftovers(QFileInfo(file).absolutePath());
-        exists = QFileInfo::exists(file);
-        if (exists) existing = connectTo(target);
+        if (QFileInfo::exists(file))
+            throw vl::Error(QStringLiteral("Az adatbázis már létezik, nem írom felül: ") + target.database, doing);
     } else {
         try {
             existing = connectTo(target);

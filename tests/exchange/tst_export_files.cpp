@@ -470,8 +470,9 @@ private slots:
         QTemporaryDir dir;
         QProcess gone;
         gone.start(QStringLiteral("true"), {});
-        QVERIFY(gone.waitForFinished());
+        QVERIFY(gone.waitForStarted());
         const qint64 dead = gone.processId();
+        QVERIFY(gone.waitForFinished());
         QVERIFY(dead > 0);
         const QString mine = QFileInfo(vl::db::LeftoverName(dir.path(), QStringLiteral("x"))).fileName();
         const QString host = mine.mid(3, mine.indexOf(QLatin1Char('-')) - 3);
