@@ -601,7 +601,7 @@ bool renderDocument(QPagedPaintDevice& device, const Document& doc, int copies, 
     return p.end();
 }
 
-bool writePdf(const Document& doc, const QString& fileName, int copies, QString* error) {
+bool writePdf(const Document& doc, const QString& fileName, int copies, QString* error, const QPageSize* paper) {
     if (doc.pageCount() == 0) {
         if (error) *error = QStringLiteral("A nyomtatványnak nincs oldala.");
         return false;
@@ -622,7 +622,8 @@ bool writePdf(const Document& doc, const QString& fileName, int copies, QString*
             writer.setResolution(1200);
             writer.setTitle(doc.title);
             writer.setCreator(QStringLiteral("Vorlanda"));
-            drawn = renderDocument(writer, doc, copies);
+            if (paper) writer.setPageSize(*paper);
+            drawn = renderDocument(writer, doc, copies, paper != nullptr);
         }
         const bool flushed = drawn && file.flush();
         const int code = errno;

@@ -63,7 +63,7 @@ private slots:
         const Run check = admin(dir.path(), {QStringLiteral("check")});
         QVERIFY2(check.code == 0, qPrintable(check.out + check.err));
         for (const QString& line : {QStringLiteral("Kapcsolat: DbServer:") + db, QStringLiteral("Meghajtó: INTRBASE"),
-                                    QStringLiteral("Sémaverzió: shell 2, framework 1, customers 1, rental %1").arg(vl::rental::Schema::latestVersion()),
+                                    QStringLiteral("Sémaverzió: shell 4, framework 1, customers 1, rental %1").arg(vl::rental::Schema::latestVersion()),
                                     QStringLiteral("FORGFEJ: 15 sor"), QStringLiteral("UGYFEL: 25 sor"),
                                     QStringLiteral("ARU: 80 sor"), QStringLiteral("FORGTEV: "),
                                     QStringLiteral("FORGKABIN: "), QStringLiteral("FORGFIZ: ")})
@@ -137,7 +137,7 @@ private slots:
         writeIni(d2.path(), QStringLiteral("DBSERVER=%1\n").arg(db));
         const Run up = admin(d2.path(), {QStringLiteral("upgrade-db")});
         QVERIFY2(up.code == 0, qPrintable(up.out + up.err));
-        QVERIFY2(up.out.contains(QStringLiteral("Sémaverzió: shell 0 -> 2, framework 0 -> 1, customers 0 -> 1, rental 0 -> %1")
+        QVERIFY2(up.out.contains(QStringLiteral("Sémaverzió: shell 0 -> 4, framework 0 -> 1, customers 0 -> 1, rental 0 -> %1")
                                      .arg(vl::rental::Schema::latestVersion())),
                  qPrintable(up.out));
         const Run check = admin(d2.path(), {QStringLiteral("check")});

@@ -125,7 +125,7 @@ private slots:
         QVERIFY(Schema::latestVersion() >= 4);
         QCOMPARE(versionRows(*db.conn),
                  (QStringList{QStringLiteral("customers 1"), QStringLiteral("framework 1"),
-                              QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 2")}));
+                              QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 4")}));
         const auto reg = Schema::registry();
         QCOMPARE(reg.currentVersions(*db.conn), reg.latestVersions());
         QStringList order;
@@ -192,23 +192,25 @@ private slots:
         QCOMPARE(reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
                      ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
                  }),
-                 Schema::latestVersion() - version + 1);
-        QStringList expected{QStringLiteral("shell 2")};
+                 Schema::latestVersion() - version + 3);
+        QStringList expected{QStringLiteral("shell 2"), QStringLiteral("shell 3"), QStringLiteral("shell 4")};
         for (int v = version + 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
         QCOMPARE(ran, expected);
         QCOMPARE(versionRows(*old.conn),
                  (QStringList{QStringLiteral("* %1").arg(version), QStringLiteral("customers 1"), QStringLiteral("framework 1"),
-                              QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 2")}));
+                              QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 4")}));
         QCOMPARE(rowCounts(*old.conn), before);
         QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE NEV = 'O''Brien és Társa Kft.'")), 1);
         QCOMPARE(structure(*old.conn), structure(*db.conn));
-        // Nothing left to do, and the seeds of an upgrade add nothing either.
+        // Nothing left to do, and the seeds of an upgrade add only the
+        // database's finished mark (VL_KESZ), once.
         QCOMPARE(reg.upgrade(*old.conn), 0);
-        {
+        for (int expectedRows : {1, 0}) {
             auto tx = old.conn->begin();
-            QCOMPARE(reg.seed(*tx, {QStringLiteral("2026"), vl::db::SeedScope::Required}), 0);
+            QCOMPARE(reg.seed(*tx, {QStringLiteral("2026"), vl::db::SeedScope::Required}), expectedRows);
             tx->commit();
         }
+        QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM VL_KESZ WHERE FORRAS = 'létrehozva'")), 1);
         QCOMPARE(Schema::currentVersion(*old.conn), Schema::latestVersion());
         old.conn->close();
     }
@@ -250,7 +252,8 @@ private slots:
         reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
             ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
         });
-        QStringList expected{QStringLiteral("shell 1"), QStringLiteral("shell 2"), QStringLiteral("framework 1"),
+        QStringList expected{QStringLiteral("shell 1"), QStringLiteral("shell 2"), QStringLiteral("shell 3"),
+                             QStringLiteral("shell 4"), QStringLiteral("framework 1"),
                              QStringLiteral("customers 1")};
         for (int v = 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
         QCOMPARE(ran, expected);
@@ -271,10 +274,10 @@ private slots:
         old.conn->exec(QStringLiteral("ALTER TABLE VL_SEMA ADD MODUL VARCHAR(31)"));
         const auto reg = Schema::registry();
         QCOMPARE(reg.currentVersion(*old.conn, QStringLiteral("rental")), 4);
-        QCOMPARE(reg.upgrade(*old.conn), Schema::latestVersion() - 4 + 1);
+        QCOMPARE(reg.upgrade(*old.conn), Schema::latestVersion() - 4 + 3);
         QCOMPARE(versionRows(*old.conn),
                  (QStringList{QStringLiteral("* 4"), QStringLiteral("customers 1"), QStringLiteral("framework 1"),
-                              QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 2")}));
+                              QStringLiteral("rental %1").arg(Schema::latestVersion()), QStringLiteral("shell 4")}));
         QCOMPARE(structure(*old.conn), structure(*db.conn));
         old.conn->close();
     }

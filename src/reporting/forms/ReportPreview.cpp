@@ -177,7 +177,8 @@ bool printDocument(const Document& doc, QPrinter& printer, int copies) {
     if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
         // Printing into a file: written whole and checked, as a saved PDF is.
         QString err;
-        if (!writePdf(doc, printer.outputFileName(), ownCopies, &err)) {
+        const QPageSize paper = printer.pageLayout().pageSize();
+        if (!writePdf(doc, printer.outputFileName(), ownCopies, &err, &paper)) {
             vl::notify(vl::MsgKind::Error, QStringLiteral("A PDF fájl nem írható: ") + printer.outputFileName() +
                                                (err.isEmpty() ? QString() : QStringLiteral("\n") + err));
             return false;
