@@ -7,6 +7,7 @@
 #include "billing/Appendix.h"
 #include "billing/AppendixReports.h"
 #include "exchange/TextExport.h"
+#include "db/PendingFile.h"
 #include "reporting/Engine.h"
 #include "shell/Dm.h"
 #include "shell/Queries.h"
@@ -18,7 +19,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHash>
-#include <QSaveFile>
 
 namespace vl::admin {
 namespace {
@@ -51,11 +51,6 @@ QString csvNumber(double v) {
 // month or a whole 28-day period), ELSZNAP the days counted.
 bool writeCsv(const QString& file, const vl::db::RowSet& rows, const QHash<QString, QString>& activityCodes,
               QString* why) {
-    QSaveFile f(file);
-    if (!f.open(QIODevice::WriteOnly)) {
-        *why = f.errorString();
-        return false;
-    }
     QStringList lines;
     lines << QStringLiteral("UGYFELKOD;UGYFELCIM;BIZONYLAT;TETELSOR;SORSZAM;SORFAJTA;ARUKOD;DATUMTOL;DATUMIG;ELSZNAP;"
                             "TEVDATUM;TEVKOD;NETTOAR;EGYSEGAR;NETTOERTEK;MINARSZAMOL");
@@ -76,9 +71,10 @@ bool writeCsv(const QString& file, const vl::db::RowSet& rows, const QHash<QStri
         for (QString& s : v) s = csvField(s);
         lines << v.join(QLatin1Char(';'));
     }
-    f.write((lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
-    if (!f.commit()) {
-        *why = f.errorString();
+    try {
+        vl::db::WriteWholeFile(file, (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8());
+    } catch (const vl::Error& e) {
+        *why = e.text();
         return false;
     }
     return true;

@@ -1,24 +1,45 @@
-// vorlanda-admin cleanup [--list]: drops the abandoned work tables ("TMP_...")
-// of the database: never "TMP_TABLAK", never one whose program still runs.
-// With --list it only lists them with what would happen to each.
+// vorlanda-admin cleanup [--list] [--dir MAPPA]...: drops the abandoned work
+// tables ("TMP_...") of the database: never "TMP_TABLAK", never one whose
+// program still runs; and removes the files that killed runs left in the
+// program's folder and in each MAPPA (an export's or a backup's temporary file
+// "~vl…", a backup's verification folder "ellenorzes-…"), never a living
+// run's. With --list it only lists them with what would happen to each.
 #include "AdminCommand.h"
 
+#include "db/PendingFile.h"
 #include "shell/Dm.h"
 #include "shell/WorkTableCleanup.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 namespace vl::admin {
 namespace {
 
 int cleanup(AdminContext& ctx) {
     bool listOnly = false;
-    for (const QString& a : ctx.args) {
+    QStringList dirs{vl::shell::AppDir()};
+    for (int i = 0; i < ctx.args.size(); ++i) {
+        const QString& a = ctx.args.at(i);
         if (a == QStringLiteral("--list")) {
             listOnly = true;
+        } else if (a == QStringLiteral("--dir") && i + 1 < ctx.args.size()) {
+            dirs << QFileInfo(ctx.args.at(++i)).absoluteFilePath();
         } else {
             err(QStringLiteral("cleanup: ismeretlen argumentum: ") + a);
             return 2;
         }
     }
+    // The files of dead runs first: they need no database.
+    int files = 0;
+    for (const QString& d : dirs) {
+        for (const QString& name : vl::db::RemoveDeadLeftovers(d, listOnly)) {
+            ++files;
+            out(QDir(d).filePath(name) + (listOnly ? QStringLiteral(": törölhető (megszakadt futás maradéka)")
+                                                   : QStringLiteral(": törölve (megszakadt futás maradéka)")));
+        }
+    }
+    if (files > 0) out(QStringLiteral("%1 fájl maradt vissza megszakadt futásokból.").arg(files));
     auto& dm = vl::shell::Tdm::instance();
     QString desc;
     if (!dm.ConnectDatabase(&desc, false)) {
@@ -52,7 +73,8 @@ int cleanup(AdminContext& ctx) {
 } // namespace
 
 VL_ADMIN_COMMAND(QStringLiteral("cleanup"),
-                 QStringLiteral("cleanup [--list]  a gazdátlan munkatáblák (TMP_...) törlése; --list: csak felsorolja őket"),
+                 QStringLiteral("cleanup [--list] [--dir MAPPA]  a gazdátlan munkatáblák (TMP_...) és a megszakadt futások átmeneti"
+                                " fájljainak (~vl..., ellenorzes-...) törlése; --list: csak felsorolja őket"),
                  cleanup);
 
 } // namespace vl::admin

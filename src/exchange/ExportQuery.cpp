@@ -21,8 +21,6 @@ namespace vl::exchange {
 
 namespace {
 
-QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
-
 // Where a writer's message names the temporary file, the user reads the target's name.
 [[noreturn]] void rethrowForTarget(const vl::Error& e, const PendingFile& f) {
     QString text = e.text();
@@ -32,56 +30,11 @@ QString systemError() { return QString::fromLocal8Bit(std::strerror(errno)); }
 
 } // namespace
 
-// ------------------------------------------------------------------ PendingFile
-
-PendingFile::PendingFile(const QString& target) : target_(QFileInfo(target).absoluteFilePath()) {
-    const QFileInfo fi(target_);
-    const QDir dir = fi.absoluteDir();
-    if (!dir.exists())
-        throw vl::Error(QStringLiteral("A mappa nem létezik: ") + QDir::toNativeSeparators(dir.path()),
-                        QStringLiteral("export"), vl::Error::Kind::Other);
-    if (fi.isDir())
-        throw vl::Error(QStringLiteral("Ezen a néven mappa van: ") + target_, QStringLiteral("export"),
-                        vl::Error::Kind::Other);
-    // The temporary name keeps the target's extension at its end, so a
-    // library that looks at the extension writes the same kind of file.
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        const QString name = QStringLiteral("~vl%1_").arg(QRandomGenerator::global()->generate() % 1000000, 6, 10,
-                                                          QLatin1Char('0')) + fi.fileName();
-        QFile f(dir.filePath(name));
-        if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            f.close();
-            temp_ = f.fileName();
-            return;
-        }
-        if (f.error() != QFileDevice::OpenError || QFile::exists(f.fileName())) continue;
-        throw vl::Error(QStringLiteral("A mappába nem lehet írni: ") + dir.path() + QStringLiteral(" (") +
-                            f.errorString() + QLatin1Char(')'),
-                        QStringLiteral("export"), vl::Error::Kind::Other);
-    }
-    throw vl::Error(QStringLiteral("A mappába nem lehet írni: ") + dir.path(), QStringLiteral("export"),
-                    vl::Error::Kind::Other);
-}
-
-PendingFile::~PendingFile() {
-    if (!done_ && !temp_.isEmpty()) QFile::remove(temp_);
-}
-
-void PendingFile::commit() {
-    vl::db::testHook("export:rename");
-    // rename() replaces an existing target in one step: it is either the old
-    // file or the new one, never a half of either.
-    if (std::rename(QFile::encodeName(temp_).constData(), QFile::encodeName(target_).constData()) != 0)
-        throw vl::Error(FileWriteErrorText(target_, systemError()), QStringLiteral("export: rename"),
-                        vl::Error::Kind::Other);
-    done_ = true;
-}
-
 // ------------------------------------------------------------------ writing
 
 WriteNotes ExportToFile(RowSource& rows, const QString& fileName, ExportFormat format, const ExportRequest& request,
                         const Progress& progress) {
-    PendingFile file(fileName);
+    PendingFile file(fileName, "export:rename");
     const QString& tmp = file.tempPath();
     WriteNotes notes;
     try {
@@ -161,7 +114,7 @@ QString ExportToExcel(const QList<ExcelSheetInput>& sheets, const QString& given
     WriteNotes notes;
     QStringList skipped;
     {
-        PendingFile file(fileName);
+        PendingFile file(fileName, "export:rename");
         try {
             if (format == ExportFormat::Xls) {
                 if (sheets.size() != 1 || !sheets.first().rows)

@@ -13,6 +13,7 @@
 // complete, so a failure or a cancel leaves no half file behind and never
 // destroys an existing file of that name. Password columns never reach a file.
 #include "ExportFormats.h"
+#include "db/PendingFile.h"
 #include "ExportTypes.h"
 #include "XlsxExport.h"
 #include "reporting/DictionaryList.h"
@@ -66,23 +67,9 @@ WriteNotes ExportToFile(RowSource& rows, const QString& fileName, ExportFormat f
 // The warnings of what a writer changed ("" when nothing).
 QString WriteNotesText(const WriteNotes& notes);
 
-// A file being written under a temporary name in the target's folder.
-// commit() renames it over the target; without commit the temporary file is
-// removed when the object goes.
-class PendingFile {
-public:
-    explicit PendingFile(const QString& target);
-    ~PendingFile();
-    PendingFile(const PendingFile&) = delete;
-    PendingFile& operator=(const PendingFile&) = delete;
-    const QString& tempPath() const { return temp_; }
-    const QString& target() const { return target_; }
-    void commit();
-
-private:
-    QString target_;
-    QString temp_;
-    bool done_ = false;
-};
+// A file being written under a temporary name in the target's folder
+// (db/PendingFile.h): commit() renames it over the target; without commit the
+// temporary file is removed when the object goes.
+using vl::db::PendingFile;
 
 } // namespace vl::exchange

@@ -9,10 +9,6 @@ namespace {
 constexpr qsizetype kChunk = 1 << 16;
 }
 
-QString FileWriteErrorText(const QString& path, const QString& why) {
-    return QStringLiteral("A fájl nem írható: ") + path + (why.isEmpty() ? QString() : QStringLiteral(" (") + why + QLatin1Char(')'));
-}
-
 FileOut::FileOut(const QString& path, bool append) : file_(path) {
     const QIODevice::OpenMode mode = append ? QIODevice::WriteOnly | QIODevice::Append
                                             : QIODevice::WriteOnly | QIODevice::Truncate;

@@ -1,6 +1,7 @@
 #pragma once
 // A file written by an export: every failure of the file system (no room, no
 // right, a size limit) is raised as vl::Error naming the file.
+#include "db/PendingFile.h"
 #include "util/Error.h"
 
 #include <QByteArray>
@@ -28,6 +29,6 @@ private:
 };
 
 // The text of a failed file operation: "A fájl nem írható: <path> (<why>)".
-QString FileWriteErrorText(const QString& path, const QString& why);
+using vl::db::FileWriteErrorText;
 
 } // namespace vl::exchange

@@ -3,6 +3,8 @@
 #include "reporting/Fonts.h"
 #include "reporting/Masks.h"
 #include "db/DisplayText.h"
+#include "db/PendingFile.h"
+#include "util/Error.h"
 #include "util/Numbers.h"
 
 #include <QFile>
@@ -11,6 +13,9 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRegularExpression>
+
+#include <cerrno>
+#include <cstring>
 
 namespace vl::reporting {
 
@@ -596,24 +601,43 @@ bool renderDocument(QPagedPaintDevice& device, const Document& doc, int copies, 
     return p.end();
 }
 
-bool writePdf(const Document& doc, const QString& fileName, int copies, QString* error) {
+bool writePdf(const Document& doc, const QString& fileName, int copies, QString* error, const QPageSize* paper) {
     if (doc.pageCount() == 0) {
         if (error) *error = QStringLiteral("A nyomtatványnak nincs oldala.");
         return false;
     }
-    {
-        QFile probe(fileName);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            if (error) *error = probe.errorString();
+    // Through a temporary file beside the target, renamed over it only when
+    // every byte is on the disk: a full disk leaves no file, never a cut one.
+    try {
+        vl::db::PendingFile pending(fileName);
+        QFile file(pending.tempPath());
+        errno = 0;
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            if (error) *error = file.errorString();
             return false;
         }
-    }
-    QPdfWriter writer(fileName);
-    writer.setResolution(1200);
-    writer.setTitle(doc.title);
-    writer.setCreator(QStringLiteral("Vorlanda"));
-    if (!renderDocument(writer, doc, copies)) {
-        if (error) *error = QStringLiteral("A PDF fájl nem írható: ") + fileName;
+        bool drawn = false;
+        {
+            QPdfWriter writer(&file);
+            writer.setResolution(1200);
+            writer.setTitle(doc.title);
+            writer.setCreator(QStringLiteral("Vorlanda"));
+            if (paper) writer.setPageSize(*paper);
+            drawn = renderDocument(writer, doc, copies, paper != nullptr);
+        }
+        const bool flushed = drawn && file.flush();
+        const int code = errno;
+        const bool written = flushed && file.error() == QFileDevice::NoError && file.size() > 0;
+        file.close();
+        if (!written || file.error() != QFileDevice::NoError) {
+            if (error)
+                *error = code != 0 && drawn ? QString::fromLocal8Bit(std::strerror(code))
+                                            : (file.error() != QFileDevice::NoError ? file.errorString() : QString());
+            return false;
+        }
+        pending.commit();
+    } catch (const vl::Error& e) {
+        if (error) *error = e.text();
         return false;
     }
     return true;

@@ -71,8 +71,11 @@ QImage renderPageImage(const Document& doc, int page, double dpi);
 // A4 unless keepPaper is set (a printer set up for other paper: the pages
 // are scaled to fit it).
 bool renderDocument(QPagedPaintDevice& device, const Document& doc, int copies = 1, bool keepPaper = false);
-// Writes the document as a PDF file (copies times); false with a reason on failure.
-bool writePdf(const Document& doc, const QString& fileName, int copies = 1, QString* error = nullptr);
+// Writes the document as a PDF file (copies times) through a temporary file
+// renamed over fileName only when it is whole; false with a reason on failure
+// (and no file). paper: that paper instead of A4, the pages scaled to fit it.
+bool writePdf(const Document& doc, const QString& fileName, int copies = 1, QString* error = nullptr,
+              const QPageSize* paper = nullptr);
 
 // The text of the page-number format of a page.
 QString pageText(const QString& format, int page, int pages);

@@ -1,5 +1,9 @@
 #include "shell/ShellSchema.h"
 
+#include "db/Database.h"
+
+#include <QDateTime>
+
 namespace vl::shell {
 
 namespace {
@@ -71,6 +75,20 @@ vl::db::SchemaModule schemaModule() {
     m.steps.append({3, QStringLiteral("A cég adószáma és telefonszáma a cégadatok között"),
                     {QStringLiteral("ALTER TABLE CEG ADD ADOSZAM VARCHAR(20)"),
                      QStringLiteral("ALTER TABLE CEG ADD TELEFON VARCHAR(30)")}, {}});
+    // The mark of a whole database: its row is written by init-db and
+    // upgrade-db (the seed below) and by a restore as its last step. A restore
+    // never copies its rows from the backup, so a restore killed before its
+    // end leaves the table empty and the next restore knows to drop it.
+    m.steps.append({4, QStringLiteral("A teljes (befejezett) adatbázis jele"),
+                    {QStringLiteral("CREATE TABLE VL_KESZ (MIKOR VARCHAR(19), FORRAS VARCHAR(250))")}, {}});
+    m.seed = [](vl::db::Transaction& tx, const vl::db::SeedOptions&) {
+        auto rs = tx.query(QStringLiteral("SELECT COUNT(*) FROM VL_KESZ"));
+        if (rs.isEmpty() || rs.at(0, 0).toLongLong() > 0) return 0;
+        tx.exec(QStringLiteral("INSERT INTO VL_KESZ (MIKOR, FORRAS) VALUES (:m, :f)"),
+                {{QStringLiteral("m"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"))},
+                 {QStringLiteral("f"), QStringLiteral("létrehozva")}});
+        return 1;
+    };
     // Later versions are appended here, never changed once released.
     m.markerTables = {QStringLiteral("SZ_JUZER"), QStringLiteral("CEG")};
     // The single step list created these tables in its first step.

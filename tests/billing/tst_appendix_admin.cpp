@@ -3,7 +3,9 @@
 #include "AppendixTestDb.h"
 #include "PdfTools.h"
 
+#include <QDir>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using vl::billing::test::AppendixDb;
@@ -13,9 +15,12 @@ class TestAppendixAdmin : public QObject {
     AppendixDb db;
 
     int admin(const QStringList& args, QString* out, QString* err) {
+        return command(QStringList{QStringLiteral("appendix")} + args, out, err);
+    }
+    int command(const QStringList& args, QString* out, QString* err) {
         QProcess p;
         p.setWorkingDirectory(db.dir.path());
-        p.start(QStringLiteral(VL_ADMIN_EXE), QStringList{QStringLiteral("appendix")} + args);
+        p.start(QStringLiteral(VL_ADMIN_EXE), args);
         if (!p.waitForFinished(300000)) {
             p.kill();
             p.waitForFinished();
@@ -104,6 +109,70 @@ private slots:
                         db.dir.filePath(QStringLiteral("x.pdf"))}, &out, &err), 2);
         QCOMPARE(admin({QStringLiteral("2024.03.01"), QStringLiteral("2024.03.31"), QStringLiteral("--fizmod"),
                         QStringLiteral("X")}, &out, &err), 2);
+    }
+
+    // A report file on a full file system: an error, exit non-zero, no file
+    // (and no temporary one), and the appendix stamps nothing. The same
+    // command into a folder with room writes its file (so the fault is met).
+    void fullDiskWritesNoFile_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("appendix") << QStringList{QStringLiteral("appendix"), QStringLiteral("2024.03.01"),
+                                                 QStringLiteral("2024.03.31"), QStringLiteral("--customer"),
+                                                 QStringLiteral("C1"), QStringLiteral("--pdf")};
+        QTest::newRow("appendix summary") << QStringList{QStringLiteral("appendix"), QStringLiteral("2024.03.01"),
+                                                         QStringLiteral("2024.03.31"), QStringLiteral("--summary"),
+                                                         QStringLiteral("customer"), QStringLiteral("--pdf")};
+        QTest::newRow("appendix csv") << QStringList{QStringLiteral("appendix"), QStringLiteral("2024.03.01"),
+                                                     QStringLiteral("2024.03.31"), QStringLiteral("--csv")};
+        QTest::newRow("products") << QStringList{QStringLiteral("products"), QStringLiteral("--pdf")};
+        QTest::newRow("list") << QStringList{QStringLiteral("list"), QStringLiteral("SZ_TEVEKENY"), QStringLiteral("--pdf")};
+        QTest::newRow("daylist") << QStringList{QStringLiteral("daylist"), QStringLiteral("2024.03.13"), QStringLiteral("--all"),
+                                                QStringLiteral("--pdf")};
+    }
+    void fullDiskWritesNoFile() {
+        QFETCH(QStringList, args);
+        QString out, err;
+        const bool appendixPdf = args.first() == QLatin1String("appendix") && args.contains(QStringLiteral("--customer"));
+        // A file system of 64 kB, filled to the last byte.
+        QTemporaryDir mnt;
+        QVERIFY(mnt.isValid());
+        QProcess m;
+        m.start(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                          QStringLiteral("size=64k"), QStringLiteral("tmpfs"), mnt.path()});
+        QVERIFY2(m.waitForFinished(30000) && m.exitCode() == 0,
+                 qPrintable(QStringLiteral("a small tmpfs could not be mounted (root needed): ") + m.readAllStandardError()));
+        struct Unmount {
+            QString path;
+            ~Unmount() { QProcess::execute(QStringLiteral("umount"), {path}); }
+        } unmount{mnt.path()};
+        {
+            QFile filler(mnt.filePath(QStringLiteral("toltelek")));
+            QVERIFY(filler.open(QIODevice::WriteOnly));
+            while (filler.write(QByteArray(4096, 'x')) == 4096 && filler.flush()) {
+            }
+        }
+        const QString file = mnt.filePath(args.first() + (args.last() == QLatin1String("--csv") ? QStringLiteral(".csv")
+                                                                                              : QStringLiteral(".pdf")));
+        const int code = command(args + QStringList{file}, &out, &err);
+        QVERIFY2(code != 0, qPrintable(out + err));
+        QVERIFY2(err.contains(QStringLiteral("nem írható")), qPrintable(err));
+        QCOMPARE(QDir(mnt.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("toltelek")});
+        if (appendixPdf) {
+            QVERIFY2(!out.contains(QStringLiteral("nyomtatva jelölve")), qPrintable(out));
+            QCOMPARE(lastprint(1), QString());
+        }
+        // With room, the same command writes the file.
+        QTemporaryDir room;
+        const QString good = room.filePath(QFileInfo(file).fileName());
+        QCOMPARE(command(args + QStringList{good}, &out, &err), 0);
+        QVERIFY(QFileInfo(good).size() > 0);
+        if (appendixPdf) {
+            QCOMPARE(lastprint(1), QStringLiteral("2024.03.01-2024.03.31"));
+            // Back as it was for the cases after.
+            auto c = vl::db::connect(vl::rental::test::embeddedParams(db.path));
+            c->exec(QStringLiteral("UPDATE FORGFEJ SET LASTPRINT = NULL, LASTPRINTT = NULL WHERE BIZONYLAT = 1"));
+            c->close();
+        }
     }
 
     void pdfStampsAndSummary() {

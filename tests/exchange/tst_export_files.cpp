@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
+#include <QProcess>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QtTest>
@@ -533,6 +534,40 @@ private slots:
             QCOMPARE(exptest::readFile(path(name)), QByteArray("OLD"));
         }
         QCOMPARE(filesIn(out_.path()).filter(QStringLiteral("~vl")), QStringList());
+    }
+
+    // A run killed while writing leaves its temporary file; the next export
+    // into that folder removes the leftovers of this host's dead runs, never a
+    // living run's, another host's or a file that only looks like one.
+    void deadRunsLeftoversRemovedByTheNextExport() {
+        QTemporaryDir dir;
+        QProcess gone;
+        gone.start(QStringLiteral("true"), {});
+        QVERIFY(gone.waitForStarted());
+        const qint64 dead = gone.processId();
+        QVERIFY(gone.waitForFinished());
+        QVERIFY(dead > 0);
+        const QString mine = QFileInfo(vl::db::LeftoverName(dir.path(), QStringLiteral("x"))).fileName();
+        const QString host = mine.mid(3, mine.indexOf(QLatin1Char('-')) - 3);
+        const QString deadOne = QStringLiteral("~vl%1-%2-000001_regi.xlsx").arg(host).arg(dead);
+        const QString living = QStringLiteral("~vl%1-%2-000002_regi.xlsx").arg(host).arg(QCoreApplication::applicationPid());
+        const QString otherHost = QStringLiteral("~vlmasikgep-%1-000003_regi.xlsx").arg(dead);
+        const QString oldStyle = QStringLiteral("~vl123456_regi.xlsx");
+        for (const QString& n : {deadOne, living, otherHost, oldStyle}) {
+            QFile f(dir.filePath(n));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("half");
+        }
+        vl::RecordingSink sink;
+        vl::ScopedSink guard(&sink);
+        ExportRequest req;
+        req.fileName = dir.filePath(QStringLiteral("uj.csv"));
+        req.sheetName = QStringLiteral("EXP");
+        req.askToOpen = false;
+        QCOMPARE(ExportQuery(rows_, req, {}), req.fileName);
+        QStringList want{living, otherHost, oldStyle, QStringLiteral("uj.csv")};
+        want.sort();
+        QCOMPARE(filesIn(dir.path()), want);
     }
 
     void overwriteOnlyWhenAllowed() {

@@ -798,6 +798,13 @@ private slots:
         for (int t = 0; t < tables.rowCount(); ++t) {
             const QString name = tables.at(t, 0).toString();
             if (name.startsWith(QLatin1String("TMP_"))) continue;
+            // The finished mark is each database's own: the restore writes it, never copies it.
+            if (name == QLatin1String("VL_KESZ")) {
+                QCOMPARE(count(*restored, QStringLiteral("SELECT COUNT(*) FROM VL_KESZ WHERE FORRAS = 'visszatöltve: demo.fbk'")),
+                         qint64(1));
+                QCOMPARE(count(*restored, QStringLiteral("SELECT COUNT(*) FROM VL_KESZ")), qint64(1));
+                continue;
+            }
             auto rows = [&](db::Connection& c) {
                 // The name comes from the catalogue.
                 const auto rs = c.query(QStringLiteral("SELECT * FROM ") + db::sqltext::quoteIdent(name));

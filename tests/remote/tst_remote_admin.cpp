@@ -8,7 +8,13 @@
 #include "util/Scramble.h"
 
 #include <QCryptographicHash>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSysInfo>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/stat.h>
 
 using namespace remotetest;
 
@@ -37,6 +43,68 @@ Run admin(const QString& dir, const QStringList& args) {
     return r;
 }
 
+// Waits until the process stops at its test point; its pid, 0 when it ended first.
+qint64 waitStopped(QProcess& p, QString* seen) {
+    QByteArray err;
+    for (int i = 0; i < 1200; ++i) {
+        if (p.state() == QProcess::NotRunning) break;
+        p.waitForReadyRead(200);
+        err += p.readAllStandardError();
+        const int at = err.indexOf("VL_TEST_STOPPED ");
+        if (at >= 0 && err.indexOf('\n', at) > at) {
+            const QList<QByteArray> parts = err.mid(at, err.indexOf('\n', at) - at).split(' ');
+            *seen = QString::fromUtf8(err);
+            return parts.size() >= 3 ? parts.at(2).toLongLong() : 0;
+        }
+    }
+    *seen = QString::fromUtf8(err + p.readAllStandardError() + p.readAllStandardOutput());
+    return 0;
+}
+
+// The pid of a process that has ended (a leftover's owner that is gone).
+qint64 deadPid() {
+    QProcess p;
+    p.start(QStringLiteral("true"), {});
+    p.waitForStarted();
+    const qint64 pid = p.processId();
+    p.waitForFinished();
+    return pid;
+}
+
+QString hostTag() {
+    QString t;
+    for (const QChar c : QSysInfo::machineHostName())
+        if (c.isLetterOrNumber() && c.unicode() < 128) t += c;
+    return t.isEmpty() ? QStringLiteral("x") : t.left(16);
+}
+
+QStringList sorted(QStringList l) {
+    l.sort();
+    return l;
+}
+
+QStringList entriesOf(const QString& folder) {
+    QStringList l = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    l.sort();
+    return l;
+}
+
+QString permsOf(const QString& path) {
+    struct stat sb {};
+    if (::stat(QFile::encodeName(path).constData(), &sb) != 0) return QStringLiteral("missing");
+    return QString::number(sb.st_mode & 0777, 8);
+}
+
+// "force write" among the attributes of the database's header page.
+QString headerAttributes(const QString& db) {
+    int rc = -1;
+    const QString out = runFbTool(QStringLiteral("fbstat"), {QStringLiteral("-h"), db}, &rc);
+    if (rc != 0) return QStringLiteral("fbstat failed: ") + out;
+    for (const QString& line : out.split(QLatin1Char('\n')))
+        if (line.trimmed().startsWith(QLatin1String("Attributes"))) return line.trimmed();
+    return QStringLiteral("no Attributes line: ") + out;
+}
+
 QMap<QString, qint64> countsOf(const QString& path) {
     vl::db::ConnectParams p;
     p.database = path;
@@ -53,6 +121,7 @@ class TestRemoteAdmin : public QObject {
     QTemporaryDir dir;
     QString db;
     FtpEnv env;
+    int brokenCase = 0;
 
     void setStorage(const QString& host, const QString& folder) {
         vl::db::ConnectParams p;
@@ -111,8 +180,17 @@ private slots:
         const Run b = admin(dir.path(), {QStringLiteral("backup"), file});
         QVERIFY2(b.code == 0, qPrintable(b.out + b.err));
         QVERIFY2(b.out.contains(QStringLiteral("egyezik")), qPrintable(b.out));
-        QCOMPARE(QDir(dir.filePath(QStringLiteral("mentes"))).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
-                 QStringList{QStringLiteral("pkr.fbk")});
+        // The backup and its manifest, nothing else (no temporary file, no verification folder); owner-only.
+        QCOMPARE(entriesOf(dir.filePath(QStringLiteral("mentes"))),
+                 (QStringList{QStringLiteral("pkr.fbk"), QStringLiteral("pkr.fbk.json")}));
+        QCOMPARE(permsOf(file), QStringLiteral("600"));
+        QCOMPARE(permsOf(file + QStringLiteral(".json")), QStringLiteral("600"));
+        const auto manifest = vl::remote::ReadManifest(file + QStringLiteral(".json"));
+        QCOMPARE(manifest.sha256, vl::remote::FileSha256(file));
+        QCOMPARE(manifest.size, QFileInfo(file).size());
+        QCOMPARE(manifest.version, QStringLiteral(VORLANDA_VERSION));
+        QCOMPARE(manifest.tables, countsOf(db));
+        QVERIFY(manifest.tables.value(QStringLiteral("FORGFEJ")) > 0);
         const QString target = dir.filePath(QStringLiteral("uj.fdb"));
         const Run r = admin(dir.path(), {QStringLiteral("restore"), file, target});
         QVERIFY2(r.code == 0, qPrintable(QStringLiteral("exit %1\n").arg(r.code) + r.out + r.err.right(400)));
@@ -124,6 +202,177 @@ private slots:
         QVERIFY2(over.err.contains(QStringLiteral("nem írom felül")), qPrintable(over.err));
         QCOMPARE(QFileInfo(db).size(), size);
         QVERIFY(!countsOf(db).isEmpty());
+        // Created and restored databases write through to the disk.
+        QCOMPARE(headerAttributes(db), QStringLiteral("Attributes\t\tforce write"));
+        QCOMPARE(headerAttributes(target), QStringLiteral("Attributes\t\tforce write"));
+        QCOMPARE(permsOf(target), QStringLiteral("600"));
+        QCOMPARE(countsOf(target).value(QStringLiteral("VL_KESZ")), qint64(1));
+    }
+
+    // The embedded engine is run as several processes share one file safely:
+    // each process its own cache, one lock table (Classic).
+    void embeddedEngineSharesSafely() {
+        QFile conf(QFileInfo(QStringLiteral(VL_ADMIN_EXE)).absolutePath() + QStringLiteral("/firebird/firebird.conf"));
+        QVERIFY2(conf.open(QIODevice::ReadOnly), qPrintable(conf.fileName()));
+        QStringList settings;
+        for (const QString& line : QString::fromUtf8(conf.readAll()).split(QLatin1Char('\n'))) {
+            const QString l = line.section(QLatin1Char('#'), 0, 0).simplified();
+            if (!l.isEmpty()) settings << l;
+        }
+        QVERIFY2(settings.contains(QStringLiteral("ServerMode = Classic")), qPrintable(settings.join('\n')));
+        for (const QString& l : settings) QVERIFY2(!l.startsWith(QLatin1String("SharedCache")), qPrintable(l));
+    }
+
+    // A backup that is cut, altered or stripped of its manifest never
+    // restores as a success, and leaves no database behind.
+    void restoreRefusesBrokenBackups_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("cut, checked by the engine") << "cut" << QStringList{QStringLiteral("--no-manifest")} << 1
+                                                    << QStringLiteral("A visszatöltés nem sikerült, a mentés hibás vagy hiányos");
+        QTest::newRow("cut, checked by the manifest") << "cut" << QStringList() << 1
+                                                      << QStringLiteral("nem egyezik a leírójával");
+        QTest::newRow("a byte changed") << "flip" << QStringList() << 1 << QStringLiteral("nem egyezik a leírójával");
+        QTest::newRow("counts differ from the manifest") << "counts" << QStringList() << 1
+                                                         << QStringLiteral("FORGFEJ: a mentésben");
+        QTest::newRow("no manifest") << "nomanifest" << QStringList() << 2 << QStringLiteral("--no-manifest");
+        QTest::newRow("manifest not JSON") << "garbage" << QStringList() << 1 << QStringLiteral("A mentés leírója hibás");
+    }
+    void restoreRefusesBrokenBackups() {
+        QFETCH(QString, how);
+        QFETCH(QStringList, options);
+        QFETCH(int, code);
+        QFETCH(QString, says);
+        const QString good = dir.filePath(QStringLiteral("mentes/pkr.fbk"));
+        QVERIFY2(QFileInfo::exists(good), "backupAndRestore makes the backup");
+        const QString folder = dir.filePath(QStringLiteral("rossz-%1").arg(++brokenCase));
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().mkpath(folder));
+        const QString file = folder + QStringLiteral("/pkr.fbk");
+        QByteArray bytes = readFile(good);
+        QByteArray manifest = readFile(good + QStringLiteral(".json"));
+        if (how == QLatin1String("cut")) bytes.truncate(bytes.size() / 3);
+        if (how == QLatin1String("flip")) bytes[bytes.size() / 2] = char(bytes[bytes.size() / 2] ^ 0x55);
+        if (how == QLatin1String("garbage")) manifest = "{\"sha256\": ";
+        if (how == QLatin1String("counts")) {
+            QJsonObject o = QJsonDocument::fromJson(manifest).object();
+            QJsonObject t = o.value(QStringLiteral("tables")).toObject();
+            t.insert(QStringLiteral("FORGFEJ"), t.value(QStringLiteral("FORGFEJ")).toDouble() + 1);
+            o.insert(QStringLiteral("tables"), t);
+            manifest = QJsonDocument(o).toJson();
+        }
+        writeFile(file, bytes);
+        if (how != QLatin1String("nomanifest")) writeFile(file + QStringLiteral(".json"), manifest);
+        const QString target = folder + QStringLiteral("/cel.fdb");
+        const Run r = admin(dir.path(), QStringList{QStringLiteral("restore"), file, target} + options);
+        QCOMPARE(r.code, code);
+        QVERIFY2((r.out + r.err).contains(says), qPrintable(r.out + r.err.right(1500)));
+        QVERIFY2(!r.out.contains(QStringLiteral("Visszatöltve")), qPrintable(r.out));
+        // Nothing under the target's name, no temporary database either.
+        QCOMPARE(entriesOf(folder).filter(QStringLiteral("cel.fdb")), QStringList());
+    }
+
+    // Without a manifest, and only when asked, a good backup restores and says
+    // that its counts were not compared.
+    void restoreWithoutManifest() {
+        const QString good = dir.filePath(QStringLiteral("mentes/pkr.fbk"));
+        const QString folder = dir.filePath(QStringLiteral("leiro-nelkul"));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::copy(good, folder + QStringLiteral("/pkr.fbk")));
+        const QString target = folder + QStringLiteral("/cel.fdb");
+        const Run r = admin(dir.path(), {QStringLiteral("restore"), folder + QStringLiteral("/pkr.fbk"), target,
+                                         QStringLiteral("--no-manifest")});
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err.right(800)));
+        QVERIFY2(r.out.contains(QStringLiteral("A sorok számát nem hasonlítottam össze a mentéssel")), qPrintable(r.out));
+        QCOMPARE(countsOf(target).value(QStringLiteral("FORGFEJ")), countsOf(db).value(QStringLiteral("FORGFEJ")));
+    }
+
+    // A restore killed before its end leaves no database under the target's
+    // name, only its temporary file, which the next restore removes before it
+    // succeeds; a finished one is never touched. (The server route, where the
+    // unfinished target is dropped: tst_remote_upload restoreOnServer.)
+    void killedRestoreIsRetried() {
+        const QString good = dir.filePath(QStringLiteral("mentes/pkr.fbk"));
+        const QString folder = dir.filePath(QStringLiteral("megszakitott"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString target = folder + QStringLiteral("/cel.fdb");
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert(QStringLiteral("VL_TEST_STOP_AT"), QStringLiteral("restore:rename"));
+        p.setProcessEnvironment(e);
+        p.start(QStringLiteral(VL_ADMIN_EXE), {QStringLiteral("restore"), good, target});
+        QString seen;
+        const qint64 pid = waitStopped(p, &seen);
+        QVERIFY2(pid > 0, qPrintable(seen));
+        ::kill(pid_t(pid), SIGKILL);
+        p.waitForFinished();
+        QVERIFY(!QFileInfo::exists(target));
+        QVERIFY2(!entriesOf(folder).filter(QStringLiteral("_cel.fdb")).isEmpty(), qPrintable(entriesOf(folder).join(' ')));
+        Run r = admin(dir.path(), {QStringLiteral("restore"), good, target});
+        QVERIFY2(r.code == 0, qPrintable(r.out + r.err.right(800)));
+        QCOMPARE(entriesOf(folder).filter(QStringLiteral("cel.fdb")),
+                 (QStringList{QStringLiteral("cel.fdb"), QStringLiteral("cel.fdb.lock")}));
+        QCOMPARE(countsOf(target).value(QStringLiteral("VL_KESZ")), qint64(1));
+        QCOMPARE(countsOf(target).value(QStringLiteral("FORGFEJ")), countsOf(db).value(QStringLiteral("FORGFEJ")));
+        // The finished database is never touched again.
+        const QDateTime stamp = QFileInfo(target).lastModified();
+        r = admin(dir.path(), {QStringLiteral("restore"), good, target});
+        QVERIFY(r.code != 0);
+        QVERIFY2(r.err.contains(QStringLiteral("nem írom felül")), qPrintable(r.err));
+        QCOMPARE(QFileInfo(target).lastModified(), stamp);
+    }
+
+    // A backup killed before its rename leaves nothing under the backup's
+    // name; the next backup removes what it left (and other dead runs'
+    // leftovers, never a living run's); so does the clean-up.
+    void killedBackupLeftoversRemoved() {
+        const QString folder = dir.filePath(QStringLiteral("maradek"));
+        QVERIFY(QDir().mkpath(folder));
+        const QString file = folder + QStringLiteral("/pkr.fbk");
+        QProcess p;
+        p.setWorkingDirectory(dir.path());
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert(QStringLiteral("VL_TEST_STOP_AT"), QStringLiteral("backup:rename"));
+        p.setProcessEnvironment(e);
+        p.start(QStringLiteral(VL_ADMIN_EXE), {QStringLiteral("backup"), file});
+        QString seen;
+        const qint64 pid = waitStopped(p, &seen);
+        QVERIFY2(pid > 0, qPrintable(seen));
+        ::kill(pid_t(pid), SIGKILL);
+        p.waitForFinished();
+        QVERIFY(!QFileInfo::exists(file));
+        const QStringList left = entriesOf(folder);
+        QVERIFY2(!left.isEmpty(), "the killed run leaves its temporary file");
+        // Leftovers of another dead run, and a living run's (this test's).
+        const QString host = hostTag();
+        const qint64 dead = deadPid();
+        const QString deadFile = QStringLiteral("~vl%1-%2-123456_pkr.fbk").arg(host).arg(dead);
+        const QString deadFolder = QStringLiteral("ellenorzes-%1-%2-654321").arg(host).arg(dead);
+        const QString liveFile = QStringLiteral("~vl%1-%2-123456_pkr.fbk").arg(host).arg(QCoreApplication::applicationPid());
+        const QString otherHost = QStringLiteral("~vlmasikgep-%1-123456_pkr.fbk").arg(dead);
+        writeFile(folder + QLatin1Char('/') + deadFile, "x");
+        QVERIFY(QDir().mkpath(folder + QLatin1Char('/') + deadFolder));
+        writeFile(folder + QLatin1Char('/') + deadFolder + QStringLiteral("/ellenorzes.fdb"), "x");
+        writeFile(folder + QLatin1Char('/') + liveFile, "x");
+        writeFile(folder + QLatin1Char('/') + otherHost, "x");
+        const Run b = admin(dir.path(), {QStringLiteral("backup"), file});
+        QVERIFY2(b.code == 0, qPrintable(b.out + b.err.right(800)));
+        QCOMPARE(entriesOf(folder), sorted({QStringLiteral("pkr.fbk"), QStringLiteral("pkr.fbk.json"), liveFile, otherHost}));
+
+        // The clean-up: the same, in the folders it is given.
+        writeFile(folder + QLatin1Char('/') + deadFile, "x");
+        QVERIFY(QDir().mkpath(folder + QLatin1Char('/') + deadFolder));
+        Run c = admin(dir.path(), {QStringLiteral("cleanup"), QStringLiteral("--list"), QStringLiteral("--dir"), folder});
+        QVERIFY2(c.code == 0, qPrintable(c.out + c.err));
+        QVERIFY2(c.out.contains(deadFile + QStringLiteral(": törölhető")), qPrintable(c.out));
+        QVERIFY(QFileInfo::exists(folder + QLatin1Char('/') + deadFile));
+        c = admin(dir.path(), {QStringLiteral("cleanup"), QStringLiteral("--dir"), folder});
+        QVERIFY2(c.code == 0, qPrintable(c.out + c.err));
+        QVERIFY2(c.out.contains(QStringLiteral("2 fájl maradt vissza megszakadt futásokból.")), qPrintable(c.out));
+        QCOMPARE(entriesOf(folder), sorted({QStringLiteral("pkr.fbk"), QStringLiteral("pkr.fbk.json"), liveFile, otherHost}));
     }
 
     void update() {

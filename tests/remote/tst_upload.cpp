@@ -76,6 +76,7 @@ private slots:
     void uploadFailures_data();
     void uploadFailures();
     void backupOnServer();
+    void restoreOnServer();
 };
 
 void TestUpload::backupFileName_data() {
@@ -127,7 +128,7 @@ void TestUpload::backupAndRestoreEmbedded() {
     // The open connection was not disturbed.
     QCOMPARE(count(*conn, QStringLiteral("UGYFEL")), qint64(kRows));
     const QString target = dir.filePath(QStringLiteral("vissza.fdb"));
-    RestoreDatabase({target, {}, {}}, backup, false);
+    RestoreDatabase({target, {}, {}}, backup);
     vl::db::ConnectParams p;
     p.database = target;
     auto back = vl::db::connect(p);
@@ -138,7 +139,7 @@ void TestUpload::backupAndRestoreEmbedded() {
     QCOMPARE(rs.text(QStringLiteral("NEV")), QStringLiteral("Ügyfél őrző 7"));
     back->close();
     // Restoring over an existing file is refused unless asked.
-    QVERIFY_THROWS_EXCEPTION(vl::Error, RestoreDatabase({target, {}, {}}, backup, false));
+    QVERIFY_THROWS_EXCEPTION(vl::Error, RestoreDatabase({target, {}, {}}, backup));
     conn->close();
 }
 
@@ -293,6 +294,82 @@ void TestUpload::backupOnServer() {
     QCOMPARE(log, qint64(300));
     conn->exec(QStringLiteral("DELETE FROM NAPLO"));
     conn->close();
+}
+
+// The server route of a restore: the server restores the backup in place and
+// the restore marks it finished by its row in VL_KESZ; a target whose mark is
+// missing (the restore was killed) is dropped and restored again; a finished
+// one is refused; counts that differ from the expected ones drop the database.
+void TestUpload::restoreOnServer() {
+    const QString server = qEnvironmentVariable("VORLANDA_TEST_FBSERVER");
+    const QString serverDir = qEnvironmentVariable("VORLANDA_TEST_FBDIR");
+    if (server.isEmpty() || serverDir.isEmpty())
+        QSKIP("no test Firebird server (scripts/test-fbserver.sh start, then source its env)");
+    QTemporaryDir dir;
+    const QString tag = QString::number(QCoreApplication::applicationPid());
+    DatabaseLocation source{server + serverDir + QStringLiteral("/forras_") + tag + QStringLiteral(".fdb"),
+                            qEnvironmentVariable("VORLANDA_TEST_FBUSER"), qEnvironmentVariable("VORLANDA_TEST_FBPASSWORD")};
+    QFile::remove(serverDir + QStringLiteral("/forras_") + tag + QStringLiteral(".fdb"));
+    QFile::remove(serverDir + QStringLiteral("/cel_") + tag + QStringLiteral(".fdb"));
+    vl::db::ConnectParams p;
+    p.database = source.database;
+    p.user = source.user;
+    p.password = source.password;
+    {
+        auto conn = vl::db::createFirebirdDatabase(p);
+        conn->exec(QStringLiteral("CREATE TABLE UGYFEL (KOD INTEGER NOT NULL PRIMARY KEY, NEV VARCHAR(40))"));
+        conn->exec(QStringLiteral("CREATE TABLE VL_KESZ (MIKOR VARCHAR(19), FORRAS VARCHAR(250))"));
+        auto tx = conn->begin();
+        for (int i = 1; i <= 200; ++i)
+            tx->exec(QStringLiteral("INSERT INTO UGYFEL (KOD, NEV) VALUES (:k, 'x')"), {{"k", i}});
+        tx->exec(QStringLiteral("INSERT INTO VL_KESZ (MIKOR, FORRAS) VALUES ('2026.01.01 00:00:00', 'létrehozva')"));
+        tx->commit();
+        conn->close();
+    }
+    const QString backup = dir.filePath(QStringLiteral("szerver.fbk"));
+    BackupDatabase(source, backup);
+    DatabaseLocation target = source;
+    target.database = server + serverDir + QStringLiteral("/cel_") + tag + QStringLiteral(".fdb");
+    const QMap<QString, qint64> expected{{QStringLiteral("UGYFEL"), 200}, {QStringLiteral("VL_KESZ"), 1}};
+    auto outcome = RestoreDatabase(target, backup, &expected);
+    QVERIFY(!outcome.droppedUnfinished);
+    QCOMPARE(outcome.counts, expected);
+    vl::db::ConnectParams t = p;
+    t.database = target.database;
+    auto mark = [&] {
+        auto c = vl::db::connect(t);
+        const QString f = c->query(QStringLiteral("SELECT LIST(FORRAS) FROM VL_KESZ")).at(0, 0).toString();
+        c->close();
+        return f;
+    };
+    QCOMPARE(mark(), QStringLiteral("visszatöltve: szerver.fbk"));
+    // A finished database is never written over.
+    QVERIFY_THROWS_EXCEPTION(vl::Error, RestoreDatabase(target, backup, &expected));
+    QCOMPARE(mark(), QStringLiteral("visszatöltve: szerver.fbk"));
+    // As a killed restore leaves it: no mark. Dropped, then restored.
+    {
+        auto c = vl::db::connect(t);
+        c->exec(QStringLiteral("DELETE FROM VL_KESZ"));
+        c->exec(QStringLiteral("DELETE FROM UGYFEL WHERE KOD > 100"));
+        c->close();
+    }
+    outcome = RestoreDatabase(target, backup, &expected);
+    QVERIFY(outcome.droppedUnfinished);
+    QCOMPARE(outcome.counts, expected);
+    QCOMPARE(mark(), QStringLiteral("visszatöltve: szerver.fbk"));
+    // Counts that are not the expected ones: refused, and nothing left.
+    {
+        auto c = vl::db::connect(t);
+        c->exec(QStringLiteral("DELETE FROM VL_KESZ"));
+        c->close();
+    }
+    const QMap<QString, qint64> wrong{{QStringLiteral("UGYFEL"), 201}, {QStringLiteral("VL_KESZ"), 1}};
+    QVERIFY_THROWS_EXCEPTION(vl::Error, RestoreDatabase(target, backup, &wrong));
+    QVERIFY_THROWS_EXCEPTION(vl::db::DbError, vl::db::connect(t));
+    // The source stays as it was.
+    auto c = vl::db::connect(p);
+    QCOMPARE(count(*c, QStringLiteral("UGYFEL")), qint64(200));
+    c->close();
 }
 
 QTEST_GUILESS_MAIN(TestUpload)

@@ -229,13 +229,15 @@ private slots:
                                           " ON F.RDB$FIELD_NAME = R.RDB$FIELD_SOURCE WHERE R.RDB$RELATION_NAME = 'TEVNAPLO'"
                                           " AND R.RDB$FIELD_NAME = 'KOMMENT'")),
                  261); // BLOB
-        // Nothing left to do, and the seeds of an upgrade add nothing either.
+        // Nothing left to do, and the seeds of an upgrade add only the
+        // database's finished mark (VL_KESZ), once.
         QCOMPARE(reg.upgrade(*old.conn), 0);
-        {
+        for (int expectedRows : {1, 0}) {
             auto tx = old.conn->begin();
-            QCOMPARE(reg.seed(*tx, {QStringLiteral("2026"), vl::db::SeedScope::Required}), 0);
+            QCOMPARE(reg.seed(*tx, {QStringLiteral("2026"), vl::db::SeedScope::Required}), expectedRows);
             tx->commit();
         }
+        QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM VL_KESZ WHERE FORRAS = 'létrehozva'")), 1);
         QCOMPARE(Schema::currentVersion(*old.conn), Schema::latestVersion());
         old.conn->close();
     }
@@ -256,7 +258,7 @@ private slots:
                      ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
                  }),
                  2);
-        QCOMPARE(ran, (QStringList{QStringLiteral("customers 1"), QStringLiteral("customers 2")}));
+        QCOMPARE(ran, stepsAfter("customers", 0));
         QCOMPARE(reg.currentVersions(*old.conn), reg.latestVersions());
         QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE NEV = 'O''Brien és Társa Kft.'")), 1);
         QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFELCIM")), 1);

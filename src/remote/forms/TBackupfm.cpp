@@ -100,19 +100,17 @@ bool TBackupfm::b_indulClick() {
         const QMap<QString, qint64> live = TableRowCounts(conn);
         // The engine's lines or the bytes streamed: the bar moves while the backup lives.
         pb_mentes->setRange(0, 0);
-        BackupDatabase(DatabaseFromConfig(), file, [this](const QString& line, qint64 bytes) {
-            l_allapot->setText(QStringLiteral("Mentés: ") +
-                               (line.isEmpty() ? QStringLiteral("%1 kB").arg(bytes / 1024) : line.simplified()));
+        // The backup, its check and its manifest; nothing under the file's name unless all hold.
+        const BackupOutcome made = MakeBackup(DatabaseFromConfig(), file, live, [this](const QString& line, qint64 bytes) {
+            l_allapot->setText(line.isEmpty() ? QStringLiteral("Mentés: %1 kB").arg(bytes / 1024)
+                                              : QStringLiteral("Mentés: ") + line.simplified());
             QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         });
+        const BackupCheck& check = made.check;
         pb_mentes->setRange(0, 100);
-        pb_mentes->setValue(50);
-        l_allapot->setText(QStringLiteral("Ellenőrző visszatöltés..."));
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        const BackupCheck check = VerifyBackup(file, live, QFileInfo(file).absolutePath());
         pb_mentes->setValue(100);
         if (!check.ok()) {
-            l_allapot->setText(QStringLiteral("Az ellenőrző visszatöltés sorszámai eltérnek."));
+            l_allapot->setText(QStringLiteral("Az ellenőrző visszatöltés sorszámai eltérnek, a mentés nem készült el."));
             vl::notify(vl::MsgKind::Error, QStringLiteral("A mentés ellenőrzése nem sikerült, a sorok száma eltér:\n") +
                                                check.differences.join(QLatin1Char('\n')));
             return false;

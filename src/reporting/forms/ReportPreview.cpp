@@ -174,6 +174,17 @@ bool printDocument(const Document& doc, QPrinter& printer, int copies) {
     } else {
         printer.setCopyCount(1);
     }
+    if (printer.outputFormat() == QPrinter::PdfFormat && !printer.outputFileName().isEmpty()) {
+        // Printing into a file: written whole and checked, as a saved PDF is.
+        QString err;
+        const QPageSize paper = printer.pageLayout().pageSize();
+        if (!writePdf(doc, printer.outputFileName(), ownCopies, &err, &paper)) {
+            vl::notify(vl::MsgKind::Error, QStringLiteral("A PDF fájl nem írható: ") + printer.outputFileName() +
+                                               (err.isEmpty() ? QString() : QStringLiteral("\n") + err));
+            return false;
+        }
+        return true;
+    }
     if (!renderDocument(printer, doc, ownCopies, true)) {
         vl::notify(vl::MsgKind::Error, QStringLiteral("A nyomtatás nem sikerült: ") + printer.printerName());
         return false;
