@@ -7,7 +7,7 @@ PKGS=(qt6-base-dev libqt6sql6-odbc qt6-image-formats-plugins
       fonts-dejavu-core fonts-liberation2 qt6-translations-l10n cmake g++ make pkg-config)
 if [ "${1:-}" = "--test" ]; then
   PKGS+=(xvfb imagemagick poppler-utils unixodbc libsqliteodbc firebird3.0-server vsftpd openssl
-        python3-openpyxl python3-xlrd gnumeric python3-dbfread)
+        python3-openpyxl python3-xlrd gnumeric python3-dbfread openbox)
 fi
 missing=()
 for p in "${PKGS[@]}"; do

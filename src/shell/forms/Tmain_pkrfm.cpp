@@ -483,6 +483,7 @@ void Tmain_pkrfm::placeFrame(QWidget* form, const QRect& frame) const {
 }
 
 void ShowModal(QWidget* form) {
+    FormConventions::installStandardKeys(form);
     FormConventions::fitToScreen(form);
     if (auto* dlg = qobject_cast<QDialog*>(form)) {
         dlg->exec();
@@ -514,6 +515,7 @@ void ShowModal(QWidget* form) {
 void Tmain_pkrfm::ShowInMainPanel(QWidget* form, bool modal, bool keepPlacement) {
     if (!form) return;
     if (!form->isWindow()) form->setWindowFlag(Qt::Window, true);
+    FormConventions::installStandardKeys(form);
     bool maximise = false;
     if (!keepPlacement) {
         QString v;
@@ -533,6 +535,7 @@ void Tmain_pkrfm::ShowInMainPanel(QWidget* form, bool modal, bool keepPlacement)
 void Tmain_pkrfm::ShowDictionaryForm(QWidget* form, bool selectable) {
     if (!form) return;
     if (!form->isWindow()) form->setWindowFlag(Qt::Window, true);
+    FormConventions::installStandardKeys(form);
     if (auto* dict = dynamic_cast<DictionaryForm*>(form)) {
         dict->setSelectButtonVisible(selectable);
         dict->setEditable(true);
@@ -555,6 +558,7 @@ void ShowInMainPanel(QWidget* form, bool modal, bool keepPlacement) {
     if (Tmain_pkrfm* m = Tmain_pkrfm::instance()) m->ShowInMainPanel(form, modal, keepPlacement);
     else if (modal) ShowModal(form);
     else if (form) {
+        FormConventions::installStandardKeys(form);
         FormConventions::fitToScreen(form);
         form->show();
     }
@@ -564,6 +568,7 @@ void ShowDictionaryForm(QWidget* form, bool selectable) {
     if (Tmain_pkrfm* m = Tmain_pkrfm::instance()) m->ShowDictionaryForm(form, selectable);
     else if (selectable) ShowModal(form);
     else if (form) {
+        FormConventions::installStandardKeys(form);
         FormConventions::fitToScreen(form);
         form->show();
     }
