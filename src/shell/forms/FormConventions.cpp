@@ -509,7 +509,15 @@ void FormConventions::fitToScreen(QWidget* window) {
     if (!area.isValid()) return;
     QSize minimum = w->minimumSize();
     if (w->layout() || minimum.isEmpty()) minimum = minimum.expandedTo(w->minimumSizeHint());
-    const QMargins frame = assumedFrame(w);
+    const QMargins own = assumedFrame(w);
+    QMargins frame = own;
+    if (!plausibleFrame(marginsOf(w))) {
+        // Not yet framed: a window manager may put the frame, rather than
+        // the window, where the window was asked to be; its title bar and
+        // border then push the window down and right. Room is kept for that.
+        frame.setRight(frame.right() + frame.left());
+        frame.setBottom(frame.bottom() + frame.top());
+    }
     QRect now = w->geometry();
     if (!w->isVisible() && !w->testAttribute(Qt::WA_Moved)) {
         // Not placed: centred on the window it belongs to (else on the
@@ -517,9 +525,9 @@ void FormConventions::fitToScreen(QWidget* window) {
         if (!w->testAttribute(Qt::WA_Resized)) now.setSize(w->sizeHint().expandedTo(minimum));
         QWidget* owner = w->parentWidget() ? w->parentWidget()->window() : nullptr;
         const QRect over = owner && owner->isVisible() ? owner->frameGeometry() : area;
-        QRect outer = now.marginsAdded(frame);
+        QRect outer = now.marginsAdded(own);
         outer.moveCenter(over.center());
-        now.moveTopLeft(outer.topLeft() + QPoint(frame.left(), frame.top()));
+        now.moveTopLeft(outer.topLeft() + QPoint(own.left(), own.top()));
     }
     const QRect fitted = fittedGeometry(now, minimum, frame, area);
     if (fitted == w->geometry()) return;
