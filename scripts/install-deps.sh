@@ -9,7 +9,7 @@ PKGS=(qt6-base-dev libqt6sql6-odbc qt6-image-formats-plugins
 if [ "${1:-}" = "--test" ]; then
   PKGS+=(xvfb imagemagick poppler-utils unixodbc libsqliteodbc firebird3.0-server vsftpd openssl
         python3-openpyxl python3-xlrd gnumeric python3-dbfread
-        lintian desktop-file-utils man-db passwd util-linux)
+        lintian desktop-file-utils man-db passwd util-linux openbox)
 fi
 missing=()
 for p in "${PKGS[@]}"; do

@@ -48,12 +48,20 @@ QString rectText(const QRect& r) {
     return QStringLiteral("%1,%2 %3x%4").arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
 }
 
+// The frame a window manager gives the window: its own where the platform
+// tells it, else (offscreen, as without a manager) a title bar and borders.
+QRect frameOf(const QWidget* w) {
+    const QRect f = w->frameGeometry();
+    if (f != w->geometry()) return f;
+    return w->geometry().marginsAdded(vl::shell::FormConventions::frameAllowance());
+}
+
 // The window's frame lies inside the available area, and its content needs
 // no more room than the screen has (wider content scrolls inside).
 void checkFits(QWidget* w) {
     const QRect avail = w->screen()->availableGeometry();
-    QVERIFY2(avail.contains(w->frameGeometry()),
-             qPrintable(w->objectName() + QStringLiteral(": ") + rectText(w->frameGeometry()) + QStringLiteral(" in ")
+    QVERIFY2(avail.contains(frameOf(w)),
+             qPrintable(w->objectName() + QStringLiteral(": ") + rectText(frameOf(w)) + QStringLiteral(" in ")
                         + rectText(avail)));
     const QSize need = w->layout() ? w->layout()->totalMinimumSize() : w->minimumSizeHint();
     QVERIFY2(need.width() <= avail.width() && need.height() <= avail.height(),
@@ -234,6 +242,43 @@ private slots:
         wide->setMinimumWidth(avail.width() / 3);
         later->show();
         QTRY_VERIFY2(avail.contains(w.frameGeometry()), qPrintable(rectText(w.frameGeometry()) + QStringLiteral(" in ") + rectText(avail)));
+    }
+
+    // A dialog that nobody placed opens centred on the window it belongs to,
+    // also when it has to be made smaller to fit (not in the screen's corner).
+    void dialogCentredOnItsParent_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("fits as it is") << QSize(500, 300);
+        QTest::newRow("taller than the screen") << QSize(600, 900);
+    }
+    void dialogCentredOnItsParent() {
+        QFETCH(QSize, size);
+        main->setWindowState(Qt::WindowNoState);
+        main->setGeometry(200, 100, 900, 600);
+        QTRY_COMPARE(main->geometry(), QRect(200, 100, 900, 600));
+        QDialog d(main);
+        d.setObjectName(QStringLiteral("centred"));
+        auto* lay = new QVBoxLayout(&d);
+        auto* inner = new QScrollArea(&d);
+        lay->addWidget(inner);
+        d.resize(size);
+        QPoint centre;
+        bool fits = false;
+        vltest::whenShown(QStringLiteral("centred"), [&](QWidget* w) {
+            centre = frameOf(w).center();
+            fits = kScreen.contains(frameOf(w));
+            static_cast<QDialog*>(w)->reject();
+        });
+        vl::shell::ShowModal(&d);
+        QVERIFY2(fits, qPrintable(rectText(frameOf(&d))));
+        QVERIFY2(qAbs(centre.x() - main->frameGeometry().center().x()) <= 2, qPrintable(rectText(frameOf(&d))));
+        // Up and down the frame assumed before the window was shown counts.
+        const QMargins m = vl::shell::FormConventions::frameAllowance();
+        if (size.height() < 600)
+            QVERIFY2(qAbs(centre.y() - main->frameGeometry().center().y()) <= qAbs(m.top() - m.bottom()) / 2 + 2,
+                     qPrintable(QString::number(centre.y()) + QLatin1Char(' ') + rectText(main->frameGeometry())));
+        main->setWindowState(Qt::WindowMaximized);
+        QTRY_COMPARE(main->frameGeometry(), kScreen);
     }
 
     void previewFits() {

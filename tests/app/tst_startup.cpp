@@ -416,6 +416,9 @@ void TstStartUp::showDictionaryForm() {
     w.setAutoStart(false);
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // Room below the work panel for the 40 px and a window manager's frame.
+    w.setGeometry(100, 100, 1400, 900);
+    QTRY_COMPARE(w.geometry(), QRect(100, 100, 1400, 900));
     FakeDictionary d;
     ShowDictionaryForm(&d, false);
     QVERIFY(d.isVisible());

@@ -249,6 +249,8 @@ void Tugyfelfm::buildUi() {
     g->addLayout(memos, 5, 0, 1, 7);
     g->setColumnStretch(3, 1);
     g->setColumnStretch(4, 2);
+    for (QPushButton* b : {b_irszam, b_lirszam}) FormConventions::setLookupButton(b);
+    FormConventions::setTabOrderAsShown(g);
     sb_data->setWidget(data);
     sb_data->setMinimumHeight(data->sizeHint().height() + 6);
 
@@ -343,6 +345,8 @@ void Tugyfelfm::buildUi() {
     cg->setColumnStretch(3, 2);
     cg->setColumnStretch(5, 3);
     cg->setColumnStretch(7, 2);
+    FormConventions::setLookupButton(b_cimirszam);
+    FormConventions::setTabOrderAsShown(cg);
 
     DBG_cim = grid(p_cimek, "DBG_cim");
     siteModel_ = new vl::db::RowSetModel(this);

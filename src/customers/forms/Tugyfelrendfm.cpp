@@ -276,6 +276,8 @@ void Tugyfelrendfm::buildCustomerPanel(QWidget* host) {
     g->addWidget(e_kommentalt, 5, 1, 1, 3);
     g->addWidget(label(d, QStringLiteral("Belső megjegyzés")), 5, 4);
     g->addWidget(e_kommentspec, 5, 5, 1, 2);
+    for (QPushButton* b : {b_irszam, b_lirszam}) vl::shell::FormConventions::setLookupButton(b);
+    vl::shell::FormConventions::setTabOrderAsShown(g);
     sb_data->setWidget(d);
     h->addWidget(sb_data, 1);
 
@@ -367,6 +369,8 @@ void Tugyfelrendfm::buildSitePanel(QWidget* host) {
     g->addWidget(e_cimkomment, 3, 1);
     g->addWidget(label(sb_ugyfelcimdata, QStringLiteral("Hétvégi megjegyzés")), 3, 2);
     g->addWidget(e_wekomment, 3, 3);
+    vl::shell::FormConventions::setLookupButton(b_cimirszam);
+    vl::shell::FormConventions::setTabOrderAsShown(g);
     h->addWidget(sb_ugyfelcimdata, 1);
 
     connect(cb_ugyfelcim, qOverload<int>(&QComboBox::activated), this, [this](int) { cb_ugyfelcimChange(); });
@@ -514,7 +518,15 @@ void Tugyfelrendfm::buildOrderArea(QWidget* host) {
     kl->addWidget(label(p_kabindata, QStringLiteral("A termék adatai: ez a menüpont még nincs kész.")));
     p_kabindata->hide();
     dh->addWidget(p_kabindata, 1);
-    fs->addWidget(data);
+    // The line's fields scroll when the screen is low: the grids below take
+    // the free height first.
+    auto* fsScroll = new QScrollArea(p_fsdata);
+    fsScroll->setObjectName(QStringLiteral("sb_fsdata"));
+    fsScroll->setWidgetResizable(true);
+    fsScroll->setFrameShape(QFrame::NoFrame);
+    fsScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    fsScroll->setWidget(data);
+    fs->addWidget(fsScroll, 1);
     v->addWidget(p_fsdata);
 
     for (QLineEdit* e : {e_mennyiseg, e_arcsop, e_bermenny, e_minimar, e_karertek, e_h7csop}) digitsOnly(e);
@@ -560,6 +572,11 @@ void Tugyfelrendfm::buildOrderArea(QWidget* host) {
     }
     v->addWidget(pc_tev, 1);
     new TugyfelrendPages(this, pc_tev, p_kabindata);   // pages 1-3 and the product panel
+    // Every grid of the pages shows at least six rows.
+    for (QTableView* t : pc_tev->findChildren<QTableView*>()) {
+        const int rowHeight = t->verticalHeader()->defaultSectionSize();
+        t->setMinimumHeight(t->horizontalHeader()->sizeHint().height() + 6 * rowHeight + 2 * t->frameWidth() + 2);
+    }
 
     connect(rb_szum, &QRadioButton::clicked, this, [this] { rbClick(); });
     connect(rb_teteles, &QRadioButton::clicked, this, [this] { rbClick(); });

@@ -262,7 +262,7 @@ void TTorzsfm::buildUi() {
     vl::shell::FormConventions::setModeCaption(l_state, QStringLiteral("closed"));
 
     // Escape cancels an edit as "Mégsem" does (the typed values go); while
-    // browsing, an editor shown as a dialog closes as with "Vissza".
+    // browsing, the editor closes as with "Vissza".
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     esc->setObjectName(QStringLiteral("sc_escape"));
     esc->setContext(Qt::WindowShortcut);
@@ -270,7 +270,7 @@ void TTorzsfm::buildUi() {
         if (mode_ == EditMode::Insert || mode_ == EditMode::Update) {
             b_cancelClick();
             dbg_torzs->setFocus(Qt::ShortcutFocusReason);
-        } else if (mode_ == EditMode::Browse && isModal()) {
+        } else {
             VisszaClick();
         }
     });

@@ -1,11 +1,17 @@
 #include "FormConventions.h"
 #include "util/Texts.h"
 
+#include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <algorithm>
+#include <QAction>
+#include <QBoxLayout>
+#include <QGridLayout>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLibraryInfo>
@@ -18,6 +24,8 @@
 #include <QTableView>
 #include <QTimer>
 #include <QTranslator>
+
+#include <functional>
 
 namespace vl::shell {
 
@@ -34,6 +42,7 @@ static bool isSingleLineEdit(QLineEdit* e) {
 FormConventions* FormConventions::install(QWidget* form) {
     const auto edits = form->findChildren<QLineEdit*>();
     for (QLineEdit* e : edits) watch(e);
+    installStandardKeys(form);
     return filter();
 }
 
@@ -51,6 +60,265 @@ void FormConventions::moveFocus(QWidget* from, bool forward) {
     QApplication::sendEvent(from, &tab);
 }
 
+void FormConventions::setSearchBox(QLineEdit* edit) {
+    if (!edit) return;
+    edit->setProperty("vlSearchBox", true);
+    watch(edit);
+}
+
+static bool isSearchBox(const QLineEdit* e) {
+    return e->property("vlSearchBox").toBool() || e->objectName() == QLatin1String("e_keres");
+}
+
+// ------------------------------------------------------------------ standard keys
+
+namespace {
+
+using Role = FormConventions::KeyRole;
+
+// The object names that have always carried the roles.
+Role roleByName(const QObject* o) {
+    static const QHash<QString, Role> names = {
+        {QStringLiteral("b_vissza"), Role::Back},       {QStringLiteral("B_vissza"), Role::Back},
+        {QStringLiteral("Vissza"), Role::Back},         {QStringLiteral("m_vissza"), Role::Back},
+        {QStringLiteral("mi_vissza"), Role::Back},
+        {QStringLiteral("b_tarol"), Role::Store},       {QStringLiteral("b_tarolas"), Role::Store},
+        {QStringLiteral("b_post"), Role::Store},        {QStringLiteral("b_ugyfeltar"), Role::Store},
+        {QStringLiteral("b_cimtar"), Role::Store},      {QStringLiteral("b_cimtarol"), Role::Store},
+        {QStringLiteral("b_tarolcsop"), Role::Store},   {QStringLiteral("b_tarolkabin"), Role::Store},
+        {QStringLiteral("b_insert"), Role::New},        {QStringLiteral("b_uj"), Role::New},
+        {QStringLiteral("b_ujugyfel"), Role::New},      {QStringLiteral("b_ujcim"), Role::New},
+        {QStringLiteral("b_addcsop"), Role::New},
+        {QStringLiteral("b_frissit"), Role::Reload},    {QStringLiteral("m_frissit"), Role::Reload},
+        {QStringLiteral("frissit"), Role::Reload},
+        {QStringLiteral("b_delete"), Role::Delete},     {QStringLiteral("b_torol"), Role::Delete},
+        {QStringLiteral("b_torles"), Role::Delete},     {QStringLiteral("b_ugyfeltorles"), Role::Delete},
+        {QStringLiteral("b_cimtorles"), Role::Delete},  {QStringLiteral("b_torolkab"), Role::Delete},
+        {QStringLiteral("b_torolcsop"), Role::Delete},  {QStringLiteral("b_toroltev"), Role::Delete},
+        {QStringLiteral("b_torfiz"), Role::Delete},
+    };
+    const auto it = names.constFind(o->objectName());
+    if (it != names.constEnd()) return *it;
+    // A search button that loads the list ("Betöltés") reloads it.
+    if (o->objectName() == QLatin1String("b_keres"))
+        if (auto* b = qobject_cast<const QAbstractButton*>(o))
+            if (b->text().remove(QLatin1Char('&')).startsWith(QStringLiteral("Betölt"))) return Role::Reload;
+    return Role::None;
+}
+
+QString plainText(QString t) {
+    t.remove(QLatin1Char('&'));
+    return t.section(QLatin1Char('\t'), 0, 0).trimmed();
+}
+
+bool usable(const QObject* c, const QWidget* window) {
+    if (auto* b = qobject_cast<const QAbstractButton*>(c)) return b->window() == window && b->isEnabled() && b->isVisibleTo(window);
+    if (auto* a = qobject_cast<const QAction*>(c)) return a->isEnabled() && a->isVisible();
+    return false;
+}
+
+// How close two widgets are: the depth of their nearest common ancestor.
+int closeness(const QWidget* a, const QWidget* b) {
+    if (!a || !b) return 0;
+    QList<const QWidget*> chain;
+    for (const QWidget* x = a; x; x = x->isWindow() ? nullptr : x->parentWidget()) chain.prepend(x);
+    QList<const QWidget*> other;
+    for (const QWidget* x = b; x; x = x->isWindow() ? nullptr : x->parentWidget()) other.prepend(x);
+    int n = 0;
+    while (n < chain.size() && n < other.size() && chain[n] == other[n]) ++n;
+    return n;
+}
+
+template <class W>
+W* nearest(const QList<W*>& candidates, const QWidget* to) {
+    W* best = nullptr;
+    int bestScore = -1;
+    for (W* c : candidates) {
+        const int score = closeness(c, to);
+        if (score > bestScore) {
+            best = c;
+            bestScore = score;
+        }
+    }
+    return best;
+}
+
+// The focus after a store: the list of the part the store button was in,
+// else its new-row button; never a delete button.
+void focusAfterStore(QWidget* storeButton) {
+    QWidget* window = storeButton->window();
+    QWidget* fw = window->focusWidget();
+    if (fw && FormConventions::keyRole(fw) != Role::Delete) return;
+    QList<QAbstractItemView*> views;
+    for (QAbstractItemView* v : window->findChildren<QAbstractItemView*>())
+        if (v->isVisibleTo(window) && v->isEnabled() && (v->focusPolicy() & Qt::TabFocus)) views << v;
+    if (QAbstractItemView* v = nearest(views, storeButton)) {
+        v->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    QList<QAbstractButton*> news;
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
+        if (FormConventions::keyRole(b) == Role::New && usable(b, window)) news << b;
+    if (QAbstractButton* b = nearest(news, storeButton)) b->setFocus(Qt::OtherFocusReason);
+    else if (fw) fw->clearFocus();
+}
+
+class StandardKeys : public QObject {
+public:
+    explicit StandardKeys(QWidget* window) : QObject(window), window_(window) {}
+
+    bool eventFilter(QObject* o, QEvent* e) override {
+        if (o == window_ && e->type() == QEvent::KeyPress) return keyPress(static_cast<QKeyEvent*>(e));
+        // A store button that goes away hands the focus on: while the form
+        // sets its buttons after the store, a delete button that gets the
+        // focus passes it to the list.
+        if (o == window_) return false;
+        auto* b = qobject_cast<QAbstractButton*>(o);
+        if (!b) return false;
+        const Role role = FormConventions::keyRole(b);
+        if (role == Role::Store && (e->type() == QEvent::EnabledChange || e->type() == QEvent::Hide)
+            && (!b->isEnabled() || !b->isVisible()) && b->window() == window_ && window_->isVisible()) {
+            leavingStore_ = b;
+            focusAfterStore(b);
+            QTimer::singleShot(0, this, [this] {
+                if (leavingStore_) focusAfterStore(leavingStore_);
+                leavingStore_ = nullptr;
+            });
+        } else if (role == Role::Delete && e->type() == QEvent::FocusIn && leavingStore_) {
+            focusAfterStore(leavingStore_);
+        }
+        return false;
+    }
+
+    void watchButton(QAbstractButton* b) {
+        if (b->property("vlKeysWatched").toBool()) return;
+        b->setProperty("vlKeysWatched", true);
+        b->installEventFilter(this);
+    }
+
+private:
+    bool keyPress(QKeyEvent* k) {
+        const auto mods = k->modifiers() & ~Qt::KeypadModifier;
+        Role role = Role::None;
+        if (mods == Qt::NoModifier && k->key() == Qt::Key_Escape) role = Role::Back;
+        else if (mods == Qt::ControlModifier && k->key() == Qt::Key_S) role = Role::Store;
+        else if (mods == Qt::ControlModifier && k->key() == Qt::Key_N) role = Role::New;
+        else if (mods == Qt::NoModifier && k->key() == Qt::Key_F5) role = Role::Reload;
+        if (role == Role::None) return false;
+        // Without a button of its role the key goes on (a dialog's Esc rejects it).
+        QObject* c = FormConventions::controlFor(window_, role);
+        if (!c) return false;
+        if (auto* b = qobject_cast<QAbstractButton*>(c)) {
+            if (role == Role::Store || role == Role::New) b->setFocus(Qt::ShortcutFocusReason);
+            b->click();
+        } else if (auto* a = qobject_cast<QAction*>(c)) {
+            a->trigger();
+        }
+        k->accept();
+        return true;
+    }
+
+    QPointer<QWidget> window_;
+    QPointer<QAbstractButton> leavingStore_;
+};
+
+} // namespace
+
+FormConventions::KeyRole FormConventions::keyRole(const QObject* control) {
+    if (!control) return KeyRole::None;
+    const QVariant v = control->property("vlKeyRole");
+    if (v.isValid()) return static_cast<KeyRole>(v.toInt());
+    return roleByName(control);
+}
+
+void FormConventions::setKeyRole(QObject* control, KeyRole role) {
+    if (control) control->setProperty("vlKeyRole", static_cast<int>(role));
+}
+
+QString FormConventions::keyText(KeyRole role) {
+    switch (role) {
+    case KeyRole::Back: return QStringLiteral("Esc");
+    case KeyRole::Store: return QStringLiteral("Ctrl+S");
+    case KeyRole::New: return QStringLiteral("Ctrl+N");
+    case KeyRole::Reload: return QStringLiteral("F5");
+    default: return {};
+    }
+}
+
+QObject* FormConventions::controlFor(QWidget* window, KeyRole role) {
+    if (!window || role == KeyRole::None) return nullptr;
+    window = window->window();
+    QList<QAbstractButton*> buttons;
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>())
+        if (keyRole(b) == role && usable(b, window)) buttons << b;
+    QWidget* fw = window->focusWidget();
+    if (QAbstractButton* b = nearest(buttons, fw ? fw : window)) return b;
+    for (QAction* a : window->findChildren<QAction*>())
+        if (keyRole(a) == role && usable(a, window)) return a;
+    return nullptr;
+}
+
+void FormConventions::installStandardKeys(QWidget* form) {
+    if (!form) return;
+    QWidget* window = form->window();
+    auto* keys = static_cast<StandardKeys*>(window->property("vlStandardKeys").value<QObject*>());
+    if (!keys) {
+        keys = new StandardKeys(window);
+        window->setProperty("vlStandardKeys", QVariant::fromValue<QObject*>(keys));
+        window->installEventFilter(keys);
+    }
+    // The buttons tell their key.
+    const auto hint = [](QObject* c, const QString& text, const QString& tip) -> QString {
+        const KeyRole role = keyRole(c);
+        if (role == KeyRole::None || role == KeyRole::Delete || c->property("vlKeyHint").toBool()) return {};
+        c->setProperty("vlKeyHint", true);
+        const QString base = tip.isEmpty() ? plainText(text) : tip;
+        return base.isEmpty() ? keyText(role) : base + QStringLiteral(" (") + keyText(role) + QLatin1Char(')');
+    };
+    for (QAbstractButton* b : window->findChildren<QAbstractButton*>()) {
+        const QString tip = hint(b, b->text(), b->toolTip());
+        if (!tip.isEmpty()) b->setToolTip(tip);
+        if (keyRole(b) == KeyRole::Store || keyRole(b) == KeyRole::Delete) keys->watchButton(b);
+    }
+    for (QAction* a : window->findChildren<QAction*>()) {
+        const QString tip = hint(a, a->text(), QString());
+        if (!tip.isEmpty()) a->setToolTip(tip);
+    }
+}
+
+void FormConventions::setLookupButton(QAbstractButton* button) {
+    if (button) button->setFocusPolicy(Qt::ClickFocus);
+}
+
+void FormConventions::setTabOrderAsShown(QLayout* layout) {
+    if (!layout) return;
+    QList<QWidget*> order;
+    std::function<void(QLayout*)> walk = [&](QLayout* l) {
+        QList<std::pair<QPair<int, int>, QLayoutItem*>> items;
+        auto* grid = qobject_cast<QGridLayout*>(l);
+        for (int i = 0; i < l->count(); ++i) {
+            QPair<int, int> pos(0, i);
+            if (grid) {
+                int r, c, rs, cs;
+                grid->getItemPosition(i, &r, &c, &rs, &cs);
+                pos = {r, c};
+            }
+            items.append({pos, l->itemAt(i)});
+        }
+        std::stable_sort(items.begin(), items.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& it : items) {
+            if (QWidget* w = it.second->widget()) {
+                if (w->focusPolicy() & Qt::TabFocus) order << w;
+                else if (w->layout()) walk(w->layout());
+            } else if (QLayout* sub = it.second->layout()) {
+                walk(sub);
+            }
+        }
+    };
+    walk(layout);
+    for (int i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
 bool FormConventions::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         auto* k = static_cast<QKeyEvent*>(event);
@@ -60,6 +328,18 @@ bool FormConventions::eventFilter(QObject* watched, QEvent* event) {
             switch (k->key()) {
             case Qt::Key_Return:
             case Qt::Key_Enter:
+                if (auto* e = qobject_cast<QLineEdit*>(w); e && isSearchBox(e)) {
+                    // A search box hands on to its list, never to a button.
+                    QWidget* window = e->window();
+                    QList<QAbstractItemView*> views;
+                    for (QAbstractItemView* v : window->findChildren<QAbstractItemView*>())
+                        if (v->isVisibleTo(window) && v->isEnabled() && (v->focusPolicy() & Qt::TabFocus)) views << v;
+                    if (QAbstractItemView* v = nearest(views, e)) v->setFocus(Qt::OtherFocusReason);
+                    emit e->returnPressed();
+                    return true;
+                }
+                moveFocus(w, true);
+                return true;
             case Qt::Key_Down:
                 moveFocus(w, true);
                 return true;
@@ -69,6 +349,18 @@ bool FormConventions::eventFilter(QObject* watched, QEvent* event) {
             default:
                 break;
             }
+        }
+    }
+    if (event->type() == QEvent::FocusIn) {
+        // Tab passes over an edit that cannot be typed in.
+        auto* f = static_cast<QFocusEvent*>(event);
+        auto* e = qobject_cast<QLineEdit*>(watched);
+        static int passing = 0;
+        if (e && e->isReadOnly() && passing < 64
+            && (f->reason() == Qt::TabFocusReason || f->reason() == Qt::BacktabFocusReason)) {
+            ++passing;
+            moveFocus(e, f->reason() == Qt::TabFocusReason);
+            --passing;
         }
     }
     return QObject::eventFilter(watched, event);
@@ -102,25 +394,45 @@ void FormConventions::setModeCaption(QLabel* label, const QString& mode) {
 
 // ------------------------------------------------------------------ screen fit
 
-static QMargins frameMarginsOf(const QWidget* w) {
-    // A window that has been shown knows its frame; one that has not yet
-    // gets the frame of any other window on the screen.
-    auto margins = [](const QWidget* x) {
-        const QRect outer = x->frameGeometry();
-        const QRect inner = x->geometry();
-        return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                        outer.bottom() - inner.bottom());
-    };
-    if (w->isVisible() && w->testAttribute(Qt::WA_WState_Created)) {
-        const QMargins m = margins(w);
-        if (m.left() >= 0 && m.top() >= 0 && (m.top() > 0 || m.left() > 0)) return m;
+static QMargins marginsOf(const QWidget* x) {
+    const QRect outer = x->frameGeometry();
+    const QRect inner = x->geometry();
+    return QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                    outer.bottom() - inner.bottom());
+}
+
+static bool plausibleFrame(const QMargins& m) {
+    return m.left() >= 0 && m.top() >= 0 && m.right() >= 0 && m.bottom() >= 0 && (m.top() > 0 || m.left() > 0)
+        && m.top() < 100 && m.left() < 50;
+}
+
+static QMargins largerOf(const QMargins& a, const QMargins& b) {
+    return QMargins(std::max(a.left(), b.left()), std::max(a.top(), b.top()), std::max(a.right(), b.right()),
+                    std::max(a.bottom(), b.bottom()));
+}
+
+QMargins FormConventions::frameAllowance() {
+    // A title bar and thin borders, with a handle at the bottom, as common
+    // window managers draw them.
+    return QMargins(6, 32, 6, 10);
+}
+
+QMargins FormConventions::assumedFrame(const QWidget* w) {
+    // A window that has been shown knows its frame.
+    if (w && w->isVisible() && w->testAttribute(Qt::WA_WState_Created)) {
+        const QMargins m = marginsOf(w);
+        if (plausibleFrame(m)) return m;
     }
+    // Before that (and without a window manager) the frame is not known: the
+    // largest frame of the other normal windows, at least the allowance.
+    QMargins m = frameAllowance();
     for (QWidget* o : QApplication::topLevelWidgets()) {
         if (o == w || !o->isVisible() || o->windowType() == Qt::Popup || o->windowType() == Qt::ToolTip) continue;
-        const QMargins m = margins(o);
-        if (m.left() >= 0 && m.top() >= 0 && m.top() < 100 && m.left() < 50) return m;
+        if (o->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) continue;
+        const QMargins om = marginsOf(o);
+        if (plausibleFrame(om)) m = largerOf(m, om);
     }
-    return {};
+    return m;
 }
 
 QRect FormConventions::availableArea(const QWidget* window) {
@@ -165,7 +477,12 @@ public:
     explicit ScreenFitKeeper(QWidget* w) : QObject(w), window_(w) {}
     bool eventFilter(QObject* o, QEvent* e) override
     {
-        if (o == window_ && !pending_ && (e->type() == QEvent::Show || e->type() == QEvent::LayoutRequest || e->type() == QEvent::Resize)) {
+        if (o == window_ && e->type() == QEvent::Show) shown_.start();
+        // A window manager places a window (and tells its frame) only after
+        // it is shown: its first moves are checked too.
+        const bool placing = e->type() == QEvent::Move && shown_.isValid() && shown_.elapsed() < 3000;
+        if (o == window_ && !pending_
+            && (placing || e->type() == QEvent::Show || e->type() == QEvent::LayoutRequest || e->type() == QEvent::Resize)) {
             pending_ = true;
             QTimer::singleShot(0, this, [this] {
                 pending_ = false;
@@ -178,6 +495,7 @@ public:
 private:
     QPointer<QWidget> window_;
     bool pending_ = false;
+    QElapsedTimer shown_;
 };
 
 } // namespace
@@ -205,9 +523,28 @@ void FormConventions::fitToScreen(QWidget* window) {
     if (!area.isValid()) return;
     QSize minimum = w->minimumSize();
     if (w->layout() || minimum.isEmpty()) minimum = minimum.expandedTo(w->minimumSizeHint());
-    const QRect now = w->geometry();
-    const QRect fitted = fittedGeometry(now, minimum, frameMarginsOf(w), area);
-    if (fitted == now) return;
+    const QMargins own = assumedFrame(w);
+    QMargins frame = own;
+    if (!plausibleFrame(marginsOf(w))) {
+        // Not yet framed: a window manager may put the frame, rather than
+        // the window, where the window was asked to be; its title bar and
+        // border then push the window down and right. Room is kept for that.
+        frame.setRight(frame.right() + frame.left());
+        frame.setBottom(frame.bottom() + frame.top());
+    }
+    QRect now = w->geometry();
+    if (!w->isVisible() && !w->testAttribute(Qt::WA_Moved)) {
+        // Not placed: centred on the window it belongs to (else on the
+        // screen), as a dialog opens; the frame counted.
+        if (!w->testAttribute(Qt::WA_Resized)) now.setSize(w->sizeHint().expandedTo(minimum));
+        QWidget* owner = w->parentWidget() ? w->parentWidget()->window() : nullptr;
+        const QRect over = owner && owner->isVisible() ? owner->frameGeometry() : area;
+        QRect outer = now.marginsAdded(own);
+        outer.moveCenter(over.center());
+        now.moveTopLeft(outer.topLeft() + QPoint(own.left(), own.top()));
+    }
+    const QRect fitted = fittedGeometry(now, minimum, frame, area);
+    if (fitted == w->geometry()) return;
     // A window whose content cannot become that small is allowed to: its
     // scroll areas take what is missing.
     if (fitted.width() < minimum.width() || fitted.height() < minimum.height())

@@ -491,6 +491,7 @@ void Tmain_pkrfm::placeFrame(QWidget* form, const QRect& frame) const {
 }
 
 void ShowModal(QWidget* form) {
+    FormConventions::installStandardKeys(form);
     FormConventions::fitToScreen(form);
     if (auto* dlg = qobject_cast<QDialog*>(form)) {
         dlg->exec();
@@ -522,6 +523,7 @@ void ShowModal(QWidget* form) {
 void Tmain_pkrfm::ShowInMainPanel(QWidget* form, bool modal, bool keepPlacement) {
     if (!form) return;
     if (!form->isWindow()) form->setWindowFlag(Qt::Window, true);
+    FormConventions::installStandardKeys(form);
     bool maximise = false;
     if (!keepPlacement) {
         QString v;
@@ -541,6 +543,7 @@ void Tmain_pkrfm::ShowInMainPanel(QWidget* form, bool modal, bool keepPlacement)
 void Tmain_pkrfm::ShowDictionaryForm(QWidget* form, bool selectable) {
     if (!form) return;
     if (!form->isWindow()) form->setWindowFlag(Qt::Window, true);
+    FormConventions::installStandardKeys(form);
     if (auto* dict = dynamic_cast<DictionaryForm*>(form)) {
         dict->setSelectButtonVisible(selectable);
         dict->setEditable(true);
@@ -563,6 +566,7 @@ void ShowInMainPanel(QWidget* form, bool modal, bool keepPlacement) {
     if (Tmain_pkrfm* m = Tmain_pkrfm::instance()) m->ShowInMainPanel(form, modal, keepPlacement);
     else if (modal) ShowModal(form);
     else if (form) {
+        FormConventions::installStandardKeys(form);
         FormConventions::fitToScreen(form);
         form->show();
     }
@@ -572,6 +576,7 @@ void ShowDictionaryForm(QWidget* form, bool selectable) {
     if (Tmain_pkrfm* m = Tmain_pkrfm::instance()) m->ShowDictionaryForm(form, selectable);
     else if (selectable) ShowModal(form);
     else if (form) {
+        FormConventions::installStandardKeys(form);
         FormConventions::fitToScreen(form);
         form->show();
     }
