@@ -164,13 +164,23 @@ private slots:
         // With room, the same command writes the file.
         QTemporaryDir room;
         const QString good = room.filePath(QFileInfo(file).fileName());
+        QStringList unstamped;
+        {
+            auto c = vl::db::connect(vl::rental::test::embeddedParams(db.path));
+            const auto rs = c->query(QStringLiteral("SELECT BIZONYLAT FROM FORGFEJ WHERE LASTPRINT IS NULL"));
+            for (int r = 0; r < rs.rowCount(); ++r) unstamped << rs.at(r, 0).toString();
+            c->close();
+        }
         QCOMPARE(command(args + QStringList{good}, &out, &err), 0);
         QVERIFY(QFileInfo(good).size() > 0);
         if (appendixPdf) {
             QCOMPARE(lastprint(1), QStringLiteral("2024.03.01-2024.03.31"));
-            // Back as it was for the cases after.
+            // Back as it was for the cases after: every contract of the
+            // customer that this print stamped.
             auto c = vl::db::connect(vl::rental::test::embeddedParams(db.path));
-            c->exec(QStringLiteral("UPDATE FORGFEJ SET LASTPRINT = NULL, LASTPRINTT = NULL WHERE BIZONYLAT = 1"));
+            for (const QString& b : unstamped)
+                c->exec(QStringLiteral("UPDATE FORGFEJ SET LASTPRINT = NULL, LASTPRINTT = NULL WHERE BIZONYLAT = :b"),
+                        {{QStringLiteral("b"), b.toInt()}});
             c->close();
         }
     }

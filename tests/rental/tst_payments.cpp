@@ -407,6 +407,14 @@ private slots:
         QString out;
         for (const Case& c : cases) {
             const int rc = run(c.args, &out);
+            // A day the command's own argument check refuses before the rule
+            // runs is named with its option and exits 2; the rule's refusal exits 1.
+            const int at = c.args.indexOf(QStringLiteral("--activity-date"));
+            if (at >= 0 && rc == 2) {
+                QVERIFY2(out.contains(QStringLiteral("Hibás dátum: ") + c.args.at(at + 1) + QStringLiteral(" (--activity-date")),
+                         qPrintable(c.args.join(' ') + " -> " + out.left(400)));
+                continue;
+            }
             QVERIFY2(rc == 1 && out.contains(c.text),
                      qPrintable(c.args.join(' ').left(200) + " -> " + QString::number(rc) + " " + out.left(400)));
         }

@@ -257,7 +257,7 @@ private slots:
         QCOMPARE(reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
                      ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
                  }),
-                 2);
+                 int(stepsAfter("customers", 0).size()));
         QCOMPARE(ran, stepsAfter("customers", 0));
         QCOMPARE(reg.currentVersions(*old.conn), reg.latestVersions());
         QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE NEV = 'O''Brien és Társa Kft.'")), 1);
@@ -325,6 +325,7 @@ private slots:
         c.exec(QStringLiteral("DELETE FROM VEZERLO WHERE MODUL = 'CEG' AND MEZO IN ('ADOSZAM', 'TELEFON')"));
         c.exec(QStringLiteral("ALTER TABLE CEG DROP ADOSZAM"));
         c.exec(QStringLiteral("ALTER TABLE CEG DROP TELEFON"));
+        c.exec(QStringLiteral("DROP TABLE VL_KESZ")); // the shell's later step, as a database of version 2 lacks it
         c.exec(QStringLiteral("UPDATE VL_SEMA SET VERZIO = 2 WHERE MODUL = 'shell'"));
         c.exec(QStringLiteral("UPDATE VL_SEMA SET VERZIO = 1 WHERE MODUL = 'framework'"));
         c.exec(QStringLiteral("UPDATE CEG SET NEV = 'Régi Kft.'"));

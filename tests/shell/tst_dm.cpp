@@ -20,6 +20,9 @@ class TstDm : public QObject {
     bool connectWith(const QByteArray& ini, QString* description = nullptr) {
         const QString f = work.filePath(QStringLiteral("PKR.INI"));
         shelltest::writeFile(f, ini);
+        // Owner-only, as the program keeps a file that may hold DBPASSWORD:
+        // these cases are about the connection, not the file's mode.
+        QFile::setPermissions(f, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         if (!IniLoad(f, false)) return false;
         return dm().ConnectDatabase(description);
     }
