@@ -24,6 +24,11 @@ struct AdminCommand {
 };
 
 bool registerCommand(const AdminCommand& cmd);
+
+// A file named on the command line, as the user means it: a relative name from
+// the folder the command was started in (the command itself then works in the
+// folder of its configuration file or the user's data folder).
+QString fromStartDir(const QString& path);
 const QList<AdminCommand>& commands();
 
 // Prints a line to standard output / standard error (UTF-8).

@@ -24,6 +24,16 @@ QList<AdminCommand>& registry() { static QList<AdminCommand> r; return r; }
 }
 
 bool registerCommand(const AdminCommand& cmd) { registry().append(cmd); return true; }
+
+namespace {
+// Taken before main() moves into the configuration's folder.
+const QString startDir = QDir::currentPath();
+}
+
+QString fromStartDir(const QString& path) {
+    if (path.isEmpty() || QFileInfo(path).isAbsolute()) return path;
+    return QDir(startDir).absoluteFilePath(path);
+}
 const QList<AdminCommand>& commands() { return registry(); }
 
 void out(const QString& line) {

@@ -24,7 +24,7 @@ int backup(AdminContext& ctx) {
         err(QStringLiteral("backup: egy mentési fájlt kell megadni: backup FÁJL"));
         return 2;
     }
-    const QString file = QFileInfo(ctx.args.first()).absoluteFilePath();
+    const QString file = fromStartDir(ctx.args.first());
     auto& dm = vl::shell::Tdm::instance();
     if (!dm.ConnectDatabase(nullptr, false)) {
         err(QStringLiteral("backup: nincs adatbázis kapcsolat (") + dm.ConnectFailure + QStringLiteral(")."));
@@ -69,7 +69,7 @@ int restore(AdminContext& ctx) {
         err(QStringLiteral("restore: a mentési fájlt és a cél adatbázist kell megadni: restore FÁJL CÉL [--no-manifest]"));
         return 2;
     }
-    const QString file = QFileInfo(positional.at(0)).absoluteFilePath();
+    const QString file = fromStartDir(positional.at(0));
     if (!QFileInfo(file).isFile()) {
         err(QStringLiteral("restore: a mentési fájl nem található: ") + file);
         return 2;

@@ -322,7 +322,7 @@ int contractShow(AdminContext&, const QStringList& args) {
 int contractImport(AdminContext&, const QStringList& args) {
     QStringList files;
     for (const QString& a : args)
-        if (a != QStringLiteral("--yes")) files << a;
+        if (a != QStringLiteral("--yes")) files << fromStartDir(a);
     if (files.size() != 1) {
         err(QStringLiteral("contract import: egy JSON fájlt kell megadni."));
         return 2;

@@ -17,7 +17,7 @@ int importCustomers(AdminContext& ctx) {
     for (const QString& a : ctx.args) {
         if (a == QStringLiteral("--dry-run")) o.dryRun = true;
         else if (a == QStringLiteral("--allow-duplicates")) o.allowDuplicates = true;
-        else if (file.isEmpty() && !a.startsWith(QStringLiteral("--"))) file = a;
+        else if (file.isEmpty() && !a.startsWith(QStringLiteral("--"))) file = fromStartDir(a);
         else {
             err(QStringLiteral("import-customers: ismeretlen argumentum: ") + a);
             return 2;

@@ -31,7 +31,9 @@ int initDb(AdminContext& ctx) {
     for (int i = 0; i < ctx.args.size(); ++i) {
         const QString& a = ctx.args[i];
         if (a == QStringLiteral("--demo")) demo = true;
-        else if (a == QStringLiteral("--company") && i + 1 < ctx.args.size()) companyFile = ctx.args[++i];
+        else if (a == QStringLiteral("--company") && i + 1 < ctx.args.size()) {
+            companyFile = fromStartDir(ctx.args[++i]);
+        }
         else if (a == QStringLiteral("--company")) {
             err(QStringLiteral("init-db: a --company után a cég adatait tartalmazó JSON fájl neve következik."));
             return 2;

@@ -290,8 +290,10 @@ private slots:
         const QString home = d.filePath(QStringLiteral("xdg"));
         const QString work = d.filePath(QStringLiteral("munka"));
         QVERIFY(QDir().mkpath(work));
-        writeFile(d.filePath(QStringLiteral("ceg.json")), kCompany);
-        const Run init = admin(work, {QStringLiteral("init-db"), QStringLiteral("--company"), d.filePath(QStringLiteral("ceg.json"))}, home);
+        // The company file named as the user types it, from the folder the
+        // command starts in (the command then works in the data folder).
+        writeFile(QDir(work).filePath(QStringLiteral("ceg.json")), kCompany);
+        const Run init = admin(work, {QStringLiteral("init-db"), QStringLiteral("--company"), QStringLiteral("ceg.json")}, home);
         QVERIFY2(init.code == 0, qPrintable(init.out + init.err));
         const QString folder = home + QStringLiteral("/vorlanda");
         QVERIFY(QFileInfo::exists(folder + QStringLiteral("/pkr.fdb")));
@@ -299,7 +301,7 @@ private slots:
                                                     | QFile::WriteOther | QFile::ExeOther), QFile::Permissions());
         QCOMPARE(QFileInfo(folder + QStringLiteral("/PKR.INI")).permissions() & (QFile::ReadGroup | QFile::ReadOther),
                  QFile::Permissions());
-        QVERIFY(QDir(work).isEmpty());
+        QCOMPARE(QDir(work).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList{QStringLiteral("ceg.json")});
         const Run check = admin(work, {QStringLiteral("check")}, home);
         QVERIFY2(check.code == 0, qPrintable(check.out + check.err));
         QVERIFY2(check.out.contains(QStringLiteral("Kapcsolat: DbServer:") + folder + QStringLiteral("/pkr.fdb")), qPrintable(check.out));
