@@ -447,20 +447,7 @@ RowSet ContractSession::payments() {
                 {{QStringLiteral("b"), rowContract()}, {QStringLiteral("v"), rowVersion()}});
 }
 
-RowSet ContractSession::dictionary(Dictionary which) {
-    QString sql;
-    switch (which) {
-    case Dictionary::PaymentModes: sql = QStringLiteral("SELECT * FROM SZ_FIZMOD ORDER BY NEV"); break;
-    case Dictionary::RentalModes: sql = QStringLiteral("SELECT * FROM SZ_BERMOD ORDER BY NEV DESC"); break;
-    case Dictionary::ProductGroups: sql = QStringLiteral("SELECT * FROM SZ_ARUCSOP ORDER BY NEV"); break;
-    case Dictionary::Drivers: sql = QStringLiteral("SELECT * FROM SZ_SOFOR WHERE AKTIV = 'I' ORDER BY NEV"); break;
-    case Dictionary::RentalUnits: sql = QStringLiteral("SELECT * FROM SZ_MEGYSEG WHERE TIPUS LIKE '%R%' ORDER BY NEV"); break;
-    case Dictionary::Units: sql = QStringLiteral("SELECT * FROM SZ_MEGYSEG ORDER BY NEV"); break;
-    case Dictionary::ActivityKinds: sql = QStringLiteral("SELECT * FROM SZ_TEVEKENY ORDER BY NEV"); break;
-    case Dictionary::ActivityStates: sql = QStringLiteral("SELECT * FROM SZ_STATUST ORDER BY NEV"); break;
-    }
-    return read(conn_, sql, {});
-}
+RowSet ContractSession::dictionary(Dictionary which) { return ReadDictionary(conn_, which); }
 
 bool ContractSession::hasLines() { return !lines().isEmpty(); }
 

@@ -17,6 +17,7 @@
 // STATUSZ + " szerződés nem módosítható."; payments and the done mark of a
 // take-back stay open.
 #include "db/Database.h"
+#include "rental/Dictionaries.h"
 #include "rental/LineItemRules.h"
 #include "rental/RentalTables.h"
 #include "rental/Schedule.h"
@@ -59,18 +60,6 @@ struct CustomerLabels {
     QString ugyfelcim;    // "Szállítási cím: " + NEV IRSZAM VAROS, UTCA
     QString cimadat;      // SZEMELY TELEFON
     QString kommentspec;  // the customer's internal remark (UGYFEL.KOMMENTSPEC)
-};
-
-// The dictionaries of the form's boxes.
-enum class Dictionary {
-    PaymentModes,   // Select * From SZ_FIZMOD Order By NEV
-    RentalModes,    // Select * From SZ_BERMOD Order By NEV DESC
-    ProductGroups,  // Select * From SZ_ARUCSOP Order By NEV
-    Drivers,        // active drivers, by NEV
-    RentalUnits,    // SZ_MEGYSEG whose TIPUS holds "R", by NEV
-    Units,          // every SZ_MEGYSEG, by NEV
-    ActivityKinds,  // Select * From SZ_TEVEKENY Order By NEV
-    ActivityStates, // SZ_STATUST
 };
 
 class ContractSession {

@@ -8,6 +8,7 @@
 #include "billing/AppendixReports.h"
 #include "db/RowSetModel.h"
 #include "shell/Dm.h"
+#include "rental/Dictionaries.h"
 #include "util/Dates.h"
 #include "util/Error.h"
 #include "util/MessageSink.h"
@@ -93,14 +94,13 @@ bool Tmellekletfm::FormShow() {
         auto& conn = vl::shell::dm().d_alap();
         if (ui->cbx_bermod->count() == 0) {
             ui->cbx_bermod->addItem(kAll);
-            const auto rs = conn.query(QStringLiteral("Select * From SZ_BERMOD Order By NEV DESC"));
+            const auto rs = vl::rental::ReadDictionary(conn, vl::rental::Dictionary::RentalModes);
             for (int r = 0; r < rs.rowCount(); ++r)
                 ui->cbx_bermod->addItem(text(rs, r, "NEV"), text(rs, r, "KOD"));
         }
         if (ui->cbx_bermegyseg->count() == 0) {
             ui->cbx_bermegyseg->addItem(kAll);
-            const auto rs = conn.query(QStringLiteral("SELECT * FROM SZ_MEGYSEG WHERE TIPUS LIKE :tipus ORDER BY NEV"),
-                                       {{QStringLiteral("tipus"), QStringLiteral("%R%")}});
+            const auto rs = vl::rental::ReadDictionary(conn, vl::rental::Dictionary::RentalUnits);
             for (int r = 0; r < rs.rowCount(); ++r)
                 ui->cbx_bermegyseg->addItem(text(rs, r, "NEV"), text(rs, r, "KOD"));
         }

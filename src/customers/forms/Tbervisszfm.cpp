@@ -8,6 +8,7 @@
 #include "rental/ContractSearch.h"
 #include "rental/ProductRegister.h"
 #include "shell/Dm.h"
+#include "rental/Dictionaries.h"
 #include "util/Colors.h"
 #include "util/Dates.h"
 #include "util/Error.h"
@@ -345,8 +346,8 @@ bool Tbervisszfm::FormShow() {
                                  csopCodes_, false, QStringLiteral("Összes"));
         if (cbx_sofor->currentIndex() < 0) cbx_sofor->setCurrentIndex(0);
         if (cbx_arucsop->currentIndex() < 0) cbx_arucsop->setCurrentIndex(0);
-        fillChecks(chx_bermod, conn.query(QStringLiteral("SELECT KOD, NEV FROM SZ_BERMOD ORDER BY NEV DESC")));
-        fillChecks(chx_statusr, conn.query(QStringLiteral("SELECT KOD, NEV FROM SZ_STATUSR ORDER BY NEV")));
+        fillChecks(chx_bermod, vl::rental::ReadDictionary(conn, vl::rental::Dictionary::RentalModes));
+        fillChecks(chx_statusr, vl::rental::ReadDictionary(conn, vl::rental::Dictionary::ContractStatuses));
         if (!legendBuilt_) {
             auto tx = conn.begin(vl::db::TxMode::ReadOnly);
             l_szin->setText(ContractSearch::Legend(*tx));

@@ -8,6 +8,7 @@
 #include "rental/OrdersItems.h"
 #include "rental/Payments.h"
 #include "shell/Dm.h"
+#include "rental/Dictionaries.h"
 #include "util/Dates.h"
 #include "util/Error.h"
 #include "util/MessageSink.h"
@@ -284,9 +285,7 @@ void TugyfelrendPages::reload() {
     if (form_->cb_ugyfelcim && form_->cb_ugyfelcim->currentIndex() > 0) f.siteKey = form_->SiteKey.trimmed();
     auto tx = conn().begin(vl::db::TxMode::ReadOnly);
     if (form_->cbx_sz_statusr && form_->cbx_sz_statusr->currentIndex() > 0) {
-        vl::db::RowSet st = tx->query(QStringLiteral("SELECT KOD FROM SZ_STATUSR WHERE NEV = :n"),
-                                      {{QStringLiteral("n"), form_->cbx_sz_statusr->currentText()}});
-        if (st.next()) f.statusCode = st.text(QStringLiteral("KOD")).trimmed();
+        f.statusCode = vl::rental::ContractStatusCode(*tx, form_->cbx_sz_statusr->currentText());
     }
     if (f.customerKey.isEmpty()) {
         products_ = vl::db::RowSet();
@@ -299,7 +298,7 @@ void TugyfelrendPages::reload() {
         cb_soforkab->clear();
         cb_soforkab->addItem(QString());
         driverCodes_ << QString();
-        vl::db::RowSet d = tx->query(QStringLiteral("SELECT KOD, NEV FROM SZ_SOFOR ORDER BY NEV"));
+        vl::db::RowSet d = vl::rental::ReadDictionary(*tx, vl::rental::Dictionary::AllDrivers);
         while (d.next()) {
             cb_soforkab->addItem(d.text(QStringLiteral("NEV")).trimmed());
             driverCodes_ << d.text(QStringLiteral("KOD")).trimmed();
