@@ -137,6 +137,9 @@ start_servers() {
         useradd -M -d "$STATE/home" -s /bin/sh "$FTPUSER" >"$STATE/useradd.log" 2>&1 \
             || { log "could not make the user $FTPUSER: $(cat "$STATE/useradd.log")"; return 1; }
     fi
+    # A user left by a run from another folder keeps that folder as its home:
+    # point it at this run's.
+    [ "$(getent passwd "$FTPUSER" | cut -d: -f6)" = "$STATE/home" ] || usermod -d "$STATE/home" "$FTPUSER"
     # The login shell must be one that /etc/shells lists (pam_shells).
     grep -qx "$(getent passwd "$FTPUSER" | cut -d: -f7)" /etc/shells 2>/dev/null || usermod -s /bin/sh "$FTPUSER"
     password="f$(head -c 64 /dev/urandom | tr -dc 'A-Za-z0-9' | head -c 14)"
