@@ -62,11 +62,7 @@ QString oneLine(QString t) {
 // An outcome's questions asked through the message sink (answered "Igen" only
 // with --yes), its messages printed. True when it ended well.
 bool settle(Outcome o) {
-    while (o.asks() && o.proceed) {
-        const int a = o.questionDefaultNo ? vl::askDefaultNo(o.question) : vl::ask(o.question);
-        const auto proceed = o.proceed;
-        o = proceed(a == 0);
-    }
+    o = vl::askedThroughSink(std::move(o));
     for (const QString& m : o.messages) (o.ok ? out(oneLine(m)) : err(oneLine(m)));
     return o.ok;
 }

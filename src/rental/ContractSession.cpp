@@ -87,8 +87,18 @@ QStringList ContractSession::CustomerErrors(Transaction& tx, const HeaderFields&
     }
     RowSet site = tx.query(QStringLiteral("SELECT UGYFELKOD FROM UGYFELCIM WHERE KOD = CAST(:c AS VARCHAR(250))"),
                            {{QStringLiteral("c"), c}});
-    if (!site.next()) m << QStringLiteral("Nincs ilyen szállítási cím: %1").arg(c);
-    else if (site.text(QStringLiteral("UGYFELKOD")).trimmed() != k)
+    if (!site.next()) {
+        // A customer deleted with its sites while this check ran is named as
+        // the customer missing, whichever of the two reads saw the delete.
+        RowSet again = tx.query(QStringLiteral("SELECT KOD FROM UGYFEL WHERE KOD = CAST(:k AS VARCHAR(250))"),
+                                {{QStringLiteral("k"), k}});
+        if (!again.next()) {
+            m.clear();
+            m << QStringLiteral("Nincs ilyen ügyfél: %1").arg(k);
+        } else {
+            m << QStringLiteral("Nincs ilyen szállítási cím: %1").arg(c);
+        }
+    } else if (site.text(QStringLiteral("UGYFELKOD")).trimmed() != k)
         m << QStringLiteral("A(z) %1 szállítási cím nem a(z) %2 ügyfélé").arg(c, k);
     return m;
 }

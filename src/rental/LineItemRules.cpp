@@ -21,19 +21,6 @@ using vl::db::Transaction;
 
 // ---------------------------------------------------------------- outcome
 
-Outcome Outcome::answerAll(bool yes) const {
-    Outcome o = *this;
-    while (o.asks() && o.proceed) o = o.proceed(yes);
-    return o;
-}
-
-Outcome Outcome::answer(const QList<bool>& answers) const {
-    Outcome o = *this;
-    int i = 0;
-    while (o.asks() && o.proceed) o = o.proceed(i < answers.size() ? answers.at(i++) : false);
-    return o;
-}
-
 QString NormalizeTypedDate(const QString& text) {
     const QString n = vl::util::NormalizeDateText(text.trimmed());
     return n.isEmpty() ? text.trimmed() : n;

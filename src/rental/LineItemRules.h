@@ -38,6 +38,7 @@
 #include "db/Database.h"
 #include "rental/RentalTables.h"
 #include "rental/Schedule.h"
+#include "util/Outcome.h"
 
 #include <QString>
 #include <QStringList>
@@ -71,29 +72,17 @@ struct ActivityKey {
     }
 };
 
-// What an action did, as the form shows it.
-struct Outcome {
-    bool ok = false;              // the action did what it was asked
-    QStringList messages;         // texts to show in order, each as one message (exact wording)
-    bool warning = true;          // messages are warnings/refusals (false: information)
-    // A question to ask before the action can go on ("Igen"/"Nem"). When set,
-    // nothing has been written yet: ask it and call proceed(answer) for the
-    // outcome of the action (which may hold the next question).
-    QString question;
-    bool questionDefaultNo = false;   // Enter answers "Nem" (a destructive question)
-    std::function<Outcome(bool yes)> proceed;
-    QString focus;                // objectName of the control at fault (header checks), "" none
+// Where an action leaves the lists, beside what every rule answers
+// (vl::Outcome: done, refused with messages, or a question).
+struct Landing {
     unsigned changed = ChangedNone;   // ChangedTables bits
     qint64 line = 0;              // the line the lists stand on afterwards (0: unchanged)
     qint64 item = 0;              // the item the lists stand on afterwards (0: unchanged)
     ActivityKey activity;         // the activity to stand on (null: unchanged)
-
-    bool asks() const { return !question.isEmpty(); }
-    // Answers every question with `yes` until the action ends (tests, commands).
-    Outcome answerAll(bool yes) const;
-    // Answers the questions in order from the list (missing answers: "Nem").
-    Outcome answer(const QList<bool>& answers) const;
 };
+
+// What an action did, as the form shows it.
+using Outcome = vl::OutcomeOf<Landing>;
 
 // Answers already given to the questions of one action, by question text.
 using Answers = std::map<QString, bool>;
