@@ -12,7 +12,7 @@
 #include "AdminCommand.h"
 #include "AdminArgs.h"
 
-#include "rental/ContractSearch.h"
+#include "rental/LookupSession.h"
 #include "shell/Dm.h"
 #include "shell/Session.h"
 #include "util/Error.h"
@@ -48,8 +48,8 @@ qint64 contractNumber(const QString& sub, const QStringList& args) {
     return argcheck::number(QStringLiteral("contract ") + sub, QStringLiteral("szerződésszám"), rest.first(), &b) ? b : 0;
 }
 
-// One status action of the lookup on contract N.
-using StatusAction = bool (*)(vl::db::Connection&, vl::db::Transaction*, const vl::shell::Session&, qint64, qint64, qint64);
+// One status action of the lookup on contract N (version 1, the record version not checked).
+using StatusAction = vl::Outcome (vl::rental::LookupSession::*)(qint64, qint64, qint64);
 
 int statusAction(const QString& sub, const QStringList& args, StatusAction action, const QString& done) {
     const qint64 b = contractNumber(sub, args);
@@ -63,10 +63,16 @@ int statusAction(const QString& sub, const QStringList& args, StatusAction actio
     auto& conn = dm.d_alap();
     int rc = 0;
     try {
-        const vl::shell::Session session = vl::shell::CommandSession(conn);
-        if (action(conn, nullptr, session, b, 1, 0)) out(done.arg(b));
-        else {
+        vl::rental::LookupSession lookup(conn, vl::shell::CommandSession(conn));
+        // The question through the message sink: "Igen" only with --yes.
+        const vl::Outcome o = vl::askedThroughSink((lookup.*action)(b, 1, 0));
+        if (o.ok) out(done.arg(b));
+        else if (o.messages.isEmpty()) {
             err(QStringLiteral("contract %1: a(z) %2. szerződés nem változott.").arg(sub).arg(b));
+            rc = 1;
+        } else {
+            err(QStringLiteral("contract %1: ").arg(sub) +
+                o.messages.join(QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' ')));
             rc = 1;
         }
     } catch (const vl::RuleRefusal& e) {
@@ -78,17 +84,17 @@ int statusAction(const QString& sub, const QStringList& args, StatusAction actio
 }
 
 int cancel(AdminContext&, const QStringList& args) {
-    return statusAction(QStringLiteral("cancel"), args, &vl::rental::ContractSearch::Cancel,
+    return statusAction(QStringLiteral("cancel"), args, &vl::rental::LookupSession::cancel,
                         QStringLiteral("A(z) %1. szerződés stornózva."));
 }
 
 int restore(AdminContext&, const QStringList& args) {
-    return statusAction(QStringLiteral("restore"), args, &vl::rental::ContractSearch::Restore,
+    return statusAction(QStringLiteral("restore"), args, &vl::rental::LookupSession::restore,
                         QStringLiteral("A(z) %1. szerződés visszaállítva."));
 }
 
 int reopen(AdminContext&, const QStringList& args) {
-    return statusAction(QStringLiteral("reopen"), args, &vl::rental::ContractSearch::Reopen,
+    return statusAction(QStringLiteral("reopen"), args, &vl::rental::LookupSession::reopen,
                         QStringLiteral("A(z) %1. szerződés ismét folyamatban van."));
 }
 

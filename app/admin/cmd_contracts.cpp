@@ -8,7 +8,7 @@
 
 #include "exchange/ExportTypes.h"
 #include "exchange/TextExport.h"
-#include "rental/ContractSearch.h"
+#include "rental/LookupSession.h"
 #include "shell/Dm.h"
 #include "util/Error.h"
 
@@ -111,21 +111,18 @@ int contracts(AdminContext& ctx) {
     auto& conn = dm.d_alap();
     vl::db::RowSet rows;
     try {
+        vl::rental::LookupSession lookup(conn, vl::shell::CommandSession(conn));
         // As the form opens: every rental mode and status ticked.
-        auto all = [&](const QString& sql) {
-            QStringList l;
-            auto rs = conn.query(sql);
-            while (rs.next()) l << rs.value(0).toString().trimmed();
-            return l;
-        };
-        if (!modesGiven) f.modes = all(QStringLiteral("SELECT KOD FROM SZ_BERMOD ORDER BY NEV DESC"));
-        if (!statusesGiven) f.statuses = all(QStringLiteral("SELECT KOD FROM SZ_STATUSR ORDER BY NEV"));
-        if (const QString why = vl::rental::ContractSearch::Refusal(f); !why.isEmpty()) {
-            err(QStringLiteral("contracts: ") + QString(why).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        if (!modesGiven) f.modes = lookup.allRentalModes();
+        if (!statusesGiven) f.statuses = lookup.allStatuses();
+        vl::rental::LookupOutcome found = lookup.search(f);
+        if (!found.ok) {
+            err(QStringLiteral("contracts: ") +
+                found.messages.join(QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' ')));
             dm.disconnect();
             return 2;
         }
-        rows = shownColumns(vl::rental::ContractSearch::Run(conn, f));
+        rows = shownColumns(found.rows);
     } catch (const vl::Error& e) {
         err(QStringLiteral("contracts: ") + e.text());
         dm.disconnect();

@@ -83,7 +83,7 @@ void registerAll(Tmain_pkrfm& w) {
     vl::customers::registerCustomerForms();
     vl::customers::registerCustomerNodes(w);
     vl::customers::registerOrdersWorkspace(w); // 26 and "Tugyfelrendfm": the orders workspace
-    vl::customers::registerLookupNodes(w); // 23: the rental lookup
+    vl::rental::registerLookupNodes(w); // 23: the rental lookup
     vl::shell::FormRegistry::instance().registerForm(QStringLiteral("Tirszamfm"), &choosePostalCode);
 }
 

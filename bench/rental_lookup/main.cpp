@@ -242,7 +242,7 @@ int main(int argc, char** argv) {
     auto& dm = vl::shell::dm();
     if (!dm.ConnectDatabase()) return 1;
 
-    vl::customers::Tbervisszfm form;
+    vl::rental::Tbervisszfm form;
     if (!form.FormShow()) return 1;
     Bare bare(path);
 

@@ -5,7 +5,6 @@
 #include "rental/ProductStore.h"
 #include "util/Dates.h"
 #include "util/Error.h"
-#include "util/MessageSink.h"
 
 #include <QDate>
 #include <QDateTime>
@@ -156,6 +155,16 @@ void guarded(F&& write) {
     }
 }
 
+// A refusal thrown by the checks becomes the outcome the caller shows.
+template <class F>
+vl::Outcome refusing(F&& run) {
+    try {
+        return run();
+    } catch (const vl::RuleRefusal& e) {
+        return vl::Outcome::refusal(e.text());
+    }
+}
+
 } // namespace
 
 QVariantMap HandoverArgs::params() const {
@@ -287,141 +296,163 @@ RowSet ContractSearch::Run(Connection& conn, const ContractFilter& f) {
     return rs;
 }
 
-bool ContractSearch::CancelOrRestore(Connection& conn, Transaction* outer, const vl::shell::Session& s,
-                                     qint64 bizonylat, qint64 verzio, qint64 loadedRv) {
-    QString status;
-    {
-        TxScope tx(conn, outer, outer ? vl::db::TxMode::ReadWrite : vl::db::TxMode::ReadOnly);
-        status = readHead(*tx, bizonylat, verzio).status;
-        tx.commit();
-    }
-    return status == QLatin1String("X") ? Restore(conn, outer, s, bizonylat, verzio, loadedRv)
-                                        : Cancel(conn, outer, s, bizonylat, verzio, loadedRv);
+vl::Outcome ContractSearch::cancelOrRestore(Connection& conn, Transaction* outer, const vl::shell::Session& s,
+                                            qint64 bizonylat, qint64 verzio, qint64 loadedRv) {
+    return refusing([&] {
+        QString status;
+        {
+            TxScope tx(conn, outer, outer ? vl::db::TxMode::ReadWrite : vl::db::TxMode::ReadOnly);
+            status = readHead(*tx, bizonylat, verzio).status;
+            tx.commit();
+        }
+        return status == QLatin1String("X") ? restore(conn, outer, s, bizonylat, verzio, loadedRv)
+                                            : cancel(conn, outer, s, bizonylat, verzio, loadedRv);
+    });
 }
 
-bool ContractSearch::Cancel(Connection& conn, Transaction* outer, const vl::shell::Session& s, qint64 bizonylat,
-                            qint64 verzio, qint64 loadedRv) {
-    const Params key{{QStringLiteral("b"), bizonylat}, {QStringLiteral("v"), verzio}};
-    qint64 seenRv = loadedRv;
-    {
-        // The checks before the question.
-        TxScope tx(conn, outer);
-        const Head h = readHead(*tx, bizonylat, verzio);
-        checkVersion(h, loadedRv);
-        if (h.status == QLatin1String("X")) throw vl::RuleRefusal(AlreadyCancelledText(), kRule);
-        // A done activity (class "N") other than maintenance on the contract's items.
-        auto done = tx->query(QStringLiteral(
-            "SELECT COUNT(*) DARAB FROM FORGTEV T, SZ_STATUST S, FORGKABIN K WHERE T.BIZONYLAT = :b AND T.VERZIO = :v "
-            "AND S.KOD = T.TEVALLAPOT AND S.MODOSITHATO = 'N' AND T.TEVKOD <> 'KA' AND K.BIZONYLAT = T.BIZONYLAT "
-            "AND K.VERZIO = T.VERZIO AND K.TETELSOR = T.TETELSOR AND K.SORSZAM = T.SORSZAM"), key);
-        if (done.at(0, 0).toLongLong() > 0) throw vl::RuleRefusal(DoneActivityText(), kRule);
-        if (seenRv == 0) seenRv = h.rv;
-        if (tx.owns()) tx.commit();
-    }
-    if (vl::askDefaultNo(CancelQuestion()) != 0) return false;
-
-    TxScope tx(conn, outer);
-    const Head h = readHead(*tx, bizonylat, verzio);
-    checkVersion(h, seenRv);
-    guarded([&] {
-        // The status first (with the stamp): the product service then sees the
-        // contract cancelled and frees only what no other contract holds.
-        tx->exec(QStringLiteral(
-            "UPDATE FORGFEJ SET STATUS = :status, STVALTKELT = :datum, STATUSELOZO = :statuselozo, "
-            "JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
-            {{QStringLiteral("status"), QStringLiteral("X")},
-             {QStringLiteral("datum"), vl::util::TodayStr()},
-             {QStringLiteral("statuselozo"), h.status},
-             {QStringLiteral("juzer"), s.writer()},
-             {QStringLiteral("mikor"), nowStamp()},
-             {QStringLiteral("b"), bizonylat},
-             {QStringLiteral("v"), verzio}});
-        for (const QString& kod : productsOf(*tx, bizonylat, verzio, false))
-            ProductStore::UpdateProductStatus(*tx, kod);
+vl::Outcome ContractSearch::cancel(Connection& conn, Transaction* outer, const vl::shell::Session& s, qint64 bizonylat,
+                                   qint64 verzio, qint64 loadedRv) {
+    return refusing([&] {
+        const Params key{{QStringLiteral("b"), bizonylat}, {QStringLiteral("v"), verzio}};
+        qint64 seenRv = loadedRv;
+        {
+            // The checks before the question.
+            TxScope tx(conn, outer);
+            const Head h = readHead(*tx, bizonylat, verzio);
+            checkVersion(h, loadedRv);
+            if (h.status == QLatin1String("X")) throw vl::RuleRefusal(AlreadyCancelledText(), kRule);
+            // A done activity (class "N") other than maintenance on the contract's items.
+            auto done = tx->query(QStringLiteral(
+                "SELECT COUNT(*) DARAB FROM FORGTEV T, SZ_STATUST S, FORGKABIN K WHERE T.BIZONYLAT = :b AND T.VERZIO = :v "
+                "AND S.KOD = T.TEVALLAPOT AND S.MODOSITHATO = 'N' AND T.TEVKOD <> 'KA' AND K.BIZONYLAT = T.BIZONYLAT "
+                "AND K.VERZIO = T.VERZIO AND K.TETELSOR = T.TETELSOR AND K.SORSZAM = T.SORSZAM"), key);
+            if (done.at(0, 0).toLongLong() > 0) throw vl::RuleRefusal(DoneActivityText(), kRule);
+            if (seenRv == 0) seenRv = h.rv;
+            if (tx.owns()) tx.commit();
+        }
+        Connection* c = &conn;
+        return vl::Outcome::asking(CancelQuestion(), [c, outer, s, bizonylat, verzio, seenRv](bool yes) {
+            if (!yes) return vl::Outcome();
+            return refusing([&] {
+                TxScope tx(*c, outer);
+                const Head h = readHead(*tx, bizonylat, verzio);
+                checkVersion(h, seenRv);
+                guarded([&] {
+                    // The status first (with the stamp): the product service then sees the
+                    // contract cancelled and frees only what no other contract holds.
+                    tx->exec(QStringLiteral(
+                        "UPDATE FORGFEJ SET STATUS = :status, STVALTKELT = :datum, STATUSELOZO = :statuselozo, "
+                        "JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
+                        {{QStringLiteral("status"), QStringLiteral("X")},
+                         {QStringLiteral("datum"), vl::util::TodayStr()},
+                         {QStringLiteral("statuselozo"), h.status},
+                         {QStringLiteral("juzer"), s.writer()},
+                         {QStringLiteral("mikor"), nowStamp()},
+                         {QStringLiteral("b"), bizonylat},
+                         {QStringLiteral("v"), verzio}});
+                    for (const QString& kod : productsOf(*tx, bizonylat, verzio, false))
+                        ProductStore::UpdateProductStatus(*tx, kod);
+                });
+                tx.commit();
+                return vl::Outcome::done();
+            });
+        }, true);
     });
-    tx.commit();
-    return true;
 }
 
-bool ContractSearch::Restore(Connection& conn, Transaction* outer, const vl::shell::Session& s, qint64 bizonylat,
-                             qint64 verzio, qint64 loadedRv) {
-    qint64 seenRv = loadedRv;
-    {
-        TxScope tx(conn, outer);
-        const Head h = readHead(*tx, bizonylat, verzio);
-        checkVersion(h, loadedRv);
-        if (h.status != QLatin1String("X")) throw vl::RuleRefusal(NotCancelledText(), kRule);
-        if (seenRv == 0) seenRv = h.rv;
-        if (tx.owns()) tx.commit();
-    }
-    if (vl::askDefaultNo(RestoreQuestion()) != 0) return false;
+vl::Outcome ContractSearch::restore(Connection& conn, Transaction* outer, const vl::shell::Session& s, qint64 bizonylat,
+                                    qint64 verzio, qint64 loadedRv) {
+    return refusing([&] {
+        qint64 seenRv = loadedRv;
+        {
+            TxScope tx(conn, outer);
+            const Head h = readHead(*tx, bizonylat, verzio);
+            checkVersion(h, loadedRv);
+            if (h.status != QLatin1String("X")) throw vl::RuleRefusal(NotCancelledText(), kRule);
+            if (seenRv == 0) seenRv = h.rv;
+            if (tx.owns()) tx.commit();
+        }
+        Connection* c = &conn;
+        return vl::Outcome::asking(RestoreQuestion(), [c, outer, s, bizonylat, verzio, seenRv](bool yes) {
+            if (!yes) return vl::Outcome();
+            return refusing([&] {
+                TxScope tx(*c, outer);
+                const Head h = readHead(*tx, bizonylat, verzio);
+                checkVersion(h, seenRv);
+                // Cabins of items not yet back that are no longer free (out elsewhere,
+                // damaged ...); a cabin still marked at this contract is not in the way.
+                auto busy = tx->query(QStringLiteral(
+                    "SELECT DISTINCT TRIM(A.KOD) FROM ARU A, FORGKABIN K WHERE K.BIZONYLAT = :b AND K.VERZIO = :v "
+                    "AND (K.VSZALL IS NULL OR K.VSZALL = '') AND A.KOD = K.ARUKOD AND A.ALLAPOT <> 'SZA' "
+                    "AND (A.BIZONYLAT IS NULL OR A.BIZONYLAT <> :b2) ORDER BY 1"),
+                    {{QStringLiteral("b"), bizonylat}, {QStringLiteral("v"), verzio}, {QStringLiteral("b2"), bizonylat}});
+                QStringList codes;
+                while (busy.next()) codes << busy.value(0).toString();
+                if (!codes.isEmpty())
+                    throw vl::RuleRefusal(NotFreeText() + QLatin1Char('\n') + codes.join(QLatin1Char(',')), kRule);
 
-    TxScope tx(conn, outer);
-    const Head h = readHead(*tx, bizonylat, verzio);
-    checkVersion(h, seenRv);
-    // Cabins of items not yet back that are no longer free (out elsewhere,
-    // damaged ...); a cabin still marked at this contract is not in the way.
-    auto busy = tx->query(QStringLiteral(
-        "SELECT DISTINCT TRIM(A.KOD) FROM ARU A, FORGKABIN K WHERE K.BIZONYLAT = :b AND K.VERZIO = :v "
-        "AND (K.VSZALL IS NULL OR K.VSZALL = '') AND A.KOD = K.ARUKOD AND A.ALLAPOT <> 'SZA' "
-        "AND (A.BIZONYLAT IS NULL OR A.BIZONYLAT <> :b2) ORDER BY 1"),
-        {{QStringLiteral("b"), bizonylat}, {QStringLiteral("v"), verzio}, {QStringLiteral("b2"), bizonylat}});
-    QStringList codes;
-    while (busy.next()) codes << busy.value(0).toString();
-    if (!codes.isEmpty())
-        throw vl::RuleRefusal(NotFreeText() + QLatin1Char('\n') + codes.join(QLatin1Char(',')), kRule);
-
-    QString back = h.statusElozo;
-    if (back.isEmpty() || back == QLatin1String("X")) back = QStringLiteral("FO");
-    guarded([&] {
-        tx->exec(QStringLiteral(
-            "UPDATE FORGFEJ SET STATUS = :status, STVALTKELT = :datum, STATUSELOZO = :statuselozo, "
-            "JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
-            {{QStringLiteral("status"), back},
-             {QStringLiteral("datum"), vl::util::TodayStr()},
-             {QStringLiteral("statuselozo"), QString(QLatin1String(""))},
-             {QStringLiteral("juzer"), s.writer()},
-             {QStringLiteral("mikor"), nowStamp()},
-             {QStringLiteral("b"), bizonylat},
-             {QStringLiteral("v"), verzio}});
-        for (const QString& kod : productsOf(*tx, bizonylat, verzio, true)) ProductStore::UpdateProductStatus(*tx, kod);
+                QString back = h.statusElozo;
+                if (back.isEmpty() || back == QLatin1String("X")) back = QStringLiteral("FO");
+                guarded([&] {
+                    tx->exec(QStringLiteral(
+                        "UPDATE FORGFEJ SET STATUS = :status, STVALTKELT = :datum, STATUSELOZO = :statuselozo, "
+                        "JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
+                        {{QStringLiteral("status"), back},
+                         {QStringLiteral("datum"), vl::util::TodayStr()},
+                         {QStringLiteral("statuselozo"), QString(QLatin1String(""))},
+                         {QStringLiteral("juzer"), s.writer()},
+                         {QStringLiteral("mikor"), nowStamp()},
+                         {QStringLiteral("b"), bizonylat},
+                         {QStringLiteral("v"), verzio}});
+                    for (const QString& kod : productsOf(*tx, bizonylat, verzio, true))
+                        ProductStore::UpdateProductStatus(*tx, kod);
+                });
+                tx.commit();
+                return vl::Outcome::done();
+            });
+        }, true);
     });
-    tx.commit();
-    return true;
 }
 
-bool ContractSearch::Reopen(Connection& conn, Transaction* outer, const vl::shell::Session& s, qint64 bizonylat,
-                            qint64 verzio, qint64 loadedRv) {
-    qint64 seenRv = loadedRv;
-    {
-        TxScope tx(conn, outer);
-        const Head h = readHead(*tx, bizonylat, verzio);
-        checkVersion(h, loadedRv);
-        if (h.status != QLatin1String("LEZ")) throw vl::RuleRefusal(OnlyClosedText(), kRule);
-        if (seenRv == 0) seenRv = h.rv;
-        if (tx.owns()) tx.commit();
-    }
-    if (vl::askDefaultNo(ReopenQuestion()) != 0) return false;
-
-    TxScope tx(conn, outer);
-    const Head h = readHead(*tx, bizonylat, verzio);
-    checkVersion(h, seenRv);
-    if (h.status != QLatin1String("LEZ")) throw vl::RuleRefusal(OnlyClosedText(), kRule);
-    guarded([&] {
-        // The end the contract had before a take-back closed it comes back
-        // (empty for an open-ended one); a contract closed otherwise keeps its end.
-        tx->exec(QStringLiteral(
-            "UPDATE FORGFEJ SET STATUS = :status, BERVEG = CASE WHEN BERVEGELOZO IS NULL THEN BERVEG ELSE BERVEGELOZO END, "
-            "BERVEGELOZO = NULL, JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
-            {{QStringLiteral("status"), QStringLiteral("FO")},
-             {QStringLiteral("juzer"), s.writer()},
-             {QStringLiteral("mikor"), nowStamp()},
-             {QStringLiteral("b"), bizonylat},
-             {QStringLiteral("v"), verzio}});
-        for (const QString& kod : productsOf(*tx, bizonylat, verzio, true)) ProductStore::UpdateProductStatus(*tx, kod);
+vl::Outcome ContractSearch::reopen(Connection& conn, Transaction* outer, const vl::shell::Session& s, qint64 bizonylat,
+                                   qint64 verzio, qint64 loadedRv) {
+    return refusing([&] {
+        qint64 seenRv = loadedRv;
+        {
+            TxScope tx(conn, outer);
+            const Head h = readHead(*tx, bizonylat, verzio);
+            checkVersion(h, loadedRv);
+            if (h.status != QLatin1String("LEZ")) throw vl::RuleRefusal(OnlyClosedText(), kRule);
+            if (seenRv == 0) seenRv = h.rv;
+            if (tx.owns()) tx.commit();
+        }
+        Connection* c = &conn;
+        return vl::Outcome::asking(ReopenQuestion(), [c, outer, s, bizonylat, verzio, seenRv](bool yes) {
+            if (!yes) return vl::Outcome();
+            return refusing([&] {
+                TxScope tx(*c, outer);
+                const Head h = readHead(*tx, bizonylat, verzio);
+                checkVersion(h, seenRv);
+                if (h.status != QLatin1String("LEZ")) throw vl::RuleRefusal(OnlyClosedText(), kRule);
+                guarded([&] {
+                    // The end the contract had before a take-back closed it comes back
+                    // (empty for an open-ended one); a contract closed otherwise keeps its end.
+                    tx->exec(QStringLiteral(
+                        "UPDATE FORGFEJ SET STATUS = :status, BERVEG = CASE WHEN BERVEGELOZO IS NULL THEN BERVEG ELSE BERVEGELOZO END, "
+                        "BERVEGELOZO = NULL, JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
+                        {{QStringLiteral("status"), QStringLiteral("FO")},
+                         {QStringLiteral("juzer"), s.writer()},
+                         {QStringLiteral("mikor"), nowStamp()},
+                         {QStringLiteral("b"), bizonylat},
+                         {QStringLiteral("v"), verzio}});
+                    for (const QString& kod : productsOf(*tx, bizonylat, verzio, true))
+                        ProductStore::UpdateProductStatus(*tx, kod);
+                });
+                tx.commit();
+                return vl::Outcome::done();
+            });
+        }, true);
     });
-    tx.commit();
-    return true;
 }
 
 HandoverArgs ContractSearch::Handover(const QVariantMap& row) {

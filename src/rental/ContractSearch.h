@@ -10,10 +10,13 @@
 // The status actions each run in one transaction that first checks the
 // contract's record version against the one the caller loaded, stamps the
 // contract (JUZER, MIKOR) and sets the products' status only through
-// ProductStore::UpdateProductStatus. Their questions go through the message
-// sink; a refusal is a vl::RuleRefusal with the sentence the user reads.
+// ProductStore::UpdateProductStatus. They never ask: the checks run first
+// and the question comes back as data (vl::Outcome, "Nem" the default); the
+// write runs in the continuation when the caller answers "Igen". A refusal
+// is an outcome with the sentence the user reads.
 #include "db/Database.h"
 #include "shell/Session.h"
+#include "util/Outcome.h"
 
 #include <QString>
 #include <QStringList>
@@ -77,26 +80,30 @@ public:
     static vl::db::RowSet Run(vl::db::Connection& conn, const ContractFilter& f);
 
     // ---- one contract's actions
+    // Each returns the question (nothing written yet) or the refusal; answered
+    // "Igen" the continuation writes and ends ok, answered "Nem" it ends
+    // refused without a message and nothing is written. A database failure
+    // during the write throws vl::Error with nothing written.
+    //
     // The "Stornó" button: cancels a contract that is not cancelled, restores
     // one that is. loadedRv: the record version the list showed (0: not checked).
-    // True when something was written; false when the user said "Nem".
-    static bool CancelOrRestore(vl::db::Connection& conn, vl::db::Transaction* outer, const vl::shell::Session& s,
-                                qint64 bizonylat, qint64 verzio, qint64 loadedRv = 0);
+    static vl::Outcome cancelOrRestore(vl::db::Connection& conn, vl::db::Transaction* outer, const vl::shell::Session& s,
+                                       qint64 bizonylat, qint64 verzio, qint64 loadedRv = 0);
     // Cancels: refused after a done activity other than maintenance; asks;
     // sets the status "X" (keeping the old in STATUSELOZO) and then lets the
     // product service settle each product of the contract (a cabin out on
     // another running contract stays rented).
-    static bool Cancel(vl::db::Connection& conn, vl::db::Transaction* outer, const vl::shell::Session& s,
-                       qint64 bizonylat, qint64 verzio, qint64 loadedRv = 0);
+    static vl::Outcome cancel(vl::db::Connection& conn, vl::db::Transaction* outer, const vl::shell::Session& s,
+                              qint64 bizonylat, qint64 verzio, qint64 loadedRv = 0);
     // Restores a cancelled contract: asks; refuses when a cabin of an item
     // not yet back is no longer free (naming them); sets STATUSELOZO back
     // ("FO" when it is empty) and rents the cabins of the items not yet back.
-    static bool Restore(vl::db::Connection& conn, vl::db::Transaction* outer, const vl::shell::Session& s,
-                        qint64 bizonylat, qint64 verzio, qint64 loadedRv = 0);
+    static vl::Outcome restore(vl::db::Connection& conn, vl::db::Transaction* outer, const vl::shell::Session& s,
+                               qint64 bizonylat, qint64 verzio, qint64 loadedRv = 0);
     // Reopens a closed contract ("LEZ" only): asks; status "FO" and the end it
     // had before a take-back closed it (empty for an open-ended one).
-    static bool Reopen(vl::db::Connection& conn, vl::db::Transaction* outer, const vl::shell::Session& s,
-                       qint64 bizonylat, qint64 verzio, qint64 loadedRv = 0);
+    static vl::Outcome reopen(vl::db::Connection& conn, vl::db::Transaction* outer, const vl::shell::Session& s,
+                              qint64 bizonylat, qint64 verzio, qint64 loadedRv = 0);
 
     // The handover document's arguments for a row of the list (BIZONYLAT,
     // VERZIO, BERKEZD, BERVEG, BERMOD).

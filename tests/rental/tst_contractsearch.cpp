@@ -217,13 +217,21 @@ class TstContractSearch : public QObject {
         while (rs.next()) out << rs.integer("BIZONYLAT");
         return out;
     }
-    QString refusal(const std::function<void()>& run) {
+    // The refusal a search throws ("" when it runs).
+    QString thrown(const std::function<void()>& run) {
         try {
             run();
         } catch (const vl::RuleRefusal& e) {
             return e.text();
         }
         return QString();
+    }
+    // The questions answered through the sink (its answers), the outcome at the end.
+    static vl::Outcome asked(vl::Outcome o) { return vl::askedThroughSink(std::move(o)); }
+    // The refusal an action ends with ("" when it did not refuse with a message).
+    QString refusal(const std::function<vl::Outcome()>& run) {
+        const vl::Outcome o = asked(run());
+        return o.ok ? QString() : o.messages.join(QLatin1Char('\n'));
     }
     qint64 rvOf(qint64 b) {
         ContractFilter f = everything();
@@ -327,7 +335,7 @@ private slots:
         else if (what == "to") { f.usePeriod = true; f.to = "holnap"; }
         else f.number = what;
         QCOMPARE(ContractSearch::Refusal(f), message);
-        QCOMPARE(refusal([&] { ContractSearch::Run(*db.conn, f); }), message);
+        QCOMPARE(thrown([&] { ContractSearch::Run(*db.conn, f); }), message);
         // A bad date of a period that is not ticked does not count.
         if (what == "from" || what == "to") {
             f.usePeriod = false;
@@ -376,7 +384,7 @@ private slots:
         item(b, 1, 1, "601");
         activity(b, 1, 1, "2026.04.01", "KIH", "E");
         const QStringList before = snapshot();
-        QCOMPARE(refusal([&] { ContractSearch::Cancel(*db.conn, nullptr, session, b, 1); }),
+        QCOMPARE(refusal([&] { return ContractSearch::cancel(*db.conn, nullptr, session, b, 1); }),
                  ContractSearch::DoneActivityText());
         QCOMPARE(snapshot(), before);
         QVERIFY(sink.messages.isEmpty()); // refused before the question
@@ -389,8 +397,9 @@ private slots:
         activity(b, 1, 1, "2026.04.01", "KIH", "T");
         activity(b, 1, 1, "2026.04.08", "KA", "E");
         sink.answers = {0};
-        QVERIFY(ContractSearch::Cancel(*db.conn, nullptr, session, b, 1));
+        QVERIFY(asked(ContractSearch::cancel(*db.conn, nullptr, session, b, 1)).ok);
         QCOMPARE(sink.texts(), QStringList{ContractSearch::CancelQuestion()});
+        QCOMPARE(sink.defaultButtons, QList<int>{1}); // "Nem" the default
         QCOMPARE(head(b), QStringLiteral("X|FO|%1||NULL|TESZT").arg(vl::util::TodayStr()));
         QCOMPARE(cabin("602"), QStringLiteral("SZA|||-"));
     }
@@ -402,7 +411,7 @@ private slots:
         item(b, 1, 1, "603");
         const QStringList before = snapshot();
         sink.answers = {1};
-        QVERIFY(!ContractSearch::Cancel(*db.conn, nullptr, session, b, 1));
+        QVERIFY(!asked(ContractSearch::cancel(*db.conn, nullptr, session, b, 1)).ok);
         QCOMPARE(snapshot(), before);
     }
     // A cabin that came back and went out on another contract stays there.
@@ -418,7 +427,7 @@ private slots:
         QCOMPARE(cabin("611"), QStringLiteral("FOG|106|1061|%1").arg(a));
         QCOMPARE(cabin("612"), QStringLiteral("FOG|104|1041|%1").arg(other));
         sink.answers = {0};
-        QVERIFY(ContractSearch::CancelOrRestore(*db.conn, nullptr, session, a, 1, rvOf(a)));
+        QVERIFY(asked(ContractSearch::cancelOrRestore(*db.conn, nullptr, session, a, 1, rvOf(a))).ok);
         QCOMPARE(cabin("611"), QStringLiteral("SZA|||-"));
         QCOMPARE(cabin("612"), QStringLiteral("FOG|104|1041|%1").arg(other));
         QCOMPARE(head(a).section(u'|', 0, 1), QStringLiteral("X|FO"));
@@ -437,7 +446,7 @@ private slots:
         sink.answers = {0};
         bool threw = false;
         try {
-            ContractSearch::Cancel(*db.conn, nullptr, session, b, 1);
+            asked(ContractSearch::cancel(*db.conn, nullptr, session, b, 1));
         } catch (const vl::db::DbError&) {
             threw = true;
         }
@@ -454,7 +463,7 @@ private slots:
         db.conn->exec("UPDATE FORGFEJ SET KOMMENT = 'máshol' WHERE BIZONYLAT = :b", {{"b", b}});
         const QStringList before = snapshot();
         sink.answers = {0};
-        QCOMPARE(refusal([&] { ContractSearch::Cancel(*db.conn, nullptr, session, b, 1, rv); }),
+        QCOMPARE(refusal([&] { return ContractSearch::cancel(*db.conn, nullptr, session, b, 1, rv); }),
                  ProductRegister::ContractChangedElsewhereText());
         QCOMPARE(snapshot(), before);
     }
@@ -467,7 +476,7 @@ private slots:
         otx->exec("UPDATE FORGFEJ SET JUZER = 'MASIK' WHERE BIZONYLAT = :b", {{"b", b}});
         const QStringList before = snapshot();
         sink.answers = {0};
-        QCOMPARE(refusal([&] { ContractSearch::Cancel(*db.conn, nullptr, session, b, 1); }),
+        QCOMPARE(refusal([&] { return ContractSearch::cancel(*db.conn, nullptr, session, b, 1); }),
                  ProductRegister::ContractChangedElsewhereText());
         QCOMPARE(snapshot(), before);
         otx->rollback();
@@ -486,7 +495,7 @@ private slots:
         item(c, 1, 3, "633", "2026.04.05");
         item(c, 1, 4, "634");
         sink.answers = {0};
-        QVERIFY(ContractSearch::Cancel(*db.conn, nullptr, session, c, 1));
+        QVERIFY(asked(ContractSearch::cancel(*db.conn, nullptr, session, c, 1)).ok);
         // Meanwhile 631 and 633 went out on another contract, 634 was damaged.
         header(d, "104", "1041", "HT", "FO", "2026.04.06", "");
         line(d, 1, "ALAP", "");
@@ -496,7 +505,7 @@ private slots:
         const QStringList before = snapshot();
         sink.clear();
         sink.answers = {0};
-        QCOMPARE(refusal([&] { ContractSearch::CancelOrRestore(*db.conn, nullptr, session, c, 1); }),
+        QCOMPARE(refusal([&] { return ContractSearch::cancelOrRestore(*db.conn, nullptr, session, c, 1); }),
                  ContractSearch::NotFreeText() + QStringLiteral("\n631,634"));
         QCOMPARE(sink.texts(), QStringList{ContractSearch::RestoreQuestion()});
         QCOMPARE(snapshot(), before);
@@ -506,7 +515,7 @@ private slots:
         settle("631");
         db.conn->exec("UPDATE ARU SET ALLAPOT = 'SZA' WHERE KOD = '634'");
         sink.answers = {0};
-        QVERIFY(ContractSearch::Restore(*db.conn, nullptr, session, c, 1));
+        QVERIFY(asked(ContractSearch::restore(*db.conn, nullptr, session, c, 1)).ok);
         QCOMPARE(head(c), QStringLiteral("FO||%1||NULL|TESZT").arg(vl::util::TodayStr()));
         QCOMPARE(cabin("631"), QStringLiteral("FOG|106|1061|%1").arg(c));
         QCOMPARE(cabin("632"), QStringLiteral("FOG|106|1061|%1").arg(c));
@@ -518,24 +527,24 @@ private slots:
         const qint64 b = ++next;
         header(b, "106", "1061", "HT", "X", "2026.04.01", "");
         sink.answers = {0};
-        QVERIFY(ContractSearch::Restore(*db.conn, nullptr, session, b, 1));
+        QVERIFY(asked(ContractSearch::restore(*db.conn, nullptr, session, b, 1)).ok);
         QCOMPARE(head(b).section(u'|', 0, 1), QStringLiteral("FO|"));
     }
     void restoreKeepsClosedStatus() {
         const qint64 b = ++next;
         header(b, "106", "1061", "HT", "LEZ", "2026.04.01", "2026.04.20");
         sink.answers = {0};
-        QVERIFY(ContractSearch::Cancel(*db.conn, nullptr, session, b, 1));
+        QVERIFY(asked(ContractSearch::cancel(*db.conn, nullptr, session, b, 1)).ok);
         sink.answers = {0};
-        QVERIFY(ContractSearch::Restore(*db.conn, nullptr, session, b, 1));
+        QVERIFY(asked(ContractSearch::restore(*db.conn, nullptr, session, b, 1)).ok);
         QCOMPARE(head(b).section(u'|', 0, 1), QStringLiteral("LEZ|"));
     }
     void restoreOnlyCancelled() {
         const qint64 b = ++next;
         header(b, "106", "1061", "HT", "FO", "2026.04.01", "");
-        QCOMPARE(refusal([&] { ContractSearch::Restore(*db.conn, nullptr, session, b, 1); }),
+        QCOMPARE(refusal([&] { return ContractSearch::restore(*db.conn, nullptr, session, b, 1); }),
                  ContractSearch::NotCancelledText());
-        QCOMPARE(refusal([&] { ContractSearch::Cancel(*db.conn, nullptr, session, 3, 1); }),
+        QCOMPARE(refusal([&] { return ContractSearch::cancel(*db.conn, nullptr, session, 3, 1); }),
                  ContractSearch::AlreadyCancelledText());
     }
 
@@ -620,7 +629,7 @@ private slots:
         db.conn->exec("UPDATE FORGFEJ SET BERVEGELOZO = :k WHERE BIZONYLAT = :b",
                       {{"k", kept.isNull() ? QVariant(QMetaType::fromType<QString>()) : kept}, {"b", b}});
         sink.answers = {0};
-        QCOMPARE(refusal([&] { ContractSearch::Reopen(*db.conn, nullptr, session, b, 1, rvOf(b)); }), refused);
+        QCOMPARE(refusal([&] { return ContractSearch::reopen(*db.conn, nullptr, session, b, 1, rvOf(b)); }), refused);
         if (refused.isEmpty()) QCOMPARE(sink.texts(), QStringList{ContractSearch::ReopenQuestion()});
         auto rs = db.conn->query("SELECT STATUS, BERVEG, BERVEGELOZO FROM FORGFEJ WHERE BIZONYLAT = :b", {{"b", b}});
         QCOMPARE(QStringLiteral("%1|%2|%3").arg(rs.at(0, 0).toString(), rs.at(0, 1).toString(),

@@ -5,10 +5,8 @@
 #include "FormRegistry.h"
 #include "TgetdatumFm.h"
 #include "Tmain_pkrfm.h"
-#include "rental/ContractSearch.h"
-#include "rental/ProductRegister.h"
+#include "rental/LookupSession.h"
 #include "shell/Dm.h"
-#include "rental/Dictionaries.h"
 #include "util/Colors.h"
 #include "util/Dates.h"
 #include "util/Error.h"
@@ -32,10 +30,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-namespace vl::customers {
-
-using vl::rental::ContractFilter;
-using vl::rental::ContractSearch;
+namespace vl::rental {
 
 namespace {
 
@@ -177,7 +172,7 @@ Tbervisszfm::Tbervisszfm(QWidget* parent) : QDialog(parent, Qt::Window) {
     orderGroup_ = new QButtonGroup(this);
     {
         auto* l = new QGridLayout(rg_sorrend);
-        const QStringList& names = ContractSearch::OrderNames();
+        const QStringList& names = LookupSession::orderNames();
         for (int i = 0; i < names.size(); ++i) {
             auto* r = new QRadioButton(names.at(i), rg_sorrend);
             r->setObjectName(QStringLiteral("rg_sorrend_%1").arg(i));
@@ -337,21 +332,26 @@ Tbervisszfm::Tbervisszfm(QWidget* parent) : QDialog(parent, Qt::Window) {
     resize(1100, 680);
 }
 
+Tbervisszfm::~Tbervisszfm() = default;
+
+LookupSession& Tbervisszfm::session() {
+    if (!session_) session_ = std::make_unique<LookupSession>(vl::shell::dm().d_alap(), vl::shell::dm().session());
+    return *session_;
+}
+
 bool Tbervisszfm::FormShow() {
     try {
-        auto& conn = vl::shell::dm().d_alap();
-        vl::shell::FillCodeCombo(cbx_sofor, conn, QStringLiteral("SELECT KOD, NEV FROM SZ_SOFOR ORDER BY NEV"), soforCodes_,
-                                 false, QStringLiteral("Összes"));
-        vl::shell::FillCodeCombo(cbx_arucsop, conn, QStringLiteral("SELECT KOD, NEV FROM SZ_ARUCSOP ORDER BY NEV"),
-                                 csopCodes_, false, QStringLiteral("Összes"));
+        session_.reset();
+        LookupSession& s = session();
+        vl::shell::FillCodeCombo(cbx_sofor, [&] { return s.drivers(); }, soforCodes_, false, QStringLiteral("Összes"));
+        vl::shell::FillCodeCombo(cbx_arucsop, [&] { return s.productGroups(); }, csopCodes_, false,
+                                 QStringLiteral("Összes"));
         if (cbx_sofor->currentIndex() < 0) cbx_sofor->setCurrentIndex(0);
         if (cbx_arucsop->currentIndex() < 0) cbx_arucsop->setCurrentIndex(0);
-        fillChecks(chx_bermod, vl::rental::ReadDictionary(conn, vl::rental::Dictionary::RentalModes));
-        fillChecks(chx_statusr, vl::rental::ReadDictionary(conn, vl::rental::Dictionary::ContractStatuses));
+        fillChecks(chx_bermod, s.rentalModes());
+        fillChecks(chx_statusr, s.contractStatuses());
         if (!legendBuilt_) {
-            auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-            l_szin->setText(ContractSearch::Legend(*tx));
-            tx->commit();
+            l_szin->setText(s.legend());
             legendBuilt_ = true;
         }
     } catch (const vl::Error& e) {
@@ -427,33 +427,25 @@ void Tbervisszfm::syncCurrent() {
 }
 
 void Tbervisszfm::b_keresClick() {
-    if (cb_idoszak->isChecked()) {
-        for (QLineEdit* e : {e_tol, e_ig}) {
-            if (!e->text().trimmed().isEmpty() && !vl::util::DateValid(e->text(), true)) {
-                e->setFocus();
-                return;
-            }
-        }
-    }
     const ContractFilter f = filter();
     const qint64 remembered = currentRow().value(QStringLiteral("BIZONYLAT")).toLongLong();
-    if (const QString why = ContractSearch::Refusal(f); !why.isEmpty()) {
-        model_->setRowSet(vl::db::RowSet(), kColumns);
-        vl::notify(vl::MsgKind::Warning, why);
-        if (why == ContractSearch::BadNumberText(f.number.trimmed())) e_bizszam->setFocus();
-        return;
-    }
-    vl::db::RowSet rows;
+    LookupOutcome found;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        rows = ContractSearch::Run(vl::shell::dm().d_alap(), f);
+        found = session().search(f);
     } catch (const vl::Error& e) {
         QApplication::restoreOverrideCursor();
         vl::notifyError(e, QStringLiteral("a szerződések keresése"));
         return;
     }
-    model_->setRowSet(std::move(rows), kColumns);
     QApplication::restoreOverrideCursor();
+    if (!found.ok) {
+        if (found.replacesList) model_->setRowSet(vl::db::RowSet(), kColumns);
+        for (const QString& m : found.messages) vl::notify(found.warning ? vl::MsgKind::Warning : vl::MsgKind::Info, m);
+        if (auto* w = found.focus.isEmpty() ? nullptr : findChild<QWidget*>(found.focus)) w->setFocus();
+        return;
+    }
+    model_->setRowSet(std::move(found.rows), kColumns);
     if (remembered <= 0 || !locate(remembered)) syncCurrent();
     if (model_->rowCount() > 0) DBGrid1->resizeColumnsToContents();
 }
@@ -489,39 +481,33 @@ void Tbervisszfm::b_ugyfelClick() {
 void Tbervisszfm::b_megtekintClick() {
     const QVariantMap row = currentRow();
     if (row.isEmpty()) return;
+    const OpenOutcome open = session().view(row);
     closeCustomerRegister();
-    vl::shell::openForm(QStringLiteral("Tszerzfelfm"),
-                        {{QStringLiteral("Mode"), QStringLiteral("view")},
-                         {QStringLiteral("Contract"), row.value(QStringLiteral("BIZONYLAT")).toLongLong()},
-                         {QStringLiteral("Version"), row.value(QStringLiteral("VERZIO")).toInt()}},
-                        this);
+    vl::shell::openForm(QStringLiteral("Tszerzfelfm"), open.params(), this);
 }
 
 void Tbervisszfm::b_modositClick() {
     const QVariantMap row = currentRow();
     if (row.isEmpty()) return;
-    if (const QString why = ContractSearch::ModifyRefusal(row); !why.isEmpty()) {
-        vl::notify(vl::MsgKind::Warning, why);
+    const OpenOutcome open = session().modify(row);
+    if (!open.ok) {
+        for (const QString& m : open.messages) vl::notify(vl::MsgKind::Warning, m);
         return;
     }
     closeCustomerRegister();
-    const qint64 b = row.value(QStringLiteral("BIZONYLAT")).toLongLong();
-    vl::shell::openForm(QStringLiteral("Tszerzfelfm"),
-                        {{QStringLiteral("Mode"), QStringLiteral("modify")},
-                         {QStringLiteral("Contract"), b},
-                         {QStringLiteral("Version"), row.value(QStringLiteral("VERZIO")).toInt()}},
-                        this);
-    reloadKeeping(b);
+    vl::shell::openForm(QStringLiteral("Tszerzfelfm"), open.params(), this);
+    reloadKeeping(open.contract);
 }
 
-void Tbervisszfm::runAction(const std::function<bool()>& action, const QString& doing) {
+// An action on the current contract: its question asked through the sink,
+// the session answered; the list read again when something changed.
+void Tbervisszfm::runAction(const std::function<vl::Outcome()>& action, const QString& doing) {
     const qint64 b = currentRow().value(QStringLiteral("BIZONYLAT")).toLongLong();
     try {
-        if (action()) reloadKeeping(b);
-    } catch (const vl::RuleRefusal& e) {
-        vl::notify(vl::MsgKind::Warning, e.text());
-        // Changed elsewhere: the list shows the contract as it is now.
-        if (e.text() == vl::rental::ProductRegister::ContractChangedElsewhereText()) reloadKeeping(b);
+        const vl::Outcome o = vl::askedThroughSink(action());
+        for (const QString& m : o.messages) vl::notify(o.warning ? vl::MsgKind::Warning : vl::MsgKind::Info, m);
+        // Done, or changed elsewhere: the list shows the contract as it is now.
+        if (o.ok || LookupSession::changedElsewhere(o)) reloadKeeping(b);
     } catch (const vl::Error& e) {
         vl::notifyError(e, doing);
         reloadKeeping(b);
@@ -534,9 +520,7 @@ void Tbervisszfm::b_stornoClick() {
     const qint64 b = row.value(QStringLiteral("BIZONYLAT")).toLongLong();
     const qint64 v = row.value(QStringLiteral("VERZIO")).toLongLong();
     const qint64 rv = row.value(QStringLiteral("RV")).toLongLong();
-    runAction([&] {
-        return ContractSearch::CancelOrRestore(vl::shell::dm().d_alap(), nullptr, vl::shell::dm().session(), b, v, rv);
-    }, QStringLiteral("a szerződés stornózása"));
+    runAction([&] { return session().cancelOrRestore(b, v, rv); }, QStringLiteral("a szerződés stornózása"));
 }
 
 void Tbervisszfm::b_folyamatbaClick() {
@@ -545,14 +529,13 @@ void Tbervisszfm::b_folyamatbaClick() {
     const qint64 b = row.value(QStringLiteral("BIZONYLAT")).toLongLong();
     const qint64 v = row.value(QStringLiteral("VERZIO")).toLongLong();
     const qint64 rv = row.value(QStringLiteral("RV")).toLongLong();
-    runAction([&] { return ContractSearch::Reopen(vl::shell::dm().d_alap(), nullptr, vl::shell::dm().session(), b, v, rv); },
-              QStringLiteral("a szerződés újranyitása"));
+    runAction([&] { return session().reopen(b, v, rv); }, QStringLiteral("a szerződés újranyitása"));
 }
 
 void Tbervisszfm::b_biznyomClick() {
     const QVariantMap row = currentRow();
     if (row.isEmpty()) return;
-    vl::shell::openForm(QStringLiteral("ShowDocPrint"), ContractSearch::Handover(row).params(), this);
+    vl::shell::openForm(QStringLiteral("ShowDocPrint"), session().handover(row).params(), this);
 }
 
 Tbervisszfm& RentalLookupForm() {
@@ -575,4 +558,4 @@ void registerLookupNodes(vl::shell::Tmain_pkrfm& w) {
     });
 }
 
-} // namespace vl::customers
+} // namespace vl::rental

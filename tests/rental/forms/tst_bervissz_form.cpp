@@ -1,6 +1,7 @@
 // The rental lookup on the screen (headless), controls found by objectName:
 // what showing it fills, loading, the sort change that keeps the position,
-// the colours, the refusals shown, and the forms it opens by name.
+// the colours, the refusals shown, the questions asked and answered, and the
+// forms it opens by name.
 #include "GuiTestSupport.h"
 #include "Tbervisszfm.h"
 #include "FormRegistry.h"
@@ -23,7 +24,7 @@
 #include <QTableView>
 #include <QtTest>
 
-using vl::customers::Tbervisszfm;
+using vl::rental::Tbervisszfm;
 using vl::rental::ContractSearch;
 using vl::shell::dm;
 
@@ -313,6 +314,15 @@ private slots:
         QCOMPARE(sink_.texts(), QStringList{ContractSearch::DoneActivityText()});
         sink_.clear();
         QVERIFY(f_->locate(1));
+        // "Nem" (the default button) leaves the contract as it was.
+        sink_.answers = {1};
+        click("b_storno");
+        QCOMPARE(sink_.texts(), QStringList{ContractSearch::CancelQuestion()});
+        QCOMPARE(sink_.defaultButtons, QList<int>{1});
+        QCOMPARE(f_->currentRow().value("STATUS").toString().trimmed(), QStringLiteral("FO"));
+        QCOMPARE(dm().d_alap().query("SELECT ALLAPOT FROM ARU WHERE KOD = '501'").at(0, 0).toString().trimmed(),
+                 QStringLiteral("FOG"));
+        sink_.clear();
         sink_.answers = {0};
         click("b_storno");
         QCOMPARE(sink_.texts(), QStringList{ContractSearch::CancelQuestion()});
@@ -348,16 +358,16 @@ private slots:
     void shownFromTree() {
         vl::shell::Tmain_pkrfm w;
         w.setAutoStart(false);
-        vl::customers::registerLookupNodes(w);
+        vl::rental::registerLookupNodes(w);
         QVERIFY(w.hasHandler(23));
         w.dispatch(23);
-        Tbervisszfm& f = vl::customers::RentalLookupForm();
+        Tbervisszfm& f = vl::rental::RentalLookupForm();
         QVERIFY(f.isVisible());
         QVERIFY(!f.isModal());
         QCOMPARE(f.findChild<QListWidget*>(QStringLiteral("chx_statusr"))->count(), 3);
         QCOMPARE(f.model()->rowCount(), 0);
         w.dispatch(23);
-        QCOMPARE(&vl::customers::RentalLookupForm(), &f);
+        QCOMPARE(&vl::rental::RentalLookupForm(), &f);
         f.close();
     }
 

@@ -5,11 +5,18 @@
 // colour of their status, and from the list opens a contract for viewing or
 // changing, cancels or restores it, reopens a closed one and prints its
 // handover document. Modeless in the work area (tree node 23).
+//
+// The form collects the filter and shows what its LookupSession returns: the
+// choosers' rows, the list, the refusals; it asks the actions' questions
+// through the message sink and answers the session.
 #include "db/RowSetModel.h"
+#include "util/Outcome.h"
 
 #include <QDialog>
 #include <QStringList>
 #include <QVariantMap>
+#include <functional>
+#include <memory>
 
 class QButtonGroup;
 class QCheckBox;
@@ -24,14 +31,17 @@ class QRadioButton;
 class QTableView;
 
 namespace vl::shell { class Tmain_pkrfm; }
-namespace vl::rental { struct ContractFilter; }
 
-namespace vl::customers {
+namespace vl::rental {
+
+struct ContractFilter;
+class LookupSession;
 
 class Tbervisszfm : public QDialog {
     Q_OBJECT
 public:
     explicit Tbervisszfm(QWidget* parent = nullptr);
+    ~Tbervisszfm() override;
 
     // Filter panel.
     QFrame* p_szuro = nullptr;
@@ -61,9 +71,10 @@ public:
     // The list.
     QTableView* DBGrid1 = nullptr;
 
-    // Showing the form: the choosers filled, every mode and status ticked,
-    // the period set to today and not used, the legend built once. False when
-    // the database cannot be read (the error shown).
+    // Showing the form: a new session (the connection and login of now), the
+    // choosers filled, every mode and status ticked, the period set to today
+    // and not used, the legend built once. False when the database cannot be
+    // read (the error shown).
     bool FormShow();
 
     // "Betöltés" (also on a change of the sort order).
@@ -91,11 +102,15 @@ public:
     QString chosenCustomerKey() const;
     QString siteKey() const { return siteKey_; }
 
+    // The rules session of this showing (made on first use when the form was not shown).
+    LookupSession& session();
+
 private:
     void reloadKeeping(qint64 bizonylat);
-    void runAction(const std::function<bool()>& action, const QString& doing);
+    void runAction(const std::function<vl::Outcome()>& action, const QString& doing);
     void syncCurrent();
 
+    std::unique_ptr<LookupSession> session_;
     vl::db::RowSetModel* model_ = nullptr;
     QButtonGroup* orderGroup_ = nullptr;
     QStringList soforCodes_, csopCodes_;
@@ -108,4 +123,4 @@ private:
 Tbervisszfm& RentalLookupForm();
 void registerLookupNodes(vl::shell::Tmain_pkrfm& w);
 
-} // namespace vl::customers
+} // namespace vl::rental
