@@ -119,7 +119,7 @@ int item(AdminContext& ctx) {
         ItemStoreRequest rq;
         rq.items = keys;
         rq.activityDate = activityDate;
-        rq.source = session.itemPanel(keys.front());
+        rq.source = session.readItemPanel(keys.front());
         rq.panel = rq.source;
         for (const QString& s : sets) {
             const int eq = s.indexOf(QLatin1Char('='));

@@ -104,8 +104,8 @@ int payment(AdminContext& ctx) {
         e.amount = amount;
         e.from = from;
         e.to = to;
-        if (e.to.trimmed().isEmpty()) e.to = session.defaultPeriodEnd(b, from);
-        e.soforkod = session.firstLineDriver(b);
+        if (e.to.trimmed().isEmpty()) e.to = session.proposePeriodEnd(b, from);
+        e.soforkod = session.readFirstLineDriver(b);
         const vl::rental::PaymentOutcome r = session.recordPayment(e);
         if (!r.ok) return refused(r.messages);
         out(r.line());
@@ -116,7 +116,7 @@ int payment(AdminContext& ctx) {
             dm.disconnect();
             return 2;
         }
-        const PaymentRow row = session.paymentRow(key);
+        const PaymentRow row = session.readPaymentRow(key);
         if (!row.found) {
             err(QStringLiteral("Nincs ilyen fizetés: %1 %2/%3").arg(b).arg(key.datum).arg(key.tevsorszam));
             dm.disconnect();

@@ -70,9 +70,9 @@ OrdersSession::OrdersSession(vl::db::Connection& conn, const vl::shell::Session&
 
 // ---------------------------------------------------------------- reading
 
-RowSet OrdersSession::dictionary(Dictionary which) { return ReadDictionary(conn_, which); }
+RowSet OrdersSession::readDictionary(Dictionary which) { return ReadDictionary(conn_, which); }
 
-RowSet OrdersSession::customerChooser(bool activeOnly, bool runningOnly) {
+RowSet OrdersSession::readCustomerChooser(bool activeOnly, bool runningOnly) {
     return reading(conn_, [&](Transaction& tx) { return OrdersWorkspace::CustomerChooser(tx, activeOnly, runningOnly); });
 }
 
@@ -97,7 +97,7 @@ LoadedCustomer OrdersSession::loadCustomer(const QString& key) {
     return l;
 }
 
-RowSet OrdersSession::sites(const QString& customerKey) {
+RowSet OrdersSession::readSites(const QString& customerKey) {
     if (customerKey.trimmed().isEmpty()) return RowSet();
     return reading(conn_, [&](Transaction& tx) { return CustomerService::loadSites(tx, customerKey.trimmed()); });
 }
@@ -107,7 +107,7 @@ std::optional<Site> OrdersSession::loadSite(const QString& key) {
     return reading(conn_, [&](Transaction& tx) { return CustomerService::loadSite(tx, key.trimmed()); });
 }
 
-OrderLists OrdersSession::orderLists(const OrderFilter& f) {
+OrderLists OrdersSession::readOrderLists(const OrderFilter& f) {
     OrderLists l;
     if (f.customerKey.trimmed().isEmpty()) return l;
     auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
@@ -119,7 +119,7 @@ OrderLists OrdersSession::orderLists(const OrderFilter& f) {
     return l;
 }
 
-OrderLists OrdersSession::itemLists(const OrderFilter& f) {
+OrderLists OrdersSession::readItemLists(const OrderFilter& f) {
     OrderLists l;
     if (f.customerKey.trimmed().isEmpty()) return l;
     auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
@@ -129,7 +129,7 @@ OrderLists OrdersSession::itemLists(const OrderFilter& f) {
     return l;
 }
 
-RowSet OrdersSession::activities(const ItemKey& k, const QString& arukod, const QString& upTo) {
+RowSet OrdersSession::readActivities(const ItemKey& k, const QString& arukod, const QString& upTo) {
     return reading(conn_, [&](Transaction& tx) {
         return OrdersWorkspace::Activities(tx, k.bizonylat, k.verzio, k.tetelsor, k.sorszam, arukod, upTo);
     });
@@ -245,11 +245,11 @@ SummaryOutcome OrdersSession::changePaymentMode(const QString& customerKey, cons
 
 // ---------------------------------------------------------------- product-group lines
 
-NewLineTarget OrdersSession::newLineTarget(const QString& customerKey, const QString& siteKey) {
+NewLineTarget OrdersSession::findNewLineTarget(const QString& customerKey, const QString& siteKey) {
     return reading(conn_, [&](Transaction& tx) { return OrdersWorkspace::FindNewLineTarget(tx, customerKey, siteKey); });
 }
 
-qint64 OrdersSession::activityPrice(const QString& kind, const QString& group, int weekday) {
+qint64 OrdersSession::readActivityPrice(const QString& kind, const QString& group, int weekday) {
     return reading(conn_, [&](Transaction& tx) { return ActivityPrice(tx, kind, group, weekday); });
 }
 
@@ -274,7 +274,7 @@ vl::OutcomeOf<LineRead> OrdersSession::readLine(const QString& customerKey, cons
 
 // ---------------------------------------------------------------- products
 
-ItemPanel OrdersSession::itemPanel(const ItemKey& item) {
+ItemPanel OrdersSession::readItemPanel(const ItemKey& item) {
     return reading(conn_, [&](Transaction& tx) { return OrdersItems::PanelOfItem(tx, item); });
 }
 
@@ -321,21 +321,21 @@ vl::OutcomeOf<NumberChanged> OrdersSession::changeNumber(const ItemKey& item, co
     });
 }
 
-QString OrdersSession::returnDocumentDate(const ItemKey& item) {
+QString OrdersSession::readReturnDocumentDate(const ItemKey& item) {
     return reading(conn_, [&](Transaction& tx) { return OrdersItems::ReturnDocumentDate(tx, item); });
 }
 
 // ---------------------------------------------------------------- payments
 
-QString OrdersSession::defaultPeriodEnd(qint64 bizonylat, const QString& from) {
+QString OrdersSession::proposePeriodEnd(qint64 bizonylat, const QString& from) {
     return reading(conn_, [&](Transaction& tx) { return Payments::DefaultPeriodEnd(tx, bizonylat, 1, from); });
 }
 
-QString OrdersSession::firstLineDriver(qint64 bizonylat) {
+QString OrdersSession::readFirstLineDriver(qint64 bizonylat) {
     return reading(conn_, [&](Transaction& tx) { return Payments::FirstLineDriver(tx, bizonylat, 1); });
 }
 
-PaymentRow OrdersSession::paymentRow(const PaymentRowKey& key) {
+PaymentRow OrdersSession::readPaymentRow(const PaymentRowKey& key) {
     return reading(conn_, [&](Transaction& tx) { return Payments::ReadRow(tx, key); });
 }
 

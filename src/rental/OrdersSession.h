@@ -82,20 +82,20 @@ public:
 
     // ---------------------------------------------------------------- reading
     // A dictionary as the combos list it.
-    vl::db::RowSet dictionary(Dictionary which);
+    vl::db::RowSet readDictionary(Dictionary which);
     // The customer chooser: KOD, NEV, optionally the active customers and
     // those with a contract in progress.
-    vl::db::RowSet customerChooser(bool activeOnly, bool runningOnly);
+    vl::db::RowSet readCustomerChooser(bool activeOnly, bool runningOnly);
     LoadedCustomer loadCustomer(const QString& key);
     // The customer's sites (the site chooser's items) and one site.
-    vl::db::RowSet sites(const QString& customerKey);
+    vl::db::RowSet readSites(const QString& customerKey);
     std::optional<vl::customers::Site> loadSite(const QString& key);
     // The four order lists (empty without a customer).
-    OrderLists orderLists(const OrderFilter& filter);
+    OrderLists readOrderLists(const OrderFilter& filter);
     // Only the products and the payments (the pages 1-3).
-    OrderLists itemLists(const OrderFilter& filter);
+    OrderLists readItemLists(const OrderFilter& filter);
     // The activities of one product up to a day ('yyyy.mm.dd'), latest first.
-    vl::db::RowSet activities(const ItemKey& item, const QString& arukod, const QString& upTo);
+    vl::db::RowSet readActivities(const ItemKey& item, const QString& arukod, const QString& upTo);
 
     // ---------------------------------------------------------------- customer and site panels
     // "Ügyfél tárolás": the checks (one message: the heading, a blank line,
@@ -122,9 +122,9 @@ public:
 
     // ---------------------------------------------------------------- product-group lines
     // The contract a new line of the site goes to.
-    NewLineTarget newLineTarget(const QString& customerKey, const QString& siteKey);
+    NewLineTarget findNewLineTarget(const QString& customerKey, const QString& siteKey);
     // ActivityPrice(kind, group, weekday): the schedule spin buttons' default.
-    qint64 activityPrice(const QString& kind, const QString& group, int weekday);
+    qint64 readActivityPrice(const QString& kind, const QString& group, int weekday);
     // "Termék típus adatok tárolása": the questions of the checks first, then
     // the store (OrdersWorkspace::storeLine). Refusals as messages; a
     // contract changed elsewhere also sets `reload`.
@@ -135,7 +135,7 @@ public:
                                      qint64 tetelsor);
 
     // ---------------------------------------------------------------- products
-    ItemPanel itemPanel(const ItemKey& item);
+    ItemPanel readItemPanel(const ItemKey& item);
     // "Termék adatok tárolása". A refusal of the dates focuses e_kiszallkab.
     ItemStoreOutcome storeItems(const ItemStoreRequest& request);
     // "Termék törlése": the refusal, then RemoveQuestion() (default "Nem";
@@ -144,12 +144,12 @@ public:
     // "Termékszám módosítása" after the product was picked.
     vl::OutcomeOf<NumberChanged> changeNumber(const ItemKey& item, const QString& newCode);
     // The take-back day of the return document ("" none).
-    QString returnDocumentDate(const ItemKey& item);
+    QString readReturnDocumentDate(const ItemKey& item);
 
     // ---------------------------------------------------------------- payments
-    QString defaultPeriodEnd(qint64 bizonylat, const QString& from);
-    QString firstLineDriver(qint64 bizonylat);
-    PaymentRow paymentRow(const PaymentRowKey& key);
+    QString proposePeriodEnd(qint64 bizonylat, const QString& from);
+    QString readFirstLineDriver(qint64 bizonylat);
+    PaymentRow readPaymentRow(const PaymentRowKey& key);
     // "Fiz. adatok tárolása".
     PaymentOutcome recordPayment(const PaymentEntry& entry);
     // "Fizetve / Mégsem": a paid row asks UnpayQuestion() first. Any other

@@ -168,35 +168,35 @@ private slots:
         QVERIFY(lost.customer && !lost.paymentModeKnown);
         QCOMPARE(lost.missingModeText, QStringLiteral("Hova lett ez az fizmód? NINCS"));
         QVERIFY(!session->loadCustomer(QString()).customer);
-        QCOMPARE(column(session->sites("C1"), "KOD"), (QStringList{"S1", "S2"}));
+        QCOMPARE(column(session->readSites("C1"), "KOD"), (QStringList{"S1", "S2"}));
         QCOMPARE(session->loadSite("S2")->varos, QStringLiteral("Makó"));
 
         // Every site, one site, and a status no contract has.
-        const OrderLists all = session->orderLists(filter("C1"));
+        const OrderLists all = session->readOrderLists(filter("C1"));
         QCOMPARE(column(all.lines, "BIZONYLAT"), (QStringList{QString::number(cash), QString::number(transfer)}));
         QCOMPARE(all.products.rowCount(), 3);
-        const OrderLists first = session->orderLists(filter("C1", "S1"));
+        const OrderLists first = session->readOrderLists(filter("C1", "S1"));
         QCOMPARE(column(first.lines, "BIZONYLAT"), QStringList{QString::number(cash)});
         QCOMPARE(column(first.products, "SORSZAM"), (QStringList{"1", "2"}));
         QVERIFY(first.payments.rowCount() > 0);
-        QCOMPARE(session->orderLists(filter("C1", "S2")).payments.rowCount(), 0);   // not cash: not billed
-        const OrderLists closed = session->orderLists(filter("C1", QString(), "LEZ"));
+        QCOMPARE(session->readOrderLists(filter("C1", "S2")).payments.rowCount(), 0);   // not cash: not billed
+        const OrderLists closed = session->readOrderLists(filter("C1", QString(), "LEZ"));
         QCOMPARE(closed.lines.rowCount() + closed.products.rowCount() + closed.payments.rowCount(), 0);
-        const OrderLists items = session->itemLists(filter("C1", "S1"));
+        const OrderLists items = session->readItemLists(filter("C1", "S1"));
         QCOMPARE(items.products.rowCount(), 2);
         QCOMPARE(items.lines.rowCount(), 0);
-        const OrderLists none = session->orderLists(filter(QString()));
+        const OrderLists none = session->readOrderLists(filter(QString()));
         QCOMPARE(none.lines.rowCount() + none.products.rowCount(), 0);
         // The activities of product 1 up to a day, latest first: the Monday
         // visits from the week after the delivery, then the delivery.
-        QCOMPARE(column(session->activities(ItemKey{cash, 1, 1, 1}, "*", "2026.03.16"), "DATUM"),
+        QCOMPARE(column(session->readActivities(ItemKey{cash, 1, 1, 1}, "*", "2026.03.16"), "DATUM"),
                  (QStringList{"2026.03.16", "2026.03.09", "2026.03.02"}));
-        QCOMPARE(column(session->activities(ItemKey{cash, 1, 1, 1}, "*", "2026.03.08"), "DATUM"), QStringList{"2026.03.02"});
+        QCOMPARE(column(session->readActivities(ItemKey{cash, 1, 1, 1}, "*", "2026.03.08"), "DATUM"), QStringList{"2026.03.02"});
         // The combos, in name order.
-        QCOMPARE(column(session->dictionary(Dictionary::PaymentModes), "KOD"),
+        QCOMPARE(column(session->readDictionary(Dictionary::PaymentModes), "KOD"),
                  (QStringList{"ATU", "KP2", "ATU2", "ELO", "KP"}));
-        QCOMPARE(column(session->dictionary(Dictionary::AllDrivers), "KOD"), (QStringList{"S1", "S2"}));
-        QCOMPARE(column(session->customerChooser(true, false), "KOD"), (QStringList{"C1", "C9"}));
+        QCOMPARE(column(session->readDictionary(Dictionary::AllDrivers), "KOD"), (QStringList{"S1", "S2"}));
+        QCOMPARE(column(session->readCustomerChooser(true, false), "KOD"), (QStringList{"C1", "C9"}));
     }
 
     // ---------------------------------------------------------------- lines
@@ -278,7 +278,7 @@ private slots:
         QStringList before = contractRows(b);
         ItemStoreRequest rq;
         rq.items = {ItemKey{b, 1, 1, 1}};
-        rq.source = session->itemPanel(rq.items.front());
+        rq.source = session->readItemPanel(rq.items.front());
         rq.panel = rq.source;
         rq.panel.kiszall = "2026.02.30";
         rq.activityDate = "2026.03.20";
@@ -311,7 +311,7 @@ private slots:
         QCOMPARE(value("SELECT ARUKOD FROM FORGKABIN WHERE BIZONYLAT = :b AND SORSZAM = 1", {{"b", b}}), "101");
         const auto same = session->changeNumber(ItemKey{b, 1, 1, 1}, "101");
         QVERIFY(same.ok && !same.changed);
-        QCOMPARE(session->returnDocumentDate(ItemKey{b, 1, 1, 1}), QStringLiteral("2026.04.27"));
+        QCOMPARE(session->readReturnDocumentDate(ItemKey{b, 1, 1, 1}), QStringLiteral("2026.04.27"));
     }
 
     // ---------------------------------------------------------------- payments
@@ -322,9 +322,9 @@ private slots:
         e.bizonylat = b;
         e.amount = "-";
         e.from = "2026.05.01";
-        e.to = session->defaultPeriodEnd(b, "2026.05.01");
+        e.to = session->proposePeriodEnd(b, "2026.05.01");
         QCOMPARE(e.to, QStringLiteral("2026.05.31"));
-        e.soforkod = session->firstLineDriver(b);
+        e.soforkod = session->readFirstLineDriver(b);
         QCOMPARE(e.soforkod, QStringLiteral("S1"));
         e.now = "2026.03.05 10:20";
         QStringList before = contractRows(b);
@@ -336,7 +336,7 @@ private slots:
         const PaymentOutcome paid = session->recordPayment(e);
         QVERIFY2(paid.ok, qPrintable(paid.messages.join('|')));
         QCOMPARE(paid.tevallapot, QStringLiteral("E"));
-        const PaymentRow row = session->paymentRow(paid.key);
+        const PaymentRow row = session->readPaymentRow(paid.key);
         QVERIFY(row.found);
         QCOMPARE(row.datum2, QStringLiteral("2026.05.31"));
 
@@ -355,7 +355,7 @@ private slots:
         QVERIFY(!del.proceed(false).ok);
         QCOMPARE(contractRows(b), before);
         QVERIFY(del.answerAll(true).ok);
-        QVERIFY(!session->paymentRow(paid.key).found);
+        QVERIFY(!session->readPaymentRow(paid.key).found);
     }
 
     // ---------------------------------------------------------------- the customer panel

@@ -285,12 +285,12 @@ void TugyfelrendPages::reload() {
         s = productText(keep, QStringLiteral("SORSZAM")).toLongLong();
     }
     OrdersSession& session = form_->session();
-    const OrderLists l = session.itemLists(form_->orderFilter());
+    const OrderLists l = session.readItemLists(form_->orderFilter());
     products_ = l.products;
     payments_ = l.payments;
     // The driver combo: an empty item (no driver), then every driver.
     if (driverCodes_.isEmpty())
-        vl::shell::FillCodeCombo(cb_soforkab, [&session] { return session.dictionary(Dictionary::AllDrivers); },
+        vl::shell::FillCodeCombo(cb_soforkab, [&session] { return session.readDictionary(Dictionary::AllDrivers); },
                                  driverCodes_, true, QString());
     reactions_ = false;
     productModel_->setRowSet(products_, {Col{QStringLiteral("TETELSOR"), QStringLiteral("T#"), {}},
@@ -384,7 +384,7 @@ void TugyfelrendPages::reloadActivities() {
                         productText(r, QStringLiteral("VERZIO")).toLongLong(),
                         productText(r, QStringLiteral("TETELSOR")).toLongLong(),
                         productText(r, QStringLiteral("SORSZAM")).toLongLong()};
-        activities_ = form_->session().activities(k, productText(r, QStringLiteral("ARUKOD")), upTo);
+        activities_ = form_->session().readActivities(k, productText(r, QStringLiteral("ARUKOD")), upTo);
     }
     activityModel_->setRowSet(activities_, {Col{QStringLiteral("DATUM"), QStringLiteral("Dátum"), {}},
                                             Col{QStringLiteral("TEVSORSZAM"), QStringLiteral("#"), {}},
@@ -523,7 +523,7 @@ void TugyfelrendPages::b_vissznyomClick() {
     const int cur = currentProduct();
     if (cur < 0) return;
     const ItemKey k = currentKey();
-    const QString day = form_->session().returnDocumentDate(k);
+    const QString day = form_->session().readReturnDocumentDate(k);
     if (day.isEmpty()) {
         vl::notify(vl::MsgKind::Warning, OrdersItems::NoReturnDateText());
         return;
@@ -541,7 +541,7 @@ void TugyfelrendPages::b_fiznapClick() {
     vl::shell::PickDateForButton(b_fiznap);
     const int cur = currentProduct();
     if (!e_fizerv->text().trimmed().isEmpty() || cur < 0) return;
-    e_fizerv->setText(form_->session().defaultPeriodEnd(productText(cur, QStringLiteral("BIZONYLAT")).toLongLong(),
+    e_fizerv->setText(form_->session().proposePeriodEnd(productText(cur, QStringLiteral("BIZONYLAT")).toLongLong(),
                                                         e_fiznap->text()));
 }
 

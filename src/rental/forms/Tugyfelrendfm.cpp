@@ -607,7 +607,7 @@ void Tugyfelrendfm::buildOrderArea(QWidget* host) {
 void Tugyfelrendfm::fillCombos() {
     using vl::shell::FillCodeCombo;
     const auto fill = [this](QComboBox* box, Dictionary which, QStringList& codes, const QString& first) {
-        FillCodeCombo(box, [this, which] { return session().dictionary(which); }, codes, false, first);
+        FillCodeCombo(box, [this, which] { return session().readDictionary(which); }, codes, false, first);
     };
     fill(cbx_sz_statusr, Dictionary::ContractStatuses, statusCodes_, QStringLiteral("Összes"));
     fill(cb_fizmod, Dictionary::PaymentModes, fizmodCodes_, QStringLiteral("-"));
@@ -615,7 +615,7 @@ void Tugyfelrendfm::fillCombos() {
     fill(cb_soforcsop, Dictionary::AllDrivers, driverCodes_, QString());
     fill(cb_megysegcsop, Dictionary::RentalUnits, unitCodes_, QStringLiteral("-"));
     if (unitNames_.isEmpty()) {
-        const RowSet rs = session().dictionary(Dictionary::Units);
+        const RowSet rs = session().readDictionary(Dictionary::Units);
         const int kod = rs.indexOf(QStringLiteral("KOD")), nev = rs.indexOf(QStringLiteral("NEV"));
         for (int r = 0; r < rs.rowCount(); ++r) unitNames_.insert(rs.at(r, kod).toString().trimmed(), rs.at(r, nev).toString());
     }
@@ -654,7 +654,7 @@ bool Tugyfelrendfm::FormShow() {
 // ---------------------------------------------------------------- customer
 
 void Tugyfelrendfm::RefreshCustomerChooser() {
-    const RowSet rs = session().customerChooser(cb_aktiv->isChecked(), cb_berles->isChecked());
+    const RowSet rs = session().readCustomerChooser(cb_aktiv->isChecked(), cb_berles->isChecked());
     silent_ = true;
     cbx_ugyfelnev->clear();
     nameCodes_.clear();
@@ -771,7 +771,7 @@ void Tugyfelrendfm::LoadCustomer() {
 }
 
 void Tugyfelrendfm::RebuildSiteChooser() {
-    const RowSet sites = session().sites(customerLoaded() ? CustomerKey.trimmed() : QString());
+    const RowSet sites = session().readSites(customerLoaded() ? CustomerKey.trimmed() : QString());
     silent_ = true;
     cb_ugyfelcim->clear();
     siteCodes_.clear();
@@ -1032,7 +1032,7 @@ void Tugyfelrendfm::ReloadOrderLists() {
         setLineMode(kBrowse);
         return;
     }
-    const OrderLists l = session().orderLists(orderFilter());
+    const OrderLists l = session().readOrderLists(orderFilter());
     summary_ = l.summary;
     lines_ = l.lines;
     payments_ = l.payments;
@@ -1216,7 +1216,7 @@ void Tugyfelrendfm::SpinUp(int day) {
     if (day > 0 && v == 0 && cb_arucsop->currentIndex() >= 0) {
         QLineEdit* price = e_csopar[size_t(day - 1)];
         if (trimmed(price).isEmpty() || trimmed(price) == QLatin1String("0")) {
-            const qint64 p = session().activityPrice(QStringLiteral("KA"), groupCodes_.value(cb_arucsop->currentIndex()), day);
+            const qint64 p = session().readActivityPrice(QStringLiteral("KA"), groupCodes_.value(cb_arucsop->currentIndex()), day);
             price->setText(QString::number(p));
         }
     }
@@ -1243,7 +1243,7 @@ void Tugyfelrendfm::ScheduleFieldExit(int day) {
 void Tugyfelrendfm::b_addcsopClick() {
     if (lineMode != kBrowse || !listsOpen_) return;
     try {
-        const NewLineTarget t = session().newLineTarget(CustomerKey, SiteKey);
+        const NewLineTarget t = session().findNewLineTarget(CustomerKey, SiteKey);
         if (t.found) {
             setLineMode(kInsert);
             ClearLineFields();
