@@ -10,7 +10,7 @@
 #include "AdminCommand.h"
 #include "AdminArgs.h"
 
-#include "rental/OrdersItems.h"
+#include "rental/OrdersSession.h"
 #include "shell/Dm.h"
 #include "shell/Session.h"
 #include "util/MessageSink.h"
@@ -96,38 +96,30 @@ int item(AdminContext& ctx) {
         return 1;
     }
     auto& conn = dm.d_alap();
-    const vl::shell::Session session = vl::shell::CommandSession(conn);
+    OrdersSession session(conn, vl::shell::CommandSession(conn));
+    // A refusal's messages, or the line of a question not answered "Igen".
+    const auto refused = [&](const QStringList& messages) {
+        if (messages.isEmpty()) err(QStringLiteral("item: a kérdésre nem volt \"Igen\" válasz, semmi sem változott."));
+        for (const QString& m : messages) err(m);
+        dm.disconnect();
+        return 1;
+    };
     if (remove) {
-        {
-            auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-            const QString refusal = OrdersItems::RemoveRefusal(*tx, keys.front());
-            tx->commit();
-            if (!refusal.isEmpty()) {
-                err(refusal);
-                dm.disconnect();
-                return 1;
-            }
-        }
-        if (vl::ask(OrdersItems::RemoveQuestion(), vl::MsgKind::Question, OrdersItems::RemoveButtons()) != 1) {
-            err(QStringLiteral("item: a kérdésre nem volt \"Igen\" válasz, semmi sem változott."));
-            dm.disconnect();
-            return 1;
-        }
-        const StoreSummary s = OrdersItems::RemoveItem(conn, nullptr, session, keys.front());
+        // The question is answered "Igen" only with --yes.
+        const SummaryOutcome s = vl::askedThroughSink(session.removeItem(keys.front()));
+        if (!s.ok) return refused(s.messages);
         out(QStringLiteral("Termék törölve: %1/%2/%3. ").arg(b).arg(t).arg(keys.front().sorszam) + s.line());
     } else if (productGiven) {
-        const bool changed = OrdersItems::ChangeNumber(conn, nullptr, session, keys.front(), product);
-        out(changed ? QStringLiteral("Termékszám módosítva: %1/%2/%3 -> %4").arg(b).arg(t).arg(keys.front().sorszam).arg(product)
-                    : QStringLiteral("A termékszám nem változott."));
+        const auto changed = session.changeNumber(keys.front(), product);
+        if (!changed.ok) return refused(changed.messages);
+        out(changed.changed
+                ? QStringLiteral("Termékszám módosítva: %1/%2/%3 -> %4").arg(b).arg(t).arg(keys.front().sorszam).arg(product)
+                : QStringLiteral("A termékszám nem változott."));
     } else {
         ItemStoreRequest rq;
         rq.items = keys;
         rq.activityDate = activityDate;
-        {
-            auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-            rq.source = OrdersItems::PanelOfItem(*tx, keys.front());
-            tx->commit();
-        }
+        rq.source = session.readItemPanel(keys.front());
         rq.panel = rq.source;
         for (const QString& s : sets) {
             const int eq = s.indexOf(QLatin1Char('='));
@@ -176,7 +168,8 @@ int item(AdminContext& ctx) {
                     rq.panel.prices[size_t(d)].clear();
                     rq.fields |= (FieldPrice1 << d);
                 }
-        const ItemStoreResult r = OrdersItems::StoreItems(conn, nullptr, session, rq);
+        const ItemStoreOutcome r = session.storeItems(rq);
+        if (!r.ok) return refused(r.messages);
         out(r.line());
     }
     dm.disconnect();

@@ -9,7 +9,7 @@
 #include "AdminCommand.h"
 #include "AdminArgs.h"
 
-#include "rental/Payments.h"
+#include "rental/OrdersSession.h"
 #include "shell/Dm.h"
 #include "shell/Session.h"
 #include "util/Dates.h"
@@ -20,7 +20,6 @@ namespace {
 
 using vl::rental::PaymentRow;
 using vl::rental::PaymentRowKey;
-using vl::rental::Payments;
 
 bool parseKey(const QString& text, qint64 b, PaymentRowKey* key) {
     const QStringList parts = text.split(QLatin1Char('/'));
@@ -90,7 +89,14 @@ int payment(AdminContext& ctx) {
         return 1;
     }
     auto& conn = dm.d_alap();
-    const vl::shell::Session session = vl::shell::CommandSession(conn);
+    vl::rental::OrdersSession session(conn, vl::shell::CommandSession(conn));
+    // A refusal's messages, or the line of a question not answered "Igen".
+    const auto refused = [&](const QStringList& messages) {
+        if (messages.isEmpty()) err(QStringLiteral("payment: a kérdésre nem volt \"Igen\" válasz, semmi sem változott."));
+        for (const QString& m : messages) err(m);
+        dm.disconnect();
+        return 1;
+    };
     int rc = 0;
     if (toggle.isEmpty() && del.isEmpty()) {
         vl::rental::PaymentEntry e;
@@ -98,13 +104,10 @@ int payment(AdminContext& ctx) {
         e.amount = amount;
         e.from = from;
         e.to = to;
-        {
-            auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-            if (e.to.trimmed().isEmpty()) e.to = Payments::DefaultPeriodEnd(*tx, b, 1, from);
-            e.soforkod = Payments::FirstLineDriver(*tx, b, 1);
-            tx->commit();
-        }
-        const vl::rental::PaymentResult r = Payments::RecordPayment(conn, nullptr, session, e);
+        if (e.to.trimmed().isEmpty()) e.to = session.proposePeriodEnd(b, from);
+        e.soforkod = session.readFirstLineDriver(b);
+        const vl::rental::PaymentOutcome r = session.recordPayment(e);
+        if (!r.ok) return refused(r.messages);
         out(r.line());
     } else {
         PaymentRowKey key;
@@ -113,35 +116,16 @@ int payment(AdminContext& ctx) {
             dm.disconnect();
             return 2;
         }
-        PaymentRow row;
-        {
-            auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-            row = Payments::ReadRow(*tx, key);
-            tx->commit();
-        }
+        const PaymentRow row = session.readPaymentRow(key);
         if (!row.found) {
             err(QStringLiteral("Nincs ilyen fizetés: %1 %2/%3").arg(b).arg(key.datum).arg(key.tevsorszam));
             dm.disconnect();
             return 1;
         }
-        bool paid = false;
-        {
-            auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-            paid = Payments::IsPaid(*tx, row.tevallapot);
-            tx->commit();
-        }
+        // The questions are answered "Igen" only with --yes.
         if (!toggle.isEmpty()) {
-            bool confirmed = false;
-            if (paid) {
-                confirmed = vl::ask(Payments::UnpayQuestion(), vl::MsgKind::Question,
-                                    {QStringLiteral("Igen"), QStringLiteral("Nem")}) == 0;
-                if (!confirmed) {
-                    err(QStringLiteral("payment: a kérdésre nem volt \"Igen\" válasz, semmi sem változott."));
-                    dm.disconnect();
-                    return 1;
-                }
-            }
-            const vl::rental::PaymentResult r = Payments::TogglePaid(conn, nullptr, session, row, confirmed);
+            const vl::rental::PaymentOutcome r = vl::askedThroughSink(session.togglePaid(row));
+            if (!r.ok) return refused(r.messages);
             if (r.tevallapot.isEmpty()) {
                 err(QStringLiteral("payment: ilyen állapotú (%1) fizetés nem jelölhető.").arg(row.tevallapot));
                 rc = 1;
@@ -149,16 +133,8 @@ int payment(AdminContext& ctx) {
                 out(r.line());
             }
         } else {
-            QStringList questions{Payments::DeleteQuestion(row)};
-            if (paid) questions << Payments::PaidDeleteQuestion();
-            for (const QString& q : questions) {
-                if (vl::ask(q, vl::MsgKind::Question, {QStringLiteral("Igen"), QStringLiteral("Nem")}) != 0) {
-                    err(QStringLiteral("payment: a kérdésre nem volt \"Igen\" válasz, semmi sem változott."));
-                    dm.disconnect();
-                    return 1;
-                }
-            }
-            const vl::rental::PaymentResult r = Payments::DeletePayment(conn, nullptr, session, row);
+            const vl::rental::PaymentOutcome r = vl::askedThroughSink(session.deletePayment(row));
+            if (!r.ok) return refused(r.messages);
             out(QStringLiteral("Fizetés törölve: %1 %2/%3 (%4 Ft). ").arg(b).arg(key.datum).arg(key.tevsorszam).arg(row.netto) +
                 QStringLiteral("Fizetési időszak: %1 új, %2 módosított, %3 törölt.")
                     .arg(r.billing.written).arg(r.billing.updated).arg(r.billing.deleted));

@@ -6,7 +6,7 @@
 #include "AdminCommand.h"
 #include "AdminArgs.h"
 
-#include "rental/OrdersWorkspace.h"
+#include "rental/OrdersSession.h"
 #include "shell/Dm.h"
 #include "shell/Session.h"
 
@@ -30,9 +30,14 @@ int paymentMode(AdminContext& ctx) {
         return 1;
     }
     auto& conn = dm.d_alap();
-    const vl::shell::Session session = vl::shell::CommandSession(conn);
-    const vl::rental::StoreSummary s =
-        vl::rental::OrdersWorkspace::ChangePaymentMode(conn, nullptr, session, customer, mode);
+    // The orders workspace's own rule of the mode change.
+    vl::rental::OrdersSession session(conn, vl::shell::CommandSession(conn));
+    const vl::rental::SummaryOutcome s = session.changePaymentMode(customer, mode);
+    if (!s.ok) {
+        for (const QString& m : s.messages) err(QStringLiteral("payment-mode: ") + m);
+        dm.disconnect();
+        return 1;
+    }
     out(QStringLiteral("Fizetési mód tárolva; %1 szerződés módosult. ").arg(s.contracts) + s.line());
     dm.disconnect();
     return 0;

@@ -10,7 +10,7 @@
 #include "AdminCommand.h"
 #include "AdminArgs.h"
 
-#include "rental/OrdersWorkspace.h"
+#include "rental/OrdersSession.h"
 #include "shell/Dm.h"
 #include "shell/Session.h"
 #include "util/MessageSink.h"
@@ -120,19 +120,15 @@ int storeLine(AdminContext& ctx) {
         return 1;
     }
     auto& conn = dm.d_alap();
-    const vl::shell::Session session = vl::shell::CommandSession(conn);
+    vl::rental::OrdersSession session(conn, vl::shell::CommandSession(conn));
     if (rq.tetelsor > 0) {
-        auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-        vl::db::RowSet owner = tx->query(QStringLiteral("SELECT UGYFELKOD, UGYFELCIM FROM FORGFEJ WHERE BIZONYLAT = :b AND VERZIO = 1"),
-                                 {{QStringLiteral("b"), rq.bizonylat}});
-        if (!owner.next() || owner.text(QStringLiteral("UGYFELKOD")).trimmed() != rq.customerKey.trimmed() ||
-            owner.text(QStringLiteral("UGYFELCIM")).trimmed() != rq.siteKey.trimmed()) {
-            err(QStringLiteral("store-line: a(z) %1. szerződés nem ennek az ügyfélnek ennél a címénél van.").arg(rq.bizonylat));
+        const auto line = session.readLine(rq.customerKey, rq.siteKey, rq.bizonylat, rq.tetelsor);
+        if (!line.ok) {
+            for (const QString& m : line.messages) err(QStringLiteral("store-line: ") + m);
             dm.disconnect();
             return 1;
         }
-        rq.input = vl::rental::OrdersWorkspace::InputOfLine(*tx, rq.bizonylat, rq.tetelsor);
-        tx->commit();
+        rq.input = line.input;
     }
     for (const auto& [name, value] : options) {
         QString problem;
@@ -142,9 +138,9 @@ int storeLine(AdminContext& ctx) {
             return 2;
         }
     }
-    const vl::rental::LineStoreResult r = vl::rental::OrdersWorkspace::StoreLine(
-        conn, session, rq, [](const QString& q) { return vl::ask(q) == 0; });
-    if (!r.stored) {
+    // The questions of the checks are answered "Igen" only with --yes.
+    const vl::rental::LineStoreOutcome r = vl::askedThroughSink(session.storeLine(rq));
+    if (!r.ok) {
         if (!r.heading.isEmpty()) err(r.heading);
         for (const QString& m : r.messages) err(m.trimmed());
         dm.disconnect();

@@ -82,7 +82,7 @@ void registerAll(Tmain_pkrfm& w) {
     vl::rental::registerCustomerLinks(); // the register asks the contracts before a delete
     vl::customers::registerCustomerForms();
     vl::customers::registerCustomerNodes(w);
-    vl::customers::registerOrdersWorkspace(w); // 26 and "Tugyfelrendfm": the orders workspace
+    vl::rental::registerOrdersWorkspace(w); // 26 and "Tugyfelrendfm": the orders workspace
     vl::rental::registerLookupNodes(w); // 23: the rental lookup
     vl::shell::FormRegistry::instance().registerForm(QStringLiteral("Tirszamfm"), &choosePostalCode);
 }

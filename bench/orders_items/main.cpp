@@ -76,8 +76,8 @@ int main(int argc, char** argv) {
         rq.input.soforkod = QStringLiteral("S1");
         vl::shell::Session s;
         s.userCode = QStringLiteral("BENCH");
-        const LineStoreResult r = OrdersWorkspace::StoreLine(*conn, s, rq, [](const QString&) { return true; });
-        if (!r.stored) {
+        const LineStoreOutcome r = OrdersWorkspace::storeLine(*conn, s, rq).answerAll(true);
+        if (!r.ok) {
             say(QStringLiteral("The line was not stored: ") + r.messages.join(QStringLiteral("; ")));
             return 1;
         }

@@ -277,8 +277,8 @@ int main(int argc, char** argv) {
         rq.input.periodus = QStringLiteral("1");
         vl::shell::Session s;
         s.userCode = QStringLiteral("BENCH");
-        const LineStoreResult r = OrdersWorkspace::StoreLine(*conn, s, rq, [](const QString&) { return true; });
-        if (!r.stored) {
+        const LineStoreOutcome r = OrdersWorkspace::storeLine(*conn, s, rq).answerAll(true);
+        if (!r.ok) {
             say(QStringLiteral("The 20-cabin line was not stored: ") + r.messages.join(QStringLiteral("; ")));
             return 1;
         }
@@ -392,9 +392,9 @@ int main(int argc, char** argv) {
     vl::shell::Session s;
     s.userCode = QStringLiteral("MINTA");
     t.restart();
-    const LineStoreResult r = OrdersWorkspace::StoreLine(*conn, s, rq, [](const QString&) { return true; });
+    const LineStoreOutcome r = OrdersWorkspace::storeLine(*conn, s, rq).answerAll(true);
     const double store = double(t.nsecsElapsed()) / 1e6;
-    if (!r.stored) {
+    if (!r.ok) {
         say(QStringLiteral("The pattern change was not stored: ") + r.messages.join(QStringLiteral("; ")));
         return 1;
     }

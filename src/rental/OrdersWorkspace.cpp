@@ -597,14 +597,13 @@ StoreSummary OrdersWorkspace::ApplyPaymentMode(Transaction& tx, const GeneratorC
     return s;
 }
 
-OrdersWorkspace::CustomerStoreOutcome OrdersWorkspace::StoreCustomer(vl::db::Connection& conn,
+OrdersWorkspace::CustomerStoreOutcome OrdersWorkspace::storeCustomer(vl::db::Connection& conn,
                                                                      const vl::shell::Session& session,
                                                                      vl::customers::Customer& c) {
     using vl::customers::CustomerStore;
     CustomerStoreOutcome out;
     vl::db::TxScope tx(conn, nullptr);
     const QString key = c.kod.trimmed();
-    QString oldKp;
     if (!key.isEmpty()) {
         RowSet rs = tx->query(QStringLiteral("SELECT FIZMOD, VALTOZAT FROM UGYFEL WHERE KOD = :kod"),
                               {{QStringLiteral("kod"), key}});
@@ -612,20 +611,13 @@ OrdersWorkspace::CustomerStoreOutcome OrdersWorkspace::StoreCustomer(vl::db::Con
             throw vl::RuleRefusal(QStringLiteral("Az ügyfél közben törlődött (kód: %1).").arg(key), kRule);
         if (c.valtozat >= 0 && rs.integer(QStringLiteral("VALTOZAT")) != c.valtozat)
             throw vl::RuleRefusal(CustomerStore::ChangedElsewhereText(), kRule);
-        const QString oldFizmod = rs.text(QStringLiteral("FIZMOD")).trimmed();
-        out.modeChanged = c.fizmod.trimmed() != oldFizmod;
+        out.modeChanged = c.fizmod.trimmed() != rs.text(QStringLiteral("FIZMOD")).trimmed();
         if (out.modeChanged) {
             // The register keeps a customer's payment mode; here changing it
-            // is the point: the new mode first, then the customer on the
-            // version that write made (the row is this transaction's now).
-            oldKp = CashFlagOf(*tx, oldFizmod);
-            try {
-                tx->exec(QStringLiteral("UPDATE UGYFEL SET FIZMOD = :fizmod WHERE KOD = :kod"),
-                         {{QStringLiteral("fizmod"), c.fizmod.trimmed()}, {QStringLiteral("kod"), key}});
-            } catch (const vl::db::DbError& e) {
-                if (!ProductRegister::IsWriteConflict(e)) throw;
-                throw vl::RuleRefusal(CustomerStore::ChangedElsewhereText(), kRule);
-            }
+            // is the point: the new mode and the contracts first, by the one
+            // rule of the mode change, then the customer on the version that
+            // write made (the row is this transaction's now).
+            out.summary = changePaymentMode(conn, &tx.tx(), session, key, c.fizmod);
             if (c.valtozat >= 0)
                 c.valtozat = tx->query(QStringLiteral("SELECT VALTOZAT FROM UGYFEL WHERE KOD = :kod"),
                                        {{QStringLiteral("kod"), key}})
@@ -636,22 +628,14 @@ OrdersWorkspace::CustomerStoreOutcome OrdersWorkspace::StoreCustomer(vl::db::Con
     out.result = vl::customers::CustomerService::storeCustomer(conn, &tx.tx(), c, vl::customers::DuplicatePolicy::Allow);
     if (!out.result.stored()) {
         out.modeChanged = false;
+        out.summary = StoreSummary();
         return out; // the scope rolls the new mode back
-    }
-    if (out.modeChanged) {
-        try {
-            const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
-            out.summary = ApplyPaymentMode(*tx, ctx, out.result.key, oldKp, c.fizmod);
-        } catch (const vl::db::DbError& e) {
-            if (!ProductRegister::IsWriteConflict(e)) throw;
-            changedElsewhere();
-        }
     }
     tx.commit();
     return out;
 }
 
-StoreSummary OrdersWorkspace::ChangePaymentMode(vl::db::Connection& conn, Transaction* outer,
+StoreSummary OrdersWorkspace::changePaymentMode(vl::db::Connection& conn, Transaction* outer,
                                                 const vl::shell::Session& session, const QString& customerKey,
                                                 const QString& newFizmod) {
     vl::db::TxScope tx(conn, outer);
@@ -662,11 +646,17 @@ StoreSummary OrdersWorkspace::ChangePaymentMode(vl::db::Connection& conn, Transa
                          {{QStringLiteral("kod"), newFizmod.trimmed()}});
     if (m.isEmpty() || m.at(0, 0).toLongLong() == 0)
         throw vl::RuleRefusal(QStringLiteral("Nincs ilyen fizetési mód: %1").arg(newFizmod.trimmed()), kRule);
+    // The old cash flag as this transaction sees the customer.
     const QString oldKp = CashFlagOf(*tx, c.text(QStringLiteral("FIZMOD")));
-    StoreSummary s;
     try {
         tx->exec(QStringLiteral("UPDATE UGYFEL SET FIZMOD = :fizmod WHERE KOD = :kod"),
                  {{QStringLiteral("fizmod"), newFizmod.trimmed()}, {QStringLiteral("kod"), customerKey.trimmed()}});
+    } catch (const vl::db::DbError& e) {
+        if (!ProductRegister::IsWriteConflict(e)) throw;
+        throw vl::RuleRefusal(vl::customers::CustomerStore::ChangedElsewhereText(), kRule);
+    }
+    StoreSummary s;
+    try {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
         s = ApplyPaymentMode(*tx, ctx, customerKey, oldKp, newFizmod);
     } catch (const vl::db::DbError& e) {
@@ -707,9 +697,9 @@ QStringList OrdersWorkspace::DateErrors(const LineInput& in, bool fixedTerm, QSt
     return e;
 }
 
-LineStoreResult OrdersWorkspace::StoreLineIn(Transaction& tx, const GeneratorContext& ctxIn,
-                                             const LineStoreRequest& rq, const Answers& answers) {
-    LineStoreResult res;
+LineStoreOutcome OrdersWorkspace::storeLineIn(Transaction& tx, const GeneratorContext& ctxIn,
+                                              const LineStoreRequest& rq, const Answers& answers) {
+    LineStoreOutcome res;
     const Head h = headOf(tx, rq);
     res.bizonylat = h.bizonylat;
     res.tetelsor = rq.tetelsor;
@@ -762,37 +752,45 @@ LineStoreResult OrdersWorkspace::StoreLineIn(Transaction& tx, const GeneratorCon
         res.summary.periodsRemoved = b.deleted;
     }
     diff(ctx, before, activities(tx, ctx, h.bizonylat), res.summary);
-    res.stored = true;
+    res.ok = true;
+    res.warning = false;
     return res;
 }
 
-LineStoreResult OrdersWorkspace::StoreLine(vl::db::Connection& conn, const vl::shell::Session& session,
-                                           const LineStoreRequest& rq,
-                                           const std::function<bool(const QString&)>& ask) {
-    // The questions first, in a transaction that writes nothing.
-    Answers answers;
-    for (int round = 0; round < 4; ++round) {
-        auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-        const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
-        const Head h = headOf(*tx, rq);
-        QString focus;
-        if (!DateErrors(rq.input, h.terms.fixedTerm, &focus).isEmpty()) break;
+LineStoreOutcome OrdersWorkspace::storeLine(vl::db::Connection& conn, const vl::shell::Session& session,
+                                            const LineStoreRequest& rq, const Answers& answers) {
+    // The next question first, in a transaction that writes nothing (at most
+    // four of them: the checks have no more).
+    if (answers.size() < 4) {
         QString question;
-        rulesFor(ctx, h, rq.today).ValidateLine(*tx, rq.input, answers, &question);
-        tx->commit();
-        if (question.isEmpty()) break;
-        answers[question] = ask ? ask(question) : false;
+        {
+            auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+            const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
+            const Head h = headOf(*tx, rq);
+            QString focus;
+            if (DateErrors(rq.input, h.terms.fixedTerm, &focus).isEmpty())
+                rulesFor(ctx, h, rq.today).ValidateLine(*tx, rq.input, answers, &question);
+            tx->commit();
+        }
+        if (!question.isEmpty()) {
+            vl::db::Connection* c = &conn;
+            return LineStoreOutcome::asking(question, [c, session, rq, answers, question](bool yes) {
+                Answers given = answers;
+                given[question] = yes;
+                return storeLine(*c, session, rq, given);
+            });
+        }
     }
     auto tx = conn.begin();
-    LineStoreResult res;
+    LineStoreOutcome res;
     try {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
-        res = StoreLineIn(*tx, ctx, rq, answers);
+        res = storeLineIn(*tx, ctx, rq, answers);
     } catch (const vl::db::DbError& e) {
         if (!ProductRegister::IsWriteConflict(e)) throw;
         changedElsewhere();
     }
-    if (!res.stored) {
+    if (!res.ok) {
         tx->rollback();
         return res;
     }
@@ -803,6 +801,14 @@ LineStoreResult OrdersWorkspace::StoreLine(vl::db::Connection& conn, const vl::s
         changedElsewhere();
     }
     return res;
+}
+
+bool OrdersWorkspace::contractBelongsTo(Transaction& tx, qint64 bizonylat, const QString& customerKey,
+                                        const QString& siteKey) {
+    RowSet owner = tx.query(QStringLiteral("SELECT UGYFELKOD, UGYFELCIM FROM FORGFEJ WHERE BIZONYLAT = :b AND VERZIO = 1"),
+                            {{QStringLiteral("b"), bizonylat}});
+    return owner.next() && owner.text(QStringLiteral("UGYFELKOD")).trimmed() == customerKey.trimmed() &&
+           owner.text(QStringLiteral("UGYFELCIM")).trimmed() == siteKey.trimmed();
 }
 
 LineInput OrdersWorkspace::InputOfLine(Transaction& tx, qint64 bizonylat, qint64 tetelsor) {

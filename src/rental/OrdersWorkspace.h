@@ -24,6 +24,7 @@
 #include "rental/LineItemRules.h"
 #include "rental/Schedule.h"
 #include "shell/Session.h"
+#include "util/Outcome.h"
 
 #include <QString>
 #include <QStringList>
@@ -69,15 +70,17 @@ struct LineStoreRequest {
     QString today;              // 'yyyy.mm.dd'; empty: the clock
 };
 
+// What a line store did, beside ok / messages / focus / question of the
+// outcome (focus: objectName of the date field at fault, "e_kiszall" or
+// "e_vszallt").
 struct LineStoreResult {
-    bool stored = false;
     QString heading;            // the heading of the messages (a refusal of the checks)
-    QStringList messages;       // the refusal's texts, each one message
     qint64 bizonylat = 0;
     qint64 tetelsor = 0;
     StoreSummary summary;
-    QString focus;              // objectName of the date field at fault ("e_kiszall", "e_vszallt")
+    bool reload = false;        // refused: another workstation changed the contract meanwhile
 };
+using LineStoreOutcome = vl::OutcomeOf<LineStoreResult>;
 
 // The target of a new line.
 struct NewLineTarget {
@@ -144,19 +147,22 @@ public:
     // "Tárolás" of the customer panel: the customer stored by the register's
     // rules (a rewrite only on the version the panel read, else
     // vl::RuleRefusal with the customers' changed-elsewhere text), and, when
-    // the payment mode differs from the stored one, the new mode with
-    // ApplyPaymentMode in the same transaction. Duplicate names are the
+    // the payment mode differs from the stored one, the new mode through
+    // changePaymentMode in the same transaction (the one path of
+    // vorlanda-admin payment-mode too). Duplicate names are the
     // caller's question, asked before. Nothing is written when not stored.
     struct CustomerStoreOutcome {
         vl::customers::StoreResult result;
         bool modeChanged = false;
         StoreSummary summary;
     };
-    static CustomerStoreOutcome StoreCustomer(vl::db::Connection& conn, const vl::shell::Session& session,
+    static CustomerStoreOutcome storeCustomer(vl::db::Connection& conn, const vl::shell::Session& session,
                                               vl::customers::Customer& c);
-    // vorlanda-admin payment-mode: the customer's FIZMOD and the contracts in
-    // one transaction. Throws vl::RuleRefusal for an unknown customer or mode.
-    static StoreSummary ChangePaymentMode(vl::db::Connection& conn, vl::db::Transaction* outer,
+    // The customer's FIZMOD and the contracts in one transaction (joins
+    // `outer`): the old cash flag is the one of the FIZMOD the database holds
+    // in that transaction. Throws vl::RuleRefusal for an unknown customer or
+    // mode, or a customer row another workstation is writing.
+    static StoreSummary changePaymentMode(vl::db::Connection& conn, vl::db::Transaction* outer,
                                           const vl::shell::Session& session, const QString& customerKey,
                                           const QString& newFizmod);
 
@@ -165,21 +171,25 @@ public:
     // order, *focus the first field at fault. `fixedTerm`: the contract's
     // rental mode has KOTNAP "I".
     static QStringList DateErrors(const LineInput& in, bool fixedTerm, QString* focus = nullptr);
-    // Stores the line. Questions of the checks ("Biztos, hogy ingyen kapja?",
-    // "Biztos, hogy egyik nap sincs karbantartás?") are asked through `ask`
-    // (true: "Igen") before the writing transaction starts; nothing is held
+    // Stores the line. A question of the checks ("Biztos, hogy ingyen
+    // kapja?", "Biztos, hogy egyik nap sincs karbantartás?") not among
+    // `answers` comes back as the outcome's question, found in a transaction
+    // that writes nothing; proceed(answer) goes on with it. Nothing is held
     // open while the user answers. Throws vl::RuleRefusal for a contract that
     // may not be changed, one changed elsewhere, a lowered quantity or no
     // contract for a new line.
-    static LineStoreResult StoreLine(vl::db::Connection& conn, const vl::shell::Session& session,
-                                     const LineStoreRequest& request,
-                                     const std::function<bool(const QString&)>& ask);
-    // The same in the caller's transaction, with the answers given.
-    static LineStoreResult StoreLineIn(vl::db::Transaction& tx, const GeneratorContext& ctx,
-                                       const LineStoreRequest& request, const Answers& answers);
+    static LineStoreOutcome storeLine(vl::db::Connection& conn, const vl::shell::Session& session,
+                                      const LineStoreRequest& request, const Answers& answers = {});
+    // The same in the caller's transaction, with the answers given (an
+    // unanswered question is a refusal with the question as its message).
+    static LineStoreOutcome storeLineIn(vl::db::Transaction& tx, const GeneratorContext& ctx,
+                                        const LineStoreRequest& request, const Answers& answers);
 
     // The line as the panel shows it (for a command that keeps omitted values).
     static LineInput InputOfLine(vl::db::Transaction& tx, qint64 bizonylat, qint64 tetelsor);
+    // Whether the stored contract is the customer's, at that site.
+    static bool contractBelongsTo(vl::db::Transaction& tx, qint64 bizonylat, const QString& customerKey,
+                                  const QString& siteKey);
 };
 
 } // namespace vl::rental

@@ -48,8 +48,6 @@ vl::shell::Session session() {
     return s;
 }
 
-bool yes(const QString&) { return true; }
-
 } // namespace
 
 class TstOrdersItems : public QObject {
@@ -103,8 +101,8 @@ class TstOrdersItems : public QObject {
             rq.siteKey = QStringLiteral("S%1").arg(b);
             rq.input = in;
             rq.today = kToday;
-            const LineStoreResult r = OrdersWorkspace::StoreLine(*db.conn, session(), rq, yes);
-            if (!r.stored) qWarning() << r.heading << r.messages;
+            const LineStoreOutcome r = OrdersWorkspace::storeLine(*db.conn, session(), rq).answerAll(true);
+            if (!r.ok) qWarning() << r.heading << r.messages;
         }
         return b;
     }

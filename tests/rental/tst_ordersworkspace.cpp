@@ -52,8 +52,6 @@ vl::shell::Session session() {
     return s;
 }
 
-bool yes(const QString&) { return true; }
-
 } // namespace
 
 class TstOrdersWorkspace : public QObject {
@@ -132,8 +130,8 @@ class TstOrdersWorkspace : public QObject {
     // then a done, a cancelled and a moved-away visit on item 1.
     qint64 base(const QString& fizmod = "ATU") {
         const qint64 b = header(fizmod);
-        const LineStoreResult r = OrdersWorkspace::StoreLine(*db.conn, session(), request(b, 0, baseLine()), yes);
-        if (!r.stored) qWarning() << r.heading << r.messages;
+        const LineStoreOutcome r = OrdersWorkspace::storeLine(*db.conn, session(), request(b, 0, baseLine())).answerAll(true);
+        if (!r.ok) qWarning() << r.heading << r.messages;
         for (const auto& [day, state] : {std::pair{"2026.03.16", "E"}, {"2026.03.23", "X"}, {"2026.03.30", "A"}})
             db.conn->exec(QStringLiteral("UPDATE FORGTEV SET TEVALLAPOT = :st, KOMMENT = 'kézi' WHERE BIZONYLAT = :b"
                                          " AND TETELSOR = 1 AND SORSZAM = 1 AND DATUM = :d AND TEVKOD = 'KA'"),
@@ -187,12 +185,12 @@ private slots:
         QCOMPARE(in.komment, baseLine().komment);
         QStringList before = contractRows(b);
         auto store = [&](const LineInput& li) {
-            return OrdersWorkspace::StoreLine(*db.conn, session(), request(b, 1, li), yes);
+            return OrdersWorkspace::storeLine(*db.conn, session(), request(b, 1, li)).answerAll(true);
         };
         auto refusal = [&](const LineInput& li) -> QString {
             try {
-                const LineStoreResult r = store(li);
-                return r.stored ? QString() : QStringList(QStringList{r.heading} + r.messages).join("|").remove(QRegularExpression("^\\|"));
+                const LineStoreOutcome r = store(li);
+                return r.ok ? QString() : QStringList(QStringList{r.heading} + r.messages).join("|").remove(QRegularExpression("^\\|"));
             } catch (const vl::RuleRefusal& e) {
                 return e.text();
             }
@@ -200,8 +198,8 @@ private slots:
 
         if (name == "up") {
             in.mennyiseg = "4";
-            const LineStoreResult r = store(in);
-            QVERIFY(r.stored);
+            const LineStoreOutcome r = store(in);
+            QVERIFY(r.ok);
             QCOMPARE(value("SELECT COUNT(*) FROM FORGKABIN WHERE BIZONYLAT = :b", {{"b", b}}), "4");
             QCOMPARE(acts(b, 1, 4, "KIH"), QStringList{"2026.03.02#1 T"});
             QVERIFY(acts(b, 1, 4, "KA").contains("2026.03.09#1 T"));
@@ -226,15 +224,15 @@ private slots:
             in = OrdersWorkspace::InputOfLine(*db.conn->begin(), b, 1);
             QCOMPARE(in.mennyiseg, QString("1"));
             in.mennyiseg = "2";
-            QVERIFY(store(in).stored);
+            QVERIFY(store(in).ok);
             // Item 2 has history (its cancelled activities): the new one is 3.
             QCOMPARE(value("SELECT LIST(SORSZAM, ',') FROM (SELECT SORSZAM FROM FORGKABIN WHERE BIZONYLAT = :b"
                            " ORDER BY SORSZAM)", {{"b", b}}), "1,3");
             QCOMPARE(acts(b, 1, 3, "KIH"), QStringList{"2026.03.02#1 T"});
         } else if (name == "later") {
             in.kiszall = "2026.03.09";
-            const LineStoreResult r = store(in);
-            QVERIFY(r.stored);
+            const LineStoreOutcome r = store(in);
+            QVERIFY(r.ok);
             // The visit planned on the new day holds number 1 there.
             QCOMPARE(acts(b, 1, 1, "KIH"), QStringList{"2026.03.09#2 T"});
             QCOMPARE(value("SELECT KISZALL FROM FORGKABIN WHERE BIZONYLAT = :b AND SORSZAM = 2", {{"b", b}}), "2026.03.09");
@@ -244,27 +242,27 @@ private slots:
             QCOMPARE(r.summary.activitiesMoved, 2);   // the delivery of both items
         } else if (name == "earlier") {
             in.kiszall = "2026.02.23";
-            const LineStoreResult r = store(in);
-            QVERIFY(r.stored);
+            const LineStoreOutcome r = store(in);
+            QVERIFY(r.ok);
             QCOMPARE(acts(b, 1, 2, "KIH"), QStringList{"2026.02.23#1 T"});
             QCOMPARE(r.summary.activitiesCancelled, 0);
         } else if (name == "returnMoved") {
             in.vszall = "2026.05.04";
-            QVERIFY(store(in).stored);
+            QVERIFY(store(in).ok);
             QCOMPARE(acts(b, 1, 1, "VSZ"), QStringList{"2026.05.04#1 T"});
             QCOMPARE(value("SELECT VSZALLT FROM FORGKABIN WHERE BIZONYLAT = :b AND SORSZAM = 2", {{"b", b}}), "2026.05.04");
         } else if (name == "returnCleared") {
             in.vszall.clear();
-            QVERIFY(store(in).stored);
+            QVERIFY(store(in).ok);
             QCOMPARE(value("SELECT COUNT(*) FROM FORGTEV WHERE BIZONYLAT = :b AND TEVKOD = 'VSZ' AND TEVALLAPOT = 'T'",
                            {{"b", b}}), "0");
             // Maintenance now runs on past the old return.
             QVERIFY(acts(b, 1, 1, "KA").contains("2026.05.04#1 T"));
         } else if (name == "returnSet") {
             in.vszall.clear();
-            QVERIFY(store(in).stored);
+            QVERIFY(store(in).ok);
             in.vszall = "20260511";
-            QVERIFY(store(in).stored);
+            QVERIFY(store(in).ok);
             QCOMPARE(value("SELECT VSZALL FROM FORGSOR WHERE BIZONYLAT = :b", {{"b", b}}), "2026.05.11");
             QCOMPARE(acts(b, 1, 2, "VSZ"), (QStringList{"2026.04.27#1 X", "2026.05.11#2 T"}));
         } else if (name == "pattern") {
@@ -272,15 +270,15 @@ private slots:
             in.counts[2] = "1";
             in.prices[0].clear();
             in.prices[2] = "4500";
-            const LineStoreResult r = store(in);
-            QVERIFY(r.stored);
+            const LineStoreOutcome r = store(in);
+            QVERIFY(r.ok);
             QVERIFY(acts(b, 1, 2, "KA").contains("2026.03.04#1 T"));
             QVERIFY(!acts(b, 1, 2, "KA").contains("2026.03.09#1 T"));
             QCOMPARE(value("SELECT HKSZCSPSZV FROM FORGKABIN WHERE BIZONYLAT = :b AND SORSZAM = 1", {{"b", b}}), "0010000");
             QVERIFY(r.summary.visitsWritten > 0 && r.summary.visitsRemoved > 0);
         } else if (name == "visitPrice") {
             in.prices[0] = "5000";
-            QVERIFY(store(in).stored);
+            QVERIFY(store(in).ok);
             QCOMPARE(value("SELECT MIN(NETTOAR) || '-' || MAX(NETTOAR) FROM FORGTEV WHERE BIZONYLAT = :b AND TEVKOD = 'KA'"
                            " AND TEVALLAPOT = 'T'", {{"b", b}}), "5000-5000");
         } else if (name == "individual") {
@@ -289,7 +287,7 @@ private slots:
             before = contractRows(b);
             in.counts[0] = "2";
             in.kiszall = "2026.03.03";
-            QVERIFY(store(in).stored);
+            QVERIFY(store(in).ok);
             QCOMPARE(value("SELECT HKSZCSPSZV || ' ' || EGYEDI || ' ' || KISZALL || ' ' || KOMMENT || ' ' || SOFORKOD || ' ' || ARUKOD"
                            " FROM FORGKABIN WHERE BIZONYLAT = :b AND SORSZAM = 2", {{"b", b}}),
                      "0000100 E 2026.03.03 saját S2 1042");
@@ -304,7 +302,7 @@ private slots:
             in.prices[0].clear();
             in.counts[1] = "1";
             in.prices[1] = "4500";
-            QVERIFY(store(in).stored);
+            QVERIFY(store(in).ok);
             QCOMPARE(rows("FORGKABIN", b, "SORSZAM").mid(1), item2);
             QCOMPARE(acts(b, 1, 2, "KA") + acts(b, 1, 2, "KIH") + acts(b, 1, 2, "VSZ"), acts2);
             QCOMPARE(value("SELECT VMENNYISEG FROM FORGSOR WHERE BIZONYLAT = :b", {{"b", b}}), "1");
@@ -328,8 +326,8 @@ private slots:
             const auto oldPlanned = planned();
             QVERIFY(oldPlanned.size() > 3);
             in.nettoar = "20000";
-            const LineStoreResult r = store(in);
-            QVERIFY(r.stored);
+            const LineStoreOutcome r = store(in);
+            QVERIFY(r.ok);
             QCOMPARE(rows("FORGFIZ", b, "DATUM").first(), paid);
             const auto newPlanned = planned();
             QCOMPARE(newPlanned.size(), oldPlanned.size());
@@ -341,7 +339,7 @@ private slots:
             db.conn->exec("UPDATE FORGFIZ SET TEVALLAPOT = 'E' WHERE BIZONYLAT = :b AND DATUM = '2026.03.02'", {{"b", b}});
             const QStringList paid = rows("FORGFIZ", b, "DATUM").mid(0, 1);
             in.kiszall = "2026.03.09";
-            QVERIFY(store(in).stored);
+            QVERIFY(store(in).ok);
             QCOMPARE(rows("FORGFIZ", b, "DATUM").mid(0, 1), paid);
             // Every day from the first period on is covered once.
             auto rs = db.conn->query("SELECT DATUM, DATUM2 FROM FORGFIZ WHERE BIZONYLAT = :b AND TEVALLAPOT IN ('T', 'E')"
@@ -354,7 +352,7 @@ private slots:
             }
         } else if (name == "shortDate") {
             in.kiszall = "20260303";
-            QVERIFY(store(in).stored);
+            QVERIFY(store(in).ok);
             QCOMPARE(value("SELECT KISZALL FROM FORGSOR WHERE BIZONYLAT = :b", {{"b", b}}), "2026.03.03");
         } else if (name == "reversed") {
             in.vszall = "2026.02.01";
@@ -380,14 +378,14 @@ private slots:
         QCOMPARE(t.tetelsor, qint64(5));
         LineInput in = baseLine();
         in.arucsoport = "VIP";
-        const LineStoreResult r = OrdersWorkspace::StoreLine(*db.conn, session(), request(b, 0, in), yes);
-        QVERIFY(r.stored);
+        const LineStoreOutcome r = OrdersWorkspace::storeLine(*db.conn, session(), request(b, 0, in)).answerAll(true);
+        QVERIFY(r.ok);
         QCOMPARE(r.tetelsor, qint64(5));
         QCOMPARE(value("SELECT M_EGYSEG FROM FORGSOR WHERE BIZONYLAT = :b AND TETELSOR = 5", {{"b", b}}), "db");
         // A site without a modifiable contract gets the Part's refusal.
         db.conn->exec("UPDATE FORGFEJ SET STATUS = 'LEZ' WHERE BIZONYLAT IN (:b, :o)", {{"b", b}, {"o", old}});
         try {
-            OrdersWorkspace::StoreLine(*db.conn, session(), request(b, 0, in), yes);
+            OrdersWorkspace::storeLine(*db.conn, session(), request(b, 0, in)).answerAll(true);
             QFAIL("stored without a contract");
         } catch (const vl::RuleRefusal& e) {
             QCOMPARE(e.text(), OrdersWorkspace::NoOrderText());
@@ -400,10 +398,13 @@ private slots:
         LineInput in = baseLine();
         in.nettoar = "0";
         QStringList asked;
-        const LineStoreResult r = OrdersWorkspace::StoreLine(*db.conn, session(), request(b, 0, in),
-                                                             [&](const QString& q) { asked << q; return false; });
+        LineStoreOutcome r = OrdersWorkspace::storeLine(*db.conn, session(), request(b, 0, in));
+        while (r.asks()) {
+            asked << r.question;
+            r = r.proceed(false);
+        }
         QCOMPARE(asked, QStringList{"Biztos, hogy ingyen kapja?"});
-        QVERIFY(!r.stored);
+        QVERIFY(!r.ok);
         QCOMPARE(r.heading, OrdersWorkspace::LineHeading());
         QCOMPARE(value("SELECT COUNT(*) FROM FORGSOR WHERE BIZONYLAT = :b", {{"b", b}}), "0");
         QCOMPARE(value("SELECT MIKOR FROM FORGFEJ WHERE BIZONYLAT = :b", {{"b", b}}), "NULL");
@@ -420,7 +421,7 @@ private slots:
         in.kiszall = "2026.03.04";
         bool failed = false;
         try {
-            OrdersWorkspace::StoreLine(*db.conn, session(), request(b, 1, in), yes);
+            OrdersWorkspace::storeLine(*db.conn, session(), request(b, 1, in)).answerAll(true);
         } catch (const vl::db::DbError&) {
             failed = true;
         }
@@ -446,13 +447,13 @@ private slots:
         // The other workstation stores first: the view shown here is stale.
         LineInput in = OrdersWorkspace::InputOfLine(*db.conn->begin(), b, 1);
         in.mennyiseg = "3";
-        QVERIFY(OrdersWorkspace::StoreLine(*other, session(), request(b, 1, in), yes).stored);
+        QVERIFY(OrdersWorkspace::storeLine(*other, session(), request(b, 1, in)).answerAll(true).ok);
         const QStringList afterOther = contractRows(b);
         LineStoreRequest rq = request(b, 1, in);
         rq.input.mennyiseg = "4";
         rq.loadedRecordVersion = rv;
         try {
-            OrdersWorkspace::StoreLine(*db.conn, session(), rq, yes);
+            OrdersWorkspace::storeLine(*db.conn, session(), rq).answerAll(true);
             QFAIL("a stale view was stored");
         } catch (const vl::RuleRefusal& e) {
             QCOMPARE(e.text(), ProductRegister::ContractChangedElsewhereText());
@@ -464,11 +465,11 @@ private slots:
         const GeneratorContext ctx = context(*other);
         LineStoreRequest first = request(b, 1, in);
         first.input.kiszall = "2026.03.03";
-        QVERIFY(OrdersWorkspace::StoreLineIn(*tx, ctx, first, {}).stored);
+        QVERIFY(OrdersWorkspace::storeLineIn(*tx, ctx, first, {}).ok);
         LineStoreRequest second = request(b, 1, in);
         second.input.mennyiseg = "5";
         try {
-            OrdersWorkspace::StoreLine(*db.conn, session(), second, yes);
+            OrdersWorkspace::storeLine(*db.conn, session(), second).answerAll(true);
             QFAIL("two stores interleaved");
         } catch (const vl::RuleRefusal& e) {
             QCOMPARE(e.text(), ProductRegister::ContractChangedElsewhereText());
@@ -549,7 +550,7 @@ private slots:
         const QStringList kept = staying();
         const QStringList closedBefore = contractRows(closed);
 
-        OrdersWorkspace::ChangePaymentMode(*db.conn, nullptr, session(), c, to);
+        OrdersWorkspace::changePaymentMode(*db.conn, nullptr, session(), c, to);
 
         QCOMPARE(value("SELECT FIZMOD || '/' || NEV2 FROM UGYFEL WHERE KOD = :c", {{"c", c}}), to + "/második sor");
         QCOMPARE(value("SELECT FIZMOD FROM FORGFEJ WHERE BIZONYLAT = :b", {{"b", b}}), contractModeAfter);
@@ -592,7 +593,7 @@ private slots:
         QString refusal;
         OrdersWorkspace::CustomerStoreOutcome o;
         try {
-            o = OrdersWorkspace::StoreCustomer(*db.conn, session(), *read);
+            o = OrdersWorkspace::storeCustomer(*db.conn, session(), *read);
         } catch (const vl::RuleRefusal& e) {
             refusal = e.text();
         }
@@ -616,14 +617,14 @@ private slots:
 
     void paymentModeRefusals() {
         try {
-            OrdersWorkspace::ChangePaymentMode(*db.conn, nullptr, session(), "nincs-ilyen", "KP");
+            OrdersWorkspace::changePaymentMode(*db.conn, nullptr, session(), "nincs-ilyen", "KP");
             QFAIL("unknown customer");
         } catch (const vl::RuleRefusal& e) {
             QCOMPARE(e.text(), QString("Nincs ilyen ügyfél: nincs-ilyen"));
         }
         db.conn->exec("INSERT INTO UGYFEL (KOD, NEV, FIZMOD) VALUES ('R1', 'O''Brien és Társa', 'KP')");
         try {
-            OrdersWorkspace::ChangePaymentMode(*db.conn, nullptr, session(), "R1", "XX'");
+            OrdersWorkspace::changePaymentMode(*db.conn, nullptr, session(), "R1", "XX'");
             QFAIL("unknown mode");
         } catch (const vl::RuleRefusal& e) {
             QCOMPARE(e.text(), QString("Nincs ilyen fizetési mód: XX'"));

@@ -28,8 +28,6 @@ vl::shell::Session session() {
     return s;
 }
 
-bool yes(const QString&) { return true; }
-
 } // namespace
 
 class TstPayments : public QObject {
@@ -94,8 +92,8 @@ class TstPayments : public QObject {
         rq.siteKey = QStringLiteral("S%1").arg(b);
         rq.input = l;
         rq.today = "2026.02.20";
-        const LineStoreResult r = OrdersWorkspace::StoreLine(*db.conn, session(), rq, yes);
-        if (!r.stored) qWarning() << r.heading << r.messages;
+        const LineStoreOutcome r = OrdersWorkspace::storeLine(*db.conn, session(), rq).answerAll(true);
+        if (!r.ok) qWarning() << r.heading << r.messages;
         return b;
     }
     PaymentResult record(qint64 b, const QString& amount, const QString& from, const QString& to) {

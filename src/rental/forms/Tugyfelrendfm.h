@@ -1,18 +1,19 @@
 #pragma once
 // "Ügyfél megrendelései": the everyday front end for one customer. Its data
-// and sites (through the customer-and-site service), and the product-group
-// lines of its open contracts, changed in place. The rules are those of
-// vl::rental::OrdersWorkspace and vl::customers::CustomerService; the form
-// collects the fields, asks and shows.
+// and sites, and the product-group lines, products, activities and payments
+// of its open contracts, changed in place. Every read and every action goes
+// through one OrdersSession (made at each showing for the login of then);
+// the form collects the fields, asks the session's questions and shows.
 #include "customers/CustomerService.h"
 #include "db/Database.h"
-#include "rental/OrdersWorkspace.h"
+#include "rental/OrdersSession.h"
 
 #include <QDialog>
 #include <QHash>
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QButtonGroup;
@@ -31,7 +32,7 @@ class QToolButton;
 namespace vl::db { class RowSetModel; }
 namespace vl::shell { class Tmain_pkrfm; }
 
-namespace vl::customers {
+namespace vl::rental {
 
 class Tugyfelrendfm : public QDialog {
     Q_OBJECT
@@ -192,6 +193,12 @@ public:
     // Moves the line list to a row (as a click does).
     void setCurrentLineRow(int row);
 
+    // The rules session of this showing (made on first use before one).
+    OrdersSession& session();
+    // The filter of the order lists: the customer, the site unless "Minden
+    // szállítási cím" is chosen, the status unless "Összes" is.
+    OrderFilter orderFilter() const;
+
 protected:
     void closeEvent(QCloseEvent* e) override;
     void reject() override;
@@ -203,19 +210,19 @@ private:
     void buildOrderArea(QWidget* host);
     void fillCombos();
     void LoadCustomer();
-    void fillCustomerFields(const Customer& c);
+    void fillCustomerFields(const vl::customers::Customer& c);
     void clearCustomerFields();
-    Customer customerFromFields() const;
+    vl::customers::Customer customerFromFields() const;
     void RebuildSiteChooser();
-    void fillSiteFields(const std::optional<Site>& s);
-    Site siteFromFields() const;
+    void fillSiteFields(const std::optional<vl::customers::Site>& s);
+    vl::customers::Site siteFromFields() const;
     void ReloadOrderLists();
     void CloseOrderLists();
     void applyLineView();
     void lineRowChanged();
     void FillLineFields();
     void ClearLineFields();
-    vl::rental::LineInput lineFromFields() const;
+    LineInput lineFromFields() const;
     void setCustomerMode(const QString& m);
     void setSiteMode(const QString& m);
     void setLineMode(const QString& m);
@@ -223,21 +230,20 @@ private:
     void showPage(int page);
     void setScheduleField(QLineEdit* e, int value);
     void refreshDayNames();
-    vl::db::Connection& conn() const;
     bool customerLoaded() const { return !CustomerKey.trimmed().isEmpty(); }
     void selectSiteItemByText(const QString& text, bool silent);
 
     std::function<void(QLineEdit*, QLineEdit*, bool)> postal_;
     QHash<QString, QString> unitNames_;  // SZ_MEGYSEG KOD -> NEV
     QStringList nameCodes_, siteCodes_, statusCodes_, fizmodCodes_, groupCodes_, driverCodes_, unitCodes_;
-    QString cashFlag_;                 // SZ_FIZMOD.KP of the loaded customer's payment mode
     qint64 lineContract_ = 0, lineNo_ = 0;
     int lineVersion_ = 1;
     bool productReactions_ = true;
     bool listsOpen_ = false;
     bool silent_ = false;              // combo changes made by the form itself
-    std::optional<Customer> loaded_;   // the customer as read (q_ugyfel)
-    std::optional<Site> site_;         // the site as read (q_ugyfelcim)
+    std::unique_ptr<OrdersSession> session_;
+    std::optional<vl::customers::Customer> loaded_;   // the customer as read (q_ugyfel)
+    std::optional<vl::customers::Site> site_;         // the site as read (q_ugyfelcim)
     vl::db::RowSet lines_, summary_, products_, payments_;
     vl::db::RowSetModel* lineModel_ = nullptr;
     int productRow_ = -1;
@@ -248,4 +254,4 @@ Tugyfelrendfm& OrdersWorkspaceForm();
 // "Tugyfelrendfm": params CustomerKey, SiteKey, ActivityDate; shown modally in the work area.
 void registerOrdersWorkspace(vl::shell::Tmain_pkrfm& w);
 
-} // namespace vl::customers
+} // namespace vl::rental

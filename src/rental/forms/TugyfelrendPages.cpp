@@ -5,10 +5,8 @@
 #include "TgetdatumFm.h"
 #include "Tugyfelrendfm.h"
 #include "db/RowSetModel.h"
-#include "rental/OrdersItems.h"
-#include "rental/Payments.h"
-#include "shell/Dm.h"
-#include "rental/Dictionaries.h"
+#include "CodeCombo.h"
+#include "rental/OrdersSession.h"
 #include "util/Dates.h"
 #include "util/Error.h"
 #include "util/MessageSink.h"
@@ -30,13 +28,8 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-namespace vl::customers {
+namespace vl::rental {
 
-using vl::rental::ItemKey;
-using vl::rental::OrdersItems;
-using vl::rental::PaymentRow;
-using vl::rental::PaymentRowKey;
-using vl::rental::Payments;
 using Col = vl::db::RowSetModel::GridColumn;
 
 namespace {
@@ -111,6 +104,12 @@ void showRefusal(const vl::Error& e, const QString& doing) {
     else vl::notifyError(e, doing);
 }
 
+// The messages of a refused action as warnings.
+template <class X>
+void showMessages(const vl::OutcomeOf<X>& o) {
+    for (const QString& m : o.messages) vl::notify(o.ok ? vl::MsgKind::Info : vl::MsgKind::Warning, m);
+}
+
 } // namespace
 
 TugyfelrendPages::TugyfelrendPages(Tugyfelrendfm* form, QTabWidget* pages, QWidget* productPanel)
@@ -130,7 +129,12 @@ TugyfelrendPages::TugyfelrendPages(Tugyfelrendfm* form, QTabWidget* pages, QWidg
     setProductMode(kBrowse);
 }
 
-vl::db::Connection& TugyfelrendPages::conn() const { return vl::shell::dm().d_alap(); }
+ItemKey TugyfelrendPages::currentKey() const {
+    const int cur = currentProduct();
+    return ItemKey{productText(cur, QStringLiteral("BIZONYLAT")).toLongLong(), 1,
+                   productText(cur, QStringLiteral("TETELSOR")).toLongLong(),
+                   productText(cur, QStringLiteral("SORSZAM")).toLongLong()};
+}
 
 // ---------------------------------------------------------------- building
 
@@ -280,31 +284,14 @@ void TugyfelrendPages::reload() {
         t = productText(keep, QStringLiteral("TETELSOR")).toLongLong();
         s = productText(keep, QStringLiteral("SORSZAM")).toLongLong();
     }
-    vl::rental::OrderFilter f;
-    f.customerKey = form_->CustomerKey.trimmed();
-    if (form_->cb_ugyfelcim && form_->cb_ugyfelcim->currentIndex() > 0) f.siteKey = form_->SiteKey.trimmed();
-    auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-    if (form_->cbx_sz_statusr && form_->cbx_sz_statusr->currentIndex() > 0) {
-        f.statusCode = vl::rental::ContractStatusCode(*tx, form_->cbx_sz_statusr->currentText());
-    }
-    if (f.customerKey.isEmpty()) {
-        products_ = vl::db::RowSet();
-        payments_ = vl::db::RowSet();
-    } else {
-        products_ = vl::rental::OrdersWorkspace::Products(*tx, f);
-        payments_ = vl::rental::OrdersWorkspace::Payments(*tx, f);
-    }
-    if (driverCodes_.isEmpty()) {
-        cb_soforkab->clear();
-        cb_soforkab->addItem(QString());
-        driverCodes_ << QString();
-        vl::db::RowSet d = vl::rental::ReadDictionary(*tx, vl::rental::Dictionary::AllDrivers);
-        while (d.next()) {
-            cb_soforkab->addItem(d.text(QStringLiteral("NEV")).trimmed());
-            driverCodes_ << d.text(QStringLiteral("KOD")).trimmed();
-        }
-    }
-    tx->commit();
+    OrdersSession& session = form_->session();
+    const OrderLists l = session.readItemLists(form_->orderFilter());
+    products_ = l.products;
+    payments_ = l.payments;
+    // The driver combo: an empty item (no driver), then every driver.
+    if (driverCodes_.isEmpty())
+        vl::shell::FillCodeCombo(cb_soforkab, [&session] { return session.readDictionary(Dictionary::AllDrivers); },
+                                 driverCodes_, true, QString());
     reactions_ = false;
     productModel_->setRowSet(products_, {Col{QStringLiteral("TETELSOR"), QStringLiteral("T#"), {}},
                                          Col{QStringLiteral("SORSZAM"), QStringLiteral("K#"), {}},
@@ -393,12 +380,11 @@ void TugyfelrendPages::reloadActivities() {
     } else {
         QString upTo = vl::util::NormalizeDateText(form_->ActivityDate.trimmed());
         if (upTo.isEmpty()) upTo = QDate::currentDate().toString(QStringLiteral("yyyy.MM.dd"));
-        auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-        activities_ = vl::rental::OrdersWorkspace::Activities(
-            *tx, productText(r, QStringLiteral("BIZONYLAT")).toLongLong(), productText(r, QStringLiteral("VERZIO")).toLongLong(),
-            productText(r, QStringLiteral("TETELSOR")).toLongLong(), productText(r, QStringLiteral("SORSZAM")).toLongLong(),
-            productText(r, QStringLiteral("ARUKOD")), upTo);
-        tx->commit();
+        const ItemKey k{productText(r, QStringLiteral("BIZONYLAT")).toLongLong(),
+                        productText(r, QStringLiteral("VERZIO")).toLongLong(),
+                        productText(r, QStringLiteral("TETELSOR")).toLongLong(),
+                        productText(r, QStringLiteral("SORSZAM")).toLongLong()};
+        activities_ = form_->session().readActivities(k, productText(r, QStringLiteral("ARUKOD")), upTo);
     }
     activityModel_->setRowSet(activities_, {Col{QStringLiteral("DATUM"), QStringLiteral("Dátum"), {}},
                                             Col{QStringLiteral("TEVSORSZAM"), QStringLiteral("#"), {}},
@@ -438,7 +424,7 @@ void TugyfelrendPages::b_megsemkabinClick() {
 void TugyfelrendPages::b_tarolkabinClick() {
     const int cur = currentProduct();
     if (cur < 0) return;
-    vl::rental::ItemStoreRequest rq;
+    ItemStoreRequest rq;
     rq.panel.kiszall = e_kiszallkab->text();
     rq.panel.vszallt = e_vszalltkab->text();
     const int di = cb_soforkab->currentIndex();
@@ -457,14 +443,14 @@ void TugyfelrendPages::b_tarolkabinClick() {
                                    productText(r, QStringLiteral("TETELSOR")).toLongLong(),
                                    productText(r, QStringLiteral("SORSZAM")).toLongLong()});
     try {
-        const vl::rental::ItemStoreResult res = OrdersItems::StoreItems(conn(), nullptr, vl::shell::dm().session(), rq);
-        vl::notify(vl::MsgKind::Info, res.line());
-    } catch (const vl::Error& e) {
-        showRefusal(e, QStringLiteral("a termék adatok tárolása"));
-        if (e.text().startsWith(vl::rental::OrdersWorkspace::DateHeading())) {
-            e_kiszallkab->setFocus();
+        const ItemStoreOutcome res = form_->session().storeItems(rq);
+        showMessages(res);
+        if (!res.ok && !res.focus.isEmpty()) {
+            if (auto* w = form_->findChild<QWidget*>(res.focus)) w->setFocus();
             return;   // the mode stays, the typed values too
         }
+    } catch (const vl::Error& e) {
+        showRefusal(e, QStringLiteral("a termék adatok tárolása"));
     }
     setProductMode(kBrowse);
     reload();
@@ -507,11 +493,9 @@ void TugyfelrendPages::b_kabinClick() {
         }
         e_arukod->setText(picked);
     }
-    const ItemKey k{productText(cur, QStringLiteral("BIZONYLAT")).toLongLong(), 1,
-                    productText(cur, QStringLiteral("TETELSOR")).toLongLong(),
-                    productText(cur, QStringLiteral("SORSZAM")).toLongLong()};
     try {
-        OrdersItems::ChangeNumber(conn(), nullptr, vl::shell::dm().session(), k, picked);
+        const auto o = form_->session().changeNumber(currentKey(), picked);
+        if (!o.ok) showMessages(o);
     } catch (const vl::Error& e) {
         showRefusal(e, QStringLiteral("a termékszám módosítása"));
     }
@@ -521,22 +505,14 @@ void TugyfelrendPages::b_kabinClick() {
 void TugyfelrendPages::b_torolkabClick() {
     const int cur = currentProduct();
     if (cur < 0) return;
-    const ItemKey k{productText(cur, QStringLiteral("BIZONYLAT")).toLongLong(), 1,
-                    productText(cur, QStringLiteral("TETELSOR")).toLongLong(),
-                    productText(cur, QStringLiteral("SORSZAM")).toLongLong()};
     try {
-        {
-            auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-            const QString refusal = OrdersItems::RemoveRefusal(*tx, k);
-            tx->commit();
-            if (!refusal.isEmpty()) {
-                vl::notify(vl::MsgKind::Warning, refusal);
-                return;
-            }
-        }
-        if (vl::ask(OrdersItems::RemoveQuestion(), vl::MsgKind::Question, OrdersItems::RemoveButtons(), 0) != 1) return;
-        const vl::rental::StoreSummary s = OrdersItems::RemoveItem(conn(), nullptr, vl::shell::dm().session(), k);
-        vl::notify(vl::MsgKind::Info, s.line());
+        SummaryOutcome o = form_->session().removeItem(currentKey());
+        // The question with its three buttons, "Nem" under Enter.
+        while (o.asks() && o.proceed)
+            o = o.proceed(vl::ask(o.question, vl::MsgKind::Question, OrdersItems::RemoveButtons(), 0) == 1);
+        if (!o.ok && o.messages.isEmpty()) return;   // declined
+        showMessages(o);
+        if (!o.ok) return;
     } catch (const vl::Error& e) {
         showRefusal(e, QStringLiteral("a termék törlése"));
     }
@@ -546,12 +522,8 @@ void TugyfelrendPages::b_torolkabClick() {
 void TugyfelrendPages::b_vissznyomClick() {
     const int cur = currentProduct();
     if (cur < 0) return;
-    const ItemKey k{productText(cur, QStringLiteral("BIZONYLAT")).toLongLong(), 1,
-                    productText(cur, QStringLiteral("TETELSOR")).toLongLong(),
-                    productText(cur, QStringLiteral("SORSZAM")).toLongLong()};
-    auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-    const QString day = OrdersItems::ReturnDocumentDate(*tx, k);
-    tx->commit();
+    const ItemKey k = currentKey();
+    const QString day = form_->session().readReturnDocumentDate(k);
     if (day.isEmpty()) {
         vl::notify(vl::MsgKind::Warning, OrdersItems::NoReturnDateText());
         return;
@@ -569,25 +541,27 @@ void TugyfelrendPages::b_fiznapClick() {
     vl::shell::PickDateForButton(b_fiznap);
     const int cur = currentProduct();
     if (!e_fizerv->text().trimmed().isEmpty() || cur < 0) return;
-    auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-    e_fizerv->setText(Payments::DefaultPeriodEnd(*tx, productText(cur, QStringLiteral("BIZONYLAT")).toLongLong(), 1,
-                                                 e_fiznap->text()));
-    tx->commit();
+    e_fizerv->setText(form_->session().proposePeriodEnd(productText(cur, QStringLiteral("BIZONYLAT")).toLongLong(),
+                                                        e_fiznap->text()));
 }
 
 void TugyfelrendPages::b_hozzaadasClick() {
     const int cur = currentProduct();
-    vl::rental::PaymentEntry e;
+    PaymentEntry e;
     e.bizonylat = cur < 0 ? 0 : productText(cur, QStringLiteral("BIZONYLAT")).toLongLong();
     e.amount = e_fiz->text();
     e.from = e_fiznap->text();
     e.to = e_fizerv->text();
     e.soforkod = cur < 0 ? QString() : productText(cur, QStringLiteral("SOFORKOD"));
-    vl::rental::PaymentResult r;
+    PaymentOutcome r;
     try {
-        r = Payments::RecordPayment(conn(), nullptr, vl::shell::dm().session(), e);
+        r = form_->session().recordPayment(e);
     } catch (const vl::Error& err) {
         showRefusal(err, QStringLiteral("a fizetés tárolása"));
+        return;   // the typed values stay
+    }
+    if (!r.ok) {
+        showMessages(r);
         return;   // the typed values stay
     }
     e_fiz->clear();
@@ -619,12 +593,10 @@ PaymentRow shownPayment(const vl::db::RowSet& rs, int row) {
 void TugyfelrendPages::b_torlesClick() {
     const PaymentRow p = shownPayment(payments_, dbg_fiz->currentIndex().row());
     if (!p.found) return;
-    if (vl::ask(Payments::DeleteQuestion(p), vl::MsgKind::Question, {QStringLiteral("Igen"), QStringLiteral("Nem")}) != 0) return;
-    if (p.tevallapot == QLatin1String("E") &&
-        vl::ask(Payments::PaidDeleteQuestion(), vl::MsgKind::Question, {QStringLiteral("Igen"), QStringLiteral("Nem")}) != 0)
-        return;
     try {
-        Payments::DeletePayment(conn(), nullptr, vl::shell::dm().session(), p);
+        const PaymentOutcome o = vl::askedThroughSink(form_->session().deletePayment(p));
+        if (!o.ok && o.messages.isEmpty()) return;   // declined
+        if (!o.ok) showMessages(o);
     } catch (const vl::Error& e) {
         showRefusal(e, QStringLiteral("a fizetés törlése"));
     }
@@ -635,19 +607,10 @@ void TugyfelrendPages::b_kifizetveClick() {
     const int row = dbg_fiz->currentIndex().row();
     const PaymentRow p = shownPayment(payments_, row);
     if (!p.found) return;
-    bool paid = false;
-    {
-        auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-        paid = Payments::IsPaid(*tx, p.tevallapot);
-        tx->commit();
-    }
-    bool confirmed = false;
-    if (paid) {
-        confirmed = vl::ask(Payments::UnpayQuestion(), vl::MsgKind::Question, {QStringLiteral("Igen"), QStringLiteral("Nem")}) == 0;
-        if (!confirmed) return;
-    }
     try {
-        Payments::TogglePaid(conn(), nullptr, vl::shell::dm().session(), p, confirmed);
+        const PaymentOutcome o = vl::askedThroughSink(form_->session().togglePaid(p));
+        if (!o.ok && o.messages.isEmpty()) return;   // declined
+        if (!o.ok) showMessages(o);
     } catch (const vl::Error& e) {
         showRefusal(e, QStringLiteral("a fizetés jelölése"));
     }
@@ -659,4 +622,4 @@ void TugyfelrendPages::b_nyomtatasClick() {
     vl::shell::openForm(QStringLiteral("Tqrkpfiz"), {{QStringLiteral("CustomerKey"), form_->CustomerKey.trimmed()}}, form_);
 }
 
-} // namespace vl::customers
+} // namespace vl::rental

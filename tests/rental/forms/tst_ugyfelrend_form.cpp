@@ -26,7 +26,7 @@
 #include <QtTest>
 #include <tuple>
 
-using vl::customers::Tugyfelrendfm;
+using vl::rental::Tugyfelrendfm;
 using vl::shell::dm;
 
 namespace {
@@ -56,7 +56,7 @@ class TstUgyfelrendForm : public QObject {
                     " WHERE F.AKTIV = 'I' AND F.STATUS = 'FO' GROUP BY F.UGYFELKOD ORDER BY COUNT(*) DESC, 1");
     }
     Tugyfelrendfm& shown(const QString& customer, const QString& site = QString()) {
-        Tugyfelrendfm& f = vl::customers::OrdersWorkspaceForm();
+        Tugyfelrendfm& f = vl::rental::OrdersWorkspaceForm();
         f.CustomerKey = customer;
         f.SiteKey = site;
         f.ActivityDate = "2026.03.15";
@@ -96,7 +96,7 @@ private slots:
         contractEntryCalls_.clear();
     }
     void cleanup() {
-        Tugyfelrendfm& f = vl::customers::OrdersWorkspaceForm();
+        Tugyfelrendfm& f = vl::rental::OrdersWorkspaceForm();
         for (QPushButton* b : {f.b_cimmegsem, f.b_ugyfelmegsem, f.b_megsemcsop}) b->click();
         if (f.isVisible()) f.b_vissza->click();
     }
@@ -129,7 +129,7 @@ private slots:
         QCOMPARE(seen, (QStringList{"Ügyfél megrendelései", "", "-1", "", "0", "0", "0", "0", "0", "0", "0", "1",
                                     "Tevékenységek " + vl::util::TodayStr() + "-ig", "Minden szállítási cím"}));
         QVERIFY(!stillOpen);
-        QVERIFY(!vl::customers::OrdersWorkspaceForm().isVisible());
+        QVERIFY(!vl::rental::OrdersWorkspaceForm().isVisible());
     }
 
     // Neither box: every customer; "Aktív": only the active ones; "Van

@@ -24,7 +24,7 @@
 #include <QTableView>
 #include <QtTest>
 
-using vl::customers::Tugyfelrendfm;
+using vl::rental::Tugyfelrendfm;
 using vl::shell::dm;
 
 namespace {
@@ -63,7 +63,7 @@ class TstUgyfelrendPages : public QObject {
                     " GROUP BY F.UGYFELKOD ORDER BY COUNT(*) DESC, 1");
     }
     Tugyfelrendfm& shown(int page) {
-        Tugyfelrendfm& f = vl::customers::OrdersWorkspaceForm();
+        Tugyfelrendfm& f = vl::rental::OrdersWorkspaceForm();
         f.CustomerKey = customer();
         f.SiteKey = QString();
         f.ActivityDate = "2026.03.15";
@@ -121,7 +121,7 @@ private slots:
         docPrints_.clear();
     }
     void cleanup() {
-        Tugyfelrendfm& f = vl::customers::OrdersWorkspaceForm();
+        Tugyfelrendfm& f = vl::rental::OrdersWorkspaceForm();
         if (auto* b = f.findChild<QPushButton*>("b_megsemkabin"); b && b->isEnabled()) b->click();
         if (f.isVisible()) f.b_vissza->click();
     }

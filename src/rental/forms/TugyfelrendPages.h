@@ -4,8 +4,10 @@
 // "Tevékenységek (mai napig)" (the current product's activities up to the
 // workspace's ActivityDate) and "Fizetések" (the customer's billing rows, paid
 // ones in bold). Built into the workspace's page widgets ts_kabin, ts_tev,
-// ts_fiz and its panel p_kabindata; the rules are OrdersItems and Payments.
+// ts_fiz and its panel p_kabindata; every read and action goes through the
+// workspace's OrdersSession.
 #include "db/Database.h"
+#include "rental/OrdersItems.h"
 
 #include <QObject>
 #include <QString>
@@ -23,7 +25,7 @@ namespace vl::db {
 class RowSetModel;
 }
 
-namespace vl::customers {
+namespace vl::rental {
 
 class Tugyfelrendfm;
 
@@ -102,7 +104,7 @@ private:
     QList<int> selectedProducts() const;
     QString productText(int row, const QString& col) const;
     void positionProduct(qint64 b, qint64 t, qint64 s);
-    vl::db::Connection& conn() const;
+    ItemKey currentKey() const;   // the current product's key
 
     Tugyfelrendfm* form_;
     vl::db::RowSet products_, activities_, payments_;
@@ -113,4 +115,4 @@ private:
     bool reactions_ = true;
 };
 
-} // namespace vl::customers
+} // namespace vl::rental

@@ -7,9 +7,6 @@
 #include "TgetdatumFm.h"
 #include "Tmain_pkrfm.h"
 #include "db/RowSetModel.h"
-#include "db/TxScope.h"
-#include "rental/ProductRegister.h"
-#include "rental/Schedule.h"
 #include "shell/Dm.h"
 #include "util/Dates.h"
 #include "util/Error.h"
@@ -39,10 +36,12 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace vl::customers {
+namespace vl::rental {
 
+using vl::customers::Customer;
+using vl::customers::CustomerService;
+using vl::customers::Site;
 using vl::db::RowSet;
-using vl::rental::OrdersWorkspace;
 
 namespace {
 
@@ -137,7 +136,10 @@ Tugyfelrendfm::Tugyfelrendfm(QWidget* parent)
     resize(1240, 780);
 }
 
-vl::db::Connection& Tugyfelrendfm::conn() const { return vl::shell::dm().d_alap(); }
+OrdersSession& Tugyfelrendfm::session() {
+    if (!session_) session_ = std::make_unique<OrdersSession>(vl::shell::dm().d_alap(), vl::shell::dm().session());
+    return *session_;
+}
 
 void Tugyfelrendfm::buildUi() {
     auto* outer = new QVBoxLayout(this);
@@ -603,27 +605,27 @@ void Tugyfelrendfm::buildOrderArea(QWidget* host) {
 // ---------------------------------------------------------------- showing
 
 void Tugyfelrendfm::fillCombos() {
-    auto& c = conn();
-    vl::shell::FillCodeCombo(cbx_sz_statusr, c, QStringLiteral("SELECT * FROM SZ_STATUSR ORDER BY NEV"), statusCodes_,
-                             false, QStringLiteral("Összes"));
-    vl::shell::FillCodeCombo(cb_fizmod, c, QStringLiteral("SELECT * FROM SZ_FIZMOD ORDER BY NEV"), fizmodCodes_, false,
-                             QStringLiteral("-"));
-    vl::shell::FillCodeCombo(cb_arucsop, c, QStringLiteral("SELECT * FROM SZ_ARUCSOP ORDER BY NEV"), groupCodes_, false,
-                             QStringLiteral("-"));
-    vl::shell::FillCodeCombo(cb_soforcsop, c, QStringLiteral("SELECT * FROM SZ_SOFOR ORDER BY NEV"), driverCodes_, false,
-                             QString());
-    vl::shell::FillCodeCombo(cb_megysegcsop, c,
-                             QStringLiteral("SELECT * FROM SZ_MEGYSEG WHERE TIPUS LIKE '%R%' ORDER BY NEV"), unitCodes_,
-                             false, QStringLiteral("-"));
+    using vl::shell::FillCodeCombo;
+    const auto fill = [this](QComboBox* box, Dictionary which, QStringList& codes, const QString& first) {
+        FillCodeCombo(box, [this, which] { return session().readDictionary(which); }, codes, false, first);
+    };
+    fill(cbx_sz_statusr, Dictionary::ContractStatuses, statusCodes_, QStringLiteral("Összes"));
+    fill(cb_fizmod, Dictionary::PaymentModes, fizmodCodes_, QStringLiteral("-"));
+    fill(cb_arucsop, Dictionary::ProductGroups, groupCodes_, QStringLiteral("-"));
+    fill(cb_soforcsop, Dictionary::AllDrivers, driverCodes_, QString());
+    fill(cb_megysegcsop, Dictionary::RentalUnits, unitCodes_, QStringLiteral("-"));
     if (unitNames_.isEmpty()) {
-        const RowSet rs = c.query(QStringLiteral("SELECT KOD, NEV FROM SZ_MEGYSEG"));
-        for (int r = 0; r < rs.rowCount(); ++r) unitNames_.insert(rs.at(r, 0).toString().trimmed(), rs.at(r, 1).toString());
+        const RowSet rs = session().readDictionary(Dictionary::Units);
+        const int kod = rs.indexOf(QStringLiteral("KOD")), nev = rs.indexOf(QStringLiteral("NEV"));
+        for (int r = 0; r < rs.rowCount(); ++r) unitNames_.insert(rs.at(r, kod).toString().trimmed(), rs.at(r, nev).toString());
     }
 }
 
 bool Tugyfelrendfm::FormShow() {
     try {
         if (ActivityDate.trimmed().isEmpty()) ActivityDate = vl::util::TodayStr();
+        // A session of its own for this showing: the login and the database of now.
+        session_ = std::make_unique<OrdersSession>(vl::shell::dm().d_alap(), vl::shell::dm().session());
         fillCombos();
         RefreshCustomerChooser();
         silent_ = true;
@@ -652,9 +654,7 @@ bool Tugyfelrendfm::FormShow() {
 // ---------------------------------------------------------------- customer
 
 void Tugyfelrendfm::RefreshCustomerChooser() {
-    auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-    const RowSet rs = OrdersWorkspace::CustomerChooser(*tx, cb_aktiv->isChecked(), cb_berles->isChecked());
-    tx->commit();
+    const RowSet rs = session().readCustomerChooser(cb_aktiv->isChecked(), cb_berles->isChecked());
     silent_ = true;
     cbx_ugyfelnev->clear();
     nameCodes_.clear();
@@ -756,33 +756,22 @@ Customer Tugyfelrendfm::customerFromFields() const {
 }
 
 void Tugyfelrendfm::LoadCustomer() {
-    auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-    loaded_.reset();
-    if (customerLoaded()) loaded_ = CustomerService::loadCustomer(*tx, CustomerKey.trimmed());
+    const LoadedCustomer l = session().loadCustomer(customerLoaded() ? CustomerKey.trimmed() : QString());
+    loaded_ = l.customer;
     if (loaded_) fillCustomerFields(*loaded_);
     else clearCustomerFields();
     silent_ = true;
     cbx_ugyfelnev->setCurrentIndex(loaded_ ? comboIndexOfText(cbx_ugyfelnev, loaded_->nev) : -1);
     silent_ = false;
-    cashFlag_.clear();
     if (customerLoaded() && loaded_) {
-        const QString fizmod = loaded_->fizmod.trimmed();
-        RowSet fm = tx->query(QStringLiteral("SELECT NEV, KP FROM SZ_FIZMOD WHERE KOD = :kod"),
-                              {{QStringLiteral("kod"), fizmod}});
-        if (fm.next()) {
-            cb_fizmod->setCurrentIndex(comboIndexOfText(cb_fizmod, fm.text(QStringLiteral("NEV"))));
-            cashFlag_ = fm.text(QStringLiteral("KP")).trimmed();
-        } else {
-            vl::notify(vl::MsgKind::Warning, QStringLiteral("Hova lett ez az fizmód? ") + fizmod);
-        }
+        if (l.paymentModeKnown) cb_fizmod->setCurrentIndex(comboIndexOfText(cb_fizmod, l.paymentModeName));
+        else vl::notify(vl::MsgKind::Warning, l.missingModeText);
     }
-    tx->commit();
     RebuildSiteChooser();
 }
 
 void Tugyfelrendfm::RebuildSiteChooser() {
-    auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-    const RowSet sites = customerLoaded() ? CustomerService::loadSites(*tx, CustomerKey.trimmed()) : RowSet();
+    const RowSet sites = session().readSites(customerLoaded() ? CustomerKey.trimmed() : QString());
     silent_ = true;
     cb_ugyfelcim->clear();
     siteCodes_.clear();
@@ -803,9 +792,7 @@ void Tugyfelrendfm::RebuildSiteChooser() {
         SiteKey = siteCodes_.at(1);
         cb_ugyfelcim->setCurrentIndex(1);
     }
-    site_.reset();
-    if (!SiteKey.trimmed().isEmpty()) site_ = CustomerService::loadSite(*tx, SiteKey.trimmed());
-    tx->commit();
+    site_ = session().loadSite(SiteKey);
     fillSiteFields(site_);
     if (kept) cb_ugyfelcim->setCurrentIndex(site_ ? comboIndexOfText(cb_ugyfelcim, siteText(site_->irszam, site_->varos, site_->utca)) : 0);
     silent_ = false;
@@ -852,9 +839,7 @@ void Tugyfelrendfm::cb_ugyfelcimChange() {
     if (silent_ || i < 0 || i >= siteCodes_.size()) return;
     SiteKey = siteCodes_.at(i);
     if (i > 0) {
-        auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-        site_ = CustomerService::loadSite(*tx, SiteKey);
-        tx->commit();
+        site_ = session().loadSite(SiteKey);
         fillSiteFields(site_);
     } else {
         site_.reset();
@@ -889,47 +874,20 @@ void Tugyfelrendfm::b_ugyfelmegsemClick() {
 void Tugyfelrendfm::b_ugyfeltarClick() {
     if (!editing(customerMode)) return;
     const bool insert = customerMode == kInsert;
-    Customer c = customerFromFields();
     try {
-        {
-            auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-            // The payment mode may change here: it is checked as the new one.
-            const QStringList errors = CustomerService::customerErrors(*tx, c, insert ? QString() : c.fizmod);
-            if (!errors.isEmpty()) {
-                QString text = OrdersWorkspace::CustomerHeading() + QStringLiteral("\n\n");
-                for (const QString& e : errors) text += e + QLatin1Char('\n');
-                vl::notify(vl::MsgKind::Warning, text);
-                return;
+        // The checks, the question of a name that exists, the store with its
+        // payment mode: the session's, as vorlanda-admin payment-mode's.
+        const CustomerOutcome o = vl::askedThroughSink(session().storeCustomer(customerFromFields()));
+        if (!o.ok) {
+            for (const QString& m : o.messages) vl::notify(vl::MsgKind::Warning, m);
+            if (o.reload) {
+                // Changed or deleted elsewhere: the panel shows what is stored now.
+                LoadCustomer();
+                setCustomerMode(kBrowse);
             }
-            const QList<Customer> same = CustomerService::sameName(*tx, c.nev, insert ? QStringLiteral("0") : c.kod);
-            tx->commit();
-            if (!same.isEmpty()) {
-                QString q = QStringLiteral("Már van ilyen nevű ügyfél.\n");
-                for (const Customer& o : same)
-                    q += o.nev + QLatin1Char(' ') + siteText(o.irszam, o.varos, o.utca) + QLatin1Char('\n');
-                q += QStringLiteral("\nBiztosan felviszi az ügyfél adatait?");
-                if (vl::ask(q) != 0) return;
-            }
-        }
-        vl::rental::OrdersWorkspace::CustomerStoreOutcome o;
-        try {
-            o = OrdersWorkspace::StoreCustomer(conn(), vl::shell::dm().session(), c);
-        } catch (const vl::RuleRefusal& e) {
-            // Changed or deleted elsewhere: the panel shows what is stored now.
-            vl::notify(vl::MsgKind::Warning, e.text());
-            LoadCustomer();
-            setCustomerMode(kBrowse);
             return;
         }
-        if (!o.result.stored()) {
-            QString text = OrdersWorkspace::CustomerHeading() + QStringLiteral("\n\n");
-            for (const QString& e : o.result.errors) text += e + QLatin1Char('\n');
-            vl::notify(vl::MsgKind::Warning, text);
-            return;
-        }
-        CustomerKey = o.result.key;
-        const bool modeChanged = o.modeChanged;
-        const vl::rental::StoreSummary summary = o.summary;
+        CustomerKey = o.key;
         if (insert) {
             SiteKey.clear();
             RefreshCustomerChooser();
@@ -939,11 +897,9 @@ void Tugyfelrendfm::b_ugyfeltarClick() {
         if (insert) {
             b_ujcimClick();
             ReloadOrderLists();
-        } else if (modeChanged) {
+        } else if (o.modeChanged) {
             ReloadOrderLists();
-            if (summary.contracts > 0)
-                vl::notify(vl::MsgKind::Info, QStringLiteral("%1 szerződés fizetési módja módosult. ").arg(summary.contracts) +
-                                                  summary.line());
+            for (const QString& m : o.messages) vl::notify(vl::MsgKind::Info, m);
         }
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("Az ügyfél tárolása"));
@@ -953,18 +909,12 @@ void Tugyfelrendfm::b_ugyfeltarClick() {
 void Tugyfelrendfm::b_ugyfeltorlesClick() {
     if (!loaded_ || customerMode != kBrowse) return;
     try {
-        {
-            auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-            const QString refusal = CustomerService::customerDeleteRefusal(*tx, CustomerKey);
-            tx->commit();
-            if (!refusal.isEmpty()) {
-                vl::notify(vl::MsgKind::Warning, texts::customerInUse());
-                return;
-            }
-        }
-        if (vl::askDefaultNo(QStringLiteral("Biztosan törli az ügyfelet és az össezes címét?")) != 0) return;
         const int pos = cbx_ugyfelnev->currentIndex();
-        CustomerService::deleteCustomer(conn(), nullptr, CustomerKey);
+        const vl::Outcome o = vl::askedThroughSink(session().deleteCustomer(CustomerKey));
+        if (!o.ok) {
+            for (const QString& m : o.messages) vl::notify(vl::MsgKind::Warning, m);
+            return;
+        }
         CustomerKey.clear();
         SiteKey.clear();
         RefreshCustomerChooser();
@@ -1009,35 +959,22 @@ void Tugyfelrendfm::b_cimmegsemClick() {
 void Tugyfelrendfm::b_cimtarolClick() {
     if (!editing(siteMode)) return;
     const bool insert = siteMode == kInsert;
-    Site s = siteFromFields();
+    const Site s = siteFromFields();
     try {
-        {
-            auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-            const QStringList errors = CustomerService::siteErrors(*tx, s);
-            tx->commit();
-            if (!errors.isEmpty()) {
-                vl::notify(vl::MsgKind::Warning, CustomerService::siteErrorText(errors));
-                return;
+        const SiteOutcome r = session().storeSite(s);
+        if (!r.ok) {
+            for (const QString& m : r.messages) vl::notify(vl::MsgKind::Warning, m);
+            if (r.reload) {
+                // The panel shows the site as it is stored now.
+                setSiteMode(kBrowse);
+                const QString key = SiteKey;
+                RebuildSiteChooser();
+                const bool was = silent_;
+                silent_ = true;
+                cb_ugyfelcim->setCurrentIndex(int(siteCodes_.indexOf(key)));
+                silent_ = was;
+                cb_ugyfelcimChange();
             }
-        }
-        StoreResult r;
-        try {
-            r = CustomerService::storeSite(conn(), nullptr, s);
-        } catch (const vl::RuleRefusal& e) {
-            vl::notify(vl::MsgKind::Warning, e.text());
-            // The panel shows the site as it is stored now.
-            setSiteMode(kBrowse);
-            const QString key = SiteKey;
-            RebuildSiteChooser();
-            const bool was = silent_;
-            silent_ = true;
-            cb_ugyfelcim->setCurrentIndex(int(siteCodes_.indexOf(key)));
-            silent_ = was;
-            cb_ugyfelcimChange();
-            return;
-        }
-        if (!r.stored()) {
-            vl::notify(vl::MsgKind::Warning, CustomerService::siteErrorText(r.errors));
             return;
         }
         const int pos = cb_ugyfelcim->currentIndex();
@@ -1060,17 +997,11 @@ void Tugyfelrendfm::b_cimtorlesClick() {
     if (pos <= 0 || pos >= siteCodes_.size()) return;
     const QString key = siteCodes_.at(pos);
     try {
-        {
-            auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-            const QString refusal = CustomerService::siteDeleteRefusal(*tx, key);
-            tx->commit();
-            if (!refusal.isEmpty()) {
-                vl::notify(vl::MsgKind::Warning, texts::siteInUse());
-                return;
-            }
+        const vl::Outcome o = vl::askedThroughSink(session().deleteSite(key, CustomerKey));
+        if (!o.ok) {
+            for (const QString& m : o.messages) vl::notify(vl::MsgKind::Warning, m);
+            return;
         }
-        if (vl::askDefaultNo(QStringLiteral("Biztosan törli ezt a címet?")) != 0) return;
-        CustomerService::deleteSite(conn(), nullptr, key, CustomerKey);
         SiteKey.clear();
         RebuildSiteChooser();
         silent_ = true;
@@ -1101,21 +1032,24 @@ void Tugyfelrendfm::ReloadOrderLists() {
         setLineMode(kBrowse);
         return;
     }
-    vl::rental::OrderFilter f;
-    f.customerKey = CustomerKey.trimmed();
-    if (cb_ugyfelcim->currentIndex() > 0) f.siteKey = SiteKey.trimmed();
-    const int st = cbx_sz_statusr->currentIndex();
-    if (st > 0 && st < statusCodes_.size()) f.statusCode = statusCodes_.at(st);
-    auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-    summary_ = OrdersWorkspace::SummaryLines(*tx, f);
-    lines_ = OrdersWorkspace::Lines(*tx, f);
-    payments_ = OrdersWorkspace::Payments(*tx, f);
-    products_ = OrdersWorkspace::Products(*tx, f);
-    tx->commit();
+    const OrderLists l = session().readOrderLists(orderFilter());
+    summary_ = l.summary;
+    lines_ = l.lines;
+    payments_ = l.payments;
+    products_ = l.products;
     productRow_ = products_.rowCount() ? 0 : -1;
     listsOpen_ = true;
     setLineMode(kBrowse);
     applyLineView();
+}
+
+OrderFilter Tugyfelrendfm::orderFilter() const {
+    OrderFilter f;
+    f.customerKey = CustomerKey.trimmed();
+    if (cb_ugyfelcim->currentIndex() > 0) f.siteKey = SiteKey.trimmed();
+    const int st = cbx_sz_statusr->currentIndex();
+    if (st > 0 && st < statusCodes_.size()) f.statusCode = statusCodes_.at(st);
+    return f;
 }
 
 void Tugyfelrendfm::applyLineView() {
@@ -1170,9 +1104,7 @@ void Tugyfelrendfm::lineRowChanged() {
     const QString lineSite = lines_.at(row, lines_.indexOf(QStringLiteral("UGYFELCIM"))).toString().trimmed();
     if (cb_ugyfelcim->currentIndex() == 0 && (!site_ || site_->kod.trimmed() != lineSite)) {
         SiteKey = lineSite;
-        auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-        site_ = CustomerService::loadSite(*tx, SiteKey);
-        tx->commit();
+        site_ = session().loadSite(SiteKey);
         fillSiteFields(site_);
         setSiteMode(siteMode);
     }
@@ -1248,8 +1180,8 @@ void Tugyfelrendfm::ClearLineFields() {
     for (QLabel* l : {l_csopmegyseg, l_kiszall, l_vszall, l_bermod}) l->clear();
 }
 
-vl::rental::LineInput Tugyfelrendfm::lineFromFields() const {
-    vl::rental::LineInput in;
+LineInput Tugyfelrendfm::lineFromFields() const {
+    LineInput in;
     const auto code = [](const QComboBox* c, const QStringList& codes) {
         const int i = c->currentIndex();
         return i >= 0 && i < codes.size() ? codes.at(i) : c->currentText();
@@ -1284,9 +1216,7 @@ void Tugyfelrendfm::SpinUp(int day) {
     if (day > 0 && v == 0 && cb_arucsop->currentIndex() >= 0) {
         QLineEdit* price = e_csopar[size_t(day - 1)];
         if (trimmed(price).isEmpty() || trimmed(price) == QLatin1String("0")) {
-            auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-            const qint64 p = vl::rental::ActivityPrice(*tx, QStringLiteral("KA"), groupCodes_.value(cb_arucsop->currentIndex()), day);
-            tx->commit();
+            const qint64 p = session().readActivityPrice(QStringLiteral("KA"), groupCodes_.value(cb_arucsop->currentIndex()), day);
             price->setText(QString::number(p));
         }
     }
@@ -1313,9 +1243,7 @@ void Tugyfelrendfm::ScheduleFieldExit(int day) {
 void Tugyfelrendfm::b_addcsopClick() {
     if (lineMode != kBrowse || !listsOpen_) return;
     try {
-        auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-        const vl::rental::NewLineTarget t = OrdersWorkspace::FindNewLineTarget(*tx, CustomerKey, SiteKey);
-        tx->commit();
+        const NewLineTarget t = session().findNewLineTarget(CustomerKey, SiteKey);
         if (t.found) {
             setLineMode(kInsert);
             ClearLineFields();
@@ -1353,7 +1281,7 @@ void Tugyfelrendfm::b_megsemcsopClick() {
 
 void Tugyfelrendfm::b_tarolcsopClick() {
     if (!editing(lineMode)) return;
-    vl::rental::LineStoreRequest rq;
+    LineStoreRequest rq;
     rq.customerKey = CustomerKey.trimmed();
     rq.siteKey = SiteKey.trimmed();
     rq.input = lineFromFields();
@@ -1364,22 +1292,14 @@ void Tugyfelrendfm::b_tarolcsopClick() {
         rq.tetelsor = lines_.at(row, lines_.indexOf(QStringLiteral("TETELSOR"))).toLongLong();
         rq.loadedRecordVersion = lines_.at(row, lines_.indexOf(QStringLiteral("RV"))).toLongLong();
     }
-    vl::rental::LineStoreResult r;
+    LineStoreOutcome r;
     try {
-        r = OrdersWorkspace::StoreLine(conn(), vl::shell::dm().session(), rq,
-                                       [](const QString& q) { return vl::ask(q) == 0; });
-    } catch (const vl::RuleRefusal& e) {
-        vl::notify(vl::MsgKind::Warning, e.text());
-        if (e.text() == vl::rental::ProductRegister::ContractChangedElsewhereText()) {
-            ReloadOrderLists();
-            setLineMode(kBrowse);
-        }
-        return;
+        r = vl::askedThroughSink(session().storeLine(rq));
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("A termék típus tárolása"));
         return;
     }
-    if (!r.stored) {
+    if (!r.ok) {
         QString text;
         if (!r.heading.isEmpty()) {
             text = r.heading + QLatin1Char('\n');
@@ -1388,6 +1308,11 @@ void Tugyfelrendfm::b_tarolcsopClick() {
             text = r.messages.join(QLatin1Char('\n'));
         }
         vl::notify(vl::MsgKind::Warning, text.trimmed());
+        if (r.reload) {
+            ReloadOrderLists();
+            setLineMode(kBrowse);
+            return;
+        }
         if (!r.focus.isEmpty())
             if (auto* w = findChild<QWidget*>(r.focus)) w->setFocus();
         return;
@@ -1547,4 +1472,4 @@ void registerOrdersWorkspace(vl::shell::Tmain_pkrfm& w) {
     });
 }
 
-} // namespace vl::customers
+} // namespace vl::rental
