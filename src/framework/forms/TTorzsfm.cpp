@@ -501,8 +501,7 @@ void TTorzsfm::buildPanel() {
                         }
                     });
                 }
-                if (!row.pwdchar.isEmpty()) e->setEchoMode(QLineEdit::Password);
-                setupEdit(e, *f);
+                setupEdit(e, *f); // a password field (EditorCore::isPassword) echoes no characters
                 if (f->hidden) {
                     e->setGeometry(0, 0, 10, 10);
                     e->setVisible(false);
