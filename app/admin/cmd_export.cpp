@@ -90,7 +90,10 @@ int exportRows(AdminContext& ctx) {
     req.statement = statement;
     req.askToOpen = false;
     req.overwriteAllowed = false;
-    const QString written = vl::exchange::ExportQuery(rows, req, {}, secret);
+    // A question (overwrite an existing file) is answered as the command's sink answers it.
+    const auto o = vl::askedThroughSink(vl::exchange::ExportQuery(rows, req, {}, secret));
+    for (const QString& m : o.messages) vl::notify(o.warning ? vl::MsgKind::Warning : vl::MsgKind::Info, m);
+    const QString written = o.ok ? o.fileName : QString();
     dm.disconnect();
     if (written.isEmpty()) return 1;
     out(QStringLiteral("%1 sor -> %2").arg(rows.rowCount()).arg(written));

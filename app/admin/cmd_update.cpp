@@ -41,8 +41,7 @@ int update(AdminContext& ctx) {
         err(QStringLiteral("update: nincs adatbázis kapcsolat (") + dm.ConnectFailure + QStringLiteral(")."));
         return 1;
     }
-    in.company = dm.d_alap().query(QStringLiteral("SELECT * FROM CEG"));
-    in.company.next();
+    in.company = vl::remote::readCompanyRow(dm.d_alap());
     dm.disconnect();
     in.appDir = vl::shell::AppDir();
     in.iniFile = ctx.iniFile;

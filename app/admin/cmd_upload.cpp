@@ -31,11 +31,9 @@ int upload(AdminContext& ctx) {
         err(QStringLiteral("upload: nincs adatbázis kapcsolat (") + dm.ConnectFailure + QStringLiteral(")."));
         return 1;
     }
-    auto company = dm.d_alap().query(QStringLiteral("SELECT * FROM CEG"));
-    company.next();
     bool hasHost = false;
     vl::remote::UploadRequest rq;
-    rq.ftp = vl::remote::UploadFtpSettings(company, &hasHost);
+    rq.ftp = vl::remote::readUploadSettings(dm.d_alap(), &hasHost);
     if (!host.isEmpty()) {
         rq.ftp.host = host;
         hasHost = true;

@@ -1,6 +1,8 @@
 #include "billing/Appendix.h"
 
+#include "billing/AppendixReports.h"
 #include "db/Catalogue.h"
+#include "rental/Dictionaries.h"
 #include "db/TxScope.h"
 #include "shell/Queries.h"
 #include "util/Error.h"
@@ -397,5 +399,24 @@ StampResult AppendixService::stamp(const RowSet& rows, const QString& from, cons
     tx.commit();
     return r;
 }
+
+vl::OutcomeOf<StampResult> AppendixService::stampProduced(const RowSet& rows, const QString& from, const QString& to,
+                                                          bool printed) {
+    using Result = vl::OutcomeOf<StampResult>;
+    auto stampNowDone = [this, rows, from, to] {
+        Result o = Result::done();
+        static_cast<StampResult&>(o) = stamp(rows, from, to);
+        return o;
+    };
+    if (printed) return stampNowDone();
+    return Result::asking(StampQuestion(), [stampNowDone](bool yes) { return yes ? stampNowDone() : Result::done(); },
+                          true);
+}
+
+RowSet AppendixService::readRentalModes() const { return vl::rental::ReadDictionary(conn_, vl::rental::Dictionary::RentalModes); }
+
+RowSet AppendixService::readRentalUnits() const { return vl::rental::ReadDictionary(conn_, vl::rental::Dictionary::RentalUnits); }
+
+QString AppendixService::readCompanyName() const { return CompanyName(conn_); }
 
 } // namespace vl::billing

@@ -13,6 +13,7 @@
 #include "billing/AppendixCharge.h"
 #include "db/Database.h"
 #include "shell/Session.h"
+#include "util/Outcome.h"
 
 #include <QString>
 #include <QList>
@@ -127,6 +128,17 @@ public:
     // LASTPRINT = to and LASTPRINTT = from, unless it holds a later end; the
     // work table's copies alike. One transaction.
     StampResult stamp(const vl::db::RowSet& rows, const QString& from, const QString& to);
+    // After an appendix is produced: a printed one is stamped at once; one only
+    // previewed comes back with StampQuestion() (Enter answers "Nem") and is
+    // stamped on a "yes". Nothing is written while the question is open.
+    vl::OutcomeOf<StampResult> stampProduced(const vl::db::RowSet& rows, const QString& from, const QString& to,
+                                             bool printed);
+
+    // What the form's filters offer (KOD, NEV): the rental modes and the rental units.
+    vl::db::RowSet readRentalModes() const;
+    vl::db::RowSet readRentalUnits() const;
+    // The company's name on the reports' headers (CompanyName).
+    QString readCompanyName() const;
 
 private:
     void ensureTable();

@@ -1,4 +1,5 @@
 #include "db/SqlText.h"
+#include "util/Texts.h"
 
 namespace vl::db::sqltext {
 
@@ -213,6 +214,17 @@ QString quoteLiteral(const QString& value)
     QString v = value;
     v.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QLatin1Char('\'') + v + QLatin1Char('\'');
+}
+
+QString ToSqlInList(const QString& commaList)
+{
+    QString t = vl::util::TrimText(commaList);
+    if (t.isEmpty()) return QString();
+    if (t.endsWith(u',')) t.chop(1);
+    QStringList items;
+    for (const QString& item : t.split(u','))
+        items << quoteLiteral(item);
+    return QLatin1Char('(') + items.join(QLatin1Char(',')) + QLatin1Char(')');
 }
 
 bool isPlainIdent(const QString& name)

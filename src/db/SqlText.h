@@ -82,6 +82,10 @@ bool containsWord(QStringView sql, QStringView word);
 // Names as the server takes them.
 QString quoteIdent(const QString& name);      // "NAME" with inner quotes doubled
 QString quoteLiteral(const QString& value);   // 'value' with inner quotes doubled
+// "a,b," -> "('a','b')" for an SQL IN list: the text trimmed, one trailing ','
+// dropped, each item between the commas written as quoteLiteral writes it (a
+// quote inside an item is doubled); "" stays "".
+QString ToSqlInList(const QString& commaList);
 // The one check of a name that goes into a statement's text (a table or column
 // name read from the catalogue or from a control table): starts with A-Z, goes
 // on with A-Z 0-9 _ $, at most 31 characters (upper case only, so the quoted and

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace vl::exchange {
 
@@ -96,20 +97,14 @@ QString WriteNotesText(const WriteNotes& notes) {
 
 // ------------------------------------------------------------------ the routines
 
-QString ExportToExcel(const QList<ExcelSheetInput>& sheets, const QString& given, bool askToOpen,
-                      const ExportHooks& hooks, bool overwriteAllowed, int rowLimit) {
-    QString fileName = given;
-    if (fileName.isEmpty()) {
-        if (!hooks.askFileName) return QString();
-        fileName = hooks.askFileName(QString(), int(ExportFormat::Xlsx));
-        if (fileName.isEmpty()) return QString();
-    }
-    if (QFileInfo::exists(fileName) && !overwriteAllowed) {
-        if (vl::ask(OverwriteQuestion(fileName)) != 0) {
-            vl::notify(vl::MsgKind::Warning, InvalidNameText());
-            return QString();
-        }
-    }
+namespace {
+
+// The workbook through a temporary file, then what the written file leaves to
+// say: the sheets that could not be written and the writer's notes are shown
+// on the spot (before the question); the question whether to open the file, or
+// the note that it is done, is the outcome.
+ExportOutcome writeWorkbook(const QList<ExcelSheetInput>& sheets, const QString& fileName, bool askToOpen,
+                            const ExportHooks& hooks, int rowLimit) {
     const ExportFormat format = FormatOfFile(fileName);
     WriteNotes notes;
     QStringList skipped;
@@ -139,51 +134,88 @@ QString ExportToExcel(const QList<ExcelSheetInput>& sheets, const QString& given
     for (const QString& s : skipped) vl::notify(vl::MsgKind::Error, s);
     const QString warn = WriteNotesText(notes);
     if (!warn.isEmpty()) vl::notify(vl::MsgKind::Warning, warn);
-    if (askToOpen) {
-        if (vl::ask(SpreadsheetDoneText(fileName) + QLatin1Char('\n') + OpenQuestionTail(), vl::MsgKind::Question) == 0) {
-            // No application of the desktop takes the workbook.
-            if (!(hooks.open ? hooks.open(fileName) : OpenInExcel(fileName)))
-                vl::notify(vl::MsgKind::Warning, NoOpeningProgramText(fileName));
-        }
-    } else {
-        vl::notify(vl::MsgKind::Info, SpreadsheetDoneText(fileName));
+    ExportOutcome written = ExportOutcome::done();
+    written.fileName = fileName;
+    if (!askToOpen) {
+        written.messages << SpreadsheetDoneText(fileName);
+        return written;
     }
-    return fileName;
+    const auto open = hooks.open;
+    return ExportOutcome::asking(SpreadsheetDoneText(fileName) + QLatin1Char('\n') + OpenQuestionTail(),
+                                 [written, open](bool yes) {
+                                     ExportOutcome o = written;
+                                     // No application of the desktop takes the workbook.
+                                     if (yes && !(open ? open(o.fileName) : OpenInExcel(o.fileName))) {
+                                         o.messages << NoOpeningProgramText(o.fileName);
+                                         o.warning = true;
+                                     }
+                                     return o;
+                                 });
 }
 
-QString ExportQuery(const vl::db::RowSet& given, const ExportRequest& request, const ExportHooks& hooks,
-                    const QList<vl::reporting::PasswordColumn>& secret) {
-    if (given.isEmpty()) {
-        vl::notify(vl::MsgKind::Info, NoDataText());
-        return QString();
+// An existing file is written over without a question only when that is
+// allowed; otherwise only on a "yes", and a "no" writes nothing and says so.
+ExportOutcome confirmOverwrite(const QString& fileName, bool overwriteAllowed,
+                               std::function<ExportOutcome()> write) {
+    if (overwriteAllowed || !QFileInfo::exists(fileName)) return write();
+    return ExportOutcome::asking(OverwriteQuestion(fileName), [write](bool yes) {
+        return yes ? write() : ExportOutcome::refusal(InvalidNameText());
+    });
+}
+
+} // namespace
+
+ExportOutcome ExportToExcel(const QList<ExcelSheetInput>& sheets, const QString& given, bool askToOpen,
+                            const ExportHooks& hooks, bool overwriteAllowed, int rowLimit) {
+    QString fileName = given;
+    if (fileName.isEmpty()) {
+        if (!hooks.askFileName) return ExportOutcome::refusal(QStringList());
+        fileName = hooks.askFileName(QString(), int(ExportFormat::Xlsx));
+        if (fileName.isEmpty()) return ExportOutcome::refusal(QStringList());
     }
-    const vl::db::RowSet rows = vl::reporting::withoutPasswordColumns(given, secret);
+    return confirmOverwrite(fileName, overwriteAllowed, [=] {
+        return writeWorkbook(sheets, fileName, askToOpen, hooks, rowLimit);
+    });
+}
+
+ExportOutcome ExportQuery(const vl::db::RowSet& given, const ExportRequest& request, const ExportHooks& hooks,
+                          const QList<vl::reporting::PasswordColumn>& secret) {
+    if (given.isEmpty()) {
+        ExportOutcome o = ExportOutcome::refusal(NoDataText());
+        o.warning = false;
+        return o;
+    }
+    // The rows an export goes on with after a question: the caller's row set may be gone by then.
+    const auto held = std::make_shared<const vl::db::RowSet>(vl::reporting::withoutPasswordColumns(given, secret));
     QString fileName = request.fileName;
     if (fileName.isEmpty()) {
-        if (!hooks.askFileName) return QString();
+        if (!hooks.askFileName) return ExportOutcome::refusal(QStringList());
         fileName = hooks.askFileName(request.suggestedName, int(ExportFormat::Xls));
-        if (fileName.isEmpty()) return QString();
+        if (fileName.isEmpty()) return ExportOutcome::refusal(QStringList());
     }
     const ExportFormat format = FormatOfFile(fileName);
     if (format == ExportFormat::Unknown)
         throw vl::Error(UnknownFormatText(fileName), QStringLiteral("export"), vl::Error::Kind::Refusal);
-    RowSetSource source(rows);
     if (IsSpreadsheet(format)) {
         QString sheet = request.sheetName.trimmed();
         if (sheet.isEmpty()) sheet = QFileInfo(fileName).completeBaseName();
-        return ExportToExcel({{sheet, &source}}, fileName, request.askToOpen, hooks, request.overwriteAllowed,
-                             request.rowLimit);
+        return confirmOverwrite(fileName, request.overwriteAllowed, [=] {
+            RowSetSource source(*held);
+            return writeWorkbook({{sheet, &source}}, fileName, request.askToOpen, hooks, request.rowLimit);
+        });
     }
-    if (QFileInfo::exists(fileName) && !request.overwriteAllowed) {
-        if (vl::ask(OverwriteQuestion(fileName)) != 0) {
-            vl::notify(vl::MsgKind::Warning, InvalidNameText());
-            return QString();
+    return confirmOverwrite(fileName, request.overwriteAllowed, [=] {
+        RowSetSource source(*held);
+        const WriteNotes notes = ExportToFile(source, fileName, format, request, hooks.progress);
+        ExportOutcome o = ExportOutcome::done();
+        o.fileName = fileName;
+        const QString warn = WriteNotesText(notes);
+        if (!warn.isEmpty()) {
+            o.messages << warn;
+            o.warning = true;
         }
-    }
-    const WriteNotes notes = ExportToFile(source, fileName, format, request, hooks.progress);
-    const QString warn = WriteNotesText(notes);
-    if (!warn.isEmpty()) vl::notify(vl::MsgKind::Warning, warn);
-    return fileName;
+        return o;
+    });
 }
 
 } // namespace vl::exchange

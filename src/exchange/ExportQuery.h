@@ -6,7 +6,13 @@
 //   req.sheetName = "SZ_SOFOR";
 //   vl::exchange::ExportHooks hooks;                  // the forms give the save
 //   hooks.askFileName = ...; hooks.progress = ...;    // dialog and the progress window
-//   const QString written = vl::exchange::ExportQuery(rows, req, hooks, secret);
+//   const QString written = vl::exchange::finishExport(vl::exchange::ExportQuery(rows, req, hooks, secret));
+//
+// The routines never ask the user: the question whether to overwrite an
+// existing file and whether to open a written spreadsheet come back in the
+// outcome, and the caller (the export form, the export command) asks and
+// calls proceed() with the answer; finishExport does that through the message
+// sink.
 //
 // The format follows the file's extension. Every export writes a temporary
 // file in the target's folder and renames it over the target only when it is
@@ -17,6 +23,7 @@
 #include "ExportTypes.h"
 #include "XlsxExport.h"
 #include "reporting/DictionaryList.h"
+#include "util/Outcome.h"
 
 #include <functional>
 
@@ -42,22 +49,32 @@ struct ExportHooks {
     std::function<bool(const QString&)> open;
 };
 
-// The whole routine: no rows → NoDataText() and ""; the file name (asked when
-// not given); the format's writer through a temporary file; the result is the
-// written file's name, "" when nothing was written (cancelled name, refused
+// What an export ends with: ok and the written file's name, or nothing
+// written (fileName ""). The messages are shown in order, as warnings when
+// `warning` is set, else as information.
+struct ExportWritten {
+    QString fileName;
+};
+using ExportOutcome = vl::OutcomeOf<ExportWritten>;
+
+// The whole routine: no rows → NoDataText() (information) and nothing written;
+// the file name (asked when not given); the question before overwriting an
+// existing file when that is not allowed; the format's writer through a
+// temporary file. Not ok when nothing was written (cancelled name, refused
 // overwrite). Writers' failures are raised as vl::Error (ExportCancelled when
-// the user stopped it), after the temporary file is gone.
-QString ExportQuery(const vl::db::RowSet& rows, const ExportRequest& request, const ExportHooks& hooks,
-                    const QList<vl::reporting::PasswordColumn>& secret = vl::reporting::builtInPasswordColumns());
+// the user stopped it), by ExportQuery or by the proceed() that writes, after
+// the temporary file is gone. The rows are kept by the outcome until it ends.
+ExportOutcome ExportQuery(const vl::db::RowSet& rows, const ExportRequest& request, const ExportHooks& hooks,
+                          const QList<vl::reporting::PasswordColumn>& secret = vl::reporting::builtInPasswordColumns());
 
 // Spreadsheets: the file name (asked with the XLSX format first when empty),
 // the question before overwriting an existing file when that is not allowed
 // ("Adjon meg egy érvényes fájlnevet" on a No), the workbook through a
-// temporary file, then "A fájl: <name> elkészült: " (with the question whether
-// to open it when askToOpen). The result is the file name, "" when nothing was
-// written.
-QString ExportToExcel(const QList<ExcelSheetInput>& sheets, const QString& fileName, bool askToOpen,
-                      const ExportHooks& hooks, bool overwriteAllowed, int rowLimit = 0);
+// temporary file, then "A fájl: <name> elkészült: " (as the question whether
+// to open it when askToOpen). The sheets' row sources must outlive the
+// outcome's questions.
+ExportOutcome ExportToExcel(const QList<ExcelSheetInput>& sheets, const QString& fileName, bool askToOpen,
+                            const ExportHooks& hooks, bool overwriteAllowed, int rowLimit = 0);
 
 // Writes rows in the given format into `fileName` through a temporary file of
 // its folder. No question is asked, nothing is shown.

@@ -22,12 +22,6 @@ namespace {
 // A text's literal pieces are at most this long, so that no line reaches the limit.
 constexpr int kPiece = 400;
 
-QString quoted(QStringView text) {
-    QString t = text.toString();
-    t.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + t + QLatin1Char('\'');
-}
-
 QStringList textAtoms(const QString& text) {
     QStringList atoms;
     qsizetype start = 0;
@@ -36,7 +30,7 @@ QStringList textAtoms(const QString& text) {
             qsizetype len = qMin<qsizetype>(kPiece, end - start);
             // Never between the halves of a surrogate pair.
             if (len < end - start && text.at(start + len - 1).isHighSurrogate()) --len;
-            atoms << quoted(QStringView(text).mid(start, len));
+            atoms << vl::db::sqltext::quoteLiteral(text.mid(start, len));
             start += len;
         }
     };
@@ -49,7 +43,7 @@ QStringList textAtoms(const QString& text) {
         }
     }
     flush(text.size());
-    if (atoms.isEmpty()) atoms << QStringLiteral("''");
+    if (atoms.isEmpty()) atoms << vl::db::sqltext::quoteLiteral(QString());
     return atoms;
 }
 
@@ -59,10 +53,16 @@ QString numberText(double d, int scale) {
 }
 
 QString tableIdent(const QString& table) {
+    namespace sql = vl::db::sqltext;
     const QString t = table.trimmed();
-    if (t.startsWith(QLatin1Char('"'))) return t; // written quoted already
-    if (vl::db::sqltext::isPlainIdent(t.toUpper())) return vl::db::sqltext::quoteIdent(t.toUpper());
-    return vl::db::sqltext::quoteIdent(t);
+    if (t.startsWith(QLatin1Char('"'))) {
+        // Written quoted already: the name it stands for, quoted again the one way.
+        const auto tokens = sql::tokenize(t);
+        if (tokens.size() == 1 && tokens.front().kind == sql::Tok::QuotedIdent && !tokens.front().unterminated)
+            return sql::quoteIdent(sql::tokenValue(t, tokens.front()));
+    }
+    if (sql::isPlainIdent(t.toUpper())) return sql::quoteIdent(t.toUpper());
+    return sql::quoteIdent(t);
 }
 
 int unencodable(const QString& text) {
@@ -120,12 +120,12 @@ QStringList SqlValueAtoms(const QVariant& v, const Column& col) {
     case QMetaType::ULongLong: case QMetaType::UInt: case QMetaType::UShort: case QMetaType::ULong:
         return {v.toString()};
     case QMetaType::QDate:
-        return {quoted(v.toDate().toString(QStringLiteral("yyyy.MM.dd")))};
+        return {vl::db::sqltext::quoteLiteral(v.toDate().toString(QStringLiteral("yyyy.MM.dd")))};
     case QMetaType::QTime:
-        return {quoted(v.toTime().toString(v.toTime().msec() ? QStringLiteral("hh:mm:ss.zzz") : QStringLiteral("hh:mm:ss")))};
+        return {vl::db::sqltext::quoteLiteral(v.toTime().toString(v.toTime().msec() ? QStringLiteral("hh:mm:ss.zzz") : QStringLiteral("hh:mm:ss")))};
     case QMetaType::QDateTime: {
         const QDateTime dt = v.toDateTime();
-        return {quoted(dt.toString(dt.time().msec() ? QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")
+        return {vl::db::sqltext::quoteLiteral(dt.toString(dt.time().msec() ? QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")
                                                     : QStringLiteral("yyyy-MM-dd hh:mm:ss")))};
     }
     case QMetaType::QByteArray: {
@@ -133,7 +133,7 @@ QStringList SqlValueAtoms(const QVariant& v, const Column& col) {
         QStringList atoms;
         for (qsizetype i = 0; i < hex.size(); i += kPiece)
             atoms << QStringLiteral("x'") + QString::fromLatin1(hex.mid(i, kPiece)) + QLatin1Char('\'');
-        if (atoms.isEmpty()) atoms << QStringLiteral("''");
+        if (atoms.isEmpty()) atoms << vl::db::sqltext::quoteLiteral(QString());
         return atoms;
     }
     default:

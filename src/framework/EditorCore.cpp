@@ -3,6 +3,8 @@
 #include <QHash>
 
 #include "db/DisplayText.h"
+#include "db/SqlText.h"
+#include "reporting/DictionaryList.h"
 #include "db/TxScope.h"
 #include "shell/Dm.h"
 #include "shell/Login.h"
@@ -224,10 +226,18 @@ bool EditorCore::open(Connection& conn, const QString& table, const QString& pan
     sortFields_.clear();
     sortTitles_.clear();
     keys_.clear();
+    columns_.clear();
+    secret_.clear();
     driver_ = conn.driverName();
     if (!vl::db::IsPlainIdentifier(table_) || !vl::db::TableExists(conn, table_)) return false;
     const QList<vl::db::TableColumn> cols = vl::db::TableColumns(conn, table_);
     if (cols.isEmpty()) return false;
+    columns_ = cols;
+    // The password columns of the database; a field its panel marks (a panel
+    // named otherwise than its table) is one of this table's.
+    secret_ = vl::reporting::passwordColumnsOf(conn);
+    for (const auto& s : QList<vl::reporting::PasswordColumn>(secret_))
+        if (!s.table.isEmpty() && (s.table == panel_ || s.table == panel2_)) secret_.append({table_, s.column});
     auto colOf = [&cols](const QString& n) -> const vl::db::TableColumn* {
         for (const auto& c : cols)
             if (c.name.compare(n, Qt::CaseInsensitive) == 0) return &c;
@@ -237,7 +247,6 @@ bool EditorCore::open(Connection& conn, const QString& table, const QString& pan
     hasPk_ = !pk.isEmpty();
     for (const QString& k : pk)
         if (const auto* c = colOf(k)) keys_ << c->name;
-    const bool isUserTable = table_ == QStringLiteral("SZ_JUZER");
     auto isKey = [this](const QString& n) { return keys_.contains(n); };
 
     rows_ = ReadPanelRows(conn, panel_, panel2_);
@@ -260,7 +269,7 @@ bool EditorCore::open(Connection& conn, const QString& table, const QString& pan
         f.memo = c->typeWord == QStringLiteral("MEMO");
         f.hidden = r.editmask.compare(QStringLiteral("<rejt>"), Qt::CaseInsensitive) == 0;
         f.editMask = f.hidden ? QString() : r.editmask;
-        f.password = !r.pwdchar.isEmpty() || (isUserTable && f.name == QStringLiteral("JELSZO"));
+        f.password = isPassword(f.name);
         f.required = c->notNull || r.notnull == QStringLiteral("I");
         if (r.button.trimmed().compare(QStringLiteral("SZOT"), Qt::CaseInsensitive) == 0 && !f.memo) {
             // The dictionary and its key column as the catalogue names them.
@@ -293,7 +302,7 @@ bool EditorCore::open(Connection& conn, const QString& table, const QString& pan
             f.col = c;
             f.onPanel = true;
             f.memo = c.typeWord == QStringLiteral("MEMO");
-            f.password = isUserTable && f.name == QStringLiteral("JELSZO");
+            f.password = isPassword(f.name);
             f.required = c.notNull;
             if (!f.password) f.gridTitle = c.name;
             fields_ << f;
@@ -318,6 +327,33 @@ bool EditorCore::open(Connection& conn, const QString& table, const QString& pan
     aktivBoolean_ = aktiv && aktiv->typeWord == QStringLiteral("BOOLEAN");
     sortField = sortFields_.isEmpty() ? QString() : sortFields_.first();
     return true;
+}
+
+bool EditorCore::isPassword(const QString& column) const {
+    return vl::reporting::isPasswordColumn(table_, column, secret_);
+}
+
+vl::shell::ASelectedRecord EditorCore::readChosenRecord(Connection& conn, const QVariantList& key) const {
+    QList<bool> isNull;
+    Params p;
+    for (int i = 0; i < keys_.size(); ++i) {
+        const QVariant v = key.value(i);
+        isNull << v.isNull();
+        if (!v.isNull()) p.push_back({QStringLiteral("k%1").arg(i), v});
+    }
+    QStringList select;
+    for (const auto& c : columns_)
+        if (!isPassword(c.name)) select << vl::db::sqltext::quoteIdent(c.name);
+    vl::shell::ASelectedRecord rec;
+    if (select.isEmpty() || keys_.isEmpty()) return rec;
+    const RowSet rs = conn.query(QStringLiteral("SELECT ") + select.join(QStringLiteral(", ")) + QStringLiteral(" FROM ")
+                                     + table_ + QStringLiteral(" WHERE ")
+                                     + keyConditions(isNull, QStringLiteral("k")).join(QStringLiteral(" AND ")),
+                                 p);
+    if (rs.rowCount() == 0) return rec;
+    for (int c = 0; c < rs.columnCount(); ++c)
+        rec << vl::shell::TSelectedRecord{rs.columns().at(c).name, vl::db::FieldTypeName(rs.columns().at(c)), rs.at(0, c)};
+    return rec;
 }
 
 const PanelField* EditorCore::field(const QString& name) const {

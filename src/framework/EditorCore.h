@@ -11,6 +11,8 @@
 #include "db/Catalogue.h"
 #include "db/Database.h"
 #include "framework/ControlTables.h"
+#include "reporting/DictionaryList.h"
+#include "shell/Queries.h"
 
 #include <QHash>
 #include <QList>
@@ -108,6 +110,13 @@ public:
     QString browseSql(vl::db::Params* params) const;
     vl::db::RowSet browse(vl::db::Connection& conn) const;
 
+    // "This column is a password" for the editor's table (vl::reporting::isPasswordColumn).
+    bool isPassword(const QString& column) const;
+    // The row with these key values (keyColumns() order) as a choice hands it
+    // on: every column of the table but the password ones, read with the
+    // values bound, with the framework's type word. Empty when the row is gone.
+    vl::shell::ASelectedRecord readChosenRecord(vl::db::Connection& conn, const QVariantList& key) const;
+
     // Key values of a row of a browse result (select-list order).
     QVariantList keyOf(const vl::db::RowSet& rs, int row) const;
     // Index of the row with these key values, -1 when none.
@@ -157,6 +166,8 @@ private:
     bool aktivBoolean_ = false;
     QStringList sortFields_, sortTitles_;
     QString driver_;
+    QList<vl::db::TableColumn> columns_;                // the table's columns, as the catalogue has them
+    QList<vl::reporting::PasswordColumn> secret_;       // the password columns, this table's panel marks among them
 };
 
 // Message texts of the editor.

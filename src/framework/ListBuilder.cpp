@@ -237,29 +237,17 @@ bool ListBuilder::load(Connection& conn, const QString& table) {
     };
     for (const auto& c : cols) allColumns_ << c.name;
 
-    // Password columns: the fields with a password mask, and the users' password.
-    for (const auto& b : vl::reporting::builtInPasswordColumns())
-        if (b.table == t && catalogueColumn(b.column)) hidden_ << catalogueColumn(b.column)->name;
-    if (vl::db::TableExists(conn, QStringLiteral("VEZERLO")) &&
-        vl::db::HasColumn(conn, QStringLiteral("VEZERLO"), QStringLiteral("PWDCHAR"))) {
-        RowSet rs = conn.query(QStringLiteral("SELECT MEZO FROM VEZERLO WHERE UPPER(TRIM(MODUL)) = :modul"
-                                              " AND PWDCHAR IS NOT NULL AND TRIM(PWDCHAR) <> ''"),
-                               {{QStringLiteral("modul"), t}});
-        while (rs.next()) {
-            const auto* c = catalogueColumn(rs.text(QStringLiteral("MEZO")).trimmed());
-            if (c && !hidden_.contains(c->name)) hidden_ << c->name;
-        }
-    }
-
+    // Password columns: the fields with a password mask, and the built-in ones.
     secret_ = vl::reporting::passwordColumnsOf(conn);
-    for (const QString& c : hidden_) secret_.append({t, c.toUpper()});
+    for (const auto& c : cols)
+        if (vl::reporting::isPasswordColumn(t, c.name, secret_)) hidden_ << c.name;
 
     const PanelRows panel = ReadPanelRows(conn, t, QString());
     for (const VezerloRow& r : panel.rows) {
         if (r.mezo.isEmpty()) continue;                                       // a label or a button
         if (r.button.compare(QLatin1String("MEMO"), Qt::CaseInsensitive) == 0) continue;
         const auto* c = catalogueColumn(r.mezo);
-        if (!c || hidden_.contains(c->name) || !r.pwdchar.isEmpty()) continue;
+        if (!c || hidden_.contains(c->name)) continue;
         bool dup = false;
         for (const auto& f : fields_) dup = dup || f.column == c->name;
         if (dup) continue;

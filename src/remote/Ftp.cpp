@@ -73,6 +73,16 @@ FtpSettings UploadFtpSettings(const vl::db::RowSet& company, bool* hasHost) {
     return s;
 }
 
+vl::db::RowSet readCompanyRow(vl::db::Connection& conn) {
+    vl::db::RowSet company = conn.query(QStringLiteral("SELECT * FROM CEG"));
+    company.next();
+    return company;
+}
+
+FtpSettings readUploadSettings(vl::db::Connection& conn, bool* hasHost) {
+    return UploadFtpSettings(readCompanyRow(conn), hasHost);
+}
+
 struct FtpClient::Impl {
     CURL* h = nullptr;
     curl_slist* prequote = nullptr;

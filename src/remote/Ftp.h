@@ -54,6 +54,12 @@ FtpSettings ReadFtpSettings(const vl::db::RowSet& company);
 // "public_ftp/incoming". hasHost is false when FTPHOST is missing or empty.
 FtpSettings UploadFtpSettings(const vl::db::RowSet& company, bool* hasHost = nullptr);
 
+// The company row the settings are read from ("SELECT * FROM CEG"), standing
+// on its first row (no current row when CEG is empty).
+vl::db::RowSet readCompanyRow(vl::db::Connection& conn);
+// The upload's settings of the database's company row (UploadFtpSettings).
+FtpSettings readUploadSettings(vl::db::Connection& conn, bool* hasHost = nullptr);
+
 class FtpClient {
 public:
     FtpClient();

@@ -227,18 +227,8 @@ Report dictionaryListReport(const QString& title, const RowSet& given, const QSt
 QStringList passwordColumns(Connection& conn, const QString& table) {
     const QString t = table.trimmed().toUpper();
     QStringList out;
-    for (const auto& b : builtInPasswordColumns())
-        if (b.table == t) out << b.column;
-    if (vl::db::TableExists(conn, QStringLiteral("VEZERLO")) &&
-        vl::db::HasColumn(conn, QStringLiteral("VEZERLO"), QStringLiteral("PWDCHAR"))) {
-        const RowSet rs = conn.query(
-            QStringLiteral("SELECT MEZO FROM VEZERLO WHERE MODUL = :modul AND PWDCHAR IS NOT NULL AND PWDCHAR <> ''"),
-            {{QStringLiteral("modul"), t}});
-        for (int i = 0; i < rs.rowCount(); ++i) {
-            const QString m = rs.at(i, 0).toString().trimmed().toUpper();
-            if (!m.isEmpty() && !out.contains(m)) out << m;
-        }
-    }
+    for (const auto& s : passwordColumnsOf(conn))
+        if (s.table == t && !out.contains(s.column)) out << s.column;
     return out;
 }
 
@@ -256,10 +246,7 @@ QList<PasswordColumn> passwordColumnsOf(Connection& conn) {
             QStringLiteral("SELECT MODUL, MEZO FROM VEZERLO WHERE PWDCHAR IS NOT NULL AND TRIM(PWDCHAR) <> ''"));
         for (int i = 0; i < rs.rowCount(); ++i) {
             const PasswordColumn c{rs.at(i, 0).toString().trimmed().toUpper(), rs.at(i, 1).toString().trimmed().toUpper()};
-            if (c.column.isEmpty()) continue;
-            bool known = false;
-            for (const auto& o : out) known = known || (o.table == c.table && o.column == c.column);
-            if (!known) out << c;
+            if (!c.column.isEmpty() && !isPasswordColumn(c.table, c.column, out)) out << c;
         }
     }
     return out;
@@ -273,17 +260,19 @@ bool holdsPasswordColumn(const QString& table, const QList<PasswordColumn>& secr
     return false;
 }
 
-bool isPasswordColumn(const Column& col, const QList<PasswordColumn>& secret) {
-    const QString relation = col.relation.trimmed();
-    for (const auto& s : secret) {
-        if (!relation.isEmpty()) {
-            if (relation.compare(s.table, Qt::CaseInsensitive) == 0 &&
-                col.field.trimmed().compare(s.column, Qt::CaseInsensitive) == 0)
-                return true;
-        } else if (col.name.trimmed().compare(s.column, Qt::CaseInsensitive) == 0) {
+bool isPasswordColumn(const QString& table, const QString& column, const QList<PasswordColumn>& secret) {
+    const QString t = table.trimmed(), c = column.trimmed();
+    if (c.isEmpty()) return false;
+    for (const auto& s : secret)
+        if (s.table.trimmed().compare(t, Qt::CaseInsensitive) == 0 && s.column.trimmed().compare(c, Qt::CaseInsensitive) == 0)
             return true;
-        }
-    }
+    return false;
+}
+
+bool isPasswordColumn(const Column& col, const QList<PasswordColumn>& secret) {
+    if (!col.relation.trimmed().isEmpty()) return isPasswordColumn(col.relation, col.field, secret);
+    for (const auto& s : secret)
+        if (isPasswordColumn(s.table, col.name, {s})) return true;
     return false;
 }
 
@@ -362,10 +351,10 @@ DictionaryListData dictionaryListData(Connection& conn, const QString& table, bo
             if (!name.isEmpty() && !fields.contains(name, Qt::CaseInsensitive)) fields << name;
         }
     }
-    const QStringList secret = passwordColumns(conn, t);
+    const QList<PasswordColumn> secret = passwordColumnsOf(conn);
     QStringList printed;
     for (const QString& f : fields)
-        if (!secret.contains(f, Qt::CaseInsensitive)) printed << f;
+        if (!isPasswordColumn(t, f, secret)) printed << f;
     if (printed.isEmpty()) {
         out.error = QStringLiteral("A táblának nincs nyomtatható oszlopa: ") + t;
         return out;

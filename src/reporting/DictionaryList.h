@@ -9,7 +9,7 @@
 //   Report r = vl::reporting::dictionaryListReport(data.title, data.rows);
 //   Document doc = vl::reporting::layout(r);   // no pages when the rows are empty
 //
-// Password columns (VEZERLO.PWDCHAR set, or SZ_JUZER.JELSZO) are never part
+// Password columns (isPasswordColumn: VEZERLO.PWDCHAR set, SZ_JUZER.JELSZO, ...) are never part
 // of the rows dictionaryListData reads; a caller that brings its own row set
 // removes them with withoutPasswordColumns(), the one filter that every result
 // set passes before a grid, a report or an export shows it.
@@ -73,7 +73,7 @@ struct DictionaryListData {
 // (the editor's default).
 DictionaryListData dictionaryListData(vl::db::Connection& conn, const QString& table, bool onlyActive = true);
 
-// The password columns of a table: its VEZERLO rows with PWDCHAR set, and the built-in ones.
+// The password columns of a table (upper case): those of passwordColumnsOf whose table it is.
 QStringList passwordColumns(vl::db::Connection& conn, const QString& table);
 // A copy of a row set without the named columns (case-insensitive).
 vl::db::RowSet withoutColumns(const vl::db::RowSet& rows, const QStringList& drop);
@@ -86,13 +86,19 @@ struct PasswordColumn {
 // The password columns known without the database: SZ_JUZER.JELSZO and the
 // FTP passwords of CEG (FTPPWDID, FTP_PASSWORD).
 QList<PasswordColumn> builtInPasswordColumns();
-// Every password column of the database: SZ_JUZER.JELSZO and each field that
-// VEZERLO marks with a password character (MODUL naming its table).
+// Every password column of the database: the built-in ones and each field that
+// VEZERLO marks with a password character (MODUL naming its table or panel,
+// both compared trimmed and upper-cased). The one reader of that mark.
 QList<PasswordColumn> passwordColumnsOf(vl::db::Connection& conn);
+// "This column is a password": the one test, for the list builder, the list
+// report, the generic editor and the exports alike. True when `secret` (as
+// passwordColumnsOf gives it) names the table's column (case-insensitive,
+// blanks around the names ignored).
+bool isPasswordColumn(const QString& table, const QString& column, const QList<PasswordColumn>& secret);
 // Whether a result column shows a password column. The source the server
 // reports (table and column, whatever the alias) decides; a column whose source
 // is not reported (an expression, an ODBC source) counts when its name is that
-// of a password column.
+// of a password column of any table.
 bool isPasswordColumn(const vl::db::Column& col, const QList<PasswordColumn>& secret);
 // Whether a table holds a password column (case-insensitive): such a table is
 // never read by a statement a user typed (the list builder, export), whatever
@@ -106,11 +112,11 @@ inline vl::db::RowSet withoutPasswordColumns(vl::db::Connection& conn, const vl:
     return withoutPasswordColumns(rows, passwordColumnsOf(conn));
 }
 // The same for the rows of one table (the editor's browse rows).
-inline vl::db::RowSet withoutPasswordColumns(vl::db::Connection& conn, const QString& table,
+// A column without a reported source counts by its name, whatever table it is
+// a password column of: the table's own ones are among them.
+inline vl::db::RowSet withoutPasswordColumns(vl::db::Connection& conn, const QString& /*table*/,
                                              const vl::db::RowSet& rows) {
-    QList<PasswordColumn> secret = passwordColumnsOf(conn);
-    for (const QString& c : passwordColumns(conn, table)) secret.append({table.trimmed().toUpper(), c});
-    return withoutPasswordColumns(rows, secret);
+    return withoutPasswordColumns(rows, passwordColumnsOf(conn));
 }
 
 } // namespace vl::reporting

@@ -151,16 +151,6 @@ int FindInArray(const QString& text, const QStringList& array, bool exact, bool 
     return FindInStrings(text, array, caseSensitive, 1, exact);
 }
 
-QString ToSqlInList(const QString& commaList) {
-    QString t = TrimText(commaList);
-    if (t.isEmpty()) return QString();
-    if (t.endsWith(u',')) t.chop(1);
-    // A quote inside an item is doubled, so it stays part of its literal.
-    t.replace(u'\'', QStringLiteral("''"));
-    t.replace(u',', QStringLiteral("','"));
-    return QStringLiteral("('") + t + QStringLiteral("')");
-}
-
 QString CapitalizeWords(const QString& s, bool lowerRest) {
     static const QString breakers = QStringLiteral(" -_.()");
     QString r;

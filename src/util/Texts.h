@@ -58,8 +58,6 @@ int FindInArray(const QString& text, const QStringList& array, bool exact, bool 
 
 // --- Building texts ---------------------------------------------------------
 
-// "a,b," -> "('a','b')" for an SQL IN list; "" stays ""; a quote in an item is doubled.
-QString ToSqlInList(const QString& commaList);
 // First character and every character after one of " -_.()" upper-cased; the rest
 // lower-cased when lowerRest is set, otherwise kept.
 QString CapitalizeWords(const QString& s, bool lowerRest);

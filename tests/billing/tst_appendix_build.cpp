@@ -263,6 +263,57 @@ private slots:
         db.exec(QStringLiteral("UPDATE FORGFEJ SET LASTPRINT = NULL, LASTPRINTT = NULL WHERE BIZONYLAT = 2"));
     }
 
+    // The preview's stamp waits for the answer (Enter: "Nem"); the printer's does not ask.
+    void stampAfterProducing() {
+        AppendixService s(*db.conn, db.session());
+        s.build(kFrom, kTo, {});
+        const auto rows = s.appendixRows(QStringLiteral("C2"));
+        const QString stampOf2 = QStringLiteral("SELECT COALESCE(LASTPRINT, '-') FROM FORGFEJ WHERE BIZONYLAT = 2");
+        const auto asked = s.stampProduced(rows, kFrom, kTo, false);
+        QVERIFY(asked.asks());
+        QCOMPARE(asked.question, AppendixService::StampQuestion());
+        QVERIFY(asked.questionDefaultNo);
+        QCOMPARE(db.text(stampOf2), QStringLiteral("-"));
+        const auto no = asked.proceed(false);
+        QVERIFY(no.ok);
+        QCOMPARE(no.contracts, 0);
+        QCOMPARE(db.text(stampOf2), QStringLiteral("-"));
+        const auto yes = asked.proceed(true);
+        QVERIFY(yes.ok && !yes.asks());
+        QCOMPARE(yes.contracts, 1);
+        QCOMPARE(db.text(stampOf2), kTo);
+        db.exec(QStringLiteral("UPDATE FORGFEJ SET LASTPRINT = NULL, LASTPRINTT = NULL WHERE BIZONYLAT = 2"));
+        const auto printed = s.stampProduced(rows, kFrom, kTo, true);
+        QVERIFY(printed.ok && !printed.asks());
+        QCOMPARE(printed.contracts, 1);
+        QCOMPARE(db.text(stampOf2), kTo);
+        db.exec(QStringLiteral("UPDATE FORGFEJ SET LASTPRINT = NULL, LASTPRINTT = NULL WHERE BIZONYLAT = 2"));
+    }
+
+    // What the form's filters and headers read: rental units only (TIPUS with
+    // an R), the rental modes, and the company's name.
+    void formChoices() {
+        db.exec(QStringLiteral("INSERT INTO SZ_MEGYSEG (KOD, NEV, TIPUS, OSZTO) VALUES ('PRB', 'Próbahét', 'R', 7)"));
+        db.exec(QStringLiteral("INSERT INTO SZ_MEGYSEG (KOD, NEV, TIPUS, OSZTO) VALUES ('PRM', 'Próbadarab', 'M', 1)"));
+        db.exec(QStringLiteral("INSERT INTO SZ_BERMOD (KOD, NEV) VALUES ('PRBM', 'Próba bérlet')"));
+        const QString company = db.text(QStringLiteral("SELECT NEV FROM CEG"));
+        db.exec(QStringLiteral("UPDATE CEG SET NEV = 'Próba Illemhely Kft.'"));
+        AppendixService s(*db.conn, db.session());
+        auto codes = [](const vl::db::RowSet& rs) {
+            QStringList l;
+            for (int i = 0; i < rs.rowCount(); ++i) l << rs.at(i, rs.indexOf(QStringLiteral("KOD"))).toString().trimmed();
+            return l;
+        };
+        QVERIFY(codes(s.readRentalUnits()).contains(QStringLiteral("PRB")));
+        QVERIFY(!codes(s.readRentalUnits()).contains(QStringLiteral("PRM")));
+        QVERIFY(codes(s.readRentalModes()).contains(QStringLiteral("PRBM")));
+        QVERIFY(s.readRentalModes().indexOf(QStringLiteral("NEV")) >= 0);
+        QCOMPARE(s.readCompanyName(), QStringLiteral("Próba Illemhely Kft."));
+        db.exec(QStringLiteral("DELETE FROM SZ_MEGYSEG WHERE KOD IN ('PRB', 'PRM')"));
+        db.exec(QStringLiteral("DELETE FROM SZ_BERMOD WHERE KOD = 'PRBM'"));
+        db.exec(QStringLiteral("UPDATE CEG SET NEV = :n"), {{QStringLiteral("n"), company}});
+    }
+
     // A cabin removed from its contract after its delivery was done: its done
     // priced visits stay on the invoice, whether its line keeps other items
     // or goes with it; its rental stops.

@@ -117,6 +117,35 @@ private slots:
         QCOMPARE(containsWord(sql, u"select"), select);
     }
 
+    void toSqlInList_data()
+    {
+        QTest::addColumn<QString>("list");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<int>("literals");
+        QTest::newRow("trailing comma") << "a,b," << "('a','b')" << 2;
+        QTest::newRow("blank") << "   " << "" << 0;
+        QTest::newRow("one") << "FO" << "('FO')" << 1;
+        QTest::newRow("trimmed") << " a,b " << "('a','b')" << 2;
+        QTest::newRow("empty item") << "a,,b" << "('a','','b')" << 3;
+        QTest::newRow("quote doubled") << "O'Brien,x" << "('O''Brien','x')" << 2;
+        QTest::newRow("injection stays a value") << "x') OR 1=1 --" << "('x'') OR 1=1 --')" << 1;
+    }
+
+    void toSqlInList()
+    {
+        QFETCH(QString, list);
+        QFETCH(QString, expected);
+        QFETCH(int, literals);
+        QCOMPARE(ToSqlInList(list), expected);
+        // Each item is one string literal of the scanner.
+        int strings = 0;
+        for (const Token& t : tokenize(expected)) {
+            QVERIFY(!t.unterminated);
+            if (t.kind == Tok::String) ++strings;
+        }
+        QCOMPARE(strings, literals);
+    }
+
     void quoting()
     {
         QCOMPARE(quoteIdent("A\"B"), QString("\"A\"\"B\""));

@@ -101,6 +101,13 @@ int sizeLimitChild(const QString& dir) {
     return bad;
 }
 
+// The export form's way through an outcome: questions through the sink, then the messages.
+QString finishExport(ExportOutcome o) {
+    o = vl::askedThroughSink(std::move(o));
+    for (const QString& m : o.messages) vl::notify(o.warning ? vl::MsgKind::Warning : vl::MsgKind::Info, m);
+    return o.ok ? o.fileName : QString();
+}
+
 } // namespace
 
 class TestExportFiles : public QObject {
@@ -116,7 +123,7 @@ class TestExportFiles : public QObject {
         req.fileName = path(name);
         if (req.sheetName.isEmpty()) req.sheetName = QStringLiteral("EXP");
         req.askToOpen = false;
-        return ExportQuery(rows_, req, {});
+        return finishExport(ExportQuery(rows_, req, {}));
     }
 
     QJsonArray expectedXlsxRows() const {
@@ -190,7 +197,7 @@ private slots:
         req.sheetName = QStringLiteral("Lap:1");
         req.askToOpen = false;
         req.rowLimit = 4; // the header and three rows a sheet
-        QVERIFY(!ExportQuery(big, req, {}).isEmpty());
+        QVERIFY(!finishExport(ExportQuery(big, req, {})).isEmpty());
         const QJsonArray sheets = readXlsx(req.fileName).value(QStringLiteral("sheets")).toArray();
         QCOMPARE(sheets.size(), 3);
         const QStringList titles{"Lap_1", "Lap_1_1", "Lap_1_2"};
@@ -217,9 +224,9 @@ private slots:
         const vl::db::RowSet small = bigRows(2);
         RowSetSource a(rows_), c(small);
         const QString target = path(QStringLiteral("tobb.xlsx"));
-        QCOMPARE(ExportToExcel({{QStringLiteral("Első"), &a}, {QStringLiteral("q_hibas"), nullptr},
+        QCOMPARE(finishExport(ExportToExcel({{QStringLiteral("Első"), &a}, {QStringLiteral("q_hibas"), nullptr},
                                 {QStringLiteral("Első"), &c}},
-                               target, false, {}, true),
+                               target, false, {}, true)),
                  target);
         QCOMPARE(sink.texts(), (QStringList{QStringLiteral("q_hibas: a lekérdezés nem nyitható (can not open query)"),
                                             SpreadsheetDoneText(target)}));
@@ -304,7 +311,7 @@ private slots:
         req.askToOpen = false;
         req.sheetName = QStringLiteral("K");
         req.fileName = path(QStringLiteral("keplet.csv"));
-        QVERIFY(!ExportQuery(rows, req, {}).isEmpty());
+        QVERIFY(!finishExport(ExportQuery(rows, req, {})).isEmpty());
         QCOMPARE(exptest::readFile(req.fileName),
                  QByteArray("\xEF\xBB\xBF") + QStringLiteral("KOD;OSSZEG\r\n"
                                                             "\"'=HYPERLINK(\"\"http://x\"\";\"\"y\"\")\";-5\r\n"
@@ -314,7 +321,7 @@ private slots:
         EXPTEST_REQUIRE(hasModule(QStringLiteral("openpyxl")) && hasModule(QStringLiteral("xlrd")),
                         "python3-openpyxl, python3-xlrd");
         req.fileName = path(QStringLiteral("keplet.xlsx"));
-        QVERIFY(!ExportQuery(rows, req, {}).isEmpty());
+        QVERIFY(!finishExport(ExportQuery(rows, req, {})).isEmpty());
         int code = -1;
         QByteArray out = exptest::run(python(), {QStringLiteral("-c"),
             QStringLiteral("import sys, openpyxl; ws = openpyxl.load_workbook(sys.argv[1]).worksheets[0]\n"
@@ -325,7 +332,7 @@ private slots:
         QCOMPARE(QString::fromUtf8(out), QStringLiteral("s|=HYPERLINK(\"http://x\";\"y\")|n|-5\ns|+cmd|' /C calc'!A0|n|7\n"
                                                        "s|@SUM(A1:A9)|n|0\ns|+36 30 123 4567|n|-12\ns|-5|n|3\n"));
         req.fileName = path(QStringLiteral("keplet.xls"));
-        QVERIFY(!ExportQuery(rows, req, {}).isEmpty());
+        QVERIFY(!finishExport(ExportQuery(rows, req, {})).isEmpty());
         out = exptest::run(python(), {QStringLiteral("-c"),
             QStringLiteral("import sys, xlrd; s = xlrd.open_workbook(sys.argv[1]).sheet_by_index(0)\n"
                            "for i in range(1, s.nrows):\n"
@@ -408,7 +415,7 @@ private slots:
         bool asked = false;
         ExportHooks hooks;
         hooks.askFileName = [&](const QString&, int) { asked = true; return path(QStringLiteral("ures.xlsx")); };
-        QCOMPARE(ExportQuery(vl::db::RowSet(rows_.columns(), {}), {}, hooks), QString());
+        QCOMPARE(finishExport(ExportQuery(vl::db::RowSet(rows_.columns(), {}), {}, hooks)), QString());
         QCOMPARE(sink.texts(), QStringList{QStringLiteral("Nincs adat, amit tárolni lehetne.")});
         QVERIFY(!asked);
         QVERIFY(!QFile::exists(path(QStringLiteral("ures.xlsx"))));
@@ -427,14 +434,14 @@ private slots:
         };
         ExportRequest req;
         req.suggestedName = QStringLiteral("SZ_SOFOR");
-        QCOMPARE(ExportQuery(rows_, req, hooks), path(QStringLiteral("kerdezett.CSV")));
+        QCOMPARE(finishExport(ExportQuery(rows_, req, hooks)), path(QStringLiteral("kerdezett.CSV")));
         QCOMPARE(suggested, QStringLiteral("SZ_SOFOR"));
         QCOMPARE(index, 1);
         QVERIFY(exptest::readFile(path(QStringLiteral("kerdezett.CSV"))).startsWith("\xEF\xBB\xBFKOD;"));
         // A cancelled dialog writes nothing and says nothing.
         hooks.askFileName = [](const QString&, int) { return QString(); };
         sink.clear();
-        QCOMPARE(ExportQuery(rows_, req, hooks), QString());
+        QCOMPARE(finishExport(ExportQuery(rows_, req, hooks)), QString());
         QVERIFY(sink.texts().isEmpty());
     }
 
@@ -452,7 +459,7 @@ private slots:
             ExportRequest req;
             req.fileName = path(name);
             req.askToOpen = false;
-            QVERIFY(!ExportQuery(users, req, {}).isEmpty());
+            QVERIFY(!finishExport(ExportQuery(users, req, {})).isEmpty());
             const QByteArray bytes = exptest::readFile(req.fileName);
             QVERIFY(!bytes.isEmpty());
             QVERIFY2(!bytes.contains("titkos") && !bytes.contains("TITOK"), qPrintable(name));
@@ -476,7 +483,7 @@ private slots:
             req.askToOpen = false;
             bool raised = false;
             try {
-                ExportQuery(rows_, req, {});
+                finishExport(ExportQuery(rows_, req, {}));
             } catch (const vl::Error& e) {
                 raised = true;
                 QVERIFY2(e.text().startsWith(QStringLiteral("A mappába nem lehet írni: ")), qPrintable(e.text()));
@@ -488,7 +495,7 @@ private slots:
         // A folder that is not there.
         ExportRequest req;
         req.fileName = path(QStringLiteral("nincs/lista.csv"));
-        QVERIFY_THROWS_EXCEPTION(vl::Error, ExportQuery(rows_, req, {}));
+        QVERIFY_THROWS_EXCEPTION(vl::Error, finishExport(ExportQuery(rows_, req, {})));
     }
 
     // A disk that fills up (a file-size limit in a child process): no half
@@ -530,7 +537,7 @@ private slots:
                 (void)done;
                 return ++calls < 3;
             };
-            QVERIFY_THROWS_EXCEPTION(ExportCancelled, ExportQuery(big, req, hooks));
+            QVERIFY_THROWS_EXCEPTION(ExportCancelled, finishExport(ExportQuery(big, req, hooks)));
             QCOMPARE(exptest::readFile(path(name)), QByteArray("OLD"));
         }
         QCOMPARE(filesIn(out_.path()).filter(QStringLiteral("~vl")), QStringList());
@@ -564,7 +571,7 @@ private slots:
         req.fileName = dir.filePath(QStringLiteral("uj.csv"));
         req.sheetName = QStringLiteral("EXP");
         req.askToOpen = false;
-        QCOMPARE(ExportQuery(rows_, req, {}), req.fileName);
+        QCOMPARE(finishExport(ExportQuery(rows_, req, {})), req.fileName);
         QStringList want{living, otherHost, oldStyle, QStringLiteral("uj.csv")};
         want.sort();
         QCOMPARE(filesIn(dir.path()), want);
@@ -583,13 +590,50 @@ private slots:
         req.fileName = target;
         req.askToOpen = false;
         req.overwriteAllowed = false;
+        // The rule only returns its question: nothing asked, nothing written yet.
+        {
+            const ExportOutcome asked = ExportQuery(rows_, req, {});
+            QVERIFY(asked.asks());
+            QVERIFY(!asked.questionDefaultNo);
+            QCOMPARE(asked.question, OverwriteQuestion(target));
+            QVERIFY(sink.texts().isEmpty());
+            QCOMPARE(exptest::readFile(target), QByteArray("OLD"));
+            const ExportOutcome no = asked.proceed(false);
+            QVERIFY(no.refused());
+            QCOMPARE(no.messages, QStringList{InvalidNameText()});
+            QCOMPARE(exptest::readFile(target), QByteArray("OLD"));
+            // Asked to open after a "yes": the open question is data too.
+            ExportRequest open = req;
+            open.askToOpen = true;
+            QString opened;
+            ExportHooks hooks;
+            hooks.open = [&](const QString& f) { opened = f; return false; };
+            const ExportOutcome written = ExportQuery(rows_, open, hooks).proceed(true);
+            QVERIFY(written.asks());
+            QCOMPARE(written.question, SpreadsheetDoneText(target) + QStringLiteral("\n") + OpenQuestionTail());
+            QVERIFY(exptest::readFile(target).startsWith("PK"));
+            QVERIFY(opened.isEmpty());
+            const ExportOutcome declined = written.proceed(false);
+            QVERIFY(declined.ok);
+            QCOMPARE(declined.fileName, target);
+            QVERIFY(declined.messages.isEmpty());
+            QVERIFY(opened.isEmpty());
+            const ExportOutcome unopened = written.proceed(true);
+            QCOMPARE(opened, target);
+            QCOMPARE(unopened.messages, QStringList{NoOpeningProgramText(target)});
+            QVERIFY(unopened.warning);
+            QVERIFY(sink.texts().isEmpty());
+            QFile f(target);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write("OLD");
+        }
         sink.answers = {1}; // "Nem"
-        QCOMPARE(ExportQuery(rows_, req, {}), QString());
+        QCOMPARE(finishExport(ExportQuery(rows_, req, {})), QString());
         QCOMPARE(sink.texts(), (QStringList{OverwriteQuestion(target), QStringLiteral("Adjon meg egy érvényes fájlnevet")}));
         QCOMPARE(exptest::readFile(target), QByteArray("OLD"));
         sink.clear();
         sink.answers = {0};
-        QCOMPARE(ExportQuery(rows_, req, {}), target);
+        QCOMPARE(finishExport(ExportQuery(rows_, req, {})), target);
         QVERIFY(exptest::readFile(target).startsWith("PK"));
         // Asked to open: the first button opens the file.
         sink.clear();
@@ -599,14 +643,14 @@ private slots:
         QString opened;
         ExportHooks hooks;
         hooks.open = [&](const QString& f) { opened = f; return true; };
-        QCOMPARE(ExportQuery(rows_, req, hooks), target);
+        QCOMPARE(finishExport(ExportQuery(rows_, req, hooks)), target);
         QCOMPARE(sink.texts(), QStringList{QStringLiteral("A fájl: ") + target + QStringLiteral(" elkészült: \nKívánja megnyitni?")});
         QCOMPARE(opened, target);
         // No application takes it.
         sink.clear();
         sink.answers = {0};
         hooks.open = [](const QString&) { return false; };
-        QCOMPARE(ExportQuery(rows_, req, hooks), target);
+        QCOMPARE(finishExport(ExportQuery(rows_, req, hooks)), target);
         QCOMPARE(sink.texts().last(), QStringLiteral("A fájl elkészült: ") + target +
                                           QStringLiteral(", de nincs program, amely megnyitná."));
     }
@@ -618,7 +662,7 @@ private slots:
         vl::ScopedSink guard(&sink);
         ExportRequest req;
         req.fileName = path(QStringLiteral("kodlap.txt"));
-        QVERIFY(!ExportQuery(odd, req, {}).isEmpty());
+        QVERIFY(!finishExport(ExportQuery(odd, req, {})).isEmpty());
         QCOMPARE(sink.texts().size(), 1);
         QVERIFY2(sink.texts().first().startsWith(QStringLiteral("1 karakter")), qPrintable(sink.texts().first()));
         QStringEncoder enc("windows-1250");

@@ -130,6 +130,13 @@ private slots:
         QCOMPARE(SqlInsertLines(QStringLiteral("ugyfel"), cols, row),
                  QStringList{"Insert Into \"UGYFEL\" (\"KOD\",\"AR\",\"NAP\",\"IDO\",\"OK\") Values "
                              "('O''B',12.50,'2026.01.02','2026-01-02 03:04:05',TRUE);"});
+        // A table name written quoted stays that name; one that only starts with a
+        // quote is one identifier, never more text of the statement.
+        const QVariantList one{QStringLiteral("x"), QVariant(), QVariant(), QVariant(), QVariant(), QVariant()};
+        QCOMPARE(SqlInsertLines(QStringLiteral("\"Kis \"\"tábla\"\"\""), cols, one),
+                 QStringList{"Insert Into \"Kis \"\"tábla\"\"\" (\"KOD\") Values ('x');"});
+        QCOMPARE(SqlInsertLines(QStringLiteral("\"T\"; DELETE FROM X"), cols, one),
+                 QStringList{"Insert Into \"\"\"T\"\"; DELETE FROM X\" (\"KOD\") Values ('x');"});
         // A line break goes as a character code; ';' and comment markers stay in their literal.
         QCOMPARE(SqlValueAtoms(QStringLiteral("a;\r\nb /* c */ -- d"), cols[0]),
                  (QStringList{"'a;'", "ASCII_CHAR(13)", "ASCII_CHAR(10)", "'b /* c */ -- d'"}));

@@ -720,6 +720,62 @@ private slots:
         QCOMPARE(fwtest::Db::count("SELECT COUNT(*) FROM DOKU WHERE MIRE CONTAINING '$argon' OR MIROL CONTAINING '$argon'"), 0);
     }
 
+    // The row a choice hands on: read by its key (a null key part as IS NULL),
+    // every column but the password ones, whichever way a column is one (the
+    // users' password, the company's FTP password, a field the panel marks,
+    // the panel named otherwise than its table).
+    void chosenRecordReadsTheKeyRowWithoutPasswords_data() {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QString>("panel");
+        QTest::addColumn<QVariantList>("key");
+        QTest::addColumn<QStringList>("expected"); // NAME=value per column
+        QTest::newRow("user") << "SZ_JUZER" << "SZ_JUZER" << QVariantList{"CHK"}
+                              << QStringList{"KOD=CHK", "NEV=Választó Vera", "JOGOK=AB", "AKTIV=I"};
+        // The FTP passwords are no field of the company's panel: still never handed on.
+        QTest::newRow("company") << "CEG" << "CEG" << QVariantList{"VL"} << QStringList{"KOD=VL", "NEV=Próba Kft."};
+        QTest::newRow("panel's password field") << "T_VALASZT" << "P_VALASZT" << QVariantList{"K1", "x", "Első"}
+                                                << QStringList{"KOD=K1", "AL=x", "NEV=Első"};
+        QTest::newRow("null key part") << "T_VALASZT" << "P_VALASZT" << QVariantList{"K1", QVariant(), "Null al"}
+                                       << QStringList{"KOD=K1", "AL=", "NEV=Null al"};
+        QTest::newRow("row gone") << "T_VALASZT" << "P_VALASZT" << QVariantList{"NINCS", "x", "Első"} << QStringList{};
+    }
+    void chosenRecordReadsTheKeyRowWithoutPasswords() {
+        QFETCH(QString, table);
+        QFETCH(QString, panel);
+        QFETCH(QVariantList, key);
+        QFETCH(QStringList, expected);
+        auto& c = fwtest::Db::conn();
+        if (fwtest::Db::count("SELECT COUNT(*) FROM RDB$RELATIONS WHERE RDB$RELATION_NAME = 'T_VALASZT'") == 0) {
+            // No primary key: every plain column but the password one identifies the row.
+            c.exec("CREATE TABLE T_VALASZT (KOD VARCHAR(10), AL VARCHAR(10), TITOK VARCHAR(20), NEV VARCHAR(30))");
+            c.exec("INSERT INTO T_VALASZT VALUES ('K1', 'x', 'titok-1', 'Első')");
+            c.exec("INSERT INTO T_VALASZT VALUES ('K1', NULL, 'titok-2', 'Null al')");
+            c.exec("INSERT INTO VEZERLO (MODUL, SORREND, MEZO, MEGNEVEZES) VALUES ('P_VALASZT', 1, 'KOD', 'Kód')");
+            c.exec("INSERT INTO VEZERLO (MODUL, SORREND, MEZO, MEGNEVEZES) VALUES ('P_VALASZT', 2, 'AL', 'Al')");
+            c.exec("INSERT INTO VEZERLO (MODUL, SORREND, MEZO, MEGNEVEZES, PWDCHAR) VALUES ('P_VALASZT', 3, 'TITOK', 'Titok', '*')");
+            c.exec("INSERT INTO VEZERLO (MODUL, SORREND, MEZO, MEGNEVEZES) VALUES ('P_VALASZT', 4, 'NEV', 'Név')");
+            c.exec("INSERT INTO SZ_JUZER (KOD, NEV, JELSZO, JOGOK, AKTIV) VALUES ('CHK', 'Választó Vera', 'nem-olvasható', 'AB', 'I')");
+            c.exec("UPDATE CEG SET FTPPWDID = 'ftp-titok', FTP_PASSWORD = 'ftp-titok2'");
+        }
+        EditorCore core;
+        QVERIFY(core.open(c, table, panel));
+        QStringList got;
+        for (const auto& f : core.readChosenRecord(c, key)) {
+            QVERIFY2(!core.isPassword(f.FieldName), qPrintable(f.FieldName));
+            QVERIFY(!f.FieldType.isEmpty());
+            // Of the shell's tables only the columns of the fixture are compared.
+            if (table != "T_VALASZT" && !QStringList({"KOD", "NEV", "JOGOK", "AKTIV"}).contains(f.FieldName)) continue;
+            got << f.FieldName + "=" + f.FieldValue.toString();
+        }
+        QCOMPARE(got, expected);
+        // The same test decides for the editor's panel and browse.
+        for (const PanelField& f : core.fields()) QCOMPARE(f.password, core.isPassword(f.name));
+        for (const QString& col : core.selectList()) QVERIFY(!core.isPassword(col));
+        if (table == "CEG") QVERIFY(core.isPassword("FTPPWDID") && core.isPassword("FTP_PASSWORD"));
+        if (table == "SZ_JUZER") QVERIFY(core.isPassword("JELSZO"));
+        if (table == "T_VALASZT") QVERIFY(core.isPassword("TITOK") && core.keyColumns() == QStringList({"KOD", "AL", "NEV"}));
+    }
+
     void activeFilterKeepsTheCallersOrInParentheses() {
         auto& c = fwtest::Db::conn();
         c.exec("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES ('A1', 'Aktív Antal', 'I')");

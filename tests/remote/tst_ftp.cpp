@@ -15,6 +15,7 @@ private slots:
     void readSettings_data();
     void readSettings();
     void uploadSettings();
+    void uploadSettingsFromTheDatabase();
     void notConnectedSendsNothing();
     void roundTrip_data();
     void roundTrip();
@@ -71,6 +72,34 @@ void TestFtp::uploadSettings() {
     QCOMPARE(s.folder, QStringLiteral("public_ftp/incoming"));
     UploadFtpSettings(companyRow({{"FTP_SERVER", Scramble("tar.hu")}}), &hasHost);
     QVERIFY(!hasHost);
+}
+
+// The send form's and the upload command's read: the company row of the
+// database, its first row when there are several; none at all is no host.
+void TestFtp::uploadSettingsFromTheDatabase() {
+    using vl::util::Scramble;
+    QTemporaryDir dir;
+    vl::db::prepareEmbeddedEngine();
+    vl::db::ConnectParams p;
+    p.database = dir.filePath(QStringLiteral("CEGTESZT.FDB"));
+    auto conn = vl::db::createFirebirdDatabase(p);
+    conn->exec(QStringLiteral("CREATE TABLE CEG (KOD VARCHAR(10), FTPHOST VARCHAR(128), FTPUSERID VARCHAR(128), "
+                              "FTPPWDID VARCHAR(128))"));
+    bool hasHost = true;
+    FtpSettings s = readUploadSettings(*conn, &hasHost);
+    QVERIFY(!hasHost);
+    QVERIFY(s.host.isEmpty());
+    QVERIFY(readCompanyRow(*conn).eof());
+    conn->exec(QStringLiteral("INSERT INTO CEG VALUES ('1', :h, :u, :p)"),
+               {{QStringLiteral("h"), Scramble("tar.hu")}, {QStringLiteral("u"), Scramble("ügyfél")},
+                {QStringLiteral("p"), Scramble("titok 1")}});
+    s = readUploadSettings(*conn, &hasHost);
+    QVERIFY(hasHost);
+    QCOMPARE(s.host, QStringLiteral("tar.hu"));
+    QCOMPARE(s.user, QStringLiteral("ügyfél"));
+    QCOMPARE(s.password, QStringLiteral("titok 1"));
+    QCOMPARE(s.folder, QStringLiteral("public_ftp/incoming"));
+    QCOMPARE(readCompanyRow(*conn).text(QStringLiteral("KOD")), QStringLiteral("1"));
 }
 
 void TestFtp::notConnectedSendsNothing() {

@@ -34,8 +34,6 @@ private slots:
     void nextInCycle();
     void findInStrings_data();
     void findInStrings();
-    void toSqlInList_data();
-    void toSqlInList();
     void capitalizeWords_data();
     void capitalizeWords();
     void foldAccents_data();
@@ -275,24 +273,6 @@ void TestTexts::findInStrings() {
     QFETCH(int, expected);
     QCOMPARE(FindInStrings(text, list, caseSensitive, startColumn, exact), expected);
     if (startColumn == 1) QCOMPARE(FindInArray(text, list, exact, caseSensitive), expected);
-}
-
-void TestTexts::toSqlInList_data() {
-    QTest::addColumn<QString>("list");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("trailing comma") << "a,b," << "('a','b')";
-    QTest::newRow("blank") << "   " << "";
-    QTest::newRow("one") << "FO" << "('FO')";
-    QTest::newRow("trimmed") << " a,b " << "('a','b')";
-    QTest::newRow("empty item") << "a,,b" << "('a','','b')";
-    QTest::newRow("quote doubled") << "O'Brien,x" << "('O''Brien','x')";
-    QTest::newRow("injection stays a value") << "x') OR 1=1 --" << "('x'') OR 1=1 --')";
-}
-
-void TestTexts::toSqlInList() {
-    QFETCH(QString, list);
-    QFETCH(QString, expected);
-    QCOMPARE(ToSqlInList(list), expected);
 }
 
 void TestTexts::capitalizeWords_data() {

@@ -8,7 +8,6 @@
 #include "billing/AppendixReports.h"
 #include "db/RowSetModel.h"
 #include "shell/Dm.h"
-#include "rental/Dictionaries.h"
 #include "util/Dates.h"
 #include "util/Error.h"
 #include "util/MessageSink.h"
@@ -91,16 +90,15 @@ bool Tmellekletfm::FormShow() {
     }
     filling_ = true;
     try {
-        auto& conn = vl::shell::dm().d_alap();
         if (ui->cbx_bermod->count() == 0) {
             ui->cbx_bermod->addItem(kAll);
-            const auto rs = vl::rental::ReadDictionary(conn, vl::rental::Dictionary::RentalModes);
+            const auto rs = service_->readRentalModes();
             for (int r = 0; r < rs.rowCount(); ++r)
                 ui->cbx_bermod->addItem(text(rs, r, "NEV"), text(rs, r, "KOD"));
         }
         if (ui->cbx_bermegyseg->count() == 0) {
             ui->cbx_bermegyseg->addItem(kAll);
-            const auto rs = vl::rental::ReadDictionary(conn, vl::rental::Dictionary::RentalUnits);
+            const auto rs = service_->readRentalUnits();
             for (int r = 0; r < rs.rowCount(); ++r)
                 ui->cbx_bermegyseg->addItem(text(rs, r, "NEV"), text(rs, r, "KOD"));
         }
@@ -326,11 +324,10 @@ bool Tmellekletfm::appendix(bool toPrinter) {
         in.from = from;
         in.to = to;
         in.sitePerPage = ui->cb_mind->isChecked();
-        in.company = CompanyName(vl::shell::dm().d_alap());
+        in.company = service_->readCompanyName();
         if (!reportOutput()(AppendixReport(in), toPrinter, this)) return false;
         // A printed appendix is stamped; a preview only when the user says so.
-        if (toPrinter || vl::askDefaultNo(AppendixService::StampQuestion()) == 0)
-            service_->stamp(in.rows, from, to);
+        vl::askedThroughSink(service_->stampProduced(in.rows, from, to, toPrinter));
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("A számla melléklet nyomtatása"));
         return false;
@@ -350,7 +347,7 @@ bool Tmellekletfm::siteSummary() {
                                                  ui->cbx_bermod->currentIndex() > 0 ? ui->cbx_bermod->currentText() : QString());
     try {
         return reportOutput()(SiteSummaryReport(service_->list(ui->cb_noprint->isChecked()), service_->builtFrom(),
-                                                service_->builtTo(), caption, CompanyName(vl::shell::dm().d_alap())),
+                                                service_->builtTo(), caption, service_->readCompanyName()),
                               false, this);
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("Összesítés címre"));
@@ -368,7 +365,7 @@ bool Tmellekletfm::customerSummary() {
                                                  ui->cbx_bermod->currentIndex() > 0 ? ui->cbx_bermod->currentText() : QString());
     try {
         return reportOutput()(CustomerSummaryReport(service_->customerTotals(ui->cb_noprint->isChecked()), service_->builtFrom(),
-                                                    service_->builtTo(), caption, CompanyName(vl::shell::dm().d_alap())),
+                                                    service_->builtTo(), caption, service_->readCompanyName()),
                               false, this);
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("Összesítés ügyfélre"));

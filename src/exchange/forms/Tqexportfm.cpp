@@ -123,7 +123,10 @@ vl::shell::FormResult openExportQuery(QWidget* parent, const QVariantMap& params
     hooks.askFileName = [window](const QString& s, int d) { return AskExportFileName(window, s, d); };
     hooks.progress = [&progress](qint64 done, qint64 total) { return progress.step(done, total); };
     try {
-        const QString written = ExportQuery(rows, req, hooks, secret);
+        // The overwrite and the open question asked here, the rule goes on with the answer.
+        const ExportOutcome o = vl::askedThroughSink(ExportQuery(rows, req, hooks, secret));
+        for (const QString& m : o.messages) vl::notify(o.warning ? vl::MsgKind::Warning : vl::MsgKind::Info, m);
+        const QString written = o.ok ? o.fileName : QString();
         result.accepted = !written.isEmpty();
         result.values.insert(QStringLiteral("FileName"), written);
     } catch (const ExportCancelled& e) {

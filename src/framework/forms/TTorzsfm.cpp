@@ -501,8 +501,7 @@ void TTorzsfm::buildPanel() {
                         }
                     });
                 }
-                if (!row.pwdchar.isEmpty()) e->setEchoMode(QLineEdit::Password);
-                setupEdit(e, *f);
+                setupEdit(e, *f); // a password field (EditorCore::isPassword) echoes no characters
                 if (f->hidden) {
                     e->setGeometry(0, 0, 10, 10);
                     e->setVisible(false);
@@ -1016,28 +1015,10 @@ void TTorzsfm::b_deleteClick() {
 void TTorzsfm::chooseCurrent() {
     const int row = currentRow();
     if (row < 0) return;
-    const QVariantList key = core_.keyOf(rows_, row);
-    QStringList conds;
-    vl::db::Params p;
-    for (int i = 0; i < core_.keyColumns().size(); ++i) {
-        if (key.at(i).isNull()) conds << core_.keyColumns().at(i) + QStringLiteral(" IS NULL");
-        else {
-            conds << core_.keyColumns().at(i) + QStringLiteral(" = :k%1").arg(i);
-            p.push_back({QStringLiteral("k%1").arg(i), key.at(i)});
-        }
-    }
     ASelectedRecord rec;
     try {
-        vl::db::RowSet rs = vl::shell::dm().d_alap().query(
-            QStringLiteral("SELECT * FROM ") + core_.table() + QStringLiteral(" WHERE ") + conds.join(QStringLiteral(" AND ")), p);
-        if (rs.rowCount() == 0) return;
-        for (int c = 0; c < rs.columnCount(); ++c) {
-            const QString name = rs.columns().at(c).name;
-            const PanelField* f = core_.field(name);
-            if ((f && f->password) || (core_.table() == QStringLiteral("SZ_JUZER") && name == QStringLiteral("JELSZO")))
-                continue;
-            rec << vl::shell::TSelectedRecord{name, vl::db::FieldTypeName(rs.columns().at(c)), rs.at(0, c)};
-        }
+        rec = core_.readChosenRecord(vl::shell::dm().d_alap(), core_.keyOf(rows_, row));
+        if (rec.isEmpty()) return;
     } catch (const DbError& e) {
         vl::notifyDbError(QStringLiteral("a kiválasztott tétel olvasása"), e.text());
         return;

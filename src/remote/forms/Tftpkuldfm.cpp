@@ -145,12 +145,6 @@ void Tftpkuldfm::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
-FtpSettings uploadSettingsFromDatabase(bool* hasHost) {
-    auto company = vl::shell::dm().d_alap().query(QStringLiteral("SELECT * FROM CEG"));
-    company.next();
-    return UploadFtpSettings(company, hasHost);
-}
-
 namespace {
 
 vl::shell::FormResult openUpload(QWidget* parent, const QVariantMap& params) {
@@ -164,7 +158,7 @@ vl::shell::FormResult openUpload(QWidget* parent, const QVariantMap& params) {
     } else {
         bool hasHost = false;
         try {
-            s = uploadSettingsFromDatabase(&hasHost);
+            s = readUploadSettings(vl::shell::dm().d_alap(), &hasHost);
         } catch (const vl::Error& e) {
             vl::notifyError(e, QStringLiteral("a tárhely adatainak olvasása"));
             return r;
@@ -205,8 +199,7 @@ void registerRemoteUpdate(vl::shell::Tmain_pkrfm& w) {
             UpdateInput in;
             in.programPath = QCoreApplication::applicationFilePath();
             in.programVersion = vl::shell::ProgramVersion();
-            in.company = vl::shell::dm().d_alap().query(QStringLiteral("SELECT * FROM CEG"));
-            in.company.next();
+            in.company = readCompanyRow(vl::shell::dm().d_alap());
             in.appDir = vl::shell::AppDir();
             const QString ini = vl::shell::IniFileName();
             in.iniFile = ini.isEmpty() ? QString() : QFileInfo(ini).absoluteFilePath();

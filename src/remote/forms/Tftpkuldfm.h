@@ -58,7 +58,6 @@ private:
 // parameters: the settings come from the company row; or Server, User,
 // Password, Folder), and the program update behind "Frissítés".
 void registerRemoteForms();
-FtpSettings uploadSettingsFromDatabase(bool* hasHost);
 
 } // namespace vl::remote
 
