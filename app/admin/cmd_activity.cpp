@@ -78,8 +78,10 @@ int activity(AdminContext& ctx) {
         vl::db::Connection& conn = dm.d_alap();
         vl::rental::Td::LoadStartupValues(conn);
         vl::operations::ActivityActions service(conn, vl::shell::CommandSession(conn));
-        const vl::operations::ActionReport r = service.ActOnActivity(b, t, s, pos[3], n, *what, in);
-        if (r.committed) {
+        // The questions asked and the refusals shown through the sink (--yes answers "Igen").
+        const vl::operations::ActionOutcome r =
+            vl::operations::ShowThroughSink(service.actOnActivity(b, t, s, pos[3], n, *what, in));
+        if (r.ok) {
             QStringList contracts;
             for (qint64 c : r.contracts) contracts << QString::number(c);
             out(QStringLiteral("Kész: %1 tevékenység sor módosult vagy készült; szerződés: %2")
@@ -87,7 +89,7 @@ int activity(AdminContext& ctx) {
                     .arg(contracts.join(QStringLiteral(", "))));
         } else {
             // Refusals and store errors were shown through the message sink.
-            if (r.refused && r.message.isEmpty()) err(QStringLiteral("activity: a kérdésre nem volt igen válasz, nem történt módosítás."));
+            if (vl::operations::StoppedBeforeWriting(r) && r.messages.isEmpty()) err(QStringLiteral("activity: a kérdésre nem volt igen válasz, nem történt módosítás."));
             rc = 1;
         }
     } catch (const vl::Error& e) {

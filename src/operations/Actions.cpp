@@ -9,7 +9,6 @@
 #include "shell/Queries.h"
 #include "util/Dates.h"
 #include "util/Error.h"
-#include "util/MessageSink.h"
 #include "util/Numbers.h"
 
 #include <QDateTime>
@@ -167,7 +166,7 @@ void activityUpdate(Transaction& tx, Run& run, const SourceRow& s, const NewValu
                                        " AND TETELSOR = :tetelsor AND SORSZAM = :sorszam AND DATUM = :regidatum"
                                        " AND TEVKOD = :tevkod AND TEVSORSZAM = :tevsorszam AND TEVALLAPOT = :tevallapot"
                                        " AND COALESCE(TRIM(SOFORKOD), '') = :regisoforkod");
-    if (tx.exec(sql, p) == 0) throw ActivityActions::StoreMiss{QStringLiteral("q_tevupdate"), p};
+    if (tx.exec(sql, p) == 0) throw StoreMiss{QStringLiteral("q_tevupdate"), p};
     run.handled.insert(rowKey(s));
     ++run.rows;
 }
@@ -256,7 +255,7 @@ void move(Transaction& tx, Run& run, const SourceRow& s, const QString& day, con
     if (cashPriced(s)) run.toPrice.insert(s.bizonylat);
 }
 
-void reschedule(Transaction& tx, Run& run, const SourceRow& s, const QString& day, const QString& newDate) {
+void rescheduleRow(Transaction& tx, Run& run, const SourceRow& s, const QString& day, const QString& newDate) {
     if (s.payment || run.gen.classOf(s.tevallapot).toUpper() != u'I' || s.tevkod.trimmed() != kKA) return;
     if (run.handled.contains(rowKey(s))) return;   // moved already with an earlier row of its item
     const QDate d0 = vl::util::StrToDateYMD(day), d1 = vl::util::StrToDateYMD(newDate);
@@ -398,6 +397,12 @@ QString PaymentElsewhere() {
     return QStringLiteral("Fizetést az \"Ügyfél megrendelései / Fizetések\" pont alatt lehet rendezni.");
 }
 QString StoreFailedHead() { return QStringLiteral("Hiba történt tárolás közben. Kérem értesítse a programozót!"); }
+QString DoneQuestion(const QString& warning) {
+    return warning + QStringLiteral("\rÁtállítja a kijelölt tevékenységek státuszát?");
+}
+QString RescheduleQuestion() { return QStringLiteral("Áthelyezi a karbantartásokat másik napra?"); }
+QString DeleteQuestion() { return QStringLiteral("Törli a kijelölt tevékenységeket?"); }
+QString RestoreQuestion() { return QStringLiteral("Visszaállítja a  kijelölt, törölt tevékenységeket?"); }
 } // namespace texts
 
 QString ActionName(LineAction a) {
@@ -473,7 +478,7 @@ QString DeleteRefusal(const QList<const DaySheetLine*>& lines) {
     return QString();
 }
 
-QString DriverCodeRefusal(Transaction& tx, const QString& code) {
+QString checkDriverCode(Transaction& tx, const QString& code) {
     if (code.trimmed().isEmpty()) return QString();
     if (tx.query(QStringLiteral("SELECT 1 FROM SZ_SOFOR WHERE AKTIV = 'I' AND KOD = :kod"),
                  {{QStringLiteral("kod"), code.trimmed()}})
@@ -484,7 +489,7 @@ QString DriverCodeRefusal(Transaction& tx, const QString& code) {
 
 QString NoPlacedProductText() { return QStringLiteral("Az ügyfélnek ezen a címén nincs kihelyezett termék."); }
 
-QList<PlacedProduct> PlacedProducts(Transaction& tx, const QString& customerKey, const QString& siteKey) {
+QList<PlacedProduct> readPlacedProducts(Transaction& tx, const QString& customerKey, const QString& siteKey) {
     QList<PlacedProduct> out;
     RowSet rs = tx.query(kPlacedProducts, {{QStringLiteral("ugyfelkod"), customerKey}, {QStringLiteral("ugyfelcim"), siteKey}});
     while (rs.next()) {
@@ -528,11 +533,21 @@ QString NewActivityRefusal(const NewActivity& a, QString* focus) {
 // ---------------------------------------------------------------- the service
 
 ActivityActions::ActivityActions(vl::db::Connection& conn, const vl::shell::Session& session)
-    : conn_(conn), session_(session) {}
+    : conn_(&conn), session_(session) {}
 
 namespace {
 thread_local Run* tlRun = nullptr;
+
+ActionOutcome refuse(const QString& text, const QString& focus = QString()) {
+    return ActionOutcome::refusal(text, focus);
 }
+
+ActionOutcome conflictOutcome() {
+    ActionOutcome o = ActionOutcome::refusal(vl::rental::ProductRegister::ContractChangedElsewhereText());
+    o.conflict = true;
+    return o;
+}
+} // namespace
 
 int ActivityActions::ApplyLineAction(Transaction& tx, LineAction action, const DaySheetLine& line, const QString& day,
                                      const ActionInputs& in) {
@@ -549,7 +564,7 @@ int ActivityActions::ApplyLineAction(Transaction& tx, LineAction action, const D
         case LineAction::DoneToggle: doneToggle(tx, *run, line, s, day); break;
         case LineAction::Remark: remark(tx, *run, s, in); break;
         case LineAction::Move: move(tx, *run, s, day, newDate); break;
-        case LineAction::Reschedule: reschedule(tx, *run, s, day, newDate); break;
+        case LineAction::Reschedule: rescheduleRow(tx, *run, s, day, newDate); break;
         case LineAction::Driver: driver(tx, *run, s, day, in.driverCode.trimmed()); break;
         case LineAction::DeleteRestore: deleteRestore(tx, *run, line, s); break;
         }
@@ -558,10 +573,9 @@ int ActivityActions::ApplyLineAction(Transaction& tx, LineAction action, const D
     return run->rows - before;
 }
 
-ActionReport ActivityActions::ActOnLines(LineAction action, const QList<DaySheetLine>& lines, const QString& day,
-                                         const ActionInputs& in) {
-    ActionReport rep;
-    auto tx = conn_.begin();
+ActionOutcome ActivityActions::ActOnLines(LineAction action, const QList<DaySheetLine>& lines, const QString& day,
+                                          const ActionInputs& in) {
+    auto tx = conn_->begin();
     Run run = startRun(*tx, session_);
     run.progress = &onProgress;
     struct Guard {
@@ -578,31 +592,28 @@ ActionReport ActivityActions::ActOnLines(LineAction action, const QList<DaySheet
         tx->commit();
     } catch (const StoreMiss& miss) {
         tx->rollback();
-        rep.storeError = true;
-        rep.message = texts::StoreFailedHead();
-        vl::shell::ReportStoreError(miss.query, ActionName(action), miss.params);
-        return rep;
+        ActionOutcome o;
+        o.storeError = true;
+        o.miss = miss;
+        o.module = ActionName(action);
+        return o;
     } catch (const vl::db::DbError& e) {
         tx->rollback();
         if (!vl::rental::ProductRegister::IsWriteConflict(e)) throw;
-        rep.conflict = true;
-        rep.message = vl::rental::ProductRegister::ContractChangedElsewhereText();
-        vl::notify(vl::MsgKind::Warning, rep.message);
-        return rep;
+        return conflictOutcome();
     } catch (const vl::RuleRefusal& e) {
         tx->rollback();
         return refuse(e.text());
     }
-    rep.committed = true;
-    rep.rows = run.rows;
-    rep.contracts = run.contracts;
-    return rep;
+    ActionOutcome o = ActionOutcome::done();
+    o.rows = run.rows;
+    o.contracts = run.contracts;
+    return o;
 }
 
-ActionReport ActivityActions::StoreNewActivity(const NewActivity& a) {
-    ActionReport rep;
+ActionOutcome ActivityActions::storeNewActivity(const NewActivity& a) {
     const PlacedProduct& p = *a.product;
-    auto tx = conn_.begin();
+    auto tx = conn_->begin();
     try {
         Run run = startRun(*tx, session_);
         RowSet c = tx->query(QStringLiteral("SELECT FM.KP FROM FORGFEJ F JOIN FORGKABIN K ON K.BIZONYLAT = F.BIZONYLAT"
@@ -617,7 +628,7 @@ ActionReport ActivityActions::StoreNewActivity(const NewActivity& a) {
             return refuse(QStringLiteral("A kiválasztott termék már nincs kihelyezve ezen a szerződésen: ") + p.nev);
         }
         const QString kp = c.text(QStringLiteral("KP")).trimmed();
-        const QString why = DriverCodeRefusal(*tx, a.driverCode);
+        const QString why = checkDriverCode(*tx, a.driverCode);
         if (!why.isEmpty()) {
             tx->rollback();
             return refuse(why);
@@ -631,29 +642,37 @@ ActionReport ActivityActions::StoreNewActivity(const NewActivity& a) {
         if (kp == QLatin1String("I") && o.nettoar * o.mennyiseg != 0) run.toPrice.insert(p.bizonylat);
         priceContracts(*tx, run);
         tx->commit();
-        rep.committed = true;
-        rep.rows = run.rows;
-        rep.contracts = run.contracts;
+        ActionOutcome done = ActionOutcome::done();
+        done.rows = run.rows;
+        done.contracts = run.contracts;
+        return done;
     } catch (const vl::db::DbError& e) {
         tx->rollback();
         if (!vl::rental::ProductRegister::IsWriteConflict(e)) throw;
-        rep.conflict = true;
-        rep.message = vl::rental::ProductRegister::ContractChangedElsewhereText();
-        vl::notify(vl::MsgKind::Warning, rep.message);
+        return conflictOutcome();
     }
-    return rep;
+}
+
+// ---------------------------------------------------------------- the questions
+
+ActionOutcome ActivityActions::confirmDone(const DaySheetLine& line, const QString& day,
+                                           std::function<ActionOutcome()> then) {
+    const QString w = DoneWarning(line, day, vl::util::TodayStr());
+    if (w.isEmpty()) return then();
+    return ActionOutcome::asking(texts::DoneQuestion(w), [then](bool yes) { return yes ? then() : refuse(QString()); });
+}
+
+ActionOutcome ActivityActions::confirmDeleteOrRestore(bool restore, std::function<ActionOutcome()> then) {
+    auto go = [then](bool yes) { return yes ? then() : refuse(QString()); };
+    return restore ? ActionOutcome::asking(texts::RestoreQuestion(), go)
+                   : ActionOutcome::asking(texts::DeleteQuestion(), go, true);
+}
+
+ActionOutcome ActivityActions::confirmReschedule(std::function<ActionOutcome()> then) {
+    return ActionOutcome::asking(texts::RescheduleQuestion(), [then](bool yes) { return yes ? then() : refuse(QString()); });
 }
 
 // ---------------------------------------------------------------- the buttons
-
-ActionReport ActivityActions::refuse(const QString& text, const QString& focus) {
-    ActionReport r;
-    r.refused = true;
-    r.message = text;
-    r.focus = focus;
-    if (!text.isEmpty()) vl::notify(vl::MsgKind::Warning, text);
-    return r;
-}
 
 QList<DaySheetLine> ActivityActions::markedLines(const DaySheet& sheet) const {
     QList<DaySheetLine> out;
@@ -666,30 +685,30 @@ void ActivityActions::reload(DaySheet& sheet) {
     if (!sheet.day().isEmpty()) sheet.LoadDaySheet(sheet.day());
 }
 
-ActionReport ActivityActions::Elvegezve(DaySheet& sheet, int current) {
+ActionOutcome ActivityActions::markDone(DaySheet& sheet, int current) {
     if (const QString r = CheckMarks(sheet.marks(), QStringLiteral("none")); !r.isEmpty()) return refuse(r);
-    const DaySheetLine* line = sheet.line(current);
-    if (!line) return refuse(QStringLiteral("Nincs kiválasztott sor."));
-    if (const QString r = DoneRefusal(*line); !r.isEmpty()) return refuse(r);
-    if (const QString w = DoneWarning(*line, sheet.day(), vl::util::TodayStr()); !w.isEmpty()) {
-        if (vl::ask(w + QStringLiteral("\rÁtállítja a kijelölt tevékenységek státuszát?")) != 0) return refuse(QString());
-    }
-    const ActionReport rep = ActOnLines(LineAction::DoneToggle, {*line}, sheet.day(), {});
-    reload(sheet);
-    return rep;
+    const DaySheetLine* found = sheet.line(current);
+    if (!found) return refuse(QStringLiteral("Nincs kiválasztott sor."));
+    if (const QString r = DoneRefusal(*found); !r.isEmpty()) return refuse(r);
+    const DaySheetLine line = *found;
+    return confirmDone(line, sheet.day(), [this, &sheet, line] {
+        const ActionOutcome o = ActOnLines(LineAction::DoneToggle, {line}, sheet.day(), {});
+        reload(sheet);
+        return o;
+    });
 }
 
-ActionReport ActivityActions::Komment(DaySheet& sheet, int current, const ActionInputs& in) {
+ActionOutcome ActivityActions::storeRemark(DaySheet& sheet, int current, const ActionInputs& in) {
     if (const QString r = CheckMarks(sheet.marks(), QStringLiteral("none")); !r.isEmpty()) return refuse(r);
     const DaySheetLine* line = sheet.line(current);
     if (!line) return refuse(QStringLiteral("Nincs kiválasztott sor."));
     if (line->tevkod == kFIZ) return refuse(texts::PaymentElsewhere());
-    const ActionReport rep = ActOnLines(LineAction::Remark, {*line}, sheet.day(), in);
+    const ActionOutcome o = ActOnLines(LineAction::Remark, {*line}, sheet.day(), in);
     reload(sheet);
-    return rep;
+    return o;
 }
 
-ActionReport ActivityActions::runMoveChecks(DaySheet& sheet, const ActionInputs& in, bool reschedule) {
+ActionOutcome ActivityActions::runMoveChecks(DaySheet& sheet, const ActionInputs& in, bool reschedule) {
     if (const QString r = CheckMarks(sheet.marks(), QStringLiteral("required")); !r.isEmpty()) return refuse(r);
     bool first = true;
     for (const DaySheetLine& l : markedLines(sheet)) {
@@ -698,64 +717,64 @@ ActionReport ActivityActions::runMoveChecks(DaySheet& sheet, const ActionInputs&
     }
     if (const QString r = NewDateRefusal(in.newDate, sheet.day()); !r.isEmpty())
         return refuse(r, QStringLiteral("e_ujnap"));
-    return ActionReport();
+    return ActionOutcome::done();
 }
 
-ActionReport ActivityActions::Athelyez(DaySheet& sheet, const ActionInputs& in) {
-    if (ActionReport r = runMoveChecks(sheet, in, false); r.refused) return r;
-    const ActionReport rep = ActOnLines(LineAction::Move, markedLines(sheet), sheet.day(), in);
+ActionOutcome ActivityActions::moveToDay(DaySheet& sheet, const ActionInputs& in) {
+    if (ActionOutcome r = runMoveChecks(sheet, in, false); !r.ok) return r;
+    const ActionOutcome o = ActOnLines(LineAction::Move, markedLines(sheet), sheet.day(), in);
     reload(sheet);
-    return rep;
+    return o;
 }
 
-ActionReport ActivityActions::Atutemez(DaySheet& sheet, const ActionInputs& in) {
-    if (ActionReport r = runMoveChecks(sheet, in, true); r.refused) return r;
-    if (vl::ask(QStringLiteral("Áthelyezi a karbantartásokat másik napra?")) != 0) return refuse(QString());
-    const ActionReport rep = ActOnLines(LineAction::Reschedule, markedLines(sheet), sheet.day(), in);
-    reload(sheet);
-    return rep;
+ActionOutcome ActivityActions::reschedule(DaySheet& sheet, const ActionInputs& in) {
+    if (ActionOutcome r = runMoveChecks(sheet, in, true); !r.ok) return r;
+    const QList<DaySheetLine> lines = markedLines(sheet);
+    return confirmReschedule([this, &sheet, lines, in] {
+        const ActionOutcome o = ActOnLines(LineAction::Reschedule, lines, sheet.day(), in);
+        reload(sheet);
+        return o;
+    });
 }
 
-ActionReport ActivityActions::Sofor(DaySheet& sheet, const ActionInputs& in) {
+ActionOutcome ActivityActions::assignDriver(DaySheet& sheet, const ActionInputs& in) {
     if (const QString r = CheckMarks(sheet.marks(), QStringLiteral("required")); !r.isEmpty()) return refuse(r);
     for (const DaySheetLine& l : markedLines(sheet))
         if (const QString r = DriverRefusal(l); !r.isEmpty()) return refuse(r);
     {
-        auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
-        if (const QString r = DriverCodeRefusal(*tx, in.driverCode); !r.isEmpty()) return refuse(r);
+        auto tx = conn_->begin(vl::db::TxMode::ReadOnly);
+        if (const QString r = checkDriverCode(*tx, in.driverCode); !r.isEmpty()) return refuse(r);
     }
-    const ActionReport rep = ActOnLines(LineAction::Driver, markedLines(sheet), sheet.day(), in);
+    const ActionOutcome o = ActOnLines(LineAction::Driver, markedLines(sheet), sheet.day(), in);
     reload(sheet);
-    return rep;
+    return o;
 }
 
-ActionReport ActivityActions::Torles(DaySheet& sheet) {
+ActionOutcome ActivityActions::deleteOrRestore(DaySheet& sheet) {
     if (const QString r = CheckMarks(sheet.marks(), QStringLiteral("required")); !r.isEmpty()) return refuse(r);
     const QList<DaySheetLine> lines = markedLines(sheet);
     QList<const DaySheetLine*> ptrs;
     for (const DaySheetLine& l : lines) ptrs << &l;
     if (const QString r = DeleteRefusal(ptrs); !r.isEmpty()) return refuse(r);
-    const bool restore = LinesAreDeleted(ptrs);
-    const int answer = restore ? vl::ask(QStringLiteral("Visszaállítja a  kijelölt, törölt tevékenységeket?"))
-                               : vl::askDefaultNo(QStringLiteral("Törli a kijelölt tevékenységeket?"));
-    if (answer != 0) return refuse(QString());
-    const ActionReport rep = ActOnLines(LineAction::DeleteRestore, lines, sheet.day(), {});
-    reload(sheet);
-    return rep;
+    return confirmDeleteOrRestore(LinesAreDeleted(ptrs), [this, &sheet, lines] {
+        const ActionOutcome o = ActOnLines(LineAction::DeleteRestore, lines, sheet.day(), {});
+        reload(sheet);
+        return o;
+    });
 }
 
-ActionReport ActivityActions::Uj(DaySheet& sheet, const NewActivity& a) {
+ActionOutcome ActivityActions::addActivity(DaySheet& sheet, const NewActivity& a) {
     QString focus;
     if (const QString r = NewActivityRefusal(a, &focus); !r.isEmpty()) return refuse(r, focus);
-    const ActionReport rep = StoreNewActivity(a);
+    const ActionOutcome o = storeNewActivity(a);
     reload(sheet);
-    return rep;
+    return o;
 }
 
 // ---------------------------------------------------------------- one activity (the command)
 
-std::optional<DaySheetLine> ActivityAsLine(Transaction& tx, qint64 bizonylat, qint64 tetelsor, qint64 sorszam,
-                                           const QString& day, qint64 tevsorszam) {
+std::optional<DaySheetLine> readActivityLine(Transaction& tx, qint64 bizonylat, qint64 tetelsor, qint64 sorszam,
+                                             const QString& day, qint64 tevsorszam) {
     RowSet rs = tx.query(
         QStringLiteral("SELECT T.*, ST.MODOSITHATO, ST.NEV STATUS, FM.KP, F.UGYFELKOD, F.UGYFELCIM FROM FORGTEV T"
                        " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
@@ -797,58 +816,53 @@ std::optional<DaySheetLine> ActivityAsLine(Transaction& tx, qint64 bizonylat, qi
     return l;
 }
 
-ActionReport ActivityActions::ActOnActivity(qint64 bizonylat, qint64 tetelsor, qint64 sorszam, const QString& dayIn,
-                                            qint64 tevsorszam, CommandAction what, const ActionInputs& in) {
+ActionOutcome ActivityActions::actOnActivity(qint64 bizonylat, qint64 tetelsor, qint64 sorszam, const QString& dayIn,
+                                             qint64 tevsorszam, CommandAction what, const ActionInputs& in) {
     const QString day = vl::util::NormalizeDateText(dayIn);
     if (day.isEmpty()) return refuse(QStringLiteral("Hibás dátum: ") + dayIn.trimmed());
-    std::optional<DaySheetLine> line;
+    std::optional<DaySheetLine> found;
     {
-        auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
-        line = ActivityAsLine(*tx, bizonylat, tetelsor, sorszam, day, tevsorszam);
-        if (line && what == CommandAction::Driver) {
-            if (const QString r = DriverCodeRefusal(*tx, in.driverCode); !r.isEmpty()) return refuse(r);
+        auto tx = conn_->begin(vl::db::TxMode::ReadOnly);
+        found = readActivityLine(*tx, bizonylat, tetelsor, sorszam, day, tevsorszam);
+        if (found && what == CommandAction::Driver) {
+            if (const QString r = checkDriverCode(*tx, in.driverCode); !r.isEmpty()) return refuse(r);
         }
     }
-    if (!line)
+    if (!found)
         return refuse(QStringLiteral("Nincs ilyen tevékenység egy aktív, nem törölt szerződésen: %1/%2/%3 %4 #%5")
                           .arg(bizonylat).arg(tetelsor).arg(sorszam).arg(day).arg(tevsorszam));
-    const QString cls = line->modosithato;
-    const QList<const DaySheetLine*> one{&*line};
-    LineAction action = LineAction::DoneToggle;
+    const DaySheetLine line = *found;
+    const QString cls = line.modosithato;
+    const QList<const DaySheetLine*> one{&line};
+    auto act = [this, line, day, in](LineAction action) {
+        return [this, line, day, in, action] { return ActOnLines(action, {line}, day, in); };
+    };
     switch (what) {
     case CommandAction::Done:
     case CommandAction::Undone: {
-        if (const QString r = DoneRefusal(*line); !r.isEmpty()) return refuse(r);
+        if (const QString r = DoneRefusal(line); !r.isEmpty()) return refuse(r);
         const bool isDone = cls == QStringLiteral("N");
         if (what == CommandAction::Done && isDone) return refuse(QStringLiteral("A tevékenység már el van végezve."));
         if (what == CommandAction::Undone && !isDone) return refuse(QStringLiteral("A tevékenység nincs elvégezve."));
-        if (const QString w = DoneWarning(*line, day, vl::util::TodayStr()); !w.isEmpty())
-            if (vl::ask(w + QStringLiteral("\rÁtállítja a kijelölt tevékenységek státuszát?")) != 0) return refuse(QString());
-        break;
+        return confirmDone(line, day, act(LineAction::DoneToggle));
     }
     case CommandAction::Move:
-        if (const QString r = MoveRefusal(*line, false, false); !r.isEmpty()) return refuse(r);
+        if (const QString r = MoveRefusal(line, false, false); !r.isEmpty()) return refuse(r);
         if (const QString r = NewDateRefusal(in.newDate, day); !r.isEmpty()) return refuse(r, QStringLiteral("e_ujnap"));
-        action = LineAction::Move;
-        break;
+        return act(LineAction::Move)();
     case CommandAction::Delete:
     case CommandAction::Restore: {
         if (const QString r = DeleteRefusal(one); !r.isEmpty()) return refuse(r);
         const bool deleted = LinesAreDeleted(one);
         if (what == CommandAction::Delete && deleted) return refuse(QStringLiteral("A tevékenység már törölve van."));
         if (what == CommandAction::Restore && !deleted) return refuse(QStringLiteral("A tevékenység nincs törölve."));
-        const int answer = deleted ? vl::ask(QStringLiteral("Visszaállítja a  kijelölt, törölt tevékenységeket?"))
-                                   : vl::askDefaultNo(QStringLiteral("Törli a kijelölt tevékenységeket?"));
-        if (answer != 0) return refuse(QString());
-        action = LineAction::DeleteRestore;
-        break;
+        return confirmDeleteOrRestore(deleted, act(LineAction::DeleteRestore));
     }
     case CommandAction::Driver:
-        if (const QString r = DriverRefusal(*line); !r.isEmpty()) return refuse(r);
-        action = LineAction::Driver;
-        break;
+        if (const QString r = DriverRefusal(line); !r.isEmpty()) return refuse(r);
+        return act(LineAction::Driver)();
     }
-    return ActOnLines(action, {*line}, day, in);
+    return refuse(QString());
 }
 
 } // namespace vl::operations

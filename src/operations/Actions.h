@@ -17,11 +17,15 @@
 // re-dated, deleted or restored has its planned periods regenerated from its
 // first day still to bill, in the same transaction.
 //
-// Questions go through the message sink (the program's message form, the
-// command's --yes); refusals are shown as plain messages and change nothing.
+// The actions never ask and never show anything: each returns an
+// ActionOutcome, a refusal with its text, or a question with its continuation
+// (nothing is written while a question is open); the caller (the activity
+// log's form, the activity command) asks and shows it through
+// ShowThroughSink, the one place that does.
 #include "db/Database.h"
 #include "operations/DaySheet.h"
 #include "shell/Session.h"
+#include "util/Outcome.h"
 
 #include <QList>
 #include <QString>
@@ -42,17 +46,42 @@ struct ActionInputs {
     QString driverCode;  // the new driver (cbx_soforuj's code); "" removes the driver
 };
 
-// What an action run did.
-struct ActionReport {
-    bool committed = false;     // the action landed
-    bool refused = false;       // a check or a question stopped it; nothing written
-    bool storeError = false;    // a guarded update missed: rolled back and reported
+// A guarded update that changed no row: the statement and its values.
+struct StoreMiss {
+    QString query;
+    vl::db::Params params;
+};
+
+// What an action run did besides landing or not.
+struct ActionFacts {
+    bool storeError = false;    // a guarded update missed: rolled back, to be reported by ReportStoreError
     bool conflict = false;      // another workstation wrote the same rows: rolled back
-    QString message;            // the refusal or error shown (for callers without a screen)
-    QString focus;              // objectName of the control at fault ("" none)
+    StoreMiss miss;             // the missed update (storeError)
+    QString module;             // the button it is reported under (storeError)
     int rows = 0;               // activity rows the action changed or wrote
     QList<qint64> contracts;    // the contracts it touched
 };
+// ok: the action landed. A refusal (a check, a "Nem", a store error, a
+// conflict) wrote nothing; its text is in messages, the control at fault in
+// focus. A question: ask it and call proceed with the answer.
+using ActionOutcome = vl::OutcomeOf<ActionFacts>;
+
+// The questions of the actions, word for word.
+namespace texts {
+QString DoneQuestion(const QString& warning);   // warning + "\rÁtállítja a kijelölt tevékenységek státuszát?"
+QString RescheduleQuestion();                   // "Áthelyezi a karbantartásokat másik napra?"
+QString DeleteQuestion();                       // "Törli a kijelölt tevékenységeket?" ("Nem" under Enter)
+QString RestoreQuestion();                      // "Visszaállítja a  kijelölt, törölt tevékenységeket?"
+} // namespace texts
+
+// Shows an outcome through the message sink until it ends: its messages in
+// order, the store error through ReportStoreError, each question asked (the
+// form's message form, the command's --yes) and answered through proceed.
+// Returns the final outcome.
+ActionOutcome ShowThroughSink(ActionOutcome o);
+// True when a check or a "Nem" stopped the action (not a store error or a
+// conflict, which ran and were rolled back).
+bool StoppedBeforeWriting(const ActionOutcome& o);
 
 // The texts of the actions.
 namespace texts {
@@ -82,7 +111,7 @@ QString DeleteRefusal(const QList<const DaySheetLine*>& lines);
 bool LinesAreDeleted(const QList<const DaySheetLine*>& lines);
 // The driver of a driver action: "" or an active driver's code, else
 // "Adatbázis hiba, nincs meg a sofőr".
-QString DriverCodeRefusal(vl::db::Transaction& tx, const QString& code);
+QString checkDriverCode(vl::db::Transaction& tx, const QString& code);
 
 // A product placed at a site, as the new activity's product list holds it.
 struct PlacedProduct {
@@ -95,7 +124,7 @@ struct PlacedProduct {
     QString nev;            // product code, blank, type name
 };
 // The products placed at a customer's site on running contracts.
-QList<PlacedProduct> PlacedProducts(vl::db::Transaction& tx, const QString& customerKey, const QString& siteKey);
+QList<PlacedProduct> readPlacedProducts(vl::db::Transaction& tx, const QString& customerKey, const QString& siteKey);
 QString NoPlacedProductText();   // "Az ügyfélnek ezen a címén nincs kihelyezett termék."
 
 // A new activity as the data panel gives it.
@@ -118,63 +147,65 @@ enum class CommandAction { Done, Undone, Move, Delete, Restore, Driver };
 // One activity row as a line of one source row (its own state, driver,
 // remark, product); nullopt when there is none on an active, not cancelled
 // contract.
-std::optional<DaySheetLine> ActivityAsLine(vl::db::Transaction& tx, qint64 bizonylat, qint64 tetelsor, qint64 sorszam,
-                                           const QString& day, qint64 tevsorszam);
+std::optional<DaySheetLine> readActivityLine(vl::db::Transaction& tx, qint64 bizonylat, qint64 tetelsor, qint64 sorszam,
+                                             const QString& day, qint64 tevsorszam);
 
 class ActivityActions {
 public:
     ActivityActions(vl::db::Connection& conn, const vl::shell::Session& session);
 
+    // The connection to work on from now on (the program's after a reconnect).
+    void useConnection(vl::db::Connection& conn) { conn_ = &conn; }
+
     // Applies an action to every applicable source row of a line in the
-    // caller's transaction. Throws StoreMiss (below) when a guarded update
-    // changes no row. `day` is the sheet's day.
+    // caller's transaction. Throws StoreMiss when a guarded update changes no
+    // row. `day` is the sheet's day.
     int ApplyLineAction(vl::db::Transaction& tx, LineAction action, const DaySheetLine& line, const QString& day,
                         const ActionInputs& in);
 
     // Runs an action on the lines in order, all in one transaction; prices
     // the touched cash contracts at the end. On a missed guarded update the
-    // whole action is rolled back and ReportStoreError is shown once; on a
-    // write conflict with another workstation the contract-changed message.
-    ActionReport ActOnLines(LineAction action, const QList<DaySheetLine>& lines, const QString& day,
-                            const ActionInputs& in);
+    // whole action is rolled back and the outcome carries the miss (storeError)
+    // for ReportStoreError; on a write conflict with another workstation the
+    // contract-changed message.
+    ActionOutcome ActOnLines(LineAction action, const QList<DaySheetLine>& lines, const QString& day,
+                             const ActionInputs& in);
 
     // Stores a new activity (after NewActivityRefusal passed): one transaction.
-    ActionReport StoreNewActivity(const NewActivity& a);
+    ActionOutcome storeNewActivity(const NewActivity& a);
 
-    // The buttons as the form runs them on a sheet: checks in order,
-    // questions through the sink, the action, then the sheet reloaded (which
-    // clears the marks). `current` is the grid's current line.
-    ActionReport Elvegezve(DaySheet& sheet, int current);
-    ActionReport Komment(DaySheet& sheet, int current, const ActionInputs& in);
-    ActionReport Athelyez(DaySheet& sheet, const ActionInputs& in);
-    ActionReport Atutemez(DaySheet& sheet, const ActionInputs& in);
-    ActionReport Sofor(DaySheet& sheet, const ActionInputs& in);
-    ActionReport Torles(DaySheet& sheet);
-    ActionReport Uj(DaySheet& sheet, const NewActivity& a);
+    // The buttons as the form runs them on a sheet: checks in order, the
+    // question as data, the action, then the sheet reloaded (which clears the
+    // marks). `current` is the grid's current line.
+    ActionOutcome markDone(DaySheet& sheet, int current);             // done, or the done mark taken back
+    ActionOutcome storeRemark(DaySheet& sheet, int current, const ActionInputs& in);
+    ActionOutcome moveToDay(DaySheet& sheet, const ActionInputs& in);   // the marked lines to another day
+    ActionOutcome reschedule(DaySheet& sheet, const ActionInputs& in);  // the rest of the rental
+    ActionOutcome assignDriver(DaySheet& sheet, const ActionInputs& in);
+    ActionOutcome deleteOrRestore(DaySheet& sheet);                   // the marked lines
+    ActionOutcome addActivity(DaySheet& sheet, const NewActivity& a);
 
     // The command's door: the same checks, questions and action on one
     // activity (contract, line, item, day, number).
-    ActionReport ActOnActivity(qint64 bizonylat, qint64 tetelsor, qint64 sorszam, const QString& day,
-                               qint64 tevsorszam, CommandAction what, const ActionInputs& in);
+    ActionOutcome actOnActivity(qint64 bizonylat, qint64 tetelsor, qint64 sorszam, const QString& day,
+                                qint64 tevsorszam, CommandAction what, const ActionInputs& in);
 
     // Told the number of cleanings a reschedule writes (total) and how many
     // are written so far, 0 .. total; (-1, -1) when it has finished. The form
     // shows it on its progress bar.
     std::function<void(int done, int total)> onProgress;
 
-    // A guarded update that changed no row.
-    struct StoreMiss {
-        QString query;
-        vl::db::Params params;
-    };
-
 private:
-    ActionReport refuse(const QString& text, const QString& focus = QString());
-    ActionReport runMoveChecks(DaySheet& sheet, const ActionInputs& in, bool reschedule);
+    ActionOutcome runMoveChecks(DaySheet& sheet, const ActionInputs& in, bool reschedule);
     QList<DaySheetLine> markedLines(const DaySheet& sheet) const;
     void reload(DaySheet& sheet);
+    // The action after its question: `then` runs on "Igen", "Nem" is a
+    // refusal without text.
+    ActionOutcome confirmDone(const DaySheetLine& line, const QString& day, std::function<ActionOutcome()> then);
+    ActionOutcome confirmDeleteOrRestore(bool restore, std::function<ActionOutcome()> then);
+    ActionOutcome confirmReschedule(std::function<ActionOutcome()> then);
 
-    vl::db::Connection& conn_;
+    vl::db::Connection* conn_;
     vl::shell::Session session_;
 };
 

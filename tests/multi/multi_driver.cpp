@@ -177,7 +177,7 @@ bool newActivity(db::Connection& c, const shell::Session& who, qint64 b, const Q
     QList<operations::PlacedProduct> placed;
     {
         auto tx = c.begin(db::TxMode::ReadOnly);
-        placed = operations::PlacedProducts(*tx, customer, site);
+        placed = operations::readPlacedProducts(*tx, customer, site);
         tx->commit();
     }
     operations::NewActivity a;
@@ -202,9 +202,10 @@ bool newActivity(db::Connection& c, const shell::Session& who, qint64 b, const Q
         return false;
     }
     operations::ActivityActions act(c, who);
-    const operations::ActionReport r = act.StoreNewActivity(a);
-    if (!r.committed) refusal = r.message.isEmpty() ? g_sink.texts.join(QLatin1Char(' ')) : r.message;
-    return r.committed;
+    const operations::ActionOutcome r = act.storeNewActivity(a);
+    if (!r.ok)
+        refusal = r.messages.isEmpty() ? g_sink.texts.join(QLatin1Char(' ')) : r.messages.join(QLatin1Char(' '));
+    return r.ok;
 }
 
 // A new contract of one line and one cabin for the shared customer.

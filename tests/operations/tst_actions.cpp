@@ -29,6 +29,15 @@ class TstActions : public QObject {
     void mark(const Site& s, const QString& kod, const QString& driver = QStringLiteral("?")) {
         QVERIFY(sheet->ToggleLineMark(lineOf(s, kod, driver).tsorszam));
     }
+    // The buttons' actions shown as the form shows them: questions asked
+    // and refusals told through the sink.
+    ActionOutcome markDone(int cur) { return ShowThroughSink(act->markDone(*sheet, cur)); }
+    ActionOutcome storeRemark(int cur, const ActionInputs& in) { return ShowThroughSink(act->storeRemark(*sheet, cur, in)); }
+    ActionOutcome moveToDay(const ActionInputs& in) { return ShowThroughSink(act->moveToDay(*sheet, in)); }
+    ActionOutcome reschedule(const ActionInputs& in) { return ShowThroughSink(act->reschedule(*sheet, in)); }
+    ActionOutcome assignDriver(const ActionInputs& in) { return ShowThroughSink(act->assignDriver(*sheet, in)); }
+    ActionOutcome deleteOrRestore() { return ShowThroughSink(act->deleteOrRestore(*sheet)); }
+    ActionOutcome addActivity(const NewActivity& a) { return ShowThroughSink(act->addActivity(*sheet, a)); }
     QString ka(qint64 b, qint64 t, qint64 s, const QString& day, qint64 n = 0) {
         return co->row(b, t, s, day, QStringLiteral("KA"), n);
     }
@@ -69,14 +78,14 @@ private slots:
             tx->commit();
             load(day);
         }
-        QCOMPARE(act->Elvegezve(*sheet, lineOf(co->sPlain, "KA").tsorszam).committed, true);
+        QCOMPARE(markDone(lineOf(co->sPlain, "KA").tsorszam).ok, true);
         QVERIFY(ka(co->plain, 1, 1, day).startsWith("E|"));
         QCOMPARE(co->db.count("SELECT COUNT(*) FROM FORGTEV WHERE BIZONYLAT = :b AND DATUM = :d AND JUZER = 'AKCIO'"
                               " AND MIKOR STARTING WITH :t",
                               {{"b", co->plain}, {"d", day}, {"t", vl::util::TodayStr()}}),
                  1);
         QVERIFY(co->head(co->plain).endsWith("|AKCIO"));
-        QVERIFY(act->Elvegezve(*sheet, lineOf(co->sPlain, "KA").tsorszam).committed);
+        QVERIFY(markDone(lineOf(co->sPlain, "KA").tsorszam).ok);
         QVERIFY(ka(co->plain, 1, 1, day).startsWith(undone + "|"));
         QCOMPARE(sink.texts(), QStringList());
     }
@@ -88,7 +97,7 @@ private slots:
         const qint64 b = co->last;
         const QString before = co->head(b);
         const QStringList acts = co->activities(b);
-        QVERIFY(act->Elvegezve(*sheet, lineOf(co->sLast, "VSZ").tsorszam).committed);
+        QVERIFY(markDone(lineOf(co->sLast, "VSZ").tsorszam).ok);
         QCOMPARE(co->db.count("SELECT COUNT(*) FROM FORGKABIN WHERE BIZONYLAT = :b AND VSZALL = :d", {{"b", b}, {"d", kDay}}), 1);
         QCOMPARE(co->db.count("SELECT VMENNYISEG FROM FORGSOR WHERE BIZONYLAT = :b", {{"b", b}}), 1);
         QCOMPARE(co->db.conn->query("SELECT ALLAPOT FROM ARU WHERE KOD = '21'").at(0, 0).toString().trimmed(),
@@ -97,7 +106,7 @@ private slots:
         QCOMPARE(co->head(b), QStringLiteral("LEZ|") + kDay + QStringLiteral("|AKCIO"));
 
         load();
-        QVERIFY(act->Elvegezve(*sheet, lineOf(co->sLast, "VSZ").tsorszam).committed);
+        QVERIFY(markDone(lineOf(co->sLast, "VSZ").tsorszam).ok);
         QCOMPARE(co->db.count("SELECT COUNT(*) FROM FORGKABIN WHERE BIZONYLAT = :b AND VSZALL IS NULL", {{"b", b}}), 1);
         QCOMPARE(co->db.count("SELECT VMENNYISEG FROM FORGSOR WHERE BIZONYLAT = :b", {{"b", b}}), 0);
         QCOMPARE(co->db.conn->query("SELECT ALLAPOT FROM ARU WHERE KOD = '21'").at(0, 0).toString().trimmed(),
@@ -117,35 +126,35 @@ private slots:
         const qint64 b = co->cash;
         const QString first = co->periods(b).first().left(10);
         const qint64 later = co->periodNetto(b, "2026.05.13");   // the three cabins' rent and two visits
-        QVERIFY(act->Elvegezve(*sheet, lineOf(co->sCash, "VSZ").tsorszam).committed);
+        QVERIFY(markDone(lineOf(co->sCash, "VSZ").tsorszam).ok);
         QCOMPARE(co->head(b).section('|', 0, 0), QStringLiteral("FO"));
         QCOMPARE(co->periods(b).first().left(10), first);
         QVERIFY(co->periodsDisjoint(b));
         QCOMPARE(co->periodNetto(b, "2026.05.13"), later - 10000);
         load();
-        QVERIFY(act->Elvegezve(*sheet, lineOf(co->sCash, "VSZ").tsorszam).committed);
+        QVERIFY(markDone(lineOf(co->sCash, "VSZ").tsorszam).ok);
         QVERIFY(co->periodsDisjoint(b));
         QCOMPARE(co->periodNetto(b, "2026.05.13"), later);
         QCOMPARE(co->head(b).section('|', 0, 0), QStringLiteral("FO"));
     }
 
     void remarkIsTheTypedText() {
-        QVERIFY(act->Komment(*sheet, lineOf(co->sPlain, "KA").tsorszam, {QString(), "  Kutya! \"Vigyázat\" ", ""}).committed);
+        QVERIFY(storeRemark(lineOf(co->sPlain, "KA").tsorszam, {QString(), "  Kutya! \"Vigyázat\" ", ""}).ok);
         QCOMPARE(ka(co->plain, 1, 1, kDay), QStringLiteral("T|K|S1|Kutya! \"Vigyázat\"|4500"));
     }
 
     void remarkOnPaymentRefused() {
         const DaySheetLine& pay = lineOf(co->sCash, "FIZ");
         const QStringList before = co->periods(co->cash);
-        const ActionReport r = act->Komment(*sheet, pay.tsorszam, {QString(), "x", ""});
-        QVERIFY(r.refused);
+        const ActionOutcome r = storeRemark(pay.tsorszam, {QString(), "x", ""});
+        QVERIFY(r.refused());
         QCOMPARE(sink.texts(), QStringList{"Fizetést az \"Ügyfél megrendelései / Fizetések\" pont alatt lehet rendezni."});
         QCOMPARE(co->periods(co->cash), before);
     }
 
     void move() {
         mark(co->sPlain, "KA");
-        QVERIFY(act->Athelyez(*sheet, {"20260506", "", ""}).committed);
+        QVERIFY(moveToDay({"20260506", "", ""}).ok);
         QCOMPARE(ka(co->plain, 1, 1, kDay), QStringLiteral("A|A|S1| Áthelyezve:2026.05.06-re|4500"));
         QCOMPARE(ka(co->plain, 1, 1, "2026.05.06"),
                  QStringLiteral("T|U|S1|Eredetileg 2026.05.04 Kulcs a portán|4500"));
@@ -177,7 +186,7 @@ private slots:
         sink.answers = {0};
         QList<QPair<int, int>> ticks;
         act->onProgress = [&](int done, int total) { ticks << qMakePair(done, total); };
-        QVERIFY(act->Atutemez(*sheet, {to, "", ""}).committed);
+        QVERIFY(reschedule({to, "", ""}).ok);
         // The bar counts the four selected cleanings, then hides.
         QCOMPARE(ticks.first(), qMakePair(0, 4));
         QCOMPARE(ticks.at(ticks.size() - 2), qMakePair(4, 4));
@@ -215,7 +224,7 @@ private slots:
             load();
         }
         mark(co->sPlain, "KA");
-        QVERIFY(act->Sofor(*sheet, {"", "", "S2"}).committed);
+        QVERIFY(assignDriver({"", "", "S2"}).ok);
         QCOMPARE(ka(co->plain, 1, 1, kDay).section('|', 2, 2), QStringLiteral("S2"));
         // Every later planned visit of the same number follows; the earlier ones stay.
         QCOMPARE(co->db.count("SELECT COUNT(*) FROM FORGTEV WHERE BIZONYLAT = :b AND DATUM > :d AND SOFORKOD <> 'S2'",
@@ -227,7 +236,7 @@ private slots:
                  QStringLiteral("S2"));
         // Removing the driver writes NULL.
         mark(co->sPlain, "KA");
-        QVERIFY(act->Sofor(*sheet, {"", "", ""}).committed);
+        QVERIFY(assignDriver({"", "", ""}).ok);
         QCOMPARE(co->db.count("SELECT COUNT(*) FROM FORGTEV WHERE BIZONYLAT = :b AND DATUM >= :d AND SOFORKOD IS NOT NULL",
                               {{"b", b}, {"d", kDay}}),
                  0);
@@ -236,7 +245,7 @@ private slots:
     void driverOnPayment() {
         const QStringList acts = co->activities(co->cash);
         mark(co->sCash, "FIZ");
-        QVERIFY(act->Sofor(*sheet, {"", "", "S2"}).committed);
+        QVERIFY(assignDriver({"", "", "S2"}).ok);
         QCOMPARE(co->db.count("SELECT COUNT(*) FROM FORGFIZ WHERE BIZONYLAT = :b AND TEVALLAPOT = 'T' AND SOFORKOD <> 'S2'",
                               {{"b", co->cash}}),
                  0);
@@ -247,7 +256,7 @@ private slots:
     void inactiveDriverRefused() {
         const QStringList acts = co->activities(co->plain);
         mark(co->sPlain, "KA");
-        QVERIFY(act->Sofor(*sheet, {"", "", "S3"}).refused);
+        QVERIFY(assignDriver({"", "", "S3"}).refused());
         QCOMPARE(sink.texts(), QStringList{"Adatbázis hiba, nincs meg a sofőr"});
         QCOMPARE(co->activities(co->plain), acts);
     }
@@ -256,12 +265,12 @@ private slots:
         const QString today = vl::util::TodayStr();
         mark(co->sPlain, "KA");
         sink.answers = {0};
-        QVERIFY(act->Torles(*sheet).committed);
+        QVERIFY(deleteOrRestore().ok);
         QCOMPARE(ka(co->plain, 1, 1, kDay), QStringLiteral("X|K|S1|Kulcs a portán Törölve:") + today + "|4500");
         sheet->FilterDaySheet({QString(), QString(), false, false});
         mark(co->sPlain, "KA");
         sink.answers = {0};
-        QVERIFY(act->Torles(*sheet).committed);
+        QVERIFY(deleteOrRestore().ok);
         QCOMPARE(ka(co->plain, 1, 1, kDay),
                  QStringLiteral("T|K|S1|Kulcs a portán Törölve:") + today + " visszaállítva:" + today + "|4500");
         QCOMPARE(sink.texts(), (QStringList{"Törli a kijelölt tevékenységeket?",
@@ -275,13 +284,13 @@ private slots:
         co->db.conn->exec("UPDATE FORGFEJ SET BERVEG = '2026.06.30' WHERE BIZONYLAT = :b", {{"b", co->last}});
         mark(co->sLast, "VSZ");
         sink.answers = {0};
-        QVERIFY(act->Torles(*sheet).committed);
+        QVERIFY(deleteOrRestore().ok);
         QCOMPARE(co->head(co->last), QStringLiteral("FO|2026.06.30|AKCIO"));
         QCOMPARE(co->row(co->last, 1, 1, kDay, "VSZ").section('|', 0, 0), QStringLiteral("X"));
         sheet->FilterDaySheet({QString(), QString(), false, false});
         mark(co->sLast, "VSZ");
         sink.answers = {0};
-        QVERIFY(act->Torles(*sheet).committed);
+        QVERIFY(deleteOrRestore().ok);
         QCOMPARE(co->head(co->last), QStringLiteral("FO|2026.06.30|AKCIO"));
         QCOMPARE(co->row(co->last, 1, 1, kDay, "VSZ").section('|', 0, 0), QStringLiteral("T"));
     }
@@ -296,18 +305,18 @@ private slots:
         QVERIFY(at > 0 && next > 0);
         mark(co->sCash, "KA");
         sink.answers = {0};
-        QVERIFY(act->Torles(*sheet).committed);
+        QVERIFY(deleteOrRestore().ok);
         QCOMPARE(co->periodNetto(b, kDay), at - 13500);
         sheet->FilterDaySheet({QString(), QString(), false, false});
         mark(co->sCash, "KA");
         sink.answers = {0};
-        QVERIFY(act->Torles(*sheet).committed);
+        QVERIFY(deleteOrRestore().ok);
         QCOMPARE(co->periodNetto(b, kDay), at);
-        QVERIFY(act->Elvegezve(*sheet, lineOf(co->sCash, "KA").tsorszam).committed);
+        QVERIFY(markDone(lineOf(co->sCash, "KA").tsorszam).ok);
         QCOMPARE(co->periodNetto(b, kDay), at);
-        QVERIFY(act->Elvegezve(*sheet, lineOf(co->sCash, "KA").tsorszam).committed);
+        QVERIFY(markDone(lineOf(co->sCash, "KA").tsorszam).ok);
         mark(co->sCash, "KA");
-        QVERIFY(act->Athelyez(*sheet, {"2026.05.13", "", ""}).committed);
+        QVERIFY(moveToDay({"2026.05.13", "", ""}).ok);
         QCOMPARE(co->periodNetto(b, kDay), at - 13500);
         QCOMPARE(co->periodNetto(b, "2026.05.13"), next + 13500);
         QVERIFY(co->periodsDisjoint(b));
@@ -321,7 +330,7 @@ private slots:
         const qint64 paid = co->periodNetto(b, kDay);
         const qint64 next = co->periodNetto(b, "2026.05.13");
         mark(co->sCash, "KA");
-        QVERIFY(act->Athelyez(*sheet, {"2026.05.13", "", ""}).committed);
+        QVERIFY(moveToDay({"2026.05.13", "", ""}).ok);
         QCOMPARE(ka(b, 1, 1, "2026.05.13"), QStringLiteral("T|U|S1|Eredetileg 2026.05.04 |0"));
         QCOMPARE(co->periodNetto(b, kDay), paid);
         QCOMPARE(co->periodNetto(b, "2026.05.13"), next);
@@ -332,12 +341,12 @@ private slots:
         QList<PlacedProduct> placed;
         {
             auto tx = co->db.conn->begin(vl::db::TxMode::ReadOnly);
-            placed = PlacedProducts(*tx, co->sPlain.customer, co->sPlain.site);
+            placed = readPlacedProducts(*tx, co->sPlain.customer, co->sPlain.site);
         }
         QCOMPARE(placed.size(), 1);
         QCOMPARE(placed.first().nev, QStringLiteral("31 Alap WC kabin"));
         NewActivity a{co->sPlain.site, placed.first(), "SZK", "20260506", "S2", "2", "1500", "Hátul 'B' kapu"};
-        QVERIFY(act->Uj(*sheet, a).committed);
+        QVERIFY(addActivity(a).ok);
         QCOMPARE(co->row(co->plain, 1, 1, "2026.05.06", "SZK"), QStringLiteral("T|U|S2|Hátul 'B' kapu|1500"));
         QCOMPARE(co->db.count("SELECT MENNYISEG FROM FORGTEV WHERE BIZONYLAT = :b AND TEVKOD = 'SZK'", {{"b", co->plain}}), 2);
     }
@@ -374,12 +383,12 @@ private slots:
         QList<PlacedProduct> placed;
         {
             auto tx = co->db.conn->begin(vl::db::TxMode::ReadOnly);
-            placed = PlacedProducts(*tx, co->sPlain.customer, co->sPlain.site);
+            placed = readPlacedProducts(*tx, co->sPlain.customer, co->sPlain.site);
         }
         NewActivity a{site ? co->sPlain.site : QString(), std::nullopt, kod, date, "", qty, price, ""};
         if (product) a.product = placed.first();
         const QStringList acts = co->activities(co->plain);
-        QVERIFY(act->Uj(*sheet, a).refused);
+        QVERIFY(addActivity(a).refused());
         QCOMPARE(sink.texts(), QStringList{text});
         QCOMPARE(co->activities(co->plain), acts);
     }
@@ -419,12 +428,12 @@ private slots:
         for (const QString& m : marks) mark(siteOf(m.section(':', 0, 0)), m.section(':', 1, 1));
         const int cur = current.isEmpty() ? 0 : lineOf(siteOf(current.section(':', 0, 0)), current.section(':', 1, 1)).tsorszam;
         const QStringList a1 = co->activities(co->plain), a2 = co->activities(co->last), a3 = co->periods(co->cash);
-        ActionReport r;
-        if (button == "done") r = act->Elvegezve(*sheet, cur);
-        if (button == "move") r = act->Athelyez(*sheet, {newDate, "", ""});
-        if (button == "resched") r = act->Atutemez(*sheet, {newDate, "", ""});
-        if (button == "delete") r = act->Torles(*sheet);
-        QVERIFY(r.refused);
+        ActionOutcome r;
+        if (button == "done") r = markDone(cur);
+        if (button == "move") r = moveToDay({newDate, "", ""});
+        if (button == "resched") r = reschedule({newDate, "", ""});
+        if (button == "delete") r = deleteOrRestore();
+        QVERIFY(r.refused());
         QCOMPARE(sink.texts(), QStringList{text});
         QCOMPARE(co->activities(co->plain), a1);
         QCOMPARE(co->activities(co->last), a2);
@@ -438,7 +447,7 @@ private slots:
         mark(co->sPlain, "KA");
         mark(co->sLast, "VSZ");
         const QStringList a1 = co->activities(co->plain), a2 = co->activities(co->last);
-        QVERIFY(act->Torles(*sheet).refused);
+        QVERIFY(deleteOrRestore().refused());
         QCOMPARE(sink.texts(), QStringList{"Vegyesen választott ki törölt és élő tételeket."});
         QCOMPARE(co->activities(co->plain), a1);
         QCOMPARE(co->activities(co->last), a2);
@@ -460,9 +469,9 @@ private slots:
             tx->commit();
         }
         const QStringList a2changed = co->activities(co->cash);
-        const ActionReport r = act->Athelyez(*sheet, {"2026.05.06", "", ""});
+        const ActionOutcome r = moveToDay({"2026.05.06", "", ""});
         QVERIFY(r.storeError);
-        QVERIFY(!r.committed);
+        QVERIFY(!r.ok);
         QCOMPARE(sink.messages.size(), 1);
         QVERIFY(sink.messages.first().second.startsWith("Hiba történt tárolás közben. Kérem értesítse a programozót!"));
         QVERIFY(sink.messages.first().second.contains("Modul=b_athelyez"));

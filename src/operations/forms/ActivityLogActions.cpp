@@ -58,18 +58,20 @@ NewActivity ActivityLogActions::newActivity() const {
 template <class F>
 void ActivityLogActions::run(QPushButton* button, bool clearAfter, F action) {
     DaySheet* sheet = f_->sheet();
-    if (!sheet || sheet->tableName().isEmpty()) return;
+    ActivityLogSession* session = f_->session();
+    if (!session || !sheet || sheet->tableName().isEmpty()) return;
     if (f_->dayPending()) {
         vl::notify(vl::MsgKind::Warning, Ttevnaplo2fm::PendingDayText());
         return;
     }
     button->setEnabled(false);
     const int keep = f_->currentLine();
-    last_ = ActionReport();
+    last_ = ActionOutcome();
+    bool stopped = false;
     try {
-        vl::operations::ActivityActions service(vl::shell::dm().d_alap(), vl::shell::dm().session());
+        session->useConnection(vl::shell::dm().d_alap());
         QProgressBar* bar = f_->pb1;
-        service.onProgress = [bar](int done, int total) {
+        session->setProgress([bar](int done, int total) {
             if (total < 0) {
                 bar->setVisible(false);
                 return;
@@ -78,8 +80,9 @@ void ActivityLogActions::run(QPushButton* button, bool clearAfter, F action) {
             bar->setValue(done);
             bar->setVisible(true);
             bar->repaint();
-        };
-        last_ = action(service, *sheet, keep);
+        });
+        last_ = ShowThroughSink(action(*session, keep));
+        stopped = StoppedBeforeWriting(last_);
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a tevékenység módosítása"));
         // The transaction was rolled back; the sheet shows what is stored.
@@ -88,48 +91,49 @@ void ActivityLogActions::run(QPushButton* button, bool clearAfter, F action) {
         } catch (const vl::Error&) {
         }
     }
+    session->setProgress({});
     f_->FilterDaySheet();
     f_->goToLine(keep);
     if (last_.focus == QStringLiteral("e_ujnap")) f_->e_ujnap->setFocus();
     if (last_.focus == QStringLiteral("e_mennyiseg")) f_->e_mennyiseg->setFocus();
     if (last_.focus == QStringLiteral("e_nettoar")) f_->e_nettoar->setFocus();
-    if (clearAfter && !last_.refused) ClearNewActivityInputs();
+    if (clearAfter && !stopped) ClearNewActivityInputs();
     button->setEnabled(true);
 }
 
 void ActivityLogActions::b_elvegezveClick() {
-    run(f_->b_elvegezve, false, [](ActivityActions& s, DaySheet& sheet, int cur) { return s.Elvegezve(sheet, cur); });
+    run(f_->b_elvegezve, false, [](ActivityLogSession& s, int cur) { return s.markDone(cur); });
 }
 
 void ActivityLogActions::b_kommentClick() {
     const ActionInputs in = inputs();
-    run(f_->b_komment, true, [&](ActivityActions& s, DaySheet& sheet, int cur) { return s.Komment(sheet, cur, in); });
+    run(f_->b_komment, true, [&](ActivityLogSession& s, int cur) { return s.storeRemark(cur, in); });
 }
 
 void ActivityLogActions::b_athelyezClick() {
     const ActionInputs in = inputs();
-    run(f_->b_athelyez, true, [&](ActivityActions& s, DaySheet& sheet, int) { return s.Athelyez(sheet, in); });
+    run(f_->b_athelyez, true, [&](ActivityLogSession& s, int) { return s.moveToDay(in); });
 }
 
 void ActivityLogActions::b_atutemezClick() {
     const ActionInputs in = inputs();
-    run(f_->b_atutemez, true, [&](ActivityActions& s, DaySheet& sheet, int) { return s.Atutemez(sheet, in); });
+    run(f_->b_atutemez, true, [&](ActivityLogSession& s, int) { return s.reschedule(in); });
 }
 
 void ActivityLogActions::b_soforClick() {
     const ActionInputs in = inputs();
-    run(f_->b_sofor, true, [&](ActivityActions& s, DaySheet& sheet, int) { return s.Sofor(sheet, in); });
+    run(f_->b_sofor, true, [&](ActivityLogSession& s, int) { return s.assignDriver(in); });
 }
 
 void ActivityLogActions::b_torlesClick() {
-    run(f_->b_torles, false, [](ActivityActions& s, DaySheet& sheet, int) { return s.Torles(sheet); });
+    run(f_->b_torles, false, [](ActivityLogSession& s, int) { return s.deleteOrRestore(); });
 }
 
 void ActivityLogActions::b_ujClick() {
     const NewActivity a = newActivity();
     const QString site = siteKey_;
-    run(f_->b_uj, false, [&](ActivityActions& s, DaySheet& sheet, int) { return s.Uj(sheet, a); });
-    if (!last_.committed) return;
+    run(f_->b_uj, false, [&](ActivityLogSession& s, int) { return s.addActivity(a); });
+    if (!last_.ok) return;
     ClearNewActivityInputs();
     // The first line of the site the activity was added to.
     if (DaySheet* sheet = f_->sheet())
@@ -156,8 +160,10 @@ bool ActivityLogActions::ChooseSite(const QVariantMap& customer, const QVariantM
     customerKey_ = s(customer, "KOD");
     siteKey_ = s(site, "KOD");
     try {
-        auto tx = vl::shell::dm().d_alap().begin(vl::db::TxMode::ReadOnly);
-        placed_ = PlacedProducts(*tx, customerKey_, siteKey_);
+        ActivityLogSession* session = f_->session();
+        if (!session) return false;
+        session->useConnection(vl::shell::dm().d_alap());
+        placed_ = session->placedProducts(customerKey_, siteKey_);
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a kihelyezett termékek olvasása"));
         placed_.clear();

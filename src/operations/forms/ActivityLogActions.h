@@ -1,9 +1,10 @@
 #pragma once
 // The action controls of the activity log (Ttevnaplo2fm): the buttons that
 // change activities and the data panel of a new activity. Each button runs
-// its checks, questions and action through ActivityActions; the form only
-// collects the panel's values, disables the pressed button while it runs and
-// goes back to the line it was on.
+// its checks and action through the log's ActivityLogSession and shows the
+// outcome through the message sink (its question asked there, the answer
+// handed back); the form only collects the panel's values, disables the
+// pressed button while it runs and goes back to the line it was on.
 #include "operations/Actions.h"
 
 #include <QObject>
@@ -39,8 +40,8 @@ public:
     NewActivity newActivity() const;
     const QList<PlacedProduct>& placed() const { return placed_; }
     const QString& siteKey() const { return siteKey_; }
-    // The last run's report.
-    const ActionReport& lastReport() const { return last_; }
+    // The last run's outcome.
+    const ActionOutcome& lastOutcome() const { return last_; }
 
 private:
     template <class F>
@@ -49,7 +50,7 @@ private:
     Ttevnaplo2fm* f_;
     QList<PlacedProduct> placed_;
     QString siteKey_, customerKey_;
-    ActionReport last_;
+    ActionOutcome last_;
 };
 
 } // namespace vl::operations

@@ -54,12 +54,6 @@ public:
 };
 
 namespace {
-const QString kCustomersSql = QStringLiteral(
-    "SELECT * FROM UGYFEL WHERE AKTIV='I' AND 0 < (SELECT COUNT(*) FROM UGYFELCIM C WHERE C.UGYFELKOD=UGYFEL.KOD)"
-    " ORDER BY NEV");
-const QString kAllDriversSql = QStringLiteral("Select * From SZ_SOFOR Order By NEV");
-const QString kActiveDriversSql = QStringLiteral("Select * From SZ_SOFOR Where AKTIV='I' Order By NEV");
-const QString kActivitiesSql = QStringLiteral("Select * From SZ_TEVEKENY Order By NEV");
 const QString kAll = QStringLiteral("Összes");
 } // namespace
 
@@ -200,25 +194,36 @@ bool Ttevnaplo2fm::eventFilter(QObject* o, QEvent* e) {
 
 void Ttevnaplo2fm::showDayName() { l_nap->setText(vl::util::DayNameOf(e_nap->text().trimmed(), QString())); }
 
+ActivityLogSession& Ttevnaplo2fm::openSession() {
+    auto& dm = vl::shell::dm();
+    if (!session_) {
+        session_ = std::make_unique<ActivityLogSession>(dm.d_alap(), dm.session(), vl::rental::Td::values().VatFactor);
+        sheet_ = &session_->sheet();
+    }
+    session_->useConnection(dm.d_alap());
+    return *session_;
+}
+
 void Ttevnaplo2fm::fillCustomers() {
-    vl::shell::FillCodeCombo(cbx_ugyfel, vl::shell::dm().d_alap(), kCustomersSql, customerCodes, true, kAll);
+    ActivityLogSession& s = openSession();
+    vl::shell::FillCodeCombo(cbx_ugyfel, [&] { return s.customers(); }, customerCodes, true, kAll);
 }
 
 void Ttevnaplo2fm::fillDrivers() {
-    vl::shell::FillCodeCombo(cbx_sofor, vl::shell::dm().d_alap(), cb_saktiv->isChecked() ? kActiveDriversSql : kAllDriversSql,
-                             driverCodes, true, kAll);
+    ActivityLogSession& s = openSession();
+    const bool active = cb_saktiv->isChecked();
+    vl::shell::FillCodeCombo(cbx_sofor, [&] { return s.drivers(active); }, driverCodes, true, kAll);
 }
 
 bool Ttevnaplo2fm::FormShow() {
     try {
-        auto& dm = vl::shell::dm();
-        if (!sheet_) sheet_ = std::make_unique<DaySheet>(dm.d_alap(), dm.session(), vl::rental::Td::values().VatFactor);
+        ActivityLogSession& s = openSession();
         e_nap->setText(vl::util::TodayStr());
         showDayName();
         fillCustomers();
         if (cbx_sofor->count() == 0) fillDrivers();
-        vl::shell::FillCodeCombo(cbx_tev, dm.d_alap(), kActivitiesSql, activityCodes, true, QStringLiteral("-"));
-        vl::shell::FillCodeCombo(cbx_soforuj, dm.d_alap(), kActiveDriversSql, newDriverCodes, true, QString());
+        vl::shell::FillCodeCombo(cbx_tev, [&] { return s.activityKinds(); }, activityCodes, true, QStringLiteral("-"));
+        vl::shell::FillCodeCombo(cbx_soforuj, [&] { return s.drivers(true); }, newDriverCodes, true, QString());
         cbx_tev->setCurrentIndex(-1);
         cbx_soforuj->setCurrentIndex(-1);
     } catch (const vl::Error& e) {
@@ -242,7 +247,7 @@ DaySheetFilter Ttevnaplo2fm::currentFilter() const {
 
 void Ttevnaplo2fm::LoadDaySheet() {
     if (!sheet_) return;
-    sheet_->useConnection(vl::shell::dm().d_alap());
+    session_->useConnection(vl::shell::dm().d_alap());
     const int keep = currentLine();
     try {
         sheet_->LoadDaySheet(e_nap->text());
@@ -288,7 +293,7 @@ void Ttevnaplo2fm::FilterDaySheet() {
         if (vl::util::DateValid(e_nap->text(), false)) LoadDaySheet();
         return;
     }
-    sheet_->useConnection(vl::shell::dm().d_alap());
+    session_->useConnection(vl::shell::dm().d_alap());
     const int keep = currentLine();
     try {
         sheet_->FilterDaySheet(currentFilter());
@@ -339,7 +344,7 @@ void Ttevnaplo2fm::ToggleCurrentMark() {
     const int t = currentLine();
     if (!sheet_ || t <= 0) return;
     try {
-        sheet_->useConnection(vl::shell::dm().d_alap());
+        session_->useConnection(vl::shell::dm().d_alap());
         sheet_->ToggleLineMark(t);
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a sor kijelölése"));
@@ -355,7 +360,7 @@ void Ttevnaplo2fm::sortByColumn(int section) {
     if (!col.second.contains(QLatin1Char('*'))) return;
     const int keep = currentLine();
     try {
-        sheet_->useConnection(vl::shell::dm().d_alap());
+        session_->useConnection(vl::shell::dm().d_alap());
         if (!sheet_->SortBy(col.first)) return;
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a rendezés"));
@@ -404,7 +409,7 @@ void Ttevnaplo2fm::b_nyomtatClick() {
         return;
     }
     try {
-        vl::reporting::previewReport(DayListReport(DayListFor(vl::shell::dm().d_alap(), *sheet_)), this);
+        vl::reporting::previewReport(DayListReport(openSession().dayList()), this);
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a napi tevékenységi lista"));
     }

@@ -1,9 +1,10 @@
 #pragma once
 // "Tevékenységi napló": the dispatcher's day sheet. The day, the filters, the
-// marks and the sorting are kept by DaySheet; the form shows them, colours
+// marks, the sorting, the dictionaries and the actions are kept by one
+// ActivityLogSession (its DaySheet); the form shows them, colours
 // the lines by their status class and opens the orders workspace, the
 // customer register, contract entry and the daily list.
-#include "operations/DaySheet.h"
+#include "operations/ActivityLogSession.h"
 
 #include <QStringList>
 #include <QWidget>
@@ -60,8 +61,9 @@ public:
     bool dayPending() const;
     static QString PendingDayText();
 
-    // The sheet (null before the first showing).
-    DaySheet* sheet() const { return sheet_.get(); }
+    // The session and its sheet (null before the first showing).
+    ActivityLogSession* session() const { return session_.get(); }
+    DaySheet* sheet() const { return session_ ? &session_->sheet() : nullptr; }
     // The line number of the grid's current row (0 when none) and moving to one.
     int currentLine() const;
     bool goToLine(int tsorszam);
@@ -86,6 +88,8 @@ protected:
     bool eventFilter(QObject* o, QEvent* e) override;
 
 private:
+    // The session, made at the first use, on the program's current connection.
+    ActivityLogSession& openSession();
     void fillCustomers();
     void fillDrivers();
     void showSheet(int keepLine);
@@ -94,7 +98,8 @@ private:
     DaySheetFilter currentFilter() const;
 
     std::unique_ptr<Ui::Ttevnaplo2fm> ui_;
-    std::unique_ptr<DaySheet> sheet_;
+    std::unique_ptr<ActivityLogSession> session_;
+    DaySheet* sheet_ = nullptr;   // the session's
     DaySheetModel* model_ = nullptr;
     QString loadedDay_;
     int boldColumn_ = -1;

@@ -1,8 +1,8 @@
 // The action controls of the activity log, headless, found by name: done by
 // the button on the current line, the remark prefilled with the row's own
 // remark (so remarks do not grow), the reschedule of marked lines with its
-// question, the new activity through the customer register's choice, and a
-// refusal that writes nothing. The database is checked afterwards.
+// question, a delete answered "Nem", the new activity through the customer
+// register's choice, and a refusal that writes nothing. The database is checked afterwards.
 #include "../ActionsFixture.h"
 
 #include "ActivityLogActions.h"
@@ -141,6 +141,26 @@ private slots:
         QCOMPARE(f->sheet()->marks().size(), 1);   // nothing done, the mark stays
         QCOMPARE(find<QLineEdit>("e_ujnap")->text(), kDay);
         markLine(lineOf(co.sPlain, "KA"));
+    }
+
+    // The question of a delete asked through the sink with "Nem" under
+    // Enter; "Nem" writes nothing and keeps the mark.
+    void deleteAnsweredNo() {
+        const auto state = [&] {
+            return dm().d_alap().query("SELECT TEVALLAPOT FROM FORGTEV WHERE BIZONYLAT = :b AND DATUM = :d AND TEVKOD = 'KA'",
+                                       {{"b", co.plain}, {"d", kDay}}).at(0, 0).toString();
+        };
+        const QString before = state();
+        markLine(lineOf(co.sPlain, "KA"));
+        sink.answers = {1};
+        find<QPushButton>("b_torles")->click();
+        QCOMPARE(sink.texts(), QStringList{"Törli a kijelölt tevékenységeket?"});
+        QCOMPARE(sink.defaultButtons, QList<int>{1});
+        QCOMPARE(state(), before);
+        QCOMPARE(f->sheet()->marks().size(), 1);
+        QVERIFY(find<QPushButton>("b_torles")->isEnabled());
+        markLine(lineOf(co.sPlain, "KA"));
+        QVERIFY(f->sheet()->marks().isEmpty());
     }
 
     // The site from the customer register, the product by its entry.
