@@ -1,5 +1,6 @@
 #include "Actions.h"
 #include "db/TestHook.h"
+#include "db/WriteConflict.h"
 
 #include "rental/Billing.h"
 #include "rental/Numbering.h"
@@ -584,7 +585,7 @@ ActionReport ActivityActions::ActOnLines(LineAction action, const QList<DaySheet
         return rep;
     } catch (const vl::db::DbError& e) {
         tx->rollback();
-        if (!vl::rental::ProductRegister::IsWriteConflict(e)) throw;
+        if (!e.isWriteConflict()) throw;
         rep.conflict = true;
         rep.message = vl::rental::ProductRegister::ContractChangedElsewhereText();
         vl::notify(vl::MsgKind::Warning, rep.message);
@@ -636,7 +637,7 @@ ActionReport ActivityActions::StoreNewActivity(const NewActivity& a) {
         rep.contracts = run.contracts;
     } catch (const vl::db::DbError& e) {
         tx->rollback();
-        if (!vl::rental::ProductRegister::IsWriteConflict(e)) throw;
+        if (!e.isWriteConflict()) throw;
         rep.conflict = true;
         rep.message = vl::rental::ProductRegister::ContractChangedElsewhereText();
         vl::notify(vl::MsgKind::Warning, rep.message);

@@ -1,6 +1,7 @@
 #include "rental/OrdersWorkspace.h"
 
 #include "db/TxScope.h"
+#include "db/WriteConflict.h"
 #include "rental/Billing.h"
 #include "rental/ProductRegister.h"
 #include "util/Dates.h"
@@ -53,6 +54,13 @@ QString filterText(const OrderFilter& f, Params& p, const QString& alias = QStri
 // Another workstation writes the same contract at the same moment.
 [[noreturn]] void changedElsewhere() {
     throw vl::RuleRefusal(ProductRegister::ContractChangedElsewhereText(), kRule);
+}
+
+// A write that meets another workstation's write of the same rows: the
+// "changed elsewhere" refusal.
+template <class F>
+auto guarded(F&& write) -> decltype(write()) {
+    return vl::db::refusingWriteConflict(ProductRegister::ContractChangedElsewhereText(), kRule, std::forward<F>(write));
 }
 
 // The contract a line store works on, read inside the store's transaction.
@@ -619,13 +627,10 @@ OrdersWorkspace::CustomerStoreOutcome OrdersWorkspace::StoreCustomer(vl::db::Con
             // is the point: the new mode first, then the customer on the
             // version that write made (the row is this transaction's now).
             oldKp = CashFlagOf(*tx, oldFizmod);
-            try {
+            vl::db::refusingWriteConflict(CustomerStore::ChangedElsewhereText(), kRule, [&] {
                 tx->exec(QStringLiteral("UPDATE UGYFEL SET FIZMOD = :fizmod WHERE KOD = :kod"),
                          {{QStringLiteral("fizmod"), c.fizmod.trimmed()}, {QStringLiteral("kod"), key}});
-            } catch (const vl::db::DbError& e) {
-                if (!ProductRegister::IsWriteConflict(e)) throw;
-                throw vl::RuleRefusal(CustomerStore::ChangedElsewhereText(), kRule);
-            }
+            });
             if (c.valtozat >= 0)
                 c.valtozat = tx->query(QStringLiteral("SELECT VALTOZAT FROM UGYFEL WHERE KOD = :kod"),
                                        {{QStringLiteral("kod"), key}})
@@ -639,13 +644,10 @@ OrdersWorkspace::CustomerStoreOutcome OrdersWorkspace::StoreCustomer(vl::db::Con
         return out; // the scope rolls the new mode back
     }
     if (out.modeChanged) {
-        try {
+        out.summary = guarded([&] {
             const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
-            out.summary = ApplyPaymentMode(*tx, ctx, out.result.key, oldKp, c.fizmod);
-        } catch (const vl::db::DbError& e) {
-            if (!ProductRegister::IsWriteConflict(e)) throw;
-            changedElsewhere();
-        }
+            return ApplyPaymentMode(*tx, ctx, out.result.key, oldKp, c.fizmod);
+        });
     }
     tx.commit();
     return out;
@@ -663,16 +665,12 @@ StoreSummary OrdersWorkspace::ChangePaymentMode(vl::db::Connection& conn, Transa
     if (m.isEmpty() || m.at(0, 0).toLongLong() == 0)
         throw vl::RuleRefusal(QStringLiteral("Nincs ilyen fizetési mód: %1").arg(newFizmod.trimmed()), kRule);
     const QString oldKp = CashFlagOf(*tx, c.text(QStringLiteral("FIZMOD")));
-    StoreSummary s;
-    try {
+    StoreSummary s = guarded([&] {
         tx->exec(QStringLiteral("UPDATE UGYFEL SET FIZMOD = :fizmod WHERE KOD = :kod"),
                  {{QStringLiteral("fizmod"), newFizmod.trimmed()}, {QStringLiteral("kod"), customerKey.trimmed()}});
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
-        s = ApplyPaymentMode(*tx, ctx, customerKey, oldKp, newFizmod);
-    } catch (const vl::db::DbError& e) {
-        if (!ProductRegister::IsWriteConflict(e)) throw;
-        changedElsewhere();
-    }
+        return ApplyPaymentMode(*tx, ctx, customerKey, oldKp, newFizmod);
+    });
     tx.commit();
     return s;
 }
@@ -784,24 +782,15 @@ LineStoreResult OrdersWorkspace::StoreLine(vl::db::Connection& conn, const vl::s
         answers[question] = ask ? ask(question) : false;
     }
     auto tx = conn.begin();
-    LineStoreResult res;
-    try {
+    LineStoreResult res = guarded([&] {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
-        res = StoreLineIn(*tx, ctx, rq, answers);
-    } catch (const vl::db::DbError& e) {
-        if (!ProductRegister::IsWriteConflict(e)) throw;
-        changedElsewhere();
-    }
+        return StoreLineIn(*tx, ctx, rq, answers);
+    });
     if (!res.stored) {
         tx->rollback();
         return res;
     }
-    try {
-        tx->commit();
-    } catch (const vl::db::DbError& e) {
-        if (!ProductRegister::IsWriteConflict(e)) throw;
-        changedElsewhere();
-    }
+    guarded([&] { tx->commit(); });
     return res;
 }
 
