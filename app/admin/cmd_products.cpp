@@ -51,23 +51,15 @@ int products(AdminContext& ctx) {
         return 1;
     }
     vl::db::RowSet list;
-    QString company, typeName, statusName;
+    QString company, filterText;
     {
-        auto tx = dm.d_alap().begin(vl::db::TxMode::ReadOnly);
-        list = vl::rental::ProductRegister::List(*tx, filter);
-        company = vl::rental::CompanyName(*tx);
-        auto name = [&](const QString& sql, const QString& kod) {
-            if (kod.isEmpty()) return QString();
-            const auto rs = tx->query(sql, {{QStringLiteral("kod"), kod}});
-            return rs.isEmpty() ? kod : rs.at(0, 0).toString();
-        };
-        typeName = name(QStringLiteral("SELECT NEV FROM SZ_ARUCSOP WHERE KOD = :kod"), filter.typeCode);
-        statusName = name(QStringLiteral("SELECT NEV FROM SZ_STATUSK WHERE KOD = :kod"), filter.statusCode);
-        tx->commit();
+        vl::rental::ProductRegisterSession rules(dm.d_alap(), vl::shell::CommandSession(dm.d_alap()));
+        list = rules.readList(filter);
+        company = rules.readCompanyName();
+        filterText = rules.readFilterText(filter);
     }
     dm.disconnect();
-    const auto doc = vl::reporting::layout(vl::rental::ProductListReport(
-        list, company, vl::rental::ProductRegister::FilterText(typeName, statusName)));
+    const auto doc = vl::reporting::layout(vl::rental::ProductListReport(list, company, filterText));
     QString why;
     if (!vl::reporting::writePdf(doc, target, 1, &why)) {
         err(QStringLiteral("products: a PDF fájl nem írható: ") + target + (why.isEmpty() ? QString() : QStringLiteral(" (") + why + QStringLiteral(")")));

@@ -1,5 +1,7 @@
 #include "customers/CustomerStore.h"
 
+#include "db/WriteConflict.h"
+
 #include "util/Error.h"
 
 namespace vl::customers {
@@ -72,17 +74,14 @@ qint64 rewrite(Transaction& tx, QString sql, Params p, const char* table, const 
         p.push_back({QStringLiteral("valtozat"), version});
     }
     const QString rule = QStringLiteral("CustomerStore");
-    try {
+    vl::db::refusingWriteConflict(CustomerStore::ChangedElsewhereText(), rule, [&] {
         if (tx.exec(sql, p) == 0) {
             const auto rs = tx.query(QStringLiteral("SELECT 1 FROM %1 WHERE KOD = :kod").arg(QLatin1String(table)),
                                      {{QStringLiteral("kod"), key}});
             if (rs.isEmpty()) throw DbError(missing);
             throw vl::RuleRefusal(CustomerStore::ChangedElsewhereText(), rule);
         }
-    } catch (const DbError& e) {
-        if (!vl::db::isLockConflict(e)) throw;
-        throw vl::RuleRefusal(CustomerStore::ChangedElsewhereText(), rule);
-    }
+    });
     const auto rs = tx.query(QStringLiteral("SELECT VALTOZAT FROM %1 WHERE KOD = :kod").arg(QLatin1String(table)),
                              {{QStringLiteral("kod"), key}});
     return rs.isEmpty() ? -1 : rs.at(0, 0).toLongLong();

@@ -40,7 +40,10 @@ public:
     enum class Kind {
         General,        // the statement or its data (a constraint, a conflict, a syntax error ...)
         ConnectionLost, // the connection broke (network, server gone, database or attachment shut down)
-        Cancelled       // the operation was cancelled (the process is being stopped)
+        Cancelled,      // the operation was cancelled (the process is being stopped)
+        WriteConflict   // another connection's write of the same rows (a lock conflict, an update
+                        // conflict, a deadlock, a lock wait that ran out): the text begins with
+                        // lockConflictText(); db/WriteConflict.h turns it into a rule's refusal
     };
     explicit DbError(const QString& text, int sqlCode = 0, Kind kind = Kind::General,
                      const QString& statement = QString())
@@ -58,6 +61,9 @@ public:
     // is at fault, and the connection has to be opened anew.
     bool isConnectionLost() const { return kind_ == Kind::ConnectionLost; }
     bool isCancelled() const { return kind_ == Kind::Cancelled; }
+    // The statement met another connection's write of the same rows: nothing
+    // of its own transaction is at fault, the user may try again.
+    bool isWriteConflict() const { return kind_ == Kind::WriteConflict; }
 private:
     int sqlCode_;
     Kind kind_;
@@ -83,8 +89,6 @@ bool takeConnectionLost();
 // Marks a broken connection (the access layer does it for every such DbError).
 void noteConnectionLost();
 
-// Whether a DbError met another connection's write (its text starts with lockConflictText()).
-inline bool isLockConflict(const DbError& e) { return e.text().startsWith(lockConflictText()); }
 
 // Column types as the layer reports them.
 enum class ColType { Text, Int16, Int32, Int64, Boolean, Float, LongText, Date, Time, Timestamp, Unknown };

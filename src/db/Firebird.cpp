@@ -100,7 +100,9 @@ public:
         char buf[4096];
         util()->formatStatus(buf, sizeof buf, &w_);
         QString text = QString::fromUtf8(buf).trimmed();
-        const DbError::Kind kind = classify(w_.getErrors());
+        DbError::Kind kind = classify(w_.getErrors());
+        if (kind == DbError::Kind::General && isWriteConflict(w_.getErrors()))
+            kind = DbError::Kind::WriteConflict;
         if (!prefix.isEmpty())
             text = prefix + u'\n' + text;
         if (kind == DbError::Kind::ConnectionLost) {
@@ -109,7 +111,7 @@ public:
         }
         else if (kind == DbError::Kind::Cancelled)
             text = cancelledText() + u'\n' + text;
-        else if (isWriteConflict(w_.getErrors()))
+        else if (kind == DbError::Kind::WriteConflict)
             text = lockConflictText() + u'\n' + text;
         return DbError(text, int(isc_sqlcode(w_.getErrors())), kind);
     }

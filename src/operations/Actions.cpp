@@ -1,5 +1,6 @@
 #include "Actions.h"
 #include "db/TestHook.h"
+#include "db/WriteConflict.h"
 
 #include "rental/Billing.h"
 #include "rental/Numbering.h"
@@ -599,7 +600,7 @@ ActionOutcome ActivityActions::ActOnLines(LineAction action, const QList<DayShee
         return o;
     } catch (const vl::db::DbError& e) {
         tx->rollback();
-        if (!vl::rental::ProductRegister::IsWriteConflict(e)) throw;
+        if (!e.isWriteConflict()) throw;
         return conflictOutcome();
     } catch (const vl::RuleRefusal& e) {
         tx->rollback();
@@ -648,7 +649,7 @@ ActionOutcome ActivityActions::storeNewActivity(const NewActivity& a) {
         return done;
     } catch (const vl::db::DbError& e) {
         tx->rollback();
-        if (!vl::rental::ProductRegister::IsWriteConflict(e)) throw;
+        if (!e.isWriteConflict()) throw;
         return conflictOutcome();
     }
 }

@@ -4,6 +4,7 @@
 #include "db/SqlText.h"
 #include "db/TestHook.h"
 #include "db/TxScope.h"
+#include "db/WriteConflict.h"
 #include "rental/LineItemRules.h"
 #include "rental/Numbering.h"
 #include "rental/Payments.h"
@@ -470,7 +471,7 @@ ContractSaveResult ContractSave::StoreNow(ContractSession& s) {
     res.verzio = 1;
 
     vl::db::TxScope tx(s.connection(), nullptr);
-    try {
+    vl::db::refusingWriteConflict(ContractChangedText(), kRule, [&] {
         qint64 b = s.contract();
         if (!insert) {
             // (1) The stamp, only on the contract as it was loaded: another
@@ -493,12 +494,9 @@ ContractSaveResult ContractSave::StoreNow(ContractSession& s) {
         if (!headerFixed && (insert || h.ugyfelkod.trimmed() != s.loadedCustomer().trimmed() ||
                              h.ugyfelcim.trimmed() != s.loadedSite().trimmed())) {
             std::optional<QString> aktiv;
-            try {
-                aktiv = vl::customers::CustomerService::lockCustomer(*tx, h.ugyfelkod);
-            } catch (const vl::db::DbError& e) {
-                if (!vl::db::isLockConflict(e)) throw;
-                throw vl::RuleRefusal(CustomerBusyText(), kRule);
-            }
+            aktiv = vl::db::refusingWriteConflict(CustomerBusyText(), kRule, [&] {
+                return vl::customers::CustomerService::lockCustomer(*tx, h.ugyfelkod);
+            });
             QStringList e = ContractSession::CustomerErrors(*tx, h, s.loadedCustomer());
             if (!aktiv && e.isEmpty()) e << QStringLiteral("Nincs ilyen ügyfél: %1").arg(h.ugyfelkod.trimmed());
             if (!e.isEmpty()) throw vl::RuleRefusal(e.join(QLatin1Char('\r')), kRule);
@@ -642,10 +640,7 @@ ContractSaveResult ContractSave::StoreNow(ContractSession& s) {
         }
         checkpoint(QStringLiteral("takebacks"));
         tx.commit();
-    } catch (const vl::db::DbError& e) {
-        if (ProductRegister::IsWriteConflict(e)) throw vl::RuleRefusal(ContractChangedText(), kRule);
-        throw;
-    }
+    });
     return res;
 }
 

@@ -1,6 +1,7 @@
 #include "rental/ContractSearch.h"
 
 #include "db/TxScope.h"
+#include "db/WriteConflict.h"
 #include "rental/ProductRegister.h"
 #include "rental/ProductStore.h"
 #include "util/Dates.h"
@@ -147,12 +148,7 @@ QStringList productsOf(Transaction& tx, qint64 b, qint64 v, bool notBackOnly) {
 // same contract at the same moment becomes the "changed elsewhere" refusal.
 template <class F>
 void guarded(F&& write) {
-    try {
-        write();
-    } catch (const vl::db::DbError& e) {
-        if (!ProductRegister::IsWriteConflict(e)) throw;
-        throw vl::RuleRefusal(ProductRegister::ContractChangedElsewhereText(), kRule);
-    }
+    vl::db::refusingWriteConflict(ProductRegister::ContractChangedElsewhereText(), kRule, std::forward<F>(write));
 }
 
 // A refusal thrown by the checks becomes the outcome the caller shows.

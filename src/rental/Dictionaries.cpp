@@ -8,6 +8,7 @@ QString statement(Dictionary which) {
     case Dictionary::PaymentModes: return QStringLiteral("SELECT * FROM SZ_FIZMOD ORDER BY NEV");
     case Dictionary::RentalModes: return QStringLiteral("SELECT * FROM SZ_BERMOD ORDER BY NEV DESC");
     case Dictionary::ProductGroups: return QStringLiteral("SELECT * FROM SZ_ARUCSOP ORDER BY NEV");
+    case Dictionary::ProductStatuses: return QStringLiteral("SELECT * FROM SZ_STATUSK ORDER BY NEV");
     case Dictionary::Drivers: return QStringLiteral("SELECT * FROM SZ_SOFOR WHERE AKTIV = 'I' ORDER BY NEV");
     case Dictionary::AllDrivers: return QStringLiteral("SELECT * FROM SZ_SOFOR ORDER BY NEV");
     case Dictionary::RentalUnits: return QStringLiteral("SELECT * FROM SZ_MEGYSEG WHERE TIPUS LIKE '%R%' ORDER BY NEV");

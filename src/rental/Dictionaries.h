@@ -13,6 +13,7 @@ enum class Dictionary {
     PaymentModes,     // SZ_FIZMOD, by NEV
     RentalModes,      // SZ_BERMOD, by NEV descending
     ProductGroups,    // SZ_ARUCSOP, by NEV
+    ProductStatuses,  // SZ_STATUSK, by NEV
     Drivers,          // active drivers (SZ_SOFOR), by NEV
     AllDrivers,       // every driver, by NEV
     RentalUnits,      // SZ_MEGYSEG whose TIPUS holds "R", by NEV

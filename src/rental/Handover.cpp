@@ -378,4 +378,25 @@ Report BlankHandoverReport(const HandoverCompany& company) {
     return r;
 }
 
+int ReadHandoverCopies(vl::db::Connection& conn) {
+    auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+    const int copies = ReadHandoverCompany(*tx).nyomtpeld;
+    tx->commit();
+    return copies;
+}
+
+vl::reporting::Report LoadHandoverDocument(vl::db::Connection& conn, const HandoverRequest& request, bool* empty) {
+    auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+    if (request.bizonylat == -1) {
+        if (empty) *empty = false;
+        auto r = BlankHandoverReport(ReadHandoverCompany(*tx));
+        tx->commit();
+        return r;
+    }
+    const HandoverData d = LoadHandover(*tx, request);
+    tx->commit();
+    if (empty) *empty = d.lines.isEmpty();
+    return HandoverReport(d);
+}
+
 } // namespace vl::rental

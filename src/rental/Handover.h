@@ -71,6 +71,13 @@ HandoverRequest ResolveHandoverDates(vl::db::Transaction& tx, const HandoverRequ
 // Resolves the dates and reads every row the document prints.
 HandoverData LoadHandover(vl::db::Transaction& tx, const HandoverRequest& request);
 
+// The print dialog's calls, each in a read-only transaction of its own:
+// the copies it offers (CEG.NYOMTPELD), and the document of the request, the
+// blank sheet (Tqratadas2) for bizonylat -1; `empty` tells that the contract
+// has nothing on the day (NoHandoverLinesText).
+int ReadHandoverCopies(vl::db::Connection& conn);
+vl::reporting::Report LoadHandoverDocument(vl::db::Connection& conn, const HandoverRequest& request, bool* empty);
+
 // Tqratadas: one group per driver and day, each on its own page.
 vl::reporting::Report HandoverReport(const HandoverData& data);
 // Tqratadas2: the blank sheet.

@@ -1,6 +1,7 @@
 #include "rental/OrdersItems.h"
 
 #include "db/TxScope.h"
+#include "db/WriteConflict.h"
 #include "rental/Billing.h"
 #include "rental/LineItemRules.h"
 #include "rental/ProductRegister.h"
@@ -32,12 +33,7 @@ QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral
 
 template <typename F>
 auto guarded(F&& f) -> decltype(f()) {
-    try {
-        return f();
-    } catch (const vl::db::DbError& e) {
-        if (!ProductRegister::IsWriteConflict(e)) throw;
-        changedElsewhere();
-    }
+    return vl::db::refusingWriteConflict(ProductRegister::ContractChangedElsewhereText(), kRule, std::forward<F>(f));
 }
 
 QString blankZero(const QString& s) {

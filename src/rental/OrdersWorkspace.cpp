@@ -1,6 +1,7 @@
 #include "rental/OrdersWorkspace.h"
 
 #include "db/TxScope.h"
+#include "db/WriteConflict.h"
 #include "rental/Billing.h"
 #include "rental/ProductRegister.h"
 #include "util/Dates.h"
@@ -53,6 +54,13 @@ QString filterText(const OrderFilter& f, Params& p, const QString& alias = QStri
 // Another workstation writes the same contract at the same moment.
 [[noreturn]] void changedElsewhere() {
     throw vl::RuleRefusal(ProductRegister::ContractChangedElsewhereText(), kRule);
+}
+
+// A write that meets another workstation's write of the same rows: the
+// "changed elsewhere" refusal.
+template <class F>
+auto guarded(F&& write) -> decltype(write()) {
+    return vl::db::refusingWriteConflict(ProductRegister::ContractChangedElsewhereText(), kRule, std::forward<F>(write));
 }
 
 // The contract a line store works on, read inside the store's transaction.
@@ -648,21 +656,14 @@ StoreSummary OrdersWorkspace::changePaymentMode(vl::db::Connection& conn, Transa
         throw vl::RuleRefusal(QStringLiteral("Nincs ilyen fizetési mód: %1").arg(newFizmod.trimmed()), kRule);
     // The old cash flag as this transaction sees the customer.
     const QString oldKp = CashFlagOf(*tx, c.text(QStringLiteral("FIZMOD")));
-    try {
+    vl::db::refusingWriteConflict(vl::customers::CustomerStore::ChangedElsewhereText(), kRule, [&] {
         tx->exec(QStringLiteral("UPDATE UGYFEL SET FIZMOD = :fizmod WHERE KOD = :kod"),
                  {{QStringLiteral("fizmod"), newFizmod.trimmed()}, {QStringLiteral("kod"), customerKey.trimmed()}});
-    } catch (const vl::db::DbError& e) {
-        if (!ProductRegister::IsWriteConflict(e)) throw;
-        throw vl::RuleRefusal(vl::customers::CustomerStore::ChangedElsewhereText(), kRule);
-    }
-    StoreSummary s;
-    try {
+    });
+    StoreSummary s = guarded([&] {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
-        s = ApplyPaymentMode(*tx, ctx, customerKey, oldKp, newFizmod);
-    } catch (const vl::db::DbError& e) {
-        if (!ProductRegister::IsWriteConflict(e)) throw;
-        changedElsewhere();
-    }
+        return ApplyPaymentMode(*tx, ctx, customerKey, oldKp, newFizmod);
+    });
     tx.commit();
     return s;
 }
@@ -782,24 +783,15 @@ LineStoreOutcome OrdersWorkspace::storeLine(vl::db::Connection& conn, const vl::
         }
     }
     auto tx = conn.begin();
-    LineStoreOutcome res;
-    try {
+    LineStoreOutcome res = guarded([&] {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
-        res = storeLineIn(*tx, ctx, rq, answers);
-    } catch (const vl::db::DbError& e) {
-        if (!ProductRegister::IsWriteConflict(e)) throw;
-        changedElsewhere();
-    }
+        return storeLineIn(*tx, ctx, rq, answers);
+    });
     if (!res.ok) {
         tx->rollback();
         return res;
     }
-    try {
-        tx->commit();
-    } catch (const vl::db::DbError& e) {
-        if (!ProductRegister::IsWriteConflict(e)) throw;
-        changedElsewhere();
-    }
+    guarded([&] { tx->commit(); });
     return res;
 }
 

@@ -1,6 +1,7 @@
 #include "rental/Payments.h"
 
 #include "db/TxScope.h"
+#include "db/WriteConflict.h"
 #include "rental/Numbering.h"
 #include "rental/ProductRegister.h"
 #include "rental/Schedule.h"
@@ -67,12 +68,7 @@ BillingResult regenerate(Transaction& tx, const GeneratorContext& ctx, qint64 b,
 // "changed elsewhere" refusal.
 template <typename F>
 auto guarded(F&& f) -> decltype(f()) {
-    try {
-        return f();
-    } catch (const vl::db::DbError& e) {
-        if (!ProductRegister::IsWriteConflict(e)) throw;
-        changedElsewhere();
-    }
+    return vl::db::refusingWriteConflict(ProductRegister::ContractChangedElsewhereText(), kRule, std::forward<F>(f));
 }
 
 } // namespace

@@ -5,12 +5,15 @@
 #include "rental/ProductStore.h"
 #include "rental/Schedule.h"
 #include "util/Error.h"
-#include "util/MessageSink.h"
+#include "db/WriteConflict.h"
+#include "rental/Dictionaries.h"
+#include "rental/ProductRegisterReport.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QSet>
+#include <optional>
 
 namespace vl::rental {
 
@@ -112,19 +115,33 @@ QString codeByName(Transaction& tx, const QString& table, const QString& name, Q
     return kod.isNull() ? QString(QLatin1String("")) : kod;
 }
 
-// Another workstation writes the same contract at the same moment.
-bool writeConflict(const vl::db::DbError& e) {
-    const QString t = e.text().toLower();
-    return e.sqlCode() == -913 || t.contains(QStringLiteral("update conflicts")) ||
-           t.contains(QStringLiteral("lock time-out")) || t.contains(QStringLiteral("lock conflict"));
-}
-
 bool namedByContract(Transaction& tx, const QString& code) {
     const auto rs = tx.query(QStringLiteral(
         "SELECT 1 FROM RDB$DATABASE WHERE EXISTS (SELECT 1 FROM FORGKABIN WHERE ARUKOD = :kod) "
         "OR EXISTS (SELECT 1 FROM FORGTEV WHERE ARUKOD = :kod)"),
         {{QStringLiteral("kod"), code}});
     return !rs.isEmpty();
+}
+
+// The answers a store has been given so far (unset: not asked yet).
+struct StoreAnswers {
+    std::optional<bool> typeChange;     // "Visszaveszi a terméket és más típusú terméket ad meg helyette?"
+    std::optional<bool> noReplacement;  // "Visszaveszi a terméket és nem ad meg helyette másikat?"
+    std::optional<bool> update;         // "A X kódú terméket módosítjuk?"
+};
+
+ProductStoreResult storeProduct(Connection& conn, Transaction* outer, const vl::shell::Session& session,
+                                const ProductStoreRequest& rq, const StoreAnswers& answers);
+
+// The open question of a store; the answer runs the store again with it.
+ProductStoreResult storeAsking(Connection& conn, Transaction* outer, const vl::shell::Session& session,
+                               const ProductStoreRequest& rq, const StoreAnswers& answers, const QString& question,
+                               std::optional<bool> StoreAnswers::*slot) {
+    return ProductStoreResult::asking(question, [&conn, outer, session, rq, answers, slot](bool yes) {
+        StoreAnswers next = answers;
+        next.*slot = yes;
+        return storeProduct(conn, outer, session, rq, next);
+    });
 }
 
 } // namespace
@@ -239,6 +256,14 @@ qint64 ProductRegister::NextLineNo(Transaction& tx, qint64 bizonylat, qint64 ver
 
 ProductStoreResult ProductRegister::Store(Connection& conn, Transaction* outer, const vl::shell::Session& session,
                                           const ProductStoreRequest& rq) {
+    return storeProduct(conn, outer, session, rq, {});
+}
+
+namespace {
+
+ProductStoreResult storeProduct(Connection& conn, Transaction* outer, const vl::shell::Session& session,
+                                const ProductStoreRequest& rq, const StoreAnswers& answers) {
+    using R = ProductRegister;
     ProductStoreResult result;
     TxScope tx(conn, outer);
     const bool editsCode = rq.mode == ProductMode::Insert || rq.mode == ProductMode::Update;
@@ -266,7 +291,7 @@ ProductStoreResult ProductRegister::Store(Connection& conn, Transaction* outer, 
     if (errors.isEmpty()) {
         const bool newCode = rq.mode == ProductMode::Insert ||
                              (rq.mode == ProductMode::Update && code.compare(oldCode, Qt::CaseInsensitive) != 0);
-        if (editsCode && newCode && !ValidCode(code)) errors += InvalidCodeText(code) + QLatin1Char('\r');
+        if (editsCode && newCode && !R::ValidCode(code)) errors += R::InvalidCodeText(code) + QLatin1Char('\r');
         switch (rq.mode) {
         case ProductMode::Insert: {
             bool listed = false;
@@ -301,7 +326,7 @@ ProductStoreResult ProductRegister::Store(Connection& conn, Transaction* outer, 
         case ProductMode::Modify: {
             if (rq.oldStatusClass.trimmed() != QLatin1String("N")) {
                 const Product p = readProduct(*tx, oldCode);
-                errors += TakeBackRefusal(p.found ? p.statusNev : rq.statusName) + QLatin1Char('\r');
+                errors += R::TakeBackRefusal(p.found ? p.statusNev : rq.statusName) + QLatin1Char('\r');
                 break;
             }
             if (replacement.isEmpty()) replacement = QStringLiteral("*");
@@ -312,12 +337,20 @@ ProductStoreResult ProductRegister::Store(Connection& conn, Transaction* outer, 
                 } else if (p.kiadhato != QLatin1String("I")) {
                     errors += QStringLiteral("A termék: ") + replacement + QStringLiteral(" nem kiadható\r");
                 } else if (p.arucsoport != rq.oldTypeCode.trimmed()) {
-                    if (vl::ask(QStringLiteral("Visszaveszi a terméket és más típusú terméket ad meg helyette?")) == 0)
+                    if (!answers.typeChange)
+                        return storeAsking(conn, outer, session, rq, answers,
+                                           QStringLiteral("Visszaveszi a terméket és más típusú terméket ad meg helyette?"),
+                                           &StoreAnswers::typeChange);
+                    if (*answers.typeChange)
                         typeChange = true;
                     else
                         errors += QStringLiteral("Téves termék típus csere\r");
                 }
-            } else if (vl::ask(QStringLiteral("Visszaveszi a terméket és nem ad meg helyette másikat?")) != 0) {
+            } else if (!answers.noReplacement) {
+                return storeAsking(conn, outer, session, rq, answers,
+                                   QStringLiteral("Visszaveszi a terméket és nem ad meg helyette másikat?"),
+                                   &StoreAnswers::noReplacement);
+            } else if (!*answers.noReplacement) {
                 errors += QStringLiteral("Téves visszavétel\r");
             }
             break;
@@ -328,16 +361,17 @@ ProductStoreResult ProductRegister::Store(Connection& conn, Transaction* outer, 
     }
 
     // 4. errors: shown together, nothing written
-    if (!errors.isEmpty()) {
-        result.error = QStringLiteral("Az adatokban az alábbi hibák vannak:\r") + errors;
-        return result;
-    }
+    if (!errors.isEmpty()) return ProductStoreResult::refusal(QStringLiteral("Az adatokban az alábbi hibák vannak:\r") + errors);
 
     // 5. writing
     result.rememberCode = rq.mode == ProductMode::Modify ? oldCode : code;
     switch (rq.mode) {
     case ProductMode::Update:
-        if (vl::ask(QStringLiteral("A ") + oldCode + QStringLiteral(" kódú terméket módosítjuk?")) != 0) {
+        if (!answers.update)
+            return storeAsking(conn, outer, session, rq, answers,
+                               QStringLiteral("A ") + oldCode + QStringLiteral(" kódú terméket módosítjuk?"),
+                               &StoreAnswers::update);
+        if (!*answers.update) {
             result.declined = true;
             return result;
         }
@@ -355,22 +389,22 @@ ProductStoreResult ProductRegister::Store(Connection& conn, Transaction* outer, 
         result.summary = QStringLiteral("A(z) %1 kódú termék tárolva.").arg(code);
         break;
     case ProductMode::Modify: {
-        try {
-            const ExchangeSummary s = Exchange(*tx, session, rq.bizonylat, 1, oldCode, replacement, typeChange);
-            result.summary = s.line();
-        } catch (const vl::db::DbError& e) {
-            if (!writeConflict(e)) throw;
-            throw vl::RuleRefusal(ContractChangedElsewhereText(), kRule);
-        }
+        const ExchangeSummary s = vl::db::refusingWriteConflict(R::ContractChangedElsewhereText(), kRule, [&] {
+            return R::Exchange(*tx, session, rq.bizonylat, 1, oldCode, replacement, typeChange);
+        });
+        result.summary = s.line();
         break;
     }
     case ProductMode::Browse:
         return result;
     }
     tx.commit();
-    result.stored = true;
+    result.ok = true;
+    result.warning = false;
     return result;
 }
+
+} // namespace
 
 ExchangeSummary ProductRegister::Exchange(Transaction& tx, const vl::shell::Session& session, qint64 bizonylat,
                                           qint64 verzio, const QString& oldCodeIn, const QString& replacementIn,
@@ -522,8 +556,6 @@ ExchangeSummary ProductRegister::Exchange(Transaction& tx, const vl::shell::Sess
     return sum;
 }
 
-bool ProductRegister::IsWriteConflict(const vl::db::DbError& e) { return writeConflict(e); }
-
 QString ProductRegister::DeleteRefusal(Transaction& tx, const QString& code) {
     const Product p = readProduct(tx, code.trimmed());
     if (!p.found) return QStringLiteral("Nincs ilyen termékkód: ") + code.trimmed();
@@ -533,14 +565,24 @@ QString ProductRegister::DeleteRefusal(Transaction& tx, const QString& code) {
     return QString();
 }
 
-bool ProductRegister::Delete(Connection& conn, Transaction* outer, const QString& codeIn) {
+vl::Outcome ProductRegister::Delete(Connection& conn, Transaction* outer, const QString& codeIn) {
     const QString code = codeIn.trimmed();
-    TxScope tx(conn, outer);
-    if (const QString why = DeleteRefusal(*tx, code); !why.isEmpty()) throw vl::RuleRefusal(why, kRule);
-    if (vl::askDefaultNo(QStringLiteral("Biztosan törli a(z) %1 kódú terméket?").arg(code)) != 0) return false;
-    tx->exec(QStringLiteral("DELETE FROM ARU WHERE KOD = :kod"), {{QStringLiteral("kod"), code}});
-    tx.commit();
-    return true;
+    {
+        TxScope tx(conn, outer);
+        if (const QString why = DeleteRefusal(*tx, code); !why.isEmpty()) return vl::Outcome::refusal(why);
+    }
+    return vl::Outcome::asking(
+        QStringLiteral("Biztosan törli a(z) %1 kódú terméket?").arg(code),
+        [&conn, outer, code](bool yes) {
+            if (!yes) return vl::Outcome::refusal(QStringList());
+            TxScope tx(conn, outer);
+            // Checked again: another workstation may have taken it meanwhile.
+            if (const QString why = DeleteRefusal(*tx, code); !why.isEmpty()) return vl::Outcome::refusal(why);
+            tx->exec(QStringLiteral("DELETE FROM ARU WHERE KOD = :kod"), {{QStringLiteral("kod"), code}});
+            tx.commit();
+            return vl::Outcome::done();
+        },
+        true);
 }
 
 QString ProductRegister::CheckQuestion(const QString& statusCode, const QString& statusName, const QString& vszall) {
@@ -556,14 +598,15 @@ QString ProductRegister::Repair(Connection& conn, Transaction* outer, const QStr
     return s;
 }
 
-bool ProductRegister::Check(Connection& conn, const QString& codeIn) {
+vl::Outcome ProductRegister::Check(Connection& conn, const QString& codeIn) {
     const QString code = codeIn.trimmed();
     const auto rs = conn.query(QStringLiteral(
         "SELECT A.ALLAPOT, S.NEV, B.VSZALL FROM ARU A JOIN SZ_STATUSK S ON S.KOD = A.ALLAPOT "
         "LEFT OUTER JOIN FORGKABIN B ON B.BIZONYLAT = A.BIZONYLAT AND B.ARUKOD = A.KOD "
         "WHERE A.KOD = :kod ORDER BY B.VSZALL NULLS FIRST"),
         {{QStringLiteral("kod"), code}});
-    if (rs.isEmpty()) return false;
+    const vl::Outcome nothing = vl::Outcome::refusal(QStringList());
+    if (rs.isEmpty()) return nothing;
     // An item of the contract still out wins over one that came back.
     QString vszall;
     bool out = false;
@@ -572,12 +615,59 @@ bool ProductRegister::Check(Connection& conn, const QString& codeIn) {
         if (v.isEmpty()) out = true;
         else vszall = v;
     }
-    if (out) return false;
+    if (out) return nothing;
     const QString q = CheckQuestion(rs.at(0, 0).toString(), rs.at(0, 1).toString(), vszall);
-    if (q.isEmpty()) return false;
-    if (vl::ask(q) != 0) return false;
-    Repair(conn, nullptr, code);
-    return true;
+    if (q.isEmpty()) return nothing;
+    return vl::Outcome::asking(q, [&conn, code, nothing](bool yes) {
+        if (!yes) return nothing;
+        Repair(conn, nullptr, code);
+        return vl::Outcome::done();
+    });
+}
+
+// ---- the session of the form and the command
+
+RowSet ProductRegisterSession::readGroups() { return ReadDictionary(conn_, Dictionary::ProductGroups); }
+RowSet ProductRegisterSession::readStatuses() { return ReadDictionary(conn_, Dictionary::ProductStatuses); }
+
+ProductRegisterSession::Pages ProductRegisterSession::loadPages(const ProductFilter& filter,
+                                                                const QStringList& takenCodes) {
+    Pages p;
+    auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
+    p.list = ProductRegister::MarkTakenOnContract(ProductRegister::List(*tx, filter), takenCodes);
+    p.summary = ProductRegister::Summary(*tx, filter);
+    p.withoutMaintenance = ProductRegister::WithoutMaintenance(*tx);
+    p.withoutCabinNumber = ProductRegister::WithoutCabinNumber(*tx);
+    tx->commit();
+    return p;
+}
+
+RowSet ProductRegisterSession::readList(const ProductFilter& filter) {
+    auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
+    RowSet list = ProductRegister::List(*tx, filter);
+    tx->commit();
+    return list;
+}
+
+QString ProductRegisterSession::readCompanyName() {
+    auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
+    const QString company = CompanyName(*tx);
+    tx->commit();
+    return company;
+}
+
+QString ProductRegisterSession::readFilterText(const ProductFilter& filter) {
+    auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
+    // The table comes from the fixed pair SZ_ARUCSOP / SZ_STATUSK.
+    auto name = [&](const QString& sql, const QString& kod) {
+        if (kod.isEmpty()) return QString();
+        const auto rs = tx->query(sql, {{QStringLiteral("kod"), kod}});
+        return rs.isEmpty() ? kod : rs.at(0, 0).toString();
+    };
+    const QString typeName = name(QStringLiteral("SELECT NEV FROM SZ_ARUCSOP WHERE KOD = :kod"), filter.typeCode);
+    const QString statusName = name(QStringLiteral("SELECT NEV FROM SZ_STATUSK WHERE KOD = :kod"), filter.statusCode);
+    tx->commit();
+    return ProductRegister::FilterText(typeName, statusName);
 }
 
 } // namespace vl::rental

@@ -6,11 +6,17 @@
 // ProductStore::UpdateProductStatus, the one owner of ARU.ALLAPOT.
 //
 // Questions (a type change, a take-back without replacement, the confirmation
-// of an update or a delete) are asked through the message sink; validation
-// errors come back as one text, so the form shows them together and keeps
-// its mode.
+// of an update or a delete, the repair of the status check) come back as
+// data (vl::Outcome): the caller asks them and calls `proceed`; nothing is
+// written while a question is open. Validation errors come back as one text,
+// so the form shows them together and keeps its mode.
+//
+// ProductRegisterSession is what the form (Tkabinfm) and the products
+// command call: the dictionaries of the combos, the pages, the store, the
+// delete and the check, each in its own transaction.
 #include "db/Database.h"
 #include "shell/Session.h"
+#include "util/Outcome.h"
 
 #include <QString>
 #include <QStringList>
@@ -46,13 +52,15 @@ struct ProductStoreRequest {
     QStringList listedCodes;
 };
 
-struct ProductStoreResult {
-    bool stored = false;
-    QString error;        // the validation message ("Az adatokban az alábbi hibák vannak:\r" ...), empty when none
-    bool declined = false; // the user answered "Nem" to the update's confirmation
+// What a store says besides done / refused / asking: `ok` when it wrote;
+// the validation message ("Az adatokban az alábbi hibák vannak:\r" ...) is
+// its one message.
+struct ProductStored {
+    bool declined = false; // the update's confirmation was answered "Nem"
     QString rememberCode; // the code the list returns to after the reload
     QString summary;      // one line of what the store wrote
 };
+using ProductStoreResult = vl::OutcomeOf<ProductStored>;
 
 // What a take-back with exchange wrote.
 struct ExchangeSummary {
@@ -113,8 +121,11 @@ public:
     static Counts CountByClass(const vl::db::RowSet& list);
 
     // ---- storing
-    // Validates and stores (insert, update, take-back). Questions through the
-    // sink; with errors nothing is written and result.error holds them. The
+    // Validates and stores (insert, update, take-back). Questions come back
+    // open ("Visszaveszi a terméket és más típusú terméket ad meg helyette?",
+    // "Visszaveszi a terméket és nem ad meg helyette másikat?", "A X kódú
+    // terméket módosítjuk?"); with errors nothing is written and the result's
+    // message holds them. The
     // take-back writes the contract rows, both cabins' ARU rows, the planned
     // activities of the item, its maintenance and the contract's billing in
     // one transaction (joined or owned); meeting another workstation's write
@@ -133,8 +144,9 @@ public:
 
     // ---- delete
     // "Törlés": only a free product ("Csak szabad kabin törölhető"), only one
-    // without rental history; asks first. True when deleted.
-    static bool Delete(vl::db::Connection& conn, vl::db::Transaction* outer, const QString& code);
+    // without rental history (refusals); asks first ("Biztosan törli a(z) X
+    // kódú terméket?", Enter answers "Nem"). ok when deleted.
+    static vl::Outcome Delete(vl::db::Connection& conn, vl::db::Transaction* outer, const QString& code);
     // Why a product cannot be deleted ("" when it can).
     static QString DeleteRefusal(vl::db::Transaction& tx, const QString& code);
 
@@ -145,17 +157,14 @@ public:
     // Repairs the product's status after the question (through
     // UpdateProductStatus: freed unless it is out on another contract).
     static QString Repair(vl::db::Connection& conn, vl::db::Transaction* outer, const QString& code);
-    // The check of one product as the form runs it: reads the product's row,
-    // asks, repairs on "Igen". True when something was repaired.
-    static bool Check(vl::db::Connection& conn, const QString& code);
+    // The check of one product as the form runs it: reads the product's row
+    // and asks CheckQuestion; "Igen" repairs. ok when something was repaired;
+    // refused without messages when there is nothing to repair.
+    static vl::Outcome Check(vl::db::Connection& conn, const QString& code);
 
     // The line number a new line of the contract takes: one above the highest
     // line any line, item or activity of the contract holds.
     static qint64 NextLineNo(vl::db::Transaction& tx, qint64 bizonylat, qint64 verzio);
-
-    // Whether a failed write met another workstation's write of the same rows
-    // (an update conflict or a lock time-out): the contract changed elsewhere.
-    static bool IsWriteConflict(const vl::db::DbError& e);
 
     // A take-back that meets another workstation's store of the same contract
     // writes nothing and says so.
@@ -167,6 +176,42 @@ public:
     static QString TakeBackRefusal(const QString& statusName) {
         return QStringLiteral("Ilyen státuszú (") + statusName + QStringLiteral(") terméket nem lehet visszavenni.");
     }
+};
+
+// The register as the form and the products command use it.
+class ProductRegisterSession {
+public:
+    ProductRegisterSession(vl::db::Connection& conn, vl::shell::Session session)
+        : conn_(conn), session_(std::move(session)) {}
+
+    // The combos: SZ_ARUCSOP and SZ_STATUSK by name.
+    vl::db::RowSet readGroups();
+    vl::db::RowSet readStatuses();
+
+    // The four pages under the filter, read together; the cabins of `takenCodes`
+    // shown taken (MarkTakenOnContract).
+    struct Pages {
+        vl::db::RowSet list, summary, withoutMaintenance, withoutCabinNumber;
+    };
+    Pages loadPages(const ProductFilter& filter, const QStringList& takenCodes = {});
+    // The list page alone.
+    vl::db::RowSet readList(const ProductFilter& filter);
+
+    // The company named on the list report.
+    QString readCompanyName();
+    // The filter line of the report for the filter's codes (a code not in the
+    // dictionary stands for itself).
+    QString readFilterText(const ProductFilter& filter);
+
+    ProductStoreResult store(const ProductStoreRequest& request) {
+        return ProductRegister::Store(conn_, nullptr, session_, request);
+    }
+    vl::Outcome deleteProduct(const QString& code) { return ProductRegister::Delete(conn_, nullptr, code); }
+    vl::Outcome check(const QString& code) { return ProductRegister::Check(conn_, code); }
+
+private:
+    vl::db::Connection& conn_;
+    vl::shell::Session session_;
 };
 
 } // namespace vl::rental

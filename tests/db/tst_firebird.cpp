@@ -1,6 +1,7 @@
 // The Firebird route of the access layer, against real databases made in a
 // temporary directory (embedded), and against a server when one is given.
 #include "db/Database.h"
+#include "db/WriteConflict.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -481,6 +482,62 @@ private slots:
             QVERIFY2(e.text().startsWith(connectionLostText()), qPrintable(e.text()));
         }
         victim.reset();
+    }
+
+    // Another connection's write of the same row: a DbError of its own kind
+    // (here the lock wait runs out), with the Hungarian first line.
+    void writeConflictIsItsOwnKind()
+    {
+        db_->exec(QStringLiteral("INSERT INTO TX (ID, NEV) VALUES (9001, 'elso')"));
+        ConnectParams p;
+        p.database = path_;
+        auto other = vl::db::connect(p);
+        auto holder = other->begin();
+        holder->exec(QStringLiteral("UPDATE TX SET NEV = 'foglal' WHERE ID = 9001"));
+        auto tx = db_->begin();
+        try {
+            tx->exec(QStringLiteral("UPDATE TX SET NEV = 'masodik' WHERE ID = 9001"));
+            QFAIL("a row held by another transaction was written");
+        } catch (const DbError& e) {
+            QVERIFY2(e.isWriteConflict(), qPrintable(e.text()));
+            QVERIFY(!e.isConnectionLost());
+            QVERIFY2(e.text().startsWith(lockConflictText() + QLatin1Char('\n')), qPrintable(e.text()));
+        }
+        tx->rollback();
+        holder->rollback();
+        other.reset();
+        // An error of the statement itself is no conflict.
+        try {
+            db_->exec(QStringLiteral("INSERT INTO TX (ID) VALUES (NULL)"));
+        } catch (const DbError& e) {
+            QVERIFY(!e.isWriteConflict());
+        }
+    }
+
+    // refusingWriteConflict: a conflict becomes the rule's refusal, any other
+    // error passes through as it was, a value comes back.
+    void writeConflictBecomesTheRulesRefusal()
+    {
+        const QString text = QStringLiteral("Közben máshol módosították.");
+        QString refused;
+        try {
+            vl::db::refusingWriteConflict(text, QStringLiteral("Teszt"), [] {
+                throw DbError(lockConflictText() + QStringLiteral("\nlock time-out on wait transaction"), -901,
+                              DbError::Kind::WriteConflict);
+            });
+        } catch (const vl::RuleRefusal& e) {
+            refused = e.text();
+        }
+        QCOMPARE(refused, text);
+        QString passed;
+        try {
+            vl::db::refusingWriteConflict(text, QStringLiteral("Teszt"),
+                                          [&] { db_->exec(QStringLiteral("INSERT INTO TX (ID) VALUES (NULL)")); });
+        } catch (const DbError& e) {
+            passed = e.text();
+        }
+        QVERIFY(!passed.isEmpty() && passed != text);
+        QCOMPARE(vl::db::refusingWriteConflict(text, QStringLiteral("Teszt"), [] { return 42; }), 42);
     }
 
     void connectFailureHasServerText()

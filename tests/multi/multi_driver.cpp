@@ -110,7 +110,7 @@ void runOp(Tally& t, const QString& kind, F&& f) {
         if (f(refusal)) report(t, kind, 0, refusal);
         else report(t, kind, 1, refusal);
     } catch (const db::DbError& e) {
-        report(t, kind, db::isLockConflict(e) ? 1 : 2, e.text());
+        report(t, kind, e.isWriteConflict() ? 1 : 2, e.text());
     } catch (const vl::Error& e) {
         report(t, kind, 1, e.text());
     } catch (const std::exception& e) {

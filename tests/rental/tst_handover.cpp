@@ -250,6 +250,25 @@ private slots:
         QVERIFY(!text.contains(QStringLiteral("-1")));
     }
 
+    // What the print dialog calls: the copies it offers, and the document,
+    // empty on a day without lines, the blank sheet for contract -1.
+    void printDialogCalls() {
+        QCOMPARE(ReadHandoverCopies(*db.conn), 2);
+        bool empty = true;
+        const vl::reporting::Report full =
+            LoadHandoverDocument(*db.conn, {biz, 1, QStringLiteral("KIH"), kDay, QString(), true}, &empty);
+        QVERIFY(!empty);
+        const QStringList pages = pdf::pdfPages(writePdf(full, QStringLiteral("tqratadas_dialog")));
+        QCOMPARE(pages.size(), 2);
+        QVERIFY2(pages.at(0).contains(QStringLiteral("Gépjármű-vezető: Kovács Béla")), qPrintable(pages.at(0)));
+        LoadHandoverDocument(*db.conn, {biz, 1, QStringLiteral("KIH"), QStringLiteral("2026.03.09"), QString(), true}, &empty);
+        QVERIFY(empty);
+        empty = true;
+        const vl::reporting::Report blank = LoadHandoverDocument(*db.conn, HandoverRequest(), &empty);
+        QVERIFY(!empty);
+        QCOMPARE(pdf::pdfPageCount(writePdf(blank, QStringLiteral("tqratadas2_dialog"))), 1);
+    }
+
     // vorlanda-admin handover and products write the same documents.
     void commands() {
         QFile ini(db.dir.filePath(QStringLiteral("PKR.INI")));

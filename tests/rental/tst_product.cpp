@@ -14,6 +14,7 @@
 #include "rental/Billing.h"
 #include "rental/Schedule.h"
 #include "util/MessageSink.h"
+#include "util/Outcome.h"
 
 #include <QDate>
 
@@ -31,6 +32,11 @@ class TestProduct : public QObject {
     vl::shell::Session session{QStringLiteral("TESZT"), QStringLiteral("Teszt"), QString(), 0};
     QString customer, site, customer2, site2;
     vl::RecordingSink sink;
+
+    // A store whose questions are answered through the sink (its answers).
+    ProductStoreResult storeAsked(const ProductStoreRequest& rq) {
+        return vl::askedThroughSink(ProductRegister::Store(*db.conn, nullptr, session, rq));
+    }
 
     QString one(const QString& sql, const vl::db::Params& p = {}) {
         const auto rs = db.conn->query(sql, p);
@@ -283,9 +289,9 @@ private slots:
         rq.bizonylat = biz;
         sink.answers = answers;
         const QStringList before = snapshot();
-        const ProductStoreResult r = ProductRegister::Store(*db.conn, nullptr, session, rq);
-        QCOMPARE(r.error, error);
-        QVERIFY(!r.stored);
+        const ProductStoreResult r = storeAsked(rq);
+        QCOMPARE(r.messages.value(0), error);
+        QVERIFY(!r.ok);
         QCOMPARE(snapshot(), before);
     }
 
@@ -296,8 +302,8 @@ private slots:
         rq.code = QStringLiteral("300");
         rq.typeName = QStringLiteral("Alap WC kabin");
         rq.statusName = QStringLiteral("Szabad");
-        auto r = ProductRegister::Store(*db.conn, nullptr, session, rq);
-        QVERIFY2(r.stored, qPrintable(r.error));
+        auto r = storeAsked(rq);
+        QVERIFY2(r.ok, qPrintable(r.messages.value(0)));
         QCOMPARE(product(QStringLiteral("300")), QStringLiteral("SZA|||-"));
 
         rq.mode = ProductMode::Update;
@@ -306,13 +312,13 @@ private slots:
         rq.code = QStringLiteral("301");
         rq.statusName = QStringLiteral("Sérült");
         sink.answers = {1};  // "Nem": nothing stored, the mode stays
-        r = ProductRegister::Store(*db.conn, nullptr, session, rq);
-        QVERIFY(r.declined && !r.stored);
+        r = storeAsked(rq);
+        QVERIFY(r.declined && !r.ok);
         QCOMPARE(sink.last(), QStringLiteral("A 300 kódú terméket módosítjuk?"));
         QCOMPARE(product(QStringLiteral("300")), QStringLiteral("SZA|||-"));
         sink.answers = {0};
-        r = ProductRegister::Store(*db.conn, nullptr, session, rq);
-        QVERIFY(r.stored);
+        r = storeAsked(rq);
+        QVERIFY(r.ok);
         QCOMPARE(r.rememberCode, QStringLiteral("301"));
         QCOMPARE(product(QStringLiteral("300")), QStringLiteral("<nincs>"));
         QCOMPARE(product(QStringLiteral("301")), QStringLiteral("SER|||-"));
@@ -330,8 +336,8 @@ private slots:
         ren.statusName = QStringLiteral("Foglalt");
         sink.answers = {0};
         const QStringList before = snapshot();
-        r = ProductRegister::Store(*db.conn, nullptr, session, ren);
-        QCOMPARE(r.error, kErr + QStringLiteral("A(z) 3 kódú terméket szerződés tétele tartalmazza, a kódja nem módosítható\r"));
+        r = storeAsked(ren);
+        QCOMPARE(r.messages.value(0), kErr + QStringLiteral("A(z) 3 kódú terméket szerződés tétele tartalmazza, a kódja nem módosítható\r"));
         QCOMPARE(snapshot(), before);
     }
 
@@ -346,8 +352,8 @@ private slots:
                                     {{QStringLiteral("b"), biz}});
         QCOMPARE(doneKih, QStringLiteral("4"));
 
-        const auto r = ProductRegister::Store(*db.conn, nullptr, session, takeBack(biz, QStringLiteral("4"), QStringLiteral("5")));
-        QVERIFY2(r.stored, qPrintable(r.error));
+        const auto r = storeAsked(takeBack(biz, QStringLiteral("4"), QStringLiteral("5")));
+        QVERIFY2(r.ok, qPrintable(r.messages.value(0)));
         QCOMPARE(one(QStringLiteral("SELECT ARUKOD FROM FORGKABIN WHERE BIZONYLAT = :b"), {{QStringLiteral("b"), biz}}),
                  QStringLiteral("5"));
         QStringList expected;
@@ -378,8 +384,8 @@ private slots:
                                      "'T', 9000, 1, 'U')"), {{QStringLiteral("b"), biz}, {QStringLiteral("d"), ymd(3)}});
         const QStringList item1 = planned(biz, 1, 1);
         const QStringList item2 = planned(biz, 1, 2);
-        const auto r = ProductRegister::Store(*db.conn, nullptr, session, takeBack(biz, QStringLiteral("21"), QStringLiteral("22")));
-        QVERIFY2(r.stored, qPrintable(r.error));
+        const auto r = storeAsked(takeBack(biz, QStringLiteral("21"), QStringLiteral("22")));
+        QVERIFY2(r.ok, qPrintable(r.messages.value(0)));
         QCOMPARE(one(QStringLiteral("SELECT ARUKOD FROM FORGKABIN WHERE BIZONYLAT = :b AND SORSZAM = 1"), b), QStringLiteral("21"));
         QCOMPARE(one(QStringLiteral("SELECT ARUKOD FROM FORGKABIN WHERE BIZONYLAT = :b AND SORSZAM = 2"), b), QStringLiteral("22"));
         QCOMPARE(planned(biz, 1, 1), item1);
@@ -401,8 +407,8 @@ private slots:
         const qint64 billed = netto(biz);
         QVERIFY(billed > 0);
         sink.answers = {0};  // "Igen": another type
-        const auto r = ProductRegister::Store(*db.conn, nullptr, session, takeBack(biz, QStringLiteral("7"), QStringLiteral("10")));
-        QVERIFY2(r.stored, qPrintable(r.error));
+        const auto r = storeAsked(takeBack(biz, QStringLiteral("7"), QStringLiteral("10")));
+        QVERIFY2(r.ok, qPrintable(r.messages.value(0)));
         QCOMPARE(sink.texts().first(), QStringLiteral("Visszaveszi a terméket és más típusú terméket ad meg helyette?"));
         const vl::db::Params b{{QStringLiteral("b"), biz}};
         QCOMPARE(one(QStringLiteral("SELECT MENNYISEG || ' ' || ARUCSOPORT FROM FORGSOR WHERE BIZONYLAT = :b AND TETELSOR = 1"), b),
@@ -431,8 +437,8 @@ private slots:
     void exchangeTypeOnSingleLine() {
         const qint64 biz = contract({line(QStringLiteral("VIP"), 1, {QStringLiteral("11")})}, customer, site);
         sink.answers = {0};
-        const auto r = ProductRegister::Store(*db.conn, nullptr, session, takeBack(biz, QStringLiteral("11"), QStringLiteral("20")));
-        QVERIFY2(r.stored, qPrintable(r.error));
+        const auto r = storeAsked(takeBack(biz, QStringLiteral("11"), QStringLiteral("20")));
+        QVERIFY2(r.ok, qPrintable(r.messages.value(0)));
         const vl::db::Params b{{QStringLiteral("b"), biz}};
         QCOMPARE(one(QStringLiteral("SELECT COUNT(*) || ' ' || MAX(ARUCSOPORT) || ' ' || MAX(MENNYISEG) FROM FORGSOR WHERE BIZONYLAT = :b"), b),
                  QStringLiteral("1 ALAP 1"));
@@ -444,8 +450,8 @@ private slots:
     void takeBackWithoutReplacement() {
         const qint64 biz = contract({line(QStringLiteral("VIP"), 1, {QStringLiteral("12")})}, customer, site);
         sink.answers = {0};
-        const auto r = ProductRegister::Store(*db.conn, nullptr, session, takeBack(biz, QStringLiteral("12"), QString()));
-        QVERIFY2(r.stored, qPrintable(r.error));
+        const auto r = storeAsked(takeBack(biz, QStringLiteral("12"), QString()));
+        QVERIFY2(r.ok, qPrintable(r.messages.value(0)));
         QCOMPARE(sink.texts().first(), QStringLiteral("Visszaveszi a terméket és nem ad meg helyette másikat?"));
         QCOMPARE(one(QStringLiteral("SELECT ARUKOD FROM FORGKABIN WHERE BIZONYLAT = :b"), {{QStringLiteral("b"), biz}}),
                  QStringLiteral("*"));
@@ -476,7 +482,7 @@ private slots:
         const QStringList before = snapshot();
         bool threw = false;
         try {
-            ProductRegister::Store(*db.conn, nullptr, session, takeBack(biz, QStringLiteral("100"), QStringLiteral("1")));
+            storeAsked(takeBack(biz, QStringLiteral("100"), QStringLiteral("1")));
         } catch (const vl::db::DbError&) {
             threw = true;
         }
@@ -495,7 +501,7 @@ private slots:
         const QStringList before = snapshot();
         QString refused;
         try {
-            ProductRegister::Store(*db.conn, nullptr, session, takeBack(biz, QStringLiteral("21"), QStringLiteral("7")));
+            storeAsked(takeBack(biz, QStringLiteral("21"), QStringLiteral("7")));
         } catch (const vl::RuleRefusal& e) {
             refused = e.text();
         }
@@ -516,7 +522,7 @@ private slots:
         }
         const qint64 biz = contract({line(QStringLiteral("ALAP"), 1, {QStringLiteral("2")})}, customer2, site2);
         QVERIFY(product(QStringLiteral("2")).startsWith(QStringLiteral("FOG|")));
-        QVERIFY(!ProductRegister::Check(*db.conn, QStringLiteral("2")));
+        QVERIFY(!vl::askedThroughSink(ProductRegister::Check(*db.conn, QStringLiteral("2"))).ok);
         QVERIFY(sink.messages.isEmpty());
         // Now it comes back from this contract too, but ARU still says rented.
         db.conn->exec(QStringLiteral("UPDATE FORGKABIN SET VSZALL = :d WHERE ARUKOD = '2' AND BIZONYLAT = :b"),
@@ -525,11 +531,11 @@ private slots:
                  QStringLiteral("A kabin állapota \"Foglalt\", pedig visszaszállították ") + ymd(-1) +
                      QStringLiteral("-n\rJavítsuk ki?"));
         sink.answers = {1};
-        QVERIFY(!ProductRegister::Check(*db.conn, QStringLiteral("2")));
+        QVERIFY(!vl::askedThroughSink(ProductRegister::Check(*db.conn, QStringLiteral("2"))).ok);
         QCOMPARE(sink.last(), ProductRegister::CheckQuestion(QStringLiteral("FOG"), QStringLiteral("Foglalt"), ymd(-1)));
         QVERIFY(product(QStringLiteral("2")).startsWith(QStringLiteral("FOG|")));
         sink.answers = {0};
-        QVERIFY(ProductRegister::Check(*db.conn, QStringLiteral("2")));
+        QVERIFY(vl::askedThroughSink(ProductRegister::Check(*db.conn, QStringLiteral("2"))).ok);
         QCOMPARE(product(QStringLiteral("2")), QStringLiteral("SZA|||-"));
         QVERIFY(ProductRegister::CheckQuestion(QStringLiteral("SZA"), QStringLiteral("Szabad"), ymd(-1)).isEmpty());
     }
@@ -537,12 +543,8 @@ private slots:
     // "Törlés": a rented cabin and one with rental history are refused; others are asked first.
     void deleteRules() {
         auto refusal = [&](const QString& kod) {
-            try {
-                ProductRegister::Delete(*db.conn, nullptr, kod);
-            } catch (const vl::RuleRefusal& e) {
-                return e.text();
-            }
-            return QString();
+            const vl::Outcome o = ProductRegister::Delete(*db.conn, nullptr, kod);
+            return o.refused() ? o.messages.value(0) : QString();
         };
         QCOMPARE(refusal(QStringLiteral("5")), QStringLiteral("Csak szabad kabin törölhető"));
         QCOMPARE(refusal(QStringLiteral("4")), QStringLiteral("A(z) 4 kódú kabinnak bérleti előzménye van, nem törölhető."));
@@ -551,12 +553,12 @@ private slots:
         QVERIFY(sink.messages.isEmpty());
         db.conn->exec(QStringLiteral("UPDATE ARU SET ALLAPOT = 'SZA' WHERE KOD = '301'"));
         sink.answers = {1};
-        QVERIFY(!ProductRegister::Delete(*db.conn, nullptr, QStringLiteral("301")));
+        QVERIFY(!vl::askedThroughSink(ProductRegister::Delete(*db.conn, nullptr, QStringLiteral("301"))).ok);
         QCOMPARE(sink.last(), QStringLiteral("Biztosan törli a(z) 301 kódú terméket?"));
         QCOMPARE(sink.defaultButtons.last(), 1);
         QCOMPARE(product(QStringLiteral("301")), QStringLiteral("SZA|||-"));
         sink.answers = {0};
-        QVERIFY(ProductRegister::Delete(*db.conn, nullptr, QStringLiteral("301")));
+        QVERIFY(vl::askedThroughSink(ProductRegister::Delete(*db.conn, nullptr, QStringLiteral("301"))).ok);
         QCOMPARE(product(QStringLiteral("301")), QStringLiteral("<nincs>"));
     }
 
@@ -592,6 +594,99 @@ private slots:
         const int at = int(texts.indexOf(QStringLiteral("Összes termék:")));
         QVERIFY(at >= 0 && at + 1 < texts.size());
         QCOMPARE(texts.at(at + 1), QStringLiteral("4"));
+    }
+
+    // The register's questions come back as data with their texts and
+    // defaults: nothing is shown (the sink hears nothing) and nothing is
+    // written while one is open; the answer decides.
+    void questionsComeBackAsData() {
+        {
+            auto tx = db.conn->begin();
+            for (const char* k : {"700", "701", "703"}) ProductStore::StoreProduct(*tx, QString::fromLatin1(k), QStringLiteral("ALAP"), ProductFree);
+            ProductStore::StoreProduct(*tx, QStringLiteral("702"), QStringLiteral("VIP"), ProductFree);
+            tx->commit();
+        }
+        const qint64 biz = contract({line(QStringLiteral("ALAP"), 1, {QStringLiteral("701")})}, customer2, site2);
+        const QStringList before = snapshot();
+        const auto heard = sink.messages.size();
+
+        // The update's confirmation: "Nem" declines, "Igen" writes.
+        ProductStoreRequest upd;
+        upd.mode = ProductMode::Update;
+        upd.code = upd.oldCode = QStringLiteral("700");
+        upd.oldStatusClass = QStringLiteral("I");
+        upd.typeName = QStringLiteral("Alap WC kabin");
+        upd.statusName = QStringLiteral("Sérült");
+        ProductStoreResult r = ProductRegister::Store(*db.conn, nullptr, session, upd);
+        QVERIFY(r.asks() && !r.ok);
+        QCOMPARE(r.question, QStringLiteral("A 700 kódú terméket módosítjuk?"));
+        QVERIFY(!r.questionDefaultNo);
+        QCOMPARE(snapshot(), before);
+        const ProductStoreResult no = r.answer({false});
+        QVERIFY(no.declined && !no.ok && no.messages.isEmpty());
+        QCOMPARE(snapshot(), before);
+
+        // A take-back without replacement, and one with a cabin of another type: "Nem" refuses.
+        ProductStoreResult tb = ProductRegister::Store(*db.conn, nullptr, session, takeBack(biz, QStringLiteral("701"), QString()));
+        QCOMPARE(tb.question, QStringLiteral("Visszaveszi a terméket és nem ad meg helyette másikat?"));
+        QVERIFY(!tb.questionDefaultNo);
+        QCOMPARE(tb.answer({false}).messages, QStringList{kErr + QStringLiteral("Téves visszavétel\r")});
+        ProductStoreResult other = ProductRegister::Store(*db.conn, nullptr, session, takeBack(biz, QStringLiteral("701"), QStringLiteral("702")));
+        QCOMPARE(other.question, QStringLiteral("Visszaveszi a terméket és más típusú terméket ad meg helyette?"));
+        QCOMPARE(other.answer({false}).messages, QStringList{kErr + QStringLiteral("Téves termék típus csere\r")});
+        QCOMPARE(snapshot(), before);
+
+        // The delete's question: Enter answers "Nem".
+        vl::Outcome del = ProductRegister::Delete(*db.conn, nullptr, QStringLiteral("703"));
+        QCOMPARE(del.question, QStringLiteral("Biztosan törli a(z) 703 kódú terméket?"));
+        QVERIFY(del.questionDefaultNo);
+        QVERIFY(!del.answer({false}).ok);
+        QCOMPARE(snapshot(), before);
+        QCOMPARE(sink.messages.size(), heard);
+
+        // Answered "Igen", each writes what it asked about.
+        QVERIFY(r.proceed(true).ok);
+        QCOMPARE(product(QStringLiteral("700")), QStringLiteral("SER|||-"));
+        QVERIFY(del.proceed(true).ok);
+        QCOMPARE(product(QStringLiteral("703")), QStringLiteral("<nincs>"));
+        const ProductStoreResult exchanged = other.answerAll(true);
+        QVERIFY2(exchanged.ok, qPrintable(exchanged.messages.join(QLatin1Char('|'))));
+        QCOMPARE(one(QStringLiteral("SELECT ARUKOD FROM FORGKABIN WHERE BIZONYLAT = :b"), {{QStringLiteral("b"), biz}}),
+                 QStringLiteral("702"));
+        QCOMPARE(sink.messages.size(), heard);
+    }
+
+    // What the form and the products command read through the session.
+    void sessionReadsTheRegister() {
+        ProductRegisterSession rules(*db.conn, session);
+        auto names = [](const vl::db::RowSet& rs) {
+            QStringList l;
+            for (int r = 0; r < rs.rowCount(); ++r) l << rs.at(r, rs.indexOf(QStringLiteral("NEV"))).toString().trimmed();
+            return l;
+        };
+        QStringList groups = names(rules.readGroups());
+        QVERIFY(groups.size() >= 2);
+        QStringList sorted = groups;
+        sorted.sort();
+        QCOMPARE(groups, sorted);
+        QVERIFY(groups.contains(QStringLiteral("Alap WC kabin")));
+        QVERIFY(names(rules.readStatuses()).contains(QStringLiteral("Sérült")));
+
+        // A cabin held by the contract being entered shows taken on the list page only.
+        const auto pages = rules.loadPages({QStringLiteral("VIP"), QString()}, {QStringLiteral("9")});
+        QCOMPARE(pages.list.rowCount(), rules.readList({QStringLiteral("VIP"), QString()}).rowCount());
+        const int kod = pages.list.indexOf(QStringLiteral("KOD")), status = pages.list.indexOf(QStringLiteral("STATUS"));
+        QCOMPARE(pages.list.at(0, kod).toString().trimmed(), QStringLiteral("9"));
+        QCOMPARE(pages.list.at(0, status).toString(), ProductRegister::TakenOnContractText());
+        QVERIFY(pages.summary.rowCount() >= 1);
+        QCOMPARE(pages.summary.at(0, 0).toString().trimmed(), QStringLiteral("Prémium WC kabin kézmosóval"));
+
+        // The report's filter line names the codes; an unknown code stands for itself.
+        QCOMPARE(rules.readFilterText({QStringLiteral("ALAP"), QStringLiteral("SER")}),
+                 QStringLiteral(" Árucsoport:Alap WC kabin, Státusz: Sérült"));
+        QCOMPARE(rules.readFilterText({QStringLiteral("XY"), QString()}), QStringLiteral(" Árucsoport:XY"));
+        QCOMPARE(rules.readFilterText({}), QString());
+        QVERIFY(!rules.readCompanyName().isEmpty());
     }
 };
 

@@ -102,9 +102,7 @@ void Tspecfm::Prepare(qint64 contract, qint64 version, const QString& activity, 
     l_biz->setText(contract == -1 ? QString() : QString::number(contract));
     int copies = 1;
     try {
-        auto tx = vl::shell::dm().d_alap().begin(vl::db::TxMode::ReadOnly);
-        copies = ReadHandoverCompany(*tx).nyomtpeld;
-        tx->commit();
+        copies = ReadHandoverCopies(vl::shell::dm().d_alap());
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a cég adatainak olvasása"));
     }
@@ -112,19 +110,9 @@ void Tspecfm::Prepare(qint64 contract, qint64 version, const QString& activity, 
 }
 
 vl::reporting::Report Tspecfm::DocumentReport(bool* empty) {
-    auto tx = vl::shell::dm().d_alap().begin(vl::db::TxMode::ReadOnly);
-    if (request_.bizonylat == -1) {
-        if (empty) *empty = false;
-        auto r = BlankHandoverReport(ReadHandoverCompany(*tx));
-        tx->commit();
-        return r;
-    }
     HandoverRequest rq = request_;
     rq.prices = cb_ar->isChecked();
-    const HandoverData d = LoadHandover(*tx, rq);
-    tx->commit();
-    if (empty) *empty = d.lines.isEmpty();
-    return HandoverReport(d);
+    return LoadHandoverDocument(vl::shell::dm().d_alap(), rq, empty);
 }
 
 void Tspecfm::PrintOrPreview(bool print) {

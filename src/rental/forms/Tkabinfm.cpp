@@ -8,6 +8,7 @@
 #include "shell/Dm.h"
 #include "util/Colors.h"
 #include "util/MessageSink.h"
+#include "util/Outcome.h"
 #include "util/Texts.h"
 
 #include <QComboBox>
@@ -267,14 +268,18 @@ bool Tkabinfm::SetStatusFilter(const QString& statusName) {
     return i >= 0;
 }
 
+ProductRegisterSession Tkabinfm::rules() const {
+    return ProductRegisterSession(vl::shell::dm().d_alap(), vl::shell::dm().session());
+}
+
 void Tkabinfm::fillCombos() {
-    auto& conn = vl::shell::dm().d_alap();
-    const QString groups = QStringLiteral("SELECT * FROM SZ_ARUCSOP ORDER BY NEV");
-    const QString statuses = QStringLiteral("SELECT * FROM SZ_STATUSK ORDER BY NEV");
-    if (cbx_arucsop->count() == 0) vl::shell::FillCodeCombo(cbx_arucsop, conn, groups, typeCodes_, true, QStringLiteral("Összes"));
-    if (cbx_statusk->count() == 0) vl::shell::FillCodeCombo(cbx_statusk, conn, statuses, statusCodes_, true, QStringLiteral("Összes"));
-    if (cb_arucsopuj->count() == 0) vl::shell::FillCodeCombo(cb_arucsopuj, conn, groups, typeCodesNew_, true, QString());
-    if (cb_statuskuj->count() == 0) vl::shell::FillCodeCombo(cb_statuskuj, conn, statuses, statusCodesNew_, true, QString());
+    ProductRegisterSession r = rules();
+    const auto groups = [&r] { return r.readGroups(); };
+    const auto statuses = [&r] { return r.readStatuses(); };
+    if (cbx_arucsop->count() == 0) vl::shell::FillCodeCombo(cbx_arucsop, groups, typeCodes_, true, QStringLiteral("Összes"));
+    if (cbx_statusk->count() == 0) vl::shell::FillCodeCombo(cbx_statusk, statuses, statusCodes_, true, QStringLiteral("Összes"));
+    if (cb_arucsopuj->count() == 0) vl::shell::FillCodeCombo(cb_arucsopuj, groups, typeCodesNew_, true, QString());
+    if (cb_statuskuj->count() == 0) vl::shell::FillCodeCombo(cb_statuskuj, statuses, statusCodesNew_, true, QString());
     for (QComboBox* c : {cbx_arucsop, cbx_statusk, cb_arucsopuj, cb_statuskuj})
         if (c->currentIndex() < 0 && c->count() > 0) c->setCurrentIndex(0);
 }
@@ -298,11 +303,9 @@ ProductFilter Tkabinfm::filter() const {
 }
 
 void Tkabinfm::Reload(const QString& code) {
-    auto& conn = vl::shell::dm().d_alap();
     try {
-        auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-        const ProductFilter f = filter();
-        list_->setRowSet(ProductRegister::MarkTakenOnContract(ProductRegister::List(*tx, f), takenCodes_),
+        const ProductRegisterSession::Pages pages = rules().loadPages(filter(), takenCodes_);
+        list_->setRowSet(pages.list,
                          {{QStringLiteral("KOD"), QStringLiteral("Kód"), {}},
                           {QStringLiteral("TIPUS"), QStringLiteral("Típus"), {}},
                           {QStringLiteral("STATUS"), QStringLiteral("Státusz"), {}},
@@ -310,22 +313,21 @@ void Tkabinfm::Reload(const QString& code) {
                           {QStringLiteral("UGYFEL"), QStringLiteral("Ügyfél"), {}},
                           {QStringLiteral("CIM"), QStringLiteral("Cím"), {}},
                           {QStringLiteral("BIZONYLAT"), QStringLiteral("Bizonylat"), {}}});
-        summary_->setRowSet(ProductRegister::Summary(*tx, f),
+        summary_->setRowSet(pages.summary,
                             {{QStringLiteral("KABINFAJTA"), QStringLiteral("Kabin fajta"), {}},
                              {QStringLiteral("ALLAPOT"), QStringLiteral("Állapot"), {}},
                              {QStringLiteral("DARAB"), QStringLiteral("Darab"), {}}});
-        noMaintenance_->setRowSet(ProductRegister::WithoutMaintenance(*tx),
+        noMaintenance_->setRowSet(pages.withoutMaintenance,
                                   {{QStringLiteral("TERMEKSZAM"), QStringLiteral("Kabinszám"), {}},
                                    {QStringLiteral("TERMEKTIPUS"), QStringLiteral("Típus"), {}},
                                    {QStringLiteral("DATUM"), QStringLiteral("Kihelyezve"), {}},
                                    {QStringLiteral("UGYFEL"), QStringLiteral("Ügyfél"), {}},
                                    {QStringLiteral("CIM"), QStringLiteral("Cím"), {}}});
-        noNumber_->setRowSet(ProductRegister::WithoutCabinNumber(*tx),
+        noNumber_->setRowSet(pages.withoutCabinNumber,
                              {{QStringLiteral("TERMEKTIPUS"), QStringLiteral("Típus"), {}},
                               {QStringLiteral("DATUM"), QStringLiteral("Kihelyezve"), {}},
                               {QStringLiteral("UGYFEL"), QStringLiteral("Ügyfél"), {}},
                               {QStringLiteral("CIM"), QStringLiteral("Cím"), {}}});
-        tx->commit();
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a termékek olvasása"));
     }
@@ -444,13 +446,12 @@ void Tkabinfm::b_tarolasClick() {
     const int kod = List().indexOf(QStringLiteral("KOD"));
     for (int r = 0; r < List().rowCount(); ++r) rq.listedCodes << List().at(r, kod).toString();
     try {
-        const ProductStoreResult res =
-            ProductRegister::Store(vl::shell::dm().d_alap(), nullptr, vl::shell::dm().session(), rq);
-        if (!res.error.isEmpty()) {
-            vl::notify(vl::MsgKind::Warning, res.error);
+        const ProductStoreResult res = vl::askedThroughSink(rules().store(rq));
+        if (!res.messages.isEmpty() && !res.ok) {
+            vl::notify(vl::MsgKind::Warning, res.messages.join(QLatin1Char('\r')));
             return;
         }
-        if (!res.stored) return;
+        if (!res.ok) return;
         setMode(ProductMode::Browse);
         Reload(res.rememberCode);
     } catch (const vl::Error& e) {
@@ -468,7 +469,9 @@ void Tkabinfm::b_torolClick() {
         return;
     }
     try {
-        if (ProductRegister::Delete(vl::shell::dm().d_alap(), nullptr, code)) Reload();
+        const vl::Outcome o = vl::askedThroughSink(rules().deleteProduct(code));
+        if (!o.ok && !o.messages.isEmpty()) vl::notify(vl::MsgKind::Warning, o.messages.join(QLatin1Char('\r')));
+        if (o.ok) Reload();
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a termék törlése"));
     }
@@ -478,7 +481,7 @@ void Tkabinfm::b_ellenorClick() {
     if (mode_ != ProductMode::Browse || CurrentRow() < 0) return;
     const QString code = CurrentValue(QStringLiteral("KOD")).toString().trimmed();
     try {
-        if (ProductRegister::Check(vl::shell::dm().d_alap(), code)) Reload(code);
+        if (vl::askedThroughSink(rules().check(code)).ok) Reload(code);
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a termék ellenőrzése"));
     }
@@ -493,9 +496,7 @@ void Tkabinfm::b_elozmenyClick() {
 vl::reporting::Report Tkabinfm::ListReport() {
     QString company;
     try {
-        auto tx = vl::shell::dm().d_alap().begin(vl::db::TxMode::ReadOnly);
-        company = CompanyName(*tx);
-        tx->commit();
+        company = rules().readCompanyName();
     } catch (const vl::Error&) {
     }
     return ProductListReport(List(), company,

@@ -96,6 +96,7 @@ public:
 private:
     void setMode(ProductMode m);
     void fillCombos();
+    ProductRegisterSession rules() const;
     void moveTo(int row);
     ProductFilter filter() const;
     void updateButtons();

@@ -10,6 +10,7 @@
 #include "FormRegistry.h"
 #include "db/Database.h"
 #include "rental/DemoData.h"
+#include "rental/ProductStore.h"
 #include "rental/Schema.h"
 #include "rental/Seeds.h"
 #include "shell/Dm.h"
@@ -324,6 +325,42 @@ private slots:
         QCOMPARE(one(QStringLiteral("SELECT ALLAPOT || ' ' || BIZONYLAT FROM ARU WHERE KOD = '901'")), QStringLiteral("FOG ") + biz);
         QCOMPARE(one(QStringLiteral("SELECT COUNT(*) FROM FORGKABIN WHERE ARUKOD = '901' AND BIZONYLAT = :b"), {{QStringLiteral("b"), biz}}),
                  QStringLiteral("1"));
+    }
+
+    // "Törlés" through the form: the rules' question is asked (Enter "Nem"),
+    // a cabin with rental history is refused with its text.
+    void deleteThroughTheForm() {
+        {
+            auto tx = dm().d_alap().begin();
+            vl::rental::ProductStore::StoreProduct(*tx, QStringLiteral("903"), QStringLiteral("ALAP"), vl::rental::ProductFree);
+            tx->commit();
+        }
+        // A cabin out on a contract, shown free: the rules still find its history.
+        const QString used = one(QStringLiteral("SELECT FIRST 1 K.ARUKOD FROM FORGKABIN K WHERE K.ARUKOD <> '*' ORDER BY 1"));
+        const QString usedStatus = one(QStringLiteral("SELECT ALLAPOT FROM ARU WHERE KOD = :k"), {{QStringLiteral("k"), used}});
+        dm().d_alap().exec(QStringLiteral("UPDATE ARU SET ALLAPOT = 'SZA' WHERE KOD = :k"), {{QStringLiteral("k"), used}});
+        QVERIFY(!used.isEmpty());
+        Tkabinfm f;
+        f.FormShow();
+        f.show();
+        f.DBGrid1->setCurrentIndex(f.DBGrid1->model()->index(rowOf(f, QStringLiteral("903")), 0));
+        sink_.answers = {1};
+        QTest::mouseClick(f.b_torol, Qt::LeftButton);
+        QCOMPARE(sink_.last(), QStringLiteral("Biztosan törli a(z) 903 kódú terméket?"));
+        QCOMPARE(sink_.defaultButtons.last(), 1);
+        QCOMPARE(one(QStringLiteral("SELECT COUNT(*) FROM ARU WHERE KOD = '903'")), QStringLiteral("1"));
+        sink_.answers = {0};
+        QTest::mouseClick(f.b_torol, Qt::LeftButton);
+        QCOMPARE(one(QStringLiteral("SELECT COUNT(*) FROM ARU WHERE KOD = '903'")), QStringLiteral("0"));
+        QCOMPARE(rowOf(f, QStringLiteral("903")), -1);
+
+        sink_.clear();
+        f.DBGrid1->setCurrentIndex(f.DBGrid1->model()->index(rowOf(f, used), 0));
+        QTest::mouseClick(f.b_torol, Qt::LeftButton);
+        QCOMPARE(sink_.texts(), QStringList{QStringLiteral("A(z) %1 kódú kabinnak bérleti előzménye van, nem törölhető.").arg(used)});
+        QCOMPARE(one(QStringLiteral("SELECT COUNT(*) FROM ARU WHERE KOD = :k"), {{QStringLiteral("k"), used}}), QStringLiteral("1"));
+        dm().d_alap().exec(QStringLiteral("UPDATE ARU SET ALLAPOT = :a WHERE KOD = :k"),
+                           {{QStringLiteral("a"), usedStatus}, {QStringLiteral("k"), used}});
     }
 
     // "Terméklista" asks with four buttons; the last one stops.
