@@ -634,7 +634,7 @@ OrdersWorkspace::CustomerStoreOutcome OrdersWorkspace::StoreCustomer(vl::db::Con
         }
     }
     out.result = vl::customers::CustomerService::storeCustomer(conn, &tx.tx(), c, vl::customers::DuplicatePolicy::Allow);
-    if (!out.result.stored()) {
+    if (!out.result.ok) {
         out.modeChanged = false;
         return out; // the scope rolls the new mode back
     }

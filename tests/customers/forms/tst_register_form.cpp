@@ -254,7 +254,7 @@ private slots:
         c.fizmod = QStringLiteral("KP");
         c.telefon = QStringLiteral("1");
         QVERIFY(vl::customers::CustomerService::storeCustomer(dm().d_alap(), nullptr, c,
-                                                              vl::customers::DuplicatePolicy::Allow).stored());
+                                                              vl::customers::DuplicatePolicy::Allow).ok);
         bool stayed = false;
         vltest::whenShown(QStringLiteral("Tugyfelfm"), [&](QWidget* w) {
             auto* f = qobject_cast<Tugyfelfm*>(w);
