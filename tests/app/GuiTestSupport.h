@@ -4,8 +4,6 @@
 // a modal dialog while it is open.
 #include "FormConventions.h"
 #include "db/Database.h"
-#include "billing/BillingSchema.h"
-#include "operations/OperationsSchema.h"
 #include "rental/Schema.h"
 #include "rental/Seeds.h"
 #include "shell/Dm.h"
@@ -34,9 +32,7 @@ inline QString createDatabase(const QString& path) {
     vl::db::ConnectParams p;
     p.database = path;
     auto conn = vl::db::createFirebirdDatabase(p);
-    // The whole program's tables, the work tables' templates of billing and operations too.
-    vl::billing::joinProgramSchema();
-    vl::operations::joinProgramSchema();
+    // The program's modules: those handed in before (joinProgramSchema) too.
     vl::rental::Schema::upgrade(*conn);
     auto tx = conn->begin();
     vl::rental::Seeds::apply(*tx, QDate::currentDate().toString(QStringLiteral("yyyy")));

@@ -6,6 +6,8 @@
 // as details.
 #include "FrameworkTestDb.h"
 #include "GuiTestSupport.h"
+#include "billing/BillingSchema.h"
+#include "operations/OperationsSchema.h"
 
 #include "FormConventions.h"
 #include "FrameworkNodes.h"
