@@ -1,5 +1,6 @@
 // vorlanda-admin check: connects as the program does and describes the database.
 #include "AdminCommand.h"
+#include "ProgramSchema.h"
 
 #include "db/Catalogue.h"
 #include "db/SchemaRegistry.h"
@@ -26,7 +27,7 @@ int check(AdminContext& ctx) {
 
     int rc = 0;
     vl::db::SchemaRegistry registry;
-    vl::rental::registerSchema(registry);
+    registerProgramSchema(registry);
     if (vl::db::TableExists(conn, QStringLiteral("VL_SEMA"))) {
         const auto have = registry.currentVersions(conn);
         const auto latest = registry.latestVersions();

@@ -27,9 +27,9 @@ QString shown(const QVariant& v) {
 }
 
 int show(const QString& key) {
-    auto& conn = vl::shell::dm().d_alap();
-    auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-    const QVariantMap c = CustomerService::customerRow(*tx, key);
+    CustomerService svc(vl::shell::dm().d_alap());
+    const vl::customers::CustomerCard card = svc.readCard(key, QString(), true);
+    const QVariantMap& c = card.customer;
     if (c.isEmpty()) {
         err(QStringLiteral("customer: nincs ilyen ügyfél: %1").arg(key));
         return 1;
@@ -41,7 +41,7 @@ int show(const QString& key) {
                             QStringLiteral("ESZAMLA"), QStringLiteral("LIRSZAM"), QStringLiteral("LVAROS"),
                             QStringLiteral("LUTCA"), QStringLiteral("KOMMENTALT"), QStringLiteral("KOMMENTSPEC")};
     for (const QString& col : order) out(QStringLiteral("%1: %2").arg(col, shown(c.value(col))));
-    auto sites = CustomerService::loadSites(*tx, key);
+    auto sites = card.sites;
     out(QStringLiteral("Szállítási címek: %1").arg(sites.rowCount()));
     while (sites.next())
         out(QStringLiteral("  %1: %2; %3 %4, %5; %6, %7")
@@ -49,50 +49,32 @@ int show(const QString& key) {
                      sites.text(QStringLiteral("IRSZAM")), sites.text(QStringLiteral("VAROS")),
                      sites.text(QStringLiteral("UTCA")), sites.text(QStringLiteral("SZEMELY")),
                      sites.text(QStringLiteral("TELEFON"))));
-    tx->commit();
     return 0;
 }
 
+// The register's delete: refused, or asked (--yes answers "Igen") and done.
 int deleteCustomer(const QString& key) {
-    auto& conn = vl::shell::dm().d_alap();
-    QString refusal;
-    {
-        auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-        if (!CustomerService::loadCustomer(*tx, key)) {
-            err(QStringLiteral("customer: nincs ilyen ügyfél: %1").arg(key));
-            return 1;
-        }
-        refusal = CustomerService::customerDeleteRefusal(*tx, key);
-        tx->commit();
-    }
-    if (!refusal.isEmpty()) {
-        err(QStringLiteral("customer delete: ") + refusal);
+    CustomerService svc(vl::shell::dm().d_alap());
+    const vl::customers::DeleteResult r = vl::askedThroughSink(svc.removeCustomer(key));
+    if (r.missing) {
+        err(QStringLiteral("customer: nincs ilyen ügyfél: %1").arg(key));
         return 1;
     }
-    if (vl::askDefaultNo(CustomerService::customerDeleteQuestion()) != 0) return 1;
-    const int sites = CustomerService::deleteCustomer(conn, nullptr, key);
-    out(QStringLiteral("Az ügyfél (%1) törölve, vele %2 szállítási cím.").arg(key).arg(sites));
+    for (const QString& m : r.messages) err(QStringLiteral("customer delete: ") + m);
+    if (!r.ok) return 1;
+    out(QStringLiteral("Az ügyfél (%1) törölve, vele %2 szállítási cím.").arg(key).arg(r.sites));
     return 0;
 }
 
 int deleteSite(const QString& key) {
-    auto& conn = vl::shell::dm().d_alap();
-    QString refusal;
-    {
-        auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-        if (!CustomerService::loadSite(*tx, key)) {
-            err(QStringLiteral("site: nincs ilyen szállítási cím: %1").arg(key));
-            return 1;
-        }
-        refusal = CustomerService::siteDeleteRefusal(*tx, key);
-        tx->commit();
-    }
-    if (!refusal.isEmpty()) {
-        err(QStringLiteral("site delete: ") + refusal);
+    CustomerService svc(vl::shell::dm().d_alap());
+    const vl::customers::DeleteResult r = vl::askedThroughSink(svc.removeSite(key));
+    if (r.missing) {
+        err(QStringLiteral("site: nincs ilyen szállítási cím: %1").arg(key));
         return 1;
     }
-    if (vl::askDefaultNo(CustomerService::siteDeleteQuestion()) != 0) return 1;
-    CustomerService::deleteSite(conn, nullptr, key);
+    for (const QString& m : r.messages) err(QStringLiteral("site delete: ") + m);
+    if (!r.ok) return 1;
     out(QStringLiteral("A szállítási cím (%1) törölve.").arg(key));
     return 0;
 }

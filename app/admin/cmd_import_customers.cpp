@@ -45,9 +45,9 @@ int importCustomers(AdminContext& ctx) {
         return 1;
     }
     const auto res = vl::customers::ImportCustomers(dm.d_alap(), bytes, o);
-    for (const QString& line : res.lines(o)) (res.ok() ? out(line) : err(line));
+    for (const QString& line : res.lines(o)) (res.ok ? out(line) : err(line));
     dm.disconnect();
-    return res.ok() ? 0 : 1;
+    return res.ok ? 0 : 1;
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // that PKR.INI names, with the schema and the seed dictionaries, and either the
 // demonstration data or the office's own company.
 #include "AdminCommand.h"
+#include "ProgramSchema.h"
 
 #include "db/Database.h"
 #include "rental/NewCompany.h"
@@ -99,6 +100,8 @@ int initDb(AdminContext& ctx) {
 
     vl::rental::NewDatabaseResult r;
     try {
+        vl::billing::joinProgramSchema();
+        vl::operations::joinProgramSchema();
         r = vl::rental::CreateNewDatabase(p, company ? &*company : nullptr, demo,
                                           [](const QString& line) { out(line); });
     } catch (const vl::Error& e) {

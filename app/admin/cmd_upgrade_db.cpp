@@ -1,6 +1,7 @@
 // vorlanda-admin upgrade-db: brings the database of PKR.INI to the schema
 // version of this program, in place, one transaction per step.
 #include "AdminCommand.h"
+#include "ProgramSchema.h"
 
 #include "db/SchemaRegistry.h"
 #include "rental/Schema.h"
@@ -25,7 +26,7 @@ int upgradeDb(AdminContext& ctx) {
     auto& conn = dm.d_alap();
     // The schema of every subsystem of the program, in dependency order.
     vl::db::SchemaRegistry registry;
-    vl::rental::registerSchema(registry);
+    registerProgramSchema(registry);
     const auto from = registry.currentVersions(conn);
     const int ran = registry.upgrade(conn, [](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
         out(QStringLiteral("Sémalépés %1 %2: %3").arg(m.name).arg(s.version).arg(s.title));

@@ -20,6 +20,8 @@
 #include "Tftpkuldfm.h"
 #include "rental/CustomerLinks.h"
 #include "rental/Numbering.h"
+#include "billing/BillingSchema.h"
+#include "operations/OperationsSchema.h"
 
 #include <QPointer>
 
@@ -64,6 +66,9 @@ static vl::shell::FormResult choosePostalCode(QWidget*, const QVariantMap& param
 }
 
 void registerAll(Tmain_pkrfm& w) {
+    // The schema modules above rental, for a new database made from the program.
+    vl::billing::joinProgramSchema();
+    vl::operations::joinProgramSchema();
     // The forms other subsystems open by name.
     vl::reporting::registerReportForms();
     vl::exchange::registerExchangeForms();

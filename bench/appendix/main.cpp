@@ -10,6 +10,7 @@
 // prints both and their ratio.
 #include "GeneratedCompany.h"
 #include "billing/Appendix.h"
+#include "billing/BillingSchema.h"
 #include "db/Database.h"
 #include "rental/Schema.h"
 #include "rental/Seeds.h"
@@ -69,6 +70,7 @@ int main(int argc, char** argv) {
     } else {
         QFile::remove(path);
         conn = vl::db::createFirebirdDatabase(params(path));
+        vl::billing::joinProgramSchema(); // the appendix's template
         Schema::upgrade(*conn);
         {
             auto tx = conn->begin();

@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
         t.start();
         const auto r = vl::customers::ImportCustomers(*conn, bytes, {});
         const qint64 ms = t.elapsed();
-        if (!r.ok() || !r.written || r.customers != rows) {
+        if (!r.ok || r.rowsWritten != r.customers + r.sites || r.customers != rows) {
             say(QStringLiteral("az import nem sikerült: ") + r.lines({}).join(QStringLiteral(" / ")).left(500));
             return 1;
         }

@@ -12,6 +12,7 @@
 #include "GeneratedCompany.h"
 #include "db/Database.h"
 #include "operations/DaySheet.h"
+#include "operations/OperationsSchema.h"
 #include "rental/Numbering.h"
 #include "rental/Schema.h"
 #include "rental/Seeds.h"
@@ -86,6 +87,7 @@ int main(int argc, char** argv) {
     vl::db::ConnectParams p;
     p.database = path;
     auto conn = vl::db::createFirebirdDatabase(p);
+    vl::operations::joinProgramSchema(); // the day sheet's template
     vl::rental::Schema::upgrade(*conn);
     {
         auto tx = conn->begin();

@@ -373,7 +373,7 @@ ImportResult ImportCustomers(vl::db::Connection& conn, const QByteArray& bytes, 
             if (reasons.isEmpty()) {
                 const StoreResult sr = CustomerService::storeCustomer(conn, &tx.tx(), c, policy);
                 if (sr.outcome == StoreResult::Outcome::Invalid) reasons << sr.errors;
-                else if (!sr.stored()) {
+                else if (!sr.ok) {
                     QStringList where;
                     for (const Customer& o : sr.sameName) where << QStringLiteral("%1 (kód: %2)").arg(o.nev, o.kod);
                     reasons << QStringLiteral("Már van ilyen nevű ügyfél: %1").arg(where.join(QStringLiteral(", ")));
@@ -395,7 +395,7 @@ ImportResult ImportCustomers(vl::db::Connection& conn, const QByteArray& bytes, 
         if (siteGiven) {
             s.ugyfelkod = groupKey;
             const StoreResult sr = CustomerService::storeSite(conn, &tx.tx(), s);
-            if (!sr.stored()) {
+            if (!sr.ok) {
                 res.refused << ImportRefusal{rec.line, sr.errors.join(QStringLiteral("; "))};
                 continue;
             }
@@ -403,10 +403,11 @@ ImportResult ImportCustomers(vl::db::Connection& conn, const QByteArray& bytes, 
         }
         ++res.accepted;
     }
-    if (res.refused.isEmpty() && !options.dryRun && res.rows > 0) {
+    res.ok = res.refused.isEmpty();
+    if (res.ok && !options.dryRun && res.rows > 0) {
         vl::db::testHook("customer-import:stored");
         tx.commit();
-        res.written = true;
+        res.rowsWritten = res.customers + res.sites;
     }
     // Otherwise the scope rolls everything back.
     return res;

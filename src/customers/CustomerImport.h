@@ -54,8 +54,8 @@ struct ImportResult {
     int customers = 0;              // customers (and sites) the accepted rows make
     int sites = 0;
     QList<ImportRefusal> refused;
-    bool written = false;           // committed
-    bool ok() const { return fatal.isEmpty() && refused.isEmpty(); }
+    bool ok = false;                // the file was read and no row refused (a dry run too)
+    int rowsWritten = 0;            // customers and sites committed (0: nothing stored)
     // The report of the command, line by line.
     QStringList lines(const ImportOptions& o) const;
 };

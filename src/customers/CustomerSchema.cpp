@@ -59,6 +59,20 @@ QStringList createStatements() {
     return s;
 }
 
+QStringList postalCodeStatements() {
+    return {QStringLiteral("CREATE TABLE SZ_IRSZAM (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(40),"
+                           " CONSTRAINT PK_SZ_IRSZAM PRIMARY KEY (KOD))"),
+            QStringLiteral("CREATE INDEX IX_SZ_IRSZAM_NEV ON SZ_IRSZAM (NEV)")};
+}
+
+namespace {
+bool indexExists(vl::db::Transaction& tx, const QString& name) {
+    const auto rs = tx.query(QStringLiteral("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = :n"),
+                             {{QStringLiteral("n"), name}});
+    return !rs.isEmpty() && rs.at(0, 0).toLongLong() > 0;
+}
+} // namespace
+
 vl::db::SchemaModule schemaModule() {
     vl::db::SchemaModule m;
     m.name = QStringLiteral("customers");
@@ -106,14 +120,27 @@ vl::db::SchemaModule schemaModule() {
     names.title = QStringLiteral("Ügyfélnév-egyezés indexe és a névzárak táblája (UGYFELNEVZAR)");
     // Made only where missing, as the first step's tables.
     names.data = [](vl::db::Transaction& tx) {
-        const auto index = tx.query(QStringLiteral("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = 'IX_UGYFEL_NEV_NAGY'"));
-        if (index.isEmpty() || index.at(0, 0).toLongLong() == 0)
+        if (!indexExists(tx, QStringLiteral("IX_UGYFEL_NEV_NAGY")))
             tx.exec(QStringLiteral("CREATE INDEX IX_UGYFEL_NEV_NAGY ON UGYFEL COMPUTED BY (UPPER(TRIM(NEV)))"));
         if (!vl::db::SchemaRegistry::tableExists(tx, QStringLiteral("UGYFELNEVZAR")))
             tx.exec(QStringLiteral("CREATE TABLE UGYFELNEVZAR (NEV VARCHAR(120) NOT NULL,"
                                    " CONSTRAINT PK_UGYFELNEVZAR PRIMARY KEY (NEV))"));
     };
     m.steps.append(names);
+    // Version 4: the postal codes the addresses are checked against, and the
+    // index of the name search the rental lookup runs (a customer's name
+    // whatever the case and the accents). Older databases have both from the
+    // rental module's steps: then nothing is made.
+    vl::db::SchemaStep postal;
+    postal.version = 4;
+    postal.title = QStringLiteral("Irányítószámok (SZ_IRSZAM) és az ügyfélnév-keresés indexe");
+    postal.data = [](vl::db::Transaction& tx) {
+        if (!vl::db::SchemaRegistry::tableExists(tx, QStringLiteral("SZ_IRSZAM")))
+            for (const QString& sql : postalCodeStatements()) tx.exec(sql);
+        if (!indexExists(tx, QStringLiteral("IX_UGYFEL_NEV_KERES")))
+            tx.exec(QStringLiteral("CREATE INDEX IX_UGYFEL_NEV_KERES ON UGYFEL COMPUTED BY (NEV COLLATE UNICODE_CI_AI)"));
+    };
+    m.steps.append(postal);
     // Later versions are appended here, never changed once released.
     m.markerTables = {QStringLiteral("UGYFEL")};
     // Every version of the single step list had the tables.

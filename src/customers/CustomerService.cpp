@@ -399,6 +399,7 @@ StoreResult CustomerService::storeCustomer(vl::db::Connection& conn, Transaction
     r.errors = customerErrors(*tx, c, storedFizmod);
     if (!r.errors.isEmpty()) {
         r.outcome = StoreResult::Outcome::Invalid;
+        r.messages = {customerErrorText(r.errors)};
         return r;
     }
     lockName(*tx, c.nev);
@@ -408,15 +409,29 @@ StoreResult CustomerService::storeCustomer(vl::db::Connection& conn, Transaction
             r.outcome = StoreResult::Outcome::Duplicate;
             return r;
         }
-        if (policy == DuplicatePolicy::Ask && vl::ask(duplicateQuestion(r.sameName)) != 0) {
-            r.outcome = StoreResult::Outcome::Declined;
-            return r;
+        if (policy == DuplicatePolicy::Ask) {
+            // Nothing is written while the question is open: the name's lock
+            // goes with this scope, and "Igen" runs the whole store again.
+            const QList<Customer> same = r.sameName;
+            Customer* target = &c;
+            vl::db::Connection* on = &conn;
+            StoreResult q = StoreResult::asking(duplicateQuestion(same), [=](bool yes) {
+                if (yes) return storeCustomer(*on, outer, *target, DuplicatePolicy::Allow);
+                StoreResult no;
+                no.outcome = StoreResult::Outcome::Declined;
+                no.sameName = same;
+                return no;
+            });
+            q.sameName = same;
+            return q;
         }
     }
     if (insert) c.kod.clear();
     r.key = CustomerStore::StoreCustomer(*tx, c);
     tx.commit();
     r.outcome = StoreResult::Outcome::Stored;
+    r.ok = true;
+    r.warning = false;
     return r;
 }
 
@@ -432,6 +447,7 @@ StoreResult CustomerService::storeSite(vl::db::Connection& conn, Transaction* ou
     r.errors = siteErrors(*tx, s);
     if (!r.errors.isEmpty()) {
         r.outcome = StoreResult::Outcome::Invalid;
+        r.messages = {siteErrorText(r.errors)};
         return r;
     }
     const auto owner = tx->query(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE KOD = :kod"),
@@ -443,6 +459,8 @@ StoreResult CustomerService::storeSite(vl::db::Connection& conn, Transaction* ou
     r.key = CustomerStore::StoreSite(*tx, s);
     tx.commit();
     r.outcome = StoreResult::Outcome::Stored;
+    r.ok = true;
+    r.warning = false;
     return r;
 }
 
@@ -532,6 +550,146 @@ void CustomerService::deleteSite(vl::db::Connection& conn, Transaction* outer, c
         throw vl::RuleRefusal(QStringLiteral("Nincs ilyen szállítási cím (kód: %1).").arg(key.trimmed()),
                               QStringLiteral("CustomerService::deleteSite"));
     tx.commit();
+}
+
+// ---------------------------------------------------------------- on a connection
+
+namespace {
+// A read of its own: committed when it ends well, rolled back otherwise.
+template <class F>
+auto reading(vl::db::Connection& conn, F&& f) {
+    auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+    auto result = f(*tx);
+    tx->commit();
+    return result;
+}
+} // namespace
+
+RowSet CustomerService::listCustomers(bool activeOnly, SortColumn sort) const {
+    return reading(*conn_, [&](Transaction& tx) { return loadCustomers(tx, activeOnly, sort); });
+}
+
+RowSet CustomerService::listSites(const QString& customerKey, const QString& statusCode) const {
+    return reading(*conn_, [&](Transaction& tx) { return loadSites(tx, customerKey, statusCode); });
+}
+
+CustomerView CustomerService::readCustomer(const RowSet& list, int row, const QString& statusCode) const {
+    return reading(*conn_, [&](Transaction& tx) {
+        CustomerView v;
+        v.customer = customerFromList(tx, list, row);
+        if (!v.customer.kod.isEmpty()) v.sites = loadSites(tx, v.customer.kod, statusCode);
+        return v;
+    });
+}
+
+Customer CustomerService::readListedCustomer(const RowSet& list, int row) const {
+    return reading(*conn_, [&](Transaction& tx) { return customerFromList(tx, list, row); });
+}
+
+RowSet CustomerService::listPaymentMethods() const {
+    return reading(*conn_, [](Transaction& tx) { return paymentMethods(tx); });
+}
+
+RowSet CustomerService::listContractStatuses() const {
+    return reading(*conn_, [](Transaction& tx) { return contractStatuses(tx); });
+}
+
+CustomerCard CustomerService::readCard(const QString& customerKey, const QString& siteKey, bool withSites) const {
+    return reading(*conn_, [&](Transaction& tx) {
+        CustomerCard card;
+        card.customer = customerRow(tx, customerKey);
+        if (!siteKey.trimmed().isEmpty()) card.site = siteRow(tx, siteKey);
+        if (withSites && !card.customer.isEmpty()) card.sites = loadSites(tx, customerKey);
+        return card;
+    });
+}
+
+StoreResult CustomerService::saveCustomer(Customer& c) const {
+    return storeCustomer(*conn_, nullptr, c, DuplicatePolicy::Ask);
+}
+
+StoreResult CustomerService::saveSite(Site& s) const { return storeSite(*conn_, nullptr, s); }
+
+DeleteResult CustomerService::removeCustomer(const QString& key) const {
+    const QString k = key.trimmed();
+    DeleteResult r;
+    const QString refusal = reading(*conn_, [&](Transaction& tx) {
+        if (!loadCustomer(tx, k)) {
+            r.missing = true;
+            return QStringLiteral("Nincs ilyen ügyfél (kód: %1).").arg(k);
+        }
+        return customerDeleteRefusal(tx, k);
+    });
+    if (!refusal.isEmpty()) {
+        const bool missing = r.missing;
+        r = DeleteResult::refusal(refusal);
+        r.missing = missing;
+        return r;
+    }
+    vl::db::Connection* on = conn_;
+    return DeleteResult::asking(customerDeleteQuestion(), [on, k](bool yes) {
+        if (!yes) return DeleteResult();
+        DeleteResult done = DeleteResult::done();
+        done.sites = deleteCustomer(*on, nullptr, k);
+        return done;
+    }, true);
+}
+
+DeleteResult CustomerService::removeSite(const QString& key, const QString& customerKey) const {
+    const QString k = key.trimmed();
+    DeleteResult r;
+    const QString refusal = reading(*conn_, [&](Transaction& tx) {
+        if (!loadSite(tx, k)) {
+            r.missing = true;
+            return QStringLiteral("Nincs ilyen szállítási cím (kód: %1).").arg(k);
+        }
+        return siteDeleteRefusal(tx, k);
+    });
+    if (!refusal.isEmpty()) {
+        const bool missing = r.missing;
+        r = DeleteResult::refusal(refusal);
+        r.missing = missing;
+        return r;
+    }
+    vl::db::Connection* on = conn_;
+    const QString owner = customerKey.trimmed();
+    return DeleteResult::asking(siteDeleteQuestion(), [on, k, owner](bool yes) {
+        if (!yes) return DeleteResult();
+        deleteSite(*on, nullptr, k, owner);
+        return DeleteResult::done();
+    }, true);
+}
+
+PostalResult CustomerService::lookUpPostalCode(const QString& code) const {
+    const QString k = code.trimmed();
+    const auto notFound = [&] {
+        return PostalResult::refusal(
+            QStringLiteral("Nincs olyan érték a SZ_IRSZAM táblában, ahol KOD='%1'").arg(k.isEmpty() ? code : k));
+    };
+    // A text longer than the column is no code of the dictionary.
+    if (k.isEmpty() || k.size() > 10) return notFound();
+    const RowSet rs = reading(*conn_, [&](Transaction& tx) {
+        return tx.query(QStringLiteral("SELECT KOD, NEV FROM SZ_IRSZAM WHERE KOD = :kod"), {{QStringLiteral("kod"), k}});
+    });
+    if (rs.isEmpty()) return notFound();
+    PostalResult r = PostalResult::done();
+    r.code = rs.at(0, 0).toString().trimmed();
+    r.city = rs.at(0, 1).toString().trimmed();
+    return r;
+}
+
+PostalResult CustomerService::lookUpCity(const QString& city, const QString& code) const {
+    const QString name = city.trimmed();
+    if (name.isEmpty() || name.size() > 40) return PostalResult::refusal(QStringList());
+    return reading(*conn_, [&](Transaction& tx) {
+        const QString first = postalCodeOfCity(tx, name);
+        if (first.isEmpty()) return PostalResult::refusal(QStringList());
+        PostalResult r = PostalResult::done();
+        r.city = name;
+        const bool keep = !code.trimmed().isEmpty() && cityOfPostalCode(tx, code) == name;
+        r.code = keep ? code : first;
+        return r;
+    });
 }
 
 QString CustomerService::toggleIN(const QString& value) {

@@ -9,6 +9,7 @@
 // nothing is stored when a check fails.
 #include "customers/CustomerStore.h"
 #include "db/Database.h"
+#include "util/Outcome.h"
 
 #include <QList>
 #include <QString>
@@ -22,24 +23,91 @@ namespace vl::customers {
 enum class SortColumn { Name, City };
 QString sortColumnName(SortColumn s); // "NEV", "VAROS"
 
-// What the user answered, or what a caller decided, when a name exists already.
+// What a caller decided, or wants asked, when a name exists already.
 enum class DuplicatePolicy {
-    Ask,     // ask "Már van ilyen nevű ügyfél. ..." through the message sink
+    Ask,     // return the question "Már van ilyen nevű ügyfél. ..." (Enter: "Igen")
     Allow,   // store without asking
     Refuse   // do not store (the import without --allow-duplicates)
 };
 
-struct StoreResult {
+// What a store says besides `ok` (StoreResult::ok: the row is stored).
+struct StoreFacts {
     enum class Outcome { Stored, Invalid, Declined, Duplicate };
     Outcome outcome = Outcome::Invalid;
     QStringList errors;          // Invalid: the errors in the order they are checked
-    QList<Customer> sameName;    // Declined / Duplicate: the customers of the same name
+    QList<Customer> sameName;    // Declined / Duplicate / asking: the customers of the same name
     QString key;                 // Stored: the row's key
-    bool stored() const { return outcome == Outcome::Stored; }
+    // Kept only until the forms still spelling it this way are converted.
+    [[deprecated("use ok")]] bool stored() const { return outcome == Outcome::Stored; }
+};
+// The answer of a store: done (`ok`, the key), refused (Invalid with the
+// errors, Duplicate), or the duplicate-name question whose "Nem" ends in
+// Declined. The messages of an Invalid one are the error text of the form.
+using StoreResult = vl::OutcomeOf<StoreFacts>;
+
+// What deleting a customer or a site says besides `ok`.
+struct DeleteFacts {
+    bool missing = false;        // no such row (nothing asked)
+    int sites = 0;               // a customer deleted: the sites deleted with it
+};
+using DeleteResult = vl::OutcomeOf<DeleteFacts>;
+
+// A postal code and its city as the dictionary SZ_IRSZAM has them.
+struct PostalMatch {
+    QString code;
+    QString city;
+};
+using PostalResult = vl::OutcomeOf<PostalMatch>;
+
+// A customer as the register shows it: the list row with its memos read, and
+// its sites (only those under the status condition, when one is given).
+struct CustomerView {
+    Customer customer;
+    vl::db::RowSet sites;
+};
+
+// A customer's whole row with its sites (the command's card), or the rows of
+// the customer and site a caller picked.
+struct CustomerCard {
+    QVariantMap customer;        // empty: no such customer
+    QVariantMap site;
+    vl::db::RowSet sites;
 };
 
 class CustomerService {
 public:
+    // ---- the register's and the commands' calls on a connection: each reads
+    // or writes in a transaction of its own. The connection stays the caller's.
+    explicit CustomerService(vl::db::Connection& conn) : conn_(&conn) {}
+
+    vl::db::RowSet listCustomers(bool activeOnly, SortColumn sort) const;
+    vl::db::RowSet listSites(const QString& customerKey, const QString& statusCode = QString()) const;
+    // The customer of a list row with its memos, and its sites, read together.
+    CustomerView readCustomer(const vl::db::RowSet& list, int row, const QString& statusCode = QString()) const;
+    // Only the customer of a list row (its memos read).
+    Customer readListedCustomer(const vl::db::RowSet& list, int row) const;
+    vl::db::RowSet listPaymentMethods() const;
+    vl::db::RowSet listContractStatuses() const;
+    // The rows of a customer and (siteKey not empty) of a site, read together;
+    // with `withSites` the customer's sites too.
+    CustomerCard readCard(const QString& customerKey, const QString& siteKey = QString(), bool withSites = false) const;
+    // Checks and stores; a name that exists already is asked about (the
+    // question returned, "Igen" stores). `c` receives the key and must outlive
+    // the question.
+    StoreResult saveCustomer(Customer& c) const;
+    StoreResult saveSite(Site& s) const;
+    // No such row: refused with `missing`; a contract names it: refused with
+    // its text; otherwise the question (Enter: "Nem") whose "Igen" deletes.
+    DeleteResult removeCustomer(const QString& key) const;
+    DeleteResult removeSite(const QString& key, const QString& customerKey = QString()) const;
+    // Leaving a postal-code field: the city of the code, or refused with
+    // "Nincs olyan érték a SZ_IRSZAM táblában, ahol KOD='...'".
+    PostalResult lookUpPostalCode(const QString& code) const;
+    // Leaving a city field: the city is in the dictionary; the code stays when
+    // it is one of that city's, otherwise it becomes the city's first code.
+    // Refused (no message) when the city is not there.
+    PostalResult lookUpCity(const QString& city, const QString& code) const;
+
     // ---- reading
     // The customer list: every column but the two memos (read per row with
     // loadCustomer), optionally only the active ones, in the chosen order.
@@ -89,8 +157,10 @@ public:
     static QString duplicateQuestion(const QList<Customer>& same);
 
     // ---- storing
-    // Checks, asks or decides about a duplicate name, then inserts (empty
-    // c.kod; the key comes back into c.kod) or rewrites the customer.
+    // Checks, decides about a duplicate name (Ask: returns the question; its
+    // answer runs the store again, in `outer` when given, which must then
+    // still be open, and `c` must outlive it), then inserts (empty c.kod; the key comes back into c.kod) or
+    // rewrites the customer.
     static StoreResult storeCustomer(vl::db::Connection& conn, vl::db::Transaction* outer, Customer& c,
                                      DuplicatePolicy policy);
     // Checks and inserts (empty s.kod) or rewrites a site of an existing customer.
@@ -134,6 +204,9 @@ public:
     // The length the entry fields allow, by column (0: no limit).
     static int customerFieldLength(const QString& column);
     static int siteFieldLength(const QString& column);
+
+private:
+    vl::db::Connection* conn_ = nullptr;
 };
 
 // The texts of the register's messages.

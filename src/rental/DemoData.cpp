@@ -22,7 +22,7 @@ using vl::customers::Site;
 
 // The demo customers and sites pass the register's checks as typed ones do.
 void demoStored(const vl::customers::StoreResult& r, const QString& what) {
-    if (!r.stored())
+    if (!r.ok)
         throw vl::RuleRefusal(QStringLiteral("A(z) %1 bemutató adatai hibásak: %2").arg(what, r.errors.join(QStringLiteral("; "))),
                               QStringLiteral("DemoData::create"));
 }

@@ -234,7 +234,7 @@ NewDatabaseResult CreateNewDatabase(const vl::db::ConnectParams& p, const NewCom
     }
     const bool local = isLocalFile(p.database);
     vl::db::SchemaRegistry registry;
-    registerSchema(registry);
+    registerProgramSchema(registry);
 
     NewDatabaseResult result;
     std::unique_ptr<vl::db::Connection> conn = vl::db::createFirebirdDatabase(p);

@@ -634,7 +634,7 @@ OrdersWorkspace::CustomerStoreOutcome OrdersWorkspace::storeCustomer(vl::db::Con
         }
     }
     out.result = vl::customers::CustomerService::storeCustomer(conn, &tx.tx(), c, vl::customers::DuplicatePolicy::Allow);
-    if (!out.result.stored()) {
+    if (!out.result.ok) {
         out.modeChanged = false;
         out.summary = StoreSummary();
         return out; // the scope rolls the new mode back

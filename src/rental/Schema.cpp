@@ -52,10 +52,7 @@ QStringList version1() {
         "CREATE TABLE SZ_TEVAR (TEVKOD VARCHAR(10) NOT NULL, CSOPKOD VARCHAR(10) NOT NULL,"
         " AR BIGINT, AR1 BIGINT, AR2 BIGINT, AR3 BIGINT, AR4 BIGINT, AR5 BIGINT, AR6 BIGINT, AR7 BIGINT,"
         " CONSTRAINT PK_SZ_TEVAR PRIMARY KEY (TEVKOD, CSOPKOD))");
-    s << QStringLiteral(
-        "CREATE TABLE SZ_IRSZAM (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(40),"
-        " CONSTRAINT PK_SZ_IRSZAM PRIMARY KEY (KOD))");
-    s << QStringLiteral("CREATE INDEX IX_SZ_IRSZAM_NEV ON SZ_IRSZAM (NEV)");
+    // (SZ_IRSZAM: the customers module makes it.)
     s << QStringLiteral(
         "CREATE TABLE SZ_STATUSR (KOD VARCHAR(10) NOT NULL, NEV VARCHAR(60), SZIN VARCHAR(30),"
         " MODOSITHATO VARCHAR(1), CONSTRAINT PK_SZ_STATUSR PRIMARY KEY (KOD))");
@@ -210,72 +207,12 @@ QStringList version1() {
         " CONSTRAINT PK_FORGFIZ PRIMARY KEY (BIZONYLAT, VERZIO, DATUM, TEVSORSZAM))");
     s << QStringLiteral("CREATE INDEX IX_FORGFIZ_DATUM ON FORGFIZ (DATUM)");
 
-    // ---- templates of the per-user work tables
-    s << QStringLiteral(
-        "CREATE TABLE TEVNAPLO ("
-        " SELECTED VARCHAR(1),"
-        " TSORSZAM INTEGER NOT NULL,"
-        " UGYFEL VARCHAR(60),"
-        " CIM VARCHAR(250),"
-        " DB INTEGER,"
-        " TIPUS VARCHAR(60),"
-        " TEVNEV VARCHAR(60),"
-        " SOFOR VARCHAR(60),"
-        " STATUS VARCHAR(60),"
-        " TERMEKKODOK VARCHAR(250),"
-        " NETTO VARCHAR(30),"
-        " KOMMENT VARCHAR(250),"
-        " BIZONYLAT VARCHAR(80),"
-        " TEVALLAPOT VARCHAR(10),"
-        " UGYFELKOD VARCHAR(20),"
-        " UGYFELCIM VARCHAR(20),"
-        " MODOSITHATO VARCHAR(1),"
-        " TEVKOD VARCHAR(10),"
-        " SOFORKOD VARCHAR(10),"
-        " SZIN VARCHAR(30),"
-        " NETTOFIZ BIGINT,"
-        " BRUTTOFIZ BIGINT,"
-        " CONSTRAINT PK_TEVNAPLO PRIMARY KEY (TSORSZAM))");
-    // One row per cabin and period (rental rows) or per done priced activity;
-    // the key tells them apart by item, date, kind, unit price and quantity.
-    s << QStringLiteral(
-        "CREATE TABLE MELLEKLET ("
-        " BIZONYLAT INTEGER NOT NULL,"
-        " VERZIO INTEGER NOT NULL,"
-        " BERKEZD VARCHAR(10),"
-        " BERVEG VARCHAR(10),"
-        " UGYFELKOD VARCHAR(20),"
-        " UGYFELCIM VARCHAR(20),"
-        " BERSZAMJEL VARCHAR(1),"
-        " FIZMOD VARCHAR(60),"
-        " NETTOERTEK BIGINT,"
-        " UGYFELNEV VARCHAR(60),"
-        " CIMNEV VARCHAR(60),"
-        " CIM VARCHAR(250),"
-        " KABINTIPUS VARCHAR(60),"
-        " KISZALL VARCHAR(10) NOT NULL,"
-        " VSZALL VARCHAR(10),"
-        " ARUKOD VARCHAR(20),"
-        " NETTOAR BIGINT,"
-        " BERMENNY INTEGER NOT NULL,"
-        " BERMEGYSEG VARCHAR(10),"
-        " SORSZAM INTEGER NOT NULL,"
-        " LASTPRINT VARCHAR(10),"
-        " TEVEKENYSEG VARCHAR(60) NOT NULL,"
-        " EGYSEGAR DOUBLE PRECISION NOT NULL,"
-        " ELSZNAP INTEGER,"
-        " MINIMALAR BIGINT,"
-        " MINARSZAMOL VARCHAR(1),"
-        " TETELSOR INTEGER NOT NULL,"
-        " DATUMTOL VARCHAR(10),"
-        " DATUMIG VARCHAR(10),"
-        " LASTPRINTT VARCHAR(10),"
-        " CONSTRAINT PK_MELLEKLET PRIMARY KEY"
-        " (BIZONYLAT, VERZIO, TETELSOR, SORSZAM, KISZALL, TEVEKENYSEG, EGYSEGAR, BERMENNY))");
+    // (The templates of the per-user work tables, TEVNAPLO and MELLEKLET: the
+    // operations and the billing modules make them.)
     return s;
 }
 
-// The template of the day sheet's work table as it is now (step 8).
+// The template of the day sheet's work table as step 8 made it.
 QString daySheetTemplate() {
     return QStringLiteral(
         "CREATE TABLE TEVNAPLO ("
@@ -341,25 +278,38 @@ QList<SchemaStep> buildSteps() {
                         {}});
     // The rental lookup finds customers by a prefix of the name whatever the
     // case and the accents; the index of the same expression serves it.
-    l.append(SchemaStep{6, QStringLiteral("Ügyfélnév szerinti keresés indexe (kis- és nagybetű, ékezet nélkül)"),
-                        {QStringLiteral("CREATE INDEX IX_UGYFEL_NEV_KERES ON UGYFEL COMPUTED BY (NEV COLLATE UNICODE_CI_AI)")},
-                        {}});
+    // The customers module makes this index now (it runs first, on a new
+    // database and on an old one alike); the step keeps its number.
+    l.append(SchemaStep{6, QStringLiteral("Ügyfélnév szerinti keresés indexe (az ügyfelek modulja készíti)"), {},
+                        [](Transaction&) {}});
     // The invoice appendix writes every done priced visit as a row of its own,
     // so two visits alike in every column are two rows: the template keeps no
     // key. The weekly unit is priced per week(s) (mark "W"), as cash billing
     // charges it, not once for the whole rental.
-    l.append(SchemaStep{7, QStringLiteral("Számla melléklet: a sablon kulcs nélkül, a heti egység számlázási jele"),
-                        {QStringLiteral("ALTER TABLE MELLEKLET DROP CONSTRAINT PK_MELLEKLET"),
-                         QStringLiteral("UPDATE SZ_MEGYSEG SET BERSZAMJEL = 'W' WHERE KOD = 'Hét' AND BERSZAMJEL = 'A'")},
-                        {}});
+    // The template is the billing module's now: a new database gets it without
+    // a key from there, so only an older one's template loses its key here.
+    l.append(SchemaStep{7, QStringLiteral("Számla melléklet: a sablon kulcs nélkül, a heti egység számlázási jele"), {},
+                        [](Transaction& tx) {
+                            if (!tx.query(QStringLiteral("SELECT 1 FROM RDB$RELATION_CONSTRAINTS"
+                                                         " WHERE RDB$CONSTRAINT_NAME = 'PK_MELLEKLET'"))
+                                     .isEmpty())
+                                tx.exec(QStringLiteral("ALTER TABLE MELLEKLET DROP CONSTRAINT PK_MELLEKLET"));
+                            tx.exec(QStringLiteral(
+                                "UPDATE SZ_MEGYSEG SET BERSZAMJEL = 'W' WHERE KOD = 'Hét' AND BERSZAMJEL = 'A'"));
+                        }});
     // The day sheet's work table holds whatever a driver is shown whole: the
     // remark (every unpaid period and the typed remark) and the cabin numbers
     // as texts without a limit, the address with its site remark in full. The
     // template holds no rows; the work tables made from it before keep their
     // old shape until their session ends.
+    // The template is the operations module's now: a new database gets it in
+    // this shape from there, so only an older one's template is made anew here.
     l.append(SchemaStep{8, QStringLiteral("Tevékenységi napló munkatáblája: a megjegyzés és a kabinszámok csonkítás nélkül"),
-                        {QStringLiteral("DROP TABLE TEVNAPLO"), daySheetTemplate()},
-                        {}});
+                        {}, [](Transaction& tx) {
+                            if (!vl::db::SchemaRegistry::tableExists(tx, QStringLiteral("TEVNAPLO"))) return;
+                            tx.exec(QStringLiteral("DROP TABLE TEVNAPLO"));
+                            tx.exec(daySheetTemplate());
+                        }});
     // Later versions are appended here, never changed once released.
     return l;
 }
@@ -394,9 +344,27 @@ void registerSchema(vl::db::SchemaRegistry& registry) {
     registry.add(Schema::module());
 }
 
+namespace {
+QList<QPair<QString, std::function<void(vl::db::SchemaRegistry&)>>>& upperSchemas() {
+    static QList<QPair<QString, std::function<void(vl::db::SchemaRegistry&)>>> l;
+    return l;
+}
+} // namespace
+
+void addUpperSchema(const QString& library, const std::function<void(vl::db::SchemaRegistry&)>& registerModules) {
+    for (const auto& u : upperSchemas())
+        if (u.first == library) return;
+    upperSchemas().append({library, registerModules});
+}
+
+void registerProgramSchema(vl::db::SchemaRegistry& registry) {
+    registerSchema(registry);
+    for (const auto& u : upperSchemas()) u.second(registry);
+}
+
 vl::db::SchemaRegistry Schema::registry() {
     vl::db::SchemaRegistry r;
-    registerSchema(r);
+    registerProgramSchema(r);
     return r;
 }
 

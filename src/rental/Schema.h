@@ -1,10 +1,11 @@
 #pragma once
 // The rental core's tables as a schema module ("rental"): the contract tables,
-// the products (ARU), the customers and their sites (until the customers
-// library takes them), the dictionaries of the rental forms, the VAT rates, the
-// templates of the per-user work tables and the running year opening. It stands
-// on the shell's and the framework's modules; vl::db::SchemaRegistry runs them
-// all in order and records one version per module.
+// the products (ARU), the dictionaries of the rental forms, the VAT rates and
+// the running year opening. It stands on the shell's, the framework's and the
+// customers' modules; the billing and the operations modules stand on it (the
+// templates of their work tables, MELLEKLET and TEVNAPLO, which rental's early
+// steps made in older databases). vl::db::SchemaRegistry runs them all in
+// order and records one version per module.
 //
 // Its steps continue the numbering of the single step list the program had
 // before the schema was split into modules, so a database of that layout at
@@ -30,7 +31,9 @@ public:
     static int latestVersion();
     // The module, with its seeds (Seeds).
     static vl::db::SchemaModule module();
-    // The registry of the shell's, the framework's and the rental modules.
+    // The program's registry (registerProgramSchema): the shell's, the
+    // framework's, the customers' and the rental modules and those of the
+    // libraries above that were handed in.
     static vl::db::SchemaRegistry registry();
 
     // The rental version of the database; 0 for a database without any of our
@@ -38,7 +41,8 @@ public:
     // table (a database this program does not know).
     static int currentVersion(vl::db::Connection& conn);
 
-    // Runs the registry (shell, framework, rental): every step above the
+    // Runs the program's registry (shell, framework, customers, rental and the
+    // modules handed in): every step above the
     // database's versions. Each step is one transaction; a failing step is
     // rolled back whole and its error raised, the steps before it stay.
     // `progress` is called before each step. Returns the number of steps run.
@@ -54,7 +58,16 @@ public:
     static QStringList rentalTables(); // FORGFEJ, FORGSOR, FORGKABIN, FORGTEV, FORGFIZ
 };
 
-// Registers the shell's, the framework's and the rental module.
+// Registers the shell's, the framework's, the customers' and the rental module.
 void registerSchema(vl::db::SchemaRegistry& registry);
+
+// The libraries that stand on rental (billing, operations) come after it, so
+// rental cannot name their modules: the program hands their registration in
+// once at start (the programs' wiring, a test's fixture), each under its
+// library's name (a second hand-in of one name is ignored).
+void addUpperSchema(const QString& library, const std::function<void(vl::db::SchemaRegistry&)>& registerModules);
+// Every module of the program: registerSchema, then the ones handed in, in
+// the order they came. A new database, upgrade-db and check use this.
+void registerProgramSchema(vl::db::SchemaRegistry& registry);
 
 } // namespace vl::rental

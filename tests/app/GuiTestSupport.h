@@ -32,6 +32,7 @@ inline QString createDatabase(const QString& path) {
     vl::db::ConnectParams p;
     p.database = path;
     auto conn = vl::db::createFirebirdDatabase(p);
+    // The program's modules: those handed in before (joinProgramSchema) too.
     vl::rental::Schema::upgrade(*conn);
     auto tx = conn->begin();
     vl::rental::Seeds::apply(*tx, QDate::currentDate().toString(QStringLiteral("yyyy")));

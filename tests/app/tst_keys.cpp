@@ -7,6 +7,8 @@
 #include "CustomerForms.h"
 #include "FrameworkNodes.h"
 #include "GuiTestSupport.h"
+#include "billing/BillingSchema.h"
+#include "operations/OperationsSchema.h"
 #include "GuiWiring.h"
 #include "OpenTableEditor.h"
 #include "TTorzsfm.h"
@@ -32,6 +34,9 @@ using vl::framework::TTorzsfm;
 namespace {
 
 void createDemo(const QTemporaryDir& dir) {
+    // The whole program's tables: the templates of billing and operations too.
+    vl::billing::joinProgramSchema();
+    vl::operations::joinProgramSchema();
     const QString path = vltest::createDatabase(dir.filePath(QStringLiteral("demo.fdb")));
     auto conn = vltest::open(path);
     vl::rental::DemoData::create(*conn, nullptr);

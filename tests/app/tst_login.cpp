@@ -2,6 +2,8 @@
 // dialog's success and refusals, password hashes, the login log, the cash
 // desk and the last-user file.
 #include "GuiTestSupport.h"
+#include "billing/BillingSchema.h"
+#include "operations/OperationsSchema.h"
 #include "TPasswordFM.h"
 #include "shell/Login.h"
 #include "util/MessageSink.h"
@@ -53,6 +55,9 @@ void TstLogin::initTestCase() {
     vl::db::prepareEmbeddedEngine();
     oldCwd_ = QDir::currentPath();
     QDir::setCurrent(dir_.path());
+    // The whole program's tables: the templates of billing and operations too.
+    vl::billing::joinProgramSchema();
+    vl::operations::joinProgramSchema();
     const QString path = vltest::createDatabase(dir_.filePath(QStringLiteral("login.fdb")));
     dm().adopt(vltest::open(path));
     use_ = std::make_unique<vl::ScopedSink>(&sink_);

@@ -6,6 +6,8 @@
 // as details.
 #include "FrameworkTestDb.h"
 #include "GuiTestSupport.h"
+#include "billing/BillingSchema.h"
+#include "operations/OperationsSchema.h"
 
 #include "FormConventions.h"
 #include "FrameworkNodes.h"
@@ -95,7 +97,9 @@ private slots:
     void initTestCase() {
         QLocale::setDefault(QLocale(QLocale::Hungarian, QLocale::Hungary));
         useSink = std::make_unique<vl::ScopedSink>(&sink);
-        QVERIFY(db.create(QStringLiteral("fw.fdb"), vl::rental::registerSchema)); // the whole program's tables
+        vl::billing::joinProgramSchema();
+        vl::operations::joinProgramSchema();
+        QVERIFY(db.create(QStringLiteral("fw.fdb"), vl::rental::registerProgramSchema)); // the whole program's tables
         auto& c = fwtest::Db::conn();
         vl::shell::SeedDefaultUsersIfNone(c);
         c.exec("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES ('A1', 'Zsigmond Antal', 'I')");

@@ -2,6 +2,8 @@
 // the business-year check, navigation by node code, placement of work forms,
 // the update question and the closing step.
 #include "GuiTestSupport.h"
+#include "billing/BillingSchema.h"
+#include "operations/OperationsSchema.h"
 #include "GuiWiring.h"
 #include "TPasswordFM.h"
 #include "Tinifm.h"
@@ -61,6 +63,9 @@ private:
 void TstStartUp::initTestCase() {
     vl::db::prepareEmbeddedEngine();
     oldCwd_ = QDir::currentPath();
+    // The whole program's tables: the templates of billing and operations too.
+    vl::billing::joinProgramSchema();
+    vl::operations::joinProgramSchema();
     db_ = vltest::createDatabase(dir_.filePath(QStringLiteral("start.fdb")));
     use_ = std::make_unique<vl::ScopedSink>(&sink_);
 }

@@ -2,6 +2,7 @@
 // A rental database in a temporary folder with a few customers, sites and
 // contracts written row by row, for the appendix's tests.
 #include "RentalTestDb.h"
+#include "billing/BillingSchema.h"
 #include "shell/Session.h"
 
 #include <QtTest>
@@ -10,6 +11,8 @@ namespace vl::billing::test {
 
 class AppendixDb : public vl::rental::test::TestDb {
 public:
+    // Its databases have the billing module's tables (the appendix's template).
+    AppendixDb() { vl::billing::joinProgramSchema(); }
     vl::shell::Session session() const {
         vl::shell::Session s;
         s.userCode = QStringLiteral("TESZT");

@@ -270,7 +270,7 @@ bool editCustomer(db::Connection& c, bool site, const QString& phone, QString& r
         return false;
     }
     refusal = r.errors.join(QLatin1Char(' '));
-    return r.stored();
+    return r.ok;
 }
 
 int hammer(int proc, int n) {
@@ -294,7 +294,7 @@ int hammer(int proc, int n) {
                 cu.fizmod = QStringLiteral("ATU");
                 cu.telefon = QStringLiteral("+36 1 555 %1").arg(i);
                 auto r = customers::CustomerService::storeCustomer(c, tx.get(), cu, customers::DuplicatePolicy::Allow);
-                if (!r.stored()) {
+                if (!r.ok) {
                     refusal = r.errors.join(QLatin1Char(' '));
                     return false;
                 }
@@ -307,7 +307,7 @@ int hammer(int proc, int n) {
                 s.szemely = QStringLiteral("Kiss Anna");
                 s.telefon = QStringLiteral("+36 30 555 %1").arg(i);
                 r = customers::CustomerService::storeSite(c, tx.get(), s);
-                if (!r.stored()) {
+                if (!r.ok) {
                     refusal = r.errors.join(QLatin1Char(' '));
                     return false;
                 }
@@ -325,7 +325,7 @@ int hammer(int proc, int n) {
                 }
                 cu->telefon = QStringLiteral("+36 1 %1%2").arg(proc).arg(i, 6, 10, QLatin1Char('0'));
                 const auto r = customers::CustomerService::storeCustomer(c, tx.get(), *cu, customers::DuplicatePolicy::Allow);
-                if (!r.stored()) {
+                if (!r.ok) {
                     refusal = r.errors.join(QLatin1Char(' '));
                     return false;
                 }

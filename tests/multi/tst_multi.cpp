@@ -25,6 +25,7 @@
 #include "db/SqlText.h"
 #include "rental/ContractStore.h"
 #include "rental/ProductStore.h"
+#include "operations/OperationsSchema.h"
 #include "rental/Schema.h"
 #include "shell/Dm.h"
 #include "shell/Ini.h"
@@ -121,6 +122,7 @@ QProcessEnvironment driverEnv(const Server& s, const QString& file) {
 // contracts by transfer and one cash contract with a cabin each, and free
 // cabins 5000 .. 5000 + freeCabins - 1 for the new contracts.
 void buildCompany(db::Connection& c, int freeCabins, int extraContracts = 0) {
+    operations::joinProgramSchema(); // the day sheet's template
     rental::Schema::upgrade(c);
     {
         auto tx = c.begin();

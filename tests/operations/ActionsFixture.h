@@ -29,6 +29,7 @@ struct ActionsCo : Company {
     Site sCash, sLast, sPlain, sResched;
 
     void buildActions() {
+        vl::operations::joinProgramSchema(); // the day sheet's template
         db.create();
         QDir::setCurrent(db.dir.path());   // store error files go next to the database
         auto tx = db.conn->begin();

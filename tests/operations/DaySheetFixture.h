@@ -5,6 +5,7 @@
 // GenerateBilling. Each case of the folding table has a customer of its own,
 // so its lines can be picked out of one sheet of the day.
 #include "../rental/RentalTestDb.h"
+#include "operations/OperationsSchema.h"
 #include "rental/Billing.h"
 #include "rental/ContractStore.h"
 #include "rental/ProductStore.h"
@@ -129,6 +130,7 @@ public:
     }
 
     void build() {
+        vl::operations::joinProgramSchema(); // the day sheet's template
         db.create();
         auto tx = db.conn->begin();
         tx->exec(QStringLiteral("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES ('S1', 'Kovács Béla', 'I')"));

@@ -1,5 +1,7 @@
 // init-db, upgrade-db and check through the real vorlanda-admin program.
 #include "RentalTestDb.h"
+#include "billing/BillingSchema.h"
+#include "operations/OperationsSchema.h"
 #include "shell/Login.h"
 
 #include <QDir>
@@ -43,7 +45,12 @@ Run admin(const QString& dir, const QStringList& args, const QString& dataHome =
     return r;
 }
 
-int latest(const QString& module) { return vl::rental::Schema::registry().latestVersions().value(module); }
+// The newest version of a module of the program (the modules above rental too).
+int latest(const QString& module) {
+    vl::billing::joinProgramSchema();
+    vl::operations::joinProgramSchema();
+    return vl::rental::Schema::registry().latestVersions().value(module);
+}
 
 void writeFile(const QString& path, const QByteArray& body) {
     QFile f(path);
@@ -85,9 +92,10 @@ private slots:
         const Run check = admin(dir.path(), {QStringLiteral("check")});
         QVERIFY2(check.code == 0, qPrintable(check.out + check.err));
         for (const QString& line : {QStringLiteral("Kapcsolat: DbServer:") + db, QStringLiteral("Meghajtó: INTRBASE"),
-                                    QStringLiteral("Sémaverzió: shell %1, framework %2, customers %3, rental %4")
+                                    QStringLiteral("Sémaverzió: shell %1, framework %2, customers %3, rental %4, billing %5, operations %6")
                                         .arg(latest(QStringLiteral("shell"))).arg(latest(QStringLiteral("framework")))
-                                        .arg(latest(QStringLiteral("customers"))).arg(vl::rental::Schema::latestVersion()),
+                                        .arg(latest(QStringLiteral("customers"))).arg(vl::rental::Schema::latestVersion())
+                                        .arg(latest(QStringLiteral("billing"))).arg(latest(QStringLiteral("operations"))),
                                     QStringLiteral("FORGFEJ: 15 sor"), QStringLiteral("UGYFEL: 25 sor"),
                                     QStringLiteral("ARU: 80 sor"), QStringLiteral("FORGTEV: "),
                                     QStringLiteral("FORGKABIN: "), QStringLiteral("FORGFIZ: ")})
@@ -161,9 +169,11 @@ private slots:
         writeIni(d2.path(), QStringLiteral("DBSERVER=%1\n").arg(db));
         const Run up = admin(d2.path(), {QStringLiteral("upgrade-db")});
         QVERIFY2(up.code == 0, qPrintable(up.out + up.err));
-        QVERIFY2(up.out.contains(QStringLiteral("Sémaverzió: shell 0 -> %1, framework 0 -> %2, customers 0 -> %3, rental 0 -> %4")
+        QVERIFY2(up.out.contains(QStringLiteral("Sémaverzió: shell 0 -> %1, framework 0 -> %2, customers 0 -> %3, rental 0 -> %4, "
+                                                "billing 0 -> %5, operations 0 -> %6")
                                      .arg(latest(QStringLiteral("shell"))).arg(latest(QStringLiteral("framework"))).arg(latest(QStringLiteral("customers")))
-                                     .arg(vl::rental::Schema::latestVersion())),
+                                     .arg(vl::rental::Schema::latestVersion())
+                                     .arg(latest(QStringLiteral("billing"))).arg(latest(QStringLiteral("operations")))),
                  qPrintable(up.out));
         const Run check = admin(d2.path(), {QStringLiteral("check")});
         QVERIFY2(check.code == 0, qPrintable(check.out + check.err));

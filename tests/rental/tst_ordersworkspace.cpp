@@ -607,7 +607,7 @@ private slots:
             QCOMPARE(contractMode, QStringLiteral("ATU"));
         } else {
             QVERIFY2(refusal.isEmpty(), qPrintable(refusal));
-            QVERIFY(o.result.stored());
+            QVERIFY(o.result.ok);
             QCOMPARE(o.modeChanged, newMode);
             QCOMPARE(row, newMode ? QStringLiteral("KP/+36 1 777 7777//2") : QStringLiteral("ATU/+36 1 777 7777//1"));
             QCOMPARE(contractMode, newMode ? QStringLiteral("KP") : QStringLiteral("ATU"));

@@ -1,6 +1,10 @@
 // Schema, seeds and the upgrade machinery on fresh databases.
+#include "PreviousRentalSchema.h"
 #include "RentalTestDb.h"
 #include "SingleListSchema.h"
+
+#include "billing/BillingSchema.h"
+#include "operations/OperationsSchema.h"
 
 #include "framework/ControlSeeds.h"
 #include "rental/ContractStore.h"
@@ -73,7 +77,7 @@ const QStringList kDataTables = {
     QStringLiteral("VEZERLO"), QStringLiteral("DIFOLC"), QStringLiteral("PVEZERLO"), QStringLiteral("DOKU"),
     QStringLiteral("MUNKATABLAK"), QStringLiteral("SZ_ADO"), QStringLiteral("SZ_SOFOR"), QStringLiteral("HKSZCSPSZV"),
     QStringLiteral("UGYFEL"), QStringLiteral("UGYFELCIM"), QStringLiteral("ARU"), QStringLiteral("FORGFEJ"),
-    QStringLiteral("FORGSOR"), QStringLiteral("FORGFIZ")};
+    QStringLiteral("FORGSOR"), QStringLiteral("FORGFIZ"), QStringLiteral("SZ_IRSZAM"), QStringLiteral("MELLEKLET")};
 
 void fillOldDatabase(vl::db::Connection& conn) {
     auto tx = conn.begin();
@@ -91,7 +95,10 @@ void fillOldDatabase(vl::db::Connection& conn) {
         QStringLiteral("INSERT INTO ARU (KOD, ARUCSOPORT, ALLAPOT) VALUES ('1', 'ALAP', 'SZA')"),
         QStringLiteral("INSERT INTO FORGFEJ (BERMOD, FIZMOD, UGYFELKOD) VALUES ('HT', 'KP', '1')"),
         QStringLiteral("INSERT INTO FORGSOR (BIZONYLAT, VERZIO, TETELSOR, SOFORKOD) VALUES (1, 1, 1, 'S1')"),
-        QStringLiteral("INSERT INTO FORGFIZ (BIZONYLAT, VERZIO, DATUM, TEVSORSZAM, NETTO) VALUES (1, 1, '2025.06.01', 1, 5000)")};
+        QStringLiteral("INSERT INTO FORGFIZ (BIZONYLAT, VERZIO, DATUM, TEVSORSZAM, NETTO) VALUES (1, 1, '2025.06.01', 1, 5000)"),
+        QStringLiteral("INSERT INTO SZ_IRSZAM (KOD, NEV) VALUES ('9999', 'Próbafalva')"),
+        QStringLiteral("INSERT INTO MELLEKLET (BIZONYLAT, VERZIO, KISZALL, BERMENNY, SORSZAM, TEVEKENYSEG, EGYSEGAR, TETELSOR)"
+                       " VALUES (1, 1, '2025.06.01', 1, 1, 'Bérleti díj', 4500, 1)")};
     for (const QString& sql : rows) tx->exec(sql);
     tx->commit();
 }
@@ -131,6 +138,9 @@ class TestSchema : public QObject {
 private slots:
     void initTestCase() {
         vl::db::prepareEmbeddedEngine();
+        // The program's modules: billing and operations stand on rental.
+        vl::billing::joinProgramSchema();
+        vl::operations::joinProgramSchema();
         db.create();
     }
 
@@ -139,14 +149,14 @@ private slots:
         QCOMPARE(Schema::currentVersion(*db.conn), Schema::latestVersion());
         QVERIFY(Schema::latestVersion() >= 4);
         QCOMPARE(versionRows(*db.conn),
-                 (QStringList{latest("customers"), latest("framework"),
+                 (QStringList{latest("billing"), latest("customers"), latest("framework"), latest("operations"),
                               QStringLiteral("rental %1").arg(Schema::latestVersion()), latest("shell")}));
         const auto reg = Schema::registry();
         QCOMPARE(reg.currentVersions(*db.conn), reg.latestVersions());
         QStringList order;
         for (const auto& m : reg.ordered()) order << m.name;
         QCOMPARE(order, (QStringList{QStringLiteral("shell"), QStringLiteral("framework"), QStringLiteral("customers"),
-                                     QStringLiteral("rental")}));
+                                     QStringLiteral("rental"), QStringLiteral("billing"), QStringLiteral("operations")}));
     }
 
     // Each module makes the tables it owns, and only those.
@@ -155,9 +165,10 @@ private slots:
         QTest::addColumn<QString>("table");
         for (const char* t : {"CEG", "SZ_JUZER", "JUZERLOG", "MUNKATABLAK"}) QTest::newRow(t) << "shell" << t;
         for (const char* t : {"TABLAK", "VEZERLO", "PVEZERLO", "DIFOLC", "DOKU"}) QTest::newRow(t) << "framework" << t;
-        for (const char* t : {"UGYFEL", "UGYFELCIM"}) QTest::newRow(t) << "customers" << t;
-        for (const char* t : {"SZ_ADO", "ARU", "FORGFEJ", "SZ_SOFOR", "HKSZCSPSZV", "MELLEKLET"})
-            QTest::newRow(t) << "rental" << t;
+        for (const char* t : {"UGYFEL", "UGYFELCIM", "SZ_IRSZAM"}) QTest::newRow(t) << "customers" << t;
+        for (const char* t : {"SZ_ADO", "ARU", "FORGFEJ", "SZ_SOFOR", "HKSZCSPSZV"}) QTest::newRow(t) << "rental" << t;
+        QTest::newRow("MELLEKLET") << "billing" << "MELLEKLET";
+        QTest::newRow("TEVNAPLO") << "operations" << "TEVNAPLO";
     }
     void modulesOwnTheirTables() {
         QFETCH(QString, module);
@@ -171,6 +182,13 @@ private slots:
                 // only where an older database lacks them.
                 if (m.name == QStringLiteral("customers") && step.version == 1)
                     statements += vl::customers::createStatements();
+                // So do the steps that took tables over from the rental module.
+                if (m.name == QStringLiteral("customers") && step.version == 4)
+                    statements += vl::customers::postalCodeStatements();
+                if (m.name == QStringLiteral("billing") && step.version == 1)
+                    statements += vl::billing::createStatements();
+                if (m.name == QStringLiteral("operations") && step.version == 1)
+                    statements += vl::operations::createStatements();
                 for (const QString& sql : statements)
                     if (sql.startsWith(QStringLiteral("CREATE TABLE ") + table + QLatin1Char(' '))) owners << m.name;
             }
@@ -207,13 +225,15 @@ private slots:
         QCOMPARE(reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
                      ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
                  }),
-                 Schema::latestVersion() - version + int(stepsAfter("shell", 1).size() + stepsAfter("framework", 1).size() + stepsAfter("customers", 1).size()));
+                 Schema::latestVersion() - version + int(stepsAfter("shell", 1).size() + stepsAfter("framework", 1).size() + stepsAfter("customers", 1).size()
+                                                         + stepsAfter("billing", 0).size() + stepsAfter("operations", 0).size()));
         QStringList expected = stepsAfter("shell", 1) + stepsAfter("framework", 1) + stepsAfter("customers", 1);
         for (int v = version + 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
+        expected += stepsAfter("billing", 0) + stepsAfter("operations", 0);
         QCOMPARE(ran, expected);
         QCOMPARE(versionRows(*old.conn),
-                 (QStringList{QStringLiteral("* %1").arg(version), latest("customers"), latest("framework"),
-                              QStringLiteral("rental %1").arg(Schema::latestVersion()), latest("shell")}));
+                 (QStringList{QStringLiteral("* %1").arg(version), latest("billing"), latest("customers"), latest("framework"),
+                              latest("operations"), QStringLiteral("rental %1").arg(Schema::latestVersion()), latest("shell")}));
         // Every row kept; the company's panel gained its tax number and telephone.
         auto kept = before;
         kept[QStringLiteral("VEZERLO")] += 2;
@@ -266,6 +286,55 @@ private slots:
         old.conn->close();
     }
 
+    // A database of the program before billing and operations had modules of
+    // their own, made with its steps (rental's made MELLEKLET, TEVNAPLO and
+    // SZ_IRSZAM, and the name search's index) and holding rows in them: it
+    // has what a new database has; the upgrade runs only the new steps, each
+    // finding its table or index there, keeps every row and changes nothing.
+    void previousVersionsUpgrade() {
+        TestDb old;
+        QVERIFY(old.dir.isValid());
+        old.path = old.dir.filePath(QStringLiteral("elozo.fdb"));
+        old.conn = vl::db::createFirebirdDatabase(vl::rental::test::embeddedParams(old.path));
+        {
+            vl::db::SchemaRegistry then;
+            vl::customers::registerSchema(then);
+            then.setSteps(QStringLiteral("customers"),
+                          then.module(QStringLiteral("customers")).steps.mid(0, test::previous::kCustomersVersion));
+            vl::db::SchemaModule rental = Schema::module();
+            rental.steps = test::previous::steps();
+            then.add(rental);
+            then.upgrade(*old.conn);
+        }
+        fillOldDatabase(*old.conn);
+        old.conn->exec(QStringLiteral("INSERT INTO TEVNAPLO (TSORSZAM, UGYFEL, KOMMENT) VALUES (1, 'Régi sor', 'megjegyzés')"));
+        const auto before = rowCounts(*old.conn);
+        QCOMPARE(structure(*old.conn), structure(*db.conn));
+
+        const auto reg = Schema::registry();
+        QStringList ran;
+        const int steps = reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
+            ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
+        });
+        QCOMPARE(steps, 3);
+        QCOMPARE(ran, stepsAfter("customers", test::previous::kCustomersVersion) + stepsAfter("billing", 0) +
+                          stepsAfter("operations", 0));
+        QCOMPARE(reg.currentVersions(*old.conn), reg.latestVersions());
+        QCOMPARE(rowCounts(*old.conn), before);
+        QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM TEVNAPLO WHERE UGYFEL = 'Régi sor'")), 1);
+        QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM MELLEKLET WHERE TEVEKENYSEG = 'Bérleti díj'")), 1);
+        QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM SZ_IRSZAM WHERE NEV = 'Próbafalva'")), 1);
+        QCOMPARE(structure(*old.conn), structure(*db.conn));
+        // The computed indexes have no segments: named one by one.
+        for (TestDb* d : {&old, &db})
+            for (const char* index : {"IX_UGYFEL_NEV_KERES", "IX_UGYFEL_NEV_NAGY"})
+                QCOMPARE(d->count(QStringLiteral("SELECT COUNT(*) FROM RDB$INDICES WHERE RDB$INDEX_NAME = :n"),
+                                  {{QStringLiteral("n"), QString::fromLatin1(index)}}),
+                         1);
+        QCOMPARE(reg.upgrade(*old.conn), 0);
+        old.conn->close();
+    }
+
     // A version table of the single list that holds no version yet (a database
     // whose first step never ran): every module is made.
     void emptySingleListVersionTable() {
@@ -282,6 +351,7 @@ private slots:
         QStringList expected = stepsAfter("shell", 0) + stepsAfter("framework", 0);
         expected += stepsAfter("customers", 0);
         for (int v = 1; v <= Schema::latestVersion(); ++v) expected << QStringLiteral("rental %1").arg(v);
+        expected += stepsAfter("billing", 0) + stepsAfter("operations", 0);
         QCOMPARE(ran, expected);
         QCOMPARE(structure(*old.conn), structure(*db.conn));
         QCOMPARE(reg.currentVersions(*old.conn), reg.latestVersions());
@@ -300,10 +370,11 @@ private slots:
         old.conn->exec(QStringLiteral("ALTER TABLE VL_SEMA ADD MODUL VARCHAR(31)"));
         const auto reg = Schema::registry();
         QCOMPARE(reg.currentVersion(*old.conn, QStringLiteral("rental")), 4);
-        QCOMPARE(reg.upgrade(*old.conn), Schema::latestVersion() - 4 + int(stepsAfter("shell", 1).size() + stepsAfter("framework", 1).size() + stepsAfter("customers", 1).size()));
+        QCOMPARE(reg.upgrade(*old.conn), Schema::latestVersion() - 4 + int(stepsAfter("shell", 1).size() + stepsAfter("framework", 1).size() + stepsAfter("customers", 1).size()
+                                                                           + stepsAfter("billing", 0).size() + stepsAfter("operations", 0).size()));
         QCOMPARE(versionRows(*old.conn),
-                 (QStringList{QStringLiteral("* 4"), latest("customers"), latest("framework"),
-                              QStringLiteral("rental %1").arg(Schema::latestVersion()), latest("shell")}));
+                 (QStringList{QStringLiteral("* 4"), latest("billing"), latest("customers"), latest("framework"),
+                              latest("operations"), QStringLiteral("rental %1").arg(Schema::latestVersion()), latest("shell")}));
         QCOMPARE(structure(*old.conn), structure(*db.conn));
         old.conn->close();
     }
@@ -360,7 +431,7 @@ private slots:
     // module newer than it knows, is refused and left as it is.
     void newerDatabaseRefused_data() {
         QTest::addColumn<QString>("row");
-        QTest::newRow("unknown module") << "INSERT INTO VL_SEMA (MODUL, VERZIO) VALUES ('billing', 1)";
+        QTest::newRow("unknown module") << "INSERT INTO VL_SEMA (MODUL, VERZIO) VALUES ('raktar', 1)";
         QTest::newRow("newer framework") << QStringLiteral("UPDATE VL_SEMA SET VERZIO = %1 WHERE MODUL = 'framework'")
                                                 .arg(Schema::registry().latestVersions().value(QStringLiteral("framework")) + 1);
     }

@@ -5,7 +5,6 @@
 #include "CodeCombo.h"
 #include "db/RowSetModel.h"
 #include "shell/Dm.h"
-#include "shell/Queries.h"
 #include "util/Dates.h"
 #include "util/MessageSink.h"
 #include "util/Texts.h"
@@ -434,26 +433,17 @@ void Tugyfelfm::buildUi() {
     setSiteMode(QStringLiteral("browse"));
 }
 
-vl::db::Connection& Tugyfelfm::conn() const { return vl::shell::dm().d_alap(); }
-
-vl::db::Transaction& Tugyfelfm::readTx(std::unique_ptr<vl::db::Transaction>& own) const {
-    if (readTx_) return *readTx_;
-    own = conn().begin(vl::db::TxMode::ReadOnly);
-    return *own;
-}
+CustomerService Tugyfelfm::service() const { return CustomerService(vl::shell::dm().d_alap()); }
 
 void Tugyfelfm::showCurrentCustomer() {
-    auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-    readTx_ = tx.get();
-    try {
+    if (currentCustomerKey().isEmpty()) {
         showCustomer();
-        openSites();
-    } catch (...) {
-        readTx_ = nullptr;
-        throw;
+        showSites(vl::db::RowSet(), QString());
+        return;
     }
-    readTx_ = nullptr;
-    tx->commit();
+    CustomerView v = service().readCustomer(custModel_->rowSet(), custModel_->currentRow(), statusCode_);
+    if (!editing(customerMode_)) showCustomer(v.customer);
+    showSites(std::move(v.sites), QString());
 }
 
 int Tugyfelfm::customerCount() const { return custModel_->rowCount(); }
@@ -488,12 +478,7 @@ void Tugyfelfm::setCurrentSiteRow(int row) {
 // ---------------------------------------------------------------- lists
 
 void Tugyfelfm::openCustomers(const QString& positionKey) {
-    vl::db::RowSet rows;
-    {
-        auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-        rows = CustomerService::loadCustomers(*tx, activeOnly_, sort_);
-        tx->commit();
-    }
+    vl::db::RowSet rows = service().listCustomers(activeOnly_, sort_);
     search_.setRows(rows, sortColumnName(sort_));
     // The search keys are made right after the list is shown.
     QTimer::singleShot(0, this, [this] { search_.prepareKeys(); });
@@ -511,13 +496,11 @@ void Tugyfelfm::openCustomers(const QString& positionKey) {
 }
 
 void Tugyfelfm::openSites(const QString& positionKey) {
-    vl::db::RowSet rows;
     const QString key = currentCustomerKey();
-    if (!key.isEmpty()) {
-        std::unique_ptr<vl::db::Transaction> own;
-        rows = CustomerService::loadSites(readTx(own), key, statusCode_);
-        if (own) own->commit();
-    }
+    showSites(key.isEmpty() ? vl::db::RowSet() : service().listSites(key, statusCode_), positionKey);
+}
+
+void Tugyfelfm::showSites(vl::db::RowSet rows, const QString& positionKey) {
     siteModel_->setRowSet(std::move(rows));
     int row = -1;
     for (int r = 0; r < siteCount() && !positionKey.isEmpty(); ++r)
@@ -555,12 +538,11 @@ void Tugyfelfm::showCustomer() {
         return;
     }
     // The list row has every column but the memos, which are read for it.
-    std::optional<Customer> c;
-    {
-        std::unique_ptr<vl::db::Transaction> own;
-        c = CustomerService::customerFromList(readTx(own), custModel_->rowSet(), custModel_->currentRow());
-        if (own) own->commit();
-    }
+    showCustomer(service().readListedCustomer(custModel_->rowSet(), custModel_->currentRow()));
+}
+
+void Tugyfelfm::showCustomer(const Customer& shown) {
+    const Customer* c = &shown;
     filling_ = true;
     setText(e_nev, c->nev);
     setText(e_nev2, c->nev2);
@@ -659,19 +641,18 @@ void Tugyfelfm::updateStates() {
 bool Tugyfelfm::FormShow() {
     Selected = false;
     try {
-        auto tx = conn().begin(vl::db::TxMode::ReadOnly);
+        const CustomerService svc = service();
         if (cb_fizmod->count() == 0) {
             fizmodCodes_.clear();
-            vl::shell::FillCodeCombo(cb_fizmod, [&] { return CustomerService::paymentMethods(*tx); }, fizmodCodes_,
-                                     false, QStringLiteral("-"));
+            vl::shell::FillCodeCombo(cb_fizmod, [&] { return svc.listPaymentMethods(); }, fizmodCodes_, false,
+                                     QStringLiteral("-"));
         }
         if (cbx_sz_statusr->count() == 0) {
             statusCodes_.clear();
-            vl::shell::FillCodeCombo(cbx_sz_statusr, [&] { return CustomerService::contractStatuses(*tx); },
-                                     statusCodes_, false, QStringLiteral("Összes"));
+            vl::shell::FillCodeCombo(cbx_sz_statusr, [&] { return svc.listContractStatuses(); }, statusCodes_, false,
+                                     QStringLiteral("Összes"));
             cbx_sz_statusr->setCurrentIndex(0);
         }
-        tx->commit();
         customerMode_ = QStringLiteral("browse");
         siteMode_ = QStringLiteral("browse");
         openCustomers(StartCustomerKey.trimmed().isEmpty() ? currentCustomerKey() : StartCustomerKey);
@@ -796,7 +777,8 @@ void Tugyfelfm::b_ugyfeltarClick() {
     Customer c = customerFromFields();
     StoreResult r;
     try {
-        r = CustomerService::storeCustomer(conn(), nullptr, c, DuplicatePolicy::Ask);
+        // The duplicate-name question is asked here, "Igen" stores.
+        r = vl::askedThroughSink(service().saveCustomer(c));
     } catch (const vl::RuleRefusal& e) {
         vl::notify(vl::MsgKind::Warning, e.text());
         // Changed or deleted elsewhere: the form shows what is stored now.
@@ -813,11 +795,11 @@ void Tugyfelfm::b_ugyfeltarClick() {
         vl::notifyError(e, QStringLiteral("az ügyfél tárolása"));
         return;
     }
-    if (r.outcome == StoreResult::Outcome::Invalid) {
-        vl::notify(vl::MsgKind::Warning, CustomerService::customerErrorText(r.errors));
+    if (!r.ok) {
+        // The errors, or nothing after "Nem" to the duplicate question.
+        for (const QString& m : r.messages) vl::notify(vl::MsgKind::Warning, m);
         return;
     }
-    if (!r.stored()) return; // "Nem" to the duplicate question
     customerMode_ = QStringLiteral("browse");
     try {
         openCustomers(r.key);
@@ -839,18 +821,9 @@ void Tugyfelfm::b_ugyfeltorlesClick() {
     if (editing(customerMode_) || customerCount() == 0) return;
     const QString key = currentCustomerKey();
     try {
-        QString refusal;
-        {
-            auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-            refusal = CustomerService::customerDeleteRefusal(*tx, key);
-            tx->commit();
-        }
-        if (!refusal.isEmpty()) {
-            vl::notify(vl::MsgKind::Warning, refusal);
-            return;
-        }
-        if (vl::askDefaultNo(CustomerService::customerDeleteQuestion()) != 0) return;
-        CustomerService::deleteCustomer(conn(), nullptr, key);
+        const DeleteResult r = vl::askedThroughSink(service().removeCustomer(key));
+        for (const QString& m : r.messages) vl::notify(vl::MsgKind::Warning, m);
+        if (!r.ok) return;
         const int row = currentCustomerRow();
         openCustomers(QString());
         setCurrentCustomerRow(qMin(row, customerCount() - 1));
@@ -902,7 +875,7 @@ void Tugyfelfm::b_cimtarClick() {
     Site s = siteFromFields();
     StoreResult r;
     try {
-        r = CustomerService::storeSite(conn(), nullptr, s);
+        r = service().saveSite(s);
     } catch (const vl::RuleRefusal& e) {
         vl::notify(vl::MsgKind::Warning, e.text());
         const QString key = currentSiteKey();
@@ -918,8 +891,8 @@ void Tugyfelfm::b_cimtarClick() {
         vl::notifyError(e, QStringLiteral("a szállítási cím tárolása"));
         return;
     }
-    if (!r.stored()) {
-        vl::notify(vl::MsgKind::Warning, CustomerService::siteErrorText(r.errors));
+    if (!r.ok) {
+        for (const QString& m : r.messages) vl::notify(vl::MsgKind::Warning, m);
         return;
     }
     siteMode_ = QStringLiteral("browse");
@@ -944,18 +917,9 @@ void Tugyfelfm::b_cimtorlesClick() {
     if (editing(siteMode_) || siteCount() == 0) return;
     const QString key = currentSiteKey();
     try {
-        QString refusal;
-        {
-            auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-            refusal = CustomerService::siteDeleteRefusal(*tx, key);
-            tx->commit();
-        }
-        if (!refusal.isEmpty()) {
-            vl::notify(vl::MsgKind::Warning, refusal);
-            return;
-        }
-        if (vl::askDefaultNo(CustomerService::siteDeleteQuestion()) != 0) return;
-        CustomerService::deleteSite(conn(), nullptr, key, currentCustomerKey());
+        const DeleteResult r = vl::askedThroughSink(service().removeSite(key, currentCustomerKey()));
+        for (const QString& m : r.messages) vl::notify(vl::MsgKind::Warning, m);
+        if (!r.ok) return;
         openSites();
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a szállítási cím törlése"));
@@ -1007,11 +971,9 @@ QVariantMap Tugyfelfm::resultValues() const {
     QVariantMap v;
     v.insert(QStringLiteral("Selected"), Selected);
     try {
-        auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-        v.insert(QStringLiteral("Customer"), CustomerService::customerRow(*tx, currentCustomerKey()));
-        v.insert(QStringLiteral("Site"), currentSiteKey().isEmpty() ? QVariantMap()
-                                                                    : CustomerService::siteRow(*tx, currentSiteKey()));
-        tx->commit();
+        const CustomerCard card = service().readCard(currentCustomerKey(), currentSiteKey());
+        v.insert(QStringLiteral("Customer"), card.customer);
+        v.insert(QStringLiteral("Site"), card.site);
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("az ügyfél adatainak olvasása"));
     }
@@ -1050,25 +1012,17 @@ void Tugyfelfm::b_cimirszamClick() { openPostalDictionary(e_cimirszam, e_cimvaro
 void Tugyfelfm::postalCodeExit(QLineEdit* code, QLineEdit* city) {
     const bool site = code == e_cimirszam;
     if (!site && code->text().trimmed().isEmpty()) return;
-    vl::shell::ASelectedRecord rec;
-    bool found = false;
+    PostalResult r;
     try {
-        if (code->text().trimmed().isEmpty()) {
-            // The lookup answers "not found" to an empty value without a word.
-            vl::notify(vl::MsgKind::Warning,
-                       QStringLiteral("Nincs olyan érték a SZ_IRSZAM táblában, ahol KOD='%1'").arg(code->text()));
-        } else {
-            found = vl::shell::LookupCheck(conn(), code->text().trimmed(), QStringLiteral("SZ_IRSZAM"),
-                                           QStringLiteral("KOD"), true, rec);
-        }
+        r = service().lookUpPostalCode(code->text());
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("az irányítószám keresése"));
         return;
     }
-    if (found) {
-        const int i = vl::shell::SelectedFieldIndex(rec, QStringLiteral("NEV"));
-        if (i >= 0) city->setText(rec.at(i).FieldValue.toString().trimmed());
+    if (r.ok) {
+        city->setText(r.city);
     } else {
+        for (const QString& m : r.messages) vl::notify(vl::MsgKind::Warning, m);
         openPostalDictionary(code, city, !site);
     }
 }
@@ -1076,25 +1030,15 @@ void Tugyfelfm::postalCodeExit(QLineEdit* code, QLineEdit* city) {
 void Tugyfelfm::cityExit(QLineEdit* code, QLineEdit* city) {
     const bool site = city == e_cimvaros;
     if (!site && city->text().trimmed().isEmpty()) return;
-    vl::shell::ASelectedRecord rec;
-    bool found = false;
-    QString ownCity;
+    PostalResult r;
     try {
-        found = vl::shell::LookupCheck(conn(), city->text().trimmed(), QStringLiteral("SZ_IRSZAM"),
-                                       QStringLiteral("NEV"), false, rec);
-        if (found && !code->text().trimmed().isEmpty()) {
-            auto tx = conn().begin(vl::db::TxMode::ReadOnly);
-            ownCity = CustomerService::cityOfPostalCode(*tx, code->text());
-            tx->commit();
-        }
+        r = service().lookUpCity(city->text(), code->text());
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a település keresése"));
         return;
     }
-    if (found) {
-        const bool keep = !code->text().trimmed().isEmpty() && ownCity == city->text().trimmed();
-        const int i = vl::shell::SelectedFieldIndex(rec, QStringLiteral("KOD"));
-        if (!keep && i >= 0) code->setText(rec.at(i).FieldValue.toString().trimmed());
+    if (r.ok) {
+        if (code->text() != r.code) code->setText(r.code);
     } else {
         openPostalDictionary(code, city, !site);
     }

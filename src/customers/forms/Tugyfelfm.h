@@ -9,7 +9,6 @@
 #include <QDialog>
 #include <QStringList>
 #include <QVariantMap>
-#include <memory>
 
 class QAction;
 class QComboBox;
@@ -180,12 +179,12 @@ private:
     void openPostalDictionary(QLineEdit* code, QLineEdit* city, bool withSearch);
     Customer customerFromFields() const;
     Site siteFromFields() const;
-    vl::db::Connection& conn() const;
-    // The read transaction of a row change (one for the customer's memos and
-    // its sites), or a transaction of its own in `own`.
-    vl::db::Transaction& readTx(std::unique_ptr<vl::db::Transaction>& own) const;
-    // Shows the current customer and its sites, reading in one transaction.
+    // The register's rules on the program's connection.
+    CustomerService service() const;
+    // Shows the current customer and its sites, read together.
     void showCurrentCustomer();
+    void showCustomer(const Customer& c);
+    void showSites(vl::db::RowSet rows, const QString& positionKey);
 
     vl::db::RowSetModel* custModel_ = nullptr;
     vl::db::RowSetModel* siteModel_ = nullptr;
@@ -200,7 +199,6 @@ private:
     QString statusCode_;           // the site list's status condition ("" none)
     bool filling_ = false;         // fields being filled from a row
     bool inExit_ = false;          // a field exit is being handled
-    vl::db::Transaction* readTx_ = nullptr;
 };
 
 } // namespace vl::customers

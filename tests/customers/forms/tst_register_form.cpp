@@ -254,7 +254,7 @@ private slots:
         c.fizmod = QStringLiteral("KP");
         c.telefon = QStringLiteral("1");
         QVERIFY(vl::customers::CustomerService::storeCustomer(dm().d_alap(), nullptr, c,
-                                                              vl::customers::DuplicatePolicy::Allow).stored());
+                                                              vl::customers::DuplicatePolicy::Allow).ok);
         bool stayed = false;
         vltest::whenShown(QStringLiteral("Tugyfelfm"), [&](QWidget* w) {
             auto* f = qobject_cast<Tugyfelfm*>(w);
@@ -378,6 +378,53 @@ private slots:
         QCOMPARE(s.value(QStringLiteral("UGYFELKOD")).toString(), c.value(QStringLiteral("KOD")).toString());
         QCOMPARE(s.value(QStringLiteral("VAROS")).toString(), QStringLiteral("Budaörs"));
         QCOMPARE(keyOf(QStringLiteral("Új Ügyfél O'Neill Kft.")), c.value(QStringLiteral("KOD")).toString());
+    }
+
+    // The form asks the questions the rules hand back: a name that exists
+    // already ("Nem" keeps the entry open, "Igen" stores and goes on to its
+    // first site) and deleting a customer no contract names (Enter on "Nem").
+    void questionsAskedByTheForm() {
+        Tugyfelfm& f = plainForm();
+        QVERIFY(f.FormShow());
+        const QString name = f.e_nev->text();
+        QVERIFY(!name.isEmpty());
+        const int before = f.customerCount();
+        QTest::mouseClick(f.b_ujugyfel, Qt::LeftButton);
+        f.e_nev->setText(name);
+        f.e_telefon->setText(QStringLiteral("+36 1 999 0000"));
+        f.cb_fizmod->setCurrentIndex(f.cb_fizmod->findText(QStringLiteral("Átutalás")));
+        f.cb_fizmodChange();
+        sink_.answers = {1};
+        QTest::mouseClick(f.b_ugyfeltar, Qt::LeftButton);
+        QCOMPARE(sink_.messages.size(), 1);
+        QVERIFY2(sink_.last().startsWith(QStringLiteral("Már van ilyen nevű ügyfél.\n") + name), qPrintable(sink_.last()));
+        QCOMPARE(sink_.defaultButtons, QList<int>{0});
+        QCOMPARE(f.customerMode(), QStringLiteral("insert"));
+        QCOMPARE(dm().d_alap().query(QStringLiteral("SELECT COUNT(*) FROM UGYFEL")).at(0, 0).toInt(), before);
+        sink_.clear();
+        sink_.answers = {0};
+        QTest::mouseClick(f.b_ugyfeltar, Qt::LeftButton);
+        QCOMPARE(sink_.messages.size(), 1);
+        QCOMPARE(f.customerMode(), QStringLiteral("browse"));
+        QCOMPARE(f.siteMode(), QStringLiteral("insert"));
+        QCOMPARE(f.customerCount(), before + 1);
+        QTest::mouseClick(f.b_cimmegsem, Qt::LeftButton);
+        const QString key = f.currentCustomerKey();
+        QCOMPARE(dm().d_alap().query(QStringLiteral("SELECT TELEFON FROM UGYFEL WHERE KOD = :k"), {{QStringLiteral("k"), key}})
+                     .at(0, 0).toString(),
+                 QStringLiteral("+36 1 999 0000"));
+
+        for (const int answer : {1, 0}) {
+            sink_.clear();
+            sink_.answers = {answer};
+            QTest::mouseClick(f.b_ugyfeltorles, Qt::LeftButton);
+            QCOMPARE(sink_.texts(), QStringList{vl::customers::CustomerService::customerDeleteQuestion()});
+            QCOMPARE(sink_.defaultButtons, QList<int>{1});
+            QCOMPARE(dm().d_alap().query(QStringLiteral("SELECT COUNT(*) FROM UGYFEL WHERE KOD = :k"), {{QStringLiteral("k"), key}})
+                         .at(0, 0).toInt(),
+                     answer == 0 ? 0 : 1);
+        }
+        QCOMPARE(f.customerCount(), before);
     }
 
     // A customer with contracts is not deleted; nothing is asked.
