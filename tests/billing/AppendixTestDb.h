@@ -3,6 +3,7 @@
 // contracts written row by row, for the appendix's tests.
 #include "RentalTestDb.h"
 #include "billing/BillingSchema.h"
+#include "operations/OperationsSchema.h"
 #include "shell/Session.h"
 
 #include <QtTest>
@@ -11,8 +12,12 @@ namespace vl::billing::test {
 
 class AppendixDb : public vl::rental::test::TestDb {
 public:
-    // Its databases have the billing module's tables (the appendix's template).
-    AppendixDb() { vl::billing::joinProgramSchema(); }
+    // Its databases have the billing module's tables (the appendix's template)
+    // and the operations module's (the day list's template, for the commands).
+    AppendixDb() {
+        vl::operations::joinProgramSchema();
+        vl::billing::joinProgramSchema();
+    }
     vl::shell::Session session() const {
         vl::shell::Session s;
         s.userCode = QStringLiteral("TESZT");

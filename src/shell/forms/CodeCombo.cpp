@@ -39,11 +39,6 @@ void FillCodeCombo(QComboBox* box, const std::function<vl::db::RowSet()>& query,
     SyncComboIndex(box);
 }
 
-void FillCodeCombo(QComboBox* box, vl::db::Connection& conn, const QString& sql, QStringList& codes,
-                   bool reload, const QString& firstItem, const vl::db::Params& params) {
-    FillCodeCombo(box, [&] { return conn.query(sql, params); }, codes, reload, firstItem);
-}
-
 void SyncComboIndex(QComboBox* box) { syncTo(box, box->currentText()); }
 
 static void syncTo(QComboBox* box, const QString& text) {

@@ -17,8 +17,6 @@ namespace vl::shell {
 // The query runs only when the box is to be filled.
 void FillCodeCombo(QComboBox* box, const std::function<vl::db::RowSet()>& query, QStringList& codes,
                    bool reload, const QString& firstItem);
-void FillCodeCombo(QComboBox* box, vl::db::Connection& conn, const QString& sql, QStringList& codes,
-                   bool reload, const QString& firstItem, const vl::db::Params& params = {});
 
 // Selects the first item equal (case-insensitively) to the box's text, or none;
 // with an empty text the first item when it is empty, else none.
