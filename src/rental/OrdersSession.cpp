@@ -172,7 +172,7 @@ CustomerOutcome OrdersSession::storeCustomer(const Customer& customer) {
             o.reload = true;
             return o;
         }
-        if (!r.result.stored()) return O::refusal(customerErrorText(r.result.errors));
+        if (!r.result.ok) return O::refusal(customerErrorText(r.result.errors));
         O o = O::done();
         o.key = r.result.key;
         o.modeChanged = r.modeChanged;
@@ -214,7 +214,7 @@ SiteOutcome OrdersSession::storeSite(const Site& site) {
         o.reload = true;
         return o;
     }
-    if (!r.stored()) return O::refusal(CustomerService::siteErrorText(r.errors));
+    if (!r.ok) return O::refusal(CustomerService::siteErrorText(r.errors));
     O o = O::done();
     o.key = r.key;
     return o;
