@@ -37,8 +37,6 @@ struct StoreFacts {
     QStringList errors;          // Invalid: the errors in the order they are checked
     QList<Customer> sameName;    // Declined / Duplicate / asking: the customers of the same name
     QString key;                 // Stored: the row's key
-    // Kept only until the forms still spelling it this way are converted.
-    [[deprecated("use ok")]] bool stored() const { return outcome == Outcome::Stored; }
 };
 // The answer of a store: done (`ok`, the key), refused (Invalid with the
 // errors, Duplicate), or the duplicate-name question whose "Nem" ends in
