@@ -563,6 +563,25 @@ auto reading(vl::db::Connection& conn, F&& f) {
     tx->commit();
     return result;
 }
+
+// The refusal a delete meets before its question (the row is missing, or
+// something still uses it), read in one transaction; none when it may go on.
+template <class Exists, class RefusalOf>
+std::optional<DeleteResult> refusedDelete(vl::db::Connection& conn, const QString& missingText, Exists exists,
+                                          RefusalOf refusalOf) {
+    bool missing = false;
+    const QString refusal = reading(conn, [&](Transaction& tx) {
+        if (!exists(tx)) {
+            missing = true;
+            return missingText;
+        }
+        return refusalOf(tx);
+    });
+    if (refusal.isEmpty()) return std::nullopt;
+    DeleteResult r = DeleteResult::refusal(refusal);
+    r.missing = missing;
+    return r;
+}
 } // namespace
 
 RowSet CustomerService::listCustomers(bool activeOnly, SortColumn sort) const {
@@ -612,20 +631,11 @@ StoreResult CustomerService::saveSite(Site& s) const { return storeSite(*conn_, 
 
 DeleteResult CustomerService::removeCustomer(const QString& key) const {
     const QString k = key.trimmed();
-    DeleteResult r;
-    const QString refusal = reading(*conn_, [&](Transaction& tx) {
-        if (!loadCustomer(tx, k)) {
-            r.missing = true;
-            return QStringLiteral("Nincs ilyen ügyfél (kód: %1).").arg(k);
-        }
-        return customerDeleteRefusal(tx, k);
-    });
-    if (!refusal.isEmpty()) {
-        const bool missing = r.missing;
-        r = DeleteResult::refusal(refusal);
-        r.missing = missing;
-        return r;
-    }
+    if (auto refused = refusedDelete(
+            *conn_, QStringLiteral("Nincs ilyen ügyfél (kód: %1).").arg(k),
+            [&](Transaction& tx) { return bool(loadCustomer(tx, k)); },
+            [&](Transaction& tx) { return customerDeleteRefusal(tx, k); }))
+        return *refused;
     vl::db::Connection* on = conn_;
     return DeleteResult::asking(customerDeleteQuestion(), [on, k](bool yes) {
         if (!yes) return DeleteResult();
@@ -637,20 +647,11 @@ DeleteResult CustomerService::removeCustomer(const QString& key) const {
 
 DeleteResult CustomerService::removeSite(const QString& key, const QString& customerKey) const {
     const QString k = key.trimmed();
-    DeleteResult r;
-    const QString refusal = reading(*conn_, [&](Transaction& tx) {
-        if (!loadSite(tx, k)) {
-            r.missing = true;
-            return QStringLiteral("Nincs ilyen szállítási cím (kód: %1).").arg(k);
-        }
-        return siteDeleteRefusal(tx, k);
-    });
-    if (!refusal.isEmpty()) {
-        const bool missing = r.missing;
-        r = DeleteResult::refusal(refusal);
-        r.missing = missing;
-        return r;
-    }
+    if (auto refused = refusedDelete(
+            *conn_, QStringLiteral("Nincs ilyen szállítási cím (kód: %1).").arg(k),
+            [&](Transaction& tx) { return bool(loadSite(tx, k)); },
+            [&](Transaction& tx) { return siteDeleteRefusal(tx, k); }))
+        return *refused;
     vl::db::Connection* on = conn_;
     const QString owner = customerKey.trimmed();
     return DeleteResult::asking(siteDeleteQuestion(), [on, k, owner](bool yes) {

@@ -185,6 +185,23 @@ bool noCounts(const std::array<QString, 7>& counts) {
     return true;
 }
 
+// The visit checks that end the validation of a line and of an item: a term
+// that is not fixed wants a visit on some day (asked once), then the day
+// fields and the remark. Stops at the question while it is unanswered.
+void checkVisits(QStringList& m, const ContractTerms& terms, const std::array<QString, 7>& counts,
+                 const std::array<QString, 7>& prices, const QString& komment, const Answers& answers,
+                 QString* question) {
+    if (noCounts(counts) && !terms.fixedTerm) {
+        const auto no = saidNo(answers, kNincsKarb, question);
+        if (!no) return;
+        if (*no)
+            m << terms.bermodNev +
+                     QStringLiteral(" bérlet módja esetén valamelyik napra ütemezni kell karbantartást gyakorisága");
+    }
+    m << LineItemRules::CheckDayFields(counts, prices);
+    checkRemark(m, komment);
+}
+
 // Return-date checks shared by line and item: valid, not before the delivery.
 void checkReturn(QStringList& m, const QString& kiszall, const QString& vszall) {
     if (vszall.trimmed().isEmpty()) return;
@@ -228,15 +245,7 @@ QStringList LineItemRules::ValidateLine(Transaction& tx, const LineInput& in, co
     if (per < 0) m << QStringLiteral("A karbantartás gyakorisága értelmetlen");
     else if (per == 0 && !terms_.fixedTerm)
         m << terms_.bermodNev + QStringLiteral(" bérlet módja esetén a karbantartás gyakorisága kitöltendő");
-    if (noCounts(in.counts) && !terms_.fixedTerm) {
-        const auto no = saidNo(answers, kNincsKarb, question);
-        if (!no) return m;
-        if (*no)
-            m << terms_.bermodNev +
-                     QStringLiteral(" bérlet módja esetén valamelyik napra ütemezni kell karbantartást gyakorisága");
-    }
-    m << CheckDayFields(in.counts, in.prices);
-    checkRemark(m, in.komment);
+    checkVisits(m, terms_, in.counts, in.prices, in.komment, answers, question);
     return m;
 }
 
@@ -278,15 +287,7 @@ QStringList LineItemRules::ValidateItem(Transaction& tx, qint64 tetelsor, const 
         }
     }
     if (intOf(in.periodus) < 0) m << QStringLiteral("A karbantartás gyakorisága értelmetlen");
-    if (noCounts(in.counts) && !terms_.fixedTerm) {
-        const auto no = saidNo(answers, kNincsKarb, question);
-        if (!no) return m;
-        if (*no)
-            m << terms_.bermodNev +
-                     QStringLiteral(" bérlet módja esetén valamelyik napra ütemezni kell karbantartást gyakorisága");
-    }
-    m << CheckDayFields(in.counts, in.prices);
-    checkRemark(m, in.komment);
+    checkVisits(m, terms_, in.counts, in.prices, in.komment, answers, question);
     return m;
 }
 

@@ -9,6 +9,36 @@ namespace vl::rental {
 using vl::db::Connection;
 using vl::db::Transaction;
 
+// The day sheet's work table as step 8 makes it (the operations module's
+// template now).
+QString daySheetTemplate() {
+    return QStringLiteral(
+        "CREATE TABLE TEVNAPLO ("
+        " SELECTED VARCHAR(1),"
+        " TSORSZAM INTEGER NOT NULL,"
+        " UGYFEL VARCHAR(60),"
+        " CIM VARCHAR(400),"
+        " DB INTEGER,"
+        " TIPUS VARCHAR(60),"
+        " TEVNEV VARCHAR(60),"
+        " SOFOR VARCHAR(60),"
+        " STATUS VARCHAR(60),"
+        " TERMEKKODOK BLOB SUB_TYPE TEXT,"
+        " NETTO VARCHAR(30),"
+        " KOMMENT BLOB SUB_TYPE TEXT,"
+        " BIZONYLAT VARCHAR(80),"
+        " TEVALLAPOT VARCHAR(10),"
+        " UGYFELKOD VARCHAR(20),"
+        " UGYFELCIM VARCHAR(20),"
+        " MODOSITHATO VARCHAR(1),"
+        " TEVKOD VARCHAR(10),"
+        " SOFORKOD VARCHAR(10),"
+        " SZIN VARCHAR(30),"
+        " NETTOFIZ BIGINT,"
+        " BRUTTOFIZ BIGINT,"
+        " CONSTRAINT PK_TEVNAPLO PRIMARY KEY (TSORSZAM))");
+}
+
 namespace {
 
 // Column types of the house:
@@ -212,35 +242,6 @@ QStringList version1() {
     return s;
 }
 
-// The template of the day sheet's work table as step 8 made it.
-QString daySheetTemplate() {
-    return QStringLiteral(
-        "CREATE TABLE TEVNAPLO ("
-        " SELECTED VARCHAR(1),"
-        " TSORSZAM INTEGER NOT NULL,"
-        " UGYFEL VARCHAR(60),"
-        " CIM VARCHAR(400),"
-        " DB INTEGER,"
-        " TIPUS VARCHAR(60),"
-        " TEVNEV VARCHAR(60),"
-        " SOFOR VARCHAR(60),"
-        " STATUS VARCHAR(60),"
-        " TERMEKKODOK BLOB SUB_TYPE TEXT,"
-        " NETTO VARCHAR(30),"
-        " KOMMENT BLOB SUB_TYPE TEXT,"
-        " BIZONYLAT VARCHAR(80),"
-        " TEVALLAPOT VARCHAR(10),"
-        " UGYFELKOD VARCHAR(20),"
-        " UGYFELCIM VARCHAR(20),"
-        " MODOSITHATO VARCHAR(1),"
-        " TEVKOD VARCHAR(10),"
-        " SOFORKOD VARCHAR(10),"
-        " SZIN VARCHAR(30),"
-        " NETTOFIZ BIGINT,"
-        " BRUTTOFIZ BIGINT,"
-        " CONSTRAINT PK_TEVNAPLO PRIMARY KEY (TSORSZAM))");
-}
-
 QList<SchemaStep> buildSteps() {
     QList<SchemaStep> l;
     l.append(SchemaStep{1, QStringLiteral("Alapséma: bérleti táblák, termékek, ügyfelek, szótárak, sablonok"),
@@ -355,6 +356,16 @@ void addUpperSchema(const QString& library, const std::function<void(vl::db::Sch
     for (const auto& u : upperSchemas())
         if (u.first == library) return;
     upperSchemas().append({library, registerModules});
+}
+
+vl::db::SchemaModule templateModule(const QString& name, const QString& title, const QString& table,
+                                    const QStringList& statements) {
+    vl::db::SchemaModule m;
+    m.name = name;
+    m.dependsOn = {Schema::moduleName()};
+    m.steps.append(vl::db::SchemaRegistry::missingTableStep(1, title, table, statements));
+    // Later versions are appended by the owner, never changed once released.
+    return m;
 }
 
 void registerProgramSchema(vl::db::SchemaRegistry& registry) {
