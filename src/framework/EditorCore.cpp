@@ -148,6 +148,14 @@ bool isFlagButton(const QString& button, int funkcio) {
     return !k.isEmpty() && !kinds.contains(k) && funkcio != 2;
 }
 
+// A store the database refused: the text to show, and the server's own.
+SaveResult failedStore(SaveResult res, const DbError& e) {
+    res.status = SaveResult::Failed;
+    res.message = texts::storeFailed(e.text());
+    res.serverText = e.text();
+    return res;
+}
+
 } // namespace
 
 ConvertResult ConvertText(const PanelField& f, const QString& text) {
@@ -586,10 +594,7 @@ SaveResult EditorCore::save(Connection& conn, vl::db::Transaction* outer, const 
             values.append({&f, c.value});
         }
     } catch (const DbError& e) {
-        res.status = SaveResult::Failed;
-        res.message = texts::storeFailed(e.text());
-        res.serverText = e.text();
-        return res;
+        return failedStore(std::move(res), e);
     }
     if (!problems.isEmpty()) {
         res.message = texts::invalidHeading() + QLatin1Char('\n') + problems.join(QLatin1Char('\n'));
@@ -713,10 +718,7 @@ SaveResult EditorCore::save(Connection& conn, vl::db::Transaction* outer, const 
         res.key = newKey;
         return res;
     } catch (const DbError& e) {
-        res.status = SaveResult::Failed;
-        res.message = texts::storeFailed(e.text());
-        res.serverText = e.text();
-        return res;
+        return failedStore(std::move(res), e);
     }
 }
 
@@ -758,10 +760,7 @@ SaveResult EditorCore::remove(Connection& conn, vl::db::Transaction* outer, cons
         res.key = key;
         return res;
     } catch (const DbError& e) {
-        res.status = SaveResult::Failed;
-        res.message = texts::storeFailed(e.text());
-        res.serverText = e.text();
-        return res;
+        return failedStore(std::move(res), e);
     }
 }
 

@@ -79,7 +79,6 @@ const QStringList kOrderBy = {
     QStringLiteral("U.NEV, F.BIZONYLAT"),            QStringLiteral("F.BERKEZD, U.NEV, F.BIZONYLAT"),
     QStringLiteral("F.BERVEG, U.NEV, F.BIZONYLAT"),  QStringLiteral("F.BIZONYLAT")};
 
-QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
 
 // Codes bound one parameter each: "(:m0, :m1, ...)".
 QString inList(const QStringList& codes, const QString& stem, Params& p) {
@@ -178,7 +177,7 @@ void writeStatus(Transaction& tx, const StatusKey& k, const QString& status, con
          {QStringLiteral("datum"), vl::util::TodayStr()},
          {QStringLiteral("statuselozo"), previous},
          {QStringLiteral("juzer"), k.session.writer()},
-         {QStringLiteral("mikor"), nowStamp()},
+         {QStringLiteral("mikor"), vl::util::NowStamp()},
          {QStringLiteral("b"), k.bizonylat},
          {QStringLiteral("v"), k.verzio}});
 }
@@ -427,7 +426,7 @@ vl::Outcome ContractSearch::reopen(Connection& conn, Transaction* outer, const v
             "BERVEGELOZO = NULL, JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
             {{QStringLiteral("status"), QStringLiteral("FO")},
              {QStringLiteral("juzer"), k.session.writer()},
-             {QStringLiteral("mikor"), nowStamp()},
+             {QStringLiteral("mikor"), vl::util::NowStamp()},
              {QStringLiteral("b"), k.bizonylat},
              {QStringLiteral("v"), k.verzio}});
     };

@@ -25,7 +25,6 @@ namespace {
 
 const QString kRule = QStringLiteral("OrdersItems");
 
-QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
 
 [[noreturn]] void changedElsewhere() {
     throw vl::RuleRefusal(ProductRegister::ContractChangedElsewhereText(), kRule);
@@ -83,7 +82,7 @@ Contract openContract(Transaction& tx, const GeneratorContext& ctx, qint64 b, qi
     if (!c.modifiable) throw vl::RuleRefusal(OrdersWorkspace::NotModifiableText(c.statusName), kRule);
     if (loadedRv != 0 && c.rv != loadedRv) changedElsewhere();
     tx.exec(QStringLiteral("UPDATE FORGFEJ SET JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
-            {{QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()},
+            {{QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), vl::util::NowStamp()},
              {QStringLiteral("b"), b}, {QStringLiteral("v"), v}});
     return c;
 }
@@ -203,7 +202,7 @@ ItemStoreResult OrdersItems::StoreItems(vl::db::Connection& conn, Transaction* o
                                   .arg(rq.activityDate.trimmed()),
                               kRule);
     const QString activityDate = dateOf(rq.activityDate).isEmpty()
-                                     ? QDate::currentDate().toString(QStringLiteral("yyyy.MM.dd"))
+                                     ? vl::util::TodayStr()
                                      : dateOf(rq.activityDate);
 
     vl::db::TxScope tx(conn, outer);
@@ -274,7 +273,7 @@ ItemStoreResult OrdersItems::StoreItems(vl::db::Connection& conn, Transaction* o
                          {QStringLiteral("t"), k.tetelsor}, {QStringLiteral("kiszall"), r.kiszall},
                          {QStringLiteral("vszall"), r.vszallt}, {QStringLiteral("h"), r.pattern},
                          {QStringLiteral("periodus"), r.periodus}, {QStringLiteral("juzer"), ctx.userCode},
-                         {QStringLiteral("mikor"), nowStamp()}};
+                         {QStringLiteral("mikor"), vl::util::NowStamp()}};
                 for (int d = 0; d < 7; ++d) p.push_back({QStringLiteral("k%1").arg(d + 1), r.karbar[size_t(d)]});
                 tx->exec(QStringLiteral("UPDATE FORGSOR SET KISZALL = :kiszall, VSZALL = :vszall, HKSZCSPSZV = :h,"
                                         " KARBAR1 = :k1, KARBAR2 = :k2, KARBAR3 = :k3, KARBAR4 = :k4, KARBAR5 = :k5,"
@@ -298,7 +297,7 @@ ItemStoreResult OrdersItems::StoreItems(vl::db::Connection& conn, Transaction* o
                                    " WHERE MODOSITHATO IN ('I', 'i'))"),
                     {{QStringLiteral("soforkod"), r.soforkod.isEmpty() ? QVariant(QMetaType::fromType<QString>())
                                                                         : QVariant(r.soforkod)},
-                     {QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()},
+                     {QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), vl::util::NowStamp()},
                      {QStringLiteral("b"), k.bizonylat}, {QStringLiteral("v"), k.verzio},
                      {QStringLiteral("t"), k.tetelsor}, {QStringLiteral("s"), k.sorszam},
                      {QStringLiteral("datum"), activityDate}}));
@@ -411,7 +410,7 @@ bool OrdersItems::ChangeNumber(vl::db::Connection& conn, Transaction* outer, con
                                {{QStringLiteral("kod"), newCode}});
         if (out.rowCount() && out.at(0, 0).toLongLong() > 0) throw vl::RuleRefusal(NotRentableText(newCode), kRule);
 
-        const QString stamp = nowStamp();
+        const QString stamp = vl::util::NowStamp();
         // The item's activities and the item itself renumbered; the item row
         // guarded by the number it had.
         tx->exec(QStringLiteral("UPDATE FORGTEV SET ARUKOD = :ujarukod, JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b"

@@ -28,7 +28,6 @@ namespace {
 
 const QString kRule = QStringLiteral("OrdersWorkspace");
 
-QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
 
 // An address of UGYFELCIM C in one text; a missing part stays empty.
 const char* const kAddress = "COALESCE(C.IRSZAM, '') || ' ' || COALESCE(C.VAROS, '') || ', ' || COALESCE(C.UTCA, '')";
@@ -587,7 +586,7 @@ StoreSummary OrdersWorkspace::ApplyPaymentMode(Transaction& tx, const GeneratorC
                                         " WHERE F.UGYFELKOD = :ugyfelkod AND F.AKTIV = 'I' AND F.VERZIO = 1"
                                         " AND SR.MODOSITHATO = 'I' ORDER BY F.BIZONYLAT"),
                          {{QStringLiteral("ugyfelkod"), customerKey.trimmed()}});
-    const QString stamp = nowStamp();
+    const QString stamp = vl::util::NowStamp();
     while (rs.next()) {
         const qint64 b = rs.integer(QStringLiteral("BIZONYLAT"));
         tx.exec(QStringLiteral("UPDATE FORGFEJ SET FIZMOD = :fizmod, JUZER = :juzer, MIKOR = :mikor"
@@ -729,7 +728,7 @@ LineStoreOutcome OrdersWorkspace::storeLineIn(Transaction& tx, const GeneratorCo
     // (1) the contract's stamp: from here on another workstation's store of
     // the same contract waits or fails, never interleaves.
     tx.exec(QStringLiteral("UPDATE FORGFEJ SET JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = 1"),
-            {{QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()},
+            {{QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), vl::util::NowStamp()},
              {QStringLiteral("b"), h.bizonylat}});
     const ActSnapshot before = activities(tx, ctx, h.bizonylat);
     const QString oldLine = rq.tetelsor > 0 ? lineSignature(tx, h.bizonylat, rq.tetelsor) : QString();

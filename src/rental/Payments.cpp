@@ -24,7 +24,6 @@ namespace {
 
 const QString kRule = QStringLiteral("Payments");
 
-QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
 QString nowMinute() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm")); }
 
 QVariant nullable(const QString& s) {
@@ -38,12 +37,7 @@ QVariant nullable(const QString& s) {
 // The code of a status class: "E" when it is of the class asked (the page
 // tests that literal for a paid row), else the first of the class by code.
 QString codeOfClass(const GeneratorContext& ctx, QChar cls, const QString& preferred) {
-    if (ctx.classOf(preferred) == cls) return preferred;
-    QStringList codes;
-    for (auto it = ctx.statusClass.begin(); it != ctx.statusClass.end(); ++it)
-        if (it.value() == cls) codes << it.key();
-    codes.sort();
-    return codes.isEmpty() ? preferred : codes.first();
+    return ctx.codeOfClass(cls, preferred, preferred);
 }
 
 // Every write to a contract's rows stamps its header first, so a second
@@ -51,7 +45,7 @@ QString codeOfClass(const GeneratorContext& ctx, QChar cls, const QString& prefe
 void stamp(Transaction& tx, const GeneratorContext& ctx, qint64 b, qint64 v) {
     const qint64 n = tx.exec(QStringLiteral("UPDATE FORGFEJ SET JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b"
                                             " AND VERZIO = :v"),
-                             {{QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()},
+                             {{QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), vl::util::NowStamp()},
                               {QStringLiteral("b"), b}, {QStringLiteral("v"), v}});
     if (n == 0) throw vl::RuleRefusal(QStringLiteral("Nincs ilyen szerződés: %1").arg(b), kRule);
 }
@@ -98,7 +92,7 @@ void Payments::InsertHandEntered(Transaction& tx, const RentalTables& tables, co
              {QStringLiteral("brutto"), vl::util::RoundHalfAway(double(p.netto) * ctx.vatFactor)},
              {QStringLiteral("tevallapot"), p.tevallapot}, {QStringLiteral("soforkod"), nullable(p.soforkod)},
              {QStringLiteral("komment"), p.komment.isNull() ? QString(QLatin1String("")) : p.komment},
-             {QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()}});
+             {QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), vl::util::NowStamp()}});
 }
 
 QString Payments::DeleteQuestion(const PaymentRow& r) {
@@ -254,7 +248,7 @@ PaymentResult Payments::TogglePaid(vl::db::Connection& conn, Transaction* outer,
                            " WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio AND DATUM = :datum AND TEVSORSZAM = :tevsorszam"
                            " AND TEVALLAPOT = :shown AND TEVKOD = 'FIZ'"),
             {{QStringLiteral("tevallapot"), status}, {QStringLiteral("komment"), nullable(komment)},
-             {QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()},
+             {QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), vl::util::NowStamp()},
              {QStringLiteral("bizonylat"), shown.key.bizonylat}, {QStringLiteral("verzio"), shown.key.verzio},
              {QStringLiteral("datum"), shown.key.datum}, {QStringLiteral("tevsorszam"), shown.key.tevsorszam},
              {QStringLiteral("shown"), shown.tevallapot.trimmed()}});
