@@ -52,15 +52,13 @@ RowSet findCode(Transaction& tx, const QString& table, const QString& value) {
     return RowSet();
 }
 
-QString blankZero(qint64 v) { return v == 0 ? QString() : QString::number(v); }
-
 // The visits a week of a line's or an item's row (pattern and day prices) as
 // its panel shows them: a zero as a blank.
 void readVisitDays(const RowSet& rs, std::array<QString, 7>& counts, std::array<QString, 7>& prices) {
     const std::array<int, 7> pattern = PatternCounts(rs.text(QStringLiteral("HKSZCSPSZV")));
     for (int d = 0; d < 7; ++d) {
-        counts[size_t(d)] = blankZero(pattern[size_t(d)]);
-        prices[size_t(d)] = blankZero(rs.integer(QStringLiteral("KARBAR%1").arg(d + 1)));
+        counts[size_t(d)] = vl::util::IntOrBlank(pattern[size_t(d)]);
+        prices[size_t(d)] = vl::util::IntOrBlank(rs.integer(QStringLiteral("KARBAR%1").arg(d + 1)));
     }
 }
 
@@ -489,7 +487,7 @@ LineInput ContractSession::lineFields(qint64 tetelsor) {
     in.kiszall = rs.text(QStringLiteral("KISZALL")).trimmed();
     in.vszall = rs.text(QStringLiteral("VSZALL")).trimmed();
     readVisitDays(rs, in.counts, in.prices);
-    in.periodus = blankZero(rs.integer(QStringLiteral("PERIODUS")));
+    in.periodus = vl::util::IntOrBlank(rs.integer(QStringLiteral("PERIODUS")));
     in.soforkod = rs.text(QStringLiteral("SOFORKOD")).trimmed();
     in.komment = rs.text(QStringLiteral("KOMMENT"));
     return in;
@@ -506,7 +504,7 @@ ItemInput ContractSession::itemFields(qint64 tetelsor, qint64 sorszam) {
     in.kiszall = rs.text(QStringLiteral("KISZALL")).trimmed();
     in.vszallt = rs.text(QStringLiteral("VSZALLT")).trimmed();
     readVisitDays(rs, in.counts, in.prices);
-    in.periodus = blankZero(rs.integer(QStringLiteral("PERIODUS")));
+    in.periodus = vl::util::IntOrBlank(rs.integer(QStringLiteral("PERIODUS")));
     in.komment = rs.text(QStringLiteral("KOMMENT"));
     return in;
 }
