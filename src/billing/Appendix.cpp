@@ -116,7 +116,6 @@ QString filterText(const AppendixFilter& f) {
 
 const char* const kUnprinted = " WHERE LASTPRINT = '' OR LASTPRINT IS NULL";
 
-
 } // namespace
 
 QStringList PaymentKindItems() {

@@ -1,7 +1,7 @@
 #include "rental/ContractSearch.h"
 
 #include "db/TxScope.h"
-#include "db/WriteConflict.h"
+#include "rental/ContractConflict.h"
 #include "rental/ProductRegister.h"
 #include "rental/ProductStore.h"
 #include "util/Dates.h"
@@ -79,7 +79,6 @@ const QStringList kOrderBy = {
     QStringLiteral("U.NEV, F.BIZONYLAT"),            QStringLiteral("F.BERKEZD, U.NEV, F.BIZONYLAT"),
     QStringLiteral("F.BERVEG, U.NEV, F.BIZONYLAT"),  QStringLiteral("F.BIZONYLAT")};
 
-
 // Codes bound one parameter each: "(:m0, :m1, ...)".
 QString inList(const QStringList& codes, const QString& stem, Params& p) {
     QStringList names;
@@ -131,7 +130,7 @@ Head readHead(Transaction& tx, qint64 b, qint64 v) {
 // The contract as the caller saw it, or the refusal that it changed meanwhile.
 void checkVersion(const Head& h, qint64 expectedRv) {
     if (expectedRv != 0 && h.rv != expectedRv)
-        throw vl::RuleRefusal(ProductRegister::ContractChangedElsewhereText(), kRule);
+        refuseContractChanged(kRule);
 }
 
 // The products of the contract's items (all of them, or only those not back).
@@ -143,13 +142,6 @@ QStringList productsOf(Transaction& tx, qint64 b, qint64 v, bool notBackOnly) {
     QStringList out;
     while (rs.next()) out << rs.value(0).toString();
     return out;
-}
-
-// Runs one write of a status action; another workstation's write of the
-// same contract at the same moment becomes the "changed elsewhere" refusal.
-template <class F>
-void guarded(F&& write) {
-    vl::db::refusingWriteConflict(ProductRegister::ContractChangedElsewhereText(), kRule, std::forward<F>(write));
 }
 
 // A refusal thrown by the checks becomes the outcome the caller shows.
@@ -210,7 +202,7 @@ vl::Outcome statusAction(Connection& conn, Transaction* outer, const StatusKey& 
                 const Head h = readHead(*tx, k.bizonylat, k.verzio);
                 checkVersion(h, seenRv);
                 if (recheck) recheck(*tx, h);
-                guarded([&] {
+                refusingContractConflict(kRule, [&] {
                     write(*tx, h, k);
                     for (const QString& kod : productsOf(*tx, k.bizonylat, k.verzio, notBackOnly))
                         ProductStore::UpdateProductStatus(*tx, kod);

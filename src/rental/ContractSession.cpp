@@ -39,7 +39,6 @@ QString ContractModeText(ContractMode mode) {
 
 namespace {
 
-
 // A dictionary row found by KOD, or else by NEV.
 RowSet findCode(Transaction& tx, const QString& table, const QString& value) {
     const QString v = value.trimmed();

@@ -56,7 +56,6 @@ QString grouped(qint64 v) {
     return v < 0 ? QLatin1Char('-') + d : d;
 }
 
-
 QString dateOf(const QString& text) { return vl::util::NormalizeDateText(text.trimmed()); }
 
 QString withHeading(const QString& heading, const QStringList& messages) {

@@ -1,8 +1,8 @@
 #include "rental/Payments.h"
 
 #include "db/TxScope.h"
-#include "db/WriteConflict.h"
 #include "rental/Numbering.h"
+#include "rental/ContractConflict.h"
 #include "rental/ProductRegister.h"
 #include "rental/Schedule.h"
 #include "util/Dates.h"
@@ -28,10 +28,6 @@ QString nowMinute() { return QDateTime::currentDateTime().toString(QStringLitera
 
 QVariant nullable(const QString& s) {
     return s.trimmed().isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(s.trimmed());
-}
-
-[[noreturn]] void changedElsewhere() {
-    throw vl::RuleRefusal(ProductRegister::ContractChangedElsewhereText(), kRule);
 }
 
 // The code of a status class: "E" when it is of the class asked (the page
@@ -60,11 +56,6 @@ BillingResult regenerate(Transaction& tx, const GeneratorContext& ctx, qint64 b,
 
 // Runs a write; a conflict with another workstation's write is the
 // "changed elsewhere" refusal.
-template <typename F>
-auto guarded(F&& f) -> decltype(f()) {
-    return vl::db::refusingWriteConflict(ProductRegister::ContractChangedElsewhereText(), kRule, std::forward<F>(f));
-}
-
 } // namespace
 
 QString PaymentResult::line() const {
@@ -181,7 +172,7 @@ PaymentResult Payments::RecordPayment(vl::db::Connection& conn, Transaction* out
     const qint64 netto = vl::util::TrimText(in.amount).toLongLong();
 
     vl::db::TxScope tx(conn, outer);
-    PaymentResult res = guarded([&] {
+    PaymentResult res = refusingContractConflict(kRule, [&] {
         PaymentResult r;
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
         const qint64 b = in.bizonylat, v = in.verzio;
@@ -218,7 +209,7 @@ PaymentResult Payments::RecordPayment(vl::db::Connection& conn, Transaction* out
         r.tevallapot = paid;
         return r;
     });
-    guarded([&] { tx.commit(); return 0; });
+    refusingContractConflict(kRule, [&] { tx.commit(); return 0; });
     return res;
 }
 
@@ -228,7 +219,7 @@ PaymentResult Payments::TogglePaid(vl::db::Connection& conn, Transaction* outer,
     res.key = shown.key;
     if (shown.key.isNull()) return res;
     vl::db::TxScope tx(conn, outer);
-    const bool done = guarded([&] {
+    const bool done = refusingContractConflict(kRule, [&] {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
         const QChar cls = ctx.classOf(shown.tevallapot);
         QString status, komment;
@@ -252,12 +243,12 @@ PaymentResult Payments::TogglePaid(vl::db::Connection& conn, Transaction* outer,
              {QStringLiteral("bizonylat"), shown.key.bizonylat}, {QStringLiteral("verzio"), shown.key.verzio},
              {QStringLiteral("datum"), shown.key.datum}, {QStringLiteral("tevsorszam"), shown.key.tevsorszam},
              {QStringLiteral("shown"), shown.tevallapot.trimmed()}});
-        if (n != 1) changedElsewhere();
+        if (n != 1) refuseContractChanged(kRule);
         res.tevallapot = status;
         return true;
     });
     if (!done) return res;
-    guarded([&] { tx.commit(); return 0; });
+    refusingContractConflict(kRule, [&] { tx.commit(); return 0; });
     return res;
 }
 
@@ -267,7 +258,7 @@ PaymentResult Payments::DeletePayment(vl::db::Connection& conn, Transaction* out
     res.key = shown.key;
     if (shown.key.isNull()) return res;
     vl::db::TxScope tx(conn, outer);
-    guarded([&] {
+    refusingContractConflict(kRule, [&] {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
         RowSet k = tx->query(QStringLiteral("SELECT KEZI FROM FORGFIZ WHERE BIZONYLAT = :b AND VERZIO = :v AND DATUM = :d"
                                             " AND TEVSORSZAM = :n"),
@@ -283,13 +274,13 @@ PaymentResult Payments::DeletePayment(vl::db::Connection& conn, Transaction* out
              {QStringLiteral("datum"), shown.key.datum}, {QStringLiteral("tevsorszam"), shown.key.tevsorszam},
              {QStringLiteral("shown"), shown.tevallapot.trimmed()}, {QStringLiteral("datum2"), shown.datum2.trimmed()},
              {QStringLiteral("netto"), shown.netto}});
-        if (n != 1) changedElsewhere();
+        if (n != 1) refuseContractChanged(kRule);
         // The days a paid or hand-entered period covered are billed again.
         if (hand || ctx.classOf(shown.tevallapot) == u'N')
             res.billing = regenerate(*tx, ctx, shown.key.bizonylat, shown.key.verzio, shown.key.datum);
         return 0;
     });
-    guarded([&] { tx.commit(); return 0; });
+    refusingContractConflict(kRule, [&] { tx.commit(); return 0; });
     return res;
 }
 

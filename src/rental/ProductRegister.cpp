@@ -67,7 +67,6 @@ const QString kWithoutNumber = QStringLiteral(
 // A planned activity: state of class "I" or "i".
 const QString kPlanned = QStringLiteral("TEVALLAPOT IN (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i'))");
 
-
 void addFilter(QString& sql, Params& p, const ProductFilter& f) {
     if (!f.typeCode.isEmpty()) {
         sql += QStringLiteral(" AND A.ARUCSOPORT = :arucsoport");

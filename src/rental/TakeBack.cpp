@@ -14,7 +14,6 @@ using vl::db::Transaction;
 
 namespace {
 
-
 QString cancelledCode(const GeneratorContext& ctx) {
     if (ctx.classOf(QStringLiteral("X")) == u'X') return QStringLiteral("X");
     QStringList codes;
