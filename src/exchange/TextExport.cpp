@@ -3,11 +3,8 @@
 #include "FileOut.h"
 #include "db/DisplayText.h"
 #include "reporting/DictionaryList.h"
-#include "shell/Cp1250.h"
 #include "util/Numbers.h"
 #include "util/Texts.h"
-
-#include <QStringEncoder>
 
 namespace vl::exchange {
 
@@ -17,19 +14,6 @@ using vl::db::Column;
 namespace {
 
 constexpr int kProgressEvery = 100;
-
-// Characters of a text that windows-1250 cannot hold.
-int unencodable(const QString& text) {
-    int n = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        QStringEncoder one("windows-1250");
-        const QByteArray b = one.encode(QStringView(text).mid(i, len));
-        if (one.hasError() || b.isEmpty()) ++n;
-        i += len - 1;
-    }
-    return n;
-}
 
 // A value as the list shows it, with its column's decimals; one line.
 QString valueText(const QVariant& v, const Column& col) {
@@ -65,12 +49,7 @@ WriteNotes WriteTxt(RowSource& rows, const QString& path, const Progress& progre
     const qint64 total = rows.sizeHint();
     QVariantList row;
     while (rows.next(row)) {
-        const QString line = TxtLine(cols, row);
-        bool lossy = false;
-        QByteArray bytes = vl::shell::toCp1250(line, &lossy);
-        if (lossy) notes.replacedCharacters += unencodable(line);
-        bytes += "\r\n";
-        out.write(bytes);
+        writeCp1250Line(out, TxtLine(cols, row), notes);
         if (++notes.rows % kProgressEvery == 0) reportProgress(progress, notes.rows, total);
     }
     out.close();

@@ -16,7 +16,6 @@
 
 namespace vl::rental {
 
-using vl::db::Params;
 using vl::db::RowSet;
 using vl::db::Transaction;
 
