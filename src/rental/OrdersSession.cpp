@@ -7,6 +7,7 @@
 #include "util/Error.h"
 
 #include <functional>
+#include <optional>
 #include <utility>
 
 namespace vl::rental {
@@ -40,6 +41,20 @@ vl::OutcomeOf<X> guarded(const std::function<vl::OutcomeOf<X>()>& f,
         };
     }
     return o;
+}
+
+// A store refused by its rule (the row changed or deleted elsewhere): the
+// refusal, with the panel to show what is stored now; none when it stored.
+template <class O, class F>
+std::optional<O> refusedStore(F&& store) {
+    try {
+        store();
+        return std::nullopt;
+    } catch (const vl::RuleRefusal& e) {
+        O o = O::refusal(e.text());
+        o.reload = true;
+        return o;
+    }
 }
 
 template <class X>
@@ -156,14 +171,8 @@ CustomerOutcome OrdersSession::storeCustomer(const Customer& customer) {
     const auto store = [this, customer]() -> O {
         Customer c = customer;
         OrdersWorkspace::CustomerStoreOutcome r;
-        try {
-            r = OrdersWorkspace::storeCustomer(conn_, who_, c);
-        } catch (const vl::RuleRefusal& e) {
-            // Changed or deleted elsewhere: the panel shows what is stored now.
-            O o = O::refusal(e.text());
-            o.reload = true;
-            return o;
-        }
+        if (auto refused = refusedStore<O>([&] { r = OrdersWorkspace::storeCustomer(conn_, who_, c); }))
+            return *refused;
         if (!r.result.ok) return O::refusal(customerErrorText(r.result.errors));
         O o = O::done();
         o.key = r.result.key;
@@ -199,13 +208,7 @@ SiteOutcome OrdersSession::storeSite(const Site& site) {
     if (!errors.isEmpty()) return O::refusal(CustomerService::siteErrorText(errors));
     Site s = site;
     vl::customers::StoreResult r;
-    try {
-        r = CustomerService::storeSite(conn_, nullptr, s);
-    } catch (const vl::RuleRefusal& e) {
-        O o = O::refusal(e.text());
-        o.reload = true;
-        return o;
-    }
+    if (auto refused = refusedStore<O>([&] { r = CustomerService::storeSite(conn_, nullptr, s); })) return *refused;
     if (!r.ok) return O::refusal(CustomerService::siteErrorText(r.errors));
     O o = O::done();
     o.key = r.key;
