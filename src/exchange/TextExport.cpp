@@ -6,6 +6,8 @@
 #include "util/Numbers.h"
 #include "util/Texts.h"
 
+#include <functional>
+
 namespace vl::exchange {
 
 using vl::db::ColType;
@@ -21,6 +23,26 @@ QString valueText(const QVariant& v, const Column& col) {
     if (t.contains(QLatin1Char('\r')) || t.contains(QLatin1Char('\n')) || t.contains(QLatin1Char('\t')))
         t = vl::reporting::listValueText(t);
     return t;
+}
+
+// A text file of the rows: the head (when there is one), then a line per row
+// as `line` writes it, the progress told every kProgressEvery rows and at the end.
+WriteNotes writeRows(RowSource& rows, const QString& path, const Progress& progress,
+                     const std::function<void(FileOut&, const QList<Column>&)>& head,
+                     const std::function<void(FileOut&, const QList<Column>&, const QVariantList&, WriteNotes&)>& line) {
+    WriteNotes notes;
+    FileOut out(path);
+    const QList<Column> cols = rows.columns();
+    const qint64 total = rows.sizeHint();
+    if (head) head(out, cols);
+    QVariantList row;
+    while (rows.next(row)) {
+        line(out, cols, row, notes);
+        if (++notes.rows % kProgressEvery == 0) reportProgress(progress, notes.rows, total);
+    }
+    out.close();
+    reportProgress(progress, notes.rows, total);
+    return notes;
 }
 
 } // namespace
@@ -43,18 +65,10 @@ QString TxtLine(const QList<Column>& cols, const QVariantList& row) {
 }
 
 WriteNotes WriteTxt(RowSource& rows, const QString& path, const Progress& progress) {
-    WriteNotes notes;
-    FileOut out(path);
-    const QList<Column> cols = rows.columns();
-    const qint64 total = rows.sizeHint();
-    QVariantList row;
-    while (rows.next(row)) {
-        writeCp1250Line(out, TxtLine(cols, row), notes);
-        if (++notes.rows % kProgressEvery == 0) reportProgress(progress, notes.rows, total);
-    }
-    out.close();
-    reportProgress(progress, notes.rows, total);
-    return notes;
+    return writeRows(rows, path, progress, nullptr,
+                     [](FileOut& out, const QList<Column>& cols, const QVariantList& row, WriteNotes& notes) {
+                         writeCp1250Line(out, TxtLine(cols, row), notes);
+                     });
 }
 
 QString CsvField(const QString& text) {
@@ -113,23 +127,17 @@ QString CsvValueText(const QVariant& v, const Column& col) {
 }
 
 WriteNotes WriteCsv(RowSource& rows, const QString& path, const Progress& progress) {
-    WriteNotes notes;
-    FileOut out(path);
-    const QList<Column> cols = rows.columns();
-    const qint64 total = rows.sizeHint();
-    QStringList fields;
-    for (const Column& c : cols) fields << CsvField(CsvTextCell(vl::reporting::columnLabel(c)));
-    out.write(QByteArray("\xEF\xBB\xBF") + fields.join(QLatin1Char(';')).toUtf8() + "\r\n");
-    QVariantList row;
-    while (rows.next(row)) {
-        fields.clear();
-        for (int i = 0; i < cols.size(); ++i) fields << CsvField(CsvValueText(row.value(i), cols[i]));
-        out.write(fields.join(QLatin1Char(';')).toUtf8() + "\r\n");
-        if (++notes.rows % kProgressEvery == 0) reportProgress(progress, notes.rows, total);
-    }
-    out.close();
-    reportProgress(progress, notes.rows, total);
-    return notes;
+    const auto head = [](FileOut& out, const QList<Column>& cols) {
+        QStringList fields;
+        for (const Column& c : cols) fields << CsvField(CsvTextCell(vl::reporting::columnLabel(c)));
+        out.write(QByteArray("\xEF\xBB\xBF") + fields.join(QLatin1Char(';')).toUtf8() + "\r\n");
+    };
+    return writeRows(rows, path, progress, head,
+                     [](FileOut& out, const QList<Column>& cols, const QVariantList& row, WriteNotes&) {
+                         QStringList fields;
+                         for (int i = 0; i < cols.size(); ++i) fields << CsvField(CsvValueText(row.value(i), cols[i]));
+                         out.write(fields.join(QLatin1Char(';')).toUtf8() + "\r\n");
+                     });
 }
 
 } // namespace vl::exchange
