@@ -9,36 +9,6 @@ namespace vl::rental {
 using vl::db::Connection;
 using vl::db::Transaction;
 
-// The day sheet's work table as step 8 makes it (the operations module's
-// template now).
-QString daySheetTemplate() {
-    return QStringLiteral(
-        "CREATE TABLE TEVNAPLO ("
-        " SELECTED VARCHAR(1),"
-        " TSORSZAM INTEGER NOT NULL,"
-        " UGYFEL VARCHAR(60),"
-        " CIM VARCHAR(400),"
-        " DB INTEGER,"
-        " TIPUS VARCHAR(60),"
-        " TEVNEV VARCHAR(60),"
-        " SOFOR VARCHAR(60),"
-        " STATUS VARCHAR(60),"
-        " TERMEKKODOK BLOB SUB_TYPE TEXT,"
-        " NETTO VARCHAR(30),"
-        " KOMMENT BLOB SUB_TYPE TEXT,"
-        " BIZONYLAT VARCHAR(80),"
-        " TEVALLAPOT VARCHAR(10),"
-        " UGYFELKOD VARCHAR(20),"
-        " UGYFELCIM VARCHAR(20),"
-        " MODOSITHATO VARCHAR(1),"
-        " TEVKOD VARCHAR(10),"
-        " SOFORKOD VARCHAR(10),"
-        " SZIN VARCHAR(30),"
-        " NETTOFIZ BIGINT,"
-        " BRUTTOFIZ BIGINT,"
-        " CONSTRAINT PK_TEVNAPLO PRIMARY KEY (TSORSZAM))");
-}
-
 namespace {
 
 // Column types of the house:
@@ -241,6 +211,40 @@ QStringList version1() {
     // operations and the billing modules make them.)
     return s;
 }
+
+} // namespace
+
+// The template of the day sheet's work table as step 8 made it (the
+// operations module's template now).
+QString daySheetTemplate() {
+    return QStringLiteral(
+        "CREATE TABLE TEVNAPLO ("
+        " SELECTED VARCHAR(1),"
+        " TSORSZAM INTEGER NOT NULL,"
+        " UGYFEL VARCHAR(60),"
+        " CIM VARCHAR(400),"
+        " DB INTEGER,"
+        " TIPUS VARCHAR(60),"
+        " TEVNEV VARCHAR(60),"
+        " SOFOR VARCHAR(60),"
+        " STATUS VARCHAR(60),"
+        " TERMEKKODOK BLOB SUB_TYPE TEXT,"
+        " NETTO VARCHAR(30),"
+        " KOMMENT BLOB SUB_TYPE TEXT,"
+        " BIZONYLAT VARCHAR(80),"
+        " TEVALLAPOT VARCHAR(10),"
+        " UGYFELKOD VARCHAR(20),"
+        " UGYFELCIM VARCHAR(20),"
+        " MODOSITHATO VARCHAR(1),"
+        " TEVKOD VARCHAR(10),"
+        " SOFORKOD VARCHAR(10),"
+        " SZIN VARCHAR(30),"
+        " NETTOFIZ BIGINT,"
+        " BRUTTOFIZ BIGINT,"
+        " CONSTRAINT PK_TEVNAPLO PRIMARY KEY (TSORSZAM))");
+}
+
+namespace {
 
 QList<SchemaStep> buildSteps() {
     QList<SchemaStep> l;
