@@ -59,6 +59,14 @@ private:
     CheckStatusWrapper w_;
 };
 
+// A service request's parameter block, begun with its action.
+IXpbBuilder* serviceRequest(Status& st, unsigned char action, const QString& doing) {
+    IXpbBuilder* b = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::SPB_START, nullptr, 0);
+    st.check(doing);
+    b->insertTag(&st, action);
+    return b;
+}
+
 std::vector<unsigned char> buffer(IXpbBuilder* b) {
     Status st;
     const unsigned char* p = b->getBuffer(&st);
@@ -346,9 +354,7 @@ void runRestoreService(const DatabaseLocation& target, const QString& dbFile, co
     QString dbName;
     ServiceAttachment svc(target, &dbName);
     Status st;
-    IXpbBuilder* b = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::SPB_START, nullptr, 0);
-    st.check(doing);
-    b->insertTag(&st, isc_action_svc_restore);
+    IXpbBuilder* b = serviceRequest(st, isc_action_svc_restore, doing);
     b->insertString(&st, isc_spb_bkp_file,
                     (remote ? backupFile : QFileInfo(backupFile).absoluteFilePath()).toUtf8().constData());
     b->insertString(&st, isc_spb_dbname, (remote ? dbName : dbFile).toUtf8().constData());
@@ -412,9 +418,7 @@ void BackupDatabase(const DatabaseLocation& source, const QString& backupFile, c
     {
         ServiceAttachment svc(source, &dbName);
         Status st;
-        IXpbBuilder* b = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::SPB_START, nullptr, 0);
-        st.check(doing);
-        b->insertTag(&st, isc_action_svc_backup);
+        IXpbBuilder* b = serviceRequest(st, isc_action_svc_backup, doing);
         b->insertString(&st, isc_spb_dbname, (remote ? dbName : vl::db::detail::embeddedFilePath(dbName)).toUtf8().constData());
         if (remote) {
             b->insertString(&st, isc_spb_bkp_file, "stdout");
