@@ -8,6 +8,7 @@
 #include "util/Error.h"
 #include "util/NumberFormat.h"
 #include "util/Texts.h"
+#include "util/Dates.h"
 
 #include <QDateTime>
 #include <QSet>
@@ -114,8 +115,6 @@ QString filterText(const AppendixFilter& f) {
 }
 
 const char* const kUnprinted = " WHERE LASTPRINT = '' OR LASTPRINT IS NULL";
-
-QString stampNow() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
 
 } // namespace
 
@@ -378,7 +377,7 @@ StampResult AppendixService::stamp(const RowSet& rows, const QString& from, cons
     // Forward only: a contract that holds a later end keeps it.
     const QString forward = QStringLiteral(" AND (LASTPRINT IS NULL OR LASTPRINT = '' OR LASTPRINT <= :lastprint)");
     vl::db::TxScope tx(conn_, nullptr);
-    const QString now = stampNow();
+    const QString now = vl::util::NowStamp();
     for (qint64 b : contracts) {
         const Params p{{QStringLiteral("lastprint"), t}, {QStringLiteral("lastprinttol"), f},
                        {QStringLiteral("bizonylat"), b}};

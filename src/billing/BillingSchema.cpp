@@ -42,21 +42,11 @@ QStringList createStatements() {
 }
 
 vl::db::SchemaModule schemaModule() {
-    vl::db::SchemaModule m;
-    m.name = QStringLiteral("billing");
-    m.dependsOn = {vl::rental::Schema::moduleName()};
     // Version 1: the appendix's template, made only where an older database
     // does not have it yet (there the rental module's steps made it alike).
-    vl::db::SchemaStep first;
-    first.version = 1;
-    first.title = QStringLiteral("Számla melléklet munkatáblájának sablonja (MELLEKLET)");
-    first.data = [](vl::db::Transaction& tx) {
-        if (vl::db::SchemaRegistry::tableExists(tx, QStringLiteral("MELLEKLET"))) return;
-        for (const QString& sql : createStatements()) tx.exec(sql);
-    };
-    m.steps.append(first);
-    // Later versions are appended here, never changed once released.
-    return m;
+    return vl::rental::templateModule(QStringLiteral("billing"),
+                                      QStringLiteral("Számla melléklet munkatáblájának sablonja (MELLEKLET)"),
+                                      QStringLiteral("MELLEKLET"), createStatements());
 }
 
 void registerSchema(vl::db::SchemaRegistry& registry) {

@@ -79,14 +79,9 @@ vl::db::SchemaModule schemaModule() {
     m.dependsOn = {QStringLiteral("shell")};
     // Version 1: the tables, made only where an older database does not have
     // them yet (there the rental module's first step made them, identically).
-    vl::db::SchemaStep first;
-    first.version = 1;
-    first.title = QStringLiteral("Ügyfelek és szállítási címeik (UGYFEL, UGYFELCIM)");
-    first.data = [](vl::db::Transaction& tx) {
-        if (vl::db::SchemaRegistry::tableExists(tx, QStringLiteral("UGYFEL"))) return;
-        for (const QString& sql : createStatements()) tx.exec(sql);
-    };
-    m.steps.append(first);
+    m.steps.append(vl::db::SchemaRegistry::missingTableStep(
+        1, QStringLiteral("Ügyfelek és szállítási címeik (UGYFEL, UGYFELCIM)"), QStringLiteral("UGYFEL"),
+        createStatements()));
     // Version 2: each customer and site row counts its changes, so a store
     // rewrites only the version it read (two desks never overwrite each
     // other unseen). Every update counts, whoever writes it.

@@ -555,26 +555,36 @@ void CustomerService::deleteSite(vl::db::Connection& conn, Transaction* outer, c
 // ---------------------------------------------------------------- on a connection
 
 namespace {
-// A read of its own: committed when it ends well, rolled back otherwise.
-template <class F>
-auto reading(vl::db::Connection& conn, F&& f) {
-    auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-    auto result = f(*tx);
-    tx->commit();
-    return result;
+// The refusal a delete meets before its question (the row is missing, or
+// something still uses it), read in one transaction; none when it may go on.
+template <class Exists, class RefusalOf>
+std::optional<DeleteResult> refusedDelete(vl::db::Connection& conn, const QString& missingText, Exists exists,
+                                          RefusalOf refusalOf) {
+    bool missing = false;
+    const QString refusal = vl::db::readOnly(conn, [&](Transaction& tx) {
+        if (!exists(tx)) {
+            missing = true;
+            return missingText;
+        }
+        return refusalOf(tx);
+    });
+    if (refusal.isEmpty()) return std::nullopt;
+    DeleteResult r = DeleteResult::refusal(refusal);
+    r.missing = missing;
+    return r;
 }
 } // namespace
 
 RowSet CustomerService::listCustomers(bool activeOnly, SortColumn sort) const {
-    return reading(*conn_, [&](Transaction& tx) { return loadCustomers(tx, activeOnly, sort); });
+    return vl::db::readOnly(*conn_, [&](Transaction& tx) { return loadCustomers(tx, activeOnly, sort); });
 }
 
 RowSet CustomerService::listSites(const QString& customerKey, const QString& statusCode) const {
-    return reading(*conn_, [&](Transaction& tx) { return loadSites(tx, customerKey, statusCode); });
+    return vl::db::readOnly(*conn_, [&](Transaction& tx) { return loadSites(tx, customerKey, statusCode); });
 }
 
 CustomerView CustomerService::readCustomer(const RowSet& list, int row, const QString& statusCode) const {
-    return reading(*conn_, [&](Transaction& tx) {
+    return vl::db::readOnly(*conn_, [&](Transaction& tx) {
         CustomerView v;
         v.customer = customerFromList(tx, list, row);
         if (!v.customer.kod.isEmpty()) v.sites = loadSites(tx, v.customer.kod, statusCode);
@@ -583,19 +593,19 @@ CustomerView CustomerService::readCustomer(const RowSet& list, int row, const QS
 }
 
 Customer CustomerService::readListedCustomer(const RowSet& list, int row) const {
-    return reading(*conn_, [&](Transaction& tx) { return customerFromList(tx, list, row); });
+    return vl::db::readOnly(*conn_, [&](Transaction& tx) { return customerFromList(tx, list, row); });
 }
 
 RowSet CustomerService::listPaymentMethods() const {
-    return reading(*conn_, [](Transaction& tx) { return paymentMethods(tx); });
+    return vl::db::readOnly(*conn_, [](Transaction& tx) { return paymentMethods(tx); });
 }
 
 RowSet CustomerService::listContractStatuses() const {
-    return reading(*conn_, [](Transaction& tx) { return contractStatuses(tx); });
+    return vl::db::readOnly(*conn_, [](Transaction& tx) { return contractStatuses(tx); });
 }
 
 CustomerCard CustomerService::readCard(const QString& customerKey, const QString& siteKey, bool withSites) const {
-    return reading(*conn_, [&](Transaction& tx) {
+    return vl::db::readOnly(*conn_, [&](Transaction& tx) {
         CustomerCard card;
         card.customer = customerRow(tx, customerKey);
         if (!siteKey.trimmed().isEmpty()) card.site = siteRow(tx, siteKey);
@@ -612,20 +622,11 @@ StoreResult CustomerService::saveSite(Site& s) const { return storeSite(*conn_, 
 
 DeleteResult CustomerService::removeCustomer(const QString& key) const {
     const QString k = key.trimmed();
-    DeleteResult r;
-    const QString refusal = reading(*conn_, [&](Transaction& tx) {
-        if (!loadCustomer(tx, k)) {
-            r.missing = true;
-            return QStringLiteral("Nincs ilyen ügyfél (kód: %1).").arg(k);
-        }
-        return customerDeleteRefusal(tx, k);
-    });
-    if (!refusal.isEmpty()) {
-        const bool missing = r.missing;
-        r = DeleteResult::refusal(refusal);
-        r.missing = missing;
-        return r;
-    }
+    if (auto refused = refusedDelete(
+            *conn_, QStringLiteral("Nincs ilyen ügyfél (kód: %1).").arg(k),
+            [&](Transaction& tx) { return bool(loadCustomer(tx, k)); },
+            [&](Transaction& tx) { return customerDeleteRefusal(tx, k); }))
+        return *refused;
     vl::db::Connection* on = conn_;
     return DeleteResult::asking(customerDeleteQuestion(), [on, k](bool yes) {
         if (!yes) return DeleteResult();
@@ -637,20 +638,11 @@ DeleteResult CustomerService::removeCustomer(const QString& key) const {
 
 DeleteResult CustomerService::removeSite(const QString& key, const QString& customerKey) const {
     const QString k = key.trimmed();
-    DeleteResult r;
-    const QString refusal = reading(*conn_, [&](Transaction& tx) {
-        if (!loadSite(tx, k)) {
-            r.missing = true;
-            return QStringLiteral("Nincs ilyen szállítási cím (kód: %1).").arg(k);
-        }
-        return siteDeleteRefusal(tx, k);
-    });
-    if (!refusal.isEmpty()) {
-        const bool missing = r.missing;
-        r = DeleteResult::refusal(refusal);
-        r.missing = missing;
-        return r;
-    }
+    if (auto refused = refusedDelete(
+            *conn_, QStringLiteral("Nincs ilyen szállítási cím (kód: %1).").arg(k),
+            [&](Transaction& tx) { return bool(loadSite(tx, k)); },
+            [&](Transaction& tx) { return siteDeleteRefusal(tx, k); }))
+        return *refused;
     vl::db::Connection* on = conn_;
     const QString owner = customerKey.trimmed();
     return DeleteResult::asking(siteDeleteQuestion(), [on, k, owner](bool yes) {
@@ -668,7 +660,7 @@ PostalResult CustomerService::lookUpPostalCode(const QString& code) const {
     };
     // A text longer than the column is no code of the dictionary.
     if (k.isEmpty() || k.size() > 10) return notFound();
-    const RowSet rs = reading(*conn_, [&](Transaction& tx) {
+    const RowSet rs = vl::db::readOnly(*conn_, [&](Transaction& tx) {
         return tx.query(QStringLiteral("SELECT KOD, NEV FROM SZ_IRSZAM WHERE KOD = :kod"), {{QStringLiteral("kod"), k}});
     });
     if (rs.isEmpty()) return notFound();
@@ -681,7 +673,7 @@ PostalResult CustomerService::lookUpPostalCode(const QString& code) const {
 PostalResult CustomerService::lookUpCity(const QString& city, const QString& code) const {
     const QString name = city.trimmed();
     if (name.isEmpty() || name.size() > 40) return PostalResult::refusal(QStringList());
-    return reading(*conn_, [&](Transaction& tx) {
+    return vl::db::readOnly(*conn_, [&](Transaction& tx) {
         const QString first = postalCodeOfCity(tx, name);
         if (first.isEmpty()) return PostalResult::refusal(QStringList());
         PostalResult r = PostalResult::done();

@@ -78,6 +78,18 @@ bool SchemaRegistry::tableExists(Transaction& tx, const QString& table) {
     return !rs.isEmpty() && rs.at(0, 0).toLongLong() > 0;
 }
 
+SchemaStep SchemaRegistry::missingTableStep(int version, const QString& title, const QString& table,
+                                            const QStringList& statements) {
+    SchemaStep step;
+    step.version = version;
+    step.title = title;
+    step.data = [table, statements](Transaction& tx) {
+        if (tableExists(tx, table)) return;
+        for (const QString& sql : statements) tx.exec(sql);
+    };
+    return step;
+}
+
 void SchemaRegistry::add(const SchemaModule& module) {
     if (!contains(module.name)) modules_.append(module);
 }

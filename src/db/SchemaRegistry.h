@@ -114,6 +114,11 @@ public:
 
     // True when a table (any case) exists.
     static bool tableExists(Transaction& tx, const QString& table);
+    // A step that runs `statements` only where `table` is missing: the first
+    // step of a module that took over a table an older database already has
+    // from the module that owned it before (then the step only records its version).
+    static SchemaStep missingTableStep(int version, const QString& title, const QString& table,
+                                       const QStringList& statements);
 
 private:
     void prepareVersionTable(Connection& conn) const;

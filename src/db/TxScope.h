@@ -16,6 +16,7 @@
 // store.
 #include "db/Database.h"
 #include <memory>
+#include <utility>
 
 namespace vl::db {
 
@@ -53,5 +54,15 @@ private:
     std::unique_ptr<Transaction> owned_;
     Transaction* tx_ = nullptr;
 };
+
+// Runs `read` in a read-only transaction of its own, committed after it, and
+// returns what `read` returns (a throw rolls the transaction back).
+template <class F>
+auto readOnly(Connection& conn, F&& read) -> decltype(read(std::declval<Transaction&>())) {
+    auto tx = conn.begin(TxMode::ReadOnly);
+    auto result = read(*tx);
+    tx->commit();
+    return result;
+}
 
 } // namespace vl::db

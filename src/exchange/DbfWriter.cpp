@@ -115,13 +115,7 @@ QByteArray fieldBytes(const QVariant& v, const DbfField& f, const vl::db::Column
         return v.toBool() ? QByteArray("T") : QByteArray("F");
     }
     if (v.isNull()) return QByteArray(f.width, ' ');
-    const QString text = v.typeId() == QMetaType::QString ? v.toString()
-                                                         : vl::db::displayText(v, vl::db::DisplayFormat::of(col));
-    bool lost = false;
-    QByteArray b = vl::shell::toCp1250(text, &lost);
-    if (lost) ++*lossy;
-    // A NUL byte would end the value early.
-    b.replace('\0', ' ');
+    QByteArray b = tableFileText(v, col, lossy);
     if (b.size() > f.width) b.truncate(f.width);
     return b + QByteArray(f.width - b.size(), ' ');
 }
@@ -139,12 +133,7 @@ void WriteDbf(RowSource& rows, const QString& path, const Progress& progress)
     const QList<vl::db::Column>& columns = rows.columns();
     const QString where = QDir::toNativeSeparators(path);
     const QString context = QStringLiteral("WriteDbf");
-    if (columns.isEmpty())
-        throw vl::Error(QStringLiteral("A dBase táblának legalább egy oszlop kell."), context);
-    if (columns.size() > 255)
-        throw vl::Error(QStringLiteral("A dBase tábla legfeljebb 255 oszlopot fogad, a lekérdezésnek %1 van.")
-                            .arg(columns.size()),
-                        context);
+    checkTableFileColumns(columns, QStringLiteral("dBase"), context);
 
     // shapelib names the file from the base name with ".dbf": it is written
     // under a name of that form beside the target and moved in place when whole.
@@ -203,11 +192,7 @@ void WriteDbf(RowSource& rows, const QString& path, const Progress& progress)
     if (std::rename(QFile::encodeName(work).constData(), QFile::encodeName(path).constData()) != 0)
         throw vl::Error(QStringLiteral("A dBase fájl nem írható: %1").arg(where), context);
     reserve.setAutoRemove(false);
-    if (lossy > 0)
-        vl::notify(vl::MsgKind::Warning,
-                   QStringLiteral("%1 értékben volt a windows-1250 kódlapon nem ábrázolható karakter; "
-                                  "ezeket '?' jelre cseréltük.")
-                       .arg(lossy));
+    notifyLossyValues(lossy);
 }
 
 } // namespace vl::exchange

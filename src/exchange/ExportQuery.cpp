@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 
 namespace vl::exchange {
@@ -29,6 +30,19 @@ namespace {
     throw vl::Error(text, e.context(), e.kind());
 }
 
+// Runs a writer on the file's temporary name and puts the file in place when
+// it is whole; a cancel passes through, an error names the target.
+void writeInPlace(PendingFile& file, const std::function<void()>& write) {
+    try {
+        write();
+    } catch (const ExportCancelled&) {
+        throw;
+    } catch (const vl::Error& e) {
+        rethrowForTarget(e, file);
+    }
+    file.commit();
+}
+
 } // namespace
 
 // ------------------------------------------------------------------ writing
@@ -38,7 +52,7 @@ WriteNotes ExportToFile(RowSource& rows, const QString& fileName, ExportFormat f
     PendingFile file(fileName, "export:rename");
     const QString& tmp = file.tempPath();
     WriteNotes notes;
-    try {
+    writeInPlace(file, [&] {
         switch (format) {
         case ExportFormat::Xlsx:
         case ExportFormat::Xlsm: {
@@ -75,12 +89,7 @@ WriteNotes ExportToFile(RowSource& rows, const QString& fileName, ExportFormat f
         case ExportFormat::Unknown:
             throw vl::Error(UnknownFormatText(fileName), QStringLiteral("export"), vl::Error::Kind::Refusal);
         }
-    } catch (const ExportCancelled&) {
-        throw;
-    } catch (const vl::Error& e) {
-        rethrowForTarget(e, file);
-    }
-    file.commit();
+    });
     return notes;
 }
 
@@ -110,7 +119,7 @@ ExportOutcome writeWorkbook(const QList<ExcelSheetInput>& sheets, const QString&
     QStringList skipped;
     {
         PendingFile file(fileName, "export:rename");
-        try {
+        writeInPlace(file, [&] {
             if (format == ExportFormat::Xls) {
                 if (sheets.size() != 1 || !sheets.first().rows)
                     throw vl::Error(QStringLiteral("XLS fájlba egyszerre egy lekérdezés írható."), QStringLiteral("xls"),
@@ -124,12 +133,7 @@ ExportOutcome writeWorkbook(const QList<ExcelSheetInput>& sheets, const QString&
             } else {
                 throw vl::Error(UnknownFormatText(fileName), QStringLiteral("export"), vl::Error::Kind::Refusal);
             }
-        } catch (const ExportCancelled&) {
-            throw;
-        } catch (const vl::Error& e) {
-            rethrowForTarget(e, file);
-        }
-        file.commit();
+        });
     }
     for (const QString& s : skipped) vl::notify(vl::MsgKind::Error, s);
     const QString warn = WriteNotesText(notes);

@@ -1,5 +1,8 @@
 #include "FileOut.h"
 
+#include "shell/Cp1250.h"
+
+#include <QStringEncoder>
 #include <cerrno>
 #include <cstring>
 
@@ -7,6 +10,27 @@ namespace vl::exchange {
 
 namespace {
 constexpr qsizetype kChunk = 1 << 16;
+
+// Characters of a text that windows-1250 cannot hold.
+int unencodable(const QString& text) {
+    int n = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        QStringEncoder one("windows-1250");
+        const QByteArray b = one.encode(QStringView(text).mid(i, len));
+        if (one.hasError() || b.isEmpty()) ++n;
+        i += len - 1;
+    }
+    return n;
+}
+} // namespace
+
+void writeCp1250Line(FileOut& out, const QString& line, WriteNotes& notes) {
+    bool lossy = false;
+    QByteArray bytes = vl::shell::toCp1250(line, &lossy);
+    if (lossy) notes.replacedCharacters += unencodable(line);
+    bytes += "\r\n";
+    out.write(bytes);
 }
 
 FileOut::FileOut(const QString& path, bool append) : file_(path) {

@@ -2,6 +2,7 @@
 // A file written by an export: every failure of the file system (no room, no
 // right, a size limit) is raised as vl::Error naming the file.
 #include "db/PendingFile.h"
+#include "exchange/ExportTypes.h"
 #include "util/Error.h"
 
 #include <QByteArray>
@@ -27,6 +28,10 @@ private:
     QFile file_;
     QByteArray buffer_;
 };
+
+// Writes one line of a text file in windows-1250 with CR LF; a character the
+// code page cannot hold is written as '?' and counted in notes.replacedCharacters.
+void writeCp1250Line(FileOut& out, const QString& line, WriteNotes& notes);
 
 // The text of a failed file operation: "A fájl nem írható: <path> (<why>)".
 using vl::db::FileWriteErrorText;

@@ -121,12 +121,7 @@ void putValue(pxdoc_t* doc, char* at, const PxField& f, const QVariant& v, const
         return;
     }
     default: {
-        const QString text = v.typeId() == QMetaType::QString ? v.toString()
-                                                             : vl::db::displayText(v, vl::db::DisplayFormat::of(col));
-        bool lost = false;
-        QByteArray b = vl::shell::toCp1250(text, &lost);
-        if (lost) ++*lossy;
-        b.replace('\0', ' ');
+        QByteArray b = tableFileText(v, col, lossy);
         b.truncate(f.length);
         PX_put_data_alpha(doc, at, f.length, b.data());
         return;
@@ -178,12 +173,7 @@ void WriteParadox(RowSource& rows, const QString& path, const QString& tableName
     const QList<vl::db::Column>& columns = rows.columns();
     const QString where = QDir::toNativeSeparators(path);
     const QString context = QStringLiteral("WriteParadox");
-    if (columns.isEmpty())
-        throw vl::Error(QStringLiteral("A Paradox táblának legalább egy oszlop kell."), context);
-    if (columns.size() > 255)
-        throw vl::Error(QStringLiteral("A Paradox tábla legfeljebb 255 oszlopot fogad, a lekérdezésnek %1 van.")
-                            .arg(columns.size()),
-                        context);
+    checkTableFileColumns(columns, QStringLiteral("Paradox"), context);
 
     std::vector<PxField> fields;
     int recordSize = 0;
@@ -270,11 +260,7 @@ void WriteParadox(RowSource& rows, const QString& path, const QString& tableName
         if (fp) std::fclose(fp);
         throw;
     }
-    if (lossy > 0)
-        vl::notify(vl::MsgKind::Warning,
-                   QStringLiteral("%1 értékben volt a windows-1250 kódlapon nem ábrázolható karakter; "
-                                  "ezeket '?' jelre cseréltük.")
-                       .arg(lossy));
+    notifyLossyValues(lossy);
 }
 
 } // namespace vl::exchange

@@ -2,19 +2,16 @@
 
 #include "FileOut.h"
 #include "db/SqlText.h"
-#include "shell/Cp1250.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QFile>
 #include <QLocale>
 #include <QRegularExpression>
-#include <QStringEncoder>
 #include <QTime>
 
 namespace vl::exchange {
 
-using vl::db::ColType;
 using vl::db::Column;
 
 namespace {
@@ -63,18 +60,6 @@ QString tableIdent(const QString& table) {
     }
     if (sql::isPlainIdent(t.toUpper())) return sql::quoteIdent(t.toUpper());
     return sql::quoteIdent(t);
-}
-
-int unencodable(const QString& text) {
-    int n = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        QStringEncoder one("windows-1250");
-        const QByteArray b = one.encode(QStringView(text).mid(i, len));
-        if (one.hasError() || b.isEmpty()) ++n;
-        i += len - 1;
-    }
-    return n;
 }
 
 } // namespace
@@ -182,12 +167,7 @@ WriteNotes ExportSqlScript(RowSource& rows, const QString& path, const SqlScript
     FileOut out(path, append);
     const QList<Column> cols = rows.columns();
     const qint64 total = rows.sizeHint();
-    auto writeLine = [&](const QString& line) {
-        bool lossy = false;
-        QByteArray bytes = vl::shell::toCp1250(line, &lossy);
-        if (lossy) notes.replacedCharacters += unencodable(line);
-        out.write(bytes + "\r\n");
-    };
+    auto writeLine = [&](const QString& line) { writeCp1250Line(out, line, notes); };
     if (options.deleteFirst) writeLine(QStringLiteral("Delete From ") + tableIdent(options.table) + QLatin1Char(';'));
     QVariantList row;
     while (rows.next(row)) {

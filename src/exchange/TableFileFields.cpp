@@ -1,6 +1,9 @@
 #include "exchange/TableFileFields.h"
 
+#include "db/DisplayText.h"
 #include "shell/Cp1250.h"
+#include "util/Error.h"
+#include "util/MessageSink.h"
 
 #include <QSet>
 
@@ -42,6 +45,37 @@ QList<QByteArray> tableFileFieldNames(const QList<vl::db::Column>& columns, int 
         names.append(name);
     }
     return names;
+}
+
+QByteArray tableFileText(const QVariant& v, const vl::db::Column& col, int* lossy)
+{
+    const QString text = v.typeId() == QMetaType::QString ? v.toString()
+                                                         : vl::db::displayText(v, vl::db::DisplayFormat::of(col));
+    bool lost = false;
+    QByteArray b = vl::shell::toCp1250(text, &lost);
+    if (lost) ++*lossy;
+    b.replace('\0', ' ');
+    return b;
+}
+
+void checkTableFileColumns(const QList<vl::db::Column>& columns, const QString& format, const QString& context)
+{
+    if (columns.isEmpty())
+        throw vl::Error(QStringLiteral("A %1 táblának legalább egy oszlop kell.").arg(format), context);
+    if (columns.size() > 255)
+        throw vl::Error(QStringLiteral("A %1 tábla legfeljebb 255 oszlopot fogad, a lekérdezésnek %2 van.")
+                            .arg(format)
+                            .arg(columns.size()),
+                        context);
+}
+
+void notifyLossyValues(int lossy)
+{
+    if (lossy > 0)
+        vl::notify(vl::MsgKind::Warning,
+                   QStringLiteral("%1 értékben volt a windows-1250 kódlapon nem ábrázolható karakter; "
+                                  "ezeket '?' jelre cseréltük.")
+                       .arg(lossy));
 }
 
 } // namespace vl::exchange

@@ -3,11 +3,10 @@
 #include "FileOut.h"
 #include "db/DisplayText.h"
 #include "reporting/DictionaryList.h"
-#include "shell/Cp1250.h"
 #include "util/Numbers.h"
 #include "util/Texts.h"
 
-#include <QStringEncoder>
+#include <functional>
 
 namespace vl::exchange {
 
@@ -18,25 +17,32 @@ namespace {
 
 constexpr int kProgressEvery = 100;
 
-// Characters of a text that windows-1250 cannot hold.
-int unencodable(const QString& text) {
-    int n = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const qsizetype len = text.at(i).isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        QStringEncoder one("windows-1250");
-        const QByteArray b = one.encode(QStringView(text).mid(i, len));
-        if (one.hasError() || b.isEmpty()) ++n;
-        i += len - 1;
-    }
-    return n;
-}
-
 // A value as the list shows it, with its column's decimals; one line.
 QString valueText(const QVariant& v, const Column& col) {
     QString t = vl::db::displayText(v, vl::db::DisplayFormat::of(col));
     if (t.contains(QLatin1Char('\r')) || t.contains(QLatin1Char('\n')) || t.contains(QLatin1Char('\t')))
         t = vl::reporting::listValueText(t);
     return t;
+}
+
+// A text file of the rows: the head (when there is one), then a line per row
+// as `line` writes it, the progress told every kProgressEvery rows and at the end.
+WriteNotes writeRows(RowSource& rows, const QString& path, const Progress& progress,
+                     const std::function<void(FileOut&, const QList<Column>&)>& head,
+                     const std::function<void(FileOut&, const QList<Column>&, const QVariantList&, WriteNotes&)>& line) {
+    WriteNotes notes;
+    FileOut out(path);
+    const QList<Column> cols = rows.columns();
+    const qint64 total = rows.sizeHint();
+    if (head) head(out, cols);
+    QVariantList row;
+    while (rows.next(row)) {
+        line(out, cols, row, notes);
+        if (++notes.rows % kProgressEvery == 0) reportProgress(progress, notes.rows, total);
+    }
+    out.close();
+    reportProgress(progress, notes.rows, total);
+    return notes;
 }
 
 } // namespace
@@ -59,23 +65,10 @@ QString TxtLine(const QList<Column>& cols, const QVariantList& row) {
 }
 
 WriteNotes WriteTxt(RowSource& rows, const QString& path, const Progress& progress) {
-    WriteNotes notes;
-    FileOut out(path);
-    const QList<Column> cols = rows.columns();
-    const qint64 total = rows.sizeHint();
-    QVariantList row;
-    while (rows.next(row)) {
-        const QString line = TxtLine(cols, row);
-        bool lossy = false;
-        QByteArray bytes = vl::shell::toCp1250(line, &lossy);
-        if (lossy) notes.replacedCharacters += unencodable(line);
-        bytes += "\r\n";
-        out.write(bytes);
-        if (++notes.rows % kProgressEvery == 0) reportProgress(progress, notes.rows, total);
-    }
-    out.close();
-    reportProgress(progress, notes.rows, total);
-    return notes;
+    return writeRows(rows, path, progress, nullptr,
+                     [](FileOut& out, const QList<Column>& cols, const QVariantList& row, WriteNotes& notes) {
+                         writeCp1250Line(out, TxtLine(cols, row), notes);
+                     });
 }
 
 QString CsvField(const QString& text) {
@@ -134,23 +127,17 @@ QString CsvValueText(const QVariant& v, const Column& col) {
 }
 
 WriteNotes WriteCsv(RowSource& rows, const QString& path, const Progress& progress) {
-    WriteNotes notes;
-    FileOut out(path);
-    const QList<Column> cols = rows.columns();
-    const qint64 total = rows.sizeHint();
-    QStringList fields;
-    for (const Column& c : cols) fields << CsvField(CsvTextCell(vl::reporting::columnLabel(c)));
-    out.write(QByteArray("\xEF\xBB\xBF") + fields.join(QLatin1Char(';')).toUtf8() + "\r\n");
-    QVariantList row;
-    while (rows.next(row)) {
-        fields.clear();
-        for (int i = 0; i < cols.size(); ++i) fields << CsvField(CsvValueText(row.value(i), cols[i]));
-        out.write(fields.join(QLatin1Char(';')).toUtf8() + "\r\n");
-        if (++notes.rows % kProgressEvery == 0) reportProgress(progress, notes.rows, total);
-    }
-    out.close();
-    reportProgress(progress, notes.rows, total);
-    return notes;
+    const auto head = [](FileOut& out, const QList<Column>& cols) {
+        QStringList fields;
+        for (const Column& c : cols) fields << CsvField(CsvTextCell(vl::reporting::columnLabel(c)));
+        out.write(QByteArray("\xEF\xBB\xBF") + fields.join(QLatin1Char(';')).toUtf8() + "\r\n");
+    };
+    return writeRows(rows, path, progress, head,
+                     [](FileOut& out, const QList<Column>& cols, const QVariantList& row, WriteNotes&) {
+                         QStringList fields;
+                         for (int i = 0; i < cols.size(); ++i) fields << CsvField(CsvValueText(row.value(i), cols[i]));
+                         out.write(fields.join(QLatin1Char(';')).toUtf8() + "\r\n");
+                     });
 }
 
 } // namespace vl::exchange

@@ -98,27 +98,23 @@ QByteArray stringChars(const QString& s, bool wide)
     return out;
 }
 
-// A string with an 8-bit length (sheet and font names).
-QByteArray shortString(const QString& s)
+// A string with its length (8 or 16 bits), its width flag and its characters.
+QByteArray lengthString(const QString& s, bool sixteenBitLength)
 {
     const bool wide = !fitsLatin1(s);
     Bytes b;
-    b.u8(quint8(s.size()));
+    if (sixteenBitLength) b.u16(quint16(s.size()));
+    else b.u8(quint8(s.size()));
     b.u8(wide ? 1 : 0);
     b.raw(stringChars(s, wide));
     return b.data;
 }
 
+// A string with an 8-bit length (sheet and font names).
+QByteArray shortString(const QString& s) { return lengthString(s, false); }
+
 // A string with a 16-bit length (formats).
-QByteArray longString(const QString& s)
-{
-    const bool wide = !fitsLatin1(s);
-    Bytes b;
-    b.u16(quint16(s.size()));
-    b.u8(wide ? 1 : 0);
-    b.raw(stringChars(s, wide));
-    return b.data;
-}
+QByteArray longString(const QString& s) { return lengthString(s, true); }
 
 void record(Bytes& out, quint16 id, const QByteArray& body)
 {

@@ -247,14 +247,21 @@ void copyMembers(GsfInfile* in, GsfOutfile* out, bool root, const QString& targe
     }
 }
 
-void copyMacroEnabled(const QString& from, const QString& to) {
+// The zip archive in a file, opened for reading; a failure names `named`.
+GsfInfile* openZip(const QString& file, const QString& named) {
     gsf_init();
     GError* err = nullptr;
-    GsfInput* src = gsf_input_stdio_new(QFile::encodeName(from).constData(), &err);
-    if (!src) zipFailed(to, err);
+    GsfInput* src = gsf_input_stdio_new(QFile::encodeName(file).constData(), &err);
+    if (!src) zipFailed(named, err);
     GsfInfile* zin = gsf_infile_zip_new(src, &err);
     g_object_unref(src);
-    if (!zin) zipFailed(to, err);
+    if (!zin) zipFailed(named, err);
+    return zin;
+}
+
+void copyMacroEnabled(const QString& from, const QString& to) {
+    GsfInfile* zin = openZip(from, to);
+    GError* err = nullptr;
     GsfOutput* dst = gsf_output_stdio_new(QFile::encodeName(to).constData(), &err);
     if (!dst) {
         g_object_unref(zin);
@@ -290,13 +297,7 @@ void copyMacroEnabled(const QString& from, const QString& to) {
 // disk): the workbook is read back, each sheet must be whole and end with the
 // row that was written last.
 void verifyWorkbook(const QString& path, const QList<int>& lastRows) {
-    gsf_init();
-    GError* err = nullptr;
-    GsfInput* src = gsf_input_stdio_new(QFile::encodeName(path).constData(), &err);
-    if (!src) zipFailed(path, err);
-    GsfInfile* zin = gsf_infile_zip_new(src, &err);
-    g_object_unref(src);
-    if (!zin) zipFailed(path, err);
+    GsfInfile* zin = openZip(path, path);
     QString problem;
     for (int i = 0; i < lastRows.size() && problem.isEmpty(); ++i) {
         const QByteArray name = "xl/worksheets/sheet" + QByteArray::number(i + 1) + ".xml";

@@ -148,6 +148,14 @@ bool isFlagButton(const QString& button, int funkcio) {
     return !k.isEmpty() && !kinds.contains(k) && funkcio != 2;
 }
 
+// A store the database refused: the text to show, and the server's own.
+SaveResult failedStore(SaveResult res, const DbError& e) {
+    res.status = SaveResult::Failed;
+    res.message = texts::storeFailed(e.text());
+    res.serverText = e.text();
+    return res;
+}
+
 } // namespace
 
 ConvertResult ConvertText(const PanelField& f, const QString& text) {
@@ -550,6 +558,19 @@ SaveResult EditorCore::save(Connection& conn, vl::db::Transaction* outer, const 
     // 1. Check and convert every typed value; nothing is written unless all pass.
     QStringList problems;
     QList<QPair<const PanelField*, QVariant>> values;
+    // The typed values' columns and their parameters p0, p1, ... in order.
+    const auto bindValues = [&values](QStringList* cols, Params* p) {
+        for (int i = 0; i < values.size(); ++i) {
+            *cols << values.at(i).first->name;
+            p->push_back({QStringLiteral("p%1").arg(i), values.at(i).second});
+        }
+    };
+    // Another row has the key: refused, the first key field to correct.
+    const auto duplicateKey = [&res, this](const QVariantList& key) {
+        res.message = texts::invalidHeading() + QLatin1Char('\n') + texts::duplicateKey(keyText(key));
+        res.focusField = keys_.value(0);
+        return res;
+    };
     try {
         for (const PanelField& f : fields_) {
             if (!f.onPanel || !texts.contains(f.name)) continue;
@@ -586,10 +607,7 @@ SaveResult EditorCore::save(Connection& conn, vl::db::Transaction* outer, const 
             values.append({&f, c.value});
         }
     } catch (const DbError& e) {
-        res.status = SaveResult::Failed;
-        res.message = texts::storeFailed(e.text());
-        res.serverText = e.text();
-        return res;
+        return failedStore(std::move(res), e);
     }
     if (!problems.isEmpty()) {
         res.message = texts::invalidHeading() + QLatin1Char('\n') + problems.join(QLatin1Char('\n'));
@@ -617,17 +635,10 @@ SaveResult EditorCore::save(Connection& conn, vl::db::Transaction* outer, const 
                 newKey << v;
                 if (!has || v.isNull()) keyComplete = false;
             }
-            if (keyComplete && keyExists(*tx, newKey)) {
-                res.message = texts::invalidHeading() + QLatin1Char('\n') + texts::duplicateKey(keyText(newKey));
-                res.focusField = keys_.value(0);
-                return res;
-            }
+            if (keyComplete && keyExists(*tx, newKey)) return duplicateKey(newKey);
             QStringList cols;
             Params p;
-            for (int i = 0; i < values.size(); ++i) {
-                cols << values.at(i).first->name;
-                p.push_back({QStringLiteral("p%1").arg(i), values.at(i).second});
-            }
+            bindValues(&cols, &p);
             const QString sql = insertSql(cols);
             if (sql.contains(QStringLiteral(" RETURNING "))) {
                 const RowSet back = tx->query(sql, p);
@@ -665,11 +676,7 @@ SaveResult EditorCore::save(Connection& conn, vl::db::Transaction* outer, const 
                 keyChanged = true;
         }
         if (keyChanged && hasPk_) {
-            if (keyExists(*tx, newKey)) {
-                res.message = texts::invalidHeading() + QLatin1Char('\n') + texts::duplicateKey(keyText(newKey));
-                res.focusField = keys_.value(0);
-                return res;
-            }
+            if (keyExists(*tx, newKey)) return duplicateKey(newKey);
             if (keys_.size() == 1) {
                 const ReferenceUse use = FindReferenceUse(conn, *tx, table_, keys_.first(), oldKey.first());
                 if (use.found) {
@@ -682,10 +689,7 @@ SaveResult EditorCore::save(Connection& conn, vl::db::Transaction* outer, const 
         }
         QStringList setCols;
         Params p;
-        for (int i = 0; i < values.size(); ++i) {
-            setCols << values.at(i).first->name;
-            p.push_back({QStringLiteral("p%1").arg(i), values.at(i).second});
-        }
+        bindValues(&setCols, &p);
         QList<bool> oldNull;
         for (int i = 0; i < oldKey.size(); ++i) {
             oldNull << oldKey.at(i).isNull();
@@ -713,10 +717,7 @@ SaveResult EditorCore::save(Connection& conn, vl::db::Transaction* outer, const 
         res.key = newKey;
         return res;
     } catch (const DbError& e) {
-        res.status = SaveResult::Failed;
-        res.message = texts::storeFailed(e.text());
-        res.serverText = e.text();
-        return res;
+        return failedStore(std::move(res), e);
     }
 }
 
@@ -758,10 +759,7 @@ SaveResult EditorCore::remove(Connection& conn, vl::db::Transaction* outer, cons
         res.key = key;
         return res;
     } catch (const DbError& e) {
-        res.status = SaveResult::Failed;
-        res.message = texts::storeFailed(e.text());
-        res.serverText = e.text();
-        return res;
+        return failedStore(std::move(res), e);
     }
 }
 

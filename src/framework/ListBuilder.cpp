@@ -272,6 +272,17 @@ bool ListBuilder::load(Connection& conn, const QString& table) {
 
 // ------------------------------------------------------------------ choices
 
+namespace {
+// Takes a field's number out of a numbering (marks, sort positions): the
+// fields numbered after it move up by one.
+void clearPosition(QList<ListField>& fields, ListField& f, int ListField::*position) {
+    const int removed = f.*position;
+    f.*position = 0;
+    for (auto& g : fields)
+        if (g.*position > removed) --(g.*position);
+}
+} // namespace
+
 int ListBuilder::highestMark() const {
     int m = 0;
     for (const auto& f : fields_) m = std::max(m, f.mark);
@@ -293,10 +304,7 @@ bool ListBuilder::toggleMark(int row) {
         f.mark = next;
         return true;
     }
-    const int removed = f.mark;
-    f.mark = 0;
-    for (auto& g : fields_)
-        if (g.mark > removed) --g.mark;
+    clearPosition(fields_, f, &ListField::mark);
     return true;
 }
 
@@ -308,10 +316,7 @@ bool ListBuilder::toggleSort(int row) {
         f.sortPos = highestSortPos() + 1;
         return true;
     }
-    const int removed = f.sortPos;
-    f.sortPos = 0;
-    for (auto& g : fields_)
-        if (g.sortPos > removed) --g.sortPos;
+    clearPosition(fields_, f, &ListField::sortPos);
     return true;
 }
 

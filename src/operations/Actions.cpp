@@ -109,7 +109,7 @@ struct Run {
 Run startRun(Transaction& tx, const vl::shell::Session& session) {
     Run r;
     r.gen = GeneratorContext::load(tx, session.writer());
-    r.stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
+    r.stamp = vl::util::NowStamp();
     r.gen.stamp = r.stamp;
     r.codes = vl::rental::Td::LoadStatusCodes(tx);
     r.today = vl::util::TodayStr();

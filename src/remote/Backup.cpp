@@ -6,6 +6,7 @@
 #include "db/PendingFile.h"
 #include "shell/Ini.h"
 #include "util/Error.h"
+#include "util/Dates.h"
 
 #include <firebird/Interface.h>
 
@@ -58,6 +59,14 @@ private:
     CheckStatusWrapper w_;
 };
 
+// A service request's parameter block, begun with its action.
+IXpbBuilder* serviceRequest(Status& st, unsigned char action, const QString& doing) {
+    IXpbBuilder* b = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::SPB_START, nullptr, 0);
+    st.check(doing);
+    b->insertTag(&st, action);
+    return b;
+}
+
 std::vector<unsigned char> buffer(IXpbBuilder* b) {
     Status st;
     const unsigned char* p = b->getBuffer(&st);
@@ -105,10 +114,12 @@ private:
 
 unsigned readLen(const unsigned char* p) { return unsigned(p[0]) | (unsigned(p[1]) << 8); }
 
-// Reads the service's output line by line until it ends.
-void readLines(IService* svc, const QString& doing, const std::function<void(const QString&)>& onLine) {
-    const unsigned char items[] = {isc_info_svc_line};
-    std::vector<unsigned char> buf(32768);
+// Asks the service for `item` until it has nothing more, handing each
+// non-empty piece of it on; the answers "not ready yet" only ask again.
+void readService(IService* svc, const QString& doing, unsigned char item, size_t bufferSize,
+                 const std::function<void(const unsigned char*, unsigned)>& onPiece) {
+    const unsigned char items[] = {item};
+    std::vector<unsigned char> buf(bufferSize);
     for (;;) {
         Status st;
         svc->query(&st, 0, nullptr, sizeof items, items, unsigned(buf.size()), buf.data());
@@ -118,12 +129,12 @@ void readLines(IService* svc, const QString& doing, const std::function<void(con
         bool more = false;
         while (p < end && *p != isc_info_end) {
             const unsigned char tag = *p++;
-            if (tag == isc_info_svc_line && p + 2 <= end) {
+            if (tag == item && p + 2 <= end) {
                 const unsigned len = readLen(p);
                 p += 2;
                 if (len > 0) {
                     more = true;
-                    onLine(QString::fromUtf8(reinterpret_cast<const char*>(p), int(len)));
+                    onPiece(p, len);
                 }
                 p += len;
             } else if (tag == isc_info_truncated || tag == isc_info_data_not_ready || tag == isc_info_svc_timeout) {
@@ -134,6 +145,13 @@ void readLines(IService* svc, const QString& doing, const std::function<void(con
         }
         if (!more) return;
     }
+}
+
+// Reads the service's output line by line until it ends.
+void readLines(IService* svc, const QString& doing, const std::function<void(const QString&)>& onLine) {
+    readService(svc, doing, isc_info_svc_line, 32768, [&](const unsigned char* p, unsigned len) {
+        onLine(QString::fromUtf8(reinterpret_cast<const char*>(p), int(len)));
+    });
 }
 
 // Waits until the service has finished its work (its output can end a moment
@@ -154,39 +172,15 @@ void waitUntilFinished(IService* svc, int timeoutMs = 60000) {
 
 // Reads what the service writes to its standard output into a file.
 void readStream(IService* svc, const QString& doing, QFile& out, const BackupProgress& progress) {
-    const unsigned char items[] = {isc_info_svc_to_eof};
-    std::vector<unsigned char> buf(65000);
     qint64 written = 0;
-    for (;;) {
-        Status st;
-        svc->query(&st, 0, nullptr, sizeof items, items, unsigned(buf.size()), buf.data());
-        st.check(doing);
-        const unsigned char* p = buf.data();
-        const unsigned char* end = p + buf.size();
-        bool more = false;
-        while (p < end && *p != isc_info_end) {
-            const unsigned char tag = *p++;
-            if (tag == isc_info_svc_to_eof && p + 2 <= end) {
-                const unsigned len = readLen(p);
-                p += 2;
-                if (len > 0) {
-                    more = true;
-                    if (out.write(reinterpret_cast<const char*>(p), qint64(len)) != qint64(len))
-                        throw vl::Error(QStringLiteral("A mentés nem írható: ") + out.fileName() + QStringLiteral("\n") +
-                                            out.errorString(),
-                                        doing);
-                    written += len;
-                    if (progress) progress(QString(), written);
-                }
-                p += len;
-            } else if (tag == isc_info_truncated || tag == isc_info_data_not_ready || tag == isc_info_svc_timeout) {
-                more = true;
-            } else {
-                break;
-            }
-        }
-        if (!more) return;
-    }
+    readService(svc, doing, isc_info_svc_to_eof, 65000, [&](const unsigned char* p, unsigned len) {
+        if (out.write(reinterpret_cast<const char*>(p), qint64(len)) != qint64(len))
+            throw vl::Error(QStringLiteral("A mentés nem írható: ") + out.fileName() + QStringLiteral("\n") +
+                                out.errorString(),
+                            doing);
+        written += len;
+        if (progress) progress(QString(), written);
+    });
 }
 
 } // namespace
@@ -360,9 +354,7 @@ void runRestoreService(const DatabaseLocation& target, const QString& dbFile, co
     QString dbName;
     ServiceAttachment svc(target, &dbName);
     Status st;
-    IXpbBuilder* b = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::SPB_START, nullptr, 0);
-    st.check(doing);
-    b->insertTag(&st, isc_action_svc_restore);
+    IXpbBuilder* b = serviceRequest(st, isc_action_svc_restore, doing);
     b->insertString(&st, isc_spb_bkp_file,
                     (remote ? backupFile : QFileInfo(backupFile).absoluteFilePath()).toUtf8().constData());
     b->insertString(&st, isc_spb_dbname, (remote ? dbName : dbFile).toUtf8().constData());
@@ -397,7 +389,7 @@ void markFinished(vl::db::Connection& conn, const QString& backupFile) {
     if (!hasTable(conn, RestoreMarkerTable())) return; // a backup of a version before the marker
     auto tx = conn.begin();
     tx->exec(QStringLiteral("INSERT INTO ") + RestoreMarkerTable() + QStringLiteral(" (MIKOR, FORRAS) VALUES (:m, :f)"),
-             {{QStringLiteral("m"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"))},
+             {{QStringLiteral("m"), vl::util::NowStamp()},
               {QStringLiteral("f"), (QStringLiteral("visszatöltve: ") + QFileInfo(backupFile).fileName()).left(250)}});
     tx->commit();
 }
@@ -426,9 +418,7 @@ void BackupDatabase(const DatabaseLocation& source, const QString& backupFile, c
     {
         ServiceAttachment svc(source, &dbName);
         Status st;
-        IXpbBuilder* b = master()->getUtilInterface()->getXpbBuilder(&st, IXpbBuilder::SPB_START, nullptr, 0);
-        st.check(doing);
-        b->insertTag(&st, isc_action_svc_backup);
+        IXpbBuilder* b = serviceRequest(st, isc_action_svc_backup, doing);
         b->insertString(&st, isc_spb_dbname, (remote ? dbName : vl::db::detail::embeddedFilePath(dbName)).toUtf8().constData());
         if (remote) {
             b->insertString(&st, isc_spb_bkp_file, "stdout");
@@ -640,7 +630,7 @@ BackupOutcome MakeBackup(const DatabaseLocation& source, const QString& backupFi
     m.size = QFileInfo(staged).size();
     m.sha256 = FileSha256(staged);
     m.version = QStringLiteral(VORLANDA_VERSION);
-    m.created = QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
+    m.created = vl::util::NowStamp();
     m.tables = outcome.check.restored;
     // The old manifest goes first: a backup never stands beside another's manifest.
     QFile::remove(ManifestPath(backupFile));

@@ -27,25 +27,20 @@ UploadResult UploadDatabase(FtpClient& client, const UploadRequest& rq,
     say(QStringLiteral("Kapcsolódás..."));
     client.setSettings(rq.ftp);
     const int rc = client.FtpConnect(false);
-    if (rc != 0 || !client.connected()) {
-        r.outcome = UploadOutcome::NotConnected;
-        r.error = rc;
+    // A step the server refused: what it said, the connection closed, the message shown.
+    const auto refused = [&](UploadOutcome outcome, int code, const QString& text) {
+        r.outcome = outcome;
+        r.error = code;
         r.detail = client.lastErrorText();
         client.FtpDisconnect();
-        vl::notify(vl::MsgKind::Error, UploadNotConnectedText(server));
+        vl::notify(vl::MsgKind::Error, text);
         return r;
-    }
+    };
+    if (rc != 0 || !client.connected()) return refused(UploadOutcome::NotConnected, rc, UploadNotConnectedText(server));
     say(QStringLiteral("Kapcsolódva."));
     if (!rq.ftp.folder.trimmed().isEmpty()) {
         const int cd = client.FtpChangeDir(rq.ftp.folder);
-        if (cd != 0) {
-            r.outcome = UploadOutcome::FolderFailed;
-            r.error = cd;
-            r.detail = client.lastErrorText();
-            client.FtpDisconnect();
-            vl::notify(vl::MsgKind::Error, UploadFailedText(server));
-            return r;
-        }
+        if (cd != 0) return refused(UploadOutcome::FolderFailed, cd, UploadFailedText(server));
     }
 
     r.remoteName = BackupFileName(rq.database.database);

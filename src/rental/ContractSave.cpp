@@ -32,7 +32,6 @@ namespace {
 
 const QString kRule = QStringLiteral("ContractSave");
 
-QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
 QString empty() { return QString(QLatin1String("")); }
 QVariant txt(const QString& s) { return s.isNull() ? QVariant(empty()) : QVariant(s); }
 // A missing driver is written as NULL.
@@ -138,6 +137,14 @@ void regenerateIfCash(Transaction& tx, ContractSession& s, const CashPaymentForm
 Outcome refusal(const QString& text) {
     Outcome o;
     o.messages << text;
+    return o;
+}
+
+// Done: the payments' list shows anew.
+Outcome paymentsChanged() {
+    Outcome o;
+    o.ok = true;
+    o.changed = ChangedPayments;
     return o;
 }
 
@@ -339,10 +346,7 @@ Outcome ContractPayments::Add(ContractSession& s, const PaymentInput& in) {
     insertPayment(*tx, s, from, no, to, vl::util::StrToIntFlag(in.netto), sofor, QString());
     regenerateIfCash(*tx, s, FormOf(s, *tx));
     tx.commit();
-    Outcome o;
-    o.ok = true;
-    o.changed = ChangedPayments;
-    return o;
+    return paymentsChanged();
 }
 
 Outcome ContractPayments::Change(ContractSession& s, const PaymentKey& key, const PaymentInput& in) {
@@ -370,7 +374,7 @@ Outcome ContractPayments::Change(ContractSession& s, const PaymentKey& key, cons
         p.push_back({QStringLiteral("tevallapot"), s.context().statusPlanned});
         p.push_back({QStringLiteral("soforkod"), driver(sofor)});
         p.push_back({QStringLiteral("juzer"), s.context().userCode});
-        p.push_back({QStringLiteral("mikor"), nowStamp()});
+        p.push_back({QStringLiteral("mikor"), vl::util::NowStamp()});
         tx->exec(QStringLiteral("UPDATE %1 SET DATUM2 = :datum2, NETTO = :netto, BRUTTO = :brutto, TEVALLAPOT = :tevallapot,"
                                 " TEVKOD = 'FIZ', SOFORKOD = :soforkod, JUZER = :juzer, MIKOR = :mikor, KEZI = 'I'"
                                 " WHERE BIZONYLAT = :b AND VERZIO = :v AND DATUM = :d AND TEVSORSZAM = :n")
@@ -386,10 +390,7 @@ Outcome ContractPayments::Change(ContractSession& s, const PaymentKey& key, cons
     }
     regenerateIfCash(*tx, s, FormOf(s, *tx));
     tx.commit();
-    Outcome o;
-    o.ok = true;
-    o.changed = ChangedPayments;
-    return o;
+    return paymentsChanged();
 }
 
 Outcome ContractPayments::Delete(ContractSession& s, const PaymentKey& key) {
@@ -404,10 +405,7 @@ Outcome ContractPayments::Delete(ContractSession& s, const PaymentKey& key) {
     // The days a paid or hand-entered period covered are billed again.
     if (old.hand || s.context().isDone(old.tevallapot)) regenerateIfCash(*tx, s, FormOf(s, *tx));
     tx.commit();
-    Outcome o;
-    o.ok = true;
-    o.changed = ChangedPayments;
-    return o;
+    return paymentsChanged();
 }
 
 Outcome ContractPayments::Generate(ContractSession& s) {
@@ -422,9 +420,7 @@ Outcome ContractPayments::Generate(ContractSession& s) {
         vl::db::TxScope tx(s.connection(), nullptr);
         GenerateOnCopies(*tx, s, s.rowContract());
         tx.commit();
-        r.ok = true;
-        r.changed = ChangedPayments;
-        return r;
+        return paymentsChanged();
     };
     return o;
 }

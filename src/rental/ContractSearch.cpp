@@ -1,7 +1,7 @@
 #include "rental/ContractSearch.h"
 
 #include "db/TxScope.h"
-#include "db/WriteConflict.h"
+#include "rental/ContractConflict.h"
 #include "rental/ProductRegister.h"
 #include "rental/ProductStore.h"
 #include "util/Dates.h"
@@ -10,6 +10,8 @@
 #include <QDate>
 #include <QDateTime>
 #include <QRegularExpression>
+
+#include <functional>
 
 namespace vl::rental {
 
@@ -77,8 +79,6 @@ const QStringList kOrderBy = {
     QStringLiteral("U.NEV, F.BIZONYLAT"),            QStringLiteral("F.BERKEZD, U.NEV, F.BIZONYLAT"),
     QStringLiteral("F.BERVEG, U.NEV, F.BIZONYLAT"),  QStringLiteral("F.BIZONYLAT")};
 
-QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
-
 // Codes bound one parameter each: "(:m0, :m1, ...)".
 QString inList(const QStringList& codes, const QString& stem, Params& p) {
     QStringList names;
@@ -130,7 +130,7 @@ Head readHead(Transaction& tx, qint64 b, qint64 v) {
 // The contract as the caller saw it, or the refusal that it changed meanwhile.
 void checkVersion(const Head& h, qint64 expectedRv) {
     if (expectedRv != 0 && h.rv != expectedRv)
-        throw vl::RuleRefusal(ProductRegister::ContractChangedElsewhereText(), kRule);
+        refuseContractChanged(kRule);
 }
 
 // The products of the contract's items (all of them, or only those not back).
@@ -144,13 +144,6 @@ QStringList productsOf(Transaction& tx, qint64 b, qint64 v, bool notBackOnly) {
     return out;
 }
 
-// Runs one write of a status action; another workstation's write of the
-// same contract at the same moment becomes the "changed elsewhere" refusal.
-template <class F>
-void guarded(F&& write) {
-    vl::db::refusingWriteConflict(ProductRegister::ContractChangedElsewhereText(), kRule, std::forward<F>(write));
-}
-
 // A refusal thrown by the checks becomes the outcome the caller shows.
 template <class F>
 vl::Outcome refusing(F&& run) {
@@ -159,6 +152,66 @@ vl::Outcome refusing(F&& run) {
     } catch (const vl::RuleRefusal& e) {
         return vl::Outcome::refusal(e.text());
     }
+}
+
+// The contract a status action works on, and who acts.
+struct StatusKey {
+    vl::shell::Session session;
+    qint64 bizonylat = 0, verzio = 0;
+};
+
+// Sets the contract's status, with the previous one and the stamp.
+void writeStatus(Transaction& tx, const StatusKey& k, const QString& status, const QString& previous) {
+    tx.exec(QStringLiteral(
+        "UPDATE FORGFEJ SET STATUS = :status, STVALTKELT = :datum, STATUSELOZO = :statuselozo, "
+        "JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
+        {{QStringLiteral("status"), status},
+         {QStringLiteral("datum"), vl::util::TodayStr()},
+         {QStringLiteral("statuselozo"), previous},
+         {QStringLiteral("juzer"), k.session.writer()},
+         {QStringLiteral("mikor"), vl::util::NowStamp()},
+         {QStringLiteral("b"), k.bizonylat},
+         {QStringLiteral("v"), k.verzio}});
+}
+
+using HeadCheck = std::function<void(Transaction&, const Head&)>;
+using StatusWrite = std::function<void(Transaction&, const Head&, const StatusKey&)>;
+
+// One status action: the checks on the contract as loaded (before), the
+// question, and on "yes" a fresh read of the same version, the checks that
+// must hold at the write (recheck, may be empty), the write and the products
+// of the contract's items set again (all of them, or only those not back).
+vl::Outcome statusAction(Connection& conn, Transaction* outer, const StatusKey& k, qint64 loadedRv,
+                         const QString& question, const HeadCheck& before, const HeadCheck& recheck,
+                         const StatusWrite& write, bool notBackOnly) {
+    return refusing([&] {
+        qint64 seenRv = loadedRv;
+        {
+            TxScope tx(conn, outer);
+            const Head h = readHead(*tx, k.bizonylat, k.verzio);
+            checkVersion(h, loadedRv);
+            before(*tx, h);
+            if (seenRv == 0) seenRv = h.rv;
+            if (tx.owns()) tx.commit();
+        }
+        Connection* c = &conn;
+        return vl::Outcome::asking(question, [c, outer, k, seenRv, recheck, write, notBackOnly](bool yes) {
+            if (!yes) return vl::Outcome();
+            return refusing([&] {
+                TxScope tx(*c, outer);
+                const Head h = readHead(*tx, k.bizonylat, k.verzio);
+                checkVersion(h, seenRv);
+                if (recheck) recheck(*tx, h);
+                refusingContractConflict(kRule, [&] {
+                    write(*tx, h, k);
+                    for (const QString& kod : productsOf(*tx, k.bizonylat, k.verzio, notBackOnly))
+                        ProductStore::UpdateProductStatus(*tx, kod);
+                });
+                tx.commit();
+                return vl::Outcome::done();
+            });
+        }, true);
+    });
 }
 
 } // namespace
@@ -308,147 +361,68 @@ vl::Outcome ContractSearch::cancelOrRestore(Connection& conn, Transaction* outer
 
 vl::Outcome ContractSearch::cancel(Connection& conn, Transaction* outer, const vl::shell::Session& s, qint64 bizonylat,
                                    qint64 verzio, qint64 loadedRv) {
-    return refusing([&] {
-        const Params key{{QStringLiteral("b"), bizonylat}, {QStringLiteral("v"), verzio}};
-        qint64 seenRv = loadedRv;
-        {
-            // The checks before the question.
-            TxScope tx(conn, outer);
-            const Head h = readHead(*tx, bizonylat, verzio);
-            checkVersion(h, loadedRv);
-            if (h.status == QLatin1String("X")) throw vl::RuleRefusal(AlreadyCancelledText(), kRule);
-            // A done activity (class "N") other than maintenance on the contract's items.
-            auto done = tx->query(QStringLiteral(
-                "SELECT COUNT(*) DARAB FROM FORGTEV T, SZ_STATUST S, FORGKABIN K WHERE T.BIZONYLAT = :b AND T.VERZIO = :v "
-                "AND S.KOD = T.TEVALLAPOT AND S.MODOSITHATO = 'N' AND T.TEVKOD <> 'KA' AND K.BIZONYLAT = T.BIZONYLAT "
-                "AND K.VERZIO = T.VERZIO AND K.TETELSOR = T.TETELSOR AND K.SORSZAM = T.SORSZAM"), key);
-            if (done.at(0, 0).toLongLong() > 0) throw vl::RuleRefusal(DoneActivityText(), kRule);
-            if (seenRv == 0) seenRv = h.rv;
-            if (tx.owns()) tx.commit();
-        }
-        Connection* c = &conn;
-        return vl::Outcome::asking(CancelQuestion(), [c, outer, s, bizonylat, verzio, seenRv](bool yes) {
-            if (!yes) return vl::Outcome();
-            return refusing([&] {
-                TxScope tx(*c, outer);
-                const Head h = readHead(*tx, bizonylat, verzio);
-                checkVersion(h, seenRv);
-                guarded([&] {
-                    // The status first (with the stamp): the product service then sees the
-                    // contract cancelled and frees only what no other contract holds.
-                    tx->exec(QStringLiteral(
-                        "UPDATE FORGFEJ SET STATUS = :status, STVALTKELT = :datum, STATUSELOZO = :statuselozo, "
-                        "JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
-                        {{QStringLiteral("status"), QStringLiteral("X")},
-                         {QStringLiteral("datum"), vl::util::TodayStr()},
-                         {QStringLiteral("statuselozo"), h.status},
-                         {QStringLiteral("juzer"), s.writer()},
-                         {QStringLiteral("mikor"), nowStamp()},
-                         {QStringLiteral("b"), bizonylat},
-                         {QStringLiteral("v"), verzio}});
-                    for (const QString& kod : productsOf(*tx, bizonylat, verzio, false))
-                        ProductStore::UpdateProductStatus(*tx, kod);
-                });
-                tx.commit();
-                return vl::Outcome::done();
-            });
-        }, true);
-    });
+    const auto before = [bizonylat, verzio](Transaction& tx, const Head& h) {
+        if (h.status == QLatin1String("X")) throw vl::RuleRefusal(AlreadyCancelledText(), kRule);
+        // A done activity (class "N") other than maintenance on the contract's items.
+        auto done = tx.query(QStringLiteral(
+            "SELECT COUNT(*) DARAB FROM FORGTEV T, SZ_STATUST S, FORGKABIN K WHERE T.BIZONYLAT = :b AND T.VERZIO = :v "
+            "AND S.KOD = T.TEVALLAPOT AND S.MODOSITHATO = 'N' AND T.TEVKOD <> 'KA' AND K.BIZONYLAT = T.BIZONYLAT "
+            "AND K.VERZIO = T.VERZIO AND K.TETELSOR = T.TETELSOR AND K.SORSZAM = T.SORSZAM"),
+            {{QStringLiteral("b"), bizonylat}, {QStringLiteral("v"), verzio}});
+        if (done.at(0, 0).toLongLong() > 0) throw vl::RuleRefusal(DoneActivityText(), kRule);
+    };
+    // The status first (with the stamp): the product service then sees the
+    // contract cancelled and frees only what no other contract holds.
+    const auto write = [](Transaction& tx, const Head& h, const StatusKey& k) {
+        writeStatus(tx, k, QStringLiteral("X"), h.status);
+    };
+    return statusAction(conn, outer, {s, bizonylat, verzio}, loadedRv, CancelQuestion(), before, nullptr, write, false);
 }
 
 vl::Outcome ContractSearch::restore(Connection& conn, Transaction* outer, const vl::shell::Session& s, qint64 bizonylat,
                                     qint64 verzio, qint64 loadedRv) {
-    return refusing([&] {
-        qint64 seenRv = loadedRv;
-        {
-            TxScope tx(conn, outer);
-            const Head h = readHead(*tx, bizonylat, verzio);
-            checkVersion(h, loadedRv);
-            if (h.status != QLatin1String("X")) throw vl::RuleRefusal(NotCancelledText(), kRule);
-            if (seenRv == 0) seenRv = h.rv;
-            if (tx.owns()) tx.commit();
-        }
-        Connection* c = &conn;
-        return vl::Outcome::asking(RestoreQuestion(), [c, outer, s, bizonylat, verzio, seenRv](bool yes) {
-            if (!yes) return vl::Outcome();
-            return refusing([&] {
-                TxScope tx(*c, outer);
-                const Head h = readHead(*tx, bizonylat, verzio);
-                checkVersion(h, seenRv);
-                // Cabins of items not yet back that are no longer free (out elsewhere,
-                // damaged ...); a cabin still marked at this contract is not in the way.
-                auto busy = tx->query(QStringLiteral(
-                    "SELECT DISTINCT TRIM(A.KOD) FROM ARU A, FORGKABIN K WHERE K.BIZONYLAT = :b AND K.VERZIO = :v "
-                    "AND (K.VSZALL IS NULL OR K.VSZALL = '') AND A.KOD = K.ARUKOD AND A.ALLAPOT <> 'SZA' "
-                    "AND (A.BIZONYLAT IS NULL OR A.BIZONYLAT <> :b2) ORDER BY 1"),
-                    {{QStringLiteral("b"), bizonylat}, {QStringLiteral("v"), verzio}, {QStringLiteral("b2"), bizonylat}});
-                QStringList codes;
-                while (busy.next()) codes << busy.value(0).toString();
-                if (!codes.isEmpty())
-                    throw vl::RuleRefusal(NotFreeText() + QLatin1Char('\n') + codes.join(QLatin1Char(',')), kRule);
-
-                QString back = h.statusElozo;
-                if (back.isEmpty() || back == QLatin1String("X")) back = QStringLiteral("FO");
-                guarded([&] {
-                    tx->exec(QStringLiteral(
-                        "UPDATE FORGFEJ SET STATUS = :status, STVALTKELT = :datum, STATUSELOZO = :statuselozo, "
-                        "JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
-                        {{QStringLiteral("status"), back},
-                         {QStringLiteral("datum"), vl::util::TodayStr()},
-                         {QStringLiteral("statuselozo"), QString(QLatin1String(""))},
-                         {QStringLiteral("juzer"), s.writer()},
-                         {QStringLiteral("mikor"), nowStamp()},
-                         {QStringLiteral("b"), bizonylat},
-                         {QStringLiteral("v"), verzio}});
-                    for (const QString& kod : productsOf(*tx, bizonylat, verzio, true))
-                        ProductStore::UpdateProductStatus(*tx, kod);
-                });
-                tx.commit();
-                return vl::Outcome::done();
-            });
-        }, true);
-    });
+    const auto before = [](Transaction&, const Head& h) {
+        if (h.status != QLatin1String("X")) throw vl::RuleRefusal(NotCancelledText(), kRule);
+    };
+    const auto recheck = [bizonylat, verzio](Transaction& tx, const Head&) {
+        // Cabins of items not yet back that are no longer free (out elsewhere,
+        // damaged ...); a cabin still marked at this contract is not in the way.
+        auto busy = tx.query(QStringLiteral(
+            "SELECT DISTINCT TRIM(A.KOD) FROM ARU A, FORGKABIN K WHERE K.BIZONYLAT = :b AND K.VERZIO = :v "
+            "AND (K.VSZALL IS NULL OR K.VSZALL = '') AND A.KOD = K.ARUKOD AND A.ALLAPOT <> 'SZA' "
+            "AND (A.BIZONYLAT IS NULL OR A.BIZONYLAT <> :b2) ORDER BY 1"),
+            {{QStringLiteral("b"), bizonylat}, {QStringLiteral("v"), verzio}, {QStringLiteral("b2"), bizonylat}});
+        QStringList codes;
+        while (busy.next()) codes << busy.value(0).toString();
+        if (!codes.isEmpty())
+            throw vl::RuleRefusal(NotFreeText() + QLatin1Char('\n') + codes.join(QLatin1Char(',')), kRule);
+    };
+    const auto write = [](Transaction& tx, const Head& h, const StatusKey& k) {
+        QString back = h.statusElozo;
+        if (back.isEmpty() || back == QLatin1String("X")) back = QStringLiteral("FO");
+        writeStatus(tx, k, back, QString(QLatin1String("")));
+    };
+    return statusAction(conn, outer, {s, bizonylat, verzio}, loadedRv, RestoreQuestion(), before, recheck, write, true);
 }
 
 vl::Outcome ContractSearch::reopen(Connection& conn, Transaction* outer, const vl::shell::Session& s, qint64 bizonylat,
                                    qint64 verzio, qint64 loadedRv) {
-    return refusing([&] {
-        qint64 seenRv = loadedRv;
-        {
-            TxScope tx(conn, outer);
-            const Head h = readHead(*tx, bizonylat, verzio);
-            checkVersion(h, loadedRv);
-            if (h.status != QLatin1String("LEZ")) throw vl::RuleRefusal(OnlyClosedText(), kRule);
-            if (seenRv == 0) seenRv = h.rv;
-            if (tx.owns()) tx.commit();
-        }
-        Connection* c = &conn;
-        return vl::Outcome::asking(ReopenQuestion(), [c, outer, s, bizonylat, verzio, seenRv](bool yes) {
-            if (!yes) return vl::Outcome();
-            return refusing([&] {
-                TxScope tx(*c, outer);
-                const Head h = readHead(*tx, bizonylat, verzio);
-                checkVersion(h, seenRv);
-                if (h.status != QLatin1String("LEZ")) throw vl::RuleRefusal(OnlyClosedText(), kRule);
-                guarded([&] {
-                    // The end the contract had before a take-back closed it comes back
-                    // (empty for an open-ended one); a contract closed otherwise keeps its end.
-                    tx->exec(QStringLiteral(
-                        "UPDATE FORGFEJ SET STATUS = :status, BERVEG = CASE WHEN BERVEGELOZO IS NULL THEN BERVEG ELSE BERVEGELOZO END, "
-                        "BERVEGELOZO = NULL, JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
-                        {{QStringLiteral("status"), QStringLiteral("FO")},
-                         {QStringLiteral("juzer"), s.writer()},
-                         {QStringLiteral("mikor"), nowStamp()},
-                         {QStringLiteral("b"), bizonylat},
-                         {QStringLiteral("v"), verzio}});
-                    for (const QString& kod : productsOf(*tx, bizonylat, verzio, true))
-                        ProductStore::UpdateProductStatus(*tx, kod);
-                });
-                tx.commit();
-                return vl::Outcome::done();
-            });
-        }, true);
-    });
+    const auto closed = [](Transaction&, const Head& h) {
+        if (h.status != QLatin1String("LEZ")) throw vl::RuleRefusal(OnlyClosedText(), kRule);
+    };
+    // The end the contract had before a take-back closed it comes back
+    // (empty for an open-ended one); a contract closed otherwise keeps its end.
+    const auto write = [](Transaction& tx, const Head&, const StatusKey& k) {
+        tx.exec(QStringLiteral(
+            "UPDATE FORGFEJ SET STATUS = :status, BERVEG = CASE WHEN BERVEGELOZO IS NULL THEN BERVEG ELSE BERVEGELOZO END, "
+            "BERVEGELOZO = NULL, JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
+            {{QStringLiteral("status"), QStringLiteral("FO")},
+             {QStringLiteral("juzer"), k.session.writer()},
+             {QStringLiteral("mikor"), vl::util::NowStamp()},
+             {QStringLiteral("b"), k.bizonylat},
+             {QStringLiteral("v"), k.verzio}});
+    };
+    return statusAction(conn, outer, {s, bizonylat, verzio}, loadedRv, ReopenQuestion(), closed, closed, write, true);
 }
 
 HandoverArgs ContractSearch::Handover(const QVariantMap& row) {

@@ -39,8 +39,6 @@ QString ContractModeText(ContractMode mode) {
 
 namespace {
 
-QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
-
 // A dictionary row found by KOD, or else by NEV.
 RowSet findCode(Transaction& tx, const QString& table, const QString& value) {
     const QString v = value.trimmed();
@@ -53,7 +51,15 @@ RowSet findCode(Transaction& tx, const QString& table, const QString& value) {
     return RowSet();
 }
 
-QString blankZero(qint64 v) { return v == 0 ? QString() : QString::number(v); }
+// The visits a week of a line's or an item's row (pattern and day prices) as
+// its panel shows them: a zero as a blank.
+void readVisitDays(const RowSet& rs, std::array<QString, 7>& counts, std::array<QString, 7>& prices) {
+    const std::array<int, 7> pattern = PatternCounts(rs.text(QStringLiteral("HKSZCSPSZV")));
+    for (int d = 0; d < 7; ++d) {
+        counts[size_t(d)] = vl::util::IntOrBlank(pattern[size_t(d)]);
+        prices[size_t(d)] = vl::util::IntOrBlank(rs.integer(QStringLiteral("KARBAR%1").arg(d + 1)));
+    }
+}
 
 } // namespace
 
@@ -479,12 +485,8 @@ LineInput ContractSession::lineFields(qint64 tetelsor) {
     in.karertek = QString::number(rs.integer(QStringLiteral("KARERTEK")));
     in.kiszall = rs.text(QStringLiteral("KISZALL")).trimmed();
     in.vszall = rs.text(QStringLiteral("VSZALL")).trimmed();
-    const std::array<int, 7> counts = PatternCounts(rs.text(QStringLiteral("HKSZCSPSZV")));
-    for (int d = 0; d < 7; ++d) {
-        in.counts[size_t(d)] = blankZero(counts[size_t(d)]);
-        in.prices[size_t(d)] = blankZero(rs.integer(QStringLiteral("KARBAR%1").arg(d + 1)));
-    }
-    in.periodus = blankZero(rs.integer(QStringLiteral("PERIODUS")));
+    readVisitDays(rs, in.counts, in.prices);
+    in.periodus = vl::util::IntOrBlank(rs.integer(QStringLiteral("PERIODUS")));
     in.soforkod = rs.text(QStringLiteral("SOFORKOD")).trimmed();
     in.komment = rs.text(QStringLiteral("KOMMENT"));
     return in;
@@ -500,12 +502,8 @@ ItemInput ContractSession::itemFields(qint64 tetelsor, qint64 sorszam) {
     in.arukod = rs.text(QStringLiteral("ARUKOD")).trimmed();
     in.kiszall = rs.text(QStringLiteral("KISZALL")).trimmed();
     in.vszallt = rs.text(QStringLiteral("VSZALLT")).trimmed();
-    const std::array<int, 7> counts = PatternCounts(rs.text(QStringLiteral("HKSZCSPSZV")));
-    for (int d = 0; d < 7; ++d) {
-        in.counts[size_t(d)] = blankZero(counts[size_t(d)]);
-        in.prices[size_t(d)] = blankZero(rs.integer(QStringLiteral("KARBAR%1").arg(d + 1)));
-    }
-    in.periodus = blankZero(rs.integer(QStringLiteral("PERIODUS")));
+    readVisitDays(rs, in.counts, in.prices);
+    in.periodus = vl::util::IntOrBlank(rs.integer(QStringLiteral("PERIODUS")));
     in.komment = rs.text(QStringLiteral("KOMMENT"));
     return in;
 }
@@ -598,7 +596,7 @@ Outcome ContractSession::run(const std::function<Outcome(Transaction&, LineItemR
         o.messages << notModifiable_;
         return o;
     }
-    ctx_.stamp = nowStamp();
+    ctx_.stamp = vl::util::NowStamp();
     LineItemRules r = rules();
     vl::db::TxScope tx(conn_, nullptr);
     r.setTerms(terms(*tx));

@@ -56,8 +56,6 @@ QString grouped(qint64 v) {
     return v < 0 ? QLatin1Char('-') + d : d;
 }
 
-QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
-
 QString dateOf(const QString& text) { return vl::util::NormalizeDateText(text.trimmed()); }
 
 QString withHeading(const QString& heading, const QStringList& messages) {
@@ -109,12 +107,7 @@ Found rentalUnit(Transaction& tx, const QString& value) {
 
 // The first code of a state class, the seeded code preferred.
 QString codeOfClass(const GeneratorContext& ctx, QChar cls, const QString& preferred) {
-    if (ctx.classOf(preferred) == cls) return preferred;
-    QStringList codes;
-    for (auto it = ctx.statusClass.begin(); it != ctx.statusClass.end(); ++it)
-        if (it.value() == cls) codes << it.key();
-    codes.sort();
-    return codes.isEmpty() ? QString() : codes.first();
+    return ctx.codeOfClass(cls, preferred, QString());
 }
 
 bool sameDriver(const QString& a, const QString& b) { return a.trimmed() == b.trimmed(); }
@@ -185,6 +178,23 @@ bool noCounts(const std::array<QString, 7>& counts) {
     return true;
 }
 
+// The visit checks that end the validation of a line and of an item: a term
+// that is not fixed wants a visit on some day (asked once), then the day
+// fields and the remark. Stops at the question while it is unanswered.
+void checkVisits(QStringList& m, const ContractTerms& terms, const std::array<QString, 7>& counts,
+                 const std::array<QString, 7>& prices, const QString& komment, const Answers& answers,
+                 QString* question) {
+    if (noCounts(counts) && !terms.fixedTerm) {
+        const auto no = saidNo(answers, kNincsKarb, question);
+        if (!no) return;
+        if (*no)
+            m << terms.bermodNev +
+                     QStringLiteral(" bérlet módja esetén valamelyik napra ütemezni kell karbantartást gyakorisága");
+    }
+    m << LineItemRules::CheckDayFields(counts, prices);
+    checkRemark(m, komment);
+}
+
 // Return-date checks shared by line and item: valid, not before the delivery.
 void checkReturn(QStringList& m, const QString& kiszall, const QString& vszall) {
     if (vszall.trimmed().isEmpty()) return;
@@ -228,15 +238,7 @@ QStringList LineItemRules::ValidateLine(Transaction& tx, const LineInput& in, co
     if (per < 0) m << QStringLiteral("A karbantartás gyakorisága értelmetlen");
     else if (per == 0 && !terms_.fixedTerm)
         m << terms_.bermodNev + QStringLiteral(" bérlet módja esetén a karbantartás gyakorisága kitöltendő");
-    if (noCounts(in.counts) && !terms_.fixedTerm) {
-        const auto no = saidNo(answers, kNincsKarb, question);
-        if (!no) return m;
-        if (*no)
-            m << terms_.bermodNev +
-                     QStringLiteral(" bérlet módja esetén valamelyik napra ütemezni kell karbantartást gyakorisága");
-    }
-    m << CheckDayFields(in.counts, in.prices);
-    checkRemark(m, in.komment);
+    checkVisits(m, terms_, in.counts, in.prices, in.komment, answers, question);
     return m;
 }
 
@@ -278,15 +280,7 @@ QStringList LineItemRules::ValidateItem(Transaction& tx, qint64 tetelsor, const 
         }
     }
     if (intOf(in.periodus) < 0) m << QStringLiteral("A karbantartás gyakorisága értelmetlen");
-    if (noCounts(in.counts) && !terms_.fixedTerm) {
-        const auto no = saidNo(answers, kNincsKarb, question);
-        if (!no) return m;
-        if (*no)
-            m << terms_.bermodNev +
-                     QStringLiteral(" bérlet módja esetén valamelyik napra ütemezni kell karbantartást gyakorisága");
-    }
-    m << CheckDayFields(in.counts, in.prices);
-    checkRemark(m, in.komment);
+    checkVisits(m, terms_, in.counts, in.prices, in.komment, answers, question);
     return m;
 }
 
@@ -374,7 +368,7 @@ void LineItemRules::WriteLine(Transaction& tx, qint64 tetelsor, const LineInput&
              {QStringLiteral("soforkod"), driver.ok ? QVariant(driver.kod) : nullText()},
              {QStringLiteral("komment"), in.komment},
              {QStringLiteral("juzer"), ctx_.userCode},
-             {QStringLiteral("mikor"), nowStamp()}};
+             {QStringLiteral("mikor"), vl::util::NowStamp()}};
     for (int d = 0; d < 7; ++d)
         p.push_back({QStringLiteral("karbar%1").arg(d + 1), qint64(std::max(0, intOf(in.prices[size_t(d)])))});
     tx.exec(QStringLiteral("UPDATE OR INSERT INTO %1 (BIZONYLAT, VERZIO, TETELSOR, ARUCSOPORT, MENNYISEG, VMENNYISEG,"
@@ -403,7 +397,7 @@ void LineItemRules::WriteItem(Transaction& tx, const ItemRow& it) {
              {QStringLiteral("soforkod"), driverValue(it.soforkod)},
              {QStringLiteral("komment"), it.komment},
              {QStringLiteral("juzer"), ctx_.userCode},
-             {QStringLiteral("mikor"), nowStamp()}};
+             {QStringLiteral("mikor"), vl::util::NowStamp()}};
     for (int d = 0; d < 7; ++d) p.push_back({QStringLiteral("karbar%1").arg(d + 1), it.karbar[size_t(d)]});
     tx.exec(QStringLiteral("UPDATE OR INSERT INTO %1 (BIZONYLAT, VERZIO, TETELSOR, SORSZAM, ARUKOD, KISZALL, VSZALLT,"
                            " HKSZCSPSZV, KARBAR1, KARBAR2, KARBAR3, KARBAR4, KARBAR5, KARBAR6, KARBAR7, PERIODUS, EGYEDI,"
@@ -513,7 +507,7 @@ int LineItemRules::AddEventActivities(Transaction& tx, const QString& generation
     e.soforkod = item.soforkod.trimmed().isEmpty() ? line.soforkod : item.soforkod;
     e.arucsoport = line.arucsoport;
     GeneratorContext c = ctx_;
-    c.stamp = nowStamp();
+    c.stamp = vl::util::NowStamp();
     const int n = GenerateEventActivities(tx, c, generationClass, tables_.activities, day, e);
     if (n > 0) {
         // The generator writes an empty driver as ''; a missing driver is NULL.
@@ -554,7 +548,7 @@ struct Remover {
         if (cancel) {
             p.push_back({QStringLiteral("x"), codeOfClass(ctx, u'X', QStringLiteral("X"))});
             p.push_back({QStringLiteral("juzer"), userCode});
-            p.push_back({QStringLiteral("mikor"), nowStamp()});
+            p.push_back({QStringLiteral("mikor"), vl::util::NowStamp()});
             return int(tx.exec(QStringLiteral("UPDATE %1 SET TEVALLAPOT = :x, JUZER = :juzer, MIKOR = :mikor"
                                               " WHERE BIZONYLAT = :b AND VERZIO = :v AND %2%3")
                                    .arg(tables.sqlActivities(), where, planned),
@@ -602,7 +596,7 @@ void LineItemRules::SyncDeliveryReturn(Transaction& tx, const ItemRow& item, con
             u.push_back({QStringLiteral("uj"), to});
             u.push_back({QStringLiteral("ujn"), no});
             u.push_back({QStringLiteral("juzer"), ctx_.userCode});
-            u.push_back({QStringLiteral("mikor"), nowStamp()});
+            u.push_back({QStringLiteral("mikor"), vl::util::NowStamp()});
             tx.exec(QStringLiteral("UPDATE %1 SET DATUM = :uj, TEVSORSZAM = :ujn, JUZER = :juzer, MIKOR = :mikor"
                                    " WHERE BIZONYLAT = :b AND VERZIO = :v AND TETELSOR = :t AND SORSZAM = :s"
                                    " AND DATUM = :d AND TEVSORSZAM = :n")
@@ -651,7 +645,7 @@ ScheduleResult LineItemRules::RegenerateMaintenance(Transaction& tx, qint64 tete
     std::vector<MaintenanceItem> items =
         LoadMaintenanceItems(tx, tables_, terms_.bizonylat, terms_.verzio, tetelsor, sorszam);
     GeneratorContext c = ctx_;
-    c.stamp = nowStamp();
+    c.stamp = vl::util::NowStamp();
     for (const MaintenanceItem& it : items) {
         if (!it.vszall.isEmpty()) continue;   // an item that is back is left alone
         const QDate delivery = gen::toDate(it.kiszall);
@@ -746,7 +740,7 @@ std::pair<qint64, qint64> LineItemRules::SplitItemToGroup(Transaction& tx, qint6
                            " KARBAR3, KARBAR4, KARBAR5, KARBAR6, KARBAR7, PERIODUS, SOFORKOD, KOMMENT, :juzer, :mikor"
                            " FROM %1 WHERE BIZONYLAT = :b AND VERZIO = :v AND TETELSOR = :t").arg(tables_.sqlLines()),
             {{QStringLiteral("n"), n}, {QStringLiteral("g"), newGroup}, {QStringLiteral("juzer"), ctx_.userCode},
-             {QStringLiteral("mikor"), nowStamp()}, {QStringLiteral("b"), terms_.bizonylat},
+             {QStringLiteral("mikor"), vl::util::NowStamp()}, {QStringLiteral("b"), terms_.bizonylat},
              {QStringLiteral("v"), terms_.verzio}, {QStringLiteral("t"), tetelsor}});
     ItemRow r = *item;
     r.tetelsor = n;
@@ -777,7 +771,7 @@ void LineItemRules::stampIfStored(Transaction& tx) {
     if (!tables_.isStored() || terms_.bizonylat <= 0) return;
     // Every write to a stored contract's rows stamps its header in the same transaction.
     tx.exec(QStringLiteral("UPDATE FORGFEJ SET JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
-            {{QStringLiteral("juzer"), ctx_.userCode}, {QStringLiteral("mikor"), nowStamp()},
+            {{QStringLiteral("juzer"), ctx_.userCode}, {QStringLiteral("mikor"), vl::util::NowStamp()},
              {QStringLiteral("b"), terms_.bizonylat}, {QStringLiteral("v"), terms_.verzio}});
 }
 
@@ -972,7 +966,7 @@ Outcome LineItemRules::StoreItem(Transaction& tx, qint64 tetelsor, qint64 sorsza
                                " AND VERZIO = :v AND TETELSOR = :t AND SORSZAM = :s AND TEVALLAPOT IN (SELECT KOD FROM"
                                " SZ_STATUST WHERE MODOSITHATO IN ('I', 'i'))").arg(tables_.sqlActivities()),
                 {{QStringLiteral("a"), r.arukod}, {QStringLiteral("juzer"), ctx_.userCode},
-                 {QStringLiteral("mikor"), nowStamp()}, {QStringLiteral("b"), terms_.bizonylat},
+                 {QStringLiteral("mikor"), vl::util::NowStamp()}, {QStringLiteral("b"), terms_.bizonylat},
                  {QStringLiteral("v"), terms_.verzio}, {QStringLiteral("t"), tetelsor}, {QStringLiteral("s"), sorszam}});
     }
     SyncDeliveryReturn(tx, r, old->kiszall, old->vszallt);
@@ -1086,7 +1080,7 @@ Outcome LineItemRules::AddActivity(Transaction& tx, qint64 tetelsor, qint64 sors
                  {QStringLiteral("sofor"), driver.ok ? QVariant(driver.kod) : nullText()},
                  {QStringLiteral("ar"), qint64(intOf(in.nettoar))}, {QStringLiteral("komment"), in.komment},
                  {QStringLiteral("kepzett"), options_.kepzett}, {QStringLiteral("juzer"), ctx_.userCode},
-                 {QStringLiteral("mikor"), nowStamp()}});
+                 {QStringLiteral("mikor"), vl::util::NowStamp()}});
         if (t == tetelsor && s == sorszam) last = ActivityKey{t, s, day, no};
         else if (last.isNull()) last = ActivityKey{t, s, day, no};
     }
@@ -1113,7 +1107,7 @@ Outcome LineItemRules::ChangeActivity(Transaction& tx, const ActivityKey& key, c
     p.push_back({QStringLiteral("ar"), qint64(intOf(in.nettoar))});
     p.push_back({QStringLiteral("komment"), in.komment});
     p.push_back({QStringLiteral("juzer"), ctx_.userCode});
-    p.push_back({QStringLiteral("mikor"), nowStamp()});
+    p.push_back({QStringLiteral("mikor"), vl::util::NowStamp()});
     if (day != key.datum) {
         // Moved: the row keeps its state and takes the next free number of the new day.
         now.datum = day;
@@ -1190,7 +1184,7 @@ Outcome LineItemRules::ToggleDone(Transaction& tx, const ActivityKey& key, const
     Params p = keyParams(terms_, key);
     p.push_back({QStringLiteral("st"), state});
     p.push_back({QStringLiteral("juzer"), ctx_.userCode});
-    p.push_back({QStringLiteral("mikor"), nowStamp()});
+    p.push_back({QStringLiteral("mikor"), vl::util::NowStamp()});
     tx.exec(QStringLiteral("UPDATE %1 SET TEVALLAPOT = :st, JUZER = :juzer, MIKOR = :mikor").arg(tables_.sqlActivities()) +
                 QString::fromLatin1(kKeyWhere),
             p);

@@ -1,9 +1,9 @@
 #include "rental/OrdersItems.h"
 
 #include "db/TxScope.h"
-#include "db/WriteConflict.h"
 #include "rental/Billing.h"
 #include "rental/LineItemRules.h"
+#include "rental/ContractConflict.h"
 #include "rental/ProductRegister.h"
 #include "rental/ProductStore.h"
 #include "util/Dates.h"
@@ -24,17 +24,6 @@ using vl::db::Transaction;
 namespace {
 
 const QString kRule = QStringLiteral("OrdersItems");
-
-QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
-
-[[noreturn]] void changedElsewhere() {
-    throw vl::RuleRefusal(ProductRegister::ContractChangedElsewhereText(), kRule);
-}
-
-template <typename F>
-auto guarded(F&& f) -> decltype(f()) {
-    return vl::db::refusingWriteConflict(ProductRegister::ContractChangedElsewhereText(), kRule, std::forward<F>(f));
-}
 
 QString blankZero(const QString& s) {
     const QString t = s.trimmed();
@@ -81,9 +70,9 @@ Contract readContract(Transaction& tx, qint64 b, qint64 v) {
 Contract openContract(Transaction& tx, const GeneratorContext& ctx, qint64 b, qint64 v, qint64 loadedRv) {
     const Contract c = readContract(tx, b, v);
     if (!c.modifiable) throw vl::RuleRefusal(OrdersWorkspace::NotModifiableText(c.statusName), kRule);
-    if (loadedRv != 0 && c.rv != loadedRv) changedElsewhere();
+    if (loadedRv != 0 && c.rv != loadedRv) refuseContractChanged(kRule);
     tx.exec(QStringLiteral("UPDATE FORGFEJ SET JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = :v"),
-            {{QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()},
+            {{QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), vl::util::NowStamp()},
              {QStringLiteral("b"), b}, {QStringLiteral("v"), v}});
     return c;
 }
@@ -203,7 +192,7 @@ ItemStoreResult OrdersItems::StoreItems(vl::db::Connection& conn, Transaction* o
                                   .arg(rq.activityDate.trimmed()),
                               kRule);
     const QString activityDate = dateOf(rq.activityDate).isEmpty()
-                                     ? QDate::currentDate().toString(QStringLiteral("yyyy.MM.dd"))
+                                     ? vl::util::TodayStr()
                                      : dateOf(rq.activityDate);
 
     vl::db::TxScope tx(conn, outer);
@@ -213,7 +202,7 @@ ItemStoreResult OrdersItems::StoreItems(vl::db::Connection& conn, Transaction* o
                              {{QStringLiteral("k"), rq.panel.soforkod.trimmed()}});
         if (d.isEmpty()) throw vl::RuleRefusal(QStringLiteral("A sofőrkód nem létezik vagy nem aktív"), kRule);
     }
-    guarded([&] {
+    refusingContractConflict(kRule, [&] {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
         QHash<qint64, Contract> contracts;
         QHash<qint64, qint64> cancelledBefore;
@@ -237,7 +226,7 @@ ItemStoreResult OrdersItems::StoreItems(vl::db::Connection& conn, Transaction* o
             }
             LineItemRules rules = rulesFor(ctx, k.bizonylat, k.verzio, rq.today);
             const auto old = rules.ReadItem(*tx, k.tetelsor, k.sorszam);
-            if (!old) changedElsewhere();   // removed since the list was shown
+            if (!old) refuseContractChanged(kRule);   // removed since the list was shown
             if (!old->vszall.isEmpty()) {
                 res.skippedBack << (old->arukod.isEmpty() ? QStringLiteral("%1/%2/%3").arg(k.bizonylat).arg(k.tetelsor).arg(k.sorszam)
                                                            : old->arukod);
@@ -274,7 +263,7 @@ ItemStoreResult OrdersItems::StoreItems(vl::db::Connection& conn, Transaction* o
                          {QStringLiteral("t"), k.tetelsor}, {QStringLiteral("kiszall"), r.kiszall},
                          {QStringLiteral("vszall"), r.vszallt}, {QStringLiteral("h"), r.pattern},
                          {QStringLiteral("periodus"), r.periodus}, {QStringLiteral("juzer"), ctx.userCode},
-                         {QStringLiteral("mikor"), nowStamp()}};
+                         {QStringLiteral("mikor"), vl::util::NowStamp()}};
                 for (int d = 0; d < 7; ++d) p.push_back({QStringLiteral("k%1").arg(d + 1), r.karbar[size_t(d)]});
                 tx->exec(QStringLiteral("UPDATE FORGSOR SET KISZALL = :kiszall, VSZALL = :vszall, HKSZCSPSZV = :h,"
                                         " KARBAR1 = :k1, KARBAR2 = :k2, KARBAR3 = :k3, KARBAR4 = :k4, KARBAR5 = :k5,"
@@ -298,7 +287,7 @@ ItemStoreResult OrdersItems::StoreItems(vl::db::Connection& conn, Transaction* o
                                    " WHERE MODOSITHATO IN ('I', 'i'))"),
                     {{QStringLiteral("soforkod"), r.soforkod.isEmpty() ? QVariant(QMetaType::fromType<QString>())
                                                                         : QVariant(r.soforkod)},
-                     {QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()},
+                     {QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), vl::util::NowStamp()},
                      {QStringLiteral("b"), k.bizonylat}, {QStringLiteral("v"), k.verzio},
                      {QStringLiteral("t"), k.tetelsor}, {QStringLiteral("s"), k.sorszam},
                      {QStringLiteral("datum"), activityDate}}));
@@ -331,7 +320,7 @@ ItemStoreResult OrdersItems::StoreItems(vl::db::Connection& conn, Transaction* o
         }
         return 0;
     });
-    guarded([&] { tx.commit(); return 0; });
+    refusingContractConflict(kRule, [&] { tx.commit(); return 0; });
     return res;
 }
 
@@ -356,7 +345,7 @@ StoreSummary OrdersItems::RemoveItem(vl::db::Connection& conn, Transaction* oute
                                      const ItemKey& key, qint64 loadedRv) {
     StoreSummary s;
     vl::db::TxScope tx(conn, outer);
-    guarded([&] {
+    refusingContractConflict(kRule, [&] {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
         const Contract c = openContract(*tx, ctx, key.bizonylat, key.verzio, loadedRv);
         const QString refusal = RemoveRefusal(*tx, key);
@@ -370,7 +359,7 @@ StoreSummary OrdersItems::RemoveItem(vl::db::Connection& conn, Transaction* oute
         if (c.cash) billOnce(*tx, ctx, key.bizonylat, key.verzio, s);
         return 0;
     });
-    guarded([&] { tx.commit(); return 0; });
+    refusingContractConflict(kRule, [&] { tx.commit(); return 0; });
     return s;
 }
 
@@ -378,7 +367,7 @@ bool OrdersItems::ChangeNumber(vl::db::Connection& conn, Transaction* outer, con
                                const ItemKey& key, const QString& newCodeIn, qint64 loadedRv) {
     const QString newCode = newCodeIn.trimmed();
     vl::db::TxScope tx(conn, outer);
-    const bool done = guarded([&] {
+    const bool done = refusingContractConflict(kRule, [&] {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
         openContract(*tx, ctx, key.bizonylat, key.verzio, loadedRv);
         RowSet it = tx->query(QStringLiteral("SELECT K.ARUKOD, K.VSZALL, CS.NEV CSOPORTNEV FROM FORGKABIN K"
@@ -387,7 +376,7 @@ bool OrdersItems::ChangeNumber(vl::db::Connection& conn, Transaction* outer, con
                                              " WHERE K.BIZONYLAT = :b AND K.VERZIO = :v AND K.TETELSOR = :t AND K.SORSZAM = :s"),
                               {{QStringLiteral("b"), key.bizonylat}, {QStringLiteral("v"), key.verzio},
                                {QStringLiteral("t"), key.tetelsor}, {QStringLiteral("s"), key.sorszam}});
-        if (!it.next()) changedElsewhere();
+        if (!it.next()) refuseContractChanged(kRule);
         const QString oldCode = it.text(QStringLiteral("ARUKOD")).trimmed();
         const QString group = it.text(QStringLiteral("CSOPORTNEV")).trimmed();
         if (!it.text(QStringLiteral("VSZALL")).trimmed().isEmpty()) throw vl::RuleRefusal(BackText(), kRule);
@@ -411,7 +400,7 @@ bool OrdersItems::ChangeNumber(vl::db::Connection& conn, Transaction* outer, con
                                {{QStringLiteral("kod"), newCode}});
         if (out.rowCount() && out.at(0, 0).toLongLong() > 0) throw vl::RuleRefusal(NotRentableText(newCode), kRule);
 
-        const QString stamp = nowStamp();
+        const QString stamp = vl::util::NowStamp();
         // The item's activities and the item itself renumbered; the item row
         // guarded by the number it had.
         tx->exec(QStringLiteral("UPDATE FORGTEV SET ARUKOD = :ujarukod, JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b"
@@ -427,13 +416,13 @@ bool OrdersItems::ChangeNumber(vl::db::Connection& conn, Transaction* outer, con
                                    {QStringLiteral("mikor"), stamp}, {QStringLiteral("b"), key.bizonylat},
                                    {QStringLiteral("v"), key.verzio}, {QStringLiteral("t"), key.tetelsor},
                                    {QStringLiteral("arukod"), oldCode}, {QStringLiteral("s"), key.sorszam}});
-        if (n != 1) changedElsewhere();
+        if (n != 1) refuseContractChanged(kRule);
         ProductStore::UpdateProductStatus(*tx, newCode);
         ProductStore::UpdateProductStatus(*tx, oldCode);
         return true;
     });
     if (!done) return false;
-    guarded([&] { tx.commit(); return 0; });
+    refusingContractConflict(kRule, [&] { tx.commit(); return 0; });
     return true;
 }
 

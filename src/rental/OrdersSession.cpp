@@ -1,11 +1,13 @@
 #include "rental/OrdersSession.h"
 
+#include "db/TxScope.h"
 #include "rental/CustomerLinks.h"
 #include "rental/ProductRegister.h"
 #include "rental/Schedule.h"
 #include "util/Error.h"
 
 #include <functional>
+#include <optional>
 #include <utility>
 
 namespace vl::rental {
@@ -17,15 +19,6 @@ using vl::db::RowSet;
 using vl::db::Transaction;
 
 namespace {
-
-// A read in a read-only transaction of its own.
-template <typename F>
-auto reading(vl::db::Connection& conn, F&& f) -> decltype(f(std::declval<Transaction&>())) {
-    auto tx = conn.begin(vl::db::TxMode::ReadOnly);
-    auto r = f(*tx);
-    tx->commit();
-    return r;
-}
 
 // A rule's refusal (vl::RuleRefusal) as the outcome's message; the
 // continuation of a question is guarded the same way. `mark` notes what the
@@ -48,6 +41,20 @@ vl::OutcomeOf<X> guarded(const std::function<vl::OutcomeOf<X>()>& f,
         };
     }
     return o;
+}
+
+// A store refused by its rule (the row changed or deleted elsewhere): the
+// refusal, with the panel to show what is stored now; none when it stored.
+template <class O, class F>
+std::optional<O> refusedStore(F&& store) {
+    try {
+        store();
+        return std::nullopt;
+    } catch (const vl::RuleRefusal& e) {
+        O o = O::refusal(e.text());
+        o.reload = true;
+        return o;
+    }
 }
 
 template <class X>
@@ -73,7 +80,7 @@ OrdersSession::OrdersSession(vl::db::Connection& conn, const vl::shell::Session&
 RowSet OrdersSession::readDictionary(Dictionary which) { return ReadDictionary(conn_, which); }
 
 RowSet OrdersSession::readCustomerChooser(bool activeOnly, bool runningOnly) {
-    return reading(conn_, [&](Transaction& tx) { return OrdersWorkspace::CustomerChooser(tx, activeOnly, runningOnly); });
+    return vl::db::readOnly(conn_, [&](Transaction& tx) { return OrdersWorkspace::CustomerChooser(tx, activeOnly, runningOnly); });
 }
 
 LoadedCustomer OrdersSession::loadCustomer(const QString& key) {
@@ -99,12 +106,12 @@ LoadedCustomer OrdersSession::loadCustomer(const QString& key) {
 
 RowSet OrdersSession::readSites(const QString& customerKey) {
     if (customerKey.trimmed().isEmpty()) return RowSet();
-    return reading(conn_, [&](Transaction& tx) { return CustomerService::loadSites(tx, customerKey.trimmed()); });
+    return vl::db::readOnly(conn_, [&](Transaction& tx) { return CustomerService::loadSites(tx, customerKey.trimmed()); });
 }
 
 std::optional<Site> OrdersSession::loadSite(const QString& key) {
     if (key.trimmed().isEmpty()) return std::nullopt;
-    return reading(conn_, [&](Transaction& tx) { return CustomerService::loadSite(tx, key.trimmed()); });
+    return vl::db::readOnly(conn_, [&](Transaction& tx) { return CustomerService::loadSite(tx, key.trimmed()); });
 }
 
 OrderLists OrdersSession::readOrderLists(const OrderFilter& f) {
@@ -130,7 +137,7 @@ OrderLists OrdersSession::readItemLists(const OrderFilter& f) {
 }
 
 RowSet OrdersSession::readActivities(const ItemKey& k, const QString& arukod, const QString& upTo) {
-    return reading(conn_, [&](Transaction& tx) {
+    return vl::db::readOnly(conn_, [&](Transaction& tx) {
         return OrdersWorkspace::Activities(tx, k.bizonylat, k.verzio, k.tetelsor, k.sorszam, arukod, upTo);
     });
 }
@@ -164,14 +171,8 @@ CustomerOutcome OrdersSession::storeCustomer(const Customer& customer) {
     const auto store = [this, customer]() -> O {
         Customer c = customer;
         OrdersWorkspace::CustomerStoreOutcome r;
-        try {
-            r = OrdersWorkspace::storeCustomer(conn_, who_, c);
-        } catch (const vl::RuleRefusal& e) {
-            // Changed or deleted elsewhere: the panel shows what is stored now.
-            O o = O::refusal(e.text());
-            o.reload = true;
-            return o;
-        }
+        if (auto refused = refusedStore<O>([&] { r = OrdersWorkspace::storeCustomer(conn_, who_, c); }))
+            return *refused;
         if (!r.result.ok) return O::refusal(customerErrorText(r.result.errors));
         O o = O::done();
         o.key = r.result.key;
@@ -187,7 +188,7 @@ CustomerOutcome OrdersSession::storeCustomer(const Customer& customer) {
 
 vl::Outcome OrdersSession::deleteCustomer(const QString& key) {
     const QString refusal =
-        reading(conn_, [&](Transaction& tx) { return CustomerService::customerDeleteRefusal(tx, key); });
+        vl::db::readOnly(conn_, [&](Transaction& tx) { return CustomerService::customerDeleteRefusal(tx, key); });
     if (!refusal.isEmpty()) return vl::Outcome::refusal(vl::customers::texts::customerInUse());
     return vl::Outcome::asking(
         customerDeleteQuestion(),
@@ -203,17 +204,11 @@ vl::Outcome OrdersSession::deleteCustomer(const QString& key) {
 
 SiteOutcome OrdersSession::storeSite(const Site& site) {
     using O = SiteOutcome;
-    const QStringList errors = reading(conn_, [&](Transaction& tx) { return CustomerService::siteErrors(tx, site); });
+    const QStringList errors = vl::db::readOnly(conn_, [&](Transaction& tx) { return CustomerService::siteErrors(tx, site); });
     if (!errors.isEmpty()) return O::refusal(CustomerService::siteErrorText(errors));
     Site s = site;
     vl::customers::StoreResult r;
-    try {
-        r = CustomerService::storeSite(conn_, nullptr, s);
-    } catch (const vl::RuleRefusal& e) {
-        O o = O::refusal(e.text());
-        o.reload = true;
-        return o;
-    }
+    if (auto refused = refusedStore<O>([&] { r = CustomerService::storeSite(conn_, nullptr, s); })) return *refused;
     if (!r.ok) return O::refusal(CustomerService::siteErrorText(r.errors));
     O o = O::done();
     o.key = r.key;
@@ -221,7 +216,7 @@ SiteOutcome OrdersSession::storeSite(const Site& site) {
 }
 
 vl::Outcome OrdersSession::deleteSite(const QString& key, const QString& customerKey) {
-    const QString refusal = reading(conn_, [&](Transaction& tx) { return CustomerService::siteDeleteRefusal(tx, key); });
+    const QString refusal = vl::db::readOnly(conn_, [&](Transaction& tx) { return CustomerService::siteDeleteRefusal(tx, key); });
     if (!refusal.isEmpty()) return vl::Outcome::refusal(vl::customers::texts::siteInUse());
     return vl::Outcome::asking(
         siteDeleteQuestion(),
@@ -246,11 +241,11 @@ SummaryOutcome OrdersSession::changePaymentMode(const QString& customerKey, cons
 // ---------------------------------------------------------------- product-group lines
 
 NewLineTarget OrdersSession::findNewLineTarget(const QString& customerKey, const QString& siteKey) {
-    return reading(conn_, [&](Transaction& tx) { return OrdersWorkspace::FindNewLineTarget(tx, customerKey, siteKey); });
+    return vl::db::readOnly(conn_, [&](Transaction& tx) { return OrdersWorkspace::FindNewLineTarget(tx, customerKey, siteKey); });
 }
 
 qint64 OrdersSession::readActivityPrice(const QString& kind, const QString& group, int weekday) {
-    return reading(conn_, [&](Transaction& tx) { return ActivityPrice(tx, kind, group, weekday); });
+    return vl::db::readOnly(conn_, [&](Transaction& tx) { return ActivityPrice(tx, kind, group, weekday); });
 }
 
 LineStoreOutcome OrdersSession::storeLine(const LineStoreRequest& rq) {
@@ -261,7 +256,7 @@ LineStoreOutcome OrdersSession::storeLine(const LineStoreRequest& rq) {
 vl::OutcomeOf<LineRead> OrdersSession::readLine(const QString& customerKey, const QString& siteKey, qint64 bizonylat,
                                                 qint64 tetelsor) {
     return guarded<LineRead>([&] {
-        return reading(conn_, [&](Transaction& tx) {
+        return vl::db::readOnly(conn_, [&](Transaction& tx) {
             using O = vl::OutcomeOf<LineRead>;
             if (!OrdersWorkspace::contractBelongsTo(tx, bizonylat, customerKey, siteKey))
                 return O::refusal(QStringLiteral("a(z) %1. szerződés nem ennek az ügyfélnek ennél a címénél van.").arg(bizonylat));
@@ -275,7 +270,7 @@ vl::OutcomeOf<LineRead> OrdersSession::readLine(const QString& customerKey, cons
 // ---------------------------------------------------------------- products
 
 ItemPanel OrdersSession::readItemPanel(const ItemKey& item) {
-    return reading(conn_, [&](Transaction& tx) { return OrdersItems::PanelOfItem(tx, item); });
+    return vl::db::readOnly(conn_, [&](Transaction& tx) { return OrdersItems::PanelOfItem(tx, item); });
 }
 
 ItemStoreOutcome OrdersSession::storeItems(const ItemStoreRequest& rq) {
@@ -295,7 +290,7 @@ ItemStoreOutcome OrdersSession::storeItems(const ItemStoreRequest& rq) {
 }
 
 SummaryOutcome OrdersSession::removeItem(const ItemKey& item) {
-    const QString refusal = reading(conn_, [&](Transaction& tx) { return OrdersItems::RemoveRefusal(tx, item); });
+    const QString refusal = vl::db::readOnly(conn_, [&](Transaction& tx) { return OrdersItems::RemoveRefusal(tx, item); });
     if (!refusal.isEmpty()) return SummaryOutcome::refusal(refusal);
     return SummaryOutcome::asking(
         OrdersItems::RemoveQuestion(),
@@ -322,21 +317,21 @@ vl::OutcomeOf<NumberChanged> OrdersSession::changeNumber(const ItemKey& item, co
 }
 
 QString OrdersSession::readReturnDocumentDate(const ItemKey& item) {
-    return reading(conn_, [&](Transaction& tx) { return OrdersItems::ReturnDocumentDate(tx, item); });
+    return vl::db::readOnly(conn_, [&](Transaction& tx) { return OrdersItems::ReturnDocumentDate(tx, item); });
 }
 
 // ---------------------------------------------------------------- payments
 
 QString OrdersSession::proposePeriodEnd(qint64 bizonylat, const QString& from) {
-    return reading(conn_, [&](Transaction& tx) { return Payments::DefaultPeriodEnd(tx, bizonylat, 1, from); });
+    return vl::db::readOnly(conn_, [&](Transaction& tx) { return Payments::DefaultPeriodEnd(tx, bizonylat, 1, from); });
 }
 
 QString OrdersSession::readFirstLineDriver(qint64 bizonylat) {
-    return reading(conn_, [&](Transaction& tx) { return Payments::FirstLineDriver(tx, bizonylat, 1); });
+    return vl::db::readOnly(conn_, [&](Transaction& tx) { return Payments::FirstLineDriver(tx, bizonylat, 1); });
 }
 
 PaymentRow OrdersSession::readPaymentRow(const PaymentRowKey& key) {
-    return reading(conn_, [&](Transaction& tx) { return Payments::ReadRow(tx, key); });
+    return vl::db::readOnly(conn_, [&](Transaction& tx) { return Payments::ReadRow(tx, key); });
 }
 
 PaymentOutcome OrdersSession::recordPayment(const PaymentEntry& entry) {
@@ -355,7 +350,7 @@ PaymentOutcome OrdersSession::togglePaid(const PaymentRow& shown, const QString&
             return o;
         });
     };
-    const bool paid = reading(conn_, [&](Transaction& tx) { return Payments::IsPaid(tx, shown.tevallapot); });
+    const bool paid = vl::db::readOnly(conn_, [&](Transaction& tx) { return Payments::IsPaid(tx, shown.tevallapot); });
     if (!paid) return toggle(false);
     return PaymentOutcome::asking(Payments::UnpayQuestion(),
                                   [toggle](bool yes) { return yes ? toggle(true) : declined<PaymentResult>(); });
@@ -369,7 +364,7 @@ PaymentOutcome OrdersSession::deletePayment(const PaymentRow& shown) {
             return o;
         });
     };
-    const bool paid = reading(conn_, [&](Transaction& tx) { return Payments::IsPaid(tx, shown.tevallapot); });
+    const bool paid = vl::db::readOnly(conn_, [&](Transaction& tx) { return Payments::IsPaid(tx, shown.tevallapot); });
     return PaymentOutcome::asking(Payments::DeleteQuestion(shown), [remove, paid](bool yes) {
         if (!yes) return declined<PaymentResult>();
         if (!paid) return remove();

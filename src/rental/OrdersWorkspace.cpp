@@ -1,8 +1,8 @@
 #include "rental/OrdersWorkspace.h"
 
 #include "db/TxScope.h"
-#include "db/WriteConflict.h"
 #include "rental/Billing.h"
+#include "rental/ContractConflict.h"
 #include "rental/ProductRegister.h"
 #include "util/Dates.h"
 #include "util/Error.h"
@@ -28,8 +28,6 @@ namespace {
 
 const QString kRule = QStringLiteral("OrdersWorkspace");
 
-QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
-
 // An address of UGYFELCIM C in one text; a missing part stays empty.
 const char* const kAddress = "COALESCE(C.IRSZAM, '') || ' ' || COALESCE(C.VAROS, '') || ', ' || COALESCE(C.UTCA, '')";
 
@@ -49,18 +47,6 @@ QString filterText(const OrderFilter& f, Params& p, const QString& alias = QStri
         p.push_back({QStringLiteral("status"), f.statusCode.trimmed()});
     }
     return s;
-}
-
-// Another workstation writes the same contract at the same moment.
-[[noreturn]] void changedElsewhere() {
-    throw vl::RuleRefusal(ProductRegister::ContractChangedElsewhereText(), kRule);
-}
-
-// A write that meets another workstation's write of the same rows: the
-// "changed elsewhere" refusal.
-template <class F>
-auto guarded(F&& write) -> decltype(write()) {
-    return vl::db::refusingWriteConflict(ProductRegister::ContractChangedElsewhereText(), kRule, std::forward<F>(write));
 }
 
 // The contract a line store works on, read inside the store's transaction.
@@ -109,7 +95,7 @@ Head headOf(Transaction& tx, const LineStoreRequest& rq) {
     }
     Head h = readHead(tx, b);
     if (!h.modifiable) throw vl::RuleRefusal(OrdersWorkspace::NotModifiableText(h.statusName), kRule);
-    if (rq.loadedRecordVersion != 0 && rq.tetelsor > 0 && h.rv != rq.loadedRecordVersion) changedElsewhere();
+    if (rq.loadedRecordVersion != 0 && rq.tetelsor > 0 && h.rv != rq.loadedRecordVersion) refuseContractChanged(kRule);
     return h;
 }
 
@@ -587,7 +573,7 @@ StoreSummary OrdersWorkspace::ApplyPaymentMode(Transaction& tx, const GeneratorC
                                         " WHERE F.UGYFELKOD = :ugyfelkod AND F.AKTIV = 'I' AND F.VERZIO = 1"
                                         " AND SR.MODOSITHATO = 'I' ORDER BY F.BIZONYLAT"),
                          {{QStringLiteral("ugyfelkod"), customerKey.trimmed()}});
-    const QString stamp = nowStamp();
+    const QString stamp = vl::util::NowStamp();
     while (rs.next()) {
         const qint64 b = rs.integer(QStringLiteral("BIZONYLAT"));
         tx.exec(QStringLiteral("UPDATE FORGFEJ SET FIZMOD = :fizmod, JUZER = :juzer, MIKOR = :mikor"
@@ -660,7 +646,7 @@ StoreSummary OrdersWorkspace::changePaymentMode(vl::db::Connection& conn, Transa
         tx->exec(QStringLiteral("UPDATE UGYFEL SET FIZMOD = :fizmod WHERE KOD = :kod"),
                  {{QStringLiteral("fizmod"), newFizmod.trimmed()}, {QStringLiteral("kod"), customerKey.trimmed()}});
     });
-    StoreSummary s = guarded([&] {
+    StoreSummary s = refusingContractConflict(kRule, [&] {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
         return ApplyPaymentMode(*tx, ctx, customerKey, oldKp, newFizmod);
     });
@@ -729,7 +715,7 @@ LineStoreOutcome OrdersWorkspace::storeLineIn(Transaction& tx, const GeneratorCo
     // (1) the contract's stamp: from here on another workstation's store of
     // the same contract waits or fails, never interleaves.
     tx.exec(QStringLiteral("UPDATE FORGFEJ SET JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b AND VERZIO = 1"),
-            {{QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()},
+            {{QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), vl::util::NowStamp()},
              {QStringLiteral("b"), h.bizonylat}});
     const ActSnapshot before = activities(tx, ctx, h.bizonylat);
     const QString oldLine = rq.tetelsor > 0 ? lineSignature(tx, h.bizonylat, rq.tetelsor) : QString();
@@ -783,7 +769,7 @@ LineStoreOutcome OrdersWorkspace::storeLine(vl::db::Connection& conn, const vl::
         }
     }
     auto tx = conn.begin();
-    LineStoreOutcome res = guarded([&] {
+    LineStoreOutcome res = refusingContractConflict(kRule, [&] {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
         return storeLineIn(*tx, ctx, rq, answers);
     });
@@ -791,7 +777,7 @@ LineStoreOutcome OrdersWorkspace::storeLine(vl::db::Connection& conn, const vl::
         tx->rollback();
         return res;
     }
-    guarded([&] { tx->commit(); });
+    refusingContractConflict(kRule, [&] { tx->commit(); });
     return res;
 }
 

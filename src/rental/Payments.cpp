@@ -1,8 +1,8 @@
 #include "rental/Payments.h"
 
 #include "db/TxScope.h"
-#include "db/WriteConflict.h"
 #include "rental/Numbering.h"
+#include "rental/ContractConflict.h"
 #include "rental/ProductRegister.h"
 #include "rental/Schedule.h"
 #include "util/Dates.h"
@@ -16,7 +16,6 @@
 
 namespace vl::rental {
 
-using vl::db::Params;
 using vl::db::RowSet;
 using vl::db::Transaction;
 
@@ -24,26 +23,16 @@ namespace {
 
 const QString kRule = QStringLiteral("Payments");
 
-QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
 QString nowMinute() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm")); }
 
 QVariant nullable(const QString& s) {
     return s.trimmed().isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(s.trimmed());
 }
 
-[[noreturn]] void changedElsewhere() {
-    throw vl::RuleRefusal(ProductRegister::ContractChangedElsewhereText(), kRule);
-}
-
 // The code of a status class: "E" when it is of the class asked (the page
 // tests that literal for a paid row), else the first of the class by code.
 QString codeOfClass(const GeneratorContext& ctx, QChar cls, const QString& preferred) {
-    if (ctx.classOf(preferred) == cls) return preferred;
-    QStringList codes;
-    for (auto it = ctx.statusClass.begin(); it != ctx.statusClass.end(); ++it)
-        if (it.value() == cls) codes << it.key();
-    codes.sort();
-    return codes.isEmpty() ? preferred : codes.first();
+    return ctx.codeOfClass(cls, preferred, preferred);
 }
 
 // Every write to a contract's rows stamps its header first, so a second
@@ -51,7 +40,7 @@ QString codeOfClass(const GeneratorContext& ctx, QChar cls, const QString& prefe
 void stamp(Transaction& tx, const GeneratorContext& ctx, qint64 b, qint64 v) {
     const qint64 n = tx.exec(QStringLiteral("UPDATE FORGFEJ SET JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b"
                                             " AND VERZIO = :v"),
-                             {{QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()},
+                             {{QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), vl::util::NowStamp()},
                               {QStringLiteral("b"), b}, {QStringLiteral("v"), v}});
     if (n == 0) throw vl::RuleRefusal(QStringLiteral("Nincs ilyen szerződés: %1").arg(b), kRule);
 }
@@ -66,11 +55,6 @@ BillingResult regenerate(Transaction& tx, const GeneratorContext& ctx, qint64 b,
 
 // Runs a write; a conflict with another workstation's write is the
 // "changed elsewhere" refusal.
-template <typename F>
-auto guarded(F&& f) -> decltype(f()) {
-    return vl::db::refusingWriteConflict(ProductRegister::ContractChangedElsewhereText(), kRule, std::forward<F>(f));
-}
-
 } // namespace
 
 QString PaymentResult::line() const {
@@ -98,7 +82,7 @@ void Payments::InsertHandEntered(Transaction& tx, const RentalTables& tables, co
              {QStringLiteral("brutto"), vl::util::RoundHalfAway(double(p.netto) * ctx.vatFactor)},
              {QStringLiteral("tevallapot"), p.tevallapot}, {QStringLiteral("soforkod"), nullable(p.soforkod)},
              {QStringLiteral("komment"), p.komment.isNull() ? QString(QLatin1String("")) : p.komment},
-             {QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()}});
+             {QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), vl::util::NowStamp()}});
 }
 
 QString Payments::DeleteQuestion(const PaymentRow& r) {
@@ -187,7 +171,7 @@ PaymentResult Payments::RecordPayment(vl::db::Connection& conn, Transaction* out
     const qint64 netto = vl::util::TrimText(in.amount).toLongLong();
 
     vl::db::TxScope tx(conn, outer);
-    PaymentResult res = guarded([&] {
+    PaymentResult res = refusingContractConflict(kRule, [&] {
         PaymentResult r;
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
         const qint64 b = in.bizonylat, v = in.verzio;
@@ -224,7 +208,7 @@ PaymentResult Payments::RecordPayment(vl::db::Connection& conn, Transaction* out
         r.tevallapot = paid;
         return r;
     });
-    guarded([&] { tx.commit(); return 0; });
+    refusingContractConflict(kRule, [&] { tx.commit(); return 0; });
     return res;
 }
 
@@ -234,7 +218,7 @@ PaymentResult Payments::TogglePaid(vl::db::Connection& conn, Transaction* outer,
     res.key = shown.key;
     if (shown.key.isNull()) return res;
     vl::db::TxScope tx(conn, outer);
-    const bool done = guarded([&] {
+    const bool done = refusingContractConflict(kRule, [&] {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
         const QChar cls = ctx.classOf(shown.tevallapot);
         QString status, komment;
@@ -254,16 +238,16 @@ PaymentResult Payments::TogglePaid(vl::db::Connection& conn, Transaction* outer,
                            " WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio AND DATUM = :datum AND TEVSORSZAM = :tevsorszam"
                            " AND TEVALLAPOT = :shown AND TEVKOD = 'FIZ'"),
             {{QStringLiteral("tevallapot"), status}, {QStringLiteral("komment"), nullable(komment)},
-             {QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), nowStamp()},
+             {QStringLiteral("juzer"), ctx.userCode}, {QStringLiteral("mikor"), vl::util::NowStamp()},
              {QStringLiteral("bizonylat"), shown.key.bizonylat}, {QStringLiteral("verzio"), shown.key.verzio},
              {QStringLiteral("datum"), shown.key.datum}, {QStringLiteral("tevsorszam"), shown.key.tevsorszam},
              {QStringLiteral("shown"), shown.tevallapot.trimmed()}});
-        if (n != 1) changedElsewhere();
+        if (n != 1) refuseContractChanged(kRule);
         res.tevallapot = status;
         return true;
     });
     if (!done) return res;
-    guarded([&] { tx.commit(); return 0; });
+    refusingContractConflict(kRule, [&] { tx.commit(); return 0; });
     return res;
 }
 
@@ -273,7 +257,7 @@ PaymentResult Payments::DeletePayment(vl::db::Connection& conn, Transaction* out
     res.key = shown.key;
     if (shown.key.isNull()) return res;
     vl::db::TxScope tx(conn, outer);
-    guarded([&] {
+    refusingContractConflict(kRule, [&] {
         const GeneratorContext ctx = GeneratorContext::load(*tx, session.writer());
         RowSet k = tx->query(QStringLiteral("SELECT KEZI FROM FORGFIZ WHERE BIZONYLAT = :b AND VERZIO = :v AND DATUM = :d"
                                             " AND TEVSORSZAM = :n"),
@@ -289,13 +273,13 @@ PaymentResult Payments::DeletePayment(vl::db::Connection& conn, Transaction* out
              {QStringLiteral("datum"), shown.key.datum}, {QStringLiteral("tevsorszam"), shown.key.tevsorszam},
              {QStringLiteral("shown"), shown.tevallapot.trimmed()}, {QStringLiteral("datum2"), shown.datum2.trimmed()},
              {QStringLiteral("netto"), shown.netto}});
-        if (n != 1) changedElsewhere();
+        if (n != 1) refuseContractChanged(kRule);
         // The days a paid or hand-entered period covered are billed again.
         if (hand || ctx.classOf(shown.tevallapot) == u'N')
             res.billing = regenerate(*tx, ctx, shown.key.bizonylat, shown.key.verzio, shown.key.datum);
         return 0;
     });
-    guarded([&] { tx.commit(); return 0; });
+    refusingContractConflict(kRule, [&] { tx.commit(); return 0; });
     return res;
 }
 

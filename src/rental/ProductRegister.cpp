@@ -5,6 +5,7 @@
 #include "rental/ProductStore.h"
 #include "rental/Schedule.h"
 #include "util/Error.h"
+#include "util/Dates.h"
 #include "db/WriteConflict.h"
 #include "rental/Dictionaries.h"
 #include "rental/ProductRegisterReport.h"
@@ -65,9 +66,6 @@ const QString kWithoutNumber = QStringLiteral(
 
 // A planned activity: state of class "I" or "i".
 const QString kPlanned = QStringLiteral("TEVALLAPOT IN (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i'))");
-
-QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
-QString todayText() { return QDate::currentDate().toString(QStringLiteral("yyyy.MM.dd")); }
 
 void addFilter(QString& sql, Params& p, const ProductFilter& f) {
     if (!f.typeCode.isEmpty()) {
@@ -411,7 +409,7 @@ ExchangeSummary ProductRegister::Exchange(Transaction& tx, const vl::shell::Sess
                                           bool typeChange) {
     const QString oldCode = oldCodeIn.trimmed();
     const QString replacement = replacementIn.trimmed().isEmpty() ? QStringLiteral("*") : replacementIn.trimmed();
-    const QString stamp = nowStamp();
+    const QString stamp = vl::util::NowStamp();
     const QString juzer = session.writer();
     ExchangeSummary sum;
     sum.bizonylat = bizonylat;
@@ -538,7 +536,7 @@ ExchangeSummary ProductRegister::Exchange(Transaction& tx, const vl::shell::Sess
     const auto items = LoadMaintenanceItems(tx, RentalTables::stored(), bizonylat, verzio, newLine, newItem);
     if (!items.empty()) {
         ScheduleOptions o;
-        QString first = todayText();
+        QString first = vl::util::TodayStr();
         const QDate delivered = gen::toDate(kiszall);
         if (delivered.isValid() && gen::toText(delivered.addDays(1)) > first) first = gen::toText(delivered.addDays(1));
         o.firstDay = first;

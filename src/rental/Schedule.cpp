@@ -57,6 +57,15 @@ QChar GeneratorContext::classOf(const QString& state) const {
     return statusClass.value(state.trimmed(), QChar());
 }
 
+QString GeneratorContext::codeOfClass(QChar cls, const QString& preferred, const QString& none) const {
+    if (classOf(preferred) == cls) return preferred;
+    QStringList codes;
+    for (auto it = statusClass.begin(); it != statusClass.end(); ++it)
+        if (it.value() == cls) codes << it.key();
+    codes.sort();
+    return codes.isEmpty() ? none : codes.first();
+}
+
 bool GeneratorContext::isPlanned(const QString& state) const {
     const QChar c = classOf(state);
     return c == u'I' || c == u'i';

@@ -49,6 +49,9 @@ struct GeneratorContext {
     bool isPlanned(const QString& state) const;
     bool isDone(const QString& state) const;
     QChar classOf(const QString& state) const;
+    // A code of class `cls`: `preferred` when it is of that class, else the
+    // first of the class by code, else `none`.
+    QString codeOfClass(QChar cls, const QString& preferred, const QString& none) const;
 
     // Reads the dictionaries and the business year (vl::shell::ReadBusinessYear).
     // userCode is the writer the caller names (Session::writer()); an empty one

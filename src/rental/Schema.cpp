@@ -212,7 +212,10 @@ QStringList version1() {
     return s;
 }
 
-// The template of the day sheet's work table as step 8 made it.
+} // namespace
+
+// The template of the day sheet's work table as step 8 made it (the
+// operations module's template now).
 QString daySheetTemplate() {
     return QStringLiteral(
         "CREATE TABLE TEVNAPLO ("
@@ -240,6 +243,8 @@ QString daySheetTemplate() {
         " BRUTTOFIZ BIGINT,"
         " CONSTRAINT PK_TEVNAPLO PRIMARY KEY (TSORSZAM))");
 }
+
+namespace {
 
 QList<SchemaStep> buildSteps() {
     QList<SchemaStep> l;
@@ -355,6 +360,16 @@ void addUpperSchema(const QString& library, const std::function<void(vl::db::Sch
     for (const auto& u : upperSchemas())
         if (u.first == library) return;
     upperSchemas().append({library, registerModules});
+}
+
+vl::db::SchemaModule templateModule(const QString& name, const QString& title, const QString& table,
+                                    const QStringList& statements) {
+    vl::db::SchemaModule m;
+    m.name = name;
+    m.dependsOn = {Schema::moduleName()};
+    m.steps.append(vl::db::SchemaRegistry::missingTableStep(1, title, table, statements));
+    // Later versions are appended by the owner, never changed once released.
+    return m;
 }
 
 void registerProgramSchema(vl::db::SchemaRegistry& registry) {

@@ -66,6 +66,15 @@ void registerSchema(vl::db::SchemaRegistry& registry);
 // once at start (the programs' wiring, a test's fixture), each under its
 // library's name (a second hand-in of one name is ignored).
 void addUpperSchema(const QString& library, const std::function<void(vl::db::SchemaRegistry&)>& registerModules);
+// The module of a library above rental that owns a per-user work table's
+// template (`table`): its first step makes it only where it is missing, as
+// rental's steps made it in databases older than the module.
+vl::db::SchemaModule templateModule(const QString& name, const QString& title, const QString& table,
+                                    const QStringList& statements);
+// The day sheet's work table template (TEVNAPLO) as rental's step 8 makes it
+// anew in an older database; the operations module makes it alike.
+QString daySheetTemplate();
+
 // Every module of the program: registerSchema, then the ones handed in, in
 // the order they came. A new database, upgrade-db and check use this.
 void registerProgramSchema(vl::db::SchemaRegistry& registry);

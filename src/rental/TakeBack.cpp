@@ -2,6 +2,7 @@
 
 #include "rental/Billing.h"
 #include "rental/ProductStore.h"
+#include "util/Dates.h"
 
 #include <QDateTime>
 
@@ -12,8 +13,6 @@ using vl::db::RowSet;
 using vl::db::Transaction;
 
 namespace {
-
-QString nowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
 
 QString cancelledCode(const GeneratorContext& ctx) {
     if (ctx.classOf(QStringLiteral("X")) == u'X') return QStringLiteral("X");
@@ -44,7 +43,7 @@ TakeBackResult TakeBackOnTables(Transaction& tx, const GeneratorContext& ctx, co
     Params p = key;
     p.push_back({QStringLiteral("d"), done ? QVariant(item.datum) : QVariant(QMetaType::fromType<QString>())});
     p.push_back({QStringLiteral("juzer"), ctx.userCode});
-    p.push_back({QStringLiteral("mikor"), nowStamp()});
+    p.push_back({QStringLiteral("mikor"), vl::util::NowStamp()});
     tx.exec(QStringLiteral("UPDATE %1 SET VSZALL = :d, JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :b"
                            " AND VERZIO = :v AND TETELSOR = :t AND SORSZAM = :s").arg(tables.sqlItems()),
             p);
@@ -54,7 +53,7 @@ TakeBackResult TakeBackOnTables(Transaction& tx, const GeneratorContext& ctx, co
     Params a = key;
     a.push_back({QStringLiteral("prefix"), prefix});
     a.push_back({QStringLiteral("juzer"), ctx.userCode});
-    a.push_back({QStringLiteral("mikor"), nowStamp()});
+    a.push_back({QStringLiteral("mikor"), vl::util::NowStamp()});
     if (done) {
         a.push_back({QStringLiteral("d"), item.datum});
         a.push_back({QStringLiteral("x"), cancelledCode(ctx)});
@@ -103,7 +102,7 @@ TakeBackResult TakeBackOnContract(Transaction& tx, const GeneratorContext& ctx, 
 
     Params p = c;
     p.push_back({QStringLiteral("juzer"), ctx.userCode});
-    p.push_back({QStringLiteral("mikor"), nowStamp()});
+    p.push_back({QStringLiteral("mikor"), vl::util::NowStamp()});
     if (done && remaining <= 0 && !closed) {
         p.push_back({QStringLiteral("d"), datum});
         // BERVEGELOZO first: it keeps the end the contract had.

@@ -3,6 +3,7 @@
 #include "shell/Ini.h"
 #include "db/Catalogue.h"
 #include "db/TxScope.h"
+#include "util/Dates.h"
 
 #include <QDateTime>
 #include <QFile>
@@ -162,7 +163,7 @@ QString LoginRefusalText(LoginCheck check) {
 }
 
 QString LoginStamp() {
-    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"));
+    return vl::util::NowStamp();
 }
 
 bool CompleteLogin(vl::db::Connection& conn, const LoginUser& user, const QString& typedName,

@@ -6,6 +6,7 @@
 #include "db/SqlText.h"
 #include "db/TxScope.h"
 #include "util/MessageSink.h"
+#include "util/Dates.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -258,7 +259,7 @@ bool CopyTableDef(Connection& conn, vl::db::Transaction* outer, const Session& s
                                     "VALUES (:tablanev, CURRENT_CONNECTION, :juzer, :mikor) MATCHING (TABLANEV)"),
                      {{QStringLiteral("tablanev"), newName},
                       {QStringLiteral("juzer"), session.writer()},
-                      {QStringLiteral("mikor"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"))}});
+                      {QStringLiteral("mikor"), vl::util::NowStamp()}});
         }
         tx.commit();
         if (!dm().WorkTableList.contains(newName)) dm().WorkTableList.append(newName);

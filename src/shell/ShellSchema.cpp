@@ -1,6 +1,7 @@
 #include "shell/ShellSchema.h"
 
 #include "db/Database.h"
+#include "util/Dates.h"
 
 #include <QDateTime>
 
@@ -85,7 +86,7 @@ vl::db::SchemaModule schemaModule() {
         auto rs = tx.query(QStringLiteral("SELECT COUNT(*) FROM VL_KESZ"));
         if (rs.isEmpty() || rs.at(0, 0).toLongLong() > 0) return 0;
         tx.exec(QStringLiteral("INSERT INTO VL_KESZ (MIKOR, FORRAS) VALUES (:m, :f)"),
-                {{QStringLiteral("m"), QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss"))},
+                {{QStringLiteral("m"), vl::util::NowStamp()},
                  {QStringLiteral("f"), QStringLiteral("létrehozva")}});
         return 1;
     };

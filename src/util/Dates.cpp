@@ -70,6 +70,8 @@ QString dayName(int i) {
 
 QString TodayStr() { return QDate::currentDate().toString(dateFormat()); }
 
+QString NowStamp() { return QDateTime::currentDateTime().toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
+
 QString DateToYMD(const QDate& d) { return d.toString(dateFormat()); }
 
 QString DateToYMD(const QDateTime& dt) { return dt.date().toString(dateFormat()); }

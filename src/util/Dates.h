@@ -10,6 +10,8 @@ namespace vl::util {
 
 // Today's local date as 'yyyy.mm.dd'.
 QString TodayStr();
+// The local time now as a change stamp 'yyyy.mm.dd hh:nn:ss' (the MIKOR of a written row).
+QString NowStamp();
 // A date as 'yyyy.mm.dd' ("" for a null date).
 QString DateToYMD(const QDate& d);
 // The date of a date and time as 'yyyy.mm.dd' (the time of day is ignored).

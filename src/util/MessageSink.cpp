@@ -7,6 +7,12 @@ namespace vl {
 namespace {
 ConsoleSink& consoleSink() { static ConsoleSink s; return s; }
 std::atomic<MessageSink*> g_sink{nullptr};
+// "<what> <doing>." with the doing's own closing dots dropped.
+QString sentenceOf(const QString& what, const QString& doing) {
+    QString d = doing.trimmed();
+    while (d.endsWith(QLatin1Char('.'))) d.chop(1);
+    return what + d + QLatin1Char('.');
+}
 }
 
 void setMessageSink(MessageSink* sink) { g_sink.store(sink); }
@@ -28,9 +34,7 @@ void notify(MsgKind kind, const QString& text, const QString& details) {
     messageSink()->notifyWithDetails(kind, text, details);
 }
 QString dbErrorText(const QString& doing) {
-    QString d = doing.trimmed();
-    while (d.endsWith(QLatin1Char('.'))) d.chop(1);
-    return QStringLiteral("Adatbázis-hiba történt: ") + d + QLatin1Char('.');
+    return sentenceOf(QStringLiteral("Adatbázis-hiba történt: "), doing);
 }
 void notifyDbError(const QString& doing, const QString& serverText) {
     notify(MsgKind::Error, dbErrorText(doing), serverText);
@@ -58,9 +62,7 @@ void notifyError(const Error& e, const QString& doing) {
     tell(MsgKind::Error);
 }
 QString unexpectedErrorText(const QString& doing) {
-    QString d = doing.trimmed();
-    while (d.endsWith(QLatin1Char('.'))) d.chop(1);
-    return QStringLiteral("Váratlan hiba történt: ") + d + QLatin1Char('.');
+    return sentenceOf(QStringLiteral("Váratlan hiba történt: "), doing);
 }
 void notifyUnexpected(const QString& doing, const QString& what) {
     notify(MsgKind::Error, unexpectedErrorText(doing), what);

@@ -12,14 +12,9 @@ vl::shell::FormResult showCashPayments(QWidget* parent, const QVariantMap& param
 {
     vl::shell::FormResult result;
     const QString customer = params.value(QStringLiteral("CustomerKey")).toString().trimmed();
-    vl::reporting::Report report;
-    try {
-        report = CashPaymentReportOf(vl::shell::dm().d_alap(), customer);
-    } catch (const vl::Error& e) {
-        vl::notifyError(e, QStringLiteral("a készpénz kifizetések lekérdezése"));
-        return result;
-    }
-    result.accepted = vl::reporting::previewReport(report, parent);
+    result.accepted = vl::reporting::previewMade(
+        [&]() -> std::optional<vl::reporting::Report> { return CashPaymentReportOf(vl::shell::dm().d_alap(), customer); },
+        QStringLiteral("a készpénz kifizetések lekérdezése"), parent);
     return result;
 }
 

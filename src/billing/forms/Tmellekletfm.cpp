@@ -337,7 +337,8 @@ bool Tmellekletfm::appendix(bool toPrinter) {
     return true;
 }
 
-bool Tmellekletfm::siteSummary() {
+bool Tmellekletfm::summary(const QString& doing,
+                           const std::function<vl::reporting::Report(const QString& caption)>& make) {
     if (!service_ && !FormShow()) return false;
     if (!validatePeriod()) return false;
     if (periodChanged() && !build()) return false;
@@ -346,31 +347,25 @@ bool Tmellekletfm::siteSummary() {
                                                  ui->cbx_fizmod->currentText(),
                                                  ui->cbx_bermod->currentIndex() > 0 ? ui->cbx_bermod->currentText() : QString());
     try {
-        return reportOutput()(SiteSummaryReport(service_->list(ui->cb_noprint->isChecked()), service_->builtFrom(),
-                                                service_->builtTo(), caption, service_->readCompanyName()),
-                              false, this);
+        return reportOutput()(make(caption), false, this);
     } catch (const vl::Error& e) {
-        vl::notifyError(e, QStringLiteral("Összesítés címre"));
+        vl::notifyError(e, doing);
         return false;
     }
 }
 
+bool Tmellekletfm::siteSummary() {
+    return summary(QStringLiteral("Összesítés címre"), [this](const QString& caption) {
+        return SiteSummaryReport(service_->list(ui->cb_noprint->isChecked()), service_->builtFrom(),
+                                 service_->builtTo(), caption, service_->readCompanyName());
+    });
+}
+
 bool Tmellekletfm::customerSummary() {
-    if (!service_ && !FormShow()) return false;
-    if (!validatePeriod()) return false;
-    if (periodChanged() && !build()) return false;
-    ui->DBGrid1->setCurrentIndex(model_->index(0, 0));
-    const QString caption = SummaryFilterCaption(customerKey_.isEmpty() ? QString() : ui->cbx_ugyfel->currentText(),
-                                                 ui->cbx_fizmod->currentText(),
-                                                 ui->cbx_bermod->currentIndex() > 0 ? ui->cbx_bermod->currentText() : QString());
-    try {
-        return reportOutput()(CustomerSummaryReport(service_->customerTotals(ui->cb_noprint->isChecked()), service_->builtFrom(),
-                                                    service_->builtTo(), caption, service_->readCompanyName()),
-                              false, this);
-    } catch (const vl::Error& e) {
-        vl::notifyError(e, QStringLiteral("Összesítés ügyfélre"));
-        return false;
-    }
+    return summary(QStringLiteral("Összesítés ügyfélre"), [this](const QString& caption) {
+        return CustomerSummaryReport(service_->customerTotals(ui->cb_noprint->isChecked()), service_->builtFrom(),
+                                     service_->builtTo(), caption, service_->readCompanyName());
+    });
 }
 
 void openAppendixForm() {

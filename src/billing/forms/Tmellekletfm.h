@@ -59,6 +59,9 @@ private:
     void rowChanged();
     void moveToCustomer(const QString& key);
     QStringList selectedSiteKeys(QString* otherCustomer) const;
+    // A summary of the built list: the period checked (built again when it
+    // changed), `make` makes the report of the filter's caption, out it goes.
+    bool summary(const QString& doing, const std::function<vl::reporting::Report(const QString& caption)>& make);
 
     std::unique_ptr<Ui::Tmellekletfm> ui;
     std::unique_ptr<AppendixService> service_;

@@ -31,19 +31,28 @@ void applyWindowState(QWidget* w, const QString& state) {
     else if (s == QStringLiteral("NORMAL")) w->setWindowState(Qt::WindowNoState);
 }
 
+// The table and the panel an editor's name stands for: "TABLE,PANEL", or
+// "TABLE+..." (the table's own panel), or the one name for both.
+void splitEditorName(const QString& name, QString* table, QString* panel) {
+    const QString full = name.trimmed().toUpper();
+    *table = full;
+    *panel = full;
+    if (full.contains(QLatin1Char(','))) {
+        *table = full.section(QLatin1Char(','), 0, 0).trimmed();
+        *panel = full.section(QLatin1Char(','), 1).trimmed();
+    } else if (full.contains(QLatin1Char('+'))) {
+        *table = full.section(QLatin1Char('+'), 0, 0).trimmed();
+    }
+}
+
 } // namespace
 
 bool OpenTableEditor(const QString& name, const Condition& where, const QString& searchText, TTorzsfm* editor,
                      vl::shell::ASelectedRecord* chosen, const QStringList& defaultValues,
                      const QStringList& defaultNames, bool choiceMode, bool writable) {
     const QString full = name.trimmed().toUpper();
-    QString table = full, panel = full;
-    if (full.contains(QLatin1Char(','))) {
-        table = full.section(QLatin1Char(','), 0, 0).trimmed();
-        panel = full.section(QLatin1Char(','), 1).trimmed();
-    } else if (full.contains(QLatin1Char('+'))) {
-        table = full.section(QLatin1Char('+'), 0, 0).trimmed();
-    }
+    QString table, panel;
+    splitEditorName(name, &table, &panel);
     TableAccess access = TableAccess::Full;
     QString windowState;
     try {
@@ -107,14 +116,8 @@ bool OpenTableEditor(const QString& name, const QString& where, const QString& s
 }
 
 TTorzsfm* ExistingTableEditor(const QString& name) {
-    const QString full = name.trimmed().toUpper();
-    QString table = full, panel = full;
-    if (full.contains(QLatin1Char(','))) {
-        table = full.section(QLatin1Char(','), 0, 0).trimmed();
-        panel = full.section(QLatin1Char(','), 1).trimmed();
-    } else if (full.contains(QLatin1Char('+'))) {
-        table = full.section(QLatin1Char('+'), 0, 0).trimmed();
-    }
+    QString table, panel;
+    splitEditorName(name, &table, &panel);
     return editors().value(table + QStringLiteral("_") + panel + QStringLiteral("_Torzsfm"));
 }
 

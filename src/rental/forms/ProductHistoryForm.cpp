@@ -12,18 +12,16 @@ vl::shell::FormResult showProductHistory(QWidget* parent, const QVariantMap& par
 {
     vl::shell::FormResult result;
     const QString product = params.value(QStringLiteral("Product")).toString().trimmed();
-    vl::db::RowSet rows;
-    try {
-        rows = productHistoryRows(vl::shell::dm().d_alap(), product);
-    } catch (const vl::Error& e) {
-        vl::notifyError(e, QStringLiteral("az előzmény lista lekérdezése"));
-        return result;
-    }
-    if (rows.isEmpty()) {
-        vl::notify(vl::MsgKind::Info, noProductHistoryText());
-        return result;
-    }
-    result.accepted = vl::reporting::previewReport(productHistoryReport(product, rows), parent);
+    result.accepted = vl::reporting::previewMade(
+        [&]() -> std::optional<vl::reporting::Report> {
+            const vl::db::RowSet rows = productHistoryRows(vl::shell::dm().d_alap(), product);
+            if (rows.isEmpty()) {
+                vl::notify(vl::MsgKind::Info, noProductHistoryText());
+                return std::nullopt;
+            }
+            return productHistoryReport(product, rows);
+        },
+        QStringLiteral("az előzmény lista lekérdezése"), parent);
     return result;
 }
 

@@ -501,10 +501,15 @@ void Tbervisszfm::b_modositClick() {
 
 // An action on the current contract: its question asked through the sink,
 // the session answered; the list read again when something changed.
-void Tbervisszfm::runAction(const std::function<vl::Outcome()>& action, const QString& doing) {
-    const qint64 b = currentRow().value(QStringLiteral("BIZONYLAT")).toLongLong();
+void Tbervisszfm::runAction(const std::function<vl::Outcome(qint64 bizonylat, qint64 verzio, qint64 rv)>& action,
+                            const QString& doing) {
+    const QVariantMap row = currentRow();
+    if (row.isEmpty()) return;
+    const qint64 b = row.value(QStringLiteral("BIZONYLAT")).toLongLong();
+    const qint64 v = row.value(QStringLiteral("VERZIO")).toLongLong();
+    const qint64 rv = row.value(QStringLiteral("RV")).toLongLong();
     try {
-        const vl::Outcome o = vl::askedThroughSink(action());
+        const vl::Outcome o = vl::askedThroughSink(action(b, v, rv));
         for (const QString& m : o.messages) vl::notify(o.warning ? vl::MsgKind::Warning : vl::MsgKind::Info, m);
         // Done, or changed elsewhere: the list shows the contract as it is now.
         if (o.ok || LookupSession::changedElsewhere(o)) reloadKeeping(b);
@@ -515,21 +520,13 @@ void Tbervisszfm::runAction(const std::function<vl::Outcome()>& action, const QS
 }
 
 void Tbervisszfm::b_stornoClick() {
-    const QVariantMap row = currentRow();
-    if (row.isEmpty()) return;
-    const qint64 b = row.value(QStringLiteral("BIZONYLAT")).toLongLong();
-    const qint64 v = row.value(QStringLiteral("VERZIO")).toLongLong();
-    const qint64 rv = row.value(QStringLiteral("RV")).toLongLong();
-    runAction([&] { return session().cancelOrRestore(b, v, rv); }, QStringLiteral("a szerződés stornózása"));
+    runAction([this](qint64 b, qint64 v, qint64 rv) { return session().cancelOrRestore(b, v, rv); },
+              QStringLiteral("a szerződés stornózása"));
 }
 
 void Tbervisszfm::b_folyamatbaClick() {
-    const QVariantMap row = currentRow();
-    if (row.isEmpty()) return;
-    const qint64 b = row.value(QStringLiteral("BIZONYLAT")).toLongLong();
-    const qint64 v = row.value(QStringLiteral("VERZIO")).toLongLong();
-    const qint64 rv = row.value(QStringLiteral("RV")).toLongLong();
-    runAction([&] { return session().reopen(b, v, rv); }, QStringLiteral("a szerződés újranyitása"));
+    runAction([this](qint64 b, qint64 v, qint64 rv) { return session().reopen(b, v, rv); },
+              QStringLiteral("a szerződés újranyitása"));
 }
 
 void Tbervisszfm::b_biznyomClick() {

@@ -107,7 +107,8 @@ public:
 
 private:
     void reloadKeeping(qint64 bizonylat);
-    void runAction(const std::function<vl::Outcome()>& action, const QString& doing);
+    void runAction(const std::function<vl::Outcome(qint64 bizonylat, qint64 verzio, qint64 rv)>& action,
+                   const QString& doing);
     void syncCurrent();
 
     std::unique_ptr<LookupSession> session_;

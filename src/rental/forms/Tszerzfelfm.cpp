@@ -151,6 +151,43 @@ static QLabel* label(const QString& text, QWidget* parent, const QString& name =
     return l;
 }
 
+// A tab page and its data panel (the fields above the page's grid).
+static QFrame* dataPanel(QWidget** page, const QString& pageName, const QString& panelName) {
+    *page = new QWidget;
+    (*page)->setObjectName(pageName);
+    auto* panel = new QFrame(*page);
+    panel->setObjectName(panelName);
+    panel->setFrameShape(QFrame::StyledPanel);
+    return panel;
+}
+
+// A panel's fields, and right of them its buttons.
+static void layPanel(QFrame* panel, QLayout* fields, QLayout* buttons) {
+    auto* h = new QHBoxLayout(panel);
+    h->setContentsMargins(8, 6, 8, 6);
+    h->addLayout(fields, 1);
+    h->addSpacing(12);
+    h->addLayout(buttons);
+}
+
+// A tab page: what stands on top (if anything), the data panel, the grid.
+static void layPage(QWidget* page, QLayout* top, QFrame* panel, QTableView* grid) {
+    auto* v = new QVBoxLayout(page);
+    v->setContentsMargins(4, 4, 4, 4);
+    if (top) v->addLayout(top);
+    v->addWidget(panel);
+    v->addWidget(grid, 1);
+}
+
+void Tszerzfelfm::followRow(QTableView* grid, RowSetModel* model, void (Tszerzfelfm::*changed)()) {
+    connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this, model, changed](const QModelIndex& now) {
+                if (filling_ || !now.isValid()) return;
+                model->setCurrentRow(now.row());
+                (this->*changed)();
+            });
+}
+
 Tszerzfelfm::Tszerzfelfm(QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::WindowMaximizeButtonHint) {
@@ -323,11 +360,7 @@ void Tszerzfelfm::buildHeader() {
     side->addWidget(b_tarol);
     side->addWidget(b_kilep);
 
-    auto* h = new QHBoxLayout(p_forgfej);
-    h->setContentsMargins(8, 6, 8, 6);
-    h->addLayout(g, 1);
-    h->addSpacing(12);
-    h->addLayout(side);
+    layPanel(p_forgfej, g, side);
 
     connect(b_ugyfel, &QPushButton::clicked, this, [this] { b_ugyfelClick(); });
     connect(b_memo, &QPushButton::clicked, this, [this] { b_memoClick(); });
@@ -373,11 +406,8 @@ QWidget* Tszerzfelfm::buildWeekdays(const QString& suffix, std::array<QLineEdit*
 }
 
 QWidget* Tszerzfelfm::buildLinesPage() {
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("ts_forgsor"));
-    p_fsdata = new QFrame(page);
-    p_fsdata->setObjectName(QStringLiteral("p_fsdata"));
-    p_fsdata->setFrameShape(QFrame::StyledPanel);
+    QWidget* page = nullptr;
+    p_fsdata = dataPanel(&page, QStringLiteral("ts_forgsor"), QStringLiteral("p_fsdata"));
     QWidget* p = p_fsdata;
 
     cb_arucsop = combo(QStringLiteral("cb_arucsop"), p);
@@ -463,38 +493,22 @@ QWidget* Tszerzfelfm::buildLinesPage() {
     buttons->addStretch(1);
     buttons->addWidget(b_ureslap);
 
-    auto* h = new QHBoxLayout(p_fsdata);
-    h->setContentsMargins(8, 6, 8, 6);
-    h->addLayout(g, 1);
-    h->addSpacing(12);
-    h->addLayout(buttons);
+    layPanel(p_fsdata, g, buttons);
 
     dbg_forgsor = grid(QStringLiteral("dbg_forgsor"), linesModel_, page);
-
-    auto* v = new QVBoxLayout(page);
-    v->setContentsMargins(4, 4, 4, 4);
-    v->addWidget(p_fsdata);
-    v->addWidget(dbg_forgsor, 1);
+    layPage(page, nullptr, p_fsdata, dbg_forgsor);
 
     connect(b_hozzaad, &QPushButton::clicked, this, [this] { b_hozzaadClick(); });
     connect(b_modcsop, &QPushButton::clicked, this, [this] { b_modcsopClick(); });
     connect(b_torolcsop, &QPushButton::clicked, this, [this] { b_torolcsopClick(); });
     connect(b_ureslap, &QPushButton::clicked, this, [this] { b_ureslapClick(); });
-    connect(dbg_forgsor->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& now) {
-                if (filling_ || !now.isValid()) return;
-                linesModel_->setCurrentRow(now.row());
-                lineRowChanged();
-            });
+    followRow(dbg_forgsor, linesModel_, &Tszerzfelfm::lineRowChanged);
     return page;
 }
 
 QWidget* Tszerzfelfm::buildItemsPage() {
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("ts_forgkabin"));
-    p_forgkabindata = new QFrame(page);
-    p_forgkabindata->setObjectName(QStringLiteral("p_forgkabindata"));
-    p_forgkabindata->setFrameShape(QFrame::StyledPanel);
+    QWidget* page = nullptr;
+    p_forgkabindata = dataPanel(&page, QStringLiteral("ts_forgkabin"), QStringLiteral("p_forgkabindata"));
     QWidget* p = p_forgkabindata;
 
     QFont bold = font();
@@ -552,37 +566,21 @@ QWidget* Tszerzfelfm::buildItemsPage() {
     buttons->addWidget(b_torolkab);
     buttons->addStretch(1);
 
-    auto* h = new QHBoxLayout(p_forgkabindata);
-    h->setContentsMargins(8, 6, 8, 6);
-    h->addLayout(g, 1);
-    h->addSpacing(12);
-    h->addLayout(buttons);
+    layPanel(p_forgkabindata, g, buttons);
 
     dbg_forgkabin = grid(QStringLiteral("dbg_forgkabin"), itemsModel_, page);
-
-    auto* v = new QVBoxLayout(page);
-    v->setContentsMargins(4, 4, 4, 4);
-    v->addWidget(p_forgkabindata);
-    v->addWidget(dbg_forgkabin, 1);
+    layPage(page, nullptr, p_forgkabindata, dbg_forgkabin);
 
     connect(b_kabin, &QPushButton::clicked, this, [this] { b_kabinClick(); });
     connect(b_modkabin, &QPushButton::clicked, this, [this] { b_modkabinClick(); });
     connect(b_torolkab, &QPushButton::clicked, this, [this] { b_torolkabClick(); });
-    connect(dbg_forgkabin->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& now) {
-                if (filling_ || !now.isValid()) return;
-                itemsModel_->setCurrentRow(now.row());
-                itemRowChanged();
-            });
+    followRow(dbg_forgkabin, itemsModel_, &Tszerzfelfm::itemRowChanged);
     return page;
 }
 
 QWidget* Tszerzfelfm::buildActivitiesPage() {
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("ts_forgtev"));
-    p_forgtevdata = new QFrame(page);
-    p_forgtevdata->setObjectName(QStringLiteral("p_forgtevdata"));
-    p_forgtevdata->setFrameShape(QFrame::StyledPanel);
+    QWidget* page = nullptr;
+    p_forgtevdata = dataPanel(&page, QStringLiteral("ts_forgtev"), QStringLiteral("p_forgtevdata"));
     QWidget* p = p_forgtevdata;
 
     b_datumtev = button(QStringLiteral("b_datumtev"), QStringLiteral("Dátum"), p);
@@ -628,11 +626,7 @@ QWidget* Tszerzfelfm::buildActivitiesPage() {
     buttons->addWidget(b_elvegezve, 1, 1);
     buttons->addWidget(b_karbgen, 2, 0, 1, 2);
 
-    auto* h = new QHBoxLayout(p_forgtevdata);
-    h->setContentsMargins(8, 6, 8, 6);
-    h->addLayout(g, 1);
-    h->addSpacing(12);
-    h->addLayout(buttons);
+    layPanel(p_forgtevdata, g, buttons);
 
     // The current item: its group and number, and the arrows that walk the items.
     QFont bold = font();
@@ -670,12 +664,7 @@ QWidget* Tszerzfelfm::buildActivitiesPage() {
     top->addWidget(l_tevkabin, 1);
 
     dbg_forgtev = grid(QStringLiteral("dbg_forgtev"), activitiesModel_, page);
-
-    auto* v = new QVBoxLayout(page);
-    v->setContentsMargins(4, 4, 4, 4);
-    v->addLayout(top);
-    v->addWidget(p_forgtevdata);
-    v->addWidget(dbg_forgtev, 1);
+    layPage(page, top, p_forgtevdata, dbg_forgtev);
 
     connect(b_datumtev, &QPushButton::clicked, this, [this] { pickDate(b_datumtev); });
     connect(b_ujtev, &QPushButton::clicked, this, [this] { b_ujtevClick(); });
@@ -683,21 +672,13 @@ QWidget* Tszerzfelfm::buildActivitiesPage() {
     connect(b_toroltev, &QPushButton::clicked, this, [this] { b_toroltevClick(); });
     connect(b_elvegezve, &QPushButton::clicked, this, [this] { b_elvegezveClick(); });
     connect(b_karbgen, &QPushButton::clicked, this, [this] { b_karbgenClick(); });
-    connect(dbg_forgtev->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& now) {
-                if (filling_ || !now.isValid()) return;
-                activitiesModel_->setCurrentRow(now.row());
-                activityRowChanged();
-            });
+    followRow(dbg_forgtev, activitiesModel_, &Tszerzfelfm::activityRowChanged);
     return page;
 }
 
 QWidget* Tszerzfelfm::buildPaymentsPage() {
-    auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("ts_forgfiz"));
-    p_forgfizdata = new QFrame(page);
-    p_forgfizdata->setObjectName(QStringLiteral("p_forgfizdata"));
-    p_forgfizdata->setFrameShape(QFrame::StyledPanel);
+    QWidget* page = nullptr;
+    p_forgfizdata = dataPanel(&page, QStringLiteral("ts_forgfiz"), QStringLiteral("p_forgfizdata"));
     QWidget* p = p_forgfizdata;
     Label11 = label(QStringLiteral("Fizetendő összeg:"), p, QStringLiteral("Label11"));
     e_fiz = numberEdit(QStringLiteral("e_fiz"), p, 9);
@@ -725,17 +706,10 @@ QWidget* Tszerzfelfm::buildPaymentsPage() {
     buttons->addWidget(b_modfiz, 0, 1);
     buttons->addWidget(b_torfiz, 1, 0);
     buttons->addWidget(b_genfiz, 2, 0, 1, 2);
-    auto* h = new QHBoxLayout(p_forgfizdata);
-    h->setContentsMargins(8, 6, 8, 6);
-    h->addLayout(g, 1);
-    h->addSpacing(12);
-    h->addLayout(buttons);
+    layPanel(p_forgfizdata, g, buttons);
 
     dbg_fiz = grid(QStringLiteral("dbg_fiz"), paymentsModel_, page);
-    auto* v = new QVBoxLayout(page);
-    v->setContentsMargins(4, 4, 4, 4);
-    v->addWidget(p_forgfizdata);
-    v->addWidget(dbg_fiz, 1);
+    layPage(page, nullptr, p_forgfizdata, dbg_fiz);
 
     // The payment rows of the copy: typed in the panel, each button one action.
     auto typed = [this] {

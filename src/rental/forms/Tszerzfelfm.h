@@ -251,6 +251,8 @@ private:
     QPushButton* button(const QString& name, const QString& caption, QWidget* parent);
     QComboBox* combo(const QString& name, QWidget* parent);
     QTableView* grid(const QString& name, vl::db::RowSetModel* model, QWidget* parent);
+    // The grid's current row becomes the model's, then `changed` runs (not while the panels are filled).
+    void followRow(QTableView* grid, vl::db::RowSetModel* model, void (Tszerzfelfm::*changed)());
 
     void fillCombos();
     void applyMode();

@@ -379,7 +379,7 @@ void TugyfelrendPages::reloadActivities() {
         activities_ = vl::db::RowSet();
     } else {
         QString upTo = vl::util::NormalizeDateText(form_->ActivityDate.trimmed());
-        if (upTo.isEmpty()) upTo = QDate::currentDate().toString(QStringLiteral("yyyy.MM.dd"));
+        if (upTo.isEmpty()) upTo = vl::util::TodayStr();
         const ItemKey k{productText(r, QStringLiteral("BIZONYLAT")).toLongLong(),
                         productText(r, QStringLiteral("VERZIO")).toLongLong(),
                         productText(r, QStringLiteral("TETELSOR")).toLongLong(),

@@ -1,6 +1,7 @@
 #include "ReportPreview.h"
 
 #include "FormConventions.h"
+#include "util/Error.h"
 #include "util/MessageSink.h"
 
 #include <QComboBox>
@@ -252,6 +253,17 @@ bool previewReport(const Report& report, QWidget* parent) {
     ReportPreview dlg(doc, parent);
     dlg.exec();
     return true;
+}
+
+bool previewMade(const std::function<std::optional<Report>()>& make, const QString& doing, QWidget* parent) {
+    std::optional<Report> report;
+    try {
+        report = make();
+    } catch (const vl::Error& e) {
+        vl::notifyError(e, doing);
+        return false;
+    }
+    return report && previewReport(*report, parent);
 }
 
 bool printReport(const Report& report, int copies, QWidget* parent, bool askPrinter) {

@@ -11,6 +11,8 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
+#include <optional>
 
 class QComboBox;
 class QLabel;
@@ -85,6 +87,10 @@ bool printerSetupDialog(const QString& reportName, QWidget* parent = nullptr);
 // Lays the report out and shows it in the preview (modal). With no pages,
 // "Nincs mit nyomtatni." is shown and false returned.
 bool previewReport(const Report& report, QWidget* parent = nullptr);
+// Makes a report and previews it (previewReport): a vl::Error while making
+// it is shown as the failure of `doing` and false returned; `make` returns no
+// report when there is nothing to show (it has said why).
+bool previewMade(const std::function<std::optional<Report>()>& make, const QString& doing, QWidget* parent = nullptr);
 // Lays the report out and prints it copies times on the report's printer;
 // with askPrinter the print dialog is shown first (it may change the copies).
 bool printReport(const Report& report, int copies = 1, QWidget* parent = nullptr, bool askPrinter = false);
