@@ -61,3 +61,20 @@ inline QString CsvValue(const CsvRecord& r, int column) {
 }
 
 } // namespace vl::exchange
+
+namespace vl::exchange {
+
+// A row an importer refused: its line, the column at fault ("" when the
+// reason is the row's as a whole) and why, in Hungarian.
+struct CsvRefusal {
+    int line = 0;
+    QString column;
+    QString reason;
+    // "12. sor, NETTOAR: ..." / "12. sor: ..."
+    QString text() const {
+        return column.isEmpty() ? QStringLiteral("%1. sor: %2").arg(line).arg(reason)
+                                : QStringLiteral("%1. sor, %2: %3").arg(line).arg(column, reason);
+    }
+};
+
+} // namespace vl::exchange
