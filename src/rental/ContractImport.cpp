@@ -354,9 +354,7 @@ ContractImportResult ImportContracts(vl::db::Connection& conn, const vl::shell::
                 refuse(first, hv("NEV").isEmpty() ? QStringLiteral("NEV") : QStringLiteral("ADOSZAM"),
                        QStringLiteral("az ügyfél kódja nélkül a neve és az adószáma kell"));
             } else {
-                QList<Customer> same;
-                for (const Customer& o : CustomerService::sameName(*tx, hv("NEV"), QString()))
-                    if (o.adoszam.trimmed() == hv("ADOSZAM")) same << o;
+                const QList<Customer> same = CustomerService::byNameAndTaxNumber(*tx, hv("NEV"), hv("ADOSZAM"));
                 if (same.size() > 1) {
                     QStringList keys;
                     for (const Customer& o : same) keys << o.kod.trimmed();
@@ -539,9 +537,8 @@ ContractImportResult ImportContracts(vl::db::Connection& conn, const vl::shell::
                     n.nev = hv("NEV"); n.adoszam = hv("ADOSZAM"); n.irszam = hv("IRSZAM"); n.varos = hv("VAROS");
                     n.utca = hv("UTCA"); n.telefon = hv("TELEFON"); n.email = hv("EMAIL"); n.fizmod = c.fizmod;
                     // A customer of the file made by an earlier contract of it.
-                    QString found;
-                    for (const Customer& o : CustomerService::sameName(*tx, n.nev, QString()))
-                        if (o.adoszam.trimmed() == n.adoszam) found = o.kod.trimmed();
+                    const QList<Customer> same = CustomerService::byNameAndTaxNumber(*tx, n.nev, n.adoszam);
+                    QString found = same.isEmpty() ? QString() : same.first().kod.trimmed();
                     if (found.isEmpty()) {
                         const auto r = CustomerService::storeCustomer(conn, &tx.tx(), n, vl::customers::DuplicatePolicy::Allow);
                         if (!r.ok) throw vl::RuleRefusal(flat(r.errors.isEmpty() ? r.messages : r.errors));
