@@ -9,7 +9,6 @@
 #include "shell/Dm.h"
 #include "shell/Session.h"
 
-#include <QFile>
 
 namespace vl::admin {
 namespace {
@@ -32,18 +31,8 @@ int importProducts(AdminContext& ctx) {
         err(cmd + QStringLiteral(": adja meg a CSV fájlt."));
         return 2;
     }
-    if (!argcheck::regularFile(cmd, QStringLiteral("CSV fájl"), file)) return 2;
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) {
-        err(QStringLiteral("%1: a fájl nem olvasható: %2 (%3)").arg(cmd, file, f.errorString()));
-        return 1;
-    }
-    if (f.size() > vl::rental::kProductImportMaxBytes) {
-        err(cmd + QStringLiteral(": ") + vl::exchange::csvTooLargeText(f.size(), vl::rental::kProductImportMaxBytes) +
-            QStringLiteral(" Semmi nem került tárolásra."));
-        return 1;
-    }
-    const QByteArray bytes = f.readAll();
+    QByteArray bytes;
+    if (const int rc = argcheck::importFile(cmd, file, vl::rental::kProductImportMaxBytes, &bytes)) return rc;
     auto& dm = vl::shell::Tdm::instance();
     QString desc;
     if (!dm.ConnectDatabase(&desc, false)) {
