@@ -12,6 +12,7 @@
 #include "util/Texts.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QProgressDialog>
@@ -521,6 +522,10 @@ ProductImportResult Tkabinfm::b_importClick(const QString& fileIn) {
         return res;
     }
     progress.reset();
+    // The report belongs over this window, not the one the dialogs gave the focus back to.
+    raise();
+    activateWindow();
+    QCoreApplication::processEvents();
     vl::notify(res.ok ? vl::MsgKind::Info : vl::MsgKind::Error, res.lines(o).join(QLatin1Char('\n')));
     if (res.rowsWritten > 0) Reload(CurrentValue(QStringLiteral("KOD")).toString().trimmed());
     return res;
