@@ -8,6 +8,7 @@
 // written. So no value reaches the database that the server would refuse with
 // its own error and the statement's text.
 #include "AdminCommand.h"
+#include "exchange/CsvReader.h"
 #include "util/Dates.h"
 
 #include <QFile>
@@ -121,6 +122,25 @@ inline bool regularFile(const QString& cmd, const QString& what, const QString& 
     if (problem.isEmpty()) return true;
     err(QStringLiteral("%1: a(z) %2 (%3) %4.").arg(cmd, what, path, problem));
     return false;
+}
+
+// The whole of an importer's input file: a regular file, readable, within
+// `maxBytes` (checked before it is read). 0 when read; otherwise the exit code
+// (2: not a regular file, 1: unreadable or too large), the reason printed.
+inline int importFile(const QString& cmd, const QString& path, qint64 maxBytes, QByteArray* bytes) {
+    if (!regularFile(cmd, QStringLiteral("CSV fájl"), path)) return 2;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        err(QStringLiteral("%1: a fájl nem olvasható: %2 (%3)").arg(cmd, path, f.errorString()));
+        return 1;
+    }
+    if (f.size() > maxBytes) {
+        err(cmd + QStringLiteral(": ") + vl::exchange::csvTooLargeText(f.size(), maxBytes) +
+            QStringLiteral(" Semmi nem került tárolásra."));
+        return 1;
+    }
+    *bytes = f.readAll();
+    return 0;
 }
 
 } // namespace vl::admin::argcheck

@@ -2,11 +2,11 @@
 // customers and their sites from a CSV file (format in the README), all or
 // nothing: one transaction, nothing written when any row is refused.
 #include "AdminCommand.h"
+#include "AdminArgs.h"
 
 #include "customers/CustomerImport.h"
 #include "shell/Dm.h"
 
-#include <QFile>
 
 namespace vl::admin {
 namespace {
@@ -27,17 +27,9 @@ int importCustomers(AdminContext& ctx) {
         err(QStringLiteral("import-customers: adja meg a CSV fájlt."));
         return 2;
     }
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) {
-        err(QStringLiteral("import-customers: a fájl nem olvasható: %1 (%2)").arg(file, f.errorString()));
-        return 1;
-    }
-    if (f.size() > vl::customers::kImportMaxBytes) {
-        err(QStringLiteral("import-customers: ") + vl::customers::importTooLargeText(f.size()) +
-            QStringLiteral(" Semmi nem került tárolásra."));
-        return 1;
-    }
-    const QByteArray bytes = f.readAll();
+    QByteArray bytes;
+    if (const int rc = argcheck::importFile(QStringLiteral("import-customers"), file, vl::customers::kImportMaxBytes, &bytes))
+        return rc;
     auto& dm = vl::shell::Tdm::instance();
     QString desc;
     if (!dm.ConnectDatabase(&desc, false)) {

@@ -367,6 +367,23 @@ QList<Customer> CustomerService::sameName(Transaction& tx, const QString& name, 
     return out;
 }
 
+QList<Customer> CustomerService::byNameAndTaxNumber(Transaction& tx, const QString& name, const QString& taxNumber) {
+    QList<Customer> out;
+    if (name.trimmed().isEmpty() || taxNumber.trimmed().isEmpty()) return out;
+    auto rs = tx.query(QStringLiteral("SELECT KOD, NEV, ADOSZAM, AKTIV FROM UGYFEL WHERE UPPER(TRIM(NEV)) = :nev"
+                                      " AND TRIM(ADOSZAM) = :adoszam ORDER BY KOD"),
+                       {{QStringLiteral("nev"), name.trimmed().toUpper()}, {QStringLiteral("adoszam"), taxNumber.trimmed()}});
+    while (rs.next()) {
+        Customer c;
+        c.kod = t(rs, "KOD").trimmed();
+        c.nev = t(rs, "NEV");
+        c.adoszam = t(rs, "ADOSZAM").trimmed();
+        c.aktiv = t(rs, "AKTIV").trimmed();
+        out << c;
+    }
+    return out;
+}
+
 QString CustomerService::duplicateQuestion(const QList<Customer>& same) {
     QString q = QStringLiteral("Már van ilyen nevű ügyfél.\n");
     for (const Customer& c : same)

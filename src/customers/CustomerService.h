@@ -153,6 +153,10 @@ public:
     // for a new one).
     static QList<Customer> sameName(vl::db::Transaction& tx, const QString& name, const QString& key);
     static QString duplicateQuestion(const QList<Customer>& same);
+    // The customers of a name (compared as sameName does) and a tax number
+    // (blanks around it ignored), with KOD, NEV, ADOSZAM and AKTIV read: how
+    // an import finds a customer it is given no key of.
+    static QList<Customer> byNameAndTaxNumber(vl::db::Transaction& tx, const QString& name, const QString& taxNumber);
 
     // ---- storing
     // Checks, decides about a duplicate name (Ask: returns the question; its

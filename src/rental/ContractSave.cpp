@@ -505,7 +505,7 @@ ContractSaveResult ContractSave::StoreNow(ContractSession& s) {
             terms.bizonylat = rb;
             terms.verzio = rv;
             LineItemOptions o;
-            o.storedContract = !insert;
+            o.storedContract = !insert || s.broughtIn();
             o.cancelRemoved = false;
             o.today = s.today();
             LineItemRules rules(ctx, t, terms, o);
@@ -555,7 +555,12 @@ ContractSaveResult ContractSave::StoreNow(ContractSession& s) {
                   {QStringLiteral("version"), vl::shell::ProgramVersion()}};
         // A new contract starts running; a stored one keeps its status (a take-back
         // below closes or reopens it).
-        const QString statusPart = insert ? QStringLiteral("AKTIV = 'I', STATUS = 'FO', STVALTKELT = '', ") : QString();
+        QString statusPart = insert ? QStringLiteral("AKTIV = 'I', STATUS = 'FO', STVALTKELT = '', ") : QString();
+        // A running contract brought in with a "paid up to" day: billed from the day after.
+        if (insert && s.broughtIn() && !h.lastprint.isEmpty()) {
+            statusPart += QStringLiteral("LASTPRINT = :lastprint, LASTPRINTT = :berkezd, ");
+            hp.push_back({QStringLiteral("lastprint"), h.lastprint});
+        }
         const qint64 hn = headerFixed ? 1 : tx->exec(
             QStringLiteral("UPDATE FORGFEJ SET %1BERMOD = :bermod, BERKEZD = :berkezd, BERVEG = :berveg, FIZMOD = :fizmod,"
                            " UGYFELKOD = :ugyfelkod, UGYFELCIM = :ugyfelcim, SZERZODES = :szerzodes, KOMMENT = :komment,"

@@ -132,6 +132,7 @@ void ContractSession::open(ContractMode mode, qint64 bizonylat, int verzio, cons
     notModifiable_.clear();
     takeBacks_.clear();
     recordVersion_ = 0;
+    broughtIn_ = false;
     kepzett_ = QStringLiteral("K");
     {
         auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
@@ -147,6 +148,29 @@ void ContractSession::open(ContractMode mode, qint64 bizonylat, int verzio, cons
     if (mode_ == ContractMode::View) tables_ = RentalTables::stored();
     else makeCopies();
     open_ = true;
+}
+
+void ContractSession::openNext() {
+    if (!open_ || mode_ != ContractMode::Insert || copies_.size() != 4) {
+        open(ContractMode::Insert);
+        return;
+    }
+    header_ = HeaderFields();
+    takeBacks_.clear();
+    broughtIn_ = false;
+    kepzett_ = QStringLiteral("K");
+    vl::db::TxScope tx(conn_, nullptr);
+    ctx_ = GeneratorContext::load(*tx, who_.writer());
+    // The names are this session's checked work-table names.
+    for (const QString& t : {tables_.sqlLines(), tables_.sqlItems(), tables_.sqlActivities(), tables_.sqlPayments()})
+        tx->exec(QStringLiteral("DELETE FROM %1").arg(t));
+    tx.commit();
+}
+
+void ContractSession::setBroughtIn(const QString& paidUpTo) {
+    if (mode_ != ContractMode::Insert) return;
+    broughtIn_ = true;
+    header_.lastprint = vl::util::NormalizeDateText(paidUpTo.trimmed());
 }
 
 void ContractSession::loadHeader() {
@@ -582,7 +606,7 @@ ContractTerms ContractSession::terms(Transaction& tx) {
 
 LineItemRules ContractSession::rules() {
     LineItemOptions o;
-    o.storedContract = mode_ == ContractMode::Modify;
+    o.storedContract = mode_ == ContractMode::Modify || broughtIn_;
     o.cancelRemoved = false;
     o.today = today();
     o.kepzett = mode_ == ContractMode::Insert ? QStringLiteral("K") : kepzett_;
@@ -692,6 +716,36 @@ Outcome ContractSession::toggleDone(const ActivityKey& key) {
 
 Outcome ContractSession::generateMaintenance(qint64 tetelsor, qint64 sorszam) {
     return run([&](Transaction& tx, LineItemRules& r) { return r.GenerateMaintenance(tx, tetelsor, sorszam); }, true);
+}
+
+Outcome ContractSession::markPastDeliveriesDone() {
+    const QString day = today();
+    return run([&](Transaction& tx, LineItemRules& r) {
+        RowSet rs = tx.query(QStringLiteral("SELECT T.TETELSOR, T.SORSZAM, T.DATUM, T.TEVSORSZAM FROM %1 T"
+                                            " JOIN SZ_TEVEKENY K ON K.KOD = T.TEVKOD WHERE T.BIZONYLAT = :b"
+                                            " AND T.VERZIO = :v AND K.KEPEZVE = 'UJTCS' AND T.DATUM < :ma"
+                                            " AND T.TEVALLAPOT IN (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i'))"
+                                            " ORDER BY T.TETELSOR, T.SORSZAM, T.DATUM, T.TEVSORSZAM")
+                                 .arg(tables_.sqlActivities()),
+                             {{QStringLiteral("b"), rowContract()}, {QStringLiteral("v"), rowVersion()},
+                              {QStringLiteral("ma"), day}});
+        Outcome done;
+        done.ok = true;
+        done.changed = ChangedActivities;
+        while (rs.next()) {
+            const ActivityKey key{rs.integer(QStringLiteral("TETELSOR")), rs.integer(QStringLiteral("SORSZAM")),
+                                  rs.text(QStringLiteral("DATUM")).trimmed(), rs.integer(QStringLiteral("TEVSORSZAM"))};
+            // The mark's own questions, each answered "Igen" (a past day asks only the second).
+            Answers yes;
+            Outcome o = r.ToggleDone(tx, key, yes);
+            while (o.asks() && !yes.count(o.question)) {
+                yes[o.question] = true;
+                o = r.ToggleDone(tx, key, yes);
+            }
+            if (!o.ok) return o.asks() ? Outcome{} : o;
+        }
+        return done;
+    }, true);
 }
 
 // ---------------------------------------------------------------- leaving

@@ -77,6 +77,18 @@ public:
     void open(ContractMode mode, qint64 bizonylat = -1, int verzio = 0, const QString& customerKey = QString(),
               const QString& siteKey = QString());
     bool isOpen() const { return open_; }
+    // A new contract on the work copies of the insert session that is open
+    // (their rows removed), without making them again: an import entering
+    // contracts one after another. Opens an insert session when none is.
+    void openNext();
+
+    // A running contract brought in from another system (the import of
+    // running contracts; insert only): its maintenance is generated from
+    // today, never from a delivery day in the past (a regeneration's rule),
+    // and `paidUpTo` (a day, or "" for none) is its last appendix end
+    // (LASTPRINT, LASTPRINTT the start), so billing starts the day after it.
+    void setBroughtIn(const QString& paidUpTo);
+    bool broughtIn() const { return broughtIn_; }
 
     ContractMode mode() const { return mode_; }
     qint64 contract() const { return bizonylat_; }   // -1 for a new contract
@@ -169,6 +181,10 @@ public:
     Outcome deleteActivity(const ActivityKey& key);                          // b_toroltev
     Outcome toggleDone(const ActivityKey& key);                              // b_elvegezve
     Outcome generateMaintenance(qint64 tetelsor, qint64 sorszam);            // b_karbgen
+    // The done mark ("Elvégezve", its question answered "Igen") of every
+    // planned delivery-class activity (KEPEZVE "UJTCS") dated before today,
+    // in one transaction: a brought-in contract's cabins are out already.
+    Outcome markPastDeliveriesDone();
 
     // ---------------------------------------------------------------- leaving
     // The question of "Kilépés tárolás nélkül" ("" when the form may close at once).
@@ -211,6 +227,7 @@ private:
     GeneratorContext ctx_;
     std::vector<TakeBackMark> takeBacks_;
     qint64 recordVersion_ = 0;
+    bool broughtIn_ = false;
 };
 
 } // namespace vl::rental

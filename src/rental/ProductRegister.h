@@ -15,6 +15,7 @@
 // command call: the dictionaries of the combos, the pages, the store, the
 // delete and the check, each in its own transaction.
 #include "db/Database.h"
+#include "rental/ProductImport.h"
 #include "shell/Session.h"
 #include "util/Outcome.h"
 
@@ -208,6 +209,11 @@ public:
     }
     vl::Outcome deleteProduct(const QString& code) { return ProductRegister::Delete(conn_, nullptr, code); }
     vl::Outcome check(const QString& code) { return ProductRegister::Check(conn_, code); }
+    // "Importálás": cabins from a CSV file (ProductImport.h), all or nothing.
+    ProductImportResult importProducts(const QByteArray& bytes, const ProductImportOptions& options,
+                                       const ImportProgress& progress = {}) {
+        return ImportProducts(conn_, bytes, options, progress);
+    }
 
 private:
     vl::db::Connection& conn_;

@@ -5,11 +5,17 @@ namespace vl::rental {
 using vl::db::Transaction;
 
 void ProductStore::StoreProduct(Transaction& tx, const QString& kod, const QString& arucsoport,
-                                const QString& allapot) {
-    tx.exec(QStringLiteral("UPDATE OR INSERT INTO ARU (KOD, ARUCSOPORT, ALLAPOT) VALUES (:kod, :arucsoport, :allapot)"),
-            {{QStringLiteral("kod"), kod.trimmed()},
-             {QStringLiteral("arucsoport"), arucsoport},
-             {QStringLiteral("allapot"), allapot}});
+                                const QString& allapot, const QString* megjegyzes) {
+    vl::db::Params p{{QStringLiteral("kod"), kod.trimmed()},
+                     {QStringLiteral("arucsoport"), arucsoport},
+                     {QStringLiteral("allapot"), allapot}};
+    if (!megjegyzes) {
+        tx.exec(QStringLiteral("UPDATE OR INSERT INTO ARU (KOD, ARUCSOPORT, ALLAPOT) VALUES (:kod, :arucsoport, :allapot)"), p);
+        return;
+    }
+    p.push_back({QStringLiteral("megjegyzes"), *megjegyzes});
+    tx.exec(QStringLiteral("UPDATE OR INSERT INTO ARU (KOD, ARUCSOPORT, ALLAPOT, MEGJEGYZES)"
+                           " VALUES (:kod, :arucsoport, :allapot, :megjegyzes)"), p);
 }
 
 QString ProductStore::UpdateProductStatus(Transaction& tx, const QString& kodIn) {

@@ -13,10 +13,10 @@ inline const QString ProductRented = QStringLiteral("FOG");
 
 class ProductStore {
 public:
-    // Adds or rewrites a product (code, group, status); where it stands is
-    // left as it is.
+    // Adds or rewrites a product (code, group, status, and its remark when
+    // given); where it stands is left as it is.
     static void StoreProduct(vl::db::Transaction& tx, const QString& kod, const QString& arucsoport,
-                             const QString& allapot);
+                             const QString& allapot, const QString* megjegyzes = nullptr);
 
     // Brings ARU.ALLAPOT, UGYFEL, CIM and BIZONYLAT of one product in line with
     // the contracts: when an item of an active, not cancelled contract holds the

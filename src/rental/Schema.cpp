@@ -315,6 +315,9 @@ QList<SchemaStep> buildSteps() {
                             tx.exec(QStringLiteral("DROP TABLE TEVNAPLO"));
                             tx.exec(daySheetTemplate());
                         }});
+    // A cabin brought in from a spreadsheet keeps the remark the file gave it.
+    l.append(SchemaStep{9, QStringLiteral("Termékek: megjegyzés (ARU.MEGJEGYZES)"),
+                        {QStringLiteral("ALTER TABLE ARU ADD MEGJEGYZES VARCHAR(250)")}, {}});
     // Later versions are appended here, never changed once released.
     return l;
 }

@@ -154,6 +154,11 @@ private slots:
         QTest::newRow("run-script, a folder") << QStringList{"run-script", path("mappa.sql")}
                                               << "run-script: a(z) parancsfájl (" + path("mappa.sql") +
                                                      ") nem közönséges fájl, hanem mappa.";
+        for (const char* cmd : {"import-customers", "import-products", "import-contracts"})
+            QTest::newRow(qPrintable(QStringLiteral("%1, a FIFO").arg(QLatin1String(cmd))))
+                << QStringList{QString::fromLatin1(cmd), path("cso.sql"), "--dry-run"}
+                << QStringLiteral("%1: a(z) CSV fájl (%2) nem közönséges fájl, hanem csővezeték (FIFO).")
+                       .arg(QLatin1String(cmd), path(QStringLiteral("cso.sql")));
         QTest::newRow("configuration, a FIFO") << QStringList{"--ini", path("cso.sql"), "check"}
                                                << "Ini file: " + path("cso.sql") +
                                                       " nem közönséges fájl, hanem csővezeték (FIFO).";

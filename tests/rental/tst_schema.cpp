@@ -309,16 +309,21 @@ private slots:
         fillOldDatabase(*old.conn);
         old.conn->exec(QStringLiteral("INSERT INTO TEVNAPLO (TSORSZAM, UGYFEL, KOMMENT) VALUES (1, 'Régi sor', 'megjegyzés')"));
         const auto before = rowCounts(*old.conn);
-        QCOMPARE(structure(*old.conn), structure(*db.conn));
+        // What a new database has, less the columns of the rental steps after it.
+        QStringList newer = structure(*db.conn);
+        newer.removeIf([](const QString& l) { return l.startsWith(QStringLiteral("column ARU MEGJEGYZES ")); });
+        QCOMPARE(structure(*old.conn), newer);
 
         const auto reg = Schema::registry();
         QStringList ran;
         const int steps = reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
             ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
         });
-        QCOMPARE(steps, 3);
-        QCOMPARE(ran, stepsAfter("customers", test::previous::kCustomersVersion) + stepsAfter("billing", 0) +
-                          stepsAfter("operations", 0));
+        const QStringList expected = stepsAfter("customers", test::previous::kCustomersVersion) +
+                                     stepsAfter("rental", int(test::previous::steps().size())) +
+                                     stepsAfter("billing", 0) + stepsAfter("operations", 0);
+        QCOMPARE(steps, int(expected.size()));
+        QCOMPARE(ran, expected);
         QCOMPARE(reg.currentVersions(*old.conn), reg.latestVersions());
         QCOMPARE(rowCounts(*old.conn), before);
         QCOMPARE(old.count(QStringLiteral("SELECT COUNT(*) FROM TEVNAPLO WHERE UGYFEL = 'Régi sor'")), 1);

@@ -12,6 +12,10 @@
 #include "util/Texts.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QProgressDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -94,6 +98,7 @@ Tkabinfm::Tkabinfm(QWidget* parent) : QDialog(parent, Qt::Window) {
     b_lista = button(p_top, "b_lista", QStringLiteral("Terméklista"));
     b_torol = button(p_top, "b_torol", QStringLiteral("Törlés"));
     b_ellenor = button(p_top, "b_ellenor", QStringLiteral("Ellenőrzés"));
+    b_import = button(p_top, "b_import", QStringLiteral("Importálás"));
     QFont bold = font();
     bold.setBold(true);
     b_vissza->setFont(bold);
@@ -101,7 +106,7 @@ Tkabinfm::Tkabinfm(QWidget* parent) : QDialog(parent, Qt::Window) {
     auto* top = new QHBoxLayout(p_top);
     top->setContentsMargins(0, 0, 0, 0);
     for (QPushButton* b : {b_vissza, b_kivalaszt, b_uj, b_mod, b_visszavetel, b_tarolas, b_megsem, b_torol,
-                           b_ellenor, b_elozmeny, b_lista})
+                           b_ellenor, b_elozmeny, b_lista, b_import})
         top->addWidget(b);
     top->addStretch(1);
 
@@ -230,6 +235,7 @@ Tkabinfm::Tkabinfm(QWidget* parent) : QDialog(parent, Qt::Window) {
     connect(b_lista, &QPushButton::clicked, this, [this] { b_listaClick(); });
     connect(b_torol, &QPushButton::clicked, this, [this] { b_torolClick(); });
     connect(b_ellenor, &QPushButton::clicked, this, [this] { b_ellenorClick(); });
+    connect(b_import, &QPushButton::clicked, this, [this] { b_importClick(); });
     connect(b_keres, &QPushButton::clicked, this, [this] { Reload(); });
     connect(cbx_arucsop, &QComboBox::activated, this, [this] { Reload(); });
     connect(cbx_statusk, &QComboBox::activated, this, [this] { Reload(); });
@@ -373,6 +379,7 @@ void Tkabinfm::updateButtons() {
     for (QPushButton* b : {b_uj, b_keres}) b->setEnabled(browse);
     for (QPushButton* b : {b_mod, b_visszavetel, b_elozmeny, b_torol, b_ellenor}) b->setEnabled(browse && rows);
     b_lista->setEnabled(browse);
+    b_import->setEnabled(browse);
     b_kivalaszt->setEnabled(browse && rows);
     e_koduj->setEnabled(mode_ == ProductMode::Insert || mode_ == ProductMode::Update);
     e_csere->setEnabled(mode_ == ProductMode::Modify);
@@ -485,6 +492,43 @@ void Tkabinfm::b_ellenorClick() {
     } catch (const vl::Error& e) {
         vl::notifyError(e, QStringLiteral("a termék ellenőrzése"));
     }
+}
+
+ProductImportResult Tkabinfm::b_importClick(const QString& fileIn) {
+    ProductImportResult res;
+    if (mode_ != ProductMode::Browse) return res;
+    const QString file = fileIn.isEmpty()
+                             ? QFileDialog::getOpenFileName(this, QStringLiteral("Kabinok betöltése"), QString(),
+                                                            QStringLiteral("CSV fájl (*.csv *.txt);;Minden fájl (*)"))
+                             : fileIn;
+    if (file.isEmpty()) return res;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) {
+        vl::notify(vl::MsgKind::Error, QStringLiteral("A fájl nem olvasható: %1 (%2)").arg(file, f.errorString()));
+        return res;
+    }
+    QProgressDialog progress(QStringLiteral("Kabinok ellenőrzése és tárolása..."), QString(), 0, 100, this);
+    progress.setObjectName(QStringLiteral("pd_import"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    const ProductImportOptions o;
+    try {
+        res = rules().importProducts(f.readAll(), o, [&progress](int done, int total) {
+            progress.setMaximum(std::max(total, 1));
+            progress.setValue(done);
+        });
+    } catch (const vl::Error& e) {
+        vl::notifyError(e, QStringLiteral("a kabinok betöltése"));
+        return res;
+    }
+    progress.reset();
+    // The report belongs over this window, not the one the dialogs gave the focus back to.
+    raise();
+    activateWindow();
+    QCoreApplication::processEvents();
+    vl::notify(res.ok ? vl::MsgKind::Info : vl::MsgKind::Error, res.lines(o).join(QLatin1Char('\n')));
+    if (res.rowsWritten > 0) Reload(CurrentValue(QStringLiteral("KOD")).toString().trimmed());
+    return res;
 }
 
 void Tkabinfm::b_elozmenyClick() {

@@ -36,7 +36,7 @@ public:
     QWidget* p_top = nullptr;
     QPushButton *b_vissza = nullptr, *b_uj = nullptr, *b_mod = nullptr, *b_kivalaszt = nullptr,
                 *b_elozmeny = nullptr, *b_tarolas = nullptr, *b_megsem = nullptr, *b_visszavetel = nullptr,
-                *b_lista = nullptr, *b_torol = nullptr, *b_ellenor = nullptr;
+                *b_lista = nullptr, *b_torol = nullptr, *b_ellenor = nullptr, *b_import = nullptr;
     // Filter bar p_szuro
     QWidget* p_szuro = nullptr;
     QComboBox *cbx_arucsop = nullptr, *cbx_statusk = nullptr;
@@ -86,6 +86,10 @@ public:
     void b_ellenorClick();
     void b_elozmenyClick();
     void b_listaClick();
+    // "Importálás": cabins from a CSV file (the file dialog when `file` is
+    // empty), the register's import with a progress window; the report is
+    // shown and the list reloads. Returns what the import said.
+    ProductImportResult b_importClick(const QString& file = QString());
     void b_kivalasztClick();
     void b_visszaClick();
     void e_kodkeresChange();

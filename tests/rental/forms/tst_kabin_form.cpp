@@ -363,6 +363,34 @@ private slots:
                            {{QStringLiteral("a"), usedStatus}, {QStringLiteral("k"), used}});
     }
 
+    // "Importálás": the file's cabins through the register's session, the
+    // report shown, the list reloaded; a refused file stores nothing.
+    void importThroughTheForm() {
+        Tkabinfm f;
+        f.FormShow();
+        f.show();
+        QVERIFY(f.b_import && f.b_import->isEnabled());
+        QCOMPARE(f.b_import->text(), QStringLiteral("Importálás"));
+        const QString file = demo_.filePath(QStringLiteral("kabinok.csv"));
+        QFile out(file);
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write("KOD;ARUCSOPORT;ALLAPOT\n9101;ALAP;\n9102;ALAP;Sérült\n9103;NINCS;\n");
+        out.close();
+        auto r = f.b_importClick(file);
+        QVERIFY(!r.ok);
+        QVERIFY(sink_.last().contains(QStringLiteral("4. sor, ARUCSOPORT: nincs ilyen árucsoport: NINCS")));
+        QCOMPARE(one(QStringLiteral("SELECT COUNT(*) FROM ARU WHERE KOD STARTING WITH '910'")), QStringLiteral("0"));
+        QVERIFY(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write("KOD;ARUCSOPORT;ALLAPOT\n9101;ALAP;\n9102;ALAP;Sérült\n");
+        out.close();
+        sink_.clear();
+        r = f.b_importClick(file);
+        QVERIFY(r.ok);
+        QVERIFY(sink_.last().endsWith(QStringLiteral("Tárolva.")));
+        QVERIFY(rowOf(f, QStringLiteral("9101")) >= 0);
+        QCOMPARE(one(QStringLiteral("SELECT ALLAPOT FROM ARU WHERE KOD = '9102'")), QStringLiteral("SER"));
+    }
+
     // "Terméklista" asks with four buttons; the last one stops.
     void listQuestion() {
         Tkabinfm f;
