@@ -13,9 +13,6 @@
 #include "Ttevnaplo2fm.h"
 #include "Tugyfelrendfm.h"
 #include "CabinScanInput.h"
-#include "billing/BillingSchema.h"
-#include "operations/OperationsSchema.h"
-#include "rental/DemoData.h"
 #include "rental/Numbering.h"
 #include "util/CabinScan.h"
 #include "util/MessageSink.h"
@@ -28,17 +25,6 @@
 using vl::shell::dm;
 
 namespace {
-
-void createDemo(const QTemporaryDir& dir) {
-    vl::billing::joinProgramSchema();
-    vl::operations::joinProgramSchema();
-    const QString path = vltest::createDatabase(dir.filePath(QStringLiteral("demo.fdb")));
-    auto conn = vltest::open(path);
-    vl::rental::DemoData::create(*conn, nullptr);
-    conn->close();
-    vltest::writeText1250(dir.filePath(QStringLiteral("PKR.INI")),
-                          QStringLiteral("DBSERVER=") + path + QStringLiteral("\r\nWPWD=NONE\r\n"));
-}
 
 // A field, shown (its page in front), enabled, with the focus.
 template <class W>
@@ -99,12 +85,8 @@ private slots:
         vl::db::prepareEmbeddedEngine();
         oldCwd_ = QDir::currentPath();
         QVERIFY(demo_.isValid());
-        createDemo(demo_);
         use_ = std::make_unique<vl::ScopedSink>(&sink_);
-        QDir::setCurrent(demo_.path());
-        vl::shell::IniClear();
-        QVERIFY(vl::shell::IniLoad(QStringLiteral("PKR.INI"), true));
-        QVERIFY(dm().ConnectDatabase());
+        QVERIFY(vltest::openDemo(demo_));
         {
             auto tx = dm().d_alap().begin(vl::db::TxMode::ReadOnly);
             vl::rental::Td::LoadStatusCodes(*tx);

@@ -12,7 +12,6 @@
 #include "shell/Ini.h"
 
 #include <QFile>
-#include <QProcess>
 
 using namespace vl::rental;
 using namespace vl::reporting;
@@ -20,27 +19,6 @@ using namespace vl::reporting::test;
 using vl::rental::test::TestDb;
 
 namespace {
-
-struct Run {
-    int code = -1;
-    QString text;   // standard output and error
-};
-
-Run admin(const QString& dir, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(QStringLiteral(VL_ADMIN_EXE), args);
-    Run r;
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        r.text = QStringLiteral("timeout");
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.text = QString::fromUtf8(p.readAllStandardOutput()) + QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
 
 void writeFile(const QString& path, const QString& text) {
     QFile f(path);
@@ -75,6 +53,18 @@ class TestLabels : public QObject {
 
     QString cmdPath(const QString& n) const { return cmdDir.filePath(n); }
 
+    struct Run {
+        int code = -1;
+        QString text;   // standard output and error
+    };
+    // vorlanda-admin on the command's configuration (unless the arguments name one).
+    Run admin(QStringList args) const {
+        if (args.value(0) != QLatin1String("--ini")) args = QStringList{QStringLiteral("--ini"), cmdPath(QStringLiteral("PKR.INI"))} + args;
+        Run r;
+        r.text = runTool(QStringLiteral(VL_ADMIN_EXE), args, &r.code, true);
+        return r;
+    }
+
 private slots:
     void initTestCase() {
         vl::db::prepareEmbeddedEngine();
@@ -95,7 +85,7 @@ private slots:
         QVERIFY(cmdDir.isValid());
         writeFile(cmdPath(QStringLiteral("PKR.INI")),
                   QStringLiteral("DBSERVER=%1\r\nWPWD=ZUMOR\r\n").arg(cmdPath(QStringLiteral("var/pkr.fdb"))));
-        const Run init = admin(cmdDir.path(), {QStringLiteral("init-db"), QStringLiteral("--demo")});
+        const Run init = admin({QStringLiteral("init-db"), QStringLiteral("--demo")});
         QVERIFY2(init.code == 0, qPrintable(init.text));
         auto c = vl::db::connect(vl::rental::test::embeddedParams(cmdPath(QStringLiteral("var/pkr.fdb"))));
         c->exec(QStringLiteral("UPDATE CEG SET TELEFON = '+36 1 555 0101'"));
@@ -325,7 +315,7 @@ private slots:
     // cabin from the page as pdftoppm renders it; the texts are on the page.
     void commandSheetReadsBack() {
         const QString pdf = cmdPath(QStringLiteral("cimkek.pdf"));
-        const Run r = admin(cmdDir.path(), {QStringLiteral("labels"), QStringLiteral("--codes"), QStringLiteral("101-125"),
+        const Run r = admin({QStringLiteral("labels"), QStringLiteral("--codes"), QStringLiteral("101-125"),
                                             QStringLiteral("--pdf"), pdf});
         QVERIFY2(r.code == 0, qPrintable(r.text));
         QVERIFY2(r.text.contains(QStringLiteral("Címkék: 25 kabin, 2 oldal -> ") + pdf), qPrintable(r.text));
@@ -346,10 +336,10 @@ private slots:
         QVERIFY(pages[1].contains(QStringLiteral("125")));
 
         // The whole register: 80 cabins on 4 pages; a large A6 label of one.
-        const Run all = admin(cmdDir.path(), {QStringLiteral("labels"), QStringLiteral("--pdf"), pdf});
+        const Run all = admin({QStringLiteral("labels"), QStringLiteral("--pdf"), pdf});
         QVERIFY2(all.code == 0 && all.text.contains(QStringLiteral("Címkék: 80 kabin, 4 oldal")), qPrintable(all.text));
         const QString a6 = cmdPath(QStringLiteral("nagy.pdf"));
-        const Run large = admin(cmdDir.path(), {QStringLiteral("labels"), QStringLiteral("--codes"), QStringLiteral("121"),
+        const Run large = admin({QStringLiteral("labels"), QStringLiteral("--codes"), QStringLiteral("121"),
                                               QStringLiteral("--large"), QStringLiteral("a6"), QStringLiteral("--pdf"), a6});
         QVERIFY2(large.code == 0, qPrintable(large.text));
         QCOMPARE(decodeCodes(pdfPageImage(a6, 1, 150)), QStringList{QStringLiteral("VL:121")});
@@ -386,7 +376,7 @@ private slots:
     void commandRefusals() {
         QFETCH(QStringList, args);
         QFETCH(QString, message);
-        const Run r = admin(cmdDir.path(), args);
+        const Run r = admin(args);
         QCOMPARE(r.code, 2);
         QVERIFY2(r.text.contains(message), qPrintable(r.text));
         QVERIFY(!QFile::exists(cmdPath(QStringLiteral("nincs.pdf"))));

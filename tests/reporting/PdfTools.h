@@ -11,14 +11,17 @@
 
 namespace vl::reporting::test {
 
-inline QString runTool(const QString& program, const QStringList& args, int* exitCode = nullptr) {
+// The tool's standard output (and its errors too with withErrors); the exit
+// code -2 when it did not end normally.
+inline QString runTool(const QString& program, const QStringList& args, int* exitCode = nullptr, bool withErrors = false) {
     QProcess p;
+    if (withErrors) p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(program, args);
     if (!p.waitForFinished(120000)) {
         p.kill();
         p.waitForFinished();
     }
-    if (exitCode) *exitCode = p.exitCode();
+    if (exitCode) *exitCode = p.exitStatus() == QProcess::NormalExit && p.error() != QProcess::FailedToStart ? p.exitCode() : -2;
     return QString::fromUtf8(p.readAllStandardOutput());
 }
 
