@@ -45,14 +45,21 @@ W* ready(QWidget* form, const char* name) {
     return w->hasFocus() ? w : nullptr;
 }
 
-// What the scanner sends: each character as a key press with its text, then Enter.
+// What the scanner sends, as a keyboard does: Shift pressed and let go around
+// the capitals and ":", each character a key press with its text, then Enter.
 void scan(QWidget* w, const QString& typed) {
+    auto send = [w](QEvent::Type type, int key, Qt::KeyboardModifiers mods, const QString& text = QString()) {
+        QKeyEvent e(type, key, mods, text);
+        QApplication::sendEvent(w, &e);
+    };
     for (const QChar c : typed) {
-        const Qt::KeyboardModifiers mods = c.isUpper() || c == QLatin1Char(':') ? Qt::ShiftModifier : Qt::NoModifier;
-        QKeyEvent press(QEvent::KeyPress, c.isDigit() ? Qt::Key_0 + (c.unicode() - '0') : Qt::Key_unknown, mods, QString(c));
-        QKeyEvent release(QEvent::KeyRelease, press.key(), mods, QString(c));
-        QApplication::sendEvent(w, &press);
-        QApplication::sendEvent(w, &release);
+        const bool shift = c.isUpper() || c == QLatin1Char(':');
+        const Qt::KeyboardModifiers mods = shift ? Qt::ShiftModifier : Qt::NoModifier;
+        const int key = c.isDigit() ? Qt::Key_0 + (c.unicode() - '0') : c.isLetter() && c.unicode() < 128 ? c.toUpper().unicode() : Qt::Key_unknown;
+        if (shift) send(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
+        send(QEvent::KeyPress, key, mods, QString(c));
+        send(QEvent::KeyRelease, key, mods, QString(c));
+        if (shift) send(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier);
     }
     QTest::keyClick(w, Qt::Key_Return);
     QApplication::processEvents();

@@ -47,6 +47,14 @@ protected:
         case Qt::Key_Backspace:
             held_.chop(1);
             return true;
+        case Qt::Key_Shift:
+        case Qt::Key_Control:
+        case Qt::Key_Alt:
+        case Qt::Key_AltGr:
+        case Qt::Key_Meta:
+        case Qt::Key_CapsLock:
+        case Qt::Key_NumLock:
+            return false;   // a scanner's Shift for "V", "L" and ":" between the characters
         default:
             break;
         }
