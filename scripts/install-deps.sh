@@ -3,13 +3,13 @@
 set -euo pipefail
 PKGS=(qt6-base-dev libqt6sql6-odbc qt6-image-formats-plugins
       firebird3.0-server-core firebird3.0-utils firebird-dev libfbclient2
-      libsodium-dev libxlsxwriter-dev libshp-dev pxlib-dev libgsf-1-dev libcurl4-openssl-dev
+      libsodium-dev libxlsxwriter-dev libshp-dev pxlib-dev libgsf-1-dev libcurl4-openssl-dev libqrencode-dev
       fonts-dejavu-core fonts-liberation2 qt6-translations-l10n cmake g++ make pkg-config
       dpkg-dev)
 if [ "${1:-}" = "--test" ]; then
   PKGS+=(xvfb imagemagick poppler-utils unixodbc libsqliteodbc firebird3.0-server vsftpd openssl
         python3-openpyxl python3-xlrd gnumeric python3-dbfread
-        lintian desktop-file-utils man-db passwd util-linux openbox)
+        lintian desktop-file-utils man-db passwd util-linux openbox zbar-tools)
 fi
 missing=()
 for p in "${PKGS[@]}"; do

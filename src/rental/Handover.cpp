@@ -4,6 +4,8 @@
 #include "util/NumberFormat.h"
 #include "rental/Billing.h"
 #include "rental/Numbering.h"
+#include "shell/Ini.h"
+#include "util/CabinScan.h"
 #include "util/Numbers.h"
 
 namespace vl::rental {
@@ -191,8 +193,13 @@ HandoverRequest ResolveHandoverDates(Transaction& tx, const HandoverRequest& req
     return r;
 }
 
+bool HandoverCabinCodes() {
+    return vl::shell::IniValue(QStringLiteral("ATADASQR")).trimmed().toUpper() == QLatin1String("I");
+}
+
 HandoverData LoadHandover(Transaction& tx, const HandoverRequest& request) {
     HandoverData d;
+    d.cabinCodes = HandoverCabinCodes();
     d.request = ResolveHandoverDates(tx, request);
     d.company = ReadHandoverCompany(tx);
     d.vatFactor = Td::DefaultVatFactor(tx);
@@ -331,6 +338,26 @@ Report HandoverReport(const HandoverData& d) {
     det.add(kabin);
     det.add(Field::data(QStringLiteral("DATUM"), 120, 5.5, 20, 4.5, QStringLiteral("DATUM"), normal));
     det.add(Field::data(QStringLiteral("TEVNEV"), 140, 5.5, 50, 4.5, QStringLiteral("TEVNEV"), normal));
+    // The cabins' QR codes with their numbers, under the line (PKR.INI ATADASQR).
+    Band codes;
+    codes.name = QStringLiteral("ChildBand2");
+    codes.enabled = d.cabinCodes;
+    codes.add(Field::qrCodes(QStringLiteral("qrs_kabinqr"), 10, 0.5, 180, 18,
+                             [cabins](const PrintContext& c) {
+                                 const QString line = cabins.value(c.integer(QStringLiteral("TETELSOR")));
+                                 QStringList lines;
+                                 for (const QString& k : line.split(QLatin1Char(','), Qt::SkipEmptyParts))
+                                     lines << vl::util::CabinLabelText(k) + QLatin1Char('\t') + k;
+                                 return lines.join(QLatin1Char('\n'));
+                             }, Font::of(QStringLiteral("Arial"), 8)));
+    // A line's codes once on a driver's document, though its rent and fee rows both name its cabins.
+    codes.beforePrint = [](BandPrint& b, PrintContext& c) {
+        const QString key = QStringLiteral("qr|") + c.text(QStringLiteral("SOFORKOD")).trimmed() + QLatin1Char('|') +
+                            c.text(QStringLiteral("DATUM")) + QLatin1Char('|') + c.text(QStringLiteral("TETELSOR"));
+        b.print = !c.var(key).toBool();
+        c.var(key) = true;
+    };
+    det.children << codes;
 
     Band& f = g.footer;
     f.name = QStringLiteral("GroupFooterBand1");

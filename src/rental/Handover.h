@@ -52,7 +52,13 @@ struct HandoverData {
     QString periodText;          // "Időszak: D -> D2" of a billing period starting on the day, or ""
     QHash<QString, QString> driverNames;   // SOFORKOD (trimmed) -> SZ_SOFOR.NEV
     QHash<qint64, QString> cabins;         // TETELSOR -> the line's cabin numbers joined by ",", "*" left out
+    bool cabinCodes = false;               // the QR code of each cabin under its line (HandoverCabinCodes)
 };
+
+// PKR.INI ATADASQR=I: the document prints each cabin's QR code (its label's
+// code, vl::util::CabinLabelText) with its number under the line, so the
+// receiver can check the cabins on site with a phone or a scanner. Off by default.
+bool HandoverCabinCodes();
 
 // The message when the contract has nothing on the day.
 QString NoHandoverLinesText();

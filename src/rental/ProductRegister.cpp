@@ -668,4 +668,22 @@ QString ProductRegisterSession::readFilterText(const ProductFilter& filter) {
     return ProductRegister::FilterText(typeName, statusName);
 }
 
+LabelReportResult ProductRegisterSession::labelReport(const LabelRequest& request) {
+    LabelLayout sheet;
+    if (request.paper == LabelPaper::Sheet) {
+        const LabelLayoutRead read = ReadLabelLayout();
+        if (!read.refusal.isEmpty()) return LabelReportResult::refusal(read.refusal);
+        sheet = read.layout;
+    }
+    auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
+    const LabelSetResult set = ReadLabels(*tx, request);
+    tx->commit();
+    if (!set.ok) return LabelReportResult::refusal(set.messages);
+    LabelReportResult r = LabelReportResult::done();
+    r.labels = int(set.labels.size());
+    r.report = request.paper == LabelPaper::Sheet ? LabelSheetReport(set.labels, set.company, sheet)
+                                                  : LargeLabelReport(set.labels, set.company, request.paper);
+    return r;
+}
+
 } // namespace vl::rental

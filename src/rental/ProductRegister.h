@@ -15,6 +15,7 @@
 // command call: the dictionaries of the combos, the pages, the store, the
 // delete and the check, each in its own transaction.
 #include "db/Database.h"
+#include "rental/CabinLabels.h"
 #include "rental/ProductImport.h"
 #include "shell/Session.h"
 #include "util/Outcome.h"
@@ -179,7 +180,14 @@ public:
     }
 };
 
-// The register as the form and the products command use it.
+// The labels of a request, laid out and ready to preview, print or write.
+struct LabelDocument {
+    vl::reporting::Report report;   // Tqrcimke (the sheet) or Tqrcimkenagy (A5, A6)
+    int labels = 0;
+};
+using LabelReportResult = vl::OutcomeOf<LabelDocument>;
+
+// The register as the form and the products and labels commands use it.
 class ProductRegisterSession {
 public:
     ProductRegisterSession(vl::db::Connection& conn, vl::shell::Session session)
@@ -214,6 +222,11 @@ public:
                                        const ImportProgress& progress = {}) {
         return ImportProducts(conn_, bytes, options, progress);
     }
+
+    // "Címkék nyomtatása": the labels of the request (ReadLabels), on the sheet
+    // of PKR.INI (ReadLabelLayout) or one large label a page; a refusal of
+    // either comes back as the message.
+    LabelReportResult labelReport(const LabelRequest& request);
 
 private:
     vl::db::Connection& conn_;

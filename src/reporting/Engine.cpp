@@ -2,6 +2,7 @@
 
 #include "reporting/Fonts.h"
 #include "reporting/Masks.h"
+#include "reporting/QrCode.h"
 #include "db/DisplayText.h"
 #include "db/PendingFile.h"
 #include "util/Error.h"
@@ -20,21 +21,23 @@
 namespace vl::reporting {
 
 namespace {
-constexpr double kA4W = 210.0;
-constexpr double kA4H = 297.0;
 constexpr double kEps = 0.001;
+
+// The paper in mm as the pages stand (turned in landscape).
+QSizeF paperMm(const QPageSize& paper, QPageLayout::Orientation orientation) {
+    const QSizeF s = paper.size(QPageSize::Millimeter);
+    return orientation == QPageLayout::Landscape ? s.transposed() : s;
+}
 } // namespace
 
 // ---------------------------------------------------------------- Report
 
 double Report::pageWidth() const {
-    const double paper = orientation == QPageLayout::Landscape ? kA4H : kA4W;
-    return paper - margins.left() - margins.right();
+    return paperMm(paper, orientation).width() - margins.left() - margins.right();
 }
 
 double Report::pageHeight() const {
-    const double paper = orientation == QPageLayout::Landscape ? kA4W : kA4H;
-    return paper - margins.top() - margins.bottom();
+    return paperMm(paper, orientation).height() - margins.top() - margins.bottom();
 }
 
 // ---------------------------------------------------------------- PrintContext
@@ -86,9 +89,7 @@ qint64 PrintContext::count(const QString& group) const {
 
 // ---------------------------------------------------------------- Document
 
-QSizeF Document::paperSize() const {
-    return orientation == QPageLayout::Landscape ? QSizeF(kA4H, kA4W) : QSizeF(kA4W, kA4H);
-}
+QSizeF Document::paperSize() const { return paperMm(paper, orientation); }
 
 QString pageText(const QString& format, int page, int pages) {
     QString t = format;
@@ -105,6 +106,14 @@ QStringList Document::pageTexts(int page) const {
         if (!it.pageFormat.isEmpty()) out << pageText(it.pageFormat, page + 1, pageCount());
         else out << it.lines.join(QLatin1Char('\n'));
     }
+    return out;
+}
+
+QStringList Document::pageCodes(int page) const {
+    QStringList out;
+    if (page < 0 || page >= pages.size()) return out;
+    for (const Item& it : pages[page].items)
+        if (it.kind == Item::Kind::Shape) out << it.lines.value(0);
     return out;
 }
 
@@ -127,6 +136,7 @@ public:
 
 private:
     Laid layoutBand(const Band& band);
+    double layoutCodes(const Field& f, const FieldPrint& fp, QList<Item>& items) const;
     void emitAt(const QList<Item>& items, double top);
     void placeFixed(const Laid& laid);              // headers: no page break
     void place(const Laid& laid);                   // data bands: may break and split
@@ -187,13 +197,17 @@ Laid LayoutEngine::layoutBand(const Band& band) {
     for (int i = 0; i < band.fields.size(); ++i) {
         const Field& f = band.fields[i];
         FieldPrint& fp = bp.fields[i];
-        if (f.kind == Field::Kind::Text && f.pageFormat.isEmpty() && !fp.textSet) {
+        if ((f.kind == Field::Kind::Text || f.kind == Field::Kind::QrCode) && f.pageFormat.isEmpty() && !fp.textSet) {
             if (f.expr) fp.text = f.expr(ctx_);
             else if (!f.column.isEmpty()) fp.text = formatValue(ctx_.value(f.column), f.mask);
             else fp.text = f.text;
         }
         if (f.onPrint) f.onPrint(fp, ctx_);
         if (!fp.visible) continue;
+        if (f.kind == Field::Kind::QrCode) {
+            height = qMax(height, f.y + layoutCodes(f, fp, out.items));
+            continue;
+        }
 
         Item it;
         it.name = f.name;
@@ -240,6 +254,8 @@ Laid LayoutEngine::layoutBand(const Band& band) {
         case Field::Kind::Line:
             it.kind = Item::Kind::Line;
             break;
+        case Field::Kind::QrCode:
+            break;
         }
         it.rect = QRectF(left_ + f.x, f.y, f.w, h);
         height = qMax(height, f.y + h);
@@ -256,6 +272,46 @@ Laid LayoutEngine::layoutBand(const Band& band) {
     }
     out.height = height;
     return out;
+}
+
+// The QR codes of a field, one item each (so a band splits between their
+// rows), with their captions; returns the height they take.
+double LayoutEngine::layoutCodes(const Field& f, const FieldPrint& fp, QList<Item>& items) const {
+    QStringList codes = fp.text.split(QLatin1Char('\n'));
+    for (QString& c : codes) c.remove(QLatin1Char('\r'));
+    codes.removeAll(QString());
+    if (codes.isEmpty()) return 0.0;
+    bool captions = false;
+    for (const QString& c : codes) captions = captions || c.contains(QLatin1Char('\t'));
+    const double size = f.qrSize;
+    const double captionH = captions ? lineHeightMm(fp.font) : 0.0;
+    const int perRow = qMax(1, int((f.w + f.qrGap + kEps) / (size + f.qrGap)));
+    const int rows = int((codes.size() + perRow - 1) / perRow);
+    for (int i = 0; i < codes.size(); ++i) {
+        const QString content = codes[i].section(QLatin1Char('\t'), 0, 0);
+        const QString caption = codes[i].section(QLatin1Char('\t'), 1);
+        const double x = left_ + f.x + (i % perRow) * (size + f.qrGap);
+        const double y = f.y + (i / perRow) * (size + captionH + f.qrGap);
+        Item q;
+        q.kind = Item::Kind::Shape;
+        q.name = f.name;
+        q.rect = QRectF(x, y, size, size);
+        q.lines << content;
+        q.color = fp.color.isValid() ? fp.color : QColor(Qt::black);
+        q.path = QrCodePath(content, size);
+        items << q;
+        if (!captions) continue;
+        Item t;
+        t.kind = Item::Kind::Text;
+        t.name = f.name + QStringLiteral("_felirat");
+        t.font = fp.font;
+        t.lineHeight = captionH;
+        t.align = Align::Center;
+        t.lines << caption;
+        t.rect = QRectF(x - f.qrGap / 2, y + size, size + f.qrGap, captionH);
+        items << t;
+    }
+    return rows * (size + captionH) + (rows - 1) * f.qrGap;
 }
 
 void LayoutEngine::emitAt(const QList<Item>& items, double top) {
@@ -394,6 +450,7 @@ Document LayoutEngine::run() {
     doc_.name = r_.name;
     doc_.title = r_.caption;
     doc_.orientation = r_.orientation;
+    doc_.paper = r_.paper;
     left_ = r_.margins.left();
     top_ = r_.margins.top();
 
@@ -544,6 +601,16 @@ void renderPage(QPainter& p, const Document& doc, int page, double scale) {
             p.drawLine(rc.topLeft(), rc.topRight());
             break;
         }
+        case Item::Kind::Shape:
+            if (!it.path.isEmpty()) {
+                p.save();
+                p.translate(rc.topLeft());
+                p.scale(mm, mm);
+                p.setPen(Qt::NoPen);
+                p.fillPath(it.path, it.color);
+                p.restore();
+            }
+            break;
         case Item::Kind::Box:
             break;
         }
@@ -577,9 +644,9 @@ QImage renderPageImage(const Document& doc, int page, double dpi) {
 
 bool renderDocument(QPagedPaintDevice& device, const Document& doc, int copies, bool keepPaper) {
     device.setPageOrientation(doc.orientation);
-    if (!keepPaper) device.setPageSize(QPageSize(QPageSize::A4));
+    if (!keepPaper) device.setPageSize(doc.paper);
     device.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-    // On other paper than A4 the pages are scaled to fit it.
+    // On other paper than the document's the pages are scaled to fit it.
     double scale = 1.0;
     if (keepPaper) {
         const QRectF paper = device.pageLayout().fullRect(QPageLayout::Millimeter);

@@ -13,6 +13,8 @@
 #include <QImage>
 #include <QList>
 #include <QPageLayout>
+#include <QPageSize>
+#include <QPainterPath>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -25,7 +27,7 @@ namespace vl::reporting {
 
 // One drawn element of a page; geometry in mm from the paper's top-left corner.
 struct Item {
-    enum class Kind { Text, Image, Box, Line };
+    enum class Kind { Text, Image, Box, Line, Shape };
     Kind kind = Kind::Text;
     QString name;
     QRectF rect;
@@ -39,6 +41,8 @@ struct Item {
     int frame = FrameNone;
     double frameWidth = 0.2;
     QImage image;
+    QPainterPath path;        // Shape: filled in the colour, mm from the rectangle's top-left
+                              // (a QR code; its content is the one entry of `lines`)
 };
 
 struct Page {
@@ -49,11 +53,14 @@ struct Document {
     QString name;
     QString title;
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
+    QPageSize paper{QPageSize::A4};
     QList<Page> pages;
     int pageCount() const { return int(pages.size()); }
-    QSizeF paperSize() const;   // mm: 210 x 297, or 297 x 210 in landscape
+    QSizeF paperSize() const;   // mm: the paper (A4: 210 x 297), turned in landscape
     // The texts of a page (page formats filled in), in drawing order; for tests.
     QStringList pageTexts(int page) const;
+    // The contents of the QR codes of a page, in drawing order; for tests.
+    QStringList pageCodes(int page) const;
 };
 
 // Runs the report over its rows. An empty row set with printIfEmpty unset
@@ -68,12 +75,12 @@ void renderPage(QPainter& painter, const Document& doc, int page, double scale =
 QImage renderPageImage(const Document& doc, int page, double dpi);
 // Draws every page copies times (collated) on a paged device; the device's
 // orientation is set from the document, with zero margins, and its paper to
-// A4 unless keepPaper is set (a printer set up for other paper: the pages
+// the document's unless keepPaper is set (a printer set up for other paper: the pages
 // are scaled to fit it).
 bool renderDocument(QPagedPaintDevice& device, const Document& doc, int copies = 1, bool keepPaper = false);
 // Writes the document as a PDF file (copies times) through a temporary file
 // renamed over fileName only when it is whole; false with a reason on failure
-// (and no file). paper: that paper instead of A4, the pages scaled to fit it.
+// (and no file). paper: that paper instead of the document's, the pages scaled to fit it.
 bool writePdf(const Document& doc, const QString& fileName, int copies = 1, QString* error = nullptr,
               const QPageSize* paper = nullptr);
 

@@ -60,6 +60,7 @@
 #include <QList>
 #include <QMarginsF>
 #include <QPageLayout>
+#include <QPageSize>
 #include <QString>
 #include <QVariant>
 #include <functional>
@@ -108,7 +109,7 @@ struct FieldPrint {
 };
 
 struct Field {
-    enum class Kind { Text, Image, Box, Line };
+    enum class Kind { Text, Image, Box, Line, QrCode };
     Kind kind = Kind::Text;
     QString name;                    // the field's name, for hooks and tests
     double x = 0, y = 0, w = 40, h = 5;   // mm within the band
@@ -131,6 +132,13 @@ struct Field {
     bool autoHeight = false;         // grows downwards to show every line (memo text)
     bool visible = true;
     QImage image;                    // Kind::Image: drawn into the rectangle, proportions kept
+    // Kind::QrCode: one QR code per line of the field's text, each a square of
+    // qrSize mm (its quiet zone included) drawn as vector squares, left to
+    // right and on in rows qrGap apart within the field's width; the field
+    // grows to hold them all and takes no room without a code. A line
+    // "content<TAB>caption" prints the caption under its code (in the font).
+    double qrSize = 20;
+    double qrGap = 2;
     std::function<void(FieldPrint&, PrintContext&)> onPrint;
 
     static Field label(const QString& name, double x, double y, double w, double h, const QString& text,
@@ -166,6 +174,12 @@ struct Field {
     static Field hline(const QString& name, double x, double y, double w, double lineWidth = 0.2) {
         Field f;
         f.kind = Kind::Line; f.name = name; f.x = x; f.y = y; f.w = w; f.h = 0; f.frameWidth = lineWidth;
+        return f;
+    }
+    static Field qrCodes(const QString& name, double x, double y, double w, double size,
+                         std::function<QString(const PrintContext&)> expr, const Font& font = {}) {
+        Field f = computed(name, x, y, w, size, std::move(expr), font, Align::Center);
+        f.kind = Kind::QrCode; f.qrSize = size;
         return f;
     }
     static Field picture(const QString& name, double x, double y, double w, double h, const QImage& img) {
@@ -226,7 +240,8 @@ struct Report {
     QString name;                 // the report's form name ("Tqr_szotar")
     QString caption;              // document title (PDF metadata, preview caption)
     QPageLayout::Orientation orientation = QPageLayout::Portrait;
-    QMarginsF margins{10, 10, 10, 10};   // mm, A4 paper
+    QPageSize paper{QPageSize::A4};      // the paper the pages are laid out on
+    QMarginsF margins{10, 10, 10, 10};   // mm
     vl::db::RowSet data;
     bool printIfEmpty = true;     // false: an empty row set gives a document without pages
     bool columnHeaderEveryPage = true;
@@ -250,7 +265,7 @@ struct Report {
     void addSum(const QString& name, std::function<double(const PrintContext&)> expr) {
         aggregates.append({name, QString(), std::move(expr)});
     }
-    // The printable width in mm (A4 less the margins).
+    // The printable width in mm (the paper less the margins).
     double pageWidth() const;
     double pageHeight() const;
 };

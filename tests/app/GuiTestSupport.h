@@ -3,7 +3,10 @@
 // schema in a temporary directory, a PKR.INI next to it, and a way to act on
 // a modal dialog while it is open.
 #include "FormConventions.h"
+#include "billing/BillingSchema.h"
 #include "db/Database.h"
+#include "operations/OperationsSchema.h"
+#include "rental/DemoData.h"
 #include "rental/Schema.h"
 #include "rental/Seeds.h"
 #include "shell/Dm.h"
@@ -59,6 +62,27 @@ inline QString readText1250(const QString& path) {
     if (!f.open(QIODevice::ReadOnly)) return {};
     QStringDecoder dec("windows-1250");
     return dec.decode(f.readAll());
+}
+
+// The demonstration database in a folder (the whole program's tables: the
+// templates of billing and operations too), with its PKR.INI.
+inline void createDemo(const QTemporaryDir& dir) {
+    vl::billing::joinProgramSchema();
+    vl::operations::joinProgramSchema();
+    const QString path = createDatabase(dir.filePath(QStringLiteral("demo.fdb")));
+    auto conn = open(path);
+    vl::rental::DemoData::create(*conn, nullptr);
+    conn->close();
+    writeText1250(dir.filePath(QStringLiteral("PKR.INI")), QStringLiteral("DBSERVER=") + path + QStringLiteral("\r\nWPWD=NONE\r\n"));
+}
+
+// The demonstration in the folder, which becomes the working folder: its
+// PKR.INI loaded and the program's connection open; false when that fails.
+inline bool openDemo(const QTemporaryDir& dir) {
+    createDemo(dir);
+    QDir::setCurrent(dir.path());
+    vl::shell::IniClear();
+    return vl::shell::IniLoad(QStringLiteral("PKR.INI"), true) && vl::shell::dm().ConnectDatabase();
 }
 
 // Runs action on the first visible top-level widget with that object name as

@@ -51,7 +51,7 @@ if grep -E 'firebird-lock|\.fdb|\.log$|/tst_|/bench_|/db_tool|include ->|UDF ->'
   fail "the package holds files of a run or of the tests"
 fi
 DEPENDS=$(dpkg-deb -f "$DEB" Depends)
-for p in firebird3.0-server-core qt6-qpa-plugins libqt6widgets6 libqt6core6 libfbclient2 libsodium23 libc6; do
+for p in firebird3.0-server-core qt6-qpa-plugins libqt6widgets6 libqt6core6 libfbclient2 libsodium23 libqrencode4 libc6; do
   echo "$DEPENDS" | grep -Eq "(^|, )$p( |,|$)" || fail "Depends lacks $p: $DEPENDS"
 done
 [ "$(dpkg-deb -f "$DEB" Package)" = vorlanda ] || fail "package name"

@@ -12,6 +12,7 @@
 #include "rental/Handover.h"
 #include "rental/ProductStore.h"
 #include "rental/Schedule.h"
+#include "shell/Ini.h"
 
 #include <QProcess>
 #include <QStringEncoder>
@@ -150,6 +151,41 @@ private slots:
         QVERIFY(p2.contains(amount(QStringLiteral("Nettó érték összesen"), QStringLiteral("30"), QStringLiteral("000"))));
         QVERIFY(p2.contains(amount(QStringLiteral("Fizetendő ÁFÁs érték összesen"), QStringLiteral("37"), QStringLiteral("500"))));
         QVERIFY(p1.contains(QStringLiteral("/ 1 Hét")));
+    }
+
+    // PKR.INI ATADASQR=I puts each cabin's QR code with its number under its
+    // line, readable from the printed page; missing or any other value: none.
+    void cabinCodesBehindTheSwitch_data() {
+        QTest::addColumn<QString>("ini");
+        QTest::addColumn<QStringList>("codes");   // page 1 (Kovács Béla), then page 2 (Nagy Péter)
+        QTest::newRow("not set") << QString() << QStringList{"", ""};
+        QTest::newRow("off") << "ATADASQR=N" << QStringList{"", ""};
+        QTest::newRow("on") << "ATADASQR=i" << QStringList{"VL:1,VL:2", "VL:7"};
+    }
+    void cabinCodesBehindTheSwitch() {
+        QFETCH(QString, ini);
+        QFETCH(QStringList, codes);
+        const QString file = db.dir.filePath(QStringLiteral("ATADAS.INI"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write((ini + QStringLiteral("\r\n")).toLatin1());
+        f.close();
+        vl::shell::IniClear();
+        QVERIFY(vl::shell::IniLoad(file, true));
+        const HandoverData d = load({biz, 1, QStringLiteral("KIH"), kDay, QString(), true});
+        vl::shell::IniClear();
+        const auto doc = vl::reporting::layout(HandoverReport(d));
+        QCOMPARE(doc.pageCount(), 2);
+        QCOMPARE(QStringList({doc.pageCodes(0).join(QLatin1Char(',')), doc.pageCodes(1).join(QLatin1Char(','))}), codes);
+        if (codes.first().isEmpty()) return;
+        // The numbers under the codes, and the codes read back from the page.
+        QVERIFY(doc.pageTexts(0).contains(QStringLiteral("1")) && doc.pageTexts(0).contains(QStringLiteral("2")));
+        const QString pdfFile = writePdf(HandoverReport(d), QStringLiteral("tqratadas_qr"));
+        const QImage page = pdf::pdfPageImage(pdfFile, 1, 200);
+        QStringList read;
+        for (const auto& it : doc.pages[0].items)
+            if (it.kind == vl::reporting::Item::Kind::Shape) read << pdf::decodeCodes(pdf::cropMm(page, it.rect, 200));
+        QCOMPARE(read, (QStringList{"VL:1", "VL:2"}));
     }
 
     // The amounts as Hungarians write them on a workstation of any locale: a

@@ -4,6 +4,8 @@
 #include "reporting/Engine.h"
 #include "reporting/Fonts.h"
 #include "reporting/Masks.h"
+#include "reporting/QrCode.h"
+#include "util/Error.h"
 #include "util/NumberFormat.h"
 
 #include <QLocale>
@@ -126,6 +128,7 @@ private slots:
     void fontsMapToLiberation();
     void nestedGroupsFootersInOrder();
     void stretchingDetailPushesNextRow();
+    void qrCodesRowsCaptionsAndPaper();
 };
 
 void TestEngine::groupedReportToPdf() {
@@ -443,6 +446,66 @@ void TestEngine::stretchingDetailPushesNextRow() {
     // The band grew with its text: the next row starts below the last line.
     QVERIFY(kods[1]->rect.top() >= cims[0]->rect.top() + cims[0]->lines.size() * cims[0]->lineHeight - 0.01);
     QCOMPARE(cims[1]->lines.size(), 1);
+}
+
+// QR fields: codes laid out in rows within the field's width, captions under
+// them, a band of codes split between its rows at a page break, no room taken
+// without a code; a report on A6 paper; the codes read back by zbarimg from
+// the rendered PDF; a text too long for a QR code refused.
+void TestEngine::qrCodesRowsCaptionsAndPaper() {
+    QList<Column> cols{Column{QStringLiteral("KODOK"), ColType::Text, 200, 0}};
+    std::vector<QVariantList> rows;
+    rows.push_back({QString()});                                   // no code: no room
+    QStringList seven;
+    for (int i = 1; i <= 7; ++i) seven << QStringLiteral("VL:%1\t%1").arg(100 + i);
+    rows.push_back({seven.join(QLatin1Char('\n'))});
+    QStringList many;
+    for (int i = 1; i <= 30; ++i) many << QStringLiteral("VL:%1").arg(200 + i);
+    rows.push_back({many.join(QLatin1Char('\n'))});               // 10 rows of 3: taller than a page
+    Report r;
+    r.name = QStringLiteral("Tqrkodok");
+    r.paper = QPageSize(QPageSize::A6);
+    r.margins = QMarginsF(10, 10, 10, 10);
+    r.data = RowSet(cols, std::move(rows));
+    r.detail.height = 2;
+    r.detail.add(Field::qrCodes(QStringLiteral("qr"), 0, 0, 62, 18,
+                                [](const PrintContext& c) { return c.text(QStringLiteral("KODOK")); },
+                                Font::of(QStringLiteral("Arial"), 8)));
+    QCOMPARE(r.pageWidth(), 85.0);
+    const Document doc = layout(r);
+    QCOMPARE(doc.paperSize(), QSizeF(105, 148));
+    // Three codes a row (62 mm for 18 mm codes 2 mm apart), a caption line
+    // under each; the empty row before them took only its band's 2 mm.
+    QList<QRectF> rects;
+    for (const Item& it : doc.pages[0].items)
+        if (it.kind == Item::Kind::Shape) rects << it.rect;
+    QCOMPARE(rects.size(), 7);
+    const double caption = lineHeightMm(Font::of(QStringLiteral("Arial"), 8));
+    QCOMPARE(rects[0], QRectF(10, 12, 18, 18));
+    QCOMPARE(rects[2], QRectF(50, 12, 18, 18));
+    QCOMPARE(rects[3], QRectF(10, 12 + 18 + caption + 2, 18, 18));
+    QCOMPARE(rects[6], QRectF(10, 12 + 2 * (18 + caption + 2), 18, 18));
+    QVERIFY(doc.pageTexts(0).contains(QStringLiteral("107")));
+    // 128 mm of body: the 30 codes go to a new page and break between their
+    // rows (six rows a page), none lost or cut.
+    QCOMPARE(doc.pageCount(), 3);
+    QCOMPARE(doc.pageCodes(1), many.mid(0, 18));
+    QCOMPARE(doc.pageCodes(2), many.mid(18));
+    for (const Page& p : doc.pages)
+        for (const Item& it : p.items) QVERIFY(it.rect.bottom() <= 148 - 10 + 0.01);
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("kodok.pdf"));
+    QVERIFY(writePdf(doc, pdf));
+    // A6 is 297.6 x 419.5 points.
+    QVERIFY(runTool(QStringLiteral("pdfinfo"), {pdf}).contains(QRegularExpression(QStringLiteral("Page size:\\s+29[78](\\.\\d+)? x 4(19|20)(\\.\\d+)? pts"))));
+    const QImage page = pdfPageImage(pdf, 1, 200);
+    QVERIFY(!page.isNull());
+    for (int i = 0; i < 7; ++i)
+        QCOMPARE(decodeCodes(cropMm(page, rects[i], 200)), QStringList{QStringLiteral("VL:%1").arg(101 + i)});
+
+    QCOMPARE(EncodeQr(QString(5000, QLatin1Char('x'))).width, 0);
+    QVERIFY_THROWS_EXCEPTION(vl::Error, QrCodePath(QString(5000, QLatin1Char('x')), 20));
 }
 
 QTEST_MAIN(TestEngine)

@@ -1,6 +1,7 @@
 #include "Ttevnaplo2fm.h"
 #include "ui_Ttevnaplo2fm.h"
 
+#include "CabinScanInput.h"
 #include "CodeCombo.h"
 #include "FormRegistry.h"
 #include "ReportPreview.h"
@@ -98,6 +99,7 @@ Ttevnaplo2fm::Ttevnaplo2fm(QWidget* parent) : QWidget(parent), ui_(std::make_uni
     l_selected = u.l_selected; l_sumdb = u.l_sumdb;
     cbx_ugyfel = u.cbx_ugyfel; cbx_sofor = u.cbx_sofor; cbx_tev = u.cbx_tev; cbx_soforuj = u.cbx_soforuj;
     cbx_termek = u.cbx_termek;
+    vl::shell::InstallCabinScan(cbx_termek);
     cb_saktiv = u.cb_saktiv; cb_nosofor = u.cb_nosofor; cb_torolt = u.cb_torolt;
     pb1 = u.pb1;
     DBGrid1 = u.DBGrid1;

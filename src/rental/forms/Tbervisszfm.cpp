@@ -1,5 +1,6 @@
 #include "Tbervisszfm.h"
 
+#include "CabinScanInput.h"
 #include "CodeCombo.h"
 #include "FormConventions.h"
 #include "FormRegistry.h"
@@ -160,6 +161,7 @@ Tbervisszfm::Tbervisszfm(QWidget* parent) : QDialog(parent, Qt::Window) {
     e_kabin = named(new QLineEdit(p_szuro), "e_kabin");
     e_kabin->setMaxLength(5);
     e_kabin->setFixedWidth(e_kabin->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
+    vl::shell::InstallCabinScan(e_kabin);
     e_bizszam = named(new QLineEdit(p_szuro), "e_bizszam");
     e_bizszam->setMaxLength(18);
     e_szerzodes = named(new QLineEdit(p_szuro), "e_szerzodes");

@@ -1,9 +1,11 @@
 #include "Tkabinfm.h"
 
+#include "CabinScanInput.h"
 #include "CodeCombo.h"
 #include "FormConventions.h"
 #include "FormRegistry.h"
 #include "ReportPreview.h"
+#include "Tcimkefm.h"
 #include "rental/ProductRegisterReport.h"
 #include "shell/Dm.h"
 #include "util/Colors.h"
@@ -20,6 +22,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -249,6 +252,13 @@ Tkabinfm::Tkabinfm(QWidget* parent) : QDialog(parent, Qt::Window) {
         if (selectAllowed_ && mode_ == ProductMode::Browse) b_kivalasztClick();
     });
 
+    // Labels of the marked cabins; a scanner's code in the quick search.
+    b_cimke = button(p_top, "b_cimke", QStringLiteral("Címkék nyomtatása"));
+    top->insertWidget(top->indexOf(b_lista) + 1, b_cimke);
+    connect(b_cimke, &QPushButton::clicked, this, [this] { b_cimkeClick(); });
+    DBGrid1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    vl::shell::InstallCabinScan(e_kodkeres);
+
     SetSelectAllowed(false);
     setMode(ProductMode::Browse);
     vl::shell::FormConventions::install(this);
@@ -388,6 +398,7 @@ void Tkabinfm::updateButtons() {
     cbx_arucsop->setEnabled(browse);
     cbx_statusk->setEnabled(browse);
     e_kodkeres->setEnabled(browse);
+    b_cimke->setEnabled(browse);
 }
 
 void Tkabinfm::setMode(ProductMode m) {
@@ -595,6 +606,23 @@ void Tkabinfm::e_kodkeresChange() {
     for (int r = 0; r < List().rowCount(); ++r) codes << List().at(r, col).toString();
     const int row = ProductRegister::QuickSearch(codes, e_kodkeres->text());
     if (row >= 0) moveTo(row);
+}
+
+QStringList Tkabinfm::SelectedCodes() const {
+    QList<int> rows;
+    for (const QModelIndex& i : DBGrid1->selectionModel()->selectedRows()) rows << i.row();
+    std::sort(rows.begin(), rows.end());
+    QStringList codes;
+    const int col = List().indexOf(QStringLiteral("KOD"));
+    for (int r : rows)
+        if (col >= 0 && r < List().rowCount()) codes << List().at(r, col).toString().trimmed();
+    return codes;
+}
+
+void Tkabinfm::b_cimkeClick() {
+    if (mode_ != ProductMode::Browse) return;
+    Tcimkefm dlg(SelectedCodes(), filter().typeCode, this);
+    dlg.exec();
 }
 
 } // namespace vl::rental

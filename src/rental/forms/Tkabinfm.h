@@ -49,6 +49,8 @@ public:
     QLineEdit* e_kodkeres = nullptr;
     QToolButton *nav_first = nullptr, *nav_prior = nullptr, *nav_next = nullptr, *nav_last = nullptr;
     QLabel* l_state = nullptr;
+    // "Címkék nyomtatása" in the button bar
+    QPushButton* b_cimke = nullptr;
     // Pages
     QTabWidget* pc_kabinok = nullptr;
     QTableView *DBGrid1 = nullptr, *DBGrid2 = nullptr, *DBGrid3 = nullptr, *DBGrid4 = nullptr;
@@ -96,6 +98,11 @@ public:
 
     // The report of the list as loaded, with the filter line.
     vl::reporting::Report ListReport();
+
+    // "Címkék nyomtatása" (Tcimkefm) for the cabins marked in the list, the
+    // filter's group or all; the list takes several marked rows for it.
+    void b_cimkeClick();
+    QStringList SelectedCodes() const;
 
 private:
     void setMode(ProductMode m);

@@ -1,5 +1,6 @@
 #include "Tszerzfelfm.h"
 
+#include "CabinScanInput.h"
 #include "CodeCombo.h"
 #include "FormConventions.h"
 #include "TgetdatumFm.h"
@@ -521,6 +522,7 @@ QWidget* Tszerzfelfm::buildItemsPage() {
     e_arukod->setObjectName(QStringLiteral("e_arukod"));
     e_arukod->setMaxLength(20);
     e_arukod->setFixedWidth(e_arukod->fontMetrics().horizontalAdvance(QStringLiteral("0000000000000")) + 14);
+    vl::shell::InstallCabinScan(e_arukod);
     cbx_egyedi = new QCheckBox(QStringLiteral("Egyedi"), p);
     cbx_egyedi->setObjectName(QStringLiteral("cbx_egyedi"));
     cbx_egyedi->setToolTip(QStringLiteral("A kabin egyedi ár és karbantartási adatokkal rendelkezik"));

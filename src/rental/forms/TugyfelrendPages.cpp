@@ -1,5 +1,6 @@
 #include "TugyfelrendPages.h"
 
+#include "CabinScanInput.h"
 #include "FormConventions.h"
 #include "FormRegistry.h"
 #include "TgetdatumFm.h"
@@ -149,6 +150,7 @@ void TugyfelrendPages::buildProducts(QWidget* page) {
     b_vissznyom = button(p_kabinmenu, "b_vissznyom", QStringLiteral("Visszavételi bizonylat nyomtatása"));
     b_kabin = button(p_kabinmenu, "b_kabin", QStringLiteral("Termékszám módosítása"));
     e_arukod = edit(p_kabinmenu, QStringLiteral("e_arukod"), 8);
+    vl::shell::InstallCabinScan(e_arukod);
     e_arukod->setToolTip(QStringLiteral("Az új termékszám; üresen (vagy változatlanul) hagyva a szabad termékek közül választhat"));
     b_modkabin = button(p_kabinmenu, "b_modkabin", QStringLiteral("Termék adatok módosítása"));
     b_tarolkabin = button(p_kabinmenu, "b_tarolkabin", QStringLiteral("Termék adatok tárolása"));

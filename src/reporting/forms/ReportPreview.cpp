@@ -200,7 +200,7 @@ bool ReportPreview::printTo(QPrinter& printer, int copies) {
 }
 
 void ReportPreview::print() {
-    QPrinter& printer = reportPrinter(doc_.name);
+    QPrinter& printer = reportPrinter(doc_.name, doc_.paper);
     printer.setCopyCount(copies_);
     QPrintDialog dlg(&printer, this);
     dlg.setObjectName(QStringLiteral("dlg_print"));
@@ -219,12 +219,12 @@ void ReportPreview::savePdfAs() {
     saveAsPdf(file);
 }
 
-QPrinter& reportPrinter(const QString& reportName) {
+QPrinter& reportPrinter(const QString& reportName, const QPageSize& paper) {
     static QHash<QString, std::shared_ptr<QPrinter>> printers;
     auto& p = printers[reportName];
     if (!p) {
         p = std::make_shared<QPrinter>(QPrinter::HighResolution);
-        p->setPageSize(QPageSize(QPageSize::A4));
+        p->setPageSize(paper);
         p->setFullPage(true);
     }
     return *p;
@@ -272,7 +272,7 @@ bool printReport(const Report& report, int copies, QWidget* parent, bool askPrin
         vl::notify(QStringLiteral("Nincs mit nyomtatni."));
         return false;
     }
-    QPrinter& printer = reportPrinter(report.name);
+    QPrinter& printer = reportPrinter(report.name, report.paper);
     if (askPrinter) {
         printer.setCopyCount(copies);
         QPrintDialog dlg(&printer, parent);

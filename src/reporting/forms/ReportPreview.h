@@ -79,8 +79,9 @@ private:
 bool printDocument(const Document& doc, QPrinter& printer, int copies = 1);
 
 // The printer of a report (by its name), kept for the run so that a printer
-// set-up holds for the later prints of the same report.
-QPrinter& reportPrinter(const QString& reportName);
+// set-up holds for the later prints of the same report; it starts on the
+// report's paper (A4 unless the report is laid out on other paper).
+QPrinter& reportPrinter(const QString& reportName, const QPageSize& paper = QPageSize(QPageSize::A4));
 // The printer set-up dialog of a report (printer, paper and copies); false when cancelled.
 bool printerSetupDialog(const QString& reportName, QWidget* parent = nullptr);
 

@@ -7,6 +7,8 @@
 #include "Tkabinfm.h"
 #include "Tmain_pkrfm.h"
 #include "HandoverPrintDialog.h"
+#include "ReportPreview.h"
+#include "Tcimkefm.h"
 #include "FormRegistry.h"
 #include "db/Database.h"
 #include "rental/DemoData.h"
@@ -26,7 +28,9 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QItemSelectionModel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStringEncoder>
 #include <QTabWidget>
 #include <QTableView>
@@ -427,6 +431,86 @@ private slots:
         d.PrintOrPreview(true);
         QCOMPARE(sink_.last(), QStringLiteral("A példányszám nem egész szám: két"));
         saveShot(&d, QStringLiteral("handover_print_dialog.png"));
+    }
+
+    // "Címkék nyomtatása": the cabins marked in the list (Ctrl+click), the
+    // filter's group or all, on the sheet or one large label a page; the
+    // preview shows their codes; a group without cabins is refused.
+    void labelsFromTheRegister() {
+        Tkabinfm f;
+        f.FormShow();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QCOMPARE(f.b_cimke->text(), QStringLiteral("Címkék nyomtatása"));
+        QVERIFY(f.b_cimke->isEnabled());
+        QTableView* grid = f.DBGrid1;
+        for (int r : {2, 0, 4})
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, r == 2 ? Qt::NoModifier : Qt::ControlModifier,
+                              grid->visualRect(grid->model()->index(r, 1)).center());
+        QCOMPARE(f.SelectedCodes(), (QStringList{"101", "103", "105"}));
+        QCOMPARE(f.CurrentValue(QStringLiteral("KOD")).toString(), QStringLiteral("105"));
+
+        struct Shown { int pages = -1; QSizeF paper; QStringList codes; };
+        auto previewOf = [](QPushButton* button) {
+            Shown s;
+            QTimer::singleShot(0, [&s] {
+                auto* preview = qobject_cast<vl::reporting::ReportPreview*>(QApplication::activeModalWidget());
+                if (!preview) return;
+                s.pages = preview->pageCount();
+                s.paper = preview->document().paperSize();
+                s.codes = preview->document().pageCodes(0);
+                preview->findChild<QPushButton*>(QStringLiteral("b_close"))->click();
+            });
+            button->click();
+            return s;
+        };
+        QString checked, caption;
+        vl::rental::LabelRequest marked, group;
+        Shown sheet, large;
+        QStringList refused;
+        whenShown(QStringLiteral("Tcimkefm"), [&](QWidget* top) {
+            auto* d = qobject_cast<vl::rental::Tcimkefm*>(top);
+            if (!d) return;
+            for (QRadioButton* b : {d->rb_kijelolt, d->rb_csoport, d->rb_osszes})
+                if (b->isChecked()) checked = b->objectName();
+            caption = d->rb_kijelolt->text();
+            marked = d->Request();
+            sheet = previewOf(d->b_kepernyo);
+            d->rb_a6->setChecked(true);
+            large = previewOf(d->b_kepernyo);
+            d->rb_ives->setChecked(true);
+            d->rb_csoport->setChecked(true);
+            d->cb_csoport->setCurrentIndex(d->cb_csoport->findText(QStringLiteral("Egyéb kiegészítő (kézmosó, szemetes)")));
+            group = d->Request();
+            sink_.clear();
+            d->b_kepernyo->click();
+            refused = sink_.texts();
+            d->b_megsem->click();
+        });
+        f.b_cimke->click();
+        QCOMPARE(checked, QStringLiteral("rb_kijelolt"));
+        QCOMPARE(caption, QStringLiteral("A kijelölt kabinok (3 db)"));
+        QCOMPARE(marked.codes, (QStringList{"101", "103", "105"}));
+        QVERIFY(marked.groupCode.isEmpty());
+        QCOMPARE(sheet.pages, 1);
+        QCOMPARE(sheet.paper, QSizeF(210, 297));
+        QCOMPARE(sheet.codes, (QStringList{"VL:101", "VL:103", "VL:105"}));
+        QCOMPARE(large.pages, 3);
+        QCOMPARE(large.paper, QSizeF(105, 148));
+        QCOMPARE(large.codes, QStringList{QStringLiteral("VL:101")});
+        QCOMPARE(group.groupCode, QStringLiteral("Ek"));
+        QVERIFY(group.codes.isEmpty());
+        QCOMPARE(refused, QStringList{QStringLiteral("Nincs nyomtatandó címke: a(z) Ek termékcsoportban nincs kabin.")});
+
+        // A group chosen in the filter is offered; with nothing marked, the fleet.
+        QVERIFY(f.SetTypeFilter(QStringLiteral("Zuhanykabin")));
+        f.Reload();
+        vl::rental::Tcimkefm byFilter(QStringList{QStringLiteral("166")}, QStringLiteral("ZUH"), &f);
+        QVERIFY(byFilter.rb_csoport->isChecked());
+        QCOMPARE(byFilter.Request().groupCode, QStringLiteral("ZUH"));
+        vl::rental::Tcimkefm none(QStringList(), QString(), &f);
+        QVERIFY(none.rb_osszes->isChecked() && !none.rb_kijelolt->isEnabled());
+        QVERIFY(none.Request().codes.isEmpty() && none.Request().groupCode.isEmpty());
     }
 };
 
