@@ -361,6 +361,43 @@ RowSet AppendixService::appendixRows(const QString& customerKey, const QStringLi
                        p);
 }
 
+QList<UnprintedMonths> UnprintedAppendixMonths(vl::db::Transaction& tx, const QString& day) {
+    const QDate today = QDate::fromString(NormalizedDate(day), QStringLiteral("yyyy.MM.dd"));
+    QList<UnprintedMonths> out;
+    if (!today.isValid()) return out;
+    const QDate thisMonth(today.year(), today.month(), 1);
+    RowSet rs = tx.query(QStringLiteral(
+                             "SELECT F.UGYFELKOD, U.NEV, F.BERKEZD, F.LASTPRINT FROM FORGFEJ F"
+                             " JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
+                             " WHERE F.STATUS = 'FO' AND F.AKTIV = 'I' AND FM.KP <> 'I' AND F.BERKEZD < :honap"
+                             " ORDER BY U.NEV, F.UGYFELKOD"),
+                         {{QStringLiteral("honap"), thisMonth.toString(QStringLiteral("yyyy.MM.dd"))}});
+    const QString fmt = QStringLiteral("yyyy.MM.dd");
+    while (rs.next()) {
+        const QString lp = rs.text(QStringLiteral("LASTPRINT")).trimmed();
+        QDate from = lp.isEmpty() ? QDate::fromString(rs.text(QStringLiteral("BERKEZD")).trimmed(), fmt)
+                                  : QDate::fromString(lp, fmt).addDays(1);
+        if (!from.isValid()) continue;
+        from = QDate(from.year(), from.month(), 1);
+        if (from >= thisMonth) continue;
+        const int months = (thisMonth.year() - from.year()) * 12 + thisMonth.month() - from.month();
+        const QString key = rs.text(QStringLiteral("UGYFELKOD")).trimmed();
+        if (out.isEmpty() || out.last().customerKey != key) {
+            UnprintedMonths u;
+            u.customerKey = key;
+            u.customer = rs.text(QStringLiteral("NEV")).trimmed();
+            out.append(u);
+        }
+        UnprintedMonths& u = out.last();
+        ++u.contracts;
+        if (months > u.months) {
+            u.months = months;
+            u.firstMonth = from.toString(QStringLiteral("yyyy.MM"));
+        }
+    }
+    return out;
+}
+
 StampResult AppendixService::stamp(const RowSet& rows, const QString& from, const QString& to) {
     StampResult r;
     const QString f = NormalizedDate(from), t = NormalizedDate(to, true);

@@ -36,6 +36,21 @@ vl::db::RowSet CashPaymentRows(vl::db::Transaction& tx, const QString& customerK
     return tx.query(QString::fromLatin1(kSql), {{QStringLiteral("ugyfelkod"), customerKey.trimmed()}});
 }
 
+vl::db::RowSet DueUnpaidPeriods(vl::db::Transaction& tx, const QString& fromDay, const QString& day) {
+    return tx.query(
+        QStringLiteral(
+            "SELECT T.BIZONYLAT, T.VERZIO, T.DATUM, T.DATUM2, T.NETTO, T.BRUTTO, F.UGYFELKOD, U.NEV UGYFEL,"
+            " COALESCE(C.IRSZAM, '') || ' ' || COALESCE(C.VAROS, '') || ', ' || COALESCE(C.UTCA, '') CIM"
+            " FROM FORGFIZ T JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
+            " JOIN SZ_STATUST S ON S.KOD = T.TEVALLAPOT"
+            " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
+            " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
+            " WHERE T.DATUM BETWEEN :tol AND :datum AND S.MODOSITHATO IN ('I', 'i')"
+            " AND F.AKTIV = 'I' AND F.STATUS = 'FO'"
+            " ORDER BY T.DATUM, U.NEV, T.BIZONYLAT"),
+        {{QStringLiteral("tol"), fromDay}, {QStringLiteral("datum"), day}});
+}
+
 vl::db::RowSet CashPaymentRows(vl::db::Connection& conn, const QString& customerKey) {
     auto tx = conn.begin(vl::db::TxMode::ReadOnly);
     vl::db::RowSet rs = CashPaymentRows(*tx, customerKey);

@@ -17,6 +17,11 @@ namespace vl::billing {
 vl::db::RowSet CashPaymentRows(vl::db::Transaction& tx, const QString& customerKey);
 vl::db::RowSet CashPaymentRows(vl::db::Connection& conn, const QString& customerKey);
 
+// The cash billing periods due from `fromDay` to `day` (DATUM) and not paid
+// (a state of class "I" or "i") of active, running contracts: BIZONYLAT,
+// VERZIO, DATUM, DATUM2, NETTO, BRUTTO, UGYFELKOD, UGYFEL, CIM, by day.
+vl::db::RowSet DueUnpaidPeriods(vl::db::Transaction& tx, const QString& fromDay, const QString& day);
+
 // The customer's name ("" when unknown).
 QString CustomerName(vl::db::Connection& conn, const QString& customerKey);
 

@@ -94,6 +94,25 @@ RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
     return tx.query(kSourceSql, {{QStringLiteral("datum"), day}});
 }
 
+RowSet OverdueVisits(vl::db::Transaction& tx, const QString& fromDay, const QString& day) {
+    return tx.query(
+        QStringLiteral(
+            "SELECT T.DATUM, T.BIZONYLAT, T.VERZIO, T.TEVKOD, SZT.NEV TEVNEV, T.ARUKOD,"
+            " COALESCE(TRIM(T.SOFORKOD), '') SOFORKOD, SZS.NEV SOFOR, F.UGYFELKOD, U.NEV UGYFEL,"
+            " COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, '') CIM"
+            " FROM FORGTEV T"
+            " JOIN SZ_STATUST ST ON ST.KOD = T.TEVALLAPOT"
+            " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
+            " JOIN SZ_TEVEKENY SZT ON SZT.KOD = T.TEVKOD"
+            " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
+            " JOIN UGYFELCIM UC ON UC.KOD = F.UGYFELCIM"
+            " LEFT JOIN SZ_SOFOR SZS ON SZS.KOD = T.SOFORKOD"
+            " WHERE T.DATUM >= :tol AND T.DATUM < :datum AND ST.MODOSITHATO IN ('I', 'i')"
+            " AND F.AKTIV = 'I' AND F.STATUS <> 'X'"
+            " ORDER BY T.DATUM, U.NEV, T.BIZONYLAT, T.TEVKOD, T.TETELSOR, T.SORSZAM"),
+        {{QStringLiteral("tol"), fromDay}, {QStringLiteral("datum"), day}});
+}
+
 QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
     QList<DaySheetLine> out;
     const RowSet& rs = rows;

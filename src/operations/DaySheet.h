@@ -80,6 +80,12 @@ vl::db::RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day);
 // of rows that carry no gross of their own.
 QList<DaySheetLine> FoldDaySheet(const vl::db::RowSet& rows, double vatFactor);
 
+// The visits planned on a day from `fromDay` up to the day before `day` and
+// still planned (state of class "I" or "i") on active, not cancelled
+// contracts: DATUM, BIZONYLAT, VERZIO, TEVKOD, TEVNEV, ARUKOD, SOFORKOD,
+// SOFOR, UGYFELKOD, UGYFEL, CIM, by day, customer, contract and activity.
+vl::db::RowSet OverdueVisits(vl::db::Transaction& tx, const QString& fromDay, const QString& day);
+
 // The columns of the grid whose title sorts ("*").
 const QStringList& SortableColumns();
 
