@@ -2,6 +2,7 @@
 
 #include "billing/Appendix.h"
 #include "billing/CashPayments.h"
+#include "framework/Rights.h"
 #include "operations/DaySheet.h"
 #include "rental/ContractWatch.h"
 #include "rental/Dictionaries.h"
@@ -204,6 +205,23 @@ Overview ComputeOverview(vl::db::Connection& conn, const QString& typedDay, doub
     money(conn, *tx, o.day, vatFactor, o.money);
     tx->commit();
     return o;
+}
+
+OverviewRights ReadOverviewRights(vl::db::Connection& conn, const vl::shell::Session& session) {
+    auto may = [&](const char* table) {
+        const vl::framework::TableEntry e = vl::framework::ReadTableEntry(conn, QString::fromLatin1(table));
+        return !e.found || vl::framework::RightsAllow(session, e.viewRights);
+    };
+    OverviewRights r;
+    r.daySheet = may("FORGTEV");
+    r.orders = may("FORGFEJ");
+    r.lookup = r.orders;
+    r.products = may("ARU");
+    return r;
+}
+
+QString NoRightText(const QString& formCaption) {
+    return QStringLiteral("Önnek nincs joga ezt megnyitni: ") + formCaption;
 }
 
 namespace {

@@ -9,6 +9,7 @@
 // the day sheet's day and driver, the orders workspace's customer, the
 // product register's group, the lookup's contract.
 #include "db/Database.h"
+#include "shell/Session.h"
 
 #include <QList>
 #include <QString>
@@ -128,6 +129,21 @@ inline constexpr int kUnpaidDays = 366;
 // read-only transaction of `conn`. vatFactor prices the gross (net x factor,
 // rounded half away, per row). Raises vl::RuleRefusal for an invalid day.
 Overview ComputeOverview(vl::db::Connection& conn, const QString& day, double vatFactor);
+
+// Who may open the forms the rows lead to: the viewing right (TABLAK's
+// NEZHETI_JOG by RightsAllow) of the table each form works on: the day sheet
+// FORGTEV, the orders workspace and the rental lookup FORGFEJ, the product
+// register ARU. Every panel is shown whatever the rights; a row whose form
+// the user may not open says so instead of opening it.
+struct OverviewRights {
+    bool daySheet = true;
+    bool orders = true;
+    bool products = true;
+    bool lookup = true;
+};
+OverviewRights ReadOverviewRights(vl::db::Connection& conn, const vl::shell::Session& session);
+// "Önnek nincs joga ezt megnyitni: " + the form's caption.
+QString NoRightText(const QString& formCaption);
 
 // The overview as JSON (the command's --json): every panel's rows and counts.
 QByteArray OverviewJson(const Overview& o);
