@@ -10,6 +10,7 @@
 #include "util/Texts.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <tuple>
@@ -398,6 +399,34 @@ QList<UnprintedMonths> UnprintedAppendixMonths(vl::db::Transaction& tx, const QS
     return out;
 }
 
+namespace {
+
+// The net total of each customer's site in the produced rows, written beside
+// the stamps (a reprint of the period replaces its row).
+void recordPrinted(vl::db::Transaction& tx, const RowSet& rows, const QString& from, const QString& to,
+                   const QString& writer, const QString& now) {
+    const int iKey = rows.indexOf(QStringLiteral("UGYFELKOD")), iSite = rows.indexOf(QStringLiteral("UGYFELCIM")),
+              iNet = rows.indexOf(QStringLiteral("NETTOERTEK"));
+    if (iKey < 0 || iNet < 0) return;
+    QList<QPair<QString, QString>> order;
+    QHash<QPair<QString, QString>, qint64> sums;
+    for (int i = 0; i < rows.rowCount(); ++i) {
+        const QPair<QString, QString> k{rows.at(i, iKey).toString().trimmed(),
+                                        iSite >= 0 ? rows.at(i, iSite).toString().trimmed() : QString()};
+        if (!sums.contains(k)) order << k;
+        sums[k] += rows.at(i, iNet).toLongLong();
+    }
+    for (const auto& k : order)
+        tx.exec(QStringLiteral("UPDATE OR INSERT INTO MELLEKLETNYOMT (UGYFELKOD, UGYFELCIM, DATUMTOL, DATUMIG, NETTO,"
+                               " JUZER, MIKOR) VALUES (:ugyfelkod, :ugyfelcim, :tol, :ig, :netto, :juzer, :mikor)"
+                               " MATCHING (UGYFELKOD, UGYFELCIM, DATUMTOL, DATUMIG)"),
+                {{QStringLiteral("ugyfelkod"), k.first}, {QStringLiteral("ugyfelcim"), k.second},
+                 {QStringLiteral("tol"), from}, {QStringLiteral("ig"), to}, {QStringLiteral("netto"), sums.value(k)},
+                 {QStringLiteral("juzer"), writer}, {QStringLiteral("mikor"), now}});
+}
+
+} // namespace
+
 StampResult AppendixService::stamp(const RowSet& rows, const QString& from, const QString& to) {
     StampResult r;
     const QString f = NormalizedDate(from), t = NormalizedDate(to, true);
@@ -433,6 +462,7 @@ StampResult AppendixService::stamp(const RowSet& rows, const QString& from, cons
                                     " WHERE BIZONYLAT = :bizonylat").arg(table_) + forward,
                      p);
     }
+    recordPrinted(*tx, rows, f, t, who_.writer(), now);
     tx.commit();
     return r;
 }

@@ -113,6 +113,21 @@ RowSet OverdueVisits(vl::db::Transaction& tx, const QString& fromDay, const QStr
         {{QStringLiteral("tol"), fromDay}, {QStringLiteral("datum"), day}});
 }
 
+RowSet VisitsPerDay(vl::db::Transaction& tx, const QString& from, const QString& to) {
+    return tx.query(
+        QStringLiteral(
+            "SELECT T.DATUM, COALESCE(TRIM(T.SOFORKOD), '') SOFORKOD, MAX(SZS.NEV) SOFOR,"
+            " SUM(CASE WHEN ST.MODOSITHATO = 'N' THEN 1 ELSE 0 END) ELVEGEZVE,"
+            " SUM(CASE WHEN ST.MODOSITHATO IN ('I', 'i') THEN 1 ELSE 0 END) TERVEZETT"
+            " FROM FORGTEV T"
+            " JOIN SZ_STATUST ST ON ST.KOD = T.TEVALLAPOT"
+            " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
+            " LEFT JOIN SZ_SOFOR SZS ON SZS.KOD = T.SOFORKOD"
+            " WHERE T.DATUM BETWEEN :tol AND :ig AND F.AKTIV = 'I' AND F.STATUS <> 'X'"
+            " GROUP BY 1, 2 ORDER BY 1, 2"),
+        {{QStringLiteral("tol"), from}, {QStringLiteral("ig"), to}});
+}
+
 QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
     QList<DaySheetLine> out;
     const RowSet& rs = rows;

@@ -86,6 +86,11 @@ QList<DaySheetLine> FoldDaySheet(const vl::db::RowSet& rows, double vatFactor);
 // SOFOR, UGYFELKOD, UGYFEL, CIM, by day, customer, contract and activity.
 vl::db::RowSet OverdueVisits(vl::db::Transaction& tx, const QString& fromDay, const QString& day);
 
+// The visits (every activity but a billing period) per day and driver from
+// `from` to `to` on active, not cancelled contracts: DATUM, SOFORKOD (""
+// none), SOFOR, ELVEGEZVE (done) and TERVEZETT (still planned), by day and driver.
+vl::db::RowSet VisitsPerDay(vl::db::Transaction& tx, const QString& from, const QString& to);
+
 // The columns of the grid whose title sorts ("*").
 const QStringList& SortableColumns();
 

@@ -152,7 +152,106 @@ void money(vl::db::Connection& conn, Transaction& tx, const QString& day, double
     m.backupOverdue = vl::shell::BackupOverdue(m.lastBackup);
 }
 
+QString monthOf(const QDate& d) { return d.toString(QStringLiteral("yyyy.MM")); }
+QDate monthEnd(const QDate& firstOfMonth) { return firstOfMonth.addMonths(1).addDays(-1); }
+
+void charts(vl::db::Connection& conn, Transaction& tx, const QDate& day, const QList<GroupCabins>& groups,
+            ChartData& c) {
+    // Cabins out per group at each month's end.
+    const QDate thisMonth(day.year(), day.month(), 1);
+    const QDate first = thisMonth.addMonths(-12), last = thisMonth.addMonths(3);
+    QList<QDate> ends;
+    for (QDate m = first; m <= last; m = m.addMonths(1)) {
+        c.months << monthOf(m);
+        ends << monthEnd(m);
+    }
+    QHash<QString, int> groupIndex;
+    for (const GroupCabins& g : groups) {
+        groupIndex.insert(g.groupCode, int(c.groupCodes.size()));
+        c.groupCodes << g.groupCode;
+        c.groupNames << g.groupName;
+        c.cabinsOut << QList<int>(ends.size(), 0);
+    }
+    RowSet items = vl::rental::ItemsOut(tx, ymd(ends.first()), ymd(ends.last()));
+    while (items.next()) {
+        const QString g = items.text(QStringLiteral("ARUCSOPORT")).trimmed();
+        auto gi = groupIndex.constFind(g);
+        if (gi == groupIndex.constEnd()) {
+            groupIndex.insert(g, int(c.groupCodes.size()));
+            c.groupCodes << g;
+            c.groupNames << g;
+            c.cabinsOut << QList<int>(ends.size(), 0);
+            gi = groupIndex.constFind(g);
+        }
+        const QString from = items.text(QStringLiteral("KISZALL")).trimmed();
+        const QString back = items.text(QStringLiteral("VISSZA")).trimmed();
+        for (int m = 0; m < ends.size(); ++m) {
+            const QString e = ymd(ends.at(m));
+            if (from <= e && (back.isEmpty() || back > e)) ++c.cabinsOut[gi.value()][m];
+        }
+    }
+    // Net billed per month.
+    const QDate billedFirst = thisMonth.addMonths(-11);
+    QHash<QString, int> monthIndex;
+    for (QDate m = billedFirst; m <= thisMonth; m = m.addMonths(1)) {
+        monthIndex.insert(monthOf(m), int(c.billedMonths.size()));
+        c.billedMonths << monthOf(m);
+        c.billedCash << 0;
+        c.billedAppendix << 0;
+    }
+    RowSet billed = vl::billing::BilledPerMonth(conn, tx, ymd(billedFirst), ymd(monthEnd(thisMonth)));
+    while (billed.next()) {
+        const int i = monthIndex.value(billed.text(QStringLiteral("HONAP")).trimmed(), -1);
+        if (i < 0) continue;
+        c.billedCash[i] += billed.integer(QStringLiteral("KESZPENZ"));
+        c.billedAppendix[i] += billed.integer(QStringLiteral("MELLEKLET"));
+    }
+    // Visits per driver per week.
+    const QDate weekStart = day.addDays(1 - day.dayOfWeek()), weeksFirst = weekStart.addDays(-7 * 7);
+    for (int w = 0; w < 8; ++w) c.weeks << ymd(weeksFirst.addDays(7 * w));
+    RowSet visits = vl::operations::VisitsPerDay(tx, ymd(weeksFirst), ymd(weekStart.addDays(6)));
+    QMap<QString, QString> byName;   // name + code -> code (no driver last)
+    QHash<QString, QString> names;
+    QHash<QString, QPair<QList<int>, QList<int>>> counts;
+    while (visits.next()) {
+        const QString code = visits.text(QStringLiteral("SOFORKOD")).trimmed();
+        const QString name = visits.text(QStringLiteral("SOFOR")).trimmed();
+        if (!counts.contains(code)) {
+            counts.insert(code, {QList<int>(8, 0), QList<int>(8, 0)});
+            names.insert(code, code.isEmpty() ? QString() : name);
+            byName.insert(code.isEmpty() ? QString(QChar(0xFFFF)) : name + QLatin1Char('\x01') + code, code);
+        }
+        const QDate d = QDate::fromString(visits.text(QStringLiteral("DATUM")).trimmed(), kFormat);
+        const int w = int(weeksFirst.daysTo(d) / 7);
+        if (w < 0 || w >= 8) continue;
+        counts[code].first[w] += int(visits.integer(QStringLiteral("ELVEGEZVE")));
+        counts[code].second[w] += int(visits.integer(QStringLiteral("TERVEZETT")));
+    }
+    for (const QString& code : byName) {
+        c.driverCodes << code;
+        c.driverNames << names.value(code);
+        c.done << counts.value(code).first;
+        c.planned << counts.value(code).second;
+    }
+}
+
 } // namespace
+
+QString MonthName(int month) {
+    static const QStringList n{QStringLiteral("január"),  QStringLiteral("február"), QStringLiteral("március"),
+                               QStringLiteral("április"), QStringLiteral("május"),   QStringLiteral("június"),
+                               QStringLiteral("július"),  QStringLiteral("augusztus"), QStringLiteral("szeptember"),
+                               QStringLiteral("október"), QStringLiteral("november"), QStringLiteral("december")};
+    return month >= 1 && month <= 12 ? n.at(month - 1) : QString();
+}
+
+QString MonthShortName(int month) {
+    static const QStringList n{QStringLiteral("jan."),  QStringLiteral("febr."), QStringLiteral("márc."),
+                               QStringLiteral("ápr."),  QStringLiteral("máj."),  QStringLiteral("jún."),
+                               QStringLiteral("júl."),  QStringLiteral("aug."),  QStringLiteral("szept."),
+                               QStringLiteral("okt."),  QStringLiteral("nov."),  QStringLiteral("dec.")};
+    return month >= 1 && month <= 12 ? n.at(month - 1) : QString();
+}
 
 Overview ComputeOverview(vl::db::Connection& conn, const QString& typedDay, double vatFactor) {
     const QString dayText = vl::util::NormalizeDateText(typedDay);
@@ -203,6 +302,7 @@ Overview ComputeOverview(vl::db::Connection& conn, const QString& typedDay, doub
     o.contracts.undelivered = contractRows(vl::rental::UndeliveredContracts(*tx, o.day));
 
     money(conn, *tx, o.day, vatFactor, o.money);
+    charts(conn, *tx, d, o.cabins, o.charts);
     tx->commit();
     return o;
 }
@@ -265,6 +365,22 @@ QByteArray OverviewJson(const Overview& o) {
     for (const UnprintedCustomer& u : o.money.unprinted)
         unprinted.append(QJsonObject{{"customerKey", u.customerKey}, {"customer", u.customer},
                                      {"firstMonth", u.firstMonth}, {"months", u.months}, {"contracts", u.contracts}});
+    auto ints = [](const QList<int>& l) {
+        QJsonArray a;
+        for (int v : l) a.append(v);
+        return a;
+    };
+    QJsonArray out;
+    for (int g = 0; g < o.charts.groupCodes.size(); ++g)
+        out.append(QJsonObject{{"group", o.charts.groupCodes.at(g)}, {"counts", ints(o.charts.cabinsOut.at(g))}});
+    QJsonArray billedArr;
+    for (int m = 0; m < o.charts.billedMonths.size(); ++m)
+        billedArr.append(QJsonObject{{"month", o.charts.billedMonths.at(m)}, {"cash", o.charts.billedCash.at(m)},
+                                     {"appendix", o.charts.billedAppendix.at(m)}});
+    QJsonArray visitsArr;
+    for (int d = 0; d < o.charts.driverCodes.size(); ++d)
+        visitsArr.append(QJsonObject{{"driverCode", o.charts.driverCodes.at(d)}, {"driver", o.charts.driverNames.at(d)},
+                                     {"done", ints(o.charts.done.at(d))}, {"planned", ints(o.charts.planned.at(d))}});
     const QJsonObject root{
         {"day", o.day},
         {"tomorrow", o.tomorrow},
@@ -277,6 +393,9 @@ QByteArray OverviewJson(const Overview& o) {
                                   {"undelivered", contractsJson(o.contracts.undelivered)}}},
         {"money", QJsonObject{{"unpaid", unpaid}, {"unpaidGross", o.money.unpaidGross}, {"unprinted", unprinted},
                               {"lastBackup", o.money.lastBackup}, {"backupOverdue", o.money.backupOverdue}}},
+        {"charts", QJsonObject{{"months", QJsonArray::fromStringList(o.charts.months)}, {"cabinsOut", out},
+                               {"billed", billedArr}, {"weeks", QJsonArray::fromStringList(o.charts.weeks)},
+                               {"visits", visitsArr}}},
     };
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }

@@ -112,13 +112,36 @@ struct MoneyPanel {
     HolidayNotice holiday;            // the working calendar's row (see above)
 };
 
+// ---- 5. the pictures of the business
+struct ChartData {
+    // Cabins out at the end of each month (the current one at its end, the
+    // coming ones by the planned deliveries and take-backs): 12 months back,
+    // the current month and 3 ahead, per product group.
+    QStringList months;                 // 'yyyy.mm'
+    QStringList groupCodes, groupNames;
+    QList<QList<int>> cabinsOut;        // [group][month]
+    // Net billed per month, the 11 months before the current one and it:
+    // cash periods paid and printed appendices (recorded from their printing on).
+    QStringList billedMonths;           // 'yyyy.mm'
+    QList<qint64> billedCash, billedAppendix;
+    // Visits per driver per week, the 7 weeks before the current one and it.
+    QStringList weeks;                  // the Monday of each, 'yyyy.mm.dd'
+    QStringList driverCodes, driverNames; // by name; "" : no driver
+    QList<QList<int>> done, planned;    // [driver][week]
+};
+
 struct Overview {
     QString day, tomorrow, weekStart, weekEnd;   // weekEnd: day + 7
     DayPanel today;
     QList<GroupCabins> cabins;
     ContractsPanel contracts;
     MoneyPanel money;
+    ChartData charts;
 };
+
+// Month names as the charts write them: 1 "január" .. 12 "december"; short: "jan." .. "dec.".
+QString MonthName(int month);
+QString MonthShortName(int month);
 
 // How far back "earlier" reaches: overdue visits planned on one of the 31
 // days before the day, unpaid cash periods due within the 366 days before.

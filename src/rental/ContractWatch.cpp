@@ -62,4 +62,16 @@ RowSet UndeliveredContracts(Transaction& tx, const QString& day) {
                     {{QStringLiteral("datum"), day}});
 }
 
+RowSet ItemsOut(Transaction& tx, const QString& from, const QString& to) {
+    return tx.query(QStringLiteral(
+                        "SELECT * FROM (SELECT S.ARUCSOPORT, K.KISZALL,"
+                        " COALESCE(NULLIF(TRIM(K.VSZALL), ''), NULLIF(TRIM(K.VSZALLT), ''), '') VISSZA"
+                        " FROM FORGKABIN K"
+                        " JOIN FORGFEJ F ON F.BIZONYLAT = K.BIZONYLAT AND F.VERZIO = K.VERZIO"
+                        " JOIN FORGSOR S ON S.BIZONYLAT = K.BIZONYLAT AND S.VERZIO = K.VERZIO AND S.TETELSOR = K.TETELSOR"
+                        " WHERE F.STATUS <> 'X' AND F.AKTIV = 'I' AND K.KISZALL <> '' AND K.KISZALL <= :ig) W"
+                        " WHERE VISSZA = '' OR VISSZA >= :tol"),
+                    {{QStringLiteral("tol"), from}, {QStringLiteral("ig"), to}});
+}
+
 } // namespace vl::rental

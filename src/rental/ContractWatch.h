@@ -23,4 +23,10 @@ vl::db::RowSet OverrunContracts(vl::db::Transaction& tx, const QString& day);
 // BERKEZD on or before `day` and a delivery (KIH) still planned; DATUM its first planned day.
 vl::db::RowSet UndeliveredContracts(vl::db::Transaction& tx, const QString& day);
 
+// The cabins out in a window: every item of a contract that is not cancelled,
+// delivered (KISZALL) on or before `to` and not back before `from`, with
+// ARUCSOPORT, KISZALL and VISSZA (its take-back day, the planned one while it
+// is out; "" for an open end). The overview counts them month by month.
+vl::db::RowSet ItemsOut(vl::db::Transaction& tx, const QString& from, const QString& to);
+
 } // namespace vl::rental

@@ -7,6 +7,7 @@
 // whose appendix was last printed for February, a damaged and a free cabin.
 // Everything before the day is done, except the one overdue visit.
 #include "../operations/DaySheetFixture.h"
+#include "billing/BillingSchema.h"
 
 namespace vl::overview::test {
 
@@ -18,6 +19,7 @@ class OverviewCompany : public Company {
 public:
     void buildDay() {
         vl::operations::joinProgramSchema();
+        vl::billing::joinProgramSchema();   // the printed appendices' totals
         db.create();
         auto tx = db.conn->begin();
         tx->exec(QStringLiteral("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES ('S1', 'Kovács Béla', 'I')"));
@@ -56,7 +58,11 @@ public:
         // Cash, started and delivered (planned) on the day by S2.
         {
             const Site s = addSite(*tx, QStringLiteral("Epszilon Kft."), "1115", "Budapest", "Öt utca 5.", "");
-            add("cash", s, contract(*tx, s, {line("VIP", {"501"}, "S2", "0000000", 0, kDay)}, "KP", kDay));
+            const qint64 b = contract(*tx, s, {line("VIP", {"501"}, "S2", "0000000", 0, kDay)}, "KP", kDay);
+            // Its second period paid in advance.
+            tx->exec(QStringLiteral("UPDATE FORGFIZ SET TEVALLAPOT = 'E' WHERE BIZONYLAT = :b AND DATUM = '2026.05.18'"),
+                     {{QStringLiteral("b"), b}});
+            add("cash", s, b);
         }
         // By transfer since January, its appendix printed up to February.
         {

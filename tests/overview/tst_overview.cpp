@@ -1,6 +1,7 @@
 // The overview of one day on a company where each panel's numbers are known
 // by hand, and vorlanda-admin today --json over the same database.
 #include "OverviewFixture.h"
+#include "billing/Appendix.h"
 #include "overview/Overview.h"
 #include "util/Error.h"
 
@@ -129,6 +130,56 @@ private slots:
         QCOMPARE(o.money.lastBackup, QStringLiteral("2026.01.02 10:00:00"));
         QVERIFY(o.money.backupOverdue);
         QVERIFY(!o.money.holiday.known);
+    }
+
+    // The pictures: cabins out per group at each month's end, billed per
+    // month (a paid cash period, an appendix printed now), visits per week.
+    void charts() {
+        const ChartData& c = o.charts;
+        QCOMPARE(c.months.size(), 16);
+        QCOMPARE(c.months.first(), QStringLiteral("2025.05"));
+        QCOMPARE(c.months.last(), QStringLiteral("2026.08"));
+        QCOMPARE(c.groupCodes, (QStringList{"AKM", "ALAP", "VIP", "ZUH"}));
+        auto months = [](int zeros, QList<int> rest) { return QList<int>(zeros, 0) + rest; };
+        QCOMPARE(c.cabinsOut.at(0), months(8, {1, 1, 1, 1, 1, 1, 1, 1}));   // since January
+        QCOMPARE(c.cabinsOut.at(1), months(11, {3, 3, 3, 3, 3}));
+        QCOMPARE(c.cabinsOut.at(2), months(11, {1, 1, 1, 1, 1}));            // one back on 05.07, one out on 05.04
+        QCOMPARE(c.cabinsOut.at(3), months(11, {1, 1, 1, 1, 1}));
+        QCOMPARE(c.billedMonths.size(), 12);
+        QCOMPARE(c.billedMonths.last(), QStringLiteral("2026.05"));
+        QCOMPARE(c.billedCash.last(), qint64(10000));   // the paid period's net as the generator stored it
+        QCOMPARE(c.billedAppendix, QList<qint64>(12, 0));
+        QCOMPARE(c.weeks.first(), QStringLiteral("2026.03.16"));
+        QCOMPARE(c.weeks.last(), kDay);
+        QCOMPARE(c.driverCodes, (QStringList{"S1", "S2", ""}));
+        QCOMPARE(c.done.at(0), (QList<int>{0, 0, 3, 3, 3, 3, 2, 0}));
+        QCOMPARE(c.planned.at(0), (QList<int>{0, 0, 0, 0, 0, 0, 1, 2}));
+        QCOMPARE(c.done.at(1), (QList<int>{0, 0, 2, 0, 0, 0, 0, 0}));
+        QCOMPARE(c.planned.at(1), (QList<int>{0, 0, 0, 0, 0, 0, 0, 2}));
+        QCOMPARE(c.planned.at(2), (QList<int>{0, 0, 0, 0, 0, 0, 0, 1}));
+
+        // An appendix printed for April: its net per site is recorded with the
+        // stamps and counted in April; a reprint replaces it.
+        const qint64 b = contract("overdue");
+        const test::Site site = co.sites.value("overdue");
+        QList<vl::db::Column> cols;
+        for (const char* n : {"BIZONYLAT", "UGYFELKOD", "UGYFELCIM", "NETTOERTEK"}) {
+            vl::db::Column col;
+            col.name = QString::fromLatin1(n);
+            cols << col;
+        }
+        auto rows = [&](qint64 a, qint64 z) {
+            return vl::db::RowSet(cols, {{b, site.customer, site.site, a}, {b, site.customer, site.site, z}});
+        };
+        vl::shell::Session who;
+        who.userCode = QStringLiteral("TESZT");
+        vl::billing::AppendixService svc(*co.db.conn, who);
+        QCOMPARE(svc.stamp(rows(30000, 12000), QStringLiteral("2026.04.01"), QStringLiteral("2026.04.30")).contracts, 1);
+        QCOMPARE(svc.stamp(rows(30000, 15000), QStringLiteral("2026.04.01"), QStringLiteral("2026.04.30")).contracts, 1);
+        QCOMPARE(co.db.count(QStringLiteral("SELECT COUNT(*) FROM MELLEKLETNYOMT")), qint64(1));
+        const Overview again = ComputeOverview(*co.db.conn, kDay, vat);
+        QCOMPARE(again.charts.billedAppendix.at(10), qint64(45000));
+        QCOMPARE(again.charts.billedMonths.at(10), QStringLiteral("2026.04"));
     }
 
     // The command's --json carries the same numbers; a bad day is refused.
