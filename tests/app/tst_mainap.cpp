@@ -9,6 +9,7 @@
 #include "Tkabinfm.h"
 #include "Tmain_pkrfm.h"
 #include "Tmainapfm.h"
+#include "OverviewCharts.h"
 #include "ProductForms.h"
 #include "Ttevnaplo2fm.h"
 #include "Tugyfelrendfm.h"
@@ -19,7 +20,13 @@
 #include "util/Dates.h"
 #include "util/MessageSink.h"
 
+#include <QBarCategoryAxis>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QChartView>
 #include <QComboBox>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QDeadlineTimer>
 #include <QGroupBox>
 #include <QLabel>
@@ -251,6 +258,58 @@ private slots:
         const QString shot = QStringLiteral(VL_SHOT_DIR "/mainap-form.png");
         QDir().mkpath(QStringLiteral(VL_SHOT_DIR));
         QVERIFY(f.grab().save(shot));
+    }
+
+    // The pictures: Hungarian month names, amounts grouped by blanks, each saved as PNG.
+    void charts() {
+        Tmainapfm& f = form();
+        // The demo's cash periods of this year paid: the billed chart has amounts.
+        dm().d_alap().exec(QStringLiteral("UPDATE FORGFIZ SET TEVALLAPOT = 'E' WHERE DATUM >= :tol AND DATUM <= :ig"),
+                           {{QStringLiteral("tol"), f.overview().charts.billedMonths.first() + QStringLiteral(".01")},
+                            {QStringLiteral("ig"), f.overview().day}});
+        f.Refresh();
+        QVERIFY(waitRead());
+        qint64 billed = 0;
+        for (qint64 v : f.overview().charts.billedCash) billed += v;
+        QVERIFY(billed > 100000);
+        vl::overview::OverviewCharts& c = *f.charts;
+        QCOMPARE(c.pc_grafikon->count(), 3);
+        QCOMPARE(c.pc_grafikon->tabText(0), QStringLiteral("Kint lévő kabinok"));
+        QCOMPARE(c.b_nyomtat->text(), QStringLiteral("Nyomtatás"));
+        QCOMPARE(c.b_kepment->text(), QStringLiteral("Mentés képként"));
+        auto* x = qobject_cast<QBarCategoryAxis*>(c.view(0)->chart()->axes(Qt::Horizontal).value(0));
+        QVERIFY(x);
+        QCOMPARE(x->count(), 16);
+        const QDate today = QDate::currentDate();
+        QCOMPARE(x->at(12).remove(QChar(0x200B)), vl::overview::MonthShortName(today.month()));
+        QCOMPARE(x->at(0), vl::overview::MonthShortName(today.month()));   // a year back
+        QCOMPARE(x->titleText(), vl::overview::OverviewCharts::monthRange(f.overview().charts.months));
+        QVERIFY(x->titleText().contains(vl::overview::MonthName(today.month())));
+        auto* y = qobject_cast<QCategoryAxis*>(c.view(1)->chart()->axes(Qt::Vertical).value(0));
+        QVERIFY(y);
+        QVERIFY2(y->categoriesLabels().last().contains(QChar(' ')), qPrintable(y->categoriesLabels().join('|')));
+        // The driver chooser: all, each driver, the visits of the one chosen.
+        QVERIFY(c.cbx_sofor->count() >= 2);
+        QCOMPARE(c.cbx_sofor->itemText(0), QStringLiteral("Összes sofőr"));
+        c.cbx_sofor->setCurrentIndex(1);
+        QVERIFY(c.view(2)->chart()->title().contains(c.cbx_sofor->itemText(1)));
+        for (int i = 0; i < 3; ++i) {
+            c.pc_grafikon->setCurrentIndex(i);
+            QTest::qWait(100);
+            const QString file = QStringLiteral(VL_SHOT_DIR "/mainap-chart-%1.png").arg(i);
+            QFile::remove(file);
+            QVERIFY(c.save(i, file));
+            QImage img(file);
+            QVERIFY(!img.isNull());
+            QVERIFY(img.width() > 300);
+        }
+        c.pc_grafikon->setCurrentIndex(0);
+        QStringList labels;
+        for (const auto& l : vl::overview::OverviewCharts::axisLabels(4474760)) labels << l.second;
+        QCOMPARE(labels, (QStringList{"0", "2 000 000", "4 000 000", "6 000 000"}));
+        labels.clear();
+        for (const auto& l : vl::overview::OverviewCharts::axisLabels(0)) labels << l.second;
+        QCOMPARE(labels, (QStringList{"0", "1"}));
     }
 };
 

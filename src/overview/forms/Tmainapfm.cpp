@@ -1,6 +1,7 @@
 #include "Tmainapfm.h"
 
 #include "FormConventions.h"
+#include "OverviewCharts.h"
 #include "FormRegistry.h"
 #include "Tmain_pkrfm.h"
 #include "rental/Numbering.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QSplitter>
 #include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
@@ -167,9 +169,22 @@ Tmainapfm::Tmainapfm(QWidget* parent) : QWidget(parent) {
     grid->setColumnStretch(0, 5);
     grid->setColumnStretch(1, 4);
 
+    auto* panels = new QWidget(this);
+    panels->setObjectName(QStringLiteral("p_panelek"));
+    panels->setLayout(grid);
+    grid->setContentsMargins(0, 0, 0, 0);
+    charts = new OverviewCharts(this);
+    sp_mainap = new QSplitter(Qt::Vertical, this);
+    sp_mainap->setObjectName(QStringLiteral("sp_mainap"));
+    sp_mainap->addWidget(panels);
+    sp_mainap->addWidget(charts);
+    sp_mainap->setStretchFactor(0, 3);
+    sp_mainap->setStretchFactor(1, 2);
+    sp_mainap->setChildrenCollapsible(false);
+
     auto* main = new QVBoxLayout(this);
     main->addLayout(top);
-    main->addLayout(grid, 1);
+    main->addWidget(sp_mainap, 1);
 
     for (QTreeWidget* t : {tv_nap, tv_kabin, tv_szerz, tv_penz}) {
         t->installEventFilter(this);
@@ -178,7 +193,10 @@ Tmainapfm::Tmainapfm(QWidget* parent) : QWidget(parent) {
     setTabOrder(tv_nap, tv_kabin);
     setTabOrder(tv_kabin, tv_szerz);
     setTabOrder(tv_szerz, tv_penz);
-    setTabOrder(tv_penz, b_frissit);
+    setTabOrder(tv_penz, charts->pc_grafikon);
+    setTabOrder(charts->pc_grafikon, charts->b_nyomtat);
+    setTabOrder(charts->b_nyomtat, charts->b_kepment);
+    setTabOrder(charts->b_kepment, b_frissit);
     setTabOrder(b_frissit, b_vissza);
     connect(b_frissit, &QPushButton::clicked, this, &Tmainapfm::Refresh);
     connect(b_vissza, &QPushButton::clicked, this, &QWidget::close);
@@ -260,6 +278,7 @@ void Tmainapfm::show(const Result& r) {
         fillCabins();
         fillContracts();
         fillMoney();
+        charts->show(shown_.charts);
     }
     emit loaded();
     if (again_) {

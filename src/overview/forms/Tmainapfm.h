@@ -2,7 +2,7 @@
 // "Mai nap": the office's day at a glance, the first screen after the login.
 // Four panels (the day per driver, the cabins, the contracts, the money),
 // each row one key away from the form that acts on it, opened through the
-// form registry on that row. The overview is read in the background on a
+// form registry on that row, and the pictures of the business below them. The overview is read in the background on a
 // connection of its own (in the program's thread where there is none, as
 // in the tests), so typing never waits for it; "Frissítés" (F5) and the
 // closing of a form that changes contracts read it again.
@@ -13,12 +13,15 @@
 #include <memory>
 
 class QGroupBox;
+class QSplitter;
 class QLabel;
 class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace vl::overview {
+
+class OverviewCharts;
 
 class Tmainapfm : public QWidget {
     Q_OBJECT
@@ -66,6 +69,8 @@ public:
     QTreeWidget* tv_kabin = nullptr;
     QTreeWidget* tv_szerz = nullptr;
     QTreeWidget* tv_penz = nullptr;
+    QSplitter* sp_mainap = nullptr;
+    OverviewCharts* charts = nullptr;   // the pictures, below the panels
 
 signals:
     // A read ended and its numbers are on the screen (or its error is).
