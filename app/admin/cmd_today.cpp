@@ -35,7 +35,7 @@ void printText(const Overview& o) {
     out(QStringLiteral("Elmaradt látogatások: %1").arg(o.today.overdue.size()));
     for (const OverdueVisit& v : o.today.overdue)
         out(QStringList{v.day, QString::number(v.contract), v.activityName,
-                        QString::number(v.cabins.size()) + QStringLiteral(" db: ") + v.cabins.join(QLatin1Char(',')), v.customer, v.address}.join(
+                        QString::number(v.cabins) + QStringLiteral(" db (") + v.firstCabin + QStringLiteral(", ...)"), v.customer, v.address}.join(
             QLatin1Char('\t')));
 
     out(QStringLiteral("== Kabinok"));

@@ -43,10 +43,10 @@ vl::db::RowSet DueUnpaidPeriods(vl::db::Transaction& tx, const QString& fromDay,
             "SELECT T.BIZONYLAT, T.VERZIO, T.DATUM, T.DATUM2, T.NETTO, T.BRUTTO, F.UGYFELKOD, U.NEV UGYFEL,"
             " COALESCE(C.IRSZAM, '') || ' ' || COALESCE(C.VAROS, '') || ', ' || COALESCE(C.UTCA, '') CIM"
             " FROM FORGFIZ T JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
-            " JOIN SZ_STATUST S ON S.KOD = T.TEVALLAPOT"
             " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
             " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
-            " WHERE T.DATUM BETWEEN :tol AND :datum AND S.MODOSITHATO IN ('I', 'i')"
+            " WHERE T.DATUM BETWEEN :tol AND :datum"
+            " AND T.TEVALLAPOT IN (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i'))"
             " AND F.AKTIV = 'I' AND F.STATUS = 'FO'"
             " ORDER BY T.DATUM, U.NEV, T.BIZONYLAT"),
         {{QStringLiteral("tol"), fromDay}, {QStringLiteral("datum"), day}});

@@ -268,23 +268,13 @@ Overview ComputeOverview(vl::db::Connection& conn, const QString& typedDay, doub
     addDay(*tx, o.tomorrow, vatFactor, o.today, o.today.withoutDriverTomorrow);
     RowSet ov = vl::operations::OverdueVisits(*tx, ymd(d.addDays(-kOverdueDays)), o.day);
     while (ov.next()) {
-        const QString vday = ov.text(QStringLiteral("DATUM")).trimmed();
-        const qint64 contract = ov.integer(QStringLiteral("BIZONYLAT"));
-        const QString activity = ov.text(QStringLiteral("TEVKOD")).trimmed();
-        const QString cabin = ov.text(QStringLiteral("ARUKOD")).trimmed();
-        if (!o.today.overdue.isEmpty()) {
-            OverdueVisit& last = o.today.overdue.last();
-            if (last.day == vday && last.contract == contract && last.activity == activity) {
-                last.cabins << cabin;
-                continue;
-            }
-        }
         OverdueVisit v;
-        v.day = vday;
-        v.contract = contract;
+        v.day = ov.text(QStringLiteral("DATUM")).trimmed();
+        v.contract = ov.integer(QStringLiteral("BIZONYLAT"));
         v.version = ov.integer(QStringLiteral("VERZIO"));
-        v.activity = activity;
-        v.cabins << cabin;
+        v.activity = ov.text(QStringLiteral("TEVKOD")).trimmed();
+        v.cabins = int(ov.integer(QStringLiteral("DB")));
+        v.firstCabin = ov.text(QStringLiteral("ARUKOD")).trimmed();
         v.activityName = ov.text(QStringLiteral("TEVNEV")).trimmed();
         v.driverCode = ov.text(QStringLiteral("SOFORKOD")).trimmed();
         v.driverName = ov.text(QStringLiteral("SOFOR")).trimmed();
@@ -299,7 +289,7 @@ Overview ComputeOverview(vl::db::Connection& conn, const QString& typedDay, doub
     o.contracts.ending = contractRows(vl::rental::EndingContracts(*tx, o.day, o.weekEnd));
     o.contracts.started = contractRows(vl::rental::StartedContracts(*tx, o.weekStart, o.day));
     o.contracts.overrun = contractRows(vl::rental::OverrunContracts(*tx, o.day));
-    o.contracts.undelivered = contractRows(vl::rental::UndeliveredContracts(*tx, o.day));
+    o.contracts.undelivered = contractRows(vl::rental::UndeliveredContracts(*tx, o.day, ymd(d.addDays(-kUnpaidDays))));
 
     money(conn, *tx, o.day, vatFactor, o.money);
     charts(conn, *tx, d, o.cabins, o.charts);
@@ -347,7 +337,7 @@ QByteArray OverviewJson(const Overview& o) {
     QJsonArray overdue;
     for (const OverdueVisit& v : o.today.overdue)
         overdue.append(QJsonObject{{"day", v.day}, {"contract", v.contract}, {"activity", v.activity},
-                                   {"cabins", QJsonArray::fromStringList(v.cabins)}, {"driverCode", v.driverCode}, {"customerKey", v.customerKey},
+                                   {"cabins", v.cabins}, {"firstCabin", v.firstCabin}, {"driverCode", v.driverCode}, {"customerKey", v.customerKey},
                                    {"customer", v.customer}, {"address", v.address}});
     QJsonArray groups;
     for (const GroupCabins& g : o.cabins) {

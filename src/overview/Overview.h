@@ -31,14 +31,15 @@ struct DriverDay {
     int total() const { return deliveries + takeBacks + maintenance + other; }
 };
 // The visits of one activity of one contract planned on one earlier day and
-// still not done, its cabins together.
+// still not done, its cabins counted together.
 struct OverdueVisit {
     QString day;               // the day it was planned on
     qint64 contract = 0;
     qint64 version = 1;
     QString activity;          // TEVKOD
     QString activityName;
-    QStringList cabins;        // the cabins' codes, in the contract's order
+    int cabins = 0;            // how many cabins
+    QString firstCabin;        // the lowest cabin code of them
     QString driverCode, driverName;   // of the first visit
     QString customerKey, customer, address;
 };
@@ -144,7 +145,9 @@ QString MonthName(int month);
 QString MonthShortName(int month);
 
 // How far back "earlier" reaches: overdue visits planned on one of the 31
-// days before the day, unpaid cash periods due within the 366 days before.
+// days before the day; unpaid cash periods due, and deliveries still planned,
+// within the 366 days before. So the overview reads the same rows whatever
+// the years of history behind.
 inline constexpr int kOverdueDays = 31;
 inline constexpr int kUnpaidDays = 366;
 

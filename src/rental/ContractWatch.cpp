@@ -53,13 +53,17 @@ RowSet OverrunContracts(Transaction& tx, const QString& day) {
                     {{QStringLiteral("datum"), day}});
 }
 
-RowSet UndeliveredContracts(Transaction& tx, const QString& day) {
-    const QString first = QStringLiteral(
-        "(SELECT MIN(T.DATUM) FROM FORGTEV T JOIN SZ_STATUST ST ON ST.KOD = T.TEVALLAPOT"
-        " WHERE T.BIZONYLAT = F.BIZONYLAT AND T.VERZIO = F.VERZIO AND T.TEVKOD = 'KIH' AND ST.MODOSITHATO IN ('I', 'i'))");
-    return tx.query(QStringLiteral("SELECT * FROM (") + kColumns.arg(first) + kRunning +
-                        QStringLiteral(" AND F.BERKEZD <= :datum) W WHERE DATUM IS NOT NULL ORDER BY DATUM, BIZONYLAT"),
-                    {{QStringLiteral("datum"), day}});
+RowSet UndeliveredContracts(Transaction& tx, const QString& day, const QString& fromDay) {
+    // The planned deliveries from the TEVKOD index (bounded by fromDay), then their contracts.
+    return tx.query(QStringLiteral("SELECT * FROM (") +
+                        kColumns.arg(QStringLiteral("K.ELSO")).replace(
+                            QStringLiteral(" FROM FORGFEJ F"),
+                            QStringLiteral(" FROM (SELECT T.BIZONYLAT, T.VERZIO, MIN(T.DATUM) ELSO FROM FORGTEV T"
+                                           " WHERE T.TEVKOD = 'KIH' AND T.DATUM >= :tol AND T.TEVALLAPOT IN"
+                                           " (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i')) GROUP BY 1, 2) K"
+                                           " JOIN FORGFEJ F ON F.BIZONYLAT = K.BIZONYLAT AND F.VERZIO = K.VERZIO")) +
+                        kRunning + QStringLiteral(" AND F.BERKEZD <= :datum) W ORDER BY DATUM, BIZONYLAT"),
+                    {{QStringLiteral("datum"), day}, {QStringLiteral("tol"), fromDay}});
 }
 
 RowSet ItemsOut(Transaction& tx, const QString& from, const QString& to) {

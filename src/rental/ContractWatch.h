@@ -20,8 +20,9 @@ vl::db::RowSet EndingContracts(vl::db::Transaction& tx, const QString& day, cons
 vl::db::RowSet StartedContracts(vl::db::Transaction& tx, const QString& firstDay, const QString& day);
 // Fixed-term (the rental mode's KOTNAP "I") with BERVEG before `day`, still running.
 vl::db::RowSet OverrunContracts(vl::db::Transaction& tx, const QString& day);
-// BERKEZD on or before `day` and a delivery (KIH) still planned; DATUM its first planned day.
-vl::db::RowSet UndeliveredContracts(vl::db::Transaction& tx, const QString& day);
+// BERKEZD on or before `day` and a delivery (KIH) planned on or after
+// `fromDay` still planned; DATUM its first planned day.
+vl::db::RowSet UndeliveredContracts(vl::db::Transaction& tx, const QString& day, const QString& fromDay);
 
 // The cabins out in a window: every item of a contract that is not cancelled,
 // delivered (KISZALL) on or before `to` and not back before `from`, with

@@ -76,7 +76,8 @@ private slots:
         QCOMPARE(v.day, QStringLiteral("2026.04.27"));
         QCOMPARE(v.contract, contract("overdue"));
         QCOMPARE(v.activity, QStringLiteral("KA"));
-        QCOMPARE(v.cabins, QStringList{QStringLiteral("101")});
+        QCOMPARE(v.cabins, 1);
+        QCOMPARE(v.firstCabin, QStringLiteral("101"));
         QCOMPARE(v.driverCode, QStringLiteral("S1"));
         QCOMPARE(v.customer, QStringLiteral("Alfa Kft."));
     }
@@ -200,7 +201,8 @@ private slots:
         QCOMPARE(today.value("withoutDriverToday").toInt(), 1);
         const QJsonArray overdue = today.value("overdue").toArray();
         QCOMPARE(overdue.size(), 1);
-        QCOMPARE(overdue.at(0).toObject().value("cabins").toArray().at(0).toString(), QStringLiteral("101"));
+        QCOMPARE(overdue.at(0).toObject().value("cabins").toInt(), 1);
+        QCOMPARE(overdue.at(0).toObject().value("firstCabin").toString(), QStringLiteral("101"));
         const QJsonArray cabins = j.value("cabins").toArray();
         QCOMPARE(cabins.size(), 4);
         QCOMPARE(cabins.at(1).toObject().value("group").toString(), QStringLiteral("ALAP"));

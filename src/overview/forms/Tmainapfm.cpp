@@ -316,8 +316,8 @@ void Tmainapfm::fillDay() {
     for (const OverdueVisit& v : shown_.today.overdue) {
         auto* it = new QTreeWidgetItem(od);
         it->setText(0, QStringLiteral("%1  %2, %3 db  %4  (%5)")
-                           .arg(v.day, v.activityName, count(v.cabins.size()), v.customer, v.address));
-        it->setToolTip(0, v.cabins.join(QStringLiteral(", ")));
+                           .arg(v.day, v.activityName, count(v.cabins), v.customer, v.address));
+        it->setToolTip(0, QStringLiteral("Szerződés: %1, kabin: %2").arg(v.contract).arg(v.firstCabin));
         it->setFirstColumnSpanned(true);
         target(it, kDaySheet, caption,
                {{QStringLiteral("Day"), v.day}, {QStringLiteral("Contract"), v.contract},
