@@ -50,16 +50,8 @@ int main(int argc, char** argv) {
     QFile::remove(path);
     QElapsedTimer t;
     t.start();
-    vl::db::ConnectParams p;
-    p.database = path;
-    auto conn = vl::db::createFirebirdDatabase(p);
     vl::operations::joinProgramSchema(); // the day sheet's template
-    vl::rental::Schema::upgrade(*conn);
-    {
-        auto tx = conn->begin();
-        vl::rental::Seeds::apply(*tx, QStringLiteral("2026"));
-        tx->commit();
-    }
+    auto conn = vl::bench::createGeneratedDatabase(path);
     vl::bench::generateCompany(*conn, contracts);
     vl::bench::generateCurrentYear(*conn, contracts);
     vl::bench::generateCustomers(*conn, contracts);

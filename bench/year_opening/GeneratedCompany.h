@@ -8,6 +8,8 @@
 #include "db/Database.h"
 #include "rental/Billing.h"
 #include "rental/Schedule.h"
+#include "rental/Schema.h"
+#include "rental/Seeds.h"
 
 #include <QDate>
 #include <random>
@@ -15,6 +17,19 @@
 namespace vl::bench {
 
 using namespace vl::rental;
+
+// A new database file with the program's schema (the modules handed in by
+// joinProgramSchema before) and the seeds of 2026.
+inline std::unique_ptr<vl::db::Connection> createGeneratedDatabase(const QString& path) {
+    vl::db::ConnectParams p;
+    p.database = path;
+    auto conn = vl::db::createFirebirdDatabase(p);
+    vl::rental::Schema::upgrade(*conn);
+    auto tx = conn->begin();
+    vl::rental::Seeds::apply(*tx, QStringLiteral("2026"));
+    tx->commit();
+    return conn;
+}
 
 // Headers, lines and items in one transaction.
 inline void generateCompany(vl::db::Connection& conn, int contracts) {

@@ -4,6 +4,9 @@
 // a modal dialog while it is open.
 #include "FormConventions.h"
 #include "db/Database.h"
+#include "billing/BillingSchema.h"
+#include "operations/OperationsSchema.h"
+#include "rental/DemoData.h"
 #include "rental/Schema.h"
 #include "rental/Seeds.h"
 #include "shell/Dm.h"
@@ -47,6 +50,7 @@ inline std::unique_ptr<vl::db::Connection> open(const QString& path) {
     return vl::db::connect(p);
 }
 
+
 inline void writeText1250(const QString& path, const QString& text) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -73,6 +77,19 @@ inline void whenShown(const QString& objectName, std::function<void(QWidget*)> a
         }
         if (triesLeft > 0) whenShown(objectName, action, triesLeft - 1);
     });
+}
+
+// The demonstration company in dir/demo.fdb, with every table of the program,
+// and a PKR.INI naming it without a login.
+inline void createDemo(const QTemporaryDir& dir) {
+    vl::billing::joinProgramSchema();
+    vl::operations::joinProgramSchema();
+    const QString path = createDatabase(dir.filePath(QStringLiteral("demo.fdb")));
+    auto conn = open(path);
+    vl::rental::DemoData::create(*conn, nullptr);
+    conn->close();
+    writeText1250(dir.filePath(QStringLiteral("PKR.INI")),
+                  QStringLiteral("DBSERVER=") + path + QStringLiteral("\r\nWPWD=NONE\r\n"));
 }
 
 } // namespace vltest

@@ -33,18 +33,6 @@ using vl::framework::TTorzsfm;
 
 namespace {
 
-void createDemo(const QTemporaryDir& dir) {
-    // The whole program's tables: the templates of billing and operations too.
-    vl::billing::joinProgramSchema();
-    vl::operations::joinProgramSchema();
-    const QString path = vltest::createDatabase(dir.filePath(QStringLiteral("demo.fdb")));
-    auto conn = vltest::open(path);
-    vl::rental::DemoData::create(*conn, nullptr);
-    conn->close();
-    vltest::writeText1250(dir.filePath(QStringLiteral("PKR.INI")),
-                          QStringLiteral("DBSERVER=") + path + QStringLiteral("\r\nWPWD=NONE\r\n"));
-}
-
 qint64 count(const QString& sql) { return dm().d_alap().query(sql).at(0, 0).toLongLong(); }
 
 QSet<QWidget*> visibleWindows() {
@@ -122,7 +110,7 @@ private slots:
         QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry(), QRect(0, 0, 1280, 800));
         oldCwd_ = QDir::currentPath();
         QVERIFY(demo_.isValid());
-        createDemo(demo_);
+        vltest::createDemo(demo_);
         use_ = std::make_unique<vl::ScopedSink>(&sink_);
         QDir::setCurrent(demo_.path());
         vl::shell::IniClear();

@@ -78,16 +78,7 @@ private slots:
         QCOMPARE(QGuiApplication::primaryScreen()->availableGeometry(), QRect(0, 0, 1280, 800));
         oldCwd_ = QDir::currentPath();
         QVERIFY(demo_.isValid());
-        vl::billing::joinProgramSchema();
-        vl::operations::joinProgramSchema();
-        const QString path = vltest::createDatabase(demo_.filePath(QStringLiteral("demo.fdb")));
-        {
-            auto conn = vltest::open(path);
-            vl::rental::DemoData::create(*conn, nullptr);
-            conn->close();
-        }
-        vltest::writeText1250(demo_.filePath(QStringLiteral("PKR.INI")),
-                              QStringLiteral("DBSERVER=") + path + QStringLiteral("\r\nWPWD=NONE\r\n"));
+        vltest::createDemo(demo_);
         use_ = std::make_unique<vl::ScopedSink>(&sink_);
         QDir::setCurrent(demo_.path());
         vl::shell::IniClear();
