@@ -309,14 +309,17 @@ private slots:
         fillOldDatabase(*old.conn);
         old.conn->exec(QStringLiteral("INSERT INTO TEVNAPLO (TSORSZAM, UGYFEL, KOMMENT) VALUES (1, 'Régi sor', 'megjegyzés')"));
         const auto before = rowCounts(*old.conn);
-        QCOMPARE(structure(*old.conn), structure(*db.conn));
+        // Everything a new database has but the tables billing's later steps make.
+        QStringList fresh = structure(*db.conn);
+        fresh.removeIf([](const QString& l) { return l.contains(QStringLiteral("MELLEKLETNYOMT")); });
+        QCOMPARE(structure(*old.conn), fresh);
 
         const auto reg = Schema::registry();
         QStringList ran;
         const int steps = reg.upgrade(*old.conn, [&](const vl::db::SchemaModule& m, const vl::db::SchemaStep& s) {
             ran << QStringLiteral("%1 %2").arg(m.name).arg(s.version);
         });
-        QCOMPARE(steps, 3);
+        QCOMPARE(steps, 4);   // customers' new step, billing's two (the template found, the printed totals made), operations'
         QCOMPARE(ran, stepsAfter("customers", test::previous::kCustomersVersion) + stepsAfter("billing", 0) +
                           stepsAfter("operations", 0));
         QCOMPARE(reg.currentVersions(*old.conn), reg.latestVersions());
