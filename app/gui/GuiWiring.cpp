@@ -13,6 +13,7 @@
 #include "BillingForms.h"
 #include "CashPaymentsPreview.h"
 #include "OperationsForms.h"
+#include "OverviewForms.h"
 #include "ProductHistoryForm.h"
 #include "RentalNodes.h"
 #include "ReportForms.h"
@@ -90,6 +91,8 @@ void registerAll(Tmain_pkrfm& w) {
     vl::rental::registerOrdersWorkspace(w); // 26 and "Tugyfelrendfm": the orders workspace
     vl::rental::registerLookupNodes(w); // 23: the rental lookup
     vl::shell::FormRegistry::instance().registerForm(QStringLiteral("Tirszamfm"), &choosePostalCode);
+    // 10 "Mai nap": the first screen, its start-up step after every other one.
+    vl::overview::registerOverviewNodes(w);
 }
 
 } // namespace vl::gui

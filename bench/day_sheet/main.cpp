@@ -32,40 +32,6 @@ void say(const QString& s) {
     std::fflush(stdout);
 }
 
-// Customers, sites and drivers for the generated contracts.
-void addCustomers(vl::db::Connection& conn, int contracts) {
-    auto tx = conn.begin();
-    for (int d = 0; d < 7; ++d)
-        tx->exec(QStringLiteral("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES (:k, :n, 'I')"),
-                 {{QStringLiteral("k"), QStringLiteral("S%1").arg(d)}, {QStringLiteral("n"), QStringLiteral("Sofőr %1").arg(d)}});
-    auto u = tx->prepare(QStringLiteral("INSERT INTO UGYFEL (NEV, IRSZAM, VAROS, UTCA, AKTIV) VALUES (:n, '1011', 'Budapest',"
-                                        " 'Fő utca 1.', 'I') RETURNING KOD"));
-    auto c = tx->prepare(QStringLiteral("INSERT INTO UGYFELCIM (UGYFELKOD, NEV, IRSZAM, VAROS, UTCA, KOMMENT) VALUES (:u, :n,"
-                                        " :i, 'Budapest', :s, 'Kapukód 12') RETURNING KOD"));
-    QStringList custs, sites;
-    for (int i = 0; i < 1000; ++i) {
-        u->bind(QStringLiteral("n"), QStringLiteral("Ügyfél %1 Kft.").arg(i, 4, 10, QLatin1Char('0')));
-        const QString k = u->open().at(0, 0).toString();
-        for (int s = 0; s < 2; ++s) {
-            c->bind(QStringLiteral("u"), k);
-            c->bind(QStringLiteral("n"), QStringLiteral("Telephely %1").arg(s));
-            c->bind(QStringLiteral("i"), QString::number(1011 + (i * 2 + s) % 200));
-            c->bind(QStringLiteral("s"), QStringLiteral("Utca %1.").arg(i * 2 + s));
-            custs << k;
-            sites << c->open().at(0, 0).toString();
-        }
-    }
-    auto f = tx->prepare(QStringLiteral("UPDATE FORGFEJ SET UGYFELKOD = :u, UGYFELCIM = :c WHERE BIZONYLAT = :b"));
-    for (int b = 1; b <= contracts; ++b) {
-        const int s = (b * 7) % sites.size();
-        f->bind(QStringLiteral("u"), custs.at(s));
-        f->bind(QStringLiteral("c"), sites.at(s));
-        f->bind(QStringLiteral("b"), b);
-        f->execute();
-    }
-    tx->commit();
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -84,19 +50,11 @@ int main(int argc, char** argv) {
     QFile::remove(path);
     QElapsedTimer t;
     t.start();
-    vl::db::ConnectParams p;
-    p.database = path;
-    auto conn = vl::db::createFirebirdDatabase(p);
     vl::operations::joinProgramSchema(); // the day sheet's template
-    vl::rental::Schema::upgrade(*conn);
-    {
-        auto tx = conn->begin();
-        vl::rental::Seeds::apply(*tx, QStringLiteral("2026"));
-        tx->commit();
-    }
+    auto conn = vl::bench::createGeneratedDatabase(path);
     vl::bench::generateCompany(*conn, contracts);
     vl::bench::generateCurrentYear(*conn, contracts);
-    addCustomers(*conn, contracts);
+    vl::bench::generateCustomers(*conn, contracts);
     vl::rental::Td::LoadStartupValues(*conn);
     const auto busiest = conn->query(QStringLiteral(
         "SELECT FIRST 1 DATUM, COUNT(*) FROM FORGTEV GROUP BY DATUM ORDER BY 2 DESC, 1"));

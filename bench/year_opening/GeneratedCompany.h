@@ -3,10 +3,13 @@
 // four cabins each, weekly patterns of one to three visits (a tenth of them
 // every second week), a third paid in cash (monthly and weekly billing),
 // deliveries spread over 2026, drivers S0..S6; and the year's schedule and
-// billing as the contract form leaves them.
+// billing as the contract form leaves them; and, for --years N, N years of
+// visits and billing behind the current one, done and paid.
 #include "db/Database.h"
 #include "rental/Billing.h"
 #include "rental/Schedule.h"
+#include "rental/Schema.h"
+#include "rental/Seeds.h"
 
 #include <QDate>
 #include <random>
@@ -14,6 +17,19 @@
 namespace vl::bench {
 
 using namespace vl::rental;
+
+// A new database file with the program's schema (the modules handed in by
+// joinProgramSchema before) and the seeds of 2026.
+inline std::unique_ptr<vl::db::Connection> createGeneratedDatabase(const QString& path) {
+    vl::db::ConnectParams p;
+    p.database = path;
+    auto conn = vl::db::createFirebirdDatabase(p);
+    vl::rental::Schema::upgrade(*conn);
+    auto tx = conn->begin();
+    vl::rental::Seeds::apply(*tx, QStringLiteral("2026"));
+    tx->commit();
+    return conn;
+}
 
 // Headers, lines and items in one transaction.
 inline void generateCompany(vl::db::Connection& conn, int contracts) {
@@ -89,6 +105,67 @@ inline void generateCurrentYear(vl::db::Connection& conn, int contracts) {
         if (b % 3 == 0) GenerateBilling(*tx, ctx, b, 1, QString(), QStringLiteral("2026.12.31"));
     }
     tx->commit();
+}
+
+// Customers, sites and drivers for the generated contracts: 1,000 customers
+// with two sites each, the contracts spread over them, drivers S0..S6.
+inline void generateCustomers(vl::db::Connection& conn, int contracts) {
+    auto tx = conn.begin();
+    for (int d = 0; d < 7; ++d)
+        tx->exec(QStringLiteral("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES (:k, :n, 'I')"),
+                 {{QStringLiteral("k"), QStringLiteral("S%1").arg(d)}, {QStringLiteral("n"), QStringLiteral("Sofőr %1").arg(d)}});
+    auto u = tx->prepare(QStringLiteral("INSERT INTO UGYFEL (NEV, IRSZAM, VAROS, UTCA, AKTIV) VALUES (:n, '1011', 'Budapest',"
+                                        " 'Fő utca 1.', 'I') RETURNING KOD"));
+    auto c = tx->prepare(QStringLiteral("INSERT INTO UGYFELCIM (UGYFELKOD, NEV, IRSZAM, VAROS, UTCA, KOMMENT) VALUES (:u, :n,"
+                                        " :i, 'Budapest', :s, 'Kapukód 12') RETURNING KOD"));
+    QStringList custs, sites;
+    for (int i = 0; i < 1000; ++i) {
+        u->bind(QStringLiteral("n"), QStringLiteral("Ügyfél %1 Kft.").arg(i, 4, 10, QLatin1Char('0')));
+        const QString k = u->open().at(0, 0).toString();
+        for (int s = 0; s < 2; ++s) {
+            c->bind(QStringLiteral("u"), k);
+            c->bind(QStringLiteral("n"), QStringLiteral("Telephely %1").arg(s));
+            c->bind(QStringLiteral("i"), QString::number(1011 + (i * 2 + s) % 200));
+            c->bind(QStringLiteral("s"), QStringLiteral("Utca %1.").arg(i * 2 + s));
+            custs << k;
+            sites << c->open().at(0, 0).toString();
+        }
+    }
+    auto f = tx->prepare(QStringLiteral("UPDATE FORGFEJ SET UGYFELKOD = :u, UGYFELCIM = :c WHERE BIZONYLAT = :b"));
+    for (int b = 1; b <= contracts; ++b) {
+        const int s = (b * 7) % sites.size();
+        f->bind(QStringLiteral("u"), custs.at(s));
+        f->bind(QStringLiteral("c"), sites.at(s));
+        f->bind(QStringLiteral("b"), b);
+        f->execute();
+    }
+    tx->commit();
+}
+
+// `years` years of history behind the current year: the current year's visits
+// and billing periods copied into each earlier year (the same contracts and
+// days, the year put back), every one done or paid. Run after generateCurrentYear.
+inline void generateHistory(vl::db::Connection& conn, int years) {
+    for (int y = 1; y <= years; ++y) {
+        auto tx = conn.begin();
+        const vl::db::Params p{{QStringLiteral("n"), y}};
+        const QString shifted = QStringLiteral(
+            "CAST(CAST(SUBSTRING(DATUM FROM 1 FOR 4) AS INTEGER) - CAST(:n AS INTEGER) AS VARCHAR(4)) || SUBSTRING(DATUM FROM 5)");
+        const QString current = QStringLiteral(" WHERE DATUM STARTING WITH '2026'");
+        tx->exec(QStringLiteral("INSERT INTO FORGTEV (BIZONYLAT, VERZIO, TETELSOR, SORSZAM, DATUM, TEVSORSZAM, TEVKOD,"
+                                " ARUKOD, TEVALLAPOT, SOFORKOD, NETTOAR, MENNYISEG, KOMMENT, KEPZETT)"
+                                " SELECT BIZONYLAT, VERZIO, TETELSOR, SORSZAM, ") + shifted +
+                     QStringLiteral(", TEVSORSZAM, TEVKOD, ARUKOD, 'E', SOFORKOD, NETTOAR, MENNYISEG, KOMMENT, KEPZETT"
+                                    " FROM FORGTEV") + current,
+                 p);
+        tx->exec(QStringLiteral("INSERT INTO FORGFIZ (BIZONYLAT, VERZIO, DATUM, TEVSORSZAM, DATUM2, NETTO, BRUTTO,"
+                                " TEVALLAPOT, TEVKOD, SOFORKOD) SELECT BIZONYLAT, VERZIO, ") + shifted +
+                     QStringLiteral(", TEVSORSZAM, CAST(CAST(SUBSTRING(DATUM2 FROM 1 FOR 4) AS INTEGER) - CAST(:n AS INTEGER) AS VARCHAR(4))"
+                                    " || SUBSTRING(DATUM2 FROM 5), NETTO, BRUTTO, 'E', TEVKOD, SOFORKOD FROM FORGFIZ") +
+                     current,
+                 p);
+        tx->commit();
+    }
 }
 
 } // namespace vl::bench

@@ -11,6 +11,7 @@
 #include "util/Dates.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <tuple>
@@ -360,6 +361,71 @@ RowSet AppendixService::appendixRows(const QString& customerKey, const QStringLi
                        p);
 }
 
+QList<UnprintedMonths> UnprintedAppendixMonths(vl::db::Transaction& tx, const QString& day) {
+    const QDate today = QDate::fromString(NormalizedDate(day), QStringLiteral("yyyy.MM.dd"));
+    QList<UnprintedMonths> out;
+    if (!today.isValid()) return out;
+    const QDate thisMonth(today.year(), today.month(), 1);
+    RowSet rs = tx.query(QStringLiteral(
+                             "SELECT F.UGYFELKOD, U.NEV, F.BERKEZD, F.LASTPRINT FROM FORGFEJ F"
+                             " JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
+                             " WHERE F.STATUS = 'FO' AND F.AKTIV = 'I' AND FM.KP <> 'I' AND F.BERKEZD < :honap"
+                             " ORDER BY U.NEV, F.UGYFELKOD"),
+                         {{QStringLiteral("honap"), thisMonth.toString(QStringLiteral("yyyy.MM.dd"))}});
+    const QString fmt = QStringLiteral("yyyy.MM.dd");
+    while (rs.next()) {
+        const QString lp = rs.text(QStringLiteral("LASTPRINT")).trimmed();
+        QDate from = lp.isEmpty() ? QDate::fromString(rs.text(QStringLiteral("BERKEZD")).trimmed(), fmt)
+                                  : QDate::fromString(lp, fmt).addDays(1);
+        if (!from.isValid()) continue;
+        from = QDate(from.year(), from.month(), 1);
+        if (from >= thisMonth) continue;
+        const int months = (thisMonth.year() - from.year()) * 12 + thisMonth.month() - from.month();
+        const QString key = rs.text(QStringLiteral("UGYFELKOD")).trimmed();
+        if (out.isEmpty() || out.last().customerKey != key) {
+            UnprintedMonths u;
+            u.customerKey = key;
+            u.customer = rs.text(QStringLiteral("NEV")).trimmed();
+            out.append(u);
+        }
+        UnprintedMonths& u = out.last();
+        ++u.contracts;
+        if (months > u.months) {
+            u.months = months;
+            u.firstMonth = from.toString(QStringLiteral("yyyy.MM"));
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// The net total of each customer's site in the produced rows, written beside
+// the stamps (a reprint of the period replaces its row).
+void recordPrinted(vl::db::Transaction& tx, const RowSet& rows, const QString& from, const QString& to,
+                   const QString& writer, const QString& now) {
+    const int iKey = rows.indexOf(QStringLiteral("UGYFELKOD")), iSite = rows.indexOf(QStringLiteral("UGYFELCIM")),
+              iNet = rows.indexOf(QStringLiteral("NETTOERTEK"));
+    if (iKey < 0 || iNet < 0) return;
+    QList<QPair<QString, QString>> order;
+    QHash<QPair<QString, QString>, qint64> sums;
+    for (int i = 0; i < rows.rowCount(); ++i) {
+        const QPair<QString, QString> k{rows.at(i, iKey).toString().trimmed(),
+                                        iSite >= 0 ? rows.at(i, iSite).toString().trimmed() : QString()};
+        if (!sums.contains(k)) order << k;
+        sums[k] += rows.at(i, iNet).toLongLong();
+    }
+    for (const auto& k : order)
+        tx.exec(QStringLiteral("UPDATE OR INSERT INTO MELLEKLETNYOMT (UGYFELKOD, UGYFELCIM, DATUMTOL, DATUMIG, NETTO,"
+                               " JUZER, MIKOR) VALUES (:ugyfelkod, :ugyfelcim, :tol, :ig, :netto, :juzer, :mikor)"
+                               " MATCHING (UGYFELKOD, UGYFELCIM, DATUMTOL, DATUMIG)"),
+                {{QStringLiteral("ugyfelkod"), k.first}, {QStringLiteral("ugyfelcim"), k.second},
+                 {QStringLiteral("tol"), from}, {QStringLiteral("ig"), to}, {QStringLiteral("netto"), sums.value(k)},
+                 {QStringLiteral("juzer"), writer}, {QStringLiteral("mikor"), now}});
+}
+
+} // namespace
+
 StampResult AppendixService::stamp(const RowSet& rows, const QString& from, const QString& to) {
     StampResult r;
     const QString f = NormalizedDate(from), t = NormalizedDate(to, true);
@@ -395,6 +461,7 @@ StampResult AppendixService::stamp(const RowSet& rows, const QString& from, cons
                                     " WHERE BIZONYLAT = :bizonylat").arg(table_) + forward,
                      p);
     }
+    recordPrinted(*tx, rows, f, t, who_.writer(), now);
     tx.commit();
     return r;
 }

@@ -82,6 +82,19 @@ struct StampResult {
     int skipped = 0;       // contracts already stamped with a later end
 };
 
+// The appendix months a customer has not had printed: from the month after
+// its contracts' LASTPRINT (the rental start's month when never printed) up to
+// the month before the day's; only running, active contracts not paid in cash
+// (their periods are the cash billing) that started before the day's month.
+struct UnprintedMonths {
+    QString customerKey;
+    QString customer;
+    QString firstMonth;   // 'yyyy.mm', the oldest month not printed
+    int months = 0;       // whole months from firstMonth to the month before the day's
+    int contracts = 0;    // contracts of the customer behind
+};
+QList<UnprintedMonths> UnprintedAppendixMonths(vl::db::Transaction& tx, const QString& day);
+
 class AppendixService {
 public:
     // The connection and the session stay the caller's.

@@ -4,6 +4,8 @@
 
 namespace vl::billing {
 
+QString PrintedTable() { return QStringLiteral("MELLEKLETNYOMT"); }
+
 QStringList createStatements() {
     // One row per cabin and period (rental rows) or per done priced activity;
     // two visits alike in every column are two rows, so there is no key.
@@ -44,9 +46,31 @@ QStringList createStatements() {
 vl::db::SchemaModule schemaModule() {
     // Version 1: the appendix's template, made only where an older database
     // does not have it yet (there the rental module's steps made it alike).
-    return vl::rental::templateModule(QStringLiteral("billing"),
+    vl::db::SchemaModule m = vl::rental::templateModule(QStringLiteral("billing"),
                                       QStringLiteral("Számla melléklet munkatáblájának sablonja (MELLEKLET)"),
                                       QStringLiteral("MELLEKLET"), createStatements());
+    // Version 2: the net total of each printed appendix, per customer, site
+    // and period (what the overview's billed-per-month chart adds up). A
+    // reprint of the same period overwrites its row.
+    vl::db::SchemaStep printed;
+    printed.version = 2;
+    printed.title = QStringLiteral("Nyomtatott mellékletek nettó összege (MELLEKLETNYOMT)");
+    printed.data = [](vl::db::Transaction& tx) {
+        if (vl::db::SchemaRegistry::tableExists(tx, PrintedTable())) return;
+        tx.exec(QStringLiteral("CREATE TABLE MELLEKLETNYOMT ("
+                               " UGYFELKOD VARCHAR(20) NOT NULL,"
+                               " UGYFELCIM VARCHAR(20) NOT NULL,"
+                               " DATUMTOL VARCHAR(10) NOT NULL,"
+                               " DATUMIG VARCHAR(10) NOT NULL,"
+                               " NETTO BIGINT,"
+                               " JUZER VARCHAR(10),"
+                               " MIKOR VARCHAR(19),"
+                               " CONSTRAINT PK_MELLEKLETNYOMT PRIMARY KEY (UGYFELKOD, UGYFELCIM, DATUMTOL, DATUMIG))"));
+        tx.exec(QStringLiteral("CREATE INDEX IX_MELLEKLETNYOMT_DATUMIG ON MELLEKLETNYOMT (DATUMIG)"));
+    };
+    m.steps.append(printed);
+    // Later versions are appended here, never changed once released.
+    return m;
 }
 
 void registerSchema(vl::db::SchemaRegistry& registry) {

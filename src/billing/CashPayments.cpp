@@ -1,5 +1,6 @@
 #include "billing/CashPayments.h"
 
+#include "db/Catalogue.h"
 #include "reporting/Masks.h"
 #include "util/NumberFormat.h"
 
@@ -34,6 +35,37 @@ Font plain(double size = 9, bool bold = false) { return Font::of(QStringLiteral(
 
 vl::db::RowSet CashPaymentRows(vl::db::Transaction& tx, const QString& customerKey) {
     return tx.query(QString::fromLatin1(kSql), {{QStringLiteral("ugyfelkod"), customerKey.trimmed()}});
+}
+
+vl::db::RowSet DueUnpaidPeriods(vl::db::Transaction& tx, const QString& fromDay, const QString& day) {
+    return tx.query(
+        QStringLiteral(
+            "SELECT T.BIZONYLAT, T.VERZIO, T.DATUM, T.DATUM2, T.NETTO, T.BRUTTO, F.UGYFELKOD, U.NEV UGYFEL,"
+            " COALESCE(C.IRSZAM, '') || ' ' || COALESCE(C.VAROS, '') || ', ' || COALESCE(C.UTCA, '') CIM"
+            " FROM FORGFIZ T JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
+            " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
+            " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
+            " WHERE T.DATUM BETWEEN :tol AND :datum"
+            " AND T.TEVALLAPOT IN (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i'))"
+            " AND F.AKTIV = 'I' AND F.STATUS = 'FO'"
+            " ORDER BY T.DATUM, U.NEV, T.BIZONYLAT"),
+        {{QStringLiteral("tol"), fromDay}, {QStringLiteral("datum"), day}});
+}
+
+vl::db::RowSet BilledPerMonth(vl::db::Connection& conn, vl::db::Transaction& tx, const QString& from,
+                              const QString& to) {
+    const QString cash = QStringLiteral(
+        "SELECT SUBSTRING(T.DATUM FROM 1 FOR 7) HONAP, T.NETTO KESZPENZ, CAST(0 AS BIGINT) MELLEKLET FROM FORGFIZ T"
+        " JOIN SZ_STATUST S ON S.KOD = T.TEVALLAPOT"
+        " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
+        " WHERE T.DATUM BETWEEN :tol AND :ig AND S.MODOSITHATO = 'N' AND F.AKTIV = 'I' AND F.STATUS <> 'X'");
+    const QString printed = QStringLiteral(
+        " UNION ALL SELECT SUBSTRING(DATUMIG FROM 1 FOR 7) HONAP, CAST(0 AS BIGINT) KESZPENZ, NETTO MELLEKLET"
+        " FROM MELLEKLETNYOMT WHERE DATUMIG BETWEEN :tol AND :ig");
+    const bool hasPrinted = vl::db::TableExists(conn, QStringLiteral("MELLEKLETNYOMT"));
+    return tx.query(QStringLiteral("SELECT HONAP, SUM(KESZPENZ) KESZPENZ, SUM(MELLEKLET) MELLEKLET FROM (") + cash +
+                        (hasPrinted ? printed : QString()) + QStringLiteral(") GROUP BY HONAP ORDER BY HONAP"),
+                    {{QStringLiteral("tol"), from}, {QStringLiteral("ig"), to}});
 }
 
 vl::db::RowSet CashPaymentRows(vl::db::Connection& conn, const QString& customerKey) {

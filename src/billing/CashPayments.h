@@ -17,6 +17,18 @@ namespace vl::billing {
 vl::db::RowSet CashPaymentRows(vl::db::Transaction& tx, const QString& customerKey);
 vl::db::RowSet CashPaymentRows(vl::db::Connection& conn, const QString& customerKey);
 
+// The cash billing periods due from `fromDay` to `day` (DATUM) and not paid
+// (a state of class "I" or "i") of active, running contracts: BIZONYLAT,
+// VERZIO, DATUM, DATUM2, NETTO, BRUTTO, UGYFELKOD, UGYFEL, CIM, by day.
+vl::db::RowSet DueUnpaidPeriods(vl::db::Transaction& tx, const QString& fromDay, const QString& day);
+
+// The net billed per month from `from` to `to` ('yyyy.mm.dd'): the cash
+// periods paid (a state of class "N", by the period's first day) and the
+// printed appendices (MELLEKLETNYOMT, by the period's last day; only where
+// the table is). HONAP ('yyyy.mm'), KESZPENZ, MELLEKLET, by month.
+vl::db::RowSet BilledPerMonth(vl::db::Connection& conn, vl::db::Transaction& tx, const QString& from,
+                              const QString& to);
+
 // The customer's name ("" when unknown).
 QString CustomerName(vl::db::Connection& conn, const QString& customerKey);
 

@@ -94,6 +94,46 @@ RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
     return tx.query(kSourceSql, {{QStringLiteral("datum"), day}});
 }
 
+RowSet OverdueVisits(vl::db::Transaction& tx, const QString& fromDay, const QString& day) {
+    // Grouped first (the DATUM index, one row per day, contract and activity),
+    // the names joined to the groups only.
+    return tx.query(
+        QStringLiteral(
+            "SELECT G.DATUM, G.BIZONYLAT, G.VERZIO, G.TEVKOD, SZT.NEV TEVNEV, G.DB, G.ARUKOD, G.SOFORKOD,"
+            " SZS.NEV SOFOR, F.UGYFELKOD, U.NEV UGYFEL,"
+            " COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, '') CIM"
+            " FROM (SELECT T.DATUM, T.BIZONYLAT, T.VERZIO, T.TEVKOD, COUNT(*) DB, MIN(T.ARUKOD) ARUKOD,"
+            "  MIN(COALESCE(TRIM(T.SOFORKOD), '')) SOFORKOD"
+            "  FROM FORGTEV T"
+            "  WHERE T.DATUM >= :tol AND T.DATUM < :datum"
+            "  AND T.TEVALLAPOT IN (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i'))"
+            "  GROUP BY T.DATUM, T.BIZONYLAT, T.VERZIO, T.TEVKOD) G"
+            " JOIN FORGFEJ F ON F.BIZONYLAT = G.BIZONYLAT AND F.VERZIO = G.VERZIO"
+            " JOIN SZ_TEVEKENY SZT ON SZT.KOD = G.TEVKOD"
+            " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
+            " JOIN UGYFELCIM UC ON UC.KOD = F.UGYFELCIM"
+            " LEFT JOIN SZ_SOFOR SZS ON SZS.KOD = G.SOFORKOD"
+            " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X'"
+            " ORDER BY G.DATUM, U.NEV, G.BIZONYLAT, G.TEVKOD"),
+        {{QStringLiteral("tol"), fromDay}, {QStringLiteral("datum"), day}});
+}
+
+RowSet VisitsPerDay(vl::db::Transaction& tx, const QString& from, const QString& to) {
+    // Counted by state on the DATUM index alone; the states' classes and the
+    // drivers' names are joined to the counts.
+    return tx.query(
+        QStringLiteral(
+            "SELECT G.DATUM, G.SOFORKOD, MAX(SZS.NEV) SOFOR,"
+            " SUM(CASE WHEN ST.MODOSITHATO = 'N' THEN G.DB ELSE 0 END) ELVEGEZVE,"
+            " SUM(CASE WHEN ST.MODOSITHATO IN ('I', 'i') THEN G.DB ELSE 0 END) TERVEZETT"
+            " FROM (SELECT T.DATUM, COALESCE(TRIM(T.SOFORKOD), '') SOFORKOD, T.TEVALLAPOT, COUNT(*) DB FROM FORGTEV T"
+            "  WHERE T.DATUM BETWEEN :tol AND :ig GROUP BY 1, 2, 3) G"
+            " JOIN SZ_STATUST ST ON ST.KOD = G.TEVALLAPOT"
+            " LEFT JOIN SZ_SOFOR SZS ON SZS.KOD = G.SOFORKOD"
+            " GROUP BY 1, 2 ORDER BY 1, 2"),
+        {{QStringLiteral("tol"), from}, {QStringLiteral("ig"), to}});
+}
+
 QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
     QList<DaySheetLine> out;
     const RowSet& rs = rows;

@@ -80,6 +80,18 @@ vl::db::RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day);
 // of rows that carry no gross of their own.
 QList<DaySheetLine> FoldDaySheet(const vl::db::RowSet& rows, double vatFactor);
 
+// The visits planned on a day from `fromDay` up to the day before `day` and
+// still planned (state of class "I" or "i") on active, not cancelled
+// contracts, one row per day, contract and activity: DATUM, BIZONYLAT,
+// VERZIO, TEVKOD, TEVNEV, DB (the cabins), ARUKOD (the lowest code), SOFORKOD
+// (the lowest), SOFOR, UGYFELKOD, UGYFEL, CIM, by day, customer, contract and activity.
+vl::db::RowSet OverdueVisits(vl::db::Transaction& tx, const QString& fromDay, const QString& day);
+
+// The visits (the activities) per day and driver from `from` to `to`, of
+// every contract: DATUM, SOFORKOD ("" none), SOFOR, ELVEGEZVE (done) and
+// TERVEZETT (still planned), by day and driver.
+vl::db::RowSet VisitsPerDay(vl::db::Transaction& tx, const QString& from, const QString& to);
+
 // The columns of the grid whose title sorts ("*").
 const QStringList& SortableColumns();
 

@@ -243,6 +243,16 @@ ProductRegister::Counts ProductRegister::CountByClass(const RowSet& list) {
     return c;
 }
 
+RowSet ProductRegister::FreedByTakeBacks(Transaction& tx, const QString& from, const QString& to) {
+    return tx.query(QStringLiteral(
+                        "SELECT S.ARUCSOPORT, COUNT(*) DARAB FROM FORGTEV T"
+                        " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
+                        " JOIN FORGSOR S ON S.BIZONYLAT = T.BIZONYLAT AND S.VERZIO = T.VERZIO AND S.TETELSOR = T.TETELSOR"
+                        " WHERE T.TEVKOD = 'VSZ' AND T.DATUM BETWEEN :tol AND :ig AND F.STATUS = 'FO' AND F.AKTIV = 'I'"
+                        " AND T.") + kPlanned + QStringLiteral(" GROUP BY S.ARUCSOPORT ORDER BY 1"),
+                    {{QStringLiteral("tol"), from}, {QStringLiteral("ig"), to}});
+}
+
 qint64 ProductRegister::NextLineNo(Transaction& tx, qint64 bizonylat, qint64 verzio) {
     const auto rs = tx.query(QStringLiteral(
         "SELECT MAX(T) FROM (SELECT MAX(TETELSOR) T FROM FORGSOR WHERE BIZONYLAT = :b AND VERZIO = :v "

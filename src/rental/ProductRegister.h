@@ -121,6 +121,9 @@ public:
         int total() const { return free + rented + other; }
     };
     static Counts CountByClass(const vl::db::RowSet& list);
+    // The cabins planned to come back from `from` to `to` (a planned take-back
+    // of a running contract), per product group: ARUCSOPORT, DARAB.
+    static vl::db::RowSet FreedByTakeBacks(vl::db::Transaction& tx, const QString& from, const QString& to);
 
     // ---- storing
     // Validates and stores (insert, update, take-back). Questions come back

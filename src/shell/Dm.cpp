@@ -2,6 +2,7 @@
 #include "shell/Ini.h"
 #include "shell/WorkTableCleanup.h"
 #include "db/Catalogue.h"
+#include "util/Error.h"
 #include "util/MessageSink.h"
 
 #include <QDir>
@@ -171,6 +172,15 @@ bool Tdm::reconnectIfLost() {
     if (!reconnect()) return false;
     vl::notify(vl::MsgKind::Info, ReconnectedText());
     return true;
+}
+
+std::unique_ptr<vl::db::Connection> Tdm::openAnother() const {
+    if (!haveParams_) return nullptr;
+    try {
+        return vl::db::connect(params_);
+    } catch (const vl::Error&) {
+        return nullptr;
+    }
 }
 
 void Tdm::adopt(std::unique_ptr<vl::db::Connection> conn) {

@@ -48,6 +48,11 @@ public:
     static QString ReconnectedText() {
         return QStringLiteral("Megszakadt az adatbázis-kapcsolat, a program újra kapcsolódott az adatbázishoz.");
     }
+    // A second connection to the same database with the parameters of the
+    // last ConnectDatabase, for a reader that works beside the program's own
+    // (a background read); nullptr for an adopted connection or when it fails.
+    // The caller owns it and uses it from one thread only.
+    std::unique_ptr<vl::db::Connection> openAnother() const;
     // Adopts an already open connection (tests, init-db) and records its state.
     void adopt(std::unique_ptr<vl::db::Connection> conn);
     void disconnect();

@@ -14,9 +14,17 @@ bool hasColumn(vl::db::Connection& conn) {
 }
 } // namespace
 
+const QString kReadSql = QStringLiteral("SELECT MAX(UTOLSOMENTES) FROM CEG");
+
 QString ReadLastBackup(vl::db::Connection& conn) {
     if (!hasColumn(conn)) return QString();
-    const auto rs = conn.query(QStringLiteral("SELECT MAX(UTOLSOMENTES) FROM CEG"));
+    const auto rs = conn.query(kReadSql);
+    return rs.isEmpty() ? QString() : rs.at(0, 0).toString().trimmed();
+}
+
+QString ReadLastBackup(vl::db::Connection& conn, vl::db::Transaction& tx) {
+    if (!hasColumn(conn)) return QString();
+    const auto rs = tx.query(kReadSql);
     return rs.isEmpty() ? QString() : rs.at(0, 0).toString().trimmed();
 }
 

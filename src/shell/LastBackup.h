@@ -13,6 +13,8 @@ namespace vl::shell {
 // The stamp of the last successful backup; "" when there was none (or the
 // database does not have the column yet).
 QString ReadLastBackup(vl::db::Connection& conn);
+// The same read in the caller's transaction on `conn`.
+QString ReadLastBackup(vl::db::Connection& conn, vl::db::Transaction& tx);
 // Records a successful backup made at `when` (one statement, committed).
 void RecordLastBackup(vl::db::Connection& conn, const QDateTime& when = QDateTime::currentDateTime());
 // A backup older than 7 days, or none at all, is overdue.

@@ -50,6 +50,7 @@ inline std::unique_ptr<vl::db::Connection> open(const QString& path) {
     return vl::db::connect(p);
 }
 
+
 inline void writeText1250(const QString& path, const QString& text) {
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));

@@ -301,8 +301,8 @@ void TstStartUp::windowState() {
 void TstStartUp::treeHasEveryNode() {
     Tmain_pkrfm w;
     QCOMPARE(w.windowTitle(), QStringLiteral("Vorlanda"));
-    QCOMPARE(w.tv1->topLevelItemCount(), 3);
-    QCOMPARE(NavigationNodes().size(), 32);
+    QCOMPARE(w.tv1->topLevelItemCount(), 4);
+    QCOMPARE(NavigationNodes().size(), 33);
     for (const NavNode& n : NavigationNodes()) {
         QTreeWidgetItem* it = w.nodeItem(n.code);
         QVERIFY(it);

@@ -309,9 +309,12 @@ private slots:
         fillOldDatabase(*old.conn);
         old.conn->exec(QStringLiteral("INSERT INTO TEVNAPLO (TSORSZAM, UGYFEL, KOMMENT) VALUES (1, 'Régi sor', 'megjegyzés')"));
         const auto before = rowCounts(*old.conn);
-        // What a new database has, less the columns of the rental steps after it.
+        // What a new database has, less what the later steps add: the rental
+        // step's cabin remark, the tables billing's later steps make.
         QStringList newer = structure(*db.conn);
-        newer.removeIf([](const QString& l) { return l.startsWith(QStringLiteral("column ARU MEGJEGYZES ")); });
+        newer.removeIf([](const QString& l) {
+            return l.startsWith(QStringLiteral("column ARU MEGJEGYZES ")) || l.contains(QStringLiteral("MELLEKLETNYOMT"));
+        });
         QCOMPARE(structure(*old.conn), newer);
 
         const auto reg = Schema::registry();

@@ -21,6 +21,11 @@ vl::shell::FormResult openProductRegister(QWidget* parent, const QVariantMap& p)
     if (!select) {
         Tkabinfm& f = ProductRegisterForm();
         f.SetSelectAllowed(false);
+        // A group asked for (TypeFilter, its name) lists that group's cabins of every state.
+        if (p.contains(QStringLiteral("TypeFilter"))) {
+            f.SetTypeFilter(p.value(QStringLiteral("TypeFilter")).toString());
+            f.SetStatusFilter(QString());
+        }
         f.FormShow();
         vl::shell::ShowInMainPanel(&f, false);
         return result;

@@ -544,6 +544,21 @@ Tbervisszfm& RentalLookupForm() {
 }
 
 void registerLookupNodes(vl::shell::Tmain_pkrfm& w) {
+    // "Tbervisszfm": the lookup searched for one contract (Contract) and standing on it.
+    vl::shell::FormRegistry::instance().registerForm(
+        QStringLiteral("Tbervisszfm"), [](QWidget*, const QVariantMap& p) {
+            vl::shell::FormResult r;
+            Tbervisszfm& f = RentalLookupForm();
+            if (!f.isVisible() && !f.FormShow()) return r;
+            const qint64 contract = p.value(QStringLiteral("Contract")).toLongLong();
+            if (contract > 0) {
+                f.e_bizszam->setText(QString::number(contract));
+                f.b_keresClick();
+                r.accepted = f.locate(contract);
+            }
+            vl::shell::ShowInMainPanel(&f, false);
+            return r;
+        });
     // 23 "Bérletbe kiadások visszakeresése": modeless in the work area.
     w.registerNode(23, [](vl::shell::Tmain_pkrfm&) {
         Tbervisszfm& f = RentalLookupForm();

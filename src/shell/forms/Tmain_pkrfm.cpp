@@ -77,6 +77,7 @@ const QList<int> kGroupCodes = {1, 20, 30, 32, 33};
 
 const QList<NavNode>& NavigationNodes() {
     static const QList<NavNode> nodes = {
+        {10, QStringLiteral("Mai nap"), 0},
         {1, QStringLiteral("Törzs adatok"), 0},
         {11, QStringLiteral("Termékcsoportok"), 1},
         {12, QStringLiteral("Partnerek"), 1},
