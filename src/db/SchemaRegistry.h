@@ -114,6 +114,8 @@ public:
 
     // True when a table (any case) exists.
     static bool tableExists(Transaction& tx, const QString& table);
+    // True when the table (upper case, as the catalogue holds it) has the column.
+    static bool columnExists(Transaction& tx, const QString& table, const QString& column);
 
 private:
     void prepareVersionTable(Connection& conn) const;

@@ -1,4 +1,5 @@
 #include "rental/Seeds.h"
+#include "rental/WorkCalendar.h"
 
 #include <QSet>
 #include <QVariant>
@@ -220,6 +221,11 @@ int Seeds::apply(Transaction& tx, const QString& year, Scope scope) {
                   QStringLiteral("A kabin(oka)t rendeltetésszerű használatra alkalmas állapotban átadtuk.\r\n"
                                  "A bérlő a kabinokért a visszaszállításig felelősséggel tartozik.")}});
         ++n;
+    }
+    // A new database's calendar: the holidays of the business year and the next.
+    if (scope == Scope::All) {
+        const int y = year.trimmed().toInt();
+        n += SeedCalendarYear(tx, y) + SeedCalendarYear(tx, y + 1);
     }
     if (rowCount(tx, QStringLiteral("SZ_ADO")) == 0) {
         struct Rate { const char* kod; const char* nev; double ertek; const char* standard; };

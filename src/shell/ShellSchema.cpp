@@ -81,6 +81,12 @@ vl::db::SchemaModule schemaModule() {
     // end leaves the table empty and the next restore knows to drop it.
     m.steps.append({4, QStringLiteral("A teljes (befejezett) adatbázis jele"),
                     {QStringLiteral("CREATE TABLE VL_KESZ (MIKOR VARCHAR(19), FORRAS VARCHAR(250))")}, {}});
+    // The company's rule for a generated maintenance visit on a day off (NULL:
+    // it stays, as before) and whether moved working days take over the visits
+    // of the rest days they free.
+    m.steps.append({5, QStringLiteral("A cég naptárszabálya és az áthelyezett munkanapok kezelése"),
+                    {QStringLiteral("ALTER TABLE CEG ADD NAPTARSZABALY VARCHAR(1)"),
+                     QStringLiteral("ALTER TABLE CEG ADD ATHELYEZETT VARCHAR(1)")}, {}});
     m.seed = [](vl::db::Transaction& tx, const vl::db::SeedOptions&) {
         auto rs = tx.query(QStringLiteral("SELECT COUNT(*) FROM VL_KESZ"));
         if (rs.isEmpty() || rs.at(0, 0).toLongLong() > 0) return 0;

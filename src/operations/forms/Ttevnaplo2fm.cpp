@@ -254,6 +254,10 @@ void Ttevnaplo2fm::LoadDaySheet() {
         e_nap->setText(sheet_->day());
         loadedDay_ = sheet_->day();
         showDayName();
+        if (!sheet_->dayKind().isEmpty()) {
+            l_nap->setText(l_nap->text() + QStringLiteral("  ") + sheet_->dayKind());
+            l_nap->setToolTip(sheet_->dayKind());
+        }
         sheet_->FilterDaySheet(currentFilter());
         l_ugyfelnev->clear();
         l_ugyfelcim->clear();
