@@ -1,4 +1,5 @@
 #include "rental/Seeds.h"
+#include "rental/Schema.h"
 #include "rental/WorkCalendar.h"
 
 #include <QSet>
@@ -222,8 +223,10 @@ int Seeds::apply(Transaction& tx, const QString& year, Scope scope) {
                                  "A bérlő a kabinokért a visszaszállításig felelősséggel tartozik.")}});
         ++n;
     }
-    // A new database's calendar: the holidays of the business year and the next.
-    if (scope == Scope::All) {
+    // A new database's calendar (one that holds no day yet): the holidays of
+    // the business year and the next.
+    if (scope == Scope::All && Schema::tableExists(tx, QStringLiteral("SZ_NAPTAR")) &&
+        rowCount(tx, QStringLiteral("SZ_NAPTAR")) == 0) {
         const int y = year.trimmed().toInt();
         n += SeedCalendarYear(tx, y) + SeedCalendarYear(tx, y + 1);
     }
