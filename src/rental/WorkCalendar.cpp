@@ -177,6 +177,20 @@ QDate WorkCalendar::takenOverBy(const QDate& restDay) const {
     return f == restDays_.constEnd() ? QDate() : QDate::fromJulianDay(*f);
 }
 
+QString WorkCalendar::dayOffQuestion(const QString& day) const {
+    const QDate d = gen::toDate(day);
+    if (!d.isValid()) return QString();
+    QString what;
+    switch (kindOf(d)) {
+    case Kind::Holiday: what = nameOf(d); break;
+    case Kind::Closed: what = nameOf(d).isEmpty() ? QStringLiteral("a cég zárva") : QStringLiteral("a cég zárva: ") + nameOf(d); break;
+    case Kind::RestDay: what = QStringLiteral("pihenőnap, munkanap helyette: ") + gen::toText(takenOverBy(d).isValid() ? takenOverBy(d) : QDate::fromJulianDay(restDays_.value(d.toJulianDay()))); break;
+    default: return QString();
+    }
+    return QStringLiteral("A megadott nap munkaszüneti nap (%1%2). Megtartja?")
+        .arg(gen::toText(d), what.isEmpty() ? QString() : QStringLiteral(", ") + what);
+}
+
 QDate WorkCalendar::landingDay(const QDate& day, HolidayRule r, const QDate& from, const QDate& to,
                                const std::function<bool(const QDate&)>& taken) const {
     if (r == HolidayRule::Stay) return day;
@@ -262,6 +276,22 @@ int PrepareCalendar(vl::db::Connection& conn) {
     const int n = PrepareCalendar(*tx, year > 0 ? year : QDate::currentDate().year());
     tx.commit();
     return n;
+}
+
+QHash<QDate, QString> DaysOffOfYear(vl::db::Connection& conn, int year) {
+    QHash<QDate, QString> out;
+    WorkCalendar cal;
+    {
+        auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+        cal = WorkCalendar::load(*tx);
+        tx->commit();
+    }
+    for (QDate d(year, 1, 1); d.isValid() && d.year() == year; d = d.addDays(1)) {
+        const WorkCalendar::Kind k = cal.kindOf(d);
+        if (k == WorkCalendar::Kind::Holiday || k == WorkCalendar::Kind::Closed || k == WorkCalendar::Kind::RestDay)
+            out.insert(d, cal.describe(d));
+    }
+    return out;
 }
 
 } // namespace vl::rental

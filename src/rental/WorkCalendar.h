@@ -98,6 +98,12 @@ public:
 
     bool isEmpty() const { return rows_.isEmpty(); }
 
+    // The question a form asks once before a typed delivery, take-back or
+    // reschedule day that is a holiday, a closed day or a rest day is kept:
+    // "A megadott nap munkaszüneti nap (2026.04.06, Húsvéthétfő). Megtartja?";
+    // "" for a working day, a weekend day or a text that is no day.
+    QString dayOffQuestion(const QString& day) const;
+
 private:
     QHash<qint64, CalendarRow> rows_;    // by Julian day
     QHash<qint64, qint64> restDays_;     // freed rest day -> its moved working day
@@ -122,6 +128,10 @@ int SeedCalendarYear(vl::db::Transaction& tx, int year);
 int PrepareCalendar(vl::db::Transaction& tx, int year);
 // The same for the business year, in a transaction of its own (the program's start).
 int PrepareCalendar(vl::db::Connection& conn);
+
+// The days off of a year (holidays, closed days, rest days) with what the
+// screens say of them, for the date picker.
+QHash<QDate, QString> DaysOffOfYear(vl::db::Connection& conn, int year);
 
 // The rows of one year, in date order.
 std::vector<CalendarRow> CalendarRowsOfYear(vl::db::Transaction& tx, int year);

@@ -1,4 +1,5 @@
 #include "Tszerzfelfm.h"
+#include "HolidayRuleCombo.h"
 
 #include "CodeCombo.h"
 #include "FormConventions.h"
@@ -444,6 +445,10 @@ QWidget* Tszerzfelfm::buildLinesPage() {
     g->addWidget(e_karertek, r, 1, Qt::AlignLeft);
     g->addWidget(label(QStringLiteral("Hány hetente"), p), r, 2);
     g->addWidget(e_h7csop, r, 3, Qt::AlignLeft);
+    ++r;
+    cb_naptarszabaly = HolidayRuleCombo(QStringLiteral("cb_naptarszabaly"), p);
+    g->addWidget(label(QStringLiteral("Ünnepnapon"), p), r, 2);
+    g->addWidget(cb_naptarszabaly, r, 3);
     ++r;
     g->addWidget(b_kiszall, r, 0);
     g->addWidget(e_kiszall, r, 1, Qt::AlignLeft);
@@ -1505,6 +1510,7 @@ void Tszerzfelfm::showLine(const LineInput& in) {
     e_h7csop->setText(in.periodus);
     setComboCode(cb_soforcsop, soforcsopCodes_, in.soforkod, QStringLiteral("Hova lett ez az sofőrkód? "));
     e_kommcsop->setText(in.komment);
+    ShowHolidayRule(cb_naptarszabaly, in.naptarszabaly);
     filling_ = was;
 }
 
@@ -1552,6 +1558,7 @@ LineInput Tszerzfelfm::collectLine() const {
     in.periodus = e_h7csop->text();
     in.soforkod = comboCode(cb_soforcsop, soforcsopCodes_);
     in.komment = e_kommcsop->text();
+    in.naptarszabaly = HolidayRuleOf(cb_naptarszabaly);
     return in;
 }
 
