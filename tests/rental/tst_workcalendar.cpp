@@ -144,6 +144,17 @@ private slots:
         cal.movedDaysTakeOver = true;
         QVERIFY(!cal.isDayOff(QDate(2026, 1, 2)));
         QCOMPARE(cal.takenOverBy(QDate(2026, 1, 2)), QDate(2026, 1, 10));
+        // The question the forms ask before a typed day off is kept.
+        cal.add({"2026.07.31", "Z", "", "Leltár"});
+        QCOMPARE(cal.dayOffQuestion("20260406"),
+                 QStringLiteral("A megadott nap munkaszüneti nap (2026.04.06, Húsvéthétfő). Megtartja?"));
+        QCOMPARE(cal.dayOffQuestion("2026.07.31"),
+                 QStringLiteral("A megadott nap munkaszüneti nap (2026.07.31, a cég zárva: Leltár). Megtartja?"));
+        QCOMPARE(cal.dayOffQuestion("2026.01.02"),
+                 QStringLiteral("A megadott nap munkaszüneti nap (2026.01.02, pihenőnap, munkanap helyette: 2026.01.10)."
+                                " Megtartja?"));
+        for (const char* ordinary : {"2026.04.07", "2026.01.10", "2026.01.03", "", "2026.02.30"})
+            QCOMPARE(cal.dayOffQuestion(QString::fromLatin1(ordinary)), QString());
     }
 
     // Every rule on the weekly generator. 2026: Good Friday 04.03, Easter
