@@ -445,6 +445,7 @@ int contractImport(AdminContext&, const QStringList& args) {
     try {
         const vl::shell::Session session = vl::shell::CommandSession(conn);
         ContractSession s(conn, session);
+        s.setAskDayOff(false);   // an import goes ahead on a day off
         s.open(ContractMode::Insert);
         vl::rental::HeaderFields h;
         h.ugyfelkod = val(head, "UGYFELKOD");

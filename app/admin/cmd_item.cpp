@@ -97,6 +97,7 @@ int item(AdminContext& ctx) {
     }
     auto& conn = dm.d_alap();
     OrdersSession session(conn, vl::shell::CommandSession(conn));
+    session.setAskDayOff(false);   // a command goes ahead on a day off
     // A refusal's messages, or the line of a question not answered "Igen".
     const auto refused = [&](const QStringList& messages) {
         if (messages.isEmpty()) err(QStringLiteral("item: a kérdésre nem volt \"Igen\" válasz, semmi sem változott."));

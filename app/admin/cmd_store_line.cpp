@@ -121,6 +121,7 @@ int storeLine(AdminContext& ctx) {
     }
     auto& conn = dm.d_alap();
     vl::rental::OrdersSession session(conn, vl::shell::CommandSession(conn));
+    session.setAskDayOff(false);   // a command goes ahead on a day off
     if (rq.tetelsor > 0) {
         const auto line = session.readLine(rq.customerKey, rq.siteKey, rq.bizonylat, rq.tetelsor);
         if (!line.ok) {

@@ -19,6 +19,7 @@
 #include "ReportForms.h"
 #include "ExchangeForms.h"
 #include "Tftpkuldfm.h"
+#include "rental/WorkCalendar.h"
 #include "rental/CustomerLinks.h"
 #include "rental/Numbering.h"
 #include "billing/BillingSchema.h"
@@ -79,6 +80,8 @@ void registerAll(Tmain_pkrfm& w) {
     vl::framework::registerFrameworkNodes(w); // the dictionary forms and control tables
     // 12., 13.: the status codes and the default VAT factor of the rental data module.
     w.addStartupStep([](Tmain_pkrfm&) { vl::rental::Td::LoadStartupValues(vl::shell::dm().d_alap()); });
+    // The working calendar's panel, company fields and holidays where the database lacks them.
+    w.addStartupStep([](Tmain_pkrfm&) { vl::rental::PrepareCalendar(vl::shell::dm().d_alap()); });
     vl::rental::registerRentalNodes(w); // 35: the year opening
     vl::operations::registerOperationsNodes(w); // 24: the activity log; "Tqrtevnaplo"
     vl::billing::registerBillingNodes(w); // 25: the invoice appendix

@@ -12,10 +12,7 @@ const QString kVersionTable = QStringLiteral("VL_SEMA");
 const QString kSingleListRow = QStringLiteral("*");
 
 bool columnExists(Transaction& tx, const QString& table, const QString& column) {
-    const auto rs = tx.query(QStringLiteral(
-        "SELECT COUNT(*) FROM RDB$RELATION_FIELDS WHERE TRIM(RDB$RELATION_NAME) = :t AND TRIM(RDB$FIELD_NAME) = :c"),
-        {{QStringLiteral("t"), table}, {QStringLiteral("c"), column}});
-    return !rs.isEmpty() && rs.at(0, 0).toLongLong() > 0;
+    return SchemaRegistry::columnExists(tx, table, column);
 }
 
 bool hasUniqueIndex(Transaction& tx, const QString& table) {
@@ -70,6 +67,13 @@ void recordVersion(Transaction& tx, const QString& module, int version) {
 }
 
 } // namespace
+
+bool SchemaRegistry::columnExists(Transaction& tx, const QString& table, const QString& column) {
+    const auto rs = tx.query(QStringLiteral(
+        "SELECT COUNT(*) FROM RDB$RELATION_FIELDS WHERE TRIM(RDB$RELATION_NAME) = :t AND TRIM(RDB$FIELD_NAME) = :c"),
+        {{QStringLiteral("t"), table}, {QStringLiteral("c"), column}});
+    return !rs.isEmpty() && rs.at(0, 0).toLongLong() > 0;
+}
 
 bool SchemaRegistry::tableExists(Transaction& tx, const QString& table) {
     const auto rs = tx.query(QStringLiteral(

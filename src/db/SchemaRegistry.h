@@ -119,6 +119,8 @@ public:
     // from the module that owned it before (then the step only records its version).
     static SchemaStep missingTableStep(int version, const QString& title, const QString& table,
                                        const QStringList& statements);
+    // True when the table (upper case, as the catalogue holds it) has the column.
+    static bool columnExists(Transaction& tx, const QString& table, const QString& column);
 
 private:
     void prepareVersionTable(Connection& conn) const;

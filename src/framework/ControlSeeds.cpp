@@ -1,6 +1,8 @@
 #include "framework/ControlSeeds.h"
 
+#include <QSet>
 #include <QVariant>
+#include <algorithm>
 #include <vector>
 
 namespace vl::framework {
@@ -20,6 +22,7 @@ struct F {
     QString pf1;
     int pf1h = 0;
     QString charcase, pwdchar, editmask, notnull;
+    bool late = false;   // came after the panel: joins an existing panel through applyPanel()
 
     F& col(const char* t) { oszlopnev = QString::fromUtf8(t); return *this; }
     F& req() { notnull = QStringLiteral("I"); return *this; }
@@ -34,6 +37,7 @@ struct F {
     }
     F& mask(const char* m) { editmask = QString::fromUtf8(m); return *this; }
     F& pwd() { pwdchar = QStringLiteral("*"); return *this; }
+    F& joinsLater() { late = true; return *this; }
 };
 
 F f(const char* mezo, const char* caption) {
@@ -49,6 +53,7 @@ struct Panel {
     QString viewRights, writeRights;
     QList<F> fields;
     QList<QPair<QString, QString>> defaults; // DIFOLC: field, value
+    bool late = false;  // came after the first release: a new database, or applyPanel()
 };
 
 QList<Panel> panels() {
@@ -97,7 +102,11 @@ QList<Panel> panels() {
                  << f("TELEFON", "Telefonszám").col("Telefon") << f("AKTUALISEV", "Üzleti év").col("Üzleti év").req()
                  << f("NYOMTPELD", "Átadási bizonylat példányszáma")
                  << f("ATADVEG", "Átadási bizonylat zárószövege")
-                 << f("FTP_DFOLDER", "Programfrissítések mappája");
+                 << f("FTP_DFOLDER", "Programfrissítések mappája")
+                 << f("NAPTARSZABALY", "Ünnepnapi karbantartás (M/E/K/X)")
+                        .col("Naptárszabály").cycle("MEKX").joinsLater()
+                 << f("ATHELYEZETT", "Áthelyezett munkanap átveszi (I/N)")
+                        .col("Áthelyezett nap").cycle("IN").joinsLater();
         l << p;
     }
     {
@@ -173,6 +182,17 @@ QList<Panel> panels() {
             p.fields << d;
         }
         p.defaults << qMakePair(QStringLiteral("CSOPKOD"), QStringLiteral("#KOD"));
+        l << p;
+    }
+    // The working calendar: holidays, moved working days, closed days.
+    {
+        Panel p{QStringLiteral("SZ_NAPTAR"), QStringLiteral("Munkanap naptár"), {}, {}, {}, {}};
+        p.fields << f("DATUM", "Dátum (éééé.hh.nn)").col("Dátum").req().check(1)
+                 << f("FAJTA", "Fajta (U ünnep, M munkanap, Z zárva)").col("Fajta").req().cycle("UMZ")
+                 << f("HELYETT", "Kiváltott nap (M sornál)").col("Helyett").check(4)
+                 << f("NEV", "Megnevezés").col("Megnevezés");
+        p.defaults << qMakePair(QStringLiteral("FAJTA"), QStringLiteral("U"));
+        p.late = true;
         l << p;
     }
     // The control tables themselves; only users with "W" change them.
@@ -273,7 +293,92 @@ QStringList ControlSeeds::seededPanels() {
     return l;
 }
 
-int ControlSeeds::apply(Transaction& tx) {
+namespace {
+
+struct Have {
+    bool tablak = false, vezerlo = false, difolc = false;
+};
+
+// The rows of one panel: its caption, its fields and its defaults when the
+// database holds none of them; with `lateFields`, the fields that came after
+// the panel join a panel that lacks them, after its last field.
+int seedPanel(Transaction& tx, const Panel& p, const Have& have, bool lateFields) {
+    int inserted = 0;
+    const bool haveTablak = have.tablak, fullVezerlo = have.vezerlo, haveDifolc = have.difolc;
+    if (!tableExists(tx, p.table)) return 0;
+    if (lateFields && fullVezerlo
+        && count(tx, QStringLiteral("SELECT COUNT(*) FROM VEZERLO WHERE UPPER(TRIM(MODUL)) = :v"), p.table) > 0) {
+        auto rs = tx.query(QStringLiteral("SELECT MEZO, SORREND FROM VEZERLO WHERE UPPER(TRIM(MODUL)) = :v"),
+                           {{QStringLiteral("v"), p.table}});
+        QSet<QString> present;
+        int last = 0;
+        while (rs.next()) {
+            present.insert(rs.text(QStringLiteral("MEZO")).trimmed().toUpper());
+            last = std::max(last, int(rs.integer(QStringLiteral("SORREND"))));
+        }
+        for (const F& x : p.fields) {
+            if (!x.late || present.contains(x.mezo) || !columnExists(tx, p.table, x.mezo)) continue;
+            last += 10;
+            tx.exec(QStringLiteral("INSERT INTO VEZERLO (MODUL, SORREND, MEZO, OSZLOPNEV, MEGNEVEZES, BUTTON, FUNKCIO)"
+                                   " VALUES (:modul, :sorrend, :mezo, :oszlopnev, :megnevezes, :button, :funkcio)"),
+                    {{QStringLiteral("modul"), p.table}, {QStringLiteral("sorrend"), last},
+                     {QStringLiteral("mezo"), x.mezo}, {QStringLiteral("oszlopnev"), textOrNull(x.oszlopnev)},
+                     {QStringLiteral("megnevezes"), textOrNull(x.megnevezes)}, {QStringLiteral("button"), textOrNull(x.button)},
+                     {QStringLiteral("funkcio"), intOrNull(x.funkcio, x.button.isEmpty())}});
+            ++inserted;
+        }
+    }
+    if (haveTablak && count(tx, QStringLiteral("SELECT COUNT(*) FROM TABLAK WHERE UPPER(TRIM(TABLANEV)) = :v"), p.table) == 0) {
+        tx.exec(QStringLiteral("INSERT INTO TABLAK (TABLANEV, MEGNEVEZES, NEZHETI_JOG, IRHATJA_JOG)"
+                               " VALUES (:t, :m, :n, :i)"),
+                {{QStringLiteral("t"), p.table}, {QStringLiteral("m"), p.caption},
+                 {QStringLiteral("n"), textOrNull(p.viewRights)}, {QStringLiteral("i"), textOrNull(p.writeRights)}});
+        ++inserted;
+    }
+    if (fullVezerlo && count(tx, QStringLiteral("SELECT COUNT(*) FROM VEZERLO WHERE UPPER(TRIM(MODUL)) = :v"), p.table) == 0) {
+        int sorrend = 0;
+        for (const F& x : p.fields) {
+            sorrend += 10;
+            if (!x.mezo.isEmpty() && !columnExists(tx, p.table, x.mezo)) continue;
+            tx.exec(QStringLiteral(
+                "INSERT INTO VEZERLO (MODUL, SORREND, MEZO, OSZLOPNEV, MEGNEVEZES, VALID, VALT_MEZO, BUTTON, SZOT_,"
+                " VALT_, FUNKCIO, PVEZERLO, SZOTWHERE, SZOTMEZO, PLUSFIELD1, PLUSFIELD1H, CHARCASE, PWDCHAR,"
+                " EDITMASK, NOTNULL) VALUES (:modul, :sorrend, :mezo, :oszlopnev, :megnevezes, :valid, :valt_mezo,"
+                " :button, :szot, :valt, :funkcio, :pvezerlo, :szotwhere, :szotmezo, :pf1, :pf1h, :charcase,"
+                " :pwdchar, :editmask, :notnull)"),
+                {{QStringLiteral("modul"), p.table}, {QStringLiteral("sorrend"), sorrend},
+                 {QStringLiteral("mezo"), textOrNull(x.mezo)}, {QStringLiteral("oszlopnev"), textOrNull(x.oszlopnev)},
+                 {QStringLiteral("megnevezes"), textOrNull(x.megnevezes)}, {QStringLiteral("valid"), intOrNull(x.valid)},
+                 {QStringLiteral("valt_mezo"), textOrNull(x.valtMezo)}, {QStringLiteral("button"), textOrNull(x.button)},
+                 {QStringLiteral("szot"), textOrNull(x.szot)}, {QStringLiteral("valt"), textOrNull(x.valt)},
+                 {QStringLiteral("funkcio"), intOrNull(x.funkcio, x.button.isEmpty())},
+                 {QStringLiteral("pvezerlo"), textOrNull(x.pvezerlo)}, {QStringLiteral("szotwhere"), textOrNull(x.szotwhere)},
+                 {QStringLiteral("szotmezo"), textOrNull(x.szotmezo)}, {QStringLiteral("pf1"), textOrNull(x.pf1)},
+                 {QStringLiteral("pf1h"), intOrNull(x.pf1h)}, {QStringLiteral("charcase"), textOrNull(x.charcase)},
+                 {QStringLiteral("pwdchar"), textOrNull(x.pwdchar)}, {QStringLiteral("editmask"), textOrNull(x.editmask)},
+                 {QStringLiteral("notnull"), textOrNull(x.notnull)}});
+            ++inserted;
+        }
+    }
+    if (haveDifolc && !p.defaults.isEmpty()
+        && count(tx, QStringLiteral("SELECT COUNT(*) FROM DIFOLC WHERE UPPER(TRIM(MODUL)) = :v"), p.table) == 0) {
+        int sorrend = 0;
+        for (const auto& d : p.defaults) {
+            sorrend += 10;
+            tx.exec(QStringLiteral("INSERT INTO DIFOLC (MODUL, SORREND, MEZO, ERTEK) VALUES (:m, :s, :f, :e)"),
+                    {{QStringLiteral("m"), p.table}, {QStringLiteral("s"), sorrend},
+                     {QStringLiteral("f"), d.first}, {QStringLiteral("e"), d.second}});
+            ++inserted;
+        }
+    }
+        return inserted;
+}
+
+} // namespace
+
+int ControlSeeds::apply(Transaction& tx) { return apply(tx, true); }
+
+int ControlSeeds::apply(Transaction& tx, bool newDatabase) {
     int inserted = 0;
     const bool haveTablak = tableExists(tx, QStringLiteral("TABLAK"));
     const bool haveVezerlo = tableExists(tx, QStringLiteral("VEZERLO"));
@@ -285,52 +390,9 @@ int ControlSeeds::apply(Transaction& tx) {
                              && columnExists(tx, QStringLiteral("VEZERLO"), QStringLiteral("EDITMASK"))
                              && columnExists(tx, QStringLiteral("VEZERLO"), QStringLiteral("PVEZERLO"));
 
-    for (const Panel& p : panels()) {
-        if (!tableExists(tx, p.table)) continue;
-        if (haveTablak && count(tx, QStringLiteral("SELECT COUNT(*) FROM TABLAK WHERE UPPER(TRIM(TABLANEV)) = :v"), p.table) == 0) {
-            tx.exec(QStringLiteral("INSERT INTO TABLAK (TABLANEV, MEGNEVEZES, NEZHETI_JOG, IRHATJA_JOG)"
-                                   " VALUES (:t, :m, :n, :i)"),
-                    {{QStringLiteral("t"), p.table}, {QStringLiteral("m"), p.caption},
-                     {QStringLiteral("n"), textOrNull(p.viewRights)}, {QStringLiteral("i"), textOrNull(p.writeRights)}});
-            ++inserted;
-        }
-        if (fullVezerlo && count(tx, QStringLiteral("SELECT COUNT(*) FROM VEZERLO WHERE UPPER(TRIM(MODUL)) = :v"), p.table) == 0) {
-            int sorrend = 0;
-            for (const F& x : p.fields) {
-                sorrend += 10;
-                if (!x.mezo.isEmpty() && !columnExists(tx, p.table, x.mezo)) continue;
-                tx.exec(QStringLiteral(
-                    "INSERT INTO VEZERLO (MODUL, SORREND, MEZO, OSZLOPNEV, MEGNEVEZES, VALID, VALT_MEZO, BUTTON, SZOT_,"
-                    " VALT_, FUNKCIO, PVEZERLO, SZOTWHERE, SZOTMEZO, PLUSFIELD1, PLUSFIELD1H, CHARCASE, PWDCHAR,"
-                    " EDITMASK, NOTNULL) VALUES (:modul, :sorrend, :mezo, :oszlopnev, :megnevezes, :valid, :valt_mezo,"
-                    " :button, :szot, :valt, :funkcio, :pvezerlo, :szotwhere, :szotmezo, :pf1, :pf1h, :charcase,"
-                    " :pwdchar, :editmask, :notnull)"),
-                    {{QStringLiteral("modul"), p.table}, {QStringLiteral("sorrend"), sorrend},
-                     {QStringLiteral("mezo"), textOrNull(x.mezo)}, {QStringLiteral("oszlopnev"), textOrNull(x.oszlopnev)},
-                     {QStringLiteral("megnevezes"), textOrNull(x.megnevezes)}, {QStringLiteral("valid"), intOrNull(x.valid)},
-                     {QStringLiteral("valt_mezo"), textOrNull(x.valtMezo)}, {QStringLiteral("button"), textOrNull(x.button)},
-                     {QStringLiteral("szot"), textOrNull(x.szot)}, {QStringLiteral("valt"), textOrNull(x.valt)},
-                     {QStringLiteral("funkcio"), intOrNull(x.funkcio, x.button.isEmpty())},
-                     {QStringLiteral("pvezerlo"), textOrNull(x.pvezerlo)}, {QStringLiteral("szotwhere"), textOrNull(x.szotwhere)},
-                     {QStringLiteral("szotmezo"), textOrNull(x.szotmezo)}, {QStringLiteral("pf1"), textOrNull(x.pf1)},
-                     {QStringLiteral("pf1h"), intOrNull(x.pf1h)}, {QStringLiteral("charcase"), textOrNull(x.charcase)},
-                     {QStringLiteral("pwdchar"), textOrNull(x.pwdchar)}, {QStringLiteral("editmask"), textOrNull(x.editmask)},
-                     {QStringLiteral("notnull"), textOrNull(x.notnull)}});
-                ++inserted;
-            }
-        }
-        if (haveDifolc && !p.defaults.isEmpty()
-            && count(tx, QStringLiteral("SELECT COUNT(*) FROM DIFOLC WHERE UPPER(TRIM(MODUL)) = :v"), p.table) == 0) {
-            int sorrend = 0;
-            for (const auto& d : p.defaults) {
-                sorrend += 10;
-                tx.exec(QStringLiteral("INSERT INTO DIFOLC (MODUL, SORREND, MEZO, ERTEK) VALUES (:m, :s, :f, :e)"),
-                        {{QStringLiteral("m"), p.table}, {QStringLiteral("s"), sorrend},
-                         {QStringLiteral("f"), d.first}, {QStringLiteral("e"), d.second}});
-                ++inserted;
-            }
-        }
-    }
+    const Have have{haveTablak, fullVezerlo, haveDifolc};
+    for (const Panel& p : panels())
+        if (newDatabase || !p.late) inserted += seedPanel(tx, p, have, false);
     // Tables that no dictionary form edits get a caption too, so a refusal can
     // name the rows that hold on to a code as the user knows them ("mert 11
     // bérleti tétel hivatkozik rá").
@@ -366,6 +428,17 @@ int ControlSeeds::apply(Transaction& tx) {
             ++inserted;
         }
     }
+    return inserted;
+}
+
+int ControlSeeds::applyPanel(Transaction& tx, const QString& table) {
+    const bool fullVezerlo = tableExists(tx, QStringLiteral("VEZERLO"))
+                             && columnExists(tx, QStringLiteral("VEZERLO"), QStringLiteral("NOTNULL"))
+                             && columnExists(tx, QStringLiteral("VEZERLO"), QStringLiteral("PVEZERLO"));
+    const Have have{tableExists(tx, QStringLiteral("TABLAK")), fullVezerlo, tableExists(tx, QStringLiteral("DIFOLC"))};
+    int inserted = 0;
+    for (const Panel& p : panels())
+        if (p.table == table.trimmed().toUpper()) inserted += seedPanel(tx, p, have, true);
     return inserted;
 }
 

@@ -128,7 +128,9 @@ vl::db::SchemaModule schemaModule() {
     // Later versions are appended here, never changed once released.
     // The panels of every table that exists by then, so also those of the
     // modules above (ControlSeeds skips a panel whose table is missing).
-    m.seed = [](vl::db::Transaction& tx, const vl::db::SeedOptions&) { return ControlSeeds::apply(tx); };
+    m.seed = [](vl::db::Transaction& tx, const vl::db::SeedOptions& o) {
+        return ControlSeeds::apply(tx, o.scope == vl::db::SeedScope::All);
+    };
     m.markerTables = {QStringLiteral("TABLAK"), QStringLiteral("VEZERLO")};
     // The single step list created these tables in its first step.
     m.fromSingleVersion = [](int old) { return old >= 1 ? 1 : 0; };

@@ -1,4 +1,5 @@
 #include "Actions.h"
+#include "rental/WorkCalendar.h"
 #include "db/TestHook.h"
 #include "db/WriteConflict.h"
 
@@ -731,10 +732,21 @@ ActionOutcome ActivityActions::moveToDay(DaySheet& sheet, const ActionInputs& in
 ActionOutcome ActivityActions::reschedule(DaySheet& sheet, const ActionInputs& in) {
     if (ActionOutcome r = runMoveChecks(sheet, in, true); !r.ok) return r;
     const QList<DaySheetLine> lines = markedLines(sheet);
-    return confirmReschedule([this, &sheet, lines, in] {
-        const ActionOutcome o = ActOnLines(LineAction::Reschedule, lines, sheet.day(), in);
-        reload(sheet);
-        return o;
+    // A new day that is a day off of the working calendar is asked about too.
+    QString dayOff;
+    {
+        auto tx = conn_->begin(vl::db::TxMode::ReadOnly);
+        dayOff = vl::rental::WorkCalendar::load(*tx).dayOffQuestion(in.newDate);
+        tx->commit();
+    }
+    return confirmReschedule([this, &sheet, lines, in, dayOff] {
+        auto act = [this, &sheet, lines, in] {
+            const ActionOutcome o = ActOnLines(LineAction::Reschedule, lines, sheet.day(), in);
+            reload(sheet);
+            return o;
+        };
+        if (dayOff.isEmpty()) return act();
+        return ActionOutcome::asking(dayOff, [act](bool yes) { return yes ? act() : refuse(QString()); });
     });
 }
 

@@ -71,6 +71,7 @@ QString DayListQuantity(bool payment, qint64 db, qint64 nettofiz, qint64 bruttof
 DayList DayListFor(vl::db::Connection& conn, const DaySheet& sheet) {
     DayList list;
     list.caption = sheet.day() + QLatin1Char(' ') + vl::util::DayNameOf(sheet.day(), QString());
+    if (!sheet.dayKind().isEmpty()) list.caption += QStringLiteral("  ") + sheet.dayKind();
     auto tx = conn.begin(vl::db::TxMode::ReadOnly);
     const auto ceg = tx->query(QStringLiteral("SELECT FIRST 1 NEV FROM CEG"));
     if (!ceg.isEmpty()) list.company = ceg.at(0, 0).toString();

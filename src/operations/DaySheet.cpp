@@ -1,5 +1,7 @@
 #include "DaySheet.h"
 
+#include "rental/Schedule.h"
+#include "rental/WorkCalendar.h"
 #include "db/SchemaRegistry.h"
 #include "db/SqlText.h"
 #include "db/TxScope.h"
@@ -35,7 +37,7 @@ const QString kSourceSql = QStringLiteral(
     " T.TEVALLAPOT, SZT.NEV TEVNEV, SZS.NEV SOFOR, T.BIZONYLAT, T.VERZIO, T.TETELSOR, T.SORSZAM, T.DATUM,"
     " T.DATUM2, T.TEVSORSZAM, T.MENNYISEG, T.NETTOAR, CAST(0 AS BIGINT) BRUTTO, T.KEPZETT, K.ARUKOD,"
     " ST.NEV STATUS, ST.MODOSITHATO, ST.SZIN, UC.KOMMENT CIMKOMMENT, F.UGYFELKOD, SZT.ESETI, S.BERMENNY,"
-    " S.BERMEGYSEG, T.KOMMENT, FM.KP"
+    " S.BERMEGYSEG, T.KOMMENT, FM.KP, T.EREDETINAP"
     " FROM FORGTEV T"
     " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
     " JOIN SZ_TEVEKENY SZT ON SZT.KOD = T.TEVKOD"
@@ -55,7 +57,7 @@ const QString kSourceSql = QStringLiteral(
     " T.TEVALLAPOT, SZT.NEV TEVNEV, SZS.NEV SOFOR, T.BIZONYLAT, T.VERZIO, 0 TETELSOR, 0 SORSZAM, T.DATUM,"
     " T.DATUM2, T.TEVSORSZAM, 1 MENNYISEG, T.NETTO NETTOAR, T.BRUTTO, 'K' KEPZETT, '*' ARUKOD,"
     " ST.NEV STATUS, ST.MODOSITHATO, ST.SZIN, UC.KOMMENT CIMKOMMENT, F.UGYFELKOD, SZT.ESETI, 0 BERMENNY,"
-    " ' ' BERMEGYSEG, T.KOMMENT, 'I' KP"
+    " ' ' BERMEGYSEG, T.KOMMENT, 'I' KP, CAST(NULL AS VARCHAR(10)) EREDETINAP"
     " FROM FORGFIZ T"
     " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
     " JOIN SZ_TEVEKENY SZT ON SZT.KOD = 'FIZ'"
@@ -192,7 +194,7 @@ QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
         l.cim = txt(r, "CIM") + QLatin1Char(' ') + siteRemark;
 
         qint64 unitPrice = 0, priceSum = 0;
-        QStringList products;
+        QStringList products, origins;
         QString periods;
         for (int i = r; i < end; ++i) {
             SourceRow s;
@@ -208,6 +210,8 @@ QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
             s.soforkod = txt(i, "SOFORKOD");
             s.arukod = txt(i, "ARUKOD");
             s.komment = txt(i, "KOMMENT");
+            // A visit the calendar moved here shows the day it came from.
+            if (const QString o = txt(i, "EREDETINAP").trimmed(); !o.isEmpty() && !origins.contains(o)) origins << o;
             s.mennyiseg = num(i, "MENNYISEG");
             s.nettoar = num(i, "NETTOAR");
             s.kp = txt(i, "KP");
@@ -232,6 +236,7 @@ QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
         l.bizonylat = cut(numbers, 80);
         l.termekkodok = products.join(QLatin1Char(','));
         QString remark = periods + QLatin1Char(' ') + firstRemark;
+        if (!origins.isEmpty()) remark += QStringLiteral(" Eredeti nap: ") + origins.join(QStringLiteral(", "));
         if (priceSum != 0) remark = QString::number(priceSum) + QStringLiteral(" Ft, ") + remark;
         l.komment = remark;
         if (unitPrice == 0)
@@ -281,6 +286,7 @@ void DaySheet::LoadDaySheet(const QString& typedDay) {
     {
         vl::db::TxScope tx(*conn_, nullptr);
         lines = FoldDaySheet(DaySheetSourceRows(*tx, day), vat_);
+        dayKind_ = vl::rental::WorkCalendar::load(*tx).describe(vl::rental::gen::toDate(day));
         tx->exec(QStringLiteral("DELETE FROM ") + t);
         auto ins = tx->prepare(kInsertSql.arg(t));
         for (const DaySheetLine& l : lines) {

@@ -105,6 +105,9 @@ public:
     // a reconnect (the work table stays the same).
     void useConnection(vl::db::Connection& conn) { conn_ = &conn; }
     const QString& day() const { return day_; }
+    // The kind of the loaded day from the working calendar ("Munkaszüneti
+    // nap: Húsvéthétfő"), "" for an ordinary day.
+    const QString& dayKind() const { return dayKind_; }
 
     // Builds the sheet of a day ('yyyy.mm.dd' or 'yyyymmdd'): makes or empties
     // the work table, folds the lines into it, clears the marks, then applies
@@ -152,6 +155,7 @@ private:
     double vat_;
     QString table_;
     QString day_;
+    QString dayKind_;
     DaySheetFilter filter_;
     bool filtered_ = false;
     QString order_ = QStringLiteral("CIM");

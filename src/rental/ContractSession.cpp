@@ -1,4 +1,5 @@
 #include "rental/ContractSession.h"
+#include "rental/WorkCalendar.h"
 
 #include "customers/CustomerService.h"
 #include "db/SchemaRegistry.h"
@@ -512,6 +513,7 @@ LineInput ContractSession::lineFields(qint64 tetelsor) {
     readVisitDays(rs, in.counts, in.prices);
     in.periodus = vl::util::IntOrBlank(rs.integer(QStringLiteral("PERIODUS")));
     in.soforkod = rs.text(QStringLiteral("SOFORKOD")).trimmed();
+    if (rs.hasColumn(QStringLiteral("NAPTARSZABALY"))) in.naptarszabaly = rs.text(QStringLiteral("NAPTARSZABALY")).trimmed();
     in.komment = rs.text(QStringLiteral("KOMMENT"));
     return in;
 }
@@ -647,17 +649,46 @@ Outcome withAnswers(Answers answers, const std::function<Outcome(const Answers&)
 
 } // namespace
 
+Outcome ContractSession::askDayOff(const Answers& answers,
+                                   const std::vector<std::pair<QString, QString>>& days) {
+    if (!askDayOff_) return Outcome::done();
+    vl::rental::WorkCalendar cal;
+    {
+        auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
+        cal = WorkCalendar::load(*tx);
+        tx->commit();
+    }
+    for (const auto& [day, control] : days) {
+        const QString q = cal.dayOffQuestion(day);
+        if (q.isEmpty()) continue;
+        const auto a = answers.find(q);
+        if (a == answers.end()) {
+            Outcome o;
+            o.question = q;
+            return o;   // withAnswers adds the continuation
+        }
+        if (!a->second) return Outcome::refusal(QStringList(), control);
+    }
+    return Outcome::done();
+}
+
 Outcome ContractSession::addLine(const LineInput& in) {
     if (!notModifiable_.isEmpty() || mode_ == ContractMode::View) return run({}, true);
     Outcome h = validateHeader();
     if (!h.ok) return h;
     return withAnswers({}, [this, in](const Answers& a) {
+        if (Outcome d = askDayOff(a, {{in.kiszall, QStringLiteral("e_kiszall")}, {in.vszall, QStringLiteral("e_vszall")}});
+            !d.ok)
+            return d;
         return run([&](Transaction& tx, LineItemRules& r) { return r.AddLine(tx, in, a); }, true);
     });
 }
 
 Outcome ContractSession::changeLine(qint64 tetelsor, const LineInput& in) {
     return withAnswers({}, [this, tetelsor, in](const Answers& a) {
+        if (Outcome d = askDayOff(a, {{in.kiszall, QStringLiteral("e_kiszall")}, {in.vszall, QStringLiteral("e_vszall")}});
+            !d.ok)
+            return d;
         return run([&](Transaction& tx, LineItemRules& r) { return r.ChangeLine(tx, tetelsor, in, a); }, true);
     });
 }
@@ -670,6 +701,10 @@ Outcome ContractSession::deleteLine(qint64 tetelsor) {
 
 Outcome ContractSession::storeItem(qint64 tetelsor, qint64 sorszam, const ItemInput& in) {
     return withAnswers({}, [this, tetelsor, sorszam, in](const Answers& a) {
+        if (Outcome d = askDayOff(a, {{in.kiszall, QStringLiteral("e_kiszallkab")},
+                                      {in.vszallt, QStringLiteral("e_vszallkab")}});
+            !d.ok)
+            return d;
         return run([&](Transaction& tx, LineItemRules& r) { return r.StoreItem(tx, tetelsor, sorszam, in, a); }, true);
     });
 }

@@ -171,6 +171,10 @@ public:
     static QString itemLabel(qint64 tetelsor, qint64 sorszam, const QString& arukod);
 
     // ---------------------------------------------------------------- actions (on the copies)
+    // A typed delivery or take-back day that is a day off of the working
+    // calendar is asked about once ("A megadott nap munkaszüneti nap (…).
+    // Megtartja?"; "Nem" changes nothing). Commands switch it off and go ahead.
+    void setAskDayOff(bool ask) { askDayOff_ = ask; }
     Outcome addLine(const LineInput& in);                                   // b_hozzaad
     Outcome changeLine(qint64 tetelsor, const LineInput& in);               // b_modcsop
     Outcome deleteLine(qint64 tetelsor);                                    // b_torolcsop
@@ -206,6 +210,8 @@ public:
 
 private:
     Outcome run(const std::function<Outcome(vl::db::Transaction&, LineItemRules&)>& action, bool linesAction);
+    Outcome askDayOff(const Answers& answers, const std::vector<std::pair<QString, QString>>& days);
+    bool askDayOff_ = true;
     LineItemRules rules();
     ContractTerms terms(vl::db::Transaction& tx);
     void makeCopies();

@@ -1,4 +1,5 @@
 #include "rental/LineItemRules.h"
+#include "rental/WorkCalendar.h"
 
 #include "rental/Numbering.h"
 #include "rental/ProductRegister.h"
@@ -239,6 +240,9 @@ QStringList LineItemRules::ValidateLine(Transaction& tx, const LineInput& in, co
     else if (per == 0 && !terms_.fixedTerm)
         m << terms_.bermodNev + QStringLiteral(" bérlet módja esetén a karbantartás gyakorisága kitöltendő");
     checkVisits(m, terms_, in.counts, in.prices, in.komment, answers, question);
+    if (question && !question->isEmpty()) return m;
+    if (!in.naptarszabaly.trimmed().isEmpty() && !IsHolidayRuleCode(in.naptarszabaly))
+        m << QStringLiteral("A tétel naptárszabálya M, E, K, X vagy üres (a cég szabálya) lehet");
     return m;
 }
 
@@ -367,6 +371,9 @@ void LineItemRules::WriteLine(Transaction& tx, qint64 tetelsor, const LineInput&
              {QStringLiteral("periodus"), qint64(std::max(0, intOf(in.periodus)))},
              {QStringLiteral("soforkod"), driver.ok ? QVariant(driver.kod) : nullText()},
              {QStringLiteral("komment"), in.komment},
+             {QStringLiteral("naptarszabaly"), in.naptarszabaly.trimmed().isEmpty()
+                                                   ? nullText()
+                                                   : QVariant(in.naptarszabaly.trimmed().toUpper())},
              {QStringLiteral("juzer"), ctx_.userCode},
              {QStringLiteral("mikor"), vl::util::NowStamp()}};
     for (int d = 0; d < 7; ++d)
@@ -374,10 +381,11 @@ void LineItemRules::WriteLine(Transaction& tx, qint64 tetelsor, const LineInput&
     tx.exec(QStringLiteral("UPDATE OR INSERT INTO %1 (BIZONYLAT, VERZIO, TETELSOR, ARUCSOPORT, MENNYISEG, VMENNYISEG,"
                            " M_EGYSEG, BERMENNY, BERMEGYSEG, NETTOAR, MINIMALAR, KARERTEK, KISZALL, VSZALL, HKSZCSPSZV,"
                            " KARBAR1, KARBAR2, KARBAR3, KARBAR4, KARBAR5, KARBAR6, KARBAR7, PERIODUS, SOFORKOD, KOMMENT,"
-                           " JUZER, MIKOR) VALUES (:bizonylat, :verzio, :tetelsor, :arucsoport, :mennyiseg, :vmennyiseg,"
-                           " :m_egyseg, :bermenny, :bermegyseg, :nettoar, :minimalar, :karertek, :kiszall, :vszall,"
-                           " :hkszcspszv, :karbar1, :karbar2, :karbar3, :karbar4, :karbar5, :karbar6, :karbar7,"
-                           " :periodus, :soforkod, :komment, :juzer, :mikor) MATCHING (BIZONYLAT, VERZIO, TETELSOR)")
+                           " JUZER, MIKOR, NAPTARSZABALY) VALUES (:bizonylat, :verzio, :tetelsor, :arucsoport, :mennyiseg,"
+                           " :vmennyiseg, :m_egyseg, :bermenny, :bermegyseg, :nettoar, :minimalar, :karertek, :kiszall,"
+                           " :vszall, :hkszcspszv, :karbar1, :karbar2, :karbar3, :karbar4, :karbar5, :karbar6, :karbar7,"
+                           " :periodus, :soforkod, :komment, :juzer, :mikor, :naptarszabaly)"
+                           " MATCHING (BIZONYLAT, VERZIO, TETELSOR)")
                 .arg(tables_.sqlLines()),
             p);
     RegisterPattern(tx, pattern);

@@ -103,6 +103,7 @@ struct LineInput {
     QString periodus;                   // "Hány hetente"
     QString soforkod;                   // driver KOD (a NEV is accepted too), "" none
     QString komment;
+    QString naptarszabaly;              // cb_naptarszabaly: "" the company's rule, else "M", "E", "K", "X"
 };
 
 // The item panel as typed.

@@ -1,4 +1,5 @@
 #include "rental/NewCompany.h"
+#include "rental/WorkCalendar.h"
 
 #include "db/SchemaRegistry.h"
 #include "db/TxScope.h"
@@ -61,9 +62,16 @@ bool isLocalFile(const QString& database) { return database.trimmed().startsWith
 // seeds leave the demonstration company out).
 void writeCompany(Transaction& tx, const NewCompany& c)
 {
-    tx.exec(QStringLiteral("INSERT INTO CEG (KOD, NEV, IRSZAM, VAROS, UTCA, ADOSZAM, TELEFON, AKTUALISEV, NYOMTPELD, ATADVEG) "
-                           "VALUES ('1', :nev, :irszam, :varos, :utca, :adoszam, :telefon, :ev, 2, :atadveg)"),
-            {{QStringLiteral("nev"), c.nev.trimmed()},
+    // A new company moves the visits of a day off to the working day before
+    // unless it chose otherwise, and its moved working days take over the
+    // visits of the rest days they free.
+    HolidayRule rule = HolidayRule::Previous;
+    if (!c.naptarszabaly.trimmed().isEmpty()) HolidayRuleFromWord(c.naptarszabaly, &rule);
+    tx.exec(QStringLiteral("INSERT INTO CEG (KOD, NEV, IRSZAM, VAROS, UTCA, ADOSZAM, TELEFON, AKTUALISEV, NYOMTPELD, ATADVEG,"
+                           " NAPTARSZABALY, ATHELYEZETT) "
+                           "VALUES ('1', :nev, :irszam, :varos, :utca, :adoszam, :telefon, :ev, 2, :atadveg, :szabaly, 'I')"),
+            {{QStringLiteral("szabaly"), HolidayRuleCode(rule)},
+             {QStringLiteral("nev"), c.nev.trimmed()},
              {QStringLiteral("irszam"), c.irszam.trimmed()},
              {QStringLiteral("varos"), c.varos.trimmed()},
              {QStringLiteral("utca"), c.utca.trimmed()},
@@ -189,6 +197,9 @@ QString CheckNewCompany(const NewCompany& c)
         return QStringLiteral("Az adószám nem érvényes (például 12345676-2-41): %1").arg(c.adoszam.trimmed());
     if (!(c.afa >= 0 && c.afa < 100))
         return QStringLiteral("Az ÁFA kulcs 0 és 100 közötti százalék legyen: %1").arg(rateText(c.afa));
+    if (!c.naptarszabaly.trimmed().isEmpty() && !HolidayRuleFromWord(c.naptarszabaly, nullptr))
+        return QStringLiteral("A naptár szabálya \"Marad\", \"Előző munkanapra\", \"Következő munkanapra\" vagy"
+                              " \"Elmarad\" lehet: %1").arg(c.naptarszabaly.trimmed());
     if (FirstUserCode(c.user).isEmpty())
         return QStringLiteral("Az első felhasználó neve betűt vagy számjegyet is tartalmazzon.");
     for (const auto& u : vl::shell::DefaultUsers())

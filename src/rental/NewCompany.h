@@ -19,7 +19,10 @@ struct NewCompany {
     QString nev, irszam, varos, utca, adoszam, telefon;
     double afa = 27;           // the general VAT rate, in percent
     QString user, password;    // the first user: every right
-    QString naptarszabaly;     // optional NAPTARSZABALY: kept for the working calendar
+    // Optional NAPTARSZABALY: the company's rule for visits on a day off
+    // ("Marad", "Előző munkanapra", "Következő munkanapra", "Elmarad", or the
+    // command's words); empty: "Előző munkanapra".
+    QString naptarszabaly;
 };
 
 // Reads one JSON object. Bad JSON, a missing or unknown key or a value of the

@@ -1,4 +1,5 @@
 #include "rental/OrdersSession.h"
+#include "rental/WorkCalendar.h"
 
 #include "db/TxScope.h"
 #include "rental/CustomerLinks.h"
@@ -248,9 +249,24 @@ qint64 OrdersSession::readActivityPrice(const QString& kind, const QString& grou
     return vl::db::readOnly(conn_, [&](Transaction& tx) { return ActivityPrice(tx, kind, group, weekday); });
 }
 
+QString OrdersSession::dayOffQuestion(const QStringList& days) {
+    if (!askDayOff_) return QString();
+    const WorkCalendar cal = reading(conn_, [](Transaction& tx) { return WorkCalendar::load(tx); });
+    for (const QString& d : days)
+        if (const QString q = cal.dayOffQuestion(d); !q.isEmpty()) return q;
+    return QString();
+}
+
 LineStoreOutcome OrdersSession::storeLine(const LineStoreRequest& rq) {
-    return guarded<LineStoreResult>([&] { return OrdersWorkspace::storeLine(conn_, who_, rq); },
-                                    [](LineStoreOutcome& o, const QString& text) { o.reload = contractChanged(text); });
+    auto store = [this, rq] {
+        return guarded<LineStoreResult>([&] { return OrdersWorkspace::storeLine(conn_, who_, rq); },
+                                        [](LineStoreOutcome& o, const QString& text) { o.reload = contractChanged(text); });
+    };
+    // A delivery or planned return typed on a day off is asked about once.
+    const QString q = dayOffQuestion({rq.input.kiszall, rq.input.vszall});
+    if (!q.isEmpty())
+        return LineStoreOutcome::asking(q, [store](bool yes) { return yes ? store() : declined<LineStoreResult>(); });
+    return store();
 }
 
 vl::OutcomeOf<LineRead> OrdersSession::readLine(const QString& customerKey, const QString& siteKey, qint64 bizonylat,
@@ -274,6 +290,25 @@ ItemPanel OrdersSession::readItemPanel(const ItemKey& item) {
 }
 
 ItemStoreOutcome OrdersSession::storeItems(const ItemStoreRequest& rq) {
+    // A changed delivery or planned return on a day off is asked about once.
+    QStringList days;
+    const unsigned fields = rq.fields ? rq.fields
+                                      : (rq.panel.kiszall != rq.source.kiszall ? unsigned(FieldKiszall) : 0u) |
+                                            (rq.panel.vszallt != rq.source.vszallt ? unsigned(FieldVszallt) : 0u);
+    if (fields & FieldKiszall) days << rq.panel.kiszall;
+    if (fields & FieldVszallt) days << rq.panel.vszallt;
+    if (const QString q = dayOffQuestion(days); !q.isEmpty()) {
+        OrdersSession* self = this;
+        return ItemStoreOutcome::asking(q, [self, rq](bool yes) {
+            if (!yes) return declined<ItemStoreResult>();
+            OrdersSession& me = *self;
+            const bool ask = me.askDayOff_;
+            me.askDayOff_ = false;
+            ItemStoreOutcome o = me.storeItems(rq);
+            me.askDayOff_ = ask;
+            return o;
+        });
+    }
     return guarded<ItemStoreResult>(
         [&] {
             ItemStoreOutcome o;

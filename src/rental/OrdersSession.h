@@ -129,6 +129,10 @@ public:
     // the store (OrdersWorkspace::storeLine). Refusals as messages; a
     // contract changed elsewhere also sets `reload`.
     LineStoreOutcome storeLine(const LineStoreRequest& request);
+    // A typed delivery or return day that is a day off of the working calendar
+    // is asked about first ("A megadott nap munkaszüneti nap (…). Megtartja?";
+    // "Nem" changes nothing); commands switch the question off and go ahead.
+    void setAskDayOff(bool ask) { askDayOff_ = ask; }
     // A stored line of the customer's site as the panel shows it (refused
     // when the contract is not that customer's at that site).
     vl::OutcomeOf<LineRead> readLine(const QString& customerKey, const QString& siteKey, qint64 bizonylat,
@@ -159,6 +163,8 @@ public:
     PaymentOutcome deletePayment(const PaymentRow& shown);
 
 private:
+    QString dayOffQuestion(const QStringList& days);
+    bool askDayOff_ = true;
     vl::db::Connection& conn_;
     vl::shell::Session who_;
 };

@@ -821,6 +821,7 @@ LineInput OrdersWorkspace::InputOfLine(Transaction& tx, qint64 bizonylat, qint64
     in.periodus = numOrBlank(QStringLiteral("PERIODUS"));
     in.soforkod = rs.text(QStringLiteral("SOFORKOD")).trimmed();
     in.komment = rs.text(QStringLiteral("KOMMENT"));
+    if (rs.hasColumn(QStringLiteral("NAPTARSZABALY"))) in.naptarszabaly = rs.text(QStringLiteral("NAPTARSZABALY")).trimmed();
     return in;
 }
 

@@ -1,5 +1,6 @@
 #include "rental/Schedule.h"
 
+#include "db/SchemaRegistry.h"
 #include "rental/Numbering.h"
 #include "shell/BusinessYear.h"
 #include "shell/Session.h"
@@ -10,6 +11,7 @@
 #include <QSet>
 #include <algorithm>
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -96,6 +98,9 @@ GeneratorContext GeneratorContext::load(Transaction& tx, const QString& userCode
     auto kinds = tx.query(QStringLiteral("SELECT KOD FROM SZ_TEVEKENY WHERE KEPEZVE = :kepezve ORDER BY KOD"),
                           {{QStringLiteral("kepezve"), QStringLiteral("KISZE")}});
     while (kinds.next()) c.maintenanceKinds << kinds.text(QStringLiteral("KOD")).trimmed();
+
+    c.calendar = WorkCalendar::load(tx);
+    c.recordsOrigin = vl::db::SchemaRegistry::columnExists(tx, QStringLiteral("FORGTEV"), QStringLiteral("EREDETINAP"));
 
     c.userCode = userCode;
     // Without a user (a run that names none) the operating-system user, cut to
@@ -195,6 +200,13 @@ const QString kInsertActivity = QStringLiteral(
     " VALUES (:bizonylat, :verzio, :tetelsor, :sorszam, :datum, :tevsorszam, :tevkod, :arukod, :tevallapot,"
     " :soforkod, :nettoar, :mennyiseg, :komment, :kepzett, :datum2, :juzer, :mikor)");
 
+// A generated visit moved off a day off records the day it came from.
+const QString kInsertMovedActivity = QStringLiteral(
+    "INSERT INTO %1 (BIZONYLAT, VERZIO, TETELSOR, SORSZAM, DATUM, TEVSORSZAM, TEVKOD, ARUKOD, TEVALLAPOT,"
+    " SOFORKOD, NETTOAR, MENNYISEG, KOMMENT, KEPZETT, DATUM2, JUZER, MIKOR, EREDETINAP)"
+    " VALUES (:bizonylat, :verzio, :tetelsor, :sorszam, :datum, :tevsorszam, :tevkod, :arukod, :tevallapot,"
+    " :soforkod, :nettoar, :mennyiseg, :komment, :kepzett, :datum2, :juzer, :mikor, :eredetinap)");
+
 void bindActivity(vl::db::Statement& st, const GeneratorContext& ctx, qint64 bizonylat, qint64 verzio,
                   qint64 tetelsor, qint64 sorszam, const QString& datum, qint64 tevsorszam,
                   const QString& tevkod, const QString& arukod, const QString& soforkod, qint64 nettoar) {
@@ -266,7 +278,9 @@ namespace {
 struct ExistingRow {
     qint64 tetelsor = 0, sorszam = 0;
     qint64 day = 0;            // Julian day
+    qint64 origin = 0;         // Julian day of the pattern day it stands for (EREDETINAP, else its own)
     QString datum;
+    QString eredetinap;        // the day a moved visit came from, "" for none
     qint64 tevsorszam = 0;
     QString tevkod, tevallapot, kepzett, arukod, soforkod;
     qint64 nettoar = 0;
@@ -287,6 +301,15 @@ struct PendingInsert {
     qint64 tevsorszam;
     QString tevkod;
     qint64 price;
+    QString eredetinap;
+};
+
+// The visits a pattern day asks for on the day they land.
+struct Wanted {
+    QString tevkod;
+    int count = 0;
+    qint64 price = 0;
+    QString eredetinap;   // "" when the visit stays on its own day
 };
 
 struct PendingDelete {
@@ -315,6 +338,13 @@ ScheduleResult GenerateMaintenanceSchedule(Transaction& tx, const GeneratorConte
                                            const QString& activitiesTable,
                                            const std::vector<MaintenanceItem>& items,
                                            const ScheduleOptions& options) {
+    return GenerateMaintenanceSchedule(tx, ctx, activitiesTable, items, options, ctx.calendar);
+}
+
+ScheduleResult GenerateMaintenanceSchedule(Transaction& tx, const GeneratorContext& ctx,
+                                           const QString& activitiesTable,
+                                           const std::vector<MaintenanceItem>& items,
+                                           const ScheduleOptions& options, const WorkCalendar& calendar) {
     ScheduleResult result;
     const QString table = checked(activitiesTable, "FORGTEV");
     const QDate first = gen::toDate(options.firstDay);
@@ -345,10 +375,14 @@ ScheduleResult GenerateMaintenanceSchedule(Transaction& tx, const GeneratorConte
         }
         // "DATUM || ''" keeps the server on the contract's key index: the date index
         // would scan the rows of every contract from that day on.
+        // A visit moved to a day before the first day still counts toward its
+        // pattern day inside the range: rows are read by their original day too.
         auto rs = tx.query(QStringLiteral("SELECT TETELSOR, SORSZAM, DATUM, TEVSORSZAM, TEVKOD, TEVALLAPOT, KEPZETT,"
-                                          " ARUKOD, SOFORKOD, NETTOAR, MENNYISEG FROM %1"
-                                          " WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio AND DATUM || '' >= :datum%2")
-                               .arg(table, filter),
+                                          " ARUKOD, SOFORKOD, NETTOAR, MENNYISEG%3 FROM %1"
+                                          " WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio AND (DATUM || '' >= :datum%4)%2")
+                               .arg(table, filter,
+                                    ctx.recordsOrigin ? QStringLiteral(", EREDETINAP") : QString(),
+                                    ctx.recordsOrigin ? QStringLiteral(" OR EREDETINAP >= :datum") : QString()),
                            p);
         std::map<ItemKey, std::vector<ExistingRow>> rowsOf;
         const int cT = rs.indexOf(QStringLiteral("TETELSOR")), cS = rs.indexOf(QStringLiteral("SORSZAM")),
@@ -356,7 +390,7 @@ ScheduleResult GenerateMaintenanceSchedule(Transaction& tx, const GeneratorConte
                   cK = rs.indexOf(QStringLiteral("TEVKOD")), cA = rs.indexOf(QStringLiteral("TEVALLAPOT")),
                   cO = rs.indexOf(QStringLiteral("KEPZETT")), cU = rs.indexOf(QStringLiteral("ARUKOD")),
                   cF = rs.indexOf(QStringLiteral("SOFORKOD")), cP = rs.indexOf(QStringLiteral("NETTOAR")),
-                  cM = rs.indexOf(QStringLiteral("MENNYISEG"));
+                  cM = rs.indexOf(QStringLiteral("MENNYISEG")), cE = rs.indexOf(QStringLiteral("EREDETINAP"));
         for (int r = 0; r < rs.rowCount(); ++r) {
             const auto& row = rs.row(r);
             ExistingRow e;
@@ -366,6 +400,14 @@ ScheduleResult GenerateMaintenanceSchedule(Transaction& tx, const GeneratorConte
             const QDate d = gen::toDate(e.datum);
             if (!d.isValid()) continue;   // an unreadable day belongs to no range
             e.day = d.toJulianDay();
+            e.origin = e.day;
+            if (cE >= 0) {
+                const QDate o = gen::toDate(row.at(cE).toString());
+                if (o.isValid()) {
+                    e.origin = o.toJulianDay();
+                    e.eredetinap = gen::toText(o);
+                }
+            }
             e.tevsorszam = row.at(cN).toLongLong();
             e.tevkod = row.at(cK).toString().trimmed();
             e.tevallapot = row.at(cA).toString().trimmed();
@@ -456,26 +498,79 @@ ScheduleResult GenerateMaintenanceSchedule(Transaction& tx, const GeneratorConte
             for (const auto& e : existing)
                 if (e.day >= firstJd && e.day <= lastJd) byDay[e.day].push_back(&e);
 
-            std::vector<qint64> days;
-            for (const auto& [jd, _] : byDay) days.push_back(jd);
+            // What survives a regeneration (done, cancelled, moved away) covers
+            // the pattern day it stands for; a visit that survives (done, or
+            // made in the activity log) makes its day a visit day of the item.
+            std::map<std::pair<qint64, QString>, int> covered;   // (pattern day, kind) -> rows
+            std::set<qint64> taken;
+            for (const auto& e : existing) {
+                if (!kinds.contains(e.tevkod)) continue;
+                const bool planned = ctx.isPlanned(e.tevallapot);
+                if (!planned && e.kepzett != kLogOrigin) ++covered[{e.origin, e.tevkod}];
+                if ((planned && e.kepzett == kLogOrigin) || ctx.isDone(e.tevallapot)) taken.insert(e.day);
+            }
+
+            // The pattern days of the range and where their visits land.
+            const HolidayRule rule = HolidayRuleFromCode(it->calendarRule, calendar.rule);
+            std::vector<QDate> patternDays, movedDays;
             if (from <= writeEnd) {
                 for (QDate d = from; d <= writeEnd; d = d.addDays(1))
-                    if (counts[size_t(d.dayOfWeek() - 1)] > 0 && !byDay.count(d.toJulianDay()))
-                        days.push_back(d.toJulianDay());
+                    if (counts[size_t(d.dayOfWeek() - 1)] > 0 && weekScheduled(counts, it->periodus, anchor, d))
+                        patternDays.push_back(d);
             }
+            std::map<qint64, QDate> landing;   // pattern day -> the day its visits go to (invalid: none)
+            for (const QDate& d : patternDays) {
+                const QDate over = calendar.takenOverBy(d);
+                if (over.isValid() && over >= from && over <= writeEnd) landing[d.toJulianDay()] = over;
+                else if (calendar.isDayOff(d) && rule != HolidayRule::Stay) movedDays.push_back(d);
+                else {
+                    landing[d.toJulianDay()] = d;
+                    taken.insert(d.toJulianDay());
+                }
+            }
+            auto needOf = [&](const QDate& d, const QString& kind) {
+                const auto c = covered.find({d.toJulianDay(), kind});
+                return std::max(0, counts[size_t(d.dayOfWeek() - 1)] - (c == covered.end() ? 0 : c->second));
+            };
+            for (const QDate& d : movedDays) {
+                // A day whose visits survive elsewhere (done, moved away) needs no landing.
+                int need = 0;
+                for (const QString& kind : ctx.maintenanceKinds) need += needOf(d, kind);
+                const QDate to = need == 0 ? QDate()
+                                           : calendar.landingDay(d, rule, from, writeEnd, [&](const QDate& x) {
+                                                 return taken.count(x.toJulianDay()) > 0;
+                                             });
+                landing[d.toJulianDay()] = to;
+                if (to.isValid()) taken.insert(to.toJulianDay());
+            }
+
+            std::map<qint64, std::vector<Wanted>> wanted;   // landing day -> visits
+            for (const QDate& d : patternDays) {
+                const QDate to = landing[d.toJulianDay()];
+                if (!to.isValid()) continue;
+                const int weekday = d.dayOfWeek();
+                for (const QString& kind : ctx.maintenanceKinds) {
+                    const int need = needOf(d, kind);
+                    if (need > 0)
+                        wanted[to.toJulianDay()].push_back(
+                            {kind, need, it->karbar[size_t(weekday - 1)], to == d ? QString() : gen::toText(d)});
+                }
+            }
+
+            std::vector<qint64> days;
+            for (const auto& [jd, _] : byDay) days.push_back(jd);
+            for (const auto& [jd, _] : wanted)
+                if (!byDay.count(jd)) days.push_back(jd);
             std::sort(days.begin(), days.end());
 
             for (qint64 jd : days) {
                 const QDate d = QDate::fromJulianDay(jd);
-                const int weekday = d.dayOfWeek();
-                int want = 0;
-                if (d >= from && d <= writeEnd && weekScheduled(counts, it->periodus, anchor, d))
-                    want = counts[size_t(weekday - 1)];
-                const qint64 price = it->karbar[size_t(weekday - 1)];
-
                 static const std::vector<const ExistingRow*> none;
+                static const std::vector<Wanted> nothing;
                 auto f = byDay.find(jd);
                 const auto& rows = f == byDay.end() ? none : f->second;
+                auto w = wanted.find(jd);
+                const auto& wants = w == wanted.end() ? nothing : w->second;
 
                 // Survivors: every row that this generator may not touch.
                 qint64 maxNo = 0;
@@ -489,34 +584,31 @@ ScheduleResult GenerateMaintenanceSchedule(Transaction& tx, const GeneratorConte
                 std::sort(replaceable.begin(), replaceable.end(),
                           [](const ExistingRow* a, const ExistingRow* b) { return a->tevsorszam < b->tevsorszam; });
 
-                std::vector<std::pair<QString, int>> missing;  // kind, count
+                // A planned row stays when it is what one of the day's wanted
+                // visits would write; every other planned row of the generator goes.
+                std::vector<int> need;
+                for (const Wanted& x : wants) need.push_back(x.count);
                 std::vector<const ExistingRow*> keep;
-                for (const QString& kind : ctx.maintenanceKinds) {
-                    int covered = 0;
-                    for (const ExistingRow* e : rows)
-                        if (e->tevkod == kind && !ctx.isPlanned(e->tevallapot) && e->kepzett != kLogOrigin)
-                            ++covered;
-                    int need = std::max(0, want - covered);
-                    for (const ExistingRow* e : replaceable) {
-                        if (e->tevkod != kind) continue;
-                        const bool same = need > 0 && e->arukod == it->arukod.trimmed() &&
-                                          e->soforkod == it->soforkod.trimmed() &&
-                                          e->nettoar == price && !e->mennyisegNull && e->mennyiseg == 1;
-                        if (same) {
-                            keep.push_back(e);
-                            --need;
-                        } else {
-                            deletes.push_back({it->bizonylat, it->verzio, it->tetelsor, it->sorszam, e->datum,
-                                               e->tevsorszam});
+                for (const ExistingRow* e : replaceable) {
+                    bool kept = false;
+                    for (size_t i = 0; i < wants.size() && !kept; ++i) {
+                        const Wanted& x = wants[i];
+                        if (need[i] > 0 && e->tevkod == x.tevkod && e->eredetinap == x.eredetinap &&
+                            e->arukod == it->arukod.trimmed() && e->soforkod == it->soforkod.trimmed() &&
+                            e->nettoar == x.price && !e->mennyisegNull && e->mennyiseg == 1) {
+                            --need[i];
+                            kept = true;
                         }
                     }
-                    if (need > 0) missing.push_back({kind, need});
+                    if (kept) keep.push_back(e);
+                    else deletes.push_back({it->bizonylat, it->verzio, it->tetelsor, it->sorszam, e->datum, e->tevsorszam});
                 }
                 for (const ExistingRow* e : keep) maxNo = std::max(maxNo, e->tevsorszam);
                 result.kept += int(keep.size());
                 const QString datum = gen::toText(d);
-                for (const auto& [kind, n] : missing)
-                    for (int i = 0; i < n; ++i) inserts.push_back({it, datum, ++maxNo, kind, price});
+                for (size_t i = 0; i < wants.size(); ++i)
+                    for (int n = 0; n < need[i]; ++n)
+                        inserts.push_back({it, datum, ++maxNo, wants[i].tevkod, wants[i].price, wants[i].eredetinap});
             }
         }
     }
@@ -538,12 +630,20 @@ ScheduleResult GenerateMaintenanceSchedule(Transaction& tx, const GeneratorConte
     }
     if (!inserts.empty()) {
         auto ins = tx.prepare(kInsertActivity.arg(table));
+        std::unique_ptr<vl::db::Statement> moved;
         for (const auto& w : inserts) {
             const MaintenanceItem& it = *w.item;
-            bindActivity(*ins, ctx, it.bizonylat, it.verzio, it.tetelsor, it.sorszam, w.datum, w.tevsorszam,
+            vl::db::Statement* st = ins.get();
+            if (!w.eredetinap.isEmpty() && ctx.recordsOrigin) {
+                if (!moved) moved = tx.prepare(kInsertMovedActivity.arg(table));
+                st = moved.get();
+                st->bind(QStringLiteral("eredetinap"), w.eredetinap);
+            }
+            bindActivity(*st, ctx, it.bizonylat, it.verzio, it.tetelsor, it.sorszam, w.datum, w.tevsorszam,
                          w.tevkod, it.arukod, it.soforkod, w.price);
-            ins->execute();
+            st->execute();
             ++result.written;
+            if (!w.eredetinap.isEmpty()) ++result.moved;
         }
     }
     return result;
@@ -566,12 +666,16 @@ std::vector<MaintenanceItem> LoadMaintenanceItems(Transaction& tx, const RentalT
     auto rs = tx.query(
         QStringLiteral("SELECT K.TETELSOR, K.SORSZAM, K.ARUKOD, K.KISZALL, K.VSZALLT, K.VSZALL, K.HKSZCSPSZV,"
                        " K.PERIODUS, K.KARBAR1, K.KARBAR2, K.KARBAR3, K.KARBAR4, K.KARBAR5, K.KARBAR6, K.KARBAR7,"
-                       " K.SOFORKOD, S.SOFORKOD SORSOFOR, S.KISZALL SORKISZALL"
+                       " K.SOFORKOD, S.SOFORKOD SORSOFOR, S.KISZALL SORKISZALL%4"
                        " FROM %1 K JOIN %2 S ON S.BIZONYLAT = K.BIZONYLAT AND S.VERZIO = K.VERZIO"
                        " AND S.TETELSOR = K.TETELSOR"
                        " WHERE K.BIZONYLAT = :bizonylat AND K.VERZIO = :verzio%3 ORDER BY K.TETELSOR, K.SORSZAM")
-            .arg(items, lines, filter),
+            .arg(items, lines, filter,
+                 vl::db::SchemaRegistry::columnExists(tx, lines.toUpper(), QStringLiteral("NAPTARSZABALY"))
+                     ? QStringLiteral(", S.NAPTARSZABALY")
+                     : QString()),
         p);
+    const bool hasRule = rs.hasColumn(QStringLiteral("NAPTARSZABALY"));
     std::vector<MaintenanceItem> out;
     out.reserve(size_t(rs.rowCount()));
     while (rs.next()) {
@@ -591,6 +695,7 @@ std::vector<MaintenanceItem> LoadMaintenanceItems(Transaction& tx, const RentalT
         for (int i = 0; i < 7; ++i) m.karbar[size_t(i)] = rs.integer(QString::fromLatin1(cols[i]));
         m.soforkod = rs.text(QStringLiteral("SOFORKOD")).trimmed();
         if (m.soforkod.isEmpty()) m.soforkod = rs.text(QStringLiteral("SORSOFOR")).trimmed();
+        if (hasRule) m.calendarRule = rs.text(QStringLiteral("NAPTARSZABALY")).trimmed();
         out.push_back(std::move(m));
     }
     return out;

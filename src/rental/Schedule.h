@@ -24,6 +24,7 @@
 //    is kept as it is, so running a generator twice changes no row.
 #include "db/Database.h"
 #include "rental/RentalTables.h"
+#include "rental/WorkCalendar.h"
 
 #include <QDate>
 #include <QHash>
@@ -44,6 +45,8 @@ struct GeneratorContext {
     QStringList maintenanceKinds;          // SZ_TEVEKENY kinds of class "KISZE", by code
     QString userCode;                      // JUZER of the rows written
     QString stamp;                         // MIKOR of the rows written, 'yyyy.mm.dd hh:nn:ss'
+    WorkCalendar calendar;                 // SZ_NAPTAR with the company's rule (WorkCalendar::load)
+    bool recordsOrigin = false;            // FORGTEV has EREDETINAP (the day a visit was moved from)
 
     // Planned: class "I" or "i". Done: class "N".
     bool isPlanned(const QString& state) const;
@@ -119,6 +122,7 @@ struct MaintenanceItem {
     QString kiszall;        // delivery day: no visit on or before it
     QString vszallt;        // planned return: no visit after it
     QString vszall;         // actual return: no visit after it
+    QString calendarRule;   // the line's rule for days off (FORGSOR.NAPTARSZABALY); "": the calendar's
 };
 
 enum class Rhythm {
@@ -147,17 +151,28 @@ struct ScheduleResult {
     int written = 0;   // planned rows inserted
     int deleted = 0;   // planned rows removed
     int kept = 0;      // planned rows that were already right
+    int moved = 0;     // of the written rows, those moved off a day off
     ScheduleResult& operator+=(const ScheduleResult& o) {
-        written += o.written; deleted += o.deleted; kept += o.kept; return *this;
+        written += o.written; deleted += o.deleted; kept += o.kept; moved += o.moved; return *this;
     }
 };
 
 // Regenerates the weekly maintenance of the given items (any contracts) in the
-// activity table named. See the rules at the top of this header.
+// activity table named. See the rules at the top of this header. The working
+// calendar decides where a visit of a day off goes (WorkCalendar.h): a line's
+// own rule first, else the calendar's; a moved visit is an ordinary planned
+// visit on its new day at the price of the day it came from, which it records
+// in EREDETINAP. A surviving row counts toward the pattern day it records as
+// its original day. The first form follows the context's calendar (the
+// company's rule).
 ScheduleResult GenerateMaintenanceSchedule(vl::db::Transaction& tx, const GeneratorContext& ctx,
                                            const QString& activitiesTable,
                                            const std::vector<MaintenanceItem>& items,
                                            const ScheduleOptions& options);
+ScheduleResult GenerateMaintenanceSchedule(vl::db::Transaction& tx, const GeneratorContext& ctx,
+                                           const QString& activitiesTable,
+                                           const std::vector<MaintenanceItem>& items,
+                                           const ScheduleOptions& options, const WorkCalendar& calendar);
 
 // The items of a contract with their line's values filled in (driver when the
 // item has none), read from the line and item tables named. A line number of 0

@@ -318,6 +318,19 @@ QList<SchemaStep> buildSteps() {
     // A cabin brought in from a spreadsheet keeps the remark the file gave it.
     l.append(SchemaStep{9, QStringLiteral("Termékek: megjegyzés (ARU.MEGJEGYZES)"),
                         {QStringLiteral("ALTER TABLE ARU ADD MEGJEGYZES VARCHAR(250)")}, {}});
+    // The working calendar: holidays, moved working days and the company's
+    // closed days (SZ_NAPTAR); a line's own rule for visits on a day off
+    // (NULL: the company's); the day a generated visit was moved from.
+    l.append(SchemaStep{10, QStringLiteral("Munkanap naptár (SZ_NAPTAR), a tétel naptárszabálya, az áthelyezett látogatás eredeti napja"),
+                        {QStringLiteral("CREATE TABLE SZ_NAPTAR ("
+                                        " DATUM VARCHAR(10) NOT NULL,"
+                                        " FAJTA VARCHAR(1) NOT NULL,"
+                                        " HELYETT VARCHAR(10),"
+                                        " NEV VARCHAR(60),"
+                                        " CONSTRAINT PK_SZ_NAPTAR PRIMARY KEY (DATUM))"),
+                         QStringLiteral("ALTER TABLE FORGSOR ADD NAPTARSZABALY VARCHAR(1)"),
+                         QStringLiteral("ALTER TABLE FORGTEV ADD EREDETINAP VARCHAR(10)")},
+                        {}});
     // Later versions are appended here, never changed once released.
     return l;
 }

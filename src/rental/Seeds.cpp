@@ -1,4 +1,6 @@
 #include "rental/Seeds.h"
+#include "rental/Schema.h"
+#include "rental/WorkCalendar.h"
 
 #include <QSet>
 #include <QVariant>
@@ -220,6 +222,13 @@ int Seeds::apply(Transaction& tx, const QString& year, Scope scope) {
                   QStringLiteral("A kabin(oka)t rendeltetésszerű használatra alkalmas állapotban átadtuk.\r\n"
                                  "A bérlő a kabinokért a visszaszállításig felelősséggel tartozik.")}});
         ++n;
+    }
+    // A new database's calendar (one that holds no day yet): the holidays of
+    // the business year and the next.
+    if (scope == Scope::All && Schema::tableExists(tx, QStringLiteral("SZ_NAPTAR")) &&
+        rowCount(tx, QStringLiteral("SZ_NAPTAR")) == 0) {
+        const int y = year.trimmed().toInt();
+        n += SeedCalendarYear(tx, y) + SeedCalendarYear(tx, y + 1);
     }
     if (rowCount(tx, QStringLiteral("SZ_ADO")) == 0) {
         struct Rate { const char* kod; const char* nev; double ertek; const char* standard; };

@@ -187,6 +187,18 @@ YearOpeningSummary OpenYear(Connection& conn, const QString& yearText, bool keep
         }
     } release{conn};
 
+    // A year without calendar rows gets its computed holidays before any
+    // visit is generated.
+    try {
+        auto tx = conn.begin();
+        sum.calendarRows = PrepareCalendar(*tx, year.toInt());
+        ctx.calendar = WorkCalendar::load(*tx);
+        tx->commit();
+    } catch (const vl::db::DbError& e) {
+        sum.error = e.text();
+        return sum;
+    }
+
     sum.contractsTotal = int(contracts.size());
     if (progress && !progress(0, sum.contractsTotal, 0)) {
         sum.cancelled = true;
@@ -246,6 +258,7 @@ YearOpeningSummary OpenYear(Connection& conn, const QString& yearText, bool keep
         sum.items += n.items;
         sum.itemsSkipped += n.back;
         sum.visitsWritten += n.schedule.written;
+        sum.visitsMoved += n.schedule.moved;
         sum.visitsDeleted += n.schedule.deleted;
         sum.periodsWritten += n.billing.written;
         sum.periodsDeleted += n.billing.deleted;

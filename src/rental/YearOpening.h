@@ -42,6 +42,8 @@ struct YearOpeningSummary {
     int periodsWritten = 0;   // billing periods inserted
     int periodsDeleted = 0;   // planned billing periods removed
     int periodsUpdated = 0;   // planned billing periods kept with new amounts
+    int calendarRows = 0;     // holidays seeded for the year (and the next) that had none
+    int visitsMoved = 0;      // of the visits written, those moved off a day off
     bool cancelled = false;   // stopped by the progress callback
     QString error;            // the error that stopped the run, empty on success
     qint64 failedContract = 0;

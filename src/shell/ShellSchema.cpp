@@ -1,6 +1,7 @@
 #include "shell/ShellSchema.h"
 
 #include "db/Database.h"
+#include "db/SchemaRegistry.h"
 #include "util/Dates.h"
 
 #include <QDateTime>
@@ -82,6 +83,26 @@ vl::db::SchemaModule schemaModule() {
     // end leaves the table empty and the next restore knows to drop it.
     m.steps.append({4, QStringLiteral("A teljes (befejezett) adatbázis jele"),
                     {QStringLiteral("CREATE TABLE VL_KESZ (MIKOR VARCHAR(19), FORRAS VARCHAR(250))")}, {}});
+    // The company's rule for a generated maintenance visit on a day off (NULL:
+    // it stays, as before) and whether moved working days take over the visits
+    // of the rest days they free.
+    // A database that already has the columns (the step run again from an
+    // older version's number) keeps them, moved after every other column,
+    // where a new database has them.
+    m.steps.append({5, QStringLiteral("A cég naptárszabálya és az áthelyezett munkanapok kezelése"), {},
+                    [](vl::db::Transaction& tx) {
+                        for (const char* c : {"NAPTARSZABALY", "ATHELYEZETT"}) {
+                            const QString col = QString::fromLatin1(c);
+                            if (!vl::db::SchemaRegistry::columnExists(tx, QStringLiteral("CEG"), col)) {
+                                tx.exec(QStringLiteral("ALTER TABLE CEG ADD %1 VARCHAR(1)").arg(col));
+                                continue;
+                            }
+                            const auto n = tx.query(QStringLiteral(
+                                "SELECT COUNT(*) FROM RDB$RELATION_FIELDS WHERE RDB$RELATION_NAME = 'CEG'"));
+                            tx.exec(QStringLiteral("ALTER TABLE CEG ALTER %1 POSITION %2")
+                                        .arg(col).arg(n.at(0, 0).toLongLong()));
+                        }
+                    }});
     m.seed = [](vl::db::Transaction& tx, const vl::db::SeedOptions&) {
         auto rs = tx.query(QStringLiteral("SELECT COUNT(*) FROM VL_KESZ"));
         if (rs.isEmpty() || rs.at(0, 0).toLongLong() > 0) return 0;

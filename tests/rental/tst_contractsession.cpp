@@ -97,6 +97,32 @@ private slots:
         db.conn->exec("INSERT INTO UGYFEL (KOD, NEV, FIZMOD) VALUES ('2', 'Cím Nélküli Bt.', 'ATU')");
     }
 
+    // A delivery typed on a holiday is asked about once; "Nem" changes
+    // nothing and puts the focus on the delivery day, "Igen" stores the line.
+    void dayOffDeliveryAsksOnce() {
+        ContractSession s(*db.conn, who());
+        s.setToday("2026.02.20");
+        s.open(ContractMode::Insert, -1, 0, "1", "1");
+        s.setHeader(header());
+        LineInput l = line("1");
+        l.kiszall = QStringLiteral("2026.04.06");
+        Outcome o = s.addLine(l);
+        QCOMPARE(o.question, QStringLiteral("A megadott nap munkaszüneti nap (2026.04.06, Húsvéthétfő). Megtartja?"));
+        QCOMPARE(s.lines().rowCount(), 0);
+        o = o.proceed(false);
+        QVERIFY(!o.ok && !o.asks());
+        QCOMPARE(o.focus, QStringLiteral("e_kiszall"));
+        QCOMPARE(s.lines().rowCount(), 0);
+        o = s.addLine(l).answerAll(true);
+        QVERIFY2(o.ok, qPrintable(o.messages.join("|")));
+        QCOMPARE(s.lines().rowCount(), 1);
+        // A command switches the question off and goes ahead.
+        s.setAskDayOff(false);
+        QVERIFY(s.addLine(l).ok);
+        QCOMPARE(s.lines().rowCount(), 2);
+        s.discard();
+    }
+
     void insertMakesRecordsAndDropsItsCopies() {
         ContractSession s(*db.conn, who());
         s.setToday("2026.02.20");

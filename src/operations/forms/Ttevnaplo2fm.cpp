@@ -194,7 +194,11 @@ bool Ttevnaplo2fm::eventFilter(QObject* o, QEvent* e) {
     return QWidget::eventFilter(o, e);
 }
 
-void Ttevnaplo2fm::showDayName() { l_nap->setText(vl::util::DayNameOf(e_nap->text().trimmed(), QString())); }
+void Ttevnaplo2fm::showDayName() {
+    l_nap->setMaximumWidth(90);
+    l_nap->setToolTip(QString());
+    l_nap->setText(vl::util::DayNameOf(e_nap->text().trimmed(), QString()));
+}
 
 ActivityLogSession& Ttevnaplo2fm::openSession() {
     auto& dm = vl::shell::dm();
@@ -256,6 +260,11 @@ void Ttevnaplo2fm::LoadDaySheet() {
         e_nap->setText(sheet_->day());
         loadedDay_ = sheet_->day();
         showDayName();
+        if (!sheet_->dayKind().isEmpty()) {
+            l_nap->setMaximumWidth(420);   // the day's name and its kind ("Munkaszüneti nap: Húsvéthétfő")
+            l_nap->setText(l_nap->text() + QStringLiteral("  ") + sheet_->dayKind());
+            l_nap->setToolTip(sheet_->dayKind());
+        }
         sheet_->FilterDaySheet(currentFilter());
         l_ugyfelnev->clear();
         l_ugyfelcim->clear();

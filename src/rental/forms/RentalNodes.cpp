@@ -1,4 +1,8 @@
 #include "RentalNodes.h"
+#include "TgetdatumFm.h"
+#include "rental/WorkCalendar.h"
+#include "shell/Dm.h"
+#include "util/Error.h"
 #include "Tujcegfm.h"
 
 #include "FormRegistry.h"
@@ -19,6 +23,14 @@ Tevnyitfm& YearOpeningForm() {
 }
 
 void registerRentalNodes(vl::shell::Tmain_pkrfm& w) {
+    // The date picker marks the days off of the working calendar.
+    vl::shell::SetDatePickerMarker([](int year) {
+        try {
+            return DaysOffOfYear(vl::shell::dm().d_alap(), year);
+        } catch (const vl::Error&) {
+            return QHash<QDate, QString>();   // no connection yet: nothing marked
+        }
+    });
     // A first start without a database: the office's own company or the demonstration.
     w.setFirstStartHandler([](vl::shell::Tmain_pkrfm& m, const QString& file) { return OfferNewDatabase(&m, file); });
     // 21 "Termékek állapota és helye"; "Tkabinfm" and "ShowDocPrint" by name.

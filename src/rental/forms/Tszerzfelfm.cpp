@@ -1,4 +1,5 @@
 #include "Tszerzfelfm.h"
+#include "HolidayRuleCombo.h"
 
 #include "CabinScanInput.h"
 #include "CodeCombo.h"
@@ -475,6 +476,10 @@ QWidget* Tszerzfelfm::buildLinesPage() {
     g->addWidget(e_karertek, r, 1, Qt::AlignLeft);
     g->addWidget(label(QStringLiteral("Hány hetente"), p), r, 2);
     g->addWidget(e_h7csop, r, 3, Qt::AlignLeft);
+    ++r;
+    cb_naptarszabaly = HolidayRuleCombo(QStringLiteral("cb_naptarszabaly"), p);
+    g->addWidget(label(QStringLiteral("Ünnepnapon"), p), r, 2);
+    g->addWidget(cb_naptarszabaly, r, 3);
     ++r;
     g->addWidget(b_kiszall, r, 0);
     g->addWidget(e_kiszall, r, 1, Qt::AlignLeft);
@@ -1481,6 +1486,7 @@ void Tszerzfelfm::showLine(const LineInput& in) {
     e_h7csop->setText(in.periodus);
     setComboCode(cb_soforcsop, soforcsopCodes_, in.soforkod, QStringLiteral("Hova lett ez az sofőrkód? "));
     e_kommcsop->setText(in.komment);
+    ShowHolidayRule(cb_naptarszabaly, in.naptarszabaly);
     filling_ = was;
 }
 
@@ -1528,6 +1534,7 @@ LineInput Tszerzfelfm::collectLine() const {
     in.periodus = e_h7csop->text();
     in.soforkod = comboCode(cb_soforcsop, soforcsopCodes_);
     in.komment = e_kommcsop->text();
+    in.naptarszabaly = HolidayRuleOf(cb_naptarszabaly);
     return in;
 }
 

@@ -106,6 +106,7 @@ public:
     QLineEdit* e_vszall = nullptr;
     QLineEdit* e_h7csop = nullptr;
     QComboBox* cb_soforcsop = nullptr;
+    QComboBox* cb_naptarszabaly = nullptr;   // the line's rule for a day off
     QLineEdit* e_kommcsop = nullptr;
     std::array<QLineEdit*, 7> e_csop{};     // e_1csop .. e_7csop
     std::array<SpinButton*, 7> sp_csop{};   // sp_1csop .. sp_7csop

@@ -1,4 +1,5 @@
 #include "Tugyfelrendfm.h"
+#include "HolidayRuleCombo.h"
 #include "TugyfelrendPages.h"
 
 #include "CodeCombo.h"
@@ -481,6 +482,9 @@ void Tugyfelrendfm::buildOrderArea(QWidget* host) {
     s->addWidget(label(p_csopdata, QStringLiteral("Hány hetente")), 1, 0);
     s->addWidget(e_h7csop, 1, 1);
     s->addWidget(sp_h7csop, 1, 2);
+    cb_naptarszabaly = HolidayRuleCombo(QStringLiteral("cb_naptarszabaly"), p_csopdata);
+    s->addWidget(label(p_csopdata, QStringLiteral("Ünnepnapon")), 3, 0);
+    s->addWidget(cb_naptarszabaly, 3, 1, 1, 3);
     for (int d = 0; d < 7; ++d) {
         const QString day = QString::fromUtf8(kDays[d]);
         e_csop[size_t(d)] = lineEdit(p_csopdata, QStringLiteral("e_%1csop").arg(d + 1), 1);
@@ -1154,6 +1158,8 @@ void Tugyfelrendfm::FillLineFields() {
     e_arcsop->setText(QString::number(v("NETTOAR").toLongLong()));
     e_karertek->setText(QString::number(v("KARERTEK").toLongLong()));
     e_h7csop->setText(vl::util::IntOrBlank(v("PERIODUS").toLongLong()));
+    ShowHolidayRule(cb_naptarszabaly,
+                    lines_.indexOf(QStringLiteral("NAPTARSZABALY")) >= 0 ? t("NAPTARSZABALY") : QString());
     const QString pattern = t("HKSZCSPSZV");
     for (int d = 0; d < 7; ++d) {
         const int n = d < pattern.size() ? pattern.at(d).digitValue() : 0;
@@ -1197,6 +1203,7 @@ LineInput Tugyfelrendfm::lineFromFields() const {
     in.kiszall = trimmed(e_kiszall);
     in.vszall = trimmed(e_vszallt);
     in.periodus = trimmed(e_h7csop);
+    in.naptarszabaly = HolidayRuleOf(cb_naptarszabaly);
     for (int d = 0; d < 7; ++d) {
         in.counts[size_t(d)] = trimmed(e_csop[size_t(d)]);
         in.prices[size_t(d)] = trimmed(e_csopar[size_t(d)]);

@@ -126,6 +126,7 @@ public:
     QLabel* l_bermod = nullptr;
     QComboBox* cb_arucsop = nullptr;
     QComboBox* cb_soforcsop = nullptr;
+    QComboBox* cb_naptarszabaly = nullptr;   // the line's rule for a day off
     QLineEdit* e_mennyiseg = nullptr;
     QLabel* l_csopmegyseg = nullptr;
     QLineEdit* e_arcsop = nullptr;

@@ -3,6 +3,8 @@
 
 #include <QAbstractButton>
 #include <QCalendarWidget>
+#include <QLabel>
+#include <QTextCharFormat>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPointer>
@@ -64,15 +66,43 @@ TgetdatumFm::TgetdatumFm(QWidget* parent)
     mid->addWidget(b_yearmin, 0, Qt::AlignVCenter);
     mid->addWidget(MC_1, 1);
     mid->addWidget(b_yearplus, 0, Qt::AlignVCenter);
+    l_napfajta = new QLabel(this);
+    l_napfajta->setObjectName(QStringLiteral("l_napfajta"));
     auto* all = new QVBoxLayout(this);
     all->addLayout(top);
     all->addLayout(mid);
+    all->addWidget(l_napfajta);
 
     connect(b_oke, &QPushButton::clicked, this, [this] { DateChosen = true; accept(); });
     connect(MC_1, &QCalendarWidget::activated, this, [this] { DateChosen = true; accept(); });
     connect(B_vissza, &QPushButton::clicked, this, [this] { DateChosen = false; reject(); });
     connect(b_yearmin, &QPushButton::clicked, this, [this] { stepYear(-1); });
     connect(b_yearplus, &QPushButton::clicked, this, [this] { stepYear(1); });
+    connect(MC_1, &QCalendarWidget::currentPageChanged, this, [this](int year, int) { markYear(year); });
+    connect(MC_1, &QCalendarWidget::selectionChanged, this,
+            [this] { l_napfajta->setText(marked_.value(MC_1->selectedDate())); });
+}
+
+namespace {
+DayMarker& marker() {
+    static DayMarker m;
+    return m;
+}
+} // namespace
+
+void SetDatePickerMarker(DayMarker m) { marker() = std::move(m); }
+
+void TgetdatumFm::markYear(int year) {
+    if (!marker() || markedYears_.contains(year)) return;
+    markedYears_ << year;
+    QTextCharFormat f;
+    f.setForeground(QColor(200, 0, 0));
+    f.setFontWeight(QFont::Bold);
+    const QHash<QDate, QString> days = marker()(year);
+    for (auto it = days.constBegin(); it != days.constEnd(); ++it) {
+        marked_.insert(it.key(), it.value());
+        MC_1->setDateTextFormat(it.key(), f);
+    }
 }
 
 void TgetdatumFm::stepYear(int years) {
@@ -104,8 +134,14 @@ QString TgetdatumFm::pick(const QString& input) {
         }
         if (!monthOnly) shown = StrToDateYMD(text);
     }
+    // The calendar may have changed since the last opening.
+    for (auto it = marked_.constBegin(); it != marked_.constEnd(); ++it) MC_1->setDateTextFormat(it.key(), {});
+    marked_.clear();
+    markedYears_.clear();
+    markYear(shown.year());
     MC_1->setSelectedDate(shown);
     MC_1->setCurrentPage(shown.year(), shown.month());
+    l_napfajta->setText(marked_.value(shown));
 
     DateChosen = false;
     exec();

@@ -2,10 +2,13 @@
 // The date picker: a month calendar with year buttons. Created once, reused.
 #include <QDialog>
 #include <QDate>
+#include <QHash>
+#include <functional>
 
 class QCalendarWidget;
 class QPushButton;
 class QAbstractButton;
+class QLabel;
 
 namespace vl::shell {
 
@@ -24,9 +27,21 @@ public:
     QPushButton* b_oke = nullptr;
     QPushButton* b_yearmin = nullptr;
     QPushButton* b_yearplus = nullptr;
+    QLabel* l_napfajta = nullptr;   // the kind of the selected day ("Munkaszüneti nap: Húsvéthétfő")
 
     void stepYear(int years);
+    // Marks the days off of a year (red, bold), as the marker gives them.
+    void markYear(int year);
+
+private:
+    QHash<QDate, QString> marked_;
+    QList<int> markedYears_;
 };
+
+// The days of a year that the picker marks, with what the label says of
+// each (the working calendar installs it; without one nothing is marked).
+using DayMarker = std::function<QHash<QDate, QString>(int year)>;
+void SetDatePickerMarker(DayMarker marker);
 
 // The one picker of the program.
 TgetdatumFm& DatePicker();
