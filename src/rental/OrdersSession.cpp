@@ -251,7 +251,7 @@ qint64 OrdersSession::readActivityPrice(const QString& kind, const QString& grou
 
 QString OrdersSession::dayOffQuestion(const QStringList& days) {
     if (!askDayOff_) return QString();
-    const WorkCalendar cal = reading(conn_, [](Transaction& tx) { return WorkCalendar::load(tx); });
+    const WorkCalendar cal = vl::db::readOnly(conn_, [](Transaction& tx) { return WorkCalendar::load(tx); });
     for (const QString& d : days)
         if (const QString q = cal.dayOffQuestion(d); !q.isEmpty()) return q;
     return QString();
