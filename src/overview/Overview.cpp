@@ -7,6 +7,7 @@
 #include "rental/ContractWatch.h"
 #include "rental/Dictionaries.h"
 #include "rental/ProductRegister.h"
+#include "rental/WorkCalendar.h"
 #include "shell/LastBackup.h"
 #include "util/Dates.h"
 #include "util/Error.h"
@@ -150,6 +151,8 @@ void money(vl::db::Connection& conn, Transaction& tx, const QString& day, double
         m.unprinted << UnprintedCustomer{u.customerKey, u.customer, u.firstMonth, u.months, u.contracts};
     m.lastBackup = vl::shell::ReadLastBackup(conn, tx);
     m.backupOverdue = vl::shell::BackupOverdue(m.lastBackup);
+    const vl::rental::ComingDayOff off = vl::rental::NextDayOff(tx, QDate::fromString(day, kFormat), 7);
+    if (off.day.isValid()) m.holiday = HolidayNotice{true, off.day.toString(kFormat), off.name, off.movedVisits};
 }
 
 QString monthOf(const QDate& d) { return d.toString(QStringLiteral("yyyy.MM")); }
@@ -382,7 +385,12 @@ QByteArray OverviewJson(const Overview& o) {
                                   {"overrun", contractsJson(o.contracts.overrun)},
                                   {"undelivered", contractsJson(o.contracts.undelivered)}}},
         {"money", QJsonObject{{"unpaid", unpaid}, {"unpaidGross", o.money.unpaidGross}, {"unprinted", unprinted},
-                              {"lastBackup", o.money.lastBackup}, {"backupOverdue", o.money.backupOverdue}}},
+                              {"lastBackup", o.money.lastBackup}, {"backupOverdue", o.money.backupOverdue},
+                              {"holiday", o.money.holiday.known
+                                              ? QJsonValue(QJsonObject{{"day", o.money.holiday.day},
+                                                                       {"name", o.money.holiday.name},
+                                                                       {"movedVisits", o.money.holiday.movedVisits}})
+                                              : QJsonValue()}}},
         {"charts", QJsonObject{{"months", QJsonArray::fromStringList(o.charts.months)}, {"cabinsOut", out},
                                {"billed", billedArr}, {"weeks", QJsonArray::fromStringList(o.charts.weeks)},
                                {"visits", visitsArr}}},

@@ -94,10 +94,8 @@ struct UnprintedCustomer {
     int months = 0;
     int contracts = 0;
 };
-// The public holiday of the coming 7 days and the visits the working
-// calendar moved for it. Filled once the working calendar (its holiday
-// table and the moved visit's original day) is in the database; until then
-// `known` stays false and the form shows nothing for it.
+// The first holiday or closed day of the coming 7 days and the visits the
+// working calendar moved away from it; `known` is false when there is none.
 struct HolidayNotice {
     bool known = false;
     QString day;

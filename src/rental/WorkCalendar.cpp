@@ -278,6 +278,24 @@ int PrepareCalendar(vl::db::Connection& conn) {
     return n;
 }
 
+ComingDayOff NextDayOff(vl::db::Transaction& tx, const QDate& day, int days) {
+    ComingDayOff out;
+    const WorkCalendar cal = WorkCalendar::load(tx);
+    for (int i = 0; i < days && !out.day.isValid(); ++i) {
+        const QDate d = day.addDays(i);
+        const WorkCalendar::Kind k = cal.kindOf(d);
+        if (k == WorkCalendar::Kind::Holiday || k == WorkCalendar::Kind::Closed) out.day = d;
+    }
+    if (!out.day.isValid()) return out;
+    out.name = cal.nameOf(out.day);
+    if (vl::db::SchemaRegistry::columnExists(tx, QStringLiteral("FORGTEV"), QStringLiteral("EREDETINAP"))) {
+        const auto rs = tx.query(QStringLiteral("SELECT COUNT(*) FROM FORGTEV WHERE EREDETINAP = :nap"),
+                                 {{QStringLiteral("nap"), out.day.toString(QStringLiteral("yyyy.MM.dd"))}});
+        out.movedVisits = int(rs.at(0, 0).toLongLong());
+    }
+    return out;
+}
+
 QHash<QDate, QString> DaysOffOfYear(vl::db::Connection& conn, int year) {
     QHash<QDate, QString> out;
     WorkCalendar cal;

@@ -136,4 +136,14 @@ QHash<QDate, QString> DaysOffOfYear(vl::db::Connection& conn, int year);
 // The rows of one year, in date order.
 std::vector<CalendarRow> CalendarRowsOfYear(vl::db::Transaction& tx, int year);
 
+// The first holiday or closed day in day .. day + days - 1 (an invalid date
+// when there is none) with its name, and how many generated visits the
+// calendar moved away from it (`FORGTEV.EREDETINAP`), for the day's overview.
+struct ComingDayOff {
+    QDate day;
+    QString name;
+    int movedVisits = 0;
+};
+ComingDayOff NextDayOff(vl::db::Transaction& tx, const QDate& day, int days);
+
 } // namespace vl::rental

@@ -133,6 +133,23 @@ private slots:
         QVERIFY(!o.money.holiday.known);
     }
 
+    // The coming week's day off: a closed day a week away is not yet shown;
+    // one within the week is, with the visits the calendar moved away from it.
+    void dayOffOfTheComingWeek() {
+        auto& conn = *co.db.conn;
+        conn.exec(QStringLiteral("INSERT INTO SZ_NAPTAR (DATUM, FAJTA, NEV) VALUES ('2026.05.11', 'Z', 'Leltár')"));
+        QVERIFY(!ComputeOverview(conn, kDay, vat).money.holiday.known);
+        conn.exec(QStringLiteral("INSERT INTO SZ_NAPTAR (DATUM, FAJTA, NEV) VALUES ('2026.05.08', 'Z', 'Költözés')"));
+        conn.exec(QStringLiteral("UPDATE FORGTEV SET EREDETINAP = '2026.05.08' ROWS 2"));
+        const HolidayNotice h = ComputeOverview(conn, kDay, vat).money.holiday;
+        conn.exec(QStringLiteral("UPDATE FORGTEV SET EREDETINAP = NULL WHERE EREDETINAP = '2026.05.08'"));
+        conn.exec(QStringLiteral("DELETE FROM SZ_NAPTAR WHERE DATUM IN ('2026.05.08', '2026.05.11')"));
+        QVERIFY(h.known);
+        QCOMPARE(h.day, QStringLiteral("2026.05.08"));
+        QCOMPARE(h.name, QStringLiteral("Költözés"));
+        QCOMPARE(h.movedVisits, 2);
+    }
+
     // The pictures: cabins out per group at each month's end, billed per
     // month (a paid cash period, an appendix printed now), visits per week.
     void charts() {

@@ -414,9 +414,7 @@ void Tmainapfm::fillMoney() {
     b->setText(0, vl::shell::LastBackupText(shown_.money.lastBackup));
     b->setFirstColumnSpanned(true);
     if (shown_.money.backupOverdue) b->setForeground(0, QColor(QStringLiteral("#d00000")));
-    // The public holiday of the coming week and the visits the working
-    // calendar moved for it go here, from shown_.money.holiday, once the
-    // calendar is in the database (HolidayNotice::known).
+    // The holiday of the coming week and the visits the calendar moved away from it.
     if (shown_.money.holiday.known) {
         auto* h = new QTreeWidgetItem(tv_penz);
         h->setText(0, QStringLiteral("Ünnepnap: %1 %2, áthelyezett látogatások: %3")
