@@ -305,8 +305,8 @@ void Tugyfelrendfm::buildCustomerPanel(QWidget* host) {
         code->setText(r.values.value(QStringLiteral("KOD")).toString().trimmed());
         city->setText(r.values.value(QStringLiteral("NEV")).toString().trimmed());
     };
-    connect(b_irszam, &QPushButton::clicked, this, [=] { postal(e_irszam, e_varos, false); });
-    connect(b_lirszam, &QPushButton::clicked, this, [=] { postal(e_lirszam, e_lvaros, false); });
+    connect(b_irszam, &QPushButton::clicked, this, [=, this] { postal(e_irszam, e_varos, false); });
+    connect(b_lirszam, &QPushButton::clicked, this, [=, this] { postal(e_lirszam, e_lvaros, false); });
     postal_ = postal;
 }
 
