@@ -545,6 +545,7 @@ int contractImport(AdminContext&, const QStringList& args) {
             vl::rental::ContractSaveResult r;
             if (settle(vl::rental::ContractSave::Store(s, &r))) {
                 out(QStringLiteral("Új szerződés: %1").arg(r.bizonylat));
+                for (const QString& n : s.takeDayOffNotices()) out(n);
                 rc = 0;
             }
         }

@@ -172,6 +172,7 @@ int item(AdminContext& ctx) {
         const ItemStoreOutcome r = session.storeItems(rq);
         if (!r.ok) return refused(r.messages);
         out(r.line());
+        for (const QString& n : session.takeDayOffNotices()) out(n);
     }
     dm.disconnect();
     return 0;

@@ -149,6 +149,7 @@ int storeLine(AdminContext& ctx) {
     }
     out(QStringLiteral("Termékcsoport tárolva: %1. szerződés %2. sora. ").arg(r.bizonylat).arg(r.tetelsor) +
         r.summary.line());
+    for (const QString& n : session.takeDayOffNotices()) out(n);
     dm.disconnect();
     return 0;
 }

@@ -651,12 +651,17 @@ Outcome withAnswers(Answers answers, const std::function<Outcome(const Answers&)
 
 Outcome ContractSession::askDayOff(const Answers& answers,
                                    const std::vector<std::pair<QString, QString>>& days) {
-    if (!askDayOff_) return Outcome::done();
     vl::rental::WorkCalendar cal;
     {
         auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
         cal = WorkCalendar::load(*tx);
         tx->commit();
+    }
+    if (!askDayOff_) {
+        for (const auto& d : days)
+            if (const QString n = cal.dayOffNotice(d.first); !n.isEmpty() && !dayOffNotices_.contains(n))
+                dayOffNotices_ << n;
+        return Outcome::done();
     }
     for (const auto& [day, control] : days) {
         const QString q = cal.dayOffQuestion(day);

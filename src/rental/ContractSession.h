@@ -23,6 +23,7 @@
 #include "rental/Schedule.h"
 #include "shell/Session.h"
 
+#include <utility>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -175,6 +176,9 @@ public:
     // calendar is asked about once ("A megadott nap munkaszüneti nap (…).
     // Megtartja?"; "Nem" changes nothing). Commands switch it off and go ahead.
     void setAskDayOff(bool ask) { askDayOff_ = ask; }
+    // With the question switched off: the notices of the days off met since
+    // the last call, each once, for the command to print; the list is emptied.
+    QStringList takeDayOffNotices() { return std::exchange(dayOffNotices_, {}); }
     Outcome addLine(const LineInput& in);                                   // b_hozzaad
     Outcome changeLine(qint64 tetelsor, const LineInput& in);               // b_modcsop
     Outcome deleteLine(qint64 tetelsor);                                    // b_torolcsop
@@ -212,6 +216,7 @@ private:
     Outcome run(const std::function<Outcome(vl::db::Transaction&, LineItemRules&)>& action, bool linesAction);
     Outcome askDayOff(const Answers& answers, const std::vector<std::pair<QString, QString>>& days);
     bool askDayOff_ = true;
+    QStringList dayOffNotices_;
     LineItemRules rules();
     ContractTerms terms(vl::db::Transaction& tx);
     void makeCopies();

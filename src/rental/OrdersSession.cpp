@@ -250,8 +250,12 @@ qint64 OrdersSession::readActivityPrice(const QString& kind, const QString& grou
 }
 
 QString OrdersSession::dayOffQuestion(const QStringList& days) {
-    if (!askDayOff_) return QString();
     const WorkCalendar cal = vl::db::readOnly(conn_, [](Transaction& tx) { return WorkCalendar::load(tx); });
+    if (!askDayOff_) {
+        for (const QString& d : days)
+            if (const QString n = cal.dayOffNotice(d); !n.isEmpty() && !dayOffNotices_.contains(n)) dayOffNotices_ << n;
+        return QString();
+    }
     for (const QString& d : days)
         if (const QString q = cal.dayOffQuestion(d); !q.isEmpty()) return q;
     return QString();
@@ -306,6 +310,7 @@ ItemStoreOutcome OrdersSession::storeItems(const ItemStoreRequest& rq) {
             me.askDayOff_ = false;
             ItemStoreOutcome o = me.storeItems(rq);
             me.askDayOff_ = ask;
+            me.dayOffNotices_.clear();   // answered "Igen": nothing to tell
             return o;
         });
     }

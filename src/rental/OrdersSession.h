@@ -24,6 +24,7 @@
 #include "shell/Session.h"
 #include "util/Outcome.h"
 
+#include <utility>
 #include <QHash>
 #include <QList>
 #include <QString>
@@ -133,6 +134,9 @@ public:
     // is asked about first ("A megadott nap munkaszüneti nap (…). Megtartja?";
     // "Nem" changes nothing); commands switch the question off and go ahead.
     void setAskDayOff(bool ask) { askDayOff_ = ask; }
+    // With the question switched off: the notices of the days off met since
+    // the last call, each once, for the command to print; the list is emptied.
+    QStringList takeDayOffNotices() { return std::exchange(dayOffNotices_, {}); }
     // A stored line of the customer's site as the panel shows it (refused
     // when the contract is not that customer's at that site).
     vl::OutcomeOf<LineRead> readLine(const QString& customerKey, const QString& siteKey, qint64 bizonylat,
@@ -165,6 +169,7 @@ public:
 private:
     QString dayOffQuestion(const QStringList& days);
     bool askDayOff_ = true;
+    QStringList dayOffNotices_;
     vl::db::Connection& conn_;
     vl::shell::Session who_;
 };

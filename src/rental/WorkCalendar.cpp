@@ -191,6 +191,13 @@ QString WorkCalendar::dayOffQuestion(const QString& day) const {
         .arg(gen::toText(d), what.isEmpty() ? QString() : QStringLiteral(", ") + what);
 }
 
+QString WorkCalendar::dayOffNotice(const QString& day) const {
+    QString q = dayOffQuestion(day);
+    if (q.isEmpty()) return q;
+    q.chop(QStringLiteral(" Megtartja?").size());
+    return QStringLiteral("Figyelem: a") + q.mid(1);
+}
+
 QDate WorkCalendar::landingDay(const QDate& day, HolidayRule r, const QDate& from, const QDate& to,
                                const std::function<bool(const QDate&)>& taken) const {
     if (r == HolidayRule::Stay) return day;

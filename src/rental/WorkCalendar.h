@@ -103,6 +103,9 @@ public:
     // "A megadott nap munkaszüneti nap (2026.04.06, Húsvéthétfő). Megtartja?";
     // "" for a working day, a weekend day or a text that is no day.
     QString dayOffQuestion(const QString& day) const;
+    // What a command prints when it goes ahead on such a day instead of asking:
+    // "Figyelem: a megadott nap munkaszüneti nap (2026.04.06, Húsvéthétfő)."
+    QString dayOffNotice(const QString& day) const;
 
 private:
     QHash<qint64, CalendarRow> rows_;    // by Julian day

@@ -153,8 +153,14 @@ private slots:
         QCOMPARE(cal.dayOffQuestion("2026.01.02"),
                  QStringLiteral("A megadott nap munkaszüneti nap (2026.01.02, pihenőnap, munkanap helyette: 2026.01.10)."
                                 " Megtartja?"));
-        for (const char* ordinary : {"2026.04.07", "2026.01.10", "2026.01.03", "", "2026.02.30"})
+        for (const char* ordinary : {"2026.04.07", "2026.01.10", "2026.01.03", "", "2026.02.30"}) {
             QCOMPARE(cal.dayOffQuestion(QString::fromLatin1(ordinary)), QString());
+            QCOMPARE(cal.dayOffNotice(QString::fromLatin1(ordinary)), QString());
+        }
+        // What a command prints instead, going ahead.
+        QCOMPARE(cal.dayOffNotice("20260406"), QStringLiteral("Figyelem: a megadott nap munkaszüneti nap (2026.04.06, Húsvéthétfő)."));
+        QCOMPARE(cal.dayOffNotice("2026.07.31"),
+                 QStringLiteral("Figyelem: a megadott nap munkaszüneti nap (2026.07.31, a cég zárva: Leltár)."));
     }
 
     // Every rule on the weekly generator. 2026: Good Friday 04.03, Easter
