@@ -15,6 +15,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <sys/stat.h>
+#include <vector>
+#include <utility>
+#include <algorithm>
 
 namespace vl::admin::argcheck {
 
@@ -141,6 +144,29 @@ inline int importFile(const QString& cmd, const QString& path, qint64 maxBytes, 
     }
     *bytes = f.readAll();
     return 0;
+}
+
+// An importer's command line: one FILE and the switches `flags` names (each
+// sets its bool), the file then read through importFile. 0 when read;
+// otherwise the exit code (2: an unknown argument or no file), the reason printed.
+inline int importCommandLine(const QString& cmd, const QStringList& args,
+                             const std::vector<std::pair<QString, bool*>>& flags, qint64 maxBytes,
+                             QByteArray* bytes) {
+    QString file;
+    for (const QString& a : args) {
+        const auto flag = std::find_if(flags.begin(), flags.end(), [&](const auto& f) { return f.first == a; });
+        if (flag != flags.end()) *flag->second = true;
+        else if (file.isEmpty() && !a.startsWith(QStringLiteral("--"))) file = fromStartDir(a);
+        else {
+            err(cmd + QStringLiteral(": ismeretlen argumentum: ") + a);
+            return 2;
+        }
+    }
+    if (file.isEmpty()) {
+        err(cmd + QStringLiteral(": adja meg a CSV fájlt."));
+        return 2;
+    }
+    return importFile(cmd, file, maxBytes, bytes);
 }
 
 } // namespace vl::admin::argcheck

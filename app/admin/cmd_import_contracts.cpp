@@ -16,24 +16,14 @@ namespace {
 
 int importContracts(AdminContext& ctx) {
     const QString cmd = QStringLiteral("import-contracts");
-    QString file;
     vl::rental::ContractImportOptions o;
-    for (const QString& a : ctx.args) {
-        if (a == QStringLiteral("--dry-run")) o.dryRun = true;
-        else if (a == QStringLiteral("--create-customers")) o.createCustomers = true;
-        else if (a == QStringLiteral("--skip-bad")) o.skipBad = true;
-        else if (file.isEmpty() && !a.startsWith(QStringLiteral("--"))) file = fromStartDir(a);
-        else {
-            err(cmd + QStringLiteral(": ismeretlen argumentum: ") + a);
-            return 2;
-        }
-    }
-    if (file.isEmpty()) {
-        err(cmd + QStringLiteral(": adja meg a CSV fájlt."));
-        return 2;
-    }
     QByteArray bytes;
-    if (const int rc = argcheck::importFile(cmd, file, vl::rental::kContractImportMaxBytes, &bytes)) return rc;
+    const std::vector<std::pair<QString, bool*>> flags = {
+        {QStringLiteral("--dry-run"), &o.dryRun},
+        {QStringLiteral("--create-customers"), &o.createCustomers},
+        {QStringLiteral("--skip-bad"), &o.skipBad},
+    };
+    if (const int rc = argcheck::importCommandLine(cmd, ctx.args, flags, vl::rental::kContractImportMaxBytes, &bytes)) return rc;
     auto& dm = vl::shell::Tdm::instance();
     QString desc;
     if (!dm.ConnectDatabase(&desc, false)) {

@@ -12,23 +12,14 @@ namespace vl::admin {
 namespace {
 
 int importCustomers(AdminContext& ctx) {
-    QString file;
     vl::customers::ImportOptions o;
-    for (const QString& a : ctx.args) {
-        if (a == QStringLiteral("--dry-run")) o.dryRun = true;
-        else if (a == QStringLiteral("--allow-duplicates")) o.allowDuplicates = true;
-        else if (file.isEmpty() && !a.startsWith(QStringLiteral("--"))) file = fromStartDir(a);
-        else {
-            err(QStringLiteral("import-customers: ismeretlen argumentum: ") + a);
-            return 2;
-        }
-    }
-    if (file.isEmpty()) {
-        err(QStringLiteral("import-customers: adja meg a CSV fájlt."));
-        return 2;
-    }
     QByteArray bytes;
-    if (const int rc = argcheck::importFile(QStringLiteral("import-customers"), file, vl::customers::kImportMaxBytes, &bytes))
+    const std::vector<std::pair<QString, bool*>> flags = {
+        {QStringLiteral("--dry-run"), &o.dryRun},
+        {QStringLiteral("--allow-duplicates"), &o.allowDuplicates},
+    };
+    if (const int rc = argcheck::importCommandLine(QStringLiteral("import-customers"), ctx.args, flags,
+                                                   vl::customers::kImportMaxBytes, &bytes))
         return rc;
     auto& dm = vl::shell::Tdm::instance();
     QString desc;

@@ -15,24 +15,14 @@ namespace {
 
 int importProducts(AdminContext& ctx) {
     const QString cmd = QStringLiteral("import-products");
-    QString file;
     vl::rental::ProductImportOptions o;
-    for (const QString& a : ctx.args) {
-        if (a == QStringLiteral("--dry-run")) o.dryRun = true;
-        else if (a == QStringLiteral("--create-groups")) o.createGroups = true;
-        else if (a == QStringLiteral("--update")) o.update = true;
-        else if (file.isEmpty() && !a.startsWith(QStringLiteral("--"))) file = fromStartDir(a);
-        else {
-            err(cmd + QStringLiteral(": ismeretlen argumentum: ") + a);
-            return 2;
-        }
-    }
-    if (file.isEmpty()) {
-        err(cmd + QStringLiteral(": adja meg a CSV fájlt."));
-        return 2;
-    }
     QByteArray bytes;
-    if (const int rc = argcheck::importFile(cmd, file, vl::rental::kProductImportMaxBytes, &bytes)) return rc;
+    const std::vector<std::pair<QString, bool*>> flags = {
+        {QStringLiteral("--dry-run"), &o.dryRun},
+        {QStringLiteral("--create-groups"), &o.createGroups},
+        {QStringLiteral("--update"), &o.update},
+    };
+    if (const int rc = argcheck::importCommandLine(cmd, ctx.args, flags, vl::rental::kProductImportMaxBytes, &bytes)) return rc;
     auto& dm = vl::shell::Tdm::instance();
     QString desc;
     if (!dm.ConnectDatabase(&desc, false)) {
