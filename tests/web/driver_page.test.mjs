@@ -6,11 +6,15 @@
 //   VL_URL=http://127.0.0.1:8470/ VL_DRIVER=S01 VL_PIN=1234 node driver_page.test.mjs
 //
 // Optional: VL_MAINT_CODE (KA) and VL_TAKEBACK_CODE (VSZ) are the activity
-// codes looked for; VL_OUT the screenshots' folder (out/driver-page of the
-// tree). The keys marked are written to VL_OUT/marks.json for the caller to
-// check in the database. Exits non-zero on any failure.
+// codes looked for, VL_MAINT_CABIN and VL_TAKEBACK_CABIN their cabins (any
+// when unset); VL_OFFICE_CHANGE a shell command that changes the driver's
+// day as the office would (then "Frissítés" must show the banner); VL_OUT
+// the screenshots' folder (out/driver-page of the tree). The keys marked are
+// written to VL_OUT/marks.json for the caller to check in the database.
+// Exits non-zero on any failure.
 import fs from 'node:fs';
 import path from 'node:path';
+import { execSync } from 'node:child_process';
 import { fileURLToPath } from 'node:url';
 import puppeteer from 'puppeteer-core';
 
@@ -20,6 +24,9 @@ const DRIVER = process.env.VL_DRIVER;
 const PIN = process.env.VL_PIN;
 const MAINT = process.env.VL_MAINT_CODE || 'KA';
 const TAKEBACK = process.env.VL_TAKEBACK_CODE || 'VSZ';
+const MAINT_CABIN = process.env.VL_MAINT_CABIN || '';
+const TAKEBACK_CABIN = process.env.VL_TAKEBACK_CABIN || '';
+const OFFICE_CHANGE = process.env.VL_OFFICE_CHANGE || '';
 const OUT = process.env.VL_OUT || path.resolve(here, '../../out/driver-page');
 const CHROMIUM = process.env.VL_CHROMIUM || '/usr/bin/chromium';
 const WAIT = 20000;
@@ -40,6 +47,7 @@ if (!URL_ || !DRIVER || !PIN) fatal('VL_URL, VL_DRIVER and VL_PIN must be set');
 if (!fs.existsSync(CHROMIUM)) fatal(`no browser at ${CHROMIUM}`);
 fs.mkdirSync(OUT, { recursive: true });
 
+let marksSent = 0;     // POSTs to /api/marks
 const problems = [];   // console errors, page errors, CSP violations, failed loads
 let browser;
 
@@ -59,6 +67,7 @@ async function main() {
     // A refused login or an ended session is an answer the page expects (401).
     if (m.type() === 'error' && !/status of 401/.test(m.text())) problems.push('console: ' + m.text());
   });
+  page.on('request', (r) => { if (new URL(r.url()).pathname === '/api/marks') marksSent++; });
   page.on('requestfailed', (r) => problems.push('request failed: ' + r.url() + ' ' + (r.failure() || {}).errorText));
   page.on('response', (r) => {
     const u = new URL(r.url());
@@ -113,11 +122,11 @@ async function main() {
   check(wide <= 360, `nothing is wider than the phone (${wide}px)`);
 
   const acts = await page.$$eval('.act', (list) => list.map((e) => ({
-    key: e.dataset.key, code: e.dataset.code, cls: e.dataset.class, state: e.dataset.state,
+    key: e.dataset.key, code: e.dataset.code, cabin: e.dataset.cabin, cls: e.dataset.class, state: e.dataset.state,
   })));
   const planned = (c) => c === 'I' || c === 'i';
-  const maint = acts.find((a) => a.code === MAINT && planned(a.cls));
-  const takeBack = acts.find((a) => a.code === TAKEBACK && planned(a.cls));
+  const maint = acts.find((a) => a.code === MAINT && planned(a.cls) && (!MAINT_CABIN || a.cabin === MAINT_CABIN));
+  const takeBack = acts.find((a) => a.code === TAKEBACK && planned(a.cls) && (!TAKEBACK_CABIN || a.cabin === TAKEBACK_CABIN));
   if (!maint) throw new Error(`no planned ${MAINT} activity on the day: ${JSON.stringify(acts)}`);
   if (!takeBack) throw new Error(`no planned ${TAKEBACK} activity on the day: ${JSON.stringify(acts)}`);
   const sel = (key) => `.act[data-key="${key}"]`;
@@ -132,6 +141,22 @@ async function main() {
   const buttonHeights = await page.$$eval('.act-buttons .btn', (list) => list.map((b) => b.getBoundingClientRect().height));
   check(buttonHeights.length > 0 && buttonHeights.every((h) => h >= 48), 'the activities\' buttons are big touch targets');
 
+  // ---- "Beszedve" asks first, showing the gross; "Mégsem" sends nothing
+  const cash = await page.$$eval('.cash', (list) => list.filter((e) => e.dataset.class === 'I' || e.dataset.class === 'i')
+    .map((e) => ({ key: e.dataset.key, gross: e.querySelector('.cash-gross').textContent })));
+  if (cash.length) {
+    const marksBefore = marksSent;
+    await page.tap(`.cash[data-key="${cash[0].key}"] button[data-action="cash"]`);
+    await page.waitForSelector('#cash-panel:not([hidden])', { timeout: WAIT });
+    check(await text('#cash-amount') === cash[0].gross && /^\d{1,3}( \d{3})* Ft$/.test(cash[0].gross),
+          `the confirmation shows the gross as Hungarians write it (${cash[0].gross})`);
+    await shot('03-cash-confirm', false);
+    await page.tap('#cash-cancel');
+    check(!(await visible('#cash-panel')), '"Mégsem" closes the confirmation');
+    check(marksSent === marksBefore && await page.$eval(`.cash[data-key="${cash[0].key}"]`, (e) => e.dataset.class) === 'I',
+          'nothing is sent after "Mégsem"');
+  }
+
   // ---- "Elvégezve" on the maintenance visit
   await page.tap(`${sel(maint.key)} button[data-action="done"]`);
   await page.waitForFunction((s) => {
@@ -139,6 +164,7 @@ async function main() {
     return e && e.dataset.class === 'N' && e.querySelector('.msg-ok') && document.body.dataset.busy === '0';
   }, { timeout: WAIT }, sel(maint.key));
   check(await text(`${sel(maint.key)} .msg-ok`) === 'Rögzítve: elvégezve.', 'the visit is done: the card says so');
+  check(marksSent === 1, 'one mark sent for one tap');
   check(!!(await page.$(`${sel(maint.key)} button[data-action="undone"]`)), 'a done visit offers "Visszavonás"');
   check(!(await page.$(`${sel(maint.key)} button[data-action="done"]`)), 'a done visit no longer offers "Elvégezve"');
 
@@ -172,8 +198,24 @@ async function main() {
   await page.evaluate(() => window.scrollTo(0, 0));
   await shot('04-after-marks');
 
+  // ---- the office changes the day meanwhile: "Frissítés" says so
+  let before;
+  if (OFFICE_CHANGE) {
+    execSync(OFFICE_CHANGE, { stdio: ['ignore', 'ignore', 'inherit'], shell: '/bin/bash' });
+    before = await loads();
+    await page.tap('#refresh');
+    await page.waitForFunction((n) => Number(document.body.dataset.loads) > n && document.body.dataset.busy === '0',
+                               { timeout: WAIT }, before);
+    check(await visible('#changed-banner') &&
+          await text('#changed-banner span') === 'Az iroda közben módosította a napot.',
+          'a change by the office shows the banner');
+    await shot('05-office-changed', false);
+    await page.tap('#changed-ok');
+    check(!(await visible('#changed-banner')), '"Rendben" closes the banner');
+  }
+
   // ---- pull to refresh (a finger dragging down at the top)
-  let before = await loads();
+  before = await loads();
   await page.touchscreen.touchStart(180, 200);
   for (let y = 220; y <= 420; y += 20) await page.touchscreen.touchMove(180, y);
   await page.touchscreen.touchEnd();

@@ -460,6 +460,7 @@
     const row = el('section', 'act');
     row.dataset.key = key;
     row.dataset.code = str(a.code);
+    row.dataset.cabin = str(a.cabin);
     row.dataset.state = str(a.state);
     row.dataset.class = cls;
 
