@@ -83,10 +83,12 @@ done
 mkdir -p "$OUT"
 rm -f "$OUT/marks.json"
 # The visit of cabin 101 marked on the phone, the take-back of cabin 136; the
-# office meanwhile marks cabin 102's visit done on the day sheet.
+# office meanwhile marks cabin 102's visit done, and the phone's "Elvégezve"
+# on it is refused.
 VL_URL="$URL" VL_DRIVER=S01 VL_PIN=1234 VL_OUT="$OUT" \
 VL_MAINT_CODE=KA VL_MAINT_CABIN=101 VL_TAKEBACK_CODE=VSZ VL_TAKEBACK_CABIN=136 \
 VL_OFFICE_CHANGE="$(printf '%q' "$ADMIN") activity 1 1 2 $DAY 1 --done >/dev/null" \
+VL_OFFICE_CABIN=102 \
   node "$HERE/driver_page.test.mjs" || { echo "--- serve:"; cat "$T/serve.out"; fail "the page's test"; }
 [ -f "$OUT/marks.json" ] || fail "the page's test wrote no marks.json"
 

@@ -45,6 +45,7 @@
     noReason: 'Válasszon okot.',
     noReasons: 'Nincs választható ok: kérem, hívja az irodát.',
     sending: 'Küldés…',
+    queued: 'Elküldésre vár.',
     waiting: (n) => n + ' jelölés elküldésre vár. A Frissítés gombbal újra elküldheti.',
     unsent: (n) => n + ' jelölés még nincs elküldve. Biztosan kilép?',
     ok: {
@@ -70,6 +71,7 @@
     pending: store.getJson('vl.pending', []),   // marks not yet answered: [{driver, mark}]
     chain: Promise.resolve(),           // every request in turn
     refreshQueued: false,
+    sending: false,                     // marks on their way
     loads: 0,
     busy: 0,
     lastLoad: 0,
@@ -438,7 +440,7 @@
 
   function messageFor(key, box) {
     if (pendingFor(key)) {
-      box.append(el('p', 'msg msg-wait', TEXT.sending));
+      box.append(el('p', 'msg msg-wait', S.sending ? TEXT.sending : TEXT.queued));
       return;
     }
     const m = S.messages.get(key);
@@ -540,6 +542,7 @@
     S.pending.push({ driver: S.driver, mark });
     savePending();
     S.messages.delete(fields.key);
+    S.sending = true;
     render();
     serial(async () => {
       if (await flushPending()) await loadDay();
@@ -553,14 +556,17 @@
       if (!mine.length) return true;
       const batch = mine.slice(0, 200).map((p) => p.mark);
       let r;
+      S.sending = true;
       try {
         r = await api('POST', '/api/marks', batch);
       } catch (e) {
+        S.sending = false;
         if (!(e instanceof NetError)) throw e;
         showStatus(TEXT.waiting(mine.length), 'warn');
         render();
         return false;
       }
+      S.sending = false;
       // A session that ended (or was replaced by a login elsewhere) keeps the
       // marks: they go after the next login, their ids keep them from counting twice.
       if (r.status === 401 || r.status === 403) { sessionExpired(); return false; }
@@ -579,6 +585,7 @@
         continue;
       }
       const byId = new Map(batch.map((m) => [m.id, m]));
+      let refused = false;
       for (const res of r.data.results) {
         const m = byId.get(res && res.id);
         if (!m) continue;
@@ -591,11 +598,14 @@
         if (res.result === 'ok' || res.result === 'repeated') {
           S.messages.set(m.key, { kind: 'ok', text: TEXT.ok[m.action] || 'Rögzítve.' });
         } else {
+          refused = true;
           S.messages.set(m.key, { kind: 'refused', text: str(res.text) || 'A jelölést a szerver nem fogadta el.' });
         }
       }
-      // What the marks changed is ours: the day's new version is the one the driver has seen.
-      if (typeof r.data.version === 'string' && r.data.version) S.shownVersion = r.data.version;
+      // What the marks changed is ours: the day's new version is the one the
+      // driver has seen. A refusal says the day is not what the phone showed:
+      // the version shown stays, so the next read tells of the change.
+      if (!refused && typeof r.data.version === 'string' && r.data.version) S.shownVersion = r.data.version;
       render();
     }
   }
