@@ -218,6 +218,12 @@ async function main() {
   check(!(await visible('#changed-banner')), 'the driver\'s own marks raise no "changed" banner');
   await page.evaluate(() => window.scrollTo(0, 0));
   await shot('05-after-marks');
+  // The same day on a tablet.
+  await page.setViewport({ width: 800, height: 1280, deviceScaleFactor: 1, isMobile: true, hasTouch: true });
+  const tabletWide = await page.evaluate(() => document.documentElement.scrollWidth);
+  check(tabletWide <= 800, `nothing is wider than a tablet (${tabletWide}px)`);
+  await shot('05-tablet', false);
+  await page.setViewport({ width: 360, height: 740, deviceScaleFactor: 2, isMobile: true, hasTouch: true });
 
   // ---- the office changes the day meanwhile: a mark on what it changed is
   // refused with the service's text, and the banner tells of the change
