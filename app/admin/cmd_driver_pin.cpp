@@ -37,10 +37,10 @@ bool askHidden(const QString& prompt, QString* line) {
     if (tty) {
         termios quiet = old;
         quiet.c_lflag &= ~tcflag_t(ECHO);
-        tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+        tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
     }
     const bool ok = readLine(line);
-    if (tty) tcsetattr(STDIN_FILENO, TCSAFLUSH, &old);
+    if (tty) tcsetattr(STDIN_FILENO, TCSANOW, &old);
     std::fputs("\n", stderr);
     return ok;
 }

@@ -1,12 +1,13 @@
 #pragma once
-// Buttons other subsystems add to the generic editor's button bar for one
-// table, so the editor offers a subsystem's own dialog without knowing it
-// (the drivers' forms add "PIN beállítása" to SZ_SOFOR). The program's wiring
-// registers them at start (app/gui/GuiWiring.cpp), as it registers the forms.
+// Buttons other subsystems add to the generic editor of one table (on the
+// right of the row above its panel), so the editor offers a subsystem's own
+// dialog without knowing it (the drivers' forms add "PIN beállítása" to
+// SZ_SOFOR). The program's wiring registers them at start
+// (app/gui/GuiWiring.cpp), as it registers the forms.
 //
-// An editor on the table (not in choice mode) shows each such button after
-// its own ones, when `shown` allows it for the logged-in user, and enables it
-// in browsing with a current row. A click calls `clicked` with the editor.
+// An editor on the table (not in choice mode) shows each such button when
+// `shown` allows it for the logged-in user, and enables it in browsing with a
+// current row. A click calls `clicked` with the editor.
 #include <QString>
 #include <functional>
 

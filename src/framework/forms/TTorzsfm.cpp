@@ -838,10 +838,12 @@ void TTorzsfm::placeExtraButtons() {
         qDeleteAll(extraButtons);
         extraButtons.clear();
         extraTable_ = table_;
-        auto* bl = qobject_cast<QHBoxLayout*>(p_buttons->layout());
-        int at = bl->indexOf(b_kivalaszt) + 1;
+        // On the right of the row above the panel: the button bar has no
+        // room left on a 1280 pixel wide screen.
+        auto* bl = qobject_cast<QHBoxLayout*>(p_topstat->layout());
+        int at = bl->indexOf(l_readonly);
         for (const EditorButton& e : EditorButtonsOf(table_)) {
-            auto* b = new QPushButton(e.text, p_buttons);
+            auto* b = new QPushButton(e.text, p_topstat);
             b->setObjectName(e.objectName);
             b->setToolTip(e.toolTip);
             b->setFocusPolicy(Qt::TabFocus);

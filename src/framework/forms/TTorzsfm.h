@@ -117,7 +117,7 @@ public:
     QPushButton *b_first = nullptr, *b_prior = nullptr, *b_next = nullptr, *b_last = nullptr;
     QPushButton *b_insert = nullptr, *b_delete = nullptr, *b_edit = nullptr, *b_aktuj = nullptr;
     QPushButton *b_post = nullptr, *b_cancel = nullptr, *b_kivalaszt = nullptr;
-    // The buttons other subsystems add for this table (EditorButtons.h), after b_kivalaszt.
+    // The buttons other subsystems add for this table (EditorButtons.h), on the right of p_topstat.
     QList<QPushButton*> extraButtons;
     QWidget* p_keres = nullptr;
     QComboBox* cb_sorrend = nullptr;
