@@ -9,6 +9,7 @@
 #include "util/Error.h"
 
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStringEncoder>
 
 using namespace vl::drivers;
@@ -257,6 +258,26 @@ private slots:
         QCOMPARE(run({"driver-pin"}, "1234\n", &out), 2);
         QCOMPARE(run({"driver-pin", "S01", "--force"}, "1234\n", &out), 2);
         QCOMPARE(check("S01", "2468", "2026.12.10 12:01:00").kind, Kind::Ok);
+
+        // From a terminal (script(1) gives it one): asked twice, both alike.
+        if (const QString script = QStandardPaths::findExecutable("script"); !script.isEmpty()) {
+            auto onTerminal = [&](const QByteArray& typed) {
+                QProcess p;
+                p.setWorkingDirectory(co.db.dir.path());
+                p.start(script, {"-qec", QStringLiteral(VL_ADMIN_EXE) + " driver-pin S01", "/dev/null"});
+                p.write(typed);
+                p.closeWriteChannel();
+                p.waitForFinished(300000);
+                out = QString::fromUtf8(p.readAllStandardOutput());
+                return p.exitCode();
+            };
+            QCOMPARE(onTerminal("8642\n8642\n"), 0);
+            QVERIFY2(out.contains("PIN: ") && out.contains(QStringLiteral("PIN még egyszer: ")), qPrintable(out));
+            QCOMPARE(check("S01", "8642", "2026.12.10 12:02:00").kind, Kind::Ok);
+            QCOMPARE(onTerminal("1111\n2222\n"), 1);
+            QVERIFY2(out.contains(QStringLiteral("a két PIN nem egyezik")), qPrintable(out));
+            QCOMPARE(check("S01", "8642", "2026.12.10 12:03:00").kind, Kind::Ok);
+        }
 
         QCOMPARE(run({"driver-pin", "S01", "--clear"}, "", &out), 0);
         QVERIFY2(out.contains(QStringLiteral("A(z) S01 gépkocsivezető PIN-je törölve.")), qPrintable(out));
