@@ -1,6 +1,7 @@
 // The driver's day on a company known by hand: which rows, grouped how, in
 // which order, with which gross; the JSON the phone reads; the version.
 #include "DriversFixture.h"
+#include "db/SchemaRegistry.h"
 #include "drivers/DriverDay.h"
 
 #include <QJsonArray>
@@ -166,6 +167,32 @@ private slots:
             " AND TEVSORSZAM = 1");
         set("UPDATE UGYFELCIM SET TELEFON = '+36 20 555 0000' WHERE KOD = 'C2'");
         QCOMPARE(read("S01").version, v);
+    }
+
+    // Where the activities have a source column, a row marked from a phone
+    // says so (and the version follows it).
+    void fromPhone() {
+        const QString v = read("S01").version;
+        {
+            auto tx = co.db.conn->begin();
+            const bool has = vl::db::SchemaRegistry::columnExists(*tx, "FORGTEV", "FORRAS");
+            tx->commit();
+            if (!has) {
+                auto ddl = co.db.conn->begin();
+                ddl->exec(QStringLiteral("ALTER TABLE FORGTEV ADD FORRAS VARCHAR(20)"));
+                ddl->commit();
+            }
+        }
+        QCOMPARE(read("S01").version, v);
+        auto tx = co.db.conn->begin();
+        tx->exec(QStringLiteral("UPDATE FORGTEV SET FORRAS = 'telefon' WHERE BIZONYLAT = 101 AND SORSZAM = 2"
+                                " AND DATUM = '2026.12.10' AND TEVSORSZAM = 1"));
+        tx->commit();
+        const DriverDay d = read("S01");
+        QCOMPARE(d.sites[0].activities[0].key, QStringLiteral("T.101.1.1.2.2026.12.10.1"));
+        QCOMPARE(d.sites[0].activities[0].fromPhone, true);
+        QCOMPARE(d.sites[0].activities[1].fromPhone, false);
+        QVERIFY(d.version != v);
     }
 };
 
