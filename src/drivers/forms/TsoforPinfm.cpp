@@ -1,6 +1,5 @@
 #include "TsoforPinfm.h"
 
-#include "FormConventions.h"
 #include "drivers/Pins.h"
 #include "shell/Dm.h"
 #include "util/Error.h"
