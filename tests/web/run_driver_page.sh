@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The drivers' page against the real service, in a real Chromium:
-#  1. a demo database in a temporary folder; driver S01 gets a maintenance
-#     visit and a take-back today (store-line: a daily pattern on one line,
+#  1. a demo database in a temporary folder with the service's user;
+#     driver S01 gets a maintenance visit and a take-back today (store-line: a daily pattern on one line,
 #     the take-back date on another line of the same contract) and PIN 1234;
 #  2. `vorlanda-admin serve` on a free loopback port;
 #  3. driver_page.test.mjs logs in on a 360x740 touch screen, marks one
@@ -40,11 +40,15 @@ cleanup() {
 trap cleanup EXIT
 export XDG_DATA_HOME="$T/xdg"
 cd "$T"
-printf 'DBSERVER=%s\r\nSERVICEUSER=USR\r\nSERVICELOG=%s\r\n' "$T/var/pkr.fdb" "$T/serve.log" > PKR.INI
+printf 'DBSERVER=%s\r\nSERVICEUSER=SOFSZ\r\nSERVICELOG=%s\r\n' "$T/var/pkr.fdb" "$T/serve.log" > PKR.INI
 admin() { "$ADMIN" "$@"; }
 
 # ---- 1. the database, the day, the PIN
 admin init-db --demo >"$T/init.log" 2>&1 || { cat "$T/init.log"; fail "init-db --demo"; }
+# The service's own user (no one logs in with it: its password is no hash);
+# an update script is plain ASCII or windows-1250.
+printf "INSERT INTO SZ_JUZER (KOD, NEV, JELSZO, JOGOK, AKTIV) VALUES ('SOFSZ', 'Telefonos szolgaltatas', '-', 'W', 'I');\n" > user.sql
+admin run-script user.sql >"$T/user.log" 2>&1 || { cat "$T/user.log"; fail "the service's user"; }
 DAY=$(date +%Y.%m.%d)
 # Contract 1 of the demo (customer 1, site 1, driver S01): line 1 visited every
 # day, line 2 taken back today.
@@ -117,7 +121,7 @@ expect "the take-back's remark holds the reason \"$REASON_NAME\"" '[[ "$NOTDONE_
 expect "the take-back's remark holds the remark typed" '[[ "$NOTDONE_ROW" == *"$REMARK"* ]]'
 # Nothing else of the driver's day changed state than the phone's visit and the office's.
 rows "$T/after.csv" ""
-CHANGED=$(diff <(cut -d';' -f1-7 "$T/before.csv") <(cut -d';' -f1-7 "$T/after.csv") | grep '^>' | cut -c3- | sort | tr '\n' ' ')
+CHANGED=$( (diff <(cut -d';' -f1-7 "$T/before.csv") <(cut -d';' -f1-7 "$T/after.csv") || true) | (grep '^>' || true) | cut -c3- | sort | tr '\n' ' ')
 WANT=$(printf '%s\n' "$(cut -d';' -f1-5 <<<"$DONE_ROW");KA;E" "1;1;1;2;1;KA;E" | sort | tr '\n' ' ')
 expect "only the phone's visit and the office's changed state ($CHANGED)" '[ "$CHANGED" = "$WANT" ]'
 echo "$ok passed, $bad failed"
