@@ -333,24 +333,28 @@ private slots:
         QTest::addColumn<QString>("remark");
         QTest::addColumn<QString>("now");
         QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("preset");   // the state set before ("" as built: "T")
         QTest::newRow("another driver's") << "resched" << "42" << "KA" << int(PhoneAction::Done) << "S1" << "T" << "" << ""
-                                          << kEvening << "Ez a tevékenység nem az Öné.";
+                                          << kEvening << "Ez a tevékenység nem az Öné." << "";
         QTest::newRow("after the deadline") << "plain" << "31" << "KA" << int(PhoneAction::Done) << "S1" << "T" << "" << ""
                                             << "2026.05.05 12:00:00"
-                                            << "Ezt a jelölést 2026.05.05 12:00-ig lehetett elküldeni.";
+                                            << "Ezt a jelölést 2026.05.05 12:00-ig lehetett elküldeni." << "";
         QTest::newRow("changed by the office") << "plain" << "31" << "KA" << int(PhoneAction::Done) << "S1" << "L" << ""
-                                               << "" << kEvening << PhoneChangedText();
+                                               << "" << kEvening << PhoneChangedText() << "";
         QTest::newRow("unknown reason") << "plain" << "31" << "KA" << int(PhoneAction::NotDone) << "S1" << "T" << "NINCS"
-                                        << "" << kEvening << "Ismeretlen ok: NINCS.";
+                                        << "" << kEvening << "Ismeretlen ok: NINCS." << "";
         QTest::newRow("no reason") << "plain" << "31" << "KA" << int(PhoneAction::NotDone) << "S1" << "T" << "" << "x"
-                                   << kEvening << "Adja meg, miért maradt el a tevékenység.";
+                                   << kEvening << "Adja meg, miért maradt el a tevékenység." << "";
         QTest::newRow("remark too long") << "plain" << "31" << "KA" << int(PhoneAction::NotDone) << "S1" << "T" << "ZART"
                                          << QString(251, QChar(u'a')) << kEvening
-                                         << "A megjegyzés legfeljebb 250 karakter lehet (most 251).";
+                                         << "A megjegyzés legfeljebb 250 karakter lehet (most 251)." << "";
         QTest::newRow("undone, not done") << "plain" << "31" << "KA" << int(PhoneAction::Undone) << "S1" << "T" << "" << ""
-                                          << kEvening << "A tevékenység nincs elvégezve.";
+                                          << kEvening << "A tevékenység nincs elvégezve." << "";
         QTest::newRow("cash on a visit") << "plain" << "31" << "KA" << int(PhoneAction::Cash) << "S1" << "T" << "" << ""
-                                         << kEvening << "Ez a jelölés ennél a sornál nem alkalmazható.";
+                                         << kEvening << "Ez a jelölés ennél a sornál nem alkalmazható." << "";
+        // The done action's own refusal: a visit moved away may not be marked.
+        QTest::newRow("moved away") << "plain" << "31" << "KA" << int(PhoneAction::Done) << "S1" << "A" << "" << ""
+                                    << kEvening << "Ilyen státuszú tevékenységre ez a funkció nem alkalmazható." << "A";
     }
     void refusals() {
         QFETCH(QString, contract);
@@ -363,7 +367,14 @@ private slots:
         QFETCH(QString, remark);
         QFETCH(QString, now);
         QFETCH(QString, text);
+        QFETCH(QString, preset);
         const PhoneKey k = activityKey(contractOf(contract), cabin, kod);
+        if (!preset.isEmpty())
+            co->db.conn->exec(QStringLiteral("UPDATE FORGTEV SET TEVALLAPOT = :s WHERE BIZONYLAT = :b AND TETELSOR = :t"
+                                             " AND SORSZAM = :o AND DATUM = :d AND TEVSORSZAM = :n"),
+                              {{"s", preset}, {"b", k.bizonylat}, {"t", k.tetelsor}, {"o", k.sorszam}, {"d", k.datum},
+                               {"n", k.tevsorszam}});
+        const QString stateNow = preset.isEmpty() ? QStringLiteral("T") : preset;
         const QStringList before = everything();
         PhoneMark m = mark("r-1", k, PhoneAction(action), seen, driver);
         m.reason = reason;
@@ -371,11 +382,11 @@ private slots:
         const PhoneMarkResult r = apply(m, now);
         QCOMPARE(int(r.kind), int(PhoneMarkResult::Kind::Refused));
         QCOMPARE(r.text, text);
-        QCOMPARE(r.state, QStringLiteral("T"));
-        QCOMPARE(r.stateName, QStringLiteral("Tervezett"));
-        QCOMPARE(r.stateClass, QStringLiteral("I"));
+        QCOMPARE(r.state, stateNow);
+        QCOMPARE(r.stateName, stateNow == QLatin1String("T") ? QStringLiteral("Tervezett") : QStringLiteral("Áthelyezve másik napra"));
+        QCOMPARE(r.stateClass, stateNow == QLatin1String("T") ? QStringLiteral("I") : QStringLiteral("n"));
         QCOMPARE(everything(), before);
-        QCOMPARE(logRow(driver, "r-1"), QStringList({"refused", "T", text, PhoneActionName(PhoneAction(action)), "TELEFON"})
+        QCOMPARE(logRow(driver, "r-1"), QStringList({"refused", stateNow, text, PhoneActionName(PhoneAction(action)), "TELEFON"})
                                             .join(QLatin1Char('|')));
         QCOMPARE(co->db.count("SELECT COUNT(*) FROM TELEFONJEL"), 1);
     }
