@@ -11,6 +11,8 @@
 // update of an activity is guarded by its state and driver as loaded; when it
 // changes no row (someone changed the row meanwhile) the whole action is
 // rolled back and reported once by ReportStoreError, and the caller reloads.
+// An activity the log updates is the desk's from then on: its phone source
+// (FORRAS, FORRASSOFOR, FORRASMIKOR) is cleared.
 // A take-back ("VSZ") marked done or undone runs the one take-back routine
 // (return record, product status, later activities, contract status, cash
 // billing). A cash contract whose priced activities an action created,

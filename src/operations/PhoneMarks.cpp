@@ -39,7 +39,7 @@ QString PhoneActionName(PhoneAction a) {
 }
 
 bool ValidRequestId(const QString& id) {
-    static const QRegularExpression re(QStringLiteral("^[A-Za-z0-9_-]{1,64}$"));
+    static const QRegularExpression re(QStringLiteral("\\A[A-Za-z0-9_-]{1,64}\\z"));
     return re.match(id).hasMatch();
 }
 
@@ -57,7 +57,7 @@ PhoneKey PhoneKey::parse(const QString& text, bool* valid) {
     if (valid) *valid = false;
     const QStringList p = text.split(QLatin1Char('.'));
     auto number = [](const QString& s, qint64 min, qint64* out) {
-        static const QRegularExpression digits(QStringLiteral("^[0-9]{1,12}$"));
+        static const QRegularExpression digits(QStringLiteral("\\A[0-9]{1,12}\\z"));
         if (!digits.match(s).hasMatch()) return false;
         *out = s.toLongLong();
         return *out >= min;

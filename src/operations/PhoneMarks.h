@@ -13,7 +13,10 @@
 // the orders workspace's payments do. Each mark is one transaction that also
 // writes its line in the marks log (TELEFONJEL); a mark whose request id the
 // log already holds for that driver changes nothing and repeats the first
-// answer.
+// answer. A refused mark writes only its line in the log (its own small
+// transaction), so a repeat gets the same refusal; a write conflict with
+// another workstation is refused with the contract-changed text and not
+// logged, so the same mark may land when it is sent again.
 #include "db/Database.h"
 #include "shell/Session.h"
 

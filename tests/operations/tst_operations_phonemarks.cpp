@@ -179,6 +179,7 @@ private slots:
         QTest::newRow("letters") << "T.12a.1.2.3.2026.12.10.4" << false;
         QTest::newRow("no contract") << "F.0.1.2026.12.01.1" << false;
         QTest::newRow("other kind") << "X.123.1.2026.12.01.1" << false;
+        QTest::newRow("line break after") << "F.123.1.2026.12.01.1\n" << false;
     }
     void keys() {
         QFETCH(QString, text);
@@ -422,6 +423,7 @@ private slots:
         QCOMPARE(apply(mark("m 9", k, PhoneAction::Undone, "E")).text, QStringLiteral("A jelölés azonosítója hibás."));
         QCOMPARE(apply(mark(QString(65, QChar(u'a')), k, PhoneAction::Undone, "E")).text,
                  QStringLiteral("A jelölés azonosítója hibás."));
+        QCOMPARE(apply(mark("m-9\n", k, PhoneAction::Undone, "E")).text, QStringLiteral("A jelölés azonosítója hibás."));
         QCOMPARE(co->db.count("SELECT COUNT(*) FROM TELEFONJEL"), 3);
         QCOMPARE(everything(), after);
     }
