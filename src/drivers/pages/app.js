@@ -320,7 +320,8 @@
     $('no-work').hidden = sites.length > 0;
     const total = $('day-total');
     if (Number(d.cashGross) > 0 && sites.filter((s) => Number(s.cashGross) > 0).length > 1) {
-      total.textContent = 'Összesen beszedendő: ' + str(d.cashGrossText) + ' Ft';
+      total.replaceChildren(document.createTextNode('Összesen beszedendő: '),
+                            el('span', 'amount', str(d.cashGrossText) + ' Ft'));
       total.hidden = false;
     } else {
       total.hidden = true;
@@ -406,7 +407,9 @@
       card.append(w);
     }
     if (Number(s.cashGross) > 0) {
-      card.append(el('div', 'site-cash-total', 'Beszedendő: ' + str(s.cashGrossText) + ' Ft'));
+      const due = el('div', 'site-cash-total');
+      due.append(document.createTextNode('Beszedendő: '), el('span', 'amount', str(s.cashGrossText) + ' Ft'));
+      card.append(due);
     }
 
     const acts = Array.isArray(s.activities) ? s.activities : [];
@@ -418,7 +421,7 @@
     const cash = Array.isArray(s.cash) ? s.cash : [];
     if (cash.length) {
       const list = el('div', 'cash-list');
-      list.append(...cash.map(renderCash));
+      list.append(el('h3', 'cash-head', 'Készpénzes díjak'), ...cash.map(renderCash));
       card.append(list);
     }
     return card;
@@ -497,20 +500,16 @@
     row.dataset.state = str(c.state);
     row.dataset.class = cls;
 
+    row.append(el('div', 'cash-period', (c.from || c.to) ? str(c.from) + ' – ' + str(c.to) : 'Díj'));
     const top = el('div', 'act-top');
-    const what = el('div', 'act-what');
-    what.append(el('div', 'act-name', 'Bérleti díj készpénzben'));
-    if (c.from || c.to) what.append(el('div', 'act-cabin', str(c.from) + ' – ' + str(c.to)));
-    if (c.contract) what.append(el('div', 'act-cabin', 'Szerződés: ' + str(c.contract)));
-    top.append(what, stateChip(c.state, c.stateName, cls));
+    top.append(el('div', 'act-cabin', c.contract ? 'Szerződés: ' + str(c.contract) : ''),
+               stateChip(c.state, c.stateName, cls));
     row.append(top);
-    row.append(el('div', 'cash-gross', str(c.grossText) + ' Ft'));
+    const pay = el('div', 'cash-pay');
+    pay.append(el('span', 'cash-gross amount', str(c.grossText) + ' Ft'));
+    if (isPlanned(cls)) pay.append(button('Beszedve', 'btn-primary', 'cash', key));
+    row.append(pay);
     messageFor(key, row);
-    if (isPlanned(cls)) {
-      const buttons = el('div', 'act-buttons');
-      buttons.append(button('Beszedve', 'btn-primary', 'cash', key));
-      row.append(buttons);
-    }
     return row;
   }
 
