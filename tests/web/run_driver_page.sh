@@ -70,7 +70,7 @@ echo 1234 | admin driver-pin S01 >"$T/pin.log" 2>&1 || { cat "$T/pin.log"; fail 
 
 # ---- 2. the service
 PORT=$(node -e 'const s=require("net").createServer();s.listen(0,"127.0.0.1",()=>{console.log(s.address().port);s.close();})')
-admin serve --listen "127.0.0.1:$PORT" >"$T/serve.out" 2>&1 &
+"$ADMIN" serve --listen "127.0.0.1:$PORT" >"$T/serve.out" 2>&1 &
 SERVE_PID=$!
 URL="http://127.0.0.1:$PORT/"
 up=no
@@ -97,8 +97,9 @@ VL_OFFICE_CABIN=102 \
 [ -f "$OUT/marks.json" ] || fail "the page's test wrote no marks.json"
 
 kill -TERM "$SERVE_PID"
-wait "$SERVE_PID" || fail "serve did not end cleanly on SIGTERM"
+rc=0; wait "$SERVE_PID" || rc=$?
 SERVE_PID=
+[ "$rc" -eq 0 ] || { cat "$T/serve.out"; fail "serve did not end cleanly on SIGTERM (exit status $rc)"; }
 
 # ---- 4. the database
 field() { node -e 'const j=JSON.parse(require("fs").readFileSync(process.argv[1],"utf8"));process.stdout.write(String(j[process.argv[2]]))' "$OUT/marks.json" "$1"; }

@@ -72,6 +72,7 @@
     chain: Promise.resolve(),           // every request in turn
     refreshQueued: false,
     sending: false,                     // marks on their way
+    ownNextRead: false,                 // the next read shows only the driver's own marks
     loads: 0,
     busy: 0,
     lastLoad: 0,
@@ -286,7 +287,9 @@
   function applyDay(d) {
     const date = str(d.date);
     const version = str(d.version);
-    if (S.shownDate === date && S.shownVersion !== null && version !== S.shownVersion) {
+    const own = S.ownNextRead;
+    S.ownNextRead = false;
+    if (!own && S.shownDate === date && S.shownVersion !== null && version !== S.shownVersion) {
       $('changed-banner').hidden = false;
     }
     if (S.shownDate !== null && S.shownDate !== date) {
@@ -604,7 +607,12 @@
       // What the marks changed is ours: the day's new version is the one the
       // driver has seen. A refusal says the day is not what the phone showed:
       // the version shown stays, so the next read tells of the change.
-      if (!refused && typeof r.data.version === 'string' && r.data.version) S.shownVersion = r.data.version;
+      // An answer without a version: the next read of the day is taken as the
+      // driver's own (an office's change in between then goes unnoticed).
+      if (!refused) {
+        if (typeof r.data.version === 'string' && r.data.version) S.shownVersion = r.data.version;
+        else S.ownNextRead = true;
+      }
       render();
     }
   }
