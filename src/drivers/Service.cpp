@@ -227,7 +227,9 @@ public:
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
-        auto* guard = socket->findChild<SocketGuard*>(QString(), Qt::FindDirectChildrenOnly);
+        SocketGuard* guard = nullptr;
+        for (QObject* c : socket->children())
+            if ((guard = dynamic_cast<SocketGuard*>(c))) break;
         if (guard && guard->rejected()) return true;
         QHttpServerResponse r = service_->answer(request);
         securityHeaders(r);
