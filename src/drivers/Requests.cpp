@@ -3,7 +3,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QSet>
 #include <cmath>
 
@@ -32,11 +31,6 @@ QString wrongType(const QString& where, const QString& field, const QString& typ
 }
 
 } // namespace
-
-bool IsValidRequestId(const QString& id) {
-    static const QRegularExpression re(QStringLiteral("^[A-Za-z0-9_-]{1,64}$"));
-    return re.match(id).hasMatch();
-}
 
 QString ReadLoginRequest(const QByteArray& body, LoginRequest* out) {
     QJsonDocument doc;
@@ -83,7 +77,7 @@ QString ReadMarksRequest(const QByteArray& body, const QString& driver, QList<Ph
         PhoneMark m;
         m.driverCode = driver;
         m.requestId = o.value(QStringLiteral("id")).toString();
-        if (!IsValidRequestId(m.requestId))
+        if (!vl::operations::ValidRequestId(m.requestId))
             return where + QStringLiteral("az azonosító 1–64 betű, számjegy, _ vagy - lehet.");
         if (ids.contains(m.requestId)) return where + QStringLiteral("az azonosító kétszer szerepel a kérésben.");
         ids.insert(m.requestId);

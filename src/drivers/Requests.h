@@ -22,7 +22,4 @@ QString ReadLoginRequest(const QByteArray& body, LoginRequest* out);
 // The marks of one request, for the logged-in driver.
 QString ReadMarksRequest(const QByteArray& body, const QString& driver, QList<vl::operations::PhoneMark>* out);
 
-// Whether a request id is 1-64 characters of A-Z a-z 0-9 _ -.
-bool IsValidRequestId(const QString& id);
-
 } // namespace vl::drivers

@@ -73,10 +73,16 @@ private slots:
         QVERIFY(dir.isValid());
         const QString db = dir.filePath(QStringLiteral("demo.fdb"));
         writeFile(dir.filePath(QStringLiteral("PKR.INI")),
-                  QStringLiteral("DBSERVER=%1\r\nWPWD=NONE\r\nSERVICEUSER=TVN\r\n").arg(db).toUtf8());
+                  QStringLiteral("DBSERVER=%1\r\nWPWD=NONE\r\nSERVICEUSER=SOFSZ\r\n").arg(db).toUtf8());
         writeFile(dir.filePath(QStringLiteral("NOUSER.INI")), QStringLiteral("DBSERVER=%1\r\n").arg(db).toUtf8());
         const Run init = admin(dir.path(), {QStringLiteral("init-db"), QStringLiteral("--demo")});
         QVERIFY2(init.code == 0, qPrintable(init.out + init.err));
+        // The service's own user: its password hash matches no password.
+        writeFile(dir.filePath(QStringLiteral("user.sql")),
+                  "INSERT INTO SZ_JUZER (KOD, NEV, JELSZO, JOGOK, AKTIV) VALUES ('SOFSZ', 'Szolgaltatas',"
+                  " '$argon2id$v=19$m=65536,t=2,p=1$bmluY3M$bmluY3MgamVsc3rDsw', 'W', 'I');\n");
+        const Run user = admin(dir.path(), {QStringLiteral("run-script"), QStringLiteral("user.sql")});
+        QVERIFY2(user.code == 0, qPrintable(user.out + user.err));
         vl::db::prepareEmbeddedEngine();
         vl::db::ConnectParams p;
         p.database = db;

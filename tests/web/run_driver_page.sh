@@ -45,9 +45,11 @@ admin() { "$ADMIN" "$@"; }
 
 # ---- 1. the database, the day, the PIN
 admin init-db --demo >"$T/init.log" 2>&1 || { cat "$T/init.log"; fail "init-db --demo"; }
-# The service's own user (no one logs in with it: its password is no hash);
+# The service's own user (no one logs in with it: its password hash matches no password);
 # an update script is plain ASCII or windows-1250.
-printf "INSERT INTO SZ_JUZER (KOD, NEV, JELSZO, JOGOK, AKTIV) VALUES ('SOFSZ', 'Telefonos szolgaltatas', '-', 'W', 'I');\n" > user.sql
+cat > user.sql <<'SQL'
+INSERT INTO SZ_JUZER (KOD, NEV, JELSZO, JOGOK, AKTIV) VALUES ('SOFSZ', 'Telefonos szolgaltatas', '$argon2id$v=19$m=65536,t=2,p=1$bmluY3M$bmluY3MgamVsc3rDsw', 'W', 'I');
+SQL
 admin run-script user.sql >"$T/user.log" 2>&1 || { cat "$T/user.log"; fail "the service's user"; }
 DAY=$(date +%Y.%m.%d)
 # Contract 1 of the demo (customer 1, site 1, driver S01): line 1 visited every
