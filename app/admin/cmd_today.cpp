@@ -23,11 +23,13 @@ QString amount(qint64 v) { return vl::util::FormatAmount(double(v)); }
 void printText(const Overview& o) {
     out(QStringLiteral("Mai nap: ") + o.day);
     out(QStringLiteral("== Ma és holnap sofőrönként"));
-    out(QStringLiteral("Nap\tSofőr\tKiszállítás\tVisszaszállítás\tKarbantartás\tEgyéb\tBeszedendő készpénz (bruttó)"));
+    out(QStringLiteral("Nap\tSofőr\tKiszállítás\tVisszaszállítás\tKarbantartás\tEgyéb\tBeszedendő készpénz (bruttó)"
+                       "\tElvégezve\tTelefonról jelölve"));
     for (const DriverDay& d : o.today.drivers)
         out(QStringList{d.day, d.driverName.isEmpty() ? QStringLiteral("(nincs sofőr)") : d.driverName,
                         QString::number(d.deliveries), QString::number(d.takeBacks), QString::number(d.maintenance),
-                        QString::number(d.other), amount(d.cashGross)}
+                        QString::number(d.other), amount(d.cashGross), QString::number(d.done),
+                        QString::number(d.fromPhone)}
                 .join(QLatin1Char('\t')));
     out(QStringLiteral("Sofőr nélkül ma: %1, holnap: %2")
             .arg(o.today.withoutDriverToday)

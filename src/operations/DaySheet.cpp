@@ -227,6 +227,7 @@ QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
             // only mark a phone gives it).
             if (txt(i, "FORRAS").trimmed() == PhoneSourceText() &&
                 (!s.payment || txt(i, "MODOSITHATO") == QStringLiteral("N"))) {
+                l.sources.last().fromPhone = true;
                 const QString code = txt(i, "FORRASSOFOR").trimmed(), name = txt(i, "FORRASSOFORNEV").trimmed();
                 const QString who = name.isEmpty() ? code : code + QLatin1Char(' ') + name;
                 if (!phoneDrivers.contains(who)) phoneDrivers << who;

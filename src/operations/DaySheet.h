@@ -37,6 +37,7 @@ struct SourceRow {
     qint64 mennyiseg = 0;
     qint64 nettoar = 0;
     QString kp;           // "I" when the contract pays in cash
+    bool fromPhone = false;   // its last mark came from a driver's phone
 };
 
 // One line of the sheet: the columns of the work table and the rows behind it.

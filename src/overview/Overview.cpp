@@ -54,6 +54,7 @@ void addDay(Transaction& tx, const QString& day, double vat, DayPanel& panel, in
             d.firstLine = l.tsorszam;
         }
         d.firstLine = qMin(d.firstLine, l.tsorszam);
+        for (const auto& s : l.sources) d.fromPhone += s.fromPhone ? 1 : 0;
         if (l.tevkod == QLatin1String("FIZ")) {
             if (isOpen(l.modosithato)) d.cashGross += l.bruttofiz;
             continue;
@@ -63,6 +64,7 @@ void addDay(Transaction& tx, const QString& day, double vat, DayPanel& panel, in
                     : l.tevkod == QLatin1String("KA")  ? d.maintenance
                                                        : d.other;
         slot += int(l.sources.size());
+        if (l.modosithato == QLatin1String("N")) d.done += int(l.sources.size());
         if (none) withoutDriver += int(l.sources.size());
     }
     for (const DriverDay& d : byName) panel.drivers << d;
@@ -336,7 +338,8 @@ QByteArray OverviewJson(const Overview& o) {
         drivers.append(QJsonObject{{"day", d.day}, {"driverCode", d.driverCode}, {"driver", d.driverName},
                                    {"deliveries", d.deliveries}, {"takeBacks", d.takeBacks},
                                    {"maintenance", d.maintenance}, {"other", d.other},
-                                   {"cashGross", d.cashGross}, {"firstLine", d.firstLine}});
+                                   {"cashGross", d.cashGross}, {"done", d.done}, {"fromPhone", d.fromPhone},
+                                   {"firstLine", d.firstLine}});
     QJsonArray overdue;
     for (const OverdueVisit& v : o.today.overdue)
         overdue.append(QJsonObject{{"day", v.day}, {"contract", v.contract}, {"activity", v.activity},

@@ -27,6 +27,8 @@ struct DriverDay {
     int maintenance = 0;       // KA
     int other = 0;             // every other activity (first cleaning, emptying, moves ...)
     qint64 cashGross = 0;      // the gross to collect in cash (planned cash periods and priced visits)
+    int done = 0;              // of the activities above, those done
+    int fromPhone = 0;         // of the activities and billing rows, those last marked from a driver's phone
     int firstLine = 0;         // the day sheet's first line (TSORSZAM) of the driver
     int total() const { return deliveries + takeBacks + maintenance + other; }
 };

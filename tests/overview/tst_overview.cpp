@@ -241,6 +241,24 @@ private slots:
         QCOMPARE(run({"today", "--week"}, &out, &err), 2);
         QVERIFY2(QString::fromUtf8(err).contains(QStringLiteral("ismeretlen argumentum: --week")), err.constData());
     }
+
+    // A visit done from a driver's phone counts as done and as marked from the phone (last: it writes).
+    void phoneMarksCounted() {
+        auto tx = co.db.conn->begin();
+        const QString done = tx->query(QStringLiteral("SELECT MIN(KOD) FROM SZ_STATUST WHERE MODOSITHATO = 'N'")).at(0, 0).toString();
+        QCOMPARE(tx->exec(QStringLiteral("UPDATE FORGTEV SET TEVALLAPOT = :st, FORRAS = 'telefon', FORRASSOFOR = 'S1'"
+                                         " WHERE DATUM = '2026.05.04' AND SOFORKOD = 'S1' AND TEVSORSZAM = 1"
+                                         " AND SORSZAM = (SELECT MIN(SORSZAM) FROM FORGTEV WHERE DATUM = '2026.05.04'"
+                                         " AND SOFORKOD = 'S1')"),
+                          {{QStringLiteral("st"), done}}),
+                 qint64(1));
+        tx->commit();
+        const Overview again = ComputeOverview(*co.db.conn, QStringLiteral("20260504"), vat);
+        QStringList got;
+        for (const DriverDay& d : again.today.drivers)
+            if (d.day == again.day) got << QStringLiteral("%1|%2/%3|%4").arg(d.driverCode).arg(d.done).arg(d.total()).arg(d.fromPhone);
+        QCOMPARE(got, (QStringList{QStringLiteral("S1|1/2|1"), QStringLiteral("S2|0/1|0"), QStringLiteral("|0/1|0")}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestOverview)

@@ -7,6 +7,8 @@
 #include "rental/Numbering.h"
 #include "shell/Dm.h"
 #include "shell/LastBackup.h"
+#include "operations/DaySheet.h"
+#include "util/Colors.h"
 #include "util/Dates.h"
 #include "util/Error.h"
 #include "util/MessageSink.h"
@@ -141,10 +143,12 @@ Tmainapfm::Tmainapfm(QWidget* parent) : QWidget(parent) {
     };
     tv_nap = makeTree(this, QStringLiteral("tv_nap"),
                       {QStringLiteral("Sofőr"), QStringLiteral("Kisz."), QStringLiteral("Vissza"),
-                       QStringLiteral("Karb."), QStringLiteral("Egyéb"), QStringLiteral("Készpénz")});
+                       QStringLiteral("Karb."), QStringLiteral("Egyéb"), QStringLiteral("Készpénz"),
+                       QStringLiteral("Kész")});
     const QStringList dayTips{QString(), QStringLiteral("Kiszállítás"), QStringLiteral("Visszaszállítás"),
                               QStringLiteral("Karbantartás (ürítés, takarítás)"), QStringLiteral("Egyéb szolgáltatás"),
-                              QStringLiteral("Beszedendő készpénz, bruttó (Ft)")};
+                              QStringLiteral("Beszedendő készpénz, bruttó (Ft)"),
+                              QStringLiteral("Elvégezve / összes; sárga: telefonról is jelöltek")};
     for (int i = 1; i < dayTips.size(); ++i) tv_nap->headerItem()->setToolTip(i, dayTips.at(i));
     tv_kabin = makeTree(this, QStringLiteral("tv_kabin"),
                         {QStringLiteral("Termékcsoport / állapot"), QStringLiteral("Db"), QStringLiteral("Kiadható"),
@@ -304,6 +308,14 @@ void Tmainapfm::fillDay() {
             it->setText(3, count(d.maintenance));
             it->setText(4, count(d.other));
             it->setText(5, amount(d.cashGross));
+            it->setText(6, QStringLiteral("%1/%2").arg(d.done).arg(d.total()));
+            if (d.fromPhone > 0) {
+                it->setBackground(6, QColor::fromRgba(vl::util::ColorFromName(vl::operations::PhoneMarkColorName())));
+                it->setToolTip(6, QStringLiteral("Elvégezve: %1 a %2-ből; telefonról jelölve: %3")
+                                      .arg(d.done).arg(d.total()).arg(d.fromPhone));
+            } else {
+                it->setToolTip(6, QStringLiteral("Elvégezve: %1 a %2-ből").arg(d.done).arg(d.total()));
+            }
             alignNumbers(it, 1);
             if (d.driverCode.isEmpty()) it->setForeground(0, QColor(QStringLiteral("#b00000")));
             target(it, kDaySheet, caption, {{QStringLiteral("Day"), d.day}, {QStringLiteral("Line"), d.firstLine}},
