@@ -146,6 +146,14 @@ async function main() {
   check(links.filter((l) => l.tel).every((l) => /^tel:\+?[0-9]+$/.test(l.tel)), 'the phone numbers are tel: links');
   const buttonHeights = await page.$$eval('.act-buttons .btn', (list) => list.map((b) => b.getBoundingClientRect().height));
   check(buttonHeights.length > 0 && buttonHeights.every((h) => h >= 48), 'the activities\' buttons are big touch targets');
+  // A site with several planned activities offers them all at once, counted.
+  const sitesAll = await page.$$eval('.site', (list) => list.map((s) => ({
+    planned: s.querySelectorAll('.act button[data-action="done"]').length,
+    all: (s.querySelector('button[data-action="alldone"]') || {}).textContent || '',
+  })));
+  check(sitesAll.some((s) => s.planned > 1) &&
+        sitesAll.every((s) => s.planned > 1 ? s.all === `Mind elvégezve (${s.planned})` : s.all === ''),
+        'a site with several planned activities has "Mind elvégezve (N)", one with a single one has none');
 
   // ---- "Beszedve" asks first, showing the gross; "Mégsem" sends nothing
   const cash = await page.$$eval('.cash', (list) => list.filter((e) => e.dataset.class === 'I' || e.dataset.class === 'i')

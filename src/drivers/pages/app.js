@@ -416,6 +416,15 @@
     }
 
     const acts = Array.isArray(s.activities) ? s.activities : [];
+    // Every planned activity of the site at once, when there are several.
+    const open = acts.filter((a) => isPlanned(str(a.class)) && !pendingFor(str(a.key)));
+    if (open.length > 1) {
+      const all = el('button', 'btn btn-success btn-wide btn-all', 'Mind elvégezve (' + open.length + ')');
+      all.type = 'button';
+      all.dataset.action = 'alldone';
+      all.dataset.site = String(index);
+      card.append(all);
+    }
     if (acts.length) {
       const list = el('div', 'acts');
       list.append(...acts.map(renderActivity));
@@ -767,12 +776,24 @@
 
   // ---- wiring --------------------------------------------------------------
 
+  function markSiteDone(index) {
+    const sites = (S.day && Array.isArray(S.day.sites)) ? S.day.sites : [];
+    const site = sites[index];
+    if (!site) return;
+    const open = (Array.isArray(site.activities) ? site.activities : [])
+      .filter((a) => isPlanned(str(a.class)) && !pendingFor(str(a.key)));
+    const where = str(site.site) || str(site.customer);
+    if (!open.length || !window.confirm('Mind a(z) ' + open.length + ' tevékenység elvégezve itt: ' + where + '?')) return;
+    for (const a of open) sendMark({ key: str(a.key), action: 'done' });
+  }
+
   function onSitesClick(e) {
     const b = e.target.closest('button[data-action]');
     if (!b || b.disabled) return;
     const key = b.dataset.key;
     switch (b.dataset.action) {
       case 'done': sendMark({ key, action: 'done' }); break;
+      case 'alldone': markSiteDone(Number(b.dataset.site)); break;
       case 'undone': sendMark({ key, action: 'undone' }); break;
       case 'notdone': openNotDone(key, b); break;
       case 'cash': openCash(key, b); break;
