@@ -227,7 +227,11 @@ public:
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
-        auto* guard = socket->findChild<SocketGuard*>(QString(), Qt::FindDirectChildrenOnly);
+        // The guard has no meta-object of its own (findChild would take any
+        // child of the socket for it): found by its C++ type.
+        SocketGuard* guard = nullptr;
+        for (QObject* child : socket->children())
+            if ((guard = dynamic_cast<SocketGuard*>(child))) break;
         if (guard && guard->rejected()) return true;
         QHttpServerResponse r = service_->answer(request);
         securityHeaders(r);
