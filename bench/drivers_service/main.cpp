@@ -11,7 +11,9 @@
 //     through the client API, one read-only transaction per driver, every
 //     value read once;
 //   - in-process: ReadDriverDay for each driver in a read-only transaction,
-//     --runs (default 5) times over the twenty drivers; ApplyPhoneMark "done"
+//     --runs (default 5) times over the twenty drivers; the same with what
+//     the day's route adds around it (the VAT factor, the reasons, the JSON
+//     text), to tell the route's own work from HTTP's; ApplyPhoneMark "done"
 //     on the first --marks (default 10) planned activities of each driver's
 //     day, one per call;
 //   - over HTTP, on the twin: a DriverService on 127.0.0.1 (its clock at the
@@ -19,9 +21,13 @@
 //     at once, each on its own thread with its own keep-alive connection, its
 //     login (cookie and anti-forgery token): POST /api/login, --runs times
 //     GET /api/day, then one POST /api/marks per activity with one "done" mark
-//     on the same activities as the in-process part.
+//     on the same activities as the in-process part; last --runs times
+//     GET /api/day without a session (401): what a request costs the service
+//     and the client without the database.
 // Prints a table: what, count, seconds, requests per second, p50, p95 and the
-// ratio HTTP / in-process of the requests per second.
+// ratio HTTP / in-process (ReadDriverDay, ApplyPhoneMark) of the requests per
+// second. An HTTP request's time is its round trip at the client, so with
+// twenty drivers at once it holds the wait behind the others' requests.
 #include "GeneratedCompany.h"
 #include "billing/BillingSchema.h"
 #include "db/Database.h"
@@ -199,8 +205,8 @@ private:
 struct ClientDriver {
     int index = 0;
     QString code;
-    QList<double> loginMs, dayMs, markMs;
-    int dayOk = 0, markOk = 0, markRefused = 0;
+    QList<double> loginMs, dayMs, markMs, bareMs;
+    int dayOk = 0, markOk = 0, markRefused = 0, bareOk = 0;
     int planned = 0;       // planned activities on the day the phone was shown
     QString problem;       // the first thing that went wrong
 };
@@ -305,7 +311,15 @@ void runClient(ClientDriver& c, quint16 port, int runs, int marks, std::barrier<
                 fail(QStringLiteral("mark"), r);
             }
         }
-    barrier.arrive_and_wait();   // 4: done
+    barrier.arrive_and_wait();   // 4: the service's own cost: the day's route without a session (401)
+    for (int i = 0; i < runs; ++i) {
+        const auto t = Clock::now();
+        const Reply r = http.call("GET", "/api/day");
+        c.bareMs << msSince(t);
+        if (r.status == 401) ++c.bareOk;
+        else fail(QStringLiteral("day without a session"), r);
+    }
+    barrier.arrive_and_wait();   // 5: done
     http.close();
 }
 
@@ -365,6 +379,11 @@ int main(int argc, char** argv) {
         tx->exec(QStringLiteral("UPDATE FORGSOR SET SOFORKOD = %1").arg(spread));
         tx->exec(QStringLiteral("UPDATE FORGFIZ SET SOFORKOD = %1").arg(spread));
         tx->commit();
+        // The old versions of the updated rows collected now, not in the measured reads.
+        auto gc = conn->begin();
+        for (const char* table : {"FORGTEV", "FORGSOR", "FORGFIZ"})
+            gc->query(QStringLiteral("SELECT COUNT(*) FROM %1").arg(QString::fromLatin1(table)));
+        gc->commit();
     }
     for (int d = 0; d < kDrivers; ++d) vl::drivers::SetDriverPin(*conn, nullptr, office, driverCode(d), driverPin(d));
     const double setUp = t.elapsed() / 1000.0;
@@ -442,6 +461,39 @@ int main(int argc, char** argv) {
         table << l;
         say(QStringLiteral("Driver's day: %1 sites and %2 activities over the %3 drivers").arg(sites).arg(activities)
                 .arg(kDrivers));
+    }
+
+    // In-process: what the day's route does around the rule, without HTTP:
+    // the VAT factor, the day, the reasons, the JSON text.
+    {
+        Line l{QStringLiteral("in-process: the day's route, no HTTP")};
+        qint64 bytes = 0;
+        for (int r = 0; r <= runs; ++r) {
+            const auto start = Clock::now();
+            for (int d = 0; d < kDrivers; ++d) {
+                const auto one = Clock::now();
+                auto tx = conn->begin(vl::db::TxMode::ReadOnly);
+                const double v = vl::rental::Td::DefaultVatFactor(*tx);
+                const vl::drivers::DriverDay dd = vl::drivers::ReadDriverDay(*tx, driverCode(d), day, v);
+                QJsonArray reasons;
+                vl::db::RowSet rs = vl::operations::PhoneReasons(*tx);
+                while (rs.next())
+                    reasons.append(QJsonObject{{QStringLiteral("code"), rs.text(QStringLiteral("KOD")).trimmed()},
+                                               {QStringLiteral("name"), rs.text(QStringLiteral("NEV")).trimmed()}});
+                tx->commit();
+                QJsonObject o = dd.toJson();
+                o.insert(QStringLiteral("days"), QJsonArray{day});
+                o.insert(QStringLiteral("reasons"), reasons);
+                const QByteArray text = QJsonDocument(o).toJson(QJsonDocument::Compact);
+                if (r > 0) l.each << msSince(one);
+                else bytes += text.size();
+            }
+            if (r == 0) continue;   // warm-up
+            l.ms += msSince(start);
+            l.count += kDrivers;
+        }
+        table << l;
+        say(QStringLiteral("The day's answers: %1 bytes of JSON over the %2 drivers").arg(bytes).arg(kDrivers));
     }
 
     // In-process: the marks, one per call, the drivers in turn.
@@ -532,13 +584,16 @@ int main(int argc, char** argv) {
         }
         const QList<Clock::time_point> st = phases.stamps;
         Line login{QStringLiteral("HTTP: POST /api/login")}, dayLine{QStringLiteral("HTTP: GET /api/day")},
-            markLine{QStringLiteral("HTTP: POST /api/marks, one done")};
-        int planned = 0, dayOk = 0, markOk = 0;
+            markLine{QStringLiteral("HTTP: POST /api/marks, one done")},
+            bare{QStringLiteral("HTTP: GET /api/day, no session (401)")};
+        int planned = 0, dayOk = 0, markOk = 0, bareOk = 0;
         QStringList problems;
         for (const ClientDriver& c : clients) {
             login.each += c.loginMs;
             dayLine.each += c.dayMs;
             markLine.each += c.markMs;
+            bare.each += c.bareMs;
+            bareOk += c.bareOk;
             dayOk += c.dayOk;
             markOk += c.markOk;
             planned += c.planned;
@@ -547,14 +602,18 @@ int main(int argc, char** argv) {
         login.count = int(login.each.size());
         dayLine.count = int(dayLine.each.size());
         markLine.count = int(markLine.each.size());
-        if (st.size() >= 5) {
+        bare.count = int(bare.each.size());
+        if (st.size() >= 6) {
             login.ms = msBetween(st[0], st[1]);
             dayLine.ms = msBetween(st[2], st[3]);
             markLine.ms = msBetween(st[3], st[4]);
+            bare.ms = msBetween(st[4], st[5]);
         }
-        table << login << dayLine << markLine;
-        say(QStringLiteral("HTTP: %1 planned activities shown, %2 of %3 days and %4 of %5 marks answered as expected")
-                .arg(planned).arg(dayOk).arg(dayLine.count).arg(markOk).arg(markLine.count));
+        table << login << dayLine << markLine << bare;
+        say(QStringLiteral("HTTP: %1 planned activities shown, %2 of %3 days, %4 of %5 marks and %6 of %7 requests"
+                           " without a session answered as expected")
+                .arg(planned).arg(dayOk).arg(dayLine.count).arg(markOk).arg(markLine.count).arg(bareOk)
+                .arg(bare.count));
         for (const QString& p : problems.mid(0, 5)) say(QStringLiteral("  problem: ") + p);
     }
 
@@ -571,9 +630,10 @@ int main(int argc, char** argv) {
             .arg(QStringLiteral("HTTP/in-process"), 16));
     for (const Line& l : table) {
         QString ratio;
-        const Line* base = l.what.startsWith(QStringLiteral("HTTP: GET"))     ? find(QStringLiteral("in-process: Read"))
-                           : l.what.startsWith(QStringLiteral("HTTP: POST /api/marks")) ? find(QStringLiteral("in-process: Apply"))
-                                                                                        : nullptr;
+        const Line* base = l.what == QStringLiteral("HTTP: GET /api/day") ? find(QStringLiteral("in-process: Read"))
+                           : l.what.startsWith(QStringLiteral("HTTP: POST /api/marks"))
+                               ? find(QStringLiteral("in-process: Apply"))
+                               : nullptr;
         if (base && base->perSecond() > 0) ratio = QString::number(l.perSecond() / base->perSecond(), 'f', 2) + QLatin1Char('x');
         say(QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
                 .arg(l.what, -40).arg(l.count, 6).arg(l.ms / 1000.0, 8, 'f', 3).arg(l.perSecond(), 9, 'f', 1)
