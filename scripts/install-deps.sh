@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing (needs root when something is missing).
 set -euo pipefail
-PKGS=(qt6-base-dev qt6-charts-dev qt6-httpserver-dev libqt6opengl6-dev libqt6sql6-odbc qt6-image-formats-plugins
+PKGS=(qt6-base-dev qt6-charts-dev qt6-httpserver-dev qt6-websockets-dev libqt6opengl6-dev libqt6sql6-odbc qt6-image-formats-plugins
       firebird3.0-server-core firebird3.0-utils firebird-dev libfbclient2
       libsodium-dev libxlsxwriter-dev libshp-dev pxlib-dev libgsf-1-dev libcurl4-openssl-dev libqrencode-dev
       fonts-dejavu-core fonts-liberation2 qt6-translations-l10n cmake g++ make pkg-config

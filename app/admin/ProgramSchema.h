@@ -3,6 +3,7 @@
 // make, upgrade or describe a database hand the modules above rental in
 // before they build their registry.
 #include "billing/BillingSchema.h"
+#include "drivers/DriversSchema.h"
 #include "operations/OperationsSchema.h"
 #include "rental/Schema.h"
 
@@ -11,6 +12,7 @@ namespace vl::admin {
 inline void registerProgramSchema(vl::db::SchemaRegistry& registry) {
     vl::billing::joinProgramSchema();
     vl::operations::joinProgramSchema();
+    vl::drivers::joinProgramSchema();
     vl::rental::registerProgramSchema(registry);
 }
 

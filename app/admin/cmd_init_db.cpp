@@ -102,6 +102,7 @@ int initDb(AdminContext& ctx) {
     try {
         vl::billing::joinProgramSchema();
         vl::operations::joinProgramSchema();
+        vl::drivers::joinProgramSchema();
         r = vl::rental::CreateNewDatabase(p, company ? &*company : nullptr, demo,
                                           [](const QString& line) { out(line); });
     } catch (const vl::Error& e) {

@@ -95,6 +95,10 @@ int serve(AdminContext& ctx) {
         vl::rental::Td::LoadStartupValues(conn);
         const vl::shell::Session service = vl::drivers::ServiceUserSession(conn, settings.serviceUser);
         vl::drivers::DriverService svc(conn, service, settings);
+        svc.setReconnect([]() -> vl::db::Connection* {
+            auto& dm = vl::shell::Tdm::instance();
+            return dm.reconnect() ? &dm.d_alap() : nullptr;
+        });
         QString error;
         if (!svc.start(&error)) {
             err(cmd + QStringLiteral(": ") + error);

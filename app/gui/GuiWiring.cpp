@@ -24,6 +24,8 @@
 #include "rental/Numbering.h"
 #include "billing/BillingSchema.h"
 #include "operations/OperationsSchema.h"
+#include "drivers/DriversSchema.h"
+#include "DriverForms.h"
 
 #include <QPointer>
 
@@ -71,6 +73,7 @@ void registerAll(Tmain_pkrfm& w) {
     // The schema modules above rental, for a new database made from the program.
     vl::billing::joinProgramSchema();
     vl::operations::joinProgramSchema();
+    vl::drivers::joinProgramSchema();
     // The forms other subsystems open by name.
     vl::reporting::registerReportForms();
     vl::exchange::registerExchangeForms();
@@ -78,6 +81,7 @@ void registerAll(Tmain_pkrfm& w) {
     vl::remote::registerRemoteUpdate(w); // "Frissítés": the program update
     registerShellNodes(w);
     vl::framework::registerFrameworkNodes(w); // the dictionary forms and control tables
+    vl::drivers::registerDriverForms(); // "PIN beállítása" in the drivers' dictionary
     // 12., 13.: the status codes and the default VAT factor of the rental data module.
     w.addStartupStep([](Tmain_pkrfm&) { vl::rental::Td::LoadStartupValues(vl::shell::dm().d_alap()); });
     // The working calendar's panel, company fields and holidays where the database lacks them.

@@ -14,13 +14,27 @@ namespace vl::drivers {
 // "" when the text is a valid PIN, else the Hungarian reason.
 QString PinRefusal(const QString& pin);
 
+// The answers of a refused login (the same for every reason of a wrong one).
+QString WrongLoginText();    // "Hibás sofőrkód vagy PIN."
+QString LockedLoginText();   // "Túl sok hibás PIN: a belépés 15 percig tiltva."
+// Wrong PINs in a row that lock, and for how long.
+constexpr int kPinLockAfter = 5;
+constexpr int kPinLockMinutes = 15;
+
+// Whether the session's user may set and clear the drivers' PINs: the right
+// that edits the drivers' dictionary (TABLAK of SZ_SOFOR allows writing).
+bool MaySetDriverPins(vl::db::Connection& conn, const vl::shell::Session& who);
+
 // Sets (pin not empty) or clears (empty) a driver's PIN and clears the lock.
-// Throws vl::RuleRefusal for an unknown driver or an invalid PIN; nothing written then.
+// Throws vl::RuleRefusal for an unknown driver, an invalid PIN or a user
+// without the right (MaySetDriverPins); nothing written then.
 void SetDriverPin(vl::db::Connection& conn, vl::db::Transaction* outer, const vl::shell::Session& who,
                   const QString& driverCode, const QString& pin);
 
 // Whether the driver has a PIN.
 bool HasDriverPin(vl::db::Transaction& tx, const QString& driverCode);
+// The same in a read-only transaction of its own (the PIN dialog).
+bool HasDriverPin(vl::db::Connection& conn, const QString& driverCode);
 
 struct PinCheck {
     enum class Kind { Ok, Wrong, Locked } kind = Kind::Wrong;

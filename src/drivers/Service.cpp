@@ -348,7 +348,7 @@ qint64 BodyCap(const QByteArray& method, const QByteArray& path) {
 
 DriverService::DriverService(vl::db::Connection& conn, const vl::shell::Session& service,
                              const ServiceSettings& settings, QObject* parent)
-    : QObject(parent), conn_(conn), service_(service), settings_(settings) {}
+    : QObject(parent), conn_(&conn), service_(service), settings_(settings) {}
 
 DriverService::~DriverService() = default;
 
@@ -469,6 +469,9 @@ QHttpServerResponse DriverService::answer(const QHttpServerRequest& r) {
         if (path == "/api/marks") return done(marks(r, *s));
         return done(logout(r, token));
     } catch (const vl::db::DbError& e) {
+        if (e.isConnectionLost() && reconnect_) {
+            if (vl::db::Connection* again = reconnect_()) conn_ = again;
+        }
         return done(error(Status::ServiceUnavailable,
                           QStringLiteral("Az adatbázis most nem érhető el, kérem, próbálja újra később.")));
     } catch (const vl::Error& e) {
@@ -508,12 +511,12 @@ QHttpServerResponse DriverService::login(const QHttpServerRequest& r, QString* d
     LoginRequest in;
     if (const QString e = ReadLoginRequest(r.body(), &in); !e.isEmpty()) return error(Status::BadRequest, e);
     *driver = in.driver.left(10);
-    const PinCheck c = CheckDriverPin(conn_, in.driver, in.pin, r.remoteAddress().toString(), stamp(now()));
+    const PinCheck c = CheckDriverPin(*conn_, in.driver, in.pin, r.remoteAddress().toString(), stamp(now()));
     if (c.kind == PinCheck::Kind::Locked) return error(Status::Locked, c.text);
     if (c.kind != PinCheck::Kind::Ok) return error(Status::Unauthorized, c.text);
     QString code;
     {
-        auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
+        auto tx = conn_->begin(vl::db::TxMode::ReadOnly);
         const vl::db::RowSet rs = tx->query(QStringLiteral("SELECT KOD FROM SZ_SOFOR WHERE UPPER(KOD) = UPPER(:kod)"),
                                             {{QStringLiteral("kod"), in.driver}});
         vl::db::RowSet row = rs;
@@ -548,7 +551,7 @@ QHttpServerResponse DriverService::day(const QHttpServerRequest& r, const Driver
         return error(Status::BadRequest, QStringLiteral("Hibás dátum (éééé.hh.nn kell): ") + date.left(20));
     if (!days.contains(date))
         return error(Status::Forbidden, QStringLiteral("Ezt a napot (%1) az iroda nem engedi megnézni.").arg(date));
-    auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
+    auto tx = conn_->begin(vl::db::TxMode::ReadOnly);
     const double vat = vl::rental::Td::DefaultVatFactor(*tx);
     const DriverDay dd = ReadDriverDay(*tx, s.driver, date, vat);
     QJsonArray reasons;
@@ -571,7 +574,7 @@ QHttpServerResponse DriverService::marks(const QHttpServerRequest& r, const Driv
         return error(Status::BadRequest, e);
     vl::operations::PhoneMarkRules rules;
     {
-        auto tx = conn_.begin(vl::db::TxMode::ReadOnly);
+        auto tx = conn_->begin(vl::db::TxMode::ReadOnly);
         rules.vatFactor = vl::rental::Td::DefaultVatFactor(*tx);
     }
     rules.markUntilHour = settings_.markUntilHour;
@@ -581,7 +584,7 @@ QHttpServerResponse DriverService::marks(const QHttpServerRequest& r, const Driv
         using K = vl::operations::PhoneMarkResult::Kind;
         vl::operations::PhoneMarkResult res;
         try {
-            res = vl::operations::ApplyPhoneMark(conn_, service_, m, rules);
+            res = vl::operations::ApplyPhoneMark(*conn_, service_, m, rules);
         } catch (const vl::db::DbError&) {
             throw;
         } catch (const vl::Error& e) {

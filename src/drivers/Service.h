@@ -72,6 +72,9 @@ public:
     quint16 port() const;
     bool tls() const { return tls_; }
 
+    // How to get a connection again after the database connection was lost
+    // (the request that met it is answered 503); nullptr when it fails.
+    void setReconnect(std::function<vl::db::Connection*()> reconnect) { reconnect_ = std::move(reconnect); }
     // The clock (tests move it); the local time by default.
     void setClock(std::function<QDateTime()> clock) { clock_ = std::move(clock); }
     QDateTime now() const { return clock_ ? clock_() : QDateTime::currentDateTime(); }
@@ -90,7 +93,8 @@ private:
     QStringList allowedDays() const;
     QString dayVersion(const QString& driver, const QString& day);
 
-    vl::db::Connection& conn_;
+    vl::db::Connection* conn_;
+    std::function<vl::db::Connection*()> reconnect_;
     vl::shell::Session service_;
     ServiceSettings settings_;
     DriverSessions sessions_;

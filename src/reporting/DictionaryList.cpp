@@ -235,7 +235,8 @@ QStringList passwordColumns(Connection& conn, const QString& table) {
 QList<PasswordColumn> builtInPasswordColumns() {
     return {{QStringLiteral("SZ_JUZER"), QStringLiteral("JELSZO")},
             {QStringLiteral("CEG"), QStringLiteral("FTPPWDID")},
-            {QStringLiteral("CEG"), QStringLiteral("FTP_PASSWORD")}};
+            {QStringLiteral("CEG"), QStringLiteral("FTP_PASSWORD")},
+            {QStringLiteral("SOFORPIN"), QStringLiteral("PINHASH")}};
 }
 
 QList<PasswordColumn> passwordColumnsOf(Connection& conn) {

@@ -83,8 +83,9 @@ struct PasswordColumn {
     QString table;
     QString column;
 };
-// The password columns known without the database: SZ_JUZER.JELSZO and the
-// FTP passwords of CEG (FTPPWDID, FTP_PASSWORD).
+// The password columns known without the database: SZ_JUZER.JELSZO, the
+// FTP passwords of CEG (FTPPWDID, FTP_PASSWORD) and the drivers' PIN hashes
+// (SOFORPIN.PINHASH).
 QList<PasswordColumn> builtInPasswordColumns();
 // Every password column of the database: the built-in ones and each field that
 // VEZERLO marks with a password character (MODUL naming its table or panel,

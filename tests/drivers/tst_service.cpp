@@ -201,15 +201,15 @@ private slots:
             int status;
         };
         const QList<Case> cases{
-            {R"({"driver":"S1","pin":"9999"})", "application/json", 401},
-            {R"({"driver":"NINCS","pin":"1234"})", "application/json", 401},
-            {R"({"driver":"S3","pin":"1234"})", "application/json", 401},   // inactive, no PIN
-            {R"({"driver":"S1","pin":1234})", "application/json", 400},
-            {R"({"driver":"S1","pin":"1234","admin":true})", "application/json", 400},
-            {R"({"driver":"S1"})", "application/json", 400},
-            {R"({"driver":"S1","pin":"12)", "application/json", 400},
-            {R"(["S1","1234"])", "application/json", 400},
-            {R"({"driver":"S1","pin":"1234"})", "text/plain", 415},
+            {"{\"driver\":\"S1\",\"pin\":\"9999\"}", "application/json", 401},
+            {"{\"driver\":\"NINCS\",\"pin\":\"1234\"}", "application/json", 401},
+            {"{\"driver\":\"S3\",\"pin\":\"1234\"}", "application/json", 401},   // inactive, no PIN
+            {"{\"driver\":\"S1\",\"pin\":1234}", "application/json", 400},
+            {"{\"driver\":\"S1\",\"pin\":\"1234\",\"admin\":true}", "application/json", 400},
+            {"{\"driver\":\"S1\"}", "application/json", 400},
+            {"{\"driver\":\"S1\",\"pin\":\"12", "application/json", 400},
+            {"[\"S1\",\"1234\"]", "application/json", 400},
+            {"{\"driver\":\"S1\",\"pin\":\"1234\"}", "text/plain", 415},
         };
         for (const Case& c : cases) {
             const Answer a = call("POST", QStringLiteral("/api/login"), c.body, {}, {}, c.contentType);
@@ -232,7 +232,7 @@ private slots:
     void sessionAndAntiForgery() {
         const Login l = login(QStringLiteral("S1"), QStringLiteral("1234"));
         QCOMPARE(l.answer.status, 200);
-        const QByteArray marks = R"([{"id":"x1","key":"T.1.1.1.1.2026.05.04.1","action":"done","seen":"T"}])";
+        const QByteArray marks = "[{\"id\":\"x1\",\"key\":\"T.1.1.1.1.2026.05.04.1\",\"action\":\"done\",\"seen\":\"T\"}]";
         const int before = phoneLogRows();
         // Forged or missing session, missing or wrong or another session's token.
         QCOMPARE(call("GET", QStringLiteral("/api/day"), {}, QByteArray(64, 'a')).status, 401);
@@ -256,19 +256,19 @@ private slots:
     void badMarkBodies() {
         const Login l = login(QStringLiteral("S1"), QStringLiteral("1234"));
         const int before = phoneLogRows();
-        const QString ok = QStringLiteral(R"({"id":"b1","key":"T.1.1.1.1.2026.05.04.1","action":"done","seen":"T"})");
+        const QString ok = QStringLiteral("{\"id\":\"b1\",\"key\":\"T.1.1.1.1.2026.05.04.1\",\"action\":\"done\",\"seen\":\"T\"}");
         const QList<QByteArray> bodies{
             "not json",
             "{}",
             "[]",
-            ("[" + ok + R"(,{"id":"b2","key":"T.1.1.1.1.2026.05.04.1","action":"done","seen":"T","extra":1}])").toUtf8(),
-            R"([{"id":"b3","key":"T.1.1.1.1.2026.05.04.1","action":"done","seen":7}])",
-            R"([{"id":"b4","key":"T.1.1.1","action":"done","seen":"T"}])",
-            R"([{"id":"b5","key":"T.1.1.1.1.2026.05.04.1","action":"delete","seen":"T"}])",
-            R"([{"id":"b6; DROP TABLE FORGTEV","key":"T.1.1.1.1.2026.05.04.1","action":"done","seen":"T"}])",
-            R"([{"id":"b7","key":"F.1.1.2026.05.04.1","action":"cash","amount":"sok","seen":"T"}])",
-            R"([{"id":"b8","key":"F.1.1.2026.05.04.1","action":"cash","amount":12.5,"seen":"T"}])",
-            R"([{"id":"b9","key":"T.1.1.1.1.2026.05.04.1","action":"notdone","seen":"T"}])",
+            ("[" + ok + ",{\"id\":\"b2\",\"key\":\"T.1.1.1.1.2026.05.04.1\",\"action\":\"done\",\"seen\":\"T\",\"extra\":1}]").toUtf8(),
+            "[{\"id\":\"b3\",\"key\":\"T.1.1.1.1.2026.05.04.1\",\"action\":\"done\",\"seen\":7}]",
+            "[{\"id\":\"b4\",\"key\":\"T.1.1.1\",\"action\":\"done\",\"seen\":\"T\"}]",
+            "[{\"id\":\"b5\",\"key\":\"T.1.1.1.1.2026.05.04.1\",\"action\":\"delete\",\"seen\":\"T\"}]",
+            "[{\"id\":\"b6; DROP TABLE FORGTEV\",\"key\":\"T.1.1.1.1.2026.05.04.1\",\"action\":\"done\",\"seen\":\"T\"}]",
+            "[{\"id\":\"b7\",\"key\":\"F.1.1.2026.05.04.1\",\"action\":\"cash\",\"amount\":\"sok\",\"seen\":\"T\"}]",
+            "[{\"id\":\"b8\",\"key\":\"F.1.1.2026.05.04.1\",\"action\":\"cash\",\"amount\":12.5,\"seen\":\"T\"}]",
+            "[{\"id\":\"b9\",\"key\":\"T.1.1.1.1.2026.05.04.1\",\"action\":\"notdone\",\"seen\":\"T\"}]",
             ("[" + ok + "," + ok + "]").toUtf8(),   // one id twice
         };
         for (const QByteArray& b : bodies) {
@@ -278,7 +278,7 @@ private slots:
         }
         QByteArray many = "[";
         for (int i = 0; i < 201; ++i)
-            many += QStringLiteral(R"(%1{"id":"m%2","key":"T.1.1.1.1.2026.05.04.1","action":"done","seen":"T"})")
+            many += QStringLiteral("%1{\"id\":\"m%2\",\"key\":\"T.1.1.1.1.2026.05.04.1\",\"action\":\"done\",\"seen\":\"T\"}")
                         .arg(i ? QStringLiteral(",") : QString())
                         .arg(i)
                         .toUtf8();

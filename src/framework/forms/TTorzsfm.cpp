@@ -1,6 +1,7 @@
 #include "TTorzsfm.h"
 
 #include "OpenTableEditor.h"
+#include "EditorButtons.h"
 #include "TParaButton.h"
 #include "Ttorzsmazsolafm.h"
 
@@ -356,6 +357,7 @@ bool TTorzsfm::prepare() {
     l_readonly->setVisible(!writable_);
     adatkezeles->menuAction()->setVisible(writable_);
     for (QPushButton* b : {b_insert, b_delete, b_edit, b_aktuj, b_post, b_cancel}) b->setVisible(writable_);
+    placeExtraButtons();
     csakaktiv->setEnabled(core_.hasAktivColumn());
     core_.activeOnly = csakaktiv->isEnabled() && csakaktiv->isChecked();
     core_.where = where_;
@@ -831,10 +833,43 @@ void TTorzsfm::setMode(EditMode m) {
     updateButtons();
 }
 
+void TTorzsfm::placeExtraButtons() {
+    if (extraTable_ != table_) {
+        qDeleteAll(extraButtons);
+        extraButtons.clear();
+        extraTable_ = table_;
+        // On the right of the row above the panel: the button bar has no
+        // room left on a 1280 pixel wide screen.
+        auto* bl = qobject_cast<QHBoxLayout*>(p_topstat->layout());
+        int at = bl->indexOf(l_readonly);
+        for (const EditorButton& e : EditorButtonsOf(table_)) {
+            auto* b = new QPushButton(e.text, p_topstat);
+            b->setObjectName(e.objectName);
+            b->setToolTip(e.toolTip);
+            b->setFocusPolicy(Qt::TabFocus);
+            bl->insertWidget(at++, b);
+            const auto clicked = e.clicked;
+            connect(b, &QPushButton::clicked, this, [this, clicked] {
+                if (clicked && mode_ == EditMode::Browse && currentRow() >= 0) clicked(*this);
+            });
+            extraButtons.append(b);
+        }
+    }
+    // Who may see a button is asked anew at every opening (another login).
+    const QList<EditorButton> defs = EditorButtonsOf(table_);
+    for (QPushButton* b : extraButtons) {
+        bool shown = !choiceMode_;
+        for (const EditorButton& e : defs)
+            if (e.objectName == b->objectName() && e.shown && shown) shown = e.shown();
+        b->setVisible(shown);
+    }
+}
+
 void TTorzsfm::updateButtons() {
     const bool browse = mode_ == EditMode::Browse;
     const bool editing = mode_ == EditMode::Insert || mode_ == EditMode::Update;
     const bool hasRow = currentRow() >= 0;
+    for (QPushButton* b : extraButtons) b->setEnabled(browse && hasRow);
     b_insert->setEnabled(writable_ && browse);
     ujtetel->setEnabled(b_insert->isEnabled());
     b_aktuj->setEnabled(writable_ && browse && hasRow);

@@ -117,6 +117,8 @@ public:
     QPushButton *b_first = nullptr, *b_prior = nullptr, *b_next = nullptr, *b_last = nullptr;
     QPushButton *b_insert = nullptr, *b_delete = nullptr, *b_edit = nullptr, *b_aktuj = nullptr;
     QPushButton *b_post = nullptr, *b_cancel = nullptr, *b_kivalaszt = nullptr;
+    // The buttons other subsystems add for this table (EditorButtons.h), on the right of p_topstat.
+    QList<QPushButton*> extraButtons;
     QWidget* p_keres = nullptr;
     QComboBox* cb_sorrend = nullptr;
     QLineEdit* e_keres = nullptr;
@@ -153,6 +155,7 @@ private:
     void applyDefaults(bool fromCaller);
     void setMode(EditMode m);
     void updateButtons();
+    void placeExtraButtons();
     void reread(const QVariantList& locateKey = {});
     void resetGrid();
     void rowChanged();
@@ -185,6 +188,7 @@ private:
     QHash<QString, QWidget*> byName_;
     QList<QLabel*> infoFields_;
     int panelRowsUsed_ = 0;
+    QString extraTable_;
     QString difolcTable_;
     QList<DifolcRow> difolcRows_;
 };
