@@ -32,9 +32,9 @@
 #include "billing/BillingSchema.h"
 #include "db/Database.h"
 #include "drivers/DriverDay.h"
+#include "drivers/DriversSchema.h"
 #include "drivers/Pins.h"
 #include "drivers/Service.h"
-#include "operations/OperationsSchema.h"
 #include "operations/PhoneMarks.h"
 #include "rental/Numbering.h"
 #include "shell/Session.h"
@@ -349,7 +349,7 @@ int main(int argc, char** argv) {
     QFile::remove(pathB);
     QElapsedTimer t;
     t.start();
-    vl::operations::joinProgramSchema();
+    vl::drivers::joinProgramSchema();   // the PINs, over the operations module
     vl::billing::joinProgramSchema();
     auto conn = vl::bench::createGeneratedDatabase(pathA);
     vl::bench::generateCompany(*conn, contracts);
