@@ -26,6 +26,7 @@
 #include "operations/OperationsSchema.h"
 #include "drivers/DriversSchema.h"
 #include "DriverForms.h"
+#include "operations/PhoneMarks.h"
 
 #include <QPointer>
 
@@ -86,6 +87,8 @@ void registerAll(Tmain_pkrfm& w) {
     w.addStartupStep([](Tmain_pkrfm&) { vl::rental::Td::LoadStartupValues(vl::shell::dm().d_alap()); });
     // The working calendar's panel, company fields and holidays where the database lacks them.
     w.addStartupStep([](Tmain_pkrfm&) { vl::rental::PrepareCalendar(vl::shell::dm().d_alap()); });
+    // The editor's panel of the drivers' reasons where the database lacks it.
+    w.addStartupStep([](Tmain_pkrfm&) { vl::operations::PreparePhoneMarks(vl::shell::dm().d_alap()); });
     vl::rental::registerRentalNodes(w); // 35: the year opening
     vl::operations::registerOperationsNodes(w); // 24: the activity log; "Tqrtevnaplo"
     vl::billing::registerBillingNodes(w); // 25: the invoice appendix

@@ -1,5 +1,7 @@
 #include "drivers/DriverDay.h"
 
+#include "operations/PhoneMarks.h"
+
 #include "db/SchemaRegistry.h"
 #include "rental/Schedule.h"
 #include "rental/WorkCalendar.h"
@@ -65,12 +67,25 @@ const QString kDaySql = QStringLiteral(
     " AND COALESCE(ST.MODOSITHATO, '') NOT IN ('X', 'n')"
     " ORDER BY 1, 2, 3, 4 DESC, 5, 6, 7, 8, 9, 11, 12, 13, 14");
 
-// The key the phone sends back for a row (the marks' PhoneKey text).
+// The key the phone sends back for a row: the marks' own.
 QString activityKey(qint64 b, qint64 v, qint64 line, qint64 item, const QString& day, qint64 seq) {
-    return QStringLiteral("T.%1.%2.%3.%4.%5.%6").arg(b).arg(v).arg(line).arg(item).arg(day).arg(seq);
+    vl::operations::PhoneKey k;
+    k.bizonylat = b;
+    k.verzio = v;
+    k.tetelsor = line;
+    k.sorszam = item;
+    k.datum = day;
+    k.tevsorszam = seq;
+    return k.text();
 }
 QString paymentKey(qint64 b, qint64 v, const QString& day, qint64 seq) {
-    return QStringLiteral("F.%1.%2.%3.%4").arg(b).arg(v).arg(day).arg(seq);
+    vl::operations::PhoneKey k;
+    k.payment = true;
+    k.bizonylat = b;
+    k.verzio = v;
+    k.datum = day;
+    k.tevsorszam = seq;
+    return k.text();
 }
 
 QString addressOf(const QString& irszam, const QString& varos, const QString& utca) {

@@ -195,6 +195,13 @@ QList<Panel> panels() {
         p.late = true;
         l << p;
     }
+    // The reasons a driver gives on the phone for a visit not done.
+    {
+        Panel p{QStringLiteral("SZ_OKOK"), QStringLiteral("Elmaradás okai"), {}, {}, {}, {}};
+        p.fields << f("KOD", "Kód").col("Kód").req().upper() << name();
+        p.late = true;
+        l << p;
+    }
     // The control tables themselves; only users with "W" change them.
     {
         Panel p{QStringLiteral("TABLAK"), QStringLiteral("Táblák"), {}, QStringLiteral("W"), {}, {}};

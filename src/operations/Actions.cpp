@@ -162,6 +162,9 @@ void activityUpdate(Transaction& tx, Run& run, const SourceRow& s, const NewValu
     p.push_back({QStringLiteral("tevsorszam"), s.tevsorszam});
     p.push_back({QStringLiteral("tevallapot"), s.tevallapot});
     p.push_back({QStringLiteral("regisoforkod"), s.soforkod.trimmed()});
+    // A change through the log is the desk's: the row's last mark no longer
+    // came from a phone (a phone mark sets its source after this update).
+    set += QStringLiteral(", FORRAS = NULL, FORRASSOFOR = NULL, FORRASMIKOR = NULL");
     // `set` is built from the fixed column names above only.
     const QString sql = QStringLiteral("UPDATE FORGTEV SET ") + set +
                         QStringLiteral(", JUZER = :juzer, MIKOR = :mikor WHERE BIZONYLAT = :bizonylat AND VERZIO = :verzio"
@@ -575,10 +578,9 @@ int ActivityActions::ApplyLineAction(Transaction& tx, LineAction action, const D
     return run->rows - before;
 }
 
-ActionOutcome ActivityActions::ActOnLines(LineAction action, const QList<DaySheetLine>& lines, const QString& day,
-                                          const ActionInputs& in) {
-    auto tx = conn_->begin();
-    Run run = startRun(*tx, session_);
+ActionOutcome ActivityActions::ActOnLinesIn(Transaction& tx, LineAction action, const QList<DaySheetLine>& lines,
+                                            const QString& day, const ActionInputs& in) {
+    Run run = startRun(tx, session_);
     run.progress = &onProgress;
     struct Guard {
         Run* prev;
@@ -588,28 +590,42 @@ ActionOutcome ActivityActions::ActOnLines(LineAction action, const QList<DayShee
     try {
         {
             Guard g(&run);
-            for (const DaySheetLine& l : lines) ApplyLineAction(*tx, action, l, day, in);
+            for (const DaySheetLine& l : lines) ApplyLineAction(tx, action, l, day, in);
         }
-        priceContracts(*tx, run);
-        tx->commit();
+        priceContracts(tx, run);
     } catch (const StoreMiss& miss) {
-        tx->rollback();
         ActionOutcome o;
         o.storeError = true;
         o.miss = miss;
         o.module = ActionName(action);
         return o;
     } catch (const vl::db::DbError& e) {
-        tx->rollback();
         if (!e.isWriteConflict()) throw;
         return conflictOutcome();
     } catch (const vl::RuleRefusal& e) {
-        tx->rollback();
         return refuse(e.text());
     }
     ActionOutcome o = ActionOutcome::done();
     o.rows = run.rows;
     o.contracts = run.contracts;
+    return o;
+}
+
+ActionOutcome ActivityActions::ActOnLines(LineAction action, const QList<DaySheetLine>& lines, const QString& day,
+                                          const ActionInputs& in) {
+    auto tx = conn_->begin();
+    ActionOutcome o = ActOnLinesIn(*tx, action, lines, day, in);
+    if (!o.ok) {
+        tx->rollback();
+        return o;
+    }
+    try {
+        tx->commit();
+    } catch (const vl::db::DbError& e) {
+        if (tx->isActive()) tx->rollback();
+        if (!e.isWriteConflict()) throw;
+        return conflictOutcome();
+    }
     return o;
 }
 
@@ -786,6 +802,22 @@ ActionOutcome ActivityActions::addActivity(DaySheet& sheet, const NewActivity& a
 
 // ---------------------------------------------------------------- one activity (the command)
 
+QString DoneOrUndoneRefusal(const DaySheetLine& line, bool done) {
+    if (const QString r = DoneRefusal(line); !r.isEmpty()) return r;
+    const bool isDone = line.modosithato == QStringLiteral("N");
+    if (done && isDone) return QStringLiteral("A tevékenység már el van végezve.");
+    if (!done && !isDone) return QStringLiteral("A tevékenység nincs elvégezve.");
+    return QString();
+}
+
+ActionOutcome ActivityActions::markDoneIn(Transaction& tx, const DaySheetLine& line, const QString& day, bool done) {
+    if (const QString r = DoneOrUndoneRefusal(line, done); !r.isEmpty()) return refuse(r);
+    // The tap that sent the mark is the answer to the desk's question.
+    return confirmDone(line, day, [this, &tx, &line, &day] {
+               return ActOnLinesIn(tx, LineAction::DoneToggle, {line}, day, {});
+           }).answerAll(true);
+}
+
 std::optional<DaySheetLine> readActivityLine(Transaction& tx, qint64 bizonylat, qint64 tetelsor, qint64 sorszam,
                                              const QString& day, qint64 tevsorszam) {
     RowSet rs = tx.query(
@@ -845,20 +877,15 @@ ActionOutcome ActivityActions::actOnActivity(qint64 bizonylat, qint64 tetelsor, 
         return refuse(QStringLiteral("Nincs ilyen tevékenység egy aktív, nem törölt szerződésen: %1/%2/%3 %4 #%5")
                           .arg(bizonylat).arg(tetelsor).arg(sorszam).arg(day).arg(tevsorszam));
     const DaySheetLine line = *found;
-    const QString cls = line.modosithato;
     const QList<const DaySheetLine*> one{&line};
     auto act = [this, line, day, in](LineAction action) {
         return [this, line, day, in, action] { return ActOnLines(action, {line}, day, in); };
     };
     switch (what) {
     case CommandAction::Done:
-    case CommandAction::Undone: {
-        if (const QString r = DoneRefusal(line); !r.isEmpty()) return refuse(r);
-        const bool isDone = cls == QStringLiteral("N");
-        if (what == CommandAction::Done && isDone) return refuse(QStringLiteral("A tevékenység már el van végezve."));
-        if (what == CommandAction::Undone && !isDone) return refuse(QStringLiteral("A tevékenység nincs elvégezve."));
+    case CommandAction::Undone:
+        if (const QString r = DoneOrUndoneRefusal(line, what == CommandAction::Done); !r.isEmpty()) return refuse(r);
         return confirmDone(line, day, act(LineAction::DoneToggle));
-    }
     case CommandAction::Move:
         if (const QString r = MoveRefusal(line, false, false); !r.isEmpty()) return refuse(r);
         if (const QString r = NewDateRefusal(in.newDate, day); !r.isEmpty()) return refuse(r, QStringLiteral("e_ujnap"));

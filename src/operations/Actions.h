@@ -11,6 +11,8 @@
 // update of an activity is guarded by its state and driver as loaded; when it
 // changes no row (someone changed the row meanwhile) the whole action is
 // rolled back and reported once by ReportStoreError, and the caller reloads.
+// An activity the log updates is the desk's from then on: its phone source
+// (FORRAS, FORRASSOFOR, FORRASMIKOR) is cleared.
 // A take-back ("VSZ") marked done or undone runs the one take-back routine
 // (return record, product status, later activities, contract status, cash
 // billing). A cash contract whose priced activities an action created,
@@ -141,6 +143,11 @@ struct NewActivity {
 // The collected refusal ("Nem tárolható, az alábbi hibák miatt\r" + lines), "" when none.
 QString NewActivityRefusal(const NewActivity& a, QString* focus = nullptr);
 
+// The done checks of one activity's line for "done" (or "undone"): the
+// line's refusal, "A tevékenység már el van végezve." or "A tevékenység
+// nincs elvégezve."; "" when it passes.
+QString DoneOrUndoneRefusal(const DaySheetLine& line, bool done);
+
 // What the command does to one activity.
 enum class CommandAction { Done, Undone, Move, Delete, Restore, Driver };
 
@@ -170,6 +177,11 @@ public:
     // contract-changed message.
     ActionOutcome ActOnLines(LineAction action, const QList<DaySheetLine>& lines, const QString& day,
                              const ActionInputs& in);
+    // The same inside the caller's transaction, which is neither committed
+    // nor rolled back here: on anything but ok (a refusal, a missed guarded
+    // update, a write conflict) the caller rolls it back.
+    ActionOutcome ActOnLinesIn(vl::db::Transaction& tx, LineAction action, const QList<DaySheetLine>& lines,
+                               const QString& day, const ActionInputs& in);
 
     // Stores a new activity (after NewActivityRefusal passed): one transaction.
     ActionOutcome storeNewActivity(const NewActivity& a);
@@ -189,6 +201,12 @@ public:
     // activity (contract, line, item, day, number).
     ActionOutcome actOnActivity(qint64 bizonylat, qint64 tetelsor, qint64 sorszam, const QString& day,
                                 qint64 tevsorszam, CommandAction what, const ActionInputs& in);
+    // The done action (done, or `done` false: the mark taken back) on one
+    // activity's line (readActivityLine) inside the caller's transaction, as
+    // the command runs it: the same checks and action, its question answered
+    // "Igen" (the drivers' phones: the driver's tap is the confirmation). Not
+    // ok: the caller rolls back.
+    ActionOutcome markDoneIn(vl::db::Transaction& tx, const DaySheetLine& line, const QString& day, bool done);
 
     // Told the number of cleanings a reschedule writes (total) and how many
     // are written so far, 0 .. total; (-1, -1) when it has finished. The form

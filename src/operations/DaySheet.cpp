@@ -37,7 +37,7 @@ const QString kSourceSql = QStringLiteral(
     " T.TEVALLAPOT, SZT.NEV TEVNEV, SZS.NEV SOFOR, T.BIZONYLAT, T.VERZIO, T.TETELSOR, T.SORSZAM, T.DATUM,"
     " T.DATUM2, T.TEVSORSZAM, T.MENNYISEG, T.NETTOAR, CAST(0 AS BIGINT) BRUTTO, T.KEPZETT, K.ARUKOD,"
     " ST.NEV STATUS, ST.MODOSITHATO, ST.SZIN, UC.KOMMENT CIMKOMMENT, F.UGYFELKOD, SZT.ESETI, S.BERMENNY,"
-    " S.BERMEGYSEG, T.KOMMENT, FM.KP, T.EREDETINAP"
+    " S.BERMEGYSEG, T.KOMMENT, FM.KP, T.EREDETINAP, T.FORRAS, T.FORRASSOFOR, FSZ.NEV FORRASSOFORNEV"
     " FROM FORGTEV T"
     " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
     " JOIN SZ_TEVEKENY SZT ON SZT.KOD = T.TEVKOD"
@@ -50,6 +50,7 @@ const QString kSourceSql = QStringLiteral(
     " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
     " JOIN UGYFELCIM UC ON UC.KOD = F.UGYFELCIM"
     " LEFT JOIN SZ_SOFOR SZS ON SZS.KOD = T.SOFORKOD"
+    " LEFT JOIN SZ_SOFOR FSZ ON FSZ.KOD = T.FORRASSOFOR"
     " WHERE T.DATUM = :datum AND F.AKTIV = 'I' AND F.STATUS <> 'X'"
     " UNION ALL "
     "SELECT COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, '') CIM,"
@@ -57,7 +58,8 @@ const QString kSourceSql = QStringLiteral(
     " T.TEVALLAPOT, SZT.NEV TEVNEV, SZS.NEV SOFOR, T.BIZONYLAT, T.VERZIO, 0 TETELSOR, 0 SORSZAM, T.DATUM,"
     " T.DATUM2, T.TEVSORSZAM, 1 MENNYISEG, T.NETTO NETTOAR, T.BRUTTO, 'K' KEPZETT, '*' ARUKOD,"
     " ST.NEV STATUS, ST.MODOSITHATO, ST.SZIN, UC.KOMMENT CIMKOMMENT, F.UGYFELKOD, SZT.ESETI, 0 BERMENNY,"
-    " ' ' BERMEGYSEG, T.KOMMENT, 'I' KP, CAST(NULL AS VARCHAR(10)) EREDETINAP"
+    " ' ' BERMEGYSEG, T.KOMMENT, 'I' KP, CAST(NULL AS VARCHAR(10)) EREDETINAP, T.FORRAS, T.FORRASSOFOR,"
+    " FSZ.NEV FORRASSOFORNEV"
     " FROM FORGFIZ T"
     " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
     " JOIN SZ_TEVEKENY SZT ON SZT.KOD = 'FIZ'"
@@ -65,6 +67,7 @@ const QString kSourceSql = QStringLiteral(
     " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
     " JOIN UGYFELCIM UC ON UC.KOD = F.UGYFELCIM"
     " LEFT JOIN SZ_SOFOR SZS ON SZS.KOD = T.SOFORKOD"
+    " LEFT JOIN SZ_SOFOR FSZ ON FSZ.KOD = T.FORRASSOFOR"
     " WHERE (T.DATUM = :datum OR (T.DATUM < :datum AND ST.MODOSITHATO IN ('I', 'i')))"
     " AND EXISTS (SELECT 1 FROM FORGTEV FT JOIN SZ_STATUST FS ON FS.KOD = FT.TEVALLAPOT"
     "  WHERE FT.DATUM = :datum AND FT.BIZONYLAT = T.BIZONYLAT AND FS.MODOSITHATO IN ('I', 'i', 'N'))"
@@ -85,6 +88,10 @@ QVariant orNull(const QString& s) { return s.isEmpty() ? QVariant(QMetaType(QMet
 } // namespace
 
 QString NoTemplateText() { return QStringLiteral("TMP minta (TEVNAPLO) nincs meg"); }
+
+QString PhoneSourceText() { return QStringLiteral("telefon"); }
+QString PhoneMarkColorName() { return QStringLiteral("FAKÓSÁRGA"); }
+QString PhoneMarkedText() { return QStringLiteral("Telefonról jelölve"); }
 
 const QStringList& SortableColumns() {
     static const QStringList c{QStringLiteral("SELECTED"), QStringLiteral("UGYFEL"), QStringLiteral("CIM"),
@@ -194,7 +201,7 @@ QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
         l.cim = txt(r, "CIM") + QLatin1Char(' ') + siteRemark;
 
         qint64 unitPrice = 0, priceSum = 0;
-        QStringList products, origins;
+        QStringList products, origins, phoneDrivers;
         QString periods;
         for (int i = r; i < end; ++i) {
             SourceRow s;
@@ -216,6 +223,14 @@ QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
             s.nettoar = num(i, "NETTOAR");
             s.kp = txt(i, "KP");
             l.sources << s;
+            // Marked from a phone (a billing row: while it stays paid, the
+            // only mark a phone gives it).
+            if (txt(i, "FORRAS").trimmed() == PhoneSourceText() &&
+                (!s.payment || txt(i, "MODOSITHATO") == QStringLiteral("N"))) {
+                const QString code = txt(i, "FORRASSOFOR").trimmed(), name = txt(i, "FORRASSOFORNEV").trimmed();
+                const QString who = name.isEmpty() ? code : code + QLatin1Char(' ') + name;
+                if (!phoneDrivers.contains(who)) phoneDrivers << who;
+            }
 
             l.db += s.mennyiseg;
             if (!l.contracts.contains(s.bizonylat)) l.contracts << s.bizonylat;
@@ -238,6 +253,12 @@ QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
         QString remark = periods + QLatin1Char(' ') + firstRemark;
         if (!origins.isEmpty()) remark += QStringLiteral(" Eredeti nap: ") + origins.join(QStringLiteral(", "));
         if (priceSum != 0) remark = QString::number(priceSum) + QStringLiteral(" Ft, ") + remark;
+        if (!phoneDrivers.isEmpty()) {
+            l.fromPhone = true;
+            l.szin = PhoneMarkColorName();
+            remark = PhoneMarkedText() + QStringLiteral(" (") + phoneDrivers.join(QStringLiteral(", ")) +
+                     QStringLiteral("), ") + remark.trimmed();
+        }
         l.komment = remark;
         if (unitPrice == 0)
             l.netto.clear();

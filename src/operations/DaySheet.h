@@ -48,6 +48,10 @@ struct DaySheetLine {
     QString tevallapot, ugyfelkod, ugyfelcim, modosithato, tevkod, soforkod, szin;
     qint64 nettofiz = 0;
     qint64 bruttofiz = 0;
+    // A source row's last mark came from a driver's phone: the line's colour
+    // (szin) is PhoneMarkColorName() and its remark starts with
+    // "Telefonról jelölve (<driver code> <name>, ...), ".
+    bool fromPhone = false;
     QList<qint64> contracts;   // the distinct contract numbers, in order of first appearance
     QList<SourceRow> sources;  // in the order of the source query
 };
@@ -73,6 +77,13 @@ struct TTevsum {
 
 // The message when the template of the work table is missing.
 QString NoTemplateText();
+
+// FORRAS of a row whose last mark came from a driver's phone ("telefon").
+QString PhoneSourceText();
+// The colour of a line marked from a phone ("FAKÓSÁRGA") and its remark's
+// marker ("Telefonról jelölve").
+QString PhoneMarkColorName();
+QString PhoneMarkedText();
 
 // The source rows of a day (activities and billing items), in folding order.
 vl::db::RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day);

@@ -13,7 +13,10 @@
 // the orders workspace's payments do. Each mark is one transaction that also
 // writes its line in the marks log (TELEFONJEL); a mark whose request id the
 // log already holds for that driver changes nothing and repeats the first
-// answer.
+// answer. A refused mark writes only its line in the log (its own small
+// transaction), so a repeat gets the same refusal; a write conflict with
+// another workstation is refused with the contract-changed text and not
+// logged, so the same mark may land when it is sent again.
 #include "db/Database.h"
 #include "shell/Session.h"
 
@@ -63,6 +66,7 @@ struct PhoneMarkResult {
     QString state;        // the row's TEVALLAPOT afterwards (now, for a refusal)
     QString stateName;
     QString stateClass;   // the state's class (I, i, N, ...)
+    bool firstRefused = false;   // Repeated: the first answer was a refusal
 };
 
 // Applies one mark. `service` is the service's session (its user is the
@@ -75,5 +79,17 @@ vl::db::RowSet PhoneReasons(vl::db::Transaction& tx);
 
 // The marker of a row marked from a phone on the day sheet and in its remark.
 QString FromPhoneText();   // "Telefonról jelölve"
+
+// The refusal of a mark whose row the office changed after the phone saw it
+// (the activity log's own text of a row changed meanwhile).
+QString PhoneChangedText();
+// "done", "notdone", "undone", "cash": as the marks log writes the action.
+QString PhoneActionName(PhoneAction a);
+// Whether a request id is 1-64 of A-Z a-z 0-9 _ -.
+bool ValidRequestId(const QString& id);
+// The generic editor's panel of SZ_OKOK ("Elmaradás okai") where an upgraded
+// database lacks it (a new database gets it with its seeds); the program's
+// start runs it. Returns the control rows written.
+int PreparePhoneMarks(vl::db::Connection& conn);
 
 } // namespace vl::operations

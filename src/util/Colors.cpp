@@ -25,6 +25,7 @@ const NamedColor kColors[] = {
     {{u"FAKÓZÖLD", nullptr, nullptr, nullptr}, 0x70C788},
     {{u"FAKÓKÉK", nullptr, nullptr, nullptr}, 0xFFEFCF},
     {{u"FAKÓLILA", nullptr, nullptr, nullptr}, 0xCFAFFF},
+    {{u"FAKÓSÁRGA", nullptr, nullptr, nullptr}, 0x9CF0FF},
     {{u"CLAQUA", nullptr, nullptr, nullptr}, 0xFFFF00},
 };
 } // namespace

@@ -302,7 +302,7 @@ void TstStartUp::treeHasEveryNode() {
     Tmain_pkrfm w;
     QCOMPARE(w.windowTitle(), QStringLiteral("Vorlanda"));
     QCOMPARE(w.tv1->topLevelItemCount(), 4);
-    QCOMPARE(NavigationNodes().size(), 34);
+    QCOMPARE(NavigationNodes().size(), 35);
     for (const NavNode& n : NavigationNodes()) {
         QTreeWidgetItem* it = w.nodeItem(n.code);
         QVERIFY(it);
@@ -310,7 +310,7 @@ void TstStartUp::treeHasEveryNode() {
         QCOMPARE(it->data(0, Qt::UserRole).toInt(), n.code);
         if (n.parent) QCOMPARE(it->parent(), w.nodeItem(n.parent));
     }
-    QCOMPARE(w.nodeItem(32)->childCount(), 6);
+    QCOMPARE(w.nodeItem(32)->childCount(), 7);
     QCOMPARE(w.nodeItem(33)->childCount(), 8);
     QCOMPARE(w.nodeItem(30)->child(6)->text(0), QStringLiteral("Rendszer karbantartás"));
     QCOMPARE(w.p_bal->width(), 260);

@@ -19,8 +19,9 @@ struct EditorNode {
     int node;
     const char* table;
 };
-const EditorNode kEditorNodes[] = {{327, "SZ_NAPTAR"},  {331, "SZ_STATUSR"}, {332, "SZ_STATUSK"}, {333, "SZ_STATUST"},
-                                   {334, "TABLAK"},     {335, "VEZERLO"},    {336, "PVEZERLO"},   {337, "DIFOLC"}};
+const EditorNode kEditorNodes[] = {{327, "SZ_NAPTAR"}, {328, "SZ_OKOK"},  {331, "SZ_STATUSR"}, {332, "SZ_STATUSK"},
+                                   {333, "SZ_STATUST"}, {334, "TABLAK"},  {335, "VEZERLO"},    {336, "PVEZERLO"},
+                                   {337, "DIFOLC"}};
 
 // When the main window closes, the editors and dictionary forms still on the
 // screen close with it (before its connection goes).

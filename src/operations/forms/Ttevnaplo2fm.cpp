@@ -19,14 +19,17 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPointer>
 #include <QTableView>
 
 namespace vl::operations {
 
 // The grid's model: the work table's visible list, each line in the colour
-// of its status class, black text.
+// of its status class (a line marked from a driver's phone in its own
+// colour, its remark as the tooltip), black text.
 class DaySheetModel : public vl::db::RowSetModel {
 public:
     using RowSetModel::RowSetModel;
@@ -42,10 +45,18 @@ public:
     }
     QVariant data(const QModelIndex& index, int role) const override {
         if (role == Qt::ForegroundRole) return QColor(Qt::black);
-        if (role == Qt::BackgroundRole) {
+        if (role == Qt::BackgroundRole || role == Qt::ToolTipRole) {
             const auto& rs = rowSet();
             const int c = rs.indexOf(QStringLiteral("MODOSITHATO"));
             if (c < 0 || index.row() >= rs.rowCount()) return {};
+            const int cs = rs.indexOf(QStringLiteral("SZIN"));
+            const bool phone = cs >= 0 && rs.at(index.row(), cs).toString() == PhoneMarkColorName();
+            if (role == Qt::ToolTipRole) {
+                if (!phone) return RowSetModel::data(index, role);
+                const int ck = rs.indexOf(QStringLiteral("KOMMENT"));
+                return ck < 0 ? PhoneMarkedText() : rs.at(index.row(), ck).toString().trimmed();
+            }
+            if (phone) return QColor::fromRgba(vl::util::ColorFromName(PhoneMarkColorName()));
             const QString name = Ttevnaplo2fm::ColorNameOf(rs.at(index.row(), c).toString(), day, vl::util::TodayStr());
             if (name.isEmpty()) return {};
             return QColor::fromRgba(vl::util::ColorFromName(name));
@@ -105,6 +116,19 @@ Ttevnaplo2fm::Ttevnaplo2fm(QWidget* parent) : QWidget(parent), ui_(std::make_uni
     DBGrid1 = u.DBGrid1;
     pb1->setVisible(false);
     l_sumdb->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // The legend of the phone's colour, beside the totals.
+    {
+        auto* legend = new QLabel(QStringLiteral(" ") + PhoneMarkedText() + QStringLiteral(" "), u.p_szin);
+        legend->setObjectName(QStringLiteral("l_telefon"));
+        legend->setAutoFillBackground(true);
+        QPalette lp = legend->palette();
+        lp.setColor(QPalette::Window, QColor::fromRgba(vl::util::ColorFromName(PhoneMarkColorName())));
+        lp.setColor(QPalette::WindowText, Qt::black);
+        legend->setPalette(lp);
+        legend->setToolTip(QStringLiteral("Halványsárga sor: a gépkocsivezető a telefonjáról jelölte"
+                                          " (a megjegyzés elején a neve)."));
+        if (auto* hl = qobject_cast<QHBoxLayout*>(u.p_szin->layout())) hl->addWidget(legend);
+    }
 
     model_ = new DaySheetModel(this);
     QList<vl::db::RowSetModel::GridColumn> cols;

@@ -98,6 +98,7 @@ const QList<NavNode>& NavigationNodes() {
         {325, QStringLiteral("Irányítószámok"), 32},
         {326, QStringLiteral("Mennyiségi egységek"), 32},
         {327, QStringLiteral("Munkanap naptár"), 32},
+        {328, QStringLiteral("Elmaradás okai"), 32},
         {33, QStringLiteral("Vezérlő táblák"), 30},
         {331, QStringLiteral("Szerződés állapotkódjai"), 33},
         {332, QStringLiteral("Termékek állapotkódjai"), 33},
