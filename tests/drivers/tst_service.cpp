@@ -5,6 +5,7 @@
 // headers, TLS with the certificates of --make-cert.
 #include "../operations/ActionsFixture.h"
 
+#include "drivers/DriversSchema.h"
 #include "drivers/Pins.h"
 #include "drivers/Service.h"
 #include "shell/Session.h"
@@ -117,6 +118,7 @@ class TestDriverService : public QObject {
 
 private slots:
     void initTestCase() {
+        vl::drivers::joinProgramSchema();   // the PINs, over the operations module
         co.buildActions();
         nam.setCookieJar(new NoJar);
         service.userCode = QStringLiteral("SZOLG");
