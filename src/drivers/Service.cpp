@@ -227,9 +227,11 @@ public:
 
 protected:
     bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override {
+        // The guard has no meta-object of its own (findChild would take any
+        // child of the socket for it): found by its C++ type.
         SocketGuard* guard = nullptr;
-        for (QObject* c : socket->children())
-            if ((guard = dynamic_cast<SocketGuard*>(c))) break;
+        for (QObject* child : socket->children())
+            if ((guard = dynamic_cast<SocketGuard*>(child))) break;
         if (guard && guard->rejected()) return true;
         QHttpServerResponse r = service_->answer(request);
         securityHeaders(r);
@@ -489,6 +491,8 @@ QHttpServerResponse DriverService::page(const QByteArray& path) {
         {"/static/app.js", ":/drivers/pages/app.js", "text/javascript; charset=utf-8"},
         {"/static/app.css", ":/drivers/pages/app.css", "text/css; charset=utf-8"},
         {"/static/icon.svg", ":/drivers/pages/icon.svg", "image/svg+xml"},
+        {"/manifest.webmanifest", ":/drivers/pages/manifest.webmanifest", "application/manifest+json"},
+        {"/sw.js", ":/drivers/pages/sw.js", "text/javascript; charset=utf-8"},
     };
     for (const Asset& a : assets) {
         if (path != a.path) continue;
