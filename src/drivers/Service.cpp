@@ -491,8 +491,6 @@ QHttpServerResponse DriverService::page(const QByteArray& path) {
         {"/static/app.js", ":/drivers/pages/app.js", "text/javascript; charset=utf-8"},
         {"/static/app.css", ":/drivers/pages/app.css", "text/css; charset=utf-8"},
         {"/static/icon.svg", ":/drivers/pages/icon.svg", "image/svg+xml"},
-        {"/manifest.webmanifest", ":/drivers/pages/manifest.webmanifest", "application/manifest+json"},
-        {"/sw.js", ":/drivers/pages/sw.js", "text/javascript; charset=utf-8"},
     };
     for (const Asset& a : assets) {
         if (path != a.path) continue;
