@@ -472,18 +472,7 @@ int main(int argc, char** argv) {
             const auto start = Clock::now();
             for (int d = 0; d < kDrivers; ++d) {
                 const auto one = Clock::now();
-                auto tx = conn->begin(vl::db::TxMode::ReadOnly);
-                const double v = vl::rental::Td::DefaultVatFactor(*tx);
-                const vl::drivers::DriverDay dd = vl::drivers::ReadDriverDay(*tx, driverCode(d), day, v);
-                QJsonArray reasons;
-                vl::db::RowSet rs = vl::operations::PhoneReasons(*tx);
-                while (rs.next())
-                    reasons.append(QJsonObject{{QStringLiteral("code"), rs.text(QStringLiteral("KOD")).trimmed()},
-                                               {QStringLiteral("name"), rs.text(QStringLiteral("NEV")).trimmed()}});
-                tx->commit();
-                QJsonObject o = dd.toJson();
-                o.insert(QStringLiteral("days"), QJsonArray{day});
-                o.insert(QStringLiteral("reasons"), reasons);
+                const QJsonObject o = vl::drivers::DriverDayAnswer(*conn, driverCode(d), day, {day});
                 const QByteArray text = QJsonDocument(o).toJson(QJsonDocument::Compact);
                 l.each << msSince(one);
                 if (r == 1) bytes += text.size();

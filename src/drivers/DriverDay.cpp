@@ -3,6 +3,7 @@
 #include "operations/PhoneMarks.h"
 
 #include "db/SchemaRegistry.h"
+#include "rental/Numbering.h"
 #include "rental/Schedule.h"
 #include "rental/WorkCalendar.h"
 #include "util/Dates.h"
@@ -235,6 +236,22 @@ DriverDay ReadDriverDay(vl::db::Transaction& tx, const QString& driverCode, cons
         QCryptographicHash::hash(QJsonDocument(withoutVersion(d)).toJson(QJsonDocument::Compact), QCryptographicHash::Sha256)
             .toHex());
     return d;
+}
+
+QJsonObject DriverDayAnswer(vl::db::Connection& conn, const QString& driverCode, const QString& day,
+                            const QStringList& days) {
+    auto tx = conn.begin(vl::db::TxMode::ReadOnly);
+    const DriverDay dd = ReadDriverDay(*tx, driverCode, day, vl::rental::Td::DefaultVatFactor(*tx));
+    QJsonArray reasons;
+    vl::db::RowSet rs = vl::operations::PhoneReasons(*tx);
+    while (rs.next())
+        reasons.append(QJsonObject{{QStringLiteral("code"), rs.text(QStringLiteral("KOD")).trimmed()},
+                                   {QStringLiteral("name"), rs.text(QStringLiteral("NEV")).trimmed()}});
+    tx->commit();
+    QJsonObject o = dd.toJson();
+    o.insert(QStringLiteral("days"), QJsonArray::fromStringList(days));
+    o.insert(QStringLiteral("reasons"), reasons);
+    return o;
 }
 
 } // namespace vl::drivers

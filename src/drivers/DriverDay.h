@@ -7,6 +7,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace vl::drivers {
 
@@ -48,5 +49,11 @@ QString DriverName(vl::db::Transaction& tx, const QString& driverCode);
 
 // Reads the driver's day ('yyyy.mm.dd').
 DriverDay ReadDriverDay(vl::db::Transaction& tx, const QString& driverCode, const QString& day, double vatFactor);
+
+// What the phone gets for a day: the driver's day with the days it may open
+// and the reasons of "notdone", read in one read-only transaction at the
+// company's VAT.
+QJsonObject DriverDayAnswer(vl::db::Connection& conn, const QString& driverCode, const QString& day,
+                            const QStringList& days);
 
 } // namespace vl::drivers

@@ -549,18 +549,7 @@ QHttpServerResponse DriverService::day(const QHttpServerRequest& r, const Driver
         return error(Status::BadRequest, QStringLiteral("Hibás dátum (éééé.hh.nn kell): ") + date.left(20));
     if (!days.contains(date))
         return error(Status::Forbidden, QStringLiteral("Ezt a napot (%1) az iroda nem engedi megnézni.").arg(date));
-    auto tx = conn_->begin(vl::db::TxMode::ReadOnly);
-    const double vat = vl::rental::Td::DefaultVatFactor(*tx);
-    const DriverDay dd = ReadDriverDay(*tx, s.driver, date, vat);
-    QJsonArray reasons;
-    vl::db::RowSet rs = vl::operations::PhoneReasons(*tx);
-    while (rs.next())
-        reasons.append(QJsonObject{{QStringLiteral("code"), rs.text(QStringLiteral("KOD")).trimmed()},
-                                   {QStringLiteral("name"), rs.text(QStringLiteral("NEV")).trimmed()}});
-    tx->commit();
-    QJsonObject o = dd.toJson();
-    o.insert(QStringLiteral("days"), QJsonArray::fromStringList(days));
-    o.insert(QStringLiteral("reasons"), reasons);
+    QJsonObject o = DriverDayAnswer(*conn_, s.driver, date, days);
     if (o.value(QStringLiteral("name")).toString().isEmpty()) o.insert(QStringLiteral("name"), s.name);
     if (o.value(QStringLiteral("dayName")).toString().isEmpty()) o.insert(QStringLiteral("dayName"), hungarianDay(d));
     return json(o);
