@@ -60,7 +60,12 @@ const QString kSourceSql = QStringLiteral(
     " ST.NEV STATUS, ST.MODOSITHATO, ST.SZIN, UC.KOMMENT CIMKOMMENT, F.UGYFELKOD, SZT.ESETI, 0 BERMENNY,"
     " ' ' BERMEGYSEG, T.KOMMENT, 'I' KP, CAST(NULL AS VARCHAR(10)) EREDETINAP, T.FORRAS, T.FORRASSOFOR,"
     " FSZ.NEV FORRASSOFORNEV"
-    " FROM FORGFIZ T"
+    // From the contracts visited that day to their billing rows by the key,
+    // never from the billing rows' dates (the date index would walk every
+    // earlier period of every contract).
+    " FROM (SELECT DISTINCT FT.BIZONYLAT FROM FORGTEV FT JOIN SZ_STATUST FS ON FS.KOD = FT.TEVALLAPOT"
+    "  WHERE FT.DATUM = :datum AND FS.MODOSITHATO IN ('I', 'i', 'N')) D"
+    " JOIN FORGFIZ T ON T.BIZONYLAT = D.BIZONYLAT"
     " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
     " JOIN SZ_TEVEKENY SZT ON SZT.KOD = 'FIZ'"
     " JOIN SZ_STATUST ST ON ST.KOD = T.TEVALLAPOT"
@@ -68,9 +73,7 @@ const QString kSourceSql = QStringLiteral(
     " JOIN UGYFELCIM UC ON UC.KOD = F.UGYFELCIM"
     " LEFT JOIN SZ_SOFOR SZS ON SZS.KOD = T.SOFORKOD"
     " LEFT JOIN SZ_SOFOR FSZ ON FSZ.KOD = T.FORRASSOFOR"
-    " WHERE (T.DATUM = :datum OR (T.DATUM < :datum AND ST.MODOSITHATO IN ('I', 'i')))"
-    " AND EXISTS (SELECT 1 FROM FORGTEV FT JOIN SZ_STATUST FS ON FS.KOD = FT.TEVALLAPOT"
-    "  WHERE FT.DATUM = :datum AND FT.BIZONYLAT = T.BIZONYLAT AND FS.MODOSITHATO IN ('I', 'i', 'N'))"
+    " WHERE (T.DATUM||'' = :datum OR (T.DATUM||'' < :datum AND ST.MODOSITHATO IN ('I', 'i')))"
     " AND F.AKTIV = 'I' AND F.STATUS <> 'X'"
     " ORDER BY 1, 2, 3, 4, 5, 6, 7, 8, 11, 13, 14, 15, 17");
 
@@ -98,6 +101,8 @@ const QStringList& SortableColumns() {
                                QStringLiteral("TEVNEV"), QStringLiteral("SOFOR")};
     return c;
 }
+
+QString DaySheetSourceSql() { return kSourceSql; }
 
 RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
     return tx.query(kSourceSql, {{QStringLiteral("datum"), day}});
