@@ -248,22 +248,28 @@ int main(int argc, char** argv) {
     session.businessYear = 2026;
     vl::operations::DaySheet sheet(*conn, session, vl::rental::Td::values().VatFactor);
     const vl::db::Params dp{{QStringLiteral("datum"), day}};
-    QList<double> sheetTimes, sourceTimes, referenceTimes, floorTimes;
+    QList<double> sheetTimes, loadTimes, foldTimes, sourceTimes, referenceTimes, floorTimes;
     qint64 sourceRows = 0, cells = 0, floorRows = 0;
     for (int r = 0; r <= runs; ++r) {
         t.restart();
         sheet.LoadDaySheet(day);
+        const double load = t.nsecsElapsed() / 1e6;
         sheet.FilterDaySheet(vl::operations::DaySheetFilter());
         const double s = t.nsecsElapsed() / 1e6;
 
         t.restart();
         qint64 c = 0, n = 0;
+        double b = 0, fold = 0;
         {
             auto tx = conn->begin(vl::db::TxMode::ReadOnly);
-            n = readAll(vl::operations::DaySheetSourceRows(*tx, day), &c);
+            const vl::db::RowSet rs = vl::operations::DaySheetSourceRows(*tx, day);
+            n = readAll(rs, &c);
             tx->commit();
+            b = t.nsecsElapsed() / 1e6;
+            t.restart();
+            vl::operations::FoldDaySheet(rs, vl::rental::Td::values().VatFactor);
+            fold = t.nsecsElapsed() / 1e6;
         }
-        const double b = t.nsecsElapsed() / 1e6;
 
         t.restart();
         {
@@ -285,6 +291,8 @@ int main(int argc, char** argv) {
         if (r == 0) continue; // warm-up
         sheetTimes << s;
         sourceTimes << b;
+        loadTimes << load;
+        foldTimes << fold;
         referenceTimes << ref;
         floorTimes << fl;
         sourceRows = n;
@@ -295,6 +303,10 @@ int main(int argc, char** argv) {
             .arg(sourceRows).arg(cells).arg(floorRows).arg(sheet.lines().size()).arg(sheet.summaryText()));
     say(QStringLiteral("LoadDaySheet + FilterDaySheet: %1 ms (best of %2, median %3 ms)")
             .arg(best(sheetTimes), 0, 'f', 1).arg(runs).arg(median(sheetTimes), 0, 'f', 1));
+    say(QStringLiteral("  of which LoadDaySheet: %1 ms (median %2 ms)")
+            .arg(best(loadTimes), 0, 'f', 1).arg(median(loadTimes), 0, 'f', 1));
+    say(QStringLiteral("FoldDaySheet over the source rows alone: %1 ms (median %2 ms)")
+            .arg(best(foldTimes), 0, 'f', 1).arg(median(foldTimes), 0, 'f', 1));
     say(QStringLiteral("Source statement (DaySheetSourceRows): %1 ms (best of %2, median %3 ms)")
             .arg(best(sourceTimes), 0, 'f', 1).arg(runs).arg(median(sourceTimes), 0, 'f', 1));
     say(QStringLiteral("Reference statement (the source as it was): %1 ms (best of %2, median %3 ms)")

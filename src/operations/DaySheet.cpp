@@ -155,11 +155,18 @@ QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
               cSite = rs.indexOf(QStringLiteral("UGYFELCIM")), cTevkod = rs.indexOf(QStringLiteral("TEVKOD")),
               cTipus = rs.indexOf(QStringLiteral("TIPUS")), cSofor = rs.indexOf(QStringLiteral("SOFORKOD")),
               cAll = rs.indexOf(QStringLiteral("TEVALLAPOT"));
+    // A column's place is looked up once per name, not once per value.
+    QHash<const char*, int> places;
+    auto place = [&](const char* col) {
+        auto it = places.constFind(col);
+        if (it == places.constEnd()) it = places.insert(col, rs.indexOf(QString::fromLatin1(col)));
+        return *it;
+    };
     auto txt = [&](int r, const char* col) {
-        const QVariant v = rs.at(r, rs.indexOf(QString::fromLatin1(col)));
+        const QVariant& v = rs.at(r, place(col));
         return v.isNull() ? QString() : v.toString();
     };
-    auto num = [&](int r, const char* col) { return rs.at(r, rs.indexOf(QString::fromLatin1(col))).toLongLong(); };
+    auto num = [&](int r, const char* col) { return rs.at(r, place(col)).toLongLong(); };
     auto same = [&](int a, int b, std::initializer_list<int> cols) {
         for (int c : cols) {
             const QVariant x = rs.at(a, c), y = rs.at(b, c);
