@@ -60,7 +60,12 @@ const QString kSourceSql = QStringLiteral(
     " ST.NEV STATUS, ST.MODOSITHATO, ST.SZIN, UC.KOMMENT CIMKOMMENT, F.UGYFELKOD, SZT.ESETI, 0 BERMENNY,"
     " ' ' BERMEGYSEG, T.KOMMENT, 'I' KP, CAST(NULL AS VARCHAR(10)) EREDETINAP, T.FORRAS, T.FORRASSOFOR,"
     " FSZ.NEV FORRASSOFORNEV"
-    " FROM FORGFIZ T"
+    // From the contracts visited that day to their billing rows by the key,
+    // never from the billing rows' dates (the date index would walk every
+    // earlier period of every contract).
+    " FROM (SELECT DISTINCT FT.BIZONYLAT FROM FORGTEV FT JOIN SZ_STATUST FS ON FS.KOD = FT.TEVALLAPOT"
+    "  WHERE FT.DATUM = :datum AND FS.MODOSITHATO IN ('I', 'i', 'N')) D"
+    " JOIN FORGFIZ T ON T.BIZONYLAT = D.BIZONYLAT"
     " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
     " JOIN SZ_TEVEKENY SZT ON SZT.KOD = 'FIZ'"
     " JOIN SZ_STATUST ST ON ST.KOD = T.TEVALLAPOT"
@@ -68,9 +73,7 @@ const QString kSourceSql = QStringLiteral(
     " JOIN UGYFELCIM UC ON UC.KOD = F.UGYFELCIM"
     " LEFT JOIN SZ_SOFOR SZS ON SZS.KOD = T.SOFORKOD"
     " LEFT JOIN SZ_SOFOR FSZ ON FSZ.KOD = T.FORRASSOFOR"
-    " WHERE (T.DATUM = :datum OR (T.DATUM < :datum AND ST.MODOSITHATO IN ('I', 'i')))"
-    " AND EXISTS (SELECT 1 FROM FORGTEV FT JOIN SZ_STATUST FS ON FS.KOD = FT.TEVALLAPOT"
-    "  WHERE FT.DATUM = :datum AND FT.BIZONYLAT = T.BIZONYLAT AND FS.MODOSITHATO IN ('I', 'i', 'N'))"
+    " WHERE (T.DATUM||'' = :datum OR (T.DATUM||'' < :datum AND ST.MODOSITHATO IN ('I', 'i')))"
     " AND F.AKTIV = 'I' AND F.STATUS <> 'X'"
     " ORDER BY 1, 2, 3, 4, 5, 6, 7, 8, 11, 13, 14, 15, 17");
 
@@ -98,6 +101,8 @@ const QStringList& SortableColumns() {
                                QStringLiteral("TEVNEV"), QStringLiteral("SOFOR")};
     return c;
 }
+
+QString DaySheetSourceSql() { return kSourceSql; }
 
 RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
     return tx.query(kSourceSql, {{QStringLiteral("datum"), day}});
@@ -150,11 +155,18 @@ QList<DaySheetLine> FoldDaySheet(const RowSet& rows, double vatFactor) {
               cSite = rs.indexOf(QStringLiteral("UGYFELCIM")), cTevkod = rs.indexOf(QStringLiteral("TEVKOD")),
               cTipus = rs.indexOf(QStringLiteral("TIPUS")), cSofor = rs.indexOf(QStringLiteral("SOFORKOD")),
               cAll = rs.indexOf(QStringLiteral("TEVALLAPOT"));
+    // A column's place is looked up once per name, not once per value.
+    QHash<const char*, int> places;
+    auto place = [&](const char* col) {
+        auto it = places.constFind(col);
+        if (it == places.constEnd()) it = places.insert(col, rs.indexOf(QString::fromLatin1(col)));
+        return *it;
+    };
     auto txt = [&](int r, const char* col) {
-        const QVariant v = rs.at(r, rs.indexOf(QString::fromLatin1(col)));
+        const QVariant& v = rs.at(r, place(col));
         return v.isNull() ? QString() : v.toString();
     };
-    auto num = [&](int r, const char* col) { return rs.at(r, rs.indexOf(QString::fromLatin1(col))).toLongLong(); };
+    auto num = [&](int r, const char* col) { return rs.at(r, place(col)).toLongLong(); };
     auto same = [&](int a, int b, std::initializer_list<int> cols) {
         for (int c : cols) {
             const QVariant x = rs.at(a, c), y = rs.at(b, c);
