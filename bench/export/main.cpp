@@ -237,8 +237,9 @@ int main(int argc, char** argv) {
     std::vector<double> sel, xl, xlBare, selXl, selCsv;
     long grewXlsx = 0, grewCsv = 0;
     for (int run = 0; run < runs; ++run) {
-        vl::db::RowSet rs;
-        sel.push_back(seconds([&] { rs = select(); }));
+        // The SELECT as every export gets it: fetched, used, let go.
+        sel.push_back(seconds([&] { (void)select(); }));
+        vl::db::RowSet rs = select();
         xl.push_back(seconds([&] { exportTo(rs, xlsx, nullptr); }));
         xlBare.push_back(seconds([&] { bareXlsx(rs, bare); }));
         rs = {};
