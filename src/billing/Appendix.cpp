@@ -171,10 +171,25 @@ QString TotalsText(const ListTotals& t) {
 
 AppendixService::AppendixService(vl::db::Connection& conn, const vl::shell::Session& who) : conn_(conn), who_(who) {}
 
-void AppendixService::ensureTable() {
-    if (!table_.isEmpty() && vl::db::TableExists(conn_, table_)) return;
+bool AppendixService::ensureTable() {
+    if (!table_.isEmpty() && vl::db::TableExists(conn_, table_)) return false;
     table_ = vl::util::StampedName(QStringLiteral("BMELL") + who_.userCode, QStringLiteral("TMP_"));
-    vl::shell::CopyTableDef(conn_, nullptr, who_, QString::fromLatin1(kTemplate), table_, true, false);
+    ddl_.clear();
+    vl::shell::CopyTableDef(conn_, nullptr, who_, QString::fromLatin1(kTemplate), table_, true, false, &ddl_);
+    return true;
+}
+
+void AppendixService::renewTable() {
+    if (ddl_.isEmpty())
+        vl::shell::CopyTableDef(conn_, nullptr, who_, QString::fromLatin1(kTemplate), table_, false, false, &ddl_);
+    if (!ddl_.startsWith(QStringLiteral("CREATE TABLE ")))
+        throw vl::Error(QStringLiteral("A melléklet munkatáblája nem hozható létre újra: ") + table_,
+                        QStringLiteral("AppendixService::renewTable"), vl::Error::Kind::Other);
+    // The table made anew under its name: the last build's rows go with their
+    // pages, without a version left of each row to clear later.
+    vl::db::TxScope tx(conn_, nullptr);
+    tx->exec(QStringLiteral("RE") + ddl_);
+    tx.commit();
 }
 
 QString AppendixService::sourceStatement(const AppendixFilter& filter) {
@@ -197,23 +212,24 @@ BuildResult AppendixService::build(const QString& typedFrom, const QString& type
     QString from, to;
     const QString errors = AppendixPeriodErrors(typedFrom, typedTo, &from, &to);
     if (!errors.isEmpty()) throw vl::RuleRefusal(errors, QStringLiteral("AppendixService::build"));
-    ensureTable();
+    const bool fresh = ensureTable();
 
     BuildResult result;
     const QString insertSql = QStringLiteral("INSERT INTO %1 (%2) VALUES (:%3)")
                                   .arg(table_, columns().join(QLatin1Char(',')),
                                        columns().join(QStringLiteral(",:")).toLower());
-    // One transaction: the rows are read, computed and written, or on a row
-    // that cannot be computed the table is left empty.
+    const QString f = filterText(filter);
+    const Params params = sourceParams(from, to, filter);
+    // One transaction reads every row and writes them; a row that cannot be
+    // computed, or a write that fails, leaves the table empty.
     vl::db::TxScope tx(conn_, nullptr);
-    RowSet rs = tx->query(sourceStatement(filter), sourceParams(from, to, filter));
+    RowSet rs = tx->query(QString::fromUtf8(kRentalSelect) + f, params);
     const int total = rs.rowCount();
     std::vector<QVariantList> rows;
     rows.reserve(size_t(total));
     const int nCols = int(columns().size());
     std::vector<int> idx(static_cast<size_t>(nCols), -1);
     for (int c = 0; c < nCols; ++c) idx[size_t(c)] = rs.indexOf(columns().at(c));
-    const int iKind = rs.indexOf(QStringLiteral("SORFAJTA"));
     const int iDone = rs.indexOf(QStringLiteral("VSZKESZ"));
     const int iPlanned = rs.indexOf(QStringLiteral("KIHTERV"));
     auto col = [&](const char* name) { return columns().indexOf(QString::fromLatin1(name)); };
@@ -221,70 +237,72 @@ BuildResult AppendixService::build(const QString& typedFrom, const QString& type
               cKezd = col("BERKEZD"), cVeg = col("BERVEG"), cKisz = col("KISZALL"), cVsz = col("VSZALL"),
               cLp = col("LASTPRINT"), cLpt = col("LASTPRINTT"), cUnit = col("BERMEGYSEG"), cErtek = col("NETTOERTEK"),
               cEgys = col("EGYSEGAR"), cNap = col("ELSZNAP"), cMinSz = col("MINARSZAMOL"), cTol = col("DATUMTOL"),
-              cIg = col("DATUMIG"), cAru = col("ARUKOD"), cNev = col("UGYFELNEV"), cCim = col("CIM");
+              cIg = col("DATUMIG"), cAru = col("ARUKOD"), cNev = col("UGYFELNEV"), cCim = col("CIM"),
+              cBiz = col("BIZONYLAT"), cTetel = col("TETELSOR"), cSorsz = col("SORSZAM");
 
+    // The rental rows, each computed before anything is written.
     for (int r = 0; r < total; ++r) {
         const QVariantList& src = rs.row(r);
         QVariantList v;
         v.reserve(nCols);
         for (int c = 0; c < nCols; ++c) v.append(src.at(idx[size_t(c)]));
         auto text = [&](int c) { return v.at(c).isNull() ? QString() : v.at(c).toString().trimmed(); };
-        if (src.at(iKind).toString() == QLatin1String("R")) {
-            ++result.rentalRows;
-            ChargeInput in;
-            in.mark = text(cMark);
-            in.price = v.at(cPrice).toLongLong();
-            in.quantity = v.at(cQty).toLongLong();
-            in.minimumPrice = v.at(cMin).toLongLong();
-            in.berkezd = text(cKezd);
-            in.berveg = text(cVeg);
-            in.kiszall = text(cKisz);
-            in.vszall = text(cVsz);
-            in.lastprint = text(cLp);
-            in.lastprintt = text(cLpt);
-            in.periodFrom = from;
-            in.periodTo = to;
-            in.takeBackDone = src.at(iDone).toLongLong() > 0;
-            const RowPeriod p = AppendixRowPeriod(from, to, filter.weekAlign, text(cUnit), in.quantity, in.lastprint,
-                                                  in.kiszall, in.vszall);
-            in.rowFrom = p.from;
-            in.rowTo = p.to;
-            const ChargeResult c = AppendixCharge(in);
-            if (c.problem != ChargeResult::Problem::None) {
-                const QString msg = AppendixRowMessage(c.problem, text(cAru), text(cNev), text(cCim));
-                tx->rollback();
-                // The build stops: the list is left empty, never half-computed.
-                conn_.exec(QStringLiteral("DELETE FROM ") + table_);
-                builtFrom_.clear();
-                builtTo_.clear();
-                throw vl::RuleRefusal(msg, QStringLiteral("AppendixCharge"));
-            }
-            // Charged from KISZALL whether or not the delivery was done; a
-            // delivery still planned is named.
-            const QVariant planned = src.at(iPlanned);
-            if (!planned.isNull() && c.days > 0)
-                result.plannedDeliveries.append(PlannedDelivery{v.at(col("BIZONYLAT")).toLongLong(),
-                                                                v.at(col("TETELSOR")).toLongLong(),
-                                                                v.at(col("SORSZAM")).toLongLong(), text(cAru),
-                                                                planned.toString().trimmed()});
-            v[cErtek] = c.charge;
-            v[cEgys] = c.unitPrice;
-            v[cNap] = c.days;
-            v[cMin] = c.minimumCharge;
-            v[cMinSz] = c.minimumApplied ? QStringLiteral("I") : QStringLiteral("N");
-            v[cTol] = c.from;
-            v[cIg] = c.to;
-            // Dates are stored in the one form.
-            v[cKisz] = NormalizedDate(in.kiszall);
-            if (!in.vszall.isEmpty()) v[cVsz] = NormalizedDate(in.vszall);
-        } else {
-            ++result.activityRows;
+        ChargeInput in;
+        in.mark = text(cMark);
+        in.price = v.at(cPrice).toLongLong();
+        in.quantity = v.at(cQty).toLongLong();
+        in.minimumPrice = v.at(cMin).toLongLong();
+        in.berkezd = text(cKezd);
+        in.berveg = text(cVeg);
+        in.kiszall = text(cKisz);
+        in.vszall = text(cVsz);
+        in.lastprint = text(cLp);
+        in.lastprintt = text(cLpt);
+        in.periodFrom = from;
+        in.periodTo = to;
+        in.takeBackDone = src.at(iDone).toLongLong() > 0;
+        const RowPeriod p = AppendixRowPeriod(from, to, filter.weekAlign, text(cUnit), in.quantity, in.lastprint,
+                                              in.kiszall, in.vszall);
+        in.rowFrom = p.from;
+        in.rowTo = p.to;
+        const ChargeResult c = AppendixCharge(in);
+        if (c.problem != ChargeResult::Problem::None) {
+            const QString msg = AppendixRowMessage(c.problem, text(cAru), text(cNev), text(cCim));
+            tx->rollback();
+            // The build stops: the list is left empty, never half-computed.
+            builtFrom_.clear();
+            builtTo_.clear();
+            renewTable();
+            throw vl::RuleRefusal(msg, QStringLiteral("AppendixCharge"));
         }
-        result.total += v.at(cErtek).toLongLong();
+        // Charged from KISZALL whether or not the delivery was done; a
+        // delivery still planned is named.
+        const QVariant planned = src.at(iPlanned);
+        if (!planned.isNull() && c.days > 0)
+            result.plannedDeliveries.append(PlannedDelivery{v.at(cBiz).toLongLong(), v.at(cTetel).toLongLong(),
+                                                            v.at(cSorsz).toLongLong(), text(cAru),
+                                                            planned.toString().trimmed()});
+        v[cErtek] = c.charge;
+        v[cEgys] = c.unitPrice;
+        v[cNap] = c.days;
+        v[cMin] = c.minimumCharge;
+        v[cMinSz] = c.minimumApplied ? QStringLiteral("I") : QStringLiteral("N");
+        v[cTol] = c.from;
+        v[cIg] = c.to;
+        // Dates are stored in the one form.
+        v[cKisz] = NormalizedDate(in.kiszall);
+        if (!in.vszall.isEmpty()) v[cVsz] = NormalizedDate(in.vszall);
         rows.push_back(std::move(v));
         if (progress) progress(r + 1, total);
     }
-    tx->exec(QStringLiteral("DELETE FROM ") + table_);
+    result.rentalRows = int(rows.size());
+
+    // From here a failure leaves the table empty: it is made anew (a
+    // statement of its own, committed; the reading transaction goes on and
+    // writes into it).
+    builtFrom_.clear();
+    builtTo_.clear();
+    if (!fresh) renewTable();
     auto ins = tx->prepare(insertSql);
     QStringList names;
     for (const QString& c : columns()) names << c.toLower();
@@ -292,12 +310,23 @@ BuildResult AppendixService::build(const QString& typedFrom, const QString& type
         for (int c = 0; c < nCols; ++c) ins->bind(names.at(c), v.at(c));
         ins->execute();
     }
+    ins.reset();
+    // The activity rows are what the server reads, copied there, after the
+    // rental rows: they never travel through the program.
+    const QString cols = columns().join(QLatin1Char(','));
+    tx->exec(QStringLiteral("INSERT INTO %1 (%2) SELECT %2 FROM (%3%4) A")
+                 .arg(table_, cols, QString::fromUtf8(kActivitySelect), f),
+             params);
+    const RowSet sums = tx->query(QStringLiteral("SELECT COUNT(*), SUM(NETTOERTEK) FROM %1").arg(table_));
     tx.commit();
+    result.rows = int(sums.at(0, 0).toLongLong());
+    result.activityRows = result.rows - result.rentalRows;
+    result.total = sums.at(0, 1).toLongLong();
+    if (progress) progress(result.rows, result.rows);
     std::sort(result.plannedDeliveries.begin(), result.plannedDeliveries.end(),
               [](const PlannedDelivery& a, const PlannedDelivery& b) {
                   return std::tie(a.bizonylat, a.tetelsor, a.sorszam) < std::tie(b.bizonylat, b.tetelsor, b.sorszam);
               });
-    result.rows = int(rows.size());
     builtFrom_ = from;
     builtTo_ = to;
     return result;

@@ -5,11 +5,14 @@
 // stamps of the contracts.
 //
 // The work table is a copy of the template MELLEKLET named
-// StampedName("BMELL" + user, "TMP_"), made on the first build and emptied by
-// every later one. Each rental row is computed (AppendixCharge) before it is
-// written, and the whole table is written in one transaction: a build either
-// leaves every row of the period or, when a row cannot be computed, an empty
-// table. Customers are chosen, summed, printed and stamped by UGYFELKOD.
+// StampedName("BMELL" + user, "TMP_"), made on the first build and made anew,
+// empty, under the same name by every later one (emptied row by row, it would
+// keep a version of each old row to clear and to write at the next build).
+// Each rental row is computed (AppendixCharge) before anything is written;
+// the activity rows are copied by the server. One transaction reads every row
+// and writes them: a build either leaves every row of the period or, when a
+// row cannot be computed or a write fails, an empty table. Customers are
+// chosen, summed, printed and stamped by UGYFELKOD.
 #include "billing/AppendixCharge.h"
 #include "db/Database.h"
 #include "shell/Session.h"
@@ -103,18 +106,24 @@ public:
     // The work table's name (made on the first build; empty before).
     const QString& workTable() const { return table_; }
     // Uses an existing work table of this run (the form keeps its name).
-    void setWorkTable(const QString& name) { table_ = name; }
+    void setWorkTable(const QString& name) {
+        table_ = name;
+        ddl_.clear();
+    }
 
     // Validates, then fills the work table. Raises vl::RuleRefusal with the
     // collected period message (the table untouched) or with a row's message
-    // (the table left empty). progress(done, total) after each row.
+    // (the table left empty). progress(done, total) after each rental row
+    // (total: the rental rows), then once with every row written.
     BuildResult build(const QString& typedFrom, const QString& typedTo, const AppendixFilter& filter,
                       const std::function<void(int, int)>& progress = {});
     // The period of the last build ('yyyy.mm.dd'), empty before one.
     const QString& builtFrom() const { return builtFrom_; }
     const QString& builtTo() const { return builtTo_; }
 
-    // The statement of the rows the build reads (the bench runs it bare).
+    // The statement of every row the build writes, rental rows then activity
+    // rows (the bench runs it bare): the build reads the first part and has
+    // the server copy the second.
     static QString sourceStatement(const AppendixFilter& filter);
     static vl::db::Params sourceParams(const QString& from, const QString& to, const AppendixFilter& filter);
 
@@ -154,11 +163,15 @@ public:
     QString readCompanyName() const;
 
 private:
-    void ensureTable();
+    // Makes the work table when there is none; true when it made it (empty).
+    bool ensureTable();
+    // Makes the work table anew, empty (its DDL kept from the template).
+    void renewTable();
 
     vl::db::Connection& conn_;
     vl::shell::Session who_;
     QString table_;
+    QString ddl_;   // the work table's CREATE TABLE, from the template
     QString builtFrom_, builtTo_;
 };
 

@@ -54,12 +54,14 @@ void FileOut::fail(const QString& doing) {
                     vl::Error::Kind::Other);
 }
 
-void FileOut::write(const QByteArray& bytes) {
-    buffer_ += bytes;
+void FileOut::write(const QByteArray& bytes) { write(bytes.constData(), bytes.size()); }
+
+void FileOut::write(const char* bytes, qsizetype size) {
+    buffer_.append(bytes, size);
     if (buffer_.size() < kChunk) return;
     errno = 0;
     if (file_.write(buffer_) != buffer_.size()) fail(QStringLiteral("export: write"));
-    buffer_.clear();
+    buffer_.resize(0); // the room stays for the next chunk
 }
 
 void FileOut::close() {

@@ -20,6 +20,7 @@ public:
     FileOut& operator=(const FileOut&) = delete;
 
     void write(const QByteArray& bytes);
+    void write(const char* bytes, qsizetype size);
     // Writes what is buffered and closes the file; raises when that fails.
     void close();
 
