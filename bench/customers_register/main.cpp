@@ -1,4 +1,4 @@
-// bench_customers_register [--customers N] [--dir DIR] [--rounds N]
+// bench_customers_register [--cabins N] [--customers N] [--dir DIR] [--rounds N]
 //
 // A generated company: N customers (default 50,000) with two sites each,
 // names of realistic variety. Measures, on the register form itself
@@ -14,7 +14,11 @@
 // statements the keystroke runs (the found customer's two memos, read to their
 // end, and its sites). Prints both and their ratio. With VL_BENCH_PARTS=1 it
 // also prints the list read through the access layer and the search's keys
-// made, each alone.
+// made, each alone. Prints the RESULT line of "customer_search" (BenchArgs.h):
+// the keystroke with the repaint against its bare reads. --cabins N: the
+// customers of a company of N cabins (N / 8, as generateCustomers spreads
+// N / 4 contracts); --years is accepted and changes nothing here.
+#include "../common/BenchArgs.h"
 #include "CustomerForms.h"
 #include "Tugyfelfm.h"
 #include "customers/CustomerService.h"
@@ -214,6 +218,8 @@ int main(int argc, char** argv) {
         else if (args[i] == QStringLiteral("--rounds") && i + 1 < args.size()) rounds = std::max(1, args[++i].toInt());
         else if (args[i] == QStringLiteral("--dir") && i + 1 < args.size()) base = args[++i];
     }
+    if (const vl::bench::BenchArgs sizes = vl::bench::BenchArgs::read(args); sizes.sized())
+        customers = std::max(10, sizes.contracts(0) / 2);
     vl::db::prepareEmbeddedEngine();
     QTemporaryDir dir(base.isEmpty() ? QString() : base + QStringLiteral("/bench-XXXXXX"));
     const QString path = dir.filePath(QStringLiteral("ugyfelek.fdb"));
@@ -339,6 +345,7 @@ int main(int argc, char** argv) {
                 .arg(keys.size()).arg(k, 0, 'f', 2).arg(kn, 0, 'f', 2)
                 .arg(*std::max_element(keys.begin(), keys.end()), 0, 'f', 2)
                 .arg(kb, 0, 'f', 2).arg(k / kb, 0, 'f', 2).arg(kn / kb, 0, 'f', 2));
+        vl::bench::printResult(QStringLiteral("customer_search"), customers, k / 1000.0, kb / 1000.0);
         say(QStringLiteral("Összevetésül: névelőtag-keresés a szerveren (UPPER(NEV) STARTING WITH, medián): %1 ms")
                 .arg(median(serverSearch), 0, 'f', 1));
         for (const QString& l : landed) say(QStringLiteral("  ") + l);

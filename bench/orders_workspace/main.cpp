@@ -1,4 +1,4 @@
-// bench_orders_workspace [--contracts N] [--dir DIR]
+// bench_orders_workspace [--cabins N] [--years N] [--contracts N] [--dir DIR]
 //
 // The year-opening bench's company (N contracts, 2,500 by default, with this
 // year's schedule and billing) plus one customer of 200 cash contracts at one
@@ -16,7 +16,10 @@
 // lists give exactly the rows of those statements in the server's order.
 // With --dir DIR the generated company is kept in DIR and reused. The form
 // scrolls the lines over the product list it already holds (no statement per
-// row).
+// row). --cabins N: N / 4 contracts of the office-like customers around the
+// measured one; --years N: N years of done history behind 2026 (none by
+// default). Prints the RESULT line of "orders_workspace" (BenchArgs.h): the
+// four lists against the bare SELECT, best of five.
 #include "GeneratedCompany.h"
 #include "db/Database.h"
 #include "rental/OrdersWorkspace.h"
@@ -227,6 +230,9 @@ int main(int argc, char** argv) {
         if (args[i] == QStringLiteral("--contracts") && i + 1 < args.size()) contracts = args[++i].toInt();
         else if (args[i] == QStringLiteral("--dir") && i + 1 < args.size()) dirArg = args[++i];
     }
+    const vl::bench::BenchArgs sizes = vl::bench::BenchArgs::read(args);
+    contracts = sizes.contracts(contracts);
+    const int years = sizes.historyYears(0);
     QTemporaryDir tmp;
     const QString dir = dirArg.isEmpty() ? tmp.path() : dirArg;
     const QString pathA = dir + QStringLiteral("/bench_orders_ws.fdb");
@@ -257,7 +263,9 @@ int main(int argc, char** argv) {
         }
         vl::bench::generateCompany(*conn, contracts);
         vl::bench::generateCurrentYear(*conn, contracts);
+        if (sizes.sized()) vl::bench::generateCustomers(*conn, contracts, vl::bench::CustomerSpread::Office);
         generateCustomer(*conn, first, 200);
+        vl::bench::generateHistory(*conn, years);
         // The contract of the 20-cabin line, stored as the workspace stores a new line.
         conn->exec(QStringLiteral("INSERT INTO FORGFEJ (BIZONYLAT, VERZIO, AKTIV, STATUS, BERMOD, FIZMOD, BERKEZD, UGYFELKOD,"
                                   " UGYFELCIM) VALUES (:b, 1, 'I', 'FO', 'HT', 'KP', '2026.03.02', 'MINTA', 'MINTAS')"),
@@ -371,6 +379,7 @@ int main(int argc, char** argv) {
                        " the server: %7")
             .arg(fmt(open)).arg(rows).arg(fmt(bare)).arg(bareRows).arg(open.best / bare.best, 0, 'f', 2)
             .arg(open.median / bare.median, 0, 'f', 2).arg(fmt(sortedByServer)));
+    vl::bench::printResult(QStringLiteral("orders_workspace"), rows, open.best / 1000.0, bare.best / 1000.0);
     say(QStringLiteral("  The same rows with their own tables' columns only (codes, no names or address): %1 (%2 rows);"
                        " the lists against them: ratio best %3, median %4")
             .arg(fmt(raw)).arg(rawRows).arg(open.best / raw.best, 0, 'f', 2).arg(open.median / raw.median, 0, 'f', 2));

@@ -1,4 +1,4 @@
-// bench_product_register [--cabins N] [--contracts N] [--rounds N] [--dir DIR]
+// bench_product_register [--cabins N] [--years N] [--contracts N] [--rounds N] [--dir DIR]
 //
 // A generated company: N cabins (default 5,000) in four groups, M contracts
 // (default 1,000) of two cabins each, delivered (done) a year ago, with two
@@ -10,6 +10,12 @@
 //    item's planned activities following it, its maintenance regenerated and
 //    both cabins set, rolled back after each round;
 //  - one handover document read and laid out.
+// --cabins N without --contracts rents N / 2.5 of them (N / 5 contracts, as
+// the default 5,000 / 1,000); --years N delivers them N years ago, with their
+// visits since (1 by default). Prints the RESULT line of "product_register"
+// (BenchArgs.h): the unfiltered list against the same rows and columns read
+// bare (the list's statement without its order).
+#include "../common/BenchArgs.h"
 #include "db/Database.h"
 #include "reporting/Engine.h"
 #include "rental/Handover.h"
@@ -68,6 +74,9 @@ int main(int argc, char** argv) {
         else if (a[i] == QStringLiteral("--rounds") && i + 1 < a.size()) rounds = a[++i].toInt();
         else if (a[i] == QStringLiteral("--dir") && i + 1 < a.size()) dirArg = a[++i];
     }
+    const vl::bench::BenchArgs sizes = vl::bench::BenchArgs::read(a);
+    if (sizes.sized() && !a.contains(QStringLiteral("--contracts"))) contracts = std::max(1, cabins / 5);
+    const int years = std::max(1, sizes.historyYears(1));
     contracts = std::min(contracts, cabins / 2 - 10);
     vl::db::prepareEmbeddedEngine();
     QTemporaryDir tmp;
@@ -86,7 +95,7 @@ int main(int argc, char** argv) {
     QElapsedTimer gen;
     gen.start();
     const QDate today = QDate::currentDate();
-    const QString delivered = ymd(today.addDays(-365));
+    const QString delivered = ymd(today.addDays(-365 * years));
     {
         auto tx = conn->begin();
         tx->exec(QStringLiteral("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES ('S1', 'Kovács Béla', 'I')"));
@@ -136,7 +145,7 @@ int main(int argc, char** argv) {
                               {QStringLiteral("all"), QStringLiteral("E")}, {QStringLiteral("ar"), 8000}});
                 tev->execute();
                 // Monday and Thursday visits from the delivery to a year ahead.
-                for (QDate d = today.addDays(-364); d <= today.addDays(365); d = d.addDays(1)) {
+                for (QDate d = today.addDays(-365 * years + 1); d <= today.addDays(365); d = d.addDays(1)) {
                     if (d.dayOfWeek() != 1 && d.dayOfWeek() != 4) continue;
                     tev->bindAll({{QStringLiteral("b"), c}, {QStringLiteral("s"), s}, {QStringLiteral("d"), ymd(d)},
                                   {QStringLiteral("kod"), QStringLiteral("KA")}, {QStringLiteral("aru"), QString::number(kod)},
@@ -165,6 +174,22 @@ int main(int argc, char** argv) {
     say(QStringLiteral("list, all (%1 rows):        %2 ms").arg(cabins).arg(timeIt(rounds, [&] {
         ro([&](vl::db::Transaction& tx) { rows = vl::rental::ProductRegister::List(tx, {}).rowCount(); });
     }), 0, 'f', 1));
+    {
+        // The floor: the list's rows and columns, read bare (no order).
+        const QString bareSql = QStringLiteral(
+            "SELECT A.KOD, A.ARUCSOPORT, A.ALLAPOT, CS.NEV TIPUS, S.NEV STATUS, B.KISZALL, B.VSZALL, U.NEV UGYFEL, "
+            "C.IRSZAM||' '||C.VAROS||', '||C.UTCA CIM, A.BIZONYLAT, 1 VERZIO, S.KIADHATO, S.SZIN, B.TETELSOR "
+            "FROM ARU A LEFT OUTER JOIN FORGKABIN B ON B.BIZONYLAT = A.BIZONYLAT AND B.ARUKOD = A.KOD "
+            "LEFT OUTER JOIN UGYFEL U ON U.KOD = A.UGYFEL LEFT OUTER JOIN UGYFELCIM C ON C.KOD = A.CIM, "
+            "SZ_ARUCSOP CS, SZ_STATUSK S WHERE CS.KOD = A.ARUCSOPORT AND S.KOD = A.ALLAPOT");
+        const double listMs = timeIt(rounds, [&] {
+            ro([&](vl::db::Transaction& tx) { rows = vl::rental::ProductRegister::List(tx, {}).rowCount(); });
+        });
+        int bareRows = 0;
+        const double bareMs = timeIt(rounds, [&] { ro([&](vl::db::Transaction& tx) { bareRows = tx.query(bareSql).rowCount(); }); });
+        say(QStringLiteral("list, bare statement:        %1 ms (%2 rows)").arg(bareMs, 0, 'f', 1).arg(bareRows));
+        vl::bench::printResult(QStringLiteral("product_register"), rows, listMs / 1000.0, bareMs / 1000.0);
+    }
     say(QStringLiteral("list, one group:             %1 ms").arg(timeIt(rounds, [&] {
         ro([&](vl::db::Transaction& tx) { vl::rental::ProductRegister::List(tx, {QStringLiteral("VIP"), QString()}); });
     }), 0, 'f', 1));

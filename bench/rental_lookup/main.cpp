@@ -1,4 +1,4 @@
-// bench_rental_lookup [--contracts N] [--customers N] [--dir DIR] [--rounds N]
+// bench_rental_lookup [--cabins N] [--contracts N] [--customers N] [--dir DIR] [--rounds N]
 //
 // A generated company: N contracts (default 50,000) of M customers (default
 // 20,000, one or two sites each), each contract with a line and one to three
@@ -12,7 +12,12 @@
 //  - a cabin number;
 // and the same rows and columns read bare through the Firebird client API
 // (nothing of ours: a statement with the values written in, every row
-// fetched). Prints the medians and their ratio (goal: at most 2).
+// fetched). Prints the medians and their ratio (goal: at most 2), and the
+// RESULT line of "rental_lookup" (BenchArgs.h) for the prefix search.
+// --cabins N: N / 4 contracts of N / 8 customers, the cabins drawn out of N;
+// --years is accepted and changes nothing here (the lookup reads contracts,
+// not visits).
+#include "../common/BenchArgs.h"
 #include "Tbervisszfm.h"
 #include "db/Database.h"
 #include "rental/ContractSearch.h"
@@ -56,7 +61,7 @@ const char* const kTrade[] = {"Építő", "Mélyépítő", "Rendezvényszervező
 const char* const kForm[] = {"Kft.", "Bt.", "Zrt.", "Kkt."};
 const char* const kCities[][2] = {{"1117", "Budapest"}, {"2000", "Szentendre"}, {"2030", "Érd"}, {"2040", "Budaörs"},
                                   {"2100", "Gödöllő"}, {"3525", "Miskolc"}, {"4025", "Debrecen"}, {"6720", "Szeged"}};
-const int kCabins = 8000;
+int kCabins = 8000; // the cabins drawn from; --cabins sets it
 
 QString day(std::mt19937& rnd) {
     const QDate d = QDate(2024, 1, 1).addDays(int(rnd() % 1000));
@@ -210,6 +215,12 @@ int main(int argc, char** argv) {
         else if (args[i] == QStringLiteral("--rounds") && i + 1 < args.size()) rounds = std::max(1, args[++i].toInt());
         else if (args[i] == QStringLiteral("--dir") && i + 1 < args.size()) dirArg = args[++i];
     }
+    const vl::bench::BenchArgs sizes = vl::bench::BenchArgs::read(args);
+    if (sizes.sized()) {
+        contracts = sizes.contracts(contracts);
+        customers = std::max(1, contracts / 2);
+        kCabins = sizes.cabins;
+    }
     vl::db::prepareEmbeddedEngine();
     QTemporaryDir tmp;
     const QString dir = dirArg.isEmpty() ? tmp.path() : dirArg;
@@ -287,6 +298,7 @@ int main(int argc, char** argv) {
         const double o = median(ours), b = median(theirs);
         const double ratio = b > 0 ? o / b : 0;
         allOk = allOk && ratio <= 2.0 && rowsOurs == rowsBare;
+        if (&s == &searches[1]) vl::bench::printResult(QStringLiteral("rental_lookup"), rowsOurs, o / 1000.0, b / 1000.0);
         say(QStringLiteral("%1: %2 sor; Betöltés a rács modelljébe %3 ms, puszta SELECT %4 ms (%5 sor), arány %6")
                 .arg(s.name)
                 .arg(rowsOurs)

@@ -1,4 +1,4 @@
-// bench_today [--contracts N] [--years N] [--runs N] [--dir DIR]
+// bench_today [--cabins N] [--contracts N] [--years N] [--runs N] [--dir DIR]
 //
 // "Mai nap" on the generated company of the year-opening benchmark (2,500
 // contracts, 10,000 cabins, the year's visits and cash billing, 1,000
@@ -15,7 +15,8 @@
 //     STATUS), the deliveries and take-backs of the week (FORGTEV by TEVKOD,
 //     DATUM), the cash periods of the year before (FORGFIZ by DATUM), the
 //     items (FORGKABIN), the visits of the last 8 weeks (FORGTEV by DATUM).
-// Prints both and their ratio.
+// Prints both and their ratio, and the RESULT line of "today" (BenchArgs.h);
+// --cabins N: N / 4 contracts and the office-like customers.
 #include "GeneratedCompany.h"
 #include "db/Database.h"
 #include "billing/Appendix.h"
@@ -104,6 +105,8 @@ int main(int argc, char** argv) {
         else if (args[i] == QStringLiteral("--runs") && i + 1 < args.size()) runs = std::max(1, args[++i].toInt());
         else if (args[i] == QStringLiteral("--dir") && i + 1 < args.size()) dirArg = args[++i];
     }
+    const vl::bench::BenchArgs sizes = vl::bench::BenchArgs::read(args);
+    contracts = sizes.contracts(contracts);
     QTemporaryDir tmp;
     const QString path = (dirArg.isEmpty() ? tmp.path() : dirArg) + QStringLiteral("/bench_today.fdb");
     QFile::remove(path);
@@ -114,7 +117,7 @@ int main(int argc, char** argv) {
     auto conn = vl::bench::createGeneratedDatabase(path);
     vl::bench::generateCompany(*conn, contracts);
     vl::bench::generateCurrentYear(*conn, contracts);
-    vl::bench::generateCustomers(*conn, contracts);
+    vl::bench::generateCustomers(*conn, contracts, vl::bench::spreadFor(sizes));
     vl::bench::generateHistory(*conn, years);
     {
         // The cabins of the register, rented.
@@ -164,6 +167,9 @@ int main(int argc, char** argv) {
     say(QStringLiteral("Ratio: %1x (best), %2x (median)")
             .arg(overviewTimes.first() / bareTimes.first(), 0, 'f', 2)
             .arg(overviewTimes.at(overviewTimes.size() / 2) / bareTimes.at(bareTimes.size() / 2), 0, 'f', 2));
+    const qint64 shown = o.today.drivers.size() + o.today.overdue.size() + o.contracts.ending.size() +
+                         o.contracts.undelivered.size() + o.money.unpaid.size() + o.money.unprinted.size();
+    vl::bench::printResult(QStringLiteral("today"), shown, overviewTimes.first() / 1000.0, bareTimes.first() / 1000.0);
     // Where the time goes: each read of the overview alone, in a transaction of its own.
     const QDate d = QDate::fromString(day, QStringLiteral("yyyy.MM.dd"));
     auto part = [&](const char* name, const std::function<void(vl::db::Transaction&)>& f) {

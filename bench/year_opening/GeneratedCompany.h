@@ -5,6 +5,11 @@
 // deliveries spread over 2026, drivers S0..S6; and the year's schedule and
 // billing as the contract form leaves them; and, for --years N, N years of
 // visits and billing behind the current one, done and paid.
+//
+// The defaults produce the company the benchmarks have always measured. A
+// bench given --cabins (bench/common/BenchArgs.h) opts into the office-like
+// customers: generateCustomers(conn, contracts, CustomerSpread::Office).
+#include "../common/BenchArgs.h"
 #include "db/Database.h"
 #include "rental/Billing.h"
 #include "rental/Schedule.h"
@@ -12,7 +17,10 @@
 #include "rental/Seeds.h"
 
 #include <QDate>
+#include <algorithm>
+#include <cmath>
 #include <random>
+#include <vector>
 
 namespace vl::bench {
 
@@ -107,17 +115,40 @@ inline void generateCurrentYear(vl::db::Connection& conn, int contracts) {
     tx->commit();
 }
 
-// Customers, sites and drivers for the generated contracts: 1,000 customers
-// with two sites each, the contracts spread over them, drivers S0..S6.
-inline void generateCustomers(vl::db::Connection& conn, int contracts) {
-    auto tx = conn.begin();
-    for (int d = 0; d < 7; ++d)
-        tx->exec(QStringLiteral("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES (:k, :n, 'I')"),
-                 {{QStringLiteral("k"), QStringLiteral("S%1").arg(d)}, {QStringLiteral("n"), QStringLiteral("Sofőr %1").arg(d)}});
-    auto u = tx->prepare(QStringLiteral("INSERT INTO UGYFEL (NEV, IRSZAM, VAROS, UTCA, AKTIV) VALUES (:n, '1011', 'Budapest',"
-                                        " 'Fő utca 1.', 'I') RETURNING KOD"));
-    auto c = tx->prepare(QStringLiteral("INSERT INTO UGYFELCIM (UGYFELKOD, NEV, IRSZAM, VAROS, UTCA, KOMMENT) VALUES (:u, :n,"
-                                        " :i, 'Budapest', :s, 'Kapukód 12') RETURNING KOD"));
+// How the contracts are spread over the customers.
+enum class CustomerSpread {
+    Even,   // 1,000 customers with two sites each, contract b at site (7b mod 2,000)
+    Office, // contracts / 2 customers: most with one or two contracts at one or two
+            // sites, a few large ones with many contracts (a Zipf-like spread)
+};
+
+// How many contracts each customer holds under CustomerSpread::Office: every
+// customer one, the other half of the contracts drawn by weight 1 / rank^1.1
+// (fixed seed). For 2,500 contracts: 1,250 customers, nine in ten with one or
+// two contracts, ten with 20 or more, the largest with about 200; for 25,000
+// the largest holds about 1,900.
+inline std::vector<int> officeContractsPerCustomer(int contracts) {
+    const int customers = std::max(1, contracts / 2);
+    std::vector<int> n(customers, 1);
+    std::vector<double> cumulative(customers);
+    double sum = 0;
+    for (int r = 0; r < customers; ++r) cumulative[r] = sum += 1.0 / std::pow(r + 1.0, 1.1);
+    std::mt19937 rnd(20261211);
+    std::uniform_real_distribution<double> u(0.0, sum);
+    for (int left = contracts - customers; left > 0; --left) {
+        const auto it = std::lower_bound(cumulative.begin(), cumulative.end(), u(rnd));
+        ++n[std::min<int>(int(it - cumulative.begin()), customers - 1)];
+    }
+    return n;
+}
+
+namespace detail {
+
+inline void evenCustomers(vl::db::Transaction& tx, int contracts) {
+    auto u = tx.prepare(QStringLiteral("INSERT INTO UGYFEL (NEV, IRSZAM, VAROS, UTCA, AKTIV) VALUES (:n, '1011', 'Budapest',"
+                                       " 'Fő utca 1.', 'I') RETURNING KOD"));
+    auto c = tx.prepare(QStringLiteral("INSERT INTO UGYFELCIM (UGYFELKOD, NEV, IRSZAM, VAROS, UTCA, KOMMENT) VALUES (:u, :n,"
+                                       " :i, 'Budapest', :s, 'Kapukód 12') RETURNING KOD"));
     QStringList custs, sites;
     for (int i = 0; i < 1000; ++i) {
         u->bind(QStringLiteral("n"), QStringLiteral("Ügyfél %1 Kft.").arg(i, 4, 10, QLatin1Char('0')));
@@ -131,7 +162,7 @@ inline void generateCustomers(vl::db::Connection& conn, int contracts) {
             sites << c->open().at(0, 0).toString();
         }
     }
-    auto f = tx->prepare(QStringLiteral("UPDATE FORGFEJ SET UGYFELKOD = :u, UGYFELCIM = :c WHERE BIZONYLAT = :b"));
+    auto f = tx.prepare(QStringLiteral("UPDATE FORGFEJ SET UGYFELKOD = :u, UGYFELCIM = :c WHERE BIZONYLAT = :b"));
     for (int b = 1; b <= contracts; ++b) {
         const int s = (b * 7) % sites.size();
         f->bind(QStringLiteral("u"), custs.at(s));
@@ -139,8 +170,84 @@ inline void generateCustomers(vl::db::Connection& conn, int contracts) {
         f->bind(QStringLiteral("b"), b);
         f->execute();
     }
+}
+
+inline void officeCustomers(vl::db::Transaction& tx, int contracts) {
+    static const char* const family[] = {"Kovács", "Szabó", "Tóth", "Nagy", "Horváth", "Varga", "Kiss", "Molnár",
+                                         "Németh", "Farkas", "Balogh", "Papp", "Takács", "Juhász", "Lakatos",
+                                         "Mészáros", "Oláh", "Simon", "Rácz", "Fekete", "Szilágyi", "Török", "Fehér",
+                                         "Gál", "Szűcs", "Kocsis", "Pintér", "Fodor", "Sipos", "Lukács", "Gulyás",
+                                         "Király", "Katona", "Sándor", "Boros", "Fazekas", "Antal", "Orosz", "Vincze",
+                                         "Hegedűs", "Deák", "Bálint", "Illés", "Vass", "Szőke", "Vörös", "Ősz", "Éles"};
+    static const char* const trade[] = {"Építő", "Mélyépítő", "Rendezvényszervező", "Útépítő", "Kertészet",
+                                        "Bontási", "Tetőfedő", "Csőszerelő", "Ingatlanfejlesztő", "Fesztivál"};
+    static const char* const form[] = {"Kft.", "Bt.", "Zrt.", "Kkt."};
+    static const char* const cities[][2] = {{"1117", "Budapest"}, {"2000", "Szentendre"}, {"2030", "Érd"},
+                                            {"2040", "Budaörs"},  {"2100", "Gödöllő"},    {"3525", "Miskolc"},
+                                            {"4025", "Debrecen"}, {"6720", "Szeged"}};
+    const std::vector<int> held = officeContractsPerCustomer(contracts);
+    std::mt19937 rnd(20261212);
+    auto u = tx.prepare(QStringLiteral("INSERT INTO UGYFEL (NEV, IRSZAM, VAROS, UTCA, AKTIV) VALUES (:n, :i, :v, :s, 'I')"
+                                       " RETURNING KOD"));
+    auto c = tx.prepare(QStringLiteral("INSERT INTO UGYFELCIM (UGYFELKOD, NEV, IRSZAM, VAROS, UTCA, KOMMENT) VALUES (:u, :n,"
+                                       " :i, :v, :s, 'Kapukód 12') RETURNING KOD"));
+    // One (customer, site) per contract, then shuffled over the contract numbers.
+    std::vector<std::pair<QString, QString>> places;
+    places.reserve(contracts);
+    int street = 0;
+    for (int i = 0; i < int(held.size()); ++i) {
+        const auto& city = cities[rnd() % 8];
+        const QString name = QStringLiteral("%1 %2 %3 %4")
+                                 .arg(QString::fromUtf8(family[rnd() % (sizeof family / sizeof *family)]),
+                                      QString::fromUtf8(trade[rnd() % (sizeof trade / sizeof *trade)]))
+                                 .arg(i + 1)
+                                 .arg(QString::fromUtf8(form[rnd() % 4]));
+        u->bindAll({{QStringLiteral("n"), name}, {QStringLiteral("i"), QString::fromUtf8(city[0])},
+                    {QStringLiteral("v"), QString::fromUtf8(city[1])},
+                    {QStringLiteral("s"), QStringLiteral("Fő utca %1.").arg(i % 200 + 1)}});
+        const QString k = u->open().at(0, 0).toString();
+        // One or two sites for a small customer, one per three contracts for a large one.
+        const int n = held[i];
+        const int siteCount = n <= 2 ? 1 + int(rnd() % 2) : std::max(2, (n + 2) / 3);
+        QStringList sites;
+        for (int s = 0; s < siteCount; ++s) {
+            ++street;
+            c->bindAll({{QStringLiteral("u"), k}, {QStringLiteral("n"), QStringLiteral("Telephely %1").arg(s + 1)},
+                        {QStringLiteral("i"), QString::fromUtf8(city[0])}, {QStringLiteral("v"), QString::fromUtf8(city[1])},
+                        {QStringLiteral("s"), QStringLiteral("Ipar utca %1.").arg(street)}});
+            sites << c->open().at(0, 0).toString();
+        }
+        for (int j = 0; j < n; ++j) places.push_back({k, sites.at(j % sites.size())});
+    }
+    std::shuffle(places.begin(), places.end(), rnd);
+    auto f = tx.prepare(QStringLiteral("UPDATE FORGFEJ SET UGYFELKOD = :u, UGYFELCIM = :c WHERE BIZONYLAT = :b"));
+    for (int b = 1; b <= contracts; ++b) {
+        f->bind(QStringLiteral("u"), places.at(b - 1).first);
+        f->bind(QStringLiteral("c"), places.at(b - 1).second);
+        f->bind(QStringLiteral("b"), b);
+        f->execute();
+    }
+}
+
+} // namespace detail
+
+// Customers, sites and drivers S0..S6 for the generated contracts 1..contracts;
+// CustomerSpread::Even (the default) as it always was, CustomerSpread::Office
+// as above. The drivers are written over any of the same code already there.
+inline void generateCustomers(vl::db::Connection& conn, int contracts, CustomerSpread spread = CustomerSpread::Even) {
+    auto tx = conn.begin();
+    for (int d = 0; d < 7; ++d)
+        tx->exec(spread == CustomerSpread::Even
+                     ? QStringLiteral("INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES (:k, :n, 'I')")
+                     : QStringLiteral("UPDATE OR INSERT INTO SZ_SOFOR (KOD, NEV, AKTIV) VALUES (:k, :n, 'I') MATCHING (KOD)"),
+                 {{QStringLiteral("k"), QStringLiteral("S%1").arg(d)}, {QStringLiteral("n"), QStringLiteral("Sofőr %1").arg(d)}});
+    if (spread == CustomerSpread::Even) detail::evenCustomers(*tx, contracts);
+    else detail::officeCustomers(*tx, contracts);
     tx->commit();
 }
+
+// The spread a bench uses: the office's when it was given --cabins.
+inline CustomerSpread spreadFor(const BenchArgs& a) { return a.sized() ? CustomerSpread::Office : CustomerSpread::Even; }
 
 // `years` years of history behind the current year: the current year's visits
 // and billing periods copied into each earlier year (the same contracts and

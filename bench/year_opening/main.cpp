@@ -1,4 +1,4 @@
-// bench_year_opening [--contracts N] [--batch N] [--dir DIR] [--plans]
+// bench_year_opening [--cabins N] [--years N] [--contracts N] [--batch N] [--dir DIR] [--plans]
 //
 // A generated company: N running open-ended contracts (default 2,500) with four
 // cabins each (10,000), weekly patterns of one to three visits (a tenth of them
@@ -10,6 +10,9 @@
 // wrote, in one transaction through the client API. Prints both and their
 // ratio. --plans prints the query plans of the statements in plans.sql (the day
 // sheet, the product history, the generators' statements) on the company.
+// --cabins N: N / 4 contracts and the office-like customers; --years N: N
+// years of done history behind 2026 (none by default). Prints the RESULT line
+// of "year_opening" (BenchArgs.h): the opening against the bare insert.
 #include "GeneratedCompany.h"
 #include "db/Database.h"
 #include "rental/Billing.h"
@@ -95,6 +98,9 @@ int main(int argc, char** argv) {
         else if (args[i] == QStringLiteral("--batch") && i + 1 < args.size()) batch = args[++i].toInt();
         else if (args[i] == QStringLiteral("--plans")) plans = true;
     }
+    const vl::bench::BenchArgs sizes = vl::bench::BenchArgs::read(args);
+    contracts = sizes.contracts(contracts);
+    const int years = sizes.historyYears(0);
     QTemporaryDir tmp;
     const QString dir = dirArg.isEmpty() ? tmp.path() : dirArg;
     const QString pathA = dir + QStringLiteral("/bench_year_opening.fdb");
@@ -116,11 +122,14 @@ int main(int argc, char** argv) {
         }
         generateCompany(*conn, contracts);
         generateCurrentYear(*conn, contracts);
+        if (sizes.sized()) vl::bench::generateCustomers(*conn, contracts, vl::bench::CustomerSpread::Office);
+        vl::bench::generateHistory(*conn, years);
         const auto rs = conn->query(QStringLiteral("SELECT (SELECT COUNT(*) FROM FORGKABIN), (SELECT COUNT(*) FROM FORGTEV),"
                                                    " (SELECT COUNT(*) FROM FORGFIZ) FROM RDB$DATABASE"));
-        say(QStringLiteral("Company: %1 contracts, %2 cabins, %3 activities and %4 billing periods of 2026 (set up in %5 s)")
+        say(QStringLiteral("Company: %1 contracts, %2 cabins, %3 activities and %4 billing periods of 2026 and %6 year(s)"
+                           " before (set up in %5 s)")
                 .arg(contracts).arg(rs.at(0, 0).toLongLong()).arg(rs.at(0, 1).toLongLong())
-                .arg(rs.at(0, 2).toLongLong()).arg(t.elapsed() / 1000.0, 0, 'f', 1));
+                .arg(rs.at(0, 2).toLongLong()).arg(t.elapsed() / 1000.0, 0, 'f', 1).arg(years));
         conn->close();
     }
     if (!QFile::copy(pathA, pathB) || (batch > 1 && !QFile::copy(pathA, pathC))) {
@@ -161,6 +170,7 @@ int main(int argc, char** argv) {
     say(QStringLiteral("Bare insert of the same rows into the same tables and indexes: %1 s (%2 rows/s)")
             .arg(bare, 0, 'f', 2).arg(qint64(rows / std::max(bare, 0.001))));
     say(QStringLiteral("Ratio:                        %1 x").arg(opening / std::max(bare, 0.001), 0, 'f', 2));
+    vl::bench::printResult(QStringLiteral("year_opening"), rows, opening, bare);
     say(QStringLiteral("Second run (changes %1 rows): %2 s")
             .arg(again.visitsWritten + again.visitsDeleted + again.periodsWritten + again.periodsDeleted)
             .arg(second, 0, 'f', 2));
