@@ -15,6 +15,7 @@
 // are compared with those of the build, value for value (type included), and
 // so are the counts, the total and the planned deliveries the two answer: any
 // difference is printed and the bench exits with 1.
+#include "../common/BenchArgs.h"
 #include "GeneratedCompany.h"
 #include "billing/Appendix.h"
 #include "billing/BillingSchema.h"
@@ -248,6 +249,7 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QStringLiteral("--contracts") && i + 1 < args.size()) contracts = args[++i].toInt();
+        else if (args[i] == QStringLiteral("--cabins") && i + 1 < args.size()) contracts = std::max(1, args[++i].toInt() / 4);
         else if (args[i] == QStringLiteral("--dir") && i + 1 < args.size()) dirArg = args[++i];
         else if (args[i] == QStringLiteral("--month") && i + 1 < args.size()) month = args[++i];
         else if (args[i] == QStringLiteral("--runs") && i + 1 < args.size()) runs = std::max(1, args[++i].toInt());
@@ -365,6 +367,7 @@ int main(int argc, char** argv) {
     if (!bareRental.empty())
         say(QStringLiteral("    of it rental part %1 s, activity part %2 s (medians, each alone)")
                 .arg(median(bareRental), 0, 'f', 3).arg(median(bareActivity), 0, 'f', 3));
+    vl::bench::printResult(QStringLiteral("appendix"), again.rows, b, bb);
     say(QStringLiteral("  ratio build / bare:             best %1, median %2")
             .arg(bb > 0 ? b / bb : 0.0, 0, 'f', 2).arg(median(bare) > 0 ? median(build) / median(bare) : 0.0, 0, 'f', 2));
     say(QStringLiteral("  earlier build (every row fetched and written one by one): best %1 s, median %2 s,"

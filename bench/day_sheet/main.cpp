@@ -24,6 +24,7 @@
 //   isql-fb -q DIR/bench_day_sheet_2500_1.fdb
 //   SQL> SET PLANONLY ON;
 //   SQL> <the statement, :datum written as '2026.11.23'>;
+#include "../common/BenchArgs.h"
 #include "GeneratedCompany.h"
 #include "db/Database.h"
 #include "operations/DaySheet.h"
@@ -193,6 +194,7 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QStringLiteral("--contracts") && i + 1 < args.size()) contracts = args[++i].toInt();
+        else if (args[i] == QStringLiteral("--cabins") && i + 1 < args.size()) contracts = std::max(1, args[++i].toInt() / 4);
         else if (args[i] == QStringLiteral("--runs") && i + 1 < args.size()) runs = std::max(1, args[++i].toInt());
         else if (args[i] == QStringLiteral("--years") && i + 1 < args.size()) years = std::max(0, args[++i].toInt());
         else if (args[i] == QStringLiteral("--dir") && i + 1 < args.size()) dirArg = args[++i];
@@ -317,6 +319,8 @@ int main(int argc, char** argv) {
     say(QStringLiteral("Ratio of the sheet to the floor: %1x (best), %2x (median)")
             .arg(best(sheetTimes) / best(floorTimes), 0, 'f', 2)
             .arg(median(sheetTimes) / median(floorTimes), 0, 'f', 2));
+    vl::bench::printResult(QStringLiteral("day_sheet"), sheet.lines().size(), best(sheetTimes) / 1000.0,
+                           best(floorTimes) / 1000.0);
     conn->close();
     if (plans) printPlans(path, day);
     return 0;
