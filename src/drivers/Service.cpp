@@ -261,10 +261,6 @@ int intSetting(const QString& key, int def, int lo, int hi, QString* problem) {
     return n;
 }
 
-QString hungarianDay(const QDate& d) {
-    static const char* names[] = {"Hétfő", "Kedd", "Szerda", "Csütörtök", "Péntek", "Szombat", "Vasárnap"};
-    return QString::fromUtf8(names[d.dayOfWeek() - 1]);
-}
 
 } // namespace
 
@@ -551,7 +547,6 @@ QHttpServerResponse DriverService::day(const QHttpServerRequest& r, const Driver
         return error(Status::Forbidden, QStringLiteral("Ezt a napot (%1) az iroda nem engedi megnézni.").arg(date));
     QJsonObject o = DriverDayAnswer(*conn_, s.driver, date, days);
     if (o.value(QStringLiteral("name")).toString().isEmpty()) o.insert(QStringLiteral("name"), s.name);
-    if (o.value(QStringLiteral("dayName")).toString().isEmpty()) o.insert(QStringLiteral("dayName"), hungarianDay(d));
     return json(o);
 }
 
