@@ -331,6 +331,35 @@ QList<SchemaStep> buildSteps() {
                          QStringLiteral("ALTER TABLE FORGSOR ADD NAPTARSZABALY VARCHAR(1)"),
                          QStringLiteral("ALTER TABLE FORGTEV ADD EREDETINAP VARCHAR(10)")},
                         {}});
+    // Pictures kept with an activity: photos from the site, the receiver's
+    // signature and name (FORGKEP), keyed by the activity.
+    l.append(SchemaStep{11, QStringLiteral("Tevékenységek képei: fényképek és az átvevő aláírása (FORGKEP)"),
+                        {QStringLiteral("CREATE TABLE FORGKEP ("
+                                        " ID INTEGER NOT NULL,"
+                                        " BIZONYLAT INTEGER NOT NULL,"
+                                        " VERZIO INTEGER NOT NULL,"
+                                        " TETELSOR INTEGER NOT NULL,"
+                                        " SORSZAM INTEGER NOT NULL,"
+                                        " DATUM VARCHAR(10) NOT NULL,"
+                                        " TEVSORSZAM INTEGER NOT NULL,"
+                                        " FAJTA VARCHAR(1) NOT NULL,"
+                                        " ATVEVO VARCHAR(60),"
+                                        " TIPUS VARCHAR(20) NOT NULL,"
+                                        " KEP BLOB SUB_TYPE 0 NOT NULL,"
+                                        " MERET INTEGER NOT NULL,"
+                                        " SZELES INTEGER,"
+                                        " MAGAS INTEGER,"
+                                        " HASH VARCHAR(64) NOT NULL,"
+                                        " SOFORKOD VARCHAR(10),"
+                                        " KERES VARCHAR(64),"
+                                        " JUZER VARCHAR(10),"
+                                        " MIKOR VARCHAR(19),"
+                                        " CONSTRAINT PK_FORGKEP PRIMARY KEY (ID))"),
+                         QStringLiteral("CREATE INDEX IX_FORGKEP_TEV ON FORGKEP (BIZONYLAT, VERZIO, TETELSOR, SORSZAM, DATUM, TEVSORSZAM)"),
+                         QStringLiteral("CREATE INDEX IX_FORGKEP_DATUM ON FORGKEP (DATUM)"),
+                         QStringLiteral("CREATE UNIQUE INDEX UX_FORGKEP_KERES ON FORGKEP (SOFORKOD, KERES)"),
+                         QStringLiteral("CREATE SEQUENCE GEN_FORGKEP_ID")},
+                        {}});
     // Later versions are appended here, never changed once released.
     return l;
 }
