@@ -40,7 +40,7 @@ namespace {
 using Status = QHttpServerResponder::StatusCode;
 
 const char* kCsp =
-    "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; connect-src 'self'; "
+    "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' blob: data:; connect-src 'self'; "
     "manifest-src 'self'; worker-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
 
 QString stamp(const QDateTime& t) { return t.toString(QStringLiteral("yyyy.MM.dd hh:mm:ss")); }
@@ -487,6 +487,10 @@ QHttpServerResponse DriverService::page(const QByteArray& path) {
         {"/static/app.js", ":/drivers/pages/app.js", "text/javascript; charset=utf-8"},
         {"/static/app.css", ":/drivers/pages/app.css", "text/css; charset=utf-8"},
         {"/static/icon.svg", ":/drivers/pages/icon.svg", "image/svg+xml"},
+        {"/static/icon-192.png", ":/drivers/pages/icon-192.png", "image/png"},
+        {"/static/icon-512.png", ":/drivers/pages/icon-512.png", "image/png"},
+        {"/manifest.webmanifest", ":/drivers/pages/manifest.webmanifest", "application/manifest+json"},
+        {"/sw.js", ":/drivers/pages/sw.js", "text/javascript; charset=utf-8"},
     };
     for (const Asset& a : assets) {
         if (path != a.path) continue;
