@@ -10,7 +10,7 @@ if [ "${1:-}" = "--test" ]; then
   PKGS+=(xvfb imagemagick poppler-utils unixodbc libsqliteodbc firebird3.0-server vsftpd openssl
         python3-openpyxl python3-xlrd gnumeric python3-dbfread
         lintian desktop-file-utils man-db passwd util-linux openbox zbar-tools
-        chromium)
+        chromium libnss3-tools)
 fi
 missing=()
 # The browser tests drive Chromium from node: a node already on the machine is kept.

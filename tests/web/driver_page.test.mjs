@@ -11,7 +11,8 @@
 // day as the office would (then "Frissítés" must show the banner); VL_OUT
 // the screenshots' folder (out/driver-page of the tree). The keys marked are
 // written to VL_OUT/marks.json for the caller to check in the database.
-// Exits non-zero on any failure.
+// VL_MODE=offline and VL_MODE=tls run the scenarios described at offline()
+// and tls() instead. Exits non-zero on any failure.
 import fs from 'node:fs';
 import path from 'node:path';
 import { execSync } from 'node:child_process';
@@ -307,8 +308,389 @@ async function main() {
   }, null, 1) + '\n');
 }
 
+// ---- without signal (VL_MODE=offline) -------------------------------------
+// A persistent profile: the login stores the day and the worker its files;
+// the service is stopped (VL_SERVICE_STOP), the office changes one activity
+// (VL_ADMIN run-script), the driver marks a visit done with a photo
+// (VL_PHOTO), a take-back done with the receiver's signature, a cash row
+// and the activity the office changed; the browser is closed and opened
+// again on the profile while the service is still down; the service comes
+// back (VL_SERVICE_START) and "Küldés most" sends everything in order. The
+// request ids made are written to VL_OUT/offline.json for the database check.
+
+const PROFILE = process.env.VL_PROFILE || '';
+const SERVICE_STOP = process.env.VL_SERVICE_STOP || '';
+const SERVICE_START = process.env.VL_SERVICE_START || '';
+const ADMIN = process.env.VL_ADMIN || '';
+const PHOTO = process.env.VL_PHOTO || '';
+const PHOTO_CABIN = process.env.VL_PHOTO_CABIN || '';
+const CHANGED_CABIN = process.env.VL_CHANGED_CABIN || '';
+const RECEIVER = 'Kovács Éva';
+
+async function phone(b, expected) {
+  const page = await b.newPage();
+  await page.emulate({
+    viewport: { width: 360, height: 740, deviceScaleFactor: 2, isMobile: true, hasTouch: true },
+    userAgent: 'Mozilla/5.0 (Linux; Android 14; Pixel 7) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/120.0 Mobile Safari/537.36',
+  });
+  page.on('pageerror', (e) => problems.push('page error: ' + e.message));
+  page.on('console', (m) => {
+    if (m.type() === 'error' && !expected.test(m.text())) problems.push('console: ' + m.text());
+  });
+  page.on('requestfailed', (r) => {
+    const why = (r.failure() || {}).errorText || '';
+    if (!expected.test(why)) problems.push('request failed: ' + r.url() + ' ' + why);
+  });
+  return page;
+}
+
+function launch(extra) {
+  return puppeteer.launch(Object.assign({
+    executablePath: CHROMIUM,
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage', '--lang=hu-HU', '--no-first-run'],
+  }, extra || {}));
+}
+
+// What the page keeps in IndexedDB, blobs as {size, type}.
+function readStore(page, store) {
+  return page.evaluate((s) => new Promise((resolve, reject) => {
+    const r = indexedDB.open('vorlanda-sofor');
+    r.onerror = () => reject(r.error);
+    r.onsuccess = () => {
+      const db = r.result;
+      const t = db.transaction(s, 'readonly').objectStore(s);
+      const keys = t.getAllKeys();
+      const vals = t.getAll();
+      vals.onsuccess = () => {
+        db.close();
+        resolve(vals.result.map((v, i) => {
+          const o = (v && typeof v === 'object') ? Object.assign({}, v) : { value: v };
+          if (o.blob) o.blob = { size: o.blob.size, type: o.blob.type };
+          o._key = keys.result[i];
+          return o;
+        }));
+      };
+      vals.onerror = () => reject(vals.error);
+    };
+  }), store);
+}
+
+async function login(page) {
+  await page.waitForSelector('#login-pin', { visible: true, timeout: WAIT });
+  await page.$eval('#login-driver', (e) => { e.value = ''; });
+  await page.type('#login-driver', DRIVER);
+  await page.type('#login-pin', PIN);
+  await page.tap('#login-submit');
+  await page.waitForFunction(() => document.body.dataset.screen === 'day' && document.body.dataset.busy === '0' &&
+                             document.querySelectorAll('.act').length > 0, { timeout: WAIT });
+}
+
+function keyWhere(key) {
+  const m = /^T\.(\d+)\.(\d+)\.(\d+)\.(\d+)\.(\d{4}\.\d{2}\.\d{2})\.(\d+)$/.exec(key);
+  if (!m) throw new Error('not an activity key: ' + key);
+  return `BIZONYLAT = ${m[1]} AND VERZIO = ${m[2]} AND TETELSOR = ${m[3]} AND SORSZAM = ${m[4]} ` +
+         `AND DATUM = '${m[5]}' AND TEVSORSZAM = ${m[6]}`;
+}
+
+async function offline() {
+  if (!PROFILE || !SERVICE_STOP || !SERVICE_START || !ADMIN || !PHOTO) {
+    fatal('VL_PROFILE, VL_SERVICE_STOP, VL_SERVICE_START, VL_ADMIN and VL_PHOTO must be set');
+  }
+  const expected = /status of 401|ERR_CONNECTION_REFUSED|ERR_INTERNET_DISCONNECTED|ERR_FAILED/;
+  const sel = (key) => `.act[data-key="${key}"]`;
+  const text = (page, s) => page.$eval(s, (e) => e.textContent.trim());
+  const visible = (page, s) => page.$eval(s, (e) => !e.hidden && e.getClientRects().length > 0).catch(() => false);
+  const shot = (page, name, full = false) => page.screenshot({ path: path.join(OUT, name + '.png'), fullPage: full });
+  const idle = (page) => page.waitForFunction(() => document.body.dataset.busy === '0', { timeout: WAIT });
+
+  // ---- online: the login stores the day, the worker its files
+  browser = await launch({ userDataDir: PROFILE });
+  let page = await phone(browser, expected);
+  let resp = await page.goto(URL_, { waitUntil: 'networkidle0', timeout: WAIT });
+  check(resp && resp.status() === 200, 'the page answers 200 (offline scenario)');
+  check(await page.$eval('link[rel="manifest"]', (e) => e.getAttribute('href')) === '/manifest.webmanifest',
+        'the page names its manifest');
+  const manifest = await page.evaluate(async () => {
+    const r = await fetch('/manifest.webmanifest');
+    return { type: r.headers.get('content-type'), body: await r.json() };
+  });
+  check(/^application\/manifest\+json/.test(manifest.type) && manifest.body.start_url === '/' &&
+        manifest.body.display === 'standalone' && manifest.body.lang === 'hu' &&
+        manifest.body.name === 'Vorlanda – sofőr napja' &&
+        ['192x192', '512x512'].every((sz) => manifest.body.icons.some((i) => i.sizes === sz && i.type === 'image/png')),
+        'the manifest: name, start, standalone, Hungarian, icons of 192 and 512 px');
+  const icons = await page.evaluate(async () => Promise.all(['/static/icon-192.png', '/static/icon-512.png'].map(async (u) => {
+    const b = await (await fetch(u)).blob();
+    const bm = await createImageBitmap(b);
+    return b.type + ' ' + bm.width + 'x' + bm.height;
+  })));
+  check(icons[0] === 'image/png 192x192' && icons[1] === 'image/png 512x512', `the icons are PNGs of their size (${icons.join(', ')})`);
+  const swHead = await page.evaluate(async () => {
+    const r = await fetch('/sw.js', { cache: 'no-store' });
+    return { type: r.headers.get('content-type'), cache: r.headers.get('cache-control') };
+  });
+  check(/^text\/javascript/.test(swHead.type) && swHead.cache === 'no-cache', 'the worker is served as script, no-cache');
+  const csp = (resp && resp.headers()['content-security-policy']) || '';
+  check(/worker-src 'self'/.test(csp) && /manifest-src 'self'/.test(csp) && /img-src 'self' blob: data:/.test(csp) &&
+        !/unsafe-inline/.test(csp), 'the CSP allows the own worker, manifest and blob: images, no inline script');
+
+  await login(page);
+  await page.waitForFunction(() => document.body.dataset.sw === 'ready' && !!navigator.serviceWorker.controller,
+                             { timeout: WAIT });
+  const sw = await page.evaluate(async () => {
+    const reg = await navigator.serviceWorker.getRegistration();
+    const names = await caches.keys();
+    const urls = [];
+    for (const n of names) for (const r of await (await caches.open(n)).keys()) urls.push(new URL(r.url).pathname);
+    return { scope: reg && reg.scope, names, urls };
+  });
+  check(sw.scope === new URL(URL_).origin + '/', `the service worker controls the page, scope / (${sw.scope})`);
+  check(sw.names.length === 1 && /^vl-driver-/.test(sw.names[0]), `one versioned cache (${sw.names.join(', ')})`);
+  check(['/', '/static/app.js', '/static/app.css', '/static/icon.svg', '/static/icon-192.png', '/static/icon-512.png',
+         '/manifest.webmanifest'].every((u) => sw.urls.includes(u)), 'the cache holds the page\'s own files');
+  check(!sw.urls.some((u) => u.startsWith('/api/')), 'no answer of the service is cached');
+  const dayNoStore = await page.evaluate(async () => (await fetch('/api/day', { cache: 'no-store' })).headers.get('cache-control'));
+  check(dayNoStore === 'no-store', 'the day comes with no-store through the worker');
+
+  const kv = await readStore(page, 'kv');
+  const session = (kv.find((x) => x._key === 'session') || {});
+  check(session.driver === DRIVER && typeof session.csrf === 'string' && session.csrf.length > 0 &&
+        /^\d{4}\.\d{2}\.\d{2} \d{2}:\d{2}/.test(session.expires || '') && Array.isArray(session.days),
+        'the session\'s plain facts are stored (driver, token, days, expiry)');
+  const cookie = (await page.cookies()).find((c) => c.name === 'vlsession');
+  check(!!cookie && !JSON.stringify(kv).includes(cookie.value), 'the session cookie is not among the stored facts');
+  const today = await page.evaluate(() => document.querySelector('.act').dataset.key.split('.').slice(5, 8).join('.'));
+  const days = await readStore(page, 'days');
+  check(days.some((d) => d.date === today) && days.length === (session.days || []).length,
+        `each allowed day is stored (${days.map((d) => d.date).join(', ')})`);
+
+  const acts = await page.$$eval('.act', (list) => list.map((e) => ({
+    key: e.dataset.key, code: e.dataset.code, cabin: e.dataset.cabin, cls: e.dataset.class,
+    signable: !!e.querySelector('button[data-action="sign"]'), photo: !!e.querySelector('button[data-action="photo"]'),
+  })));
+  const planned = (c) => c === 'I' || c === 'i';
+  const photoAct = acts.find((a) => a.code === MAINT && planned(a.cls) && (!PHOTO_CABIN || a.cabin === PHOTO_CABIN));
+  const changedAct = acts.find((a) => a.code === MAINT && planned(a.cls) && a.cabin === CHANGED_CABIN);
+  const takeBack = acts.find((a) => a.code === TAKEBACK && planned(a.cls) && (!TAKEBACK_CABIN || a.cabin === TAKEBACK_CABIN));
+  if (!photoAct || !changedAct || !takeBack) throw new Error('the activities looked for are not on the day: ' + JSON.stringify(acts));
+  check(acts.every((a) => a.photo) && takeBack.signable && !photoAct.signable,
+        'every activity offers "Fénykép", only a take-back or delivery "Aláírás"');
+  const cashRow = await page.$eval('.cash[data-class="I"]', (e) => e.dataset.key);
+
+  // ---- the service goes away; the office changes one activity meanwhile
+  execSync(SERVICE_STOP, { stdio: ['ignore', 'inherit', 'inherit'], shell: '/bin/bash' });
+  fs.writeFileSync('office-change.sql', `UPDATE FORGTEV SET TEVALLAPOT = 'E' WHERE ${keyWhere(changedAct.key)};\n`);
+  execSync(`"${ADMIN}" run-script office-change.sql`, { stdio: ['ignore', 'ignore', 'inherit'] });
+
+  // 1. "Elvégezve" on a visit
+  await page.tap(`${sel(photoAct.key)} button[data-action="done"]`);
+  await page.waitForFunction((s) => document.querySelector(s + ' .msg-wait') && document.body.dataset.busy === '0' &&
+                             document.body.dataset.online === '0', { timeout: WAIT }, sel(photoAct.key));
+  check(await text(page, '#net-state') === 'Nincs kapcsolat', 'without the service the strip says "Nincs kapcsolat"');
+  await shot(page, '08-offline');
+  // 2. its photo, a large one made smaller on the phone
+  await page.tap(`${sel(photoAct.key)} button[data-action="photo"]`);
+  await page.waitForSelector('#photo-panel:not([hidden])', { timeout: WAIT });
+  check(await page.$eval('#photo-input', (e) => e.accept === 'image/*' && e.getAttribute('capture') === 'environment'),
+        'the photo input asks for the back camera');
+  await page.tap('#photo-save').catch(() => {});
+  check(await page.$eval('#photo-save', (b) => b.disabled), '"Mentés" waits for a photo');
+  await (await page.$('#photo-input')).uploadFile(PHOTO);
+  await page.waitForFunction(() => !document.getElementById('photo-save').disabled, { timeout: WAIT });
+  const info = await text(page, '#photo-info');
+  check(/^1600 × 1200 képpont/.test(info), `the photo is made at most 1600 px on its longer side (${info})`);
+  await shot(page, '10-photo');
+  await page.tap('#photo-save');
+  await page.waitForFunction((s) => document.getElementById('photo-panel').hidden &&
+                             (document.querySelector(s + ' .act-images') || {}).dataset?.waiting === '1',
+                             { timeout: WAIT }, sel(photoAct.key));
+  check(await text(page, `${sel(photoAct.key)} .act-images`) === 'Fénykép, aláírás: 1 (1 küldésre vár)',
+        'the card counts its photo, waiting');
+  // 3. the take-back done, 4. the receiver signs
+  await page.tap(`${sel(takeBack.key)} button[data-action="done"]`);
+  await page.waitForFunction((s) => document.querySelector(s + ' .msg-wait') && document.body.dataset.busy === '0',
+                             { timeout: WAIT }, sel(takeBack.key));
+  await page.tap(`${sel(takeBack.key)} button[data-action="sign"]`);
+  await page.waitForSelector('#sign-panel:not([hidden])', { timeout: WAIT });
+  await page.tap('#sign-save');
+  check(await text(page, '#sign-error') === 'Adja meg az átvevő nevét.', 'a signature needs the receiver\'s name');
+  check(await page.$eval('#sign-name', (e) => e.maxLength) === 60, 'the receiver\'s name holds at most 60 characters');
+  await page.type('#sign-name', RECEIVER);
+  await page.tap('#sign-save');
+  check(await text(page, '#sign-error') === 'Az átvevő írja alá a mezőben.', 'a signature needs a line drawn');
+  const box = await (await page.$('#sign-pad')).boundingBox();
+  await page.mouse.move(box.x + 20, box.y + box.height * 0.7);
+  await page.mouse.down();
+  for (let i = 1; i <= 24; i++) {
+    await page.mouse.move(box.x + 20 + i * (box.width - 40) / 24, box.y + box.height * (0.5 + 0.3 * Math.sin(i / 2)));
+  }
+  await page.mouse.up();
+  const inked = await page.$eval('#sign-pad', (c) => {
+    const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+    let dark = 0;
+    for (let i = 0; i < d.length; i += 4) if (d[i] < 100) dark++;
+    return dark;
+  });
+  check(inked > 200, `the line drawn shows on the pad (${inked} dark pixels)`);
+  await shot(page, '09-signature');
+  await page.tap('#sign-save');
+  await page.waitForFunction((s) => document.getElementById('sign-panel').hidden &&
+                             (document.querySelector(s + ' .act-images') || {}).dataset?.waiting === '1',
+                             { timeout: WAIT }, sel(takeBack.key));
+  // 5. cash collected
+  await page.tap(`.cash[data-key="${cashRow}"] button[data-action="cash"]`);
+  await page.waitForSelector('#cash-panel:not([hidden])', { timeout: WAIT });
+  await page.tap('#cash-ok');
+  await page.waitForFunction((k) => document.querySelector(`.cash[data-key="${k}"] .msg-wait`) && document.body.dataset.busy === '0',
+                             { timeout: WAIT }, cashRow);
+  // 6. "Elvégezve" on what the office changed meanwhile (the phone does not know yet)
+  await page.tap(`${sel(changedAct.key)} button[data-action="done"]`);
+  await page.waitForFunction(() => document.body.dataset.waiting === '6' && document.body.dataset.busy === '0', { timeout: WAIT });
+  check(await text(page, '#queue-count') === '4 jelölés és 2 kép vár küldésre', `the strip counts what waits (${await text(page, '#queue-count')})`);
+  check(await text(page, '#net-state') === 'Nincs kapcsolat', 'still "Nincs kapcsolat"');
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await shot(page, '11-queue');
+  const queue = await readStore(page, 'queue');
+  const order = queue.map((q) => q.type + ':' + (q.type === 'mark' ? q.mark.action : q.kind) + ':' + q.key);
+  const want = [`mark:done:${photoAct.key}`, `image:photo:${photoAct.key}`, `mark:done:${takeBack.key}`,
+                `image:signature:${takeBack.key}`, `mark:cash:${cashRow}`, `mark:done:${changedAct.key}`];
+  check(JSON.stringify(order) === JSON.stringify(want), 'the queue is stored in the order made:\n    ' + order.join('\n    '));
+  check(queue.every((q) => /^[A-Za-z0-9_-]{1,64}$/.test(q.id) && q.seen === 'T') && new Set(queue.map((q) => q.id)).size === 6,
+        'each item has its own request id and the state it was made on');
+  check(queue[1].blob && queue[1].blob.type === 'image/jpeg' && queue[1].blob.size > 1000 &&
+        queue[3].blob && queue[3].blob.type === 'image/png' && queue[3].blob.size > 500 && queue[3].receiver === RECEIVER,
+        `the photo (JPEG, ${queue[1].blob && queue[1].blob.size} B) and the signature (PNG, ${queue[3].blob && queue[3].blob.size} B, ${queue[3].receiver}) are stored as blobs`);
+
+  // ---- the browser closes (the battery dies); it opens again, no service
+  await browser.close();
+  browser = await launch({ userDataDir: PROFILE });
+  page = await phone(browser, expected);
+  resp = await page.goto(URL_, { waitUntil: 'load', timeout: WAIT });
+  check(resp && resp.status() === 200 && resp.fromServiceWorker(), 'without the service the page opens from the worker\'s cache');
+  await page.waitForFunction(() => document.body.dataset.screen === 'day' && document.body.dataset.busy === '0' &&
+                             document.querySelectorAll('.act').length > 0 && document.body.dataset.online === '0',
+                             { timeout: WAIT });
+  check(await page.$$eval('.act', (l) => l.length) === acts.length, 'the stored day is shown at once');
+  check(await text(page, '#queue-count') === '4 jelölés és 2 kép vár küldésre' && await text(page, '#net-state') === 'Nincs kapcsolat',
+        'the queue is still there after the restart, and the strip says so');
+  check(!!(await page.$(`${sel(photoAct.key)} .msg-wait`)) && await text(page, `${sel(photoAct.key)} .act-images`) === 'Fénykép, aláírás: 1 (1 küldésre vár)',
+        'the cards still show what waits');
+  check((await readStore(page, 'queue')).length === 6, 'six items wait in IndexedDB');
+  await shot(page, '12-restarted');
+
+  // ---- the service is back: "Küldés most"
+  execSync(SERVICE_START, { stdio: ['ignore', 'inherit', 'inherit'], shell: '/bin/bash' });
+  await page.tap('#send-now');
+  // The service forgot its sessions (and the browser its cookie): log in, the queue stays.
+  await page.waitForFunction(() => document.body.dataset.screen === 'login', { timeout: WAIT });
+  check(await text(page, '#login-error') === 'A munkamenet lejárt, kérem, lépjen be újra.', 'an ended session asks for the login');
+  check((await readStore(page, 'queue')).length === 6, 'the queue is kept through the login');
+  await login(page);
+  await page.waitForFunction(() => document.body.dataset.waiting === '0' && document.body.dataset.busy === '0' &&
+                             document.body.dataset.online === '1', { timeout: WAIT });
+  check(await text(page, '#queue-count') === 'Nincs küldésre váró jelölés', 'after sending nothing waits');
+  check(await text(page, '#net-state') === 'Online', 'the strip says "Online"');
+  const last = await text(page, '#last-send');
+  check(/^Utolsó küldés: \d{2}:\d{2}$/.test(last), `the time of the last send is shown (${last})`);
+  check((await readStore(page, 'queue')).length === 0, 'the stored queue is empty');
+  const cls = (k) => page.$eval(sel(k), (e) => e.dataset.class);
+  check(await cls(photoAct.key) === 'N' && await cls(takeBack.key) === 'N' &&
+        await page.$eval(`.cash[data-key="${cashRow}"]`, (e) => e.dataset.class) === 'N',
+        'the visit, the take-back and the cash row are done on the phone\'s copy');
+  check(await text(page, `${sel(photoAct.key)} .act-images`) === 'Fénykép, aláírás: 1' &&
+        await text(page, `${sel(takeBack.key)} .act-images`) === 'Fénykép, aláírás: 1',
+        'the cards count the photo and the signature the office stored');
+  // The refused one stays, with the office's text, on its card and in the list; a reload keeps it.
+  const why = await text(page, `${sel(changedAct.key)} .msg-refused`).catch(() => '');
+  check(why === 'A szerződést közben máshol módosították. Az adatok frissültek, kérem, ismételje meg a műveletet.',
+        `the mark on what the office changed is refused with the office's text (${why})`);
+  check(await cls(changedAct.key) === 'N', 'its card shows the office\'s state');
+  check(await visible(page, '#refused') && await page.$$eval('#refused-list li', (l) => l.map((x) => x.dataset.key).join()) === changedAct.key,
+        'the list of refused items names it');
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await shot(page, '13-refused');
+  await page.reload({ waitUntil: 'load' });
+  await page.waitForFunction(() => document.body.dataset.screen === 'day' && document.body.dataset.busy === '0' &&
+                             document.querySelectorAll('.act').length > 0, { timeout: WAIT });
+  check(await visible(page, '#refused') && !!(await page.$(`${sel(changedAct.key)} .msg-refused`)),
+        'after a reload the refusal is still shown');
+  const marksBefore = await page.evaluate(() => performance.getEntriesByType('resource').filter((r) => r.name.includes('/api/marks')).length);
+  await page.tap('#refused-list button[data-action="ack"]');
+  await page.waitForFunction(() => document.getElementById('refused').hidden, { timeout: WAIT });
+  check(!(await page.$(`${sel(changedAct.key)} .msg-refused`)) && (await readStore(page, 'refused')).length === 0,
+        '"Tudomásul vettem" takes it off the card, the list and the store');
+  const marksAfter = await page.evaluate(() => performance.getEntriesByType('resource').filter((r) => r.name.includes('/api/marks')).length);
+  check(marksAfter === marksBefore, 'a refused mark is never sent again');
+
+  // ---- "Nap lezárása": what the office has
+  await page.tap('#day-close');
+  await page.waitForFunction(() => document.body.dataset.screen === 'closed', { timeout: WAIT });
+  const summary = await page.$$eval('#closed-summary .closed-row', (l) => Object.fromEntries(
+    l.map((r) => [r.querySelector('dt').textContent, r.querySelector('dd').textContent])));
+  check(summary['Fénykép'] === '1' && summary['Aláírás'] === '1', `the day's close shows the photo and the signature (${JSON.stringify(summary)})`);
+  check(Number(summary['Elvégezve']) >= 4 && Number(summary['Összes feladat']) === acts.length &&
+        Number(summary['Elvégezve']) + Number(summary['Nem végezhető el']) + Number(summary['Nyitott']) === acts.length,
+        'done, not done and open add up to the day\'s activities');
+  check(Number(summary['Elutasított jelölés']) >= 1, 'the refused mark is counted');
+  check(/^\d{4}\.\d{2}\.\d{2} · lezárva: \d{4}\.\d{2}\.\d{2} \d{2}:\d{2}$/.test(await text(page, '#closed-date')),
+        `the close's date and time are shown (${await text(page, '#closed-date')})`);
+  await shot(page, '14-day-closed', true);
+  await page.tap('#closed-back');
+  check(await page.evaluate(() => document.body.dataset.screen) === 'day', '"Vissza" returns to the day');
+  const wide = await page.evaluate(() => document.documentElement.scrollWidth);
+  check(wide <= 360, `nothing is wider than the phone (${wide}px)`);
+  const small = await page.$$eval('#screen-day button:not([hidden]), #screen-day a.btn', (l) => l
+    .filter((b) => b.getClientRects().length)
+    .map((b) => b.getBoundingClientRect()).filter((r) => r.height < 44 || r.width < 44).length);
+  check(small === 0, `every button of the day is at least 44 px (${small} smaller)`);
+
+  check(problems.length === 0, 'no console error, page error, CSP violation or failed load' +
+        (problems.length ? ':\n  ' + problems.join('\n  ') : ''));
+  fs.writeFileSync(path.join(OUT, 'offline.json'), JSON.stringify({
+    marks: queue.filter((q) => q.type === 'mark').map((q) => ({ id: q.id, key: q.key, action: q.mark.action })),
+    images: queue.filter((q) => q.type === 'image').map((q) => ({ id: q.id, key: q.key, kind: q.kind, receiver: q.receiver || '' })),
+    refused: queue[5].id,
+  }, null, 1) + '\n');
+}
+
+// ---- over TLS (VL_MODE=tls) -----------------------------------------------
+// The page at https://<VL_TLS_NAME>:port/ with the office's own certificate,
+// its CA trusted through the NSS database of HOME (never an ignored
+// certificate error): the worker registers, the login works, the cookie is Secure.
+async function tls() {
+  const expected = /status of 401/;
+  browser = await launch({
+    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage', '--lang=hu-HU', '--no-first-run',
+           '--host-resolver-rules=' + (process.env.VL_RESOLVER_RULES || '')],
+    env: Object.assign({}, process.env, { HOME: process.env.VL_TLS_HOME || process.env.HOME }),
+  });
+  const page = await phone(browser, expected);
+  let certError = '';
+  page.on('requestfailed', (r) => { if (/CERT|SSL/.test((r.failure() || {}).errorText || '')) certError = r.failure().errorText; });
+  const resp = await page.goto(URL_, { waitUntil: 'networkidle0', timeout: WAIT }).catch((e) => { certError = certError || e.message; return null; });
+  check(resp && resp.status() === 200 && !certError, `the page answers over https without a certificate error ${certError}`);
+  if (!resp) return;
+  const sec = resp.securityDetails();
+  check(!!sec && /TLS/.test(sec.protocol()), `the connection is TLS (${sec && sec.protocol()}, ${sec && sec.issuer()})`);
+  check(await page.evaluate(() => window.isSecureContext && location.protocol === 'https:'), 'the page is a secure context on https');
+  await login(page);
+  await page.waitForFunction(() => document.body.dataset.sw === 'ready' && !!navigator.serviceWorker.controller,
+                             { timeout: WAIT });
+  const scope = await page.evaluate(async () => (await navigator.serviceWorker.getRegistration()).scope);
+  check(scope === new URL(URL_).origin + '/', `the service worker registers over https (${scope})`);
+  const cookie = (await page.cookies()).find((c) => c.name === 'vlsession');
+  check(!!cookie && cookie.secure && cookie.httpOnly, 'the session cookie is Secure and HttpOnly');
+  check(problems.length === 0, 'no console error, page error, CSP violation or failed load over TLS' +
+        (problems.length ? ':\n  ' + problems.join('\n  ') : ''));
+}
+
+const MODE = process.env.VL_MODE || 'online';
+
 try {
-  await main();
+  if (MODE === 'offline') await offline();
+  else if (MODE === 'tls') await tls();
+  else await main();
 } catch (e) {
   failed++;
   console.log('FAIL ' + (e && e.stack ? e.stack : e));

@@ -8,8 +8,16 @@
 #     maintenance visit "Elvégezve" and the take-back "Nem végezhető el"
 #     with a reason, and writes the keys it marked;
 #  4. the database: the visit is done, the take-back still planned and its
-#     remark holds the reason and the remark typed.
-# Fails (never skips) when node, npm or /usr/bin/chromium is missing.
+#     remark holds the reason and the remark typed;
+#  5. without signal (driver_page.test.mjs, VL_MODE=offline): the service
+#     stopped and started again on the same port and database, the browser
+#     closed and opened again on its profile; the database then holds each
+#     mark once in the order made, the refused one refused, the photo and the
+#     signature in FORGKEP;
+#  6. over TLS (VL_MODE=tls): `serve --make-cert --name vorlanda.test`, the CA
+#     trusted in a temporary HOME's NSS database, the name mapped to loopback:
+#     the page loads without certificate errors and its worker registers.
+# Fails (never skips) when node, npm, /usr/bin/chromium, convert or certutil is missing.
 #   run_driver_page.sh VORLANDA_ADMIN [OUT_DIR]
 set -euo pipefail
 ADMIN=$(readlink -f "$1")
@@ -31,6 +39,7 @@ fi
 T=$(mktemp -d /tmp/vorlanda-driver-page.XXXXXX)
 SERVE_PID=
 cleanup() {
+  if [ -f "$T/serve.pid" ]; then kill -TERM "$(cat "$T/serve.pid")" 2>/dev/null || true; sleep 1; fi
   if [ -n "$SERVE_PID" ] && kill -0 "$SERVE_PID" 2>/dev/null; then
     kill -TERM "$SERVE_PID" 2>/dev/null || true
     wait "$SERVE_PID" 2>/dev/null || true
@@ -127,5 +136,91 @@ rows "$T/after.csv" ""
 CHANGED=$( (diff <(cut -d';' -f1-7 "$T/before.csv") <(cut -d';' -f1-7 "$T/after.csv") || true) | (grep '^>' || true) | cut -c3- | sort | tr '\n' ' ')
 WANT=$(printf '%s\n' "$(cut -d';' -f1-5 <<<"$DONE_ROW");KA;E" "1;1;1;2;1;KA;E" | sort | tr '\n' ' ')
 expect "only the phone's visit and the office's changed state ($CHANGED)" '[ "$CHANGED" = "$WANT" ]'
+
+# ---- 5. without signal: the service stopped and started again by service.sh
+# (same database, same port), the browser closed and opened again on its profile
+command -v convert >/dev/null || fail "missing tool: convert (ImageMagick; scripts/install-deps.sh --test installs it)"
+convert -size 2400x1800 gradient:'#2a6f97-#f4d35e' -quality 92 "$T/photo.jpg" || fail "the test photo"
+cat > "$T/service.sh" <<SH
+#!/usr/bin/env bash
+# service.sh start|stop: the service on $PORT in the background, its pid in serve.pid
+set -euo pipefail
+cd "$T"
+case "\$1" in
+start)
+  $(printf '%q' "$ADMIN") serve --listen "127.0.0.1:$PORT" >>"$T/serve.out" 2>&1 </dev/null &
+  echo \$! > "$T/serve.pid"
+  for _ in \$(seq 1 120); do
+    kill -0 "\$(cat "$T/serve.pid")" 2>/dev/null || { echo "serve ended" >&2; exit 1; }
+    node -e 'fetch(process.argv[1]).then(r=>process.exit(r.status===200?0:1),()=>process.exit(1))' "$URL" && exit 0
+    sleep 0.5
+  done
+  echo "serve does not answer" >&2; exit 1 ;;
+stop)
+  pid=\$(cat "$T/serve.pid"); rm -f "$T/serve.pid"
+  kill -TERM "\$pid"
+  for _ in \$(seq 1 100); do kill -0 "\$pid" 2>/dev/null || exit 0; sleep 0.2; done
+  echo "serve does not end" >&2; exit 1 ;;
+esac
+SH
+chmod +x "$T/service.sh"
+"$T/service.sh" start || { cat "$T/serve.out"; fail "serve for the offline scenario"; }
+rm -f "$OUT/offline.json"
+# Cabin 103's visit gets a photo, the take-back of cabin 136 the receiver's
+# signature; the office marks cabin 137's visit done while the service is down.
+VL_MODE=offline VL_URL="$URL" VL_DRIVER=S01 VL_PIN=1234 VL_OUT="$OUT" VL_ADMIN="$ADMIN" \
+VL_PROFILE="$T/profile" VL_SERVICE_STOP="$T/service.sh stop" VL_SERVICE_START="$T/service.sh start" \
+VL_PHOTO="$T/photo.jpg" VL_MAINT_CODE=KA VL_PHOTO_CABIN=103 VL_CHANGED_CABIN=137 \
+VL_TAKEBACK_CODE=VSZ VL_TAKEBACK_CABIN=136 \
+  node "$HERE/driver_page.test.mjs" || { echo "--- serve:"; cat "$T/serve.out"; fail "the page's offline test"; }
+[ -f "$OUT/offline.json" ] || fail "the offline test wrote no offline.json"
+"$T/service.sh" stop || fail "serve did not end after the offline scenario"
+
+# Each mark once, in the order made; the refused one refused; the images stored once each.
+jq_() { node -e 'const j=JSON.parse(require("fs").readFileSync(process.argv[1],"utf8"));process.stdout.write(String(eval(process.argv[2])))' "$OUT/offline.json" "$1"; }
+IDS=$(jq_ 'j.marks.map(m=>"'"'"'"+m.id+"'"'"'").join(",")')
+admin export "SELECT AZONOSITO, MUVELET, EREDMENY FROM TELEFONJEL WHERE SOFORKOD = 'S01' AND AZONOSITO IN ($IDS) ORDER BY MIKOR, AZONOSITO" "$T/phonemarks.csv" >/dev/null ||
+  fail "export of the phone's marks"
+sed -i '1s/^\xEF\xBB\xBF//' "$T/phonemarks.csv"
+GOT=$(tail -n +2 "$T/phonemarks.csv" | tr -d '\r' | tr '\n' ' ')
+WANT=$(jq_ 'j.marks.map(m=>m.id+";"+m.action+";"+(m.id===j.refused?"refused":"ok")).join(" ")+" "')
+expect "each offline mark is in TELEFONJEL once, in the order made ($GOT)" '[ "$GOT" = "$WANT" ]'
+admin export "SELECT FAJTA, ATVEVO, TIPUS, MERET, KERES FROM FORGKEP WHERE SOFORKOD = 'S01' ORDER BY ID" "$T/images.csv" >/dev/null ||
+  fail "export of the activities' images"
+sed -i '1s/^\xEF\xBB\xBF//' "$T/images.csv"
+IMG=$(tail -n +2 "$T/images.csv" | tr -d '\r')
+P_ID=$(jq_ 'j.images[0].id'); S_ID=$(jq_ 'j.images[1].id'); RECEIVER=$(jq_ 'j.images[1].receiver')
+expect "two images stored, once each ($(tr '\n' ' ' <<<"$IMG"))" '[ "$(wc -l <<<"$IMG")" -eq 2 ]'
+expect "the photo: a JPEG, not empty, by its request id" '[[ "$(sed -n 1p <<<"$IMG")" =~ ^F\;\;image/jpeg\;[1-9][0-9]*\;$P_ID$ ]]'
+expect "the signature: a PNG with the receiver's name, by its request id" '[[ "$(sed -n 2p <<<"$IMG")" =~ ^A\;$RECEIVER\;image/png\;[1-9][0-9]*\;$S_ID$ ]]'
+PHOTO_KEY=$(jq_ 'j.images[0].key'); SIGN_KEY=$(jq_ 'j.images[1].key')
+rows "$T/photo_act.csv" "$(where_of "$PHOTO_KEY")"
+rows "$T/sign_act.csv" "$(where_of "$SIGN_KEY")"
+expect "the visit with the photo is done" '[[ "$(tail -n 1 "$T/photo_act.csv")" == *";KA;E;"* ]]'
+expect "the take-back with the signature is done" '[[ "$(tail -n 1 "$T/sign_act.csv")" == *";VSZ;E;"* ]]'
+
+# ---- 6. over TLS: the office's own certificate for a made-up name, its CA
+# trusted in a temporary HOME's NSS database
+command -v certutil >/dev/null || fail "missing tool: certutil (libnss3-tools; scripts/install-deps.sh --test installs it)"
+admin serve --make-cert "$T/cert" --name vorlanda.test >"$T/cert.log" 2>&1 || { cat "$T/cert.log"; fail "serve --make-cert"; }
+mkdir -p "$T/home/.pki/nssdb"
+certutil -d "sql:$T/home/.pki/nssdb" -N --empty-password || fail "certutil: the NSS database"
+certutil -d "sql:$T/home/.pki/nssdb" -A -t "C,," -n vorlanda -i "$T/cert/ca.crt" || fail "certutil: the office's CA"
+TLS_PORT=$(node -e 'const s=require("net").createServer();s.listen(0,"127.0.0.1",()=>{console.log(s.address().port);s.close();})')
+"$ADMIN" serve --listen "127.0.0.1:$TLS_PORT" --cert "$T/cert/server.crt" --key "$T/cert/server.key" >"$T/serve-tls.out" 2>&1 &
+SERVE_PID=$!
+up=no
+for _ in $(seq 1 120); do
+  kill -0 "$SERVE_PID" 2>/dev/null || { cat "$T/serve-tls.out"; fail "serve over TLS ended before it answered"; }
+  if (exec 3<>"/dev/tcp/127.0.0.1/$TLS_PORT") 2>/dev/null; then up=yes; break; fi
+  sleep 0.5
+done
+[ "$up" = yes ] || { cat "$T/serve-tls.out"; fail "serve over TLS does not listen on $TLS_PORT"; }
+VL_MODE=tls VL_URL="https://vorlanda.test:$TLS_PORT/" VL_DRIVER=S01 VL_PIN=1234 VL_OUT="$OUT" \
+VL_TLS_HOME="$T/home" VL_RESOLVER_RULES="MAP vorlanda.test 127.0.0.1" \
+  node "$HERE/driver_page.test.mjs" || { echo "--- serve:"; cat "$T/serve-tls.out"; fail "the page over TLS"; }
+kill -TERM "$SERVE_PID"; wait "$SERVE_PID" || true
+SERVE_PID=
+
 echo "$ok passed, $bad failed"
 [ "$bad" -eq 0 ]
