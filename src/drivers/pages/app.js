@@ -115,19 +115,21 @@
     sending: 'Küldés…',
     queued: 'Elküldésre vár.',
     saved: 'Mentve a telefonon.',
-    waiting: (n) => n + ' jelölés elküldésre vár. A Frissítés gombbal újra elküldheti.',
+    waiting: (marks, images) => (images
+      ? (marks ? marks + ' jelölés és ' : '') + images + ' kép elküldésre vár. A „Küldés most” gombbal újra elküldheti.'
+      : marks + ' jelölés elküldésre vár. A Frissítés gombbal újra elküldheti.'),
     unsent: (n) => n + ' jelölés még nincs elküldve. Biztosan kilép?',
     online: 'Online',
     noNet: 'Nincs kapcsolat',
     queue: (marks, images) => {
-      if (!marks && !images) return 'Nincs küldésre váró jelölés';
+      if (!marks && !images) return 'Minden elküldve';
       const parts = [];
       if (marks) parts.push(marks + ' jelölés');
       if (images) parts.push(images + ' kép');
       return parts.join(' és ') + ' vár küldésre';
     },
     lastSend: (t) => 'Utolsó küldés: ' + t,
-    never: 'még nem volt',
+    never: '–',
     noPhoto: 'Válasszon vagy készítsen fényképet.',
     badPhoto: 'A kép nem olvasható be.',
     noReceiver: 'Adja meg az átvevő nevét.',
@@ -288,6 +290,12 @@
 
   function mine() { return S.queue.filter((q) => q.driver === S.driver); }
 
+  function waitingText() {
+    const q = mine();
+    const marks = q.filter((x) => x.type === 'mark').length;
+    return TEXT.waiting(marks, q.length - marks);
+  }
+
   // The strip always in sight: the connection, what waits, the last send.
   function renderNet() {
     const net = $('net-state');
@@ -368,7 +376,7 @@
       remembered.set('vl.lastDriver', S.driver);
       err.hidden = true;
       $('login-pin').value = '';
-      enterDay(null);
+      enterDay(await storedDay(S.wantedDate));
     } catch (e) {
       if (!(e instanceof NetError)) throw e;
       err.textContent = 'Nincs kapcsolat a szerverrel.';
@@ -514,7 +522,7 @@
     }
     if (!fromStore) {
       const waiting = mine().length;
-      showStatus(waiting ? TEXT.waiting(waiting) : '', waiting ? 'warn' : '');
+      showStatus(waiting ? waitingText() : '', waiting ? 'warn' : '');
     }
     render();
   }
@@ -838,6 +846,7 @@
   // Writes one item to the phone's queue; only then is it shown as saved.
   let saveChain = Promise.resolve();
   function enqueue(item) {
+    item.what = describeItem(item);
     const job = saveChain.then(async () => {
       try {
         item.seq = await idb.tx(['queue'], 'readwrite', (st) => st.queue.add(item));
@@ -860,7 +869,7 @@
   async function settle(doneItems, refusedItems) {
     const entries = refusedItems.map(({ item, text }) => ({
       id: item.id, driver: item.driver, key: item.key, type: item.type, text: text || TEXT.refusedDefault,
-      what: describeItem(item), made: item.made, at: Date.now(),
+      what: item.what || describeItem(item), made: item.made, at: Date.now(),
     }));
     const all = doneItems.concat(refusedItems.map((x) => x.item));
     S.lastSend = Date.now();
@@ -938,7 +947,7 @@
   function stopRound(r) {
     const n = mine().length;
     if (r.status === 401 || r.status === 403) { sessionExpired(); return; }
-    showStatus(errorText(r) + ' ' + TEXT.waiting(n), 'error');
+    showStatus(errorText(r) + ' ' + waitingText(), 'error');
   }
 
   const FINAL = new Set([400, 409, 413, 415]);
@@ -949,7 +958,7 @@
       r = await api('POST', '/api/marks', batch.map((it) => it.mark));
     } catch (e) {
       if (!(e instanceof NetError)) throw e;
-      showStatus(TEXT.waiting(mine().length), 'warn');
+      showStatus(waitingText(), 'warn');
       return false;
     }
     if (FINAL.has(r.status)) {
@@ -1006,7 +1015,7 @@
       r = await api('POST', '/api/images', it.blob, { raw: true, headers });
     } catch (e) {
       if (!(e instanceof NetError)) throw e;
-      showStatus(TEXT.waiting(mine().length), 'warn');
+      showStatus(waitingText(), 'warn');
       return false;
     }
     const d = r.data || {};

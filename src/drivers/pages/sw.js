@@ -6,7 +6,7 @@
 // removed when the new worker takes over).
 'use strict';
 
-const VERSION = 'vl-driver-5';
+const VERSION = 'vl-driver-6';
 const PREFIX = 'vl-driver-';
 const FILES = ['/', '/static/app.js', '/static/app.css', '/static/icon.svg',
                '/static/icon-192.png', '/static/icon-512.png', '/manifest.webmanifest'];
