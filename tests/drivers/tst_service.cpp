@@ -2,7 +2,8 @@
 // clock moved by the test): login and lock-out, the session and its expiry,
 // the anti-forgery token, the day, each mark and its rows, a stale state, a
 // repeated mark, the bad bodies, the caps and time-outs on the sockets, the
-// headers, TLS with the certificates of --make-cert.
+// headers, the page's static files (manifest, worker, icons), TLS with the
+// certificates of --make-cert.
 #include "../operations/ActionsFixture.h"
 
 #include "drivers/DriversSchema.h"
@@ -164,6 +165,55 @@ private slots:
                 QVERIFY(!a.json.value(QStringLiteral("error")).toString().isEmpty());
             }
         }
+    }
+
+    // The files that make the page installable and work without signal.
+    void staticFilesOfThePage() {
+        struct Case {
+            QString path;
+            QByteArray mime;
+            int side;   // a PNG's width and height, 0 for another file
+        };
+        const QList<Case> cases{{QStringLiteral("/manifest.webmanifest"), "application/manifest+json", 0},
+                                {QStringLiteral("/sw.js"), "text/javascript", 0},
+                                {QStringLiteral("/static/icon-192.png"), "image/png", 192},
+                                {QStringLiteral("/static/icon-512.png"), "image/png", 512},
+                                {QStringLiteral("/static/icon.svg"), "image/svg+xml", 0}};
+        for (const Case& c : cases) {
+            const Answer a = call("GET", c.path);
+            QVERIFY2(a.status == 200, qPrintable(c.path));
+            QVERIFY2(a.headers.value("content-type").startsWith(c.mime), qPrintable(c.path));
+            QCOMPARE(a.headers.value("cache-control"), QByteArray("no-cache"));
+            if (c.side) {
+                QVERIFY2(a.body.startsWith("\x89PNG\r\n\x1a\n") && a.body.size() > 24, qPrintable(c.path));
+                const auto be32 = [&](int at) {
+                    return (quint8(a.body[at]) << 24) | (quint8(a.body[at + 1]) << 16) | (quint8(a.body[at + 2]) << 8) |
+                           quint8(a.body[at + 3]);
+                };
+                QCOMPARE(be32(16), c.side);
+                QCOMPARE(be32(20), c.side);
+            }
+        }
+        const QJsonObject m = QJsonDocument::fromJson(call("GET", QStringLiteral("/manifest.webmanifest")).body).object();
+        QCOMPARE(m.value(QStringLiteral("name")).toString(), QStringLiteral("Vorlanda – sofőr napja"));
+        QCOMPARE(m.value(QStringLiteral("short_name")).toString(), QStringLiteral("Vorlanda"));
+        QCOMPARE(m.value(QStringLiteral("start_url")).toString(), QStringLiteral("/"));
+        QCOMPARE(m.value(QStringLiteral("scope")).toString(), QStringLiteral("/"));
+        QCOMPARE(m.value(QStringLiteral("display")).toString(), QStringLiteral("standalone"));
+        QCOMPARE(m.value(QStringLiteral("lang")).toString(), QStringLiteral("hu"));
+        QStringList icons;
+        for (const QJsonValue& v : m.value(QStringLiteral("icons")).toArray()) {
+            const QJsonObject i = v.toObject();
+            icons << i.value(QStringLiteral("src")).toString() + QLatin1Char(' ') + i.value(QStringLiteral("sizes")).toString() +
+                         QLatin1Char(' ') + i.value(QStringLiteral("purpose")).toString();
+        }
+        QCOMPARE(icons, (QStringList{QStringLiteral("/static/icon-192.png 192x192 "),
+                                     QStringLiteral("/static/icon-512.png 512x512 any maskable"),
+                                     QStringLiteral("/static/icon.svg any any")}));
+        const QByteArray csp = call("GET", QStringLiteral("/")).headers.value("content-security-policy");
+        for (const char* part : {"worker-src 'self'", "manifest-src 'self'", "img-src 'self' blob: data:", "script-src 'self'"})
+            QVERIFY2(csp.contains(part), part);
+        QVERIFY(!csp.contains("unsafe-inline"));
     }
 
     void loginAndDay() {
