@@ -476,6 +476,12 @@ async function offline() {
   if (!photoAct || !changedAct || !takeBack) throw new Error('the activities looked for are not on the day: ' + JSON.stringify(acts));
   check(acts.every((a) => a.photo) && takeBack.signable && !photoAct.signable,
         'every activity offers "Fénykép", only a take-back or delivery "Aláírás"');
+  const dayFields = await page.evaluate(async () => {
+    const d = await (await fetch('/api/day', { cache: 'no-store' })).json();
+    const all = d.sites.flatMap((s) => s.activities);
+    return all.length > 0 && all.every((a) => Number.isInteger(a.images) && typeof a.signable === 'boolean');
+  });
+  if (!dayFields) throw new Error('the service\'s day has no "images"/"signable" on its activities');
   const cashRow = await page.$eval('.cash[data-class="I"]', (e) => e.dataset.key);
 
   // ---- the service goes away; the office changes one activity meanwhile
