@@ -186,7 +186,7 @@ GOT=$(tail -n +2 "$T/phonemarks.csv" | tr -d '\r' | tr '\n' ' ')
 WANT=$(jq_ 'j.marks.map(m=>m.id+";"+m.action+";"+(m.id===j.refused?"refused":"ok")).join(" ")+" "')
 expect "each offline mark is in TELEFONJEL once, in the order made ($GOT)" '[ "$GOT" = "$WANT" ]'
 admin export "SELECT FAJTA, ATVEVO, TIPUS, MERET, KERES FROM FORGKEP WHERE SOFORKOD = 'S01' ORDER BY ID" "$T/images.csv" >/dev/null ||
-  fail "export of the activities' images"
+  fail "export of the activities' images (FORGKEP holds none of S01)"
 sed -i '1s/^\xEF\xBB\xBF//' "$T/images.csv"
 IMG=$(tail -n +2 "$T/images.csv" | tr -d '\r')
 P_ID=$(jq_ 'j.images[0].id'); S_ID=$(jq_ 'j.images[1].id'); RECEIVER=$(jq_ 'j.images[1].receiver')
