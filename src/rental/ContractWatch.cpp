@@ -24,13 +24,22 @@ const QString kTakeBack = QStringLiteral(
 } // namespace
 
 RowSet EndingContracts(Transaction& tx, const QString& day, const QString& lastDay) {
-    // The rental end in the window, or a planned take-back in it (from the
-    // FORGTEV index on TEVKOD and DATUM), whichever comes first.
+    // The rental end in the window, or a planned take-back in it, whichever
+    // comes first. The contracts of the window drive the read: those ending
+    // in it (FORGFEJ is one row per contract version) and those with a
+    // planned take-back in it (the FORGTEV date index, the window's days
+    // only), so the history behind the window is never walked.
     const QString sql = QStringLiteral(
         "SELECT * FROM (") +
         kColumns.arg(QStringLiteral("CASE WHEN %1 IS NOT NULL AND (F.BERVEG IS NULL OR F.BERVEG = '' OR %1 < F.BERVEG"
                                     " OR F.BERVEG < :datum) THEN %1 ELSE F.BERVEG END")
-                         .arg(kTakeBack)) +
+                         .arg(kTakeBack))
+            .replace(QStringLiteral(" FROM FORGFEJ F"),
+                     QStringLiteral(" FROM (SELECT F0.BIZONYLAT FROM FORGFEJ F0 WHERE F0.BERVEG BETWEEN :datum AND :utolso"
+                                    " UNION SELECT T.BIZONYLAT FROM FORGTEV T JOIN SZ_STATUST ST ON ST.KOD = T.TEVALLAPOT"
+                                    " WHERE T.TEVKOD = 'VSZ' AND T.DATUM BETWEEN :datum AND :utolso"
+                                    " AND ST.MODOSITHATO IN ('I', 'i')) W0"
+                                    " JOIN FORGFEJ F ON F.BIZONYLAT = W0.BIZONYLAT")) +
         kRunning +
         QStringLiteral(" AND ((F.BERVEG BETWEEN :datum AND :utolso) OR F.BIZONYLAT IN (SELECT T.BIZONYLAT FROM FORGTEV T"
                        " JOIN SZ_STATUST ST ON ST.KOD = T.TEVALLAPOT WHERE T.TEVKOD = 'VSZ' AND T.DATUM BETWEEN :datum"
