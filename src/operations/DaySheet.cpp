@@ -12,6 +12,9 @@
 #include "util/Texts.h"
 
 #include <QHash>
+#include <QPair>
+#include <algorithm>
+#include <vector>
 #include <QThread>
 
 namespace vl::operations {
@@ -109,27 +112,89 @@ RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
 }
 
 RowSet OverdueVisits(vl::db::Transaction& tx, const QString& fromDay, const QString& day) {
-    // Grouped first (the DATUM index, one row per day, contract and activity),
-    // the names joined to the groups only.
-    return tx.query(
-        QStringLiteral(
-            "SELECT G.DATUM, G.BIZONYLAT, G.VERZIO, G.TEVKOD, SZT.NEV TEVNEV, G.DB, G.ARUKOD, G.SOFORKOD,"
-            " SZS.NEV SOFOR, F.UGYFELKOD, U.NEV UGYFEL,"
-            " COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, '') CIM"
-            " FROM (SELECT T.DATUM, T.BIZONYLAT, T.VERZIO, T.TEVKOD, COUNT(*) DB, MIN(T.ARUKOD) ARUKOD,"
-            "  MIN(COALESCE(TRIM(T.SOFORKOD), '')) SOFORKOD"
-            "  FROM FORGTEV T"
-            "  WHERE T.DATUM >= :tol AND T.DATUM < :datum"
-            "  AND T.TEVALLAPOT IN (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i'))"
-            "  GROUP BY T.DATUM, T.BIZONYLAT, T.VERZIO, T.TEVKOD) G"
-            " JOIN FORGFEJ F ON F.BIZONYLAT = G.BIZONYLAT AND F.VERZIO = G.VERZIO"
-            " JOIN SZ_TEVEKENY SZT ON SZT.KOD = G.TEVKOD"
-            " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
-            " JOIN UGYFELCIM UC ON UC.KOD = F.UGYFELCIM"
-            " LEFT JOIN SZ_SOFOR SZS ON SZS.KOD = G.SOFORKOD"
-            " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X'"
-            " ORDER BY G.DATUM, U.NEV, G.BIZONYLAT, G.TEVKOD"),
+    // Three narrow reads joined here: the groups (the DATUM index, one row
+    // per day, contract and activity), the active contracts with their
+    // customer and site, and the names of the activities and drivers. A join
+    // of the names to every group in the server, and the sort of those wide
+    // rows, cost more than the groups themselves. The server ranks the
+    // customers' names and the activity codes in the database's collation,
+    // so the order is the one an ORDER BY on them gives.
+    const RowSet groups = tx.query(
+        QStringLiteral("SELECT T.DATUM, T.BIZONYLAT, T.VERZIO, T.TEVKOD, COUNT(*) DB, MIN(T.ARUKOD) ARUKOD,"
+                       " MIN(COALESCE(TRIM(T.SOFORKOD), '')) SOFORKOD"
+                       " FROM FORGTEV T"
+                       " WHERE T.DATUM >= :tol AND T.DATUM < :datum"
+                       " AND T.TEVALLAPOT IN (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i'))"
+                       " GROUP BY T.DATUM, T.BIZONYLAT, T.VERZIO, T.TEVKOD"),
         {{QStringLiteral("tol"), fromDay}, {QStringLiteral("datum"), day}});
+    const RowSet contracts = tx.query(QStringLiteral(
+        "SELECT F.BIZONYLAT, F.VERZIO, F.UGYFELKOD, U.NEV UGYFEL,"
+        " COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, '') CIM,"
+        " DENSE_RANK() OVER (ORDER BY U.NEV) RANG"
+        " FROM FORGFEJ F JOIN UGYFEL U ON U.KOD = F.UGYFELKOD JOIN UGYFELCIM UC ON UC.KOD = F.UGYFELCIM"
+        " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X'"));
+    const RowSet activities = tx.query(
+        QStringLiteral("SELECT SZT.KOD, SZT.NEV TEVNEV, DENSE_RANK() OVER (ORDER BY SZT.KOD) RANG FROM SZ_TEVEKENY SZT"));
+    const RowSet drivers = tx.query(QStringLiteral("SELECT SZS.KOD, SZS.NEV SOFOR FROM SZ_SOFOR SZS"));
+
+    // A key as the server compares it: trailing blanks do not count.
+    auto padless = [](const QVariant& v) {
+        QString t = v.toString();
+        while (t.endsWith(QLatin1Char(' '))) t.chop(1);
+        return t;
+    };
+    QHash<QPair<qint64, qint64>, int> contractRow;
+    contractRow.reserve(contracts.rowCount());
+    for (int r = 0; r < contracts.rowCount(); ++r)
+        contractRow.insert({contracts.at(r, 0).toLongLong(), contracts.at(r, 1).toLongLong()}, r);
+    QHash<QString, int> activityRow, driverRow;
+    for (int r = 0; r < activities.rowCount(); ++r) activityRow.insert(padless(activities.at(r, 0)), r);
+    for (int r = 0; r < drivers.rowCount(); ++r) driverRow.insert(padless(drivers.at(r, 0)), r);
+
+    struct Joined {
+        int group, contract, activity, driver;
+        qint64 nameRank, activityRank, bizonylat;
+        QString datum;
+    };
+    std::vector<Joined> joined;
+    joined.reserve(size_t(groups.rowCount()));
+    for (int g = 0; g < groups.rowCount(); ++g) {
+        const auto c = contractRow.constFind({groups.at(g, 1).toLongLong(), groups.at(g, 2).toLongLong()});
+        if (c == contractRow.constEnd()) continue;
+        const auto a = activityRow.constFind(padless(groups.at(g, 3)));
+        if (a == activityRow.constEnd()) continue;
+        const QString driver = padless(groups.at(g, 6));
+        const auto d = driver.isEmpty() ? driverRow.constEnd() : driverRow.constFind(driver);
+        joined.push_back({g, *c, *a, d == driverRow.constEnd() ? -1 : *d, contracts.at(*c, 5).toLongLong(),
+                          activities.at(*a, 2).toLongLong(), groups.at(g, 1).toLongLong(), groups.at(g, 0).toString()});
+    }
+    // By day, customer, contract and activity (the day is 'yyyy.mm.dd').
+    std::sort(joined.begin(), joined.end(), [](const Joined& x, const Joined& y) {
+        if (const int c = x.datum.compare(y.datum)) return c < 0;
+        if (x.nameRank != y.nameRank) return x.nameRank < y.nameRank;
+        if (x.bizonylat != y.bizonylat) return x.bizonylat < y.bizonylat;
+        return x.activityRank < y.activityRank;
+    });
+
+    auto column = [](const RowSet& from, int i, const QString& name = QString()) {
+        vl::db::Column c = from.columns().at(i);
+        if (!name.isEmpty()) c.name = name;
+        return c;
+    };
+    QList<vl::db::Column> cols{column(groups, 0),     column(groups, 1),    column(groups, 2),
+                               column(groups, 3),     column(activities, 1), column(groups, 4),
+                               column(groups, 5),     column(groups, 6),    column(drivers, 1),
+                               column(contracts, 2),  column(contracts, 3), column(contracts, 4)};
+    std::vector<QVariantList> rows;
+    rows.reserve(joined.size());
+    const QVariant noName;   // as the server gives a NULL
+    for (const Joined& j : joined) {
+        const QVariantList& g = groups.row(j.group);
+        const QVariantList& c = contracts.row(j.contract);
+        rows.push_back({g.at(0), g.at(1), g.at(2), g.at(3), activities.at(j.activity, 1), g.at(4), g.at(5), g.at(6),
+                        j.driver < 0 ? noName : drivers.at(j.driver, 1), c.at(2), c.at(3), c.at(4)});
+    }
+    return RowSet(std::move(cols), std::move(rows));
 }
 
 RowSet VisitsPerDay(vl::db::Transaction& tx, const QString& from, const QString& to) {
