@@ -129,7 +129,8 @@ void printPlans(const QString& path, const QString& day) {
     const QString literal = QLatin1Char('\'') + day + QLatin1Char('\'');
     const QList<QPair<QString, QString>> stmts{
         {QStringLiteral("Plan before (reference statement)"), kReferenceSql},
-        {QStringLiteral("Plan after (DaySheetSourceRows)"), vl::operations::DaySheetSourceSql()}};
+        {QStringLiteral("Plans after (DaySheetSourceRows, its reads)"),
+         vl::operations::DaySheetSourceStatements().join(QStringLiteral(";\n"))}};
     for (const auto& [title, sql] : stmts) {
         QString text = sql;
         text.replace(QStringLiteral(":datum"), literal);
