@@ -63,12 +63,14 @@ RowSet OverrunContracts(Transaction& tx, const QString& day) {
 }
 
 RowSet UndeliveredContracts(Transaction& tx, const QString& day, const QString& fromDay) {
-    // The planned deliveries from the TEVKOD index (bounded by fromDay), then their contracts.
+    // The planned deliveries from the index of kind and day (IX_FORGTEV_FUVAR:
+    // only the deliveries since fromDay are read), then their contracts.
     return tx.query(QStringLiteral("SELECT * FROM (") +
                         kColumns.arg(QStringLiteral("K.ELSO")).replace(
                             QStringLiteral(" FROM FORGFEJ F"),
                             QStringLiteral(" FROM (SELECT T.BIZONYLAT, T.VERZIO, MIN(T.DATUM) ELSO FROM FORGTEV T"
-                                           " WHERE T.TEVKOD = 'KIH' AND T.DATUM >= :tol AND T.TEVALLAPOT IN"
+                                           " WHERE (T.TEVKOD || '|' || T.DATUM) COLLATE UCS_BASIC BETWEEN 'KIH|' || :tol AND 'KIH|9999.99.99'"
+                                           " AND T.TEVKOD = 'KIH' AND T.DATUM >= :tol AND T.TEVALLAPOT IN"
                                            " (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i')) GROUP BY 1, 2) K"
                                            " JOIN FORGFEJ F ON F.BIZONYLAT = K.BIZONYLAT AND F.VERZIO = K.VERZIO")) +
                         kRunning + QStringLiteral(" AND F.BERKEZD <= :datum) W ORDER BY DATUM, BIZONYLAT"),
