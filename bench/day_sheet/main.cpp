@@ -25,6 +25,7 @@
 //   SQL> SET PLANONLY ON;
 //   SQL> <the statement, :datum written as '2026.11.23'>;
 #include "../common/BenchArgs.h"
+#include "../common/SameRows.h"
 #include "GeneratedCompany.h"
 #include "db/Database.h"
 #include "operations/DaySheet.h"
@@ -117,38 +118,7 @@ qint64 readAll(const vl::db::RowSet& rs, qint64* values) {
     return rs.rowCount();
 }
 
-QString cellText(const QVariant& v) { return v.isNull() ? QStringLiteral("NULL") : v.toString(); }
-
-// Every row and column of the two row sets, in their order; the first
-// difference is printed.
-bool sameRows(const vl::db::RowSet& got, const vl::db::RowSet& want) {
-    if (got.columnCount() != want.columnCount()) {
-        say(QStringLiteral("DIFFERENT: %1 columns, the reference has %2").arg(got.columnCount()).arg(want.columnCount()));
-        return false;
-    }
-    for (int c = 0; c < got.columnCount(); ++c)
-        if (got.columns().at(c).name != want.columns().at(c).name) {
-            say(QStringLiteral("DIFFERENT: column %1 is %2, the reference's %3")
-                    .arg(c + 1).arg(got.columns().at(c).name, want.columns().at(c).name));
-            return false;
-        }
-    const int n = std::min(got.rowCount(), want.rowCount());
-    for (int r = 0; r < n; ++r)
-        for (int c = 0; c < got.columnCount(); ++c) {
-            const QVariant& a = got.row(r).at(c);
-            const QVariant& b = want.row(r).at(c);
-            if (a.isNull() != b.isNull() || a != b) {
-                say(QStringLiteral("DIFFERENT: row %1 column %2 (%3): %4, the reference has %5")
-                        .arg(r + 1).arg(c + 1).arg(got.columns().at(c).name, cellText(a), cellText(b)));
-                return false;
-            }
-        }
-    if (got.rowCount() != want.rowCount()) {
-        say(QStringLiteral("DIFFERENT: %1 rows, the reference has %2").arg(got.rowCount()).arg(want.rowCount()));
-        return false;
-    }
-    return true;
-}
+using vl::bench::sameRows;
 
 void printPlans(const QString& path, const QString& day) {
     const QString isql = QStandardPaths::findExecutable(QStringLiteral("isql-fb"));
@@ -159,7 +129,8 @@ void printPlans(const QString& path, const QString& day) {
     const QString literal = QLatin1Char('\'') + day + QLatin1Char('\'');
     const QList<QPair<QString, QString>> stmts{
         {QStringLiteral("Plan before (reference statement)"), kReferenceSql},
-        {QStringLiteral("Plan after (DaySheetSourceRows)"), vl::operations::DaySheetSourceSql()}};
+        {QStringLiteral("Plans after (DaySheetSourceRows, its reads)"),
+         vl::operations::DaySheetSourceStatements().join(QStringLiteral(";\n"))}};
     for (const auto& [title, sql] : stmts) {
         QString text = sql;
         text.replace(QStringLiteral(":datum"), literal);

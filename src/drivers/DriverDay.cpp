@@ -1,5 +1,7 @@
 #include "drivers/DriverDay.h"
 
+#include "rental/ActivityImages.h"
+
 #include "operations/PhoneMarks.h"
 
 #include "db/SchemaRegistry.h"
@@ -102,12 +104,12 @@ QString addressOf(const QString& irszam, const QString& varos, const QString& ut
     return all.join(QStringLiteral(", "));
 }
 
-QJsonObject withoutVersion(const DriverDay& d) {
+QJsonObject withoutVersion(const DriverDay& d, bool withImages = false) {
     QJsonArray sites;
     for (const DaySite& s : d.sites) {
         QJsonArray acts, cash;
-        for (const DayActivity& a : s.activities)
-            acts.append(QJsonObject{{QStringLiteral("key"), a.key},
+        for (const DayActivity& a : s.activities) {
+            QJsonObject o{{QStringLiteral("key"), a.key},
                                     {QStringLiteral("code"), a.code},
                                     {QStringLiteral("name"), a.name},
                                     {QStringLiteral("cabin"), a.cabin},
@@ -116,7 +118,11 @@ QJsonObject withoutVersion(const DriverDay& d) {
                                     {QStringLiteral("stateName"), a.stateName},
                                     {QStringLiteral("class"), a.stateClass},
                                     {QStringLiteral("remark"), a.remark},
-                                    {QStringLiteral("fromPhone"), a.fromPhone}});
+                                    {QStringLiteral("fromPhone"), a.fromPhone},
+                                    {QStringLiteral("signable"), a.signable}};
+            if (withImages) o.insert(QStringLiteral("images"), a.images);
+            acts.append(o);
+        }
         for (const DayCash& c : s.cash)
             cash.append(QJsonObject{{QStringLiteral("key"), c.key},
                                     {QStringLiteral("contract"), c.contract},
@@ -152,7 +158,7 @@ QJsonObject withoutVersion(const DriverDay& d) {
 } // namespace
 
 QJsonObject DriverDay::toJson() const {
-    QJsonObject o = withoutVersion(*this);
+    QJsonObject o = withoutVersion(*this, true);
     o.insert(QStringLiteral("version"), version);
     return o;
 }
@@ -176,6 +182,10 @@ DriverDay ReadDriverDay(vl::db::Transaction& tx, const QString& driverCode, cons
                                ? QStringLiteral("T.FORRAS")
                                : QStringLiteral("CAST(NULL AS VARCHAR(20))");
     RowSet rs = tx.query(kDaySql.arg(source), {{QStringLiteral("datum"), day}, {QStringLiteral("sofor"), d.driver}});
+    // The pictures of the day's activities, counted once for the day.
+    const QHash<QString, int> images = vl::db::SchemaRegistry::tableExists(tx, QStringLiteral("FORGKEP"))
+                                           ? vl::rental::CountImagesOfDay(tx, day)
+                                           : QHash<QString, int>{};
     QString lastSite;
     while (rs.next()) {
         const QString siteKey = rs.text(QStringLiteral("CIM")) + QChar(0) + rs.text(QStringLiteral("UGYFEL")) + QChar(0) +
@@ -213,6 +223,10 @@ DriverDay ReadDriverDay(vl::db::Transaction& tx, const QString& driverCode, cons
             a.stateClass = stateClass;
             a.remark = rs.text(QStringLiteral("KOMMENT")).trimmed();
             a.fromPhone = rs.text(QStringLiteral("FORRAS")).trimmed().compare(QStringLiteral("telefon"), Qt::CaseInsensitive) == 0;
+            a.signable = a.code == QLatin1String("KIH") || a.code == QLatin1String("VSZ");
+            a.images = images.value(QStringLiteral("%1.%2.%3.%4.%5.%6")
+                                        .arg(b).arg(v).arg(rs.integer(QStringLiteral("TETELSOR")))
+                                        .arg(rs.integer(QStringLiteral("SORSZAM"))).arg(rowDay).arg(seq));
             s.activities.append(a);
         } else {
             DayCash c;

@@ -19,6 +19,8 @@ struct DayActivity {
     QString state, stateName, stateClass;
     QString remark;
     bool fromPhone = false;
+    int images = 0;        // pictures stored for it (not part of the version: the driver's own)
+    bool signable = false; // a delivery or a take-back: takes the receiver's signature
 };
 
 struct DayCash {

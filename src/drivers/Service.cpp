@@ -5,6 +5,7 @@
 #include "drivers/Requests.h"
 #include "framework/Rights.h"
 #include "operations/PhoneMarks.h"
+#include "rental/ActivityImages.h"
 #include "rental/Numbering.h"
 #include "shell/BusinessYear.h"
 #include "shell/Ini.h"
@@ -98,7 +99,7 @@ class SocketGuard : public QObject {
 public:
     SocketGuard(QTcpSocket* socket, DriverService* service, const ServiceSettings& s)
         : QObject(socket), socket_(socket), service_(service), idleMs_(s.idleSeconds * 1000),
-          requestMs_(s.requestSeconds * 1000) {
+          requestMs_(s.requestSeconds * 1000), imageBytes_(s.imageBytes) {
         connect(socket, &QTcpSocket::readyRead, this, &SocketGuard::arrived);
         idle_.setSingleShot(true);
         connect(&idle_, &QTimer::timeout, this, [this] {
@@ -142,7 +143,7 @@ private:
                 const QList<QByteArray> line = head.left(eol).split(' ');
                 if (line.size() == 3) {
                     const QByteArray path = line[1].split('?').first();
-                    cap_ = BodyCap(line[0], path);
+                    cap_ = BodyCap(line[0], path, imageBytes_);
                 } else {
                     cap_ = 0;
                 }
@@ -179,6 +180,7 @@ private:
     QTcpSocket* socket_;
     DriverService* service_;
     int idleMs_, requestMs_;
+    qint64 imageBytes_;
     QTimer idle_, whole_;
     bool inRequest_ = false;
     bool rejected_ = false;
@@ -297,6 +299,11 @@ ServiceSettings ReadServiceSettings(QString* problem) {
     s.daysAhead = intSetting(QStringLiteral("DRIVERDAYSAHEAD"), 0, 0, 31, &p);
     s.sessionUntilHour = intSetting(QStringLiteral("SESSIONUNTIL"), 12, 0, 23, &p);
     s.markUntilHour = intSetting(QStringLiteral("MARKUNTIL"), 12, 0, 23, &p);
+    {
+        const vl::rental::ActivityImageLimits lim = vl::rental::ReadActivityImageLimits();
+        s.imageBytes = lim.maxBytes;
+        s.imagesPerActivity = lim.perActivity;
+    }
     s.logFile = vl::shell::IniValue(QStringLiteral("SERVICELOG")).trimmed();
     if (s.logFile.isEmpty()) {
         const QString ini = vl::shell::IniFileName();
@@ -335,9 +342,10 @@ vl::shell::Session ServiceUserSession(vl::db::Connection& conn, const QString& u
     return s;
 }
 
-qint64 BodyCap(const QByteArray& method, const QByteArray& path) {
+qint64 BodyCap(const QByteArray& method, const QByteArray& path, qint64 imageBytes) {
     if (method != "POST") return 0;
     if (path == "/api/marks") return 64 * 1024;
+    if (path == "/api/images") return imageBytes;
     if (path == "/api/login") return 4 * 1024;
     return 1024;
 }
@@ -435,7 +443,8 @@ QHttpServerResponse DriverService::answer(const QHttpServerRequest& r) {
             if (!get) return done(error(Status::MethodNotAllowed, QStringLiteral("Ez a kérés itt nem értelmezhető.")));
             return done(page(path));
         }
-        static const QList<QByteArray> postRoutes{"/api/login", "/api/marks", "/api/logout"};
+        static const QList<QByteArray> postRoutes{"/api/login", "/api/marks", "/api/logout", "/api/images",
+                                                  "/api/dayclose"};
         const bool known = postRoutes.contains(path) || path == "/api/day";
         if (!known) return done(error(Status::NotFound, QStringLiteral("Nincs ilyen cím.")));
         if ((path == "/api/day" && !get) || (path != "/api/day" && !post))
@@ -449,7 +458,8 @@ QHttpServerResponse DriverService::answer(const QHttpServerRequest& r) {
             if (expected != QString::fromUtf8(host))
                 return done(error(Status::Forbidden, QStringLiteral("Más oldalról érkező kérés nem fogadható.")));
         }
-        if (post && !header(r, "Content-Type").toLower().startsWith("application/json"))
+        // A picture's body is the picture itself; its type is judged with its bytes.
+        if (post && path != "/api/images" && !header(r, "Content-Type").toLower().startsWith("application/json"))
             return done(error(Status::UnsupportedMediaType, QStringLiteral("A kérés tartalma JSON kell legyen.")));
         if (path == "/api/login") return done(login(r, &driver));
 
@@ -463,6 +473,8 @@ QHttpServerResponse DriverService::answer(const QHttpServerRequest& r) {
                                                                 "kérem, töltse újra az oldalt.")));
         if (path == "/api/day") return done(day(r, *s));
         if (path == "/api/marks") return done(marks(r, *s));
+        if (path == "/api/images") return done(images(r, *s));
+        if (path == "/api/dayclose") return done(dayClose(r, *s));
         return done(logout(r, token));
     } catch (const vl::db::DbError& e) {
         if (e.isConnectionLost() && reconnect_) {
@@ -589,6 +601,67 @@ QHttpServerResponse DriverService::marks(const QHttpServerRequest& r, const Driv
             {QStringLiteral("class"), res.stateClass}});
     }
     return json(QJsonObject{{QStringLiteral("results"), results}});
+}
+
+QHttpServerResponse DriverService::images(const QHttpServerRequest& r, const DriverSession& s) {
+    const QString type = QString::fromLatin1(header(r, "Content-Type")).split(QLatin1Char(';')).first().trimmed().toLower();
+    if (type != QStringLiteral("image/jpeg") && type != QStringLiteral("image/png"))
+        return error(Status::UnsupportedMediaType, QStringLiteral("Csak JPEG vagy PNG kép küldhető."));
+    vl::operations::PhoneImage img;
+    img.driverCode = s.driver;
+    img.requestId = QString::fromLatin1(header(r, "X-Mark-Id"));
+    if (!vl::operations::ValidRequestId(img.requestId))
+        return error(Status::BadRequest, QStringLiteral("Hiányzó vagy hibás X-Mark-Id (1–64 betű, szám, _ vagy -)."));
+    bool valid = false;
+    img.key = vl::operations::PhoneKey::parse(QString::fromLatin1(header(r, "X-Activity-Key")), &valid);
+    if (!valid || img.key.payment)
+        return error(Status::BadRequest, QStringLiteral("Hiányzó vagy hibás X-Activity-Key: egy tevékenység kulcsa kell."));
+    const QByteArray kind = header(r, "X-Image-Kind");
+    if (kind != "photo" && kind != "signature")
+        return error(Status::BadRequest, QStringLiteral("Az X-Image-Kind „photo” vagy „signature” lehet."));
+    img.signature = kind == "signature";
+    const QByteArray rawReceiver = header(r, "X-Receiver");
+    const QByteArray decoded = QByteArray::fromPercentEncoding(rawReceiver);
+    const QString receiver = QString::fromUtf8(decoded).trimmed();
+    bool control = false;
+    for (const QChar c : receiver) control = control || c.category() == QChar::Other_Control;
+    if (receiver.toUtf8() != decoded.trimmed() || control || receiver.size() > 60)
+        return error(Status::BadRequest, QStringLiteral("Az átvevő neve (X-Receiver) hibás: legfeljebb 60 karakter, "
+                                                        "URL-kódolt UTF-8."));
+    if (img.signature && receiver.isEmpty())
+        return error(Status::BadRequest, QStringLiteral("Az aláíráshoz meg kell adni az átvevő nevét (X-Receiver)."));
+    if (!img.signature && !rawReceiver.isEmpty())
+        return error(Status::BadRequest, QStringLiteral("Fényképhez nem tartozik átvevő (X-Receiver)."));
+    img.receiver = receiver;
+    vl::rental::ActivityImageLimits limits;
+    limits.maxBytes = settings_.imageBytes;
+    limits.perActivity = settings_.imagesPerActivity;
+    const vl::rental::ImageCheck check = vl::rental::CheckImageBytes(r.body(), type, limits);
+    if (!check.ok) {
+        const bool tooBig = r.body().size() > limits.maxBytes;
+        return error(tooBig ? Status::PayloadTooLarge : Status::UnsupportedMediaType, check.text);
+    }
+    img.mime = check.mime;
+    img.bytes = r.body();
+    img.width = check.width;
+    img.height = check.height;
+    vl::operations::PhoneMarkRules rules;
+    rules.markUntilHour = settings_.markUntilHour;
+    rules.now = stamp(now());
+    const vl::operations::PhoneImageResult res = vl::operations::ApplyPhoneImage(*conn_, service_, img, rules, limits);
+    using K = vl::operations::PhoneImageResult::Kind;
+    if (res.kind == K::Refused)
+        return json(QJsonObject{{QStringLiteral("result"), QStringLiteral("refused")}, {QStringLiteral("text"), res.text}},
+                    Status::Conflict);
+    return json(QJsonObject{{QStringLiteral("result"), res.kind == K::Stored ? QStringLiteral("stored")
+                                                                             : QStringLiteral("repeated")},
+                            {QStringLiteral("id"), res.id},
+                            {QStringLiteral("images"), res.count}},
+                res.kind == K::Stored ? Status::Created : Status::Ok);
+}
+
+QHttpServerResponse DriverService::dayClose(const QHttpServerRequest&, const DriverSession&) {
+    return error(Status::NotFound, QStringLiteral("Nincs ilyen cím."));
 }
 
 QHttpServerResponse DriverService::logout(const QHttpServerRequest&, const QByteArray& token) {

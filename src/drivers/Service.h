@@ -40,6 +40,8 @@ struct ServiceSettings {
     int sessionUntilHour = 12;      // SESSIONUNTIL
     int markUntilHour = 12;         // MARKUNTIL
     QString logFile;                // SERVICELOG
+    qint64 imageBytes = 2 * 1024 * 1024;   // KEPMAX: a picture's body at most
+    int imagesPerActivity = 10;            // KEPDB
     int idleSeconds = 20;           // a request (or a kept-alive connection) idle this long is closed
     int requestSeconds = 30;        // a request not whole after this long is closed
 };
@@ -55,8 +57,9 @@ bool ParseListen(const QString& text, QHostAddress* address, quint16* port);
 // active user or it may not change the activities.
 vl::shell::Session ServiceUserSession(vl::db::Connection& conn, const QString& userCode);
 
-// The caps of the routes: the body a route takes at most (bytes).
-qint64 BodyCap(const QByteArray& method, const QByteArray& path);
+// The caps of the routes: the body a route takes at most (bytes); a
+// picture's is `imageBytes` (KEPMAX).
+qint64 BodyCap(const QByteArray& method, const QByteArray& path, qint64 imageBytes = 2 * 1024 * 1024);
 constexpr qint64 kHeaderCap = 16 * 1024;
 
 class DriverService : public QObject {
@@ -88,6 +91,8 @@ private:
     QHttpServerResponse login(const QHttpServerRequest& r, QString* driver);
     QHttpServerResponse day(const QHttpServerRequest& r, const DriverSession& s);
     QHttpServerResponse marks(const QHttpServerRequest& r, const DriverSession& s);
+    QHttpServerResponse images(const QHttpServerRequest& r, const DriverSession& s);
+    QHttpServerResponse dayClose(const QHttpServerRequest& r, const DriverSession& s);
     QHttpServerResponse logout(const QHttpServerRequest& r, const QByteArray& token);
     QHttpServerResponse page(const QByteArray& path);
     QStringList allowedDays() const;

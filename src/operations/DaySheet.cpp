@@ -12,6 +12,12 @@
 #include "util/Texts.h"
 
 #include <QHash>
+#include <QSet>
+#include <QPair>
+#include <algorithm>
+#include <iterator>
+#include <limits>
+#include <vector>
 #include <QThread>
 
 namespace vl::operations {
@@ -23,59 +29,100 @@ namespace {
 
 const QString kTemplate = QStringLiteral("TEVNAPLO");
 
-// Activities of the day on the active, not cancelled contracts, and the
-// billing items of the contracts that have a visit (planned, planned again or
-// done) on the day: those of the day, and the earlier ones still planned.
-// Status literals are tested by their class. Address parts may be missing one
-// by one; a missing driver is NULL, '' or blanks alike and comes back as ''.
-// The order keeps each site's rows together and each line's rows in one run:
-// address, customer, site, activity display order, activity code, product
-// type, driver, status.
-const QString kSourceSql = QStringLiteral(
-    "SELECT COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, '') CIM,"
-    " U.NEV UGYFEL, F.UGYFELCIM, SZT.SORREND, T.TEVKOD, SZC.NEV TIPUS, COALESCE(TRIM(T.SOFORKOD), '') SOFORKOD,"
-    " T.TEVALLAPOT, SZT.NEV TEVNEV, SZS.NEV SOFOR, T.BIZONYLAT, T.VERZIO, T.TETELSOR, T.SORSZAM, T.DATUM,"
-    " T.DATUM2, T.TEVSORSZAM, T.MENNYISEG, T.NETTOAR, CAST(0 AS BIGINT) BRUTTO, T.KEPZETT, K.ARUKOD,"
-    " ST.NEV STATUS, ST.MODOSITHATO, ST.SZIN, UC.KOMMENT CIMKOMMENT, F.UGYFELKOD, SZT.ESETI, S.BERMENNY,"
-    " S.BERMEGYSEG, T.KOMMENT, FM.KP, T.EREDETINAP, T.FORRAS, T.FORRASSOFOR, FSZ.NEV FORRASSOFORNEV"
-    " FROM FORGTEV T"
-    " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
-    " JOIN SZ_TEVEKENY SZT ON SZT.KOD = T.TEVKOD"
-    " JOIN SZ_STATUST ST ON ST.KOD = T.TEVALLAPOT"
-    " JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD"
-    " JOIN FORGSOR S ON S.BIZONYLAT = F.BIZONYLAT AND S.VERZIO = F.VERZIO AND S.TETELSOR = T.TETELSOR"
-    " JOIN SZ_ARUCSOP SZC ON SZC.KOD = S.ARUCSOPORT"
-    " JOIN FORGKABIN K ON K.BIZONYLAT = T.BIZONYLAT AND K.VERZIO = T.VERZIO AND K.TETELSOR = T.TETELSOR"
-    "  AND K.SORSZAM = T.SORSZAM"
-    " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
-    " JOIN UGYFELCIM UC ON UC.KOD = F.UGYFELCIM"
-    " LEFT JOIN SZ_SOFOR SZS ON SZS.KOD = T.SOFORKOD"
-    " LEFT JOIN SZ_SOFOR FSZ ON FSZ.KOD = T.FORRASSOFOR"
-    " WHERE T.DATUM = :datum AND F.AKTIV = 'I' AND F.STATUS <> 'X'"
+// The rows of a day sheet: the activities of the day on the active, not
+// cancelled contracts, and the billing items of the contracts that have a
+// visit (planned, planned again or done) on the day: those of the day, and
+// the earlier ones still planned. Status literals are tested by their class.
+// Address parts may be missing one by one; a missing driver is NULL, '' or
+// blanks alike and comes back as ''. The order keeps each site's rows
+// together and each line's rows in one run: address, customer, site,
+// activity display order, activity code, product type, driver, status, then
+// the row's key.
+//
+// The server reads each table once, narrow, by key or by the day: the day's
+// own rows (the activities by the date index; the billing rows from the
+// contracts visited that day by their key, never from the billing rows'
+// dates, whose index would walk every earlier period), the contracts, lines
+// and items of the day's contracts, the dictionaries. They are joined here,
+// as the inner and outer joins of one statement would join them, and
+// sorted here by ranks the server gives each text in the database's
+// collation, so the order is the one an ORDER BY on those texts gives. (One
+// statement joining and sorting the wide rows in the server took four times
+// as long.)
+const QString kDayContracts = QStringLiteral("(SELECT DISTINCT DT.BIZONYLAT FROM FORGTEV DT WHERE DT.DATUM = :datum) D");
+
+const QString kOwnRowsSql = QStringLiteral(
+    "SELECT T.BIZONYLAT, T.VERZIO, T.TETELSOR, T.SORSZAM, T.DATUM, T.DATUM2, T.TEVSORSZAM, T.TEVKOD, T.TEVALLAPOT,"
+    " COALESCE(TRIM(T.SOFORKOD), '') SOFORKOD, T.SOFORKOD SOFORNYERS, T.MENNYISEG, T.NETTOAR,"
+    " CAST(0 AS BIGINT) BRUTTO, T.KEPZETT, T.KOMMENT, T.EREDETINAP, T.FORRAS, T.FORRASSOFOR, 0 FIZETES"
+    " FROM FORGTEV T WHERE T.DATUM = :datum"
     " UNION ALL "
-    "SELECT COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, '') CIM,"
-    " U.NEV UGYFEL, F.UGYFELCIM, SZT.SORREND, 'FIZ' TEVKOD, '' TIPUS, COALESCE(TRIM(T.SOFORKOD), '') SOFORKOD,"
-    " T.TEVALLAPOT, SZT.NEV TEVNEV, SZS.NEV SOFOR, T.BIZONYLAT, T.VERZIO, 0 TETELSOR, 0 SORSZAM, T.DATUM,"
-    " T.DATUM2, T.TEVSORSZAM, 1 MENNYISEG, T.NETTO NETTOAR, T.BRUTTO, 'K' KEPZETT, '*' ARUKOD,"
-    " ST.NEV STATUS, ST.MODOSITHATO, ST.SZIN, UC.KOMMENT CIMKOMMENT, F.UGYFELKOD, SZT.ESETI, 0 BERMENNY,"
-    " ' ' BERMEGYSEG, T.KOMMENT, 'I' KP, CAST(NULL AS VARCHAR(10)) EREDETINAP, T.FORRAS, T.FORRASSOFOR,"
-    " FSZ.NEV FORRASSOFORNEV"
-    // From the contracts visited that day to their billing rows by the key,
-    // never from the billing rows' dates (the date index would walk every
-    // earlier period of every contract).
+    "SELECT T.BIZONYLAT, T.VERZIO, 0, 0, T.DATUM, T.DATUM2, T.TEVSORSZAM, 'FIZ', T.TEVALLAPOT,"
+    " COALESCE(TRIM(T.SOFORKOD), ''), T.SOFORKOD, 1, T.NETTO, T.BRUTTO, 'K', T.KOMMENT, CAST(NULL AS VARCHAR(10)),"
+    " T.FORRAS, T.FORRASSOFOR, 1"
     " FROM (SELECT DISTINCT FT.BIZONYLAT FROM FORGTEV FT JOIN SZ_STATUST FS ON FS.KOD = FT.TEVALLAPOT"
     "  WHERE FT.DATUM = :datum AND FS.MODOSITHATO IN ('I', 'i', 'N')) D"
     " JOIN FORGFIZ T ON T.BIZONYLAT = D.BIZONYLAT"
-    " JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
-    " JOIN SZ_TEVEKENY SZT ON SZT.KOD = 'FIZ'"
     " JOIN SZ_STATUST ST ON ST.KOD = T.TEVALLAPOT"
+    " WHERE (T.DATUM||'' = :datum OR (T.DATUM||'' < :datum AND ST.MODOSITHATO IN ('I', 'i')))");
+
+const QString kContractsSql = QStringLiteral(
+    "SELECT F.BIZONYLAT, F.VERZIO, F.UGYFELKOD, F.UGYFELCIM, U.NEV UGYFEL,"
+    " COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, '') CIM,"
+    " UC.KOMMENT CIMKOMMENT, FM.KP, FM.KOD FIZMOD,"
+    " DENSE_RANK() OVER (ORDER BY COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, ''))"
+    " R_CIM, DENSE_RANK() OVER (ORDER BY U.NEV) R_UGYFEL, DENSE_RANK() OVER (ORDER BY F.UGYFELCIM) R_SITE"
+    " FROM ") + kDayContracts + QStringLiteral(
+    " JOIN FORGFEJ F ON F.BIZONYLAT = D.BIZONYLAT"
     " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
     " JOIN UGYFELCIM UC ON UC.KOD = F.UGYFELCIM"
-    " LEFT JOIN SZ_SOFOR SZS ON SZS.KOD = T.SOFORKOD"
-    " LEFT JOIN SZ_SOFOR FSZ ON FSZ.KOD = T.FORRASSOFOR"
-    " WHERE (T.DATUM||'' = :datum OR (T.DATUM||'' < :datum AND ST.MODOSITHATO IN ('I', 'i')))"
-    " AND F.AKTIV = 'I' AND F.STATUS <> 'X'"
-    " ORDER BY 1, 2, 3, 4, 5, 6, 7, 8, 11, 13, 14, 15, 17");
+    " LEFT JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD"
+    " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X'");
+
+// Each item of the day's contracts with its line and the line's product group.
+const QString kItemsSql = QStringLiteral(
+    "SELECT K.BIZONYLAT, K.VERZIO, K.TETELSOR, K.SORSZAM, K.ARUKOD, S.BERMENNY, S.BERMEGYSEG, SZC.NEV TIPUS,"
+    " DENSE_RANK() OVER (ORDER BY SZC.NEV) R_TIPUS FROM ") + kDayContracts + QStringLiteral(
+    " JOIN FORGKABIN K ON K.BIZONYLAT = D.BIZONYLAT"
+    " JOIN FORGSOR S ON S.BIZONYLAT = K.BIZONYLAT AND S.VERZIO = K.VERZIO AND S.TETELSOR = K.TETELSOR"
+    " JOIN SZ_ARUCSOP SZC ON SZC.KOD = S.ARUCSOPORT");
+
+// A row joins its kind and state by code, so a code sorts by its
+// dictionary entry's rank.
+const QString kActivityKindsSql = QStringLiteral(
+    "SELECT KOD, SORREND, NEV TEVNEV, ESETI, DENSE_RANK() OVER (ORDER BY KOD) R_KOD FROM SZ_TEVEKENY");
+const QString kStatesSql = QStringLiteral(
+    "SELECT KOD, NEV STATUS, MODOSITHATO, SZIN, DENSE_RANK() OVER (ORDER BY KOD) R_KOD FROM SZ_STATUST");
+const QString kDriversSql = QStringLiteral("SELECT KOD, NEV SOFOR FROM SZ_SOFOR");
+// The rank of each driver code the rows hold: the dictionary's codes, no
+// driver (''), and the codes no longer in it (bound, one row each).
+const QString kDriverRanksSql = QStringLiteral(
+    "SELECT K, DENSE_RANK() OVER (ORDER BY K) R FROM (SELECT COALESCE(TRIM(KOD), '') K FROM SZ_SOFOR"
+    " UNION ALL SELECT '' FROM RDB$DATABASE%1)");
+// How many codes no longer in the dictionary one statement ranks at most (a
+// statement may name only so many tables); more are ranked from the rows.
+constexpr int kMaxBoundCodes = 200;
+const QString kDriverRanksFromRowsSql = QStringLiteral(
+    "SELECT K, DENSE_RANK() OVER (ORDER BY K) R FROM (SELECT DISTINCT K FROM (SELECT COALESCE(TRIM(SOFORKOD), '') K"
+    " FROM FORGTEV WHERE DATUM = :datum UNION ALL SELECT COALESCE(TRIM(KOD), '') FROM SZ_SOFOR UNION ALL"
+    " SELECT COALESCE(TRIM(T.SOFORKOD), '') FROM ") + kDayContracts + QStringLiteral(
+    " JOIN FORGFIZ T ON T.BIZONYLAT = D.BIZONYLAT))");
+
+// A value as the server's equality sees it: trailing blanks do not count.
+QString padless(const QVariant& v) {
+    QString t = v.toString();
+    qsizetype n = t.size();
+    while (n > 0 && t.at(n - 1) == QLatin1Char(' ')) --n;
+    t.truncate(n);
+    return t;
+}
+
+// A row's key: contract, version, line, item (the last two 0 for a contract).
+struct RowKey {
+    qint64 bizonylat, verzio, tetelsor, sorszam;
+    bool operator==(const RowKey& o) const = default;
+};
+size_t qHash(const RowKey& k, size_t seed = 0) { return qHashMulti(seed, k.bizonylat, k.verzio, k.tetelsor, k.sorszam); }
 
 const QString kInsertSql = QStringLiteral(
     "INSERT INTO %1 (SELECTED, TSORSZAM, UGYFEL, CIM, DB, TIPUS, TEVNEV, SOFOR, STATUS, TERMEKKODOK, NETTO,"
@@ -102,34 +149,253 @@ const QStringList& SortableColumns() {
     return c;
 }
 
-QString DaySheetSourceSql() { return kSourceSql; }
+QStringList DaySheetSourceStatements() {
+    return {kOwnRowsSql, kContractsSql, kItemsSql, kActivityKindsSql, kStatesSql, kDriversSql, kDriverRanksSql.arg(QString())};
+}
 
 RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
-    return tx.query(kSourceSql, {{QStringLiteral("datum"), day}});
+    const Params p{{QStringLiteral("datum"), day}};
+    const RowSet own = tx.query(kOwnRowsSql, p);
+    const RowSet contracts = tx.query(kContractsSql, p);
+    const RowSet items = tx.query(kItemsSql, p);
+    const RowSet kinds = tx.query(kActivityKindsSql);
+    const RowSet states = tx.query(kStatesSql);
+    const RowSet drivers = tx.query(kDriversSql);
+    QHash<QString, qint64> driverRank;
+    {
+        QSet<QString> unknown;
+        QSet<QString> known;
+        for (int r = 0; r < drivers.rowCount(); ++r) known.insert(drivers.at(r, 0).toString().trimmed());
+        const int c = own.indexOf(QStringLiteral("SOFORKOD"));
+        for (int r = 0; r < own.rowCount(); ++r) {
+            const QString k = own.at(r, c).toString();
+            if (!k.isEmpty() && !known.contains(k)) unknown.insert(k);
+        }
+        RowSet ranks;
+        if (unknown.size() <= kMaxBoundCodes) {
+            QString more;
+            Params codes;
+            int i = 0;
+            for (const QString& k : std::as_const(unknown)) {
+                const QString name = QStringLiteral("k%1").arg(i++);
+                more += QStringLiteral(" UNION ALL SELECT CAST(:%1 AS VARCHAR(40)) FROM RDB$DATABASE").arg(name);
+                codes.push_back({name, k});
+            }
+            ranks = tx.query(kDriverRanksSql.arg(more), codes);
+        } else {
+            ranks = tx.query(kDriverRanksFromRowsSql, p);
+        }
+        for (int r = 0; r < ranks.rowCount(); ++r) driverRank.insert(padless(ranks.at(r, 0)), ranks.at(r, 1).toLongLong());
+    }
+
+    enum Own { oBiz, oVer, oTet, oSor, oDat, oDat2, oTevs, oTevkod, oAll, oSofor, oSoforRaw, oMenny, oNetto, oBrutto,
+               oKepzett, oKomment, oEredeti, oForras, oForrasSofor, oPayment };
+    enum Con { cBiz, cVer, cUgyfelkod, cSite, cUgyfel, cCim, cCimKomment, cKp, cFizmod, cRCim, cRUgyfel, cRSite };
+    enum Item { iBiz, iVer, iTet, iSor, iArukod, iBermenny, iBermegyseg, iTipus, iRTipus };
+
+    auto intAt = [](const RowSet& rs, int r, int c) { return rs.at(r, c).toLongLong(); };
+    QHash<RowKey, int> contractAt, itemAt;
+    QHash<QString, int> kindAt, stateAt, driverAt;
+    contractAt.reserve(contracts.rowCount());
+    for (int r = 0; r < contracts.rowCount(); ++r)
+        contractAt.insert({intAt(contracts, r, cBiz), intAt(contracts, r, cVer), 0, 0}, r);
+    itemAt.reserve(items.rowCount());
+    for (int r = 0; r < items.rowCount(); ++r)
+        itemAt.insert({intAt(items, r, iBiz), intAt(items, r, iVer), intAt(items, r, iTet), intAt(items, r, iSor)}, r);
+    for (int r = 0; r < kinds.rowCount(); ++r) kindAt.insert(padless(kinds.at(r, 0)), r);
+    for (int r = 0; r < states.rowCount(); ++r) stateAt.insert(padless(states.at(r, 0)), r);
+    for (int r = 0; r < drivers.rowCount(); ++r) driverAt.insert(padless(drivers.at(r, 0)), r);
+    auto find = [](const auto& h, const auto& k) { return h.value(k, -1); };
+    const int fizKind = find(kindAt, QStringLiteral("FIZ"));
+
+    struct Row {
+        int own, contract, item, kind, state, driver, sourceDriver;
+        // the sort: address, customer, site, display order (NULL first), activity code, product type
+        // (NULL first, then ''), driver, status, then the key
+        qint64 rCim, rUgyfel, rSite, sorrend, rTevkod, rTipus, rSofor, rAll, biz, tet, sor, tevs;
+        QString datum;
+    };
+    std::vector<Row> joined;
+    joined.reserve(size_t(own.rowCount()));
+    for (int o = 0; o < own.rowCount(); ++o) {
+        const QVariantList& v = own.row(o);
+        const bool payment = v.at(oPayment).toLongLong() == 1;
+        Row r{};
+        r.own = o;
+        r.item = -1;
+        // The joins: the contract with its customer and site, the state, the
+        // activity kind ("FIZ" for a billing row); an activity also needs its
+        // payment mode, line (with its product group) and item.
+        const qint64 biz = v.at(oBiz).toLongLong(), ver = v.at(oVer).toLongLong();
+        r.contract = find(contractAt, RowKey{biz, ver, 0, 0});
+        if (r.contract < 0) continue;
+        const QVariantList& c = contracts.row(r.contract);
+        r.state = find(stateAt, padless(v.at(oAll)));
+        r.kind = payment ? fizKind : find(kindAt, padless(v.at(oTevkod)));
+        if (r.state < 0 || r.kind < 0) continue;
+        if (!payment) {
+            if (c.at(cFizmod).isNull()) continue;
+            r.item = find(itemAt, RowKey{biz, ver, v.at(oTet).toLongLong(), v.at(oSor).toLongLong()});
+            if (r.item < 0) continue;
+        }
+        r.driver = v.at(oSoforRaw).isNull() ? -1 : find(driverAt, padless(v.at(oSoforRaw)));
+        r.sourceDriver = v.at(oForrasSofor).isNull() ? -1 : find(driverAt, padless(v.at(oForrasSofor)));
+        r.rCim = c.at(cRCim).toLongLong();
+        r.rUgyfel = c.at(cRUgyfel).toLongLong();
+        r.rSite = c.at(cRSite).toLongLong();
+        const QVariant& order = kinds.at(r.kind, 1);
+        r.sorrend = order.isNull() ? std::numeric_limits<qint64>::min() : order.toLongLong();
+        r.rTevkod = kinds.at(r.kind, 4).toLongLong();
+        if (payment) {
+            r.rTipus = 0;   // ''
+        } else {
+            const QVariant& tipus = items.at(r.item, iTipus);
+            r.rTipus = tipus.isNull() ? -1 : padless(tipus).isEmpty() ? 0 : intAt(items, r.item, iRTipus);
+        }
+        r.rSofor = driverRank.value(padless(v.at(oSofor)));
+        r.rAll = states.at(r.state, 4).toLongLong();
+        r.biz = biz;
+        r.tet = v.at(oTet).toLongLong();
+        r.sor = v.at(oSor).toLongLong();
+        r.datum = v.at(oDat).toString();
+        r.tevs = v.at(oTevs).toLongLong();
+        joined.push_back(std::move(r));
+    }
+    std::sort(joined.begin(), joined.end(), [](const Row& x, const Row& y) {
+        const qint64 a[] = {x.rCim, x.rUgyfel, x.rSite, x.sorrend, x.rTevkod, x.rTipus, x.rSofor, x.rAll, x.biz, x.tet, x.sor};
+        const qint64 b[] = {y.rCim, y.rUgyfel, y.rSite, y.sorrend, y.rTevkod, y.rTipus, y.rSofor, y.rAll, y.biz, y.tet, y.sor};
+        for (size_t i = 0; i < std::size(a); ++i)
+            if (a[i] != b[i]) return a[i] < b[i];
+        if (const int c = x.datum.compare(y.datum)) return c < 0;
+        return x.tevs < y.tevs;
+    });
+
+    auto col = [](const RowSet& from, int i, const char* name) {
+        vl::db::Column c = from.columns().at(i);
+        c.name = QString::fromLatin1(name);
+        return c;
+    };
+    QList<vl::db::Column> cols{
+        col(contracts, cCim, "CIM"),           col(contracts, cUgyfel, "UGYFEL"),   col(contracts, cSite, "UGYFELCIM"),
+        col(kinds, 1, "SORREND"),              col(own, oTevkod, "TEVKOD"),         col(items, iTipus, "TIPUS"),
+        col(own, oSofor, "SOFORKOD"),          col(own, oAll, "TEVALLAPOT"),        col(kinds, 2, "TEVNEV"),
+        col(drivers, 1, "SOFOR"),              col(own, oBiz, "BIZONYLAT"),         col(own, oVer, "VERZIO"),
+        col(own, oTet, "TETELSOR"),            col(own, oSor, "SORSZAM"),           col(own, oDat, "DATUM"),
+        col(own, oDat2, "DATUM2"),             col(own, oTevs, "TEVSORSZAM"),       col(own, oMenny, "MENNYISEG"),
+        col(own, oNetto, "NETTOAR"),           col(own, oBrutto, "BRUTTO"),         col(own, oKepzett, "KEPZETT"),
+        col(items, iArukod, "ARUKOD"),               col(states, 1, "STATUS"),            col(states, 2, "MODOSITHATO"),
+        col(states, 3, "SZIN"),                col(contracts, cCimKomment, "CIMKOMMENT"),
+        col(contracts, cUgyfelkod, "UGYFELKOD"), col(kinds, 3, "ESETI"),            col(items, iBermenny, "BERMENNY"),
+        col(items, iBermegyseg, "BERMEGYSEG"), col(own, oKomment, "KOMMENT"),       col(contracts, cKp, "KP"),
+        col(own, oEredeti, "EREDETINAP"),      col(own, oForras, "FORRAS"),         col(own, oForrasSofor, "FORRASSOFOR"),
+        col(drivers, 1, "FORRASSOFORNEV")};
+    std::vector<QVariantList> out;
+    out.reserve(joined.size());
+    const QVariant null, emptyText{QStringLiteral("")}, star{QStringLiteral("*")}, blank{QStringLiteral(" ")},
+        yes{QStringLiteral("I")}, zero{qint64(0)};
+    for (const Row& r : joined) {
+        const QVariantList& v = own.row(r.own);
+        const QVariantList& c = contracts.row(r.contract);
+        const bool payment = r.item < 0;
+        const QVariantList* k = &kinds.row(r.kind);
+        const QVariantList& st = states.row(r.state);
+        out.push_back({c.at(cCim), c.at(cUgyfel), c.at(cSite), k->at(1), v.at(oTevkod),
+                       payment ? emptyText : items.at(r.item, iTipus), v.at(oSofor), v.at(oAll),
+                       k->at(2), r.driver < 0 ? null : drivers.at(r.driver, 1), v.at(oBiz), v.at(oVer), v.at(oTet),
+                       v.at(oSor), v.at(oDat), v.at(oDat2), v.at(oTevs), v.at(oMenny), v.at(oNetto), v.at(oBrutto),
+                       v.at(oKepzett), payment ? star : items.at(r.item, iArukod), st.at(1), st.at(2), st.at(3),
+                       c.at(cCimKomment), c.at(cUgyfelkod), k->at(3), payment ? zero : items.at(r.item, iBermenny),
+                       payment ? blank : items.at(r.item, iBermegyseg), v.at(oKomment), payment ? yes : c.at(cKp),
+                       v.at(oEredeti), v.at(oForras), v.at(oForrasSofor),
+                       r.sourceDriver < 0 ? null : drivers.at(r.sourceDriver, 1)});
+    }
+    return RowSet(std::move(cols), std::move(out));
 }
 
 RowSet OverdueVisits(vl::db::Transaction& tx, const QString& fromDay, const QString& day) {
-    // Grouped first (the DATUM index, one row per day, contract and activity),
-    // the names joined to the groups only.
-    return tx.query(
-        QStringLiteral(
-            "SELECT G.DATUM, G.BIZONYLAT, G.VERZIO, G.TEVKOD, SZT.NEV TEVNEV, G.DB, G.ARUKOD, G.SOFORKOD,"
-            " SZS.NEV SOFOR, F.UGYFELKOD, U.NEV UGYFEL,"
-            " COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, '') CIM"
-            " FROM (SELECT T.DATUM, T.BIZONYLAT, T.VERZIO, T.TEVKOD, COUNT(*) DB, MIN(T.ARUKOD) ARUKOD,"
-            "  MIN(COALESCE(TRIM(T.SOFORKOD), '')) SOFORKOD"
-            "  FROM FORGTEV T"
-            "  WHERE T.DATUM >= :tol AND T.DATUM < :datum"
-            "  AND T.TEVALLAPOT IN (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i'))"
-            "  GROUP BY T.DATUM, T.BIZONYLAT, T.VERZIO, T.TEVKOD) G"
-            " JOIN FORGFEJ F ON F.BIZONYLAT = G.BIZONYLAT AND F.VERZIO = G.VERZIO"
-            " JOIN SZ_TEVEKENY SZT ON SZT.KOD = G.TEVKOD"
-            " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
-            " JOIN UGYFELCIM UC ON UC.KOD = F.UGYFELCIM"
-            " LEFT JOIN SZ_SOFOR SZS ON SZS.KOD = G.SOFORKOD"
-            " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X'"
-            " ORDER BY G.DATUM, U.NEV, G.BIZONYLAT, G.TEVKOD"),
+    // Three narrow reads joined here: the groups (the DATUM index, one row
+    // per day, contract and activity), the active contracts with their
+    // customer and site, and the names of the activities and drivers. A join
+    // of the names to every group in the server, and the sort of those wide
+    // rows, cost more than the groups themselves. The server ranks the
+    // customers' names and the activity codes in the database's collation,
+    // so the order is the one an ORDER BY on them gives.
+    const RowSet groups = tx.query(
+        QStringLiteral("SELECT T.DATUM, T.BIZONYLAT, T.VERZIO, T.TEVKOD, COUNT(*) DB, MIN(T.ARUKOD) ARUKOD,"
+                       " MIN(COALESCE(TRIM(T.SOFORKOD), '')) SOFORKOD"
+                       " FROM FORGTEV T"
+                       " WHERE T.DATUM >= :tol AND T.DATUM < :datum"
+                       " AND T.TEVALLAPOT IN (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i'))"
+                       " GROUP BY T.DATUM, T.BIZONYLAT, T.VERZIO, T.TEVKOD"),
         {{QStringLiteral("tol"), fromDay}, {QStringLiteral("datum"), day}});
+    const RowSet contracts = tx.query(QStringLiteral(
+        "SELECT F.BIZONYLAT, F.VERZIO, F.UGYFELKOD, U.NEV UGYFEL,"
+        " COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, '') CIM,"
+        " DENSE_RANK() OVER (ORDER BY U.NEV) RANG"
+        " FROM FORGFEJ F JOIN UGYFEL U ON U.KOD = F.UGYFELKOD JOIN UGYFELCIM UC ON UC.KOD = F.UGYFELCIM"
+        " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X'"));
+    const RowSet activities = tx.query(
+        QStringLiteral("SELECT SZT.KOD, SZT.NEV TEVNEV, DENSE_RANK() OVER (ORDER BY SZT.KOD) RANG FROM SZ_TEVEKENY SZT"));
+    const RowSet drivers = tx.query(QStringLiteral("SELECT SZS.KOD, SZS.NEV SOFOR FROM SZ_SOFOR SZS"));
+
+    // A key as the server compares it: trailing blanks do not count.
+    auto padless = [](const QVariant& v) {
+        QString t = v.toString();
+        while (t.endsWith(QLatin1Char(' '))) t.chop(1);
+        return t;
+    };
+    QHash<QPair<qint64, qint64>, int> contractRow;
+    contractRow.reserve(contracts.rowCount());
+    for (int r = 0; r < contracts.rowCount(); ++r)
+        contractRow.insert({contracts.at(r, 0).toLongLong(), contracts.at(r, 1).toLongLong()}, r);
+    QHash<QString, int> activityRow, driverRow;
+    for (int r = 0; r < activities.rowCount(); ++r) activityRow.insert(padless(activities.at(r, 0)), r);
+    for (int r = 0; r < drivers.rowCount(); ++r) driverRow.insert(padless(drivers.at(r, 0)), r);
+
+    struct Joined {
+        int group, contract, activity, driver;
+        qint64 nameRank, activityRank, bizonylat;
+        QString datum;
+    };
+    std::vector<Joined> joined;
+    joined.reserve(size_t(groups.rowCount()));
+    for (int g = 0; g < groups.rowCount(); ++g) {
+        const auto c = contractRow.constFind({groups.at(g, 1).toLongLong(), groups.at(g, 2).toLongLong()});
+        if (c == contractRow.constEnd()) continue;
+        const auto a = activityRow.constFind(padless(groups.at(g, 3)));
+        if (a == activityRow.constEnd()) continue;
+        const QString driver = padless(groups.at(g, 6));
+        const auto d = driver.isEmpty() ? driverRow.constEnd() : driverRow.constFind(driver);
+        joined.push_back({g, *c, *a, d == driverRow.constEnd() ? -1 : *d, contracts.at(*c, 5).toLongLong(),
+                          activities.at(*a, 2).toLongLong(), groups.at(g, 1).toLongLong(), groups.at(g, 0).toString()});
+    }
+    // By day, customer, contract and activity (the day is 'yyyy.mm.dd').
+    std::sort(joined.begin(), joined.end(), [](const Joined& x, const Joined& y) {
+        if (const int c = x.datum.compare(y.datum)) return c < 0;
+        if (x.nameRank != y.nameRank) return x.nameRank < y.nameRank;
+        if (x.bizonylat != y.bizonylat) return x.bizonylat < y.bizonylat;
+        return x.activityRank < y.activityRank;
+    });
+
+    auto column = [](const RowSet& from, int i, const QString& name = QString()) {
+        vl::db::Column c = from.columns().at(i);
+        if (!name.isEmpty()) c.name = name;
+        return c;
+    };
+    QList<vl::db::Column> cols{column(groups, 0),     column(groups, 1),    column(groups, 2),
+                               column(groups, 3),     column(activities, 1), column(groups, 4),
+                               column(groups, 5),     column(groups, 6),    column(drivers, 1),
+                               column(contracts, 2),  column(contracts, 3), column(contracts, 4)};
+    std::vector<QVariantList> rows;
+    rows.reserve(joined.size());
+    const QVariant noName;   // as the server gives a NULL
+    for (const Joined& j : joined) {
+        const QVariantList& g = groups.row(j.group);
+        const QVariantList& c = contracts.row(j.contract);
+        rows.push_back({g.at(0), g.at(1), g.at(2), g.at(3), activities.at(j.activity, 1), g.at(4), g.at(5), g.at(6),
+                        j.driver < 0 ? noName : drivers.at(j.driver, 1), c.at(2), c.at(3), c.at(4)});
+    }
+    return RowSet(std::move(cols), std::move(rows));
 }
 
 RowSet VisitsPerDay(vl::db::Transaction& tx, const QString& from, const QString& to) {

@@ -88,9 +88,9 @@ QString PhoneMarkedText();
 
 // The source rows of a day (activities and billing items), in folding order.
 vl::db::RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day);
-// The statement DaySheetSourceRows runs (the day bound as :datum), for the
+// The statements DaySheetSourceRows runs (the day bound as :datum), for the
 // benchmark's plans.
-QString DaySheetSourceSql();
+QStringList DaySheetSourceStatements();
 // Folds source rows into lines, numbered from 1. vatFactor prices the gross
 // of rows that carry no gross of their own.
 QList<DaySheetLine> FoldDaySheet(const vl::db::RowSet& rows, double vatFactor);

@@ -370,6 +370,66 @@ PhoneMarkResult logRefusal(vl::db::Connection& conn, const vl::shell::Session& s
 
 } // namespace
 
+PhoneImageResult ApplyPhoneImage(vl::db::Connection& conn, const vl::shell::Session& service, const PhoneImage& image,
+                                 const PhoneMarkRules& rules, const vl::rental::ActivityImageLimits& limits) {
+    PhoneImageResult out;
+    auto refuse = [&out](const QString& text) {
+        out.kind = PhoneImageResult::Kind::Refused;
+        out.text = text;
+        return out;
+    };
+    if (!ValidRequestId(image.requestId)) return refuse(QStringLiteral("A kép azonosítója hibás."));
+    if (image.driverCode.trimmed().isEmpty()) return refuse(QStringLiteral("Nincs megadva a gépkocsivezető."));
+    if (image.key.payment) return refuse(QStringLiteral("Képet csak tevékenységhez lehet csatolni."));
+    const QString now = rules.now.isEmpty() ? vl::util::NowStamp() : rules.now;
+    const PhoneKey& k = image.key;
+    vl::rental::NewActivityImage n;
+    n.key = {k.bizonylat, k.verzio, k.tetelsor, k.sorszam, k.datum, k.tevsorszam};
+    n.kind = image.signature ? vl::rental::ActivityImageKind::Signature : vl::rental::ActivityImageKind::Photo;
+    n.receiver = image.receiver.trimmed();
+    n.mime = image.mime;
+    n.bytes = image.bytes;
+    n.driverCode = image.driverCode.trimmed();
+    n.requestId = image.requestId;
+    n.width = image.width;
+    n.height = image.height;
+    auto tx = conn.begin();
+    try {
+        // A repeated upload gets its first answer, whatever the clock says now.
+        RowSet seen = tx->query(QStringLiteral("SELECT COUNT(*) AS N FROM FORGKEP WHERE SOFORKOD = :s AND KERES = :k"),
+                                {{QStringLiteral("s"), n.driverCode}, {QStringLiteral("k"), n.requestId}});
+        const bool repeat = seen.next() && seen.integer(QStringLiteral("N")) > 0;
+        if (!repeat) {
+            const std::optional<DaySheetLine> line =
+                k.verzio == 1 ? readActivityLine(*tx, k.bizonylat, k.tetelsor, k.sorszam, k.datum, k.tevsorszam)
+                              : std::nullopt;
+            if (!line) return refuse(QStringLiteral("Nincs ilyen tevékenység egy aktív, nem törölt szerződésen."));
+            if (line->soforkod.trimmed() != n.driverCode) return refuse(QStringLiteral("Ez a tevékenység nem az Öné."));
+            const QString deadline = deadlineOf(k.datum, rules.markUntilHour);
+            if (!(now < deadline)) return refuse(lateText(deadline));
+            const QString kind = line->tevkod.trimmed();
+            if (image.signature && kind != QLatin1String("KIH") && kind != QLatin1String("VSZ"))
+                return refuse(QStringLiteral("Aláírást csak kiszállításhoz és visszaszállításhoz lehet csatolni."));
+        }
+        const vl::rental::StoredActivityImage r =
+            vl::rental::StoreActivityImage(*tx, service, n, limits, now);
+        if (r.kind == vl::rental::StoredActivityImage::Kind::Refused) {
+            tx->rollback();
+            return refuse(r.text);
+        }
+        tx->commit();
+        out.kind = r.kind == vl::rental::StoredActivityImage::Kind::Stored ? PhoneImageResult::Kind::Stored
+                                                                          : PhoneImageResult::Kind::Repeated;
+        out.id = r.id;
+        out.count = r.count;
+        return out;
+    } catch (const vl::db::DbError& e) {
+        if (tx->isActive()) tx->rollback();
+        if (e.isConnectionLost() || e.isCancelled() || !e.isWriteConflict()) throw;
+        return refuse(vl::rental::ProductRegister::ContractChangedElsewhereText());
+    }
+}
+
 PhoneMarkResult ApplyPhoneMark(vl::db::Connection& conn, const vl::shell::Session& service, const PhoneMark& mark,
                                const PhoneMarkRules& rules) {
     if (!ValidRequestId(mark.requestId)) return refusedResult(mark, QStringLiteral("A jelölés azonosítója hibás."));

@@ -18,6 +18,7 @@
 // another workstation is refused with the contract-changed text and not
 // logged, so the same mark may land when it is sent again.
 #include "db/Database.h"
+#include "rental/ActivityImages.h"
 #include "shell/Session.h"
 
 #include <QList>
@@ -73,6 +74,33 @@ struct PhoneMarkResult {
 // JUZER written). Never throws for a refusal; a lost connection throws DbError.
 PhoneMarkResult ApplyPhoneMark(vl::db::Connection& conn, const vl::shell::Session& service, const PhoneMark& mark,
                                const PhoneMarkRules& rules);
+
+// A picture sent from a phone for one of the driver's activities: a photo,
+// or (for a delivery or a take-back) the receiver's signature with his name.
+// Judged as a mark is (the driver's own activity on an active contract, until
+// noon of the next day) and stored once per driver and request id
+// (vl::rental::StoreActivityImage) in a transaction of its own; the bytes are
+// checked by the caller first (vl::rental::CheckImageBytes).
+struct PhoneImage {
+    QString requestId;     // 1-64 of A-Z a-z 0-9 _ -
+    QString driverCode;
+    PhoneKey key;          // an activity's key
+    bool signature = false;
+    QString receiver;      // the receiver's name (a signature)
+    QString mime;          // as CheckImageBytes found it
+    QByteArray bytes;
+    int width = 0, height = 0;
+};
+
+struct PhoneImageResult {
+    enum class Kind { Stored, Repeated, Refused } kind = Kind::Refused;
+    qint64 id = 0;
+    int count = 0;         // the activity's pictures afterwards
+    QString text;          // why refused
+};
+
+PhoneImageResult ApplyPhoneImage(vl::db::Connection& conn, const vl::shell::Session& service, const PhoneImage& image,
+                                 const PhoneMarkRules& rules, const vl::rental::ActivityImageLimits& limits);
 
 // The reasons a driver may give for "notdone": KOD, NEV of SZ_OKOK, by NEV.
 vl::db::RowSet PhoneReasons(vl::db::Transaction& tx);

@@ -24,13 +24,22 @@ const QString kTakeBack = QStringLiteral(
 } // namespace
 
 RowSet EndingContracts(Transaction& tx, const QString& day, const QString& lastDay) {
-    // The rental end in the window, or a planned take-back in it (from the
-    // FORGTEV index on TEVKOD and DATUM), whichever comes first.
+    // The rental end in the window, or a planned take-back in it, whichever
+    // comes first. The contracts of the window drive the read: those ending
+    // in it (FORGFEJ is one row per contract version) and those with a
+    // planned take-back in it (the FORGTEV date index, the window's days
+    // only), so the history behind the window is never walked.
     const QString sql = QStringLiteral(
         "SELECT * FROM (") +
         kColumns.arg(QStringLiteral("CASE WHEN %1 IS NOT NULL AND (F.BERVEG IS NULL OR F.BERVEG = '' OR %1 < F.BERVEG"
                                     " OR F.BERVEG < :datum) THEN %1 ELSE F.BERVEG END")
-                         .arg(kTakeBack)) +
+                         .arg(kTakeBack))
+            .replace(QStringLiteral(" FROM FORGFEJ F"),
+                     QStringLiteral(" FROM (SELECT F0.BIZONYLAT FROM FORGFEJ F0 WHERE F0.BERVEG BETWEEN :datum AND :utolso"
+                                    " UNION SELECT T.BIZONYLAT FROM FORGTEV T JOIN SZ_STATUST ST ON ST.KOD = T.TEVALLAPOT"
+                                    " WHERE T.TEVKOD = 'VSZ' AND T.DATUM BETWEEN :datum AND :utolso"
+                                    " AND ST.MODOSITHATO IN ('I', 'i')) W0"
+                                    " JOIN FORGFEJ F ON F.BIZONYLAT = W0.BIZONYLAT")) +
         kRunning +
         QStringLiteral(" AND ((F.BERVEG BETWEEN :datum AND :utolso) OR F.BIZONYLAT IN (SELECT T.BIZONYLAT FROM FORGTEV T"
                        " JOIN SZ_STATUST ST ON ST.KOD = T.TEVALLAPOT WHERE T.TEVKOD = 'VSZ' AND T.DATUM BETWEEN :datum"
@@ -54,12 +63,14 @@ RowSet OverrunContracts(Transaction& tx, const QString& day) {
 }
 
 RowSet UndeliveredContracts(Transaction& tx, const QString& day, const QString& fromDay) {
-    // The planned deliveries from the TEVKOD index (bounded by fromDay), then their contracts.
+    // The planned deliveries from the index of kind and day (IX_FORGTEV_FUVAR:
+    // only the deliveries since fromDay are read), then their contracts.
     return tx.query(QStringLiteral("SELECT * FROM (") +
                         kColumns.arg(QStringLiteral("K.ELSO")).replace(
                             QStringLiteral(" FROM FORGFEJ F"),
                             QStringLiteral(" FROM (SELECT T.BIZONYLAT, T.VERZIO, MIN(T.DATUM) ELSO FROM FORGTEV T"
-                                           " WHERE T.TEVKOD = 'KIH' AND T.DATUM >= :tol AND T.TEVALLAPOT IN"
+                                           " WHERE (T.TEVKOD || '|' || T.DATUM) COLLATE UCS_BASIC BETWEEN 'KIH|' || :tol AND 'KIH|9999.99.99'"
+                                           " AND T.TEVKOD = 'KIH' AND T.DATUM >= :tol AND T.TEVALLAPOT IN"
                                            " (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i')) GROUP BY 1, 2) K"
                                            " JOIN FORGFEJ F ON F.BIZONYLAT = K.BIZONYLAT AND F.VERZIO = K.VERZIO")) +
                         kRunning + QStringLiteral(" AND F.BERKEZD <= :datum) W ORDER BY DATUM, BIZONYLAT"),

@@ -11,7 +11,10 @@
 #include "drivers/Service.h"
 #include "shell/Session.h"
 
+#include <QBuffer>
 #include <QEventLoop>
+#include <QImage>
+#include <QUrl>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -151,7 +154,7 @@ private slots:
             QString path;
             int status;
         };
-        const QList<Case> cases{{"GET", QStringLiteral("/nincs"), 404},
+        const std::vector<Case> cases{{"GET", QStringLiteral("/nincs"), 404},
                                 {"GET", QStringLiteral("/../../etc/passwd"), 404},
                                 {"GET", QStringLiteral("/api/nincs"), 404},
                                 {"GET", QStringLiteral("/api/marks"), 405},
@@ -252,7 +255,7 @@ private slots:
             QByteArray contentType;
             int status;
         };
-        const QList<Case> cases{
+        const std::vector<Case> cases{
             {"{\"driver\":\"S1\",\"pin\":\"9999\"}", "application/json", 401},
             {"{\"driver\":\"NINCS\",\"pin\":\"1234\"}", "application/json", 401},
             {"{\"driver\":\"S3\",\"pin\":\"1234\"}", "application/json", 401},   // inactive, no PIN
@@ -494,6 +497,160 @@ private slots:
                                    .json.value(QStringLiteral("results")).toArray()[0].toObject();
         QCOMPARE(r4.value(QStringLiteral("result")).toString(), QStringLiteral("refused"));
         QCOMPARE(co.activities(co.plain), rows);
+    }
+
+    // A picture's upload: the body the picture, its facts in headers.
+    Answer upload(const Login& l, const QByteArray& type, const QByteArray& bytes,
+                  const QList<QPair<QByteArray, QByteArray>>& headers, bool withCsrf = true) {
+        QNetworkRequest rq(QUrl(base() + QStringLiteral("/api/images")));
+        rq.setRawHeader("Content-Type", type);
+        if (!l.cookie.isEmpty()) rq.setRawHeader("Cookie", "vlsession=" + l.cookie);
+        if (withCsrf) rq.setRawHeader("X-CSRF-Token", l.csrf);
+        for (const auto& h : headers) rq.setRawHeader(h.first, h.second);
+        QNetworkReply* r = nam.post(rq, bytes);
+        QEventLoop loop;
+        connect(r, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+        loop.exec();
+        Answer a;
+        a.status = r->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        a.body = r->readAll();
+        a.json = QJsonDocument::fromJson(a.body).object();
+        r->deleteLater();
+        return a;
+    }
+    static QByteArray picture(const char* format, QColor colour, int w = 120, int h = 80) {
+        QImage img(w, h, QImage::Format_RGB32);
+        img.fill(colour);
+        QByteArray out;
+        QBuffer b(&out);
+        b.open(QIODevice::WriteOnly);
+        img.save(&b, format);
+        return out;
+    }
+    int pictures() { return int(co.db.count(QStringLiteral("SELECT COUNT(*) FROM FORGKEP"))); }
+
+    void picturesAndTheirLimits() {
+        const Login l = login(QStringLiteral("S1"), QStringLiteral("1234"));
+        const Answer day = call("GET", QStringLiteral("/api/day"), {}, l.cookie);
+        const QJsonObject visit = activityOf(day.json, QStringLiteral("31"), QStringLiteral("KA"));
+        const QJsonObject takeBack = activityOf(day.json, QStringLiteral("21"), QStringLiteral("VSZ"));
+        QVERIFY2(!visit.isEmpty() && !takeBack.isEmpty(), day.body.constData());
+        QCOMPARE(visit.value(QStringLiteral("signable")).toBool(), false);
+        QCOMPARE(takeBack.value(QStringLiteral("signable")).toBool(), true);
+        QCOMPARE(visit.value(QStringLiteral("images")).toInt(), 0);
+        const QByteArray visitKey = visit.value(QStringLiteral("key")).toString().toLatin1();
+        const QByteArray takeBackKey = takeBack.value(QStringLiteral("key")).toString().toLatin1();
+        const QByteArray jpeg = picture("JPG", Qt::red), png = picture("PNG", Qt::blue);
+        auto photo = [&](const QByteArray& key, const QByteArray& id) {
+            return QList<QPair<QByteArray, QByteArray>>{
+                {"X-Activity-Key", key}, {"X-Image-Kind", "photo"}, {"X-Mark-Id", id}};
+        };
+        auto signature = [&](const QByteArray& key, const QByteArray& id, const QByteArray& receiver) {
+            return QList<QPair<QByteArray, QByteArray>>{
+                {"X-Activity-Key", key}, {"X-Image-Kind", "signature"}, {"X-Mark-Id", id}, {"X-Receiver", receiver}};
+        };
+
+        // Stored once; the same upload again repeats the first answer.
+        const Answer first = upload(l, "image/jpeg", jpeg, photo(visitKey, "p-1"));
+        QCOMPARE(first.status, 201);
+        QCOMPARE(first.json.value(QStringLiteral("result")).toString(), QStringLiteral("stored"));
+        QCOMPARE(first.json.value(QStringLiteral("images")).toInt(), 1);
+        const Answer again = upload(l, "image/jpeg", jpeg, photo(visitKey, "p-1"));
+        QCOMPARE(again.status, 200);
+        QCOMPARE(again.json.value(QStringLiteral("result")).toString(), QStringLiteral("repeated"));
+        QCOMPARE(again.json.value(QStringLiteral("id")).toInteger(), first.json.value(QStringLiteral("id")).toInteger());
+        QCOMPARE(pictures(), 1);
+        {
+            const auto rs = co.db.conn->query(QStringLiteral("SELECT FAJTA, SOFORKOD, JUZER, TIPUS, MERET, KEP, ATVEVO FROM FORGKEP"));
+            QCOMPARE(rs.at(0, 0).toString(), QStringLiteral("F"));
+            QCOMPARE(rs.at(0, 1).toString(), QStringLiteral("S1"));
+            QCOMPARE(rs.at(0, 2).toString(), QStringLiteral("SZOLG"));
+            QCOMPARE(rs.at(0, 3).toString(), QStringLiteral("image/jpeg"));
+            QCOMPARE(rs.at(0, 4).toLongLong(), qint64(jpeg.size()));
+            QCOMPARE(rs.at(0, 5).toByteArray(), jpeg);
+            QVERIFY(rs.at(0, 6).isNull());
+        }
+        const QJsonObject seen = activityOf(call("GET", QStringLiteral("/api/day"), {}, l.cookie).json, QStringLiteral("31"),
+                                            QStringLiteral("KA"));
+        QCOMPARE(seen.value(QStringLiteral("images")).toInt(), 1);
+
+        // The receiver's signature with a Hungarian name, URL-encoded.
+        const Answer sig = upload(l, "image/png", png, signature(takeBackKey, "s-1", QUrl::toPercentEncoding(QStringLiteral("Kovács Éva"))));
+        QCOMPARE(sig.status, 201);
+        QCOMPARE(co.db.conn->query(QStringLiteral("SELECT ATVEVO, FAJTA FROM FORGKEP WHERE KERES = 's-1'")).at(0, 0).toString(),
+                 QStringLiteral("Kovács Éva"));
+        QCOMPARE(pictures(), 2);
+
+        // Each refusal writes nothing.
+        const Login s2 = login(QStringLiteral("S2"), QStringLiteral("567890"));
+        struct Case {
+            const char* name;
+            Answer answer;
+            int status;
+        };
+        QByteArray html("<html><script>alert(1)</script></html>");
+        const std::vector<Case> cases{
+            {"same id, other bytes", upload(l, "image/jpeg", picture("JPG", Qt::green), photo(visitKey, "p-1")), 409},
+            {"signature on a visit", upload(l, "image/png", png, signature(visitKey, "s-2", "Nagy")), 409},
+            {"signature without a receiver", upload(l, "image/png", png, QList<QPair<QByteArray, QByteArray>>{{"X-Activity-Key", takeBackKey}, {"X-Image-Kind", "signature"}, {"X-Mark-Id", "s-3"}}), 400},
+            {"photo with a receiver", upload(l, "image/jpeg", jpeg, QList<QPair<QByteArray, QByteArray>>{{"X-Activity-Key", visitKey}, {"X-Image-Kind", "photo"}, {"X-Mark-Id", "p-4"}, {"X-Receiver", "Nagy"}}), 400},
+            {"a receiver of control characters", upload(l, "image/png", png, signature(takeBackKey, "s-5", "Nagy%0AEva")), 400},
+            {"a receiver too long", upload(l, "image/png", png, signature(takeBackKey, "s-6", QByteArray(61, 'x'))), 400},
+            {"html named a jpeg", upload(l, "image/jpeg", html, photo(visitKey, "p-7")), 415},
+            {"a png named a jpeg", upload(l, "image/jpeg", png, photo(visitKey, "p-8")), 415},
+            {"a jpeg cut short", upload(l, "image/jpeg", jpeg.left(jpeg.size() / 2), photo(visitKey, "p-9")), 415},
+            {"plain text", upload(l, "text/plain", jpeg, photo(visitKey, "p-10")), 415},
+            {"no anti-forgery token", upload(l, "image/jpeg", jpeg, photo(visitKey, "p-11"), false), 403},
+            {"no session", upload(Login{}, "image/jpeg", jpeg, photo(visitKey, "p-12"), false), 401},
+            {"a billing row's key", upload(l, "image/jpeg", jpeg, photo("F.1.1.2026.05.04.1", "p-13")), 400},
+            {"a bad id", upload(l, "image/jpeg", jpeg, photo(visitKey, "p 14")), 400},
+            {"another driver's activity", upload(s2, "image/jpeg", jpeg, photo(visitKey, "p-15")), 409},
+            {"no such activity", upload(l, "image/jpeg", jpeg, photo("T.99.1.1.1.2026.05.04.1", "p-16")), 409},
+        };
+        for (const Case& c : cases) {
+            QVERIFY2(c.answer.status == c.status,
+                     qPrintable(QStringLiteral("%1: %2 %3").arg(QString::fromLatin1(c.name)).arg(c.answer.status)
+                                    .arg(QString::fromUtf8(c.answer.body))));
+            QVERIFY2(c.answer.json.contains(QStringLiteral("text")) || c.answer.json.contains(QStringLiteral("error")),
+                     c.name);
+        }
+        QCOMPARE(pictures(), 2);
+
+        // Too late: after noon of the next day.
+        clock = clock.addDays(1);
+        clock.setTime(QTime(12, 1));
+        const Login late = login(QStringLiteral("S1"), QStringLiteral("1234"));
+        const Answer tooLate = upload(late, "image/jpeg", jpeg, photo(visitKey, "p-20"));
+        QCOMPARE(tooLate.status, 409);
+        QVERIFY2(tooLate.json.value(QStringLiteral("text")).toString().contains(QStringLiteral("lehetett elküldeni")), tooLate.body);
+        QCOMPARE(pictures(), 2);
+    }
+
+    void pictureCaps() {
+        vl::drivers::ServiceSettings s;
+        s.imageBytes = 3000;
+        s.imagesPerActivity = 2;
+        svc.reset();
+        startService(s);
+        const Login l = login(QStringLiteral("S1"), QStringLiteral("1234"));
+        const QJsonObject visit = activityOf(call("GET", QStringLiteral("/api/day"), {}, l.cookie).json, QStringLiteral("31"),
+                                             QStringLiteral("KA"));
+        const QByteArray key = visit.value(QStringLiteral("key")).toString().toLatin1();
+        const int before = pictures();
+        // Over the cap by its length: refused before it is read.
+        QByteArray big = picture("PNG", Qt::white, 1200, 900);
+        for (int i = 0; i < 3; ++i) big += picture("JPG", QColor(i * 40, 10, 200), 400, 300);
+        QVERIFY(big.size() > 3000);
+        const Answer over = upload(l, "image/png", big, {{"X-Activity-Key", key}, {"X-Image-Kind", "photo"}, {"X-Mark-Id", "c-1"}});
+        QCOMPARE(over.status, 413);
+        // The activity holds one already (the earlier case): one more, then no more.
+        const int has = visit.value(QStringLiteral("images")).toInt();
+        for (int i = has; i < 3; ++i) {
+            const Answer a = upload(l, "image/jpeg", picture("JPG", QColor(10 * i, 0, 0), 20, 20),
+                                    {{"X-Activity-Key", key}, {"X-Image-Kind", "photo"}, {"X-Mark-Id", "c-" + QByteArray::number(i + 2)}});
+            QCOMPARE(a.status, i < 2 ? 201 : 409);
+        }
+        QCOMPARE(pictures(), before + (2 - has));
     }
 
     void tlsWithMadeCertificates() {
