@@ -22,7 +22,7 @@ const QString kColumns = QStringLiteral(
     "ID, BIZONYLAT, VERZIO, TETELSOR, SORSZAM, DATUM, TEVSORSZAM, FAJTA, ATVEVO, TIPUS, MERET, SZELES, MAGAS,"
     " SOFORKOD, JUZER, MIKOR");
 
-Params keyParams(const ActivityKey& k) {
+Params keyParams(const ActivityImageKey& k) {
     return {{QStringLiteral("bizonylat"), k.bizonylat}, {QStringLiteral("verzio"), k.verzio},
             {QStringLiteral("tetelsor"), k.tetelsor},   {QStringLiteral("sorszam"), k.sorszam},
             {QStringLiteral("datum"), k.datum},         {QStringLiteral("tevsorszam"), k.tevsorszam}};
@@ -54,7 +54,7 @@ QList<ActivityImageInfo> readInfos(vl::db::RowSet rs) {
     return out;
 }
 
-int countOf(vl::db::Transaction& tx, const ActivityKey& k) {
+int countOf(vl::db::Transaction& tx, const ActivityImageKey& k) {
     vl::db::RowSet rs = tx.query(QStringLiteral("SELECT COUNT(*) AS N FROM FORGKEP WHERE ") + kKeyWhere, keyParams(k));
     return rs.next() ? int(rs.integer(QStringLiteral("N"))) : 0;
 }
@@ -67,7 +67,7 @@ QString sizeText(qint64 bytes) {
 
 } // namespace
 
-QString ActivityKey::text() const {
+QString ActivityImageKey::text() const {
     return QStringLiteral("%1.%2.%3.%4.%5.%6").arg(bizonylat).arg(verzio).arg(tetelsor).arg(sorszam).arg(datum).arg(
         tevsorszam);
 }
@@ -172,7 +172,7 @@ StoredActivityImage StoreActivityImage(vl::db::Transaction& tx, const vl::shell:
                            " WHERE SOFORKOD = :sofor AND KERES = :keres"),
             {{QStringLiteral("sofor"), image.driverCode}, {QStringLiteral("keres"), image.requestId}});
         if (rs.next()) {
-            ActivityKey k;
+            ActivityImageKey k;
             k.bizonylat = rs.integer(QStringLiteral("BIZONYLAT"));
             k.verzio = rs.integer(QStringLiteral("VERZIO"));
             k.tetelsor = rs.integer(QStringLiteral("TETELSOR"));
@@ -240,7 +240,7 @@ StoredActivityImage StoreActivityImage(vl::db::Transaction& tx, const vl::shell:
     return r;
 }
 
-QList<ActivityImageInfo> ListActivityImages(vl::db::Transaction& tx, const ActivityKey& key) {
+QList<ActivityImageInfo> ListActivityImages(vl::db::Transaction& tx, const ActivityImageKey& key) {
     return readInfos(tx.query(QStringLiteral("SELECT ") + kColumns + QStringLiteral(" FROM FORGKEP WHERE ") + kKeyWhere +
                                   QStringLiteral(" ORDER BY ID"),
                               keyParams(key)));
@@ -270,7 +270,7 @@ QHash<QString, int> CountImagesOfDay(vl::db::Transaction& tx, const QString& dat
                        " WHERE DATUM = :datum GROUP BY BIZONYLAT, VERZIO, TETELSOR, SORSZAM, DATUM, TEVSORSZAM"),
         {{QStringLiteral("datum"), datum}});
     while (rs.next()) {
-        ActivityKey k;
+        ActivityImageKey k;
         k.bizonylat = rs.integer(QStringLiteral("BIZONYLAT"));
         k.verzio = rs.integer(QStringLiteral("VERZIO"));
         k.tetelsor = rs.integer(QStringLiteral("TETELSOR"));

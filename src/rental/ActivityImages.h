@@ -23,7 +23,7 @@
 namespace vl::rental {
 
 // FORGTEV's key.
-struct ActivityKey {
+struct ActivityImageKey {
     qint64 bizonylat = 0;
     qint64 verzio = 1;
     qint64 tetelsor = 0;
@@ -32,7 +32,7 @@ struct ActivityKey {
     qint64 tevsorszam = 0;
     // "<bizonylat>.<verzio>.<tetelsor>.<sorszam>.<datum>.<tevsorszam>"
     QString text() const;
-    bool operator==(const ActivityKey& o) const = default;
+    bool operator==(const ActivityImageKey& o) const = default;
 };
 
 enum class ActivityImageKind { Photo, Signature };
@@ -63,7 +63,7 @@ struct ImageCheck {
 ImageCheck CheckImageBytes(const QByteArray& bytes, const QString& declaredMime, const ActivityImageLimits& limits);
 
 struct NewActivityImage {
-    ActivityKey key;
+    ActivityImageKey key;
     ActivityImageKind kind = ActivityImageKind::Photo;
     QString receiver;       // the receiver's name (a signature), at most 60
     QString mime;           // "image/jpeg" or "image/png" (as CheckImageBytes found)
@@ -89,14 +89,14 @@ StoredActivityImage StoreActivityImage(vl::db::Transaction& tx, const vl::shell:
 
 struct ActivityImageInfo {
     qint64 id = 0;
-    ActivityKey key;
+    ActivityImageKey key;
     ActivityImageKind kind = ActivityImageKind::Photo;
     QString receiver, mime, driverCode, user, when;
     int width = 0, height = 0;
     qint64 size = 0;
 };
 // The images of one activity, in the order stored.
-QList<ActivityImageInfo> ListActivityImages(vl::db::Transaction& tx, const ActivityKey& key);
+QList<ActivityImageInfo> ListActivityImages(vl::db::Transaction& tx, const ActivityImageKey& key);
 // The images of a contract's activities of one kind (TEVKOD) on the days
 // `from`..`to` (inclusive), in the order stored: the handover document's.
 QList<ActivityImageInfo> ListContractImages(vl::db::Transaction& tx, qint64 bizonylat, qint64 verzio,

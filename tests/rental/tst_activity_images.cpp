@@ -25,8 +25,8 @@ QByteArray encoded(int w, int h, const char* format, QColor colour = Qt::darkBlu
     return out;
 }
 
-ActivityKey key(int tetelsor, const char* datum = "2026.12.10") {
-    ActivityKey k;
+ActivityImageKey key(int tetelsor, const char* datum = "2026.12.10") {
+    ActivityImageKey k;
     k.bizonylat = 7;
     k.tetelsor = tetelsor;
     k.sorszam = 1;
