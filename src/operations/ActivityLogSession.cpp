@@ -51,4 +51,25 @@ ActionOutcome ActivityLogSession::deleteOrRestore() { return actions_.deleteOrRe
 
 ActionOutcome ActivityLogSession::addActivity(const NewActivity& a) { return actions_.addActivity(sheet_, a); }
 
+QList<vl::rental::ActivityImageInfo> ActivityLogSession::lineImages(int tsorszam) {
+    QList<vl::rental::ActivityImageInfo> out;
+    const DaySheetLine* l = sheet_.line(tsorszam);
+    if (!l) return out;
+    auto tx = conn_->begin(vl::db::TxMode::ReadOnly);
+    for (const SourceRow& r : l->sources) {
+        if (r.payment) continue;
+        out << vl::rental::ListActivityImages(
+            *tx, vl::rental::ActivityKey{r.bizonylat, r.verzio, r.tetelsor, r.sorszam, r.datum.trimmed(), r.tevsorszam});
+    }
+    tx->commit();
+    return out;
+}
+
+QByteArray ActivityLogSession::imageBytes(qint64 id, QString* mime) {
+    auto tx = conn_->begin(vl::db::TxMode::ReadOnly);
+    QByteArray b = vl::rental::ReadActivityImage(*tx, id, mime);
+    tx->commit();
+    return b;
+}
+
 } // namespace vl::operations

@@ -13,6 +13,7 @@
 #include "operations/Actions.h"
 #include "operations/DayList.h"
 #include "operations/DaySheet.h"
+#include "rental/ActivityImages.h"
 #include "shell/Session.h"
 
 #include <QList>
@@ -46,6 +47,11 @@ public:
     vl::db::RowSet activityKinds();
     // The products placed at a customer's site on running contracts.
     QList<PlacedProduct> placedProducts(const QString& customerKey, const QString& siteKey);
+    // The pictures of a line's activities (each in the order stored), none
+    // for a line that is not on the sheet; and one picture's bytes (empty
+    // when it is gone), `mime` its type.
+    QList<vl::rental::ActivityImageInfo> lineImages(int tsorszam);
+    QByteArray imageBytes(qint64 id, QString* mime = nullptr);
     // What the daily list prints for the sheet as it is filtered.
     DayList dayList();
 

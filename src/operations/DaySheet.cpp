@@ -1,4 +1,5 @@
 #include "DaySheet.h"
+#include "rental/ActivityImages.h"
 
 #include "rental/Schedule.h"
 #include "rental/WorkCalendar.h"
@@ -586,6 +587,13 @@ void DaySheet::LoadDaySheet(const QString& typedDay) {
     {
         vl::db::TxScope tx(*conn_, nullptr);
         lines = FoldDaySheet(DaySheetSourceRows(*tx, day), vat_);
+        const QHash<QString, int> pictures = vl::rental::CountImagesOfDay(*tx, day);
+        for (DaySheetLine& l : lines)
+            for (const SourceRow& r : l.sources) {
+                if (r.payment) continue;
+                vl::rental::ActivityKey k{r.bizonylat, r.verzio, r.tetelsor, r.sorszam, r.datum.trimmed(), r.tevsorszam};
+                l.images += pictures.value(k.text());
+            }
         dayKind_ = vl::rental::WorkCalendar::load(*tx).describe(vl::rental::gen::toDate(day));
         tx->exec(QStringLiteral("DELETE FROM ") + t);
         auto ins = tx->prepare(kInsertSql.arg(t));

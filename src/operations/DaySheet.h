@@ -53,6 +53,9 @@ struct DaySheetLine {
     // (szin) is PhoneMarkColorName() and its remark starts with
     // "Telefonról jelölve (<driver code> <name>, ...), ".
     bool fromPhone = false;
+    // The pictures (FORGKEP) of its activities, counted once per loaded day
+    // (CountImagesOfDay); billing rows have none.
+    int images = 0;
     QList<qint64> contracts;   // the distinct contract numbers, in order of first appearance
     QList<SourceRow> sources;  // in the order of the source query
 };

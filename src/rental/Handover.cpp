@@ -1,5 +1,8 @@
 #include "rental/Handover.h"
 
+#include "db/DisplayText.h"
+#include "rental/ActivityImages.h"
+
 #include "reporting/Masks.h"
 #include "util/NumberFormat.h"
 #include "rental/Billing.h"
@@ -7,6 +10,9 @@
 #include "shell/Ini.h"
 #include "util/CabinScan.h"
 #include "util/Numbers.h"
+
+#include <QSet>
+#include <algorithm>
 
 namespace vl::rental {
 
@@ -134,6 +140,47 @@ Field memo(const QString& name, double y, const QString& text) {
 
 QString closingText(const HandoverCompany& co) { return QStringLiteral("\n") + textLines(co.atadveg).join(QLatin1Char('\n')); }
 
+QString pageKeyOf(const PrintContext& c) {
+    return HandoverPageKey(c.text(QStringLiteral("SOFORKOD")), c.text(QStringLiteral("DATUM")));
+}
+
+// The receivers' place: per signature the picture sitting on a line, the
+// receiver's name under it; a page's signatures side by side, the latest on
+// the right edge.
+Band signatureBand(const QList<HandoverSignature>& signatures) {
+    const Font small = Font::of(QStringLiteral("Arial"), 8);
+    const Font normal = Font::of(QStringLiteral("Arial"), 9);
+    constexpr double kWidth = 60, kGap = 5, kRight = 190;
+    Band b;
+    b.name = QStringLiteral("ChildBand3");
+    b.height = 37;
+    QHash<QString, int> onPage;
+    for (const HandoverSignature& s : signatures) ++onPage[s.page];
+    QHash<QString, int> slot;
+    for (int i = 0; i < signatures.size(); ++i) {
+        const HandoverSignature& s = signatures[i];
+        const int k = slot[s.page]++;
+        const double x = kRight - kWidth - (onPage.value(s.page) - 1 - k) * (kWidth + kGap);
+        const QString page = s.page;
+        auto onlyOnItsPage = [page](FieldPrint& fp, PrintContext& c) { fp.visible = fp.visible && pageKeyOf(c) == page; };
+        QList<Field> fields{
+            Field::label(QStringLiteral("qrl_alairas_%1").arg(i + 1), x, 4, kWidth, 4.5, QStringLiteral("Átvevő aláírása:"), small),
+            Field::pictureData(QStringLiteral("qri_alairas_%1").arg(i + 1), x, 8.5, kWidth, 22, s.image, Align::Center),
+            Field::hline(QStringLiteral("line_alairas_%1").arg(i + 1), x, 31, kWidth),
+            Field::label(QStringLiteral("qrs_atvevo_%1").arg(i + 1), x, 31.5, kWidth, 4.5,
+                         QStringLiteral("Átvevő: ") + s.receiver, normal, Align::Center)};
+        fields[1].alignBottom = true;
+        for (Field& f : fields) {
+            f.onPrint = onlyOnItsPage;
+            b.add(f);
+        }
+    }
+    QSet<QString> pages;
+    for (const HandoverSignature& s : signatures) pages << s.page;
+    b.beforePrint = [pages](BandPrint& bp, PrintContext& c) { bp.print = pages.contains(pageKeyOf(c)); };
+    return b;
+}
+
 } // namespace
 
 QString NoHandoverLinesText() {
@@ -197,6 +244,65 @@ bool HandoverCabinCodes() {
     return vl::shell::IniValue(QStringLiteral("ATADASQR")).trimmed().toUpper() == QLatin1String("I");
 }
 
+QString HandoverPageKey(const QString& driverCode, const QString& day) {
+    return driverCode.trimmed() + QLatin1Char('|') + day.trimmed();
+}
+
+namespace {
+
+// The signatures of the document's activity kind and days, each on the page
+// of its activity's driver and day (a page the document has), per page the
+// latest of each receiver, at most kHandoverSignaturesPerPage, oldest first.
+QList<HandoverSignature> readSignatures(Transaction& tx, const HandoverData& d) {
+    const HandoverRequest& r = d.request;
+    QSet<QString> pages;
+    for (int i = 0; i < d.lines.rowCount(); ++i)
+        pages << HandoverPageKey(d.lines.at(i, d.lines.indexOf(QStringLiteral("SOFORKOD"))).toString(),
+                                 vl::db::displayText(d.lines.at(i, d.lines.indexOf(QStringLiteral("DATUM")))));
+    if (pages.isEmpty()) return {};
+    const QString to = r.datum2 > r.datum ? r.datum2 : r.datum;
+    // Per page, per receiver: the latest one.
+    QHash<QString, QHash<QString, ActivityImageInfo>> latest;
+    for (const ActivityImageInfo& i : ListContractImages(tx, r.bizonylat, r.verzio, r.tevkod.trimmed(), r.datum, to)) {
+        if (i.kind != ActivityImageKind::Signature || i.receiver.trimmed().isEmpty()) continue;
+        auto rs = tx.query(QStringLiteral("SELECT COALESCE(TRIM(SOFORKOD), '') SOFORKOD FROM FORGTEV WHERE BIZONYLAT = :b"
+                                          " AND VERZIO = :v AND TETELSOR = :t AND SORSZAM = :s AND DATUM = :d"
+                                          " AND TEVSORSZAM = :q AND TEVALLAPOT IN ") + kShown,
+                           {{QStringLiteral("b"), i.key.bizonylat}, {QStringLiteral("v"), i.key.verzio},
+                            {QStringLiteral("t"), i.key.tetelsor}, {QStringLiteral("s"), i.key.sorszam},
+                            {QStringLiteral("d"), i.key.datum}, {QStringLiteral("q"), i.key.tevsorszam}});
+        if (!rs.next()) continue;
+        const QString page = HandoverPageKey(rs.text(QStringLiteral("SOFORKOD")), i.key.datum);
+        if (!pages.contains(page)) continue;
+        const QString who = i.receiver.trimmed().toLower();
+        auto& perReceiver = latest[page];
+        const auto it = perReceiver.constFind(who);
+        if (it == perReceiver.constEnd() || it->when < i.when || (it->when == i.when && it->id < i.id))
+            perReceiver.insert(who, i);
+    }
+    QStringList order(pages.begin(), pages.end());
+    order.sort();
+    QList<HandoverSignature> out;
+    for (const QString& page : order) {
+        QList<ActivityImageInfo> kept = latest.value(page).values();
+        std::sort(kept.begin(), kept.end(), [](const ActivityImageInfo& a, const ActivityImageInfo& b) {
+            return a.when != b.when ? a.when < b.when : a.id < b.id;
+        });
+        if (kept.size() > kHandoverSignaturesPerPage) kept = kept.mid(kept.size() - kHandoverSignaturesPerPage);
+        for (const ActivityImageInfo& i : kept) {
+            HandoverSignature s;
+            s.page = page;
+            s.receiver = i.receiver.trimmed();
+            s.when = i.when;
+            s.image = ReadActivityImage(tx, i.id);
+            if (!s.image.isEmpty()) out << s;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 HandoverData LoadHandover(Transaction& tx, const HandoverRequest& request) {
     HandoverData d;
     d.cabinCodes = HandoverCabinCodes();
@@ -243,6 +349,7 @@ HandoverData LoadHandover(Transaction& tx, const HandoverRequest& request) {
             d.cabins.insert(line, codes.join(QLatin1Char(',')));
         }
     }
+    if (r.bizonylat >= 0) d.signatures = readSignatures(tx, d);
     return d;
 }
 
@@ -381,6 +488,9 @@ Report HandoverReport(const HandoverData& d) {
     }
     // The closing text: once, at the end of each driver's document.
     f.add(memo(QStringLiteral("qrs_zaro"), 18, closingText(d.company)));
+    // The receivers' signatures under it, on the right, in the receiver's
+    // place: only on a page that has one, only in a document that has any.
+    if (!d.signatures.isEmpty()) f.children << signatureBand(d.signatures);
     return r;
 }
 

@@ -16,7 +16,9 @@
 #include "db/Database.h"
 #include "reporting/Report.h"
 
+#include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -40,6 +42,20 @@ struct HandoverCompany {
 };
 HandoverCompany ReadHandoverCompany(vl::db::Transaction& tx);
 
+// A receiver's signature sent from a driver's phone (FORGKEP, kind
+// Signature) for an activity the document prints: it goes on the page of
+// that activity's driver and day, in the receiver's place, with the name under it.
+struct HandoverSignature {
+    QString page;            // HandoverPageKey of the activity's driver and day
+    QString receiver;        // "Kovács Éva"
+    QString when;            // 'yyyy.MM.dd hh:mm:ss' as it arrived
+    QByteArray image;        // the PNG or JPEG bytes
+};
+// The signatures one page prints at most (the latest ones).
+inline constexpr int kHandoverSignaturesPerPage = 3;
+// The key of a document page: its driver (trimmed, "" none) and day.
+QString HandoverPageKey(const QString& driverCode, const QString& day);
+
 struct HandoverData {
     HandoverRequest request;     // with its dates resolved
     HandoverCompany company;
@@ -53,6 +69,10 @@ struct HandoverData {
     QHash<QString, QString> driverNames;   // SOFORKOD (trimmed) -> SZ_SOFOR.NEV
     QHash<qint64, QString> cabins;         // TETELSOR -> the line's cabin numbers joined by ",", "*" left out
     bool cabinCodes = false;               // the QR code of each cabin under its line (HandoverCabinCodes)
+    // The signatures of the request's activity kind on the document's days,
+    // per page the latest of each receiver, at most kHandoverSignaturesPerPage
+    // of them, oldest first; none: the document prints no signature place.
+    QList<HandoverSignature> signatures;
 };
 
 // PKR.INI ATADASQR=I: the document prints each cabin's QR code (its label's
@@ -74,7 +94,9 @@ QString TakeBackDocumentDate(vl::db::Transaction& tx, qint64 bizonylat, qint64 v
 // day becomes the day.
 HandoverRequest ResolveHandoverDates(vl::db::Transaction& tx, const HandoverRequest& request);
 
-// Resolves the dates and reads every row the document prints.
+// Resolves the dates and reads every row the document prints, the
+// receivers' signatures among them (ListContractImages of the request's
+// kind from the day to the second day).
 HandoverData LoadHandover(vl::db::Transaction& tx, const HandoverRequest& request);
 
 // The print dialog's calls, each in a read-only transaction of its own:

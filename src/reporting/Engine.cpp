@@ -259,6 +259,17 @@ Laid LayoutEngine::layoutBand(const Band& band) {
         }
         it.rect = QRectF(left_ + f.x, f.y, f.w, h);
         height = qMax(height, f.y + h);
+        if (it.kind == Item::Kind::Image) {
+            // The picture's own rectangle: as large as the box holds it,
+            // proportions kept, placed in the box by the field's alignment.
+            if (it.image.isNull() || it.image.width() <= 0 || it.image.height() <= 0) continue;
+            QSizeF s = it.image.size();
+            s.scale(it.rect.size(), Qt::KeepAspectRatio);
+            const double dx = f.align == Align::Right ? it.rect.width() - s.width()
+                              : f.align == Align::Center ? (it.rect.width() - s.width()) / 2 : 0.0;
+            const double dy = f.alignBottom ? it.rect.height() - s.height() : 0.0;
+            it.rect = QRectF(it.rect.left() + dx, it.rect.top() + dy, s.width(), s.height());
+        }
         out.items << it;
     }
     if (band.frame != FrameNone) {
@@ -588,11 +599,8 @@ void renderPage(QPainter& p, const Document& doc, int page, double scale) {
             break;
         }
         case Item::Kind::Image:
-            if (!it.image.isNull()) {
-                QSizeF s = it.image.size();
-                s.scale(rc.size(), Qt::KeepAspectRatio);
-                p.drawImage(QRectF(rc.topLeft(), s), it.image);
-            }
+            // The layout gave the picture its own rectangle (proportions kept).
+            if (!it.image.isNull()) p.drawImage(rc, it.image);
             break;
         case Item::Kind::Line: {
             QPen pen(it.color);

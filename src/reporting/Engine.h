@@ -40,7 +40,7 @@ struct Item {
     bool alignBottom = false;
     int frame = FrameNone;
     double frameWidth = 0.2;
-    QImage image;
+    QImage image;             // Image: rect is the picture's own (fitted into its field's box)
     QPainterPath path;        // Shape: filled in the colour, mm from the rectangle's top-left
                               // (a QR code; its content is the one entry of `lines`)
 };

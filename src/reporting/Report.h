@@ -54,6 +54,7 @@
 #include "db/Database.h"
 
 #include <QColor>
+#include <QByteArray>
 #include <QDateTime>
 #include <QHash>
 #include <QImage>
@@ -131,7 +132,8 @@ struct Field {
     Wrap wrap = Wrap::None;
     bool autoHeight = false;         // grows downwards to show every line (memo text)
     bool visible = true;
-    QImage image;                    // Kind::Image: drawn into the rectangle, proportions kept
+    QImage image;                    // Kind::Image: drawn as large as the rectangle holds it, proportions
+                                     // kept, placed by align (left, centred, right) and alignBottom
     // Kind::QrCode: one QR code per line of the field's text, each a square of
     // qrSize mm (its quiet zone included) drawn as vector squares, left to
     // right and on in rows qrGap apart within the field's width; the field
@@ -185,6 +187,20 @@ struct Field {
     static Field picture(const QString& name, double x, double y, double w, double h, const QImage& img) {
         Field f;
         f.kind = Kind::Image; f.name = name; f.x = x; f.y = y; f.w = w; f.h = h; f.image = img;
+        return f;
+    }
+    // A picture from the bytes of a PNG or JPEG file (as a table keeps it),
+    // decoded here; bytes that are no such picture leave the box empty.
+    static Field pictureData(const QString& name, double x, double y, double w, double h, const QByteArray& bytes,
+                             Align align = Align::Left) {
+        // A whole file only: its format's signature in front and its end behind.
+        QImage img;
+        if (bytes.startsWith(QByteArray("\x89PNG\r\n\x1a\n", 8)) && bytes.right(12).startsWith(QByteArray("\0\0\0\0IEND", 8)))
+            img.loadFromData(bytes, "PNG");
+        else if (bytes.startsWith(QByteArray("\xFF\xD8\xFF", 3)) && bytes.endsWith(QByteArray("\xFF\xD9", 2)))
+            img.loadFromData(bytes, "JPEG");
+        Field f = picture(name, x, y, w, h, img);
+        f.align = align;
         return f;
     }
 };

@@ -10,6 +10,8 @@
 #include "rental/Numbering.h"
 #include "util/Dates.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QtTest>
 
 using namespace vl::operations;
@@ -270,6 +272,56 @@ private slots:
         QCOMPARE(sink.messages.size(), 1);
         QVERIFY(sink.messages.first().second.startsWith("Hiba történt tárolás közben. Kérem értesítse a programozót!"));
         QVERIFY(sink.messages.first().second.contains("Modul=b_athelyez"));
+    }
+
+    // The pictures of the sheet's lines: counted once per load, a line's own
+    // listed with their bytes, a line without any and a billing line none.
+    void linePictures() {
+        const DaySheetLine& withPictures = lineOf(co->sPlain, QStringLiteral("KA"));
+        QVERIFY(!withPictures.sources.isEmpty());
+        const SourceRow& src = withPictures.sources.first();
+        const vl::rental::ActivityKey key{src.bizonylat, src.verzio, src.tetelsor, src.sorszam, src.datum.trimmed(), src.tevsorszam};
+        QImage img(40, 20, QImage::Format_RGB32);
+        img.fill(Qt::darkBlue);
+        QByteArray png;
+        {
+            QBuffer b(&png);
+            b.open(QIODevice::WriteOnly);
+            img.save(&b, "PNG");
+        }
+        {
+            auto tx = co->db.conn->begin();
+            for (int i = 0; i < 2; ++i) {
+                vl::rental::NewActivityImage n;
+                n.key = key;
+                n.kind = i == 0 ? vl::rental::ActivityImageKind::Photo : vl::rental::ActivityImageKind::Signature;
+                n.receiver = i == 0 ? QString() : QStringLiteral("Kovács Éva");
+                n.mime = QStringLiteral("image/png");
+                n.bytes = png;
+                n.driverCode = QStringLiteral("S1");
+                n.requestId = QStringLiteral("k-%1").arg(i);
+                QCOMPARE(int(vl::rental::StoreActivityImage(*tx, actionSession(), n, vl::rental::ActivityImageLimits{}).kind),
+                         int(vl::rental::StoredActivityImage::Kind::Stored));
+            }
+            tx->commit();
+        }
+        QCOMPARE(lineOf(co->sPlain, QStringLiteral("KA")).images, 0);   // read at the load, not per line
+        sheet().LoadDaySheet(kDay);
+        const int t = lineOf(co->sPlain, QStringLiteral("KA")).tsorszam;
+        int total = 0;
+        for (const DaySheetLine& l : sheet().lines()) {
+            total += l.images;
+            if (l.tsorszam != t) QCOMPARE(l.images, 0);
+        }
+        QCOMPARE(lineOf(co->sPlain, QStringLiteral("KA")).images, 2);
+        QCOMPARE(total, 2);
+        const QList<vl::rental::ActivityImageInfo> list = log->lineImages(t);
+        QCOMPARE(list.size(), 2);
+        QCOMPARE(list.at(1).receiver, QStringLiteral("Kovács Éva"));
+        QString mime;
+        QCOMPARE(log->imageBytes(list.at(0).id, &mime), png);
+        QCOMPARE(mime, QStringLiteral("image/png"));
+        QVERIFY(log->lineImages(99999).isEmpty());
     }
 };
 

@@ -9,11 +9,15 @@
 #include "reporting/Engine.h"
 #include "rental/Billing.h"
 #include "rental/ContractStore.h"
+#include "rental/ActivityImages.h"
 #include "rental/Handover.h"
 #include "rental/ProductStore.h"
 #include "rental/Schedule.h"
 #include "shell/Ini.h"
 
+#include <QBuffer>
+#include <QPainter>
+#include <QPainterPath>
 #include <QProcess>
 #include <QStringEncoder>
 
@@ -26,6 +30,41 @@ const QString kDay = QStringLiteral("2026.03.02");
 const QString kReturn = QStringLiteral("2026.04.30");
 const QString kClosing = QStringLiteral("rendeltetésszerű használatra alkalmas");
 // A money amount as the mask writes it, whatever the thousands separator.
+// A signature as a phone sends it: a dark stroke on white, PNG.
+QByteArray signaturePng(int seed) {
+    QImage img(600, 200, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(20, 20, 90), 9, Qt::SolidLine, Qt::RoundCap));
+    QPainterPath path(QPointF(40, 150));
+    path.cubicTo(QPointF(120, 20 + seed * 10), QPointF(200, 190), QPointF(300, 80));
+    path.cubicTo(QPointF(380, 10), QPointF(450, 180), QPointF(560, 60 + seed * 10));
+    p.drawPath(path);
+    p.end();
+    QByteArray out;
+    QBuffer b(&out);
+    b.open(QIODevice::WriteOnly);
+    img.save(&b, "PNG");
+    return out;
+}
+// A page's items as text, to compare documents item by item.
+QStringList itemsOf(const vl::reporting::Document& doc, int page, bool withoutSignatures = false) {
+    QStringList out;
+    for (const auto& it : doc.pages[page].items) {
+        if (withoutSignatures && (it.name.contains(QStringLiteral("alairas_")) || it.name.startsWith(QStringLiteral("qrs_atvevo_"))))
+            continue;
+        out << QStringLiteral("%1|%2|%3,%4,%5,%6|%7")
+                   .arg(int(it.kind))
+                   .arg(it.name)
+                   .arg(it.rect.x(), 0, 'f', 3)
+                   .arg(it.rect.y(), 0, 'f', 3)
+                   .arg(it.rect.width(), 0, 'f', 3)
+                   .arg(it.rect.height(), 0, 'f', 3)
+                   .arg(it.lines.join(QLatin1Char('/')));
+    }
+    return out;
+}
 QRegularExpression amount(const QString& title, const QString& thousands, const QString& rest) {
     return QRegularExpression(QRegularExpression::escape(title) + QStringLiteral("\\s+") + thousands + QStringLiteral("\\D?") + rest + QStringLiteral("\\b"));
 }
@@ -303,6 +342,149 @@ private slots:
         const vl::reporting::Report blank = LoadHandoverDocument(*db.conn, HandoverRequest(), &empty);
         QVERIFY(!empty);
         QCOMPARE(pdf::pdfPageCount(writePdf(blank, QStringLiteral("tqratadas2_dialog"))), 1);
+    }
+
+    // Signatures sent from the phones for the document's activities: on the
+    // page of the activity's driver and day, the latest of each receiver, at
+    // most three, the name under each; a photo, another kind or another day
+    // prints nothing. Without a signature the document is item for item what
+    // it was.
+    void signedDocument() {
+        const HandoverRequest rq{biz, 1, QStringLiteral("KIH"), kDay, QString(), true};
+        const vl::reporting::Document before = vl::reporting::layout(HandoverReport(load(rq)));
+        auto tx = db.conn->begin();
+        auto keyOf = [&](int tetelsor, const QString& kod) {
+            auto rs = tx->query(QStringLiteral("SELECT FIRST 1 TETELSOR, SORSZAM, DATUM, TEVSORSZAM FROM FORGTEV WHERE BIZONYLAT = :b"
+                                               " AND TETELSOR = :t AND TEVKOD = :k ORDER BY DATUM DESC, SORSZAM"),
+                                {{QStringLiteral("b"), biz}, {QStringLiteral("t"), tetelsor}, {QStringLiteral("k"), kod}});
+            ActivityKey k;
+            if (!rs.next()) return k;
+            k.bizonylat = biz;
+            k.tetelsor = rs.integer(QStringLiteral("TETELSOR"));
+            k.sorszam = rs.integer(QStringLiteral("SORSZAM"));
+            k.datum = rs.text(QStringLiteral("DATUM")).trimmed();
+            k.tevsorszam = rs.integer(QStringLiteral("TEVSORSZAM"));
+            return k;
+        };
+        const ActivityKey kovacs = keyOf(1, QStringLiteral("KIH")), nagy = keyOf(2, QStringLiteral("KIH")),
+                          vissza = keyOf(1, QStringLiteral("VSZ"));
+        QCOMPARE(kovacs.datum, kDay);
+        QCOMPARE(vissza.datum, kReturn);
+        vl::shell::Session service;
+        service.userCode = QStringLiteral("SOFSZ");
+        int n = 0;
+        auto store = [&](const ActivityKey& k, ActivityImageKind kind, const QString& receiver, const QString& when,
+                         int seed) -> QByteArray {
+            NewActivityImage i;
+            i.key = k;
+            i.kind = kind;
+            i.receiver = receiver;
+            i.mime = QStringLiteral("image/png");
+            i.bytes = signaturePng(seed);
+            i.driverCode = QStringLiteral("S1");
+            i.requestId = QStringLiteral("r-%1").arg(++n);
+            i.width = 600;
+            i.height = 200;
+            const StoredActivityImage r = StoreActivityImage(*tx, service, i, ActivityImageLimits{}, when);
+            return r.kind == StoredActivityImage::Kind::Stored ? i.bytes : QByteArray();
+        };
+        // A photo alone: the document as before.
+        QVERIFY(!store(kovacs, ActivityImageKind::Photo, QString(),
+                       QStringLiteral("2026.03.02 07:30:00"), 0).isEmpty());
+        {
+            const HandoverData d = LoadHandover(*tx, rq);
+            QVERIFY(d.signatures.isEmpty());
+            const auto doc = vl::reporting::layout(HandoverReport(d));
+            QCOMPARE(doc.pageCount(), before.pageCount());
+            for (int p = 0; p < doc.pageCount(); ++p) QCOMPARE(itemsOf(doc, p), itemsOf(before, p));
+        }
+        QVERIFY(!store(kovacs, ActivityImageKind::Signature, QStringLiteral("Fehér Anna"),
+                       QStringLiteral("2026.03.02 08:00:00"), 1).isEmpty());
+        QVERIFY(!store(kovacs, ActivityImageKind::Signature, QStringLiteral("Kovács Éva"),
+                       QStringLiteral("2026.03.02 09:00:00"), 2).isEmpty());
+        QVERIFY(!store(kovacs, ActivityImageKind::Signature, QStringLiteral("Szabó Ádám"),
+                       QStringLiteral("2026.03.02 09:30:00"), 3).isEmpty());
+        QVERIFY(!store(kovacs, ActivityImageKind::Signature, QStringLiteral("Kiss Pál"),
+                       QStringLiteral("2026.03.02 09:45:00"), 4).isEmpty());
+        const QByteArray latest = store(kovacs, ActivityImageKind::Signature, QStringLiteral("Kovács Éva"),
+                                        QStringLiteral("2026.03.02 10:00:00"), 5);
+        QVERIFY(!store(nagy, ActivityImageKind::Signature, QStringLiteral("Nagy Ilona"),
+                       QStringLiteral("2026.03.02 11:00:00"), 6).isEmpty());
+        QVERIFY(!store(vissza, ActivityImageKind::Signature, QStringLiteral("Tóth Gábor"),
+                       QStringLiteral("2026.04.30 12:00:00"), 7).isEmpty());
+
+        const HandoverData d = LoadHandover(*tx, rq);
+        const HandoverData back = LoadHandover(*tx, {biz, 1, QStringLiteral("VSZ"), QString(), QString(), false});
+        tx->rollback();
+        QStringList got;
+        for (const HandoverSignature& s : d.signatures) got << s.page + QLatin1Char(' ') + s.receiver + QLatin1Char(' ') + s.when;
+        QCOMPARE(got, (QStringList{"S1|2026.03.02 Szabó Ádám 2026.03.02 09:30:00", "S1|2026.03.02 Kiss Pál 2026.03.02 09:45:00",
+                                   "S1|2026.03.02 Kovács Éva 2026.03.02 10:00:00", "S2|2026.03.02 Nagy Ilona 2026.03.02 11:00:00"}));
+        QCOMPARE(d.signatures.at(2).image, latest);
+
+        const QString file = writePdf(HandoverReport(d), QStringLiteral("tqratadas_alairt"));
+        const QStringList pages = pdf::pdfPages(file);
+        QCOMPARE(pages.size(), 2);
+        for (const QString& name : {QStringLiteral("Szabó Ádám"), QStringLiteral("Kiss Pál"), QStringLiteral("Kovács Éva")})
+            QCOMPARE(pages.at(0).count(QStringLiteral("Átvevő: ") + name), 1);
+        QVERIFY(!pages.at(0).contains(QStringLiteral("Fehér Anna")));
+        QVERIFY(!pages.at(0).contains(QStringLiteral("Nagy Ilona")));
+        QCOMPARE(pages.at(1).count(QStringLiteral("Átvevő: ")), 1);
+        QVERIFY(pages.at(1).contains(QStringLiteral("Átvevő: Nagy Ilona")));
+        QVERIFY(!pages.join(QString()).contains(QStringLiteral("Tóth Gábor")));
+        QVERIFY(pages.at(0).contains(QStringLiteral("Gépjármű-vezető: Kovács Béla")));
+        QCOMPARE(pages.at(0).count(kClosing), 1);
+
+        // The pictures in the receivers' place: under the closing text, side
+        // by side, the latest at the right edge, each above its line and name.
+        const vl::reporting::Document doc = vl::reporting::layout(HandoverReport(d));
+        QCOMPARE(doc.pageCount(), 2);
+        QHash<QString, QRectF> at;
+        for (const auto& it : doc.pages[0].items) at.insert(it.name, it.rect);
+        QVERIFY(at.contains(QStringLiteral("qri_alairas_3")));
+        const QRectF sig = at.value(QStringLiteral("qri_alairas_3"));
+        QVERIFY2(sig.top() >= at.value(QStringLiteral("qrs_zaro")).bottom(), qPrintable(QString::number(sig.top())));
+        QVERIFY2(qAbs(sig.right() - 200) < 1 && sig.left() > 135, qPrintable(QStringLiteral("%1 %2").arg(sig.left()).arg(sig.right())));
+        QCOMPARE(sig.width() / sig.height(), 3.0);   // 600 x 200: its proportions kept
+        QVERIFY(at.value(QStringLiteral("qri_alairas_1")).right() < at.value(QStringLiteral("qri_alairas_2")).left());
+        QVERIFY(at.value(QStringLiteral("qri_alairas_2")).right() < sig.left());
+        QVERIFY(sig.bottom() <= at.value(QStringLiteral("line_alairas_3")).top() + 0.01);
+        QVERIFY(at.value(QStringLiteral("qrs_atvevo_3")).top() >= sig.bottom());
+        QVERIFY(!at.contains(QStringLiteral("qri_alairas_4")));   // Nagy Ilona's is on the second page
+        // Everything else stands where it stood.
+        for (int p = 0; p < doc.pageCount(); ++p) QCOMPARE(itemsOf(doc, p, true), itemsOf(before, p));
+        QCOMPARE(itemsOf(before, 0, true), itemsOf(before, 0));
+
+        // On paper: the stroke is there, inside the picture's place, and the gap to its neighbour is paper.
+        const QString png = QStringLiteral(VL_OUT_DIR "/handover-signed");
+        QDir(png).removeRecursively();
+        QDir().mkpath(png);
+        pdf::runTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("80"), QStringLiteral("-png"), file,
+                                                  png + QStringLiteral("/tqratadas_alairt")});
+        const QImage page = QImage(png + QStringLiteral("/tqratadas_alairt-1.png"));
+        QVERIFY(!page.isNull());
+        const QImage place = pdf::cropMm(page, sig, 80);
+        int dark = 0;
+        for (int y = 0; y < place.height(); ++y)
+            for (int x = 0; x < place.width(); ++x) dark += qGray(place.pixel(x, y)) < 128;
+        QVERIFY2(dark > 40, qPrintable(QString::number(dark)));
+        const QImage beside = pdf::cropMm(page, QRectF(sig.left() - 4, sig.top(), 3, sig.height()), 80);
+        int darkBeside = 0;
+        for (int y = 0; y < beside.height(); ++y)
+            for (int x = 0; x < beside.width(); ++x) darkBeside += qGray(beside.pixel(x, y)) < 128;
+        QCOMPARE(darkBeside, 0);
+
+        // The take-back's own signature on its document, on its day.
+        QCOMPARE(back.request.datum, kReturn);
+        QCOMPARE(back.signatures.size(), 1);
+        QCOMPARE(back.signatures.at(0).receiver, QStringLiteral("Tóth Gábor"));
+        QVERIFY(pdf::pdfText(writePdf(HandoverReport(back), QStringLiteral("tqratadas_vsz_alairt")))
+                    .contains(QStringLiteral("Átvevő: Tóth Gábor")));
+        // Rolled back: the stored document is unsigned again, as it was.
+        const HandoverData again = load(rq);
+        QVERIFY(again.signatures.isEmpty());
+        const auto doc2 = vl::reporting::layout(HandoverReport(again));
+        for (int p = 0; p < doc2.pageCount(); ++p) QCOMPARE(itemsOf(doc2, p), itemsOf(before, p));
     }
 
     // vorlanda-admin handover and products write the same documents.

@@ -8,6 +8,7 @@
 #include "util/Error.h"
 #include "util/NumberFormat.h"
 
+#include <QBuffer>
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -129,6 +130,7 @@ private slots:
     void nestedGroupsFootersInOrder();
     void stretchingDetailPushesNextRow();
     void qrCodesRowsCaptionsAndPaper();
+    void picturesFromBytes();
 };
 
 void TestEngine::groupedReportToPdf() {
@@ -506,6 +508,92 @@ void TestEngine::qrCodesRowsCaptionsAndPaper() {
 
     QCOMPARE(EncodeQr(QString(5000, QLatin1Char('x'))).width, 0);
     QVERIFY_THROWS_EXCEPTION(vl::Error, QrCodePath(QString(5000, QLatin1Char('x')), 20));
+}
+
+namespace {
+// The bytes of a picture file of one colour.
+QByteArray pictureFile(int w, int h, QColor colour, const char* format) {
+    QImage img(w, h, QImage::Format_RGB32);
+    img.fill(colour);
+    QByteArray out;
+    QBuffer b(&out);
+    b.open(QIODevice::WriteOnly);
+    img.save(&b, format);
+    return out;
+}
+} // namespace
+
+// A picture field from PNG or JPEG bytes: as large as its box holds it,
+// proportions kept, placed by its alignment; bytes that are no picture leave
+// the box empty. Checked on the laid-out page and on the PDF's pixels.
+void TestEngine::picturesFromBytes() {
+    QList<Column> cols{Column{QStringLiteral("X"), ColType::Text, 1, 0}};
+    std::vector<QVariantList> rows;
+    rows.push_back({QStringLiteral("x")});
+    Report r;
+    r.name = QStringLiteral("Tqrkepek");
+    r.data = RowSet(cols, std::move(rows));
+    r.detail.height = 5;
+    struct Case {
+        const char* name;
+        QByteArray bytes;
+        QRectF box;          // mm in the band
+        Align align;
+        bool bottom;
+        QRectF want;         // mm on the page (margins 10); empty: nothing drawn
+        QColor colour;
+    };
+    const QList<Case> cases{
+        {"wide_left", pictureFile(200, 100, Qt::red, "PNG"), {0, 0, 40, 40}, Align::Left, false, {10, 10, 40, 20}, Qt::red},
+        {"tall_centre", pictureFile(100, 200, Qt::green, "PNG"), {50, 0, 40, 20}, Align::Center, false,
+         {10 + 50 + 15, 10, 10, 20}, Qt::green},
+        {"tall_right", pictureFile(100, 200, Qt::blue, "PNG"), {100, 0, 40, 20}, Align::Right, false,
+         {10 + 100 + 30, 10, 10, 20}, Qt::blue},
+        {"jpeg_bottom", pictureFile(300, 100, Qt::blue, "JPG"), {0, 50, 60, 30}, Align::Left, true, {10, 10 + 50 + 10, 60, 20},
+         Qt::blue},
+        {"png_then_junk", QByteArray("\x89PNG\r\n\x1a\n", 8) + QByteArray(200, 'x'), {100, 50, 40, 30}, Align::Left, false, {},
+         {}},
+        {"gif", QByteArray("GIF89a\x01\x00\x01\x00", 10), {150, 50, 40, 30}, Align::Left, false, {}, {}},
+        {"empty", QByteArray(), {150, 0, 40, 30}, Align::Left, false, {}, {}},
+    };
+    for (const Case& c : cases) {
+        Field f = Field::pictureData(QString::fromLatin1(c.name), c.box.x(), c.box.y(), c.box.width(), c.box.height(), c.bytes,
+                                     c.align);
+        f.alignBottom = c.bottom;
+        r.detail.add(f);
+    }
+    const Document doc = layout(r);
+    QCOMPARE(doc.pageCount(), 1);
+    QHash<QString, QRectF> drawn;
+    for (const Item& it : doc.pages[0].items)
+        if (it.kind == Item::Kind::Image) drawn.insert(it.name, it.rect);
+    for (const Case& c : cases) {
+        if (c.want.isEmpty()) QVERIFY2(!drawn.contains(QString::fromLatin1(c.name)), c.name);
+        else QCOMPARE(drawn.value(QString::fromLatin1(c.name)), c.want);
+    }
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("kepek.pdf"));
+    QVERIFY(writePdf(doc, pdf));
+    const int dpi = 100;
+    const QImage page = pdfPageImage(pdf, 1, dpi);
+    QVERIFY(!page.isNull());
+    auto at = [&](double xMm, double yMm) { return page.pixelColor(int(xMm * dpi / 25.4), int(yMm * dpi / 25.4)); };
+    auto near = [](QColor a, QColor b) {
+        return qAbs(a.red() - b.red()) < 40 && qAbs(a.green() - b.green()) < 40 && qAbs(a.blue() - b.blue()) < 40;
+    };
+    for (const Case& c : cases) {
+        const QRectF box = c.box.translated(10, 10);
+        if (c.want.isEmpty()) {
+            QVERIFY2(near(at(box.center().x(), box.center().y()), Qt::white), c.name);
+            continue;
+        }
+        QVERIFY2(near(at(c.want.center().x(), c.want.center().y()), c.colour), c.name);
+        // The box beside the picture stays paper.
+        if (c.want.left() - box.left() > 2) QVERIFY2(near(at(box.left() + 1, box.center().y()), Qt::white), c.name);
+        if (box.bottom() - c.want.bottom() > 2) QVERIFY2(near(at(box.center().x(), box.bottom() - 1), Qt::white), c.name);
+        if (c.want.top() - box.top() > 2) QVERIFY2(near(at(box.center().x(), box.top() + 1), Qt::white), c.name);
+    }
 }
 
 QTEST_MAIN(TestEngine)
