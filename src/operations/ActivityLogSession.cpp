@@ -59,7 +59,7 @@ QList<vl::rental::ActivityImageInfo> ActivityLogSession::lineImages(int tsorszam
     for (const SourceRow& r : l->sources) {
         if (r.payment) continue;
         out << vl::rental::ListActivityImages(
-            *tx, vl::rental::ActivityKey{r.bizonylat, r.verzio, r.tetelsor, r.sorszam, r.datum.trimmed(), r.tevsorszam});
+            *tx, vl::rental::ActivityImageKey{r.bizonylat, r.verzio, r.tetelsor, r.sorszam, r.datum.trimmed(), r.tevsorszam});
     }
     tx->commit();
     return out;

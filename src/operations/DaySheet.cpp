@@ -591,7 +591,7 @@ void DaySheet::LoadDaySheet(const QString& typedDay) {
         for (DaySheetLine& l : lines)
             for (const SourceRow& r : l.sources) {
                 if (r.payment) continue;
-                vl::rental::ActivityKey k{r.bizonylat, r.verzio, r.tetelsor, r.sorszam, r.datum.trimmed(), r.tevsorszam};
+                vl::rental::ActivityImageKey k{r.bizonylat, r.verzio, r.tetelsor, r.sorszam, r.datum.trimmed(), r.tevsorszam};
                 l.images += pictures.value(k.text());
             }
         dayKind_ = vl::rental::WorkCalendar::load(*tx).describe(vl::rental::gen::toDate(day));

@@ -280,7 +280,7 @@ private slots:
         const DaySheetLine& withPictures = lineOf(co->sPlain, QStringLiteral("KA"));
         QVERIFY(!withPictures.sources.isEmpty());
         const SourceRow& src = withPictures.sources.first();
-        const vl::rental::ActivityKey key{src.bizonylat, src.verzio, src.tetelsor, src.sorszam, src.datum.trimmed(), src.tevsorszam};
+        const vl::rental::ActivityImageKey key{src.bizonylat, src.verzio, src.tetelsor, src.sorszam, src.datum.trimmed(), src.tevsorszam};
         QImage img(40, 20, QImage::Format_RGB32);
         img.fill(Qt::darkBlue);
         QByteArray png;

@@ -357,7 +357,7 @@ private slots:
             auto rs = tx->query(QStringLiteral("SELECT FIRST 1 TETELSOR, SORSZAM, DATUM, TEVSORSZAM FROM FORGTEV WHERE BIZONYLAT = :b"
                                                " AND TETELSOR = :t AND TEVKOD = :k ORDER BY DATUM DESC, SORSZAM"),
                                 {{QStringLiteral("b"), biz}, {QStringLiteral("t"), tetelsor}, {QStringLiteral("k"), kod}});
-            ActivityKey k;
+            ActivityImageKey k;
             if (!rs.next()) return k;
             k.bizonylat = biz;
             k.tetelsor = rs.integer(QStringLiteral("TETELSOR"));
@@ -366,14 +366,14 @@ private slots:
             k.tevsorszam = rs.integer(QStringLiteral("TEVSORSZAM"));
             return k;
         };
-        const ActivityKey kovacs = keyOf(1, QStringLiteral("KIH")), nagy = keyOf(2, QStringLiteral("KIH")),
+        const ActivityImageKey kovacs = keyOf(1, QStringLiteral("KIH")), nagy = keyOf(2, QStringLiteral("KIH")),
                           vissza = keyOf(1, QStringLiteral("VSZ"));
         QCOMPARE(kovacs.datum, kDay);
         QCOMPARE(vissza.datum, kReturn);
         vl::shell::Session service;
         service.userCode = QStringLiteral("SOFSZ");
         int n = 0;
-        auto store = [&](const ActivityKey& k, ActivityImageKind kind, const QString& receiver, const QString& when,
+        auto store = [&](const ActivityImageKey& k, ActivityImageKind kind, const QString& receiver, const QString& when,
                          int seed) -> QByteArray {
             NewActivityImage i;
             i.key = k;
