@@ -82,6 +82,12 @@ DayMarks readMarks(Transaction& tx, const QString& day) {
 
 QHash<QString, PhoneDaySummary> ReadPhoneDaySummaries(Transaction& tx, const QString& typedDay, double vatFactor) {
     const QString day = checkedDay(typedDay);
+    return ReadPhoneDaySummaries(tx, day, FoldDaySheet(DaySheetSourceRows(tx, day), vatFactor));
+}
+
+QHash<QString, PhoneDaySummary> ReadPhoneDaySummaries(Transaction& tx, const QString& typedDay,
+                                                      const QList<DaySheetLine>& dayLines) {
+    const QString day = checkedDay(typedDay);
     QHash<QString, PhoneDaySummary> out;
     auto of = [&out](const QString& driver) -> PhoneDaySummary& {
         PhoneDaySummary& s = out[driver];
@@ -92,7 +98,7 @@ QHash<QString, PhoneDaySummary> ReadPhoneDaySummaries(Transaction& tx, const QSt
 
     // The day sheet's rows as it folds them; the activities' drivers by key for the pictures.
     QHash<QString, QString> activityDriver;
-    for (const DaySheetLine& l : FoldDaySheet(DaySheetSourceRows(tx, day), vatFactor)) {
+    for (const DaySheetLine& l : dayLines) {
         for (const SourceRow& s : l.sources) {
             const QString driver = s.soforkod.isEmpty() ? l.soforkod : s.soforkod;
             if (!s.payment && !driver.isEmpty()) activityDriver.insert(keyText(s), driver);

@@ -10,9 +10,11 @@
 // the closes by their day) and joined in the program, for every driver at
 // once.
 #include "db/Database.h"
+#include "operations/DaySheet.h"
 #include "shell/Session.h"
 
 #include <QHash>
+#include <QList>
 #include <QString>
 
 namespace vl::operations {
@@ -39,6 +41,10 @@ PhoneDaySummary ReadPhoneDaySummary(vl::db::Transaction& tx, const QString& driv
 // summary); one read per table, not per driver. Rows without a driver are
 // not listed.
 QHash<QString, PhoneDaySummary> ReadPhoneDaySummaries(vl::db::Transaction& tx, const QString& day, double vatFactor);
+// The same from the day's lines as FoldDaySheet gave them for that day (a
+// caller that has folded the day already, as "Mai nap" has).
+QHash<QString, PhoneDaySummary> ReadPhoneDaySummaries(vl::db::Transaction& tx, const QString& day,
+                                                      const QList<DaySheetLine>& dayLines);
 // Records that the driver closed the day (SOFORNAPZAR: SOFORKOD, DATUM,
 // MIKOR, JUZER the service's user); closing again updates MIKOR. In its own
 // transaction. Raises vl::RuleRefusal, writing nothing, for an unknown
