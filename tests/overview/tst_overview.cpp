@@ -305,7 +305,7 @@ private slots:
         const Overview again = ComputeOverview(*co.db.conn, kDay, vat);
         QStringList got;
         for (const DriverDay& d : again.today.drivers)
-            got << QStringLiteral("%1|%2|%3|%4/%5|%6|%7|%8")
+            got << QStringLiteral("%1|%2|%3|%4|%5/%6|%7|%8")
                        .arg(d.day, d.driverCode)
                        .arg(d.phone.received)
                        .arg(d.phone.refused)
