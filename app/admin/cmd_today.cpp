@@ -24,12 +24,13 @@ void printText(const Overview& o) {
     out(QStringLiteral("Mai nap: ") + o.day);
     out(QStringLiteral("== Ma és holnap sofőrönként"));
     out(QStringLiteral("Nap\tSofőr\tKiszállítás\tVisszaszállítás\tKarbantartás\tEgyéb\tBeszedendő készpénz (bruttó)"
-                       "\tElvégezve\tTelefonról jelölve"));
+                       "\tElvégezve\tTelefonról jelölve\tTelefonról\tElutasítva\tNyitott\tLezárva"));
     for (const DriverDay& d : o.today.drivers)
         out(QStringList{d.day, d.driverName.isEmpty() ? QStringLiteral("(nincs sofőr)") : d.driverName,
                         QString::number(d.deliveries), QString::number(d.takeBacks), QString::number(d.maintenance),
                         QString::number(d.other), amount(d.cashGross), QString::number(d.done),
-                        QString::number(d.fromPhone)}
+                        QString::number(d.fromPhone), QString::number(d.phone.received),
+                        QString::number(d.phone.refused), QString::number(d.phone.open), d.phone.closedAt.mid(11, 5)}
                 .join(QLatin1Char('\t')));
     out(QStringLiteral("Sofőr nélkül ma: %1, holnap: %2")
             .arg(o.today.withoutDriverToday)

@@ -4,6 +4,7 @@
 #include "drivers/Pins.h"
 #include "drivers/Requests.h"
 #include "framework/Rights.h"
+#include "operations/PhoneDay.h"
 #include "operations/PhoneMarks.h"
 #include "rental/ActivityImages.h"
 #include "rental/Numbering.h"
@@ -11,6 +12,7 @@
 #include "shell/Ini.h"
 #include "util/Dates.h"
 #include "util/Error.h"
+#include "util/NumberFormat.h"
 
 #include <QAbstractHttpServer>
 #include <QDir>
@@ -660,8 +662,41 @@ QHttpServerResponse DriverService::images(const QHttpServerRequest& r, const Dri
                 res.kind == K::Stored ? Status::Created : Status::Ok);
 }
 
-QHttpServerResponse DriverService::dayClose(const QHttpServerRequest&, const DriverSession&) {
-    return error(Status::NotFound, QStringLiteral("Nincs ilyen cím."));
+QHttpServerResponse DriverService::dayClose(const QHttpServerRequest& r, const DriverSession& s) {
+    QJsonParseError pe;
+    const QJsonDocument doc = QJsonDocument::fromJson(r.body(), &pe);
+    if (pe.error != QJsonParseError::NoError || !doc.isObject() || !doc.object().value(QStringLiteral("date")).isString())
+        return error(Status::BadRequest, QStringLiteral("A kérés törzse {\"date\": \"éééé.hh.nn\"} kell legyen."));
+    const QString date = doc.object().value(QStringLiteral("date")).toString();
+    const QDate d = QDate::fromString(date, QStringLiteral("yyyy.MM.dd"));
+    if (!d.isValid() || date.size() != 10)
+        return error(Status::BadRequest, QStringLiteral("Hibás dátum (éééé.hh.nn kell): ") + date.left(20));
+    const QStringList days = allowedDays();
+    if (!days.contains(date))
+        return error(Status::Forbidden, QStringLiteral("Ezt a napot (%1) az iroda nem engedi lezárni.").arg(date));
+    vl::operations::ClosePhoneDay(*conn_, service_, s.driver, date, stamp(now()));
+    vl::operations::PhoneDaySummary sum;
+    {
+        auto tx = conn_->begin(vl::db::TxMode::ReadOnly);
+        sum = vl::operations::ReadPhoneDaySummary(*tx, s.driver, date, vl::rental::Td::DefaultVatFactor(*tx));
+    }
+    QJsonObject dayObj = DriverDayAnswer(*conn_, s.driver, date, days);
+    if (dayObj.value(QStringLiteral("name")).toString().isEmpty()) dayObj.insert(QStringLiteral("name"), s.name);
+    const QJsonObject summary{{QStringLiteral("total"), sum.total},
+                              {QStringLiteral("done"), sum.done},
+                              {QStringLiteral("notDone"), sum.notDone},
+                              {QStringLiteral("open"), sum.open},
+                              {QStringLiteral("received"), sum.received},
+                              {QStringLiteral("refused"), sum.refused},
+                              {QStringLiteral("photos"), sum.photos},
+                              {QStringLiteral("signatures"), sum.signatures},
+                              {QStringLiteral("cashOpen"), sum.cashOpen},
+                              {QStringLiteral("cashOpenGross"), double(sum.cashOpenGross)},
+                              {QStringLiteral("cashOpenGrossText"), vl::util::FormatAmount(double(sum.cashOpenGross))}};
+    return json(QJsonObject{{QStringLiteral("date"), date},
+                            {QStringLiteral("closedAt"), sum.closedAt},
+                            {QStringLiteral("summary"), summary},
+                            {QStringLiteral("day"), dayObj}});
 }
 
 QHttpServerResponse DriverService::logout(const QHttpServerRequest&, const QByteArray& token) {

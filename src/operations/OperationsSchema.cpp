@@ -6,6 +6,11 @@ namespace vl::operations {
 
 QString PhoneMarksTable() { return QStringLiteral("TELEFONJEL"); }
 QString PhoneReasonsTable() { return QStringLiteral("SZ_OKOK"); }
+QString ClosedDaysTable() { return QStringLiteral("SOFORNAPZAR"); }
+
+QString PhoneMarkDayExpression() {
+    return QStringLiteral("REVERSE(SUBSTRING(REVERSE(KULCS) FROM POSITION('.' IN REVERSE(KULCS)) + 1 FOR 10))");
+}
 
 QStringList createStatements() {
     // The work table holds whatever a driver is shown whole: the remark and
@@ -78,6 +83,22 @@ vl::db::SchemaModule schemaModule() {
                     {{QStringLiteral("kod"), r.first}, {QStringLiteral("nev"), r.second}});
     };
     m.steps.append(reasons);
+    // Version 4: the drivers' closed days (SOFORNAPZAR, by day first, so the
+    // day's closes are read by the key), and the marks' log read by the day
+    // of the row each mark is about: an index of the key's day (the ten
+    // characters before the key's last '.'), used only by the statement that
+    // spells the same expression (PhoneMarkDayExpression).
+    m.steps.append(vl::db::SchemaStep{
+        4, QStringLiteral("Gépkocsivezetők lezárt napjai (SOFORNAPZAR), a telefonos napló napja szerinti index"),
+        {QStringLiteral("CREATE TABLE SOFORNAPZAR ("
+                        " DATUM VARCHAR(10) NOT NULL,"
+                        " SOFORKOD VARCHAR(10) NOT NULL,"
+                        " MIKOR VARCHAR(19) NOT NULL,"
+                        " JUZER VARCHAR(10),"
+                        " CONSTRAINT PK_SOFORNAPZAR PRIMARY KEY (DATUM, SOFORKOD))"),
+         QStringLiteral("CREATE INDEX IX_TELEFONJEL_NAP ON TELEFONJEL COMPUTED BY (") + PhoneMarkDayExpression() +
+             QLatin1Char(')')},
+        {}});
     // Later versions are appended here, never changed once released.
     return m;
 }

@@ -2,7 +2,8 @@
 // Field operations' tables as a schema module ("operations"): the template of
 // the day sheet's work table (TEVNAPLO); the source columns of the drivers'
 // phone marks on FORGTEV and FORGFIZ (FORRAS, FORRASSOFOR, FORRASMIKOR), the
-// marks' log (TELEFONJEL) and the reasons of a visit not done (SZ_OKOK). It
+// marks' log (TELEFONJEL), the reasons of a visit not done (SZ_OKOK) and the
+// days the drivers closed (SOFORNAPZAR). It
 // stands on the rental module.
 //
 // Databases made before this module existed got the template from the rental
@@ -27,6 +28,10 @@ QStringList phoneMarkStatements();
 const QList<QPair<QString, QString>>& SeededReasons();
 QString PhoneMarksTable();    // "TELEFONJEL"
 QString PhoneReasonsTable();  // "SZ_OKOK"
+QString ClosedDaysTable();    // "SOFORNAPZAR": the days the drivers closed on their phones
+// The day of the row a TELEFONJEL line is about, from its key (KULCS), as the
+// index IX_TELEFONJEL_NAP computes it: a read by the day spells exactly this.
+QString PhoneMarkDayExpression();
 // Registers the rental module with those it stands on, then the operations module.
 void registerSchema(vl::db::SchemaRegistry& registry);
 // Hands this registration to the program's registry (vl::rental::

@@ -4,6 +4,7 @@
 #include "billing/CashPayments.h"
 #include "framework/Rights.h"
 #include "operations/DaySheet.h"
+#include "operations/PhoneDay.h"
 #include "rental/ContractWatch.h"
 #include "rental/Dictionaries.h"
 #include "rental/ProductRegister.h"
@@ -18,6 +19,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
+#include <QSet>
 
 namespace vl::overview {
 
@@ -66,6 +68,33 @@ void addDay(Transaction& tx, const QString& day, double vat, DayPanel& panel, in
         slot += int(l.sources.size());
         if (l.modosithato == QLatin1String("N")) d.done += int(l.sources.size());
         if (none) withoutDriver += int(l.sources.size());
+    }
+    // What came from the phones that day, read for every driver at once.
+    const QHash<QString, vl::operations::PhoneDaySummary> phone = vl::operations::ReadPhoneDaySummaries(tx, day, lines);
+    QSet<QString> listed;
+    for (DriverDay& d : byName) {
+        if (d.driverCode.isEmpty()) continue;
+        listed.insert(d.driverCode);
+        d.phone = phone.value(d.driverCode);
+        d.phone.driverCode = d.driverCode;
+    }
+    QStringList extra;
+    for (auto it = phone.cbegin(); it != phone.cend(); ++it)
+        if (!listed.contains(it.key()) && (it->received > 0 || it->refused > 0 || !it->closedAt.isEmpty()))
+            extra << it.key();
+    if (!extra.isEmpty()) {
+        QHash<QString, QString> names;
+        RowSet drivers = vl::rental::ReadDictionary(tx, vl::rental::Dictionary::AllDrivers);
+        while (drivers.next())
+            names.insert(drivers.text(QStringLiteral("KOD")).trimmed(), drivers.text(QStringLiteral("NEV")).trimmed());
+        for (const QString& code : std::as_const(extra)) {
+            DriverDay d;
+            d.day = day;
+            d.driverCode = code;
+            d.driverName = names.value(code, code);
+            d.phone = phone.value(code);
+            byName.insert(d.driverName + QLatin1Char('\x01') + code, d);
+        }
     }
     for (const DriverDay& d : byName) panel.drivers << d;
 }
@@ -339,7 +368,12 @@ QByteArray OverviewJson(const Overview& o) {
                                    {"deliveries", d.deliveries}, {"takeBacks", d.takeBacks},
                                    {"maintenance", d.maintenance}, {"other", d.other},
                                    {"cashGross", d.cashGross}, {"done", d.done}, {"fromPhone", d.fromPhone},
-                                   {"firstLine", d.firstLine}});
+                                   {"firstLine", d.firstLine},
+                                   {"phone", QJsonObject{{"received", d.phone.received}, {"refused", d.phone.refused},
+                                                         {"open", d.phone.open}, {"notDone", d.phone.notDone},
+                                                         {"photos", d.phone.photos},
+                                                         {"signatures", d.phone.signatures},
+                                                         {"closedAt", d.phone.closedAt}}}});
     QJsonArray overdue;
     for (const OverdueVisit& v : o.today.overdue)
         overdue.append(QJsonObject{{"day", v.day}, {"contract", v.contract}, {"activity", v.activity},

@@ -9,6 +9,7 @@
 // the day sheet's day and driver, the orders workspace's customer, the
 // product register's group, the lookup's contract.
 #include "db/Database.h"
+#include "operations/PhoneDay.h"
 #include "shell/Session.h"
 
 #include <QList>
@@ -30,6 +31,11 @@ struct DriverDay {
     int done = 0;              // of the activities above, those done
     int fromPhone = 0;         // of the activities and billing rows, those last marked from a driver's phone
     int firstLine = 0;         // the day sheet's first line (TSORSZAM) of the driver
+    // What came from the driver's phone that day: the marks received and
+    // refused, the visits still open, when the day was closed (empty for the
+    // lines without a driver). A driver with marks or a close but no
+    // activity of the day has a row of his own with only these.
+    vl::operations::PhoneDaySummary phone;
     int total() const { return deliveries + takeBacks + maintenance + other; }
 };
 // The visits of one activity of one contract planned on one earlier day and

@@ -131,8 +131,8 @@ private slots:
                                                         "contact", "customer", "geo", "phone", "site", "weekendRemark"}));
         QCOMPARE(site["cashGross"].toInteger(), 19050);
         const QJsonObject act = site["activities"].toArray()[0].toObject();
-        QCOMPARE(QStringList(act.keys()), (QStringList{"cabin", "class", "code", "fromPhone", "key", "name", "remark",
-                                                       "state", "stateName", "type"}));
+        QCOMPARE(QStringList(act.keys()), (QStringList{"cabin", "class", "code", "fromPhone", "images", "key", "name",
+                                                       "remark", "signable", "state", "stateName", "type"}));
         QCOMPARE(act["fromPhone"].toBool(true), false);
         QCOMPARE(act["class"].toString(), QStringLiteral("I"));
         const QJsonObject c = site["cash"].toArray()[1].toObject();

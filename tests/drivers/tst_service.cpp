@@ -653,6 +653,45 @@ private slots:
         QCOMPARE(pictures(), before + (2 - has));
     }
 
+    void dayClose() {
+        const Login l = login(QStringLiteral("S1"), QStringLiteral("1234"));
+        auto close = [&](const QByteArray& body, bool withCsrf = true) {
+            return call("POST", QStringLiteral("/api/dayclose"), body, l.cookie, withCsrf ? l.csrf : QByteArray());
+        };
+        const QByteArray today = "{\"date\": \"" + kDay.toLatin1() + "\"}";
+        // Refusals write nothing.
+        QCOMPARE(close(today, false).status, 403);
+        QCOMPARE(call("POST", QStringLiteral("/api/dayclose"), today).status, 401);
+        QCOMPARE(close("{\"date\": \"2026.13.01\"}").status, 400);
+        QCOMPARE(close("[]").status, 400);
+        QCOMPARE(close("{\"date\": \"2020.01.01\"}").status, 403);
+        QCOMPARE(co.db.count(QStringLiteral("SELECT COUNT(*) FROM SOFORNAPZAR")), 0);
+
+        clock.setTime(QTime(16, 42));
+        const Answer a = close(today);
+        QVERIFY2(a.status == 200, a.body.constData());
+        QCOMPARE(a.json.value(QStringLiteral("date")).toString(), kDay);
+        QCOMPARE(a.json.value(QStringLiteral("closedAt")).toString(), kDay + QStringLiteral(" 16:42"));
+        const QJsonObject sum = a.json.value(QStringLiteral("summary")).toObject();
+        for (const char* k : {"total", "done", "notDone", "open", "received", "refused", "photos", "signatures",
+                              "cashOpen", "cashOpenGross", "cashOpenGrossText"})
+            QVERIFY2(sum.contains(QString::fromLatin1(k)), k);
+        QCOMPARE(sum.value(QStringLiteral("total")).toInt(),
+                 sum.value(QStringLiteral("done")).toInt() + sum.value(QStringLiteral("notDone")).toInt() +
+                     sum.value(QStringLiteral("open")).toInt());
+        QVERIFY(sum.value(QStringLiteral("total")).toInt() > 0);
+        QVERIFY(a.json.value(QStringLiteral("day")).toObject().contains(QStringLiteral("sites")));
+        QCOMPARE(co.db.count(QStringLiteral("SELECT COUNT(*) FROM SOFORNAPZAR")), 1);
+
+        // Closing again keeps one row, with the later time.
+        clock.setTime(QTime(17, 5));
+        const Answer b = close(today);
+        QCOMPARE(b.status, 200);
+        QCOMPARE(b.json.value(QStringLiteral("closedAt")).toString(), kDay + QStringLiteral(" 17:05"));
+        QCOMPARE(co.db.count(QStringLiteral("SELECT COUNT(*) FROM SOFORNAPZAR")), 1);
+        QCOMPARE(co.db.conn->query(QStringLiteral("SELECT SOFORKOD FROM SOFORNAPZAR")).at(0, 0).toString(), QStringLiteral("S1"));
+    }
+
     void tlsWithMadeCertificates() {
         QTemporaryDir dir;
         const QStringList lines = vl::drivers::MakeCertificates(dir.filePath(QStringLiteral("tls")));

@@ -2,7 +2,10 @@
 // by hand, and vorlanda-admin today --json over the same database.
 #include "OverviewFixture.h"
 #include "billing/Appendix.h"
+#include "operations/PhoneDay.h"
+#include "operations/PhoneMarks.h"
 #include "overview/Overview.h"
+#include "rental/Numbering.h"
 #include "util/Error.h"
 
 #include <QJsonArray>
@@ -258,6 +261,68 @@ private slots:
         for (const DriverDay& d : again.today.drivers)
             if (d.day == again.day) got << QStringLiteral("%1|%2/%3|%4").arg(d.driverCode).arg(d.done).arg(d.total()).arg(d.fromPhone);
         QCOMPARE(got, (QStringList{QStringLiteral("S1|1/2|1"), QStringLiteral("S2|0/1|0"), QStringLiteral("|0/1|0")}));
+    }
+
+    // What came from the phones (after the case above): S1's open visit not
+    // done with a reason, a mark of S1 refused, S1's day closed; each driver's
+    // row carries its own, the command prints them.
+    void phoneDayOnTheDriverRows() {
+        vl::rental::Td::LoadStartupValues(*co.db.conn);
+        vl::shell::Session service;
+        service.userCode = QStringLiteral("TELEFON");
+        service.businessYear = 2026;
+        vl::operations::PhoneMarkRules rules;
+        rules.now = QStringLiteral("2026.05.04 18:30:00");
+        auto keyOf = [&](const QString& driver) {
+            auto rs = co.db.conn->query(QStringLiteral("SELECT BIZONYLAT, TETELSOR, SORSZAM, TEVSORSZAM FROM FORGTEV"
+                                                       " WHERE DATUM = :d AND SOFORKOD = :s AND TEVALLAPOT = 'T'"),
+                                        {{"d", kDay}, {"s", driver}});
+            vl::operations::PhoneKey k;
+            if (!rs.next()) return k;
+            k.bizonylat = rs.integer("BIZONYLAT");
+            k.tetelsor = rs.integer("TETELSOR");
+            k.sorszam = rs.integer("SORSZAM");
+            k.datum = kDay;
+            k.tevsorszam = rs.integer("TEVSORSZAM");
+            return k;
+        };
+        vl::operations::PhoneMark m;
+        m.requestId = QStringLiteral("elmaradt-1");
+        m.driverCode = QStringLiteral("S1");
+        m.key = keyOf(QStringLiteral("S1"));
+        m.action = vl::operations::PhoneAction::NotDone;
+        m.reason = QStringLiteral("ZART");
+        m.seenState = QStringLiteral("T");
+        QCOMPARE(int(vl::operations::ApplyPhoneMark(*co.db.conn, service, m, rules).kind),
+                 int(vl::operations::PhoneMarkResult::Kind::Ok));
+        m.requestId = QStringLiteral("idegen-1");
+        m.key = keyOf(QStringLiteral("S2"));
+        m.action = vl::operations::PhoneAction::Done;
+        QCOMPARE(int(vl::operations::ApplyPhoneMark(*co.db.conn, service, m, rules).kind),
+                 int(vl::operations::PhoneMarkResult::Kind::Refused));
+        vl::operations::ClosePhoneDay(*co.db.conn, service, QStringLiteral("S1"), kDay, QStringLiteral("2026.05.04 19:05:30"));
+
+        const Overview again = ComputeOverview(*co.db.conn, kDay, vat);
+        QStringList got;
+        for (const DriverDay& d : again.today.drivers)
+            got << QStringLiteral("%1|%2|%3|%4|%5/%6|%7|%8")
+                       .arg(d.day, d.driverCode)
+                       .arg(d.phone.received)
+                       .arg(d.phone.refused)
+                       .arg(d.phone.notDone)
+                       .arg(d.phone.open)
+                       .arg(d.phone.total)
+                       .arg(d.phone.closedAt);
+        QCOMPARE(got, (QStringList{QStringLiteral("2026.05.04|S1|1|1|1/0|2|2026.05.04 19:05"),
+                                   QStringLiteral("2026.05.04|S2|0|0|0/1|1|"), QStringLiteral("2026.05.04||0|0|0/0|0|")}));
+
+        QByteArray out, err;
+        QCOMPARE(run({"today", "--date", "2026.05.04"}, &out, &err), 0);
+        const QStringList lines = QString::fromUtf8(out).split(QLatin1Char('\n'));
+        QVERIFY2(lines.value(2).endsWith(QStringLiteral("\tTelefonról\tElutasítva\tNyitott\tLezárva")), out.constData());
+        QCOMPARE(lines.value(3).section(QLatin1Char('\t'), 0, 1), QStringLiteral("2026.05.04\tKovács Béla"));
+        QCOMPARE(lines.value(3).section(QLatin1Char('\t'), -4), QStringLiteral("1\t1\t0\t19:05"));
+        QCOMPARE(lines.value(4).section(QLatin1Char('\t'), -4), QStringLiteral("0\t0\t1\t"));
     }
 };
 

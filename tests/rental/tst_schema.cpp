@@ -327,6 +327,7 @@ private slots:
             return kAfterPreviousRental.contains(l) || l.startsWith(QStringLiteral("column ARU MEGJEGYZES ")) ||
                    l.contains(QStringLiteral("MELLEKLETNYOMT")) || l.contains(QStringLiteral("TELEFONJEL")) ||
                    l.contains(QStringLiteral("SZ_OKOK")) || l.contains(QStringLiteral("FORGKEP")) ||
+                   l.contains(QStringLiteral("SOFORNAPZAR")) ||
                    l.contains(QStringLiteral("IX_FORGTEV_FUVAR")) ||
                    l.startsWith(QStringLiteral("column FORGTEV FORRAS")) ||
                    l.startsWith(QStringLiteral("column FORGFIZ FORRAS"));

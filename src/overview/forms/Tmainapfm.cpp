@@ -144,11 +144,15 @@ Tmainapfm::Tmainapfm(QWidget* parent) : QWidget(parent) {
     tv_nap = makeTree(this, QStringLiteral("tv_nap"),
                       {QStringLiteral("Sofőr"), QStringLiteral("Kisz."), QStringLiteral("Vissza"),
                        QStringLiteral("Karb."), QStringLiteral("Egyéb"), QStringLiteral("Készpénz"),
-                       QStringLiteral("Kész")});
+                       QStringLiteral("Kész"), QStringLiteral("Telefonról"), QStringLiteral("Nyitott"),
+                       QStringLiteral("Lezárva")});
     const QStringList dayTips{QString(), QStringLiteral("Kiszállítás"), QStringLiteral("Visszaszállítás"),
                               QStringLiteral("Karbantartás (ürítés, takarítás)"), QStringLiteral("Egyéb szolgáltatás"),
                               QStringLiteral("Beszedendő készpénz, bruttó (Ft)"),
-                              QStringLiteral("Elvégezve / összes; sárga: telefonról is jelöltek")};
+                              QStringLiteral("Elvégezve / összes; sárga: telefonról is jelöltek"),
+                              QStringLiteral("A sofőr telefonjáról érkezett, elfogadott jelölések; pirossal az elutasítottak"),
+                              QStringLiteral("Még tervezett, a telefonról elmaradási ok nélkül"),
+                              QStringLiteral("Amikor a sofőr a telefonján lezárta a napot")};
     for (int i = 1; i < dayTips.size(); ++i) tv_nap->headerItem()->setToolTip(i, dayTips.at(i));
     tv_kabin = makeTree(this, QStringLiteral("tv_kabin"),
                         {QStringLiteral("Termékcsoport / állapot"), QStringLiteral("Db"), QStringLiteral("Kiadható"),
@@ -315,6 +319,25 @@ void Tmainapfm::fillDay() {
                                       .arg(d.done).arg(d.total()).arg(d.fromPhone));
             } else {
                 it->setToolTip(6, QStringLiteral("Elvégezve: %1 a %2-ből").arg(d.done).arg(d.total()));
+            }
+            if (!d.driverCode.isEmpty()) {
+                const vl::operations::PhoneDaySummary& p = d.phone;
+                QString received = count(p.received);
+                QString tip = QStringLiteral("Telefonról elfogadva: %1").arg(count(p.received));
+                if (p.refused > 0) {
+                    received += QStringLiteral(" +%1 elutasítva").arg(count(p.refused));
+                    tip += QStringLiteral("; elutasítva: %1").arg(count(p.refused));
+                    it->setForeground(7, QColor(QStringLiteral("#d00000")));
+                }
+                if (p.photos > 0 || p.signatures > 0)
+                    tip += QStringLiteral("; fénykép: %1, aláírás: %2").arg(count(p.photos), count(p.signatures));
+                it->setText(7, received);
+                it->setToolTip(7, tip);
+                it->setText(8, count(p.open));
+                it->setToolTip(8, QStringLiteral("Nyitott: %1; elmaradt (ok megadva): %2")
+                                      .arg(count(p.open), count(p.notDone)));
+                it->setText(9, p.closedAt.mid(11, 5));
+                if (!p.closedAt.isEmpty()) it->setToolTip(9, QStringLiteral("Lezárva: ") + p.closedAt);
             }
             alignNumbers(it, 1);
             if (d.driverCode.isEmpty()) it->setForeground(0, QColor(QStringLiteral("#b00000")));
