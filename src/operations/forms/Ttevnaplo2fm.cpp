@@ -38,7 +38,7 @@ public:
     QString day;
     int boldColumn = -1;
     int pictureColumn = -1;
-    QHash<int, int> pictures;   // line number -> its pictures (lines without none are left out)
+    QHash<int, int> pictures;   // line number -> its pictures (lines without any are left out)
     int picturesOfRow(int row) const {
         const auto& rs = rowSet();
         const int c = rs.indexOf(QStringLiteral("TSORSZAM"));
