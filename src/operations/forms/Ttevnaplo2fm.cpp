@@ -10,6 +10,7 @@
 #include "db/RowSetModel.h"
 #include "operations/DayList.h"
 #include "ActivityLogActions.h"
+#include "TkepekDialog.h"
 #include "rental/Numbering.h"
 #include "shell/Dm.h"
 #include "util/Colors.h"
@@ -29,12 +30,21 @@ namespace vl::operations {
 
 // The grid's model: the work table's visible list, each line in the colour
 // of its status class (a line marked from a driver's phone in its own
-// colour, its remark as the tooltip), black text.
+// colour, its remark as the tooltip), black text. The "Kép" column is not a
+// field of the list: it shows each line's pictures from the sheet's lines.
 class DaySheetModel : public vl::db::RowSetModel {
 public:
     using RowSetModel::RowSetModel;
     QString day;
     int boldColumn = -1;
+    int pictureColumn = -1;
+    QHash<int, int> pictures;   // line number -> its pictures (lines without any are left out)
+    int picturesOfRow(int row) const {
+        const auto& rs = rowSet();
+        const int c = rs.indexOf(QStringLiteral("TSORSZAM"));
+        if (c < 0 || row < 0 || row >= rs.rowCount()) return 0;
+        return pictures.value(int(rs.at(row, c).toLongLong()));
+    }
     QVariant headerData(int section, Qt::Orientation o, int role) const override {
         if (role == Qt::FontRole && o == Qt::Horizontal) {
             QFont f;
@@ -45,6 +55,18 @@ public:
     }
     QVariant data(const QModelIndex& index, int role) const override {
         if (role == Qt::ForegroundRole) return QColor(Qt::black);
+        if (index.column() == pictureColumn) {
+            if (role == Qt::DisplayRole) {
+                const int n = picturesOfRow(index.row());
+                return n > 0 ? QVariant(QString::number(n)) : QVariant(QString());
+            }
+            if (role == Qt::EditRole) return picturesOfRow(index.row());
+            if (role == Qt::TextAlignmentRole) return int(Qt::AlignCenter);
+            if (role == Qt::ToolTipRole) {
+                const int n = picturesOfRow(index.row());
+                if (n > 0) return QStringLiteral("%1 kép (dupla kattintás: megnézés)").arg(n);
+            }
+        }
         if (role == Qt::BackgroundRole || role == Qt::ToolTipRole) {
             const auto& rs = rowSet();
             const int c = rs.indexOf(QStringLiteral("MODOSITHATO"));
@@ -80,6 +102,7 @@ const QList<QPair<QString, QString>>& Ttevnaplo2fm::GridColumns() {
         {QStringLiteral("TEVNEV"), QStringLiteral("Tev. *")},
         {QStringLiteral("SOFOR"), QStringLiteral("Sofőr *")},
         {QStringLiteral("STATUS"), QStringLiteral("Státusz")},
+        {PictureField(), QStringLiteral("Kép")},
         {QStringLiteral("TERMEKKODOK"), QStringLiteral("Kabinszámok")},
         {QStringLiteral("NETTO"), QStringLiteral("Nettó egys.ár")},
         {QStringLiteral("KOMMENT"), QStringLiteral("Megjegyzés")},
@@ -103,6 +126,7 @@ Ttevnaplo2fm::Ttevnaplo2fm(QWidget* parent) : QWidget(parent), ui_(std::make_uni
     b_nap = u.b_nap; b_keres = u.b_keres; b_ugyfelrend = u.b_ugyfelrend; b_partnerek = u.b_partnerek;
     b_szerzfel = u.b_szerzfel; b_vissza = u.b_vissza; b_elvegezve = u.b_elvegezve; b_komment = u.b_komment;
     b_uj = u.b_uj; b_athelyez = u.b_athelyez; b_sofor = u.b_sofor; b_torles = u.b_torles; b_atutemez = u.b_atutemez;
+    b_kepek = u.b_kepek;
     b_nyomtat = u.b_nyomtat; b_atadas = u.b_atadas; b_bianco = u.b_bianco; b_ugyfel = u.b_ugyfel; b_ujnap = u.b_ujnap;
     sb_tegnap = u.sb_tegnap; sb_holnap = u.sb_holnap; cb_ugyfelfrissit = u.cb_ugyfelfrissit;
     e_nap = u.e_nap; e_ujnap = u.e_ujnap; e_mennyiseg = u.e_mennyiseg; e_nettoar = u.e_nettoar; e_komment = u.e_komment;
@@ -132,13 +156,16 @@ Ttevnaplo2fm::Ttevnaplo2fm(QWidget* parent) : QWidget(parent), ui_(std::make_uni
 
     model_ = new DaySheetModel(this);
     QList<vl::db::RowSetModel::GridColumn> cols;
-    for (const auto& c : GridColumns()) cols.append({c.first, c.second, QString()});
+    for (const auto& c : GridColumns()) {
+        if (c.first == PictureField()) model_->pictureColumn = int(cols.size());
+        cols.append({c.first, c.second, QString()});
+    }
     model_->setColumns(cols);
     DBGrid1->setModel(model_);
     DBGrid1->verticalHeader()->setVisible(false);
     DBGrid1->verticalHeader()->setDefaultSectionSize(DBGrid1->fontMetrics().height() + 6);
     DBGrid1->setWordWrap(false);
-    const int widths[] = {40, 40, 170, 260, 40, 150, 200, 120, 110, 140, 110, 300, 120};
+    const int widths[] = {40, 40, 170, 260, 40, 150, 200, 120, 110, 40, 140, 110, 300, 120};
     for (int i = 0; i < int(std::size(widths)); ++i) DBGrid1->setColumnWidth(i, widths[i]);
     QPalette pal = DBGrid1->palette();
     pal.setColor(QPalette::Highlight, QColor::fromRgba(vl::util::ColorFromName(QStringLiteral("FAKÓKÉK"))));
@@ -168,7 +195,13 @@ Ttevnaplo2fm::Ttevnaplo2fm(QWidget* parent) : QWidget(parent), ui_(std::make_uni
     connect(cb_torolt, &QCheckBox::clicked, this, [this] { FilterDaySheet(); });
     connect(cb_ugyfelfrissit, &QToolButton::clicked, this, &Ttevnaplo2fm::cb_ugyfelfrissitClick);
     connect(cb_saktiv, &QCheckBox::clicked, this, &Ttevnaplo2fm::cb_saktivClick);
-    connect(DBGrid1, &QTableView::doubleClicked, this, [this] { ToggleCurrentMark(); });
+    // A double-click marks the line; on the "Kép" cell of a line with pictures it shows them.
+    connect(DBGrid1, &QTableView::doubleClicked, this, [this](const QModelIndex& i) {
+        if (i.column() == model_->pictureColumn && model_->picturesOfRow(i.row()) > 0) b_kepekClick();
+        else ToggleCurrentMark();
+    });
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { updatePicturesButton(); });
+    connect(b_kepek, &QPushButton::clicked, this, &Ttevnaplo2fm::b_kepekClick);
     connect(DBGrid1->horizontalHeader(), &QHeaderView::sectionClicked, this, &Ttevnaplo2fm::sortByColumn);
     connect(b_nyomtat, &QPushButton::clicked, this, &Ttevnaplo2fm::b_nyomtatClick);
     connect(b_atadas, &QPushButton::clicked, this, &Ttevnaplo2fm::b_atadasClick);
@@ -315,7 +348,9 @@ QString Ttevnaplo2fm::PendingDayText() {
 }
 
 void Ttevnaplo2fm::showPendingDay() {
+    model_->pictures.clear();
     model_->setRowSet(vl::db::RowSet());
+    updatePicturesButton();
     l_db->setText(QStringLiteral("0"));
     l_selected->setText(QStringLiteral("0"));
     l_sumdb->setText(PendingDayText());
@@ -344,6 +379,9 @@ void Ttevnaplo2fm::FilterDaySheet() {
 
 void Ttevnaplo2fm::showSheet(int keepLine) {
     model_->day = sheet_->day();
+    model_->pictures.clear();
+    for (const DaySheetLine& l : sheet_->lines())
+        if (l.images > 0) model_->pictures.insert(l.tsorszam, l.images);
     model_->setRowSet(sheet_->visible());
     l_db->setText(QString::number(sheet_->visible().rowCount()));
     l_selected->setText(QString::number(sheet_->marks().size()));
@@ -351,6 +389,35 @@ void Ttevnaplo2fm::showSheet(int keepLine) {
     if (!goToLine(keepLine) && model_->rowCount() > 0) DBGrid1->selectRow(0);
     model_->boldColumn = boldColumn_;
     DBGrid1->horizontalHeader()->viewport()->update();
+    updatePicturesButton();
+}
+
+QString Ttevnaplo2fm::PictureField() { return QStringLiteral("KEP"); }
+
+int Ttevnaplo2fm::picturesOfCurrentLine() const {
+    if (!sheet_ || dayPending()) return 0;
+    const DaySheetLine* l = sheet_->line(currentLine());
+    return l ? l->images : 0;
+}
+
+void Ttevnaplo2fm::updatePicturesButton() { b_kepek->setEnabled(picturesOfCurrentLine() > 0); }
+
+TkepekDialog* Ttevnaplo2fm::b_kepekClick() {
+    if (picturesOfCurrentLine() <= 0) return nullptr;
+    const DaySheetLine* l = sheet_->line(currentLine());
+    const auto& rs = sheet_->visible();
+    const int row = DBGrid1->currentIndex().row();
+    const int cu = rs.indexOf(QStringLiteral("UGYFEL")), cc = rs.indexOf(QStringLiteral("CIM"));
+    QStringList caption;
+    if (cu >= 0) caption << rs.at(row, cu).toString().trimmed();
+    if (cc >= 0) caption << rs.at(row, cc).toString().trimmed();
+    caption.removeAll(QString());
+    session_->useConnection(vl::shell::dm().d_alap());
+    auto* d = new TkepekDialog(*session_, l->tsorszam, caption.join(QStringLiteral(", ")), this);
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    d->setWindowModality(Qt::WindowModal);
+    d->show();
+    return d;
 }
 
 int Ttevnaplo2fm::currentLine() const {

@@ -26,6 +26,7 @@ class Ttevnaplo2fm;
 namespace vl::operations {
 
 class DaySheetModel;
+class TkepekDialog;
 
 class Ttevnaplo2fm : public QWidget {
     Q_OBJECT
@@ -50,6 +51,9 @@ public:
     void b_ugyfelrendClick();
     void b_partnerekClick();
     void b_szerzfelClick();
+    // "Képek": the current line's pictures in their viewer (shown, window
+    // modal, deleted when closed); null when the line has none.
+    TkepekDialog* b_kepekClick();
     // Clicking a column title: sorts by it when the title holds "*".
     void sortByColumn(int section);
     void cb_ugyfelfrissitClick();
@@ -71,11 +75,15 @@ public:
     static QString ColorNameOf(const QString& statusClass, const QString& day, const QString& today);
     // The grid's column captions, by field.
     static const QList<QPair<QString, QString>>& GridColumns();
+    // The field name of the "Kép" column (the line's pictures; not a column of the list).
+    static QString PictureField();
+    // The current line's pictures (0 when none or no line).
+    int picturesOfCurrentLine() const;
     QStringList customerCodes, driverCodes, activityCodes, newDriverCodes, productCodes;
 
     QPushButton *b_nap, *b_keres, *b_ugyfelrend, *b_partnerek, *b_szerzfel, *b_vissza;
     QPushButton *b_elvegezve, *b_komment, *b_uj, *b_athelyez, *b_sofor, *b_torles, *b_atutemez;
-    QPushButton *b_nyomtat, *b_atadas, *b_bianco, *b_ugyfel, *b_ujnap;
+    QPushButton *b_nyomtat, *b_atadas, *b_bianco, *b_ugyfel, *b_ujnap, *b_kepek;
     QToolButton *sb_tegnap, *sb_holnap, *cb_ugyfelfrissit;
     QLineEdit *e_nap, *e_ujnap, *e_mennyiseg, *e_nettoar, *e_komment;
     QLabel *l_nap, *l_ugyfelnev, *l_ugyfelcim, *l_db, *l_selected, *l_sumdb;
@@ -95,6 +103,7 @@ private:
     void showSheet(int keepLine);
     void showDayName();
     void showPendingDay();
+    void updatePicturesButton();
     DaySheetFilter currentFilter() const;
 
     std::unique_ptr<Ui::Ttevnaplo2fm> ui_;

@@ -6,14 +6,23 @@
 #include "FormRegistry.h"
 #include "GuiWiring.h"
 #include "Tmain_pkrfm.h"
+#include "TkepekDialog.h"
 #include "Ttevnaplo2fm.h"
+#include "../ActionsFixture.h"
+#include "rental/ActivityImages.h"
 #include "rental/Numbering.h"
 #include "shell/Dm.h"
 #include "util/Colors.h"
 #include "util/Dates.h"
 #include "util/MessageSink.h"
+#include "util/NumberFormat.h"
 
+#include <QBuffer>
+#include <QPainter>
+#include <QPainterPath>
 #include <QCheckBox>
+#include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QDir>
 #include <QComboBox>
 #include <QHeaderView>
@@ -344,6 +353,167 @@ private slots:
         QCOMPARE(opened[3].second.value("Contract").toLongLong(), co.contracts.value("payafter").first());
         QCOMPARE(opened[3].second.value("ActivityCode").toString(), QStringLiteral("KIH"));
         QCOMPARE(opened[3].second.value("Date").toString(), kDay);
+    }
+
+    // Pictures sent from the phones: "Kép" counts a line's (empty for none),
+    // "Képek" is offered on a line with some and shows them; the viewer lists
+    // them, shows the selected one and saves its bytes as stored.
+    void pictures() {
+        load(kDay);
+        const DaySheetLine* with = nullptr;
+        const DaySheetLine* without = nullptr;
+        for (const DaySheetLine& l : f->sheet()->lines()) {
+            if (l.tevkod == "KA" && l.ugyfel.trimmed() == "Alfa Kft.") with = &l;
+            if (l.tevkod == "KA" && l.ugyfel.trimmed() == "Béta Kft.") without = &l;
+        }
+        QVERIFY(with && without);
+        const int tWith = with->tsorszam, tWithout = without->tsorszam;
+        const SourceRow& src = with->sources.first();
+        const vl::rental::ActivityImageKey key{src.bizonylat, src.verzio, src.tetelsor, src.sorszam, src.datum.trimmed(),
+                                               src.tevsorszam};
+        // A photo of a green cabin on grey, a signature's black stroke on white.
+        auto encode = [](int w, int h, QColor bg, QColor ink, const char* format) {
+            QImage img(w, h, QImage::Format_RGB32);
+            img.fill(bg);
+            QPainter p(&img);
+            p.setPen(QPen(ink, h / 25 + 1));
+            p.setBrush(format == QByteArray("PNG") ? Qt::NoBrush : QBrush(ink));
+            if (format == QByteArray("PNG")) {
+                QPainterPath s(QPointF(w * 0.1, h * 0.7));
+                s.cubicTo(w * 0.25, h * 0.1, w * 0.35, h * 0.9, w * 0.5, h * 0.5);
+                s.cubicTo(w * 0.6, h * 0.2, w * 0.75, h * 0.8, w * 0.9, h * 0.35);
+                p.drawPath(s);
+            } else {
+                p.drawRect(QRectF(w * 0.35, h * 0.15, w * 0.3, h * 0.75));
+            }
+            p.end();
+            QByteArray out;
+            QBuffer b(&out);
+            b.open(QIODevice::WriteOnly);
+            img.save(&b, format);
+            return out;
+        };
+        const QByteArray jpeg = encode(160, 120, QColor(200, 205, 210), QColor(40, 110, 60), "JPEG");
+        const QByteArray png = encode(300, 100, Qt::white, Qt::black, "PNG");
+        {
+            auto tx = dm().d_alap().begin();
+            const struct { vl::rental::ActivityImageKind kind; const char* receiver; const char* mime; QByteArray bytes;
+                           int w, h; const char* when; } stored[] = {
+                {vl::rental::ActivityImageKind::Photo, "", "image/jpeg", jpeg, 160, 120, "2026.05.04 09:12:30"},
+                {vl::rental::ActivityImageKind::Signature, "Kovács Éva", "image/png", png, 300, 100, "2026.05.04 09:14:05"}};
+            int n = 0;
+            for (const auto& x : stored) {
+                vl::rental::NewActivityImage i{key, x.kind, QString::fromUtf8(x.receiver), QString::fromLatin1(x.mime),
+                                               x.bytes, QStringLiteral("S1"), QStringLiteral("kep-%1").arg(++n), x.w, x.h};
+                QCOMPARE(int(vl::rental::StoreActivityImage(*tx, actionSession(), i, vl::rental::ActivityImageLimits{},
+                                                            QString::fromLatin1(x.when)).kind),
+                         int(vl::rental::StoredActivityImage::Kind::Stored));
+            }
+            tx->commit();
+        }
+        load(kDay);
+        QTableView* g = find<QTableView>("DBGrid1");
+        QPushButton* b = find<QPushButton>("b_kepek");
+        QCOMPARE(g->model()->headerData(8, Qt::Horizontal).toString(), QStringLiteral("Státusz"));
+        QCOMPARE(g->model()->headerData(9, Qt::Horizontal).toString(), QStringLiteral("Kép"));
+        QCOMPARE(g->model()->headerData(10, Qt::Horizontal).toString(), QStringLiteral("Kabinszámok"));
+        QCOMPARE(g->model()->index(rowOf(tWith), 9).data().toString(), QStringLiteral("2"));
+        QCOMPARE(g->model()->index(rowOf(tWithout), 9).data().toString(), QString());
+        int shown = 0;
+        for (int r = 0; r < g->model()->rowCount(); ++r)
+            if (!g->model()->index(r, 9).data().toString().isEmpty()) ++shown;
+        QCOMPARE(shown, 1);
+        // Clicking the title of "Kép" sorts nothing.
+        const QString order = f->sheet()->orderColumn();
+        g->horizontalHeader()->sectionClicked(9);
+        QCOMPARE(f->sheet()->orderColumn(), order);
+
+        QDir().mkpath(QStringLiteral(VL_OUT_DIR "/day-sheet-pictures"));
+        QVERIFY(f->goToLine(tWith));
+        QCoreApplication::processEvents();
+        f->grab().save(QStringLiteral(VL_OUT_DIR "/day-sheet-pictures/day-sheet.png")); // to look at
+        QVERIFY(f->goToLine(tWithout));
+        QVERIFY(!b->isEnabled());
+        QVERIFY(!f->b_kepekClick());
+        QVERIFY(f->goToLine(tWith));
+        QVERIFY(b->isEnabled());
+        // The row moved to by a click keeps the button right too.
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, g->visualRect(g->model()->index(rowOf(tWithout), 2)).center());
+        QCOMPARE(f->currentLine(), tWithout);
+        QVERIFY(!b->isEnabled());
+        // A typed day not yet loaded offers none.
+        QVERIFY(f->goToLine(tWith));
+        find<QLineEdit>("e_nap")->setFocus();
+        find<QLineEdit>("e_nap")->selectAll();
+        QTest::keyClicks(find<QLineEdit>("e_nap"), "2026.05.05");
+        QVERIFY(!b->isEnabled());
+        load(kDay);
+
+        // Double-clicking the count opens the viewer and marks nothing.
+        QVERIFY(f->goToLine(tWith));
+        const QList<int> marks = f->sheet()->marks();
+        const QRect cell = g->visualRect(g->model()->index(rowOf(tWith), 9));
+        QTest::mouseClick(g->viewport(), Qt::LeftButton, {}, cell.center());
+        QTest::mouseDClick(g->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(f->sheet()->marks(), marks);
+        auto* byClick = f->findChild<TkepekDialog*>(QStringLiteral("kepek"));
+        QVERIFY(byClick);
+        QVERIFY(byClick->isVisible());
+        QTest::keyClick(byClick, Qt::Key_Escape);   // Esc closes it
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!f->findChild<TkepekDialog*>(QStringLiteral("kepek")));
+
+        b->click();
+        QPointer<TkepekDialog> d = f->findChild<TkepekDialog*>(QStringLiteral("kepek"));
+        QVERIFY(d);
+        QVERIFY(QTest::qWaitForWindowExposed(d.data()));
+        auto* list = d->findChild<QTreeWidget*>(QStringLiteral("l_kepek"));
+        auto* pic = d->findChild<QLabel*>(QStringLiteral("i_kep"));
+        QVERIFY(list && pic && d->findChild<QPushButton*>(QStringLiteral("b_ment")));
+        QVERIFY(d->windowTitle().contains(QStringLiteral("Alfa Kft.")));
+        QCOMPARE(list->topLevelItemCount(), 2);
+        auto texts = [&](int row) {
+            QStringList t;
+            for (int c = 0; c < list->columnCount(); ++c) t << list->topLevelItem(row)->text(c);
+            return t;
+        };
+        QCOMPARE(texts(0), (QStringList{"Fénykép", "", "Kovács Béla", "2026.05.04 09:12",
+                                        vl::util::FormatNumber(jpeg.size() / 1024.0, "#,##0.0") + " KB"}));
+        QCOMPARE(texts(1), (QStringList{"Aláírás", "Kovács Éva", "Kovács Béla", "2026.05.04 09:14",
+                                        vl::util::FormatNumber(png.size() / 1024.0, "#,##0.0") + " KB"}));
+        QCOMPARE(TkepekDialog::SizeText(12345), QStringLiteral("12,1 KB"));
+        QCOMPARE(TkepekDialog::SizeText(2 * 1024 * 1024), QStringLiteral("2 048,0 KB"));
+        // The first is shown at once; the signature when chosen, scaled to fit in its proportions.
+        QCOMPARE(d->currentImage(), 0);
+        QCOMPARE(d->currentPixmap().size(), QSize(160, 120));
+        list->setCurrentItem(list->topLevelItem(1));
+        QCOMPARE(d->currentPixmap().size(), QSize(300, 100));
+        QVERIFY(!pic->pixmap().isNull());
+        const QSize shownSize = pic->pixmap().size();
+        QVERIFY2(shownSize.width() <= pic->width() && shownSize.height() <= pic->height(), qPrintable(QString("%1x%2 in %3x%4")
+                 .arg(shownSize.width()).arg(shownSize.height()).arg(pic->width()).arg(pic->height())));
+        QVERIFY(qAbs(shownSize.width() - 3 * shownSize.height()) <= 3);
+        d->grab().save(QStringLiteral(VL_OUT_DIR "/day-sheet-pictures/viewer.png")); // to look at
+        d->selectImage(0);
+        d->grab().save(QStringLiteral(VL_OUT_DIR "/day-sheet-pictures/viewer-photo.png"));
+
+        // Saved: the bytes as stored, both kinds; a folder that is not there is told and writes nothing.
+        QTemporaryDir dir;
+        for (int row : {0, 1}) {
+            d->selectImage(row);
+            const QString path = dir.filePath(QStringLiteral("kep%1").arg(row));
+            QVERIFY(d->saveTo(path));
+            QFile out(path);
+            QVERIFY(out.open(QIODevice::ReadOnly));
+            QCOMPARE(out.readAll(), row == 0 ? jpeg : png);
+        }
+        sink.clear();
+        QVERIFY(!d->saveTo(dir.filePath(QStringLiteral("nincs/ilyen/kep.png"))));
+        QVERIFY2(sink.last().contains(QStringLiteral("A kép nem menthető")), qPrintable(sink.last()));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("nincs/ilyen/kep.png"))));
+        d->findChild<QPushButton*>(QStringLiteral("b_bezar"))->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(d.isNull());
     }
 
     // The program's wiring registers node 24 and the daily list's name.
