@@ -35,6 +35,22 @@ const WAIT = 20000;
 
 let passed = 0;
 let failed = 0;
+// A tap on what the page may be drawing again at that moment (a list the
+// queue's answer re-renders): the element is looked up afresh and tapped again
+// while it was replaced between the lookup and the tap.
+async function tapStable(page, selector) {
+  for (let i = 0; ; i++) {
+    try {
+      await page.waitForSelector(selector, { timeout: 10000 });
+      await page.tap(selector);
+      return;
+    } catch (e) {
+      if (i >= 20 || !/detached|not clickable|not an Element|Node is either not visible/.test(String(e))) throw e;
+      await new Promise((r) => setTimeout(r, 100));
+    }
+  }
+}
+
 function check(cond, what) {
   if (cond) { passed++; console.log('ok   ' + what); } else { failed++; console.log('FAIL ' + what); }
   return cond;
@@ -105,13 +121,13 @@ async function main() {
   // A wrong PIN: the service's text, still on the login screen.
   await page.type('#login-driver', DRIVER);
   await page.type('#login-pin', PIN === '0000' ? '9999' : '0000');
-  await page.tap('#login-submit');
+  await tapStable(page, '#login-submit');
   await page.waitForSelector('#login-error:not([hidden])', { timeout: WAIT });
   check(await text('#login-error') === 'Hibás sofőrkód vagy PIN.', 'a wrong PIN shows the service\'s text');
   check(await page.evaluate(() => document.body.dataset.screen) === 'login', 'a wrong PIN stays on the login screen');
 
   await page.type('#login-pin', PIN);
-  await page.tap('#login-submit');
+  await tapStable(page, '#login-submit');
   await page.waitForFunction(() => document.body.dataset.screen === 'day' && Number(document.body.dataset.loads) >= 1,
                              { timeout: WAIT });
   await idle();
@@ -161,19 +177,19 @@ async function main() {
     .map((e) => ({ key: e.dataset.key, gross: e.querySelector('.cash-gross').textContent })));
   if (cash.length) {
     const marksBefore = marksSent;
-    await page.tap(`.cash[data-key="${cash[0].key}"] button[data-action="cash"]`);
+    await tapStable(page, `.cash[data-key="${cash[0].key}"] button[data-action="cash"]`);
     await page.waitForSelector('#cash-panel:not([hidden])', { timeout: WAIT });
     check(await text('#cash-amount') === cash[0].gross && /^\d{1,3}( \d{3})* Ft$/.test(cash[0].gross),
           `the confirmation shows the gross as Hungarians write it (${cash[0].gross})`);
     await shot('03-cash-confirm', false);
-    await page.tap('#cash-cancel');
+    await tapStable(page, '#cash-cancel');
     check(!(await visible('#cash-panel')), '"Mégsem" closes the confirmation');
     check(marksSent === marksBefore && await page.$eval(`.cash[data-key="${cash[0].key}"]`, (e) => e.dataset.class) === 'I',
           'nothing is sent after "Mégsem"');
   }
 
   // ---- "Elvégezve" on the maintenance visit
-  await page.tap(`${sel(maint.key)} button[data-action="done"]`);
+  await tapStable(page, `${sel(maint.key)} button[data-action="done"]`);
   await page.waitForFunction((s) => {
     const e = document.querySelector(s);
     return e && e.dataset.class === 'N' && e.querySelector('.msg-ok') && document.body.dataset.busy === '0';
@@ -184,13 +200,13 @@ async function main() {
   check(!(await page.$(`${sel(maint.key)} button[data-action="done"]`)), 'a done visit no longer offers "Elvégezve"');
 
   // ---- "Nem végezhető el" on the take-back: reason, remark, counter
-  await page.tap(`${sel(takeBack.key)} button[data-action="notdone"]`);
+  await tapStable(page, `${sel(takeBack.key)} button[data-action="notdone"]`);
   await page.waitForSelector('#notdone-panel:not([hidden])', { timeout: WAIT });
   const reasons = await page.$$eval('#notdone-reason option', (o) => o.map((x) => ({ code: x.value, name: x.textContent })));
   const reason = reasons.find((r) => r.code);
   if (!reason) throw new Error('the panel offers no reason');
   // "Rögzítés" without a reason is refused on the phone.
-  await page.tap('#notdone-save');
+  await tapStable(page, '#notdone-save');
   check(await visible('#notdone-error') && await text('#notdone-error') === 'Válasszon okot.', 'a reason is required');
   check(await visible('#notdone-panel'), 'the panel stays open without a reason');
   await page.select('#notdone-reason', reason.code);
@@ -202,7 +218,7 @@ async function main() {
   // Out of coverage: the mark waits on the phone, and goes with the next "Frissítés".
   await page.setOfflineMode(true);
   const sentBefore = marksSent;
-  await page.tap('#notdone-save');
+  await tapStable(page, '#notdone-save');
   await page.waitForFunction(() => document.body.dataset.busy === '0' && !document.getElementById('status').hidden,
                              { timeout: WAIT });
   check(await text('#status') === '1 jelölés elküldésre vár. A Frissítés gombbal újra elküldheti.',
@@ -212,7 +228,7 @@ async function main() {
         'the waiting activity is shown as being sent, its buttons off');
   await shot('04-waiting', false);
   await page.setOfflineMode(false);
-  await page.tap('#refresh');
+  await tapStable(page, '#refresh');
   await page.waitForFunction((s) => {
     const e = document.querySelector(s);
     return document.getElementById('notdone-panel').hidden && e && e.querySelector('.msg-ok') &&
@@ -243,7 +259,7 @@ async function main() {
     execSync(OFFICE_CHANGE, { stdio: ['ignore', 'ignore', 'inherit'], shell: '/bin/bash' });
     before = await loads();
     if (officeAct) {
-      await page.tap(`${sel(officeAct.key)} button[data-action="done"]`);
+      await tapStable(page, `${sel(officeAct.key)} button[data-action="done"]`);
       await page.waitForFunction((s, n) => {
         const e = document.querySelector(s);
         return e && e.querySelector('.msg-refused') && Number(document.body.dataset.loads) > n &&
@@ -253,7 +269,7 @@ async function main() {
       check(why.length > 0, `a mark on what the office changed is refused, the text shown (${why})`);
       check(await page.$eval(sel(officeAct.key), (e) => e.dataset.class) === 'N', 'the card shows the office\'s state');
     } else {
-      await page.tap('#refresh');
+      await tapStable(page, '#refresh');
       await page.waitForFunction((n) => Number(document.body.dataset.loads) > n && document.body.dataset.busy === '0',
                                  { timeout: WAIT }, before);
     }
@@ -263,7 +279,7 @@ async function main() {
     check(await page.$eval('#changed-banner', (e) => { const r = e.getBoundingClientRect(); return r.top >= 0 && r.bottom <= innerHeight; }),
           'the banner is in sight wherever the driver is on the page');
     await shot('06-office-changed', false);
-    await page.tap('#changed-ok');
+    await tapStable(page, '#changed-ok');
     check(!(await visible('#changed-banner')), '"Rendben" closes the banner');
   }
 
@@ -283,18 +299,18 @@ async function main() {
   check(cookies.some((c) => c.name === 'vlsession' && c.httpOnly), 'the session cookie is HttpOnly');
   await page.deleteCookie(...cookies);
   before = await loads();
-  await page.tap('#refresh');
+  await tapStable(page, '#refresh');
   await page.waitForFunction(() => document.body.dataset.screen === 'login', { timeout: WAIT });
   check(await text('#login-error') === 'A munkamenet lejárt, kérem, lépjen be újra.', 'a lost session sends the driver to the login');
   check(await page.$eval('#login-driver', (e) => e.value) === DRIVER, 'the driver code is filled in again');
   await page.type('#login-pin', PIN);
-  await page.tap('#login-submit');
+  await tapStable(page, '#login-submit');
   await page.waitForFunction(() => document.body.dataset.screen === 'day' && document.body.dataset.busy === '0' &&
                              document.querySelectorAll('.act').length > 0, { timeout: WAIT });
   check(await page.$eval(sel(maint.key), (e) => e.dataset.class) === 'N', 'after a new login the visit is done');
 
   // ---- logout
-  await page.tap('#logout');
+  await tapStable(page, '#logout');
   await page.waitForFunction(() => document.body.dataset.screen === 'login', { timeout: WAIT });
   check(await page.evaluate(() => !sessionStorage.getItem('vl.csrf')), 'the logout forgets the token');
   const after = await page.evaluate(async () => (await fetch('/api/day', { cache: 'no-store' })).status);
@@ -381,7 +397,7 @@ async function login(page) {
   await page.$eval('#login-driver', (e) => { e.value = ''; });
   await page.type('#login-driver', DRIVER);
   await page.type('#login-pin', PIN);
-  await page.tap('#login-submit');
+  await tapStable(page, '#login-submit');
   await page.waitForFunction(() => document.body.dataset.screen === 'day' && document.body.dataset.busy === '0' &&
                              document.querySelectorAll('.act').length > 0, { timeout: WAIT });
 }
@@ -490,40 +506,40 @@ async function offline() {
   execSync(`"${ADMIN}" run-script office-change.sql`, { stdio: ['ignore', 'ignore', 'inherit'] });
 
   // 1. "Elvégezve" on a visit
-  await page.tap(`${sel(photoAct.key)} button[data-action="done"]`);
+  await tapStable(page, `${sel(photoAct.key)} button[data-action="done"]`);
   await page.waitForFunction((s) => document.querySelector(s + ' .msg-wait') && document.body.dataset.busy === '0' &&
                              document.body.dataset.online === '0', { timeout: WAIT }, sel(photoAct.key));
   check(await text(page, '#net-state') === 'Nincs kapcsolat', 'without the service the strip says "Nincs kapcsolat"');
   await shot(page, '08-offline');
   // 2. its photo, a large one made smaller on the phone
-  await page.tap(`${sel(photoAct.key)} button[data-action="photo"]`);
+  await tapStable(page, `${sel(photoAct.key)} button[data-action="photo"]`);
   await page.waitForSelector('#photo-panel:not([hidden])', { timeout: WAIT });
   check(await page.$eval('#photo-input', (e) => e.accept === 'image/*' && e.getAttribute('capture') === 'environment'),
         'the photo input asks for the back camera');
-  await page.tap('#photo-save').catch(() => {});
+  await tapStable(page, '#photo-save').catch(() => {});
   check(await page.$eval('#photo-save', (b) => b.disabled), '"Mentés" waits for a photo');
   await (await page.$('#photo-input')).uploadFile(PHOTO);
   await page.waitForFunction(() => !document.getElementById('photo-save').disabled, { timeout: WAIT });
   const info = await text(page, '#photo-info');
   check(/^1600 × 1200 képpont/.test(info), `the photo is made at most 1600 px on its longer side (${info})`);
   await shot(page, '10-photo');
-  await page.tap('#photo-save');
+  await tapStable(page, '#photo-save');
   await page.waitForFunction((s) => document.getElementById('photo-panel').hidden &&
                              (document.querySelector(s + ' .act-images') || {}).dataset?.waiting === '1',
                              { timeout: WAIT }, sel(photoAct.key));
   check(await text(page, `${sel(photoAct.key)} .act-images`) === 'Fénykép, aláírás: 1 (1 küldésre vár)',
         'the card counts its photo, waiting');
   // 3. the take-back done, 4. the receiver signs
-  await page.tap(`${sel(takeBack.key)} button[data-action="done"]`);
+  await tapStable(page, `${sel(takeBack.key)} button[data-action="done"]`);
   await page.waitForFunction((s) => document.querySelector(s + ' .msg-wait') && document.body.dataset.busy === '0',
                              { timeout: WAIT }, sel(takeBack.key));
-  await page.tap(`${sel(takeBack.key)} button[data-action="sign"]`);
+  await tapStable(page, `${sel(takeBack.key)} button[data-action="sign"]`);
   await page.waitForSelector('#sign-panel:not([hidden])', { timeout: WAIT });
-  await page.tap('#sign-save');
+  await tapStable(page, '#sign-save');
   check(await text(page, '#sign-error') === 'Adja meg az átvevő nevét.', 'a signature needs the receiver\'s name');
   check(await page.$eval('#sign-name', (e) => e.maxLength) === 60, 'the receiver\'s name holds at most 60 characters');
   await page.type('#sign-name', RECEIVER);
-  await page.tap('#sign-save');
+  await tapStable(page, '#sign-save');
   check(await text(page, '#sign-error') === 'Az átvevő írja alá a mezőben.', 'a signature needs a line drawn');
   const box = await (await page.$('#sign-pad')).boundingBox();
   await page.mouse.move(box.x + 20, box.y + box.height * 0.7);
@@ -540,18 +556,18 @@ async function offline() {
   });
   check(inked > 200, `the line drawn shows on the pad (${inked} dark pixels)`);
   await shot(page, '09-signature');
-  await page.tap('#sign-save');
+  await tapStable(page, '#sign-save');
   await page.waitForFunction((s) => document.getElementById('sign-panel').hidden &&
                              (document.querySelector(s + ' .act-images') || {}).dataset?.waiting === '1',
                              { timeout: WAIT }, sel(takeBack.key));
   // 5. cash collected
-  await page.tap(`.cash[data-key="${cashRow}"] button[data-action="cash"]`);
+  await tapStable(page, `.cash[data-key="${cashRow}"] button[data-action="cash"]`);
   await page.waitForSelector('#cash-panel:not([hidden])', { timeout: WAIT });
-  await page.tap('#cash-ok');
+  await tapStable(page, '#cash-ok');
   await page.waitForFunction((k) => document.querySelector(`.cash[data-key="${k}"] .msg-wait`) && document.body.dataset.busy === '0',
                              { timeout: WAIT }, cashRow);
   // 6. "Elvégezve" on what the office changed meanwhile (the phone does not know yet)
-  await page.tap(`${sel(changedAct.key)} button[data-action="done"]`);
+  await tapStable(page, `${sel(changedAct.key)} button[data-action="done"]`);
   await page.waitForFunction(() => document.body.dataset.waiting === '6' && document.body.dataset.busy === '0', { timeout: WAIT });
   check(await text(page, '#queue-count') === '4 jelölés és 2 kép vár küldésre', `the strip counts what waits (${await text(page, '#queue-count')})`);
   check(await text(page, '#net-state') === 'Nincs kapcsolat', 'still "Nincs kapcsolat"');
@@ -587,7 +603,7 @@ async function offline() {
 
   // ---- the service is back: "Küldés most"
   execSync(SERVICE_START, { stdio: ['ignore', 'inherit', 'inherit'], shell: '/bin/bash' });
-  await page.tap('#send-now');
+  await tapStable(page, '#send-now');
   // The service forgot its sessions (and the browser its cookie): log in, the queue stays.
   await page.waitForFunction(() => document.body.dataset.screen === 'login', { timeout: WAIT });
   check(await text(page, '#login-error') === 'A munkamenet lejárt, kérem, lépjen be újra.', 'an ended session asks for the login');
@@ -623,7 +639,7 @@ async function offline() {
   check(await visible(page, '#refused') && !!(await page.$(`${sel(changedAct.key)} .msg-refused`)),
         'after a reload the refusal is still shown');
   const marksBefore = await page.evaluate(() => performance.getEntriesByType('resource').filter((r) => r.name.includes('/api/marks')).length);
-  await page.tap('#refused-list button[data-action="ack"]');
+  await tapStable(page, '#refused-list button[data-action="ack"]');
   await page.waitForFunction(() => document.getElementById('refused').hidden, { timeout: WAIT });
   check(!(await page.$(`${sel(changedAct.key)} .msg-refused`)) && (await readStore(page, 'refused')).length === 0,
         '"Tudomásul vettem" takes it off the card, the list and the store');
@@ -631,7 +647,7 @@ async function offline() {
   check(marksAfter === marksBefore, 'a refused mark is never sent again');
 
   // ---- "Nap lezárása": what the office has
-  await page.tap('#day-close');
+  await tapStable(page, '#day-close');
   await page.waitForFunction(() => document.body.dataset.screen === 'closed', { timeout: WAIT });
   const summary = await page.$$eval('#closed-summary .closed-row', (l) => Object.fromEntries(
     l.map((r) => [r.querySelector('dt').textContent, r.querySelector('dd').textContent])));
@@ -643,7 +659,7 @@ async function offline() {
   check(/^\d{4}\.\d{2}\.\d{2} · lezárva: \d{4}\.\d{2}\.\d{2} \d{2}:\d{2}$/.test(await text(page, '#closed-date')),
         `the close's date and time are shown (${await text(page, '#closed-date')})`);
   await shot(page, '14-day-closed', true);
-  await page.tap('#closed-back');
+  await tapStable(page, '#closed-back');
   check(await page.evaluate(() => document.body.dataset.screen) === 'day', '"Vissza" returns to the day');
   const wide = await page.evaluate(() => document.documentElement.scrollWidth);
   check(wide <= 360, `nothing is wider than the phone (${wide}px)`);
