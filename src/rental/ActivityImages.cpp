@@ -28,17 +28,24 @@ Params keyParams(const ActivityImageKey& k) {
             {QStringLiteral("datum"), k.datum},         {QStringLiteral("tevsorszam"), k.tevsorszam}};
 }
 
+// The activity key of the current row.
+ActivityImageKey keyOf(const vl::db::RowSet& rs) {
+    ActivityImageKey k;
+    k.bizonylat = rs.integer(QStringLiteral("BIZONYLAT"));
+    k.verzio = rs.integer(QStringLiteral("VERZIO"));
+    k.tetelsor = rs.integer(QStringLiteral("TETELSOR"));
+    k.sorszam = rs.integer(QStringLiteral("SORSZAM"));
+    k.datum = rs.text(QStringLiteral("DATUM")).trimmed();
+    k.tevsorszam = rs.integer(QStringLiteral("TEVSORSZAM"));
+    return k;
+}
+
 QList<ActivityImageInfo> readInfos(vl::db::RowSet rs) {
     QList<ActivityImageInfo> out;
     while (rs.next()) {
         ActivityImageInfo i;
         i.id = rs.integer(QStringLiteral("ID"));
-        i.key.bizonylat = rs.integer(QStringLiteral("BIZONYLAT"));
-        i.key.verzio = rs.integer(QStringLiteral("VERZIO"));
-        i.key.tetelsor = rs.integer(QStringLiteral("TETELSOR"));
-        i.key.sorszam = rs.integer(QStringLiteral("SORSZAM"));
-        i.key.datum = rs.text(QStringLiteral("DATUM")).trimmed();
-        i.key.tevsorszam = rs.integer(QStringLiteral("TEVSORSZAM"));
+        i.key = keyOf(rs);
         i.kind = rs.text(QStringLiteral("FAJTA")).trimmed() == QLatin1String("A") ? ActivityImageKind::Signature
                                                                                   : ActivityImageKind::Photo;
         i.receiver = rs.text(QStringLiteral("ATVEVO")).trimmed();
@@ -172,13 +179,7 @@ StoredActivityImage StoreActivityImage(vl::db::Transaction& tx, const vl::shell:
                            " WHERE SOFORKOD = :sofor AND KERES = :keres"),
             {{QStringLiteral("sofor"), image.driverCode}, {QStringLiteral("keres"), image.requestId}});
         if (rs.next()) {
-            ActivityImageKey k;
-            k.bizonylat = rs.integer(QStringLiteral("BIZONYLAT"));
-            k.verzio = rs.integer(QStringLiteral("VERZIO"));
-            k.tetelsor = rs.integer(QStringLiteral("TETELSOR"));
-            k.sorszam = rs.integer(QStringLiteral("SORSZAM"));
-            k.datum = rs.text(QStringLiteral("DATUM")).trimmed();
-            k.tevsorszam = rs.integer(QStringLiteral("TEVSORSZAM"));
+            const ActivityImageKey k = keyOf(rs);
             if (rs.text(QStringLiteral("HASH")).trimmed() != hash || !(k == image.key)) {
                 r.text = QStringLiteral("Ezzel az azonosítóval (%1) már egy másik kép érkezett.").arg(image.requestId);
                 return r;
@@ -270,13 +271,7 @@ QHash<QString, int> CountImagesOfDay(vl::db::Transaction& tx, const QString& dat
                        " WHERE DATUM = :datum GROUP BY BIZONYLAT, VERZIO, TETELSOR, SORSZAM, DATUM, TEVSORSZAM"),
         {{QStringLiteral("datum"), datum}});
     while (rs.next()) {
-        ActivityImageKey k;
-        k.bizonylat = rs.integer(QStringLiteral("BIZONYLAT"));
-        k.verzio = rs.integer(QStringLiteral("VERZIO"));
-        k.tetelsor = rs.integer(QStringLiteral("TETELSOR"));
-        k.sorszam = rs.integer(QStringLiteral("SORSZAM"));
-        k.datum = rs.text(QStringLiteral("DATUM")).trimmed();
-        k.tevsorszam = rs.integer(QStringLiteral("TEVSORSZAM"));
+        const ActivityImageKey k = keyOf(rs);
         out.insert(k.text(), int(rs.integer(QStringLiteral("N"))));
     }
     return out;
