@@ -144,15 +144,19 @@ Tmainapfm::Tmainapfm(QWidget* parent) : QWidget(parent) {
     tv_nap = makeTree(this, QStringLiteral("tv_nap"),
                       {QStringLiteral("Sofőr"), QStringLiteral("Kisz."), QStringLiteral("Vissza"),
                        QStringLiteral("Karb."), QStringLiteral("Egyéb"), QStringLiteral("Készpénz"),
-                       QStringLiteral("Kész"), QStringLiteral("Telefonról"), QStringLiteral("Nyitott"),
-                       QStringLiteral("Lezárva")});
+                       QStringLiteral("Kész"), QStringLiteral("Telefon"), QStringLiteral("Nyit."),
+                       QStringLiteral("Zárva")});
+    // The drivers' names stay readable; what does not fit scrolls.
+    tv_nap->header()->setSectionResizeMode(0, QHeaderView::Interactive);
+    tv_nap->header()->resizeSection(0, 130);
     const QStringList dayTips{QString(), QStringLiteral("Kiszállítás"), QStringLiteral("Visszaszállítás"),
                               QStringLiteral("Karbantartás (ürítés, takarítás)"), QStringLiteral("Egyéb szolgáltatás"),
                               QStringLiteral("Beszedendő készpénz, bruttó (Ft)"),
                               QStringLiteral("Elvégezve / összes; sárga: telefonról is jelöltek"),
-                              QStringLiteral("A sofőr telefonjáról érkezett, elfogadott jelölések; pirossal az elutasítottak"),
-                              QStringLiteral("Még tervezett, a telefonról elmaradási ok nélkül"),
-                              QStringLiteral("Amikor a sofőr a telefonján lezárta a napot")};
+                              QStringLiteral("Telefonról: a sofőr telefonjáról érkezett, elfogadott jelölések; "
+                                             "pirossal (+N) az elutasítottak"),
+                              QStringLiteral("Nyitott: még tervezett, a telefonról elmaradási ok nélkül"),
+                              QStringLiteral("Lezárva: amikor a sofőr a telefonján lezárta a napot")};
     for (int i = 1; i < dayTips.size(); ++i) tv_nap->headerItem()->setToolTip(i, dayTips.at(i));
     tv_kabin = makeTree(this, QStringLiteral("tv_kabin"),
                         {QStringLiteral("Termékcsoport / állapot"), QStringLiteral("Db"), QStringLiteral("Kiadható"),
@@ -325,7 +329,7 @@ void Tmainapfm::fillDay() {
                 QString received = count(p.received);
                 QString tip = QStringLiteral("Telefonról elfogadva: %1").arg(count(p.received));
                 if (p.refused > 0) {
-                    received += QStringLiteral(" +%1 elutasítva").arg(count(p.refused));
+                    received += QStringLiteral(" +%1").arg(count(p.refused));
                     tip += QStringLiteral("; elutasítva: %1").arg(count(p.refused));
                     it->setForeground(7, QColor(QStringLiteral("#d00000")));
                 }
