@@ -150,6 +150,11 @@ const QStringList& SortableColumns() {
     return c;
 }
 
+bool CountsAsDayWork(const QString& m) {
+    return m == QLatin1String("I") || m == QLatin1String("i") || m == QLatin1String("N");
+}
+bool IsPlannedClass(const QString& m) { return m == QLatin1String("I") || m == QLatin1String("i"); }
+
 QStringList DaySheetSourceStatements() {
     return {kOwnRowsSql, kContractsSql, kItemsSql, kActivityKindsSql, kStatesSql, kDriversSql, kDriverRanksSql.arg(QString())};
 }

@@ -89,6 +89,12 @@ QString PhoneSourceText();
 QString PhoneMarkColorName();
 QString PhoneMarkedText();
 
+// Whether a line's state class counts as the day's work (planned, planned
+// again or done: "I", "i", "N"; deleted and moved lines do not), and whether
+// it is still planned ("I", "i").
+bool CountsAsDayWork(const QString& modosithato);
+bool IsPlannedClass(const QString& modosithato);
+
 // The source rows of a day (activities and billing items), in folding order.
 vl::db::RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day);
 // The statements DaySheetSourceRows runs (the day bound as :datum), for the

@@ -29,10 +29,6 @@ QString checkedDay(const QString& typed) {
     return day;
 }
 
-bool counted(const QString& modosithato) {
-    return modosithato == QLatin1String("I") || modosithato == QLatin1String("i") || modosithato == QLatin1String("N");
-}
-bool isOpen(const QString& modosithato) { return modosithato == QLatin1String("I") || modosithato == QLatin1String("i"); }
 
 QString keyText(const SourceRow& s) {
     PhoneKey k;
@@ -103,10 +99,10 @@ QHash<QString, PhoneDaySummary> ReadPhoneDaySummaries(Transaction& tx, const QSt
             const QString driver = s.soforkod.isEmpty() ? l.soforkod : s.soforkod;
             if (!s.payment && !driver.isEmpty()) activityDriver.insert(keyText(s), driver);
         }
-        if (l.soforkod.isEmpty() || !counted(l.modosithato)) continue;
+        if (l.soforkod.isEmpty() || !CountsAsDayWork(l.modosithato)) continue;
         PhoneDaySummary& d = of(l.soforkod);
         if (l.tevkod == QLatin1String("FIZ")) {
-            if (isOpen(l.modosithato)) {
+            if (IsPlannedClass(l.modosithato)) {
                 d.cashOpen += int(l.sources.size());
                 d.cashOpenGross += l.bruttofiz;
             }
@@ -114,7 +110,7 @@ QHash<QString, PhoneDaySummary> ReadPhoneDaySummaries(Transaction& tx, const QSt
         }
         const int n = int(l.sources.size());
         d.total += n;
-        if (!isOpen(l.modosithato)) {
+        if (!IsPlannedClass(l.modosithato)) {
             d.done += n;
             continue;
         }

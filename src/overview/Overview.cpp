@@ -33,11 +33,6 @@ const QString kFormat = QStringLiteral("yyyy.MM.dd");
 
 QString ymd(const QDate& d) { return d.toString(kFormat); }
 
-bool counted(const QString& modosithato) {
-    // Planned, planned again or done: the day's work. Deleted and moved lines are not.
-    return modosithato == QLatin1String("I") || modosithato == QLatin1String("i") || modosithato == QLatin1String("N");
-}
-bool isOpen(const QString& modosithato) { return modosithato == QLatin1String("I") || modosithato == QLatin1String("i"); }
 
 // The drivers of one day from the day sheet's own folding of it.
 void addDay(Transaction& tx, const QString& day, double vat, DayPanel& panel, int& withoutDriver) {
@@ -45,7 +40,7 @@ void addDay(Transaction& tx, const QString& day, double vat, DayPanel& panel, in
         vl::operations::FoldDaySheet(vl::operations::DaySheetSourceRows(tx, day), vat);
     QMap<QString, DriverDay> byName;   // by driver name, then code; no driver last
     for (const auto& l : lines) {
-        if (!counted(l.modosithato)) continue;
+        if (!vl::operations::CountsAsDayWork(l.modosithato)) continue;
         const bool none = l.soforkod.isEmpty();
         const QString key = none ? QString(QChar(0xFFFF)) : l.sofor + QLatin1Char('\x01') + l.soforkod;
         DriverDay& d = byName[key];
@@ -58,7 +53,7 @@ void addDay(Transaction& tx, const QString& day, double vat, DayPanel& panel, in
         d.firstLine = qMin(d.firstLine, l.tsorszam);
         for (const auto& s : l.sources) d.fromPhone += s.fromPhone ? 1 : 0;
         if (l.tevkod == QLatin1String("FIZ")) {
-            if (isOpen(l.modosithato)) d.cashGross += l.bruttofiz;
+            if (vl::operations::IsPlannedClass(l.modosithato)) d.cashGross += l.bruttofiz;
             continue;
         }
         int& slot = l.tevkod == QLatin1String("KIH")   ? d.deliveries
