@@ -43,7 +43,7 @@ screens=(
     "today|bench_today|--runs 3|Mai nap"
     "day_sheet|bench_day_sheet|--runs 3|Day sheet"
     "appendix|bench_appendix||Appendix"
-    "year_opening|bench_year_opening|--batch 1|Year opening"
+    "year_opening|bench_year_opening||Year opening"
     "export|bench_export||XLSX/CSV export"
     "admin_check|bench_admin_start|--runs 5|vorlanda-admin check vs connect"
 )

@@ -90,6 +90,8 @@ private slots:
         const QString tooBig = QStringLiteral("2147483648");
         const QString numberRange = QStringLiteral("(1 és 2147483647 közötti egész szám kell).");
         const QString dayRange = QStringLiteral("valós nap kell éééé.hh.nn alakban, 1900.01.01 és 2099.12.31 között).");
+        QTest::newRow("check, an option it does not know") << QStringList{"check", "--count"}
+                                                           << "check: ismeretlen argumentum: --count";
         QTest::newRow("contract cancel, number beyond INTEGER")
             << QStringList{"contract", "cancel", tooBig}
             << "contract cancel: hibás szerződésszám: \"2147483648\" " + numberRange;
