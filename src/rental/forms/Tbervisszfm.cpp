@@ -449,7 +449,10 @@ void Tbervisszfm::b_keresClick() {
     }
     model_->setRowSet(std::move(found.rows), kColumns);
     if (remembered <= 0 || !locate(remembered)) syncCurrent();
-    if (model_->rowCount() > 0) DBGrid1->resizeColumnsToContents();
+    if (!columnsFitted_ && model_->rowCount() > 0) {
+        DBGrid1->resizeColumnsToContents();
+        columnsFitted_ = true;
+    }
 }
 
 void Tbervisszfm::reloadKeeping(qint64 bizonylat) {
