@@ -1,4 +1,4 @@
-// bench_admin_start [--cabins N] [--years N] [--runs N] [--dir DIR]
+// bench_admin_start [--cabins N] [--years N] [--runs N] [--dir DIR [--keep]]
 //
 // The start of the program up to its login, as `vorlanda-admin check` does
 // it (the process started, PKR.INI read, the embedded engine attached, the
@@ -14,15 +14,26 @@
 // engine already up (what a connection costs once the process runs). Best of
 // --runs (default 5) after one warm-up each. Prints them, the ratio and the
 // RESULT line of "admin_check" (BenchArgs.h).
+//
+// The program's own start to its login ("program_start"): `vorlanda` started
+// offscreen in the company's folder (PKR.INI without WPWD=NONE), timed until
+// its login dialog is up and waiting (the stopping point "login:shown" of
+// VL_TEST_STOP_AT writes a line and stops the process, which is then
+// killed), against the same process floor.
+//
+// With --dir DIR --keep the company of an earlier run in DIR (the same
+// --cabins and --years) is used again instead of being generated.
 #include "GeneratedCompany.h"
 #include "billing/BillingSchema.h"
 #include "db/Database.h"
 #include "operations/OperationsSchema.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cstdio>
@@ -42,17 +53,20 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     int runs = 5;
     QString dirArg;
+    bool keep = false;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args[i] == QStringLiteral("--runs") && i + 1 < args.size()) runs = std::max(1, args[++i].toInt());
         else if (args[i] == QStringLiteral("--dir") && i + 1 < args.size()) dirArg = args[++i];
+        else if (args[i] == QStringLiteral("--keep")) keep = true;
     }
     const vl::bench::BenchArgs sizes = vl::bench::BenchArgs::read(args);
     const int contracts = sizes.contracts(2500);
     const int years = sizes.historyYears(1);
     const QString admin = QCoreApplication::applicationDirPath() + QStringLiteral("/vorlanda-admin");
     const QString bareProcess = QCoreApplication::applicationDirPath() + QStringLiteral("/bench_bare_connect");
-    for (const QString& exe : {admin, bareProcess}) {
+    const QString program = QCoreApplication::applicationDirPath() + QStringLiteral("/vorlanda");
+    for (const QString& exe : {admin, bareProcess, program}) {
         if (!QFile::exists(exe)) {
             say(QStringLiteral("Not next to this bench: ") + exe);
             return 1;
@@ -60,13 +74,14 @@ int main(int argc, char** argv) {
     }
     QTemporaryDir tmp;
     const QString dir = dirArg.isEmpty() ? tmp.path() : dirArg;
-    const QString path = dir + QStringLiteral("/bench_admin_start.fdb");
-    QFile::remove(path);
+    const QString path = dir + QStringLiteral("/bench_admin_start_%1_%2.fdb").arg(contracts).arg(years);
+    const bool reuse = keep && !dirArg.isEmpty() && QFile::exists(path);
+    if (!reuse) QFile::remove(path);
     QElapsedTimer t;
     t.start();
     vl::operations::joinProgramSchema();
     vl::billing::joinProgramSchema();
-    {
+    if (!reuse) {
         auto conn = vl::bench::createGeneratedDatabase(path);
         vl::bench::generateCompany(*conn, contracts);
         vl::bench::generateCurrentYear(*conn, contracts);
@@ -136,6 +151,45 @@ int main(int argc, char** argv) {
             floorReads << fr;
         }
     }
+    // The program to its login: a folder of its own with a PKR.INI that asks for the login.
+    const QString programDir = dir + QStringLiteral("/program");
+    QDir().mkpath(programDir);
+    {
+        QFile f(programDir + QStringLiteral("/PKR.INI"));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 1;
+        f.write((QStringLiteral("DBSERVER=") + path + QStringLiteral("\r\n")).toLocal8Bit());
+    }
+    QList<double> toLogin;
+    for (int r = 0; r <= runs; ++r) {
+        QProcess proc;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("VL_TEST_STOP_AT"), QStringLiteral("login:shown"));
+        proc.setProcessEnvironment(env);
+        proc.setWorkingDirectory(programDir);
+        QElapsedTimer clock;
+        clock.start();
+        proc.start(program, {});
+        QByteArray err;
+        double ms = -1;
+        while (proc.state() != QProcess::NotRunning && clock.elapsed() < 120000) {
+            proc.waitForReadyRead(100);
+            err += proc.readAllStandardError();
+            if (err.contains("VL_TEST_STOPPED login:shown")) {
+                ms = clock.nsecsElapsed() / 1e6;
+                break;
+            }
+        }
+        proc.kill();
+        proc.waitForFinished();
+        if (ms < 0) {
+            say(QStringLiteral("vorlanda did not reach its login:\n") + QString::fromUtf8(err + proc.readAll()));
+            return 1;
+        }
+        if (r > 0) toLogin << ms;
+    }
+    std::sort(toLogin.begin(), toLogin.end());
+
     std::sort(bare.begin(), bare.end());
     std::sort(check.begin(), check.end());
     std::sort(floorProcess.begin(), floorProcess.end());
@@ -152,6 +206,10 @@ int main(int argc, char** argv) {
             .arg(bare.first(), 0, 'f', 1).arg(runs).arg(bare.at(bare.size() / 2), 0, 'f', 1));
     say(QStringLiteral("Ratio: %1x (best, against the process floor)").arg(check.first() / floorProcess.first(), 0, 'f', 2));
     vl::bench::printResult(QStringLiteral("admin_check"), lines, check.first() / 1000.0, floorProcess.first() / 1000.0);
+    say(QStringLiteral("vorlanda to its login dialog: %1 ms (best of %2, median %3 ms; %4x the process floor)")
+            .arg(toLogin.first(), 0, 'f', 1).arg(runs).arg(toLogin.at(toLogin.size() / 2), 0, 'f', 1)
+            .arg(toLogin.first() / floorProcess.first(), 0, 'f', 2));
+    vl::bench::printResult(QStringLiteral("program_start"), 1, toLogin.first() / 1000.0, floorProcess.first() / 1000.0);
     vl::db::shutdownEngine();
     return 0;
 }

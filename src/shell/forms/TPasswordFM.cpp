@@ -1,5 +1,6 @@
 #include "TPasswordFM.h"
 #include "FormConventions.h"
+#include "db/TestHook.h"
 #include "shell/Dm.h"
 #include "shell/Login.h"
 #include "util/MessageSink.h"
@@ -10,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace vl::shell {
@@ -203,6 +205,8 @@ bool TPasswordFM::OKBtnClick() {
 bool Login() {
     TPasswordFM f;
     f.prepare();
+    // The start's measuring point: the dialog is up and waits for the user.
+    QTimer::singleShot(0, &f, [] { vl::db::testHook("login:shown"); });
     return f.exec() == QDialog::Accepted;
 }
 
