@@ -449,10 +449,7 @@ void Tbervisszfm::b_keresClick() {
     }
     model_->setRowSet(std::move(found.rows), kColumns);
     if (remembered <= 0 || !locate(remembered)) syncCurrent();
-    if (!columnsFitted_ && model_->rowCount() > 0) {
-        DBGrid1->resizeColumnsToContents();
-        columnsFitted_ = true;
-    }
+    if (model_->rowCount() > 0) vl::shell::FormConventions::fitColumnsToText(DBGrid1);
 }
 
 void Tbervisszfm::reloadKeeping(qint64 bizonylat) {

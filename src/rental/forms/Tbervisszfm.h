@@ -118,9 +118,6 @@ private:
     QString customerKey_, customerName_; // the customer chosen through "?", as chosen
     QString siteKey_;
     bool legendBuilt_ = false;
-    // The columns are fitted to the first rows found; later searches keep the
-    // widths (the user's own included) instead of measuring every cell again.
-    bool columnsFitted_ = false;
 };
 
 // Tree node 23 "Bérletbe kiadások visszakeresése": the one lookup form of the run, modeless.

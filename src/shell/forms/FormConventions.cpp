@@ -20,8 +20,13 @@
 #include <QPointer>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QAbstractItemDelegate>
 #include <QHeaderView>
 #include <QTableView>
+#include <array>
+#include <QFontMetrics>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTimer>
 #include <QTranslator>
 
@@ -508,6 +513,39 @@ void FormConventions::fitColumns(QTableView* grid, int maxWidth) {
         const int content = std::min(static_cast<const QAbstractItemView*>(grid)->sizeHintForColumn(c), maxWidth);
         const int title = h->isHidden() ? 0 : h->sectionSizeHint(c);
         h->resizeSection(c, std::max(content, title));
+    }
+}
+
+void FormConventions::fitColumnsToText(QTableView* grid, int maxRows) {
+    if (!grid || !grid->model()) return;
+    QAbstractItemModel* m = grid->model();
+    QHeaderView* h = grid->horizontalHeader();
+    if (maxRows < 0) maxRows = h->resizeContentsPrecision();
+    QStyleOptionViewItem option;
+    option.initFrom(grid);
+    option.font = grid->font();
+    option.fontMetrics = QFontMetrics(option.font);
+    const int gridLine = grid->showGrid() ? 1 : 0;
+    const int rows = std::min(m->rowCount(), std::max(1, maxRows));
+    constexpr int kMeasured = 4; // the longest texts of a column, measured as the view measures a cell
+    for (int c = 0; c < m->columnCount(); ++c) {
+        if (grid->isColumnHidden(c)) continue;
+        std::array<std::pair<qsizetype, int>, kMeasured> longest{}; // (length, row), longest first
+        for (int r = 0; r < rows; ++r) {
+            const qsizetype n = m->index(r, c).data(Qt::DisplayRole).toString().size();
+            if (n <= longest.back().first) continue;
+            longest.back() = {n, r};
+            std::sort(longest.begin(), longest.end(), [](const auto& x, const auto& y) { return x.first > y.first; });
+        }
+        int widest = 0;
+        for (const auto& [n, r] : longest) {
+            if (n == 0) break;
+            const QModelIndex i = m->index(r, c);
+            if (QAbstractItemDelegate* d = grid->itemDelegateForIndex(i))
+                widest = std::max(widest, d->sizeHint(option, i).width() + gridLine);
+        }
+        const int title = h->isHidden() ? 0 : h->sectionSizeHint(c);
+        h->resizeSection(c, std::max(widest, title));
     }
 }
 

@@ -98,6 +98,13 @@ public:
     // Sizes a grid's columns to their contents, never narrower than their
     // titles (a title is never cut) and, for the contents, at most maxWidth.
     static void fitColumns(QTableView* grid, int maxWidth = 320);
+    // Sizes a grid's columns to their titles and their widest shown text
+    // among the first maxRows rows (-1: as many as the header's resize
+    // precision): only the few longest texts of each column are measured, by
+    // the cell's delegate as the view measures it (for text cells what
+    // QTableView::resizeColumnsToContents gives, without asking the delegate
+    // and the style for every cell).
+    static void fitColumnsToText(QTableView* grid, int maxRows = -1);
 
     // Loads Qt's own Hungarian texts (standard buttons, context menus, file
     // and print dialogs); false when the translation files are missing.

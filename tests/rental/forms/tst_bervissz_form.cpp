@@ -186,6 +186,38 @@ private slots:
         QVERIFY(sink_.messages.isEmpty());
     }
 
+    // Each search fits the columns to the rows it found, as the view's own
+    // fitting to contents would: a long name widens its column, a search
+    // without it narrows the column again, no text is cut.
+    void columnsFitEachSearch() {
+        exec("UPDATE UGYFEL SET NEV = 'Okos Rendezvényszervező és Kabinbérlő Betéti Társaság' WHERE KOD = '102'");
+        auto* grid = f_->DBGrid1;
+        auto* name = child<QLineEdit>("e_ugyfel");
+        const int customer = 4; // "Ügyfél"
+        const auto widths = [&] {
+            QList<int> w;
+            for (int c = 0; c + 1 < f_->model()->columnCount(); ++c) w << grid->columnWidth(c); // the last one stretches
+            return w;
+        };
+        name->setText(QStringLiteral("Ökör"));
+        click("b_keres");
+        QCOMPARE(listed(), (QList<qint64>{1, 2}));
+        const QList<int> narrow = widths();
+        name->clear();
+        click("b_keres");
+        QCOMPARE(f_->model()->rowCount(), 4);
+        const QList<int> wide = widths();
+        QVERIFY2(wide.at(customer) > narrow.at(customer) + 100, qPrintable(QStringLiteral("%1 %2").arg(wide.at(customer)).arg(narrow.at(customer))));
+        grid->resizeColumnsToContents();
+        QCOMPARE(widths(), wide);
+        name->setText(QStringLiteral("Ökör"));
+        click("b_keres");
+        QCOMPARE(widths(), narrow);
+        grid->resizeColumnsToContents();
+        QCOMPARE(widths(), narrow);
+        exec("UPDATE UGYFEL SET NEV = 'okos Bt.' WHERE KOD = '102'");
+    }
+
     // An invalid period bound: the message with the text, the focus on the field, nothing loaded.
     void badDate() {
         f_->activateWindow();
