@@ -15,6 +15,8 @@
 //     STATUS), the take-backs of the week (FORGTEV by DATUM), the deliveries
 //     since a year back (the index of kind and day), the cash periods of the year before (FORGFIZ by DATUM), the
 //     items (FORGKABIN), the visits of the last 8 weeks (FORGTEV by DATUM).
+// Before timing, the ending, undelivered, overdue and unpaid lists are
+// checked row for row against the statements they replaced, on four days.
 // Prints both and their ratio, and the RESULT line of "today" (BenchArgs.h);
 // --cabins N: N / 4 contracts and the office-like customers.
 #include "../common/SameRows.h"
@@ -150,6 +152,17 @@ const QString kOldOverdueSql = QStringLiteral(
     " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X'"
     " ORDER BY G.DATUM, U.NEV, G.BIZONYLAT, G.TEVKOD");
 
+const QString kOldUnpaidSql = QStringLiteral(
+    "SELECT T.BIZONYLAT, T.VERZIO, T.DATUM, T.DATUM2, T.NETTO, T.BRUTTO, F.UGYFELKOD, U.NEV UGYFEL,"
+    " COALESCE(C.IRSZAM, '') || ' ' || COALESCE(C.VAROS, '') || ', ' || COALESCE(C.UTCA, '') CIM"
+    " FROM FORGFIZ T JOIN FORGFEJ F ON F.BIZONYLAT = T.BIZONYLAT AND F.VERZIO = T.VERZIO"
+    " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
+    " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
+    " WHERE T.DATUM BETWEEN :tol AND :datum"
+    " AND T.TEVALLAPOT IN (SELECT KOD FROM SZ_STATUST WHERE MODOSITHATO IN ('I', 'i'))"
+    " AND F.AKTIV = 'I' AND F.STATUS = 'FO'"
+    " ORDER BY T.DATUM, U.NEV, T.BIZONYLAT");
+
 // What an office has around any day besides the visits: take-backs planned
 // in the coming days (some on an older version of the contract), rental ends,
 // deliveries still planned from the weeks before and some done, so that the
@@ -197,6 +210,8 @@ bool sameAsBefore(vl::db::Connection& conn, const QDate& day) {
         const vl::db::RowSet ending = vl::rental::EndingContracts(*tx, ymd(d), ymd(d.addDays(7)));
         const vl::db::RowSet undelivered = vl::rental::UndeliveredContracts(*tx, ymd(d), ymd(d.addDays(-366)));
         const vl::db::RowSet overdue = vl::operations::OverdueVisits(*tx, ymd(d.addDays(-31)), ymd(d));
+        const vl::db::Params year{{QStringLiteral("tol"), ymd(d.addDays(-366))}, {QStringLiteral("datum"), ymd(d)}};
+        const vl::db::RowSet unpaid = vl::billing::DueUnpaidPeriods(*tx, ymd(d.addDays(-366)), ymd(d));
         const struct {
             const char* name;
             const vl::db::RowSet& got;
@@ -207,6 +222,7 @@ bool sameAsBefore(vl::db::Connection& conn, const QDate& day) {
              tx->query(oldUndeliveredSql(), {{QStringLiteral("datum"), ymd(d)}, {QStringLiteral("tol"), ymd(d.addDays(-366))}})},
             {"overdue", overdue,
              tx->query(kOldOverdueSql, {{QStringLiteral("tol"), ymd(d.addDays(-31))}, {QStringLiteral("datum"), ymd(d)}})},
+            {"unpaid", unpaid, tx->query(kOldUnpaidSql, year)},
         };
         for (const auto& c : cases) {
             rows += c.want.rowCount();
@@ -216,7 +232,7 @@ bool sameAsBefore(vl::db::Connection& conn, const QDate& day) {
             }
         }
     }
-    if (ok) say(QStringLiteral("Ending, undelivered and overdue equal to the statements they replaced on four days: %1 rows").arg(rows));
+    if (ok) say(QStringLiteral("Ending, undelivered, overdue and unpaid equal to the statements they replaced on four days: %1 rows").arg(rows));
     return ok;
 }
 

@@ -56,6 +56,54 @@ private slots:
         fiz(24, "2026.06.01", "2026.06.30", 777, "E");
     }
 
+    // The unpaid periods due in a window: by day, then by the customer's name
+    // in Hungarian order ("Cukor" before "Csaba", "Zoltán" before "Zsák"),
+    // then by contract; paid periods, periods outside the window, and those
+    // of contracts not running or not active are left out; a contract
+    // without its site still comes, its address empty.
+    void dueUnpaidPeriods() {
+        db.customer("K3", "Csaba Kft.");
+        db.customer("K4", "Cukor Bt.");
+        db.customer("K5", "Zsák Kft.");
+        db.customer("K6", "Zoltán Bt.");
+        db.contract(31, "K3", "KS1", "KP", "2026.06.01");
+        db.contract(32, "K4", "KS1", "KP", "2026.06.01");
+        db.contract(33, "K5", "KS1", "KP", "2026.06.01");
+        db.contract(34, "K6", "KS1", "KP", "2026.06.01");
+        db.contract(35, "K3", "KS1", "KP", "2026.06.01", QVariant(), "LEZ");   // closed
+        db.contract(36, "K3", "KS1", "KP", "2026.06.01");
+        db.contract(37, "K4", "NINCS", "KP", "2026.06.01");                    // its site is gone
+        for (qint64 b : {33, 31, 37, 34, 32, 35}) fiz(b, "2026.07.01", "2026.07.31", 1000 * b, "T");
+        fiz(36, "2026.07.01", "2026.07.31", 36000, "E");                          // paid
+        db.exec("INSERT INTO FORGFIZ (BIZONYLAT, VERZIO, DATUM, TEVSORSZAM, DATUM2, NETTO, BRUTTO, TEVALLAPOT, TEVKOD)"
+                " VALUES (34, 1, '2026.06.15', 2, '2026.06.30', 500, 635, 'T', 'FIZ')");
+        db.exec("INSERT INTO FORGFIZ (BIZONYLAT, VERZIO, DATUM, TEVSORSZAM, DATUM2, NETTO, BRUTTO, TEVALLAPOT, TEVKOD)"
+                " VALUES (32, 1, '2026.08.01', 2, '2026.08.31', 500, 635, 'T', 'FIZ')");  // after the window
+        auto tx = db.conn->begin(vl::db::TxMode::ReadOnly);
+        const auto rs = DueUnpaidPeriods(*tx, "2026.06.01", "2026.07.31");
+        QStringList names;
+        for (const auto& c : rs.columns()) names << c.name;
+        QCOMPARE(names, (QStringList{"BIZONYLAT", "VERZIO", "DATUM", "DATUM2", "NETTO", "BRUTTO", "UGYFELKOD",
+                                               "UGYFEL", "CIM"}));
+        QStringList got;
+        for (int r = 0; r < rs.rowCount(); ++r)
+            got << QStringLiteral("%1 %2 %3 %4 %5|%6")
+                       .arg(rs.at(r, 0).toString(), rs.at(r, 2).toString(), rs.at(r, 4).toString(), rs.at(r, 5).toString(),
+                            rs.at(r, 7).toString(), rs.at(r, 8).toString());
+        const QStringList want{
+            "34 2026.06.15 500 635 Zoltán Bt.|1111 Ács, Első u. 1",
+            "32 2026.07.01 32000 32000 Cukor Bt.|1111 Ács, Első u. 1",
+            "37 2026.07.01 37000 37000 Cukor Bt.| , ",
+            "31 2026.07.01 31000 31000 Csaba Kft.|1111 Ács, Első u. 1",
+            "34 2026.07.01 34000 34000 Zoltán Bt.|1111 Ács, Első u. 1",
+            "33 2026.07.01 33000 33000 Zsák Kft.|1111 Ács, Első u. 1",
+        };
+        QCOMPARE(got, want);
+        tx->commit();
+        db.exec("DELETE FROM FORGFIZ WHERE BIZONYLAT BETWEEN 31 AND 37");
+        db.exec("DELETE FROM FORGFEJ WHERE BIZONYLAT BETWEEN 31 AND 37");
+    }
+
     void rows() {
         const auto rs = CashPaymentRows(*db.conn, "K1");
         QCOMPARE(rs.rowCount(), 3);
