@@ -8,7 +8,11 @@
 # linked in, its own firebird.conf), with its own lock directory (so it never
 # meets the embedded engines of the tests, which use bin/firebird-lock of their build),
 # its own copy of security3.fdb with a fresh SYSDBA password, on 127.0.0.1 and a
-# free port from 3051 on. <state> is build/fbserver (VORLANDA_FBSERVER_DIR overrides).
+# free port from 3051 on. It runs as Classic (`firebird -m`, a process for each
+# connection): Debian's Firebird 3 Super server has been seen to crash inside
+# ICU's collator cache while a database was created after others had come and
+# gone in the same process; a process of its own for each connection keeps one
+# test's databases from touching the next one's. <state> is build/fbserver (VORLANDA_FBSERVER_DIR overrides).
 # <state>/env exports for the tests:
 #   VORLANDA_TEST_FBSERVER    "localhost/<port>:" - append an absolute path
 #   VORLANDA_TEST_FBUSER, VORLANDA_TEST_FBPASSWORD
@@ -49,6 +53,16 @@ find_security_db() {
 
 port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
+# Any socket on the port, in any state: a Classic listener does not bind a port
+# that still has connections of an earlier server waiting out their close.
+port_taken() {
+    local hex
+    hex="$(printf '%04X' "$1")"
+    port_in_use "$1" && return 0
+    awk -v p=":$hex" 'NR > 1 && substr($2, length($2) - 4) == p { found = 1 } END { exit !found }' \
+        /proc/net/tcp /proc/net/tcp6 2>/dev/null
+}
+
 running_pid() {
     [ -f "$PIDFILE" ] || return 1
     local pid
@@ -59,15 +73,16 @@ running_pid() {
 
 stop_server() {
     local pid i
+    # The listener and the processes of its connections: one process group (setsid).
     if pid="$(running_pid)"; then
-        kill -TERM "$pid" 2>/dev/null
+        kill -TERM -- "-$pid" 2>/dev/null || kill -TERM "$pid" 2>/dev/null
         for i in $(seq 1 50); do
-            kill -0 "$pid" 2>/dev/null || break
+            kill -0 -- "-$pid" 2>/dev/null || break
             sleep 0.2
         done
-        if kill -0 "$pid" 2>/dev/null; then
+        if kill -0 -- "-$pid" 2>/dev/null; then
             log "the server (pid $pid) did not stop, killing it"
-            kill -KILL "$pid" 2>/dev/null
+            kill -KILL -- "-$pid" 2>/dev/null
         fi
     fi
     rm -f "$PIDFILE" "$STATE/env"
@@ -87,7 +102,7 @@ start_server() {
     chmod 1777 "$STATE/data"
 
     port="$FIRST_PORT"
-    while port_in_use "$port"; do
+    while port_taken "$port"; do
         port=$((port + 1))
         if [ "$port" -gt $((FIRST_PORT + 40)) ]; then log "no free port from $FIRST_PORT on"; return 1; fi
     done
@@ -104,7 +119,7 @@ start_server() {
     chmod 600 "$STATE/security3.fdb"
     cat > "$STATE/root/firebird.conf" <<CONF
 # Firebird server for the tests (written by scripts/test-fbserver.sh)
-ServerMode = Super
+ServerMode = Classic
 RemoteServicePort = $port
 RemoteBindAddress = 127.0.0.1
 SecurityDatabase = $STATE/security3.fdb
@@ -127,7 +142,7 @@ CONF
         return 1
     fi
 
-    FIREBIRD="$STATE/root" FIREBIRD_LOCK="$STATE/lock" setsid "$server" -p "$port" \
+    FIREBIRD="$STATE/root" FIREBIRD_LOCK="$STATE/lock" setsid "$server" -m -p "$port" \
         >"$STATE/server.log" 2>&1 < /dev/null &
     pid=$!
     echo "$pid" > "$PIDFILE"
