@@ -71,8 +71,8 @@ const QString kContractsSql = QStringLiteral(
     "SELECT F.BIZONYLAT, F.VERZIO, F.UGYFELKOD, F.UGYFELCIM, U.NEV UGYFEL,"
     " COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, '') CIM,"
     " UC.KOMMENT CIMKOMMENT, FM.KP, FM.KOD FIZMOD,"
-    " DENSE_RANK() OVER (ORDER BY COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, ''))"
-    " R_CIM, DENSE_RANK() OVER (ORDER BY U.NEV) R_UGYFEL, DENSE_RANK() OVER (ORDER BY F.UGYFELCIM) R_SITE"
+    " DENSE_RANK() OVER (ORDER BY COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, ''),"
+    " U.NEV, F.UGYFELCIM) R_SORREND"
     " FROM ") + kDayContracts + QStringLiteral(
     " JOIN FORGFEJ F ON F.BIZONYLAT = D.BIZONYLAT"
     " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
@@ -83,11 +83,14 @@ const QString kContractsSql = QStringLiteral(
 // Each item of the day's contracts with its line and the line's product group.
 const QString kItemsSql = QStringLiteral(
     "SELECT K.BIZONYLAT, K.VERZIO, K.TETELSOR, K.SORSZAM, K.ARUKOD, S.BERMENNY, S.BERMEGYSEG, SZC.NEV TIPUS,"
-    " DENSE_RANK() OVER (ORDER BY SZC.NEV) R_TIPUS FROM ") + kDayContracts + QStringLiteral(
+    " SZC.KOD ARUCSOPORT FROM ") + kDayContracts + QStringLiteral(
     " JOIN FORGKABIN K ON K.BIZONYLAT = D.BIZONYLAT"
     " JOIN FORGSOR S ON S.BIZONYLAT = K.BIZONYLAT AND S.VERZIO = K.VERZIO AND S.TETELSOR = K.TETELSOR"
     " JOIN SZ_ARUCSOP SZC ON SZC.KOD = S.ARUCSOPORT");
 
+// The product groups' names ranked in the dictionary itself (a handful of
+// rows), not over every item of the day.
+const QString kGroupRanksSql = QStringLiteral("SELECT KOD, DENSE_RANK() OVER (ORDER BY NEV) R_TIPUS FROM SZ_ARUCSOP");
 // A row joins its kind and state by code, so a code sorts by its
 // dictionary entry's rank.
 const QString kActivityKindsSql = QStringLiteral(
@@ -156,7 +159,8 @@ bool CountsAsDayWork(const QString& m) {
 bool IsPlannedClass(const QString& m) { return m == QLatin1String("I") || m == QLatin1String("i"); }
 
 QStringList DaySheetSourceStatements() {
-    return {kOwnRowsSql, kContractsSql, kItemsSql, kActivityKindsSql, kStatesSql, kDriversSql, kDriverRanksSql.arg(QString())};
+    return {kOwnRowsSql,  kContractsSql, kItemsSql,  kGroupRanksSql,
+            kActivityKindsSql, kStatesSql, kDriversSql, kDriverRanksSql.arg(QString())};
 }
 
 RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
@@ -164,6 +168,7 @@ RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
     const RowSet own = tx.query(kOwnRowsSql, p);
     const RowSet contracts = tx.query(kContractsSql, p);
     const RowSet items = tx.query(kItemsSql, p);
+    const RowSet groups = tx.query(kGroupRanksSql);
     const RowSet kinds = tx.query(kActivityKindsSql);
     const RowSet states = tx.query(kStatesSql);
     const RowSet drivers = tx.query(kDriversSql);
@@ -196,12 +201,15 @@ RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
 
     enum Own { oBiz, oVer, oTet, oSor, oDat, oDat2, oTevs, oTevkod, oAll, oSofor, oSoforRaw, oMenny, oNetto, oBrutto,
                oKepzett, oKomment, oEredeti, oForras, oForrasSofor, oPayment };
-    enum Con { cBiz, cVer, cUgyfelkod, cSite, cUgyfel, cCim, cCimKomment, cKp, cFizmod, cRCim, cRUgyfel, cRSite };
-    enum Item { iBiz, iVer, iTet, iSor, iArukod, iBermenny, iBermegyseg, iTipus, iRTipus };
+    // cOrder: the contract's rank by address, customer and site together.
+    enum Con { cBiz, cVer, cUgyfelkod, cSite, cUgyfel, cCim, cCimKomment, cKp, cFizmod, cOrder };
+    enum Item { iBiz, iVer, iTet, iSor, iArukod, iBermenny, iBermegyseg, iTipus, iGroup };
 
     auto intAt = [](const RowSet& rs, int r, int c) { return rs.at(r, c).toLongLong(); };
     QHash<RowKey, int> contractAt, itemAt;
     QHash<QString, int> kindAt, stateAt, driverAt;
+    QHash<QString, qint64> groupRank;
+    for (int r = 0; r < groups.rowCount(); ++r) groupRank.insert(padless(groups.at(r, 0)), groups.at(r, 1).toLongLong());
     contractAt.reserve(contracts.rowCount());
     for (int r = 0; r < contracts.rowCount(); ++r)
         contractAt.insert({intAt(contracts, r, cBiz), intAt(contracts, r, cVer), 0, 0}, r);
@@ -216,9 +224,9 @@ RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
 
     struct Row {
         int own, contract, item, kind, state, driver, sourceDriver;
-        // the sort: address, customer, site, display order (NULL first), activity code, product type
-        // (NULL first, then ''), driver, status, then the key
-        qint64 rCim, rUgyfel, rSite, sorrend, rTevkod, rTipus, rSofor, rAll, biz, tet, sor, tevs;
+        // the sort: address, customer and site (one rank), display order (NULL first), activity
+        // code, product type (NULL first, then ''), driver, status, then the key
+        qint64 rContract, sorrend, rTevkod, rTipus, rSofor, rAll, biz, tet, sor, tevs;
         QString datum;
     };
     std::vector<Row> joined;
@@ -246,9 +254,7 @@ RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
         }
         r.driver = v.at(oSoforRaw).isNull() ? -1 : find(driverAt, padless(v.at(oSoforRaw)));
         r.sourceDriver = v.at(oForrasSofor).isNull() ? -1 : find(driverAt, padless(v.at(oForrasSofor)));
-        r.rCim = c.at(cRCim).toLongLong();
-        r.rUgyfel = c.at(cRUgyfel).toLongLong();
-        r.rSite = c.at(cRSite).toLongLong();
+        r.rContract = c.at(cOrder).toLongLong();
         const QVariant& order = kinds.at(r.kind, 1);
         r.sorrend = order.isNull() ? std::numeric_limits<qint64>::min() : order.toLongLong();
         r.rTevkod = kinds.at(r.kind, 4).toLongLong();
@@ -256,7 +262,7 @@ RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
             r.rTipus = 0;   // ''
         } else {
             const QVariant& tipus = items.at(r.item, iTipus);
-            r.rTipus = tipus.isNull() ? -1 : padless(tipus).isEmpty() ? 0 : intAt(items, r.item, iRTipus);
+            r.rTipus = tipus.isNull() ? -1 : padless(tipus).isEmpty() ? 0 : groupRank.value(padless(items.at(r.item, iGroup)));
         }
         r.rSofor = driverRank.value(padless(v.at(oSofor)));
         r.rAll = states.at(r.state, 4).toLongLong();
@@ -268,8 +274,8 @@ RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
         joined.push_back(std::move(r));
     }
     std::sort(joined.begin(), joined.end(), [](const Row& x, const Row& y) {
-        const qint64 a[] = {x.rCim, x.rUgyfel, x.rSite, x.sorrend, x.rTevkod, x.rTipus, x.rSofor, x.rAll, x.biz, x.tet, x.sor};
-        const qint64 b[] = {y.rCim, y.rUgyfel, y.rSite, y.sorrend, y.rTevkod, y.rTipus, y.rSofor, y.rAll, y.biz, y.tet, y.sor};
+        const qint64 a[] = {x.rContract, x.sorrend, x.rTevkod, x.rTipus, x.rSofor, x.rAll, x.biz, x.tet, x.sor};
+        const qint64 b[] = {y.rContract, y.sorrend, y.rTevkod, y.rTipus, y.rSofor, y.rAll, y.biz, y.tet, y.sor};
         for (size_t i = 0; i < std::size(a); ++i)
             if (a[i] != b[i]) return a[i] < b[i];
         if (const int c = x.datum.compare(y.datum)) return c < 0;

@@ -418,6 +418,27 @@ private slots:
         QCOMPARE(sheet->day(), kDay);
     }
 
+    // Lines of one site and kind follow their product groups' names in
+    // Hungarian order ("Cukor" before "Cs..."), neither the byte order of the
+    // names nor the order of the groups' codes.
+    void productGroupsInHungarianOrder() {
+        {
+            auto tx = co.db.conn->begin();
+            tx->exec(QStringLiteral("INSERT INTO SZ_ARUCSOP (KOD, NEV, M_EGYSEG, KARAR) VALUES ('AAA', 'Csőkabin', 'db', 0)"));
+            tx->exec(QStringLiteral("INSERT INTO SZ_ARUCSOP (KOD, NEV, M_EGYSEG, KARAR) VALUES ('ZZZ', 'Cukor kabin', 'db', 0)"));
+            const Site s = co.addSite(*tx, QStringLiteral("Lambda Kft."), "1121", "Budapest", "Tizenegy utca 11.", "");
+            co.contract(*tx, s, {Company::line("AAA", {"1101"}, "S1"), Company::line("ZZZ", {"1102"}, "S1")});
+            co.sites.insert(QStringLiteral("groups"), s);
+            tx->commit();
+        }
+        DaySheet other(*co.db.conn, session(), 1.27);
+        other.LoadDaySheet(kDay);
+        QStringList tipus;
+        for (const DaySheetLine& l : other.lines())
+            if (l.ugyfelcim == co.sites.value(QStringLiteral("groups")).site) tipus << l.tevkod + QLatin1Char('|') + l.tipus;
+        QCOMPARE(tipus, (QStringList{QStringLiteral("KA|Cukor kabin"), QStringLiteral("KA|Csőkabin")}));
+    }
+
     // Without the template the load stops with its message and makes no table.
     void noTemplate() {
         co.db.conn->exec("DROP TABLE TEVNAPLO");
