@@ -647,6 +647,22 @@ void DaySheet::LoadDaySheet(const QString& typedDay) {
     reopen();
 }
 
+void DaySheet::LoadDaySheet(const QString& typedDay, const DaySheetFilter& filter) {
+    {
+        auto tx = conn_->begin(vl::db::TxMode::ReadOnly);
+        CheckFilter(*tx, filter);
+    }
+    const DaySheetFilter last = filter_;
+    filter_ = filter;
+    try {
+        LoadDaySheet(typedDay);
+    } catch (...) {
+        filter_ = last;
+        throw;
+    }
+    filtered_ = true;
+}
+
 QString DaySheet::filterLine() const {
     QStringList c;
     if (!filter_.customerKey.isEmpty()) c << QStringLiteral("UGYFELKOD = :ugyfelkod");

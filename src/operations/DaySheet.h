@@ -139,6 +139,9 @@ public:
     // template ("TMP minta (TEVNAPLO) nincs meg"); nothing is written then.
     // Lines whose insert fails are reported in failedInserts().
     void LoadDaySheet(const QString& day);
+    // The same with a filter of its own, checked first (a refusal writes
+    // nothing and keeps the last filter): the list is read once, filtered.
+    void LoadDaySheet(const QString& day, const DaySheetFilter& filter);
     // Applies a filter and the current order; rebuilds the summary. A filter
     // other than the last one clears the marks, so no hidden line stays marked.
     // Raises RuleRefusal for a customer or driver that does not exist.

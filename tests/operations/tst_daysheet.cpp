@@ -418,6 +418,31 @@ private slots:
         QCOMPARE(sheet->day(), kDay);
     }
 
+    // Loaded with a filter of its own: the list comes filtered from the one
+    // load; a filter naming no customer is refused before anything is
+    // written, the day, the table and the last filter stay as they were.
+    void loadWithFilter() {
+        DaySheetFilter f;
+        f.customerKey = co.sites.value(QStringLiteral("driver")).customer;
+        sheet->LoadDaySheet(kDay, f);
+        QCOMPARE(sheet->filter(), f);
+        QCOMPARE(column(QStringLiteral("UGYFELKOD")), (QVariantList{f.customerKey, f.customerKey}));
+        const qint64 rows = tableCount();
+        DaySheetFilter bad;
+        bad.customerKey = QStringLiteral("999999");
+        try {
+            sheet->LoadDaySheet(QStringLiteral("2026.05.05"), bad);
+            QFAIL("no refusal");
+        } catch (const vl::RuleRefusal& e) {
+            QCOMPARE(e.text(), QStringLiteral("Nincs ilyen ügyfél: 999999"));
+        }
+        QCOMPARE(sheet->day(), kDay);
+        QCOMPARE(sheet->filter(), f);
+        QCOMPARE(tableCount(), rows);
+        sheet->LoadDaySheet(kDay, DaySheetFilter());
+        QCOMPARE(sheet->visible().rowCount(), tableCount(QStringLiteral(" WHERE MODOSITHATO IS NULL OR MODOSITHATO <> 'X'")));
+    }
+
     // Lines of one site and kind follow their product groups' names in
     // Hungarian order ("Cukor" before "Cs..."), neither the byte order of the
     // names nor the order of the groups' codes.

@@ -313,7 +313,7 @@ void Ttevnaplo2fm::LoadDaySheet() {
     session_->useConnection(vl::shell::dm().d_alap());
     const int keep = currentLine();
     try {
-        sheet_->LoadDaySheet(e_nap->text());
+        sheet_->LoadDaySheet(e_nap->text(), currentFilter());
         e_nap->setText(sheet_->day());
         loadedDay_ = sheet_->day();
         showDayName();
@@ -322,7 +322,6 @@ void Ttevnaplo2fm::LoadDaySheet() {
             l_nap->setText(l_nap->text() + QStringLiteral("  ") + sheet_->dayKind());
             l_nap->setToolTip(sheet_->dayKind());
         }
-        sheet_->FilterDaySheet(currentFilter());
         l_ugyfelnev->clear();
         l_ugyfelcim->clear();
         cbx_termek->clear();
