@@ -176,6 +176,23 @@ private slots:
         sink.answers.clear();
     }
 
+    // Codes of another form come after the whole numbers, in Hungarian order
+    // ("Cukor" before "Cs..."); a number written with a leading zero sits by
+    // its value, before the same value without it. (Stored and read in one
+    // transaction that is rolled back: the other cases keep their products.)
+    void listCodesOfOtherForms() {
+        auto tx = db.conn->begin();
+        for (const char* c : {"Csiga1", "K-2", "Cukor1", "007", "0100"})
+            ProductStore::StoreProduct(*tx, QString::fromUtf8(c), QStringLiteral("ALAP"), ProductFree);
+        auto all = ProductRegister::List(*tx, {});
+        const QStringList watched{"6", "007", "7", "8", "0100", "100", "Cukor1", "Csiga1", "K-2"};
+        QStringList codes;
+        while (all.next())
+            if (watched.contains(all.text(QStringLiteral("KOD")))) codes << all.text(QStringLiteral("KOD"));
+        QCOMPARE(codes, watched);
+        tx->rollback();
+    }
+
     // Codes order by their value; the filter values are bound, so a quote is just a value.
     void listOrderAndFilters() {
         auto tx = db.conn->begin(vl::db::TxMode::ReadOnly);
