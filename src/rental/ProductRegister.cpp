@@ -103,9 +103,14 @@ RowSet inCodeOrder(Transaction& tx, const RowSet& rows) {
     return RowSet(rows.columns(), std::move(out));
 }
 
-const QString kSummarySelect = QStringLiteral(
-    "SELECT SC.NEV KABINFAJTA, SK.NEV ALLAPOT, COUNT(*) DARAB FROM ARU A, SZ_STATUSK SK, SZ_ARUCSOP SC "
-    "WHERE SK.KOD = A.ALLAPOT AND SC.KOD = A.ARUCSOPORT");
+// The cabins are counted by their codes (a narrow sort), the few groups then
+// take the dictionaries' names; groups of one name add up.
+const QString kSummaryCounts = QStringLiteral(
+    "SELECT A.ARUCSOPORT, A.ALLAPOT, COUNT(*) N FROM ARU A WHERE 1 = 1");
+const QString kSummaryNames = QStringLiteral(
+    "SELECT SC.NEV KABINFAJTA, SK.NEV ALLAPOT, SUM(G.N) DARAB FROM (%1 GROUP BY 1, 2) G"
+    " JOIN SZ_STATUSK SK ON SK.KOD = G.ALLAPOT JOIN SZ_ARUCSOP SC ON SC.KOD = G.ARUCSOPORT"
+    " GROUP BY SK.NEV, SC.NEV ORDER BY 1, 2");
 
 const QString kWithoutMaintenance = QStringLiteral(
     "SELECT K.ARUKOD TERMEKSZAM, CS.NEV TERMEKTIPUS, T.DATUM, U.NEV UGYFEL, C.IRSZAM||' '||C.VAROS||', '||C.UTCA CIM "
@@ -235,10 +240,10 @@ RowSet ProductRegister::List(Transaction& tx, const ProductFilter& filter) {
 }
 
 RowSet ProductRegister::Summary(Transaction& tx, const ProductFilter& filter) {
-    QString sql = kSummarySelect;
+    QString counts = kSummaryCounts;
     Params p;
-    addFilter(sql, p, filter);
-    return tx.query(sql + QStringLiteral(" GROUP BY SK.NEV, SC.NEV ORDER BY 1, 2"), p);
+    addFilter(counts, p, filter);
+    return tx.query(kSummaryNames.arg(counts), p);
 }
 
 RowSet ProductRegister::WithoutMaintenance(Transaction& tx) { return tx.query(kWithoutMaintenance); }
