@@ -1,4 +1,5 @@
 #include "billing/CashPayments.h"
+#include "customers/CustomerSearch.h"
 
 #include "db/Catalogue.h"
 #include "reporting/Masks.h"
@@ -44,9 +45,9 @@ vl::db::RowSet DueUnpaidPeriods(vl::db::Transaction& tx, const QString& fromDay,
     // Two narrow reads joined here: the unpaid periods of the days (the DATUM
     // index), and the running contracts they belong to with their customer's
     // name and site. Joining and sorting the wide rows in the server cost
-    // several times the periods themselves. The server ranks the customers'
-    // names in the database's collation, so the order is the one an ORDER BY
-    // on them gives.
+    // several times the periods themselves. The customers' places in the
+    // order of their names come from the names' index (NameRanks), so the
+    // order is the one an ORDER BY on them gives.
     const vl::db::Params p{{QStringLiteral("tol"), fromDay}, {QStringLiteral("datum"), day}};
     const QString unpaid = QStringLiteral(
         " WHERE T.DATUM BETWEEN :tol AND :datum"
@@ -55,18 +56,23 @@ vl::db::RowSet DueUnpaidPeriods(vl::db::Transaction& tx, const QString& fromDay,
         QStringLiteral("SELECT T.BIZONYLAT, T.VERZIO, T.DATUM, T.DATUM2, T.NETTO, T.BRUTTO FROM FORGFIZ T") + unpaid, p);
     const vl::db::RowSet contracts = tx.query(
         QStringLiteral("SELECT F.BIZONYLAT, F.VERZIO, F.UGYFELKOD, U.NEV UGYFEL,"
-                       " COALESCE(C.IRSZAM, '') || ' ' || COALESCE(C.VAROS, '') || ', ' || COALESCE(C.UTCA, '') CIM,"
-                       " DENSE_RANK() OVER (ORDER BY U.NEV) RANG"
+                       " COALESCE(C.IRSZAM, '') || ' ' || COALESCE(C.VAROS, '') || ', ' || COALESCE(C.UTCA, '') CIM"
                        " FROM (SELECT DISTINCT T.BIZONYLAT, T.VERZIO FROM FORGFIZ T") + unpaid +
             QStringLiteral(") D JOIN FORGFEJ F ON F.BIZONYLAT = D.BIZONYLAT AND F.VERZIO = D.VERZIO"
                            " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
                            " LEFT JOIN UGYFELCIM C ON C.KOD = F.UGYFELCIM"
                            " WHERE F.AKTIV = 'I' AND F.STATUS = 'FO'"),
         p);
+    const QHash<QString, qint64> nameRank = vl::customers::NameRanks(tx);
     QHash<QPair<qint64, qint64>, int> contractRow;
     contractRow.reserve(contracts.rowCount());
     for (int r = 0; r < contracts.rowCount(); ++r)
         contractRow.insert({contracts.at(r, 0).toLongLong(), contracts.at(r, 1).toLongLong()}, r);
+    auto rankOf = [&](int c) {
+        QString k = contracts.at(c, 2).toString();
+        while (k.endsWith(QLatin1Char(' '))) k.chop(1);
+        return nameRank.value(k);
+    };
     struct Joined {
         int period, contract;
         qint64 nameRank, bizonylat;
@@ -78,7 +84,7 @@ vl::db::RowSet DueUnpaidPeriods(vl::db::Transaction& tx, const QString& fromDay,
         const qint64 b = periods.at(r, 0).toLongLong();
         const auto c = contractRow.constFind({b, periods.at(r, 1).toLongLong()});
         if (c == contractRow.constEnd()) continue;
-        joined.push_back({r, *c, contracts.at(*c, 5).toLongLong(), b, periods.at(r, 2).toString()});
+        joined.push_back({r, *c, rankOf(*c), b, periods.at(r, 2).toString()});
     }
     // By day, customer and contract (the day is 'yyyy.mm.dd'); the order of
     // the reads keeps equal keys as they came.

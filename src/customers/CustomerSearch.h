@@ -12,6 +12,7 @@
 // left out, contains the typed number so cleaned.
 #include "db/Database.h"
 
+#include <QHash>
 #include <QString>
 #include <vector>
 
@@ -19,6 +20,12 @@ namespace vl::customers {
 
 // "+36 (30) 123-45/67" -> "+363012345 67" without the separators: "+36301234567".
 QString numberKey(const QString& text);
+
+// Each customer's place in the order of the names in the database's
+// collation (the index of the names read in its order), equal names one
+// place, no name first: sorting by it gives the order an ORDER BY on the
+// names gives. Keyed by the customer's code without trailing blanks.
+QHash<QString, qint64> NameRanks(vl::db::Transaction& tx);
 
 class CustomerSearch {
 public:

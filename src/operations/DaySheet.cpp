@@ -1,4 +1,5 @@
 #include "DaySheet.h"
+#include "customers/CustomerSearch.h"
 #include "rental/ActivityImages.h"
 
 #include "rental/Schedule.h"
@@ -329,9 +330,10 @@ RowSet OverdueVisits(vl::db::Transaction& tx, const QString& fromDay, const QStr
     // per day, contract and activity), the active contracts with their
     // customer and site, and the names of the activities and drivers. A join
     // of the names to every group in the server, and the sort of those wide
-    // rows, cost more than the groups themselves. The server ranks the
-    // customers' names and the activity codes in the database's collation,
-    // so the order is the one an ORDER BY on them gives.
+    // rows, cost more than the groups themselves. The customers' places in
+    // the order of their names (NameRanks, from the names' index) and the
+    // activity codes' ranks in the database's collation make the order the
+    // one an ORDER BY on them gives.
     const RowSet groups = tx.query(
         QStringLiteral("SELECT T.DATUM, T.BIZONYLAT, T.VERZIO, T.TEVKOD, COUNT(*) DB, MIN(T.ARUKOD) ARUKOD,"
                        " MIN(COALESCE(TRIM(T.SOFORKOD), '')) SOFORKOD"
@@ -342,13 +344,13 @@ RowSet OverdueVisits(vl::db::Transaction& tx, const QString& fromDay, const QStr
         {{QStringLiteral("tol"), fromDay}, {QStringLiteral("datum"), day}});
     const RowSet contracts = tx.query(QStringLiteral(
         "SELECT F.BIZONYLAT, F.VERZIO, F.UGYFELKOD, U.NEV UGYFEL,"
-        " COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, '') CIM,"
-        " DENSE_RANK() OVER (ORDER BY U.NEV) RANG"
+        " COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, '') CIM"
         " FROM FORGFEJ F JOIN UGYFEL U ON U.KOD = F.UGYFELKOD JOIN UGYFELCIM UC ON UC.KOD = F.UGYFELCIM"
         " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X'"));
     const RowSet activities = tx.query(
         QStringLiteral("SELECT SZT.KOD, SZT.NEV TEVNEV, DENSE_RANK() OVER (ORDER BY SZT.KOD) RANG FROM SZ_TEVEKENY SZT"));
     const RowSet drivers = tx.query(QStringLiteral("SELECT SZS.KOD, SZS.NEV SOFOR FROM SZ_SOFOR SZS"));
+    const QHash<QString, qint64> nameRank = vl::customers::NameRanks(tx);
 
     // A key as the server compares it: trailing blanks do not count.
     auto padless = [](const QVariant& v) {
@@ -378,7 +380,7 @@ RowSet OverdueVisits(vl::db::Transaction& tx, const QString& fromDay, const QStr
         if (a == activityRow.constEnd()) continue;
         const QString driver = padless(groups.at(g, 6));
         const auto d = driver.isEmpty() ? driverRow.constEnd() : driverRow.constFind(driver);
-        joined.push_back({g, *c, *a, d == driverRow.constEnd() ? -1 : *d, contracts.at(*c, 5).toLongLong(),
+        joined.push_back({g, *c, *a, d == driverRow.constEnd() ? -1 : *d, nameRank.value(padless(contracts.at(*c, 2))),
                           activities.at(*a, 2).toLongLong(), groups.at(g, 1).toLongLong(), groups.at(g, 0).toString()});
     }
     // By day, customer, contract and activity (the day is 'yyyy.mm.dd').

@@ -662,6 +662,40 @@ private slots:
     // ignored both ways (as the rental lookup finds names), the longest
     // prefix that matches, and whether the whole text found a row (the form
     // says "Nincs találat" when it did not).
+    // The customers' places in the order of their names: Hungarian order
+    // ("Cukor" before "Csaba", "Zoltán" before "Zsák"), no name first, an
+    // empty name next, equal names (trailing blanks do not count) one place.
+    // Stored in a transaction that is rolled back.
+    void nameRanks() {
+        auto tx = db.conn->begin();
+        QList<QPair<QString, QVariant>> named{
+            {"zsak", QStringLiteral("Zsák")},   {"csaba", QStringLiteral("Csaba")}, {"kovacs1", QStringLiteral("Kovács")},
+            {"none", QVariant(QMetaType(QMetaType::QString))}, {"zoltan", QStringLiteral("Zoltán")},
+            {"kovacs2", QStringLiteral("Kovács ")}, {"empty", QStringLiteral("")}, {"cukor", QStringLiteral("Cukor")},
+            {"kovacs3", QStringLiteral("Kovács")}};
+        QHash<QString, QString> keyOf;
+        for (const auto& [tag, name] : named)
+            keyOf.insert(tag, tx->query(QStringLiteral("INSERT INTO UGYFEL (NEV, AKTIV) VALUES (:n, 'I') RETURNING KOD"),
+                                        {{QStringLiteral("n"), name}})
+                                  .at(0, 0)
+                                  .toString()
+                                  .trimmed());
+        const QHash<QString, qint64> rank = vl::customers::NameRanks(*tx);
+        QStringList tags = keyOf.keys();
+        std::sort(tags.begin(), tags.end(), [&](const QString& a, const QString& b) {
+            const qint64 x = rank.value(keyOf.value(a)), y = rank.value(keyOf.value(b));
+            return x != y ? x < y : a < b;
+        });
+        QString order;
+        for (int i = 0; i < tags.size(); ++i) {
+            if (i > 0) order += rank.value(keyOf.value(tags.at(i))) == rank.value(keyOf.value(tags.at(i - 1))) ? " = " : " < ";
+            order += tags.at(i);
+        }
+        QCOMPARE(order, QStringLiteral("none < empty < cukor < csaba < kovacs1 = kovacs2 = kovacs3 < zoltan < zsak"));
+        for (const QString& t : tags) QVERIFY(rank.value(keyOf.value(t)) > 0);
+        tx->rollback();
+    }
+
     void search_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("row");
