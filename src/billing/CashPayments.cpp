@@ -4,6 +4,7 @@
 #include "db/Catalogue.h"
 #include "reporting/Masks.h"
 #include "util/NumberFormat.h"
+#include "util/Texts.h"
 
 #include <QPageLayout>
 #include <vector>
@@ -68,11 +69,7 @@ vl::db::RowSet DueUnpaidPeriods(vl::db::Transaction& tx, const QString& fromDay,
     contractRow.reserve(contracts.rowCount());
     for (int r = 0; r < contracts.rowCount(); ++r)
         contractRow.insert({contracts.at(r, 0).toLongLong(), contracts.at(r, 1).toLongLong()}, r);
-    auto rankOf = [&](int c) {
-        QString k = contracts.at(c, 2).toString();
-        while (k.endsWith(QLatin1Char(' '))) k.chop(1);
-        return nameRank.value(k);
-    };
+    auto rankOf = [&](int c) { return nameRank.value(vl::util::WithoutTrailingBlanks(contracts.at(c, 2).toString())); };
     struct Joined {
         int period, contract;
         qint64 nameRank, bizonylat;

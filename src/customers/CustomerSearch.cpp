@@ -14,15 +14,6 @@ QString numberKey(const QString& text) {
     return out;
 }
 
-namespace {
-// A text as the server's equality sees it: trailing blanks do not count.
-QString withoutTrailingBlanks(const QString& t) {
-    qsizetype n = t.size();
-    while (n > 0 && t.at(n - 1) == QLatin1Char(' ')) --n;
-    return t.left(n);
-}
-} // namespace
-
 QHash<QString, qint64> NameRanks(vl::db::Transaction& tx) {
     // The names come in the collation's order (the names' index); names of
     // one text share a place, as DENSE_RANK() OVER (ORDER BY NEV) gives it.
@@ -34,11 +25,11 @@ QHash<QString, qint64> NameRanks(vl::db::Transaction& tx) {
     bool lastNull = false;
     for (int r = 0; r < rs.rowCount(); ++r) {
         const QVariant& v = rs.at(r, 1);
-        const QString name = withoutTrailingBlanks(v.toString());
+        const QString name = vl::util::WithoutTrailingBlanks(v.toString());
         if (r == 0 || v.isNull() != lastNull || (!v.isNull() && name != last)) ++rank;
         last = name;
         lastNull = v.isNull();
-        out.insert(withoutTrailingBlanks(rs.at(r, 0).toString()), rank);
+        out.insert(vl::util::WithoutTrailingBlanks(rs.at(r, 0).toString()), rank);
     }
     return out;
 }

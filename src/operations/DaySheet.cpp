@@ -114,13 +114,7 @@ const QString kDriverRanksFromRowsSql = QStringLiteral(
     " JOIN FORGFIZ T ON T.BIZONYLAT = D.BIZONYLAT))");
 
 // A value as the server's equality sees it: trailing blanks do not count.
-QString padless(const QVariant& v) {
-    QString t = v.toString();
-    qsizetype n = t.size();
-    while (n > 0 && t.at(n - 1) == QLatin1Char(' ')) --n;
-    t.truncate(n);
-    return t;
-}
+QString padless(const QVariant& v) { return vl::util::WithoutTrailingBlanks(v.toString()); }
 
 // A row's key: contract, version, line, item (the last two 0 for a contract).
 struct RowKey {
@@ -352,12 +346,6 @@ RowSet OverdueVisits(vl::db::Transaction& tx, const QString& fromDay, const QStr
     const RowSet drivers = tx.query(QStringLiteral("SELECT SZS.KOD, SZS.NEV SOFOR FROM SZ_SOFOR SZS"));
     const QHash<QString, qint64> nameRank = vl::customers::NameRanks(tx);
 
-    // A key as the server compares it: trailing blanks do not count.
-    auto padless = [](const QVariant& v) {
-        QString t = v.toString();
-        while (t.endsWith(QLatin1Char(' '))) t.chop(1);
-        return t;
-    };
     QHash<QPair<qint64, qint64>, int> contractRow;
     contractRow.reserve(contracts.rowCount());
     for (int r = 0; r < contracts.rowCount(); ++r)
@@ -662,7 +650,6 @@ void DaySheet::LoadDaySheet(const QString& typedDay, const DaySheetFilter& filte
         filter_ = last;
         throw;
     }
-    filtered_ = true;
 }
 
 QString DaySheet::filterLine() const {
@@ -730,7 +717,6 @@ void DaySheet::FilterDaySheet(const DaySheetFilter& filter) {
         marks_.clear();
     }
     filter_ = filter;
-    filtered_ = true;
     reopen();
 }
 

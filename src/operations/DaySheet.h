@@ -184,7 +184,6 @@ private:
     QString day_;
     QString dayKind_;
     DaySheetFilter filter_;
-    bool filtered_ = false;
     QString order_ = QStringLiteral("CIM");
     vl::db::RowSet visible_;
     QList<int> marks_;

@@ -179,6 +179,12 @@ QString FoldAccents(const QString& s) {
     return r;
 }
 
+QString WithoutTrailingBlanks(const QString& s) {
+    qsizetype n = s.size();
+    while (n > 0 && s.at(n - 1) == QLatin1Char(' ')) --n;
+    return s.left(n);
+}
+
 QString SearchKey(const QString& s) {
     const QString d = s.normalized(QString::NormalizationForm_KD);
     QString r;

@@ -68,6 +68,9 @@ QString FoldAccents(const QString& s);
 // UNICODE_CI_AI collation does (the rental lookup's customer names): the
 // letters without their marks, case-folded. "Árvíztűrő" -> "arvizturo".
 QString SearchKey(const QString& s);
+// A text as the database's equality sees it: trailing blanks do not count
+// ("Kovács " equals "Kovács"). Leading blanks stay.
+QString WithoutTrailingBlanks(const QString& s);
 // A unique name for a work table or export file: prefix + folded text (spaces removed)
 // + "_" + the time stamp 'yymmddhhnnsszzz'. Always a valid database identifier:
 // upper case, only A-Z 0-9 _, starting with a letter, at most 31 characters (the
