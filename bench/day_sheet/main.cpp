@@ -183,6 +183,7 @@ int main(int argc, char** argv) {
         vl::db::ConnectParams p;
         p.database = path;
         conn = vl::db::connect(p);
+        vl::rental::Schema::upgrade(*conn);   // this build's steps on a kept file
         say(QStringLiteral("Company reused from %1").arg(path));
     } else {
         QFile::remove(path);

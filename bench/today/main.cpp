@@ -267,6 +267,7 @@ int main(int argc, char** argv) {
         p.driver = QStringLiteral("FIREBIRD");
         p.database = path;
         conn = vl::db::connect(p);
+        vl::rental::Schema::upgrade(*conn);   // this build's steps on a kept file
     } else {
         QFile::remove(path);
         generated = true;

@@ -45,13 +45,23 @@ const QString kTemplate = QStringLiteral("TEVNAPLO");
 // own rows (the activities by the date index; the billing rows from the
 // contracts visited that day by their key, never from the billing rows'
 // dates, whose index would walk every earlier period), the contracts, lines
-// and items of the day's contracts, the dictionaries. They are joined here,
-// as the inner and outer joins of one statement would join them, and
-// sorted here by ranks the server gives each text in the database's
-// collation, so the order is the one an ORDER BY on those texts gives. (One
+// and items of the day's contracts, the dictionaries. The day's contracts
+// are found once, into the connection's temporary table NAPISZERZ (kept
+// until the transaction ends), and the later reads go from there by key
+// instead of finding them through the day's activities again. The rows are
+// joined here, as the inner and outer joins of one statement would join
+// them, and sorted here by ranks the server gives each text in the
+// database's collation (the contracts by the order the server sorts them
+// in), so the order is the one an ORDER BY on those texts gives. (One
 // statement joining and sorting the wide rows in the server took four times
 // as long.)
-const QString kDayContracts = QStringLiteral("(SELECT DISTINCT DT.BIZONYLAT FROM FORGTEV DT WHERE DT.DATUM = :datum) D");
+// The day's contracts. "D.BIZONYLAT + 0" in the joins below keeps the
+// temporary table (which has no statistics) the outer side, each contract's
+// rows then found by their key.
+const QString kClearDayContractsSql = QStringLiteral("DELETE FROM NAPISZERZ");
+const QString kFillDayContractsSql = QStringLiteral(
+    "INSERT INTO NAPISZERZ (BIZONYLAT) SELECT DISTINCT BIZONYLAT FROM FORGTEV WHERE DATUM = :datum");
+const QString kDayContracts = QStringLiteral("NAPISZERZ D");
 
 const QString kOwnRowsSql = QStringLiteral(
     "SELECT T.BIZONYLAT, T.VERZIO, T.TETELSOR, T.SORSZAM, T.DATUM, T.DATUM2, T.TEVSORSZAM, T.TEVKOD, T.TEVALLAPOT,"
@@ -62,30 +72,28 @@ const QString kOwnRowsSql = QStringLiteral(
     "SELECT T.BIZONYLAT, T.VERZIO, 0, 0, T.DATUM, T.DATUM2, T.TEVSORSZAM, 'FIZ', T.TEVALLAPOT,"
     " COALESCE(TRIM(T.SOFORKOD), ''), T.SOFORKOD, 1, T.NETTO, T.BRUTTO, 'K', T.KOMMENT, CAST(NULL AS VARCHAR(10)),"
     " T.FORRAS, T.FORRASSOFOR, 1"
-    " FROM (SELECT DISTINCT FT.BIZONYLAT FROM FORGTEV FT JOIN SZ_STATUST FS ON FS.KOD = FT.TEVALLAPOT"
-    "  WHERE FT.DATUM = :datum AND FS.MODOSITHATO IN ('I', 'i', 'N')) D"
-    " JOIN FORGFIZ T ON T.BIZONYLAT = D.BIZONYLAT"
+    " FROM NAPISZERZ D"
+    " JOIN FORGFIZ T ON T.BIZONYLAT = D.BIZONYLAT + 0"
     " JOIN SZ_STATUST ST ON ST.KOD = T.TEVALLAPOT"
-    " WHERE (T.DATUM||'' = :datum OR (T.DATUM||'' < :datum AND ST.MODOSITHATO IN ('I', 'i')))");
+    " WHERE T.DATUM||'' = :datum OR (T.DATUM||'' < :datum AND ST.MODOSITHATO IN ('I', 'i'))");
 
 const QString kContractsSql = QStringLiteral(
     "SELECT F.BIZONYLAT, F.VERZIO, F.UGYFELKOD, F.UGYFELCIM, U.NEV UGYFEL,"
     " COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, '') CIM,"
-    " UC.KOMMENT CIMKOMMENT, FM.KP, FM.KOD FIZMOD,"
-    " DENSE_RANK() OVER (ORDER BY COALESCE(UC.IRSZAM, '')||' '||COALESCE(UC.VAROS, '')||' '||COALESCE(UC.UTCA, ''),"
-    " U.NEV, F.UGYFELCIM) R_SORREND"
+    " UC.KOMMENT CIMKOMMENT, FM.KP, FM.KOD FIZMOD"
     " FROM ") + kDayContracts + QStringLiteral(
-    " JOIN FORGFEJ F ON F.BIZONYLAT = D.BIZONYLAT"
+    " JOIN FORGFEJ F ON F.BIZONYLAT = D.BIZONYLAT + 0"
     " JOIN UGYFEL U ON U.KOD = F.UGYFELKOD"
     " JOIN UGYFELCIM UC ON UC.KOD = F.UGYFELCIM"
     " LEFT JOIN SZ_FIZMOD FM ON FM.KOD = F.FIZMOD"
-    " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X'");
+    " WHERE F.AKTIV = 'I' AND F.STATUS <> 'X'"
+    " ORDER BY CIM, UGYFEL, F.UGYFELCIM");
 
 // Each item of the day's contracts with its line and the line's product group.
 const QString kItemsSql = QStringLiteral(
     "SELECT K.BIZONYLAT, K.VERZIO, K.TETELSOR, K.SORSZAM, K.ARUKOD, S.BERMENNY, S.BERMEGYSEG, SZC.NEV TIPUS,"
     " SZC.KOD ARUCSOPORT FROM ") + kDayContracts + QStringLiteral(
-    " JOIN FORGKABIN K ON K.BIZONYLAT = D.BIZONYLAT"
+    " JOIN FORGKABIN K ON K.BIZONYLAT = D.BIZONYLAT + 0"
     " JOIN FORGSOR S ON S.BIZONYLAT = K.BIZONYLAT AND S.VERZIO = K.VERZIO AND S.TETELSOR = K.TETELSOR"
     " JOIN SZ_ARUCSOP SZC ON SZC.KOD = S.ARUCSOPORT");
 
@@ -111,7 +119,7 @@ const QString kDriverRanksFromRowsSql = QStringLiteral(
     "SELECT K, DENSE_RANK() OVER (ORDER BY K) R FROM (SELECT DISTINCT K FROM (SELECT COALESCE(TRIM(SOFORKOD), '') K"
     " FROM FORGTEV WHERE DATUM = :datum UNION ALL SELECT COALESCE(TRIM(KOD), '') FROM SZ_SOFOR UNION ALL"
     " SELECT COALESCE(TRIM(T.SOFORKOD), '') FROM ") + kDayContracts + QStringLiteral(
-    " JOIN FORGFIZ T ON T.BIZONYLAT = D.BIZONYLAT))");
+    " JOIN FORGFIZ T ON T.BIZONYLAT = D.BIZONYLAT + 0))");
 
 // A value as the server's equality sees it: trailing blanks do not count.
 QString padless(const QVariant& v) { return vl::util::WithoutTrailingBlanks(v.toString()); }
@@ -154,15 +162,17 @@ bool CountsAsDayWork(const QString& m) {
 bool IsPlannedClass(const QString& m) { return m == QLatin1String("I") || m == QLatin1String("i"); }
 
 QStringList DaySheetSourceStatements() {
-    return {kOwnRowsSql,  kContractsSql, kItemsSql,  kGroupRanksSql,
+    return {kClearDayContractsSql, kFillDayContractsSql, kOwnRowsSql, kContractsSql, kItemsSql, kGroupRanksSql,
             kActivityKindsSql, kStatesSql, kDriversSql, kDriverRanksSql.arg(QString())};
 }
 
 RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
     const Params p{{QStringLiteral("datum"), day}};
+    tx.exec(kClearDayContractsSql);
+    tx.exec(kFillDayContractsSql, p);
     const RowSet own = tx.query(kOwnRowsSql, p);
-    const RowSet contracts = tx.query(kContractsSql, p);
-    const RowSet items = tx.query(kItemsSql, p);
+    const RowSet contracts = tx.query(kContractsSql);
+    const RowSet items = tx.query(kItemsSql);
     const RowSet groups = tx.query(kGroupRanksSql);
     const RowSet kinds = tx.query(kActivityKindsSql);
     const RowSet states = tx.query(kStatesSql);
@@ -196,8 +206,7 @@ RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
 
     enum Own { oBiz, oVer, oTet, oSor, oDat, oDat2, oTevs, oTevkod, oAll, oSofor, oSoforRaw, oMenny, oNetto, oBrutto,
                oKepzett, oKomment, oEredeti, oForras, oForrasSofor, oPayment };
-    // cOrder: the contract's rank by address, customer and site together.
-    enum Con { cBiz, cVer, cUgyfelkod, cSite, cUgyfel, cCim, cCimKomment, cKp, cFizmod, cOrder };
+    enum Con { cBiz, cVer, cUgyfelkod, cSite, cUgyfel, cCim, cCimKomment, cKp, cFizmod };
     enum Item { iBiz, iVer, iTet, iSor, iArukod, iBermenny, iBermegyseg, iTipus, iGroup };
 
     auto intAt = [](const RowSet& rs, int r, int c) { return rs.at(r, c).toLongLong(); };
@@ -205,6 +214,31 @@ RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
     QHash<QString, int> kindAt, stateAt, driverAt;
     QHash<QString, qint64> groupRank;
     for (int r = 0; r < groups.rowCount(); ++r) groupRank.insert(padless(groups.at(r, 0)), groups.at(r, 1).toLongLong());
+    // Each contract's rank by address, customer and site together: the
+    // server sorts the day's contracts by them (a rank window over these
+    // rows cost twice the sort), and a contract takes the next rank where one
+    // of the three differs from the contract before it (no value and an
+    // empty one differ, trailing blanks do not count, as in the server's
+    // comparison).
+    std::vector<qint64> contractRank(size_t(contracts.rowCount()));
+    {
+        auto same = [](const QVariant& a, const QVariant& b) {
+            return a.isNull() == b.isNull() && (a.isNull() || padless(a) == padless(b));
+        };
+        qint64 rank = 0;
+        for (int r = 0; r < contracts.rowCount(); ++r) {
+            const QVariantList& c = contracts.row(r);
+            if (r == 0) {
+                rank = 1;
+            } else {
+                const QVariantList& b = contracts.row(r - 1);
+                if (!same(c.at(cCim), b.at(cCim)) || !same(c.at(cUgyfel), b.at(cUgyfel)) ||
+                    !same(c.at(cSite), b.at(cSite)))
+                    ++rank;
+            }
+            contractRank[size_t(r)] = rank;
+        }
+    }
     contractAt.reserve(contracts.rowCount());
     for (int r = 0; r < contracts.rowCount(); ++r)
         contractAt.insert({intAt(contracts, r, cBiz), intAt(contracts, r, cVer), 0, 0}, r);
@@ -226,9 +260,19 @@ RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
     };
     std::vector<Row> joined;
     joined.reserve(size_t(own.rowCount()));
+    // A contract's billing rows come only when one of its activities that
+    // day is day work (a state of class planned, planned again or done).
+    QSet<qint64> dayWork;
+    for (int o = 0; o < own.rowCount(); ++o) {
+        const QVariantList& v = own.row(o);
+        if (v.at(oPayment).toLongLong() == 1) continue;
+        const int st = find(stateAt, padless(v.at(oAll)));
+        if (st >= 0 && CountsAsDayWork(padless(states.at(st, 2)))) dayWork.insert(v.at(oBiz).toLongLong());
+    }
     for (int o = 0; o < own.rowCount(); ++o) {
         const QVariantList& v = own.row(o);
         const bool payment = v.at(oPayment).toLongLong() == 1;
+        if (payment && !dayWork.contains(v.at(oBiz).toLongLong())) continue;
         Row r{};
         r.own = o;
         r.item = -1;
@@ -249,7 +293,7 @@ RowSet DaySheetSourceRows(vl::db::Transaction& tx, const QString& day) {
         }
         r.driver = v.at(oSoforRaw).isNull() ? -1 : find(driverAt, padless(v.at(oSoforRaw)));
         r.sourceDriver = v.at(oForrasSofor).isNull() ? -1 : find(driverAt, padless(v.at(oForrasSofor)));
-        r.rContract = c.at(cOrder).toLongLong();
+        r.rContract = contractRank[size_t(r.contract)];
         const QVariant& order = kinds.at(r.kind, 1);
         r.sorrend = order.isNull() ? std::numeric_limits<qint64>::min() : order.toLongLong();
         r.rTevkod = kinds.at(r.kind, 4).toLongLong();

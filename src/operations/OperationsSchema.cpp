@@ -99,6 +99,15 @@ vl::db::SchemaModule schemaModule() {
          QStringLiteral("CREATE INDEX IX_TELEFONJEL_NAP ON TELEFONJEL COMPUTED BY (") + PhoneMarkDayExpression() +
              QLatin1Char(')')},
         {}});
+    // Version 5: the day sheet's contracts of the day, a temporary table of
+    // the connection whose rows last until the transaction ends: the day's
+    // activities are read once to find them, the later reads go by key.
+    m.steps.append(vl::db::SchemaStep{
+        5, QStringLiteral("A napi lap szerződései (NAPISZERZ, átmeneti tábla)"),
+        {QStringLiteral("CREATE GLOBAL TEMPORARY TABLE NAPISZERZ ("
+                        " BIZONYLAT INTEGER NOT NULL)"
+                        " ON COMMIT DELETE ROWS")},
+        {}});
     // Later versions are appended here, never changed once released.
     return m;
 }

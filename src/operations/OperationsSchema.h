@@ -2,8 +2,9 @@
 // Field operations' tables as a schema module ("operations"): the template of
 // the day sheet's work table (TEVNAPLO); the source columns of the drivers'
 // phone marks on FORGTEV and FORGFIZ (FORRAS, FORRASSOFOR, FORRASMIKOR), the
-// marks' log (TELEFONJEL), the reasons of a visit not done (SZ_OKOK) and the
-// days the drivers closed (SOFORNAPZAR). It
+// marks' log (TELEFONJEL), the reasons of a visit not done (SZ_OKOK), the
+// days the drivers closed (SOFORNAPZAR) and the day sheet's temporary table
+// of the day's contracts (NAPISZERZ). It
 // stands on the rental module.
 //
 // Databases made before this module existed got the template from the rental

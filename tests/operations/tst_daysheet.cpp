@@ -464,6 +464,31 @@ private slots:
         QCOMPARE(tipus, (QStringList{QStringLiteral("KA|Cukor kabin"), QStringLiteral("KA|Csőkabin")}));
     }
 
+    // Several days read one after the other in one read-only transaction (as
+    // "Mai nap" reads today and the next days) each give exactly their own
+    // rows: what one read found of its day does not stay for the next.
+    void daysOneAfterAnotherInOneTransaction() {
+        const QString tuesday = QStringLiteral("2026.05.05");
+        auto alone = [&](const QString& day) {
+            auto tx = co.db.conn->begin(vl::db::TxMode::ReadOnly);
+            return DaySheetSourceRows(*tx, day);
+        };
+        auto rowsOf = [](const vl::db::RowSet& rs) {
+            QList<QVariantList> out;
+            for (int r = 0; r < rs.rowCount(); ++r) out << rs.row(r);
+            return out;
+        };
+        const auto monday = rowsOf(alone(kDay)), next = rowsOf(alone(tuesday));
+        QVERIFY(!monday.isEmpty());
+        QVERIFY(!next.isEmpty());
+        QVERIFY(monday != next);
+        auto tx = co.db.conn->begin(vl::db::TxMode::ReadOnly);
+        QCOMPARE(rowsOf(DaySheetSourceRows(*tx, kDay)), monday);
+        QCOMPARE(rowsOf(DaySheetSourceRows(*tx, tuesday)), next);
+        QCOMPARE(rowsOf(DaySheetSourceRows(*tx, QStringLiteral("2026.05.09"))), QList<QVariantList>());
+        QCOMPARE(rowsOf(DaySheetSourceRows(*tx, kDay)), monday);
+    }
+
     // Without the template the load stops with its message and makes no table.
     void noTemplate() {
         co.db.conn->exec("DROP TABLE TEVNAPLO");
