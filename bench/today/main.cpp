@@ -163,6 +163,29 @@ const QString kOldUnpaidSql = QStringLiteral(
     " AND F.AKTIV = 'I' AND F.STATUS = 'FO'"
     " ORDER BY T.DATUM, U.NEV, T.BIZONYLAT");
 
+// The visits per day and driver as the server grouped them, in the order
+// VisitsPerDay gives (day, then the driver's code as plain text).
+const QString kOldVisitsSql = QStringLiteral(
+    "SELECT G.DATUM, G.SOFORKOD, MAX(SZS.NEV) SOFOR,"
+    " SUM(CASE WHEN ST.MODOSITHATO = 'N' THEN G.DB ELSE 0 END) ELVEGEZVE,"
+    " SUM(CASE WHEN ST.MODOSITHATO IN ('I', 'i') THEN G.DB ELSE 0 END) TERVEZETT"
+    " FROM (SELECT T.DATUM, COALESCE(TRIM(T.SOFORKOD), '') SOFORKOD, T.TEVALLAPOT, COUNT(*) DB FROM FORGTEV T"
+    "  WHERE T.DATUM BETWEEN :tol AND :ig GROUP BY 1, 2, 3) G"
+    " JOIN SZ_STATUST ST ON ST.KOD = G.TEVALLAPOT"
+    " LEFT JOIN SZ_SOFOR SZS ON SZS.KOD = G.SOFORKOD"
+    " GROUP BY 1, 2");
+
+vl::db::RowSet oldVisits(vl::db::Transaction& tx, const QString& from, const QString& to) {
+    const vl::db::RowSet rs = tx.query(kOldVisitsSql, {{QStringLiteral("tol"), from}, {QStringLiteral("ig"), to}});
+    std::vector<QVariantList> rows;
+    for (int r = 0; r < rs.rowCount(); ++r) rows.push_back(rs.row(r));
+    std::sort(rows.begin(), rows.end(), [](const QVariantList& a, const QVariantList& b) {
+        const QPair<QString, QString> x{a.at(0).toString(), a.at(1).toString()}, y{b.at(0).toString(), b.at(1).toString()};
+        return x < y;
+    });
+    return vl::db::RowSet(rs.columns(), std::move(rows));
+}
+
 // What an office has around any day besides the visits: take-backs planned
 // in the coming days (some on an older version of the contract), rental ends,
 // deliveries still planned from the weeks before and some done, so that the
@@ -212,6 +235,7 @@ bool sameAsBefore(vl::db::Connection& conn, const QDate& day) {
         const vl::db::RowSet overdue = vl::operations::OverdueVisits(*tx, ymd(d.addDays(-31)), ymd(d));
         const vl::db::Params year{{QStringLiteral("tol"), ymd(d.addDays(-366))}, {QStringLiteral("datum"), ymd(d)}};
         const vl::db::RowSet unpaid = vl::billing::DueUnpaidPeriods(*tx, ymd(d.addDays(-366)), ymd(d));
+        const vl::db::RowSet visits = vl::operations::VisitsPerDay(*tx, ymd(d.addDays(-56)), ymd(d));
         const struct {
             const char* name;
             const vl::db::RowSet& got;
@@ -223,6 +247,7 @@ bool sameAsBefore(vl::db::Connection& conn, const QDate& day) {
             {"overdue", overdue,
              tx->query(kOldOverdueSql, {{QStringLiteral("tol"), ymd(d.addDays(-31))}, {QStringLiteral("datum"), ymd(d)}})},
             {"unpaid", unpaid, tx->query(kOldUnpaidSql, year)},
+            {"visits per day", visits, oldVisits(*tx, ymd(d.addDays(-56)), ymd(d))},
         };
         for (const auto& c : cases) {
             rows += c.want.rowCount();
@@ -232,7 +257,9 @@ bool sameAsBefore(vl::db::Connection& conn, const QDate& day) {
             }
         }
     }
-    if (ok) say(QStringLiteral("Ending, undelivered, overdue and unpaid equal to the statements they replaced on four days: %1 rows").arg(rows));
+    if (ok)
+        say(QStringLiteral("Ending, undelivered, overdue, unpaid and the visits per day equal to the statements they"
+                           " replaced on four days: %1 rows").arg(rows));
     return ok;
 }
 

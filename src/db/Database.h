@@ -168,6 +168,14 @@ public:
     virtual qint64 exec(const QString& sql, const Params& params = {}) = 0;
     // Opens a statement and fetches all its rows (also for "... RETURNING").
     virtual RowSet query(const QString& sql, const Params& params = {}) = 0;
+    // Opens a statement and hands each row to `row` as it is fetched, in the
+    // statement's column order, keeping none: for a read that folds many rows
+    // into a few. A backend without its own way fetches them all first.
+    virtual void queryEach(const QString& sql, const Params& params, const std::function<void(const QVariantList&)>& row)
+    {
+        const RowSet rs = query(sql, params);
+        for (int r = 0; r < rs.rowCount(); ++r) row(rs.row(r));
+    }
     // Prepares a statement once for many executions (bulk writes).
     virtual std::unique_ptr<Statement> prepare(const QString& sql) = 0;
     virtual void commit() = 0;

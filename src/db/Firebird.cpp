@@ -379,6 +379,11 @@ public:
         return namingStatement(text_, [this] { return openUnnamed(); });
     }
 
+    void openEach(const std::function<void(const QVariantList&)>& row)
+    {
+        namingStatement(text_, [&] { openUnnamed(&row); });
+    }
+
 private:
     qint64 executeUnnamed()
     {
@@ -406,7 +411,8 @@ private:
         return qint64(n);
     }
 
-    RowSet openUnnamed()
+    // With `each`, every row goes to it as it is fetched and none is kept.
+    RowSet openUnnamed(const std::function<void(const QVariantList&)>* each = nullptr)
     {
         session_->ensureOpen();
         ready();
@@ -422,7 +428,10 @@ private:
                     st.check();
                     if (r != IStatus::RESULT_OK)
                         break;
-                    rows.push_back(decodeRow());
+                    if (each)
+                        (*each)(decodeRow());
+                    else
+                        rows.push_back(decodeRow());
                 }
             } catch (...) {
                 rs->release();
@@ -444,7 +453,9 @@ private:
                     const ISC_UINT64 n = stmt_->getAffectedRecords(&st);
                     gotRow = !st.failed() && n > 0;
                 }
-                if (gotRow)
+                if (gotRow && each)
+                    (*each)(decodeRow());
+                else if (gotRow)
                     rows.push_back(decodeRow());
             }
         }
@@ -1042,6 +1053,14 @@ public:
         for (const auto& p : params)
             s.bind(p.first, p.second);
         return s.open();
+    }
+    void queryEach(const QString& sql, const Params& params,
+                   const std::function<void(const QVariantList&)>& row) override
+    {
+        FbStatementCore s(core_, sql);
+        for (const auto& p : params)
+            s.bind(p.first, p.second);
+        s.openEach(row);
     }
     std::unique_ptr<Statement> prepare(const QString& sql) override
     {

@@ -113,7 +113,8 @@ vl::db::RowSet OverdueVisits(vl::db::Transaction& tx, const QString& fromDay, co
 
 // The visits (the activities) per day and driver from `from` to `to`, of
 // every contract: DATUM, SOFORKOD ("" none), SOFOR, ELVEGEZVE (done) and
-// TERVEZETT (still planned), by day and driver.
+// TERVEZETT (still planned), by day, then the driver's code compared as
+// plain text (the overview orders its drivers by name itself).
 vl::db::RowSet VisitsPerDay(vl::db::Transaction& tx, const QString& from, const QString& to);
 
 // The columns of the grid whose title sorts ("*").
