@@ -489,6 +489,48 @@ private slots:
         QCOMPARE(rowsOf(DaySheetSourceRows(*tx, kDay)), monday);
     }
 
+    // The visits per day and driver count each activity by its state's class
+    // (done, planned; a deleted one in neither), a driver's code with blanks
+    // around it as the code, no driver and an empty one as one, a driver no
+    // longer in the dictionary without a name; an activity whose state is not
+    // in the dictionary is not counted at all.
+    void visitsPerDayCounts() {
+        const qint64 b = co.contracts.value(QStringLiteral("merge")).first();
+        const QString mon = QStringLiteral("2026.09.07"), tue = QStringLiteral("2026.09.08");
+        const QVariant none(QMetaType(QMetaType::QString));
+        const struct {
+            QString day;
+            QVariant driver;
+            const char* state;
+        } rows[] = {{mon, QStringLiteral("S1"), "T"}, {mon, QStringLiteral(" S1  "), "E"}, {mon, none, "T"},
+                    {mon, QStringLiteral(""), "T"},   {mon, QStringLiteral("S9"), "T"},    {mon, QStringLiteral("S2"), "ZZ"},
+                    {mon, QStringLiteral("S1"), "X"}, {tue, QStringLiteral("S2"), "E"}};
+        {
+            auto tx = co.db.conn->begin();
+            for (const auto& r : rows) {
+                Company::activity(*tx, b, 1, 1, QStringLiteral("KA"), r.driver, 1, 0, QString(), r.day);
+                tx->exec(QStringLiteral("UPDATE FORGTEV SET TEVALLAPOT = :s WHERE BIZONYLAT = :b AND DATUM = :d"
+                                        " AND TEVSORSZAM = (SELECT MAX(TEVSORSZAM) FROM FORGTEV WHERE BIZONYLAT = :b"
+                                        " AND DATUM = :d)"),
+                         {{QStringLiteral("s"), QString::fromLatin1(r.state)}, {QStringLiteral("b"), b},
+                          {QStringLiteral("d"), r.day}});
+            }
+            tx->commit();
+        }
+        auto tx = co.db.conn->begin(vl::db::TxMode::ReadOnly);
+        const vl::db::RowSet rs = VisitsPerDay(*tx, mon, tue);
+        QStringList got;
+        for (int r = 0; r < rs.rowCount(); ++r) {
+            QStringList cells;
+            for (const QVariant& v : rs.row(r)) cells << (v.isNull() ? QStringLiteral("NULL") : v.toString());
+            got << cells.join(QLatin1Char('|'));
+        }
+        QCOMPARE(got, (QStringList{QStringLiteral("2026.09.07||NULL|0|2"), QStringLiteral("2026.09.07|S1|Kovács Béla|1|1"),
+                                   QStringLiteral("2026.09.07|S9|NULL|0|1"), QStringLiteral("2026.09.08|S2|Nagy Péter|1|0")}));
+        QCOMPARE(rs.columns().at(3).name, QStringLiteral("ELVEGEZVE"));
+        QCOMPARE(VisitsPerDay(*tx, QStringLiteral("2026.09.09"), QStringLiteral("2026.09.10")).rowCount(), 0);
+    }
+
     // Without the template the load stops with its message and makes no table.
     void noTemplate() {
         co.db.conn->exec("DROP TABLE TEVNAPLO");
